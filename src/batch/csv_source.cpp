@@ -1,0 +1,1 @@
+#include "batch/csv_source.h"

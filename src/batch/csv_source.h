@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torvale {
+
+/// Decodes CSV file bytes to UTF-8: a UTF-16 LE or BE mark converts the whole buffer (the mark
+/// becomes a UTF-8 mark, odd final byte ignored); a UTF-8 mark or valid UTF-8 is kept as it is;
+/// anything else is read as GB18030.
+std::string decodeCsvText(std::string_view bytes);
+
+/// How CSV text is cut into cells.
+struct CsvFormat {
+    char delimiter = ',';
+    char quote = '"';
+    /// Remove spaces and tabs at both ends of each cell (header included).
+    bool trimSpacesTabs = true;
+};
+
+/// The reading format: "," delimiter, double quotes, trimming of spaces and tabs when trim is on.
+CsvFormat csvFormatFor(bool trim);
+
+/// A data row dropped because its cell count differs from the header's.
+struct DroppedCsvRow {
+    std::size_t line = 0;  // 1-based line of the file where the row starts
+    std::size_t cells = 0; // how many cells it had
+};
+
+struct CsvTable {
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+    std::vector<DroppedCsvRow> dropped;
+};
+
+/// Reads decoded CSV text (a leading UTF-8 mark is skipped) into the header and the data rows
+/// that have as many cells as the header. Blank lines yield no row.
+CsvTable readCsv(std::string_view text, const CsvFormat& format);
+
+/// Why a CSV file could not be loaded.
+inline constexpr const char* kMsgCsvCannotAccess =
+    "文件 '%s' 无法访问。\n\n请检查文件是否存在或被别的软件【独占方式】打开。";
+inline constexpr const char* kMsgCsvGone = "文件 '%s' 已不存在，请重新选择。";
+inline constexpr const char* kMsgCsvNotCsv = "请选择一个 csv 文件";
+
+/// Reads the whole file; nothing when it cannot be opened or fewer bytes than its size are read.
+std::optional<std::string> readCsvFileBytes(const std::string& path);
+
+/// Reads and decodes a CSV file; nothing when it cannot be read.
+std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim);
+
+/// The column names of a CSV file in header order (duplicates kept); nothing when the file
+/// cannot be read. An empty file gives no columns.
+std::optional<std::vector<std::string>> loadCsvColumns(const std::string& path, bool trim);
+
+enum class CsvChoice { Ok, Missing, NotCsv, CannotAccess };
+
+struct CsvChoiceResult {
+    CsvChoice status = CsvChoice::Ok;
+    /// The message for the user ("提示", warning icon) when not Ok.
+    std::string message;
+    std::vector<std::string> columns;
+};
+
+/// The rule for choosing a CSV file in the editor: the file must exist, end with ".csv" (any
+/// case) and load.
+CsvChoiceResult checkCsvChoice(const std::string& path, bool trim);
+
+} // namespace torvale

@@ -1,0 +1,1 @@
+#include "common/settings_store.h"

@@ -1,0 +1,1 @@
+#include "model/recent_files.h"

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace torvale {
+
+enum class BackgroundKind : std::int32_t { Picture = 0, Custom = 1 };
+
+/// Colour of a custom canvas; file values "#ffffff", "none" and "other".
+enum class BackgroundColorMode : std::int32_t { White = 0, Transparent = 1, Chosen = 2 };
+
+enum class SizeUnit : std::int32_t { Pixel = 0, Centimetre = 1, Millimetre = 2, Inch = 3 };
+
+enum class LayerLevel : std::int32_t { AboveBackground = 0, BelowBackground = 1 };
+
+/// How a picture that does not fit its rectangle is fitted. Menus list them 0, 4, 1, 2, 3.
+enum class OverflowStyle : std::int32_t {
+    ShrinkToFit = 0,   // 等比例缩小
+    FillScale = 1,     // 填充式缩放
+    CropTopLeft = 2,   // 裁剪左上角
+    CropCentre = 3,    // 裁剪正中间
+    ScaleToFit = 4,    // 等比例缩放
+};
+
+enum class LayerType : std::int32_t { Text = 0, Picture = 1 };
+
+enum class OutputFormat { Jpg, Png };
+
+/// JPEG colour space choices, in the order the output panel lists them.
+enum class OutputColorspace { SRgb, Rgb, Cmyk, Gray };
+
+/// Encoded background picture as decoded once from its file (shared, never modified).
+struct PictureBytes {
+    std::vector<unsigned char> bytes;
+};
+
+struct BackgroundLayer {
+    BackgroundKind kind = BackgroundKind::Custom;
+    std::string background_path;
+    /// The picture of a picture background, encoded; empty for a custom canvas.
+    std::shared_ptr<const PictureBytes> picture;
+    bool hasAlpha = false;
+    BackgroundColorMode colorMode = BackgroundColorMode::White;
+    std::uint32_t chosenColor = 0xFFFFFF;  // 0x00BBGGRR
+    std::uint32_t drawingColor = 0xFFFFFF; // 0x00BBGGRR
+    std::int32_t width = 800;
+    std::int32_t height = 800;
+    SizeUnit unit = SizeUnit::Pixel;
+    std::int32_t dpi = 72;
+    std::string szWidth = "800";
+    std::string szHeight = "800";
+};
+
+struct Layer {
+    std::int32_t number = 1;
+    std::int32_t x = -1;
+    std::int32_t y = -1;
+    std::int32_t width = -1;
+    std::int32_t height = -1;
+    LayerType type = LayerType::Text;
+    std::string bind_col_name;
+    std::string text;
+    std::string fontName = "宋体";
+    std::int32_t fontSize = 26;
+    std::int32_t isBold = 0;
+    std::int32_t isUnderline = 0;
+    std::int32_t isItalic = 0;
+    std::uint32_t color = 0; // 0x00BBGGRR
+    std::string htmlColor = "#000000";
+    std::int32_t tHAlign = 0;
+    std::int32_t tVAlign = 1;
+    std::int32_t characterSpacing = 0;
+    std::string filePath;
+    LayerLevel layer_level = LayerLevel::AboveBackground;
+    OverflowStyle overflow_style = OverflowStyle::FillScale;
+    std::int32_t pHAlign = 1;
+    std::int32_t pVAlign = 1;
+
+    // Editor-only, never stored.
+    bool marked = false;
+
+    /// True once the user has drawn the layer's rectangle.
+    bool hasRect() const { return x != -1 && width != -1; }
+};
+
+struct OutputSettings {
+    OutputFormat format = OutputFormat::Jpg;
+    std::int32_t quality = 90;
+    OutputColorspace colorspace = OutputColorspace::SRgb;
+    bool transparent_open = true;
+    bool isSaveToPng8 = false;
+    std::int32_t colorCount = 256;
+    std::string outputFolder;
+    std::string file_name_bind_col_name;
+    std::string file_name_bind_col_name2;
+};
+
+inline constexpr const char* kNewTemplateName = "新模版";
+
+struct Template {
+    std::string templatePath;
+    std::string templateName = kNewTemplateName;
+    BackgroundLayer background;
+    std::vector<Layer> layers;
+    std::string csv_file_path;
+    bool is_trim_csv_cell_value = true;
+    bool pictures_show_select_area = true;
+    bool pictures_show_picture = true;
+    OutputSettings output;
+};
+
+/// Palette sizes offered for PNG-8.
+inline constexpr std::int32_t kPaletteSizes[] = {2, 4, 8, 16, 32, 64, 128, 256};
+
+/// Text of a colour space choice: "sRGB", "RGB", "CMYK" or "灰色".
+const char* colorspaceText(OutputColorspace colorspace);
+
+/// Pixels from a size text in a unit at a dpi (at least 1).
+std::int32_t sizeToPixels(const std::string& text, SizeUnit unit, std::int32_t dpi);
+
+/// Size text of a pixel count in a unit at a dpi ("%d", "%0.2f" or "%0.3f").
+std::string pixelsToSizeText(std::int32_t pixels, SizeUnit unit, std::int32_t dpi);
+
+/// A new layer of a kind with the start values, the given default level and overflow style.
+Layer makeLayer(LayerType type, LayerLevel defaultLevel, OverflowStyle defaultOverflow);
+
+/// Sets every layer's number to its list position + 1.
+void renumberLayers(std::vector<Layer>& layers);
+
+/// The new-template state: background, layers, data source, output folder and file-name columns
+/// return to their start values; output format, quality, colour space, transparency, PNG-8
+/// settings, display switches and the background dpi keep their current values.
+void resetTemplate(Template& tpl);
+
+/// Recomputes a custom canvas's pixel size from its size texts, unit and own dpi.
+void updateCustomCanvasSize(BackgroundLayer& background);
+
+/// Sets the colour mode of a custom canvas and the drawing colour and alpha flag that follow it.
+void setBackgroundColorMode(BackgroundLayer& background, BackgroundColorMode mode);
+
+/// The file-name part of a path (after the last separator, extension kept).
+std::string fileNameOf(const std::string& path);
+
+} // namespace torvale

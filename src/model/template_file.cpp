@@ -1,0 +1,1 @@
+#include "model/template_file.h"

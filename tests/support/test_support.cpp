@@ -1,0 +1,84 @@
+#include "support/test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace torvale::test {
+
+TempDir::TempDir()
+{
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        m_path = base / ("torvale-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(m_path))
+            break;
+    }
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::string TempDir::file(const std::string& name) const
+{
+    const auto u8 = (m_path / std::filesystem::path(reinterpret_cast<const char8_t*>(name.c_str())))
+                        .u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+std::string dataFile(const std::string& relative)
+{
+    return std::string(TORVALE_TEST_DATA) + "/" + relative;
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string shellQuote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+CommandResult runCommand(const std::string& commandLine)
+{
+    TempDir dir;
+    const std::string outFile = dir.file("out");
+    const std::string errFile = dir.file("err");
+    const std::string full =
+        commandLine + " >" + shellQuote(outFile) + " 2>" + shellQuote(errFile);
+    CommandResult result;
+    const int status = std::system(full.c_str());
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = readFile(outFile);
+    result.err = readFile(errFile);
+    return result;
+}
+
+} // namespace torvale::test

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace torvale::test {
+
+/// A fresh temporary folder, removed with its content when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    /// The UTF-8 path of a file name inside the folder.
+    std::string file(const std::string& name) const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// The absolute path of a file under tests/data.
+std::string dataFile(const std::string& relative);
+
+/// Writes bytes to a file (replacing it).
+void writeFile(const std::string& path, const std::string& bytes);
+
+/// The whole content of a file ("" when it cannot be read).
+std::string readFile(const std::string& path);
+
+/// Result of running a command.
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs a shell command line, capturing standard output and standard error.
+CommandResult runCommand(const std::string& commandLine);
+
+/// Quotes text for the shell.
+std::string shellQuote(const std::string& text);
+
+} // namespace torvale::test

@@ -9,6 +9,7 @@ namespace torvale {
 
 inline constexpr std::size_t kRecentFilesStored = 15;
 inline constexpr std::size_t kRecentFilesShown = 9;
+inline constexpr const char* kRecentListSetting = "last_edit_file_list";
 
 /// The recently used template files, most recent first, kept in the settings value
 /// "last_edit_file_list" (paths joined by "\n"). The in-memory list is rebuilt from the store
@@ -18,7 +19,8 @@ public:
     explicit RecentFileList(const SettingsStore& store) : m_store(store) {}
 
     /// Puts path first (moving it when present), stores the first 15 and, when a template is
-    /// open, drops the first entry of the in-memory list (it is the open file).
+    /// open, drops the first entry of the in-memory list (it is the open file). An empty path
+    /// or one holding a line feed cannot be stored and is not added.
     void addRecentFile(const std::string& path, bool templateOpen);
     /// Removes path when present, stores the first 15, and drops the first in-memory entry when
     /// a template is open.

@@ -10,7 +10,7 @@ namespace torvale {
 
 /// Decodes CSV file bytes to UTF-8: a UTF-16 LE or BE mark converts the whole buffer (the mark
 /// becomes a UTF-8 mark, odd final byte ignored); a UTF-8 mark or valid UTF-8 is kept as it is;
-/// anything else is read as GB18030.
+/// anything else is read as GB18030, bytes that are not GB18030 either becoming U+FFFD.
 std::string decodeCsvText(std::string_view bytes);
 
 /// How CSV text is cut into cells.
@@ -37,24 +37,28 @@ struct CsvTable {
 };
 
 /// Reads decoded CSV text (a leading UTF-8 mark is skipped) into the header and the data rows
-/// that have as many cells as the header. Blank lines yield no row.
-CsvTable readCsv(std::string_view text, const CsvFormat& format);
+/// that have as many cells as the header; the other data rows are listed in `dropped`. Rows end
+/// at CR, LF or CR LF; lines that are empty or hold only spaces and tabs yield no row. A quote
+/// that is the first character of a cell other than spaces and tabs opens a quoted section
+/// (delimiters and line breaks inside are text, two quotes stand for one); an unclosed section
+/// runs to the end of the text; text after the closing quote is kept up to the next delimiter.
+CsvTable readCsv(std::string_view text, const CsvFormat &format);
 
 /// Why a CSV file could not be loaded.
-inline constexpr const char* kMsgCsvCannotAccess =
+inline constexpr const char *kMsgCsvCannotAccess =
     "文件 '%s' 无法访问。\n\n请检查文件是否存在或被别的软件【独占方式】打开。";
-inline constexpr const char* kMsgCsvGone = "文件 '%s' 已不存在，请重新选择。";
-inline constexpr const char* kMsgCsvNotCsv = "请选择一个 csv 文件";
+inline constexpr const char *kMsgCsvGone = "文件 '%s' 已不存在，请重新选择。";
+inline constexpr const char *kMsgCsvNotCsv = "请选择一个 csv 文件";
 
 /// Reads the whole file; nothing when it cannot be opened or fewer bytes than its size are read.
-std::optional<std::string> readCsvFileBytes(const std::string& path);
+std::optional<std::string> readCsvFileBytes(const std::string &path);
 
 /// Reads and decodes a CSV file; nothing when it cannot be read.
-std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim);
+std::optional<CsvTable> loadCsvFile(const std::string &path, bool trim);
 
 /// The column names of a CSV file in header order (duplicates kept); nothing when the file
 /// cannot be read. An empty file gives no columns.
-std::optional<std::vector<std::string>> loadCsvColumns(const std::string& path, bool trim);
+std::optional<std::vector<std::string>> loadCsvColumns(const std::string &path, bool trim);
 
 enum class CsvChoice { Ok, Missing, NotCsv, CannotAccess };
 
@@ -67,6 +71,6 @@ struct CsvChoiceResult {
 
 /// The rule for choosing a CSV file in the editor: the file must exist, end with ".csv" (any
 /// case) and load.
-CsvChoiceResult checkCsvChoice(const std::string& path, bool trim);
+CsvChoiceResult checkCsvChoice(const std::string &path, bool trim);
 
 } // namespace torvale

@@ -1,8 +1,159 @@
+#include "batch/csv_source.h"
 #include "cli/cli_common.h"
+#include "common/text.h"
+
+#include <optional>
+#include <string>
 
 namespace torvale::cli {
 
-int runColumnsCommand(const Args&) { return kExitUsage; }
-int runRowsCommand(const Args&) { return kExitUsage; }
+namespace {
+
+constexpr const char *kColumnsUsage =
+    "Usage: torvale-batch columns FILE.csv [--no-trim]\n"
+    "\n"
+    "Prints the column names of the CSV file (its first row), one per line, in UTF-8.\n"
+    "\n"
+    "Options:\n"
+    "  --no-trim   keep spaces and tabs at both ends of each name\n"
+    "  -h, --help  show this help\n";
+
+constexpr const char *kRowsUsage =
+    "Usage: torvale-batch rows FILE.csv [--no-trim]\n"
+    "\n"
+    "Prints every data row the batch reads, one JSON array of strings per line, in UTF-8.\n"
+    "Rows whose number of cells differs from the header's are skipped and reported on stderr.\n"
+    "\n"
+    "Options:\n"
+    "  --no-trim   keep spaces and tabs at both ends of each cell\n"
+    "  -h, --help  show this help\n";
+
+constexpr const char *kMsgRowDropped = "第 %zu 行有 %zu 个单元格，与表头的 %zu 个不同，已跳过。";
+
+struct CsvOptions {
+    std::string path;
+    bool trim = true;
+};
+
+// Parses "FILE.csv [--no-trim]" in any order; "--" ends the options. Returns nothing after
+// reporting a usage error (its exit code in exitCode).
+std::optional<CsvOptions> parseCsvOptions(const Args &args, const char *usage, int &exitCode)
+{
+    CsvOptions options;
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (const auto &arg : args) {
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg == "--no-trim") {
+            options.trim = false;
+        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+            exitCode = usageError("unknown option '" + arg + "'", usage);
+            return std::nullopt;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (positional.size() != 1) {
+        exitCode =
+            usageError(positional.empty() ? "missing CSV file" : "too many arguments", usage);
+        return std::nullopt;
+    }
+    options.path = positional.front();
+    return options;
+}
+
+void appendJsonString(std::string &out, std::string_view text)
+{
+    out += '"';
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
+                out += formatText("\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            else
+                out += c; // non-ASCII UTF-8 bytes are written as they are
+        }
+    }
+    out += '"';
+}
+
+int runCsvCommand(const Args &args, const char *usage, bool printRows)
+{
+    if (wantsHelp(args)) {
+        writeStdout(usage);
+        return kExitOk;
+    }
+    int exitCode = kExitUsage;
+    const auto options = parseCsvOptions(args, usage, exitCode);
+    if (!options)
+        return exitCode;
+    const auto table = loadCsvFile(options->path, options->trim);
+    if (!table) {
+        printError(formatText(kMsgCsvCannotAccess, options->path.c_str()));
+        return kExitUsage;
+    }
+
+    constexpr std::size_t kFlushSize = 1 << 16;
+    std::string out;
+    if (!printRows) {
+        for (const auto &name : table->header) {
+            out += name;
+            out += '\n';
+        }
+        writeStdout(out);
+        return kExitOk;
+    }
+    for (const auto &dropped : table->dropped)
+        printError(formatText(kMsgRowDropped, dropped.line, dropped.cells, table->header.size()));
+    for (const auto &row : table->rows) {
+        out += '[';
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (i > 0)
+                out += ',';
+            appendJsonString(out, row[i]);
+        }
+        out += "]\n";
+        if (out.size() >= kFlushSize) {
+            writeStdout(out);
+            out.clear();
+        }
+    }
+    writeStdout(out);
+    return kExitOk;
+}
+
+} // namespace
+
+int runColumnsCommand(const Args &args)
+{
+    return runCsvCommand(args, kColumnsUsage, false);
+}
+
+int runRowsCommand(const Args &args)
+{
+    return runCsvCommand(args, kRowsUsage, true);
+}
 
 } // namespace torvale::cli

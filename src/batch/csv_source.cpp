@@ -17,12 +17,12 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 
 struct IconvCloser {
-    void operator()(void *cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+    void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
 };
 using IconvPtr = std::unique_ptr<void, IconvCloser>;
 
 struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -49,10 +49,10 @@ std::string gb18030ToUtf8Lenient(std::string_view bytes)
     const IconvPtr cd(raw);
     std::string out(bytes.size() * 2 + 16, '\0');
     std::size_t written = 0;
-    char *inPtr = const_cast<char *>(bytes.data());
+    char* inPtr = const_cast<char*>(bytes.data());
     std::size_t inLeft = bytes.size();
     while (inLeft > 0) {
-        char *outPtr = out.data() + written;
+        char* outPtr = out.data() + written;
         std::size_t outLeft = out.size() - written;
         const std::size_t rc = iconv(raw, &inPtr, &inLeft, &outPtr, &outLeft);
         written = out.size() - outLeft;
@@ -120,8 +120,8 @@ CsvFormat csvFormatFor(bool trim)
     return format;
 }
 
-// Reading rules beyond the specification's, chosen so that no text is lost and the split into
-// cells never depends on the trim switch:
+// Reading rules for the cases a plain CSV leaves open, chosen so that no text is lost and the split
+// into cells never depends on the trim switch:
 // - A quote opens a quoted section only when it is the first character of the cell other than
 //   spaces and tabs; anywhere else it is an ordinary character (5" stays 5").
 // - The quotes themselves are removed; text outside them is kept as it is: spaces before the
@@ -130,7 +130,7 @@ CsvFormat csvFormatFor(bool trim)
 // - A quoted section that is never closed runs to the end of the text, delimiters and line
 //   breaks included; the row ends there and is checked against the header like any other.
 // - A line made only of spaces and tabs is a blank line like an empty one: it yields no row.
-CsvTable readCsv(std::string_view text, const CsvFormat &format)
+CsvTable readCsv(std::string_view text, const CsvFormat& format)
 {
     CsvTable table;
     const char delimiter = format.delimiter;
@@ -226,7 +226,7 @@ CsvTable readCsv(std::string_view text, const CsvFormat &format)
     return table;
 }
 
-std::optional<std::string> readCsvFileBytes(const std::string &path)
+std::optional<std::string> readCsvFileBytes(const std::string& path)
 {
     const FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file)
@@ -241,7 +241,7 @@ std::optional<std::string> readCsvFileBytes(const std::string &path)
     return bytes;
 }
 
-std::optional<CsvTable> loadCsvFile(const std::string &path, bool trim)
+std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim)
 {
     const auto bytes = readCsvFileBytes(path);
     if (!bytes)
@@ -249,7 +249,7 @@ std::optional<CsvTable> loadCsvFile(const std::string &path, bool trim)
     return readCsv(decodeCsvText(*bytes), csvFormatFor(trim));
 }
 
-std::optional<std::vector<std::string>> loadCsvColumns(const std::string &path, bool trim)
+std::optional<std::vector<std::string>> loadCsvColumns(const std::string& path, bool trim)
 {
     auto table = loadCsvFile(path, trim);
     if (!table)
@@ -257,11 +257,11 @@ std::optional<std::vector<std::string>> loadCsvColumns(const std::string &path, 
     return std::move(table->header);
 }
 
-CsvChoiceResult checkCsvChoice(const std::string &path, bool trim)
+CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
 {
     CsvChoiceResult result;
     std::error_code error;
-    const auto fsPath = std::filesystem::path(reinterpret_cast<const char8_t *>(path.c_str()));
+    const auto fsPath = std::filesystem::path(reinterpret_cast<const char8_t*>(path.c_str()));
     if (std::filesystem::status(fsPath, error).type() == std::filesystem::file_type::not_found) {
         result.status = CsvChoice::Missing;
         result.message = formatText(kMsgCsvGone, path.c_str());

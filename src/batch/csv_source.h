@@ -42,23 +42,23 @@ struct CsvTable {
 /// that is the first character of a cell other than spaces and tabs opens a quoted section
 /// (delimiters and line breaks inside are text, two quotes stand for one); an unclosed section
 /// runs to the end of the text; text after the closing quote is kept up to the next delimiter.
-CsvTable readCsv(std::string_view text, const CsvFormat &format);
+CsvTable readCsv(std::string_view text, const CsvFormat& format);
 
 /// Why a CSV file could not be loaded.
-inline constexpr const char *kMsgCsvCannotAccess =
+inline constexpr const char* kMsgCsvCannotAccess =
     "文件 '%s' 无法访问。\n\n请检查文件是否存在或被别的软件【独占方式】打开。";
-inline constexpr const char *kMsgCsvGone = "文件 '%s' 已不存在，请重新选择。";
-inline constexpr const char *kMsgCsvNotCsv = "请选择一个 csv 文件";
+inline constexpr const char* kMsgCsvGone = "文件 '%s' 已不存在，请重新选择。";
+inline constexpr const char* kMsgCsvNotCsv = "请选择一个 csv 文件";
 
 /// Reads the whole file; nothing when it cannot be opened or fewer bytes than its size are read.
-std::optional<std::string> readCsvFileBytes(const std::string &path);
+std::optional<std::string> readCsvFileBytes(const std::string& path);
 
 /// Reads and decodes a CSV file; nothing when it cannot be read.
-std::optional<CsvTable> loadCsvFile(const std::string &path, bool trim);
+std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim);
 
 /// The column names of a CSV file in header order (duplicates kept); nothing when the file
 /// cannot be read. An empty file gives no columns.
-std::optional<std::vector<std::string>> loadCsvColumns(const std::string &path, bool trim);
+std::optional<std::vector<std::string>> loadCsvColumns(const std::string& path, bool trim);
 
 enum class CsvChoice { Ok, Missing, NotCsv, CannotAccess };
 
@@ -71,6 +71,6 @@ struct CsvChoiceResult {
 
 /// The rule for choosing a CSV file in the editor: the file must exist, end with ".csv" (any
 /// case) and load.
-CsvChoiceResult checkCsvChoice(const std::string &path, bool trim);
+CsvChoiceResult checkCsvChoice(const std::string& path, bool trim);
 
 } // namespace torvale

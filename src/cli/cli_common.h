@@ -28,5 +28,6 @@ void printError(const std::string& line);
 int runTemplateCommand(const Args& args);
 int runColumnsCommand(const Args& args);
 int runRowsCommand(const Args& args);
+int runCardCommand(const Args& args);
 
 } // namespace torvale::cli

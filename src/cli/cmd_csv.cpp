@@ -9,7 +9,7 @@ namespace torvale::cli {
 
 namespace {
 
-constexpr const char *kColumnsUsage =
+constexpr const char* kColumnsUsage =
     "Usage: torvale-batch columns FILE.csv [--no-trim]\n"
     "\n"
     "Prints the column names of the CSV file (its first row), one per line, in UTF-8.\n"
@@ -18,7 +18,7 @@ constexpr const char *kColumnsUsage =
     "  --no-trim   keep spaces and tabs at both ends of each name\n"
     "  -h, --help  show this help\n";
 
-constexpr const char *kRowsUsage =
+constexpr const char* kRowsUsage =
     "Usage: torvale-batch rows FILE.csv [--no-trim]\n"
     "\n"
     "Prints every data row the batch reads, one JSON array of strings per line, in UTF-8.\n"
@@ -28,7 +28,7 @@ constexpr const char *kRowsUsage =
     "  --no-trim   keep spaces and tabs at both ends of each cell\n"
     "  -h, --help  show this help\n";
 
-constexpr const char *kMsgRowDropped = "第 %zu 行有 %zu 个单元格，与表头的 %zu 个不同，已跳过。";
+constexpr const char* kMsgRowDropped = "第 %zu 行有 %zu 个单元格，与表头的 %zu 个不同，已跳过。";
 
 struct CsvOptions {
     std::string path;
@@ -37,12 +37,12 @@ struct CsvOptions {
 
 // Parses "FILE.csv [--no-trim]" in any order; "--" ends the options. Returns nothing after
 // reporting a usage error (its exit code in exitCode).
-std::optional<CsvOptions> parseCsvOptions(const Args &args, const char *usage, int &exitCode)
+std::optional<CsvOptions> parseCsvOptions(const Args& args, const char* usage, int& exitCode)
 {
     CsvOptions options;
     std::vector<std::string> positional;
     bool optionsEnded = false;
-    for (const auto &arg : args) {
+    for (const auto& arg : args) {
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg == "--no-trim") {
@@ -63,7 +63,7 @@ std::optional<CsvOptions> parseCsvOptions(const Args &args, const char *usage, i
     return options;
 }
 
-void appendJsonString(std::string &out, std::string_view text)
+void appendJsonString(std::string& out, std::string_view text)
 {
     out += '"';
     for (const char c : text) {
@@ -99,7 +99,7 @@ void appendJsonString(std::string &out, std::string_view text)
     out += '"';
 }
 
-int runCsvCommand(const Args &args, const char *usage, bool printRows)
+int runCsvCommand(const Args& args, const char* usage, bool printRows)
 {
     if (wantsHelp(args)) {
         writeStdout(usage);
@@ -118,16 +118,16 @@ int runCsvCommand(const Args &args, const char *usage, bool printRows)
     constexpr std::size_t kFlushSize = 1 << 16;
     std::string out;
     if (!printRows) {
-        for (const auto &name : table->header) {
+        for (const auto& name : table->header) {
             out += name;
             out += '\n';
         }
         writeStdout(out);
         return kExitOk;
     }
-    for (const auto &dropped : table->dropped)
+    for (const auto& dropped : table->dropped)
         printError(formatText(kMsgRowDropped, dropped.line, dropped.cells, table->header.size()));
-    for (const auto &row : table->rows) {
+    for (const auto& row : table->rows) {
         out += '[';
         for (std::size_t i = 0; i < row.size(); ++i) {
             if (i > 0)
@@ -146,12 +146,12 @@ int runCsvCommand(const Args &args, const char *usage, bool printRows)
 
 } // namespace
 
-int runColumnsCommand(const Args &args)
+int runColumnsCommand(const Args& args)
 {
     return runCsvCommand(args, kColumnsUsage, false);
 }
 
-int runRowsCommand(const Args &args)
+int runRowsCommand(const Args& args)
 {
     return runCsvCommand(args, kRowsUsage, true);
 }

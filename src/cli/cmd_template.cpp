@@ -1,7 +1,48 @@
+#include "batch/csv_source.h"
 #include "cli/cli_common.h"
+#include "common/settings_store.h"
+#include "model/settings.h"
+#include "model/template_file.h"
+
+#include <cstdio>
 
 namespace torvale::cli {
 
-int runTemplateCommand(const Args&) { return kExitUsage; }
+namespace {
+
+constexpr const char* kTemplateUsage =
+    "Usage: torvale-batch template FILE.dat\n"
+    "\n"
+    "Reads a template file the way the editor opens it and prints the template exactly as the\n"
+    "editor would save it. A CSV file that cannot be loaded is reported on stderr and the\n"
+    "template is still printed.\n";
+
+} // namespace
+
+int runTemplateCommand(const Args& args)
+{
+    if (wantsHelp(args)) {
+        std::fputs(kTemplateUsage, stdout);
+        return kExitOk;
+    }
+    for (const auto& arg : args) {
+        if (arg.size() > 1 && arg[0] == '-')
+            return usageError("unknown option '" + arg + "'", kTemplateUsage);
+    }
+    if (args.size() != 1)
+        return usageError("expected one template file", kTemplateUsage);
+
+    const std::int32_t currentDpi = readSettings(SettingsStore::userStore()).dpi;
+    Template tpl;
+    const TemplateReadResult result = readTemplateFile(args[0], tpl, currentDpi, loadCsvColumns);
+    if (!result.ok()) {
+        printError(result.message);
+        return kExitUsage;
+    }
+    if (result.csvUnreadable)
+        printError(std::string(kCsvBalloonTitle) + ": " + kCsvBalloonText);
+    writeStdout(templateToJson(tpl, result.dpi.value_or(currentDpi)));
+    return kExitOk;
+}
 
 } // namespace torvale::cli

@@ -14,6 +14,8 @@ constexpr const char* kUsage =
     "  template FILE.dat             print the template as the editor would save it\n"
     "  columns FILE.csv [--no-trim]  print the CSV file's column names, one per line\n"
     "  rows FILE.csv [--no-trim]     print every data row the batch reads, as JSON arrays\n"
+    "  card TEMPLATE.dat --out DIR [--csv FILE] [--row N]\n"
+    "                                render the card of one data row into DIR\n"
     "\n"
     "Run 'torvale-batch COMMAND --help' for the options of a command.\n";
 
@@ -26,6 +28,7 @@ constexpr Command kCommands[] = {
     {"template", torvale::cli::runTemplateCommand},
     {"columns", torvale::cli::runColumnsCommand},
     {"rows", torvale::cli::runRowsCommand},
+    {"card", torvale::cli::runCardCommand},
 };
 
 } // namespace

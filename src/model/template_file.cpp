@@ -1,1 +1,626 @@
 #include "model/template_file.h"
+
+#include "common/paths.h"
+#include "common/text.h"
+#include "model/settings.h"
+
+#include <cjson/cJSON.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace torvale {
+
+namespace {
+
+struct JsonDeleter {
+    void operator()(cJSON* json) const { cJSON_Delete(json); }
+};
+using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
+
+struct JsonTextDeleter {
+    void operator()(char* text) const { cJSON_free(text); }
+};
+using JsonText = std::unique_ptr<char, JsonTextDeleter>;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr std::int32_t kMinQuality = 10;
+constexpr std::int32_t kMaxQuality = 100;
+
+// Writes members into a cJSON object; used with visitLayerMembers.
+struct JsonWriter {
+    cJSON* object;
+
+    void number(const char* key, double value) { cJSON_AddNumberToObject(object, key, value); }
+    void text(const char* key, const std::string& value)
+    {
+        cJSON_AddStringToObject(object, key, value.c_str());
+    }
+    template <typename E>
+    void enumeration(const char* key, E value, int /*last*/)
+    {
+        number(key, static_cast<int>(value));
+    }
+};
+
+// Reads members of a cJSON object; a member that is missing or of another type clears ok and
+// every later call is ignored.
+struct JsonReader {
+    const cJSON* object;
+    bool ok = true;
+
+    const cJSON* item(const char* key) const
+    {
+        return ok ? cJSON_GetObjectItemCaseSensitive(object, key) : nullptr;
+    }
+    void number(const char* key, std::int32_t& field)
+    {
+        const cJSON* found = item(key);
+        if (cJSON_IsNumber(found))
+            field = found->valueint; // cJSON saturates values outside the int range
+        else
+            ok = false;
+    }
+    void number(const char* key, std::uint32_t& field)
+    {
+        std::int32_t value = 0;
+        number(key, value);
+        if (ok)
+            field = static_cast<std::uint32_t>(value);
+    }
+    void text(const char* key, std::string& field)
+    {
+        const cJSON* found = item(key);
+        if (cJSON_IsString(found) && found->valuestring)
+            field = found->valuestring;
+        else
+            ok = false;
+    }
+    // Like a list selection: a value outside 0..last selects nothing, the field keeps its value.
+    template <typename E>
+    void enumeration(const char* key, E& field, int last)
+    {
+        std::int32_t value = 0;
+        number(key, value);
+        if (ok && value >= 0 && value <= last)
+            field = static_cast<E>(value);
+    }
+};
+
+// The members of a layer object in file order; the one list serves writing and reading.
+template <typename Visitor, typename L>
+void visitLayerMembers(Visitor& v, L& layer)
+{
+    v.number("x", layer.x);
+    v.number("y", layer.y);
+    v.number("width", layer.width);
+    v.number("height", layer.height);
+    v.enumeration("type", layer.type, 1);
+    v.text("bind_col_name", layer.bind_col_name);
+    v.text("text", layer.text);
+    v.text("fontName", layer.fontName);
+    v.number("fontSize", layer.fontSize);
+    v.number("isBold", layer.isBold);
+    v.number("isUnderline", layer.isUnderline);
+    v.number("isItalic", layer.isItalic);
+    v.number("color", layer.color);
+    v.text("htmlColor", layer.htmlColor);
+    v.number("tHAlign", layer.tHAlign);
+    v.number("tVAlign", layer.tVAlign);
+    v.number("characterSpacing", layer.characterSpacing);
+    v.text("filePath", layer.filePath);
+    v.number("pHAlign", layer.pHAlign);
+    v.number("pVAlign", layer.pVAlign);
+    v.enumeration("layer_level", layer.layer_level, 1);
+    v.enumeration("overflow_style", layer.overflow_style, 4);
+}
+
+const char* backgroundColorText(BackgroundColorMode mode)
+{
+    switch (mode) {
+    case BackgroundColorMode::Transparent:
+        return "none";
+    case BackgroundColorMode::Chosen:
+        return "other";
+    case BackgroundColorMode::White:
+        break;
+    }
+    return "#ffffff";
+}
+
+void writeBackground(JsonWriter& out, const BackgroundLayer& background, std::int32_t currentDpi)
+{
+    out.number("background_type", static_cast<int>(background.kind));
+    if (background.kind == BackgroundKind::Picture) {
+        out.text("background_path", background.background_path);
+        out.number("dpi", currentDpi);
+        return;
+    }
+    out.text("width", formatText("%d", background.width));
+    out.text("height", formatText("%d", background.height));
+    out.text("szWidth", background.szWidth);
+    out.text("szHeight", background.szHeight);
+    out.enumeration("unit", background.unit, 3);
+    out.number("dpi", background.dpi);
+    out.text("background_color", backgroundColorText(background.colorMode));
+    if (background.colorMode == BackgroundColorMode::Chosen)
+        out.number("background_color_value", background.chosenColor);
+}
+
+void writeOutput(JsonWriter& out, const OutputSettings& output)
+{
+    if (output.format == OutputFormat::Jpg) {
+        out.text("format", "JPG");
+        out.number("quality", output.quality);
+        out.text("colorspace", colorspaceText(output.colorspace));
+    } else {
+        out.text("format", "PNG");
+        out.number("transparent_open", output.transparent_open ? 1 : 0);
+        out.number("isSaveToPng8", output.isSaveToPng8 ? 1 : 0);
+        out.number("colorCount", output.isSaveToPng8 ? output.colorCount : 256);
+    }
+    out.text("file_name_bind_col_name", output.file_name_bind_col_name);
+    out.text("file_name_bind_col_name2", output.file_name_bind_col_name2);
+}
+
+// The pixel size of a custom canvas from its "width"/"height" text; a canvas is at least 1 x 1.
+std::int32_t pixelValue(const std::string& text)
+{
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    return static_cast<std::int32_t>(std::clamp<long long>(value, 1, INT32_MAX));
+}
+
+// Settings refuse a dpi outside 1..1200, and 0 would divide by zero in the unit conversions.
+void applyDpi(JsonReader& in, BackgroundLayer& background, std::int32_t currentDpi,
+              TemplateReadResult& result)
+{
+    const cJSON* dpi = in.item("dpi");
+    if (cJSON_IsNumber(dpi)) {
+        background.dpi = std::clamp(dpi->valueint, kMinDpi, kMaxDpi);
+        result.dpi = background.dpi;
+    } else {
+        background.dpi = currentDpi;
+    }
+}
+
+// A text member that may be missing (or of another type): the fallback then.
+std::string optionalText(JsonReader& in, const char* key, const std::string& fallback)
+{
+    const cJSON* found = in.item(key);
+    return cJSON_IsString(found) && found->valuestring ? found->valuestring : fallback;
+}
+
+std::optional<std::int32_t> optionalNumber(JsonReader& in, const char* key)
+{
+    const cJSON* found = in.item(key);
+    if (cJSON_IsNumber(found))
+        return found->valueint;
+    return std::nullopt;
+}
+
+bool readBackground(JsonReader& in, BackgroundLayer& background, std::int32_t currentDpi,
+                    TemplateReadResult& result)
+{
+    std::int32_t type = 0;
+    in.number("background_type", type);
+    if (!in.ok)
+        return false;
+    if (type == 0) {
+        in.text("background_path", background.background_path);
+        if (!in.ok)
+            return false;
+        background.kind = BackgroundKind::Picture;
+        result.loadBackgroundPicture = true;
+        applyDpi(in, background, currentDpi, result);
+        return true;
+    }
+
+    // Selecting the unit converts the current size texts, as the background panel does.
+    const std::int32_t unit = optionalNumber(in, "unit").value_or(0);
+    if (unit >= 0 && unit <= 3) {
+        background.unit = static_cast<SizeUnit>(unit);
+        background.szWidth = pixelsToSizeText(background.width, background.unit, background.dpi);
+        background.szHeight = pixelsToSizeText(background.height, background.unit, background.dpi);
+    }
+    applyDpi(in, background, currentDpi, result);
+
+    std::string width;
+    std::string height;
+    in.text("width", width);
+    if (!in.ok)
+        return false;
+    background.szWidth = optionalText(in, "szWidth", width);
+    in.text("height", height);
+    if (!in.ok)
+        return false;
+    background.szHeight = optionalText(in, "szHeight", height);
+    background.width = pixelValue(width);
+    background.height = pixelValue(height);
+
+    std::string color;
+    in.text("background_color", color);
+    if (!in.ok)
+        return false;
+    if (color == "#ffffff") {
+        setBackgroundColorMode(background, BackgroundColorMode::White);
+    } else if (color == "none") {
+        setBackgroundColorMode(background, BackgroundColorMode::Transparent);
+    } else {
+        setBackgroundColorMode(background, BackgroundColorMode::Chosen);
+        std::uint32_t value = 0;
+        in.number("background_color_value", value);
+        if (!in.ok)
+            return false;
+        background.chosenColor = value;
+        background.drawingColor = value;
+    }
+    background.kind = BackgroundKind::Custom;
+    return true;
+}
+
+bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& result)
+{
+    const cJSON* items = in.item("picture_items");
+    if (!cJSON_IsArray(items))
+        return false;
+    const cJSON* element = nullptr;
+    cJSON_ArrayForEach(element, items)
+    {
+        if (!cJSON_IsObject(element))
+            return false;
+        Layer layer;
+        JsonReader layerIn{element};
+        visitLayerMembers(layerIn, layer);
+        if (!layerIn.ok)
+            return false;
+        layer.number = static_cast<std::int32_t>(layers.size() + 1);
+        layers.push_back(std::move(layer));
+    }
+    result.selectFirstLayer = !layers.empty();
+    return true;
+}
+
+bool readOutput(JsonReader& in, OutputSettings& output)
+{
+    std::string format;
+    in.text("format", format);
+    if (!in.ok)
+        return false;
+    if (format == "JPG") {
+        output.format = OutputFormat::Jpg;
+        std::int32_t quality = 0;
+        in.number("quality", quality);
+        if (!in.ok)
+            return false;
+        output.quality = std::clamp(quality, kMinQuality, kMaxQuality);
+        const cJSON* colorspace = in.item("colorspace");
+        if (!cJSON_IsString(colorspace) || !colorspace->valuestring) {
+            output.colorspace = OutputColorspace::SRgb;
+            return true;
+        }
+        for (auto choice : {OutputColorspace::SRgb, OutputColorspace::Rgb, OutputColorspace::Cmyk,
+                            OutputColorspace::Gray}) {
+            if (equalsIgnoreCase(colorspace->valuestring, colorspaceText(choice)))
+                output.colorspace = choice;
+        }
+        return true;
+    }
+
+    output.format = OutputFormat::Png;
+    std::int32_t transparent = 0;
+    in.number("transparent_open", transparent);
+    if (!in.ok)
+        return false;
+    output.transparent_open = transparent == 1;
+    const auto png8 = optionalNumber(in, "isSaveToPng8");
+    output.isSaveToPng8 = png8 == 1;
+    if (png8) {
+        const std::int32_t count = optionalNumber(in, "colorCount").value_or(256);
+        if (std::find(std::begin(kPaletteSizes), std::end(kPaletteSizes), count) !=
+            std::end(kPaletteSizes))
+            output.colorCount = count;
+    }
+    return true;
+}
+
+// The column the name selects (compared without regard to ASCII case), "" when there is none.
+std::string matchColumn(const std::vector<std::string>& columns, const std::string& name)
+{
+    for (const auto& column : columns) {
+        if (equalsIgnoreCase(column, name))
+            return column;
+    }
+    return {};
+}
+
+bool readFileNameColumns(JsonReader& in, const std::string& path, Template& tpl,
+                         const CsvColumnLoader& loadColumns, TemplateReadResult& result)
+{
+    if (tpl.csv_file_path.empty())
+        return true;
+    std::optional<std::vector<std::string>> columns;
+    if (loadColumns)
+        columns = loadColumns(resolveTemplatePath(tpl.csv_file_path, path),
+                              tpl.is_trim_csv_cell_value);
+    if (!columns) {
+        result.csvUnreadable = true;
+        return true;
+    }
+    result.csvColumns = std::move(*columns);
+    std::string name;
+    in.text("file_name_bind_col_name", name);
+    if (!in.ok)
+        return false;
+    tpl.output.file_name_bind_col_name = matchColumn(result.csvColumns, name);
+    in.text("file_name_bind_col_name2", name);
+    if (!in.ok)
+        return false;
+    tpl.output.file_name_bind_col_name2 = matchColumn(result.csvColumns, name);
+    return true;
+}
+
+// Applies the members in file order; false at the first missing one (those before it stay).
+bool readMembers(JsonReader& in, const std::string& path, Template& tpl, std::int32_t currentDpi,
+                 const CsvColumnLoader& loadColumns, TemplateReadResult& result)
+{
+    if (!readBackground(in, tpl.background, currentDpi, result))
+        return false;
+    in.text("csv_file_path", tpl.csv_file_path);
+    if (!in.ok)
+        return false;
+    tpl.is_trim_csv_cell_value = optionalNumber(in, "is_trim_csv_cell_value").value_or(1) == 1;
+    if (!readLayers(in, tpl.layers, result))
+        return false;
+    std::int32_t flag = 0;
+    in.number("pictures_show_select_area", flag);
+    if (in.ok)
+        tpl.pictures_show_select_area = flag == 1;
+    in.number("pictures_show_picture", flag);
+    if (!in.ok)
+        return false;
+    tpl.pictures_show_picture = flag == 1;
+    return readOutput(in, tpl.output) && readFileNameColumns(in, path, tpl, loadColumns, result);
+}
+
+void startNewTemplate(Template& tpl, std::int32_t currentDpi)
+{
+    resetTemplate(tpl);
+    tpl.background.dpi = currentDpi;
+    tpl.templatePath.clear();
+    tpl.templateName = kNewTemplateName;
+}
+
+TemplateReadResult readFailure(TemplateReadStatus status, const char* message)
+{
+    TemplateReadResult result;
+    result.status = status;
+    result.message = message;
+    return result;
+}
+
+// Reads a whole file: CannotOpen, Empty, ReadFailed or Ok with the bytes.
+TemplateReadStatus readWholeFile(const std::string& path, std::string& bytes)
+{
+    FilePtr file(std::fopen(pathFromUtf8(path).c_str(), "rb"));
+    if (!file)
+        return TemplateReadStatus::CannotOpen;
+    bytes.clear();
+    char buffer[65536];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.append(buffer, count);
+    if (std::ferror(file.get()))
+        return TemplateReadStatus::ReadFailed;
+    return bytes.empty() ? TemplateReadStatus::Empty : TemplateReadStatus::Ok;
+}
+
+// A file descriptor closed when it goes.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    ~UniqueFd() { close(); }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return m_fd; }
+    int close()
+    {
+        const int result = m_fd >= 0 ? ::close(m_fd) : 0;
+        m_fd = -1;
+        return result;
+    }
+
+private:
+    int m_fd;
+};
+
+// Removes the temporary file of a save unless the save got as far as renaming it.
+struct TempFileGuard {
+    std::filesystem::path path;
+    bool keep = false;
+    ~TempFileGuard()
+    {
+        if (!keep && !path.empty())
+            ::unlink(path.c_str());
+    }
+};
+
+TemplateSaveResult saveFailure(TemplateSaveStatus status, const std::string& path, int error)
+{
+    TemplateSaveResult result;
+    result.status = status;
+    result.logLines.push_back(formatText("保存模版文件 '%s' 时发生错误:", path.c_str()));
+    if (error != 0)
+        result.logLines.push_back(std::error_code(error, std::generic_category()).message());
+    result.message =
+        status == TemplateSaveStatus::CannotCreate ? kMsgSaveCannotCreate : kMsgSaveWriteFailed;
+    return result;
+}
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string templateToJson(const Template& tpl, std::int32_t currentDpi)
+{
+    const JsonPtr root(cJSON_CreateObject());
+    if (!root)
+        return {};
+    JsonWriter out{root.get()};
+    writeBackground(out, tpl.background, currentDpi);
+    out.text("csv_file_path", tpl.csv_file_path);
+    out.number("is_trim_csv_cell_value", tpl.is_trim_csv_cell_value ? 1 : 0);
+    out.number("pictures_show_select_area", tpl.pictures_show_select_area ? 1 : 0);
+    out.number("pictures_show_picture", tpl.pictures_show_picture ? 1 : 0);
+    cJSON* items = cJSON_AddArrayToObject(root.get(), "picture_items");
+    for (const Layer& layer : tpl.layers) {
+        cJSON* item = cJSON_CreateObject();
+        if (!cJSON_AddItemToArray(items, item)) {
+            cJSON_Delete(item);
+            continue;
+        }
+        JsonWriter layerOut{item};
+        visitLayerMembers(layerOut, layer);
+    }
+    writeOutput(out, tpl.output);
+    const JsonText text(cJSON_Print(root.get()));
+    return text ? std::string(text.get()) : std::string();
+}
+
+TemplateReadResult readTemplateFile(const std::string& path, Template& tpl,
+                                    std::int32_t currentDpi, const CsvColumnLoader& loadColumns)
+{
+    startNewTemplate(tpl, currentDpi);
+    std::string bytes;
+    switch (readWholeFile(path, bytes)) {
+    case TemplateReadStatus::CannotOpen:
+        return readFailure(TemplateReadStatus::CannotOpen, kMsgCannotOpen);
+    case TemplateReadStatus::Empty:
+        return readFailure(TemplateReadStatus::Empty, kMsgEmptyFile);
+    case TemplateReadStatus::ReadFailed:
+        return readFailure(TemplateReadStatus::ReadFailed, kMsgReadFailed);
+    default:
+        break;
+    }
+    return readTemplateText(bytes, path, tpl, currentDpi, loadColumns);
+}
+
+TemplateReadResult readTemplateText(const std::string& text, const std::string& path,
+                                    Template& tpl, std::int32_t currentDpi,
+                                    const CsvColumnLoader& loadColumns)
+{
+    startNewTemplate(tpl, currentDpi);
+    TemplateReadResult result;
+    const JsonPtr root(cJSON_ParseWithLength(text.data(), text.size()));
+    if (!cJSON_IsObject(root.get()))
+        return readFailure(TemplateReadStatus::BadFormat, kMsgBadFormat);
+
+    JsonReader in{root.get()};
+    if (!readMembers(in, path, tpl, currentDpi, loadColumns, result)) {
+        result.status = TemplateReadStatus::BadFormat;
+        result.message = kMsgBadFormat;
+        return result;
+    }
+    tpl.templatePath = path;
+    tpl.templateName = fileNameOf(path);
+    return result;
+}
+
+TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl,
+                                    std::int32_t currentDpi)
+{
+    static std::atomic<unsigned> counter{0};
+    const std::string json = templateToJson(tpl, currentDpi);
+    const std::filesystem::path target = pathFromUtf8(path);
+
+    // The temporary file sits beside the target so the rename never crosses file systems.
+    TempFileGuard temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp.path = target;
+        temp.path += formatText(".%ld-%u.tmp", static_cast<long>(::getpid()), counter++);
+        fd = ::open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int error = errno;
+        temp.path.clear();
+        return saveFailure(TemplateSaveStatus::CannotCreate, path, error);
+    }
+    UniqueFd file(fd);
+
+    // Replacing a file keeps its permissions.
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(file.get(), old.st_mode & 07777);
+
+    if (!writeAll(file.get(), json) || ::fsync(file.get()) != 0 || file.close() != 0)
+        return saveFailure(TemplateSaveStatus::WriteFailed, path, errno);
+    // A target that cannot be replaced (a folder, a read-only place) is the same failure as a
+    // file that cannot be opened for writing.
+    if (::rename(temp.path.c_str(), target.c_str()) != 0)
+        return saveFailure(TemplateSaveStatus::CannotCreate, path, errno);
+    temp.keep = true;
+
+    tpl.templatePath = path;
+    tpl.templateName = fileNameOf(path);
+    return {};
+}
+
+bool isTemplateModified(const Template& tpl, std::int32_t currentDpi)
+{
+    if (tpl.layers.empty())
+        return false;
+    if (tpl.templatePath.empty())
+        return true;
+    std::string bytes;
+    const TemplateReadStatus status = readWholeFile(tpl.templatePath, bytes);
+    if (status == TemplateReadStatus::CannotOpen || status == TemplateReadStatus::ReadFailed)
+        return true;
+    return bytes != templateToJson(tpl, currentDpi);
+}
+
+std::string resolveTemplatePath(const std::string& stored, const std::string& templatePath)
+{
+    const std::filesystem::path storedPath = pathFromUtf8(stored);
+    if (stored.empty() || storedPath.is_absolute())
+        return stored;
+    std::error_code ec;
+    const std::filesystem::path besideTemplate =
+        pathFromUtf8(templatePath).parent_path() / storedPath;
+    if (!templatePath.empty() && std::filesystem::exists(besideTemplate, ec))
+        return pathToUtf8(besideTemplate);
+    const std::filesystem::path inProgramFolder = programFolder() / storedPath;
+    if (std::filesystem::exists(inProgramFolder, ec))
+        return pathToUtf8(inProgramFolder);
+    return templatePath.empty() ? stored : pathToUtf8(besideTemplate);
+}
+
+} // namespace torvale

@@ -20,7 +20,7 @@ using Rows = std::vector<Cells>;
 // ---------------------------------------------------------------- reader, table-driven
 
 struct ReadCase {
-    const char *name;
+    const char* name;
     std::string text;
     bool trim;
     Cells header;
@@ -28,7 +28,7 @@ struct ReadCase {
     std::vector<DroppedCsvRow> dropped = {};
 };
 
-std::ostream &operator<<(std::ostream &out, const ReadCase &c)
+std::ostream& operator<<(std::ostream& out, const ReadCase& c)
 {
     return out << c.name;
 }
@@ -37,7 +37,7 @@ class ReadCsvTest : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadCsvTest, ReadsHeaderRowsAndDropped)
 {
-    const ReadCase &c = GetParam();
+    const ReadCase& c = GetParam();
     const CsvTable table = readCsv(c.text, csvFormatFor(c.trim));
     EXPECT_EQ(table.header, c.header);
     EXPECT_EQ(table.rows, c.rows);
@@ -131,7 +131,7 @@ const ReadCase kReadCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadCsvTest, ::testing::ValuesIn(kReadCases),
-                         [](const auto &caseInfo) { return std::string(caseInfo.param.name); });
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(CsvFormat, ForTrim)
 {
@@ -144,7 +144,7 @@ TEST(CsvFormat, ForTrim)
 
 // ---------------------------------------------------------------- decoding
 
-std::string utf16Bytes(const std::string &utf8, bool bigEndian, bool mark = true)
+std::string utf16Bytes(const std::string& utf8, bool bigEndian, bool mark = true)
 {
     std::u16string units = utf8ToUtf16(utf8);
     if (mark)
@@ -266,7 +266,7 @@ TEST(CsvFile, LoadsAllEncodingsToSameColumns)
         {"utf16be.csv", utf16Bytes(kChineseCsv, true)},
         {"gb18030.csv", *utf8ToGb18030(kChineseCsv)},
     };
-    for (const auto &[name, bytes] : files) {
+    for (const auto& [name, bytes] : files) {
         writeFile(dir.file(name), bytes);
         const auto columns = loadCsvColumns(dir.file(name), true);
         ASSERT_TRUE(columns) << name;

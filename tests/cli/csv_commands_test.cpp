@@ -13,7 +13,7 @@ using test::shellQuote;
 using test::TempDir;
 using test::writeFile;
 
-CommandResult runBatch(const std::string &arguments)
+CommandResult runBatch(const std::string& arguments)
 {
     return runCommand(shellQuote(TORVALE_BATCH_EXE) + " " + arguments);
 }
@@ -152,7 +152,7 @@ TEST(RowsCommand, HeaderOnlyAndEmptyPrintNothing)
     TempDir dir;
     writeFile(dir.file("h.csv"), "a,b\n");
     writeFile(dir.file("e.csv"), "");
-    for (const char *name : {"h.csv", "e.csv"}) {
+    for (const char* name : {"h.csv", "e.csv"}) {
         const CommandResult r = runBatch("rows " + shellQuote(dir.file(name)));
         EXPECT_EQ(r.exitCode, 0) << name;
         EXPECT_EQ(r.out, "") << name;

@@ -1,1 +1,556 @@
+#include "common/text.h"
+#include "model/template_file.h"
+#include "support/test_support.h"
+
+#include <cjson/cJSON.h>
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+
+#include <sys/resource.h>
+
+namespace torvale {
+namespace {
+
+using test::dataFile;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+struct JsonDeleter {
+    void operator()(cJSON* json) const { cJSON_Delete(json); }
+};
+using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
+
+const std::vector<std::string> kColumns = {"姓名", "工号", "照片", "name"};
+
+CsvColumnLoader columnsLoader(std::vector<std::string> columns = kColumns)
+{
+    return [columns](const std::string&, bool) { return std::optional(columns); };
+}
+
+const CsvColumnLoader kFailingLoader = [](const std::string&, bool) {
+    return std::optional<std::vector<std::string>>();
+};
+
+std::string golden(const std::string& name) { return readFile(dataFile("templates/" + name)); }
+
+// A golden file with an edit applied to its JSON tree, printed again.
+std::string edited(const std::string& name, const std::function<void(cJSON*)>& edit)
+{
+    JsonPtr root(cJSON_Parse(golden(name).c_str()));
+    edit(root.get());
+    char* text = cJSON_Print(root.get());
+    std::string result(text);
+    cJSON_free(text);
+    return result;
+}
+
+void setMember(cJSON* object, const char* key, cJSON* value)
+{
+    if (cJSON_GetObjectItemCaseSensitive(object, key))
+        cJSON_ReplaceItemInObjectCaseSensitive(object, key, value);
+    else
+        cJSON_AddItemToObject(object, key, value);
+}
+
+cJSON* layerItem(cJSON* root, int index)
+{
+    return cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(root, "picture_items"), index);
+}
+
+Layer textLayer()
+{
+    Layer layer = makeLayer(LayerType::Text, LayerLevel::AboveBackground, OverflowStyle::FillScale);
+    layer.x = 20;
+    layer.y = 30;
+    layer.width = 560;
+    layer.height = 60;
+    layer.bind_col_name = "姓名";
+    layer.text = "张三";
+    layer.fontName = "黑体";
+    layer.fontSize = 32;
+    layer.isBold = 1;
+    layer.color = 0x0000FF;
+    layer.htmlColor = colorToHtml(layer.color);
+    layer.tHAlign = 1;
+    layer.characterSpacing = 2;
+    return layer;
+}
+
+Template customOtherTemplate()
+{
+    Template tpl;
+    tpl.background.width = 600;
+    tpl.background.height = 400;
+    tpl.background.szWidth = "600";
+    tpl.background.szHeight = "400";
+    tpl.background.dpi = 300;
+    tpl.background.chosenColor = 0xFF0000;
+    setBackgroundColorMode(tpl.background, BackgroundColorMode::Chosen);
+    tpl.csv_file_path = "people.csv";
+    tpl.is_trim_csv_cell_value = false;
+    tpl.pictures_show_picture = false;
+    tpl.layers.push_back(textLayer());
+    Layer picture = makeLayer(LayerType::Picture, LayerLevel::BelowBackground,
+                              OverflowStyle::CropCentre);
+    picture.x = 400;
+    picture.y = 100;
+    picture.width = 150;
+    picture.height = 200;
+    picture.bind_col_name = "照片";
+    picture.filePath = "photos/张三.png";
+    picture.pHAlign = 0;
+    picture.pVAlign = 2;
+    tpl.layers.push_back(picture);
+    renumberLayers(tpl.layers);
+    tpl.output.quality = 85;
+    tpl.output.colorspace = OutputColorspace::Gray;
+    tpl.output.file_name_bind_col_name = "姓名";
+    tpl.output.file_name_bind_col_name2 = "工号";
+    return tpl;
+}
+
+Template pictureTemplate()
+{
+    Template tpl;
+    tpl.background.kind = BackgroundKind::Picture;
+    tpl.background.background_path = "背景.png";
+    tpl.background.dpi = 600; // not written: a picture background writes the current DPI
+    tpl.pictures_show_select_area = false;
+    return tpl;
+}
+
+Template png8Template()
+{
+    Template tpl;
+    tpl.background.unit = SizeUnit::Centimetre;
+    tpl.background.dpi = 300;
+    tpl.background.szWidth = "8.56";
+    tpl.background.szHeight = "5.40";
+    updateCustomCanvasSize(tpl.background);
+    setBackgroundColorMode(tpl.background, BackgroundColorMode::Transparent);
+    tpl.csv_file_path = "data/cards.csv";
+    tpl.layers.push_back(textLayer());
+    tpl.output.format = OutputFormat::Png;
+    tpl.output.isSaveToPng8 = true;
+    tpl.output.colorCount = 16;
+    tpl.output.file_name_bind_col_name = "name";
+    return tpl;
+}
+
+struct GoldenCase {
+    const char* file;
+    Template (*make)();
+    std::int32_t currentDpi;
+};
+
+const GoldenCase kGoldenCases[] = {
+    {"custom_other.dat", customOtherTemplate, 72},
+    {"picture.dat", pictureTemplate, 150},
+    {"png8.dat", png8Template, 72},
+};
+
+TEST(TemplateFile, WritesGoldenBytes)
+{
+    for (const auto& c : kGoldenCases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(templateToJson(c.make(), c.currentDpi), golden(c.file));
+    }
+}
+
+TEST(TemplateFile, RoundTripKeepsBytes)
+{
+    TempDir dir;
+    for (const auto& c : kGoldenCases) {
+        SCOPED_TRACE(c.file);
+        Template tpl;
+        auto result = readTemplateFile(dataFile(std::string("templates/") + c.file), tpl, 150,
+                                       columnsLoader());
+        ASSERT_TRUE(result.ok()) << result.message;
+        const std::string first = templateToJson(tpl, result.dpi.value_or(150));
+        EXPECT_EQ(first, golden(c.file));
+
+        const std::string saved = dir.file(c.file);
+        ASSERT_TRUE(saveTemplateFile(saved, tpl, result.dpi.value_or(150)).ok());
+        EXPECT_EQ(tpl.templateName, c.file);
+        Template again;
+        result = readTemplateFile(saved, again, 150, columnsLoader());
+        ASSERT_TRUE(result.ok()) << result.message;
+        EXPECT_EQ(templateToJson(again, result.dpi.value_or(150)), first);
+        EXPECT_EQ(again.templatePath, saved);
+    }
+}
+
+TEST(TemplateFile, ReadAppliesFields)
+{
+    Template tpl;
+    const auto result = readTemplateFile(dataFile("templates/custom_other.dat"), tpl, 72,
+                                         columnsLoader());
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.dpi, 300);
+    EXPECT_TRUE(result.selectFirstLayer);
+    EXPECT_FALSE(result.loadBackgroundPicture);
+    EXPECT_EQ(tpl.background.width, 600);
+    EXPECT_EQ(tpl.background.drawingColor, 0xFF0000u);
+    ASSERT_EQ(tpl.layers.size(), 2u);
+    EXPECT_EQ(tpl.layers[1].number, 2);
+    EXPECT_EQ(tpl.layers[1].type, LayerType::Picture);
+    EXPECT_EQ(tpl.layers[1].overflow_style, OverflowStyle::CropCentre);
+    EXPECT_EQ(tpl.templateName, "custom_other.dat");
+
+    const auto picture = readTemplateFile(dataFile("templates/picture.dat"), tpl, 72,
+                                          columnsLoader());
+    ASSERT_TRUE(picture.ok());
+    EXPECT_TRUE(picture.loadBackgroundPicture);
+    EXPECT_FALSE(picture.selectFirstLayer);
+    EXPECT_EQ(tpl.background.kind, BackgroundKind::Picture);
+    EXPECT_EQ(tpl.background.dpi, 150);
+}
+
+struct EditCase {
+    const char* name;
+    const char* file;
+    std::function<void(cJSON*)> edit;
+    bool ok;
+    std::function<void(const Template&, const TemplateReadResult&)> check;
+};
+
+TEST(TemplateFile, ReadEdgeCases)
+{
+    const EditCase cases[] = {
+        {"upper-case white is a chosen colour and needs its value", "custom_other.dat",
+         [](cJSON* r) {
+             setMember(r, "background_color", cJSON_CreateString("#FFFFFF"));
+             cJSON_DeleteItemFromObjectCaseSensitive(r, "background_color_value");
+         },
+         false,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.background.colorMode, BackgroundColorMode::Chosen);
+             EXPECT_EQ(t.background.width, 600); // applied before the missing member
+             EXPECT_EQ(t.csv_file_path, "");     // after it: not applied
+         }},
+        {"exact white needs no value", "custom_other.dat",
+         [](cJSON* r) {
+             setMember(r, "background_color", cJSON_CreateString("#ffffff"));
+             cJSON_DeleteItemFromObjectCaseSensitive(r, "background_color_value");
+         },
+         true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.background.colorMode, BackgroundColorMode::White);
+             EXPECT_EQ(t.background.drawingColor, 0xFFFFFFu);
+         }},
+        {"lower-case jpg opens as PNG", "custom_other.dat",
+         [](cJSON* r) {
+             setMember(r, "format", cJSON_CreateString("jpg"));
+             setMember(r, "transparent_open", cJSON_CreateNumber(0));
+         },
+         true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.output.format, OutputFormat::Png);
+             EXPECT_FALSE(t.output.transparent_open);
+             EXPECT_FALSE(t.output.isSaveToPng8);
+         }},
+        {"unknown colour space keeps the previous one", "custom_other.dat",
+         [](cJSON* r) { setMember(r, "colorspace", cJSON_CreateString("Lab")); }, true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.output.colorspace, OutputColorspace::Rgb);
+         }},
+        {"colour space ignores case", "custom_other.dat",
+         [](cJSON* r) { setMember(r, "colorspace", cJSON_CreateString("cmyk")); }, true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.output.colorspace, OutputColorspace::Cmyk);
+         }},
+        {"missing colour space is sRGB", "custom_other.dat",
+         [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(r, "colorspace"); }, true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.output.colorspace, OutputColorspace::SRgb);
+         }},
+        {"optional size texts, unit and dpi", "custom_other.dat",
+         [](cJSON* r) {
+             for (const char* key : {"szWidth", "szHeight", "unit", "dpi"})
+                 cJSON_DeleteItemFromObjectCaseSensitive(r, key);
+             setMember(r, "width", cJSON_CreateString("abc"));
+         },
+         true,
+         [](const Template& t, const TemplateReadResult& result) {
+             EXPECT_EQ(t.background.szWidth, "abc");
+             EXPECT_EQ(t.background.width, 1);
+             EXPECT_EQ(t.background.szHeight, "400");
+             EXPECT_EQ(t.background.dpi, 96);
+             EXPECT_FALSE(result.dpi.has_value());
+         }},
+        {"missing trim switch is on", "custom_other.dat",
+         [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(r, "is_trim_csv_cell_value"); },
+         true, [](const Template& t, const TemplateReadResult&) {
+             EXPECT_TRUE(t.is_trim_csv_cell_value);
+         }},
+        {"huge and tiny numbers saturate or clamp", "custom_other.dat",
+         [](cJSON* r) {
+             setMember(r, "quality", cJSON_CreateNumber(1e30));
+             setMember(r, "dpi", cJSON_CreateNumber(-1e30));
+             setMember(r, "height", cJSON_CreateString("99999999999999999999"));
+             setMember(layerItem(r, 0), "x", cJSON_CreateNumber(1e30));
+             setMember(layerItem(r, 0), "overflow_style", cJSON_CreateNumber(77));
+         },
+         true,
+         [](const Template& t, const TemplateReadResult& result) {
+             EXPECT_EQ(t.output.quality, 100);
+             EXPECT_EQ(result.dpi, 1);
+             EXPECT_EQ(t.background.height, INT32_MAX);
+             EXPECT_EQ(t.layers[0].x, INT32_MAX);
+             EXPECT_EQ(t.layers[0].overflow_style, OverflowStyle::FillScale);
+         }},
+        {"layer missing a member: earlier layers stay", "custom_other.dat",
+         [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(layerItem(r, 1), "pVAlign"); },
+         false,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.layers.size(), 1u);
+             EXPECT_EQ(t.csv_file_path, "people.csv");
+             EXPECT_TRUE(t.pictures_show_picture); // start value, the file's 0 never read
+         }},
+        {"empty layer object", "custom_other.dat",
+         [](cJSON* r) {
+             cJSON_AddItemToArray(cJSON_GetObjectItem(r, "picture_items"), cJSON_CreateObject());
+         },
+         false,
+         [](const Template& t, const TemplateReadResult&) { EXPECT_EQ(t.layers.size(), 2u); }},
+        {"layer member of another type", "custom_other.dat",
+         [](cJSON* r) { setMember(layerItem(r, 0), "text", cJSON_CreateNumber(1)); }, false,
+         [](const Template& t, const TemplateReadResult&) { EXPECT_TRUE(t.layers.empty()); }},
+        {"width as a number", "custom_other.dat",
+         [](cJSON* r) { setMember(r, "width", cJSON_CreateNumber(600)); }, false, nullptr},
+        {"quality as a string", "custom_other.dat",
+         [](cJSON* r) { setMember(r, "quality", cJSON_CreateString("90")); }, false, nullptr},
+        {"picture_items as an object", "custom_other.dat",
+         [](cJSON* r) { setMember(r, "picture_items", cJSON_CreateObject()); }, false, nullptr},
+        {"picture background needs its path", "picture.dat",
+         [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(r, "background_path"); }, false,
+         [](const Template& t, const TemplateReadResult& result) {
+             EXPECT_EQ(t.background.kind, BackgroundKind::Custom);
+             EXPECT_FALSE(result.loadBackgroundPicture);
+         }},
+        {"palette size outside the list keeps the previous one", "png8.dat",
+         [](cJSON* r) { setMember(r, "colorCount", cJSON_CreateNumber(5)); }, true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_TRUE(t.output.isSaveToPng8);
+             EXPECT_EQ(t.output.colorCount, 64);
+         }},
+        {"PNG-8 switch missing: off, palette size not read", "png8.dat",
+         [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(r, "isSaveToPng8"); }, true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_FALSE(t.output.isSaveToPng8);
+             EXPECT_EQ(t.output.colorCount, 64);
+         }},
+        {"palette size missing is 256", "png8.dat",
+         [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(r, "colorCount"); }, true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.output.colorCount, 256);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Template tpl;
+        tpl.output.colorspace = OutputColorspace::Rgb;
+        tpl.output.colorCount = 64;
+        const auto result =
+            readTemplateText(edited(c.file, c.edit), "/t/x.dat", tpl, 96, columnsLoader());
+        EXPECT_EQ(result.ok(), c.ok) << result.message;
+        if (!c.ok) {
+            EXPECT_EQ(result.status, TemplateReadStatus::BadFormat);
+            EXPECT_EQ(result.message, kMsgBadFormat);
+            EXPECT_EQ(tpl.templatePath, "");
+            EXPECT_EQ(tpl.templateName, kNewTemplateName);
+        }
+        if (c.check)
+            c.check(tpl, result);
+    }
+}
+
+TEST(TemplateFile, UnreadableFilesGiveTheirMessages)
+{
+    TempDir dir;
+    writeFile(dir.file("empty.dat"), "");
+    writeFile(dir.file("cut.dat"), golden("custom_other.dat").substr(0, 300));
+    writeFile(dir.file("array.dat"), "[1, 2]");
+    std::string garbage(10 * 1024 * 1024, '\0');
+    std::mt19937 random(7);
+    for (char& c : garbage)
+        c = static_cast<char>(random());
+    writeFile(dir.file("garbage.dat"), garbage);
+    writeFile(dir.file("deep.dat"), std::string(1024 * 1024, '['));
+
+    const struct {
+        const char* file;
+        TemplateReadStatus status;
+        const char* message;
+    } cases[] = {
+        {"missing.dat", TemplateReadStatus::CannotOpen, kMsgCannotOpen},
+        {"empty.dat", TemplateReadStatus::Empty, kMsgEmptyFile},
+        {"cut.dat", TemplateReadStatus::BadFormat, kMsgBadFormat},
+        {"array.dat", TemplateReadStatus::BadFormat, kMsgBadFormat},
+        {"garbage.dat", TemplateReadStatus::BadFormat, kMsgBadFormat},
+        {"deep.dat", TemplateReadStatus::BadFormat, kMsgBadFormat},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Template tpl = customOtherTemplate();
+        tpl.templatePath = "/old/old.dat";
+        tpl.templateName = "old.dat";
+        const auto result = readTemplateFile(dir.file(c.file), tpl, 72, columnsLoader());
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.message, c.message);
+        // The old template is gone whatever happened.
+        EXPECT_TRUE(tpl.layers.empty());
+        EXPECT_EQ(tpl.templatePath, "");
+        EXPECT_EQ(tpl.templateName, kNewTemplateName);
+    }
+}
+
+TEST(TemplateFile, CsvColumnsSelectFileNameColumns)
+{
+    TempDir dir;
+    const std::string path = dir.file("card.dat");
+    writeFile(path, edited("custom_other.dat", [](cJSON* r) {
+                  setMember(r, "file_name_bind_col_name", cJSON_CreateString("NAME"));
+                  setMember(r, "file_name_bind_col_name2", cJSON_CreateString("部门"));
+              }));
+    writeFile(dir.file("people.csv"), "");
+
+    std::string loadedPath;
+    bool loadedTrim = true;
+    Template tpl;
+    auto result = readTemplateFile(path, tpl, 72, [&](const std::string& csv, bool trim) {
+        loadedPath = csv;
+        loadedTrim = trim;
+        return std::optional<std::vector<std::string>>({"Name", "工号"});
+    });
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(loadedPath, dir.file("people.csv")); // resolved beside the template
+    EXPECT_FALSE(loadedTrim);
+    EXPECT_EQ(result.csvColumns, (std::vector<std::string>{"Name", "工号"}));
+    EXPECT_EQ(tpl.output.file_name_bind_col_name, "Name");
+    EXPECT_EQ(tpl.output.file_name_bind_col_name2, "");
+
+    result = readTemplateFile(path, tpl, 72, kFailingLoader);
+    ASSERT_TRUE(result.ok());
+    EXPECT_TRUE(result.csvUnreadable);
+    EXPECT_EQ(tpl.layers.size(), 2u);
+    EXPECT_EQ(tpl.output.file_name_bind_col_name, "");
+
+    // Without a CSV path the loader is not asked and the file-name members are not needed.
+    const std::string noCsv = edited("picture.dat", [](cJSON* r) {
+        cJSON_DeleteItemFromObjectCaseSensitive(r, "file_name_bind_col_name");
+        cJSON_DeleteItemFromObjectCaseSensitive(r, "file_name_bind_col_name2");
+    });
+    bool asked = false;
+    result = readTemplateText(noCsv, path, tpl, 72, [&](const std::string&, bool) {
+        asked = true;
+        return std::optional<std::vector<std::string>>();
+    });
+    EXPECT_TRUE(result.ok());
+    EXPECT_FALSE(asked);
+}
+
+TEST(TemplateFile, ModifiedRules)
+{
+    TempDir dir;
+    Template tpl = pictureTemplate();
+    EXPECT_FALSE(isTemplateModified(tpl, 72)); // no layers, no file: never modified
+
+    tpl = customOtherTemplate();
+    EXPECT_TRUE(isTemplateModified(tpl, 72)); // layers, no file
+
+    ASSERT_TRUE(saveTemplateFile(dir.file("a.dat"), tpl, 72).ok());
+    EXPECT_FALSE(isTemplateModified(tpl, 72));
+    tpl.layers[1].pVAlign = 1;
+    EXPECT_TRUE(isTemplateModified(tpl, 72));
+    tpl.layers[1].pVAlign = 2;
+    tpl.output.outputFolder = "/elsewhere"; // not stored
+    EXPECT_FALSE(isTemplateModified(tpl, 72));
+
+    std::filesystem::remove(dir.file("a.dat"));
+    EXPECT_TRUE(isTemplateModified(tpl, 72));
+}
+
+TEST(TemplateFile, SaveIntoMissingFolderFails)
+{
+    TempDir dir;
+    const std::string path = dir.file("no/such/folder/a.dat");
+    Template tpl = customOtherTemplate();
+    const auto result = saveTemplateFile(path, tpl, 72);
+    EXPECT_EQ(result.status, TemplateSaveStatus::CannotCreate);
+    EXPECT_EQ(result.message, kMsgSaveCannotCreate);
+    ASSERT_EQ(result.logLines.size(), 2u);
+    EXPECT_EQ(result.logLines[0], "保存模版文件 '" + path + "' 时发生错误:");
+    EXPECT_FALSE(result.logLines[1].empty());
+    EXPECT_EQ(tpl.templatePath, "");
+    EXPECT_EQ(tpl.templateName, kNewTemplateName);
+}
+
+// Lowers the file-size limit so that writing fails with EFBIG, and restores it.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+TEST(TemplateFile, FailedWriteKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("keep.dat");
+    writeFile(path, "old content");
+    Template tpl = customOtherTemplate();
+    TemplateSaveResult result;
+    {
+        FileSizeLimit limit(100);
+        result = saveTemplateFile(path, tpl, 72);
+    }
+    EXPECT_EQ(result.status, TemplateSaveStatus::WriteFailed);
+    EXPECT_EQ(result.message, kMsgSaveWriteFailed);
+    EXPECT_EQ(readFile(path), "old content");
+    EXPECT_EQ(tpl.templatePath, "");
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++files;
+    EXPECT_EQ(files, 1); // no temporary file left behind
+
+    ASSERT_TRUE(saveTemplateFile(path, tpl, 72).ok());
+    EXPECT_EQ(readFile(path), golden("custom_other.dat"));
+    EXPECT_EQ(tpl.templatePath, path);
+}
+
+TEST(TemplateFile, ResolvesStoredPaths)
+{
+    TempDir dir;
+    writeFile(dir.file("here.csv"), "");
+    const std::string tplPath = dir.file("card.dat");
+    EXPECT_EQ(resolveTemplatePath("/abs/x.csv", tplPath), "/abs/x.csv");
+    EXPECT_EQ(resolveTemplatePath("here.csv", tplPath), dir.file("here.csv"));
+    EXPECT_EQ(resolveTemplatePath("gone.csv", tplPath), dir.file("gone.csv"));
+    EXPECT_EQ(resolveTemplatePath("gone.csv", ""), "gone.csv");
+    EXPECT_EQ(resolveTemplatePath("", tplPath), "");
+}
+
+} // namespace
+} // namespace torvale

@@ -130,20 +130,23 @@ CsvFormat csvFormatFor(bool trim)
 // - A quoted section that is never closed runs to the end of the text, delimiters and line
 //   breaks included; the row ends there and is checked against the header like any other.
 // - A line made only of spaces and tabs is a blank line like an empty one: it yields no row.
-CsvTable readCsv(std::string_view text, const CsvFormat& format)
+CsvReader::CsvReader(std::string_view text, const CsvFormat& format)
+    : m_text(text), m_format(format), m_pos(text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0)
 {
-    CsvTable table;
-    const char delimiter = format.delimiter;
-    const char quote = format.quote;
+}
+
+bool CsvReader::next(std::vector<std::string>& row, std::size_t& rowLine)
+{
+    const std::string_view text = m_text;
+    const char delimiter = m_format.delimiter;
+    const char quote = m_format.quote;
     const std::size_t n = text.size();
-    std::size_t i = text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
-    std::size_t line = 1;
-    std::vector<std::string> row;
-    bool haveHeader = false;
+    std::size_t& i = m_pos;
+    std::size_t& line = m_line;
 
     const auto isCellEnd = [&](char c) { return c == delimiter || c == '\r' || c == '\n'; };
     const auto pushCell = [&](std::string cell) {
-        if (format.trimSpacesTabs)
+        if (m_format.trimSpacesTabs)
             cell = trimSpacesTabs(cell);
         row.push_back(std::move(cell));
     };
@@ -160,10 +163,8 @@ CsvTable readCsv(std::string_view text, const CsvFormat& format)
             continue;
         }
 
-        const std::size_t rowLine = line;
+        rowLine = line;
         row.clear();
-        if (haveHeader)
-            row.reserve(table.header.size());
         for (;;) {
             std::size_t k = i;
             while (k < n && isSpaceOrTab(text[k]))
@@ -197,7 +198,7 @@ CsvTable readCsv(std::string_view text, const CsvFormat& format)
             } else {
                 while (k < n && !isCellEnd(text[k]))
                     ++k;
-                if (format.trimSpacesTabs)
+                if (m_format.trimSpacesTabs)
                     row.push_back(trimSpacesTabs(text.substr(i, k - i)));
                 else
                     row.emplace_back(text.substr(i, k - i));
@@ -212,16 +213,25 @@ CsvTable readCsv(std::string_view text, const CsvFormat& format)
             } else {
                 i = n;
             }
-            break;
+            return true;
         }
+    }
+    return false;
+}
 
-        if (!haveHeader) {
-            table.header = std::move(row);
-            haveHeader = true;
-        } else if (row.size() == table.header.size())
+CsvTable readCsv(std::string_view text, const CsvFormat& format)
+{
+    CsvTable table;
+    CsvReader reader(text, format);
+    std::vector<std::string> row;
+    std::size_t line = 0;
+    if (!reader.next(table.header, line))
+        return table;
+    while (reader.next(row, line)) {
+        if (row.size() == table.header.size())
             table.rows.push_back(std::move(row));
         else
-            table.dropped.push_back({rowLine, row.size()});
+            table.dropped.push_back({line, row.size()});
     }
     return table;
 }

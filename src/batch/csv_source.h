@@ -36,6 +36,22 @@ struct CsvTable {
     std::vector<DroppedCsvRow> dropped;
 };
 
+/// Cuts decoded CSV text into rows one at a time (the header is the first row), so a large
+/// file is walked without holding all its rows. The text must outlive the reader.
+class CsvReader {
+public:
+    /// Starts at the beginning of text (a leading UTF-8 mark is skipped).
+    CsvReader(std::string_view text, const CsvFormat& format);
+    /// The next row's cells and the 1-based line where it starts; false at the end.
+    bool next(std::vector<std::string>& row, std::size_t& rowLine);
+
+private:
+    std::string_view m_text;
+    CsvFormat m_format;
+    std::size_t m_pos = 0;
+    std::size_t m_line = 1;
+};
+
 /// Reads decoded CSV text (a leading UTF-8 mark is skipped) into the header and the data rows
 /// that have as many cells as the header; the other data rows are listed in `dropped`. Rows end
 /// at CR, LF or CR LF; lines that are empty or hold only spaces and tabs yield no row. A quote

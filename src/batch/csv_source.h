@@ -60,6 +60,10 @@ private:
 /// runs to the end of the text; text after the closing quote is kept up to the next delimiter.
 CsvTable readCsv(std::string_view text, const CsvFormat& format);
 
+/// The log line of a dropped row: its line, its cell count and the header's.
+inline constexpr const char* kMsgRowDropped =
+    "第 %zu 行有 %zu 个单元格，与表头的 %zu 个不同，已跳过。";
+
 /// Why a CSV file could not be loaded.
 inline constexpr const char* kMsgCsvCannotAccess =
     "文件 '%s' 无法访问。\n\n请检查文件是否存在或被别的软件【独占方式】打开。";

@@ -28,6 +28,9 @@ void printError(const std::string& line);
 int runTemplateCommand(const Args& args);
 int runColumnsCommand(const Args& args);
 int runRowsCommand(const Args& args);
+int runFontsCommand(const Args& args);
 int runCardCommand(const Args& args);
+int runRunCommand(const Args& args);
+int runCheckCommand(const Args& args);
 
 } // namespace torvale::cli

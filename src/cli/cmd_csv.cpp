@@ -28,7 +28,6 @@ constexpr const char* kRowsUsage =
     "  --no-trim   keep spaces and tabs at both ends of each cell\n"
     "  -h, --help  show this help\n";
 
-constexpr const char* kMsgRowDropped = "第 %zu 行有 %zu 个单元格，与表头的 %zu 个不同，已跳过。";
 
 struct CsvOptions {
     std::string path;

@@ -14,8 +14,13 @@ constexpr const char* kUsage =
     "  template FILE.dat             print the template as the editor would save it\n"
     "  columns FILE.csv [--no-trim]  print the CSV file's column names, one per line\n"
     "  rows FILE.csv [--no-trim]     print every data row the batch reads, as JSON arrays\n"
+    "  fonts [--chinese]             print the font names a text layer can use, one per line\n"
     "  card TEMPLATE.dat --out DIR [--csv FILE] [--row N]\n"
     "                                render the card of one data row into DIR\n"
+    "  run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
+    "                                make the cards of every data row into DIR\n"
+    "  check TEMPLATE.dat --out DIR [--csv FILE]\n"
+    "                                check the template as before a batch\n"
     "\n"
     "Run 'torvale-batch COMMAND --help' for the options of a command.\n";
 
@@ -28,7 +33,10 @@ constexpr Command kCommands[] = {
     {"template", torvale::cli::runTemplateCommand},
     {"columns", torvale::cli::runColumnsCommand},
     {"rows", torvale::cli::runRowsCommand},
+    {"fonts", torvale::cli::runFontsCommand},
     {"card", torvale::cli::runCardCommand},
+    {"run", torvale::cli::runRunCommand},
+    {"check", torvale::cli::runCheckCommand},
 };
 
 } // namespace

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -51,8 +51,7 @@ struct JsonWriter {
     {
         cJSON_AddStringToObject(object, key, value.c_str());
     }
-    template <typename E>
-    void enumeration(const char* key, E value, int /*last*/)
+    template <typename E> void enumeration(const char* key, E value, int /*last*/)
     {
         number(key, static_cast<int>(value));
     }
@@ -68,43 +67,42 @@ struct JsonReader {
     {
         return ok ? cJSON_GetObjectItemCaseSensitive(object, key) : nullptr;
     }
-    void number(const char* key, std::int32_t& field)
+    bool number(const char* key, std::int32_t& field)
     {
         const cJSON* found = item(key);
         if (cJSON_IsNumber(found))
             field = found->valueint; // cJSON saturates values outside the int range
         else
             ok = false;
+        return ok;
     }
-    void number(const char* key, std::uint32_t& field)
+    bool number(const char* key, std::uint32_t& field)
     {
         std::int32_t value = 0;
-        number(key, value);
-        if (ok)
+        if (number(key, value))
             field = static_cast<std::uint32_t>(value);
+        return ok;
     }
-    void text(const char* key, std::string& field)
+    bool text(const char* key, std::string& field)
     {
         const cJSON* found = item(key);
         if (cJSON_IsString(found) && found->valuestring)
             field = found->valuestring;
         else
             ok = false;
+        return ok;
     }
     // Like a list selection: a value outside 0..last selects nothing, the field keeps its value.
-    template <typename E>
-    void enumeration(const char* key, E& field, int last)
+    template <typename E> void enumeration(const char* key, E& field, int last)
     {
         std::int32_t value = 0;
-        number(key, value);
-        if (ok && value >= 0 && value <= last)
+        if (number(key, value) && value >= 0 && value <= last)
             field = static_cast<E>(value);
     }
 };
 
 // The members of a layer object in file order; the one list serves writing and reading.
-template <typename Visitor, typename L>
-void visitLayerMembers(Visitor& v, L& layer)
+template <typename Visitor, typename L> void visitLayerMembers(Visitor& v, L& layer)
 {
     v.number("x", layer.x);
     v.number("y", layer.y);
@@ -217,12 +215,10 @@ bool readBackground(JsonReader& in, BackgroundLayer& background, std::int32_t cu
                     TemplateReadResult& result)
 {
     std::int32_t type = 0;
-    in.number("background_type", type);
-    if (!in.ok)
+    if (!in.number("background_type", type))
         return false;
     if (type == 0) {
-        in.text("background_path", background.background_path);
-        if (!in.ok)
+        if (!in.text("background_path", background.background_path))
             return false;
         background.kind = BackgroundKind::Picture;
         result.loadBackgroundPicture = true;
@@ -241,20 +237,17 @@ bool readBackground(JsonReader& in, BackgroundLayer& background, std::int32_t cu
 
     std::string width;
     std::string height;
-    in.text("width", width);
-    if (!in.ok)
+    if (!in.text("width", width))
         return false;
     background.szWidth = optionalText(in, "szWidth", width);
-    in.text("height", height);
-    if (!in.ok)
+    if (!in.text("height", height))
         return false;
     background.szHeight = optionalText(in, "szHeight", height);
     background.width = pixelValue(width);
     background.height = pixelValue(height);
 
     std::string color;
-    in.text("background_color", color);
-    if (!in.ok)
+    if (!in.text("background_color", color))
         return false;
     if (color == "#ffffff") {
         setBackgroundColorMode(background, BackgroundColorMode::White);
@@ -263,8 +256,7 @@ bool readBackground(JsonReader& in, BackgroundLayer& background, std::int32_t cu
     } else {
         setBackgroundColorMode(background, BackgroundColorMode::Chosen);
         std::uint32_t value = 0;
-        in.number("background_color_value", value);
-        if (!in.ok)
+        if (!in.number("background_color_value", value))
             return false;
         background.chosenColor = value;
         background.drawingColor = value;
@@ -298,14 +290,12 @@ bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& 
 bool readOutput(JsonReader& in, OutputSettings& output)
 {
     std::string format;
-    in.text("format", format);
-    if (!in.ok)
+    if (!in.text("format", format))
         return false;
     if (format == "JPG") {
         output.format = OutputFormat::Jpg;
         std::int32_t quality = 0;
-        in.number("quality", quality);
-        if (!in.ok)
+        if (!in.number("quality", quality))
             return false;
         output.quality = std::clamp(quality, kMinQuality, kMaxQuality);
         const cJSON* colorspace = in.item("colorspace");
@@ -323,8 +313,7 @@ bool readOutput(JsonReader& in, OutputSettings& output)
 
     output.format = OutputFormat::Png;
     std::int32_t transparent = 0;
-    in.number("transparent_open", transparent);
-    if (!in.ok)
+    if (!in.number("transparent_open", transparent))
         return false;
     output.transparent_open = transparent == 1;
     const auto png8 = optionalNumber(in, "isSaveToPng8");
@@ -355,20 +344,18 @@ bool readFileNameColumns(JsonReader& in, const std::string& path, Template& tpl,
         return true;
     std::optional<std::vector<std::string>> columns;
     if (loadColumns)
-        columns = loadColumns(resolveTemplatePath(tpl.csv_file_path, path),
-                              tpl.is_trim_csv_cell_value);
+        columns =
+            loadColumns(resolveTemplatePath(tpl.csv_file_path, path), tpl.is_trim_csv_cell_value);
     if (!columns) {
         result.csvUnreadable = true;
         return true;
     }
     result.csvColumns = std::move(*columns);
     std::string name;
-    in.text("file_name_bind_col_name", name);
-    if (!in.ok)
+    if (!in.text("file_name_bind_col_name", name))
         return false;
     tpl.output.file_name_bind_col_name = matchColumn(result.csvColumns, name);
-    in.text("file_name_bind_col_name2", name);
-    if (!in.ok)
+    if (!in.text("file_name_bind_col_name2", name))
         return false;
     tpl.output.file_name_bind_col_name2 = matchColumn(result.csvColumns, name);
     return true;
@@ -380,18 +367,16 @@ bool readMembers(JsonReader& in, const std::string& path, Template& tpl, std::in
 {
     if (!readBackground(in, tpl.background, currentDpi, result))
         return false;
-    in.text("csv_file_path", tpl.csv_file_path);
-    if (!in.ok)
+    if (!in.text("csv_file_path", tpl.csv_file_path))
         return false;
     tpl.is_trim_csv_cell_value = optionalNumber(in, "is_trim_csv_cell_value").value_or(1) == 1;
     if (!readLayers(in, tpl.layers, result))
         return false;
     std::int32_t flag = 0;
-    in.number("pictures_show_select_area", flag);
-    if (in.ok)
-        tpl.pictures_show_select_area = flag == 1;
-    in.number("pictures_show_picture", flag);
-    if (!in.ok)
+    if (!in.number("pictures_show_select_area", flag))
+        return false;
+    tpl.pictures_show_select_area = flag == 1;
+    if (!in.number("pictures_show_picture", flag))
         return false;
     tpl.pictures_show_picture = flag == 1;
     return readOutput(in, tpl.output) && readFileNameColumns(in, path, tpl, loadColumns, result);
@@ -405,12 +390,21 @@ void startNewTemplate(Template& tpl, std::int32_t currentDpi)
     tpl.templateName = kNewTemplateName;
 }
 
-TemplateReadResult readFailure(TemplateReadStatus status, const char* message)
+const char* readMessage(TemplateReadStatus status)
 {
-    TemplateReadResult result;
-    result.status = status;
-    result.message = message;
-    return result;
+    switch (status) {
+    case TemplateReadStatus::CannotOpen:
+        return kMsgCannotOpen;
+    case TemplateReadStatus::Empty:
+        return kMsgEmptyFile;
+    case TemplateReadStatus::ReadFailed:
+        return kMsgReadFailed;
+    case TemplateReadStatus::BadFormat:
+        return kMsgBadFormat;
+    case TemplateReadStatus::Ok:
+        break;
+    }
+    return "";
 }
 
 // Reads a whole file: CannotOpen, Empty, ReadFailed or Ok with the bytes.
@@ -513,38 +507,31 @@ std::string templateToJson(const Template& tpl, std::int32_t currentDpi)
     return text ? std::string(text.get()) : std::string();
 }
 
-TemplateReadResult readTemplateFile(const std::string& path, Template& tpl,
-                                    std::int32_t currentDpi, const CsvColumnLoader& loadColumns)
+TemplateReadResult readTemplateFile(const std::string& path, Template& tpl, std::int32_t currentDpi,
+                                    const CsvColumnLoader& loadColumns)
 {
     startNewTemplate(tpl, currentDpi);
     std::string bytes;
-    switch (readWholeFile(path, bytes)) {
-    case TemplateReadStatus::CannotOpen:
-        return readFailure(TemplateReadStatus::CannotOpen, kMsgCannotOpen);
-    case TemplateReadStatus::Empty:
-        return readFailure(TemplateReadStatus::Empty, kMsgEmptyFile);
-    case TemplateReadStatus::ReadFailed:
-        return readFailure(TemplateReadStatus::ReadFailed, kMsgReadFailed);
-    default:
-        break;
+    if (const auto status = readWholeFile(path, bytes); status != TemplateReadStatus::Ok) {
+        TemplateReadResult result;
+        result.status = status;
+        result.message = readMessage(status);
+        return result;
     }
     return readTemplateText(bytes, path, tpl, currentDpi, loadColumns);
 }
 
-TemplateReadResult readTemplateText(const std::string& text, const std::string& path,
-                                    Template& tpl, std::int32_t currentDpi,
-                                    const CsvColumnLoader& loadColumns)
+TemplateReadResult readTemplateText(const std::string& text, const std::string& path, Template& tpl,
+                                    std::int32_t currentDpi, const CsvColumnLoader& loadColumns)
 {
     startNewTemplate(tpl, currentDpi);
     TemplateReadResult result;
     const JsonPtr root(cJSON_ParseWithLength(text.data(), text.size()));
-    if (!cJSON_IsObject(root.get()))
-        return readFailure(TemplateReadStatus::BadFormat, kMsgBadFormat);
-
     JsonReader in{root.get()};
-    if (!readMembers(in, path, tpl, currentDpi, loadColumns, result)) {
+    if (!cJSON_IsObject(root.get()) ||
+        !readMembers(in, path, tpl, currentDpi, loadColumns, result)) {
         result.status = TemplateReadStatus::BadFormat;
-        result.message = kMsgBadFormat;
+        result.message = readMessage(result.status);
         return result;
     }
     tpl.templatePath = path;
@@ -552,8 +539,7 @@ TemplateReadResult readTemplateText(const std::string& text, const std::string& 
     return result;
 }
 
-TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl,
-                                    std::int32_t currentDpi)
+TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl, std::int32_t currentDpi)
 {
     static std::atomic<unsigned> counter{0};
     const std::string json = templateToJson(tpl, currentDpi);

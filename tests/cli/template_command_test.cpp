@@ -1,1 +1,94 @@
+#include "support/test_support.h"
+
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
+
+namespace torvale {
+namespace {
+
+using test::CommandResult;
+using test::dataFile;
+using test::readFile;
+using test::runCommand;
+using test::shellQuote;
+using test::TempDir;
+using test::writeFile;
+
+// Runs "torvale-batch template ARGS" with settings kept in a folder of its own.
+CommandResult runTemplate(const TempDir& dir, const std::string& arguments)
+{
+    return runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                      shellQuote(TORVALE_BATCH_EXE) + " template " + arguments);
+}
+
+TEST(TemplateCommand, PrintsTheSavedBytes)
+{
+    TempDir dir;
+    const std::string golden = readFile(dataFile("templates/custom_other.dat"));
+    writeFile(dir.file("card.dat"), golden);
+    writeFile(dir.file("people.csv"), "姓名,工号,照片\n张三,001,a.png\n");
+    const CommandResult r = runTemplate(dir, shellQuote(dir.file("card.dat")));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, golden);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(TemplateCommand, PictureBackgroundWithoutDpiTakesTheSetting)
+{
+    TempDir dir;
+    std::string text = readFile(dataFile("templates/picture.dat"));
+    const std::string dpiLine = "\t\"dpi\":\t150,\n";
+    text.erase(text.find(dpiLine), dpiLine.size());
+    writeFile(dir.file("card.dat"), text);
+    const CommandResult r = runTemplate(dir, shellQuote(dir.file("card.dat")));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("\t\"dpi\":\t72,\n"), std::string::npos) << r.out;
+}
+
+TEST(TemplateCommand, UnreadableCsvWarnsButPrints)
+{
+    TempDir dir;
+    writeFile(dir.file("card.dat"), readFile(dataFile("templates/custom_other.dat")));
+    const CommandResult r = runTemplate(dir, shellQuote(dir.file("card.dat")));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "csv文件无法访问: 请检查文件是否存在或被别的软件【独占方式】打开\n");
+    EXPECT_NE(r.out.find("\t\"file_name_bind_col_name\":\t\"\",\n"), std::string::npos);
+    EXPECT_EQ(r.out.back(), '}');
+}
+
+TEST(TemplateCommand, FailuresAndUsage)
+{
+    TempDir dir;
+    writeFile(dir.file("bad.dat"), "{\"background_type\": 1");
+    writeFile(dir.file("empty.dat"), "");
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string err; // expected stderr, or its start when it ends with "..."
+    } cases[] = {
+        {shellQuote(dir.file("bad.dat")), 2, "文件格式不对！\n"},
+        {shellQuote(dir.file("empty.dat")), 2, "这是一个空白文件\n"},
+        {shellQuote(dir.file("missing.dat")), 2, "读取文件时出错, 无法打开文件句柄\n"},
+        {"", 2, "torvale-batch: expected one template file\n..."},
+        {"a.dat b.dat", 2, "torvale-batch: expected one template file\n..."},
+        {"--bogus a.dat", 2, "torvale-batch: unknown option '--bogus'\n..."},
+        {"--help", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult r = runTemplate(dir, c.arguments);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        if (c.err.ends_with("...")) {
+            EXPECT_EQ(r.err.substr(0, c.err.size() - 3), c.err.substr(0, c.err.size() - 3));
+            EXPECT_NE(r.err.find("Usage: torvale-batch template FILE.dat"), std::string::npos);
+            EXPECT_EQ(r.out, "");
+        } else {
+            EXPECT_EQ(r.err, c.err);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("config"))); // reading never writes settings
+}
+
+} // namespace
+} // namespace torvale

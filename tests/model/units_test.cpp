@@ -44,12 +44,9 @@ TEST(Units, PixelsToSizeText)
         std::int32_t dpi;
         const char* text;
     } cases[] = {
-        {800, SizeUnit::Pixel, 72, "800"},
-        {800, SizeUnit::Centimetre, 72, "28.22"},
-        {800, SizeUnit::Inch, 72, "11.111"},
-        {800, SizeUnit::Centimetre, 300, "6.77"},
-        {800, SizeUnit::Inch, 300, "2.667"},
-        {800, SizeUnit::Millimetre, 300, "67.73"},
+        {800, SizeUnit::Pixel, 72, "800"},   {800, SizeUnit::Centimetre, 72, "28.22"},
+        {800, SizeUnit::Inch, 72, "11.111"}, {800, SizeUnit::Centimetre, 300, "6.77"},
+        {800, SizeUnit::Inch, 300, "2.667"}, {800, SizeUnit::Millimetre, 300, "67.73"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -62,15 +59,6 @@ TEST(Units, ColorToHtml)
     EXPECT_EQ(colorToHtml(0x000000), "#000000");
     EXPECT_EQ(colorToHtml(0x0000FF), "#FF0000"); // red sits in the low byte
     EXPECT_EQ(colorToHtml(0xAB1234), "#3412AB");
-}
-
-TEST(TemplateModel, NewLayerHasNoRectangle)
-{
-    const Layer layer =
-        makeLayer(LayerType::Picture, LayerLevel::BelowBackground, OverflowStyle::CropTopLeft);
-    EXPECT_FALSE(layer.hasRect());
-    EXPECT_EQ(layer.layer_level, LayerLevel::BelowBackground);
-    EXPECT_EQ(layer.overflow_style, OverflowStyle::CropTopLeft);
 }
 
 TEST(TemplateModel, ResetKeepsOutputChoices)
@@ -110,19 +98,6 @@ TEST(TemplateModel, ResetKeepsOutputChoices)
     EXPECT_EQ(tpl.output.outputFolder, "");
     EXPECT_EQ(tpl.output.file_name_bind_col_name, "");
     EXPECT_EQ(tpl.output.file_name_bind_col_name2, "");
-}
-
-TEST(TemplateModel, ChosenColourModeDrawsTheChosenColour)
-{
-    BackgroundLayer background;
-    background.chosenColor = 0x123456;
-    setBackgroundColorMode(background, BackgroundColorMode::Chosen);
-    EXPECT_EQ(background.drawingColor, 0x123456u);
-    setBackgroundColorMode(background, BackgroundColorMode::Transparent);
-    EXPECT_TRUE(background.hasAlpha);
-    EXPECT_EQ(background.drawingColor, 0x123456u); // transparent leaves it
-    setBackgroundColorMode(background, BackgroundColorMode::White);
-    EXPECT_EQ(background.drawingColor, 0xFFFFFFu);
 }
 
 } // namespace

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "model/template.h"
+#include "render/fonts.h"
+#include "render/log_sink.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace torvale {
+
+inline constexpr const char* kMsgBatchCsvUnreadable = "csv文件无法访问";
+
+/// Receives the progress of a batch. Calls come from the thread that runs the batch.
+class BatchListener : public LogSink {
+public:
+    /// The number of cards the batch will make (rows with a non-blank cell).
+    virtual void batchTotal(std::size_t total) = 0;
+    /// Card n (1-based) is being made; n - 1 cards are done.
+    virtual void batchStep(std::size_t n) = 0;
+    /// Card n was written to path.
+    virtual void cardWritten(std::size_t /*n*/, const std::string& /*path*/) {}
+    /// The CSV file could not be read ("csv文件无法访问"); the batch ends as stopped.
+    virtual void csvUnreadable(const std::string& /*path*/) {}
+};
+
+/// Everything a batch needs; the template is a snapshot with its background picture loaded.
+struct BatchOptions {
+    Template tpl;
+    std::int32_t dpi = 72;
+    std::string csvPath;
+    const FontRegistry* fonts = nullptr;
+    /// Cards drawn at the same time; 1 draws them one after the other.
+    unsigned jobs = 1;
+    /// Output settings for the next card (read before every card, so a change made during the
+    /// batch applies from the next one); when empty, tpl.output is used throughout.
+    std::function<OutputSettings()> outputSettings;
+};
+
+struct BatchSummary {
+    std::size_t total = 0;   // cards the batch was to make
+    std::size_t written = 0; // cards written
+    std::size_t failed = 0;  // cards whose file could not be written
+    bool stopped = false;    // ended early (stop request, PNG-8 failure, unreadable CSV)
+    bool csvUnreadable = false;
+};
+
+/// Number of worker threads to use by default: the machine's cores.
+unsigned defaultJobs();
+
+/// Reads the CSV file afresh and makes one card per row with a non-blank cell, in row order;
+/// with jobs > 1 several cards are drawn at once, but files are named and written in row
+/// order, so the files are exactly those of a one-by-one batch. stop is cleared at the start
+/// and checked before every card; the batch ends within one card per worker once it is set.
+BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
+                      std::atomic<bool>& stop);
+
+} // namespace torvale

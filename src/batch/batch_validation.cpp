@@ -1,0 +1,154 @@
+#include "batch/batch_validation.h"
+
+#include "batch/csv_source.h"
+#include "common/paths.h"
+#include "common/text.h"
+#include "model/template_file.h"
+#include "render/picture_input.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <utility>
+
+namespace torvale {
+
+namespace {
+
+// The size boxes of the background panel hold at most this many characters.
+constexpr std::size_t kSizeBoxChars = 7;
+
+BatchProblem makeProblem(int check, BatchControl control, std::string title, std::string text)
+{
+    BatchProblem problem;
+    problem.check = check;
+    problem.control = control;
+    problem.title = std::move(title);
+    problem.text = std::move(text);
+    // Problems up to the layers are shown with the settings column scrolled to its top (a
+    // selected layer's panel too); the output controls are only focused.
+    problem.scrollToTop = check <= 13;
+    return problem;
+}
+
+// The value of a size box read the way atoi reads it: "12px" is 12, "abc" is 0.
+long sizeBoxValue(const std::string& text)
+{
+    return std::strtol(truncateUtf16Units(text, kSizeBoxChars).c_str(), nullptr, 10);
+}
+
+std::optional<BatchProblem> checkCustomSize(const BackgroundLayer& background)
+{
+    if (truncateUtf16Units(background.szWidth, kSizeBoxChars).empty())
+        return makeProblem(1, BatchControl::BackgroundWidth, "请输入【背景层】宽度",
+                           "这里不能为空");
+    if (sizeBoxValue(background.szWidth) <= 0)
+        return makeProblem(2, BatchControl::BackgroundWidth, "【背景层】宽度必须大于 0",
+                           "请重新输入");
+    if (truncateUtf16Units(background.szHeight, kSizeBoxChars).empty())
+        return makeProblem(3, BatchControl::BackgroundHeight, "请输入【背景层】高度",
+                           "这里不能为空");
+    if (sizeBoxValue(background.szHeight) <= 0)
+        return makeProblem(4, BatchControl::BackgroundHeight, "【背景层】高度必须大于 0",
+                           "请重新输入");
+    return std::nullopt;
+}
+
+std::optional<BatchProblem> checkPictureBackground(const BackgroundLayer& background,
+                                                   const std::string& resolvedPath)
+{
+    if (background.background_path.empty())
+        return makeProblem(5, BatchControl::BackgroundPictureButton, "请选择一张背景图片",
+                           "请选择...");
+    if (!fileExists(resolvedPath))
+        return makeProblem(
+            6, BatchControl::BackgroundPictureButton, "背景图片不存在",
+            formatText("背景图片 '%s' 已不存在，请重新选择", background.background_path.c_str()));
+    return std::nullopt;
+}
+
+std::optional<BatchProblem> checkLayer(const Layer& layer, const std::vector<std::string>& columns,
+                                       const FontRegistry& fonts)
+{
+    std::optional<BatchProblem> problem;
+    if (!layer.hasRect()) {
+        problem = makeProblem(11, BatchControl::LayerList,
+                              formatText("图层#%d 还没有创建选区", layer.number),
+                              "可以创建一个选区或删除这个图层");
+    } else if (layer.bind_col_name.empty() ||
+               std::find(columns.begin(), columns.end(), layer.bind_col_name) == columns.end()) {
+        problem = makeProblem(12, BatchControl::LayerList,
+                              formatText("图层#%d 还没有绑定列名", layer.number), "请绑定一个列名");
+    } else if (layer.type == LayerType::Text && !fonts.hasFontName(layer.fontName)) {
+        problem = makeProblem(13, BatchControl::LayerFontSelector,
+                              formatText("没找到【%s】字体", layer.fontName.c_str()),
+                              "请重新选择一个字体");
+    }
+    if (problem)
+        problem->layerNumber = layer.number;
+    return problem;
+}
+
+// A file-name entry only offers the CSV file's columns, so a name that is not one of them
+// counts as the empty entry.
+bool isColumnChosen(const std::string& name, const std::vector<std::string>& columns)
+{
+    return !name.empty() && std::find(columns.begin(), columns.end(), name) != columns.end();
+}
+
+} // namespace
+
+BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
+                           const FontRegistry& fonts, std::vector<std::string>* columns)
+{
+    if (columns)
+        columns->clear();
+
+    const std::optional<BatchProblem> background =
+        tpl.background.kind == BackgroundKind::Custom
+            ? checkCustomSize(tpl.background)
+            : checkPictureBackground(tpl.background, inputs.backgroundPath);
+    if (background)
+        return *background;
+
+    if (inputs.csvPath.empty())
+        return makeProblem(7, BatchControl::CsvChooseButton, "请选择一个【csv文件】", "请选择...");
+    if (!fileExists(inputs.csvPath))
+        return makeProblem(8, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
+    const auto loaded = loadCsvColumns(inputs.csvPath, tpl.is_trim_csv_cell_value);
+    if (!loaded)
+        return makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
+    if (columns)
+        *columns = *loaded;
+
+    if (tpl.layers.empty())
+        return makeProblem(10, BatchControl::LayerList, "请至少创建一个【图层】", "点右键创建...");
+    for (const Layer& layer : tpl.layers) {
+        if (auto problem = checkLayer(layer, *loaded, fonts))
+            return *problem;
+    }
+
+    const std::string& folder = inputs.outputFolder;
+    if (folder.empty())
+        return makeProblem(14, BatchControl::OutputFolderButton, "请选择【图片保存到】文件夹",
+                           "制作的图片将保存到这个文件夹里");
+    if (!directoryExists(folder)) {
+        std::error_code ec;
+        std::filesystem::create_directory(pathFromUtf8(folder), ec);
+        // Tested again rather than trusting the result: another process may have made it.
+        if (!directoryExists(folder))
+            return makeProblem(
+                15, BatchControl::OutputFolderMessage, "",
+                formatText("【图片保存到】文件夹 '%s' 创建失败, 请重新选择一个文件夹",
+                           folder.c_str()));
+    }
+
+    if (!isColumnChosen(tpl.output.file_name_bind_col_name, *loaded) &&
+        !isColumnChosen(tpl.output.file_name_bind_col_name2, *loaded))
+        return makeProblem(16, BatchControl::FileNameColumn, "请选择文件名绑定的【列名】",
+                           "根据绑定的列名生成图片文件名");
+    return BatchProblem{};
+}
+
+} // namespace torvale

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/template.h"
+#include "render/fonts.h"
+
+#include <string>
+#include <vector>
+
+namespace torvale {
+
+/// The control a batch problem points at (the editor shows its balloon there).
+enum class BatchControl {
+    None,
+    BackgroundWidth,
+    BackgroundHeight,
+    BackgroundPictureButton,
+    CsvChooseButton,
+    CsvPathBox,
+    LayerList,
+    LayerColumnSelector, // the bound-column selector of the layer's property panel
+    LayerFontSelector,   // the font selector of the text layer panel
+    OutputFolderButton,
+    OutputFolderMessage, // shown as a message box ("提示", error icon), not a balloon
+    FileNameColumn,
+};
+
+/// The first problem found, or check 0 when the batch may start.
+struct BatchProblem {
+    int check = 0; // 1..16 in the order checked; 0 = no problem
+    /// Where the problem is shown. An unbound layer (check 12) is shown on the layer list and,
+    /// once the layer is selected, again with the same title and text on LayerColumnSelector.
+    BatchControl control = BatchControl::None;
+    std::string title; // empty for the message box of check 15
+    std::string text;
+    int layerNumber = 0;      // checks 11..13: the number of the layer to select
+    bool scrollToTop = false; // scroll the settings column to its top first
+
+    bool ok() const { return check == 0; }
+};
+
+/// What a batch check needs besides the template.
+struct BatchInputs {
+    std::string csvPath;        // the CSV file, resolved; empty when none is chosen
+    std::string outputFolder;   // the output folder
+    std::string backgroundPath; // the background picture, resolved
+};
+
+/// Checks a template before a batch in the fixed order and returns the first problem: custom
+/// canvas size texts or background picture, CSV file, each layer (rectangle, bound column, font
+/// of a text layer), output folder, file-name columns. Creates the output folder (one level)
+/// when it is missing. columns receives the CSV file's column names once they are loaded (it is
+/// emptied first, and stays empty when the CSV file cannot be loaded).
+BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
+                           const FontRegistry& fonts, std::vector<std::string>* columns = nullptr);
+
+} // namespace torvale

@@ -1,0 +1,107 @@
+#include "cli/batch_setup.h"
+
+#include "app/image_library.h"
+#include "batch/csv_source.h"
+#include "model/settings.h"
+#include "model/template_file.h"
+#include "render/picture_input.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace torvale::cli {
+
+std::optional<ParsedArgs> parseArgs(const Args& args, const std::set<std::string>& valueOptions,
+                                    const std::set<std::string>& flagOptions, const char* usage)
+{
+    ParsedArgs parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (valueOptions.count(arg)) {
+            if (i + 1 >= args.size()) {
+                usageError("option '" + arg + "' needs a value", usage);
+                return std::nullopt;
+            }
+            parsed.values[arg] = args[++i];
+        } else if (flagOptions.count(arg)) {
+            parsed.flags.insert(arg);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            usageError("unknown option '" + arg + "'", usage);
+            return std::nullopt;
+        } else {
+            parsed.positional.push_back(arg);
+        }
+    }
+    return parsed;
+}
+
+std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
+                                               const std::string& csvOverride)
+{
+    BatchTemplate batch;
+    const std::int32_t currentDpi = readSettings(SettingsStore::userStore()).dpi;
+    // The file-name columns are matched against the CSV file the batch will read.
+    const auto loadColumns = [&csvOverride](const std::string& csvPath, bool trim) {
+        return loadCsvColumns(csvOverride.empty() ? csvPath : csvOverride, trim);
+    };
+    const TemplateReadResult result = readTemplateFile(path, batch.tpl, currentDpi, loadColumns);
+    if (!result.ok()) {
+        printError(result.message);
+        return std::nullopt;
+    }
+    batch.dpi = result.dpi.value_or(currentDpi);
+    if (result.loadBackgroundPicture) {
+        loadBackgroundPicture(resolveTemplatePath(batch.tpl.background.background_path, path),
+                              batch.tpl.background);
+    }
+    batch.csvPath = csvOverride.empty() ? resolveTemplatePath(batch.tpl.csv_file_path, path)
+                                        : csvOverride;
+    return batch;
+}
+
+bool setUpImageLibraryOrReport()
+{
+    if (const auto problem = setUpImageLibrary()) {
+        printError(*problem);
+        return false;
+    }
+    return true;
+}
+
+std::string timeStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", &local);
+    return text;
+}
+
+void StderrLog::log(const std::string& message)
+{
+    // Messages carry their own "\r\n" or "\n" endings; one line break per line on a terminal.
+    std::string text;
+    for (char c : message) {
+        if (c != '\r')
+            text += c;
+    }
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    std::fprintf(stderr, "%s %s\n", timeStamp().c_str(), text.c_str());
+}
+
+std::optional<long> parsePositive(const std::string& text)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    if (errno != 0 || value <= 0)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace torvale::cli

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "cli/cli_common.h"
+#include "model/template.h"
+#include "render/log_sink.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+
+namespace torvale::cli {
+
+/// Options and positional arguments of a subcommand.
+struct ParsedArgs {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> values; // options that take a value
+    std::set<std::string> flags;               // options without a value
+};
+
+/// Splits args by the options a command knows (valueOptions take the next argument). Nothing
+/// after printing a usage error (unknown option, missing value).
+std::optional<ParsedArgs> parseArgs(const Args& args, const std::set<std::string>& valueOptions,
+                                    const std::set<std::string>& flagOptions, const char* usage);
+
+/// A template opened for a batch: the template with its background picture loaded, the
+/// output resolution and the CSV file to read.
+struct BatchTemplate {
+    Template tpl;
+    std::int32_t dpi = 72;
+    std::string csvPath; // resolved against the template's folder
+};
+
+/// Opens a template as the editor would, loads its background picture and resolves its CSV
+/// path (or takes csvOverride). Prints the problem and gives nothing on failure.
+std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
+                                               const std::string& csvOverride);
+
+/// Sets up the image library; prints the problem and returns false when it does not work.
+bool setUpImageLibraryOrReport();
+
+/// Log lines on stderr as "%H:%M:%S message".
+class StderrLog : public LogSink {
+public:
+    void log(const std::string& message) override;
+};
+
+/// "%H:%M:%S" of the local time now.
+std::string timeStamp();
+
+/// Parses a positive decimal number; nothing for anything else.
+std::optional<long> parsePositive(const std::string& text);
+
+} // namespace torvale::cli

@@ -1,0 +1,82 @@
+#include "batch/csv_source.h"
+#include "cli/batch_setup.h"
+#include "common/paths.h"
+#include "common/text.h"
+#include "render/card.h"
+#include "render/fonts.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace torvale::cli {
+
+namespace {
+
+constexpr const char* kCardUsage =
+    "Usage: torvale-batch card TEMPLATE.dat --out DIR [--csv FILE] [--row N]\n"
+    "\n"
+    "Renders the card of data row N (1-based, default 1) of the template's CSV file, or of\n"
+    "FILE, into the folder DIR (created when missing) and prints the path written. An existing\n"
+    "file is never replaced: the card gets the next free name, such as Name(2).jpg.\n";
+
+} // namespace
+
+int runCardCommand(const Args& args)
+{
+    if (wantsHelp(args)) {
+        std::fputs(kCardUsage, stdout);
+        return kExitOk;
+    }
+    const auto parsed = parseArgs(args, {"--out", "--csv", "--row"}, {}, kCardUsage);
+    if (!parsed)
+        return kExitUsage;
+    if (parsed->positional.size() != 1)
+        return usageError("expected one template file", kCardUsage);
+    if (!parsed->values.count("--out"))
+        return usageError("missing --out DIR", kCardUsage);
+    long rowNumber = 1;
+    if (const auto it = parsed->values.find("--row"); it != parsed->values.end()) {
+        const auto value = parsePositive(it->second);
+        if (!value)
+            return usageError("--row takes a number from 1", kCardUsage);
+        rowNumber = *value;
+    }
+    const std::string outDir = parsed->values.at("--out");
+    const auto csvIt = parsed->values.find("--csv");
+
+    if (!setUpImageLibraryOrReport())
+        return kExitFailed;
+    auto batch = openBatchTemplate(parsed->positional[0],
+                                   csvIt == parsed->values.end() ? std::string() : csvIt->second);
+    if (!batch)
+        return kExitUsage;
+
+    const auto table = loadCsvFile(batch->csvPath, batch->tpl.is_trim_csv_cell_value);
+    if (!table) {
+        printError(formatText(kMsgCsvCannotAccess, batch->csvPath.c_str()));
+        return kExitFailed;
+    }
+    if (static_cast<std::size_t>(rowNumber) > table->rows.size()) {
+        printError(formatText("CSV 文件只有 %zu 行数据，没有第 %ld 行。", table->rows.size(),
+                              rowNumber));
+        return kExitFailed;
+    }
+
+    std::error_code ec;
+    std::filesystem::create_directory(pathFromUtf8(outDir), ec);
+    batch->tpl.output.outputFolder = outDir;
+
+    const FontRegistry fonts = FontRegistry::build(SettingsStore::userStore());
+    const CardRenderer renderer(batch->tpl, batch->dpi, fonts, batch->csvPath);
+    StderrLog log;
+    std::atomic<bool> stop{false};
+    const CardRow row = makeCardRow(table->header, table->rows[static_cast<std::size_t>(rowNumber) - 1]);
+    const CardResult result = renderCard(renderer, row, batch->tpl.output,
+                                         static_cast<std::size_t>(rowNumber), log, stop);
+    if (result.outcome != CardOutcome::Written)
+        return kExitFailed;
+    std::printf("%s\n", result.path.c_str());
+    return kExitOk;
+}
+
+} // namespace torvale::cli

@@ -1,0 +1,175 @@
+#include "batch/batch_runner.h"
+#include "batch/batch_validation.h"
+#include "cli/batch_setup.h"
+#include "common/text.h"
+#include "model/template_file.h"
+#include "render/fonts.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace torvale::cli {
+
+namespace {
+
+constexpr const char* kRunUsage =
+    "Usage: torvale-batch run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
+    "\n"
+    "Checks the template as 'check' does, then makes one card per data row of the template's\n"
+    "CSV file (or FILE) in the folder DIR. Existing files are never replaced. N cards are drawn\n"
+    "at the same time (default: the number of cores); the files are the same for every N.\n"
+    "Ctrl+C stops after the cards being drawn; every file written is complete.\n"
+    "\n"
+    "  --quiet   no progress line and no log lines, only the final line\n"
+    "\n"
+    "Exit status: 0 finished, 1 stopped early or the check failed, 2 usage or template error.\n";
+
+std::atomic<bool> g_stop{false};
+
+extern "C" void onInterrupt(int)
+{
+    g_stop.store(true);
+    // A second Ctrl+C ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+// Progress on a terminal ("正在处理 n/total..." with cards per second) and log lines on
+// standard error.
+class TerminalProgress : public BatchListener {
+public:
+    TerminalProgress(bool quiet) : m_quiet(quiet), m_terminal(isatty(STDERR_FILENO) != 0) {}
+
+    void log(const std::string& message) override
+    {
+        if (m_quiet)
+            return;
+        clearLine();
+        m_log.log(message);
+        drawLine();
+    }
+    void batchTotal(std::size_t total) override
+    {
+        m_total = total;
+        m_start = std::chrono::steady_clock::now();
+        drawLine();
+    }
+    void batchStep(std::size_t n) override
+    {
+        m_step = n;
+        drawLine();
+    }
+    void cardWritten(std::size_t, const std::string&) override { ++m_written; }
+    void csvUnreadable(const std::string& path) override
+    {
+        clearLine();
+        printError(std::string(kMsgBatchCsvUnreadable) + ": " + path);
+    }
+    void finish() { clearLine(); }
+
+private:
+    void drawLine()
+    {
+        if (m_quiet || !m_terminal || m_total == 0)
+            return;
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        const double rate = seconds > 0 ? static_cast<double>(m_written) / seconds : 0.0;
+        const std::string line =
+            formatText("正在处理 %zu/%zu... %.1f 张/秒", std::max<std::size_t>(m_step, 1), m_total, rate);
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        std::fflush(stderr);
+        m_lineShown = true;
+    }
+    void clearLine()
+    {
+        if (m_lineShown) {
+            std::fputs("\r\033[K", stderr);
+            m_lineShown = false;
+        }
+    }
+
+    bool m_quiet;
+    bool m_terminal;
+    bool m_lineShown = false;
+    std::size_t m_total = 0;
+    std::size_t m_step = 0;
+    std::size_t m_written = 0;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    StderrLog m_log;
+};
+
+} // namespace
+
+int runRunCommand(const Args& args)
+{
+    if (wantsHelp(args)) {
+        std::fputs(kRunUsage, stdout);
+        return kExitOk;
+    }
+    const auto parsed = parseArgs(args, {"--out", "--csv", "--jobs"}, {"--quiet"}, kRunUsage);
+    if (!parsed)
+        return kExitUsage;
+    if (parsed->positional.size() != 1)
+        return usageError("expected one template file", kRunUsage);
+    if (!parsed->values.count("--out"))
+        return usageError("missing --out DIR", kRunUsage);
+    unsigned jobs = defaultJobs();
+    if (const auto it = parsed->values.find("--jobs"); it != parsed->values.end()) {
+        const auto value = parsePositive(it->second);
+        if (!value || *value > 256)
+            return usageError("--jobs takes a number from 1 to 256", kRunUsage);
+        jobs = static_cast<unsigned>(*value);
+    }
+    const std::string& templatePath = parsed->positional[0];
+    const auto csvIt = parsed->values.find("--csv");
+
+    if (!setUpImageLibraryOrReport())
+        return kExitFailed;
+    auto batch = openBatchTemplate(templatePath,
+                                   csvIt == parsed->values.end() ? std::string() : csvIt->second);
+    if (!batch)
+        return kExitUsage;
+    batch->tpl.output.outputFolder = parsed->values.at("--out");
+
+    const FontRegistry fonts = FontRegistry::build(SettingsStore::userStore());
+    BatchInputs inputs;
+    inputs.csvPath = batch->csvPath;
+    inputs.outputFolder = batch->tpl.output.outputFolder;
+    inputs.backgroundPath = resolveTemplatePath(batch->tpl.background.background_path, templatePath);
+    const BatchProblem problem = validateBatch(batch->tpl, inputs, fonts);
+    if (!problem.ok()) {
+        printError(problem.title.empty() ? problem.text : problem.title + ": " + problem.text);
+        return kExitFailed;
+    }
+
+    BatchOptions options;
+    options.tpl = std::move(batch->tpl);
+    options.dpi = batch->dpi;
+    options.csvPath = batch->csvPath;
+    options.fonts = &fonts;
+    options.jobs = jobs;
+
+    const bool quiet = parsed->flags.count("--quiet") != 0;
+    TerminalProgress progress(quiet);
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    const auto start = std::chrono::steady_clock::now();
+    const BatchSummary summary = runBatch(options, progress, g_stop);
+    progress.finish();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    std::printf("%s：已写入 %zu 张卡片到 %s，用时 %.2f 秒。\n",
+                summary.stopped ? "已停止" : "完成", summary.written,
+                options.tpl.output.outputFolder.c_str(), seconds);
+    if (summary.failed > 0)
+        std::printf("有 %zu 张卡片未能写入，详见上面的信息。\n", summary.failed);
+    return summary.stopped ? kExitFailed : kExitOk;
+}
+
+} // namespace torvale::cli

@@ -1,0 +1,254 @@
+#include "render/card.h"
+
+#include "common/paths.h"
+#include "common/text.h"
+#include "render/output_file.h"
+#include "render/picture_fit.h"
+#include "render/picture_input.h"
+#include "render/png8.h"
+#include "render/text_render.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace torvale {
+
+namespace {
+
+constexpr std::size_t kMaxFileNameUnits = 64;
+
+const std::string* findCell(const CardRow& row, const std::string& column)
+{
+    const auto it = row.find(column);
+    return it == row.end() ? nullptr : &it->second;
+}
+
+const char* colorspaceOf(OutputColorspace colorspace, ColorspaceType& type)
+{
+    switch (colorspace) {
+    case OutputColorspace::Rgb:
+        type = RGBColorspace;
+        return "RGB";
+    case OutputColorspace::Cmyk:
+        type = CMYKColorspace;
+        return "CMYK";
+    case OutputColorspace::Gray:
+        type = GRAYColorspace;
+        return "GRAY";
+    case OutputColorspace::SRgb:
+        break;
+    }
+    type = sRGBColorspace;
+    return nullptr;
+}
+
+bool composite(MagickWand* target, MagickWand* source, std::int32_t x, std::int32_t y)
+{
+    return MagickCompositeImage(target, source, OverCompositeOp, x, y) != MagickFalse;
+}
+
+} // namespace
+
+CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells)
+{
+    CardRow row;
+    row.reserve(header.size());
+    for (std::size_t i = 0; i < header.size() && i < cells.size(); ++i)
+        row.emplace(header[i], cells[i]);
+    return row;
+}
+
+CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegistry& fonts,
+                           std::string csvPath)
+    : m_template(tpl), m_dpi(dpi), m_fonts(fonts)
+{
+    if (!csvPath.empty())
+        m_csvFolder = pathToUtf8(pathFromUtf8(csvPath).parent_path());
+
+    const BackgroundLayer& background = m_template.background;
+    if (background.kind == BackgroundKind::Picture && background.picture) {
+        const auto& bytes = background.picture->bytes;
+        m_background = decodePicture(bytes.data(), bytes.size()).wand;
+    }
+    if (!m_background) {
+        const std::string color = background.kind == BackgroundKind::Custom && background.hasAlpha
+                                      ? std::string("none")
+                                      : colorToHtml(background.kind == BackgroundKind::Custom
+                                                        ? background.drawingColor
+                                                        : 0xFFFFFF);
+        const auto width = static_cast<std::size_t>(std::max(1, background.width));
+        const auto height = static_cast<std::size_t>(std::max(1, background.height));
+        m_background = newCanvas(width, height, color.c_str());
+    }
+}
+
+CardRenderer::~CardRenderer() = default;
+
+MagickWandPtr CardRenderer::backgroundImage() const
+{
+    return MagickWandPtr(m_background ? CloneMagickWand(m_background.get()) : nullptr);
+}
+
+std::string CardRenderer::resolvePicturePath(const std::string& cell) const
+{
+    const auto path = pathFromUtf8(cell);
+    if (path.is_absolute())
+        return cell;
+    std::error_code ec;
+    const auto inProgram = programFolder() / path;
+    if (std::filesystem::exists(inProgram, ec) || m_csvFolder.empty())
+        return pathToUtf8(inProgram);
+    return pathToUtf8(pathFromUtf8(m_csvFolder) / path);
+}
+
+MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
+                                 const std::atomic<bool>& stop) const
+{
+    const bool png = output.format == OutputFormat::Png;
+    const BackgroundLayer& bg = m_template.background;
+    MagickWandPtr canvas = newCanvas(static_cast<std::size_t>(std::max(1, bg.width)),
+                                     static_cast<std::size_t>(std::max(1, bg.height)),
+                                     png && output.transparent_open ? "none" : "#ffffff");
+    MagickWandPtr background = backgroundImage();
+    if (!canvas || !background) {
+        log.log("无法创建画布\n");
+        return nullptr;
+    }
+    MagickSetImageUnits(canvas.get(), PixelsPerInchResolution);
+    MagickSetImageResolution(canvas.get(), m_dpi, m_dpi);
+
+    for (const Layer& layer : m_template.layers) {
+        if (stop.load())
+            break;
+        const std::string* cell = findCell(row, layer.bind_col_name);
+        if (layer.type == LayerType::Text) {
+            MagickWandPtr text = renderLayerImage(layer, cell ? *cell : std::string(), m_fonts);
+            if (text)
+                composite(background.get(), text.get(), layer.x, layer.y);
+            continue;
+        }
+        if (!cell || isBlankText(*cell))
+            continue;
+        const std::string path = resolvePicturePath(trimBlank(*cell));
+        // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the
+        // fitted sizes still follow from the picture's real size.
+        const bool reduce = overflowStyleAllowsReducedDecode(layer.overflow_style) &&
+                            layer.width > 0 && layer.height > 0;
+        DecodedPicture picture =
+            reduce ? readPicture(path, static_cast<std::size_t>(layer.width),
+                                 static_cast<std::size_t>(layer.height))
+                   : readPicture(path);
+        if (!picture) {
+            log.log(formatText("无效图片:%s\n", cell->c_str()));
+            continue;
+        }
+        const FitPosition at =
+            fitPicture(picture.wand.get(), layer, picture.width, picture.height);
+        MagickWand* target =
+            layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();
+        composite(target, picture.wand.get(), at.x, at.y);
+    }
+    composite(canvas.get(), background.get(), 0, 0);
+    return canvas;
+}
+
+std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const OutputSettings& output,
+                                                 LogSink& log, std::atomic<bool>& stop) const
+{
+    MagickWandPtr canvas = draw(row, output, log, stop);
+    if (stop.load() || !canvas)
+        return std::nullopt;
+
+    EncodedCard card;
+    MagickWand* wand = canvas.get();
+    if (output.format == OutputFormat::Png) {
+        card.extension = ".png";
+        MagickSetImageFormat(wand, "PNG");
+        if (output.isSaveToPng8) {
+            auto bytes = encodePng8(wand, output.colorCount, m_dpi, log);
+            if (!bytes) {
+                stop.store(true);
+                return std::nullopt;
+            }
+            card.bytes = std::move(*bytes);
+            card.png8 = true;
+            return card;
+        }
+        // A card without transparency is written as plain RGB; date chunks would make the
+        // bytes of two identical cards differ.
+        if (!output.transparent_open)
+            MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);
+        MagickSetImageDepth(wand, 8);
+        MagickSetOption(wand, "png:exclude-chunk", "date,time");
+    } else {
+        card.extension = ".jpg";
+        MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);
+        MagickSetImageFormat(wand, "JPEG");
+        MagickSetImageCompression(wand, JPEGCompression);
+        MagickSetImageCompressionQuality(wand, static_cast<std::size_t>(output.quality));
+        MagickSetImageDepth(wand, 8);
+        ColorspaceType type;
+        if (colorspaceOf(output.colorspace, type))
+            MagickTransformImageColorspace(wand, type);
+    }
+    std::size_t length = 0;
+    MagickMemoryPtr<unsigned char> blob(MagickGetImageBlob(wand, &length));
+    if (!blob || length == 0) {
+        log.log(formatText("编码图片时发生错误:\r\n%s\r\n", magickExceptionText(wand).c_str()));
+        return std::nullopt;
+    }
+    card.bytes.assign(blob.get(), blob.get() + length);
+    return card;
+}
+
+std::string makeOutputName(const CardRow& row, const OutputSettings& output,
+                           std::size_t rowNumber)
+{
+    const auto part = [&row](const std::string& column) {
+        const std::string* cell = findCell(row, column);
+        return !cell || isBlankText(*cell) ? column : *cell;
+    };
+    const bool first = !output.file_name_bind_col_name.empty();
+    const bool second = !output.file_name_bind_col_name2.empty();
+    std::string name;
+    if (first && second)
+        name = part(output.file_name_bind_col_name) + "-" + part(output.file_name_bind_col_name2);
+    else if (first)
+        name = part(output.file_name_bind_col_name);
+    else if (second)
+        name = part(output.file_name_bind_col_name2);
+    else
+        name = std::to_string(rowNumber);
+    return truncateUtf16Units(sanitizeFileName(name), kMaxFileNameUnits);
+}
+
+CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
+                     LogSink& log, std::atomic<bool>& stop)
+{
+    const WrittenFile file = writeFileUnderFreeName(folder, name, card.extension, card.bytes);
+    if (file.ok)
+        return {CardOutcome::Written, file.path};
+    if (card.png8) {
+        log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n"
+                                                           : "fwrite() error: %s\r\n",
+                                           file.path.c_str())));
+        stop.store(true);
+        return {CardOutcome::Stopped, {}};
+    }
+    log.log(formatText("写入文件 '%s' 时发生错误:\r\n%s\r\n", file.path.c_str(),
+                       std::strerror(file.error)));
+    return {CardOutcome::WriteFailed, {}};
+}
+
+CardResult renderCard(const CardRenderer& renderer, const CardRow& row,
+                      const OutputSettings& output, std::size_t rowNumber, LogSink& log,
+                      std::atomic<bool>& stop)
+{
+    const auto card = renderer.compose(row, output, log, stop);
+    if (!card)
+        return {stop.load() ? CardOutcome::Stopped : CardOutcome::WriteFailed, {}};
+    return writeCard(*card, output.outputFolder, makeOutputName(row, output, rowNumber), log,
+                     stop);
+}
+
+} // namespace torvale

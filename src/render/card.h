@@ -1,0 +1,94 @@
+#pragma once
+
+#include "model/template.h"
+#include "render/fonts.h"
+#include "render/log_sink.h"
+#include "render/magick.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace torvale {
+
+/// Column name to cell text of the row being rendered. With duplicate column names the first
+/// column's cell is used.
+using CardRow = std::unordered_map<std::string, std::string>;
+
+/// Builds a CardRow from a header and one row of cells of the same count.
+CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells);
+
+/// A card drawn and encoded in memory, not yet written.
+struct EncodedCard {
+    std::vector<unsigned char> bytes;
+    std::string extension; // ".jpg" or ".png"
+    bool png8 = false;     // written as PNG-8: a write failure stops the batch
+};
+
+/// How one card ended.
+enum class CardOutcome {
+    Written,     // the file was written
+    WriteFailed, // logged; the batch goes on
+    Stopped,     // the stop flag was set (by the user or a PNG-8 failure); nothing written
+};
+
+struct CardResult {
+    CardOutcome outcome = CardOutcome::Stopped;
+    std::string path; // the file written
+};
+
+/// Draws the cards of one template. The template, its decoded background and the fonts are
+/// fixed for the renderer's life; output settings are handed to each card, so a change made
+/// during a batch applies from the next card. compose() may run on several threads at once.
+class CardRenderer {
+public:
+    /// tpl: the template (copied); dpi: the output resolution; csvPath: the data file, whose
+    /// folder is searched for relative picture paths after the program folder.
+    CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegistry& fonts,
+                 std::string csvPath);
+    ~CardRenderer();
+    CardRenderer(const CardRenderer&) = delete;
+    CardRenderer& operator=(const CardRenderer&) = delete;
+
+    /// Draws and encodes one card. Nothing when the stop flag was set before or during the
+    /// layers, or when PNG-8 encoding failed (which logs and sets the stop flag).
+    std::optional<EncodedCard> compose(const CardRow& row, const OutputSettings& output,
+                                       LogSink& log, std::atomic<bool>& stop) const;
+
+    /// The decoded canvas of a card before encoding (for tests and previews).
+    MagickWandPtr draw(const CardRow& row, const OutputSettings& output, LogSink& log,
+                       const std::atomic<bool>& stop) const;
+
+    const Template& tpl() const { return m_template; }
+
+private:
+    MagickWandPtr backgroundImage() const;
+    std::string resolvePicturePath(const std::string& cell) const;
+
+    Template m_template;
+    std::int32_t m_dpi;
+    const FontRegistry& m_fonts;
+    std::string m_csvFolder;
+    MagickWandPtr m_background; // decoded once; cloned for every card
+};
+
+/// The file name (without folder and extension) of a card: the cells of the file-name
+/// columns (the column name when a cell is blank), joined by "-", with unsafe characters
+/// replaced and cut to 64 UTF-16 units. With no file-name column, the data row number.
+std::string makeOutputName(const CardRow& row, const OutputSettings& output,
+                           std::size_t rowNumber);
+
+/// Writes an encoded card into the output folder under the first free name
+/// (name.ext, name(2).ext, ...). Logs failures; a PNG-8 failure sets the stop flag.
+CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
+                     LogSink& log, std::atomic<bool>& stop);
+
+/// compose + makeOutputName + writeCard for one row.
+CardResult renderCard(const CardRenderer& renderer, const CardRow& row,
+                      const OutputSettings& output, std::size_t rowNumber, LogSink& log,
+                      std::atomic<bool>& stop);
+
+} // namespace torvale

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <wand/MagickWand.h>
+
+namespace torvale {
+
+struct MagickWandDeleter {
+    void operator()(MagickWand* wand) const
+    {
+        if (wand)
+            DestroyMagickWand(wand);
+    }
+};
+struct DrawingWandDeleter {
+    void operator()(DrawingWand* wand) const
+    {
+        if (wand)
+            DestroyDrawingWand(wand);
+    }
+};
+struct PixelWandDeleter {
+    void operator()(PixelWand* wand) const
+    {
+        if (wand)
+            DestroyPixelWand(wand);
+    }
+};
+struct MagickMemoryDeleter {
+    void operator()(void* memory) const
+    {
+        if (memory)
+            MagickRelinquishMemory(memory);
+    }
+};
+
+using MagickWandPtr = std::unique_ptr<MagickWand, MagickWandDeleter>;
+using DrawingWandPtr = std::unique_ptr<DrawingWand, DrawingWandDeleter>;
+using PixelWandPtr = std::unique_ptr<PixelWand, PixelWandDeleter>;
+template <typename T> using MagickMemoryPtr = std::unique_ptr<T, MagickMemoryDeleter>;
+
+/// A new image of width x height filled with a colour string ("none", "#ffffff", "#RRGGBB");
+/// nothing when it cannot be created.
+MagickWandPtr newCanvas(std::size_t width, std::size_t height, const char* color);
+
+/// The wand's current exception text ("" when there is none); clears the exception.
+std::string magickExceptionText(MagickWand* wand);
+
+} // namespace torvale

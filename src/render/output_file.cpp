@@ -1,0 +1,135 @@
+#include "render/output_file.h"
+
+#include "common/paths.h"
+#include "common/text.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace torvale {
+
+namespace {
+
+constexpr int kMaxNumber = 1000000;
+
+bool writeAll(int fd, const std::vector<unsigned char>& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Creates path exclusively and writes the bytes; a short write removes the file again.
+int writeExclusive(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno;
+    const bool written = writeAll(fd, bytes);
+    int error = written ? 0 : errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(path.c_str());
+    return error;
+}
+
+} // namespace
+
+std::string sanitizeFileName(const std::string& name)
+{
+    std::string out = name;
+    for (char& c : out) {
+        switch (c) {
+        case '\\':
+        case '/':
+        case ':':
+        case '*':
+        case '?':
+        case '"':
+        case '<':
+        case '>':
+        case '|':
+        case ' ':
+        case '\t':
+        case '\r':
+        case '\n':
+            c = '-';
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+std::string numberedPath(const std::string& folder, const std::string& name, int n,
+                         const std::string& extension)
+{
+    const std::string file = n <= 1 ? name + extension : formatText("%s(%d)%s", name.c_str(), n,
+                                                                     extension.c_str());
+    return pathToUtf8(pathFromUtf8(folder) / pathFromUtf8(file));
+}
+
+WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
+                                   const std::string& extension,
+                                   const std::vector<unsigned char>& bytes)
+{
+    WrittenFile result;
+    std::string temp = pathToUtf8(pathFromUtf8(folder) / ".torvale-card-XXXXXX");
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        result.error = errno;
+        result.openFailed = true;
+        result.path = numberedPath(folder, name, 1, extension);
+        return result;
+    }
+    const bool written = writeAll(fd, bytes);
+    int error = written ? 0 : errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        result.error = error;
+        result.path = numberedPath(folder, name, 1, extension);
+        return result;
+    }
+
+    // link() fails when the name exists, so the complete file appears under a free name in
+    // one step; folders on file systems without hard links fall back to exclusive creation.
+    bool useLink = true;
+    for (int n = 1; n <= kMaxNumber; ++n) {
+        const std::string path = numberedPath(folder, name, n, extension);
+        const int rc = useLink ? (::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno)
+                               : writeExclusive(path, bytes);
+        if (rc == 0) {
+            result.ok = true;
+            result.path = path;
+            break;
+        }
+        if (rc == EEXIST)
+            continue;
+        if (useLink && (rc == EPERM || rc == ENOTSUP || rc == EOPNOTSUPP || rc == EXDEV ||
+                        rc == EMLINK)) {
+            useLink = false;
+            --n;
+            continue;
+        }
+        result.error = rc;
+        result.path = path;
+        break;
+    }
+    ::unlink(temp.c_str());
+    return result;
+}
+
+} // namespace torvale

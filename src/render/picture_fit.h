@@ -1,0 +1,29 @@
+#pragma once
+
+#include "model/template.h"
+#include "render/magick.h"
+
+#include <cstdint>
+
+namespace torvale {
+
+/// Where a fitted picture goes on the card.
+struct FitPosition {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+/// True when a picture fitted by this style may be decoded at a reduced scale (it is scaled
+/// anyway); the crop styles and unknown codes need the picture at its full size.
+bool overflowStyleAllowsReducedDecode(OverflowStyle style);
+
+/// Scales or crops the picture in place by the layer's overflow style and returns the card
+/// position at which it is composited. sourceWidth x sourceHeight is the picture's real size
+/// when it was decoded at a reduced scale (0 = the wand's own size): every size and position
+/// follows from the real size, exactly as for a full decode. A reduced decode gives exact
+/// pixels only for styles that allow it (overflowStyleAllowsReducedDecode); for the others it
+/// is first scaled up to the real size.
+FitPosition fitPicture(MagickWand* picture, const Layer& layer, std::size_t sourceWidth = 0,
+                       std::size_t sourceHeight = 0);
+
+} // namespace torvale

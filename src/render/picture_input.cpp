@@ -1,0 +1,334 @@
+#include "render/picture_input.h"
+
+#include "common/paths.h"
+#include "common/text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+namespace torvale {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// A file larger than this is not read into memory for decoding: no card picture comes near it,
+// and the decode limits would refuse its pixels anyway.
+constexpr std::int64_t kMaxPictureFileBytes = 512LL * 1024 * 1024;
+
+// fopen succeeds on a folder on POSIX systems, so folders are refused before opening.
+FilePtr openForReading(const std::string& path)
+{
+    std::error_code ec;
+    const auto native = pathFromUtf8(path);
+    if (std::filesystem::is_directory(native, ec))
+        return nullptr;
+    return FilePtr(std::fopen(native.c_str(), "rb"));
+}
+
+std::int64_t lengthOf(std::FILE* file)
+{
+    if (fseeko(file, 0, SEEK_END) != 0)
+        return -1;
+    return static_cast<std::int64_t>(ftello(file));
+}
+
+bool readAt(std::FILE* file, std::int64_t offset, unsigned char* out, std::size_t count)
+{
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
+           std::fread(out, 1, count, file) == count;
+}
+
+std::uint32_t le16(const unsigned char* p)
+{
+    return p[0] | (p[1] << 8);
+}
+std::uint32_t be16(const unsigned char* p)
+{
+    return (p[0] << 8) | p[1];
+}
+std::uint32_t le32(const unsigned char* p)
+{
+    return le16(p) | (le16(p + 2) << 16);
+}
+std::uint32_t be32(const unsigned char* p)
+{
+    return (be16(p) << 16) | be16(p + 2);
+}
+
+// The format named by the first two bytes; shorter input counts as zero-padded.
+const char* signatureFormat(const unsigned char* bytes, std::size_t length)
+{
+    const unsigned char first = length > 0 ? bytes[0] : 0;
+    const unsigned char second = length > 1 ? bytes[1] : 0;
+    static constexpr struct {
+        unsigned char first, second;
+        const char* format;
+    } kSignatures[] = {
+        {0x42, 0x4D, "BMP"},  {0xFF, 0xD8, "JPEG"}, {0x47, 0x49, "GIF"}, {0x89, 0x50, "PNG"},
+        {0x49, 0x49, "TIFF"}, {0x4D, 0x4D, "TIFF"}, {0x38, 0x42, "PSD"},
+    };
+    for (const auto& signature : kSignatures) {
+        if (first == signature.first && second == signature.second)
+            return signature.format;
+    }
+    return nullptr;
+}
+
+struct Size {
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
+// Walks the segments from offset 2 up to the first baseline or progressive frame header. Each
+// step consumes at least four bytes, so a damaged file ends at its end instead of looping.
+Size jpegSize(std::FILE* file)
+{
+    if (fseeko(file, 2, SEEK_SET) != 0)
+        return {};
+    for (;;) {
+        unsigned char segment[4];
+        if (std::fread(segment, 1, 4, file) != 4 || segment[0] != 0xFF)
+            return {};
+        const unsigned marker = segment[1];
+        const std::uint32_t length = be16(segment + 2);
+        if (marker == 0xC0 || marker == 0xC2) {
+            unsigned char frame[5]; // precision, height, width
+            if (std::fread(frame, 1, 5, file) != 5)
+                return {};
+            return {be16(frame + 3), be16(frame + 1)};
+        }
+        if (length < 2 || fseeko(file, length - 2, SEEK_CUR) != 0)
+            return {};
+    }
+}
+
+// Reads the width and height tags of the first directory. A LONG value is read whole: its
+// first 16 bits are the high half in a big-endian file.
+Size tiffSize(std::FILE* file, const unsigned char* header, bool bigEndian)
+{
+    const auto u16 = [bigEndian](const unsigned char* p) { return bigEndian ? be16(p) : le16(p); };
+    const auto u32 = [bigEndian](const unsigned char* p) { return bigEndian ? be32(p) : le32(p); };
+    unsigned char countBytes[2];
+    if (!readAt(file, u32(header + 4), countBytes, 2))
+        return {};
+    Size size;
+    const std::uint32_t count = u16(countBytes);
+    for (std::uint32_t i = 0; i < count && (size.width <= 0 || size.height <= 0); ++i) {
+        unsigned char entry[12];
+        if (std::fread(entry, 1, 12, file) != 12)
+            break;
+        const std::uint32_t tag = u16(entry);
+        const std::uint32_t type = u16(entry + 2);
+        const std::int64_t value = type == 4 ? u32(entry + 8) : u16(entry + 8);
+        if (tag == 256)
+            size.width = value;
+        else if (tag == 257)
+            size.height = value;
+    }
+    return size;
+}
+
+bool positiveInt32(std::int64_t value)
+{
+    return value > 0 && value <= std::numeric_limits<std::int32_t>::max();
+}
+
+std::optional<std::vector<unsigned char>> readFileBytes(const std::string& path)
+{
+    FilePtr file = openForReading(path);
+    if (!file)
+        return std::nullopt;
+    const std::int64_t length = lengthOf(file.get());
+    if (length <= 0 || length > kMaxPictureFileBytes)
+        return std::nullopt;
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
+    if (!readAt(file.get(), 0, bytes.data(), bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+bool fileExists(const std::string& path)
+{
+    return openForReading(path) != nullptr;
+}
+
+std::int64_t fileSize(const std::string& path)
+{
+    FilePtr file = openForReading(path);
+    return file ? lengthOf(file.get()) : -1;
+}
+
+bool directoryExists(const std::string& path)
+{
+    std::error_code ec;
+    return !path.empty() && std::filesystem::is_directory(pathFromUtf8(path), ec);
+}
+
+std::optional<PictureInfo> sniffPicture(const std::string& path)
+{
+    FilePtr file = openForReading(path);
+    if (!file)
+        return std::nullopt;
+    unsigned char header[32] = {};
+    const std::size_t got = std::fread(header, 1, sizeof header, file.get());
+    const char* format = signatureFormat(header, got);
+    if (!format)
+        return std::nullopt;
+
+    Size size;
+    std::int64_t byteSize = -1;
+    const std::string_view name = format;
+    if (name == "BMP") {
+        size = {std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(le32(header + 18)))),
+                std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(le32(header + 22))))};
+        if (size.width > 100000 || size.height > 100000)
+            size = {le16(header + 18), le16(header + 20)}; // old-style header
+        byteSize = le32(header + 2);
+    } else if (name == "JPEG") {
+        size = jpegSize(file.get());
+    } else if (name == "GIF") {
+        size = {le16(header + 6), le16(header + 8)};
+    } else if (name == "PNG") {
+        // The low halves of the 32-bit width and height.
+        size = {be16(header + 18), be16(header + 22)};
+    } else if (name == "TIFF") {
+        size = tiffSize(file.get(), header, header[0] == 0x4D);
+    } else {
+        size = {be32(header + 18), be32(header + 14)};
+    }
+    if (name != "BMP")
+        byteSize = lengthOf(file.get());
+
+    if (!positiveInt32(size.width) || !positiveInt32(size.height) || byteSize <= 0)
+        return std::nullopt;
+    return PictureInfo{format, static_cast<std::int32_t>(size.width),
+                       static_cast<std::int32_t>(size.height), byteSize};
+}
+
+DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std::size_t minWidth,
+                             std::size_t minHeight)
+{
+    // The format comes from the signature, never from a name, so no file name prefix or
+    // content sniffing can select another coder.
+    const char* format = signatureFormat(bytes, length);
+    if (!format || length == 0)
+        return {};
+    MagickWandPtr all(NewMagickWand());
+    if (!all || MagickSetFormat(all.get(), format) == MagickFalse)
+        return {};
+
+    std::size_t realWidth = 0;
+    std::size_t realHeight = 0;
+    if (minWidth > 0 && minHeight > 0 && std::strcmp(format, "JPEG") == 0) {
+        // The real size comes from the header; a reduced decode only pays off from a factor of
+        // two, and smaller factors would make libjpeg's scale computation degenerate.
+        MagickWandPtr ping(NewMagickWand());
+        if (ping && MagickSetFormat(ping.get(), format) != MagickFalse &&
+            MagickPingImageBlob(ping.get(), bytes, length) != MagickFalse) {
+            const std::size_t width = MagickGetImageWidth(ping.get());
+            const std::size_t height = MagickGetImageHeight(ping.get());
+            if (width >= 2 * minWidth && height >= 2 * minHeight) {
+                const std::string size = formatText("%zux%zu", minWidth, minHeight);
+                MagickSetOption(all.get(), "jpeg:size", size.c_str());
+                realWidth = width;
+                realHeight = height;
+            }
+        }
+    }
+
+    if (MagickReadImageBlob(all.get(), bytes, length) == MagickFalse ||
+        MagickGetNumberImages(all.get()) == 0)
+        return {};
+    MagickWandPtr picture;
+    if (MagickGetNumberImages(all.get()) == 1) {
+        picture = std::move(all);
+    } else {
+        MagickSetIteratorIndex(all.get(), 0);
+        picture.reset(MagickGetImage(all.get()));
+        all.reset();
+        if (!picture)
+            return {};
+    }
+    MagickSetFirstIterator(picture.get());
+    if (MagickGetImageColorspace(picture.get()) == CMYKColorspace &&
+        MagickTransformImageColorspace(picture.get(), sRGBColorspace) == MagickFalse)
+        return {};
+
+    DecodedPicture result;
+    result.width = realWidth ? realWidth : MagickGetImageWidth(picture.get());
+    result.height = realHeight ? realHeight : MagickGetImageHeight(picture.get());
+    result.wand = std::move(picture);
+    return result;
+}
+
+DecodedPicture readPicture(const std::string& path, std::size_t minWidth, std::size_t minHeight)
+{
+    const auto bytes = readFileBytes(path);
+    if (!bytes)
+        return {};
+    return decodePicture(bytes->data(), bytes->size(), minWidth, minHeight);
+}
+
+std::optional<std::string> validatePictureFile(const std::string& path, PictureKind kind)
+{
+    const bool layer = kind == PictureKind::Layer;
+    const char* subject = layer ? "图片" : "背景图片";
+    const char* pathText = path.c_str();
+    if (!fileExists(path))
+        return layer ? formatText("图片 '%s' 不存在，请重新选择。", pathText)
+                     : formatText("背景图片 '%s' 已不存在，请重新选择。", pathText);
+    if (!endsWithIgnoreCase(path, ".png") && !endsWithIgnoreCase(path, ".jpg") &&
+        !endsWithIgnoreCase(path, ".jpeg") && !endsWithIgnoreCase(path, ".gif"))
+        return formatText("%s '%s' 格式不对，请重新选择。\n\n支持的格式: png, jpg, gif", subject,
+                          pathText);
+    const auto info = sniffPicture(path);
+    if (!info)
+        return formatText("%s '%s' 不是一个有效的图片，请重新选择。", subject, pathText);
+    if (info->format != "PNG" && info->format != "JPEG" && info->format != "GIF")
+        return formatText("%s '%s' 内部数据格式不受支持，请重新选择。\n\n支持的格式: png, jpg, gif",
+                          subject, pathText);
+    return std::nullopt;
+}
+
+bool loadBackgroundPicture(const std::string& path, BackgroundLayer& background)
+{
+    const auto encode = [](MagickWand* wand) {
+        auto stored = std::make_shared<PictureBytes>();
+        std::size_t length = 0;
+        MagickMemoryPtr<unsigned char> blob(MagickGetImageBlob(wand, &length));
+        if (blob)
+            stored->bytes.assign(blob.get(), blob.get() + length);
+        return stored;
+    };
+
+    background.picture.reset();
+    if (MagickWandPtr wand = readPicture(path).wand) {
+        auto stored = encode(wand.get());
+        if (!stored->bytes.empty()) {
+            background.picture = std::move(stored);
+            background.width = static_cast<std::int32_t>(MagickGetImageWidth(wand.get()));
+            background.height = static_cast<std::int32_t>(MagickGetImageHeight(wand.get()));
+            background.hasAlpha = MagickGetImageAlphaChannel(wand.get()) != MagickFalse;
+            return true;
+        }
+    }
+    MagickWandPtr placeholder = newCanvas(1, 1, "#FFFFFF");
+    if (placeholder && MagickSetImageFormat(placeholder.get(), "JPEG") != MagickFalse)
+        background.picture = encode(placeholder.get());
+    background.width = 1;
+    background.height = 1;
+    background.hasAlpha = false;
+    return false;
+}
+
+} // namespace torvale

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "model/template.h"
+#include "render/magick.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace torvale {
+
+/// True when the file can be opened for reading (a folder is not a file).
+bool fileExists(const std::string& path);
+
+/// The file's length in bytes, or -1 when it cannot be opened.
+std::int64_t fileSize(const std::string& path);
+
+/// True when the path names a folder.
+bool directoryExists(const std::string& path);
+
+/// What the first bytes of a picture file say about it.
+struct PictureInfo {
+    std::string format; // "BMP", "JPEG", "GIF", "PNG", "TIFF" or "PSD"
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int64_t byteSize = 0;
+};
+
+/// Identifies a picture by its signature and reads its pixel size from the header without
+/// decoding; nothing when the file cannot be opened, is not one of the six formats, or the
+/// size cannot be read.
+std::optional<PictureInfo> sniffPicture(const std::string& path);
+
+/// A decoded picture: the wand holds its first frame (CMYK converted to sRGB); width and height
+/// are the picture's real size, which is larger than the wand's when it was decoded at a
+/// reduced scale.
+struct DecodedPicture {
+    MagickWandPtr wand;
+    std::size_t width = 0;
+    std::size_t height = 0;
+
+    explicit operator bool() const { return wand != nullptr; }
+};
+
+/// Decodes a BMP, JPEG, GIF, PNG, TIFF or PSD file, recognised by its first bytes (the path is
+/// never interpreted by the image library); an empty result on failure. When minWidth and
+/// minHeight are positive, a JPEG at least twice as large on both sides may be decoded at a
+/// reduced scale that is still at least minWidth x minHeight.
+DecodedPicture readPicture(const std::string& path, std::size_t minWidth = 0,
+                           std::size_t minHeight = 0);
+
+/// readPicture for encoded bytes held in memory.
+DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length,
+                             std::size_t minWidth = 0, std::size_t minHeight = 0);
+
+enum class PictureKind { Layer, Background };
+
+/// Checks a picture chosen by the user: exists, has a .png/.jpg/.jpeg/.gif name and a PNG, JPEG
+/// or GIF content. Nothing when it passes, else the message to show ("提示", warning icon).
+std::optional<std::string> validatePictureFile(const std::string& path, PictureKind kind);
+
+/// Decodes the background picture once and keeps its encoded bytes (in its own format), size
+/// and alpha flag in the background; an unreadable picture gives a 1 x 1 white JPEG and the
+/// size 1 x 1. True when the picture itself was decoded.
+bool loadBackgroundPicture(const std::string& path, BackgroundLayer& background);
+
+} // namespace torvale

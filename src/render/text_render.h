@@ -1,0 +1,34 @@
+#pragma once
+
+#include "model/template.h"
+#include "render/fonts.h"
+#include "render/magick.h"
+
+#include <string>
+#include <vector>
+
+namespace torvale {
+
+/// Text size is taken at this fixed resolution so cards are the same on every machine.
+inline constexpr int kTextDpi = 96;
+
+/// Draws text with the layer's font, size, colour, spacing and alignment into a transparent
+/// image of the layer's width x height. Never fails: problems give a transparent image
+/// (nothing only when not even that image can be created).
+MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
+                               const FontRegistry& fonts);
+
+/// A layer's demo content as PNG bytes for the design canvas.
+struct Thumbnail {
+    std::vector<unsigned char> png;
+    std::size_t width = 0;
+    std::size_t height = 0;
+};
+
+/// Text layer: its demo text rendered; picture layer: its demo picture whole and unscaled
+/// (width and height 0 when it has none or it cannot be read). A relative demo picture is
+/// resolved against the folder of templatePath, then the program folder.
+Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
+                               const std::string& templatePath);
+
+} // namespace torvale

@@ -1,0 +1,70 @@
+#include "render/output_file.h"
+#include "support/test_support.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace torvale {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+
+TEST(SanitizeFileName, ReplacesEveryUnsafeCharacterWithAHyphen)
+{
+    EXPECT_EQ(sanitizeFileName("a\\b/c:d*e?f\"g<h>i|j k\tl\rm\nn"), "a-b-c-d-e-f-g-h-i-j-k-l-m-n");
+    EXPECT_EQ(sanitizeFileName("张 伟%50"), "张-伟%50");
+}
+
+TEST(NumberedPath, AddsTheNumberFromTwoOn)
+{
+    EXPECT_EQ(numberedPath("/out", "Wang", 1, ".jpg"), "/out/Wang.jpg");
+    EXPECT_EQ(numberedPath("/out", "Wang", 2, ".jpg"), "/out/Wang(2).jpg");
+}
+
+TEST(WriteFileUnderFreeName, NeverReplacesAnExistingFile)
+{
+    TempDir dir;
+    const std::string folder = dir.path().string();
+    test::writeFile(dir.file("Wang.jpg"), "old");
+    std::filesystem::create_directory(dir.path() / "Wang(2).jpg");
+
+    const std::vector<unsigned char> bytes{'n', 'e', 'w'};
+    const WrittenFile first = writeFileUnderFreeName(folder, "Wang", ".jpg", bytes);
+    ASSERT_TRUE(first.ok);
+    EXPECT_EQ(first.path, dir.file("Wang(3).jpg"));
+    EXPECT_EQ(readFile(dir.file("Wang.jpg")), "old");
+    EXPECT_EQ(readFile(first.path), "new");
+
+    const WrittenFile second = writeFileUnderFreeName(folder, "Wang", ".jpg", bytes);
+    ASSERT_TRUE(second.ok);
+    EXPECT_EQ(second.path, dir.file("Wang(4).jpg"));
+
+    // Nothing but the cards is left behind (no temporary files).
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 4u);
+}
+
+TEST(WriteFileUnderFreeName, ReportsAFolderThatCannotBeWritten)
+{
+    TempDir dir;
+    const WrittenFile missing =
+        writeFileUnderFreeName(dir.file("missing"), "a", ".png", {'x'});
+    EXPECT_FALSE(missing.ok);
+    EXPECT_TRUE(missing.openFailed);
+    EXPECT_EQ(missing.path, dir.file("missing/a.png"));
+
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    ::chmod(dir.path().c_str(), 0500);
+    const WrittenFile readOnly = writeFileUnderFreeName(dir.path().string(), "a", ".png", {'x'});
+    EXPECT_FALSE(readOnly.ok);
+    EXPECT_TRUE(readOnly.openFailed);
+}
+
+} // namespace
+} // namespace torvale

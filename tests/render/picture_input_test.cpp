@@ -1,0 +1,347 @@
+#include "common/text.h"
+#include "render/picture_input.h"
+#include "render/test_pictures.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace torvale {
+namespace {
+
+std::string bytes(std::initializer_list<int> values)
+{
+    std::string out;
+    for (int v : values)
+        out.push_back(static_cast<char>(v));
+    return out;
+}
+
+std::string be32(std::uint32_t v)
+{
+    return bytes({int(v >> 24), int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)});
+}
+std::string le32(std::uint32_t v)
+{
+    return bytes({int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255), int(v >> 24)});
+}
+std::string be16(unsigned v)
+{
+    return bytes({int(v >> 8), int(v & 255)});
+}
+std::string le16(unsigned v)
+{
+    return bytes({int(v & 255), int(v >> 8)});
+}
+
+std::string pngHeader(std::uint32_t width, std::uint32_t height)
+{
+    return bytes({0x89, 'P', 'N', 'G', 13, 10, 26, 10}) + be32(13) + "IHDR" + be32(width) +
+           be32(height) + bytes({8, 2, 0, 0, 0});
+}
+
+std::string bmpHeader(std::uint32_t fileSize, std::int32_t width, std::int32_t height)
+{
+    return "BM" + le32(fileSize) + std::string(12, '\0') + le32(static_cast<std::uint32_t>(width)) +
+           le32(static_cast<std::uint32_t>(height)) + std::string(8, '\0');
+}
+
+std::string jpegFrame(int marker, unsigned width, unsigned height)
+{
+    return bytes({0xFF, 0xD8, 0xFF, 0xE0}) + be16(16) + "JFIF" + std::string(10, '\0') +
+           bytes({0xFF, marker}) + be16(17) + bytes({8}) + be16(height) + be16(width) +
+           std::string(12, '\0');
+}
+
+// A TIFF with one directory of width and height entries of the given TIFF type (3 = SHORT,
+// 4 = LONG), in the byte order of the signature.
+std::string tiff(bool bigEndian, unsigned type, std::uint32_t width, std::uint32_t height)
+{
+    const auto u16 = [&](unsigned v) { return bigEndian ? be16(v) : le16(v); };
+    const auto u32 = [&](std::uint32_t v) { return bigEndian ? be32(v) : le32(v); };
+    const auto value = [&](std::uint32_t v) { return type == 4 ? u32(v) : u16(v) + u16(0); };
+    return std::string(bigEndian ? "MM" : "II") + u16(42) + u32(8) + u16(3) + u16(254) + u16(4) +
+           u32(1) + u32(0) + // an unrelated tag first
+           u16(256) + u16(type) + u32(1) + value(width) + u16(257) + u16(type) + u32(1) +
+           value(height) + u32(0);
+}
+
+struct SniffCase {
+    const char* name;
+    std::string content;
+    const char* format; // nullptr: the sniff fails
+    std::int32_t width, height;
+    std::int64_t byteSize; // -1: the file's length
+};
+
+class SniffPictureTest : public ::testing::TestWithParam<SniffCase> {};
+
+TEST_P(SniffPictureTest, Identifies)
+{
+    const SniffCase& c = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.file("picture.png");
+    test::writeFile(path, c.content);
+
+    const auto info = sniffPicture(path);
+    if (!c.format) {
+        EXPECT_FALSE(info.has_value());
+        return;
+    }
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->format, c.format);
+    EXPECT_EQ(info->width, c.width);
+    EXPECT_EQ(info->height, c.height);
+    EXPECT_EQ(info->byteSize, c.byteSize < 0 ? std::int64_t(c.content.size()) : c.byteSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, SniffPictureTest,
+    ::testing::Values(
+        SniffCase{"Png", pngHeader(300, 200), "PNG", 300, 200, -1},
+        SniffCase{"PngWidthModulo", pngHeader(65536 + 300, 200), "PNG", 300, 200, -1},
+        SniffCase{"PngWidth65536", pngHeader(65536, 200), nullptr, 0, 0, 0},
+        SniffCase{"BmpTopDown", bmpHeader(5000, 40, -30), "BMP", 40, 30, 5000},
+        SniffCase{"BmpOldHeader",
+                  "BM" + le32(900) + std::string(12, '\0') + le16(40) + le16(30) + le16(1) +
+                      le16(24) + std::string(6, '\0'),
+                  "BMP", 40, 30, 900},
+        SniffCase{"BmpNoStoredSize", bmpHeader(0, 40, 30), nullptr, 0, 0, 0},
+        SniffCase{"JpegBaseline", jpegFrame(0xC0, 640, 480), "JPEG", 640, 480, -1},
+        SniffCase{"JpegProgressive", jpegFrame(0xC2, 64, 48), "JPEG", 64, 48, -1},
+        SniffCase{"JpegBadSegmentByte", bytes({0xFF, 0xD8, 0x00, 0xE0}) + jpegFrame(0xC0, 8, 8),
+                  nullptr, 0, 0, 0},
+        SniffCase{"JpegSegmentPastEnd", bytes({0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0x00, 0, 0}), nullptr,
+                  0, 0, 0},
+        SniffCase{"JpegSegmentLengthBelowTwo",
+                  bytes({0xFF, 0xD8, 0xFF, 0xE0, 0, 1, 0xFF, 0xE0, 0, 0}), nullptr, 0, 0, 0},
+        SniffCase{"JpegOneByte", bytes({0xFF}), nullptr, 0, 0, 0},
+        SniffCase{"JpegSignatureOnly", bytes({0xFF, 0xD8}), nullptr, 0, 0, 0},
+        SniffCase{"Gif", "GIF89a" + le16(17) + le16(9) + std::string(8, '\0'), "GIF", 17, 9, -1},
+        SniffCase{"TiffLittleEndian", tiff(false, 3, 640, 480), "TIFF", 640, 480, -1},
+        SniffCase{"TiffBigEndian", tiff(true, 3, 640, 480), "TIFF", 640, 480, -1},
+        SniffCase{"TiffBigEndianLong", tiff(true, 4, 640, 480), "TIFF", 640, 480, -1},
+        SniffCase{"TiffNoEntries", "II" + le16(42) + le32(8) + le16(0) + le32(0), nullptr, 0, 0, 0},
+        SniffCase{"TiffDirectoryPastEnd", "MM" + be16(42) + be32(4000) + std::string(8, '\0'),
+                  nullptr, 0, 0, 0},
+        SniffCase{"Psd",
+                  "8BPS" + be16(1) + std::string(6, '\0') + be16(3) + be32(70) + be32(90) +
+                      be16(8) + be16(3),
+                  "PSD", 90, 70, -1},
+        SniffCase{"Text", std::string("just some text, not a picture"), nullptr, 0, 0, 0},
+        SniffCase{"Empty", std::string(), nullptr, 0, 0, 0}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(FileTests, FoldersAreNotFiles)
+{
+    test::TempDir dir;
+    const std::string file = dir.file("a.png");
+    test::writeFile(file, "12345");
+    EXPECT_TRUE(fileExists(file));
+    EXPECT_EQ(fileSize(file), 5);
+    EXPECT_FALSE(directoryExists(file));
+
+    const std::string folder = dir.path().string();
+    EXPECT_FALSE(fileExists(folder));
+    EXPECT_EQ(fileSize(folder), -1);
+    EXPECT_TRUE(directoryExists(folder));
+    EXPECT_FALSE(sniffPicture(folder).has_value());
+    EXPECT_FALSE(readPicture(folder));
+
+    EXPECT_FALSE(fileExists(dir.file("missing.png")));
+    EXPECT_EQ(fileSize(dir.file("missing.png")), -1);
+    EXPECT_FALSE(directoryExists(dir.file("missing")));
+}
+
+TEST(ReadPicture, MultiFrameGifGivesTheFirstFrame)
+{
+    MagickWandPtr frames = newCanvas(12, 10, "red");
+    MagickWandPtr second = newCanvas(12, 10, "blue");
+    MagickAddImage(frames.get(), second.get());
+    test::TempDir dir;
+    const std::string path = dir.file("anim.gif");
+    test::writeFile(path, test::encodePicture(frames.get(), "GIF"));
+
+    DecodedPicture picture = readPicture(path);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(MagickGetNumberImages(picture.wand.get()), 1u);
+    EXPECT_EQ(test::pixelAt(picture.wand.get(), 5, 5)[0], 65535);
+    EXPECT_EQ(test::pixelAt(picture.wand.get(), 5, 5)[2], 0);
+}
+
+TEST(ReadPicture, CmykJpegIsReadAsSrgb)
+{
+    MagickWandPtr cmyk = newCanvas(16, 16, "red");
+    MagickTransformImageColorspace(cmyk.get(), CMYKColorspace);
+    test::TempDir dir;
+    const std::string path = dir.file("cmyk.jpg");
+    test::writeFile(path, test::encodePicture(cmyk.get(), "JPEG"));
+
+    DecodedPicture picture = readPicture(path);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(MagickGetImageColorspace(picture.wand.get()), sRGBColorspace);
+    const auto rgb = test::pixelAt(picture.wand.get(), 8, 8);
+    EXPECT_GT(rgb[0], 60000);
+    EXPECT_LT(rgb[1], 5000);
+    EXPECT_LT(rgb[2], 5000);
+}
+
+std::uint32_t crc32(const std::string& data)
+{
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (unsigned char c : data) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+TEST(ReadPicture, HugeClaimedSizeFailsCleanly)
+{
+    std::string png = test::solidPictureBytes(8, 8, "red", "PNG");
+    png.replace(16, 8, be32(60000) + be32(60000));
+    png.replace(29, 4, be32(crc32(png.substr(12, 17))));
+    test::TempDir dir;
+    const std::string path = dir.file("huge.png");
+    test::writeFile(path, png);
+
+    ASSERT_TRUE(sniffPicture(path).has_value());
+    EXPECT_FALSE(readPicture(path));
+}
+
+TEST(ReadPicture, NamesAreNeverInterpreted)
+{
+    test::TempDir dir;
+    const std::string png = test::solidPictureBytes(6, 4, "red", "PNG");
+    for (const char* name : {"照片 100%d%[0].png", "a[0].png", "png:b.png", "c.txt"}) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file(name);
+        test::writeFile(path, png);
+        DecodedPicture picture = readPicture(path);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture.width, 6u);
+        EXPECT_EQ(picture.height, 4u);
+    }
+    // Library prefixes name no file here, and plain text has no picture signature.
+    EXPECT_FALSE(readPicture("text:/etc/passwd"));
+    EXPECT_FALSE(readPicture("/etc/passwd"));
+    EXPECT_FALSE(readPicture("logo:"));
+}
+
+TEST(ReadPicture, ReducedJpegDecodeReportsTheRealSize)
+{
+    test::TempDir dir;
+    const std::string big = dir.file("big.jpg");
+    test::writeFile(big, test::solidPictureBytes(800, 400, "green", "JPEG"));
+    DecodedPicture reduced = readPicture(big, 100, 50);
+    ASSERT_TRUE(reduced);
+    EXPECT_EQ(reduced.width, 800u);
+    EXPECT_EQ(reduced.height, 400u);
+    EXPECT_GE(MagickGetImageWidth(reduced.wand.get()), 100u);
+    EXPECT_GE(MagickGetImageHeight(reduced.wand.get()), 50u);
+    EXPECT_LE(MagickGetImageWidth(reduced.wand.get()), 200u);
+
+    // Less than twice the wanted size: decoded whole.
+    const std::string small = dir.file("small.jpg");
+    test::writeFile(small, test::solidPictureBytes(150, 75, "green", "JPEG"));
+    DecodedPicture whole = readPicture(small, 100, 50);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(MagickGetImageWidth(whole.wand.get()), 150u);
+    EXPECT_EQ(whole.width, 150u);
+}
+
+struct ValidateCase {
+    const char* name;
+    const char* fileName;     // nullptr: no file is written
+    const char* format;       // the file's content
+    const char* layerMessage; // nullptr: passes; "%s" is the path
+    const char* backgroundMessage;
+};
+
+class ValidatePictureTest : public ::testing::TestWithParam<ValidateCase> {};
+
+TEST_P(ValidatePictureTest, Messages)
+{
+    const ValidateCase& c = GetParam();
+    test::TempDir dir;
+    const std::string path = dir.file(c.fileName ? c.fileName : "missing.png");
+    if (c.fileName) {
+        test::writeFile(path, std::string_view(c.format) == "TEXT"
+                                  ? std::string("not a picture")
+                                  : test::solidPictureBytes(4, 4, "red", c.format));
+    }
+    const auto layer = validatePictureFile(path, PictureKind::Layer);
+    const auto background = validatePictureFile(path, PictureKind::Background);
+    if (!c.layerMessage) {
+        EXPECT_FALSE(layer.has_value()) << *layer;
+        EXPECT_FALSE(background.has_value()) << *background;
+        return;
+    }
+    ASSERT_TRUE(layer && background);
+    EXPECT_EQ(*layer, formatText(c.layerMessage, path.c_str()));
+    EXPECT_EQ(*background, formatText(c.backgroundMessage, path.c_str()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, ValidatePictureTest,
+    ::testing::Values(
+        ValidateCase{"Missing", nullptr, "PNG", "图片 '%s' 不存在，请重新选择。",
+                     "背景图片 '%s' 已不存在，请重新选择。"},
+        ValidateCase{"BmpName", "a.bmp", "BMP",
+                     "图片 '%s' 格式不对，请重新选择。\n\n支持的格式: png, jpg, gif",
+                     "背景图片 '%s' 格式不对，请重新选择。\n\n支持的格式: png, jpg, gif"},
+        ValidateCase{"TextAsPng", "a.png", "TEXT", "图片 '%s' 不是一个有效的图片，请重新选择。",
+                     "背景图片 '%s' 不是一个有效的图片，请重新选择。"},
+        ValidateCase{
+            "TiffAsPng", "a.png", "TIFF",
+            "图片 '%s' 内部数据格式不受支持，请重新选择。\n\n支持的格式: png, jpg, gif",
+            "背景图片 '%s' 内部数据格式不受支持，请重新选择。\n\n支持的格式: png, jpg, gif"},
+        ValidateCase{"CapitalGif", "a.GIF", "GIF", nullptr, nullptr},
+        ValidateCase{"PngAsJpg", "a.jpg", "PNG", nullptr, nullptr},
+        ValidateCase{"Jpeg", "a.JPEG", "JPEG", nullptr, nullptr}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(LoadBackgroundPicture, KeepsBytesSizeAndAlpha)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("bg.png");
+    test::writeFile(path, test::solidPictureBytes(30, 20, "#00ff0080", "PNG"));
+    BackgroundLayer background;
+    ASSERT_TRUE(loadBackgroundPicture(path, background));
+    ASSERT_TRUE(background.picture);
+    EXPECT_EQ(background.width, 30);
+    EXPECT_EQ(background.height, 20);
+    EXPECT_TRUE(background.hasAlpha);
+    const auto& stored = background.picture->bytes;
+    ASSERT_GT(stored.size(), 8u);
+    EXPECT_EQ(stored[0], 0x89); // still a PNG
+    DecodedPicture again = decodePicture(stored.data(), stored.size());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again.width, 30u);
+}
+
+TEST(LoadBackgroundPicture, UnreadablePictureGivesWhitePixel)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("broken.jpg");
+    test::writeFile(path, bytes({0xFF, 0xD8, 0xFF, 0xE0, 0, 16}));
+    BackgroundLayer background;
+    background.hasAlpha = true;
+    EXPECT_FALSE(loadBackgroundPicture(path, background));
+    EXPECT_EQ(background.width, 1);
+    EXPECT_EQ(background.height, 1);
+    EXPECT_FALSE(background.hasAlpha);
+    ASSERT_TRUE(background.picture);
+    const auto& stored = background.picture->bytes;
+    ASSERT_GT(stored.size(), 2u);
+    EXPECT_EQ(stored[0], 0xFF); // a JPEG
+    DecodedPicture pixel = decodePicture(stored.data(), stored.size());
+    ASSERT_TRUE(pixel);
+    EXPECT_EQ(pixel.width, 1u);
+    EXPECT_GT(test::pixelAt(pixel.wand.get(), 0, 0)[1], 65000);
+}
+
+} // namespace
+} // namespace torvale

@@ -1,0 +1,287 @@
+#include "render/text_render.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace torvale {
+namespace {
+
+constexpr const char* kFont = "WenQuanYi Zen Hei";
+
+struct Pixels {
+    std::size_t width = 0;
+    std::size_t height = 0;
+    std::vector<unsigned char> rgba;
+
+    const unsigned char* at(std::size_t x, std::size_t y) const
+    {
+        return &rgba[(y * width + x) * 4];
+    }
+};
+
+// Bounds of the pixels whose alpha is above a threshold; empty when there are none.
+struct Ink {
+    long left = -1, top = -1, right = -1, bottom = -1;
+    long count = 0;
+    bool empty() const { return count == 0; }
+    double centreX() const { return (left + right) / 2.0; }
+    double centreY() const { return (top + bottom) / 2.0; }
+};
+
+Pixels exportPixels(MagickWand* wand)
+{
+    Pixels pixels;
+    pixels.width = MagickGetImageWidth(wand);
+    pixels.height = MagickGetImageHeight(wand);
+    pixels.rgba.resize(pixels.width * pixels.height * 4);
+    EXPECT_TRUE(MagickExportImagePixels(wand, 0, 0, pixels.width, pixels.height, "RGBA", CharPixel,
+                                        pixels.rgba.data()));
+    return pixels;
+}
+
+Ink inkOf(const Pixels& pixels, unsigned char threshold = 96)
+{
+    Ink ink;
+    for (std::size_t y = 0; y < pixels.height; ++y) {
+        for (std::size_t x = 0; x < pixels.width; ++x) {
+            if (pixels.at(x, y)[3] <= threshold)
+                continue;
+            const long lx = static_cast<long>(x), ly = static_cast<long>(y);
+            if (ink.count++ == 0) {
+                ink.left = ink.right = lx;
+                ink.top = ink.bottom = ly;
+            }
+            ink.left = std::min(ink.left, lx);
+            ink.right = std::max(ink.right, lx);
+            ink.top = std::min(ink.top, ly);
+            ink.bottom = std::max(ink.bottom, ly);
+        }
+    }
+    return ink;
+}
+
+class TextRenderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        MagickWandGenesis();
+        s_dir = std::make_unique<test::TempDir>();
+        s_fonts = std::make_unique<FontRegistry>(
+            FontRegistry::build(SettingsStore(s_dir->path() / "settings.json")));
+    }
+    static void TearDownTestSuite()
+    {
+        s_fonts.reset();
+        s_dir.reset();
+    }
+
+    static Layer textLayer(int width, int height, int hAlign = 0, int vAlign = 0)
+    {
+        Layer layer;
+        layer.fontName = kFont;
+        layer.fontSize = 12;
+        layer.width = width;
+        layer.height = height;
+        layer.tHAlign = hAlign;
+        layer.tVAlign = vAlign;
+        return layer;
+    }
+
+    static Pixels render(const Layer& layer, const std::string& text)
+    {
+        MagickWandPtr image = renderLayerImage(layer, text, *s_fonts);
+        EXPECT_TRUE(image);
+        if (!image)
+            return {};
+        Pixels pixels = exportPixels(image.get());
+        EXPECT_EQ(pixels.width, static_cast<std::size_t>(layer.width));
+        EXPECT_EQ(pixels.height, static_cast<std::size_t>(layer.height));
+        return pixels;
+    }
+
+    static Ink renderInk(const Layer& layer, const std::string& text)
+    {
+        return inkOf(render(layer, text));
+    }
+
+    static inline std::unique_ptr<test::TempDir> s_dir;
+    static inline std::unique_ptr<FontRegistry> s_fonts;
+};
+
+TEST_F(TextRenderTest, EmptyTextGivesATransparentLayer)
+{
+    const Pixels pixels = render(textLayer(50, 20), "");
+    EXPECT_TRUE(inkOf(pixels, 0).empty());
+}
+
+TEST_F(TextRenderTest, HorizontalAlignment)
+{
+    constexpr int kWidth = 200;
+    const Ink left = renderInk(textLayer(kWidth, 30, 0), "Name 名字");
+    const Ink centre = renderInk(textLayer(kWidth, 30, 1), "Name 名字");
+    const Ink right = renderInk(textLayer(kWidth, 30, 2), "Name 名字");
+    ASSERT_FALSE(left.empty());
+    EXPECT_LE(left.left, 3);
+    EXPECT_NEAR(centre.centreX(), kWidth / 2.0, 3);
+    EXPECT_GE(right.right, kWidth - 5);
+    EXPECT_LT(right.right, kWidth);
+    // The same box moves: the ink keeps its width.
+    EXPECT_EQ(right.right - right.left, left.right - left.left);
+}
+
+TEST_F(TextRenderTest, VerticalAlignment)
+{
+    constexpr int kHeight = 80;
+    const Ink top = renderInk(textLayer(100, kHeight, 0, 0), "Hg");
+    const Ink middle = renderInk(textLayer(100, kHeight, 0, 1), "Hg");
+    const Ink bottom = renderInk(textLayer(100, kHeight, 0, 2), "Hg");
+    ASSERT_FALSE(top.empty());
+    EXPECT_LE(top.top, 8);
+    EXPECT_NEAR(middle.centreY(), kHeight / 2.0, 4);
+    EXPECT_GE(bottom.bottom, kHeight - 8);
+    EXPECT_EQ(bottom.bottom - bottom.top, top.bottom - top.top);
+}
+
+TEST_F(TextRenderTest, TextWiderThanTheLayerStartsAtTheLeftAndIsClipped)
+{
+    for (const int align : {1, 2, 3}) {
+        SCOPED_TRACE(align);
+        const Ink ink = renderInk(textLayer(60, 24, align), "WWWWWWWWWWWW");
+        ASSERT_FALSE(ink.empty());
+        EXPECT_LE(ink.left, 3);
+        EXPECT_EQ(ink.right, 59);
+    }
+}
+
+TEST_F(TextRenderTest, Justification)
+{
+    constexpr int kWidth = 300;
+    const Ink spread = renderInk(textLayer(kWidth, 30, 3), "ABCD");
+    ASSERT_FALSE(spread.empty());
+    EXPECT_LE(spread.left, 4);
+    EXPECT_GE(spread.right, kWidth - 6);
+
+    const Ink single = renderInk(textLayer(kWidth, 30, 3), "中");
+    ASSERT_FALSE(single.empty());
+    EXPECT_NEAR(single.centreX(), kWidth / 2.0, 3);
+
+    // Character spacing plays no part in justified text.
+    Layer spaced = textLayer(kWidth, 30, 3);
+    spaced.characterSpacing = 20;
+    const Ink ignored = renderInk(spaced, "ABCD");
+    EXPECT_EQ(ignored.left, spread.left);
+    EXPECT_EQ(ignored.right, spread.right);
+}
+
+TEST_F(TextRenderTest, CharacterSpacingWidensAndNarrowsTheText)
+{
+    Layer layer = textLayer(300, 30);
+    const Ink plain = renderInk(layer, "ABCDEF");
+    layer.characterSpacing = -3;
+    const Ink narrow = renderInk(layer, "ABCDEF");
+    layer.characterSpacing = 5;
+    const Ink wide = renderInk(layer, "ABCDEF");
+    const long plainWidth = plain.right - plain.left;
+    EXPECT_NEAR(narrow.right - narrow.left, plainWidth - 15, 3);
+    EXPECT_NEAR(wide.right - wide.left, plainWidth + 25, 3);
+}
+
+TEST_F(TextRenderTest, InkHasTheLayerColour)
+{
+    Layer layer = textLayer(200, 60, 1, 1);
+    layer.fontSize = 24;
+    layer.htmlColor = "#12A0FF";
+    const Pixels pixels = render(layer, "颜色 Colour");
+    long opaque = 0;
+    for (std::size_t y = 0; y < pixels.height; ++y) {
+        for (std::size_t x = 0; x < pixels.width; ++x) {
+            const unsigned char* p = pixels.at(x, y);
+            if (p[3] == 0)
+                continue;
+            EXPECT_EQ(p[0], 0x12);
+            EXPECT_EQ(p[1], 0xA0);
+            EXPECT_EQ(p[2], 0xFF);
+            opaque += p[3] == 255;
+        }
+    }
+    EXPECT_GT(opaque, 20);
+
+    layer.htmlColor.clear();
+    const Pixels black = render(layer, "黑");
+    const Ink ink = inkOf(black, 254);
+    ASSERT_FALSE(ink.empty());
+    const unsigned char* p = black.at(ink.left, ink.top);
+    EXPECT_EQ(p[0] + p[1] + p[2], 0);
+}
+
+TEST_F(TextRenderTest, PointSizeIsTakenAt96Dpi)
+{
+    Layer layer = textLayer(200, 60);
+    const Ink small = renderInk(layer, "中");
+    layer.fontSize = 24;
+    const Ink large = renderInk(layer, "中");
+    const long smallHeight = small.bottom - small.top + 1;
+    const long largeHeight = large.bottom - large.top + 1;
+    EXPECT_GE(smallHeight, 12); // a 16-pixel font
+    EXPECT_LE(smallHeight, 16);
+    EXPECT_NEAR(largeHeight, 2 * smallHeight, 2);
+}
+
+TEST_F(TextRenderTest, PercentAndAtSignsAreDrawnLiterally)
+{
+    const Layer layer = textLayer(200, 30);
+    const Ink one = renderInk(layer, "%");
+    const Ink two = renderInk(layer, "%%");
+    EXPECT_GT(two.right - two.left, one.right - one.left + 4);
+    EXPECT_FALSE(renderInk(layer, "@/no/such/file").empty());
+}
+
+TEST_F(TextRenderTest, UnknownFontStillDraws)
+{
+    Layer layer = textLayer(100, 30);
+    layer.fontName = "No Such Font";
+    EXPECT_FALSE(renderInk(layer, "Abc 中文").empty());
+}
+
+TEST_F(TextRenderTest, TextThumbnailIsThePngOfTheLayer)
+{
+    Layer layer = textLayer(90, 30, 1, 1);
+    layer.text = "演示";
+    const Thumbnail thumbnail = renderLayerThumbnail(layer, *s_fonts, "");
+    EXPECT_EQ(thumbnail.width, 90u);
+    EXPECT_EQ(thumbnail.height, 30u);
+    ASSERT_GT(thumbnail.png.size(), 8u);
+    EXPECT_EQ(std::string(thumbnail.png.begin() + 1, thumbnail.png.begin() + 4), "PNG");
+
+    MagickWandPtr decoded(NewMagickWand());
+    ASSERT_TRUE(MagickReadImageBlob(decoded.get(), thumbnail.png.data(), thumbnail.png.size()));
+    EXPECT_FALSE(inkOf(exportPixels(decoded.get())).empty());
+}
+
+TEST_F(TextRenderTest, PictureThumbnailResolvesAgainstTheTemplateFolder)
+{
+    MagickWandPtr picture = newCanvas(7, 5, "#ff0000");
+    ASSERT_TRUE(picture);
+    MagickSetImageFormat(picture.get(), "PNG");
+    ASSERT_TRUE(MagickWriteImage(picture.get(), s_dir->file("demo.png").c_str()));
+
+    Layer layer =
+        makeLayer(LayerType::Picture, LayerLevel::AboveBackground, OverflowStyle::FillScale);
+    layer.filePath = "demo.png";
+    const Thumbnail thumbnail = renderLayerThumbnail(layer, *s_fonts, s_dir->file("t.dat"));
+    EXPECT_EQ(thumbnail.width, 7u);
+    EXPECT_EQ(thumbnail.height, 5u);
+    EXPECT_FALSE(thumbnail.png.empty());
+
+    layer.filePath.clear();
+    EXPECT_EQ(renderLayerThumbnail(layer, *s_fonts, s_dir->file("t.dat")).width, 0u);
+    layer.filePath = "missing.png";
+    const Thumbnail missing = renderLayerThumbnail(layer, *s_fonts, s_dir->file("t.dat"));
+    EXPECT_EQ(missing.width, 0u);
+    EXPECT_TRUE(missing.png.empty());
+}
+
+} // namespace
+} // namespace torvale

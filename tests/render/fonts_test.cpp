@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
-#include <wand/MagickWand.h>
 
 namespace torvale {
 namespace {
@@ -83,8 +82,6 @@ TEST(ChooseFontFile, FollowsExactMatchThenFallbacks)
 
 class FontRegistryTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { MagickWandGenesis(); }
-
     FontRegistry buildWith(const std::vector<std::pair<std::string, std::string>>& mapping)
     {
         SettingsStore store(m_dir.path() / "settings.json");

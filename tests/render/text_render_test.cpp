@@ -66,7 +66,6 @@ class TextRenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        MagickWandGenesis();
         s_dir = std::make_unique<test::TempDir>();
         s_fonts = std::make_unique<FontRegistry>(
             FontRegistry::build(SettingsStore(s_dir->path() / "settings.json")));

@@ -174,11 +174,14 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
             card.png8 = true;
             return card;
         }
-        // A card without transparency is written as plain RGB; date chunks would make the
-        // bytes of two identical cards differ.
+        // The encoder would otherwise pick the colour type from the pixels (an all-white card
+        // becomes 1-bit grey): always 8-bit RGB, with alpha when the card may be transparent.
+        // Date chunks would make the bytes of two identical cards differ.
         if (!output.transparent_open)
             MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);
         MagickSetImageDepth(wand, 8);
+        MagickSetImageType(wand, output.transparent_open ? TrueColorMatteType : TrueColorType);
+        MagickSetOption(wand, "png:color-type", output.transparent_open ? "6" : "2");
         MagickSetOption(wand, "png:exclude-chunk", "date,time");
     } else {
         card.extension = ".jpg";

@@ -177,6 +177,10 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
         threads.emplace_back(worker);
 
     for (std::size_t n = 1;; ++n) {
+        // Cards drawn ahead are dropped once a stop is requested: no card after the one being
+        // made when the request came is written.
+        if (stop.load())
+            break;
         std::optional<ComposedRow> composed;
         {
             std::unique_lock lock(mutex);

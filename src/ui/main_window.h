@@ -1,0 +1,123 @@
+#pragma once
+
+#include "app/editor_document.h"
+#include "app/editor_state.h"
+#include "render/fonts.h"
+#include "ui/command_id.h"
+#include "ui/prompts.h"
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollArea;
+
+namespace torvale {
+
+class BackgroundPanel;
+class BalloonManager;
+class CanvasView;
+class DataSourcePanel;
+class LayerPanel;
+class LogWindow;
+class OutputPanel;
+class BatchController;
+
+/// The editor's one top-level window: menus, the design canvas on the left, the settings
+/// column on the right, the status bar. Every command ends in execute().
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    MainWindow(EditorDocument& document, const FontRegistry& fonts, Prompts& prompts,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    /// Carries out one command (menus, context menus, buttons, keys, canvas).
+    void execute(CommandId id);
+
+    EditorDocument& document() { return m_document; }
+    EditorState& state() { return m_state; }
+    Prompts& prompts() { return m_prompts; }
+    const FontRegistry& fonts() const { return m_fonts; }
+
+    BackgroundPanel* backgroundPanel() const { return m_backgroundPanel; }
+    DataSourcePanel* dataSourcePanel() const { return m_dataSourcePanel; }
+    LayerPanel* layerPanel() const { return m_layerPanel; }
+    OutputPanel* outputPanel() const { return m_outputPanel; }
+    QPushButton* startButton() const { return m_startButton; }
+    CanvasView* canvas() const { return m_canvas; }
+    LogWindow* logWindow() const { return m_logWindow; }
+    BalloonManager& balloons() { return *m_balloons; }
+    QScrollArea* settingsColumn() const { return m_settingsColumn; }
+
+    /// Text of a status-bar part (0..5).
+    void setStatusText(int part, const QString& text);
+    QString statusText(int part) const;
+    /// Appends a time-stamped line to the information log (and shows it).
+    void appendLog(const std::string& message);
+    /// Scrolls the settings column to its top.
+    void scrollSettingsToTop();
+    /// Stacks the panels of the settings column again (after a panel changed its height).
+    void stackPanels();
+    /// Rewrites the title from the template's name.
+    void updateTitle();
+    /// Opens a template file (with the modified prompt), as a recent-file entry does.
+    void openTemplatePath(const std::string& path);
+    /// The shortcut offer shown once after start-up.
+    void offerDesktopShortcut();
+    /// The menu of a name ("layer", "zoom", "dpi", "layerType") for tests and the canvas.
+    QMenu* popupMenu(const QString& name) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildStatusBar();
+    void buildSettingsColumn();
+    void onDocumentChanged(DocumentChange change);
+    void rebuildRecentMenu();
+
+    // File, settings, help, zoom and DPI commands (main_window_file.cpp).
+    bool handleFileCommand(CommandId id);
+    // Layer commands (main_window_layers.cpp).
+    bool handleLayerCommand(CommandId id);
+    // "开始处理" (main_window_batch.cpp).
+    void startBatch();
+
+    /// The modified prompt; false when the user cancelled (or a chosen save did not happen).
+    bool confirmDiscard();
+    bool saveTemplate(bool saveAs);
+
+    EditorDocument& m_document;
+    const FontRegistry& m_fonts;
+    Prompts& m_prompts;
+    EditorState m_state;
+
+    CanvasView* m_canvas = nullptr;
+    QScrollArea* m_settingsColumn = nullptr;
+    QWidget* m_settingsContent = nullptr;
+    BackgroundPanel* m_backgroundPanel = nullptr;
+    DataSourcePanel* m_dataSourcePanel = nullptr;
+    LayerPanel* m_layerPanel = nullptr;
+    OutputPanel* m_outputPanel = nullptr;
+    QPushButton* m_startButton = nullptr;
+    LogWindow* m_logWindow = nullptr;
+    std::unique_ptr<BalloonManager> m_balloons;
+    std::unique_ptr<BatchController> m_batch;
+
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_layerMenu = nullptr;
+    QMenu* m_zoomMenu = nullptr;
+    QMenu* m_dpiMenu = nullptr;
+    QMenu* m_layerTypeMenu = nullptr;
+    QAction* m_completedAlertAction = nullptr;
+    std::array<QLabel*, 6> m_statusParts{};
+};
+
+} // namespace torvale

@@ -1,0 +1,7 @@
+#include "ui/main_window.h"
+
+namespace torvale {
+
+void MainWindow::startBatch() {}
+
+} // namespace torvale

@@ -1,0 +1,7 @@
+#include "ui/main_window.h"
+
+namespace torvale {
+
+bool MainWindow::handleLayerCommand(CommandId) { return false; }
+
+} // namespace torvale

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace torvale {
+
+enum class PromptIcon { None, Information, Warning, Error, Question };
+
+/// Buttons of a message box; the answer names the button pressed.
+enum class PromptButtons { Ok, YesNo, YesNoCancel };
+enum class PromptAnswer { Ok, Yes, No, Cancel };
+
+/// Modes of the input dialog (what text OK accepts).
+enum class InputMode { Text, OneCharacter, Integer, Number };
+
+/// A file dialog request.
+struct FileDialogRequest {
+    std::string title;
+    std::string filterName;   // e.g. "模版文件 (*.dat)"
+    std::string filterPattern; // e.g. "*.dat"
+    std::string startFolder;
+    std::string defaultSuffix; // save dialogs: "dat"
+};
+
+/// Every modal question the editor asks goes through this interface, so tests can answer.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    /// A message box with a caption, an icon, a text and buttons; the button pressed (closing
+    /// the box counts as Cancel, or No when there is no Cancel, or Ok).
+    virtual PromptAnswer message(const std::string& caption, PromptIcon icon,
+                                 const std::string& text, PromptButtons buttons) = 0;
+    /// A message box with three buttons of the given texts; 0, 1 or 2 for the button pressed,
+    /// -1 when it was closed.
+    virtual int choice(const std::string& caption, PromptIcon icon, const std::string& text,
+                       const std::vector<std::string>& buttons) = 0;
+    /// Open-file dialog; nothing when cancelled.
+    virtual std::optional<std::string> openFile(const FileDialogRequest& request) = 0;
+    /// Save-file dialog; nothing when cancelled.
+    virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
+    /// Colour chooser starting at a 0x00BBGGRR colour; nothing when cancelled.
+    virtual std::optional<unsigned> chooseColor(unsigned initial) = 0;
+    /// Folder browser with a title and a start folder; nothing when cancelled.
+    virtual std::optional<std::string> browseFolder(const std::string& title,
+                                                    const std::string& startFolder) = 0;
+    /// Input dialog in a mode (the text is checked by the mode before it is accepted);
+    /// nothing when cancelled.
+    virtual std::optional<std::string> input(const std::string& title, const std::string& prompt,
+                                             InputMode mode, const std::string& text) = 0;
+};
+
+} // namespace torvale

@@ -1,0 +1,7 @@
+#include "ui/startup.h"
+
+namespace torvale {
+
+int runEditor(int, char**) { return 0; }
+
+} // namespace torvale

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ui/prompts.h"
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace torvale::test {
+
+/// What the editor asked.
+struct AskedPrompt {
+    std::string kind;    // "message", "choice", "openFile", "saveFile", "color", "folder", "input"
+    std::string caption; // caption or dialog title
+    PromptIcon icon = PromptIcon::None;
+    std::string text;    // message text or input prompt
+};
+
+/// Answers every dialog from a script the test prepares, and records what was asked. A
+/// question without a prepared answer fails the test and is answered with "cancel".
+class ScriptedPrompts : public Prompts {
+public:
+    using Answer = std::variant<PromptAnswer, int, std::optional<std::string>, std::optional<unsigned>>;
+
+    /// Queues the answer to the next question.
+    void answer(Answer value) { m_answers.push_back(std::move(value)); }
+    void answerMessage(PromptAnswer value) { answer(value); }
+    void answerFile(std::optional<std::string> path) { answer(std::move(path)); }
+
+    const std::vector<AskedPrompt>& asked() const { return m_asked; }
+    void clear() { m_asked.clear(); m_answers.clear(); }
+    std::size_t unansweredCount() const { return m_answers.size(); }
+
+    PromptAnswer message(const std::string& caption, PromptIcon icon, const std::string& text,
+                         PromptButtons buttons) override;
+    int choice(const std::string& caption, PromptIcon icon, const std::string& text,
+               const std::vector<std::string>& buttons) override;
+    std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<unsigned> chooseColor(unsigned initial) override;
+    std::optional<std::string> browseFolder(const std::string& title,
+                                            const std::string& startFolder) override;
+    std::optional<std::string> input(const std::string& title, const std::string& prompt,
+                                     InputMode mode, const std::string& text) override;
+
+private:
+    std::optional<Answer> next();
+
+    std::deque<Answer> m_answers;
+    std::vector<AskedPrompt> m_asked;
+};
+
+} // namespace torvale::test

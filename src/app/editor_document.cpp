@@ -25,6 +25,18 @@ bool EditorDocument::setDpi(std::int32_t dpi)
     return true;
 }
 
+void EditorDocument::setCompletedAlert(bool on)
+{
+    m_settings.completed_alert = on;
+    m_store.writeSettingNumber(kSettingsKey, "completed_alert", on ? 1 : 0);
+}
+
+void EditorDocument::setCheckShortcutStatus(bool on)
+{
+    m_settings.check_shortcut_status = on;
+    m_store.writeSettingNumber(kSettingsKey, "check_shortcut_status", on ? 1 : 0);
+}
+
 bool EditorDocument::loadCsvColumns(const std::string& path)
 {
     m_csvColumns.clear();
@@ -154,7 +166,7 @@ std::size_t EditorDocument::deleteLayers(std::vector<std::size_t> indices)
 void EditorDocument::setLevelOfMarked(LayerLevel level)
 {
     for (Layer& layer : m_template.layers) {
-        if (layer.marked && layer.type == LayerType::Picture)
+        if (layer.marked && layer.type == LayerType::Picture && layer.layer_level != level)
             layer.layer_level = level;
     }
     notify(DocumentChange::LayerFields);
@@ -163,7 +175,7 @@ void EditorDocument::setLevelOfMarked(LayerLevel level)
 void EditorDocument::setOverflowOfMarked(OverflowStyle style)
 {
     for (Layer& layer : m_template.layers) {
-        if (layer.marked)
+        if (layer.marked && layer.overflow_style != style)
             layer.overflow_style = style;
     }
     notify(DocumentChange::LayerFields);

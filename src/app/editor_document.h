@@ -44,6 +44,10 @@ public:
     std::int32_t dpi() const { return m_settings.dpi; }
     /// Sets and stores the current DPI; false for a value outside 1..1200.
     bool setDpi(std::int32_t dpi);
+    /// Sets and stores the completion alert ("completed_alert").
+    void setCompletedAlert(bool on);
+    /// Sets and stores whether start-up offers the desktop shortcut ("check_shortcut_status").
+    void setCheckShortcutStatus(bool on);
 
     /// Column names of the current CSV file, in header order.
     const std::vector<std::string>& csvColumns() const { return m_csvColumns; }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "model/template.h"
+
 #include <cstddef>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace torvale {
 
@@ -42,6 +46,8 @@ struct EditorState {
     DragKind drag = DragKind::None;
     CurrentKind currentKind = CurrentKind::None;
     std::optional<std::size_t> currentLayer; // index of the current layer
+    /// Set while selected layers are being deleted: the list's selection changes are ignored.
+    bool deletingLayers = false;
 
     /// No current object, mode Idle, no drag.
     void reset()
@@ -52,5 +58,80 @@ struct EditorState {
         currentLayer.reset();
     }
 };
+
+/// Which layer property window is shown after a change.
+enum class PropertyWindow { Unchanged, Text, Picture, Hidden };
+
+/// One row of the layer list whose selected state may have changed.
+struct RowSelectionChange {
+    std::size_t row = 0;
+    bool wasSelected = false;
+    bool isSelected = false;
+};
+
+/// What the window does after the layer list's selection changed.
+struct SelectionEffects {
+    bool ignored = true;
+    PropertyWindow propertyWindow = PropertyWindow::Unchanged;
+    bool dismissBalloons = false;
+    std::optional<std::string> statusPart2;          // nothing: part 2 keeps its text
+    std::optional<std::size_t> scrollRowIntoView;    // list row
+    std::optional<std::size_t> scrollCanvasToLayer;  // layer index
+    bool repaintCanvas = false;
+};
+
+/// Applies one change of a layer row's selected state to the state and the layers' marked
+/// flags. selectedRows are the rows selected after the change. Ignored while layers are being
+/// deleted, while the canvas drags a band, or when the row's state did not change.
+SelectionEffects applyLayerSelectionChange(EditorState& state, std::vector<Layer>& layers,
+                                           const std::vector<std::size_t>& selectedRows,
+                                           const RowSelectionChange& change);
+
+/// Applies several row changes reported together, in order; the effects of later changes win.
+SelectionEffects applyLayerSelectionChanges(EditorState& state, std::vector<Layer>& layers,
+                                            const std::vector<std::size_t>& selectedRows,
+                                            const std::vector<RowSelectionChange>& changes);
+
+/// Enabled state and check marks of the layer menu, from the selected rows.
+struct LayerMenuState {
+    bool selectionItemsEnabled = false; // insert text/picture, copy, delete
+    bool subMenusEnabled = false;       // "层次" and "溢出样式"
+    std::optional<LayerLevel> checkedLevel;
+    std::optional<OverflowStyle> checkedOverflow;
+};
+
+/// The layer menu's state for the selected rows (several rows: checks only where every marked
+/// layer agrees).
+LayerMenuState layerMenuState(const std::vector<Layer>& layers,
+                              const std::vector<std::size_t>& selectedRows);
+
+/// True when a row of the layer list is painted highlighted: the marked layers while the canvas
+/// drags a band or holds several layers, otherwise the current row while a layer is current.
+bool isLayerRowHighlighted(const EditorState& state, const std::vector<Layer>& layers,
+                           std::size_t row, std::optional<std::size_t> currentRow);
+
+/// The list's current row: the focused row when it is selected, else the first selected row.
+std::optional<std::size_t> currentListRow(std::optional<std::size_t> focusedRow,
+                                          const std::vector<std::size_t>& selectedRows);
+
+/// Heights of the layer panel and of its list.
+struct LayerPanelHeights {
+    int panel = 0;
+    int list = 0;
+};
+
+/// The layer panel's heights for the height of a maximised window.
+LayerPanelHeights layerPanelHeights(int maximisedHeight);
+
+/// A layer-list column width on a system whose horizontal scroll bar is scrollBarHeight high:
+/// wide scroll bars take their extra height from every column in proportion.
+int layerColumnWidth(int width, int scrollBarHeight);
+
+/// Sets the "显示图片" switch; switching it off turns "显示选区" on, so layers stay visible as
+/// outlines.
+void setShowPicture(Template& tpl, bool on);
+
+/// "显示选区" can be changed only while "显示图片" is on.
+inline bool isShowSelectAreaEditable(const Template& tpl) { return tpl.pictures_show_picture; }
 
 } // namespace torvale

@@ -25,7 +25,8 @@ constexpr const char* kRunUsage =
     "\n"
     "  --quiet   no progress line and no log lines, only the final line\n"
     "\n"
-    "Exit status: 0 finished, 1 stopped early or the check failed, 2 usage or template error.\n";
+    "Exit status: 0 every card written, 1 stopped early, a card not written or the check\n"
+    "failed, 2 usage or template error.\n";
 
 std::atomic<bool> g_stop{false};
 
@@ -169,7 +170,8 @@ int runRunCommand(const Args& args)
                 options.tpl.output.outputFolder.c_str(), seconds);
     if (summary.failed > 0)
         std::printf("有 %zu 张卡片未能写入，详见上面的信息。\n", summary.failed);
-    return summary.stopped ? kExitFailed : kExitOk;
+    // A card that could not be written (a full disk, say) must not look like success.
+    return summary.stopped || summary.failed > 0 ? kExitFailed : kExitOk;
 }
 
 } // namespace torvale::cli

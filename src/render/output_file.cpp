@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <random>
 #include <unistd.h>
 
 namespace torvale {
@@ -31,7 +32,7 @@ bool writeAll(int fd, const std::vector<unsigned char>& bytes)
 // Creates path exclusively and writes the bytes; a short write removes the file again.
 int writeExclusive(const std::string& path, const std::vector<unsigned char>& bytes)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno;
     const bool written = writeAll(fd, bytes);
@@ -41,6 +42,23 @@ int writeExclusive(const std::string& path, const std::vector<unsigned char>& by
     if (error != 0)
         ::unlink(path.c_str());
     return error;
+}
+
+// Creates a new temporary file in folder. Unlike mkstemp the file gets the usual 0666 less
+// the umask, so the card keeps ordinary permissions once it is linked to its name.
+int createTemporary(const std::string& folder, std::string& path)
+{
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = pathToUtf8(pathFromUtf8(folder) /
+                          formatText(".torvale-card-%016llx",
+                                     static_cast<unsigned long long>(random())));
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 } // namespace
@@ -85,8 +103,8 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
                                    const std::vector<unsigned char>& bytes)
 {
     WrittenFile result;
-    std::string temp = pathToUtf8(pathFromUtf8(folder) / ".torvale-card-XXXXXX");
-    const int fd = ::mkstemp(temp.data());
+    std::string temp;
+    const int fd = createTemporary(folder, temp);
     if (fd < 0) {
         result.error = errno;
         result.openFailed = true;

@@ -1,16 +1,55 @@
 #pragma once
 
+#include "batch/batch_runner.h"
+#include "batch/batch_validation.h"
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class QWidget;
+
 namespace torvale {
 
 class MainWindow;
+class ProgressDialog;
 
-/// Runs a batch from the window on a worker thread with the progress dialog.
-class BatchController {
+/// Runs a batch from the window: the first problem of the batch check as a balloon at its
+/// control, then the batch runner on a worker thread with the progress dialog, log lines to the
+/// information log, and the completion question.
+class BatchController : public QObject {
+    Q_OBJECT
+
 public:
-    explicit BatchController(MainWindow& window) : m_window(window) {}
+    explicit BatchController(MainWindow& window);
+    ~BatchController() override;
+
+    /// "开始处理": checks, then runs the batch; returns when it has ended.
+    void start();
+
+    /// The progress dialog (created hidden with the window).
+    ProgressDialog* dialog() const { return m_dialog; }
+    /// True while a batch runs.
+    bool running() const { return m_running; }
+    /// The summary of the last batch.
+    const BatchSummary& lastSummary() const { return m_summary; }
+
+signals:
+    /// A batch has started (the progress dialog is about to be shown).
+    void batchStarted();
 
 private:
+    void showProblem(const BatchProblem& problem);
+    QWidget* controlFor(BatchControl control) const;
+    void finish();
+
     MainWindow& m_window;
+    ProgressDialog* m_dialog;
+    std::atomic<bool> m_stop{false};
+    std::thread m_worker;
+    bool m_running = false;
+    BatchSummary m_summary;
 };
 
 } // namespace torvale

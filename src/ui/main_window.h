@@ -52,6 +52,7 @@ public:
     CanvasView* canvas() const { return m_canvas; }
     LogWindow* logWindow() const { return m_logWindow; }
     BalloonManager& balloons() { return *m_balloons; }
+    BatchController& batch() { return *m_batch; }
     QScrollArea* settingsColumn() const { return m_settingsColumn; }
 
     /// Text of a status-bar part (0..5).
@@ -65,8 +66,12 @@ public:
     void stackPanels();
     /// Rewrites the title from the template's name.
     void updateTitle();
-    /// Opens a template file (with the modified prompt), as a recent-file entry does.
+    /// Opens a template file (with the modified prompt), as a recent-file entry does; an empty
+    /// path asks for the file with the open dialog ("打开").
     void openTemplatePath(const std::string& path);
+    /// The default folder of the template dialogs ("我的模版", set at start-up).
+    void setTemplatesFolder(const std::string& folder) { m_templatesFolder = folder; }
+    const std::string& templatesFolder() const { return m_templatesFolder; }
     /// The shortcut offer shown once after start-up.
     void offerDesktopShortcut();
     /// The menu of a name ("layer", "zoom", "dpi", "layerType") for tests and the canvas.
@@ -117,6 +122,7 @@ private:
     QMenu* m_dpiMenu = nullptr;
     QMenu* m_layerTypeMenu = nullptr;
     QAction* m_completedAlertAction = nullptr;
+    std::string m_templatesFolder;
     std::array<QLabel*, 6> m_statusParts{};
 };
 

@@ -1,7 +1,11 @@
+#include "ui/batch_controller.h"
 #include "ui/main_window.h"
 
 namespace torvale {
 
-void MainWindow::startBatch() {}
+void MainWindow::startBatch()
+{
+    m_batch->start();
+}
 
 } // namespace torvale

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/input_check.h" // InputMode
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,9 +13,6 @@ enum class PromptIcon { None, Information, Warning, Error, Question };
 /// Buttons of a message box; the answer names the button pressed.
 enum class PromptButtons { Ok, YesNo, YesNoCancel };
 enum class PromptAnswer { Ok, Yes, No, Cancel };
-
-/// Modes of the input dialog (what text OK accepts).
-enum class InputMode { Text, OneCharacter, Integer, Number };
 
 /// A file dialog request.
 struct FileDialogRequest {

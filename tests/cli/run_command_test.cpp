@@ -1,0 +1,238 @@
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace torvale {
+namespace {
+
+using test::CommandResult;
+using test::readFile;
+using test::runCommand;
+using test::shellQuote;
+using test::TempDir;
+using test::writeFile;
+
+namespace fs = std::filesystem;
+
+const std::string kExampleFolder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+const std::string kExample = kExampleFolder + "/badge.dat";
+
+// "torvale-batch run ARGS" with settings kept in the test's own folder.
+std::string runLine(const TempDir& dir, const std::string& arguments)
+{
+    return "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+           shellQuote(TORVALE_BATCH_EXE) + " run " + arguments;
+}
+
+CommandResult runTool(const TempDir& dir, const std::string& arguments)
+{
+    return runCommand(runLine(dir, arguments));
+}
+
+std::map<std::string, std::string> folderContent(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec))
+        files[entry.path().filename().string()] = readFile(entry.path().string());
+    return files;
+}
+
+bool isCompleteJpeg(const std::string& bytes)
+{
+    return bytes.size() > 4 && bytes.compare(0, 2, "\xFF\xD8") == 0 &&
+           bytes.compare(bytes.size() - 2, 2, "\xFF\xD9") == 0;
+}
+
+// Every file is a whole card and no temporary file is left behind.
+void expectOnlyCompleteCards(const std::map<std::string, std::string>& files)
+{
+    for (const auto& [name, bytes] : files) {
+        EXPECT_NE(name.rfind(".torvale-", 0), 0u) << name;
+        EXPECT_TRUE(isCompleteJpeg(bytes)) << name;
+    }
+}
+
+// The example's data with absolute photo paths, its rows repeated up to `rows` rows.
+std::string exampleRows(int rows)
+{
+    std::string csv = "工号,姓名,部门,照片\n";
+    for (int i = 1; i <= rows; ++i) {
+        csv += "B" + std::to_string(i) + ",名" + std::to_string(i) + ",研发部," + kExampleFolder +
+               "/photos/p0" + std::to_string(1 + i % 8) + ".jpg\n";
+    }
+    return csv;
+}
+
+TEST(RunCommand, SameCardsForAnyJobCountAndNothingOverwritten)
+{
+    TempDir dir;
+    const std::string one = dir.file("one");
+    const std::string two = dir.file("two");
+    for (const auto& [folder, jobs] : {std::pair{one, "1"}, std::pair{two, "2"}}) {
+        const CommandResult r =
+            runTool(dir, shellQuote(kExample) + " --out " + shellQuote(folder) + " --jobs " + jobs);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.out.find("24"), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    const auto first = folderContent(one);
+    EXPECT_EQ(first.size(), 24u);
+    EXPECT_TRUE(first.count("A0001-张伟.jpg"));
+    EXPECT_TRUE(first == folderContent(two));
+    expectOnlyCompleteCards(first);
+
+    // A second run into the same folder adds "(2)" to every name and keeps the first cards.
+    const CommandResult again = runTool(dir, shellQuote(kExample) + " --out " + shellQuote(one));
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    const auto both = folderContent(one);
+    EXPECT_EQ(both.size(), 48u);
+    for (const auto& [name, bytes] : first) {
+        EXPECT_EQ(both.at(name), bytes) << name;
+        const std::string second = name.substr(0, name.size() - 4) + "(2).jpg";
+        ASSERT_TRUE(both.count(second)) << second;
+        EXPECT_EQ(both.at(second), bytes) << second;
+    }
+}
+
+TEST(RunCommand, RefusesBadInput)
+{
+    TempDir dir;
+    writeFile(dir.file("empty.dat"), "");
+    writeFile(dir.file("other.csv"), "工号,名字,部门,照片\nA1,张三,研发部,a.jpg\n");
+    const std::string example = shellQuote(kExample);
+    const std::string out = " --out " + shellQuote(dir.file("cards"));
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string err;
+    } cases[] = {
+        {example + out + " --csv " + shellQuote(dir.file("other.csv")), 1,
+         "图层#2 还没有绑定列名: 请绑定一个列名\n"},
+        {example + out + " --jobs 0", 2, "--jobs"},
+        {example + out + " --bogus", 2, "--bogus"},
+        {example, 2, "--out"},
+        {shellQuote(dir.file("empty.dat")) + out, 2, ""},
+        {shellQuote(dir.file("missing.dat")) + out, 2, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult r = runTool(dir, c.arguments);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        EXPECT_TRUE(folderContent(dir.file("cards")).empty());
+    }
+}
+
+TEST(RunCommand, FullDiskKeepsWrittenCardsWholeAndFails)
+{
+    TempDir dir;
+    const std::string reference = dir.file("reference");
+    ASSERT_EQ(runTool(dir, shellQuote(kExample) + " --out " + shellQuote(reference)).exitCode, 0);
+    const auto cards = folderContent(reference);
+    std::vector<std::size_t> sizes;
+    for (const auto& [name, bytes] : cards)
+        sizes.push_back(bytes.size());
+    std::sort(sizes.begin(), sizes.end());
+    // A file size limit (512-byte blocks) that about half of the cards exceed.
+    const std::size_t blocks = sizes[sizes.size() / 2] / 512;
+    std::size_t fitting = 0;
+    for (std::size_t size : sizes)
+        fitting += size <= blocks * 512 ? 1 : 0;
+    ASSERT_GT(fitting, 0u);
+    ASSERT_LT(fitting, sizes.size());
+
+    const std::string folder = dir.file("limited");
+    const CommandResult r = runCommand(
+        "sh -c " + shellQuote("ulimit -f " + std::to_string(blocks) + "; trap '' XFSZ; " +
+                              runLine(dir, shellQuote(kExample) + " --out " + shellQuote(folder) +
+                                               " --jobs 2")));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const auto written = folderContent(folder);
+    EXPECT_EQ(written.size(), fitting);
+    for (const auto& [name, bytes] : written)
+        EXPECT_EQ(bytes, cards.at(name)) << name;
+    for (const auto& [name, bytes] : cards) {
+        if (written.count(name))
+            continue;
+        const std::string logged = "写入文件 '" + folder + "/" + name + "' 时发生错误:";
+        EXPECT_NE(r.err.find(logged), std::string::npos) << name;
+    }
+    EXPECT_NE(r.out.find("已写入 " + std::to_string(fitting) + " 张"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("有 " + std::to_string(sizes.size() - fitting) + " 张卡片未能写入"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(RunCommand, InterruptStopsCleanly)
+{
+    TempDir dir;
+    writeFile(dir.file("many.csv"), exampleRows(600));
+    const std::string folder = dir.file("cards");
+    const std::string outFile = dir.file("stdout");
+
+    std::vector<std::string> args = {
+        TORVALE_BATCH_EXE,    "run",    kExample, "--out", folder, "--csv",
+        dir.file("many.csv"), "--jobs", "1"};
+    std::vector<std::string> env = {"TORVALE_CONFIG_DIR=" + dir.file("config")};
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
+    const auto pointers = [](std::vector<std::string>& texts) {
+        std::vector<char*> list;
+        for (auto& text : texts)
+            list.push_back(text.data());
+        list.push_back(nullptr);
+        return list;
+    };
+    auto argv = pointers(args);
+    auto envp = pointers(env);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Interrupt as soon as the first card is there; the wait is bounded only for safety.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    const auto cardSeen = [&folder] {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            if (entry.path().filename().string().rfind(".torvale-", 0) != 0)
+                return true;
+        }
+        return false;
+    };
+    while (!cardSeen() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(cardSeen());
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(readFile(outFile).find("已停止"), std::string::npos) << readFile(outFile);
+    const auto files = folderContent(folder);
+    EXPECT_GE(files.size(), 1u);
+    EXPECT_LT(files.size(), 600u);
+    expectOnlyCompleteCards(files);
+}
+
+} // namespace
+} // namespace torvale

@@ -1,0 +1,111 @@
+#include "app/desktop_shortcut.h"
+
+#include "common/paths.h"
+
+#include <fstream>
+#include <string>
+#include <system_error>
+
+namespace torvale {
+
+namespace {
+
+// A quoted argument of an Exec key: inside double quotes, '"', '`', '$' and '\' are escaped
+// with a backslash, and as the value is a string, every backslash is then escaped again.
+std::string quoteExecArgument(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '`' || c == '$')
+            quoted += "\\\\";
+        else if (c == '\\')
+            quoted += "\\\\\\";
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// A string value: backslashes, line breaks and tabs escaped.
+std::string escapeValue(const std::string& text)
+{
+    std::string escaped;
+    for (char c : text) {
+        switch (c) {
+        case '\\': escaped += "\\\\"; break;
+        case '\n': escaped += "\\n"; break;
+        case '\r': escaped += "\\r"; break;
+        case '\t': escaped += "\\t"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+} // namespace
+
+std::filesystem::path desktopLauncherPath(const std::filesystem::path& desktopFolder)
+{
+    return desktopFolder / kDesktopLauncherName;
+}
+
+bool writeDesktopLauncher(const std::filesystem::path& desktopFolder,
+                          const std::filesystem::path& executable)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(desktopFolder, ec))
+        return false;
+    const std::filesystem::path target = desktopLauncherPath(desktopFolder);
+    const std::string exe = pathToUtf8(executable);
+    const std::string folder = pathToUtf8(executable.parent_path());
+    std::string text = "[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=Torvale\n"
+                       "Exec=" + quoteExecArgument(exe) + " %f\n"
+                       "Path=" + escapeValue(folder) + "\n"
+                       "Icon=applications-graphics\n"
+                       "Terminal=false\n";
+    // Written beside the target and renamed over it, so a failed write leaves an old launcher.
+    std::filesystem::path temp = target;
+    temp += ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        out << text;
+        out.flush();
+        if (!out) {
+            out.close();
+            std::filesystem::remove(temp, ec);
+            return false;
+        }
+    }
+    using std::filesystem::perms;
+    std::filesystem::permissions(temp,
+                                 perms::owner_all | perms::group_read | perms::group_exec |
+                                     perms::others_read | perms::others_exec,
+                                 ec);
+    if (!ec)
+        std::filesystem::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        return false;
+    }
+    return true;
+}
+
+bool shouldOfferDesktopLauncher(bool checkShortcutStatus,
+                                const std::filesystem::path& programFolder,
+                                const std::filesystem::path& desktopFolder)
+{
+    if (!checkShortcutStatus)
+        return false;
+    const std::string program = pathToUtf8(programFolder);
+    const std::string desktop = pathToUtf8(desktopFolder);
+    if (!desktop.empty() && program.find(desktop) != std::string::npos)
+        return false;
+    std::error_code ec;
+    return !std::filesystem::exists(desktopLauncherPath(desktopFolder), ec);
+}
+
+} // namespace torvale

@@ -1,0 +1,162 @@
+#include "app/panel_rules.h"
+
+#include "common/text.h"
+#include "render/picture_input.h"
+
+#include <algorithm>
+
+namespace torvale {
+
+namespace {
+
+constexpr std::size_t kSizeTextMaxUnits = 7;
+
+bool isDigit(char16_t ch) { return ch >= u'0' && ch <= u'9'; }
+
+} // namespace
+
+std::string qualityLabelText(long quality)
+{
+    const char* format = quality >= 90 ? "%ld(高)" : quality >= 60 ? "%ld(中)" : "%ld(低)";
+    return formatText(format, quality);
+}
+
+SizeFieldLimits sizeFieldLimits(SizeUnit unit)
+{
+    switch (unit) {
+    case SizeUnit::Pixel:
+        return {4, 5, true};
+    case SizeUnit::Centimetre:
+    case SizeUnit::Millimetre:
+        return {6, 6, false};
+    case SizeUnit::Inch:
+        return {7, 7, false};
+    }
+    return {};
+}
+
+bool acceptsTypedCharacter(char16_t ch, int selectionStart, bool digitsOnly)
+{
+    // Backspace, Enter, and Ctrl+C, Ctrl+V, Ctrl+X, Ctrl+Z.
+    constexpr char16_t kEditingControls[] = {0x08, 0x0D, 0x03, 0x16, 0x18, 0x1A};
+    if (isDigit(ch) || std::find(std::begin(kEditingControls), std::end(kEditingControls), ch) !=
+                           std::end(kEditingControls))
+        return true;
+    return !digitsOnly && ch == u'.' && selectionStart > 0;
+}
+
+bool acceptsPastedText(std::string_view result, bool digitsOnly)
+{
+    if (digitsOnly)
+        return std::all_of(result.begin(), result.end(), [](char c) { return isDigit(c); });
+    std::size_t pos = 0;
+    if (pos < result.size() && result[pos] == '-')
+        ++pos;
+    if (pos >= result.size() || !isDigit(result[pos]))
+        return false;
+    bool point = false;
+    for (++pos; pos < result.size(); ++pos) {
+        if (result[pos] == '.' && !point)
+            point = true;
+        else if (!isDigit(result[pos]))
+            return false;
+    }
+    return true;
+}
+
+void setBackgroundSizeTexts(BackgroundLayer& background, const std::string& width,
+                            const std::string& height, std::int32_t currentDpi)
+{
+    background.dpi = currentDpi;
+    background.szWidth = truncateUtf16Units(width, kSizeTextMaxUnits);
+    background.szHeight = truncateUtf16Units(height, kSizeTextMaxUnits);
+    updateCustomCanvasSize(background);
+}
+
+void switchBackgroundUnit(BackgroundLayer& background, SizeUnit unit)
+{
+    background.unit = unit;
+    background.szWidth = truncateUtf16Units(
+        pixelsToSizeText(background.width, unit, background.dpi), kSizeTextMaxUnits);
+    background.szHeight = truncateUtf16Units(
+        pixelsToSizeText(background.height, unit, background.dpi), kSizeTextMaxUnits);
+}
+
+std::string backgroundColorText(const BackgroundLayer& background)
+{
+    switch (background.colorMode) {
+    case BackgroundColorMode::White:
+        return "#ffffff";
+    case BackgroundColorMode::Transparent:
+        return "none";
+    case BackgroundColorMode::Chosen:
+        break;
+    }
+    return colorToHtml(background.chosenColor);
+}
+
+void applyChosenColor(BackgroundLayer& background, std::uint32_t color)
+{
+    background.chosenColor = color;
+    setBackgroundColorMode(background, BackgroundColorMode::Chosen);
+}
+
+std::optional<BackgroundColorMode> colorModeAfterCancel(std::string_view colorText)
+{
+    if (colorText == "#ffffff")
+        return BackgroundColorMode::White;
+    if (colorText == "none")
+        return BackgroundColorMode::Transparent;
+    return std::nullopt;
+}
+
+void makeCustomCanvas(BackgroundLayer& background, BackgroundColorMode mode)
+{
+    background.kind = BackgroundKind::Custom;
+    background.picture.reset();
+    updateCustomCanvasSize(background);
+    setBackgroundColorMode(background, mode);
+}
+
+void usePlaceholderPicture(BackgroundLayer& background)
+{
+    // An empty path never decodes, so this stores the placeholder.
+    loadBackgroundPicture(std::string(), background);
+}
+
+int fileNameEntryIndex(const std::vector<std::string>& columns, std::string_view previous)
+{
+    if (previous.empty())
+        return 0;
+    const auto it = std::find_if(columns.begin(), columns.end(), [&](const std::string& column) {
+        return equalsIgnoreCase(column, previous);
+    });
+    return it == columns.end() ? 0 : static_cast<int>(it - columns.begin()) + 1;
+}
+
+OutputVisibility outputVisibility(std::string_view formatText, bool png8Checked)
+{
+    if (equalsIgnoreCase(formatText, "JPG"))
+        return {true, false, false};
+    return {false, true, png8Checked};
+}
+
+std::optional<std::pair<int, int>> settleFolderBrowserSize(FolderBrowserSize& state, int maxWidth,
+                                                           int maxHeight, int recordedWidth,
+                                                           int recordedHeight)
+{
+    const int wantedWidth = static_cast<int>(maxWidth * 0.4);
+    const int wantedHeight = static_cast<int>(maxHeight * 0.55);
+    if (recordedWidth >= 0 && recordedHeight >= 0) {
+        if (!state.settled && recordedWidth < wantedWidth && recordedHeight < wantedHeight) {
+            state = {true, wantedWidth, wantedHeight};
+        } else if (recordedWidth < maxWidth && recordedHeight < maxHeight) {
+            state = {true, recordedWidth, recordedHeight};
+        }
+    }
+    if (state.width < 0 || state.height < 0)
+        return std::nullopt;
+    return std::pair{state.width, state.height};
+}
+
+} // namespace torvale

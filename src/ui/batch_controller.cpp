@@ -1,0 +1,207 @@
+#include "ui/batch_controller.h"
+
+#include "ui/background_panel.h"
+#include "ui/balloon.h"
+#include "ui/data_source_panel.h"
+#include "ui/layer_panel.h"
+#include "ui/main_window.h"
+#include "ui/output_panel.h"
+#include "ui/progress_dialog.h"
+
+#include <QDesktopServices>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QUrl>
+
+namespace torvale {
+
+namespace {
+
+constexpr const char* kCompletedQuestion = "图片已制作完成，是否查看图片？";
+
+// Forwards the worker's progress to the user-interface thread; queued calls keep their order,
+// so the total arrives before the first step and the end after the last log line.
+class WindowListener : public BatchListener {
+public:
+    WindowListener(QObject* receiver, MainWindow& window, ProgressDialog& dialog)
+        : m_receiver(receiver), m_window(window), m_dialog(dialog)
+    {
+    }
+
+    void log(const std::string& message) override
+    {
+        post([this, message] { m_window.appendLog(message); });
+    }
+    void batchTotal(std::size_t total) override
+    {
+        post([this, total] { m_dialog.setTotal(static_cast<int>(total)); });
+    }
+    void batchStep(std::size_t n) override
+    {
+        post([this, n] { m_dialog.setStep(static_cast<int>(n)); });
+    }
+    void csvUnreadable(const std::string&) override
+    {
+        post([this] {
+            m_window.prompts().message("提示", PromptIcon::Error, kMsgBatchCsvUnreadable,
+                                       PromptButtons::Ok);
+        });
+    }
+
+private:
+    template <typename F> void post(F function)
+    {
+        QMetaObject::invokeMethod(m_receiver, std::move(function), Qt::QueuedConnection);
+    }
+
+    QObject* m_receiver;
+    MainWindow& m_window;
+    ProgressDialog& m_dialog;
+};
+
+// Object names of the controls a batch problem points at.
+const char* controlName(BatchControl control)
+{
+    switch (control) {
+    case BatchControl::BackgroundWidth:
+        return "backgroundWidth";
+    case BatchControl::BackgroundHeight:
+        return "backgroundHeight";
+    case BatchControl::BackgroundPictureButton:
+        return "chooseBackground";
+    case BatchControl::CsvChooseButton:
+        return "chooseCsv";
+    case BatchControl::CsvPathBox:
+        return "csvPath";
+    case BatchControl::LayerList:
+    case BatchControl::LayerColumnSelector:
+    case BatchControl::LayerFontSelector:
+        return "layerList";
+    case BatchControl::OutputFolderButton:
+    case BatchControl::OutputFolderMessage:
+        return "chooseOutputFolder";
+    case BatchControl::FileNameColumn:
+        return "fileNameColumn1";
+    case BatchControl::None:
+        break;
+    }
+    return "";
+}
+
+} // namespace
+
+BatchController::BatchController(MainWindow& window)
+    : QObject(&window), m_window(window), m_dialog(new ProgressDialog(&window))
+{
+    m_dialog->setWindowModality(Qt::ApplicationModal);
+}
+
+BatchController::~BatchController()
+{
+    if (m_worker.joinable()) {
+        m_stop.store(true);
+        m_worker.join();
+    }
+}
+
+QWidget* BatchController::controlFor(BatchControl control) const
+{
+    const QString name = QString::fromLatin1(controlName(control));
+    if (auto* widget = m_window.findChild<QWidget*>(name))
+        return widget;
+    switch (control) {
+    case BatchControl::BackgroundWidth:
+    case BatchControl::BackgroundHeight:
+    case BatchControl::BackgroundPictureButton:
+        return m_window.backgroundPanel();
+    case BatchControl::CsvChooseButton:
+    case BatchControl::CsvPathBox:
+        return m_window.dataSourcePanel();
+    case BatchControl::OutputFolderButton:
+    case BatchControl::OutputFolderMessage:
+    case BatchControl::FileNameColumn:
+        return m_window.outputPanel();
+    default:
+        return m_window.layerPanel();
+    }
+}
+
+void BatchController::showProblem(const BatchProblem& problem)
+{
+    if (problem.layerNumber > 0) {
+        if (auto* list = m_window.findChild<QTableWidget*>(QStringLiteral("layerList"))) {
+            list->clearSelection();
+            list->selectRow(problem.layerNumber - 1);
+        }
+    }
+    if (problem.scrollToTop)
+        m_window.scrollSettingsToTop();
+    QWidget* control = controlFor(problem.control);
+    if (problem.control == BatchControl::OutputFolderMessage) {
+        m_window.prompts().message("提示", PromptIcon::Error, problem.text, PromptButtons::Ok);
+    } else {
+        m_window.balloons().show(control, QString::fromStdString(problem.title),
+                                 QString::fromStdString(problem.text));
+    }
+    if (control)
+        control->setFocus();
+}
+
+void BatchController::start()
+{
+    if (m_running)
+        return;
+    EditorDocument& document = m_window.document();
+    const Template& tpl = document.tpl();
+
+    BatchInputs inputs;
+    inputs.csvPath = tpl.csv_file_path.empty() ? std::string() : document.resolve(tpl.csv_file_path);
+    inputs.outputFolder = tpl.output.outputFolder;
+    inputs.backgroundPath = document.resolve(tpl.background.background_path);
+    const BatchProblem problem = validateBatch(tpl, inputs, m_window.fonts());
+    if (!problem.ok()) {
+        showProblem(problem);
+        return;
+    }
+
+    BatchOptions options;
+    options.tpl = tpl;
+    options.dpi = document.dpi();
+    options.csvPath = inputs.csvPath;
+    options.fonts = &m_window.fonts();
+    options.jobs = defaultJobs();
+
+    m_running = true;
+    m_summary = {};
+    m_dialog->m_allowClose = false;
+    m_dialog->start(m_stop, 0);
+    m_worker = std::thread([this, options = std::move(options)]() mutable {
+        WindowListener listener(this, m_window, *m_dialog);
+        m_summary = runBatch(options, listener, m_stop);
+        QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+    });
+    emit batchStarted();
+    m_dialog->exec();
+
+    if (!m_summary.stopped && document.settings().completed_alert) {
+        const PromptAnswer answer = m_window.prompts().message(
+            "完成", PromptIcon::Information, kCompletedQuestion, PromptButtons::YesNo);
+        if (answer == PromptAnswer::Yes) {
+            QDesktopServices::openUrl(
+                QUrl::fromLocalFile(QString::fromStdString(tpl.output.outputFolder)));
+        }
+    }
+}
+
+void BatchController::finish()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    m_running = false;
+    if (m_summary.stopped)
+        m_dialog->stopped();
+    m_dialog->m_allowClose = true;
+    m_dialog->accept();
+}
+
+} // namespace torvale

@@ -1,0 +1,150 @@
+#include "ui/event_filter.h"
+
+#include "ui/balloon.h"
+#include "ui/canvas_view.h"
+#include "ui/layer_panel.h"
+#include "ui/main_window.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+namespace torvale {
+
+AppEventFilter::AppEventFilter(MainWindow& window, QObject* parent)
+    : QObject(parent), m_window(window)
+{
+}
+
+double AppEventFilter::steppedZoom(double zoom, bool larger)
+{
+    constexpr int count = static_cast<int>(std::size(kZoomLevels));
+    for (int i = 0; i < count; ++i) {
+        if (kZoomLevels[i] != zoom)
+            continue;
+        if (larger)
+            return i + 1 < count ? kZoomLevels[i + 1] : zoom;
+        return i > 0 ? kZoomLevels[i - 1] : zoom;
+    }
+    return zoom;
+}
+
+bool AppEventFilter::isInside(const QWidget* widget, const QWidget* ancestor) const
+{
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (w == ancestor)
+            return true;
+    }
+    return false;
+}
+
+bool AppEventFilter::isLayerList(const QWidget* widget) const
+{
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (w->objectName() == QLatin1String("layerList"))
+            return true;
+        if (w->isWindow())
+            break;
+    }
+    return false;
+}
+
+bool AppEventFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonPress:
+        if (watched->isWidgetType() && !m_window.balloons().open().empty())
+            m_window.balloons().dismissAll();
+        break;
+    case QEvent::KeyPress:
+        if (!watched->isWidgetType())
+            break;
+        if (!m_window.balloons().open().empty())
+            m_window.balloons().dismissAll();
+        return handleKey(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
+    case QEvent::Wheel:
+        if (watched->isWidgetType())
+            return handleWheel(static_cast<QWidget*>(watched), static_cast<QWheelEvent*>(event));
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
+{
+    // Modal dialogs keep their own wheel handling, as their own loops did.
+    if (QApplication::activeModalWidget() || target->window() != &m_window)
+        return false;
+    const int delta = event->angleDelta().y();
+    if (isInside(target, m_window.canvas())) {
+        if (event->modifiers() != Qt::ControlModifier || event->buttons() != Qt::NoButton)
+            return false;
+        const double zoom = m_window.canvas()->zoom();
+        const double next = steppedZoom(zoom, delta > 0);
+        if (next != zoom)
+            m_window.canvas()->setZoom(next);
+        return true;
+    }
+    QScrollArea* column = m_window.settingsColumn();
+    if (delta == 0 || !isInside(target, column))
+        return false;
+    // A control with a visible scroll bar of its own (the layer list) scrolls itself.
+    for (QWidget* w = target; w && w != column; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QAbstractScrollArea*>(w);
+            area && area->verticalScrollBar()->isVisible())
+            return false;
+    }
+    QScrollBar* bar = column->verticalScrollBar();
+    bar->setValue(bar->value() + (delta > 0 ? -kWheelStep : kWheelStep));
+    return true;
+}
+
+bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
+{
+    if (QApplication::activeModalWidget() || target->window() != &m_window)
+        return false;
+    // A key press goes to the focus widget first; its parents see it again only when it was
+    // not taken, and then it must not be handled twice.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && target != focus)
+        return false;
+    QWidget* widget = focus ? focus : target;
+    EditorState& state = m_window.state();
+
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        const bool deleteFocus = isLayerList(widget) || qobject_cast<QPushButton*>(widget) ||
+                                 (qobject_cast<QComboBox*>(widget) &&
+                                  !static_cast<QComboBox*>(widget)->isEditable()) ||
+                                 widget == m_window.canvas() || widget == &m_window;
+        if (!deleteFocus)
+            return false;
+        if (state.mode == CanvasMode::PlacingLayer || state.mode == CanvasMode::MultiSelected ||
+            (state.mode == CanvasMode::LayerSelected && state.drag == DragKind::None))
+            m_window.execute(CommandId::DeleteLayers);
+        return true;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        if (state.mode == CanvasMode::PlacingLayer || state.mode == CanvasMode::DrawingLayer) {
+            m_window.execute(CommandId::DeleteLayers);
+            state.drag = DragKind::None;
+            return true;
+        }
+        return false;
+    }
+    if (event->key() == Qt::Key_A && event->modifiers() == Qt::ControlModifier &&
+        (widget == m_window.canvas() || isLayerList(widget))) {
+        m_window.layerPanel()->selectAll();
+        return true;
+    }
+    return false;
+}
+
+} // namespace torvale

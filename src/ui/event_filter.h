@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+class QKeyEvent;
+class QWheelEvent;
+class QWidget;
+
+namespace torvale {
+
+class MainWindow;
+
+/// The routing of Part 5.1's message loop as one application-wide event filter: any mouse or
+/// key press closes the balloons; the wheel scrolls the settings column or, with Ctrl over the
+/// canvas, steps the zoom; Delete, Escape and Ctrl+A act on the layers.
+class AppEventFilter : public QObject {
+    Q_OBJECT
+
+public:
+    /// The zoom levels that Ctrl + wheel steps through.
+    static constexpr double kZoomLevels[] = {0.25, 0.5, 0.75, 1, 2, 3, 4, 5, 6, 7, 8};
+    /// Pixels the settings column scrolls per wheel notch.
+    static constexpr int kWheelStep = 50;
+
+    explicit AppEventFilter(MainWindow& window, QObject* parent = nullptr);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    /// The zoom one wheel notch leads to from a zoom (the same zoom at a custom zoom or at
+    /// either end).
+    static double steppedZoom(double zoom, bool larger);
+
+private:
+    bool handleWheel(QWidget* target, QWheelEvent* event);
+    bool handleKey(QWidget* target, QKeyEvent* event);
+    bool isInside(const QWidget* widget, const QWidget* ancestor) const;
+    bool isLayerList(const QWidget* widget) const;
+
+    MainWindow& m_window;
+};
+
+} // namespace torvale

@@ -1,0 +1,147 @@
+#include "ui/qt_prompts.h"
+
+#include "ui/input_dialog.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace torvale {
+
+namespace {
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+QMessageBox::Icon boxIcon(PromptIcon icon)
+{
+    switch (icon) {
+    case PromptIcon::Information: return QMessageBox::Information;
+    case PromptIcon::Warning: return QMessageBox::Warning;
+    case PromptIcon::Error: return QMessageBox::Critical;
+    case PromptIcon::Question: return QMessageBox::Question;
+    case PromptIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// "模版文件 (*.dat)" already names its pattern; a bare name gets it appended.
+QString nameFilter(const FileDialogRequest& request)
+{
+    const QString name = qs(request.filterName);
+    const QString pattern = qs(request.filterPattern);
+    if (name.isEmpty())
+        return pattern;
+    if (pattern.isEmpty() || name.contains(QLatin1Char('(')))
+        return name;
+    return name + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& request,
+                                         QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(owner, qs(request.title), qs(request.startFolder));
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                       : QFileDialog::ExistingFile);
+    dialog.setNameFilter(nameFilter(request));
+    if (!request.defaultSuffix.empty())
+        dialog.setDefaultSuffix(qs(request.defaultSuffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+} // namespace
+
+PromptAnswer QtPrompts::message(const std::string& caption, PromptIcon icon,
+                                const std::string& text, PromptButtons buttons)
+{
+    QMessageBox box(boxIcon(icon), qs(caption), qs(text), QMessageBox::NoButton, m_owner);
+    switch (buttons) {
+    case PromptButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        break;
+    case PromptButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    case PromptButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes: return PromptAnswer::Yes;
+    case QMessageBox::No: return PromptAnswer::No;
+    case QMessageBox::Ok: return PromptAnswer::Ok;
+    default: break;
+    }
+    if (buttons == PromptButtons::Ok)
+        return PromptAnswer::Ok;
+    return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Cancel;
+}
+
+int QtPrompts::choice(const std::string& caption, PromptIcon icon, const std::string& text,
+                      const std::vector<std::string>& buttons)
+{
+    QMessageBox box(boxIcon(icon), qs(caption), qs(text), QMessageBox::NoButton, m_owner);
+    std::vector<QAbstractButton*> added;
+    // One role for all keeps the buttons in the given order.
+    for (const std::string& label : buttons)
+        added.push_back(box.addButton(qs(label), QMessageBox::ActionRole));
+    if (!added.empty())
+        box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+    box.exec();
+    for (std::size_t i = 0; i < added.size(); ++i) {
+        if (box.clickedButton() == added[i])
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::optional<std::string> QtPrompts::openFile(const FileDialogRequest& request)
+{
+    return runFileDialog(m_owner, request, QFileDialog::AcceptOpen);
+}
+
+std::optional<std::string> QtPrompts::saveFile(const FileDialogRequest& request)
+{
+    return runFileDialog(m_owner, request, QFileDialog::AcceptSave);
+}
+
+std::optional<unsigned> QtPrompts::chooseColor(unsigned initial)
+{
+    // QColorDialog keeps its custom colours in the process for every later dialog.
+    const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
+                       static_cast<int>((initial >> 16) & 0xFF));
+    const QColor chosen = QColorDialog::getColor(start, m_owner);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return static_cast<unsigned>(chosen.red()) | (static_cast<unsigned>(chosen.green()) << 8) |
+           (static_cast<unsigned>(chosen.blue()) << 16);
+}
+
+std::optional<std::string> QtPrompts::browseFolder(const std::string& title,
+                                                   const std::string& startFolder)
+{
+    const QString folder =
+        QFileDialog::getExistingDirectory(m_owner, qs(title), qs(startFolder),
+                                          QFileDialog::ShowDirsOnly);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder.toStdString();
+}
+
+std::optional<std::string> QtPrompts::input(const std::string& title, const std::string& prompt,
+                                            InputMode mode, const std::string& text)
+{
+    InputDialog dialog(m_owner, qs(title), qs(prompt), mode, qs(text));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.result();
+}
+
+} // namespace torvale

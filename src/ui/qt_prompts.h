@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/prompts.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace torvale {
+
+/// The real dialogs behind Prompts: message boxes, file dialogs, the colour chooser (its custom
+/// colours are kept for the process), the folder browser and the input dialog, each owned by
+/// the given window.
+class QtPrompts : public Prompts {
+public:
+    explicit QtPrompts(QWidget* owner = nullptr) : m_owner(owner) {}
+
+    /// The window that owns the dialogs (the main window once it exists).
+    void setOwner(QWidget* owner) { m_owner = owner; }
+
+    PromptAnswer message(const std::string& caption, PromptIcon icon, const std::string& text,
+                         PromptButtons buttons) override;
+    int choice(const std::string& caption, PromptIcon icon, const std::string& text,
+               const std::vector<std::string>& buttons) override;
+    std::optional<std::string> openFile(const FileDialogRequest& request) override;
+    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<unsigned> chooseColor(unsigned initial) override;
+    std::optional<std::string> browseFolder(const std::string& title,
+                                            const std::string& startFolder) override;
+    std::optional<std::string> input(const std::string& title, const std::string& prompt,
+                                     InputMode mode, const std::string& text) override;
+
+private:
+    QPointer<QWidget> m_owner;
+};
+
+} // namespace torvale

@@ -31,11 +31,20 @@ std::string escapeValue(const std::string& text)
     std::string escaped;
     for (char c : text) {
         switch (c) {
-        case '\\': escaped += "\\\\"; break;
-        case '\n': escaped += "\\n"; break;
-        case '\r': escaped += "\\r"; break;
-        case '\t': escaped += "\\t"; break;
-        default: escaped += c;
+        case '\\':
+            escaped += "\\\\";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\r':
+            escaped += "\\r";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -60,8 +69,12 @@ bool writeDesktopLauncher(const std::filesystem::path& desktopFolder,
     std::string text = "[Desktop Entry]\n"
                        "Type=Application\n"
                        "Name=Torvale\n"
-                       "Exec=" + quoteExecArgument(exe) + " %f\n"
-                       "Path=" + escapeValue(folder) + "\n"
+                       "Exec=" +
+                       quoteExecArgument(exe) +
+                       " %f\n"
+                       "Path=" +
+                       escapeValue(folder) +
+                       "\n"
                        "Icon=applications-graphics\n"
                        "Terminal=false\n";
     // Written beside the target and renamed over it, so a failed write leaves an old launcher.

@@ -4,7 +4,7 @@
 
 namespace torvale {
 
-/// File name of the desktop launcher ("Torvale.desktop"; the specification's "Torvale.lnk").
+/// File name of the desktop launcher ("Torvale.desktop").
 inline constexpr const char* kDesktopLauncherName = "Torvale.desktop";
 
 /// The launcher's path inside a desktop folder.

@@ -52,20 +52,18 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, std::vector<Layer
         return effects;
     }
 
-    effects.propertyWindow = PropertyWindow::Hidden;
-    effects.dismissBalloons = true;
-    effects.statusPart2 = std::string();
-    state.currentKind = CurrentKind::None;
-    state.currentLayer.reset();
     if (selectedRows.empty()) {
-        state.mode = CanvasMode::Idle;
-        for (Layer& layer : layers)
-            layer.marked = false;
+        effects = clearLayerSelection(state, layers);
     } else {
+        effects.propertyWindow = PropertyWindow::Hidden;
+        effects.statusPart2 = std::string();
         state.mode = CanvasMode::MultiSelected;
+        state.currentKind = CurrentKind::None;
+        state.currentLayer.reset();
         if (change.row < layers.size())
             layers[change.row].marked = change.isSelected;
     }
+    effects.dismissBalloons = true;
     return effects;
 }
 
@@ -91,6 +89,19 @@ SelectionEffects applyLayerSelectionChanges(EditorState& state, std::vector<Laye
             all.scrollCanvasToLayer = one.scrollCanvasToLayer;
     }
     return all;
+}
+
+SelectionEffects clearLayerSelection(EditorState& state, std::vector<Layer>& layers)
+{
+    state.reset();
+    for (Layer& layer : layers)
+        layer.marked = false;
+    SelectionEffects effects;
+    effects.ignored = false;
+    effects.propertyWindow = PropertyWindow::Hidden;
+    effects.statusPart2 = std::string();
+    effects.repaintCanvas = true;
+    return effects;
 }
 
 LayerMenuState layerMenuState(const std::vector<Layer>& layers,

@@ -74,9 +74,9 @@ struct SelectionEffects {
     bool ignored = true;
     PropertyWindow propertyWindow = PropertyWindow::Unchanged;
     bool dismissBalloons = false;
-    std::optional<std::string> statusPart2;          // nothing: part 2 keeps its text
-    std::optional<std::size_t> scrollRowIntoView;    // list row
-    std::optional<std::size_t> scrollCanvasToLayer;  // layer index
+    std::optional<std::string> statusPart2;         // nothing: part 2 keeps its text
+    std::optional<std::size_t> scrollRowIntoView;   // list row
+    std::optional<std::size_t> scrollCanvasToLayer; // layer index
     bool repaintCanvas = false;
 };
 
@@ -91,6 +91,10 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, std::vector<Layer
 SelectionEffects applyLayerSelectionChanges(EditorState& state, std::vector<Layer>& layers,
                                             const std::vector<std::size_t>& selectedRows,
                                             const std::vector<RowSelectionChange>& changes);
+
+/// No current object, no layer marked, mode Idle, status part 2 empty, property windows hidden:
+/// the state after the rows were rebuilt or the last layer was deleted.
+SelectionEffects clearLayerSelection(EditorState& state, std::vector<Layer>& layers);
 
 /// Enabled state and check marks of the layer menu, from the selected rows.
 struct LayerMenuState {
@@ -132,6 +136,9 @@ int layerColumnWidth(int width, int scrollBarHeight);
 void setShowPicture(Template& tpl, bool on);
 
 /// "显示选区" can be changed only while "显示图片" is on.
-inline bool isShowSelectAreaEditable(const Template& tpl) { return tpl.pictures_show_picture; }
+inline bool isShowSelectAreaEditable(const Template& tpl)
+{
+    return tpl.pictures_show_picture;
+}
 
 } // namespace torvale

@@ -15,7 +15,10 @@ std::string trimSpaces(const std::string& text)
     return text.substr(first, last - first + 1);
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 bool isInteger(const std::string& text)
 {
@@ -46,8 +49,14 @@ bool isNumber(const std::string& text)
     return true;
 }
 
-InputCheckResult accepted(std::string text) { return {true, std::move(text), {}}; }
-InputCheckResult refused(const char* message) { return {false, {}, message}; }
+InputCheckResult accepted(std::string text)
+{
+    return {true, std::move(text), {}};
+}
+InputCheckResult refused(const char* message)
+{
+    return {false, {}, message};
+}
 
 } // namespace
 

@@ -17,7 +17,7 @@ struct InputCheckResult {
     std::string message;
 };
 
-/// Checks the text of the input dialog by its mode (Part 4.1's table).
+/// Checks the text of the input dialog by its mode.
 InputCheckResult checkInput(InputMode mode, const std::string& text);
 
 } // namespace torvale

@@ -1,13 +1,437 @@
 #include "ui/background_panel.h"
 
+#include "app/panel_rules.h"
+#include "render/picture_input.h"
+#include "ui/balloon.h"
+#include "ui/canvas_view.h"
 #include "ui/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <filesystem>
+#include <functional>
 
 namespace torvale {
 
-BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent) : QGroupBox(parent), m_window(window) {}
+namespace {
 
-void BackgroundPanel::handleCommand(CommandId) {}
+constexpr int kPanelHeight = 63;
+constexpr int kPanelWidth = 400;
+constexpr int kColorChoose = 2; // "选择", the last entry of the colour box
 
-void BackgroundPanel::refreshFromDocument() {}
+QLabel* addLabel(const QString& text, QWidget* parent, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+/// A size field that filters what is typed, pasted or committed by an input method by the
+/// rules of its unit, and moves between the width and height fields with Tab.
+class SizeField : public QLineEdit {
+public:
+    SizeField(QWidget* parent, std::function<void()> refused)
+        : QLineEdit(parent), m_refused(std::move(refused))
+    {
+        setAcceptDrops(false);
+    }
+
+    void setDigitsOnly(bool digitsOnly) { m_digitsOnly = digitsOnly; }
+    void setPartner(QLineEdit* partner) { m_partner = partner; }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress && m_partner) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+                m_partner->setFocus(Qt::TabFocusReason);
+                m_partner->selectAll();
+                return true;
+            }
+        }
+        return QLineEdit::event(event);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->matches(QKeySequence::Paste)) {
+            checkedPaste();
+            return;
+        }
+        const std::optional<char16_t> ch = typedCharacter(*event);
+        if (ch && !acceptsTypedCharacter(*ch, selectionOrCursor(), m_digitsOnly)) {
+            m_refused();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+    void inputMethodEvent(QInputMethodEvent* event) override
+    {
+        const QString commit = event->commitString();
+        for (const QChar ch : commit) {
+            if (!acceptsTypedCharacter(ch.unicode(), selectionOrCursor(), m_digitsOnly)) {
+                m_refused();
+                event->setCommitString(QString());
+                break;
+            }
+        }
+        QLineEdit::inputMethodEvent(event);
+    }
+
+    void contextMenuEvent(QContextMenuEvent* event) override
+    {
+        QMenu* menu = createStandardContextMenu();
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() == QLatin1String("edit-paste")) {
+                action->disconnect();
+                connect(action, &QAction::triggered, this, [this] { checkedPaste(); });
+            }
+        }
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(event->globalPos());
+    }
+
+private:
+    // The character a key press types, as the edit control would receive it; nothing for keys
+    // that only move, delete or are handled elsewhere (Escape).
+    static std::optional<char16_t> typedCharacter(const QKeyEvent& event)
+    {
+        const int key = event.key();
+        if ((event.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+            return static_cast<char16_t>(key - Qt::Key_A + 1);
+        const QString text = event.text();
+        if (text.isEmpty() || text[0] == QChar(0x7F) || text[0] == QChar(0x1B))
+            return std::nullopt;
+        return text[0].unicode();
+    }
+
+    int selectionOrCursor() const
+    {
+        return hasSelectedText() ? selectionStart() : cursorPosition();
+    }
+
+    void checkedPaste()
+    {
+        QString result = text();
+        const QString pasted = QApplication::clipboard()->text();
+        if (hasSelectedText())
+            result.replace(selectionStart(), selectedText().size(), pasted);
+        else
+            result.insert(cursorPosition(), pasted);
+        if (acceptsPastedText(result.toStdString(), m_digitsOnly))
+            paste();
+        else
+            m_refused();
+    }
+
+    std::function<void()> m_refused;
+    QLineEdit* m_partner = nullptr;
+    bool m_digitsOnly = true;
+};
+
+/// The clickable colour swatch beside the colour box; it asks for its colour when painted.
+class ColorSwatch : public QWidget {
+public:
+    using ColorSource = std::function<std::optional<std::uint32_t>()>;
+
+    ColorSwatch(QWidget* parent, ColorSource color, std::function<void()> clicked)
+        : QWidget(parent), m_color(std::move(color)), m_clicked(std::move(clicked))
+    {
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const auto color = m_color();
+        const QColor fill = color ? QColor(static_cast<int>(*color & 0xFF),
+                                           static_cast<int>((*color >> 8) & 0xFF),
+                                           static_cast<int>((*color >> 16) & 0xFF))
+                                  : palette().color(QPalette::Button);
+        painter.fillRect(rect(), fill);
+    }
+
+    void mouseReleaseEvent(QMouseEvent*) override { m_clicked(); }
+
+private:
+    ColorSource m_color;
+    std::function<void()> m_clicked;
+};
+
+BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
+    : QGroupBox(QString(12, QChar(0x3000)), parent), m_window(window)
+{
+    setFixedSize(kPanelWidth, kPanelHeight);
+    const auto send = [this](CommandId id) { return [this, id] { m_window.execute(id); }; };
+
+    addLabel(QStringLiteral("背景层："), this, 10, 1);
+    m_pictureRadio = new QRadioButton(QStringLiteral("选择背景"), this);
+    m_pictureRadio->setGeometry(66, 0, 80, 16);
+    m_customRadio = new QRadioButton(QStringLiteral("自定义"), this);
+    m_customRadio->setGeometry(150, 0, 70, 16);
+    connect(m_pictureRadio, &QRadioButton::clicked, this, send(CommandId::BackgroundPicture));
+    connect(m_customRadio, &QRadioButton::clicked, this, send(CommandId::BackgroundCustom));
+
+    m_pictureSubPanel = new QWidget(this);
+    m_pictureSubPanel->setGeometry(0, 23, kPanelWidth, 40);
+    addLabel(QStringLiteral("图片："), m_pictureSubPanel, 10, 10);
+    m_pathField = new QLineEdit(m_pictureSubPanel);
+    m_pathField->setReadOnly(true);
+    m_pathField->setGeometry(50, 8, 278, 20);
+    m_chooseButton = new QPushButton(QStringLiteral("选择"), m_pictureSubPanel);
+    m_chooseButton->setGeometry(334, 6, 59, 23);
+    connect(m_chooseButton, &QPushButton::clicked, this, send(CommandId::ChooseBackground));
+
+    m_customSubPanel = new QWidget(this);
+    m_customSubPanel->setGeometry(0, 23, kPanelWidth, 40);
+    addLabel(QStringLiteral("宽度："), m_customSubPanel, 6, 10);
+    m_widthField = new SizeField(m_customSubPanel, [this] { refuseCharacter(m_widthField); });
+    m_widthField->setGeometry(42, 8, 46, 20);
+    addLabel(QStringLiteral("高度："), m_customSubPanel, 92, 10);
+    m_heightField = new SizeField(m_customSubPanel, [this] { refuseCharacter(m_heightField); });
+    m_heightField->setGeometry(128, 8, 43, 20);
+    m_widthField->setPartner(m_heightField);
+    m_heightField->setPartner(m_widthField);
+    connect(m_widthField, &QLineEdit::textChanged, this, send(CommandId::BackgroundWidth));
+    connect(m_heightField, &QLineEdit::textChanged, this, send(CommandId::BackgroundHeight));
+    m_unitBox = new QComboBox(m_customSubPanel);
+    m_unitBox->addItems({QStringLiteral("像素"), QStringLiteral("厘米"), QStringLiteral("毫米"),
+                         QStringLiteral("英寸")});
+    m_unitBox->setGeometry(175, 7, 58, 22);
+    connect(m_unitBox, &QComboBox::currentIndexChanged, this, send(CommandId::BackgroundUnit));
+    addLabel(QStringLiteral("背景色："), m_customSubPanel, 238, 10);
+    m_colorBox = new QComboBox(m_customSubPanel);
+    m_colorBox->addItems({QStringLiteral("白色"), QStringLiteral("透明"), QStringLiteral("选择")});
+    m_colorBox->setGeometry(296, 7, 64, 22);
+    connect(m_colorBox, &QComboBox::currentIndexChanged, this, send(CommandId::BackgroundColor));
+    // The swatch shows the chosen colour while the box is on "选择", the button face otherwise.
+    m_swatch = new ColorSwatch(
+        m_customSubPanel,
+        [this]() -> std::optional<std::uint32_t> {
+            if (m_colorBox->currentIndex() != kColorChoose)
+                return std::nullopt;
+            return m_window.document().tpl().background.chosenColor;
+        },
+        send(CommandId::BackgroundSwatch));
+    m_swatch->setGeometry(366, 10, 26, 16);
+
+    refreshFromDocument();
+}
+
+QLineEdit* BackgroundPanel::widthField() const { return m_widthField; }
+
+QLineEdit* BackgroundPanel::heightField() const { return m_heightField; }
+
+QWidget* BackgroundPanel::swatch() const { return m_swatch; }
+
+void BackgroundPanel::handleCommand(CommandId id)
+{
+    switch (id) {
+    case CommandId::BackgroundPicture:
+        choosePictureKind();
+        break;
+    case CommandId::BackgroundCustom:
+        chooseCustomKind();
+        break;
+    case CommandId::ChooseBackground:
+        choosePicture();
+        break;
+    case CommandId::BackgroundWidth:
+    case CommandId::BackgroundHeight:
+        sizeFromFields();
+        break;
+    case CommandId::BackgroundUnit:
+        switchUnit();
+        break;
+    case CommandId::BackgroundColor:
+        colorBoxChanged();
+        break;
+    case CommandId::BackgroundSwatch:
+        runColorDialog();
+        break;
+    default:
+        break;
+    }
+}
+
+void BackgroundPanel::refreshFromDocument()
+{
+    const BackgroundLayer& background = m_window.document().tpl().background;
+    const QSignalBlocker blockers[] = {QSignalBlocker(m_pictureRadio), QSignalBlocker(m_customRadio),
+                                       QSignalBlocker(m_widthField), QSignalBlocker(m_heightField),
+                                       QSignalBlocker(m_unitBox), QSignalBlocker(m_colorBox)};
+    showSubPanel(background.kind == BackgroundKind::Picture);
+    m_pathField->setText(QString::fromStdString(background.background_path));
+    m_unitBox->setCurrentIndex(static_cast<int>(background.unit));
+    applyUnitLimits();
+    m_widthField->setText(QString::fromStdString(background.szWidth));
+    m_heightField->setText(QString::fromStdString(background.szHeight));
+    m_colorBox->setCurrentIndex(static_cast<int>(background.colorMode));
+    m_swatch->setEnabled(background.colorMode == BackgroundColorMode::Chosen);
+    m_swatch->update();
+}
+
+void BackgroundPanel::showSubPanel(bool picture)
+{
+    m_pictureRadio->setChecked(picture);
+    m_customRadio->setChecked(!picture);
+    m_pictureSubPanel->setVisible(picture);
+    m_customSubPanel->setVisible(!picture);
+}
+
+void BackgroundPanel::choosePictureKind()
+{
+    EditorDocument& document = m_window.document();
+    BackgroundLayer& background = document.tpl().background;
+    showSubPanel(true);
+    background.kind = BackgroundKind::Picture;
+    background.picture.reset();
+    if (background.background_path.empty()) {
+        if (choosePicture())
+            return;
+        usePlaceholderPicture(background);
+        document.notify(DocumentChange::Background);
+    } else if (const auto problem = validatePictureFile(document.resolve(background.background_path),
+                                                        PictureKind::Background)) {
+        m_window.scrollSettingsToTop();
+        m_window.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
+                                 QString::fromStdString(*problem));
+        usePlaceholderPicture(background);
+        document.notify(DocumentChange::Background);
+    } else {
+        document.reloadBackgroundPicture();
+    }
+    m_window.canvas()->setFocus();
+}
+
+bool BackgroundPanel::choosePicture()
+{
+    EditorDocument& document = m_window.document();
+    std::filesystem::path& folder =
+        document.settings().dialogFolders[static_cast<int>(DialogFolder::ChooseBackground)];
+    bool chosen = false;
+    while (!chosen) {
+        const auto path = m_window.prompts().openFile({"选择背景图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
+                                                       "*.PNG;*.JPG;*.JPEG;*.GIF", folder.string(),
+                                                       ""});
+        if (!path)
+            break;
+        folder = std::filesystem::path(*path).parent_path();
+        if (const auto problem = validatePictureFile(*path, PictureKind::Background)) {
+            m_window.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
+            continue;
+        }
+        document.tpl().background.background_path = *path;
+        m_pathField->setText(QString::fromStdString(*path));
+        document.reloadBackgroundPicture();
+        chosen = true;
+    }
+    m_window.canvas()->setFocus();
+    return chosen;
+}
+
+void BackgroundPanel::chooseCustomKind()
+{
+    showSubPanel(false);
+    makeCustomCanvas(m_window.document().tpl().background,
+                     static_cast<BackgroundColorMode>(m_colorBox->currentIndex()));
+    m_window.document().notify(DocumentChange::Background);
+    m_widthField->setFocus();
+    m_widthField->selectAll();
+}
+
+void BackgroundPanel::sizeFromFields()
+{
+    EditorDocument& document = m_window.document();
+    setBackgroundSizeTexts(document.tpl().background, m_widthField->text().toStdString(),
+                           m_heightField->text().toStdString(), document.dpi());
+    document.notify(DocumentChange::Background);
+}
+
+void BackgroundPanel::switchUnit()
+{
+    const int index = m_unitBox->currentIndex();
+    BackgroundLayer& background = m_window.document().tpl().background;
+    if (index < 0 || static_cast<SizeUnit>(index) == background.unit)
+        return;
+    switchBackgroundUnit(background, static_cast<SizeUnit>(index));
+    // Neither the new limits nor the rewritten texts are an edit of the size.
+    const QSignalBlocker widthBlocker(m_widthField);
+    const QSignalBlocker heightBlocker(m_heightField);
+    applyUnitLimits();
+    m_widthField->setText(QString::fromStdString(background.szWidth));
+    m_heightField->setText(QString::fromStdString(background.szHeight));
+    m_window.document().notify(DocumentChange::Background);
+}
+
+void BackgroundPanel::applyUnitLimits()
+{
+    const SizeFieldLimits limits = sizeFieldLimits(static_cast<SizeUnit>(m_unitBox->currentIndex()));
+    m_widthField->setMaxLength(limits.widthMaxLength);
+    m_heightField->setMaxLength(limits.heightMaxLength);
+    m_widthField->setDigitsOnly(limits.digitsOnly);
+    m_heightField->setDigitsOnly(limits.digitsOnly);
+}
+
+void BackgroundPanel::colorBoxChanged()
+{
+    const int index = m_colorBox->currentIndex();
+    if (index == kColorChoose) {
+        m_swatch->setEnabled(true);
+        m_swatch->update();
+        runColorDialog();
+        m_colorBox->setFocus();
+        return;
+    }
+    m_swatch->setEnabled(false);
+    m_swatch->update();
+    if (index < 0)
+        return;
+    setBackgroundColorMode(m_window.document().tpl().background,
+                           static_cast<BackgroundColorMode>(index));
+    m_window.document().notify(DocumentChange::Background);
+}
+
+void BackgroundPanel::runColorDialog()
+{
+    BackgroundLayer& background = m_window.document().tpl().background;
+    const auto color = m_window.prompts().chooseColor(background.chosenColor);
+    if (color) {
+        applyChosenColor(background, *color);
+        m_swatch->update();
+        m_window.document().notify(DocumentChange::Background);
+        return;
+    }
+    if (const auto mode = colorModeAfterCancel(backgroundColorText(background))) {
+        const QSignalBlocker blocker(m_colorBox);
+        m_colorBox->setCurrentIndex(static_cast<int>(*mode));
+        m_swatch->setEnabled(false);
+        m_swatch->update();
+    }
+}
+
+void BackgroundPanel::refuseCharacter(QLineEdit* field)
+{
+    QApplication::beep();
+    m_window.balloons().show(field, QStringLiteral("不能接受的字符"),
+                             QStringLiteral("您只能在此处键入数字。"), BalloonIcon::Error);
+}
 
 } // namespace torvale

@@ -4,10 +4,18 @@
 
 #include <QGroupBox>
 
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
 namespace torvale {
 
 class MainWindow;
+class SizeField;
+class ColorSwatch;
 
+/// The background settings: a picture file, or a blank canvas of a size, unit and colour.
 class BackgroundPanel : public QGroupBox {
     Q_OBJECT
 
@@ -19,8 +27,41 @@ public:
     /// Shows the document's values again.
     void refreshFromDocument();
 
+    QRadioButton* pictureRadio() const { return m_pictureRadio; }
+    QRadioButton* customRadio() const { return m_customRadio; }
+    QLineEdit* pathField() const { return m_pathField; }
+    QPushButton* chooseButton() const { return m_chooseButton; }
+    QLineEdit* widthField() const;
+    QLineEdit* heightField() const;
+    QComboBox* unitBox() const { return m_unitBox; }
+    QComboBox* colorBox() const { return m_colorBox; }
+    QWidget* swatch() const;
+
 private:
+    void choosePictureKind();
+    void chooseCustomKind();
+    /// The background picture dialog; true when a picture was chosen.
+    bool choosePicture();
+    void sizeFromFields();
+    void switchUnit();
+    void colorBoxChanged();
+    void runColorDialog();
+    void showSubPanel(bool picture);
+    void applyUnitLimits();
+    void refuseCharacter(QLineEdit* field);
+
     MainWindow& m_window;
+    QRadioButton* m_pictureRadio = nullptr;
+    QRadioButton* m_customRadio = nullptr;
+    QWidget* m_pictureSubPanel = nullptr;
+    QWidget* m_customSubPanel = nullptr;
+    QLineEdit* m_pathField = nullptr;
+    QPushButton* m_chooseButton = nullptr;
+    SizeField* m_widthField = nullptr;
+    SizeField* m_heightField = nullptr;
+    QComboBox* m_unitBox = nullptr;
+    QComboBox* m_colorBox = nullptr;
+    ColorSwatch* m_swatch = nullptr;
 };
 
 } // namespace torvale

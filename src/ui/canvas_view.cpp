@@ -64,9 +64,8 @@ QPoint CanvasView::cardOrigin() const
     const BackgroundLayer& background = m_window.document().tpl().background;
     const double cardWidth = m_zoom * background.width;
     const double cardHeight = m_zoom * background.height;
-    const int x = width() - 2 * kMargin >= cardWidth
-                      ? static_cast<int>((width() - cardWidth) * 0.5)
-                      : kMargin;
+    const int x = width() - 2 * kMargin >= cardWidth ? static_cast<int>((width() - cardWidth) * 0.5)
+                                                     : kMargin;
     const int y = height() - 2 * kMargin >= cardHeight
                       ? static_cast<int>((height() - cardHeight) * 0.5)
                       : kMargin;

@@ -1,13 +1,103 @@
 #include "ui/data_source_panel.h"
 
+#include "batch/csv_source.h"
 #include "ui/main_window.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <filesystem>
 
 namespace torvale {
 
-DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent) : QGroupBox(parent), m_window(window) {}
+namespace {
 
-void DataSourcePanel::handleCommand(CommandId) {}
+constexpr int kPanelHeight = 88;
+constexpr int kPanelWidth = 400;
 
-void DataSourcePanel::refreshFromDocument() {}
+} // namespace
+
+DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
+    : QGroupBox(QStringLiteral("数据源"), parent), m_window(window)
+{
+    setFixedSize(kPanelWidth, kPanelHeight);
+    auto* label = new QLabel(QStringLiteral("csv文件："), this);
+    label->move(10, 28);
+    label->adjustSize();
+    m_pathField = new QLineEdit(this);
+    m_pathField->setObjectName(QStringLiteral("csvPath"));
+    m_pathField->setReadOnly(true);
+    m_pathField->setGeometry(70, 26, 260, 20);
+    m_chooseButton = new QPushButton(QStringLiteral("选择"), this);
+    m_chooseButton->setGeometry(334, 24, 59, 23);
+    m_trimBox = new QCheckBox(QStringLiteral("清除单元格左右两侧的空格"), this);
+    m_trimBox->setGeometry(10, 56, 260, 20);
+    connect(m_chooseButton, &QPushButton::clicked, this,
+            [this] { m_window.execute(CommandId::ChooseCsv); });
+    connect(m_trimBox, &QCheckBox::clicked, this,
+            [this] { m_window.execute(CommandId::TrimCsv); });
+
+    m_window.document().subscribe([this](DocumentChange change) {
+        if (change == DocumentChange::DataSource)
+            refreshFromDocument();
+    });
+    refreshFromDocument();
+}
+
+void DataSourcePanel::handleCommand(CommandId id)
+{
+    if (id == CommandId::ChooseCsv)
+        chooseCsv();
+    else if (id == CommandId::TrimCsv)
+        switchTrim();
+}
+
+void DataSourcePanel::refreshFromDocument()
+{
+    const Template& tpl = m_window.document().tpl();
+    m_pathField->setText(QString::fromStdString(tpl.csv_file_path));
+    const QSignalBlocker blocker(m_trimBox);
+    m_trimBox->setChecked(tpl.is_trim_csv_cell_value);
+}
+
+void DataSourcePanel::chooseCsv()
+{
+    EditorDocument& document = m_window.document();
+    std::filesystem::path& folder =
+        document.settings().dialogFolders[static_cast<int>(DialogFolder::ChooseCsvFile)];
+    while (const auto path = m_window.prompts().openFile(
+               {"选择csv文件", "csv文件 (*.csv)", "*.csv", folder.string(), ""})) {
+        folder = std::filesystem::path(*path).parent_path();
+        const CsvChoiceResult choice = checkCsvChoice(*path, document.tpl().is_trim_csv_cell_value);
+        if (choice.status != CsvChoice::Ok) {
+            m_window.prompts().message("提示", PromptIcon::Warning, choice.message,
+                                       PromptButtons::Ok);
+            continue;
+        }
+        document.tpl().csv_file_path = *path;
+        document.loadCsvColumns(*path);
+        break;
+    }
+}
+
+void DataSourcePanel::switchTrim()
+{
+    EditorDocument& document = m_window.document();
+    Template& tpl = document.tpl();
+    tpl.is_trim_csv_cell_value = m_trimBox->isChecked();
+    if (!tpl.csv_file_path.empty()) {
+        const CsvChoiceResult choice =
+            checkCsvChoice(document.resolve(tpl.csv_file_path), tpl.is_trim_csv_cell_value);
+        // A file that cannot be read keeps the columns it gave before, and with them the
+        // file-name columns chosen from them.
+        if (choice.status == CsvChoice::Ok) {
+            document.loadCsvColumns(tpl.csv_file_path);
+            return;
+        }
+        m_window.prompts().message("提示", PromptIcon::Warning, choice.message, PromptButtons::Ok);
+    }
+    document.notify(DocumentChange::DataSource);
+}
 
 } // namespace torvale

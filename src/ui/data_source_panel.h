@@ -4,10 +4,15 @@
 
 #include <QGroupBox>
 
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
 namespace torvale {
 
 class MainWindow;
 
+/// The CSV data source: the file and the trimming switch.
 class DataSourcePanel : public QGroupBox {
     Q_OBJECT
 
@@ -19,8 +24,19 @@ public:
     /// Shows the document's values again.
     void refreshFromDocument();
 
+    /// The CSV path field (balloons about the CSV file point at it).
+    QLineEdit* csvPathField() const { return m_pathField; }
+    QPushButton* chooseButton() const { return m_chooseButton; }
+    QCheckBox* trimBox() const { return m_trimBox; }
+
 private:
+    void chooseCsv();
+    void switchTrim();
+
     MainWindow& m_window;
+    QLineEdit* m_pathField = nullptr;
+    QPushButton* m_chooseButton = nullptr;
+    QCheckBox* m_trimBox = nullptr;
 };
 
 } // namespace torvale

@@ -120,10 +120,10 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
     EditorState& state = m_window.state();
 
     if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
-        const bool deleteFocus = isLayerList(widget) || qobject_cast<QPushButton*>(widget) ||
-                                 (qobject_cast<QComboBox*>(widget) &&
-                                  !static_cast<QComboBox*>(widget)->isEditable()) ||
-                                 widget == m_window.canvas() || widget == &m_window;
+        const bool deleteFocus =
+            isLayerList(widget) || qobject_cast<QPushButton*>(widget) ||
+            (qobject_cast<QComboBox*>(widget) && !static_cast<QComboBox*>(widget)->isEditable()) ||
+            widget == m_window.canvas() || widget == &m_window;
         if (!deleteFocus)
             return false;
         if (state.mode == CanvasMode::PlacingLayer || state.mode == CanvasMode::MultiSelected ||

@@ -10,7 +10,7 @@ namespace torvale {
 
 class MainWindow;
 
-/// The routing of Part 5.1's message loop as one application-wide event filter: any mouse or
+/// The editor's input routing as one application-wide event filter: any mouse or
 /// key press closes the balloons; the wheel scrolls the settings column or, with Ctrl over the
 /// canvas, steps the zoom; Delete, Escape and Ctrl+A act on the layers.
 class AppEventFilter : public QObject {

@@ -17,6 +17,11 @@ namespace torvale {
 
 class MainWindow;
 
+/// The layer level a "层次" command sets; nothing for other commands.
+std::optional<LayerLevel> layerLevelOf(CommandId id);
+/// The overflow style an "溢出样式" command sets; nothing for other commands.
+std::optional<OverflowStyle> overflowStyleOf(CommandId id);
+
 /// The layer panel of the settings column: the layer list, whose selection decides the current
 /// layer and the marked layers, and the two display switches of the canvas.
 class LayerPanel : public QGroupBox {
@@ -35,6 +40,8 @@ public:
     QTableWidget* table() const { return m_table; }
     QCheckBox* showSelectAreaBox() const { return m_showSelectArea; }
     QCheckBox* showPictureBox() const { return m_showPicture; }
+    QMenu* layerMenu() const { return m_layerMenu; }
+    QMenu* layerTypeMenu() const { return m_layerTypeMenu; }
 
     /// Selects, focuses and scrolls to a row; when it is the current row already, the
     /// selection is cleared first so that the change is always reported.

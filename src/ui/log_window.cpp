@@ -60,7 +60,10 @@ void LogWindow::appendLine(const std::string& message)
         show();
 }
 
-void LogWindow::toggle() { setVisible(!isVisible()); }
+void LogWindow::toggle()
+{
+    setVisible(!isVisible());
+}
 
 QString LogWindow::text() const
 {

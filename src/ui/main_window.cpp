@@ -49,6 +49,7 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     m_logWindow = new LogWindow(this);
     m_batch = std::make_unique<BatchController>(*this);
     buildMenus();
+    buildLayerMenus();
     buildStatusBar();
     setStatusText(3, QStringLiteral("100%"));
     setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));

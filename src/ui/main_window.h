@@ -92,6 +92,7 @@ private:
     bool handleFileCommand(CommandId id);
     // Layer commands (main_window_layers.cpp).
     bool handleLayerCommand(CommandId id);
+    void buildLayerMenus();
     // "开始处理" (main_window_batch.cpp).
     void startBatch();
 

@@ -1,26 +1,452 @@
 #include "ui/main_window.h"
 
+#include "app/desktop_shortcut.h"
+#include "common/paths.h"
+#include "common/text.h"
+#include "ui/balloon.h"
+#include "ui/canvas_view.h"
+#include "ui/data_source_panel.h"
+#include "ui/layer_panel.h"
+#include "ui/log_window.h"
+
+#include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QUrl>
+
+#include <charconv>
+#include <filesystem>
 
 namespace torvale {
 
-void MainWindow::buildMenus() {}
+namespace {
 
-void MainWindow::rebuildRecentMenu() {}
+constexpr double kZoomLevels[] = {0.25, 0.5, 0.75, 1, 2, 3, 4, 5, 6, 7, 8};
+constexpr std::int32_t kDpiPresets[] = {350, 300, 150, 120, 96, 72};
+// Left edges of the status-bar parts 3 (zoom) and 4 (DPI): their menus open there.
+constexpr int kZoomPartLeft = 600;
+constexpr int kDpiPartLeft = 660;
 
-bool MainWindow::handleFileCommand(CommandId) { return false; }
+constexpr const char* kWebSite = "https://torvale.example.com";
+constexpr const char* kUserGuide = "https://torvale.example.com/guide";
+constexpr const char* kModifiedPrompt = "当前模版已更改，是否保存更改？";
 
-bool MainWindow::confirmDiscard() { return true; }
+int idOf(CommandId id)
+{
+    return static_cast<int>(id);
+}
 
-bool MainWindow::saveTemplate(bool) { return false; }
+QString qs(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
-void MainWindow::openTemplatePath(const std::string&) {}
+// Opens the zoom or DPI menu when status-bar part 3 or 4 is clicked. The parts are labels that
+// leave mouse presses to the status bar, so one filter on the bar sees them.
+class StatusPartClicks : public QObject {
+public:
+    StatusPartClicks(MainWindow& window, QStatusBar* bar)
+        : QObject(bar), m_window(window), m_bar(bar)
+    {
+        bar->installEventFilter(this);
+    }
 
-void MainWindow::offerDesktopShortcut() {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_bar || event->type() != QEvent::MouseButtonPress)
+            return false;
+        auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() != Qt::LeftButton && press->button() != Qt::RightButton)
+            return false;
+        QWidget* part = m_bar->childAt(press->position().toPoint());
+        if (!part)
+            return false;
+        const bool zoom = part->objectName() == QLatin1String("statusPart3");
+        const bool dpi = part->objectName() == QLatin1String("statusPart4");
+        if (!zoom && !dpi)
+            return false;
+        QMenu* menu = m_window.popupMenu(zoom ? QStringLiteral("zoom") : QStringLiteral("dpi"));
+        const QPoint corner = m_bar->mapToGlobal(QPoint(zoom ? kZoomPartLeft : kDpiPartLeft, 0));
+        menu->popup(corner - QPoint(0, menu->sizeHint().height()));
+        return true;
+    }
 
-QMenu* MainWindow::popupMenu(const QString&) const { return nullptr; }
+private:
+    MainWindow& m_window;
+    QStatusBar* m_bar;
+};
 
-void MainWindow::closeEvent(QCloseEvent* event) { event->accept(); }
+bool endsWithDat(const std::string& path)
+{
+    return path.size() >= 4 && equalsIgnoreCase(path.substr(path.size() - 4), ".dat");
+}
+
+bool fileExists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(pathFromUtf8(path), ec);
+}
+
+} // namespace
+
+void MainWindow::buildMenus()
+{
+    const auto addCommand = [this](QMenu* menu, const QString& text, CommandId id) {
+        QAction* action = menu->addAction(text);
+        action->setData(idOf(id));
+        connect(action, &QAction::triggered, this, [this, id] { execute(id); });
+        return action;
+    };
+    const auto addSeparator = [](QMenu* menu, int id = 0) {
+        QAction* separator = menu->addSeparator();
+        if (id != 0)
+            separator->setData(id);
+        return separator;
+    };
+
+    m_fileMenu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    addCommand(m_fileMenu, QStringLiteral("新建(&N)\tCtrl+N"), CommandId::NewTemplate)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    addCommand(m_fileMenu, QStringLiteral("打开(&O)...\tCtrl+O"), CommandId::OpenTemplate)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addSeparator(m_fileMenu);
+    addCommand(m_fileMenu, QStringLiteral("保存(&S)...\tCtrl+S"), CommandId::SaveTemplate)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    addCommand(m_fileMenu, QStringLiteral("另存为(&A)..."), CommandId::SaveTemplateAs);
+    addSeparator(m_fileMenu, idOf(CommandId::ExitSeparator));
+    addCommand(m_fileMenu, QStringLiteral("退出(&X)"), CommandId::Exit);
+
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("设置(&O)"));
+    addCommand(settings, QStringLiteral("字体文件映射..."), CommandId::FontMapping);
+    addSeparator(settings);
+    m_completedAlertAction =
+        addCommand(settings, QStringLiteral("处理完成后弹出提示对话框"), CommandId::CompletedAlert);
+    m_completedAlertAction->setCheckable(true);
+    m_completedAlertAction->setChecked(m_document.settings().completed_alert);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    addCommand(help, QStringLiteral("使用指南"), CommandId::UserGuide);
+    addSeparator(help);
+    addCommand(help, QStringLiteral("在桌面创建快捷启动方式"), CommandId::DesktopShortcut);
+    addSeparator(help);
+    addCommand(help, QStringLiteral("官方网站"), CommandId::WebSite);
+    addCommand(help, QStringLiteral("关于(&A)..."), CommandId::About);
+
+    // F2 has no menu item: a window action carries it.
+    auto* toggleLog = new QAction(this);
+    toggleLog->setShortcut(QKeySequence(Qt::Key_F2));
+    toggleLog->setData(idOf(CommandId::ToggleLog));
+    connect(toggleLog, &QAction::triggered, this, [this] { execute(CommandId::ToggleLog); });
+    addAction(toggleLog);
+
+    // Pop-up menus (the layer menus are built by buildLayerMenus).
+    m_zoomMenu = new QMenu(this);
+    for (int i = 0; i < static_cast<int>(std::size(kZoomLevels)); ++i) {
+        QAction* item = addCommand(
+            m_zoomMenu, QStringLiteral("%1%").arg(static_cast<int>(kZoomLevels[i] * 100)),
+            static_cast<CommandId>(idOf(CommandId::Zoom25) + i));
+        item->setCheckable(true);
+    }
+    connect(m_zoomMenu, &QMenu::aboutToShow, this, [this] {
+        const auto items = m_zoomMenu->actions();
+        for (int i = 0; i < items.size(); ++i)
+            items[i]->setChecked(m_canvas->zoom() == kZoomLevels[i]);
+    });
+
+    m_dpiMenu = new QMenu(this);
+    addCommand(m_dpiMenu, QStringLiteral("自定义..."), CommandId::CustomDpi);
+    addSeparator(m_dpiMenu);
+    for (int i = 0; i < static_cast<int>(std::size(kDpiPresets)); ++i) {
+        QAction* item = addCommand(m_dpiMenu, QStringLiteral("%1 dpi").arg(kDpiPresets[i], 3),
+                                   static_cast<CommandId>(idOf(CommandId::Dpi350) + i));
+        item->setCheckable(true);
+    }
+    connect(m_dpiMenu, &QMenu::aboutToShow, this, [this] {
+        for (QAction* item : m_dpiMenu->actions()) {
+            const int id = item->data().toInt();
+            if (id >= idOf(CommandId::Dpi350) && id <= idOf(CommandId::Dpi72))
+                item->setChecked(kDpiPresets[id - idOf(CommandId::Dpi350)] == m_document.dpi());
+        }
+    });
+
+    new StatusPartClicks(*this, statusBar());
+
+    // The remembered dialog folders are written when the window goes (the document outlives it).
+    connect(this, &QObject::destroyed, [&document = m_document] {
+        writeDialogFolders(document.store(), document.settings());
+    });
+}
+
+void MainWindow::rebuildRecentMenu()
+{
+    if (!m_fileMenu)
+        return;
+    QAction* exitSeparator = nullptr;
+    std::vector<QAction*> section;
+    bool inSection = false;
+    for (QAction* item : m_fileMenu->actions()) {
+        const int id = item->data().toInt();
+        if (id == idOf(CommandId::ExitSeparator)) {
+            exitSeparator = item;
+            break;
+        }
+        if (id == idOf(CommandId::RecentSeparator))
+            inSection = true;
+        if (inSection)
+            section.push_back(item);
+    }
+    for (QAction* item : section) {
+        m_fileMenu->removeAction(item);
+        item->deleteLater();
+    }
+    const auto& entries = m_document.recentFiles().entries();
+    if (entries.empty() || !exitSeparator)
+        return;
+    auto* separator = new QAction(m_fileMenu);
+    separator->setSeparator(true);
+    separator->setData(idOf(CommandId::RecentSeparator));
+    m_fileMenu->insertAction(exitSeparator, separator);
+    for (std::size_t i = 0; i < entries.size() && i < kRecentFilesShown; ++i) {
+        const auto id = static_cast<CommandId>(idOf(CommandId::RecentFirst) + static_cast<int>(i));
+        auto* item =
+            new QAction(QStringLiteral("%1 %2").arg(i + 1).arg(qs(entries[i])), m_fileMenu);
+        item->setData(idOf(id));
+        connect(item, &QAction::triggered, this, [this, id] { execute(id); });
+        m_fileMenu->insertAction(exitSeparator, item);
+    }
+}
+
+bool MainWindow::handleFileCommand(CommandId id)
+{
+    const int value = idOf(id);
+    if (value >= idOf(CommandId::RecentFirst) && value <= idOf(CommandId::RecentLast)) {
+        const auto& entries = m_document.recentFiles().entries();
+        const auto index = static_cast<std::size_t>(value - idOf(CommandId::RecentFirst));
+        if (index >= entries.size())
+            return true;
+        const std::string path = entries[index];
+        if (fileExists(path)) {
+            openTemplatePath(path);
+        } else {
+            m_prompts.message("提示", PromptIcon::Warning, "\"" + path + "\" 已不存在。",
+                              PromptButtons::Ok);
+            m_document.recentFiles().removeRecentFile(path, !m_document.tpl().templatePath.empty());
+            rebuildRecentMenu();
+        }
+        return true;
+    }
+    if (value >= idOf(CommandId::Zoom25) && value <= idOf(CommandId::Zoom800)) {
+        m_canvas->setZoom(kZoomLevels[value - idOf(CommandId::Zoom25)]);
+        return true;
+    }
+    if (value >= idOf(CommandId::Dpi350) && value <= idOf(CommandId::Dpi72)) {
+        m_document.setDpi(kDpiPresets[value - idOf(CommandId::Dpi350)]);
+        return true;
+    }
+
+    switch (id) {
+    case CommandId::NewTemplate:
+        if (!confirmDiscard())
+            return true;
+        m_document.newTemplate();
+        m_state.reset();
+        setStatusText(2, QString());
+        // The layer property windows are hidden here once they exist.
+        updateTitle();
+        rebuildRecentMenu();
+        return true;
+    case CommandId::OpenTemplate:
+        openTemplatePath(std::string());
+        return true;
+    case CommandId::SaveTemplate:
+        saveTemplate(false);
+        return true;
+    case CommandId::SaveTemplateAs:
+        saveTemplate(true);
+        return true;
+    case CommandId::Exit:
+        close();
+        return true;
+    case CommandId::UserGuide:
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUserGuide)));
+        return true;
+    case CommandId::WebSite:
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite)));
+        return true;
+    case CommandId::DesktopShortcut: {
+        const std::filesystem::path exe =
+            pathFromUtf8(QCoreApplication::applicationFilePath().toStdString());
+        if (writeDesktopLauncher(desktopFolder(), exe))
+            m_prompts.message("提示", PromptIcon::Information,
+                              "在桌面上成功创建了一个【快捷启动方式】", PromptButtons::Ok);
+        else
+            m_prompts.message("提示", PromptIcon::Error, "在桌面上创建【快捷启动方式】失败",
+                              PromptButtons::Ok);
+        return true;
+    }
+    case CommandId::About: {
+        const int bits = static_cast<int>(sizeof(void*) * 8);
+        const std::string text = "Torvale V1.0 (" + std::to_string(bits) +
+                                 "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n" +
+                                 kWebSite;
+        m_prompts.message("关于", PromptIcon::Information, text, PromptButtons::Ok);
+        return true;
+    }
+    case CommandId::CompletedAlert:
+        m_document.setCompletedAlert(!m_document.settings().completed_alert);
+        m_completedAlertAction->setChecked(m_document.settings().completed_alert);
+        return true;
+    case CommandId::FontMapping:
+        // The font mapping dialog comes later.
+        return true;
+    case CommandId::CustomDpi: {
+        const auto answer = m_prompts.input("DPI 自定义", "输入一个自定义的 DPI：",
+                                            InputMode::Integer, std::to_string(m_document.dpi()));
+        if (!answer)
+            return true;
+        long long dpi = 0;
+        const char* first = answer->data();
+        const char* last = first + answer->size();
+        const auto [end, error] = std::from_chars(first, last, dpi);
+        if (end == first) // not a number: the input dialog does not let this through
+            return true;
+        if (error == std::errc::result_out_of_range)
+            dpi = answer->front() == '-' ? -1 : kMaxDpi + 1;
+        if (dpi < kMinDpi)
+            m_prompts.message("提示", PromptIcon::Warning, "DPI 不能小于 1", PromptButtons::Ok);
+        else if (dpi > kMaxDpi)
+            m_prompts.message("提示", PromptIcon::Warning, "DPI 不能大于 1200", PromptButtons::Ok);
+        else
+            m_document.setDpi(static_cast<std::int32_t>(dpi));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::confirmDiscard()
+{
+    if (!m_document.isModified())
+        return true;
+    switch (m_prompts.message("询问", PromptIcon::Question, kModifiedPrompt,
+                              PromptButtons::YesNoCancel)) {
+    case PromptAnswer::Yes:
+        // Deliberate difference 7: a save that is cancelled or fails abandons the command.
+        return saveTemplate(false);
+    case PromptAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MainWindow::saveTemplate(bool saveAs)
+{
+    std::string path = saveAs ? std::string() : m_document.tpl().templatePath;
+    if (path.empty()) {
+        FileDialogRequest request;
+        request.title = saveAs ? "模版另存为" : "模版保存到";
+        request.filterName = "模版文件 (*.dat)";
+        request.filterPattern = "*.dat";
+        request.startFolder = m_templatesFolder;
+        request.defaultSuffix = "dat";
+        const auto chosen = m_prompts.saveFile(request);
+        if (!chosen || chosen->empty())
+            return false;
+        path = *chosen;
+        if (!endsWithDat(path))
+            path += ".dat";
+    }
+    const TemplateSaveResult result = m_document.save(path);
+    if (!result.ok()) {
+        for (const std::string& line : result.logLines)
+            appendLog(line);
+        m_prompts.message("错误", PromptIcon::Error, result.message, PromptButtons::Ok);
+        return false;
+    }
+    updateTitle();
+    return true;
+}
+
+void MainWindow::openTemplatePath(const std::string& requested)
+{
+    if (!confirmDiscard())
+        return;
+    std::string path = requested;
+    if (path.empty()) {
+        FileDialogRequest request;
+        request.title = "打开模版";
+        request.filterName = "模版文件 (*.dat)";
+        request.filterPattern = "*.dat";
+        request.startFolder = m_templatesFolder;
+        const auto chosen = m_prompts.openFile(request);
+        if (!chosen || chosen->empty())
+            return;
+        path = *chosen;
+    }
+    m_state.reset();
+    setStatusText(2, QString());
+    const TemplateReadResult result = m_document.open(path);
+    updateTitle();
+    rebuildRecentMenu();
+    if (!result.ok())
+        m_prompts.message("提示", PromptIcon::Error, result.message, PromptButtons::Ok);
+    if (result.csvUnreadable) {
+        scrollSettingsToTop();
+        m_balloons->show(m_dataSourcePanel->csvPathField(), QStringLiteral("csv文件无法访问"),
+                         QStringLiteral("请检查文件是否存在或被别的软件【独占方式】打开"));
+    }
+    if (result.ok() && result.selectFirstLayer)
+        m_layerPanel->selectRow(0);
+}
+
+void MainWindow::offerDesktopShortcut()
+{
+    if (!shouldOfferDesktopLauncher(m_document.settings().check_shortcut_status, programFolder(),
+                                    desktopFolder()))
+        return;
+    const int answer =
+        m_prompts.choice("询问", PromptIcon::Question, "需要在桌面上创建一个软件打开的快捷方式吗？",
+                         {"是(&Y)", "不再提示", "否(&N)"});
+    if (answer == 0)
+        execute(CommandId::DesktopShortcut);
+    else if (answer == 1)
+        m_document.setCheckShortcutStatus(false);
+}
+
+QMenu* MainWindow::popupMenu(const QString& name) const
+{
+    if (name == QLatin1String("layer"))
+        return m_layerMenu;
+    if (name == QLatin1String("zoom"))
+        return m_zoomMenu;
+    if (name == QLatin1String("dpi"))
+        return m_dpiMenu;
+    if (name == QLatin1String("layerType"))
+        return m_layerTypeMenu;
+    return nullptr;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_document.isModified()) {
+        if (isMinimized())
+            showNormal();
+        if (!confirmDiscard()) {
+            event->ignore();
+            return;
+        }
+    }
+    m_logWindow->hide();
+    event->accept();
+}
 
 } // namespace torvale

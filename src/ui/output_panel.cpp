@@ -1,13 +1,234 @@
 #include "ui/output_panel.h"
 
+#include "app/panel_rules.h"
+#include "ui/canvas_view.h"
 #include "ui/main_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <iterator>
 
 namespace torvale {
 
-OutputPanel::OutputPanel(MainWindow& window, QWidget* parent) : QGroupBox(parent), m_window(window) {}
+namespace {
 
-void OutputPanel::handleCommand(CommandId) {}
+constexpr int kPanelHeight = 128;
+constexpr int kPanelWidth = 400;
 
-void OutputPanel::refreshFromDocument() {}
+QLabel* addLabel(const QString& text, QWidget* parent, int x, int y)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QComboBox* addBox(QWidget* parent, const QStringList& entries, const QRect& geometry)
+{
+    auto* box = new QComboBox(parent);
+    box->addItems(entries);
+    box->setGeometry(geometry);
+    return box;
+}
+
+} // namespace
+
+OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
+    : QGroupBox(QStringLiteral("保存图片"), parent), m_window(window)
+{
+    setFixedSize(kPanelWidth, kPanelHeight);
+    const auto send = [this](CommandId id) { return [this, id] { m_window.execute(id); }; };
+
+    addLabel(QStringLiteral("格式："), this, 10, 25);
+    m_formatBox = addBox(this, {QStringLiteral("JPG"), QStringLiteral("PNG")}, {46, 21, 60, 22});
+    m_colorspaceLabel = addLabel(QStringLiteral("色彩："), this, 116, 25);
+    m_colorspaceBox = addBox(this,
+                             {QStringLiteral("sRGB"), QStringLiteral("RGB"), QStringLiteral("CMYK"),
+                              QStringLiteral("灰色")},
+                             {152, 21, 70, 22});
+    m_transparentBox = new QCheckBox(QStringLiteral("透明度"), this);
+    m_transparentBox->setGeometry(116, 22, 70, 20);
+    m_png8Box = new QCheckBox(QStringLiteral("PNG-8"), this);
+    m_png8Box->setGeometry(190, 22, 64, 20);
+    m_paletteLabel = addLabel(QStringLiteral("颜色："), this, 260, 25);
+    QStringList sizes;
+    for (const std::int32_t size : kPaletteSizes)
+        sizes << QString::number(size);
+    m_paletteBox = addBox(this, sizes, {296, 21, 56, 22});
+
+    m_qualityCaption = addLabel(QStringLiteral("质量："), this, 10, 51);
+    m_qualitySlider = new QSlider(Qt::Horizontal, this);
+    m_qualitySlider->setRange(10, 100);
+    m_qualitySlider->setGeometry(46, 48, 250, 22);
+    m_qualityValue = new QLabel(this);
+    m_qualityValue->setGeometry(302, 51, 80, 16);
+
+    addLabel(QStringLiteral("图片保存到："), this, 10, 78);
+    m_folderField = new QLineEdit(this);
+    m_folderField->setReadOnly(true);
+    m_folderField->setGeometry(88, 76, 243, 20);
+    m_chooseFolderButton = new QPushButton(QStringLiteral("选择"), this);
+    m_chooseFolderButton->setGeometry(335, 74, 59, 23);
+
+    addLabel(QStringLiteral("文件名绑定："), this, 10, 105);
+    m_fileNameBox1 = addBox(this, {QString()}, {88, 101, 119, 22});
+    m_fileNameBox2 = addBox(this, {QString()}, {212, 101, 118, 22});
+
+    connect(m_formatBox, &QComboBox::currentIndexChanged, this, send(CommandId::OutputFormat));
+    connect(m_colorspaceBox, &QComboBox::currentIndexChanged, this, send(CommandId::OutputFormat));
+    connect(m_transparentBox, &QCheckBox::toggled, this, send(CommandId::Transparent));
+    connect(m_png8Box, &QCheckBox::toggled, this, send(CommandId::Png8));
+    connect(m_paletteBox, &QComboBox::currentIndexChanged, this, send(CommandId::PaletteSize));
+    connect(m_qualitySlider, &QSlider::valueChanged, this, &OutputPanel::qualityChanged);
+    connect(m_chooseFolderButton, &QPushButton::clicked, this,
+            send(CommandId::ChooseOutputFolder));
+    connect(m_fileNameBox1, &QComboBox::currentIndexChanged, this,
+            send(CommandId::FileNameColumn1));
+    connect(m_fileNameBox2, &QComboBox::currentIndexChanged, this,
+            send(CommandId::FileNameColumn2));
+
+    m_window.document().subscribe([this](DocumentChange change) {
+        if (change == DocumentChange::DataSource)
+            fillFileNameBoxes();
+    });
+    refreshFromDocument();
+}
+
+void OutputPanel::handleCommand(CommandId id)
+{
+    OutputSettings& output = m_window.document().tpl().output;
+    switch (id) {
+    case CommandId::OutputFormat:
+        formatChanged();
+        return;
+    case CommandId::Transparent:
+        output.transparent_open = m_transparentBox->isChecked();
+        break;
+    case CommandId::Png8:
+        output.isSaveToPng8 = m_png8Box->isChecked();
+        showControlsForFormat();
+        break;
+    case CommandId::PaletteSize:
+        if (m_paletteBox->currentIndex() >= 0)
+            output.colorCount = kPaletteSizes[m_paletteBox->currentIndex()];
+        break;
+    case CommandId::ChooseOutputFolder:
+        chooseFolder();
+        return;
+    case CommandId::FileNameColumn1:
+        fileNameChanged(0);
+        return;
+    case CommandId::FileNameColumn2:
+        fileNameChanged(1);
+        return;
+    default:
+        return;
+    }
+    m_window.document().notify(DocumentChange::Output);
+}
+
+void OutputPanel::refreshFromDocument()
+{
+    const OutputSettings& output = m_window.document().tpl().output;
+    {
+        const QSignalBlocker blockers[] = {
+            QSignalBlocker(m_formatBox), QSignalBlocker(m_colorspaceBox),
+            QSignalBlocker(m_qualitySlider), QSignalBlocker(m_transparentBox),
+            QSignalBlocker(m_png8Box), QSignalBlocker(m_paletteBox)};
+        m_formatBox->setCurrentIndex(output.format == OutputFormat::Jpg ? 0 : 1);
+        m_colorspaceBox->setCurrentIndex(static_cast<int>(output.colorspace));
+        m_qualitySlider->setValue(output.quality);
+        m_qualityValue->setText(QString::fromStdString(qualityLabelText(m_qualitySlider->value())));
+        m_transparentBox->setChecked(output.transparent_open);
+        m_png8Box->setChecked(output.isSaveToPng8);
+        const auto size = std::find(std::begin(kPaletteSizes), std::end(kPaletteSizes),
+                                    output.colorCount);
+        m_paletteBox->setCurrentIndex(size == std::end(kPaletteSizes)
+                                          ? m_paletteBox->count() - 1
+                                          : static_cast<int>(size - std::begin(kPaletteSizes)));
+        m_folderField->setText(QString::fromStdString(output.outputFolder));
+    }
+    fillFileNameBoxes();
+    showControlsForFormat();
+}
+
+void OutputPanel::formatChanged()
+{
+    OutputSettings& output = m_window.document().tpl().output;
+    output.format = m_formatBox->currentIndex() == 1 ? OutputFormat::Png : OutputFormat::Jpg;
+    if (m_colorspaceBox->currentIndex() >= 0)
+        output.colorspace = static_cast<OutputColorspace>(m_colorspaceBox->currentIndex());
+    showControlsForFormat();
+    m_window.document().notify(DocumentChange::Output);
+}
+
+void OutputPanel::showControlsForFormat()
+{
+    const OutputVisibility shown =
+        outputVisibility(m_formatBox->currentText().toStdString(), m_png8Box->isChecked());
+    for (QWidget* control : {static_cast<QWidget*>(m_colorspaceLabel),
+                             static_cast<QWidget*>(m_colorspaceBox),
+                             static_cast<QWidget*>(m_qualityCaption),
+                             static_cast<QWidget*>(m_qualitySlider),
+                             static_cast<QWidget*>(m_qualityValue)})
+        control->setVisible(shown.jpgControls);
+    m_transparentBox->setVisible(shown.pngControls);
+    m_png8Box->setVisible(shown.pngControls);
+    m_paletteLabel->setVisible(shown.palette);
+    m_paletteBox->setVisible(shown.palette);
+}
+
+void OutputPanel::qualityChanged(int value)
+{
+    m_qualityValue->setText(QString::fromStdString(qualityLabelText(value)));
+    m_window.document().tpl().output.quality = value;
+    m_window.document().notify(DocumentChange::Output);
+}
+
+void OutputPanel::chooseFolder()
+{
+    const auto folder = m_window.prompts().browseFolder("图片保存到：",
+                                                        m_folderField->text().toStdString());
+    if (folder && !folder->empty()) {
+        m_window.document().tpl().output.outputFolder = *folder;
+        m_folderField->setText(QString::fromStdString(*folder));
+        m_window.document().notify(DocumentChange::Output);
+    }
+    m_window.canvas()->setFocus();
+}
+
+void OutputPanel::fillFileNameBoxes()
+{
+    const EditorDocument& document = m_window.document();
+    const std::vector<std::string>& columns = document.csvColumns();
+    QStringList entries{QString()};
+    for (const std::string& column : columns)
+        entries << QString::fromStdString(column);
+    const std::string* chosen[] = {&document.tpl().output.file_name_bind_col_name,
+                                   &document.tpl().output.file_name_bind_col_name2};
+    QComboBox* boxes[] = {m_fileNameBox1, m_fileNameBox2};
+    for (int which = 0; which < 2; ++which) {
+        const QSignalBlocker blocker(boxes[which]);
+        boxes[which]->clear();
+        boxes[which]->addItems(entries);
+        boxes[which]->setCurrentIndex(fileNameEntryIndex(columns, *chosen[which]));
+    }
+}
+
+void OutputPanel::fileNameChanged(int which)
+{
+    OutputSettings& output = m_window.document().tpl().output;
+    std::string& name = which == 0 ? output.file_name_bind_col_name : output.file_name_bind_col_name2;
+    const int index = fileNameBox(which)->currentIndex();
+    const auto& columns = m_window.document().csvColumns();
+    name = index > 0 && index <= static_cast<int>(columns.size())
+               ? columns[static_cast<std::size_t>(index) - 1]
+               : std::string();
+    m_window.document().notify(DocumentChange::Output);
+}
 
 } // namespace torvale

@@ -11,16 +11,24 @@ namespace torvale {
 
 namespace {
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 QMessageBox::Icon boxIcon(PromptIcon icon)
 {
     switch (icon) {
-    case PromptIcon::Information: return QMessageBox::Information;
-    case PromptIcon::Warning: return QMessageBox::Warning;
-    case PromptIcon::Error: return QMessageBox::Critical;
-    case PromptIcon::Question: return QMessageBox::Question;
-    case PromptIcon::None: break;
+    case PromptIcon::Information:
+        return QMessageBox::Information;
+    case PromptIcon::Warning:
+        return QMessageBox::Warning;
+    case PromptIcon::Error:
+        return QMessageBox::Critical;
+    case PromptIcon::Question:
+        return QMessageBox::Question;
+    case PromptIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -74,10 +82,14 @@ PromptAnswer QtPrompts::message(const std::string& caption, PromptIcon icon,
     }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Yes: return PromptAnswer::Yes;
-    case QMessageBox::No: return PromptAnswer::No;
-    case QMessageBox::Ok: return PromptAnswer::Ok;
-    default: break;
+    case QMessageBox::Yes:
+        return PromptAnswer::Yes;
+    case QMessageBox::No:
+        return PromptAnswer::No;
+    case QMessageBox::Ok:
+        return PromptAnswer::Ok;
+    default:
+        break;
     }
     if (buttons == PromptButtons::Ok)
         return PromptAnswer::Ok;
@@ -127,9 +139,8 @@ std::optional<unsigned> QtPrompts::chooseColor(unsigned initial)
 std::optional<std::string> QtPrompts::browseFolder(const std::string& title,
                                                    const std::string& startFolder)
 {
-    const QString folder =
-        QFileDialog::getExistingDirectory(m_owner, qs(title), qs(startFolder),
-                                          QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(m_owner, qs(title), qs(startFolder),
+                                                             QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return std::nullopt;
     return folder.toStdString();

@@ -1,7 +1,171 @@
 #include "ui/startup.h"
 
+#include "app/editor_document.h"
+#include "app/image_library.h"
+#include "app/templates_folder.h"
+#include "common/paths.h"
+#include "common/settings_store.h"
+#include "render/fonts.h"
+#include "ui/event_filter.h"
+#include "ui/main_window.h"
+#include "ui/qt_prompts.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <unistd.h>
+
 namespace torvale {
 
-int runEditor(int, char**) { return 0; }
+namespace {
+
+constexpr const char* kCrashMessage =
+    "Torvale 已停止工作。\n\n出现了一个问题，导致软件停止工作。请进入软件官网联系客服。";
+constexpr const char* kSupportPage = "https://torvale.example.com/support";
+// The crash message is shown by a fresh process of the program started with this argument:
+// after a fatal signal nothing of the crashed process (Qt, the heap) can be trusted.
+constexpr const char* kCrashArgument = "--torvale-crash-message";
+
+// Filled before any handler is installed; the signal handler reads it only.
+char crashExecutable[4096];
+volatile std::sig_atomic_t crashReported = 0;
+
+// Async-signal-safe: write, fork and execv only.
+void reportCrash()
+{
+    if (crashReported)
+        return;
+    crashReported = 1;
+    static const char line[] = "Torvale: fatal error\n";
+    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, line, sizeof line - 1);
+    if (crashExecutable[0] == '\0')
+        return;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        char* const args[] = {crashExecutable, const_cast<char*>(kCrashArgument), nullptr};
+        ::execv(crashExecutable, args);
+        ::_exit(127);
+    }
+}
+
+void onFatalSignal(int signalNumber)
+{
+    reportCrash();
+    // SA_RESETHAND put the default action back: end as the signal would have.
+    ::raise(signalNumber);
+}
+
+void onTerminate()
+{
+    reportCrash();
+    std::signal(SIGABRT, SIG_DFL);
+    std::abort();
+}
+
+void installCrashHandlers(const QString& executable)
+{
+    const QByteArray path = executable.toLocal8Bit();
+    if (static_cast<std::size_t>(path.size()) < sizeof crashExecutable)
+        std::memcpy(crashExecutable, path.constData(), static_cast<std::size_t>(path.size()) + 1);
+    std::set_terminate(onTerminate);
+    struct sigaction action = {};
+    action.sa_handler = onFatalSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    for (int signalNumber : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
+        sigaction(signalNumber, &action, nullptr);
+}
+
+int showCrashMessage()
+{
+    QMessageBox::critical(nullptr, QStringLiteral("错误"), QString::fromUtf8(kCrashMessage));
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSupportPage)));
+    return 0;
+}
+
+// The template named on the command line ("torvale FILE.dat"), absolute; empty for none.
+std::string templateArgument(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument.startsWith(QLatin1Char('-')))
+            continue;
+        return QFileInfo(argument).absoluteFilePath().toStdString();
+    }
+    return {};
+}
+
+void placeWindow(MainWindow& window)
+{
+    QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QSize size(available.width() * 4 / 5, available.height() * 4 / 5);
+    // The minimum size: 780 wide and the menu bar + 500 high inside the frame.
+    window.setMinimumSize(780, window.menuBar()->sizeHint().height() + 500);
+    window.resize(size.expandedTo(window.minimumSize()));
+    window.move(available.left() + (available.width() - window.width()) / 2,
+                available.top() + (available.height() - window.height()) / 2);
+}
+
+} // namespace
+
+int runEditor(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Torvale"));
+    if (app.arguments().contains(QString::fromLatin1(kCrashArgument)))
+        return showCrashMessage();
+    installCrashHandlers(QCoreApplication::applicationFilePath());
+
+    if (const auto problem = setUpImageLibrary()) {
+        QMessageBox::critical(nullptr, QStringLiteral("错误"), QString::fromStdString(*problem));
+        return 0;
+    }
+
+    int exitCode = 0;
+    {
+        const SettingsStore store = SettingsStore::userStore();
+        const FontRegistry fonts = FontRegistry::build(store);
+        EditorDocument document(store);
+        QtPrompts prompts;
+        const std::filesystem::path templates = prepareTemplatesFolder(
+            programFolder(),
+            pathFromUtf8(
+                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString()));
+
+        MainWindow window(document, fonts, prompts);
+        prompts.setOwner(&window);
+        window.setTemplatesFolder(pathToUtf8(templates));
+        AppEventFilter filter(window);
+        app.installEventFilter(&filter);
+
+        placeWindow(window);
+        window.showMaximized();
+
+        const std::string templatePath = templateArgument(app.arguments());
+        QTimer::singleShot(0, &window, [&window, templatePath] {
+            window.offerDesktopShortcut();
+            if (!templatePath.empty())
+                window.openTemplatePath(templatePath);
+        });
+        exitCode = app.exec();
+        app.removeEventFilter(&filter);
+    }
+    tearDownImageLibrary();
+    return exitCode;
+}
 
 } // namespace torvale

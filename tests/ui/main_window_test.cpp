@@ -1,11 +1,706 @@
+#include "app/desktop_shortcut.h"
+#include "ui/balloon.h"
+#include "ui/canvas_view.h"
+#include "ui/event_filter.h"
+#include "ui/log_window.h"
 #include "ui/ui_fixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <cstdlib>
+#include <filesystem>
 
 namespace torvale::test {
 namespace {
 
-TEST_F(UiTest, StartsWithTheNewTemplateTitle)
+struct Item {
+    std::string text; // "-" for a separator
+    int id;           // 0 when the item has none
+};
+
+std::vector<Item> itemsOf(const QMenu* menu)
+{
+    std::vector<Item> items;
+    for (const QAction* action : menu->actions()) {
+        const int id = action->data().toInt();
+        if (action->isSeparator())
+            items.push_back({"-", id});
+        else
+            items.push_back({action->text().toStdString(), id});
+    }
+    return items;
+}
+
+bool operator==(const Item& a, const Item& b)
+{
+    return a.text == b.text && a.id == b.id;
+}
+void PrintTo(const Item& item, std::ostream* out)
+{
+    *out << item.text << " " << item.id;
+}
+
+class MainWindowTest : public UiTest {
+protected:
+    QMenu* menu(int index) const { return window->menuBar()->actions().at(index)->menu(); }
+    QMenu* fileMenu() const { return menu(0); }
+
+    QAction* actionWithId(const QMenu* inMenu, CommandId id) const
+    {
+        for (QAction* action : inMenu->actions()) {
+            if (action->data().toInt() == static_cast<int>(id))
+                return action;
+        }
+        return nullptr;
+    }
+
+    std::vector<std::string> recentEntries() const
+    {
+        std::vector<std::string> texts;
+        for (const QAction* action : fileMenu()->actions()) {
+            const int id = action->data().toInt();
+            if (id >= static_cast<int>(CommandId::RecentFirst) &&
+                id <= static_cast<int>(CommandId::RecentLast))
+                texts.push_back(action->text().toStdString());
+        }
+        return texts;
+    }
+
+    std::vector<std::string> checkedItems(QMenu* popup) const
+    {
+        emit popup->aboutToShow();
+        std::vector<std::string> texts;
+        for (const QAction* action : popup->actions()) {
+            if (action->isChecked())
+                texts.push_back(action->text().toStdString());
+        }
+        return texts;
+    }
+
+    void addLayer() { document->addLayer(LayerType::Text); }
+
+    /// Saves the template as a new file through "另存为".
+    std::string saveAs(const std::string& name)
+    {
+        prompts.answerFile(dir.file(name));
+        window->execute(CommandId::SaveTemplateAs);
+        return dir.file(name.size() >= 4 && name.substr(name.size() - 4) == ".dat" ? name
+                                                                                   : name + ".dat");
+    }
+
+    const AskedPrompt& lastAsked() const { return prompts.asked().back(); }
+};
+
+TEST_F(MainWindowTest, StartsWithTheNewTemplateTitle)
 {
     EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+}
+
+TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
+{
+    const auto titles = window->menuBar()->actions();
+    ASSERT_EQ(titles.size(), 3);
+    EXPECT_EQ(titles[0]->text().toStdString(), "文件(&F)");
+    EXPECT_EQ(titles[1]->text().toStdString(), "设置(&O)");
+    EXPECT_EQ(titles[2]->text().toStdString(), "帮助(&H)");
+
+    EXPECT_EQ(itemsOf(menu(0)), (std::vector<Item>{{"新建(&N)\tCtrl+N", 35200},
+                                                   {"打开(&O)...\tCtrl+O", 35201},
+                                                   {"-", 0},
+                                                   {"保存(&S)...\tCtrl+S", 35202},
+                                                   {"另存为(&A)...", 35203},
+                                                   {"-", 35206},
+                                                   {"退出(&X)", 35204}}));
+    EXPECT_EQ(itemsOf(menu(1)),
+              (std::vector<Item>{
+                  {"字体文件映射...", 35409}, {"-", 0}, {"处理完成后弹出提示对话框", 35408}}));
+    EXPECT_EQ(itemsOf(menu(2)), (std::vector<Item>{{"使用指南", 35216},
+                                                   {"-", 0},
+                                                   {"在桌面创建快捷启动方式", 35217},
+                                                   {"-", 0},
+                                                   {"官方网站", 35218},
+                                                   {"关于(&A)...", 35219}}));
+    QAction* alert = actionWithId(menu(1), CommandId::CompletedAlert);
+    EXPECT_TRUE(alert->isCheckable());
+    EXPECT_TRUE(alert->isChecked());
+}
+
+TEST_F(MainWindowTest, PopUpMenusOfZoomAndDpi)
+{
+    EXPECT_EQ(itemsOf(window->popupMenu("zoom")), (std::vector<Item>{{"25%", 35319},
+                                                                     {"50%", 35320},
+                                                                     {"75%", 35321},
+                                                                     {"100%", 35322},
+                                                                     {"200%", 35323},
+                                                                     {"300%", 35324},
+                                                                     {"400%", 35325},
+                                                                     {"500%", 35326},
+                                                                     {"600%", 35327},
+                                                                     {"700%", 35328},
+                                                                     {"800%", 35329}}));
+    EXPECT_EQ(itemsOf(window->popupMenu("dpi")), (std::vector<Item>{{"自定义...", 35330},
+                                                                    {"-", 0},
+                                                                    {"350 dpi", 35331},
+                                                                    {"300 dpi", 35332},
+                                                                    {"150 dpi", 35333},
+                                                                    {"120 dpi", 35334},
+                                                                    {" 96 dpi", 35335},
+                                                                    {" 72 dpi", 35336}}));
+}
+
+TEST_F(MainWindowTest, AcceleratorsCarryTheirCommands)
+{
+    std::map<std::string, int> shortcuts;
+    for (QAction* action : window->findChildren<QAction*>()) {
+        if (!action->shortcut().isEmpty())
+            shortcuts[action->shortcut().toString().toStdString()] = action->data().toInt();
+    }
+    EXPECT_EQ(shortcuts["Ctrl+N"], 35200);
+    EXPECT_EQ(shortcuts["Ctrl+O"], 35201);
+    EXPECT_EQ(shortcuts["Ctrl+S"], 35202);
+    EXPECT_EQ(shortcuts["F2"], 131);
+}
+
+TEST_F(MainWindowTest, NewWithoutLayersAsksNothing)
+{
+    document->tpl().background.width = 600;
+    window->execute(CommandId::NewTemplate);
+    EXPECT_TRUE(prompts.asked().empty());
+    EXPECT_EQ(document->tpl().background.width, 800);
+}
+
+TEST_F(MainWindowTest, NewWithAModifiedTemplateAsksAndCancelKeepsIt)
+{
+    addLayer();
+    prompts.answerMessage(PromptAnswer::Cancel);
+    window->execute(CommandId::NewTemplate);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(lastAsked().kind, "message");
+    EXPECT_EQ(lastAsked().caption, "询问");
+    EXPECT_EQ(lastAsked().icon, PromptIcon::Question);
+    EXPECT_EQ(lastAsked().text, "当前模版已更改，是否保存更改？");
+    EXPECT_EQ(document->tpl().layers.size(), 1u);
+}
+
+TEST_F(MainWindowTest, NewAnsweredNoDropsTheTemplate)
+{
+    addLayer();
+    window->state().mode = CanvasMode::LayerSelected;
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::NewTemplate);
+    EXPECT_TRUE(document->tpl().layers.empty());
+    EXPECT_EQ(window->state().mode, CanvasMode::Idle);
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+}
+
+TEST_F(MainWindowTest, NewAnsweredYesSavesFirst)
+{
+    addLayer();
+    prompts.answerMessage(PromptAnswer::Yes);
+    prompts.answerFile(dir.file("card"));
+    window->execute(CommandId::NewTemplate);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("card.dat")));
+    EXPECT_TRUE(document->tpl().layers.empty());
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+}
+
+TEST_F(MainWindowTest, YesWithACancelledSaveAbandonsTheCommand)
+{
+    addLayer();
+    prompts.answerMessage(PromptAnswer::Yes);
+    prompts.answerFile(std::nullopt);
+    window->execute(CommandId::NewTemplate);
+    EXPECT_EQ(document->tpl().layers.size(), 1u);
+
+    // Open too.
+    prompts.answerMessage(PromptAnswer::Yes);
+    prompts.answerFile(std::nullopt);
+    window->execute(CommandId::OpenTemplate);
+    EXPECT_EQ(prompts.asked().back().kind, "saveFile"); // no open dialog
+    EXPECT_EQ(document->tpl().layers.size(), 1u);
+}
+
+TEST_F(MainWindowTest, YesWithAFailedSaveAbandonsTheCommand)
+{
+    addLayer();
+    prompts.answerMessage(PromptAnswer::Yes);
+    prompts.answerFile(dir.file("missing-folder/card.dat"));
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::NewTemplate);
+    EXPECT_EQ(lastAsked().caption, "错误");
+    EXPECT_EQ(lastAsked().icon, PromptIcon::Error);
+    EXPECT_EQ(document->tpl().layers.size(), 1u);
+    EXPECT_TRUE(window->logWindow()->text().contains(QStringLiteral("保存模版文件")));
+}
+
+TEST_F(MainWindowTest, SaveAsksForANameOnceAndAppendsDat)
+{
+    addLayer();
+    prompts.answerFile(dir.file("card"));
+    window->execute(CommandId::SaveTemplate);
+    EXPECT_EQ(lastAsked().kind, "saveFile");
+    EXPECT_EQ(lastAsked().caption, "模版保存到");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("card.dat")));
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - card.dat");
+    EXPECT_FALSE(document->isModified());
+
+    // Saving again writes to the same file without asking.
+    document->tpl().layers[0].text = "changed";
+    window->execute(CommandId::SaveTemplate);
+    EXPECT_EQ(prompts.asked().size(), 1u);
+    EXPECT_NE(readFile(dir.file("card.dat")).find("changed"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, SaveAsKeepsADatEndingInAnyCase)
+{
+    addLayer();
+    prompts.answerFile(dir.file("Card.DAT"));
+    window->execute(CommandId::SaveTemplateAs);
+    EXPECT_EQ(lastAsked().caption, "模版另存为");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("Card.DAT")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Card.DAT.dat")));
+}
+
+TEST_F(MainWindowTest, SaveDialogStartsInTheTemplatesFolder)
+{
+    window->setTemplatesFolder(dir.path().string());
+    prompts.answerFile(std::nullopt);
+    window->execute(CommandId::SaveTemplateAs);
+    EXPECT_EQ(lastAsked().text, dir.path().string());
+}
+
+TEST_F(MainWindowTest, OpenReadsTheChosenFile)
+{
+    addLayer();
+    addLayer();
+    const std::string path = saveAs("two");
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::NewTemplate); // not modified: no question
+    prompts.clear();
+
+    prompts.answerFile(path);
+    window->execute(CommandId::OpenTemplate);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(lastAsked().kind, "openFile");
+    EXPECT_EQ(lastAsked().caption, "打开模版");
+    EXPECT_EQ(document->tpl().layers.size(), 2u);
+    EXPECT_EQ(document->tpl().templatePath, path);
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - two.dat");
+}
+
+TEST_F(MainWindowTest, OpenFailureShowsTheMessageAndLeavesANewTemplate)
+{
+    writeFile(dir.file("empty.dat"), "");
+    prompts.answerFile(dir.file("empty.dat"));
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::OpenTemplate);
+    EXPECT_EQ(lastAsked().caption, "提示");
+    EXPECT_EQ(lastAsked().icon, PromptIcon::Error);
+    EXPECT_EQ(lastAsked().text, "这是一个空白文件");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+}
+
+TEST_F(MainWindowTest, OpenWithAnUnreadableCsvShowsTheBalloon)
+{
+    addLayer();
+    document->tpl().csv_file_path = dir.file("gone.csv");
+    const std::string path = saveAs("csv");
+    window->openTemplatePath(path);
+    const auto open = window->balloons().open();
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(open[0]->title().toStdString(), "csv文件无法访问");
+    EXPECT_EQ(open[0]->text().toStdString(), "请检查文件是否存在或被别的软件【独占方式】打开");
+}
+
+TEST_F(MainWindowTest, RecentFilesAreListedAndAMissingOneIsRemoved)
+{
+    addLayer();
+    const std::string a = saveAs("a");
+    const std::string b = saveAs("b");
+    // b is open: the menu offers a only.
+    EXPECT_EQ(recentEntries(), (std::vector<std::string>{"1 " + a}));
+    window->execute(CommandId::NewTemplate);
+    EXPECT_EQ(recentEntries(), (std::vector<std::string>{"1 " + b, "2 " + a}));
+    EXPECT_NE(actionWithId(fileMenu(), CommandId::RecentSeparator), nullptr);
+
+    // Choosing an entry opens it.
+    window->execute(static_cast<CommandId>(35208));
+    EXPECT_EQ(document->tpl().templatePath, a);
+    EXPECT_EQ(recentEntries(), (std::vector<std::string>{"1 " + b}));
+
+    std::filesystem::remove(b);
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::RecentFirst);
+    EXPECT_EQ(lastAsked().caption, "提示");
+    EXPECT_EQ(lastAsked().icon, PromptIcon::Warning);
+    EXPECT_EQ(lastAsked().text, "\"" + b + "\" 已不存在。");
+    EXPECT_TRUE(recentEntries().empty());
+    EXPECT_EQ(actionWithId(fileMenu(), CommandId::RecentSeparator), nullptr);
+    EXPECT_EQ(document->tpl().templatePath, a);
+}
+
+TEST_F(MainWindowTest, RecentMenuShowsAtMostNine)
+{
+    std::string list;
+    for (int i = 0; i < 12; ++i)
+        list += (i ? "\n" : "") + dir.file("f" + std::to_string(i) + ".dat");
+    store->writeSettingText(kSettingsKey, kRecentListSetting, list);
+    window->execute(CommandId::NewTemplate);
+    const auto entries = recentEntries();
+    ASSERT_EQ(entries.size(), 9u);
+    EXPECT_EQ(entries[0], "1 " + dir.file("f0.dat"));
+    EXPECT_EQ(entries[8], "9 " + dir.file("f8.dat"));
+}
+
+TEST_F(MainWindowTest, CustomDpi)
+{
+    prompts.answerFile(std::optional<std::string>("1200"));
+    window->execute(CommandId::CustomDpi);
+    EXPECT_EQ(lastAsked().kind, "input");
+    EXPECT_EQ(lastAsked().caption, "DPI 自定义");
+    EXPECT_EQ(lastAsked().text, "输入一个自定义的 DPI：");
+    EXPECT_EQ(document->dpi(), 1200);
+    EXPECT_EQ(window->statusText(4).toStdString(), "\t1200 dpi");
+
+    prompts.answerFile(std::optional<std::string>("1201"));
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::CustomDpi);
+    EXPECT_EQ(lastAsked().caption, "提示");
+    EXPECT_EQ(lastAsked().icon, PromptIcon::Warning);
+    EXPECT_EQ(lastAsked().text, "DPI 不能大于 1200");
+    EXPECT_EQ(document->dpi(), 1200);
+
+    prompts.answerFile(std::optional<std::string>("0"));
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::CustomDpi);
+    EXPECT_EQ(lastAsked().text, "DPI 不能小于 1");
+    EXPECT_EQ(document->dpi(), 1200);
+
+    prompts.answerFile(std::optional<std::string>());
+    window->execute(CommandId::CustomDpi);
+    EXPECT_EQ(document->dpi(), 1200);
+    std::int32_t stored = 0;
+    ASSERT_TRUE(store->readSettingNumber(kSettingsKey, "dpi", stored));
+    EXPECT_EQ(stored, 1200);
+}
+
+TEST_F(MainWindowTest, ZoomMenuChecksTheCurrentLevel)
+{
+    EXPECT_EQ(checkedItems(window->popupMenu("zoom")), (std::vector<std::string>{"100%"}));
+    window->execute(static_cast<CommandId>(35323));
+    EXPECT_EQ(window->canvas()->zoom(), 2.0);
+    EXPECT_EQ(window->statusText(3).toStdString(), "200%");
+    EXPECT_EQ(checkedItems(window->popupMenu("zoom")), (std::vector<std::string>{"200%"}));
+    window->canvas()->setZoom(1.5);
+    EXPECT_EQ(window->statusText(3).toStdString(), "150%");
+    EXPECT_TRUE(checkedItems(window->popupMenu("zoom")).empty());
+}
+
+TEST_F(MainWindowTest, DpiMenuChecksTheCurrentPreset)
+{
+    window->execute(CommandId::Dpi300);
+    EXPECT_EQ(document->dpi(), 300);
+    EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
+    EXPECT_EQ(checkedItems(window->popupMenu("dpi")), (std::vector<std::string>{"300 dpi"}));
+    window->execute(CommandId::Dpi96);
+    EXPECT_EQ(checkedItems(window->popupMenu("dpi")), (std::vector<std::string>{" 96 dpi"}));
+    document->setDpi(200);
+    EXPECT_TRUE(checkedItems(window->popupMenu("dpi")).empty());
+}
+
+TEST_F(MainWindowTest, ClickingTheStatusPartsOpensTheirMenus)
+{
+    auto* zoomPart = window->statusBar()->findChild<QWidget*>(QStringLiteral("statusPart3"));
+    auto* dpiPart = window->statusBar()->findChild<QWidget*>(QStringLiteral("statusPart4"));
+    ASSERT_TRUE(zoomPart && dpiPart);
+    QTest::mouseClick(zoomPart, Qt::LeftButton);
+    EXPECT_TRUE(window->popupMenu("zoom")->isVisible());
+    window->popupMenu("zoom")->hide();
+    QTest::mouseClick(dpiPart, Qt::RightButton);
+    EXPECT_TRUE(window->popupMenu("dpi")->isVisible());
+    window->popupMenu("dpi")->hide();
+}
+
+TEST_F(MainWindowTest, AboutBox)
+{
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::About);
+    EXPECT_EQ(lastAsked().caption, "关于");
+    EXPECT_EQ(lastAsked().icon, PromptIcon::Information);
+    const std::string bits = std::to_string(sizeof(void*) * 8);
+    EXPECT_EQ(lastAsked().text, "Torvale V1.0 (" + bits +
+                                    "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n"
+                                    "https://torvale.example.com");
+}
+
+TEST_F(MainWindowTest, CompletedAlertToggles)
+{
+    QAction* alert = actionWithId(menu(1), CommandId::CompletedAlert);
+    alert->trigger();
+    EXPECT_FALSE(document->settings().completed_alert);
+    EXPECT_FALSE(alert->isChecked());
+    std::int32_t stored = 1;
+    ASSERT_TRUE(store->readSettingNumber(kSettingsKey, "completed_alert", stored));
+    EXPECT_EQ(stored, 0);
+    alert->trigger();
+    EXPECT_TRUE(document->settings().completed_alert);
+    EXPECT_TRUE(alert->isChecked());
+    ASSERT_TRUE(store->readSettingNumber(kSettingsKey, "completed_alert", stored));
+    EXPECT_EQ(stored, 1);
+}
+
+TEST_F(MainWindowTest, FontMappingAsksNothingYet)
+{
+    window->execute(CommandId::FontMapping);
+    EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(MainWindowTest, LogWindowAppendsTimeStampedLines)
+{
+    LogWindow& log = *window->logWindow();
+    EXPECT_FALSE(log.isVisible());
+    EXPECT_EQ(log.windowTitle().toStdString(), "信息 - F2");
+    window->appendLog("first\r\n");
+    window->appendLog("second");
+    EXPECT_TRUE(log.isVisible());
+    const QRegularExpression form(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d first\\n"
+                                                 "\\d\\d:\\d\\d:\\d\\d second\\n$"));
+    EXPECT_TRUE(form.match(log.text()).hasMatch()) << log.text().toStdString();
+
+    // F2 toggles.
+    window->execute(CommandId::ToggleLog);
+    EXPECT_FALSE(log.isVisible());
+    window->execute(CommandId::ToggleLog);
+    EXPECT_TRUE(log.isVisible());
+
+    // Closing clears and hides.
+    log.close();
+    EXPECT_FALSE(log.isVisible());
+    EXPECT_TRUE(log.text().isEmpty());
+    window->appendLog("again");
+    EXPECT_TRUE(log.isVisible());
+}
+
+TEST_F(MainWindowTest, LogWindowDropsTheOlderHalf)
+{
+    LogWindow& log = *window->logWindow();
+    const std::string filler(90, 'x');
+    for (int i = 0; i < 400; ++i)
+        window->appendLog(std::to_string(i) + " " + filler);
+    const QString text = log.text();
+    EXPECT_LT(text.size(), LogWindow::kTextLimit);
+    EXPECT_GT(text.size(), LogWindow::kTextLimit / 3);
+    EXPECT_FALSE(text.contains(QStringLiteral(" 0 xxx")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral(" 399 ") + QString::fromStdString(filler) + "\n"));
+    // Whole lines only.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d \\d+ x+\\n"))
+                    .match(text)
+                    .hasMatch());
+}
+
+TEST_F(MainWindowTest, ClosePromptsForAModifiedTemplate)
+{
+    addLayer();
+    prompts.answerMessage(PromptAnswer::Cancel);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(lastAsked().text, "当前模版已更改，是否保存更改？");
+
+    // Yes and a cancelled save keeps the window open (deliberate difference 7).
+    prompts.answerMessage(PromptAnswer::Yes);
+    prompts.answerFile(std::nullopt);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+
+    prompts.answerMessage(PromptAnswer::No);
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(MainWindowTest, ExitClosesAnUnmodifiedWindowWithoutAsking)
+{
+    window->execute(CommandId::Exit);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(MainWindowTest, DialogFoldersAreWrittenWhenTheWindowGoes)
+{
+    document->settings().dialogFolders[0] = dir.path();
+    window.reset();
+    std::string stored;
+    ASSERT_TRUE(store->readSettingText(kSettingsKey, "file_dlg_choose_background", stored, 261));
+    EXPECT_EQ(stored, dir.path().string());
+}
+
+/// Points HOME (and so the desktop folder) at a temporary folder for one test.
+class HomeOverride {
+public:
+    explicit HomeOverride(const std::filesystem::path& home)
+    {
+        save("HOME");
+        save("XDG_CONFIG_HOME");
+        ::setenv("HOME", home.c_str(), 1);
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+    ~HomeOverride()
+    {
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                ::setenv(name.c_str(), value->c_str(), 1);
+            else
+                ::unsetenv(name.c_str());
+        }
+    }
+
+private:
+    void save(const char* name)
+    {
+        const char* value = std::getenv(name);
+        m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+TEST_F(MainWindowTest, ShortcutOfferCreatesTheLauncher)
+{
+    TempDir home;
+    std::filesystem::create_directory(home.path() / "Desktop");
+    HomeOverride override(home.path());
+    prompts.answerChoice(0);
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->offerDesktopShortcut();
+    ASSERT_EQ(prompts.asked().size(), 2u);
+    EXPECT_EQ(prompts.asked()[0].kind, "choice");
+    EXPECT_EQ(prompts.asked()[0].caption, "询问");
+    EXPECT_EQ(prompts.asked()[0].icon, PromptIcon::Question);
+    EXPECT_EQ(prompts.asked()[0].text, "需要在桌面上创建一个软件打开的快捷方式吗？");
+    EXPECT_EQ(lastAsked().text, "在桌面上成功创建了一个【快捷启动方式】");
+    EXPECT_EQ(lastAsked().icon, PromptIcon::Information);
+    EXPECT_TRUE(std::filesystem::exists(home.path() / "Desktop" / kDesktopLauncherName));
+
+    // The launcher exists now: no more offers.
+    window->offerDesktopShortcut();
+    EXPECT_EQ(prompts.asked().size(), 2u);
+}
+
+TEST_F(MainWindowTest, ShortcutOfferNeverAgainAndNo)
+{
+    TempDir home;
+    HomeOverride override(home.path());
+    prompts.answerChoice(2); // "否(&N)": asked again next time
+    window->offerDesktopShortcut();
+    prompts.answerChoice(1); // "不再提示"
+    window->offerDesktopShortcut();
+    EXPECT_EQ(prompts.asked().size(), 2u);
+    std::int32_t stored = 1;
+    ASSERT_TRUE(store->readSettingNumber(kSettingsKey, "check_shortcut_status", stored));
+    EXPECT_EQ(stored, 0);
+    window->offerDesktopShortcut();
+    EXPECT_EQ(prompts.asked().size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(home.path() / kDesktopLauncherName));
+}
+
+class EventFilterTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        filter = std::make_unique<AppEventFilter>(*window);
+        qApp->installEventFilter(filter.get());
+    }
+    void TearDown() override
+    {
+        qApp->removeEventFilter(filter.get());
+        filter.reset();
+        MainWindowTest::TearDown();
+    }
+
+    void wheel(QWidget* target, int delta, Qt::KeyboardModifiers modifiers)
+    {
+        const QPointF at(target->width() / 2.0, target->height() / 2.0);
+        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    }
+
+    std::unique_ptr<AppEventFilter> filter;
+};
+
+TEST_F(EventFilterTest, CtrlWheelOverTheCanvasStepsTheZoomLevels)
+{
+    CanvasView* canvas = window->canvas();
+    wheel(canvas, 120, Qt::ControlModifier);
+    EXPECT_EQ(canvas->zoom(), 2.0);
+    wheel(canvas, -120, Qt::ControlModifier);
+    wheel(canvas, -120, Qt::ControlModifier);
+    EXPECT_EQ(canvas->zoom(), 0.75);
+    canvas->setZoom(8);
+    wheel(canvas, 120, Qt::ControlModifier);
+    EXPECT_EQ(canvas->zoom(), 8.0);
+    canvas->setZoom(1.5);
+    wheel(canvas, 120, Qt::ControlModifier);
+    EXPECT_EQ(canvas->zoom(), 1.5);
+    canvas->setZoom(1);
+    wheel(canvas, 120, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(canvas->zoom(), 1.0);
+}
+
+TEST_F(EventFilterTest, ZoomSteps)
+{
+    EXPECT_EQ(AppEventFilter::steppedZoom(0.25, false), 0.25);
+    EXPECT_EQ(AppEventFilter::steppedZoom(0.25, true), 0.5);
+    EXPECT_EQ(AppEventFilter::steppedZoom(1, true), 2);
+    EXPECT_EQ(AppEventFilter::steppedZoom(1, false), 0.75);
+    EXPECT_EQ(AppEventFilter::steppedZoom(8, true), 8);
+    EXPECT_EQ(AppEventFilter::steppedZoom(2.5, true), 2.5);
+}
+
+TEST_F(EventFilterTest, WheelOverTheSettingsColumnScrollsIt)
+{
+    window->resize(1280, 420);
+    QApplication::processEvents();
+    window->stackPanels();
+    QScrollArea* column = window->settingsColumn();
+    QScrollBar* bar = column->verticalScrollBar();
+    if (bar->maximum() < 100)
+        GTEST_SKIP() << "the settings column fits";
+    bar->setValue(0);
+    wheel(column->widget(), -120, Qt::NoModifier);
+    EXPECT_EQ(bar->value(), 50);
+    wheel(column->widget(), 120, Qt::NoModifier);
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(EventFilterTest, AnyKeyOrPressDismissesTheBalloons)
+{
+    window->balloons().show(window->startButton(), "t", "x");
+    ASSERT_EQ(window->balloons().open().size(), 1u);
+    QTest::keyClick(window->startButton(), Qt::Key_Shift);
+    EXPECT_TRUE(window->balloons().open().empty());
+    window->balloons().show(window->startButton(), "t", "x");
+    QTest::mousePress(window->canvas(), Qt::LeftButton);
+    QTest::mouseRelease(window->canvas(), Qt::LeftButton);
+    EXPECT_TRUE(window->balloons().open().empty());
+}
+
+TEST_F(EventFilterTest, EscapeWhilePlacingALayerDeletesIt)
+{
+    window->activateWindow();
+    window->execute(CommandId::NewTextLayer);
+    ASSERT_EQ(document->tpl().layers.size(), 1u);
+    ASSERT_EQ(window->state().mode, CanvasMode::PlacingLayer);
+    window->canvas()->setFocus();
+    QTest::keyClick(window->canvas(), Qt::Key_Escape);
+    EXPECT_TRUE(document->tpl().layers.empty());
 }
 
 } // namespace

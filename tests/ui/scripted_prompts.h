@@ -24,10 +24,20 @@ class ScriptedPrompts : public Prompts {
 public:
     using Answer = std::variant<PromptAnswer, int, std::optional<std::string>, std::optional<unsigned>>;
 
-    /// Queues the answer to the next question.
-    void answer(Answer value) { m_answers.push_back(std::move(value)); }
-    void answerMessage(PromptAnswer value) { answer(value); }
-    void answerFile(std::optional<std::string> path) { answer(std::move(path)); }
+    /// Queue the answer to the next question (folder and input dialogs take answerFile).
+    void answerMessage(PromptAnswer value)
+    {
+        m_answers.emplace_back(std::in_place_type<PromptAnswer>, value);
+    }
+    void answerChoice(int button) { m_answers.emplace_back(std::in_place_type<int>, button); }
+    void answerFile(std::optional<std::string> path)
+    {
+        m_answers.emplace_back(std::in_place_type<std::optional<std::string>>, std::move(path));
+    }
+    void answerColor(std::optional<unsigned> color)
+    {
+        m_answers.emplace_back(std::in_place_type<std::optional<unsigned>>, color);
+    }
 
     const std::vector<AskedPrompt>& asked() const { return m_asked; }
     void clear() { m_asked.clear(); m_answers.clear(); }

@@ -1,0 +1,104 @@
+#include "app/desktop_shortcut.h"
+#include "app/templates_folder.h"
+#include "common/paths.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace torvale {
+namespace {
+
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+TEST(DesktopLauncherTest, WritesAnExecutableLauncher)
+{
+    TempDir desktop;
+    const std::filesystem::path exe = "/opt/Torvale app/bin/torvale";
+    ASSERT_TRUE(writeDesktopLauncher(desktop.path(), exe));
+    const std::filesystem::path launcher = desktop.path() / "Torvale.desktop";
+    EXPECT_EQ(desktopLauncherPath(desktop.path()), launcher);
+    const std::string text = readFile(launcher.string());
+    EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
+    EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
+    EXPECT_NE(text.find("\nName=Torvale\n"), std::string::npos);
+    EXPECT_NE(text.find("\nExec=\"/opt/Torvale app/bin/torvale\""), std::string::npos);
+    EXPECT_NE(text.find("\nPath=/opt/Torvale app/bin\n"), std::string::npos);
+    EXPECT_NE(text.find("\nIcon="), std::string::npos);
+    EXPECT_NE(text.find("\nTerminal=false\n"), std::string::npos);
+    struct stat info {};
+    ASSERT_EQ(::stat(launcher.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0755u);
+}
+
+TEST(DesktopLauncherTest, QuotesSpecialCharactersOfTheProgramPath)
+{
+    TempDir desktop;
+    ASSERT_TRUE(writeDesktopLauncher(desktop.path(), "/opt/a$b\"c/torvale"));
+    const std::string text = readFile((desktop.path() / "Torvale.desktop").string());
+    EXPECT_NE(text.find("Exec=\"/opt/a\\\\$b\\\\\"c/torvale\""), std::string::npos) << text;
+}
+
+TEST(DesktopLauncherTest, OverwritesAnExistingLauncher)
+{
+    TempDir desktop;
+    writeFile(desktop.file("Torvale.desktop"), "old");
+    ASSERT_TRUE(writeDesktopLauncher(desktop.path(), "/usr/bin/torvale"));
+    EXPECT_NE(readFile(desktop.file("Torvale.desktop")).find("[Desktop Entry]"), std::string::npos);
+}
+
+TEST(DesktopLauncherTest, FailsWithoutADesktopFolder)
+{
+    TempDir dir;
+    EXPECT_FALSE(writeDesktopLauncher(dir.path() / "missing", "/usr/bin/torvale"));
+}
+
+TEST(DesktopLauncherTest, OfferRules)
+{
+    TempDir desktop;
+    TempDir program;
+    EXPECT_TRUE(shouldOfferDesktopLauncher(true, program.path(), desktop.path()));
+    EXPECT_FALSE(shouldOfferDesktopLauncher(false, program.path(), desktop.path()));
+    // The program lies on the desktop.
+    EXPECT_FALSE(shouldOfferDesktopLauncher(true, desktop.path() / "Torvale", desktop.path()));
+    writeFile(desktop.file("Torvale.desktop"), "x");
+    EXPECT_FALSE(shouldOfferDesktopLauncher(true, program.path(), desktop.path()));
+}
+
+TEST(TemplatesFolderTest, BesideTheProgramWhenWritable)
+{
+    TempDir program;
+    TempDir data;
+    const auto folder = prepareTemplatesFolder(program.path(), data.path());
+    EXPECT_EQ(folder, program.path() / pathFromUtf8("我的模版"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(TemplatesFolderTest, UnderTheUserDataFolderWhenTheProgramFolderIsReadOnly)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root can write into read-only folders";
+    TempDir program;
+    TempDir data;
+    std::filesystem::permissions(program.path(), std::filesystem::perms::owner_read |
+                                                     std::filesystem::perms::owner_exec);
+    const auto folder = prepareTemplatesFolder(program.path(), data.path() / "Torvale");
+    std::filesystem::permissions(program.path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(folder, data.path() / "Torvale" / pathFromUtf8("我的模版"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(TemplatesFolderTest, UnderTheUserDataFolderWhenThePlaceBesideTheProgramIsAFile)
+{
+    TempDir program;
+    TempDir data;
+    writeFile(pathToUtf8(program.path() / pathFromUtf8("我的模版")), "not a folder");
+    const auto folder = prepareTemplatesFolder(program.path(), data.path());
+    EXPECT_EQ(folder, data.path() / pathFromUtf8("我的模版"));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+} // namespace
+} // namespace torvale

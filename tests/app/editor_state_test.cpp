@@ -1,0 +1,247 @@
+#include "app/editor_state.h"
+
+#include <gtest/gtest.h>
+
+namespace torvale {
+namespace {
+
+Layer textLayer(bool withRect = true)
+{
+    Layer layer = makeLayer(LayerType::Text, LayerLevel::AboveBackground, OverflowStyle::FillScale);
+    if (withRect) {
+        layer.x = 10;
+        layer.y = 20;
+        layer.width = 120;
+        layer.height = 40;
+    }
+    return layer;
+}
+
+Layer pictureLayer(LayerLevel level = LayerLevel::AboveBackground,
+                   OverflowStyle style = OverflowStyle::FillScale)
+{
+    Layer layer = textLayer();
+    layer.type = LayerType::Picture;
+    layer.layer_level = level;
+    layer.overflow_style = style;
+    return layer;
+}
+
+std::vector<bool> markedFlags(const std::vector<Layer>& layers)
+{
+    std::vector<bool> flags;
+    for (const Layer& layer : layers)
+        flags.push_back(layer.marked);
+    return flags;
+}
+
+TEST(LayerSelection, OneRowMakesItsLayerCurrentAndTheOnlyMarkedOne)
+{
+    EditorState state;
+    std::vector<Layer> layers = {textLayer(), pictureLayer(), textLayer(false)};
+    layers[0].marked = true;
+
+    SelectionEffects effects = applyLayerSelectionChange(state, layers, {1}, {1, false, true});
+    EXPECT_FALSE(effects.ignored);
+    EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
+    EXPECT_EQ(state.currentKind, CurrentKind::Layer);
+    EXPECT_EQ(state.currentLayer, 1u);
+    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(effects.statusPart2, "120 x 40 像素");
+    EXPECT_EQ(effects.propertyWindow, PropertyWindow::Picture);
+    EXPECT_EQ(effects.scrollCanvasToLayer, 1u);
+    EXPECT_TRUE(effects.repaintCanvas);
+
+    // A layer without a rectangle is being placed; status part 2 keeps its text.
+    effects = applyLayerSelectionChange(state, layers, {2}, {2, false, true});
+    EXPECT_EQ(state.mode, CanvasMode::PlacingLayer);
+    EXPECT_FALSE(effects.statusPart2.has_value());
+    EXPECT_FALSE(effects.scrollCanvasToLayer.has_value());
+    EXPECT_EQ(effects.propertyWindow, PropertyWindow::Text);
+}
+
+TEST(LayerSelection, DeselectingDownToOneRowDoesNotScrollTheCanvas)
+{
+    EditorState state;
+    std::vector<Layer> layers = {textLayer(), textLayer()};
+    const SelectionEffects effects =
+        applyLayerSelectionChange(state, layers, {0}, {1, true, false});
+    EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
+    EXPECT_EQ(state.currentLayer, 0u);
+    EXPECT_FALSE(effects.scrollCanvasToLayer.has_value());
+}
+
+TEST(LayerSelection, SeveralRowsMarkFollowingTheChangedRow)
+{
+    EditorState state;
+    state.drag = DragKind::MoveLayer;
+    std::vector<Layer> layers = {textLayer(), textLayer(), textLayer()};
+    layers[0].marked = true;
+
+    SelectionEffects effects = applyLayerSelectionChange(state, layers, {0, 2}, {2, false, true});
+    EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
+    EXPECT_EQ(state.drag, DragKind::None);
+    EXPECT_EQ(state.currentKind, CurrentKind::None);
+    EXPECT_FALSE(state.currentLayer.has_value());
+    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(effects.statusPart2, "");
+    EXPECT_TRUE(effects.dismissBalloons);
+    EXPECT_EQ(effects.propertyWindow, PropertyWindow::Hidden);
+
+    layers[1].marked = true;
+    applyLayerSelectionChange(state, layers, {0, 2}, {1, true, false});
+    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{true, false, true}));
+}
+
+TEST(LayerSelection, NoRowLeavesNothingMarkedAndIdle)
+{
+    EditorState state;
+    state.mode = CanvasMode::MultiSelected;
+    std::vector<Layer> layers = {textLayer(), textLayer()};
+    layers[0].marked = layers[1].marked = true;
+    const SelectionEffects effects = applyLayerSelectionChange(state, layers, {}, {1, true, false});
+    EXPECT_EQ(state.mode, CanvasMode::Idle);
+    EXPECT_EQ(state.currentKind, CurrentKind::None);
+    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{false, false}));
+    EXPECT_EQ(effects.statusPart2, "");
+    EXPECT_TRUE(effects.dismissBalloons);
+    EXPECT_EQ(effects.propertyWindow, PropertyWindow::Hidden);
+}
+
+TEST(LayerSelection, IgnoredWhileDeletingBandDraggingOrWithoutAStateChange)
+{
+    struct Case {
+        const char* name;
+        bool deleting;
+        CanvasMode mode;
+        RowSelectionChange change;
+    };
+    const Case cases[] = {
+        {"deleting", true, CanvasMode::Idle, {0, false, true}},
+        {"band", false, CanvasMode::BandDragging, {0, false, true}},
+        {"unchanged", false, CanvasMode::Idle, {0, true, true}},
+    };
+    for (const Case& c : cases) {
+        EditorState state;
+        state.deletingLayers = c.deleting;
+        state.mode = c.mode;
+        std::vector<Layer> layers = {textLayer()};
+        EXPECT_TRUE(applyLayerSelectionChange(state, layers, {0}, c.change).ignored) << c.name;
+        EXPECT_EQ(state.mode, c.mode) << c.name;
+        EXPECT_FALSE(layers[0].marked) << c.name;
+    }
+}
+
+TEST(LayerSelection, ChangesReportedTogetherEndInTheFinalSelection)
+{
+    // A click on row 2 while rows 0 and 1 were selected.
+    EditorState state;
+    state.mode = CanvasMode::MultiSelected;
+    std::vector<Layer> layers = {textLayer(), textLayer(), pictureLayer()};
+    layers[0].marked = layers[1].marked = true;
+    const SelectionEffects effects = applyLayerSelectionChanges(
+        state, layers, {2}, {{0, true, false}, {1, true, false}, {2, false, true}});
+    EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
+    EXPECT_EQ(state.currentLayer, 2u);
+    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(effects.propertyWindow, PropertyWindow::Picture);
+    EXPECT_EQ(effects.scrollCanvasToLayer, 2u);
+}
+
+TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
+{
+    using L = LayerLevel;
+    using O = OverflowStyle;
+    struct Case {
+        const char* name;
+        std::vector<Layer> layers;
+        std::vector<std::size_t> selected; // marked too
+        LayerMenuState expected;
+    };
+    const Case cases[] = {
+        {"no rows", {}, {}, {false, false, {}, {}}},
+        {"no selection", {pictureLayer()}, {}, {false, false, {}, {}}},
+        {"text only", {textLayer(), textLayer()}, {0, 1}, {true, false, {}, {}}},
+        {"one picture",
+         {textLayer(), pictureLayer(L::BelowBackground, O::ScaleToFit)},
+         {1},
+         {true, true, L::BelowBackground, O::ScaleToFit}},
+        {"pictures agree",
+         {pictureLayer(L::BelowBackground, O::CropCentre),
+          pictureLayer(L::BelowBackground, O::CropCentre)},
+         {0, 1},
+         {true, true, L::BelowBackground, O::CropCentre}},
+        {"levels differ",
+         {pictureLayer(L::AboveBackground, O::CropCentre),
+          pictureLayer(L::BelowBackground, O::CropCentre)},
+         {0, 1},
+         {true, true, {}, O::CropCentre}},
+        {"styles differ",
+         {pictureLayer(L::AboveBackground, O::ShrinkToFit),
+          pictureLayer(L::AboveBackground, O::CropTopLeft)},
+         {0, 1},
+         {true, true, L::AboveBackground, {}}},
+    };
+    for (Case c : cases) {
+        for (std::size_t row : c.selected)
+            c.layers[row].marked = true;
+        const LayerMenuState state = layerMenuState(c.layers, c.selected);
+        EXPECT_EQ(state.selectionItemsEnabled, c.expected.selectionItemsEnabled) << c.name;
+        EXPECT_EQ(state.subMenusEnabled, c.expected.subMenusEnabled) << c.name;
+        EXPECT_EQ(state.checkedLevel, c.expected.checkedLevel) << c.name;
+        EXPECT_EQ(state.checkedOverflow, c.expected.checkedOverflow) << c.name;
+    }
+}
+
+TEST(LayerRows, HighlightFollowsMarksInMultiSelectionElseTheCurrentRow)
+{
+    std::vector<Layer> layers = {textLayer(), textLayer(), textLayer()};
+    layers[0].marked = layers[2].marked = true;
+    EditorState state;
+    for (CanvasMode mode : {CanvasMode::MultiSelected, CanvasMode::BandDragging}) {
+        state.mode = mode;
+        state.currentKind = CurrentKind::Layer; // ignored in these modes
+        EXPECT_TRUE(isLayerRowHighlighted(state, layers, 0, 1));
+        EXPECT_FALSE(isLayerRowHighlighted(state, layers, 1, 1));
+        EXPECT_TRUE(isLayerRowHighlighted(state, layers, 2, 1));
+    }
+    state.mode = CanvasMode::LayerSelected;
+    EXPECT_FALSE(isLayerRowHighlighted(state, layers, 0, 1));
+    EXPECT_TRUE(isLayerRowHighlighted(state, layers, 1, 1));
+    state.currentKind = CurrentKind::Watermark;
+    EXPECT_FALSE(isLayerRowHighlighted(state, layers, 1, 1));
+}
+
+TEST(LayerRows, CurrentRowIsTheFocusedSelectedRowElseTheFirstSelected)
+{
+    EXPECT_EQ(currentListRow(2, {1, 2}), 2u);
+    EXPECT_EQ(currentListRow(0, {3, 1}), 1u);
+    EXPECT_EQ(currentListRow(std::nullopt, {4}), 4u);
+    EXPECT_EQ(currentListRow(1, {}), std::nullopt);
+}
+
+TEST(LayerPanelLayout, HeightsFollowTheMaximisedWindowHeight)
+{
+    const struct {
+        int height, panel, list;
+    } cases[] = {{700, 134, 95},  {825, 134, 95},  {826, 156, 117}, {847, 156, 117},
+                 {848, 178, 139}, {869, 178, 139}, {870, 200, 161}, {900, 230, 191},
+                 {914, 244, 205}, {915, 222, 183}, {936, 222, 183}, {937, 244, 205},
+                 {958, 244, 205}, {959, 266, 227}, {1400, 266, 227}};
+    for (const auto& c : cases) {
+        const LayerPanelHeights heights = layerPanelHeights(c.height);
+        EXPECT_EQ(heights.panel, c.panel) << c.height;
+        EXPECT_EQ(heights.list, c.list) << c.height;
+    }
+}
+
+TEST(LayerPanelLayout, WideScrollBarsNarrowEveryColumn)
+{
+    EXPECT_EQ(layerColumnWidth(60, 17), 60);
+    EXPECT_EQ(layerColumnWidth(60, 18), 59); // ceil(60 / 353) = 1
+    EXPECT_EQ(layerColumnWidth(53, 23), 52); // ceil(318 / 353) = 1
+    EXPECT_EQ(layerColumnWidth(60, 24), 58); // ceil(420 / 353) = 2
+}
+
+} // namespace
+} // namespace torvale

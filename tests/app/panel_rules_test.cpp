@@ -1,0 +1,198 @@
+#include "app/panel_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace torvale {
+namespace {
+
+TEST(PanelRules, QualityLabelBands)
+{
+    const std::pair<long, const char*> cases[] = {
+        {100, "100(高)"}, {90, "90(高)"}, {89, "89(中)"},
+        {60, "60(中)"},   {59, "59(低)"}, {10, "10(低)"},
+    };
+    for (const auto& [quality, label] : cases)
+        EXPECT_EQ(qualityLabelText(quality), label) << quality;
+}
+
+TEST(PanelRules, SizeFieldLimitsPerUnit)
+{
+    const auto pixel = sizeFieldLimits(SizeUnit::Pixel);
+    EXPECT_EQ(pixel.widthMaxLength, 4);
+    EXPECT_EQ(pixel.heightMaxLength, 5);
+    EXPECT_TRUE(pixel.digitsOnly);
+    for (const SizeUnit unit : {SizeUnit::Centimetre, SizeUnit::Millimetre}) {
+        const auto limits = sizeFieldLimits(unit);
+        EXPECT_EQ(limits.widthMaxLength, 6);
+        EXPECT_EQ(limits.heightMaxLength, 6);
+        EXPECT_FALSE(limits.digitsOnly);
+    }
+    EXPECT_EQ(sizeFieldLimits(SizeUnit::Inch).widthMaxLength, 7);
+}
+
+TEST(PanelRules, TypedCharacters)
+{
+    struct Case {
+        char16_t ch;
+        int selectionStart;
+        bool digitsOnly;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {u'7', 0, true, true},    {u'7', 0, false, true},   {u'.', 0, false, false},
+        {u'.', 2, false, true},   {u'.', 2, true, false},   {u'a', 1, false, false},
+        {u'-', 0, false, false},  {u'１', 0, false, false}, {0x08, 0, false, true},
+        {0x0D, 0, false, true},   {0x03, 0, false, true},   {0x16, 0, true, true},
+        {0x18, 0, false, true},   {0x1A, 0, false, true},   {0x01, 0, false, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(acceptsTypedCharacter(c.ch, c.selectionStart, c.digitsOnly), c.accepted)
+            << static_cast<int>(c.ch) << " at " << c.selectionStart;
+}
+
+TEST(PanelRules, PastedText)
+{
+    const std::pair<const char*, bool> decimal[] = {
+        {"12.5", true}, {"-1", true},   {"-0.25", true}, {"7", true},   {"12.", true},
+        {"-", false},   {".5", false},  {"1.2.3", false}, {"1e5", false}, {"", false},
+        {" 1", false},  {"--1", false},
+    };
+    for (const auto& [text, accepted] : decimal)
+        EXPECT_EQ(acceptsPastedText(text, false), accepted) << text;
+    EXPECT_TRUE(acceptsPastedText("0123", true));
+    EXPECT_TRUE(acceptsPastedText("", true));
+    EXPECT_FALSE(acceptsPastedText("12.5", true));
+    EXPECT_FALSE(acceptsPastedText("-1", true));
+}
+
+TEST(PanelRules, UnitSwitchRewritesTheTextsFromThePixels)
+{
+    struct Case {
+        std::int32_t dpi;
+        SizeUnit unit;
+        const char* text;
+    };
+    const Case cases[] = {
+        {300, SizeUnit::Centimetre, "6.77"}, {300, SizeUnit::Inch, "2.667"},
+        {300, SizeUnit::Millimetre, "67.73"}, {72, SizeUnit::Centimetre, "28.22"},
+        {72, SizeUnit::Inch, "11.111"},       {300, SizeUnit::Pixel, "800"},
+    };
+    for (const Case& c : cases) {
+        BackgroundLayer background;
+        background.dpi = c.dpi;
+        background.unit = c.unit == SizeUnit::Pixel ? SizeUnit::Inch : SizeUnit::Pixel;
+        switchBackgroundUnit(background, c.unit);
+        EXPECT_EQ(background.unit, c.unit);
+        EXPECT_EQ(background.szWidth, c.text) << c.dpi;
+        EXPECT_EQ(background.szHeight, c.text);
+        EXPECT_EQ(background.width, 800) << "the pixel size does not change";
+    }
+}
+
+TEST(PanelRules, SizeTextsTakeTheCurrentDpi)
+{
+    struct Case {
+        SizeUnit unit;
+        const char* text;
+        std::int32_t dpi;
+        std::int32_t pixels;
+    };
+    const Case cases[] = {
+        {SizeUnit::Centimetre, "2.54", 300, 300}, {SizeUnit::Centimetre, "", 300, 118},
+        {SizeUnit::Inch, "1.5", 101, 151},        {SizeUnit::Pixel, "0", 72, 1},
+        {SizeUnit::Centimetre, "10", 300, 1181},  {SizeUnit::Inch, "1", 72, 72},
+    };
+    for (const Case& c : cases) {
+        BackgroundLayer background;
+        background.unit = c.unit;
+        setBackgroundSizeTexts(background, c.text, "12345678", c.dpi);
+        EXPECT_EQ(background.dpi, c.dpi);
+        EXPECT_EQ(background.width, c.pixels) << c.text;
+        EXPECT_EQ(background.szWidth, c.text) << "the text is kept as typed";
+        EXPECT_EQ(background.szHeight, "1234567");
+    }
+}
+
+TEST(PanelRules, ColourTextAndCancel)
+{
+    BackgroundLayer background;
+    EXPECT_EQ(backgroundColorText(background), "#ffffff");
+    EXPECT_EQ(colorModeAfterCancel(backgroundColorText(background)), BackgroundColorMode::White);
+
+    setBackgroundColorMode(background, BackgroundColorMode::Transparent);
+    EXPECT_EQ(backgroundColorText(background), "none");
+    EXPECT_EQ(colorModeAfterCancel("none"), BackgroundColorMode::Transparent);
+
+    applyChosenColor(background, 0x0000FF);
+    EXPECT_EQ(backgroundColorText(background), "#FF0000");
+    EXPECT_EQ(background.colorMode, BackgroundColorMode::Chosen);
+    EXPECT_EQ(background.drawingColor, 0x0000FFu);
+    EXPECT_FALSE(background.hasAlpha);
+    EXPECT_EQ(colorModeAfterCancel("#FF0000"), std::nullopt);
+    // A white picked in the dialog is a chosen colour, not the white entry.
+    EXPECT_EQ(colorModeAfterCancel("#FFFFFF"), std::nullopt);
+}
+
+TEST(PanelRules, CustomCanvasUsesItsOwnDpi)
+{
+    BackgroundLayer background;
+    background.kind = BackgroundKind::Picture;
+    background.unit = SizeUnit::Inch;
+    background.szWidth = "2";
+    background.szHeight = "1";
+    background.dpi = 150;
+    usePlaceholderPicture(background);
+    EXPECT_EQ(background.width, 1);
+    ASSERT_TRUE(background.picture);
+    makeCustomCanvas(background, BackgroundColorMode::Transparent);
+    EXPECT_EQ(background.kind, BackgroundKind::Custom);
+    EXPECT_FALSE(background.picture);
+    EXPECT_EQ(background.width, 300);
+    EXPECT_EQ(background.height, 150);
+    EXPECT_TRUE(background.hasAlpha);
+}
+
+TEST(PanelRules, FileNameEntryKeepsItsChoiceByText)
+{
+    const std::vector<std::string> columns = {"Name", "ID", "name"};
+    EXPECT_EQ(fileNameEntryIndex(columns, "Name"), 1);
+    EXPECT_EQ(fileNameEntryIndex(columns, "id"), 2);
+    EXPECT_EQ(fileNameEntryIndex(columns, "phone"), 0);
+    EXPECT_EQ(fileNameEntryIndex(columns, ""), 0);
+    EXPECT_EQ(fileNameEntryIndex({}, "Name"), 0);
+}
+
+TEST(PanelRules, OutputControlsFollowTheFormat)
+{
+    const auto jpg = outputVisibility("jpg", true);
+    EXPECT_TRUE(jpg.jpgControls);
+    EXPECT_FALSE(jpg.pngControls);
+    EXPECT_FALSE(jpg.palette);
+    const auto png = outputVisibility("PNG", false);
+    EXPECT_FALSE(png.jpgControls);
+    EXPECT_TRUE(png.pngControls);
+    EXPECT_FALSE(png.palette);
+    EXPECT_TRUE(outputVisibility("PNG", true).palette);
+    EXPECT_TRUE(outputVisibility("", false).pngControls);
+}
+
+TEST(PanelRules, FolderBrowserSizeIsRaisedOncePerProcess)
+{
+    FolderBrowserSize state;
+    EXPECT_EQ(settleFolderBrowserSize(state, 1920, 1040, 320, 384), std::pair(768, 572));
+    EXPECT_TRUE(state.settled);
+    // Later calls keep what the dialog had, even when the user made it small again.
+    EXPECT_EQ(settleFolderBrowserSize(state, 1920, 1040, 768, 572), std::pair(768, 572));
+    EXPECT_EQ(settleFolderBrowserSize(state, 1920, 1040, 300, 200), std::pair(300, 200));
+    // A size that does not fit the screen is not taken.
+    EXPECT_EQ(settleFolderBrowserSize(state, 1920, 1040, 2000, 900), std::pair(300, 200));
+
+    FolderBrowserSize fresh;
+    EXPECT_EQ(settleFolderBrowserSize(fresh, 1920, 1040, 2000, 1100), std::nullopt);
+    EXPECT_FALSE(fresh.settled);
+    EXPECT_EQ(settleFolderBrowserSize(fresh, 1920, 1040, -1, -1), std::nullopt);
+    EXPECT_EQ(settleFolderBrowserSize(fresh, 1920, 1040, 1000, 500), std::pair(1000, 500));
+}
+
+} // namespace
+} // namespace torvale

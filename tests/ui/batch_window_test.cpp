@@ -1,0 +1,140 @@
+#include "ui/balloon.h"
+#include "ui/batch_controller.h"
+#include "ui/progress_dialog.h"
+#include "ui/ui_fixture.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+namespace torvale::test {
+namespace {
+
+std::string examplePath(const std::string& name)
+{
+    return std::string(TORVALE_SOURCE_DIR) + "/examples/badge/" + name;
+}
+
+std::size_t cardCount(const std::string& folder)
+{
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        count += entry.path().extension() == ".jpg" ? 1 : 0;
+    return count;
+}
+
+class BatchWindowTest : public UiTest {
+protected:
+    void openExample()
+    {
+        ASSERT_TRUE(document->open(examplePath("badge.dat")).ok());
+        document->tpl().output.outputFolder = dir.file("cards");
+    }
+
+    std::vector<std::pair<std::string, std::string>> balloons()
+    {
+        std::vector<std::pair<std::string, std::string>> shown;
+        for (Balloon* balloon : window->balloons().open())
+            shown.emplace_back(balloon->title().toStdString(), balloon->text().toStdString());
+        return shown;
+    }
+};
+
+TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
+{
+    document->tpl().background.szWidth = "0";
+    window->execute(CommandId::StartBatch);
+    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
+                              {"【背景层】宽度必须大于 0", "请重新输入"}}));
+    EXPECT_FALSE(window->batch().running());
+
+    // Fixing it moves on to the next check.
+    window->balloons().dismissAll();
+    document->tpl().background.szWidth = "800";
+    window->execute(CommandId::StartBatch);
+    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
+                              {"请选择一个【csv文件】", "请选择..."}}));
+    EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(BatchWindowTest, OutputFolderThatCannotBeCreatedIsAMessage)
+{
+    openExample();
+    document->tpl().output.outputFolder = dir.file("a/b");
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::StartBatch);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].caption, "提示");
+    EXPECT_EQ(prompts.asked()[0].icon, PromptIcon::Error);
+    EXPECT_EQ(prompts.asked()[0].text,
+              "【图片保存到】文件夹 '" + dir.file("a/b") + "' 创建失败, 请重新选择一个文件夹");
+}
+
+TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
+{
+    openExample();
+    bool dialogWasModal = false;
+    QObject::connect(&window->batch(), &BatchController::batchStarted, [&] {
+        QTimer::singleShot(0, [&] {
+            dialogWasModal = QApplication::activeModalWidget() == window->batch().dialog();
+        });
+    });
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::StartBatch);
+
+    EXPECT_TRUE(dialogWasModal);
+    EXPECT_FALSE(window->batch().running());
+    EXPECT_EQ(window->batch().lastSummary().written, 24u);
+    EXPECT_EQ(cardCount(dir.file("cards")), 24u);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].caption, "完成");
+    EXPECT_EQ(prompts.asked()[0].text, "图片已制作完成，是否查看图片？");
+    EXPECT_EQ(window->batch().dialog()->textLabel()->text().toStdString(), "正在处理 24/24...");
+    EXPECT_FALSE(window->batch().dialog()->isVisible());
+}
+
+TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
+{
+    openExample();
+    // 300 rows, so the batch is still running when the stop button is pressed.
+    const std::string csv = dir.file("many.csv");
+    {
+        std::ifstream in(examplePath("staff.csv"));
+        std::string header;
+        std::getline(in, header);
+        std::ofstream out(csv);
+        out << header << "\n";
+        for (int i = 0; i < 300; ++i)
+            out << "B" << i << ",名字" << i << ",部门," << examplePath("photos/p01.jpg") << "\n";
+    }
+    document->tpl().csv_file_path = csv;
+    document->settings().completed_alert = true;
+
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        ProgressDialog* dialog = window->batch().dialog();
+        if (dialog->isVisible() && dialog->bar()->value() >= 2 && dialog->stopButton()->isEnabled()) {
+            dialog->stopButton()->click();
+            EXPECT_EQ(dialog->stopButton()->text().toStdString(), "停止中...");
+            EXPECT_FALSE(dialog->stopButton()->isEnabled());
+        }
+    });
+    poll.start();
+    window->execute(CommandId::StartBatch);
+    poll.stop();
+
+    const BatchSummary& summary = window->batch().lastSummary();
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_GE(summary.written, 2u);
+    EXPECT_LT(summary.written, 300u);
+    EXPECT_EQ(cardCount(dir.file("cards")), summary.written);
+    EXPECT_TRUE(prompts.asked().empty()); // no completion question after a stop
+    EXPECT_EQ(window->batch().dialog()->stopButton()->text().toStdString(), "停止");
+}
+
+} // namespace
+} // namespace torvale::test

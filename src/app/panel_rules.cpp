@@ -11,7 +11,10 @@ namespace {
 
 constexpr std::size_t kSizeTextMaxUnits = 7;
 
-bool isDigit(char16_t ch) { return ch >= u'0' && ch <= u'9'; }
+bool isDigit(char16_t ch)
+{
+    return ch >= u'0' && ch <= u'9';
+}
 
 } // namespace
 

@@ -67,7 +67,7 @@ int fileNameEntryIndex(const std::vector<std::string>& columns, std::string_view
 
 /// Which output-panel controls are shown.
 struct OutputVisibility {
-    bool jpgControls = true; // colour space, quality
+    bool jpgControls = true;  // colour space, quality
     bool pngControls = false; // "透明度", "PNG-8"
     bool palette = false;     // "颜色：" and the palette-size box
 };

@@ -161,10 +161,10 @@ protected:
     {
         QPainter painter(this);
         const auto color = m_color();
-        const QColor fill = color ? QColor(static_cast<int>(*color & 0xFF),
-                                           static_cast<int>((*color >> 8) & 0xFF),
-                                           static_cast<int>((*color >> 16) & 0xFF))
-                                  : palette().color(QPalette::Button);
+        const QColor fill =
+            color ? QColor(static_cast<int>(*color & 0xFF), static_cast<int>((*color >> 8) & 0xFF),
+                           static_cast<int>((*color >> 16) & 0xFF))
+                  : palette().color(QPalette::Button);
         painter.fillRect(rect(), fill);
     }
 
@@ -235,11 +235,20 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     refreshFromDocument();
 }
 
-QLineEdit* BackgroundPanel::widthField() const { return m_widthField; }
+QLineEdit* BackgroundPanel::widthField() const
+{
+    return m_widthField;
+}
 
-QLineEdit* BackgroundPanel::heightField() const { return m_heightField; }
+QLineEdit* BackgroundPanel::heightField() const
+{
+    return m_heightField;
+}
 
-QWidget* BackgroundPanel::swatch() const { return m_swatch; }
+QWidget* BackgroundPanel::swatch() const
+{
+    return m_swatch;
+}
 
 void BackgroundPanel::handleCommand(CommandId id)
 {
@@ -274,9 +283,9 @@ void BackgroundPanel::handleCommand(CommandId id)
 void BackgroundPanel::refreshFromDocument()
 {
     const BackgroundLayer& background = m_window.document().tpl().background;
-    const QSignalBlocker blockers[] = {QSignalBlocker(m_pictureRadio), QSignalBlocker(m_customRadio),
-                                       QSignalBlocker(m_widthField), QSignalBlocker(m_heightField),
-                                       QSignalBlocker(m_unitBox), QSignalBlocker(m_colorBox)};
+    const QSignalBlocker blockers[] = {
+        QSignalBlocker(m_pictureRadio), QSignalBlocker(m_customRadio), QSignalBlocker(m_widthField),
+        QSignalBlocker(m_heightField),  QSignalBlocker(m_unitBox),     QSignalBlocker(m_colorBox)};
     showSubPanel(background.kind == BackgroundKind::Picture);
     m_pathField->setText(QString::fromStdString(background.background_path));
     m_unitBox->setCurrentIndex(static_cast<int>(background.unit));
@@ -308,8 +317,8 @@ void BackgroundPanel::choosePictureKind()
             return;
         usePlaceholderPicture(background);
         document.notify(DocumentChange::Background);
-    } else if (const auto problem = validatePictureFile(document.resolve(background.background_path),
-                                                        PictureKind::Background)) {
+    } else if (const auto problem = validatePictureFile(
+                   document.resolve(background.background_path), PictureKind::Background)) {
         m_window.scrollSettingsToTop();
         m_window.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
                                  QString::fromStdString(*problem));
@@ -328,9 +337,9 @@ bool BackgroundPanel::choosePicture()
         document.settings().dialogFolders[static_cast<int>(DialogFolder::ChooseBackground)];
     bool chosen = false;
     while (!chosen) {
-        const auto path = m_window.prompts().openFile({"选择背景图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
-                                                       "*.PNG;*.JPG;*.JPEG;*.GIF", folder.string(),
-                                                       ""});
+        const auto path =
+            m_window.prompts().openFile({"选择背景图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
+                                         "*.PNG;*.JPG;*.JPEG;*.GIF", folder.string(), ""});
         if (!path)
             break;
         folder = std::filesystem::path(*path).parent_path();
@@ -383,7 +392,8 @@ void BackgroundPanel::switchUnit()
 
 void BackgroundPanel::applyUnitLimits()
 {
-    const SizeFieldLimits limits = sizeFieldLimits(static_cast<SizeUnit>(m_unitBox->currentIndex()));
+    const SizeFieldLimits limits =
+        sizeFieldLimits(static_cast<SizeUnit>(m_unitBox->currentIndex()));
     m_widthField->setMaxLength(limits.widthMaxLength);
     m_heightField->setMaxLength(limits.heightMaxLength);
     m_widthField->setDigitsOnly(limits.digitsOnly);

@@ -35,8 +35,7 @@ DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
     m_trimBox->setGeometry(10, 56, 260, 20);
     connect(m_chooseButton, &QPushButton::clicked, this,
             [this] { m_window.execute(CommandId::ChooseCsv); });
-    connect(m_trimBox, &QCheckBox::clicked, this,
-            [this] { m_window.execute(CommandId::TrimCsv); });
+    connect(m_trimBox, &QCheckBox::clicked, this, [this] { m_window.execute(CommandId::TrimCsv); });
 
     m_window.document().subscribe([this](DocumentChange change) {
         if (change == DocumentChange::DataSource)

@@ -84,8 +84,7 @@ OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
     connect(m_png8Box, &QCheckBox::toggled, this, send(CommandId::Png8));
     connect(m_paletteBox, &QComboBox::currentIndexChanged, this, send(CommandId::PaletteSize));
     connect(m_qualitySlider, &QSlider::valueChanged, this, &OutputPanel::qualityChanged);
-    connect(m_chooseFolderButton, &QPushButton::clicked, this,
-            send(CommandId::ChooseOutputFolder));
+    connect(m_chooseFolderButton, &QPushButton::clicked, this, send(CommandId::ChooseOutputFolder));
     connect(m_fileNameBox1, &QComboBox::currentIndexChanged, this,
             send(CommandId::FileNameColumn1));
     connect(m_fileNameBox2, &QComboBox::currentIndexChanged, this,
@@ -136,17 +135,17 @@ void OutputPanel::refreshFromDocument()
     const OutputSettings& output = m_window.document().tpl().output;
     {
         const QSignalBlocker blockers[] = {
-            QSignalBlocker(m_formatBox), QSignalBlocker(m_colorspaceBox),
+            QSignalBlocker(m_formatBox),     QSignalBlocker(m_colorspaceBox),
             QSignalBlocker(m_qualitySlider), QSignalBlocker(m_transparentBox),
-            QSignalBlocker(m_png8Box), QSignalBlocker(m_paletteBox)};
+            QSignalBlocker(m_png8Box),       QSignalBlocker(m_paletteBox)};
         m_formatBox->setCurrentIndex(output.format == OutputFormat::Jpg ? 0 : 1);
         m_colorspaceBox->setCurrentIndex(static_cast<int>(output.colorspace));
         m_qualitySlider->setValue(output.quality);
         m_qualityValue->setText(QString::fromStdString(qualityLabelText(m_qualitySlider->value())));
         m_transparentBox->setChecked(output.transparent_open);
         m_png8Box->setChecked(output.isSaveToPng8);
-        const auto size = std::find(std::begin(kPaletteSizes), std::end(kPaletteSizes),
-                                    output.colorCount);
+        const auto size =
+            std::find(std::begin(kPaletteSizes), std::end(kPaletteSizes), output.colorCount);
         m_paletteBox->setCurrentIndex(size == std::end(kPaletteSizes)
                                           ? m_paletteBox->count() - 1
                                           : static_cast<int>(size - std::begin(kPaletteSizes)));
@@ -170,11 +169,10 @@ void OutputPanel::showControlsForFormat()
 {
     const OutputVisibility shown =
         outputVisibility(m_formatBox->currentText().toStdString(), m_png8Box->isChecked());
-    for (QWidget* control : {static_cast<QWidget*>(m_colorspaceLabel),
-                             static_cast<QWidget*>(m_colorspaceBox),
-                             static_cast<QWidget*>(m_qualityCaption),
-                             static_cast<QWidget*>(m_qualitySlider),
-                             static_cast<QWidget*>(m_qualityValue)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(m_colorspaceLabel), static_cast<QWidget*>(m_colorspaceBox),
+          static_cast<QWidget*>(m_qualityCaption), static_cast<QWidget*>(m_qualitySlider),
+          static_cast<QWidget*>(m_qualityValue)})
         control->setVisible(shown.jpgControls);
     m_transparentBox->setVisible(shown.pngControls);
     m_png8Box->setVisible(shown.pngControls);
@@ -191,8 +189,8 @@ void OutputPanel::qualityChanged(int value)
 
 void OutputPanel::chooseFolder()
 {
-    const auto folder = m_window.prompts().browseFolder("图片保存到：",
-                                                        m_folderField->text().toStdString());
+    const auto folder =
+        m_window.prompts().browseFolder("图片保存到：", m_folderField->text().toStdString());
     if (folder && !folder->empty()) {
         m_window.document().tpl().output.outputFolder = *folder;
         m_folderField->setText(QString::fromStdString(*folder));
@@ -222,7 +220,8 @@ void OutputPanel::fillFileNameBoxes()
 void OutputPanel::fileNameChanged(int which)
 {
     OutputSettings& output = m_window.document().tpl().output;
-    std::string& name = which == 0 ? output.file_name_bind_col_name : output.file_name_bind_col_name2;
+    std::string& name =
+        which == 0 ? output.file_name_bind_col_name : output.file_name_bind_col_name2;
     const int index = fileNameBox(which)->currentIndex();
     const auto& columns = m_window.document().csvColumns();
     name = index > 0 && index <= static_cast<int>(columns.size())

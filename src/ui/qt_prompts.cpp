@@ -1,5 +1,7 @@
 #include "ui/qt_prompts.h"
 
+#include "ui/folder_browser.h"
+
 #include "ui/input_dialog.h"
 
 #include <QColorDialog>
@@ -33,16 +35,19 @@ QMessageBox::Icon boxIcon(PromptIcon icon)
     return QMessageBox::NoIcon;
 }
 
-// "模版文件 (*.dat)" already names its pattern; a bare name gets it appended.
+// Qt reads the patterns from the parentheses of the filter and wants them separated by spaces:
+// "图片格式 (*.PNG;*.JPG;*.GIF)" with the pattern "*.PNG;*.JPG;*.JPEG;*.GIF" becomes
+// "图片格式 (*.PNG *.JPG *.JPEG *.GIF)".
 QString nameFilter(const FileDialogRequest& request)
 {
-    const QString name = qs(request.filterName);
-    const QString pattern = qs(request.filterPattern);
-    if (name.isEmpty())
-        return pattern;
-    if (pattern.isEmpty() || name.contains(QLatin1Char('(')))
+    QString name = qs(request.filterName);
+    QString pattern = qs(request.filterPattern);
+    pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+    if (const auto open = name.indexOf(QLatin1Char('(')); open >= 0)
+        name = name.left(open).trimmed();
+    if (pattern.isEmpty())
         return name;
-    return name + QStringLiteral(" (") + pattern + QLatin1Char(')');
+    return name.isEmpty() ? pattern : name + QStringLiteral(" (") + pattern + QLatin1Char(')');
 }
 
 std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest& request,
@@ -139,11 +144,7 @@ std::optional<unsigned> QtPrompts::chooseColor(unsigned initial)
 std::optional<std::string> QtPrompts::browseFolder(const std::string& title,
                                                    const std::string& startFolder)
 {
-    const QString folder = QFileDialog::getExistingDirectory(m_owner, qs(title), qs(startFolder),
-                                                             QFileDialog::ShowDirsOnly);
-    if (folder.isEmpty())
-        return std::nullopt;
-    return folder.toStdString();
+    return browseForFolder(m_owner, title, startFolder);
 }
 
 std::optional<std::string> QtPrompts::input(const std::string& title, const std::string& prompt,

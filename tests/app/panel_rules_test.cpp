@@ -15,21 +15,6 @@ TEST(PanelRules, QualityLabelBands)
         EXPECT_EQ(qualityLabelText(quality), label) << quality;
 }
 
-TEST(PanelRules, SizeFieldLimitsPerUnit)
-{
-    const auto pixel = sizeFieldLimits(SizeUnit::Pixel);
-    EXPECT_EQ(pixel.widthMaxLength, 4);
-    EXPECT_EQ(pixel.heightMaxLength, 5);
-    EXPECT_TRUE(pixel.digitsOnly);
-    for (const SizeUnit unit : {SizeUnit::Centimetre, SizeUnit::Millimetre}) {
-        const auto limits = sizeFieldLimits(unit);
-        EXPECT_EQ(limits.widthMaxLength, 6);
-        EXPECT_EQ(limits.heightMaxLength, 6);
-        EXPECT_FALSE(limits.digitsOnly);
-    }
-    EXPECT_EQ(sizeFieldLimits(SizeUnit::Inch).widthMaxLength, 7);
-}
-
 TEST(PanelRules, TypedCharacters)
 {
     struct Case {
@@ -39,11 +24,11 @@ TEST(PanelRules, TypedCharacters)
         bool accepted;
     };
     const Case cases[] = {
-        {u'7', 0, true, true},    {u'7', 0, false, true},   {u'.', 0, false, false},
-        {u'.', 2, false, true},   {u'.', 2, true, false},   {u'a', 1, false, false},
-        {u'-', 0, false, false},  {u'１', 0, false, false}, {0x08, 0, false, true},
-        {0x0D, 0, false, true},   {0x03, 0, false, true},   {0x16, 0, true, true},
-        {0x18, 0, false, true},   {0x1A, 0, false, true},   {0x01, 0, false, false},
+        {u'7', 0, true, true},   {u'7', 0, false, true},   {u'.', 0, false, false},
+        {u'.', 2, false, true},  {u'.', 2, true, false},   {u'a', 1, false, false},
+        {u'-', 0, false, false}, {u'１', 0, false, false}, {0x08, 0, false, true},
+        {0x0D, 0, false, true},  {0x03, 0, false, true},   {0x16, 0, true, true},
+        {0x18, 0, false, true},  {0x1A, 0, false, true},   {0x01, 0, false, false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(acceptsTypedCharacter(c.ch, c.selectionStart, c.digitsOnly), c.accepted)
@@ -53,9 +38,9 @@ TEST(PanelRules, TypedCharacters)
 TEST(PanelRules, PastedText)
 {
     const std::pair<const char*, bool> decimal[] = {
-        {"12.5", true}, {"-1", true},   {"-0.25", true}, {"7", true},   {"12.", true},
-        {"-", false},   {".5", false},  {"1.2.3", false}, {"1e5", false}, {"", false},
-        {" 1", false},  {"--1", false},
+        {"12.5", true}, {"-1", true}, {"-0.25", true}, {"7", true},
+        {"12.", true},  {"-", false}, {".5", false},   {"1.2.3", false},
+        {"1e5", false}, {"", false},  {" 1", false},   {"--1", false},
     };
     for (const auto& [text, accepted] : decimal)
         EXPECT_EQ(acceptsPastedText(text, false), accepted) << text;
@@ -73,7 +58,7 @@ TEST(PanelRules, UnitSwitchRewritesTheTextsFromThePixels)
         const char* text;
     };
     const Case cases[] = {
-        {300, SizeUnit::Centimetre, "6.77"}, {300, SizeUnit::Inch, "2.667"},
+        {300, SizeUnit::Centimetre, "6.77"},  {300, SizeUnit::Inch, "2.667"},
         {300, SizeUnit::Millimetre, "67.73"}, {72, SizeUnit::Centimetre, "28.22"},
         {72, SizeUnit::Inch, "11.111"},       {300, SizeUnit::Pixel, "800"},
     };
@@ -160,20 +145,6 @@ TEST(PanelRules, FileNameEntryKeepsItsChoiceByText)
     EXPECT_EQ(fileNameEntryIndex(columns, "phone"), 0);
     EXPECT_EQ(fileNameEntryIndex(columns, ""), 0);
     EXPECT_EQ(fileNameEntryIndex({}, "Name"), 0);
-}
-
-TEST(PanelRules, OutputControlsFollowTheFormat)
-{
-    const auto jpg = outputVisibility("jpg", true);
-    EXPECT_TRUE(jpg.jpgControls);
-    EXPECT_FALSE(jpg.pngControls);
-    EXPECT_FALSE(jpg.palette);
-    const auto png = outputVisibility("PNG", false);
-    EXPECT_FALSE(png.jpgControls);
-    EXPECT_TRUE(png.pngControls);
-    EXPECT_FALSE(png.palette);
-    EXPECT_TRUE(outputVisibility("PNG", true).palette);
-    EXPECT_TRUE(outputVisibility("", false).pngControls);
 }
 
 TEST(PanelRules, FolderBrowserSizeIsRaisedOncePerProcess)

@@ -1,6 +1,7 @@
 #include "ui/background_panel.h"
 #include "ui/balloon.h"
 #include "ui/data_source_panel.h"
+#include "ui/folder_browser.h"
 #include "ui/output_panel.h"
 #include "ui/ui_fixture.h"
 
@@ -9,13 +10,16 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 
 namespace torvale::test {
 namespace {
@@ -382,7 +386,9 @@ TEST_F(PanelsTest, PanelEditsAreTheSavedTemplate)
                                  "\t\"dpi\":\t150,\n"
                                  "\t\"background_color\":\t\"other\",\n"
                                  "\t\"background_color_value\":\t3368601,\n"
-                                 "\t\"csv_file_path\":\t\"" + dir.file("people.csv") + "\",\n"
+                                 "\t\"csv_file_path\":\t\"" +
+                                 dir.file("people.csv") +
+                                 "\",\n"
                                  "\t\"is_trim_csv_cell_value\":\t1,\n"
                                  "\t\"pictures_show_select_area\":\t1,\n"
                                  "\t\"pictures_show_picture\":\t1,\n"
@@ -416,19 +422,41 @@ TEST_F(PanelsTest, NewTemplateShowsTheStartValuesWithoutAsking)
     EXPECT_EQ(prompts.asked().size(), 1u) << "refreshing does not run the edit handlers";
 }
 
+TEST(FolderBrowser, RefusesATypedPathThatIsNotAFolder)
+{
+    TempDir dir;
+    const QString missing = QString::fromStdString(dir.file("missing"));
+    QString message;
+    QString caption;
+    bool stayedOpen = false;
+    // Runs inside the browser's modal loop: type a missing folder and press OK (the message
+    // box is answered from its own loop), then type the folder itself.
+    QTimer::singleShot(0, [&] {
+        // Through QDialog: the file dialog's own accept() is protected.
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(qobject_cast<QFileDialog*>(dialog), nullptr);
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), QString::fromStdString(dir.path().string()));
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            message = box->text();
+            caption = box->windowTitle();
+            box->accept();
+        });
+        edit->setText(missing);
+        dialog->accept();
+        stayedOpen = dialog->isVisible();
+        edit->setText(QString::fromStdString(dir.path().string()));
+        dialog->accept();
+    });
+    const auto chosen = browseForFolder(nullptr, "图片保存到：", dir.path().string());
+    EXPECT_EQ(message, QStringLiteral("文件夹 '%1' 不存在").arg(missing));
+    EXPECT_EQ(caption, QStringLiteral("提示"));
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(chosen, dir.path().string());
+}
+
 } // namespace
 } // namespace torvale::test
-namespace torvale::test {
-TEST_F(UiTest, ZZShot)
-{
-    window->backgroundPanel()->grab().save("/tmp/uib_bg.png");
-    window->dataSourcePanel()->grab().save("/tmp/uib_ds.png");
-    window->outputPanel()->grab().save("/tmp/uib_out.png");
-    window->outputPanel()->formatBox()->setCurrentIndex(1);
-    window->outputPanel()->png8Box()->setChecked(true);
-    window->outputPanel()->grab().save("/tmp/uib_out2.png");
-    window->backgroundPanel()->pathField()->setText("x");
-    window->backgroundPanel()->pictureRadio()->setChecked(true);
-    window->grab().save("/tmp/uib_win.png");
-}
-}

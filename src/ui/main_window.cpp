@@ -121,15 +121,21 @@ void MainWindow::buildStatusBar()
 
 void MainWindow::setStatusText(int part, const QString& text)
 {
-    if (part >= 0 && part < 6 && m_statusParts[static_cast<std::size_t>(part)])
-        m_statusParts[static_cast<std::size_t>(part)]->setText(text);
+    if (part < 0 || part >= 6 || !m_statusParts[static_cast<std::size_t>(part)])
+        return;
+    // A leading tab centres the text in its part, as in a classic status bar.
+    QLabel* label = m_statusParts[static_cast<std::size_t>(part)];
+    const bool centred = text.startsWith(QLatin1Char('\t'));
+    label->setAlignment(centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
+    label->setText(centred ? text.mid(1) : text);
+    label->setProperty("statusText", text);
 }
 
 QString MainWindow::statusText(int part) const
 {
     if (part < 0 || part >= 6 || !m_statusParts[static_cast<std::size_t>(part)])
         return {};
-    return m_statusParts[static_cast<std::size_t>(part)]->text();
+    return m_statusParts[static_cast<std::size_t>(part)]->property("statusText").toString();
 }
 
 void MainWindow::appendLog(const std::string& message)
@@ -148,6 +154,12 @@ void MainWindow::updateTitle()
                    QString::fromStdString(m_document.tpl().templateName));
 }
 
+void MainWindow::showBackgroundSize()
+{
+    const BackgroundLayer& background = m_document.tpl().background;
+    setStatusText(0, QStringLiteral("%1 x %2 像素").arg(background.width).arg(background.height));
+}
+
 void MainWindow::onDocumentChanged(DocumentChange change)
 {
     switch (change) {
@@ -157,6 +169,7 @@ void MainWindow::onDocumentChanged(DocumentChange change)
         m_layerPanel->refreshFromDocument();
         m_outputPanel->refreshFromDocument();
         m_canvas->refreshBackground();
+        showBackgroundSize();
         updateTitle();
         rebuildRecentMenu();
         break;
@@ -166,6 +179,7 @@ void MainWindow::onDocumentChanged(DocumentChange change)
         break;
     case DocumentChange::Background:
         m_canvas->refreshBackground();
+        showBackgroundSize();
         break;
     case DocumentChange::Dpi:
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));

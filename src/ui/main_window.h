@@ -86,6 +86,7 @@ private:
     void buildStatusBar();
     void buildSettingsColumn();
     void onDocumentChanged(DocumentChange change);
+    void showBackgroundSize();
     void rebuildRecentMenu();
 
     // File, settings, help, zoom and DPI commands (main_window_file.cpp).

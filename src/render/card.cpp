@@ -69,6 +69,11 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
     if (background.kind == BackgroundKind::Picture && background.picture) {
         const auto& bytes = background.picture->bytes;
         m_background = decodePicture(bytes.data(), bytes.size()).wand;
+        // A grey picture decodes in a grey colour space; the layers drawn on it are in colour.
+        if (m_background && MagickGetImageColorspace(m_background.get()) != sRGBColorspace)
+            MagickTransformImageColorspace(m_background.get(), sRGBColorspace);
+        m_backgroundOpaque =
+            m_background && MagickGetImageAlphaChannel(m_background.get()) == MagickFalse;
     }
     if (!m_background) {
         const std::string color = background.kind == BackgroundKind::Custom && background.hasAlpha
@@ -79,6 +84,11 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
         const auto width = static_cast<std::size_t>(std::max(1, background.width));
         const auto height = static_cast<std::size_t>(std::max(1, background.height));
         m_background = newCanvas(width, height, color.c_str());
+        m_backgroundOpaque = !(background.kind == BackgroundKind::Custom && background.hasAlpha);
+    }
+    for (const Layer& layer : m_template.layers) {
+        if (layer.type == LayerType::Picture && layer.layer_level == LayerLevel::BelowBackground)
+            m_layersBelow = true;
     }
 }
 
@@ -104,27 +114,33 @@ std::string CardRenderer::resolvePicturePath(const std::string& cell) const
 MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
                                  const std::atomic<bool>& stop) const
 {
-    const bool png = output.format == OutputFormat::Png;
+    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
     const BackgroundLayer& bg = m_template.background;
-    MagickWandPtr canvas = newCanvas(static_cast<std::size_t>(std::max(1, bg.width)),
-                                     static_cast<std::size_t>(std::max(1, bg.height)),
-                                     png && output.transparent_open ? "none" : "#ffffff");
     MagickWandPtr background = backgroundImage();
-    if (!canvas || !background) {
+    // The background composited over a transparent canvas, or an opaque background over a
+    // white one, is the background itself: the canvas is only needed under a background that
+    // lets it show through, or for layers below the background.
+    MagickWandPtr canvas;
+    if (m_layersBelow || (!transparentCard && !m_backgroundOpaque)) {
+        canvas = newCanvas(static_cast<std::size_t>(std::max(1, bg.width)),
+                           static_cast<std::size_t>(std::max(1, bg.height)),
+                           transparentCard ? "none" : "#ffffff");
+        if (!canvas) {
+            log.log("无法创建画布\n");
+            return nullptr;
+        }
+    }
+    if (!background) {
         log.log("无法创建画布\n");
         return nullptr;
     }
-    MagickSetImageUnits(canvas.get(), PixelsPerInchResolution);
-    MagickSetImageResolution(canvas.get(), m_dpi, m_dpi);
 
     for (const Layer& layer : m_template.layers) {
         if (stop.load())
             break;
         const std::string* cell = findCell(row, layer.bind_col_name);
         if (layer.type == LayerType::Text) {
-            MagickWandPtr text = renderLayerImage(layer, cell ? *cell : std::string(), m_fonts);
-            if (text)
-                composite(background.get(), text.get(), layer.x, layer.y);
+            drawTextLayer(background.get(), layer, cell ? *cell : std::string(), m_fonts);
             continue;
         }
         if (!cell || isBlankText(*cell))
@@ -148,8 +164,14 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
             layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();
         composite(target, picture.wand.get(), at.x, at.y);
     }
-    composite(canvas.get(), background.get(), 0, 0);
-    return canvas;
+    MagickWandPtr card = std::move(background);
+    if (canvas) {
+        composite(canvas.get(), card.get(), 0, 0);
+        card = std::move(canvas);
+    }
+    MagickSetImageUnits(card.get(), PixelsPerInchResolution);
+    MagickSetImageResolution(card.get(), m_dpi, m_dpi);
+    return card;
 }
 
 std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const OutputSettings& output,
@@ -161,6 +183,9 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
 
     EncodedCard card;
     MagickWand* wand = canvas.get();
+    // The wand of a decoded background remembers the format it was read in, which would win
+    // over the image's own format when the card is encoded.
+    MagickSetFormat(wand, output.format == OutputFormat::Png ? "PNG" : "JPEG");
     if (output.format == OutputFormat::Png) {
         card.extension = ".png";
         MagickSetImageFormat(wand, "PNG");
@@ -189,6 +214,8 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         MagickSetImageFormat(wand, "JPEG");
         MagickSetImageCompression(wand, JPEGCompression);
         MagickSetImageCompressionQuality(wand, static_cast<std::size_t>(output.quality));
+        // Optimised Huffman tables cost encode time and change no pixel.
+        MagickSetOption(wand, "jpeg:optimize-coding", "false");
         MagickSetImageDepth(wand, 8);
         ColorspaceType type;
         if (colorspaceOf(output.colorspace, type))

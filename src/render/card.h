@@ -73,6 +73,8 @@ private:
     const FontRegistry& m_fonts;
     std::string m_csvFolder;
     MagickWandPtr m_background; // decoded once; cloned for every card
+    bool m_backgroundOpaque = true; // the background has no alpha channel
+    bool m_layersBelow = false;     // a picture layer is drawn below the background
 };
 
 /// The file name (without folder and extension) of a card: the cells of the file-name

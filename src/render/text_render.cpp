@@ -65,22 +65,23 @@ long boxOffset(double offset)
     return std::max(0L, static_cast<long>(offset));
 }
 
-} // namespace
+// The text drawn into its own tight box, and where the box goes inside the layer. Nothing
+// when there is nothing to draw.
+struct TextBox {
+    MagickWandPtr box;
+    long x = 0;
+    long y = 0;
+};
 
-MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
-                               const FontRegistry& fonts)
+std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text,
+                                     const FontRegistry& fonts)
 {
-    if (layer.width <= 0 || layer.height <= 0)
-        return nullptr;
-    MagickWandPtr image = newCanvas(static_cast<std::size_t>(layer.width),
-                                    static_cast<std::size_t>(layer.height), "none");
-    if (!image || text.empty())
-        return image;
-
+    if (text.empty())
+        return std::nullopt;
     DrawingWandPtr draw(NewDrawingWand());
     MagickWandPtr scratch = newCanvas(1, 1, "none");
     if (!draw || !scratch)
-        return image;
+        return std::nullopt;
     DrawSetTextEncoding(draw.get(), "UTF-8");
     // The library has no usable default font here, so an unknown family draws with the
     // installed font that best covers Chinese and Latin text.
@@ -96,7 +97,7 @@ MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
     } else if (const std::size_t n = utf16Length(text); n > 1) {
         const std::optional<TextSize> plain = measureText(scratch.get(), draw.get(), text);
         if (!plain)
-            return image;
+            return std::nullopt;
         const double w0 = plain->width > 0 ? plain->width : 1;
         const double kerning = (layer.width - w0) / static_cast<double>(n - 1);
         if (kerning > 0)
@@ -105,35 +106,77 @@ MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
 
     const std::optional<TextSize> size = measureText(scratch.get(), draw.get(), text);
     if (!size || size->width <= 0)
-        return image;
+        return std::nullopt;
     const std::size_t boxWidth = boxSide(size->width);
     const std::size_t boxHeight = boxSide(size->height);
-    MagickWandPtr box = newCanvas(boxWidth, boxHeight, "none");
-    if (!box)
-        return image;
+    TextBox result;
+    result.box = newCanvas(boxWidth, boxHeight, "none");
+    if (!result.box)
+        return std::nullopt;
     if (!layer.htmlColor.empty()) {
         PixelWandPtr fill(NewPixelWand());
         if (fill && PixelSetColor(fill.get(), layer.htmlColor.c_str()) != MagickFalse)
             DrawSetFillColor(draw.get(), fill.get());
     }
     DrawSetGravity(draw.get(), CenterGravity);
-    if (MagickAnnotateImage(box.get(), draw.get(), 0, 0, 0, text.c_str()) == MagickFalse)
-        return image;
+    if (MagickAnnotateImage(result.box.get(), draw.get(), 0, 0, 0, text.c_str()) == MagickFalse)
+        return std::nullopt;
 
     const double spareWidth = static_cast<double>(layer.width) - static_cast<double>(boxWidth);
     const double spareHeight = static_cast<double>(layer.height) - static_cast<double>(boxHeight);
-    long x = 0;
     if (layer.tHAlign == kHAlignRight)
-        x = boxOffset(spareWidth);
+        result.x = boxOffset(spareWidth);
     else if (layer.tHAlign == kHAlignCentre || layer.tHAlign == kHAlignJustified)
-        x = boxOffset(spareWidth * 0.5);
-    long y = 0;
+        result.x = boxOffset(spareWidth * 0.5);
     if (layer.tVAlign == kVAlignMiddle)
-        y = boxOffset(spareHeight * 0.5);
+        result.y = boxOffset(spareHeight * 0.5);
     else if (layer.tVAlign == kVAlignBottom)
-        y = boxOffset(spareHeight);
-    MagickCompositeImage(image.get(), box.get(), OverCompositeOp, x, y);
+        result.y = boxOffset(spareHeight);
+    return result;
+}
+
+} // namespace
+
+MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
+                               const FontRegistry& fonts)
+{
+    if (layer.width <= 0 || layer.height <= 0)
+        return nullptr;
+    MagickWandPtr image = newCanvas(static_cast<std::size_t>(layer.width),
+                                    static_cast<std::size_t>(layer.height), "none");
+    if (!image)
+        return image;
+    if (const auto textBox = renderTextBox(layer, text, fonts))
+        MagickCompositeImage(image.get(), textBox->box.get(), OverCompositeOp, textBox->x,
+                             textBox->y);
     return image;
+}
+
+void drawTextLayer(MagickWand* target, const Layer& layer, const std::string& text,
+                   const FontRegistry& fonts)
+{
+    if (layer.width <= 0 || layer.height <= 0)
+        return;
+    auto textBox = renderTextBox(layer, text, fonts);
+    if (!textBox)
+        return;
+    // A box larger than the layer is clipped at the layer's right and bottom edges.
+    MagickWand* box = textBox->box.get();
+    const long width = std::min<long>(static_cast<long>(MagickGetImageWidth(box)),
+                                      layer.width - textBox->x);
+    const long height = std::min<long>(static_cast<long>(MagickGetImageHeight(box)),
+                                       layer.height - textBox->y);
+    if (width <= 0 || height <= 0)
+        return;
+    if (width < static_cast<long>(MagickGetImageWidth(box)) ||
+        height < static_cast<long>(MagickGetImageHeight(box))) {
+        MagickCropImage(box, static_cast<std::size_t>(width), static_cast<std::size_t>(height), 0,
+                        0);
+        MagickSetImagePage(box, static_cast<std::size_t>(width), static_cast<std::size_t>(height),
+                           0, 0);
+    }
+    MagickCompositeImage(target, box, OverCompositeOp, layer.x + textBox->x,
+                         layer.y + textBox->y);
 }
 
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,

@@ -18,6 +18,11 @@ inline constexpr int kTextDpi = 96;
 MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
                                const FontRegistry& fonts);
 
+/// Draws text as renderLayerImage would, straight onto target at the layer's position (the
+/// same pixels as compositing the layer image there, without the layer-sized image).
+void drawTextLayer(MagickWand* target, const Layer& layer, const std::string& text,
+                   const FontRegistry& fonts);
+
 /// A layer's demo content as PNG bytes for the design canvas.
 struct Thumbnail {
     std::vector<unsigned char> png;

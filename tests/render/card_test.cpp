@@ -2,6 +2,7 @@
 #include "common/text.h"
 #include "render/card.h"
 #include "render/fonts.h"
+#include "render/picture_input.h"
 #include "support/test_support.h"
 
 #include <filesystem>
@@ -174,6 +175,29 @@ TEST_F(CardTest, RelativePictureIsFoundBesideTheCsvFile)
     EXPECT_TRUE(log.lines.empty());
     MagickWandPtr image = readBytes(card->bytes);
     EXPECT_EQ(pixelAt(image.get(), 1, 1).g, 0);
+}
+
+TEST_F(CardTest, PictureBackgroundCardsAreEncodedInTheChosenFormat)
+{
+    writePicture(dir.file("bg.png"), 120, 80, "#3366CC");
+    tpl.background.kind = BackgroundKind::Picture;
+    ASSERT_TRUE(loadBackgroundPicture(dir.file("bg.png"), tpl.background));
+    for (const OutputFormat format : {OutputFormat::Jpg, OutputFormat::Png}) {
+        tpl.output.format = format;
+        const auto card = compose({{"name", "a"}});
+        ASSERT_TRUE(card);
+        ASSERT_GE(card->bytes.size(), 2u);
+        if (format == OutputFormat::Jpg) {
+            EXPECT_EQ(card->bytes[0], 0xFF);
+            EXPECT_EQ(card->bytes[1], 0xD8);
+        } else {
+            EXPECT_EQ(card->bytes[0], 0x89);
+            EXPECT_EQ(card->bytes[1], 'P');
+        }
+        MagickWandPtr image = readBytes(card->bytes);
+        const Rgba p = pixelAt(image.get(), 60, 40);
+        EXPECT_NEAR(p.b, 0xCC, 3);
+    }
 }
 
 TEST_F(CardTest, GreyJpegHasOneChannelAndResolutionIsWritten)

@@ -9,6 +9,7 @@
 #include "render/text_render.h"
 
 #include <cstring>
+#include <mutex>
 #include <filesystem>
 
 namespace torvale {
@@ -58,9 +59,21 @@ CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<st
     return row;
 }
 
+// A text is drawn into the cache the second time it is seen, so texts that never repeat (names,
+// numbers) cost nothing but their key. Keys and pixels are both bounded.
+struct CardRenderer::TextCache {
+    static constexpr std::size_t kMaxKeys = 20000;
+    static constexpr std::size_t kMaxPixels = 1024 * 1024; // 8 MiB of 16-bit RGBA
+
+    std::mutex mutex;
+    std::unordered_map<std::string, bool> seen;
+    std::unordered_map<std::string, TextBox> boxes;
+    std::size_t pixels = 0;
+};
+
 CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegistry& fonts,
                            std::string csvPath)
-    : m_template(tpl), m_dpi(dpi), m_fonts(fonts)
+    : m_template(tpl), m_dpi(dpi), m_fonts(fonts), m_textCache(std::make_unique<TextCache>())
 {
     if (!csvPath.empty())
         m_csvFolder = pathToUtf8(pathFromUtf8(csvPath).parent_path());
@@ -93,6 +106,49 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
 }
 
 CardRenderer::~CardRenderer() = default;
+
+void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex,
+                            const std::string& text) const
+{
+    const Layer& layer = m_template.layers[layerIndex];
+    std::string key = std::to_string(layerIndex);
+    key += '\0';
+    key += text;
+    TextCache& cache = *m_textCache;
+    {
+        std::lock_guard lock(cache.mutex);
+        if (const auto it = cache.boxes.find(key); it != cache.boxes.end()) {
+            // A clone shares the pixels until it is cropped; each thread draws its own.
+            TextBox copy{MagickWandPtr(CloneMagickWand(it->second.box.get())), it->second.x,
+                         it->second.y};
+            if (copy.box) {
+                drawTextBox(target, layer, copy);
+                return;
+            }
+        }
+    }
+    std::optional<TextBox> box = renderTextBox(layer, text, m_fonts);
+    if (!box)
+        return;
+    {
+        std::lock_guard lock(cache.mutex);
+        const auto seen = cache.seen.find(key);
+        const std::size_t pixels =
+            MagickGetImageWidth(box->box.get()) * MagickGetImageHeight(box->box.get());
+        if (seen == cache.seen.end()) {
+            if (cache.seen.size() < TextCache::kMaxKeys)
+                cache.seen.emplace(key, true);
+        } else if (cache.pixels + pixels <= TextCache::kMaxPixels &&
+                   !cache.boxes.count(key)) {
+            MagickWandPtr stored(CloneMagickWand(box->box.get()));
+            if (stored) {
+                cache.pixels += pixels;
+                cache.boxes.emplace(key, TextBox{std::move(stored), box->x, box->y});
+            }
+        }
+    }
+    drawTextBox(target, layer, *box);
+}
 
 MagickWandPtr CardRenderer::backgroundImage() const
 {
@@ -135,12 +191,14 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
         return nullptr;
     }
 
-    for (const Layer& layer : m_template.layers) {
+    for (std::size_t index = 0; index < m_template.layers.size(); ++index) {
+        const Layer& layer = m_template.layers[index];
         if (stop.load())
             break;
         const std::string* cell = findCell(row, layer.bind_col_name);
         if (layer.type == LayerType::Text) {
-            drawTextLayer(background.get(), layer, cell ? *cell : std::string(), m_fonts);
+            if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
+                drawText(background.get(), index, *cell);
             continue;
         }
         if (!cell || isBlankText(*cell))

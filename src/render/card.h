@@ -6,6 +6,7 @@
 #include "render/magick.h"
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -66,6 +67,7 @@ public:
 
 private:
     MagickWandPtr backgroundImage() const;
+    void drawText(MagickWand* target, std::size_t layerIndex, const std::string& text) const;
     std::string resolvePicturePath(const std::string& cell) const;
 
     Template m_template;
@@ -75,6 +77,10 @@ private:
     MagickWandPtr m_background; // decoded once; cloned for every card
     bool m_backgroundOpaque = true; // the background has no alpha channel
     bool m_layersBelow = false;     // a picture layer is drawn below the background
+
+    // Text boxes of texts that come back (a department, a company name), drawn once per batch.
+    struct TextCache;
+    std::unique_ptr<TextCache> m_textCache;
 };
 
 /// The file name (without folder and extension) of a card: the cells of the file-name

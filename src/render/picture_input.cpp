@@ -312,8 +312,16 @@ bool loadBackgroundPicture(const std::string& path, BackgroundLayer& background)
     };
 
     background.picture.reset();
-    if (MagickWandPtr wand = readPicture(path).wand) {
-        auto stored = encode(wand.get());
+    // The file's own bytes are kept: they are the picture in its own format, and every reader
+    // decodes them the way readPicture does (first frame, CMYK to sRGB). Encoding the decoded
+    // picture again would cost far more than the decode.
+    auto bytes = readFileBytes(path);
+    DecodedPicture decoded;
+    if (bytes)
+        decoded = decodePicture(bytes->data(), bytes->size());
+    if (MagickWandPtr wand = std::move(decoded.wand)) {
+        auto stored = std::make_shared<PictureBytes>();
+        stored->bytes = std::move(*bytes);
         if (!stored->bytes.empty()) {
             background.picture = std::move(stored);
             background.width = static_cast<std::int32_t>(MagickGetImageWidth(wand.get()));

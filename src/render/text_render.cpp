@@ -65,13 +65,7 @@ long boxOffset(double offset)
     return std::max(0L, static_cast<long>(offset));
 }
 
-// The text drawn into its own tight box, and where the box goes inside the layer. Nothing
-// when there is nothing to draw.
-struct TextBox {
-    MagickWandPtr box;
-    long x = 0;
-    long y = 0;
-};
+} // namespace
 
 std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text,
                                      const FontRegistry& fonts)
@@ -135,8 +129,6 @@ std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text
     return result;
 }
 
-} // namespace
-
 MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
                                const FontRegistry& fonts)
 {
@@ -152,31 +144,24 @@ MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
     return image;
 }
 
-void drawTextLayer(MagickWand* target, const Layer& layer, const std::string& text,
-                   const FontRegistry& fonts)
+void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox)
 {
-    if (layer.width <= 0 || layer.height <= 0)
-        return;
-    auto textBox = renderTextBox(layer, text, fonts);
-    if (!textBox)
-        return;
     // A box larger than the layer is clipped at the layer's right and bottom edges.
-    MagickWand* box = textBox->box.get();
-    const long width = std::min<long>(static_cast<long>(MagickGetImageWidth(box)),
-                                      layer.width - textBox->x);
-    const long height = std::min<long>(static_cast<long>(MagickGetImageHeight(box)),
-                                       layer.height - textBox->y);
+    MagickWand* box = textBox.box.get();
+    const auto boxWidth = static_cast<long>(MagickGetImageWidth(box));
+    const auto boxHeight = static_cast<long>(MagickGetImageHeight(box));
+    const long width = std::min<long>(boxWidth, layer.width - textBox.x);
+    const long height = std::min<long>(boxHeight, layer.height - textBox.y);
     if (width <= 0 || height <= 0)
         return;
-    if (width < static_cast<long>(MagickGetImageWidth(box)) ||
-        height < static_cast<long>(MagickGetImageHeight(box))) {
+    if (width < boxWidth || height < boxHeight) {
         MagickCropImage(box, static_cast<std::size_t>(width), static_cast<std::size_t>(height), 0,
                         0);
         MagickSetImagePage(box, static_cast<std::size_t>(width), static_cast<std::size_t>(height),
                            0, 0);
     }
-    MagickCompositeImage(target, box, OverCompositeOp, layer.x + textBox->x,
-                         layer.y + textBox->y);
+    MagickCompositeImage(target, box, OverCompositeOp, layer.x + textBox.x,
+                         layer.y + textBox.y);
 }
 
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,

@@ -4,6 +4,7 @@
 #include "render/fonts.h"
 #include "render/magick.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,20 @@ inline constexpr int kTextDpi = 96;
 MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
                                const FontRegistry& fonts);
 
-/// Draws text as renderLayerImage would, straight onto target at the layer's position (the
-/// same pixels as compositing the layer image there, without the layer-sized image).
-void drawTextLayer(MagickWand* target, const Layer& layer, const std::string& text,
-                   const FontRegistry& fonts);
+/// A layer's text drawn into its own tight box, and where the box goes inside the layer.
+struct TextBox {
+    MagickWandPtr box;
+    long x = 0;
+    long y = 0;
+};
+
+/// The text box of renderLayerImage; nothing when there is nothing to draw.
+std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text,
+                                     const FontRegistry& fonts);
+
+/// Composites a text box straight onto target at the layer's position, clipped to the layer
+/// (the same pixels as compositing the layer image there). The box may be cropped.
+void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox);
 
 /// A layer's demo content as PNG bytes for the design canvas.
 struct Thumbnail {

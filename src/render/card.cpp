@@ -266,6 +266,9 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         MagickSetImageType(wand, output.transparent_open ? TrueColorMatteType : TrueColorType);
         MagickSetOption(wand, "png:color-type", output.transparent_open ? "6" : "2");
         MagickSetOption(wand, "png:exclude-chunk", "date,time");
+        // zlib level 5 with adaptive filtering: a few percent larger than the default level 7
+        // and three times faster on photo-like cards.
+        MagickSetImageCompressionQuality(wand, 55);
     } else {
         card.extension = ".jpg";
         MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);

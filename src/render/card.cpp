@@ -268,7 +268,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         MagickSetOption(wand, "png:exclude-chunk", "date,time");
         // zlib level 5 with adaptive filtering: a few percent larger than the default level 7
         // and three times faster on photo-like cards.
-        MagickSetImageCompressionQuality(wand, 55);
+        MagickSetCompressionQuality(wand, 55);
     } else {
         card.extension = ".jpg";
         MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);

@@ -197,6 +197,7 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     m_pathField->setGeometry(50, 8, 278, 20);
     m_chooseButton = new QPushButton(QStringLiteral("选择"), m_pictureSubPanel);
     m_chooseButton->setGeometry(334, 6, 59, 23);
+    m_chooseButton->setObjectName(QStringLiteral("chooseBackground"));
     connect(m_chooseButton, &QPushButton::clicked, this, send(CommandId::ChooseBackground));
 
     m_customSubPanel = new QWidget(this);
@@ -204,9 +205,11 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     addLabel(QStringLiteral("宽度："), m_customSubPanel, 6, 10);
     m_widthField = new SizeField(m_customSubPanel, [this] { refuseCharacter(m_widthField); });
     m_widthField->setGeometry(42, 8, 46, 20);
+    m_widthField->setObjectName(QStringLiteral("backgroundWidth"));
     addLabel(QStringLiteral("高度："), m_customSubPanel, 92, 10);
     m_heightField = new SizeField(m_customSubPanel, [this] { refuseCharacter(m_heightField); });
     m_heightField->setGeometry(128, 8, 43, 20);
+    m_heightField->setObjectName(QStringLiteral("backgroundHeight"));
     m_widthField->setPartner(m_heightField);
     m_heightField->setPartner(m_widthField);
     connect(m_widthField, &QLineEdit::textChanged, this, send(CommandId::BackgroundWidth));

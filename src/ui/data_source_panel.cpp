@@ -31,6 +31,7 @@ DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
     m_pathField->setGeometry(70, 26, 260, 20);
     m_chooseButton = new QPushButton(QStringLiteral("选择"), this);
     m_chooseButton->setGeometry(334, 24, 59, 23);
+    m_chooseButton->setObjectName(QStringLiteral("chooseCsv"));
     m_trimBox = new QCheckBox(QStringLiteral("清除单元格左右两侧的空格"), this);
     m_trimBox->setGeometry(10, 56, 260, 20);
     connect(m_chooseButton, &QPushButton::clicked, this,

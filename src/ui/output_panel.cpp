@@ -72,11 +72,13 @@ OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
     m_folderField->setReadOnly(true);
     m_folderField->setGeometry(88, 76, 243, 20);
     m_chooseFolderButton = new QPushButton(QStringLiteral("选择"), this);
+    m_chooseFolderButton->setObjectName(QStringLiteral("chooseOutputFolder"));
     m_chooseFolderButton->setGeometry(335, 74, 59, 23);
 
     addLabel(QStringLiteral("文件名绑定："), this, 10, 105);
     m_fileNameBox1 = addBox(this, {QString()}, {88, 101, 119, 22});
     m_fileNameBox2 = addBox(this, {QString()}, {212, 101, 118, 22});
+    m_fileNameBox1->setObjectName(QStringLiteral("fileNameColumn1"));
 
     connect(m_formatBox, &QComboBox::currentIndexChanged, this, send(CommandId::OutputFormat));
     connect(m_colorspaceBox, &QComboBox::currentIndexChanged, this, send(CommandId::OutputFormat));

@@ -49,6 +49,7 @@ TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
     window->execute(CommandId::StartBatch);
     EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
                               {"【背景层】宽度必须大于 0", "请重新输入"}}));
+    EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "backgroundWidth");
     EXPECT_FALSE(window->batch().running());
 
     // Fixing it moves on to the next check.
@@ -57,7 +58,19 @@ TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
     window->execute(CommandId::StartBatch);
     EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
                               {"请选择一个【csv文件】", "请选择..."}}));
+    EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "chooseCsv");
     EXPECT_TRUE(prompts.asked().empty());
+}
+
+TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
+{
+    openExample();
+    document->tpl().layers[1].bind_col_name = "Name";
+    window->execute(CommandId::StartBatch);
+    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
+                              {"图层#2 还没有绑定列名", "请绑定一个列名"}}));
+    EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "layerList");
+    EXPECT_EQ(window->state().currentLayer, std::optional<std::size_t>(1));
 }
 
 TEST_F(BatchWindowTest, OutputFolderThatCannotBeCreatedIsAMessage)

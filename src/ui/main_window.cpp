@@ -170,6 +170,7 @@ void MainWindow::onDocumentChanged(DocumentChange change)
         m_outputPanel->refreshFromDocument();
         m_canvas->refreshBackground();
         showBackgroundSize();
+        setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         updateTitle();
         rebuildRecentMenu();
         break;

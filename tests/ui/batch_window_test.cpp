@@ -70,6 +70,8 @@ TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
     EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
                               {"图层#2 还没有绑定列名", "请绑定一个列名"}}));
     EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "layerList");
+    // The template's 300 dpi became the current DPI setting.
+    EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
     EXPECT_EQ(window->state().currentLayer, std::optional<std::size_t>(1));
 }
 

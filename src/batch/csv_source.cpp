@@ -1,5 +1,6 @@
 #include "batch/csv_source.h"
 
+#include "common/c_resources.h"
 #include "common/text.h"
 
 #include <cerrno>
@@ -20,11 +21,6 @@ struct IconvCloser {
     void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
 };
 using IconvPtr = std::unique_ptr<void, IconvCloser>;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string utf16BytesToUtf8(std::string_view bytes, bool bigEndian)
 {

@@ -56,8 +56,8 @@ std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
         loadBackgroundPicture(resolveTemplatePath(batch.tpl.background.background_path, path),
                               batch.tpl.background);
     }
-    batch.csvPath = csvOverride.empty() ? resolveTemplatePath(batch.tpl.csv_file_path, path)
-                                        : csvOverride;
+    batch.csvPath =
+        csvOverride.empty() ? resolveTemplatePath(batch.tpl.csv_file_path, path) : csvOverride;
     return batch;
 }
 
@@ -68,6 +68,31 @@ bool setUpImageLibraryOrReport()
         return false;
     }
     return true;
+}
+
+std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
+                                          const std::string& outDir, const std::string& csvOverride,
+                                          int& exitCode)
+{
+    if (!setUpImageLibraryOrReport()) {
+        exitCode = kExitFailed;
+        return std::nullopt;
+    }
+    auto batch = openBatchTemplate(templatePath, csvOverride);
+    if (!batch) {
+        exitCode = kExitUsage;
+        return std::nullopt;
+    }
+    batch->tpl.output.outputFolder = outDir;
+    BatchInputs inputs{batch->csvPath, outDir,
+                       resolveTemplatePath(batch->tpl.background.background_path, templatePath)};
+    return PreparedBatch{std::move(*batch), FontRegistry::build(SettingsStore::userStore()),
+                         std::move(inputs)};
+}
+
+std::string problemLine(const BatchProblem& problem)
+{
+    return problem.title.empty() ? problem.text : problem.title + ": " + problem.text;
 }
 
 std::string timeStamp()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "batch/batch_validation.h"
 #include "cli/cli_common.h"
 #include "model/template.h"
+#include "render/fonts.h"
 #include "render/log_sink.h"
 
 #include <cstdint>
@@ -39,6 +41,23 @@ std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
 
 /// Sets up the image library; prints the problem and returns false when it does not work.
 bool setUpImageLibraryOrReport();
+
+/// A template ready for a batch into outDir: the fonts and the inputs of the batch check.
+struct PreparedBatch {
+    BatchTemplate batch;
+    FontRegistry fonts;
+    BatchInputs inputs;
+};
+
+/// Sets up the image library, opens the template (with csvOverride when not empty), makes
+/// outDir its output folder and builds the fonts. Prints the problem and gives nothing, with
+/// the exit code to use, on failure.
+std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
+                                          const std::string& outDir, const std::string& csvOverride,
+                                          int& exitCode);
+
+/// A batch problem as one line: "title: text", or the text alone when it has no title.
+std::string problemLine(const BatchProblem& problem);
 
 /// Log lines on stderr as "%H:%M:%S message".
 class StderrLog : public LogSink {

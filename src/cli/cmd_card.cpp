@@ -43,36 +43,34 @@ int runCardCommand(const Args& args)
     }
     const std::string outDir = parsed->values.at("--out");
     const auto csvIt = parsed->values.find("--csv");
+    int exitCode = kExitOk;
+    auto prepared =
+        prepareBatch(parsed->positional[0], outDir,
+                     csvIt == parsed->values.end() ? std::string() : csvIt->second, exitCode);
+    if (!prepared)
+        return exitCode;
+    BatchTemplate& batch = prepared->batch;
 
-    if (!setUpImageLibraryOrReport())
-        return kExitFailed;
-    auto batch = openBatchTemplate(parsed->positional[0],
-                                   csvIt == parsed->values.end() ? std::string() : csvIt->second);
-    if (!batch)
-        return kExitUsage;
-
-    const auto table = loadCsvFile(batch->csvPath, batch->tpl.is_trim_csv_cell_value);
+    const auto table = loadCsvFile(batch.csvPath, batch.tpl.is_trim_csv_cell_value);
     if (!table) {
-        printError(formatText(kMsgCsvCannotAccess, batch->csvPath.c_str()));
+        printError(formatText(kMsgCsvCannotAccess, batch.csvPath.c_str()));
         return kExitFailed;
     }
     if (static_cast<std::size_t>(rowNumber) > table->rows.size()) {
-        printError(formatText("CSV 文件只有 %zu 行数据，没有第 %ld 行。", table->rows.size(),
-                              rowNumber));
+        printError(
+            formatText("CSV 文件只有 %zu 行数据，没有第 %ld 行。", table->rows.size(), rowNumber));
         return kExitFailed;
     }
-
     std::error_code ec;
     std::filesystem::create_directory(pathFromUtf8(outDir), ec);
-    batch->tpl.output.outputFolder = outDir;
 
-    const FontRegistry fonts = FontRegistry::build(SettingsStore::userStore());
-    const CardRenderer renderer(batch->tpl, batch->dpi, fonts, batch->csvPath);
+    const CardRenderer renderer(batch.tpl, batch.dpi, prepared->fonts, batch.csvPath);
     StderrLog log;
     std::atomic<bool> stop{false};
-    const CardRow row = makeCardRow(table->header, table->rows[static_cast<std::size_t>(rowNumber) - 1]);
-    const CardResult result = renderCard(renderer, row, batch->tpl.output,
-                                         static_cast<std::size_t>(rowNumber), log, stop);
+    const CardRow row =
+        makeCardRow(table->header, table->rows[static_cast<std::size_t>(rowNumber) - 1]);
+    const CardResult result =
+        renderCard(renderer, row, batch.tpl.output, static_cast<std::size_t>(rowNumber), log, stop);
     if (result.outcome != CardOutcome::Written)
         return kExitFailed;
     std::printf("%s\n", result.path.c_str());

@@ -1,7 +1,5 @@
 #include "batch/batch_validation.h"
 #include "cli/batch_setup.h"
-#include "model/template_file.h"
-#include "render/fonts.h"
 
 #include <cstdio>
 
@@ -31,32 +29,17 @@ int runCheckCommand(const Args& args)
         return usageError("expected one template file", kCheckUsage);
     if (!parsed->values.count("--out"))
         return usageError("missing --out DIR", kCheckUsage);
-    const std::string& templatePath = parsed->positional[0];
-    const std::string& outDir = parsed->values.at("--out");
     const auto csvIt = parsed->values.find("--csv");
-
-    if (!setUpImageLibraryOrReport())
-        return kExitFailed;
-    auto batch = openBatchTemplate(templatePath,
-                                   csvIt == parsed->values.end() ? std::string() : csvIt->second);
-    if (!batch)
-        return kExitUsage;
-    batch->tpl.output.outputFolder = outDir;
-
-    const FontRegistry fonts = FontRegistry::build(SettingsStore::userStore());
-    const BatchInputs inputs{
-        batch->csvPath, outDir,
-        resolveTemplatePath(batch->tpl.background.background_path, templatePath)};
-    const BatchProblem problem = validateBatch(batch->tpl, inputs, fonts);
-    if (problem.ok()) {
-        std::puts("ok");
-        return kExitOk;
-    }
-    if (problem.title.empty())
-        std::printf("%s\n", problem.text.c_str());
-    else
-        std::printf("%s: %s\n", problem.title.c_str(), problem.text.c_str());
-    return kExitFailed;
+    int exitCode = kExitOk;
+    const auto prepared =
+        prepareBatch(parsed->positional[0], parsed->values.at("--out"),
+                     csvIt == parsed->values.end() ? std::string() : csvIt->second, exitCode);
+    if (!prepared)
+        return exitCode;
+    const BatchProblem problem =
+        validateBatch(prepared->batch.tpl, prepared->inputs, prepared->fonts);
+    std::printf("%s\n", problem.ok() ? "ok" : problemLine(problem).c_str());
+    return problem.ok() ? kExitOk : kExitFailed;
 }
 
 } // namespace torvale::cli

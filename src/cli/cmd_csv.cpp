@@ -28,7 +28,6 @@ constexpr const char* kRowsUsage =
     "  --no-trim   keep spaces and tabs at both ends of each cell\n"
     "  -h, --help  show this help\n";
 
-
 struct CsvOptions {
     std::string path;
     bool trim = true;

@@ -2,8 +2,6 @@
 #include "batch/batch_validation.h"
 #include "cli/batch_setup.h"
 #include "common/text.h"
-#include "model/template_file.h"
-#include "render/fonts.h"
 
 #include <atomic>
 #include <chrono>
@@ -78,8 +76,8 @@ private:
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
         const double rate = seconds > 0 ? static_cast<double>(m_written) / seconds : 0.0;
-        const std::string line =
-            formatText("正在处理 %zu/%zu... %.1f 张/秒", std::max<std::size_t>(m_step, 1), m_total, rate);
+        const std::string line = formatText("正在处理 %zu/%zu... %.1f 张/秒",
+                                            std::max<std::size_t>(m_step, 1), m_total, rate);
         std::fprintf(stderr, "\r%s\033[K", line.c_str());
         std::fflush(stderr);
         m_lineShown = true;
@@ -124,33 +122,25 @@ int runRunCommand(const Args& args)
             return usageError("--jobs takes a number from 1 to 256", kRunUsage);
         jobs = static_cast<unsigned>(*value);
     }
-    const std::string& templatePath = parsed->positional[0];
     const auto csvIt = parsed->values.find("--csv");
-
-    if (!setUpImageLibraryOrReport())
-        return kExitFailed;
-    auto batch = openBatchTemplate(templatePath,
-                                   csvIt == parsed->values.end() ? std::string() : csvIt->second);
-    if (!batch)
-        return kExitUsage;
-    batch->tpl.output.outputFolder = parsed->values.at("--out");
-
-    const FontRegistry fonts = FontRegistry::build(SettingsStore::userStore());
-    BatchInputs inputs;
-    inputs.csvPath = batch->csvPath;
-    inputs.outputFolder = batch->tpl.output.outputFolder;
-    inputs.backgroundPath = resolveTemplatePath(batch->tpl.background.background_path, templatePath);
-    const BatchProblem problem = validateBatch(batch->tpl, inputs, fonts);
+    int exitCode = kExitOk;
+    auto prepared =
+        prepareBatch(parsed->positional[0], parsed->values.at("--out"),
+                     csvIt == parsed->values.end() ? std::string() : csvIt->second, exitCode);
+    if (!prepared)
+        return exitCode;
+    const BatchProblem problem =
+        validateBatch(prepared->batch.tpl, prepared->inputs, prepared->fonts);
     if (!problem.ok()) {
-        printError(problem.title.empty() ? problem.text : problem.title + ": " + problem.text);
+        printError(problemLine(problem));
         return kExitFailed;
     }
 
     BatchOptions options;
-    options.tpl = std::move(batch->tpl);
-    options.dpi = batch->dpi;
-    options.csvPath = batch->csvPath;
-    options.fonts = &fonts;
+    options.tpl = std::move(prepared->batch.tpl);
+    options.dpi = prepared->batch.dpi;
+    options.csvPath = prepared->batch.csvPath;
+    options.fonts = &prepared->fonts;
     options.jobs = jobs;
 
     const bool quiet = parsed->flags.count("--quiet") != 0;
@@ -165,9 +155,8 @@ int runRunCommand(const Args& args)
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    std::printf("%s：已写入 %zu 张卡片到 %s，用时 %.2f 秒。\n",
-                summary.stopped ? "已停止" : "完成", summary.written,
-                options.tpl.output.outputFolder.c_str(), seconds);
+    std::printf("%s：已写入 %zu 张卡片到 %s，用时 %.2f 秒。\n", summary.stopped ? "已停止" : "完成",
+                summary.written, options.tpl.output.outputFolder.c_str(), seconds);
     if (summary.failed > 0)
         std::printf("有 %zu 张卡片未能写入，详见上面的信息。\n", summary.failed);
     // A card that could not be written (a full disk, say) must not look like success.

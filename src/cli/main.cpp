@@ -30,12 +30,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"template", torvale::cli::runTemplateCommand},
-    {"columns", torvale::cli::runColumnsCommand},
-    {"rows", torvale::cli::runRowsCommand},
-    {"fonts", torvale::cli::runFontsCommand},
-    {"card", torvale::cli::runCardCommand},
-    {"run", torvale::cli::runRunCommand},
+    {"template", torvale::cli::runTemplateCommand}, {"columns", torvale::cli::runColumnsCommand},
+    {"rows", torvale::cli::runRowsCommand},         {"fonts", torvale::cli::runFontsCommand},
+    {"card", torvale::cli::runCardCommand},         {"run", torvale::cli::runRunCommand},
     {"check", torvale::cli::runCheckCommand},
 };
 

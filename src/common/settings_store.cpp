@@ -1,5 +1,6 @@
 #include "common/settings_store.h"
 
+#include "common/c_resources.h"
 #include "common/paths.h"
 #include "common/text.h"
 
@@ -18,21 +19,6 @@
 namespace torvale {
 
 namespace {
-
-struct JsonDeleter {
-    void operator()(cJSON* item) const { cJSON_Delete(item); }
-};
-using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
-
-struct JsonTextDeleter {
-    void operator()(char* text) const { cJSON_free(text); }
-};
-using JsonText = std::unique_ptr<char, JsonTextDeleter>;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 class UniqueFd {
 public:

@@ -1,5 +1,6 @@
 #include "model/template_file.h"
 
+#include "common/c_resources.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "model/settings.h"
@@ -23,21 +24,6 @@
 namespace torvale {
 
 namespace {
-
-struct JsonDeleter {
-    void operator()(cJSON* json) const { cJSON_Delete(json); }
-};
-using JsonPtr = std::unique_ptr<cJSON, JsonDeleter>;
-
-struct JsonTextDeleter {
-    void operator()(char* text) const { cJSON_free(text); }
-};
-using JsonText = std::unique_ptr<char, JsonTextDeleter>;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr std::int32_t kMinQuality = 10;
 constexpr std::int32_t kMaxQuality = 100;

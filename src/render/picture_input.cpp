@@ -1,5 +1,6 @@
 #include "render/picture_input.h"
 
+#include "common/c_resources.h"
 #include "common/paths.h"
 #include "common/text.h"
 
@@ -13,11 +14,6 @@
 namespace torvale {
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // A file larger than this is not read into memory for decoding: no card picture comes near it,
 // and the decode limits would refuse its pixels anyway.

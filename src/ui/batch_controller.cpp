@@ -28,23 +28,25 @@ public:
     {
     }
 
+    // The listener goes with the worker thread, before its queued calls run: they capture the
+    // window and the dialog, never the listener.
     void log(const std::string& message) override
     {
-        post([this, message] { m_window.appendLog(message); });
+        post([window = &m_window, message] { window->appendLog(message); });
     }
     void batchTotal(std::size_t total) override
     {
-        post([this, total] { m_dialog.setTotal(static_cast<int>(total)); });
+        post([dialog = &m_dialog, total] { dialog->setTotal(static_cast<int>(total)); });
     }
     void batchStep(std::size_t n) override
     {
-        post([this, n] { m_dialog.setStep(static_cast<int>(n)); });
+        post([dialog = &m_dialog, n] { dialog->setStep(static_cast<int>(n)); });
     }
     void csvUnreadable(const std::string&) override
     {
-        post([this] {
-            m_window.prompts().message("提示", PromptIcon::Error, kMsgBatchCsvUnreadable,
-                                       PromptButtons::Ok);
+        post([window = &m_window] {
+            window->prompts().message("提示", PromptIcon::Error, kMsgBatchCsvUnreadable,
+                                      PromptButtons::Ok);
         });
     }
 

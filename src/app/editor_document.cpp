@@ -47,8 +47,9 @@ bool EditorDocument::loadCsvColumns(const std::string& path)
     // A file-name column keeps its choice when the new file has a column of the same text.
     for (std::string* name : {&m_template.output.file_name_bind_col_name,
                               &m_template.output.file_name_bind_col_name2}) {
-        const auto it = std::find_if(m_csvColumns.begin(), m_csvColumns.end(),
-                                     [&](const std::string& c) { return equalsIgnoreCase(c, *name); });
+        const auto it =
+            std::find_if(m_csvColumns.begin(), m_csvColumns.end(),
+                         [&](const std::string& c) { return equalsIgnoreCase(c, *name); });
         *name = it == m_csvColumns.end() ? std::string() : *it;
     }
     notify(DocumentChange::DataSource);
@@ -69,9 +70,10 @@ void EditorDocument::newTemplate()
 TemplateReadResult EditorDocument::open(const std::string& path)
 {
     m_csvColumns.clear();
-    TemplateReadResult result = readTemplateFile(
-        path, m_template, m_settings.dpi,
-        [](const std::string& csvPath, bool trim) { return torvale::loadCsvColumns(csvPath, trim); });
+    TemplateReadResult result = readTemplateFile(path, m_template, m_settings.dpi,
+                                                 [](const std::string& csvPath, bool trim) {
+                                                     return torvale::loadCsvColumns(csvPath, trim);
+                                                 });
     if (result.dpi && *result.dpi >= kMinDpi && *result.dpi <= kMaxDpi) {
         m_settings.dpi = *result.dpi;
         writeDpi(m_store, *result.dpi);
@@ -195,10 +197,25 @@ void EditorDocument::reloadBackgroundPicture()
     notify(DocumentChange::Background);
 }
 
+std::size_t EditorDocument::subscribe(Listener listener)
+{
+    const std::size_t id = m_nextListenerId++;
+    m_listeners.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void EditorDocument::unsubscribe(std::size_t id)
+{
+    std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
+}
+
 void EditorDocument::notify(DocumentChange change)
 {
-    for (const auto& listener : m_listeners)
+    // By index and on a copy: a listener may subscribe or unsubscribe while it is told.
+    for (std::size_t i = 0; i < m_listeners.size(); ++i) {
+        const Listener listener = m_listeners[i].second;
         listener(change);
+    }
 }
 
 } // namespace torvale

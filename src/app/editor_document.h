@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace torvale {
@@ -89,8 +90,10 @@ public:
     /// Loads the background picture from background_path (placeholder when unusable).
     void reloadBackgroundPicture();
 
-    /// Registers a listener for changes.
-    void subscribe(Listener listener) { m_listeners.push_back(std::move(listener)); }
+    /// Registers a listener for changes; returns the id unsubscribe takes.
+    std::size_t subscribe(Listener listener);
+    /// Removes a listener; a view that goes before the document must call it.
+    void unsubscribe(std::size_t id);
     /// Tells every listener about a change (edits made directly on tpl() call this).
     void notify(DocumentChange change);
 
@@ -102,7 +105,8 @@ private:
     RecentFileList m_recent;
     Template m_template;
     std::vector<std::string> m_csvColumns;
-    std::vector<Listener> m_listeners;
+    std::vector<std::pair<std::size_t, Listener>> m_listeners;
+    std::size_t m_nextListenerId = 1;
 };
 
 } // namespace torvale

@@ -38,10 +38,6 @@ DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
             [this] { m_window.execute(CommandId::ChooseCsv); });
     connect(m_trimBox, &QCheckBox::clicked, this, [this] { m_window.execute(CommandId::TrimCsv); });
 
-    m_window.document().subscribe([this](DocumentChange change) {
-        if (change == DocumentChange::DataSource)
-            refreshFromDocument();
-    });
     refreshFromDocument();
 }
 

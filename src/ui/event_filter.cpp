@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
 #include <QWheelEvent>
 
 namespace torvale {
@@ -122,6 +123,7 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
     if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
         const bool deleteFocus =
             isLayerList(widget) || qobject_cast<QPushButton*>(widget) ||
+            qobject_cast<QSlider*>(widget) ||
             (qobject_cast<QComboBox*>(widget) && !static_cast<QComboBox*>(widget)->isEditable()) ||
             widget == m_window.canvas() || widget == &m_window;
         if (!deleteFocus)

@@ -12,10 +12,13 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 namespace torvale {
 
@@ -25,8 +28,56 @@ constexpr int kColumnWidth = 406;
 constexpr int kPanelWidth = 400;
 constexpr int kPanelGap = 16;
 constexpr int kColumnLineStep = 21;
+constexpr int kColumnTop = 7;
+// The smallest client area the window can be sized to, menu bar not counted.
+constexpr int kMinimumWidth = 780;
+constexpr int kMinimumHeight = 500;
 // Right edges of the status-bar parts 0 to 4; the last part takes the rest.
 constexpr int kStatusEdges[] = {200, 400, 600, 660, 720};
+constexpr int kStatusIconSize = 16;
+
+// The 16 x 16 icons of the status-bar parts 0 to 3: background size (a picture), pointer
+// position (a cross hair), size of the current object (a selection frame), zoom (a lens).
+QPixmap statusIcon(int part)
+{
+    QPixmap icon(kStatusIconSize, kStatusIconSize);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(60, 60, 60);
+    painter.setPen(QPen(ink, 1));
+    switch (part) {
+    case 0:
+        painter.setBrush(QColor(170, 210, 240));
+        painter.drawRect(QRectF(1.5, 2.5, 13, 11));
+        painter.setBrush(QColor(90, 160, 80));
+        painter.drawPolygon(QPolygonF(
+            {QPointF(2, 13), QPointF(6, 7), QPointF(9, 11), QPointF(11, 9), QPointF(14, 13)}));
+        break;
+    case 1:
+        painter.drawEllipse(QRectF(3.5, 3.5, 9, 9));
+        painter.drawLine(QPointF(8, 1), QPointF(8, 15));
+        painter.drawLine(QPointF(1, 8), QPointF(15, 8));
+        break;
+    case 2:
+        painter.setPen(QPen(ink, 1, Qt::DashLine));
+        painter.drawRect(QRectF(2.5, 3.5, 11, 9));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        for (const QPointF corner :
+             {QPointF(1, 2), QPointF(12, 2), QPointF(1, 11), QPointF(12, 11)})
+            painter.drawRect(QRectF(corner, QSizeF(3, 3)));
+        break;
+    default:
+        painter.setPen(QPen(ink, 1.5));
+        painter.setBrush(QColor(220, 235, 250));
+        painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
+        painter.setPen(QPen(ink, 2.5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+        break;
+    }
+    return icon;
+}
 
 } // namespace
 
@@ -43,7 +94,11 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     layout->addWidget(m_canvas, 1);
     buildSettingsColumn();
     m_settingsColumn->setParent(central);
-    layout->addWidget(m_settingsColumn, 0);
+    // The column starts a few pixels below the canvas and reaches down to the status bar.
+    auto* columnBox = new QVBoxLayout;
+    columnBox->setContentsMargins(0, kColumnTop - 1, 0, 0);
+    columnBox->addWidget(m_settingsColumn);
+    layout->addLayout(columnBox, 0);
     setCentralWidget(central);
 
     m_logWindow = new LogWindow(this);
@@ -54,11 +109,18 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     setStatusText(3, QStringLiteral("100%"));
     setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
 
-    m_document.subscribe([this](DocumentChange change) { onDocumentChanged(change); });
+    setMinimumSize(kMinimumWidth, menuBar()->sizeHint().height() + kMinimumHeight);
+
+    m_subscription =
+        m_document.subscribe([this](DocumentChange change) { onDocumentChanged(change); });
     onDocumentChanged(DocumentChange::Everything);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The document outlives the window: it must not call into the widgets once they are gone.
+    m_document.unsubscribe(m_subscription);
+}
 
 void MainWindow::buildSettingsColumn()
 {
@@ -77,10 +139,18 @@ void MainWindow::buildSettingsColumn()
     m_outputPanel = new OutputPanel(*this, m_settingsContent);
     m_startButton = new QPushButton(QStringLiteral("开始处理"), m_settingsContent);
     m_startButton->setFixedHeight(27);
-    connect(m_startButton, &QPushButton::clicked, this,
-            [this] { execute(CommandId::StartBatch); });
+    connect(m_startButton, &QPushButton::clicked, this, [this] { execute(CommandId::StartBatch); });
     m_settingsColumn->setWidget(m_settingsContent);
+    // Whether the column needs its scroll bar depends on its height: decide again on resizes.
+    m_settingsColumn->installEventFilter(this);
     stackPanels();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_settingsColumn && event->type() == QEvent::Resize)
+        stackPanels();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::stackPanels()
@@ -97,7 +167,8 @@ void MainWindow::stackPanels()
     const int total = top - kPanelGap + 2;
     m_settingsContent->setFixedSize(kPanelWidth, total);
     // The column is wider by a scroll bar when the stack does not fit.
-    const bool needsBar = total > m_settingsColumn->viewport()->height();
+    // The column's own height: during its resize event the viewport still has the old one.
+    const bool needsBar = total > m_settingsColumn->contentsRect().height();
     m_settingsColumn->setFixedWidth(
         kColumnWidth + (needsBar ? m_settingsColumn->verticalScrollBar()->sizeHint().width() : 0));
 }
@@ -106,14 +177,26 @@ void MainWindow::buildStatusBar()
 {
     int left = 0;
     for (int part = 0; part < 6; ++part) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QStringLiteral("statusPart%1").arg(part));
+        auto* box = new QWidget(this);
+        box->setObjectName(QStringLiteral("statusPart%1").arg(part));
+        auto* row = new QHBoxLayout(box);
+        row->setContentsMargins(2, 0, 2, 0);
+        row->setSpacing(4);
+        if (part < 4) {
+            auto* icon = new QLabel(box);
+            icon->setObjectName(QStringLiteral("statusIcon%1").arg(part));
+            icon->setPixmap(statusIcon(part));
+            icon->setFixedSize(kStatusIconSize, kStatusIconSize);
+            row->addWidget(icon);
+        }
+        auto* label = new QLabel(box);
+        row->addWidget(label, 1);
         if (part < 5) {
-            label->setFixedWidth(kStatusEdges[part] - left);
+            box->setFixedWidth(kStatusEdges[part] - left);
             left = kStatusEdges[part];
-            statusBar()->addWidget(label);
+            statusBar()->addWidget(box);
         } else {
-            statusBar()->addWidget(label, 1);
+            statusBar()->addWidget(box, 1);
         }
         m_statusParts[static_cast<std::size_t>(part)] = label;
     }
@@ -186,6 +269,10 @@ void MainWindow::onDocumentChanged(DocumentChange change)
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         break;
     case DocumentChange::DataSource:
+        m_dataSourcePanel->refreshFromDocument();
+        m_outputPanel->fillFileNameBoxes();
+        m_canvas->update();
+        break;
     case DocumentChange::Layers:
     case DocumentChange::LayerFields:
     case DocumentChange::Output:

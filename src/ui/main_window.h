@@ -78,6 +78,7 @@ public:
     QMenu* popupMenu(const QString& name) const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -126,6 +127,7 @@ private:
     QAction* m_completedAlertAction = nullptr;
     std::string m_templatesFolder;
     std::array<QLabel*, 6> m_statusParts{};
+    std::size_t m_subscription = 0;
 };
 
 } // namespace torvale

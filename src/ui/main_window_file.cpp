@@ -65,7 +65,11 @@ public:
         auto* press = static_cast<QMouseEvent*>(event);
         if (press->button() != Qt::LeftButton && press->button() != Qt::RightButton)
             return false;
+        // The press may land on the icon or the text inside a part.
         QWidget* part = m_bar->childAt(press->position().toPoint());
+        while (part && part->parentWidget() != m_bar &&
+               !part->objectName().startsWith(QLatin1String("statusPart")))
+            part = part->parentWidget();
         if (!part)
             return false;
         const bool zoom = part->objectName() == QLatin1String("statusPart3");

@@ -92,10 +92,6 @@ OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
     connect(m_fileNameBox2, &QComboBox::currentIndexChanged, this,
             send(CommandId::FileNameColumn2));
 
-    m_window.document().subscribe([this](DocumentChange change) {
-        if (change == DocumentChange::DataSource)
-            fillFileNameBoxes();
-    });
     refreshFromDocument();
 }
 

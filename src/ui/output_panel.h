@@ -27,6 +27,8 @@ public:
     void handleCommand(CommandId id);
     /// Shows the document's values again.
     void refreshFromDocument();
+    /// Refills the two file-name boxes from the CSV columns, each keeping its choice by text.
+    void fillFileNameBoxes();
 
     QComboBox* formatBox() const { return m_formatBox; }
     QComboBox* colorspaceBox() const { return m_colorspaceBox; }
@@ -44,7 +46,6 @@ private:
     void showControlsForFormat();
     void qualityChanged(int value);
     void chooseFolder();
-    void fillFileNameBoxes();
     void fileNameChanged(int which);
 
     MainWindow& m_window;

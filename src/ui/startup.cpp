@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
@@ -113,8 +112,6 @@ void placeWindow(MainWindow& window)
     QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
     const QSize size(available.width() * 4 / 5, available.height() * 4 / 5);
-    // The minimum size: 780 wide and the menu bar + 500 high inside the frame.
-    window.setMinimumSize(780, window.menuBar()->sizeHint().height() + 500);
     window.resize(size.expandedTo(window.minimumSize()));
     window.move(available.left() + (available.width() - window.width()) / 2,
                 available.top() + (available.height() - window.height()) / 2);
@@ -130,6 +127,11 @@ int runEditor(int argc, char** argv)
         return showCrashMessage();
     installCrashHandlers(QCoreApplication::applicationFilePath());
 
+    const std::filesystem::path templates = prepareTemplatesFolder(
+        programFolder(),
+        pathFromUtf8(
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString()));
+
     if (const auto problem = setUpImageLibrary()) {
         QMessageBox::critical(nullptr, QStringLiteral("错误"), QString::fromStdString(*problem));
         return 0;
@@ -141,10 +143,6 @@ int runEditor(int argc, char** argv)
         const FontRegistry fonts = FontRegistry::build(store);
         EditorDocument document(store);
         QtPrompts prompts;
-        const std::filesystem::path templates = prepareTemplatesFolder(
-            programFolder(),
-            pathFromUtf8(
-                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString()));
 
         MainWindow window(document, fonts, prompts);
         prompts.setOwner(&window);

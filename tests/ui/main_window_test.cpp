@@ -1,19 +1,27 @@
 #include "app/desktop_shortcut.h"
+#include "ui/background_panel.h"
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
 #include "ui/event_filter.h"
+#include "ui/layer_panel.h"
 #include "ui/log_window.h"
+#include "ui/output_panel.h"
 #include "ui/ui_fixture.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QWheelEvent>
 #include <cstdlib>
@@ -417,6 +425,108 @@ TEST_F(MainWindowTest, DpiMenuChecksTheCurrentPreset)
     EXPECT_TRUE(checkedItems(window->popupMenu("dpi")).empty());
 }
 
+TEST_F(MainWindowTest, StatusBarHasSixPartsAndIconsOnTheFirstFour)
+{
+    const int widths[] = {200, 200, 200, 60, 60};
+    for (int part = 0; part < 6; ++part) {
+        SCOPED_TRACE(part);
+        auto* box =
+            window->statusBar()->findChild<QWidget*>(QStringLiteral("statusPart%1").arg(part));
+        ASSERT_TRUE(box);
+        if (part < 5) {
+            EXPECT_EQ(box->width(), widths[part]);
+        }
+        auto* icon = box->findChild<QLabel*>(QStringLiteral("statusIcon%1").arg(part));
+        if (part >= 4) {
+            EXPECT_FALSE(icon);
+            continue;
+        }
+        ASSERT_TRUE(icon);
+        const QImage image = icon->pixmap().toImage();
+        EXPECT_EQ(image.size(), QSize(16, 16));
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0;
+        EXPECT_TRUE(drawn);
+    }
+    // A click on the zoom part's icon opens the zoom menu as a click on its text does.
+    QTest::mouseClick(window->statusBar()->findChild<QLabel*>(QStringLiteral("statusIcon3")),
+                      Qt::LeftButton);
+    EXPECT_TRUE(window->popupMenu("zoom")->isVisible());
+    window->popupMenu("zoom")->hide();
+}
+
+TEST_F(MainWindowTest, SettingsColumnTakesAScrollBarOnlyWhileTheStackDoesNotFit)
+{
+    QScrollArea* column = window->settingsColumn();
+    const int stack = column->widget()->height();
+    const auto resizeTo = [&](int height) {
+        window->resize(1280, height);
+        QApplication::processEvents();
+    };
+    const auto expectPlacedAtTheRight = [&] {
+        const QWidget* client = window->centralWidget();
+        EXPECT_EQ(column->mapTo(client, QPoint(0, 0)).y(), 7);
+        EXPECT_EQ(column->mapTo(client, QPoint(0, 0)).x() + column->width(), client->width());
+    };
+
+    resizeTo(stack + 300);
+    EXPECT_EQ(column->width(), 406);
+    EXPECT_EQ(column->verticalScrollBar()->maximum(), 0);
+    expectPlacedAtTheRight();
+
+    resizeTo(window->minimumHeight());
+    ASSERT_LT(column->viewport()->height(), stack);
+    EXPECT_EQ(column->width(), 406 + column->verticalScrollBar()->sizeHint().width());
+    EXPECT_GT(column->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(column->verticalScrollBar()->singleStep(), 21);
+    expectPlacedAtTheRight();
+
+    resizeTo(stack + 300);
+    EXPECT_EQ(column->width(), 406);
+}
+
+TEST_F(MainWindowTest, WindowCannotBeMadeSmallerThanItsMinimum)
+{
+    window->resize(300, 200);
+    QApplication::processEvents();
+    EXPECT_GE(window->width(), 780);
+    EXPECT_GE(window->height(), window->menuBar()->sizeHint().height() + 500);
+}
+
+TEST_F(MainWindowTest, AWindowThatWentIsNoLongerToldOfDocumentChanges)
+{
+    {
+        MainWindow other(*document, fonts(), prompts);
+    }
+    // Both change kinds reach every view of the document; the gone window must not be asked.
+    window->execute(CommandId::NewTemplate);
+    ASSERT_TRUE(document->setDpi(300));
+    EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Torvale - 新模版"));
+}
+
+TEST_F(MainWindowTest, AtMostSevenBalloonsStayOpenAndDeactivationClosesThem)
+{
+    BalloonManager& balloons = window->balloons();
+    for (int i = 1; i <= 7; ++i)
+        balloons.show(window->startButton(), QStringLiteral("t"), QString::number(i));
+    EXPECT_EQ(balloons.open().size(), 7u);
+    balloons.show(window->startButton(), QStringLiteral("t"), QStringLiteral("8"));
+    ASSERT_EQ(balloons.open().size(), 1u);
+    EXPECT_EQ(balloons.open().front()->text(), QStringLiteral("8"));
+
+    window->activateWindow();
+    if (!QTest::qWaitFor([&] { return window->isActiveWindow(); }, 1000))
+        GTEST_SKIP() << "the platform does not activate windows";
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isActiveWindow(); }, 1000));
+    EXPECT_TRUE(balloons.open().empty());
+}
+
 TEST_F(MainWindowTest, ClickingTheStatusPartsOpensTheirMenus)
 {
     auto* zoomPart = window->statusBar()->findChild<QWidget*>(QStringLiteral("statusPart3"));
@@ -666,16 +776,14 @@ TEST_F(EventFilterTest, ZoomSteps)
 
 TEST_F(EventFilterTest, WheelOverTheSettingsColumnScrollsIt)
 {
-    window->resize(1280, 420);
+    window->resize(1280, window->minimumHeight());
     QApplication::processEvents();
-    window->stackPanels();
     QScrollArea* column = window->settingsColumn();
     QScrollBar* bar = column->verticalScrollBar();
-    if (bar->maximum() < 100)
-        GTEST_SKIP() << "the settings column fits";
+    ASSERT_GT(bar->maximum(), 0);
     bar->setValue(0);
     wheel(column->widget(), -120, Qt::NoModifier);
-    EXPECT_EQ(bar->value(), 50);
+    EXPECT_EQ(bar->value(), std::min(50, bar->maximum()));
     wheel(column->widget(), 120, Qt::NoModifier);
     EXPECT_EQ(bar->value(), 0);
 }
@@ -701,6 +809,36 @@ TEST_F(EventFilterTest, EscapeWhilePlacingALayerDeletesIt)
     window->canvas()->setFocus();
     QTest::keyClick(window->canvas(), Qt::Key_Escape);
     EXPECT_TRUE(document->tpl().layers.empty());
+}
+
+TEST_F(EventFilterTest, DeleteRemovesTheNewLayerFromEveryFocusButAnEditField)
+{
+    window->activateWindow();
+    struct Case {
+        const char* name;
+        QWidget* focus;
+        bool deletes;
+    };
+    const Case cases[] = {
+        {"layer list", window->layerPanel()->table(), true},
+        {"quality slider", window->outputPanel()->qualitySlider(), true},
+        {"start button", window->startButton(), true},
+        {"canvas", window->canvas(), true},
+        {"format box", window->outputPanel()->formatBox(), true},
+        {"width field", window->backgroundPanel()->widthField(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->execute(CommandId::NewTextLayer);
+        ASSERT_EQ(window->state().mode, CanvasMode::PlacingLayer);
+        c.focus->setFocus();
+        QTest::keyClick(c.focus, Qt::Key_Delete);
+        EXPECT_EQ(document->tpl().layers.empty(), c.deletes);
+        if (!document->tpl().layers.empty())
+            prompts.answerMessage(PromptAnswer::No);
+        window->execute(CommandId::NewTemplate);
+        prompts.clear();
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "cli/cli_common.h"
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,6 +42,9 @@ constexpr Command kCommands[] = {
 int main(int argc, char** argv)
 {
     std::setlocale(LC_ALL, "");
+    // Past a file size limit the kernel would end the process in the middle of a card; ignored,
+    // the write fails with EFBIG instead and the card is reported like any other write failure.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return torvale::cli::kExitUsage;

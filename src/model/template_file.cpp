@@ -355,7 +355,9 @@ bool readMembers(JsonReader& in, const std::string& path, Template& tpl, std::in
         return false;
     if (!in.text("csv_file_path", tpl.csv_file_path))
         return false;
-    tpl.is_trim_csv_cell_value = optionalNumber(in, "is_trim_csv_cell_value").value_or(1) == 1;
+    // Missing means on; any value but the number 1, of whatever type, means off.
+    const cJSON* trim = in.item("is_trim_csv_cell_value");
+    tpl.is_trim_csv_cell_value = !trim || (cJSON_IsNumber(trim) && trim->valueint == 1);
     if (!readLayers(in, tpl.layers, result))
         return false;
     std::int32_t flag = 0;

@@ -9,8 +9,8 @@
 #include "render/text_render.h"
 
 #include <cstring>
-#include <mutex>
 #include <filesystem>
+#include <mutex>
 
 namespace torvale {
 
@@ -89,11 +89,11 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
             m_background && MagickGetImageAlphaChannel(m_background.get()) == MagickFalse;
     }
     if (!m_background) {
-        const std::string color = background.kind == BackgroundKind::Custom && background.hasAlpha
-                                      ? std::string("none")
-                                      : colorToHtml(background.kind == BackgroundKind::Custom
-                                                        ? background.drawingColor
-                                                        : 0xFFFFFF);
+        const std::string color =
+            background.kind == BackgroundKind::Custom && background.hasAlpha
+                ? std::string("none")
+                : colorToHtml(background.kind == BackgroundKind::Custom ? background.drawingColor
+                                                                        : 0xFFFFFF);
         const auto width = static_cast<std::size_t>(std::max(1, background.width));
         const auto height = static_cast<std::size_t>(std::max(1, background.height));
         m_background = newCanvas(width, height, color.c_str());
@@ -138,8 +138,7 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex,
         if (seen == cache.seen.end()) {
             if (cache.seen.size() < TextCache::kMaxKeys)
                 cache.seen.emplace(key, true);
-        } else if (cache.pixels + pixels <= TextCache::kMaxPixels &&
-                   !cache.boxes.count(key)) {
+        } else if (cache.pixels + pixels <= TextCache::kMaxPixels && !cache.boxes.count(key)) {
             MagickWandPtr stored(CloneMagickWand(box->box.get()));
             if (stored) {
                 cache.pixels += pixels;
@@ -201,23 +200,21 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
                 drawText(background.get(), index, *cell);
             continue;
         }
-        if (!cell || isBlankText(*cell))
+        // An empty rectangle has no room for any part of a picture.
+        if (!cell || isBlankText(*cell) || layer.width <= 0 || layer.height <= 0)
             continue;
         const std::string path = resolvePicturePath(trimBlank(*cell));
         // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the
         // fitted sizes still follow from the picture's real size.
-        const bool reduce = overflowStyleAllowsReducedDecode(layer.overflow_style) &&
-                            layer.width > 0 && layer.height > 0;
-        DecodedPicture picture =
-            reduce ? readPicture(path, static_cast<std::size_t>(layer.width),
-                                 static_cast<std::size_t>(layer.height))
-                   : readPicture(path);
+        DecodedPicture picture = overflowStyleAllowsReducedDecode(layer.overflow_style)
+                                     ? readPicture(path, static_cast<std::size_t>(layer.width),
+                                                   static_cast<std::size_t>(layer.height))
+                                     : readPicture(path);
         if (!picture) {
             log.log(formatText("无效图片:%s\n", cell->c_str()));
             continue;
         }
-        const FitPosition at =
-            fitPicture(picture.wand.get(), layer, picture.width, picture.height);
+        const FitPosition at = fitPicture(picture.wand.get(), layer, picture.width, picture.height);
         MagickWand* target =
             layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();
         composite(target, picture.wand.get(), at.x, at.y);
@@ -272,6 +269,9 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
     } else {
         card.extension = ".jpg";
         MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);
+        // A card drawn on a grey background picture keeps the picture's grey image type, and
+        // the encoder would write it as a grey JPEG, dropping the colour of the layers.
+        MagickSetImageType(wand, TrueColorType);
         MagickSetImageFormat(wand, "JPEG");
         MagickSetImageCompression(wand, JPEGCompression);
         MagickSetImageCompressionQuality(wand, static_cast<std::size_t>(output.quality));
@@ -292,8 +292,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
     return card;
 }
 
-std::string makeOutputName(const CardRow& row, const OutputSettings& output,
-                           std::size_t rowNumber)
+std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber)
 {
     const auto part = [&row](const std::string& column) {
         const std::string* cell = findCell(row, column);
@@ -320,9 +319,9 @@ CardResult writeCard(const EncodedCard& card, const std::string& folder, const s
     if (file.ok)
         return {CardOutcome::Written, file.path};
     if (card.png8) {
-        log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n"
-                                                           : "fwrite() error: %s\r\n",
-                                           file.path.c_str())));
+        log.log(png8FailureText(
+            formatText(file.openFailed ? "fopen() error: %s\r\n" : "fwrite() error: %s\r\n",
+                       file.path.c_str())));
         stop.store(true);
         return {CardOutcome::Stopped, {}};
     }
@@ -338,8 +337,7 @@ CardResult renderCard(const CardRenderer& renderer, const CardRow& row,
     const auto card = renderer.compose(row, output, log, stop);
     if (!card)
         return {stop.load() ? CardOutcome::Stopped : CardOutcome::WriteFailed, {}};
-    return writeCard(*card, output.outputFolder, makeOutputName(row, output, rowNumber), log,
-                     stop);
+    return writeCard(*card, output.outputFolder, makeOutputName(row, output, rowNumber), log, stop);
 }
 
 } // namespace torvale

@@ -50,9 +50,9 @@ int createTemporary(const std::string& folder, std::string& path)
 {
     thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path = pathToUtf8(pathFromUtf8(folder) /
-                          formatText(".torvale-card-%016llx",
-                                     static_cast<unsigned long long>(random())));
+        path = pathToUtf8(
+            pathFromUtf8(folder) /
+            formatText(".torvale-card-%016llx", static_cast<unsigned long long>(random())));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -81,6 +81,7 @@ std::string sanitizeFileName(const std::string& name)
         case '\t':
         case '\r':
         case '\n':
+        case '\0': // a cell may hold NUL (UTF-16 read as UTF-8); it would end the path early
             c = '-';
             break;
         default:
@@ -93,8 +94,8 @@ std::string sanitizeFileName(const std::string& name)
 std::string numberedPath(const std::string& folder, const std::string& name, int n,
                          const std::string& extension)
 {
-    const std::string file = n <= 1 ? name + extension : formatText("%s(%d)%s", name.c_str(), n,
-                                                                     extension.c_str());
+    const std::string file =
+        n <= 1 ? name + extension : formatText("%s(%d)%s", name.c_str(), n, extension.c_str());
     return pathToUtf8(pathFromUtf8(folder) / pathFromUtf8(file));
 }
 
@@ -136,8 +137,8 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
         }
         if (rc == EEXIST)
             continue;
-        if (useLink && (rc == EPERM || rc == ENOTSUP || rc == EOPNOTSUPP || rc == EXDEV ||
-                        rc == EMLINK)) {
+        if (useLink &&
+            (rc == EPERM || rc == ENOTSUP || rc == EOPNOTSUPP || rc == EXDEV || rc == EMLINK)) {
             useLink = false;
             --n;
             continue;

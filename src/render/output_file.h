@@ -8,7 +8,7 @@
 namespace torvale {
 
 /// Replaces every character that cannot stand in a file name (\ / : * ? " < > | space, tab,
-/// carriage return, line feed) with "-".
+/// carriage return, line feed, NUL) with "-".
 std::string sanitizeFileName(const std::string& name);
 
 /// The path for attempt n: "folder/name.ext" for n = 1, "folder/name(n).ext" after.
@@ -18,8 +18,8 @@ std::string numberedPath(const std::string& folder, const std::string& name, int
 /// Result of writing a card file.
 struct WrittenFile {
     bool ok = false;
-    std::string path;    // the path written, or the path that failed
-    int error = 0;       // errno of the failure
+    std::string path;        // the path written, or the path that failed
+    int error = 0;           // errno of the failure
     bool openFailed = false; // the file could not be created (as opposed to a short write)
 };
 

@@ -5,6 +5,7 @@
 #include "render/picture_input.h"
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace torvale {
@@ -84,7 +85,8 @@ std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text
         font = &chooseFontFile(*entries, layer.isBold != 0, layer.isItalic != 0);
     if (font)
         DrawSetFont(draw.get(), font->fontReference.c_str());
-    DrawSetFontSize(draw.get(), kTextDpi * layer.fontSize / 72);
+    // In 64 bits: a template may hold any 32-bit font size.
+    DrawSetFontSize(draw.get(), static_cast<double>(std::int64_t{kTextDpi} * layer.fontSize / 72));
 
     if (layer.tHAlign != kHAlignJustified) {
         DrawSetTextKerning(draw.get(), layer.characterSpacing);
@@ -160,8 +162,7 @@ void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox)
         MagickSetImagePage(box, static_cast<std::size_t>(width), static_cast<std::size_t>(height),
                            0, 0);
     }
-    MagickCompositeImage(target, box, OverCompositeOp, layer.x + textBox.x,
-                         layer.y + textBox.y);
+    MagickCompositeImage(target, box, OverCompositeOp, layer.x + textBox.x, layer.y + textBox.y);
 }
 
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,

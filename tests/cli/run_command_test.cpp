@@ -156,10 +156,10 @@ TEST(RunCommand, FullDiskKeepsWrittenCardsWholeAndFails)
     ASSERT_LT(fitting, sizes.size());
 
     const std::string folder = dir.file("limited");
-    const CommandResult r = runCommand(
-        "sh -c " + shellQuote("ulimit -f " + std::to_string(blocks) + "; trap '' XFSZ; " +
-                              runLine(dir, shellQuote(kExample) + " --out " + shellQuote(folder) +
-                                               " --jobs 2")));
+    const CommandResult r =
+        runCommand("sh -c " + shellQuote("ulimit -f " + std::to_string(blocks) + "; " +
+                                         runLine(dir, shellQuote(kExample) + " --out " +
+                                                          shellQuote(folder) + " --jobs 2")));
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const auto written = folderContent(folder);
     EXPECT_EQ(written.size(), fitting);

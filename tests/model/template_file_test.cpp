@@ -284,6 +284,11 @@ TEST(TemplateFile, ReadEdgeCases)
          [](const Template& t, const TemplateReadResult&) {
              EXPECT_TRUE(t.is_trim_csv_cell_value);
          }},
+        {"a trim switch that is not the number 1 is off", "custom_other.dat",
+         [](cJSON* r) { setMember(r, "is_trim_csv_cell_value", cJSON_CreateString("1")); }, true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_FALSE(t.is_trim_csv_cell_value);
+         }},
         {"huge and tiny numbers saturate or clamp", "custom_other.dat",
          [](cJSON* r) {
              setMember(r, "quality", cJSON_CreateNumber(1e30));

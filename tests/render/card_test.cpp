@@ -27,8 +27,7 @@ const FontRegistry& fonts()
     return registry;
 }
 
-void writePicture(const std::string& path, std::size_t width, std::size_t height,
-                  const char* color)
+void writePicture(const std::string& path, std::size_t width, std::size_t height, const char* color)
 {
     MagickWandPtr wand = newCanvas(width, height, color);
     ASSERT_TRUE(wand);
@@ -155,6 +154,27 @@ TEST_F(CardTest, LayerBelowAnOpaqueBackgroundIsHidden)
     EXPECT_EQ(p.a, 255);
 }
 
+TEST_F(CardTest, PictureLayerWithAnEmptyRectangleDrawsNothing)
+{
+    tpl.output.format = OutputFormat::Png;
+    const struct {
+        std::int32_t width, height;
+    } sizes[] = {{0, 30}, {40, 0}, {-5, 30}, {0, 0}};
+    for (const OverflowStyle style :
+         {OverflowStyle::ShrinkToFit, OverflowStyle::FillScale, OverflowStyle::CropTopLeft,
+          OverflowStyle::CropCentre, OverflowStyle::ScaleToFit}) {
+        for (const auto& size : sizes) {
+            tpl.layers = {pictureLayer(10, 10, size.width, size.height, "photo")};
+            tpl.layers[0].overflow_style = style;
+            const auto card = compose({{"photo", dir.file("red.png")}});
+            ASSERT_TRUE(card);
+            MagickWandPtr image = readBytes(card->bytes);
+            EXPECT_EQ(pixelAt(image.get(), 20, 20).g, 255)
+                << static_cast<int>(style) << " " << size.width << "x" << size.height;
+        }
+    }
+}
+
 TEST_F(CardTest, UnreadablePictureIsLoggedAndTheCardStillMade)
 {
     test::writeFile(dir.file("fake.png"), "not a picture");
@@ -197,6 +217,24 @@ TEST_F(CardTest, PictureBackgroundCardsAreEncodedInTheChosenFormat)
         MagickWandPtr image = readBytes(card->bytes);
         const Rgba p = pixelAt(image.get(), 60, 40);
         EXPECT_NEAR(p.b, 0xCC, 3);
+    }
+}
+
+TEST_F(CardTest, ColourLayersOnAGreyBackgroundPictureStayInColour)
+{
+    writePicture(dir.file("grey.jpg"), 120, 80, "#808080");
+    tpl.background.kind = BackgroundKind::Picture;
+    ASSERT_TRUE(loadBackgroundPicture(dir.file("grey.jpg"), tpl.background));
+    tpl.layers.push_back(pictureLayer(0, 0, 40, 30, "photo"));
+    for (const OutputFormat format : {OutputFormat::Jpg, OutputFormat::Png}) {
+        tpl.output.format = format;
+        const auto card = compose({{"photo", dir.file("red.png")}});
+        ASSERT_TRUE(card);
+        MagickWandPtr image = readBytes(card->bytes);
+        const Rgba red = pixelAt(image.get(), 10, 10);
+        EXPECT_GE(red.r, 250) << card->extension;
+        EXPECT_LE(red.g, 5) << card->extension;
+        EXPECT_NEAR(pixelAt(image.get(), 100, 60).g, 0x80, 2) << card->extension;
     }
 }
 
@@ -245,8 +283,8 @@ TEST_F(CardTest, Png8CardHasAPaletteAndKeepsTransparency)
     ASSERT_EQ(lodepng_decode(&pixels, &w, &h, &state, card->bytes.data(), card->bytes.size()), 0u);
     EXPECT_EQ(state.info_png.color.colortype, LCT_PALETTE);
     EXPECT_LE(state.info_png.color.palettesize, 4u);
-    EXPECT_EQ(pixels[(5 * w + 5) * 4 + 0], 255);     // red layer
-    EXPECT_EQ(pixels[(70 * w + 100) * 4 + 3], 0);    // transparent elsewhere
+    EXPECT_EQ(pixels[(5 * w + 5) * 4 + 0], 255);  // red layer
+    EXPECT_EQ(pixels[(70 * w + 100) * 4 + 3], 0); // transparent elsewhere
     std::free(pixels);
     lodepng_state_cleanup(&state);
 
@@ -285,8 +323,8 @@ TEST(MakeOutputName, BuildsNamesFromTheFileNameColumns)
     const std::string emoji = "\xF0\x9F\x98\x80";
     std::string withPair = std::string(63, 'y') + emoji;
     EXPECT_EQ(makeOutputName({{"n", withPair}}, one, 1), std::string(63, 'y'));
-    EXPECT_EQ(utf16Length(makeOutputName({{"n", std::string(40, 'z') + std::string(30 * 3, 'a')}},
-                                         one, 1)),
+    EXPECT_EQ(utf16Length(
+                  makeOutputName({{"n", std::string(40, 'z') + std::string(30 * 3, 'a')}}, one, 1)),
               64u);
 }
 
@@ -297,15 +335,16 @@ TEST_F(CardTest, SameNameTenTimesIsNumberedAndNothingOverwritten)
     const CardRenderer renderer(tpl, 72, fonts(), "");
     std::vector<std::string> paths;
     for (int i = 1; i <= 10; ++i) {
-        const CardResult result =
-            renderCard(renderer, {{"name", "N"}}, tpl.output, static_cast<std::size_t>(i), log, stop);
+        const CardResult result = renderCard(renderer, {{"name", "N"}}, tpl.output,
+                                             static_cast<std::size_t>(i), log, stop);
         ASSERT_EQ(result.outcome, CardOutcome::Written);
         paths.push_back(std::filesystem::path(result.path).filename().string());
     }
     EXPECT_EQ(paths.front(), "N.jpg");
     EXPECT_EQ(paths[1], "N(2).jpg");
     EXPECT_EQ(paths.back(), "N(10).jpg");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(tpl.output.outputFolder) / "N(10).jpg"));
+    EXPECT_TRUE(
+        std::filesystem::exists(std::filesystem::path(tpl.output.outputFolder) / "N(10).jpg"));
 }
 
 TEST_F(CardTest, WriteFailuresAreLoggedAndPng8FailureStops)
@@ -315,7 +354,8 @@ TEST_F(CardTest, WriteFailuresAreLoggedAndPng8FailureStops)
     CardResult result = renderCard(renderer, {{"name", "N"}}, tpl.output, 1, log, stop);
     EXPECT_EQ(result.outcome, CardOutcome::WriteFailed);
     ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0].rfind("写入文件 '" + out.file("missing/N.jpg") + "' 时发生错误:\r\n", 0), 0u);
+    EXPECT_EQ(log.lines[0].rfind("写入文件 '" + out.file("missing/N.jpg") + "' 时发生错误:\r\n", 0),
+              0u);
     EXPECT_FALSE(stop.load());
 
     tpl.output.format = OutputFormat::Png;

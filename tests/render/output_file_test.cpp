@@ -16,6 +16,7 @@ TEST(SanitizeFileName, ReplacesEveryUnsafeCharacterWithAHyphen)
 {
     EXPECT_EQ(sanitizeFileName("a\\b/c:d*e?f\"g<h>i|j k\tl\rm\nn"), "a-b-c-d-e-f-g-h-i-j-k-l-m-n");
     EXPECT_EQ(sanitizeFileName("张 伟%50"), "张-伟%50");
+    EXPECT_EQ(sanitizeFileName(std::string("a\0b\0", 4)), "a-b-");
 }
 
 TEST(NumberedPath, AddsTheNumberFromTwoOn)
@@ -52,8 +53,7 @@ TEST(WriteFileUnderFreeName, NeverReplacesAnExistingFile)
 TEST(WriteFileUnderFreeName, ReportsAFolderThatCannotBeWritten)
 {
     TempDir dir;
-    const WrittenFile missing =
-        writeFileUnderFreeName(dir.file("missing"), "a", ".png", {'x'});
+    const WrittenFile missing = writeFileUnderFreeName(dir.file("missing"), "a", ".png", {'x'});
     EXPECT_FALSE(missing.ok);
     EXPECT_TRUE(missing.openFailed);
     EXPECT_EQ(missing.path, dir.file("missing/a.png"));

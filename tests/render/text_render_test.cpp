@@ -228,6 +228,15 @@ TEST_F(TextRenderTest, PointSizeIsTakenAt96Dpi)
     EXPECT_NEAR(largeHeight, 2 * smallHeight, 2);
 }
 
+TEST_F(TextRenderTest, ExtremeFontSizesStillGiveTheLayerImage)
+{
+    for (const std::int32_t size : {INT32_MAX, INT32_MIN, 0, -26}) {
+        Layer layer = textLayer(40, 20);
+        layer.fontSize = size;
+        render(layer, "Abc"); // checks the layer image's size
+    }
+}
+
 TEST_F(TextRenderTest, PercentAndAtSignsAreDrawnLiterally)
 {
     const Layer layer = textLayer(200, 30);

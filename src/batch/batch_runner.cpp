@@ -99,7 +99,6 @@ unsigned defaultJobs()
 BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
                       std::atomic<bool>& stop)
 {
-    stop.store(false);
     BatchSummary summary;
 
     std::string text;

@@ -53,8 +53,9 @@ unsigned defaultJobs();
 
 /// Reads the CSV file afresh and makes one card per row with a non-blank cell, in row order;
 /// with jobs > 1 several cards are drawn at once, but files are named and written in row
-/// order, so the files are exactly those of a one-by-one batch. stop is cleared at the start
-/// and checked before every card; the batch ends within one card per worker once it is set.
+/// order, so the files are exactly those of a one-by-one batch. stop is checked before every
+/// card; the batch ends within one card per worker once it is set. The caller clears it before
+/// the batch starts, so a stop requested while the worker is starting is not lost.
 BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
                       std::atomic<bool>& stop);
 

@@ -176,6 +176,7 @@ void BatchController::start()
     m_running = true;
     m_summary = {};
     m_dialog->m_allowClose = false;
+    m_stop.store(false);
     m_dialog->start(m_stop, 0);
     m_worker = std::thread([this, options = std::move(options)]() mutable {
         WindowListener listener(this, m_window, *m_dialog);

@@ -129,6 +129,13 @@ protected:
         return runBatch(options, listener, stop);
     }
 
+    // A fresh batch, as the editor and the command-line tool start one.
+    BatchSummary runFresh(unsigned jobs = 1)
+    {
+        stop.store(false);
+        return run(jobs);
+    }
+
     TempDir dir;
     TempDir out;
     Template tpl;
@@ -136,11 +143,20 @@ protected:
     std::atomic<bool> stop{false};
 };
 
+TEST_F(BatchRunnerTest, StopRequestedBeforeTheWorkerStartsIsKept)
+{
+    writeCsv("name,photo\nA,red.png\nB,red.png\n");
+    stop.store(true);
+    const BatchSummary summary = run(2);
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_EQ(summary.written, 0u);
+}
+
 TEST_F(BatchRunnerTest, BlankRowsMakeNoCard)
 {
     addLayers();
     writeCsv("id,name,photo\n1,A,red.png\n , ,\t\n3,B,\n");
-    const BatchSummary summary = run();
+    const BatchSummary summary = runFresh();
     EXPECT_EQ(listener.totals, std::vector<std::size_t>{2});
     EXPECT_EQ(listener.steps, (std::vector<std::size_t>{1, 2}));
     EXPECT_EQ(summary.total, 2u);
@@ -170,7 +186,7 @@ TEST_F(BatchRunnerTest, EmptyOrMissingCsv)
         if (c.csv)
             writeCsv(*c.csv);
         listener = RecordingListener();
-        const BatchSummary summary = run(2);
+        const BatchSummary summary = runFresh(2);
         EXPECT_EQ(summary.total, 0u);
         EXPECT_EQ(summary.written, 0u);
         EXPECT_EQ(summary.stopped, c.stopped);
@@ -213,7 +229,7 @@ TEST_F(BatchRunnerTest, SameFilesWhateverTheNumberOfJobs)
             SCOPED_TRACE(jobs);
             TempDir folder;
             tpl.output.outputFolder = folder.path().string();
-            const BatchSummary summary = run(jobs);
+            const BatchSummary summary = runFresh(jobs);
             EXPECT_EQ(summary.written, 30u);
             EXPECT_FALSE(summary.stopped);
             const auto files = folderContent(folder.path());
@@ -232,7 +248,7 @@ TEST_F(BatchRunnerTest, ExistingFilesAreNeverOverwritten)
     writeCsv("id,name,photo\n1,N,\n2,N,\n3,N,\n");
     writeFile(out.file("N.jpg"), "first");
     writeFile(out.file("N(3).jpg"), "third");
-    const BatchSummary summary = run(2);
+    const BatchSummary summary = runFresh(2);
     EXPECT_EQ(summary.written, 3u);
     const auto files = folderContent(out.path());
     EXPECT_EQ(files.size(), 5u);
@@ -258,7 +274,7 @@ TEST_F(BatchRunnerTest, StopDuringACardEndsTheBatch)
             if (n == 5)
                 stop.store(true);
         };
-        const BatchSummary summary = run(jobs);
+        const BatchSummary summary = runFresh(jobs);
         EXPECT_TRUE(summary.stopped);
         EXPECT_EQ(listener.steps.back(), 5u);
         // Cards 1 to 4 remain; card 5 only if it was drawn before the request; none after it.
@@ -293,7 +309,7 @@ TEST_F(BatchRunnerTest, WriteFailures)
         SCOPED_TRACE(c.png8);
         tpl.output.isSaveToPng8 = c.png8;
         listener = RecordingListener();
-        const BatchSummary summary = run(2);
+        const BatchSummary summary = runFresh(2);
         EXPECT_EQ(summary.stopped, c.stopped);
         EXPECT_EQ(summary.written, 0u);
         ASSERT_EQ(listener.logs.size(), c.lines);
@@ -311,7 +327,7 @@ TEST_F(BatchRunnerTest, LogLinesComeInRowOrder)
     for (int i = 3; i <= 12; ++i)
         csv += formatText("%d,N%d,missing-%d.png\n", i, i, i);
     writeCsv(csv);
-    const BatchSummary summary = run(4);
+    const BatchSummary summary = runFresh(4);
     EXPECT_EQ(summary.total, 12u);
     EXPECT_EQ(summary.written, 12u);
     std::vector<std::string> expected = {
@@ -337,7 +353,7 @@ TEST_F(BatchRunnerTest, LargeCsvStopsOnRequest)
         if (n == 50)
             stop.store(true);
     };
-    const BatchSummary summary = run(2);
+    const BatchSummary summary = runFresh(2);
     EXPECT_EQ(summary.total, 100000u);
     EXPECT_TRUE(summary.stopped);
     EXPECT_EQ(listener.steps.back(), 50u);

@@ -2,13 +2,57 @@
 
 namespace torvale {
 
+namespace {
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool setPixelColor(PixelWand* pixel, const std::string& color)
+{
+    // The library's colour-name lookup walks a shared list and now and then fails when
+    // several threads draw at once; the colours cards use are set directly.
+    if (color == "none") {
+        PixelSetRed(pixel, 0);
+        PixelSetGreen(pixel, 0);
+        PixelSetBlue(pixel, 0);
+        PixelSetAlpha(pixel, 0);
+        return true;
+    }
+    if (color.size() == 7 && color[0] == '#') {
+        int channels[3];
+        for (int i = 0; i < 3; ++i) {
+            const int high = hexDigit(color[1 + 2 * i]);
+            const int low = hexDigit(color[2 + 2 * i]);
+            if (high < 0 || low < 0)
+                return PixelSetColor(pixel, color.c_str()) != MagickFalse;
+            channels[i] = high * 16 + low;
+        }
+        PixelSetRed(pixel, channels[0] / 255.0);
+        PixelSetGreen(pixel, channels[1] / 255.0);
+        PixelSetBlue(pixel, channels[2] / 255.0);
+        PixelSetAlpha(pixel, 1.0);
+        return true;
+    }
+    return PixelSetColor(pixel, color.c_str()) != MagickFalse;
+}
+
 MagickWandPtr newCanvas(std::size_t width, std::size_t height, const char* color)
 {
     if (width == 0 || height == 0)
         return nullptr;
     MagickWandPtr wand(NewMagickWand());
     PixelWandPtr fill(NewPixelWand());
-    if (!wand || !fill || PixelSetColor(fill.get(), color) == MagickFalse)
+    if (!wand || !fill || !setPixelColor(fill.get(), color))
         return nullptr;
     if (MagickNewImage(wand.get(), width, height, fill.get()) == MagickFalse)
         return nullptr;

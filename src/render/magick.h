@@ -40,6 +40,10 @@ using DrawingWandPtr = std::unique_ptr<DrawingWand, DrawingWandDeleter>;
 using PixelWandPtr = std::unique_ptr<PixelWand, PixelWandDeleter>;
 template <typename T> using MagickMemoryPtr = std::unique_ptr<T, MagickMemoryDeleter>;
 
+/// Sets a pixel wand to a colour string ("none", "#RRGGBB" or any colour the library knows);
+/// false when the colour is not understood.
+bool setPixelColor(PixelWand* pixel, const std::string& color);
+
 /// A new image of width x height filled with a colour string ("none", "#ffffff", "#RRGGBB");
 /// nothing when it cannot be created.
 MagickWandPtr newCanvas(std::size_t width, std::size_t height, const char* color);

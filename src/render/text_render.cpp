@@ -111,7 +111,7 @@ std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text
         return std::nullopt;
     if (!layer.htmlColor.empty()) {
         PixelWandPtr fill(NewPixelWand());
-        if (fill && PixelSetColor(fill.get(), layer.htmlColor.c_str()) != MagickFalse)
+        if (fill && setPixelColor(fill.get(), layer.htmlColor))
             DrawSetFillColor(draw.get(), fill.get());
     }
     DrawSetGravity(draw.get(), CenterGravity);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <lodepng.h>
+#include <thread>
 
 namespace torvale {
 namespace {
@@ -365,6 +366,39 @@ TEST_F(CardTest, WriteFailuresAreLoggedAndPng8FailureStops)
     ASSERT_EQ(log.lines.size(), 2u);
     EXPECT_EQ(log.lines[1].rfind("fopen() error: " + out.file("missing/N.png") + "\r\n---", 0), 0u);
     EXPECT_TRUE(stop.load());
+}
+
+} // namespace
+} // namespace torvale
+
+namespace torvale {
+namespace {
+
+// The library's colour-name lookup failed now and then with several threads; a failed
+// transparent canvas dropped a whole text layer from a card.
+TEST(Canvas, TransparentCanvasesFromSeveralThreadsAlwaysSucceed)
+{
+    std::atomic<int> failures{0};
+    const auto work = [&failures] {
+        for (int i = 0; i < 3000; ++i) {
+            if (!newCanvas(2, 2, i % 2 ? "none" : "#1A2B3C"))
+                ++failures;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(work);
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+
+    MagickWandPtr canvas = newCanvas(1, 1, "#1A2B3C");
+    unsigned char p[4];
+    MagickExportImagePixels(canvas.get(), 0, 0, 1, 1, "RGBA", CharPixel, p);
+    EXPECT_EQ(p[0], 0x1A);
+    EXPECT_EQ(p[1], 0x2B);
+    EXPECT_EQ(p[2], 0x3C);
+    EXPECT_EQ(p[3], 0xFF);
 }
 
 } // namespace

@@ -20,27 +20,29 @@ int hexDigit(char c)
 bool setPixelColor(PixelWand* pixel, const std::string& color)
 {
     // The library's colour-name lookup walks a shared list and now and then fails when
-    // several threads draw at once; the colours cards use are set directly.
+    // several threads draw at once; the colours cards use are set directly. The packet also
+    // carries the alpha flag, without which a transparent canvas comes out opaque black.
+    MagickPixelPacket packet;
+    GetMagickPixelPacket(nullptr, &packet);
     if (color == "none") {
-        PixelSetRed(pixel, 0);
-        PixelSetGreen(pixel, 0);
-        PixelSetBlue(pixel, 0);
-        PixelSetAlpha(pixel, 0);
+        packet.matte = MagickTrue;
+        packet.red = packet.green = packet.blue = 0;
+        packet.opacity = QuantumRange;
+        PixelSetMagickColor(pixel, &packet);
         return true;
     }
     if (color.size() == 7 && color[0] == '#') {
-        int channels[3];
+        MagickRealType* channels[] = {&packet.red, &packet.green, &packet.blue};
         for (int i = 0; i < 3; ++i) {
             const int high = hexDigit(color[1 + 2 * i]);
             const int low = hexDigit(color[2 + 2 * i]);
             if (high < 0 || low < 0)
                 return PixelSetColor(pixel, color.c_str()) != MagickFalse;
-            channels[i] = high * 16 + low;
+            *channels[i] = (high * 16 + low) * (QuantumRange / 255.0);
         }
-        PixelSetRed(pixel, channels[0] / 255.0);
-        PixelSetGreen(pixel, channels[1] / 255.0);
-        PixelSetBlue(pixel, channels[2] / 255.0);
-        PixelSetAlpha(pixel, 1.0);
+        packet.matte = MagickFalse;
+        packet.opacity = OpaqueOpacity;
+        PixelSetMagickColor(pixel, &packet);
         return true;
     }
     return PixelSetColor(pixel, color.c_str()) != MagickFalse;

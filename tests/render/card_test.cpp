@@ -303,6 +303,31 @@ TEST_F(CardTest, StopFlagMeansNoCard)
     EXPECT_FALSE(compose({{"name", "a"}}));
 }
 
+TEST_F(CardTest, TextIsDrawnWithoutABoxAroundIt)
+{
+    Layer layer = makeLayer(LayerType::Text, LayerLevel::AboveBackground, OverflowStyle::FillScale);
+    layer.x = 0;
+    layer.y = 0;
+    layer.width = 120;
+    layer.height = 80;
+    layer.tHAlign = 1;
+    layer.bind_col_name = "name";
+    tpl.layers.push_back(layer);
+    tpl.output.format = OutputFormat::Png;
+    tpl.output.transparent_open = false;
+    const auto card = compose({{"name", "iiiiii"}});
+    ASSERT_TRUE(card);
+    MagickWandPtr image = readBytes(card->bytes);
+    // Thin letters cover a small part of their text box; a box drawn opaque would not.
+    long dark = 0;
+    for (long y = 0; y < 80; ++y) {
+        for (long x = 0; x < 120; ++x)
+            dark += pixelAt(image.get(), x, y).r < 128 ? 1 : 0;
+    }
+    EXPECT_GT(dark, 20);
+    EXPECT_LT(dark, 120 * 80 / 20);
+}
+
 TEST(MakeOutputName, BuildsNamesFromTheFileNameColumns)
 {
     OutputSettings both;

@@ -90,6 +90,32 @@ std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
                          std::move(inputs)};
 }
 
+std::optional<ParsedArgs> parseBatchArgs(const Args& args, std::set<std::string> valueOptions,
+                                         const std::set<std::string>& flagOptions,
+                                         const char* usage)
+{
+    valueOptions.insert({"--out", "--csv"});
+    auto parsed = parseArgs(args, valueOptions, flagOptions, usage);
+    if (!parsed)
+        return std::nullopt;
+    if (parsed->positional.size() != 1) {
+        usageError("expected one template file", usage);
+        return std::nullopt;
+    }
+    if (!parsed->values.count("--out")) {
+        usageError("missing --out DIR", usage);
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode)
+{
+    const auto csv = parsed.values.find("--csv");
+    return prepareBatch(parsed.positional[0], parsed.values.at("--out"),
+                        csv == parsed.values.end() ? std::string() : csv->second, exitCode);
+}
+
 std::string problemLine(const BatchProblem& problem)
 {
     return problem.title.empty() ? problem.text : problem.title + ": " + problem.text;

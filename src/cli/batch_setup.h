@@ -56,6 +56,15 @@ std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
                                           const std::string& outDir, const std::string& csvOverride,
                                           int& exitCode);
 
+/// Parses "TEMPLATE.dat --out DIR [--csv FILE]" and the command's own options; nothing after
+/// printing a usage error.
+std::optional<ParsedArgs> parseBatchArgs(const Args& args, std::set<std::string> valueOptions,
+                                         const std::set<std::string>& flagOptions,
+                                         const char* usage);
+
+/// prepareBatch with the template, --out and --csv of arguments from parseBatchArgs.
+std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode);
+
 /// A batch problem as one line: "title: text", or the text alone when it has no title.
 std::string problemLine(const BatchProblem& problem);
 

@@ -27,13 +27,9 @@ int runCardCommand(const Args& args)
         std::fputs(kCardUsage, stdout);
         return kExitOk;
     }
-    const auto parsed = parseArgs(args, {"--out", "--csv", "--row"}, {}, kCardUsage);
+    const auto parsed = parseBatchArgs(args, {"--row"}, {}, kCardUsage);
     if (!parsed)
         return kExitUsage;
-    if (parsed->positional.size() != 1)
-        return usageError("expected one template file", kCardUsage);
-    if (!parsed->values.count("--out"))
-        return usageError("missing --out DIR", kCardUsage);
     long rowNumber = 1;
     if (const auto it = parsed->values.find("--row"); it != parsed->values.end()) {
         const auto value = parsePositive(it->second);
@@ -42,11 +38,8 @@ int runCardCommand(const Args& args)
         rowNumber = *value;
     }
     const std::string outDir = parsed->values.at("--out");
-    const auto csvIt = parsed->values.find("--csv");
     int exitCode = kExitOk;
-    auto prepared =
-        prepareBatch(parsed->positional[0], outDir,
-                     csvIt == parsed->values.end() ? std::string() : csvIt->second, exitCode);
+    auto prepared = prepareBatch(*parsed, exitCode);
     if (!prepared)
         return exitCode;
     BatchTemplate& batch = prepared->batch;

@@ -22,18 +22,11 @@ int runCheckCommand(const Args& args)
         std::fputs(kCheckUsage, stdout);
         return kExitOk;
     }
-    const auto parsed = parseArgs(args, {"--out", "--csv"}, {}, kCheckUsage);
+    const auto parsed = parseBatchArgs(args, {}, {}, kCheckUsage);
     if (!parsed)
         return kExitUsage;
-    if (parsed->positional.size() != 1)
-        return usageError("expected one template file", kCheckUsage);
-    if (!parsed->values.count("--out"))
-        return usageError("missing --out DIR", kCheckUsage);
-    const auto csvIt = parsed->values.find("--csv");
     int exitCode = kExitOk;
-    const auto prepared =
-        prepareBatch(parsed->positional[0], parsed->values.at("--out"),
-                     csvIt == parsed->values.end() ? std::string() : csvIt->second, exitCode);
+    const auto prepared = prepareBatch(*parsed, exitCode);
     if (!prepared)
         return exitCode;
     const BatchProblem problem =

@@ -108,13 +108,9 @@ int runRunCommand(const Args& args)
         std::fputs(kRunUsage, stdout);
         return kExitOk;
     }
-    const auto parsed = parseArgs(args, {"--out", "--csv", "--jobs"}, {"--quiet"}, kRunUsage);
+    const auto parsed = parseBatchArgs(args, {"--jobs"}, {"--quiet"}, kRunUsage);
     if (!parsed)
         return kExitUsage;
-    if (parsed->positional.size() != 1)
-        return usageError("expected one template file", kRunUsage);
-    if (!parsed->values.count("--out"))
-        return usageError("missing --out DIR", kRunUsage);
     unsigned jobs = defaultJobs();
     if (const auto it = parsed->values.find("--jobs"); it != parsed->values.end()) {
         const auto value = parsePositive(it->second);
@@ -122,11 +118,8 @@ int runRunCommand(const Args& args)
             return usageError("--jobs takes a number from 1 to 256", kRunUsage);
         jobs = static_cast<unsigned>(*value);
     }
-    const auto csvIt = parsed->values.find("--csv");
     int exitCode = kExitOk;
-    auto prepared =
-        prepareBatch(parsed->positional[0], parsed->values.at("--out"),
-                     csvIt == parsed->values.end() ? std::string() : csvIt->second, exitCode);
+    auto prepared = prepareBatch(*parsed, exitCode);
     if (!prepared)
         return exitCode;
     const BatchProblem problem =

@@ -48,6 +48,19 @@ torvale_run() {
     timed_into "$out" "$4" "$tool" run "$1" --csv "$2" --out "$out" --jobs "$3" --quiet
 }
 
+# torvale_jobs_round TEMPLATE CSV CARDS: one run with --jobs 1 and one with --jobs 2, their
+# figures appended to the caller's arrays seconds, peak and cpu (indexed by the job count).
+torvale_jobs_round() {
+    local jobs result s kib c
+    for jobs in 1 2; do
+        result=$(torvale_run "$1" "$2" "$jobs" "$3")
+        read -r s kib c <<<"$result"
+        seconds[$jobs]+="$s "
+        peak[$jobs]+="$kib "
+        cpu[$jobs]+="$c "
+    done
+}
+
 # median VALUE...: the median of the values.
 median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 }

@@ -57,13 +57,7 @@ PY
 declare -A seconds peak cpu
 for ((round = 1; round <= rounds; round++)); do
     echo "round $round/$rounds..." >&2
-    for jobs in 1 2; do
-        result=$(torvale_run "$work/badge.dat" "$data/rows-large.csv" "$jobs" "$rows")
-        read -r s kib c <<<"$result"
-        seconds[$jobs]+="$s "
-        peak[$jobs]+="$kib "
-        cpu[$jobs]+="$c "
-    done
+    torvale_jobs_round "$work/badge.dat" "$data/rows-large.csv" "$rows"
 done
 
 echo "4000 x 3000 photos, $rows rows, median of $rounds rounds (wall clock, start-up included)"

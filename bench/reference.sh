@@ -72,13 +72,7 @@ for ((round = 1; round <= rounds; round++)); do
     read -r s _ c <<<"$result"
     seconds[B]+="$s "
     cpu[B]+="$c "
-    for jobs in 1 2; do
-        result=$(torvale_run "$work/badge.dat" "$csv" "$jobs" "$rows")
-        read -r s kib c <<<"$result"
-        seconds[$jobs]+="$s "
-        peak[$jobs]+="$kib "
-        cpu[$jobs]+="$c "
-    done
+    torvale_jobs_round "$work/badge.dat" "$csv" "$rows"
 done
 
 # shellcheck disable=SC2086

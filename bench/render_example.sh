@@ -29,14 +29,9 @@ with open(out, "w", newline="", encoding="utf-8") as f:
         w.writerow(row)
 PY
 
-declare -A seconds cpu
+declare -A seconds peak cpu
 for ((round = 1; round <= rounds; round++)); do
-    for jobs in 1 2; do
-        result=$(torvale_run "$example/badge.dat" "$work/rows.csv" "$jobs" "$rows")
-        read -r s _ c <<<"$result"
-        seconds[$jobs]+="$s "
-        cpu[$jobs]+="$c "
-    done
+    torvale_jobs_round "$example/badge.dat" "$work/rows.csv" "$rows"
 done
 
 echo "example badge, $rows cards, median of $rounds rounds (wall clock, start-up included)"

@@ -45,13 +45,9 @@ bool EditorDocument::loadCsvColumns(const std::string& path)
     if (ok)
         m_csvColumns = std::move(*columns);
     // A file-name column keeps its choice when the new file has a column of the same text.
-    for (std::string* name : {&m_template.output.file_name_bind_col_name,
-                              &m_template.output.file_name_bind_col_name2}) {
-        const auto it =
-            std::find_if(m_csvColumns.begin(), m_csvColumns.end(),
-                         [&](const std::string& c) { return equalsIgnoreCase(c, *name); });
-        *name = it == m_csvColumns.end() ? std::string() : *it;
-    }
+    for (std::string* name :
+         {&m_template.output.file_name_bind_col_name, &m_template.output.file_name_bind_col_name2})
+        *name = matchColumn(m_csvColumns, *name);
     notify(DocumentChange::DataSource);
     return ok;
 }

@@ -313,7 +313,8 @@ bool readOutput(JsonReader& in, OutputSettings& output)
     return true;
 }
 
-// The column the name selects (compared without regard to ASCII case), "" when there is none.
+} // namespace
+
 std::string matchColumn(const std::vector<std::string>& columns, const std::string& name)
 {
     for (const auto& column : columns) {
@@ -322,6 +323,8 @@ std::string matchColumn(const std::vector<std::string>& columns, const std::stri
     }
     return {};
 }
+
+namespace {
 
 bool readFileNameColumns(JsonReader& in, const std::string& path, Template& tpl,
                          const CsvColumnLoader& loadColumns, TemplateReadResult& result)

@@ -16,15 +16,15 @@ std::string templateToJson(const Template& tpl, std::int32_t currentDpi);
 
 /// Loads the column names of a CSV file (its path already resolved against the template's
 /// folder, and the template's trim switch); nothing when the file cannot be loaded.
-using CsvColumnLoader = std::function<std::optional<std::vector<std::string>>(
-    const std::string& csvPath, bool trim)>;
+using CsvColumnLoader =
+    std::function<std::optional<std::vector<std::string>>(const std::string& csvPath, bool trim)>;
 
 enum class TemplateReadStatus {
     Ok,
-    CannotOpen,   // 读取文件时出错, 无法打开文件句柄
-    Empty,        // 这是一个空白文件
-    ReadFailed,   // 读取文件时出错
-    BadFormat,    // 文件格式不对！
+    CannotOpen, // 读取文件时出错, 无法打开文件句柄
+    Empty,      // 这是一个空白文件
+    ReadFailed, // 读取文件时出错
+    BadFormat,  // 文件格式不对！
 };
 
 inline constexpr const char* kMsgCannotOpen = "读取文件时出错, 无法打开文件句柄";
@@ -58,13 +58,12 @@ struct TemplateReadResult {
 /// required member or invalid JSON the members applied so far stay and the result is BadFormat.
 /// On success tpl.templatePath and tpl.templateName name the file. currentDpi is the current
 /// DPI setting (taken by the background when the file holds no dpi). Never writes settings.
-TemplateReadResult readTemplateFile(const std::string& path, Template& tpl,
-                                    std::int32_t currentDpi, const CsvColumnLoader& loadColumns);
+TemplateReadResult readTemplateFile(const std::string& path, Template& tpl, std::int32_t currentDpi,
+                                    const CsvColumnLoader& loadColumns);
 
 /// Same as readTemplateFile, for JSON text already in memory (path only names it).
-TemplateReadResult readTemplateText(const std::string& text, const std::string& path,
-                                    Template& tpl, std::int32_t currentDpi,
-                                    const CsvColumnLoader& loadColumns);
+TemplateReadResult readTemplateText(const std::string& text, const std::string& path, Template& tpl,
+                                    std::int32_t currentDpi, const CsvColumnLoader& loadColumns);
 
 enum class TemplateSaveStatus { Ok, CannotCreate, WriteFailed };
 
@@ -91,6 +90,10 @@ TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl,
 /// no file link or an unreadable file; otherwise when the file's bytes differ from
 /// templateToJson.
 bool isTemplateModified(const Template& tpl, std::int32_t currentDpi);
+
+/// The column a file-name column name selects (compared without regard to ASCII case, the
+/// column's own text returned), "" when there is none.
+std::string matchColumn(const std::vector<std::string>& columns, const std::string& name);
 
 /// Resolves a path stored in a template: absolute paths as they are; relative ones against the
 /// template's own folder first, then the program folder. When neither exists the path relative

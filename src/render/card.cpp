@@ -24,23 +24,20 @@ const std::string* findCell(const CardRow& row, const std::string& column)
     return it == row.end() ? nullptr : &it->second;
 }
 
-const char* colorspaceOf(OutputColorspace colorspace, ColorspaceType& type)
+// The colour space a JPEG card is transformed to; nothing for sRGB (no transformation).
+std::optional<ColorspaceType> jpegColorspace(OutputColorspace colorspace)
 {
     switch (colorspace) {
     case OutputColorspace::Rgb:
-        type = RGBColorspace;
-        return "RGB";
+        return RGBColorspace;
     case OutputColorspace::Cmyk:
-        type = CMYKColorspace;
-        return "CMYK";
+        return CMYKColorspace;
     case OutputColorspace::Gray:
-        type = GRAYColorspace;
-        return "GRAY";
+        return GRAYColorspace;
     case OutputColorspace::SRgb:
         break;
     }
-    type = sRGBColorspace;
-    return nullptr;
+    return std::nullopt;
 }
 
 bool composite(MagickWand* target, MagickWand* source, std::int32_t x, std::int32_t y)
@@ -278,9 +275,8 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         // Optimised Huffman tables cost encode time and change no pixel.
         MagickSetOption(wand, "jpeg:optimize-coding", "false");
         MagickSetImageDepth(wand, 8);
-        ColorspaceType type;
-        if (colorspaceOf(output.colorspace, type))
-            MagickTransformImageColorspace(wand, type);
+        if (const auto colorspace = jpegColorspace(output.colorspace))
+            MagickTransformImageColorspace(wand, *colorspace);
     }
     std::size_t length = 0;
     MagickMemoryPtr<unsigned char> blob(MagickGetImageBlob(wand, &length));

@@ -3,6 +3,7 @@
 #include "app/desktop_shortcut.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "render/picture_input.h"
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
 #include "ui/data_source_panel.h"
@@ -86,17 +87,6 @@ private:
     MainWindow& m_window;
     QStatusBar* m_bar;
 };
-
-bool endsWithDat(const std::string& path)
-{
-    return path.size() >= 4 && equalsIgnoreCase(path.substr(path.size() - 4), ".dat");
-}
-
-bool fileExists(const std::string& path)
-{
-    std::error_code ec;
-    return std::filesystem::is_regular_file(pathFromUtf8(path), ec);
-}
 
 } // namespace
 
@@ -366,7 +356,7 @@ bool MainWindow::saveTemplate(bool saveAs)
         if (!chosen || chosen->empty())
             return false;
         path = *chosen;
-        if (!endsWithDat(path))
+        if (!endsWithIgnoreCase(path, ".dat"))
             path += ".dat";
     }
     const TemplateSaveResult result = m_document.save(path);

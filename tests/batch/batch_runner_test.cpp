@@ -17,6 +17,7 @@
 namespace torvale {
 namespace {
 
+using test::folderContent;
 using test::readFile;
 using test::TempDir;
 using test::writeFile;
@@ -43,24 +44,6 @@ public:
     std::vector<std::string> written;
     std::vector<std::string> unreadable;
 };
-
-const FontRegistry& fonts()
-{
-    static TempDir dir;
-    static const FontRegistry registry =
-        FontRegistry::build(SettingsStore((dir.path() / "settings.json").string()));
-    return registry;
-}
-
-// File name to content of every file in a folder.
-std::map<std::string, std::string> folderContent(const fs::path& folder)
-{
-    std::map<std::string, std::string> files;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
-}
 
 // A JPEG or PNG file that is whole: its end marker is there and the image library decodes it.
 bool isCompletePicture(const std::string& bytes)
@@ -124,7 +107,7 @@ protected:
         options.tpl = tpl;
         options.dpi = 96;
         options.csvPath = dir.file("data.csv");
-        options.fonts = &fonts();
+        options.fonts = &test::testFonts();
         options.jobs = jobs;
         return runBatch(options, listener, stop);
     }

@@ -11,6 +11,8 @@
 namespace torvale {
 namespace {
 
+using test::testFonts;
+
 using test::TempDir;
 using test::writeFile;
 
@@ -41,14 +43,6 @@ struct Scene {
         inputs = {dir.file("people.csv"), dir.file("out"), dir.file("bg.png")};
     }
 };
-
-const FontRegistry& testFonts()
-{
-    static const TempDir settingsDir;
-    static const FontRegistry fonts =
-        FontRegistry::build(SettingsStore(settingsDir.path() / "settings.json"));
-    return fonts;
-}
 
 struct CheckCase {
     const char* name;

@@ -19,6 +19,7 @@ namespace torvale {
 namespace {
 
 using test::CommandResult;
+using test::folderContent;
 using test::readFile;
 using test::runCommand;
 using test::shellQuote;
@@ -40,15 +41,6 @@ std::string runLine(const TempDir& dir, const std::string& arguments)
 CommandResult runTool(const TempDir& dir, const std::string& arguments)
 {
     return runCommand(runLine(dir, arguments));
-}
-
-std::map<std::string, std::string> folderContent(const fs::path& folder)
-{
-    std::map<std::string, std::string> files;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec))
-        files[entry.path().filename().string()] = readFile(entry.path().string());
-    return files;
 }
 
 bool isCompleteJpeg(const std::string& bytes)

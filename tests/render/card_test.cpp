@@ -20,14 +20,6 @@ struct CollectingLog : LogSink {
     std::vector<std::string> lines;
 };
 
-const FontRegistry& fonts()
-{
-    static TempDir dir;
-    static const FontRegistry registry =
-        FontRegistry::build(SettingsStore((dir.path() / "settings.json").string()));
-    return registry;
-}
-
 void writePicture(const std::string& path, std::size_t width, std::size_t height, const char* color)
 {
     MagickWandPtr wand = newCanvas(width, height, color);
@@ -78,7 +70,7 @@ protected:
 
     std::optional<EncodedCard> compose(const CardRow& row)
     {
-        const CardRenderer renderer(tpl, 300, fonts(), dir.file("data.csv"));
+        const CardRenderer renderer(tpl, 300, test::testFonts(), dir.file("data.csv"));
         return renderer.compose(row, tpl.output, log, stop);
     }
 
@@ -358,7 +350,7 @@ TEST_F(CardTest, SameNameTenTimesIsNumberedAndNothingOverwritten)
 {
     tpl.output.outputFolder = (out.path() / "100%").string();
     std::filesystem::create_directory(tpl.output.outputFolder);
-    const CardRenderer renderer(tpl, 72, fonts(), "");
+    const CardRenderer renderer(tpl, 72, test::testFonts(), "");
     std::vector<std::string> paths;
     for (int i = 1; i <= 10; ++i) {
         const CardResult result = renderCard(renderer, {{"name", "N"}}, tpl.output,
@@ -376,7 +368,7 @@ TEST_F(CardTest, SameNameTenTimesIsNumberedAndNothingOverwritten)
 TEST_F(CardTest, WriteFailuresAreLoggedAndPng8FailureStops)
 {
     tpl.output.outputFolder = out.file("missing");
-    const CardRenderer renderer(tpl, 72, fonts(), "");
+    const CardRenderer renderer(tpl, 72, test::testFonts(), "");
     CardResult result = renderCard(renderer, {{"name", "N"}}, tpl.output, 1, log, stop);
     EXPECT_EQ(result.outcome, CardOutcome::WriteFailed);
     ASSERT_EQ(log.lines.size(), 1u);

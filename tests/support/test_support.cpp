@@ -1,5 +1,8 @@
 #include "support/test_support.h"
 
+#include "common/settings_store.h"
+#include "render/fonts.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -30,8 +33,8 @@ TempDir::~TempDir()
 
 std::string TempDir::file(const std::string& name) const
 {
-    const auto u8 = (m_path / std::filesystem::path(reinterpret_cast<const char8_t*>(name.c_str())))
-                        .u8string();
+    const auto u8 =
+        (m_path / std::filesystem::path(reinterpret_cast<const char8_t*>(name.c_str()))).u8string();
     return std::string(u8.begin(), u8.end());
 }
 
@@ -54,6 +57,23 @@ std::string readFile(const std::string& path)
     return content.str();
 }
 
+std::map<std::string, std::string> folderContent(const std::filesystem::path& folder)
+{
+    std::map<std::string, std::string> files;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        files[entry.path().filename().string()] = readFile(entry.path().string());
+    return files;
+}
+
+const FontRegistry& testFonts()
+{
+    static TempDir dir;
+    static const FontRegistry registry =
+        FontRegistry::build(SettingsStore(dir.file("settings.json")));
+    return registry;
+}
+
 std::string shellQuote(const std::string& text)
 {
     std::string quoted = "'";
@@ -71,8 +91,7 @@ CommandResult runCommand(const std::string& commandLine)
     TempDir dir;
     const std::string outFile = dir.file("out");
     const std::string errFile = dir.file("err");
-    const std::string full =
-        commandLine + " >" + shellQuote(outFile) + " 2>" + shellQuote(errFile);
+    const std::string full = commandLine + " >" + shellQuote(outFile) + " 2>" + shellQuote(errFile);
     CommandResult result;
     const int status = std::system(full.c_str());
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,7 +1,12 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
+
+namespace torvale {
+class FontRegistry;
+}
 
 namespace torvale::test {
 
@@ -29,6 +34,12 @@ void writeFile(const std::string& path, const std::string& bytes);
 
 /// The whole content of a file ("" when it cannot be read).
 std::string readFile(const std::string& path);
+
+/// File name to content of every file in a folder.
+std::map<std::string, std::string> folderContent(const std::filesystem::path& folder);
+
+/// The installed fonts, without any font mapping (built once per test program).
+const FontRegistry& testFonts();
 
 /// Result of running a command.
 struct CommandResult {

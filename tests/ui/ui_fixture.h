@@ -32,13 +32,7 @@ protected:
         QApplication::processEvents();
     }
 
-    static const FontRegistry& fonts()
-    {
-        static TempDir fontDir;
-        static const FontRegistry registry =
-            FontRegistry::build(SettingsStore(fontDir.file("settings.json")));
-        return registry;
-    }
+    static const FontRegistry& fonts() { return testFonts(); }
 
     TempDir dir;
     ScriptedPrompts prompts;

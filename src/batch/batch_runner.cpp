@@ -5,9 +5,11 @@
 #include "render/card.h"
 
 #include <condition_variable>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -29,6 +31,9 @@ struct ComposedRow {
     std::string folder;
     BufferedLog log;
 };
+
+// Temporary card files older than this when a batch starts were left by a batch that was killed.
+constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
 
 bool hasNonBlankCell(const std::vector<std::string>& cells)
 {
@@ -111,7 +116,7 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
             summary.csvUnreadable = true;
             return summary;
         }
-        text = decodeCsvText(*bytes);
+        text = decodeCsvText(std::move(*bytes));
     }
     const CsvFormat format = csvFormatFor(options.tpl.is_trim_csv_cell_value);
     summary.total = countCards(text, format, listener);
@@ -121,6 +126,12 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
     const auto outputFor = [&options]() {
         return options.outputSettings ? options.outputSettings() : options.tpl.output;
     };
+    // Temporary files of a batch killed between writing a card and naming it. Only those
+    // changed well before this batch began: another batch writing into the same folder right
+    // now has its own temporary files for a moment only.
+    removeStaleTemporaries(outputFor().outputFolder, std::time(nullptr) - kStaleTemporarySeconds);
+    FreeNameHints nameHints;
+    std::set<std::string> foldersWritten;
 
     // Workers draw cards ahead of the writer, at most `window` of them; the writer names and
     // writes them strictly in row order so that "(n)" numbering matches a one-by-one batch.
@@ -203,9 +214,10 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
             else
                 ++summary.failed;
         } else {
-            const CardResult result =
-                writeCard(*composed->card, composed->folder, composed->name, listener, stop);
+            const CardResult result = writeCard(*composed->card, composed->folder, composed->name,
+                                                listener, stop, &nameHints);
             if (result.outcome == CardOutcome::Written) {
+                foldersWritten.insert(composed->folder);
                 ++summary.written;
                 listener.cardWritten(n, result.path);
             } else if (result.outcome == CardOutcome::WriteFailed) {
@@ -231,6 +243,9 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
     changed.notify_all();
     for (auto& thread : threads)
         thread.join();
+    // The cards' contents were flushed before they were named; this flushes the names.
+    for (const std::string& folder : foldersWritten)
+        syncFolder(folder);
 
     summary.stopped = stop.load();
     return summary;

@@ -4,10 +4,13 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "model/template_file.h"
+#include "render/magick.h"
+#include "render/output_file.h"
 #include "render/picture_input.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <utility>
@@ -52,6 +55,14 @@ std::optional<BatchProblem> checkCustomSize(const BackgroundLayer& background)
     if (sizeBoxValue(background.szHeight) <= 0)
         return makeProblem(4, BatchControl::BackgroundHeight, "【背景层】高度必须大于 0",
                            "请重新输入");
+    // Every card starts as a canvas of this size; one that the image library refuses (beyond
+    // its size limits) would fail every card after the batch has started.
+    if (background.width < 1 || background.height < 1 ||
+        !newCanvas(static_cast<std::size_t>(background.width),
+                   static_cast<std::size_t>(background.height), "none"))
+        return makeProblem(2, BatchControl::BackgroundWidth, "【背景层】无法创建",
+                           formatText("%d x %d 像素的画布超出了图像处理库的限制，请减小宽度或高度",
+                                      background.width, background.height));
     return std::nullopt;
 }
 
@@ -65,6 +76,11 @@ std::optional<BatchProblem> checkPictureBackground(const BackgroundLayer& backgr
         return makeProblem(
             6, BatchControl::BackgroundPictureButton, "背景图片不存在",
             formatText("背景图片 '%s' 已不存在，请重新选择", background.background_path.c_str()));
+    // The editor shows a stand-in for a picture it cannot decode; cards must not be made on it.
+    if (background.pictureUnreadable)
+        return makeProblem(6, BatchControl::BackgroundPictureButton, "背景图片无法读取",
+                           formatText("背景图片 '%s' 已损坏、不是图片或尺寸太大，请重新选择",
+                                      background.background_path.c_str()));
     return std::nullopt;
 }
 
@@ -118,7 +134,9 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
         return makeProblem(8, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
     const auto loaded = loadCsvColumns(inputs.csvPath, tpl.is_trim_csv_cell_value);
     if (!loaded)
-        return makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
+        return makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle,
+                           isCsvFileTooLarge(inputs.csvPath) ? "文件太大（超过 2 GB）"
+                                                             : kCsvBalloonText);
     if (columns)
         *columns = *loaded;
 
@@ -143,6 +161,12 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
                 formatText("【图片保存到】文件夹 '%s' 创建失败, 请重新选择一个文件夹",
                            folder.c_str()));
     }
+    // A folder without write permission, on a read-only or full disk would fail every card.
+    if (const int error = probeWritableFolder(folder); error != 0)
+        return makeProblem(15, BatchControl::OutputFolderMessage, "",
+                           formatText("【图片保存到】文件夹 '%s' 无法写入文件（%s）, "
+                                      "请重新选择一个文件夹",
+                                      folder.c_str(), std::strerror(error)));
 
     if (!isColumnChosen(tpl.output.file_name_bind_col_name, *loaded) &&
         !isColumnChosen(tpl.output.file_name_bind_col_name2, *loaded))

@@ -1,6 +1,8 @@
 #include "batch/csv_source.h"
 
 #include "common/c_resources.h"
+#include "common/files.h"
+#include "common/paths.h"
 #include "common/text.h"
 
 #include <cerrno>
@@ -94,17 +96,21 @@ std::size_t countLineBreaks(std::string_view text)
 
 } // namespace
 
-std::string decodeCsvText(std::string_view bytes)
+std::string decodeCsvText(std::string bytes)
 {
-    if (bytes.starts_with("\xFF\xFE"))
-        return utf16BytesToUtf8(bytes, false);
-    if (bytes.starts_with("\xFE\xFF"))
-        return utf16BytesToUtf8(bytes, true);
-    if (bytes.starts_with(kUtf8Mark) || isValidUtf8(bytes))
-        return std::string(bytes);
-    if (auto converted = gb18030ToUtf8(bytes))
+    const std::string_view view = bytes;
+    if (view.starts_with("\xFF\xFE"))
+        return utf16BytesToUtf8(view, false);
+    if (view.starts_with("\xFE\xFF"))
+        return utf16BytesToUtf8(view, true);
+    // Text taken as UTF-8 (with a mark, or following the UTF-8 byte pattern) may still hold
+    // over-long forms, surrogates, five-byte sequences or, after a mark, any bytes at all; they
+    // become U+FFFD so that cells, file names and printed rows are always valid UTF-8.
+    if (view.starts_with(kUtf8Mark) || isValidUtf8(view))
+        return toValidUtf8(std::move(bytes));
+    if (auto converted = gb18030ToUtf8(view))
         return std::move(*converted);
-    return gb18030ToUtf8Lenient(bytes);
+    return gb18030ToUtf8Lenient(view);
 }
 
 CsvFormat csvFormatFor(bool trim)
@@ -234,25 +240,31 @@ CsvTable readCsv(std::string_view text, const CsvFormat& format)
 
 std::optional<std::string> readCsvFileBytes(const std::string& path)
 {
-    const FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return std::nullopt;
-    struct stat info {};
-    if (fstat(fileno(file.get()), &info) != 0 || (info.st_mode & S_IFMT) != S_IFREG)
-        return std::nullopt;
-    const auto size = static_cast<std::size_t>(info.st_size);
-    std::string bytes(size, '\0');
-    if (size > 0 && std::fread(bytes.data(), 1, size, file.get()) != size)
+    std::string bytes;
+    if (readRegularFile(path, kMaxCsvBytes, bytes) != FileReadStatus::Ok)
         return std::nullopt;
     return bytes;
 }
 
+bool isCsvFileTooLarge(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(pathFromUtf8(path).c_str(), &info) == 0 &&
+           static_cast<std::uint64_t>(info.st_size) > kMaxCsvBytes;
+}
+
+std::string csvCannotAccessMessage(const std::string& path)
+{
+    return formatText(isCsvFileTooLarge(path) ? kMsgCsvTooLarge : kMsgCsvCannotAccess,
+                      path.c_str());
+}
+
 std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim)
 {
-    const auto bytes = readCsvFileBytes(path);
+    auto bytes = readCsvFileBytes(path);
     if (!bytes)
         return std::nullopt;
-    return readCsv(decodeCsvText(*bytes), csvFormatFor(trim));
+    return readCsv(decodeCsvText(std::move(*bytes)), csvFormatFor(trim));
 }
 
 std::optional<std::vector<std::string>> loadCsvColumns(const std::string& path, bool trim)
@@ -281,7 +293,7 @@ CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
     auto columns = loadCsvColumns(path, trim);
     if (!columns) {
         result.status = CsvChoice::CannotAccess;
-        result.message = formatText(kMsgCsvCannotAccess, path.c_str());
+        result.message = csvCannotAccessMessage(path);
         return result;
     }
     result.columns = std::move(*columns);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +12,9 @@ namespace torvale {
 /// Decodes CSV file bytes to UTF-8: a UTF-16 LE or BE mark converts the whole buffer (the mark
 /// becomes a UTF-8 mark, odd final byte ignored); a UTF-8 mark or valid UTF-8 is kept as it is;
 /// anything else is read as GB18030, bytes that are not GB18030 either becoming U+FFFD.
-std::string decodeCsvText(std::string_view bytes);
+/// The result is always valid UTF-8: what is taken as UTF-8 but is not has U+FFFD in place of
+/// each malformed sequence. Bytes that are already UTF-8 are returned in the same buffer.
+std::string decodeCsvText(std::string bytes);
 
 /// How CSV text is cut into cells.
 struct CsvFormat {
@@ -70,8 +73,20 @@ inline constexpr const char* kMsgCsvCannotAccess =
 inline constexpr const char* kMsgCsvGone = "文件 '%s' 已不存在，请重新选择。";
 inline constexpr const char* kMsgCsvNotCsv = "请选择一个 csv 文件";
 
-/// Reads the whole file; nothing when it cannot be opened or fewer bytes than its size are read.
+inline constexpr const char* kMsgCsvTooLarge = "文件 '%s' 太大（超过 2 GB），无法读取。";
+
+/// A CSV file larger than this is refused: the whole file is held in memory while a batch runs.
+inline constexpr std::uint64_t kMaxCsvBytes = 2ULL * 1024 * 1024 * 1024;
+
+/// Reads the whole file; nothing when it is not a regular file, cannot be opened, is larger than
+/// kMaxCsvBytes or changes size while it is read.
 std::optional<std::string> readCsvFileBytes(const std::string& path);
+
+/// True when the file is larger than kMaxCsvBytes.
+bool isCsvFileTooLarge(const std::string& path);
+
+/// The message for a CSV file that cannot be loaded: kMsgCsvTooLarge or kMsgCsvCannotAccess.
+std::string csvCannotAccessMessage(const std::string& path);
 
 /// Reads and decodes a CSV file; nothing when it cannot be read.
 std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim);

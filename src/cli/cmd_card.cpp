@@ -46,7 +46,7 @@ int runCardCommand(const Args& args)
 
     const auto table = loadCsvFile(batch.csvPath, batch.tpl.is_trim_csv_cell_value);
     if (!table) {
-        printError(formatText(kMsgCsvCannotAccess, batch.csvPath.c_str()));
+        printError(csvCannotAccessMessage(batch.csvPath));
         return kExitFailed;
     }
     if (static_cast<std::size_t>(rowNumber) > table->rows.size()) {

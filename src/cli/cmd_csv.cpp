@@ -109,7 +109,7 @@ int runCsvCommand(const Args& args, const char* usage, bool printRows)
         return exitCode;
     const auto table = loadCsvFile(options->path, options->trim);
     if (!table) {
-        printError(formatText(kMsgCsvCannotAccess, options->path.c_str()));
+        printError(csvCannotAccessMessage(options->path));
         return kExitUsage;
     }
 

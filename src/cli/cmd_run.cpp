@@ -19,7 +19,8 @@ constexpr const char* kRunUsage =
     "Checks the template as 'check' does, then makes one card per data row of the template's\n"
     "CSV file (or FILE) in the folder DIR. Existing files are never replaced. N cards are drawn\n"
     "at the same time (default: the number of cores); the files are the same for every N.\n"
-    "Ctrl+C stops after the cards being drawn; every file written is complete.\n"
+    "Ctrl+C or SIGTERM stops after the cards being drawn; every file written is complete.\n"
+    "A second Ctrl+C or SIGTERM ends the program at once.\n"
     "\n"
     "  --quiet   no progress line and no log lines, only the final line\n"
     "\n"
@@ -31,8 +32,9 @@ std::atomic<bool> g_stop{false};
 extern "C" void onInterrupt(int)
 {
     g_stop.store(true);
-    // A second Ctrl+C ends the program at once.
+    // A second interrupt or termination request ends the program at once.
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
 }
 
 // Progress on a terminal ("正在处理 n/total..." with cards per second) and log lines on

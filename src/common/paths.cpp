@@ -69,6 +69,12 @@ std::filesystem::path configFolder()
     return homeFolder() / ".config" / "Torvale";
 }
 
+std::filesystem::path folderOf(const std::string& path)
+{
+    std::filesystem::path folder = pathFromUtf8(path).parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
 std::filesystem::path pathFromUtf8(const std::string& text)
 {
     return std::filesystem::path(reinterpret_cast<const char8_t*>(text.c_str()));

@@ -15,6 +15,9 @@ std::filesystem::path desktopFolder();
 /// $XDG_CONFIG_HOME/Torvale, else ~/.config/Torvale.
 std::filesystem::path configFolder();
 
+/// The folder of a file path; "." for a bare file name, whose folder is the current one.
+std::filesystem::path folderOf(const std::string& path);
+
 /// A std::filesystem path from UTF-8 text, and back.
 std::filesystem::path pathFromUtf8(const std::string& text);
 std::string pathToUtf8(const std::filesystem::path& path);

@@ -213,6 +213,51 @@ bool isValidUtf8(const char* bytes, std::size_t length)
     return true;
 }
 
+char32_t nextCodePoint(std::string_view text, std::size_t& i)
+{
+    return decodeUtf8(text, i);
+}
+
+std::string toValidUtf8(std::string text)
+{
+    std::size_t firstBad = text.size();
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        if (decodeUtf8(text, i) == kReplacement && text.compare(start, 3, "\xEF\xBF\xBD") != 0) {
+            firstBad = start;
+            break;
+        }
+    }
+    if (firstBad == text.size())
+        return text;
+    std::string out = text.substr(0, firstBad);
+    for (std::size_t i = firstBad; i < text.size();)
+        appendUtf8(out, decodeUtf8(text, i));
+    return out;
+}
+
+bool isControlCodePoint(char32_t cp)
+{
+    return (cp < 0x20 && cp != '\t') || (cp >= 0x7F && cp <= 0x9F) ||
+           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+}
+
+std::string replaceTerminalControls(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        const char32_t cp = decodeUtf8(text, i);
+        // Malformed bytes are replaced too: a lone 0x9B is CSI to an eight-bit terminal.
+        if (cp == kReplacement || (cp != '\n' && isControlCodePoint(cp)))
+            appendUtf8(out, kReplacement);
+        else
+            out.append(text.substr(start, i - start));
+    }
+    return out;
+}
+
 bool isBlankText(std::string_view text)
 {
     for (char c : text) {

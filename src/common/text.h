@@ -35,6 +35,22 @@ std::optional<std::string> utf8ToGb18030(std::string_view text);
 bool isValidUtf8(const char* bytes, std::size_t length);
 inline bool isValidUtf8(std::string_view bytes) { return isValidUtf8(bytes.data(), bytes.size()); }
 
+/// Decodes the UTF-8 character at text[i] and moves i past it; malformed input gives U+FFFD and
+/// moves one byte.
+char32_t nextCodePoint(std::string_view text, std::size_t& i);
+
+/// The text as strictly valid UTF-8: every malformed or over-long sequence, surrogate and code
+/// point above U+10FFFF becomes U+FFFD. Valid text is returned as it is.
+std::string toValidUtf8(std::string text);
+
+/// The UTF-8 text with every control character that a terminal would act on replaced by
+/// U+FFFD: C0 controls except tab and line feed, DEL, C1 controls and the bidirectional
+/// embedding, override and isolate characters (U+202A..U+202E, U+2066..U+2069).
+std::string replaceTerminalControls(std::string_view text);
+
+/// True for the characters replaceTerminalControls replaces, and line feed.
+bool isControlCodePoint(char32_t cp);
+
 /// True for an empty text and a text made only of spaces, tabs, carriage returns and line feeds.
 bool isBlankText(std::string_view text);
 

@@ -42,6 +42,9 @@ struct BackgroundLayer {
     std::string background_path;
     /// The picture of a picture background, encoded; empty for a custom canvas.
     std::shared_ptr<const PictureBytes> picture;
+    /// The picture file could not be decoded: `picture` holds a 1 x 1 white stand-in that
+    /// the editor shows, and a batch must not start.
+    bool pictureUnreadable = false;
     bool hasAlpha = false;
     BackgroundColorMode colorMode = BackgroundColorMode::White;
     std::uint32_t chosenColor = 0xFFFFFF;  // 0x00BBGGRR

@@ -1,6 +1,7 @@
 #include "model/template_file.h"
 
 #include "common/c_resources.h"
+#include "common/files.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "model/settings.h"
@@ -392,25 +393,28 @@ const char* readMessage(TemplateReadStatus status)
         return kMsgReadFailed;
     case TemplateReadStatus::BadFormat:
         return kMsgBadFormat;
+    case TemplateReadStatus::TooLarge:
+        return kMsgTemplateTooLarge;
     case TemplateReadStatus::Ok:
         break;
     }
     return "";
 }
 
-// Reads a whole file: CannotOpen, Empty, ReadFailed or Ok with the bytes.
+// Reads a whole file: CannotOpen (also for what is not a regular file), TooLarge, Empty,
+// ReadFailed or Ok with the bytes.
 TemplateReadStatus readWholeFile(const std::string& path, std::string& bytes)
 {
-    FilePtr file(std::fopen(pathFromUtf8(path).c_str(), "rb"));
-    if (!file)
+    switch (readRegularFile(path, kMaxTemplateBytes, bytes)) {
+    case FileReadStatus::CannotOpen:
         return TemplateReadStatus::CannotOpen;
-    bytes.clear();
-    char buffer[65536];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
-        bytes.append(buffer, count);
-    if (std::ferror(file.get()))
+    case FileReadStatus::TooLarge:
+        return TemplateReadStatus::TooLarge;
+    case FileReadStatus::ReadFailed:
         return TemplateReadStatus::ReadFailed;
+    case FileReadStatus::Ok:
+        break;
+    }
     return bytes.empty() ? TemplateReadStatus::Empty : TemplateReadStatus::Ok;
 }
 
@@ -590,8 +594,7 @@ std::string resolveTemplatePath(const std::string& stored, const std::string& te
     if (stored.empty() || storedPath.is_absolute())
         return stored;
     std::error_code ec;
-    const std::filesystem::path besideTemplate =
-        pathFromUtf8(templatePath).parent_path() / storedPath;
+    const std::filesystem::path besideTemplate = folderOf(templatePath) / storedPath;
     if (!templatePath.empty() && std::filesystem::exists(besideTemplate, ec))
         return pathToUtf8(besideTemplate);
     const std::filesystem::path inProgramFolder = programFolder() / storedPath;

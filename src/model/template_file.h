@@ -25,12 +25,18 @@ enum class TemplateReadStatus {
     Empty,      // 这是一个空白文件
     ReadFailed, // 读取文件时出错
     BadFormat,  // 文件格式不对！
+    TooLarge,   // larger than any template (kMaxTemplateBytes)
 };
+
+/// A template file larger than this is refused without reading it: templates are a few
+/// kilobytes, and a device or a huge file must not fill the memory.
+inline constexpr std::uint64_t kMaxTemplateBytes = 64ULL * 1024 * 1024;
 
 inline constexpr const char* kMsgCannotOpen = "读取文件时出错, 无法打开文件句柄";
 inline constexpr const char* kMsgEmptyFile = "这是一个空白文件";
 inline constexpr const char* kMsgReadFailed = "读取文件时出错";
 inline constexpr const char* kMsgBadFormat = "文件格式不对！";
+inline constexpr const char* kMsgTemplateTooLarge = "文件太大（超过 64 MB），不是模版文件";
 inline constexpr const char* kCsvBalloonTitle = "csv文件无法访问";
 inline constexpr const char* kCsvBalloonText = "请检查文件是否存在或被别的软件【独占方式】打开";
 

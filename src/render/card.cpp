@@ -18,6 +18,18 @@ namespace {
 
 constexpr std::size_t kMaxFileNameUnits = 64;
 
+// Cell text echoed in a log line is cut to this many UTF-16 units.
+constexpr std::size_t kMaxLoggedCellUnits = 200;
+
+// A text layer draws at most this many UTF-16 units of a cell. A text wider than its layer
+// starts at the layer's left edge and is clipped on the right, so only its beginning can
+// show; four units per pixel of width is more than even the narrowest glyphs can fill, and a
+// cell of megabytes is not measured and drawn whole for nothing.
+std::size_t maxDrawnUnits(const Layer& layer)
+{
+    return 256 + 4 * static_cast<std::size_t>(std::max(0, layer.width));
+}
+
 const std::string* findCell(const CardRow& row, const std::string& column)
 {
     const auto it = row.find(column);
@@ -47,6 +59,17 @@ bool composite(MagickWand* target, MagickWand* source, std::int32_t x, std::int3
 
 } // namespace
 
+std::string cellForLog(const std::string& cell)
+{
+    if (cell.size() <= kMaxLoggedCellUnits)
+        return cell;
+    const std::size_t units = utf16Length(cell);
+    if (units <= kMaxLoggedCellUnits)
+        return cell;
+    return formatText("%s...（共 %zu 个字符）", truncateUtf16Units(cell, kMaxLoggedCellUnits).c_str(),
+                      units);
+}
+
 CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells)
 {
     CardRow row;
@@ -73,7 +96,7 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
     : m_template(tpl), m_dpi(dpi), m_fonts(fonts), m_textCache(std::make_unique<TextCache>())
 {
     if (!csvPath.empty())
-        m_csvFolder = pathToUtf8(pathFromUtf8(csvPath).parent_path());
+        m_csvFolder = pathToUtf8(folderOf(csvPath));
 
     const BackgroundLayer& background = m_template.background;
     if (background.kind == BackgroundKind::Picture && background.picture) {
@@ -104,10 +127,18 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
 
 CardRenderer::~CardRenderer() = default;
 
-void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex,
-                            const std::string& text) const
+void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
+                            LogSink& log) const
 {
     const Layer& layer = m_template.layers[layerIndex];
+    std::string cut;
+    const std::size_t maxUnits = maxDrawnUnits(layer);
+    if (cell.size() > maxUnits && utf16Length(cell) > maxUnits) {
+        cut = truncateUtf16Units(cell, maxUnits);
+        log.log(formatText("图层#%d 的文字过长（%zu 个字符），只绘制前 %zu 个字符\n", layer.number,
+                           utf16Length(cell), maxUnits));
+    }
+    const std::string& text = cut.empty() ? cell : cut;
     std::string key = std::to_string(layerIndex);
     key += '\0';
     key += text;
@@ -124,7 +155,11 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex,
             }
         }
     }
-    std::optional<TextBox> box = renderTextBox(layer, text, m_fonts);
+    TextBoxResult drawn = renderTextBox(layer, text, m_fonts);
+    if (drawn.failed)
+        log.log(formatText("图层#%d 的文字无法绘制（字体 '%s'，%d 磅）:%s\n", layer.number,
+                           layer.fontName.c_str(), layer.fontSize, cellForLog(text).c_str()));
+    std::optional<TextBox>& box = drawn.box;
     if (!box)
         return;
     {
@@ -194,7 +229,7 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
         const std::string* cell = findCell(row, layer.bind_col_name);
         if (layer.type == LayerType::Text) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
-                drawText(background.get(), index, *cell);
+                drawText(background.get(), index, *cell, log);
             continue;
         }
         // An empty rectangle has no room for any part of a picture.
@@ -208,7 +243,7 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
                                                    static_cast<std::size_t>(layer.height))
                                      : readPicture(path);
         if (!picture) {
-            log.log(formatText("无效图片:%s\n", cell->c_str()));
+            log.log(formatText("无效图片:%s\n", cellForLog(*cell).c_str()));
             continue;
         }
         const FitPosition at = fitPicture(picture.wand.get(), layer, picture.width, picture.height);
@@ -290,9 +325,10 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
 
 std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber)
 {
+    // Each part is cut first: nothing past 64 units can stay, and a cell may be megabytes.
     const auto part = [&row](const std::string& column) {
         const std::string* cell = findCell(row, column);
-        return !cell || isBlankText(*cell) ? column : *cell;
+        return truncateUtf16Units(!cell || isBlankText(*cell) ? column : *cell, kMaxFileNameUnits);
     };
     const bool first = !output.file_name_bind_col_name.empty();
     const bool second = !output.file_name_bind_col_name2.empty();
@@ -305,19 +341,24 @@ std::string makeOutputName(const CardRow& row, const OutputSettings& output, std
         name = part(output.file_name_bind_col_name2);
     else
         name = std::to_string(rowNumber);
-    return truncateUtf16Units(sanitizeFileName(name), kMaxFileNameUnits);
+    name = sanitizeFileName(name);
+    // A name starting with "." would make a hidden card ("." and ".." would be no file at all).
+    if (name.starts_with('.'))
+        name.insert(0, "-");
+    return truncateUtf16Units(name, kMaxFileNameUnits);
 }
 
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
-                     LogSink& log, std::atomic<bool>& stop)
+                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints)
 {
-    const WrittenFile file = writeFileUnderFreeName(folder, name, card.extension, card.bytes);
+    const WrittenFile file =
+        writeFileUnderFreeName(folder, name, card.extension, card.bytes, hints);
     if (file.ok)
         return {CardOutcome::Written, file.path};
     if (card.png8) {
         log.log(png8FailureText(
-            formatText(file.openFailed ? "fopen() error: %s\r\n" : "fwrite() error: %s\r\n",
-                       file.path.c_str())));
+            formatText(file.openFailed ? "fopen() error: %s\r\n%s\r\n" : "fwrite() error: %s\r\n%s\r\n",
+                       file.path.c_str(), std::strerror(file.error))));
         stop.store(true);
         return {CardOutcome::Stopped, {}};
     }

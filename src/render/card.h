@@ -4,6 +4,7 @@
 #include "render/fonts.h"
 #include "render/log_sink.h"
 #include "render/magick.h"
+#include "render/output_file.h"
 
 #include <atomic>
 #include <memory>
@@ -67,7 +68,8 @@ public:
 
 private:
     MagickWandPtr backgroundImage() const;
-    void drawText(MagickWand* target, std::size_t layerIndex, const std::string& text) const;
+    void drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
+                  LogSink& log) const;
     std::string resolvePicturePath(const std::string& cell) const;
 
     Template m_template;
@@ -85,14 +87,19 @@ private:
 
 /// The file name (without folder and extension) of a card: the cells of the file-name
 /// columns (the column name when a cell is blank), joined by "-", with unsafe characters
-/// replaced and cut to 64 UTF-16 units. With no file-name column, the data row number.
+/// replaced, "-" put in front of a leading ".", and cut to 64 UTF-16 units. With no file-name
+/// column, the data row number.
 std::string makeOutputName(const CardRow& row, const OutputSettings& output,
                            std::size_t rowNumber);
 
 /// Writes an encoded card into the output folder under the first free name
-/// (name.ext, name(2).ext, ...). Logs failures; a PNG-8 failure sets the stop flag.
+/// (name.ext, name(2).ext, ...; with hints, from the last number the batch took for the name
+/// on). Logs failures; a PNG-8 failure sets the stop flag.
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
-                     LogSink& log, std::atomic<bool>& stop);
+                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints = nullptr);
+
+/// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer.
+std::string cellForLog(const std::string& cell);
 
 /// compose + makeOutputName + writeCard for one row.
 CardResult renderCard(const CardRenderer& renderer, const CardRow& row,

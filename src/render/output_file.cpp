@@ -5,7 +5,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
+#include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace torvale {
@@ -29,19 +32,44 @@ bool writeAll(int fd, const std::vector<unsigned char>& bytes)
     return true;
 }
 
+// Writes the bytes, makes them durable and closes fd; the errno of the first failure, or 0.
+// A card is only given its name once it is on the disk, so a power loss cannot leave a named
+// card that is empty or cut short.
+int writeSyncAndClose(int fd, const std::vector<unsigned char>& bytes)
+{
+    int error = writeAll(fd, bytes) ? 0 : errno;
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
 // Creates path exclusively and writes the bytes; a short write removes the file again.
 int writeExclusive(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno;
-    const bool written = writeAll(fd, bytes);
-    int error = written ? 0 : errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
+    const int error = writeSyncAndClose(fd, bytes);
     if (error != 0)
         ::unlink(path.c_str());
     return error;
+}
+
+constexpr std::string_view kTemporaryPrefix = ".torvale-card-";
+constexpr std::size_t kTemporaryDigits = 16;
+
+bool isTemporaryName(std::string_view name)
+{
+    if (name.size() != kTemporaryPrefix.size() + kTemporaryDigits ||
+        !name.starts_with(kTemporaryPrefix))
+        return false;
+    for (const char c : name.substr(kTemporaryPrefix.size())) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
 }
 
 // Creates a new temporary file in folder. Unlike mkstemp the file gets the usual 0666 less
@@ -52,7 +80,7 @@ int createTemporary(const std::string& folder, std::string& path)
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = pathToUtf8(
             pathFromUtf8(folder) /
-            formatText(".torvale-card-%016llx", static_cast<unsigned long long>(random())));
+            formatText("%s%016llx", kTemporaryPrefix.data(), static_cast<unsigned long long>(random())));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -65,8 +93,22 @@ int createTemporary(const std::string& folder, std::string& path)
 
 std::string sanitizeFileName(const std::string& name)
 {
-    std::string out = name;
-    for (char& c : out) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const char c = name[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            // Control and bidirectional formatting characters would make a name that looks like
+            // another one (or cannot be created on other systems); each becomes one "-", which
+            // keeps the name's length in UTF-16 units.
+            const std::size_t start = i;
+            if (isControlCodePoint(nextCodePoint(name, i)))
+                out += '-';
+            else
+                out.append(name, start, i - start);
+            continue;
+        }
+        ++i;
         switch (c) {
         case '\\':
         case '/':
@@ -78,13 +120,12 @@ std::string sanitizeFileName(const std::string& name)
         case '>':
         case '|':
         case ' ':
-        case '\t':
-        case '\r':
-        case '\n':
-        case '\0': // a cell may hold NUL (UTF-16 read as UTF-8); it would end the path early
-            c = '-';
+            out += '-';
             break;
         default:
+            // Tab, line breaks, NUL (UTF-16 read as UTF-8 has NUL that would end the path early)
+            // and every other control character.
+            out += isControlCodePoint(static_cast<unsigned char>(c)) || c == '\t' ? '-' : c;
             break;
         }
     }
@@ -99,40 +140,52 @@ std::string numberedPath(const std::string& folder, const std::string& name, int
     return pathToUtf8(pathFromUtf8(folder) / pathFromUtf8(file));
 }
 
+int FreeNameHints::firstNumber(const std::string& key) const
+{
+    const auto it = m_next.find(key);
+    return it == m_next.end() ? 1 : it->second;
+}
+
+void FreeNameHints::taken(const std::string& key, int n)
+{
+    m_next[key] = n + 1;
+}
+
 WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
                                    const std::string& extension,
-                                   const std::vector<unsigned char>& bytes)
+                                   const std::vector<unsigned char>& bytes, FreeNameHints* hints)
 {
     WrittenFile result;
     std::string temp;
     const int fd = createTemporary(folder, temp);
+    const int first = hints ? hints->firstNumber(folder + '\0' + name + extension) : 1;
     if (fd < 0) {
         result.error = errno;
         result.openFailed = true;
-        result.path = numberedPath(folder, name, 1, extension);
+        result.path = numberedPath(folder, name, first, extension);
         return result;
     }
-    const bool written = writeAll(fd, bytes);
-    int error = written ? 0 : errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error != 0) {
+    if (const int error = writeSyncAndClose(fd, bytes); error != 0) {
         ::unlink(temp.c_str());
         result.error = error;
-        result.path = numberedPath(folder, name, 1, extension);
+        result.path = numberedPath(folder, name, first, extension);
         return result;
     }
 
     // link() fails when the name exists, so the complete file appears under a free name in
     // one step; folders on file systems without hard links fall back to exclusive creation.
+    // Numbers below the hint were all taken when this batch last looked, so they are skipped;
+    // a name taken since, by this batch or another program, still moves on to the next n.
     bool useLink = true;
-    for (int n = 1; n <= kMaxNumber; ++n) {
+    for (int n = first; n <= kMaxNumber; ++n) {
         const std::string path = numberedPath(folder, name, n, extension);
         const int rc = useLink ? (::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno)
                                : writeExclusive(path, bytes);
         if (rc == 0) {
             result.ok = true;
             result.path = path;
+            if (hints)
+                hints->taken(folder + '\0' + name + extension, n);
             break;
         }
         if (rc == EEXIST)
@@ -149,6 +202,44 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
     }
     ::unlink(temp.c_str());
     return result;
+}
+
+int probeWritableFolder(const std::string& folder)
+{
+    std::string temp;
+    const int fd = createTemporary(folder, temp);
+    if (fd < 0)
+        return errno;
+    // One block: creating an empty file still works on a full disk.
+    const int error = writeSyncAndClose(fd, std::vector<unsigned char>(4096, 0));
+    ::unlink(temp.c_str());
+    return error;
+}
+
+std::size_t removeStaleTemporaries(const std::string& folder, std::time_t olderThan)
+{
+    std::size_t removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(pathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = pathToUtf8(it->path().filename());
+        struct stat info {};
+        if (!isTemporaryName(name) || ::lstat(it->path().c_str(), &info) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_mtime >= olderThan)
+            continue;
+        if (::unlink(it->path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+void syncFolder(const std::string& folder)
+{
+    const int fd = ::open(pathFromUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 } // namespace torvale

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <cerrno>
+#include <ctime>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace torvale {
 
 /// Replaces every character that cannot stand in a file name (\ / : * ? " < > | space, tab,
-/// carriage return, line feed, NUL) with "-".
+/// carriage return, line feed, NUL, every other control character and the bidirectional
+/// formatting characters) with "-".
 std::string sanitizeFileName(const std::string& name);
 
 /// The path for attempt n: "folder/name.ext" for n = 1, "folder/name(n).ext" after.
@@ -23,12 +26,38 @@ struct WrittenFile {
     bool openFailed = false; // the file could not be created (as opposed to a short write)
 };
 
+/// The next number to try for each name a batch has written, so that the thousandth card of
+/// one name does not try the 999 taken names first.
+class FreeNameHints {
+public:
+    /// The first n to try for a key (folder, name and extension); 1 for a new key.
+    int firstNumber(const std::string& key) const;
+    /// Number n of the key was taken by this batch.
+    void taken(const std::string& key, int n);
+
+private:
+    std::unordered_map<std::string, int> m_next;
+};
+
 /// Writes bytes under the first free name of folder/name[(n)].ext. The content goes to a
-/// temporary file first and is linked to its name only when complete, so a name is never
-/// overwritten, never half written, and a name taken meanwhile by someone else moves on to
-/// the next n.
+/// temporary file first, is flushed to the disk and is linked to its name only when complete,
+/// so a name is never overwritten, never half written, and a name taken meanwhile by someone
+/// else moves on to the next n. With hints, the search starts after the last number the batch
+/// took for that name.
 WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
                                    const std::string& extension,
-                                   const std::vector<unsigned char>& bytes);
+                                   const std::vector<unsigned char>& bytes,
+                                   FreeNameHints* hints = nullptr);
+
+/// Creates, fills with one block, flushes and removes a temporary file in folder: 0 when a card
+/// can be written there, else the errno (EACCES, ENOSPC, EROFS, ...).
+int probeWritableFolder(const std::string& folder);
+
+/// Removes the temporary card files (".torvale-card-" and 16 hexadecimal digits) that a killed
+/// batch left in folder and that were last changed before olderThan; returns how many.
+std::size_t removeStaleTemporaries(const std::string& folder, std::time_t olderThan);
+
+/// Flushes the folder's entries (the names of the cards written) to the disk.
+void syncFolder(const std::string& folder);
 
 } // namespace torvale

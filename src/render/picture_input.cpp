@@ -1,14 +1,18 @@
 #include "render/picture_input.h"
 
 #include "common/c_resources.h"
+#include "common/files.h"
 #include "common/paths.h"
 #include "common/text.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace torvale {
@@ -19,14 +23,11 @@ namespace {
 // and the decode limits would refuse its pixels anyway.
 constexpr std::int64_t kMaxPictureFileBytes = 512LL * 1024 * 1024;
 
-// fopen succeeds on a folder on POSIX systems, so folders are refused before opening.
+// Only regular files: a folder opens on POSIX systems, and a FIFO named in a cell would block
+// the batch forever.
 FilePtr openForReading(const std::string& path)
 {
-    std::error_code ec;
-    const auto native = pathFromUtf8(path);
-    if (std::filesystem::is_directory(native, ec))
-        return nullptr;
-    return FilePtr(std::fopen(native.c_str(), "rb"));
+    return openRegularFile(path);
 }
 
 std::int64_t lengthOf(std::FILE* file)
@@ -137,17 +138,118 @@ bool positiveInt32(std::int64_t value)
     return value > 0 && value <= std::numeric_limits<std::int32_t>::max();
 }
 
-std::optional<std::vector<unsigned char>> readFileBytes(const std::string& path)
+// Bytes of picture files held in memory at once by all threads together. Each worker reads
+// and decodes one picture at a time, so without a shared bound the per-file cap would be
+// multiplied by the number of workers. A file is never larger than the whole budget, so every
+// request can be met once the others are done.
+class ReadBudget {
+public:
+    void acquire(std::size_t bytes)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_available >= bytes; });
+        m_available -= bytes;
+    }
+    void release(std::size_t bytes)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_available += bytes;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::size_t m_available = static_cast<std::size_t>(kMaxPictureFileBytes);
+};
+
+ReadBudget& readBudget()
+{
+    static ReadBudget budget;
+    return budget;
+}
+
+// The bytes of a picture file, counted against the read budget while they exist.
+class BudgetedBytes {
+public:
+    BudgetedBytes() = default;
+    explicit BudgetedBytes(std::size_t size) : m_bytes(size)
+    {
+        readBudget().acquire(size);
+        m_held = size;
+    }
+    ~BudgetedBytes() { release(); }
+    BudgetedBytes(const BudgetedBytes&) = delete;
+    BudgetedBytes& operator=(const BudgetedBytes&) = delete;
+
+    std::vector<unsigned char>& bytes() { return m_bytes; }
+    /// The bytes leave the budget: the caller keeps them for good.
+    std::vector<unsigned char> take()
+    {
+        release();
+        return std::move(m_bytes);
+    }
+
+private:
+    void release()
+    {
+        if (m_held > 0)
+            readBudget().release(m_held);
+        m_held = 0;
+    }
+    std::vector<unsigned char> m_bytes;
+    std::size_t m_held = 0;
+};
+
+// Decodes the first frame only. Every frame of an animated GIF or a multi-page TIFF would
+// otherwise be decoded and kept, though only the first is used: a few megabytes of tiny
+// frames can take gigabytes.
+MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, const char* format,
+                             const std::string& jpegSize)
+{
+    struct InfoDeleter {
+        void operator()(ImageInfo* info) const { DestroyImageInfo(info); }
+    };
+    struct ExceptionDeleter {
+        void operator()(ExceptionInfo* exception) const { DestroyExceptionInfo(exception); }
+    };
+    struct ImageListDeleter {
+        void operator()(Image* image) const { DestroyImageList(image); }
+    };
+    const std::unique_ptr<ImageInfo, InfoDeleter> info(AcquireImageInfo());
+    const std::unique_ptr<ExceptionInfo, ExceptionDeleter> exception(AcquireExceptionInfo());
+    if (!info || !exception)
+        return nullptr;
+    CopyMagickString(info->magick, format, MaxTextExtent);
+    info->scene = 0;
+    info->number_scenes = 1;
+    if (!jpegSize.empty())
+        SetImageOption(info.get(), "jpeg:size", jpegSize.c_str());
+    std::unique_ptr<Image, ImageListDeleter> images(
+        BlobToImage(info.get(), bytes, length, exception.get()));
+    if (!images)
+        return nullptr;
+    // A coder that does not stop after the first frame still hands back only the first.
+    if (GetNextImageInList(images.get()) != nullptr)
+        DestroyImageList(SplitImageList(images.get()));
+    return MagickWandPtr(NewMagickWandFromImage(images.get()));
+}
+
+// The file's bytes, held against the read budget; nothing (and no budget taken) when the file
+// cannot be read.
+std::unique_ptr<BudgetedBytes> readFileBytes(const std::string& path)
 {
     FilePtr file = openForReading(path);
     if (!file)
-        return std::nullopt;
+        return nullptr;
     const std::int64_t length = lengthOf(file.get());
     if (length <= 0 || length > kMaxPictureFileBytes)
-        return std::nullopt;
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
-    if (!readAt(file.get(), 0, bytes.data(), bytes.size()))
-        return std::nullopt;
+        return nullptr;
+    auto bytes = std::make_unique<BudgetedBytes>(static_cast<std::size_t>(length));
+    if (!readAt(file.get(), 0, bytes->bytes().data(), bytes->bytes().size()))
+        return nullptr;
     return bytes;
 }
 
@@ -219,12 +321,10 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
     const char* format = signatureFormat(bytes, length);
     if (!format || length == 0)
         return {};
-    MagickWandPtr all(NewMagickWand());
-    if (!all || MagickSetFormat(all.get(), format) == MagickFalse)
-        return {};
 
     std::size_t realWidth = 0;
     std::size_t realHeight = 0;
+    std::string reducedSize;
     if (minWidth > 0 && minHeight > 0 && std::strcmp(format, "JPEG") == 0) {
         // The real size comes from the header; a reduced decode only pays off from a factor of
         // two, and smaller factors would make libjpeg's scale computation degenerate.
@@ -234,28 +334,16 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
             const std::size_t width = MagickGetImageWidth(ping.get());
             const std::size_t height = MagickGetImageHeight(ping.get());
             if (width >= 2 * minWidth && height >= 2 * minHeight) {
-                const std::string size = formatText("%zux%zu", minWidth, minHeight);
-                MagickSetOption(all.get(), "jpeg:size", size.c_str());
+                reducedSize = formatText("%zux%zu", minWidth, minHeight);
                 realWidth = width;
                 realHeight = height;
             }
         }
     }
 
-    if (MagickReadImageBlob(all.get(), bytes, length) == MagickFalse ||
-        MagickGetNumberImages(all.get()) == 0)
+    MagickWandPtr picture = readFirstFrame(bytes, length, format, reducedSize);
+    if (!picture)
         return {};
-    MagickWandPtr picture;
-    if (MagickGetNumberImages(all.get()) == 1) {
-        picture = std::move(all);
-    } else {
-        MagickSetIteratorIndex(all.get(), 0);
-        picture.reset(MagickGetImage(all.get()));
-        all.reset();
-        if (!picture)
-            return {};
-    }
-    MagickSetFirstIterator(picture.get());
     if (MagickGetImageColorspace(picture.get()) == CMYKColorspace &&
         MagickTransformImageColorspace(picture.get(), sRGBColorspace) == MagickFalse)
         return {};
@@ -269,10 +357,10 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
 
 DecodedPicture readPicture(const std::string& path, std::size_t minWidth, std::size_t minHeight)
 {
-    const auto bytes = readFileBytes(path);
-    if (!bytes)
+    const auto file = readFileBytes(path);
+    if (!file)
         return {};
-    return decodePicture(bytes->data(), bytes->size(), minWidth, minHeight);
+    return decodePicture(file->bytes().data(), file->bytes().size(), minWidth, minHeight);
 }
 
 std::optional<std::string> validatePictureFile(const std::string& path, PictureKind kind)
@@ -311,18 +399,19 @@ bool loadBackgroundPicture(const std::string& path, BackgroundLayer& background)
     // The file's own bytes are kept: they are the picture in its own format, and every reader
     // decodes them the way readPicture does (first frame, CMYK to sRGB). Encoding the decoded
     // picture again would cost far more than the decode.
-    auto bytes = readFileBytes(path);
+    const auto file = readFileBytes(path);
     DecodedPicture decoded;
-    if (bytes)
-        decoded = decodePicture(bytes->data(), bytes->size());
+    if (file)
+        decoded = decodePicture(file->bytes().data(), file->bytes().size());
     if (MagickWandPtr wand = std::move(decoded.wand)) {
         auto stored = std::make_shared<PictureBytes>();
-        stored->bytes = std::move(*bytes);
+        stored->bytes = file->take();
         if (!stored->bytes.empty()) {
             background.picture = std::move(stored);
             background.width = static_cast<std::int32_t>(MagickGetImageWidth(wand.get()));
             background.height = static_cast<std::int32_t>(MagickGetImageHeight(wand.get()));
             background.hasAlpha = MagickGetImageAlphaChannel(wand.get()) != MagickFalse;
+            background.pictureUnreadable = false;
             return true;
         }
     }
@@ -332,6 +421,7 @@ bool loadBackgroundPicture(const std::string& path, BackgroundLayer& background)
     background.width = 1;
     background.height = 1;
     background.hasAlpha = false;
+    background.pictureUnreadable = true;
     return false;
 }
 

@@ -68,15 +68,16 @@ long boxOffset(double offset)
 
 } // namespace
 
-std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text,
-                                     const FontRegistry& fonts)
+TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts)
 {
+    TextBoxResult result;
     if (text.empty())
-        return std::nullopt;
+        return result;
+    result.failed = true; // until the text is drawn
     DrawingWandPtr draw(NewDrawingWand());
     MagickWandPtr scratch = newCanvas(1, 1, "none");
     if (!draw || !scratch)
-        return std::nullopt;
+        return result;
     DrawSetTextEncoding(draw.get(), "UTF-8");
     // The library has no usable default font here, so an unknown family draws with the
     // installed font that best covers Chinese and Latin text.
@@ -93,7 +94,7 @@ std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text
     } else if (const std::size_t n = utf16Length(text); n > 1) {
         const std::optional<TextSize> plain = measureText(scratch.get(), draw.get(), text);
         if (!plain)
-            return std::nullopt;
+            return result;
         const double w0 = plain->width > 0 ? plain->width : 1;
         const double kerning = (layer.width - w0) / static_cast<double>(n - 1);
         if (kerning > 0)
@@ -101,33 +102,51 @@ std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text
     }
 
     const std::optional<TextSize> size = measureText(scratch.get(), draw.get(), text);
-    if (!size || size->width <= 0)
-        return std::nullopt;
+    if (!size)
+        return result;
+    if (size->width <= 0) {
+        result.failed = false; // nothing to draw, as for a text of zero-width characters
+        return result;
+    }
     const std::size_t boxWidth = boxSide(size->width);
     const std::size_t boxHeight = boxSide(size->height);
-    TextBox result;
-    result.box = newCanvas(boxWidth, boxHeight, "none");
-    if (!result.box)
-        return std::nullopt;
+    const double spareWidth = static_cast<double>(layer.width) - static_cast<double>(boxWidth);
+    const double spareHeight = static_cast<double>(layer.height) - static_cast<double>(boxHeight);
+    TextBox box;
+    if (layer.tHAlign == kHAlignRight)
+        box.x = boxOffset(spareWidth);
+    else if (layer.tHAlign == kHAlignCentre || layer.tHAlign == kHAlignJustified)
+        box.x = boxOffset(spareWidth * 0.5);
+    if (layer.tVAlign == kVAlignMiddle)
+        box.y = boxOffset(spareHeight * 0.5);
+    else if (layer.tVAlign == kVAlignBottom)
+        box.y = boxOffset(spareHeight);
+
+    // A box larger than the layer sits at the layer's left or top edge and is clipped at the
+    // other: only the part inside the layer is made, with the text where the whole box would
+    // have it. A long name in large type would otherwise need a box beyond the library's size
+    // limits and draw nothing at all.
+    const auto visibleWidth = static_cast<std::size_t>(
+        std::max<long>(1, std::min<long>(static_cast<long>(boxWidth), layer.width - box.x)));
+    const auto visibleHeight = static_cast<std::size_t>(
+        std::max<long>(1, std::min<long>(static_cast<long>(boxHeight), layer.height - box.y)));
+    box.box = newCanvas(visibleWidth, visibleHeight, "none");
+    if (!box.box)
+        return result;
     if (!layer.htmlColor.empty()) {
         PixelWandPtr fill(NewPixelWand());
         if (fill && setPixelColor(fill.get(), layer.htmlColor))
             DrawSetFillColor(draw.get(), fill.get());
     }
     DrawSetGravity(draw.get(), CenterGravity);
-    if (MagickAnnotateImage(result.box.get(), draw.get(), 0, 0, 0, text.c_str()) == MagickFalse)
-        return std::nullopt;
-
-    const double spareWidth = static_cast<double>(layer.width) - static_cast<double>(boxWidth);
-    const double spareHeight = static_cast<double>(layer.height) - static_cast<double>(boxHeight);
-    if (layer.tHAlign == kHAlignRight)
-        result.x = boxOffset(spareWidth);
-    else if (layer.tHAlign == kHAlignCentre || layer.tHAlign == kHAlignJustified)
-        result.x = boxOffset(spareWidth * 0.5);
-    if (layer.tVAlign == kVAlignMiddle)
-        result.y = boxOffset(spareHeight * 0.5);
-    else if (layer.tVAlign == kVAlignBottom)
-        result.y = boxOffset(spareHeight);
+    const double shiftX = (static_cast<double>(boxWidth) - static_cast<double>(visibleWidth)) / 2;
+    const double shiftY =
+        (static_cast<double>(boxHeight) - static_cast<double>(visibleHeight)) / 2;
+    if (MagickAnnotateImage(box.box.get(), draw.get(), shiftX, shiftY, 0, text.c_str()) ==
+        MagickFalse)
+        return result;
+    result.failed = false;
+    result.box = std::move(box);
     return result;
 }
 
@@ -140,7 +159,7 @@ MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
                                     static_cast<std::size_t>(layer.height), "none");
     if (!image)
         return image;
-    if (const auto textBox = renderTextBox(layer, text, fonts))
+    if (const auto textBox = renderTextBox(layer, text, fonts).box)
         MagickCompositeImage(image.get(), textBox->box.get(), OverCompositeOp, textBox->x,
                              textBox->y);
     return image;

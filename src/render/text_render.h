@@ -26,9 +26,16 @@ struct TextBox {
     long y = 0;
 };
 
-/// The text box of renderLayerImage; nothing when there is nothing to draw.
-std::optional<TextBox> renderTextBox(const Layer& layer, const std::string& text,
-                                     const FontRegistry& fonts);
+struct TextBoxResult {
+    /// Nothing when there is nothing to draw.
+    std::optional<TextBox> box;
+    /// A text that is not empty could not be drawn (the font cannot be loaded, the size is
+    /// beyond what the image library can draw).
+    bool failed = false;
+};
+
+/// The text box of renderLayerImage, cut to the part that lies inside the layer.
+TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts);
 
 /// Composites a text box straight onto target at the layer's position, clipped to the layer
 /// (the same pixels as compositing the layer image there). The box may be cropped.

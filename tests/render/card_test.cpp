@@ -6,6 +6,7 @@
 #include "support/test_support.h"
 
 #include <filesystem>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <lodepng.h>
 #include <thread>
@@ -381,7 +382,11 @@ TEST_F(CardTest, WriteFailuresAreLoggedAndPng8FailureStops)
     result = renderCard(renderer, {{"name", "N"}}, tpl.output, 1, log, stop);
     EXPECT_EQ(result.outcome, CardOutcome::Stopped);
     ASSERT_EQ(log.lines.size(), 2u);
-    EXPECT_EQ(log.lines[1].rfind("fopen() error: " + out.file("missing/N.png") + "\r\n---", 0), 0u);
+    // The system's reason follows the path, as for other write failures.
+    EXPECT_EQ(log.lines[1].rfind("fopen() error: " + out.file("missing/N.png") + "\r\n" +
+                                     std::strerror(ENOENT) + "\r\n---",
+                                 0),
+              0u);
     EXPECT_TRUE(stop.load());
 }
 

@@ -17,6 +17,11 @@ TEST(SanitizeFileName, ReplacesEveryUnsafeCharacterWithAHyphen)
     EXPECT_EQ(sanitizeFileName("a\\b/c:d*e?f\"g<h>i|j k\tl\rm\nn"), "a-b-c-d-e-f-g-h-i-j-k-l-m-n");
     EXPECT_EQ(sanitizeFileName("张 伟%50"), "张-伟%50");
     EXPECT_EQ(sanitizeFileName(std::string("a\0b\0", 4)), "a-b-");
+    // Terminal escapes, C1 controls and the bidirectional overrides that make "gpj.exe" look
+    // like "exe.jpg".
+    EXPECT_EQ(sanitizeFileName("\x1b[31mred\x7f\xc2\x9b"), "-[31mred--");
+    EXPECT_EQ(sanitizeFileName("a\u202egpj\u2066b\u2069"), "a-gpj-b-");
+    EXPECT_EQ(sanitizeFileName("\u200f名字\u00a0"), "\u200f名字\u00a0");
 }
 
 TEST(NumberedPath, AddsTheNumberFromTwoOn)

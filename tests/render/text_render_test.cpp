@@ -2,6 +2,7 @@
 
 #include "support/test_support.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -152,6 +153,41 @@ TEST_F(TextRenderTest, TextWiderThanTheLayerStartsAtTheLeftAndIsClipped)
         EXPECT_LE(ink.left, 3);
         EXPECT_EQ(ink.right, 59);
     }
+}
+
+TEST_F(TextRenderTest, ClippedTextIsTheVisiblePartOfTheWholeBox)
+{
+    // A layer large enough for the box at its top left shows the whole box; a smaller layer,
+    // whatever its alignment, must show exactly its top-left part.
+    Layer whole = textLayer(1200, 120);
+    whole.fontSize = 40;
+    const Pixels reference = render(whole, "Wang Xiaoming 王小明 Hg");
+    for (const auto& [align, vAlign] : {std::pair{0, 0}, std::pair{1, 1}, std::pair{2, 2}}) {
+        SCOPED_TRACE(align);
+        Layer clipped = textLayer(150, 20, align, vAlign);
+        clipped.fontSize = 40;
+        const Pixels part = render(clipped, "Wang Xiaoming 王小明 Hg");
+        for (std::size_t y = 0; y < part.height; ++y) {
+            for (std::size_t x = 0; x < part.width; ++x)
+                ASSERT_EQ(std::memcmp(part.at(x, y), reference.at(x, y), 4), 0) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(TextRenderTest, TextBeyondTheLibrarySizeLimitsIsDrawnOrReported)
+{
+    // 600 letters at 40 points need a box far wider than the 16000-pixel limit.
+    Layer layer = textLayer(300, 60, 1, 1);
+    layer.fontSize = 40;
+    const TextBoxResult longName = renderTextBox(layer, std::string(600, 'W'), *s_fonts);
+    EXPECT_FALSE(longName.failed);
+    ASSERT_TRUE(longName.box);
+    EXPECT_FALSE(renderInk(layer, std::string(600, 'W')).empty());
+
+    layer.fontSize = 20000;
+    const TextBoxResult huge = renderTextBox(layer, "W", *s_fonts);
+    EXPECT_TRUE(huge.failed || huge.box);
+    EXPECT_FALSE(renderTextBox(layer, "", *s_fonts).failed);
 }
 
 TEST_F(TextRenderTest, Justification)

@@ -1,6 +1,7 @@
 #include "cli/batch_setup.h"
 
 #include "app/image_library.h"
+#include "common/text.h"
 #include "batch/csv_source.h"
 #include "model/settings.h"
 #include "model/template_file.h"
@@ -141,6 +142,8 @@ void StderrLog::log(const std::string& message)
     }
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
+    // Cell texts in the messages must not reach a terminal as escape sequences.
+    text = replaceTerminalControls(text);
     std::fprintf(stderr, "%s %s\n", timeStamp().c_str(), text.c_str());
 }
 

@@ -68,7 +68,8 @@ std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCod
 /// A batch problem as one line: "title: text", or the text alone when it has no title.
 std::string problemLine(const BatchProblem& problem);
 
-/// Log lines on stderr as "%H:%M:%S message".
+/// Log lines on stderr as "%H:%M:%S message", control characters that a terminal would act on
+/// replaced.
 class StderrLog : public LogSink {
 public:
     void log(const std::string& message) override;

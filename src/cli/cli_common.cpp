@@ -1,5 +1,7 @@
 #include "cli/cli_common.h"
 
+#include "common/text.h"
+
 #include <cstdio>
 
 namespace torvale::cli {
@@ -27,7 +29,8 @@ void writeStdout(const std::string& bytes)
 
 void printError(const std::string& line)
 {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    // Problems quote texts from templates and CSV files (font names, columns, cells).
+    std::fprintf(stderr, "%s\n", replaceTerminalControls(line).c_str());
 }
 
 } // namespace torvale::cli

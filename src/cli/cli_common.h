@@ -22,7 +22,7 @@ int usageError(const std::string& message, const char* usage);
 /// Writes bytes to stdout exactly as they are.
 void writeStdout(const std::string& bytes);
 
-/// Writes a line to stderr.
+/// Writes a line to stderr, control characters that a terminal would act on replaced.
 void printError(const std::string& line);
 
 int runTemplateCommand(const Args& args);

@@ -5,6 +5,7 @@
 #include "render/card.h"
 #include "render/fonts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -38,6 +39,11 @@ int runCardCommand(const Args& args)
         rowNumber = *value;
     }
     const std::string outDir = parsed->values.at("--out");
+    if (outDir.empty()) {
+        // As run and check: an empty folder would mean the current one without a word.
+        printError("请选择【图片保存到】文件夹: 制作的图片将保存到这个文件夹里");
+        return kExitFailed;
+    }
     int exitCode = kExitOk;
     auto prepared = prepareBatch(*parsed, exitCode);
     if (!prepared)
@@ -54,14 +60,19 @@ int runCardCommand(const Args& args)
             formatText("CSV 文件只有 %zu 行数据，没有第 %ld 行。", table->rows.size(), rowNumber));
         return kExitFailed;
     }
+    const auto& cells = table->rows[static_cast<std::size_t>(rowNumber) - 1];
+    if (std::all_of(cells.begin(), cells.end(), [](const auto& cell) { return isBlankText(cell); })) {
+        // A batch makes no card of a blank row.
+        printError(formatText("第 %ld 行数据是空白的，没有卡片。", rowNumber));
+        return kExitFailed;
+    }
     std::error_code ec;
     std::filesystem::create_directory(pathFromUtf8(outDir), ec);
 
     const CardRenderer renderer(batch.tpl, batch.dpi, prepared->fonts, batch.csvPath);
     StderrLog log;
     std::atomic<bool> stop{false};
-    const CardRow row =
-        makeCardRow(table->header, table->rows[static_cast<std::size_t>(rowNumber) - 1]);
+    const CardRow row = makeCardRow(table->header, cells);
     const CardResult result =
         renderCard(renderer, row, batch.tpl.output, static_cast<std::size_t>(rowNumber), log, stop);
     if (result.outcome != CardOutcome::Written)

@@ -1,11 +1,11 @@
 #include "batch/batch_runner.h"
 #include "batch/batch_validation.h"
 #include "cli/batch_setup.h"
+#include "cli/stop_signals.h"
 #include "common/text.h"
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -26,16 +26,6 @@ constexpr const char* kRunUsage =
     "\n"
     "Exit status: 0 every card written, 1 stopped early, a card not written or the check\n"
     "failed, 2 usage or template error.\n";
-
-std::atomic<bool> g_stop{false};
-
-extern "C" void onInterrupt(int)
-{
-    g_stop.store(true);
-    // A second interrupt or termination request ends the program at once.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-}
 
 // Progress on a terminal ("正在处理 n/total..." with cards per second) and log lines on
 // standard error.
@@ -140,13 +130,12 @@ int runRunCommand(const Args& args)
 
     const bool quiet = parsed->flags.count("--quiet") != 0;
     TerminalProgress progress(quiet);
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    std::atomic<bool> stop{false};
+    catchStopSignals(stop);
     const auto start = std::chrono::steady_clock::now();
-    const BatchSummary summary = runBatch(options, progress, g_stop);
+    const BatchSummary summary = runBatch(options, progress, stop);
     progress.finish();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    releaseStopSignals();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

@@ -175,6 +175,25 @@ TEST(DecodeCsvText, Utf8WithMarkUnchanged)
     EXPECT_EQ(readCsv(decodeCsvText(withMark), csvFormatFor(true)).header, kChineseHeader);
 }
 
+TEST(DecodeCsvText, WhatIsTakenAsUtf8ComesOutValid)
+{
+    // After a mark nothing was checked; without one, the lead/continuation pattern lets
+    // over-long forms, surrogates and five-byte sequences through. None may reach a cell.
+    const std::string r = "\xEF\xBF\xBD";
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"\xEF\xBB\xBF名,x\xFF\n", "\xEF\xBB\xBF名,x" + r + "\n"},
+        {"\xEF\xBB\xBF\xD5\xC5\xC8\xFD", "\xEF\xBB\xBF" + r + r + r + r},
+        {"a\xC0\xAF" "b", "a" + r + "b"}, // over-long "/"
+        {"a\xED\xA0\x80" "b", "a" + r + "b"}, // surrogate
+        {"a\xF8\x88\x80\x80\x80" "b", "a" + r + r + r + r + r + "b"},
+        {"ok \xEF\xBF\xBD stays", "ok \xEF\xBF\xBD stays"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decodeCsvText(c.in), c.out) << c.in;
+}
+
 TEST(DecodeCsvText, Utf16LittleEndianWithMark)
 {
     const std::string decoded = decodeCsvText(utf16Bytes(kChineseCsv, false));

@@ -345,6 +345,37 @@ TEST(MakeOutputName, BuildsNamesFromTheFileNameColumns)
     EXPECT_EQ(utf16Length(
                   makeOutputName({{"n", std::string(40, 'z') + std::string(30 * 3, 'a')}}, one, 1)),
               64u);
+    // No hidden cards, and "." or ".." never name the folder itself.
+    EXPECT_EQ(makeOutputName({{"n", ".bashrc"}}, one, 1), "-.bashrc");
+    EXPECT_EQ(makeOutputName({{"n", ".."}}, one, 1), "-..");
+    EXPECT_EQ(makeOutputName({{"n", "." + std::string(70, 'x')}}, one, 1),
+              "-." + std::string(62, 'x'));
+    EXPECT_EQ(makeOutputName({{"n", std::string(20'000'000, 'q')}}, one, 1), std::string(64, 'q'));
+}
+
+TEST_F(CardTest, HugeCellsAndUndrawableTextsAreLogged)
+{
+    Layer text = makeLayer(LayerType::Text, LayerLevel::AboveBackground, OverflowStyle::FillScale);
+    text.fontName = "WenQuanYi Zen Hei";
+    text.x = text.y = 0;
+    text.width = 100;
+    text.height = 40;
+    text.bind_col_name = "name";
+    tpl.layers = {text, pictureLayer(0, 0, 40, 40, "photo")};
+
+    // A cell of megabytes is cut to what the layer can show, and the echo in the log is short.
+    const std::string huge(5'000'000, 'W');
+    ASSERT_TRUE(compose({{"name", huge}, {"photo", huge}}));
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0], "图层#1 的文字过长（5000000 个字符），只绘制前 656 个字符\n");
+    EXPECT_EQ(log.lines[1], "无效图片:" + std::string(200, 'W') + "...（共 5000000 个字符）\n");
+
+    // A text that cannot be drawn at all is reported instead of leaving the layer empty.
+    log.lines.clear();
+    tpl.layers[0].fontSize = INT32_MAX;
+    ASSERT_TRUE(compose({{"name", "王小明"}, {"photo", ""}}));
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].rfind("图层#1 的文字无法绘制", 0), 0u) << log.lines[0];
 }
 
 TEST_F(CardTest, SameNameTenTimesIsNumberedAndNothingOverwritten)

@@ -2,8 +2,10 @@
 #include "support/test_support.h"
 
 #include <filesystem>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace torvale {
@@ -69,6 +71,62 @@ TEST(WriteFileUnderFreeName, ReportsAFolderThatCannotBeWritten)
     const WrittenFile readOnly = writeFileUnderFreeName(dir.path().string(), "a", ".png", {'x'});
     EXPECT_FALSE(readOnly.ok);
     EXPECT_TRUE(readOnly.openFailed);
+}
+
+TEST(WriteFileUnderFreeName, HintsSkipTakenNumbersAndStillNeverOverwrite)
+{
+    TempDir dir;
+    const std::string folder = dir.path().string();
+    const std::vector<unsigned char> bytes{'c'};
+    FreeNameHints hints;
+    for (const char* expected : {"N.jpg", "N(2).jpg"})
+        EXPECT_EQ(writeFileUnderFreeName(folder, "N", ".jpg", bytes, &hints).path,
+                  dir.file(expected));
+    // Another program takes the next number; a freed lower number is not gone back to.
+    test::writeFile(dir.file("N(3).jpg"), "other");
+    std::filesystem::remove(dir.path() / "N.jpg");
+    EXPECT_EQ(writeFileUnderFreeName(folder, "N", ".jpg", bytes, &hints).path, dir.file("N(4).jpg"));
+    EXPECT_EQ(readFile(dir.file("N(3).jpg")), "other");
+    // Names differ by extension and folder.
+    EXPECT_EQ(writeFileUnderFreeName(folder, "N", ".png", bytes, &hints).path, dir.file("N.png"));
+}
+
+TEST(RemoveStaleTemporaries, OnlyOldFilesOfTheExactPattern)
+{
+    TempDir dir;
+    const std::string folder = dir.path().string();
+    const std::string stale = ".torvale-card-0123456789abcdef";
+    const char* kept[] = {".torvale-card-0123456789abcde",  ".torvale-card-0123456789ABCDEF",
+                          ".torvale-card-0123456789abcdef0", "torvale-card-0123456789abcdef",
+                          ".torvale-card-fresh00000000000"};
+    test::writeFile(dir.file(stale), "x");
+    for (const char* name : kept)
+        test::writeFile(dir.file(name), "x");
+    std::filesystem::create_directory(dir.path() / ".torvale-card-aaaaaaaaaaaaaaaa");
+    const std::string fresh = ".torvale-card-ffffffffffffffff";
+    test::writeFile(dir.file(fresh), "x");
+
+    const std::time_t now = std::time(nullptr);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        if (entry.path().filename() == fresh)
+            continue;
+        const struct timespec times[2] = {{now - 3600, 0}, {now - 3600, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, entry.path().c_str(), times, 0), 0);
+    }
+    EXPECT_EQ(removeStaleTemporaries(folder, now - 600), 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / stale));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / fresh));
+    for (const char* name : kept)
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / name)) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / ".torvale-card-aaaaaaaaaaaaaaaa"));
+}
+
+TEST(ProbeWritableFolder, LeavesNothingBehind)
+{
+    TempDir dir;
+    EXPECT_EQ(probeWritableFolder(dir.path().string()), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_EQ(probeWritableFolder(dir.file("missing")), ENOENT);
 }
 
 } // namespace

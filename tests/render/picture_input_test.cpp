@@ -3,7 +3,9 @@
 #include "render/test_pictures.h"
 #include "support/test_support.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <filesystem>
 
@@ -168,6 +170,45 @@ TEST(ReadPicture, MultiFrameGifGivesTheFirstFrame)
     EXPECT_EQ(MagickGetNumberImages(picture.wand.get()), 1u);
     EXPECT_EQ(test::pixelAt(picture.wand.get(), 5, 5)[0], 65535);
     EXPECT_EQ(test::pixelAt(picture.wand.get(), 5, 5)[2], 0);
+}
+
+TEST(ReadPicture, FramesAfterTheFirstAreNeverDecoded)
+{
+    // The second frame claims 60000 x 60000 pixels, beyond every decode limit: decoding all the
+    // frames failed the whole picture (and a GIF of 300 000 tiny frames took gigabytes).
+    std::string gif = test::solidPictureBytes(4, 3, "red", "GIF");
+    ASSERT_EQ(gif.back(), ';');
+    gif.pop_back();
+    gif += std::string("\x2C\0\0\0\0\x60\xEA\x60\xEA\0\x02\x02\x4C\x01\0;", 16);
+    test::TempDir dir;
+    const std::string path = dir.file("two.gif");
+    test::writeFile(path, gif);
+
+    DecodedPicture picture = readPicture(path);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture.width, 4u);
+    EXPECT_EQ(MagickGetNumberImages(picture.wand.get()), 1u);
+}
+
+TEST(ReadPicture, ManyThreadsReadLargeFilesWithinOneBudget)
+{
+    // Every thread gets its picture: the shared bound on bytes read makes them wait in turn,
+    // never fail or deadlock.
+    test::TempDir dir;
+    const std::string path = dir.file("big.png");
+    std::string png = test::solidPictureBytes(64, 64, "blue", "PNG");
+    test::writeFile(path, png);
+    std::atomic<int> decoded{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&] {
+            for (int k = 0; k < 20; ++k)
+                decoded += readPicture(path) ? 1 : 0;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(decoded.load(), 8 * 20);
 }
 
 TEST(ReadPicture, CmykJpegIsReadAsSrgb)

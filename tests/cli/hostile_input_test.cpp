@@ -1,0 +1,160 @@
+#include "support/test_support.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+
+namespace torvale {
+namespace {
+
+using test::CommandResult;
+using test::folderContent;
+using test::readFile;
+using test::runCommand;
+using test::shellQuote;
+using test::TempDir;
+using test::writeFile;
+
+namespace fs = std::filesystem;
+
+const std::string kExampleFolder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+
+// "torvale-batch ARGS" run from folder, with settings kept in the test's own folder, ended
+// after a minute whatever happens (a FIFO that blocked would otherwise hang the test).
+CommandResult runIn(const TempDir& dir, const std::string& folder, const std::string& arguments,
+                    const std::string& shellPrefix = "")
+{
+    return runCommand("cd " + shellQuote(folder) + " && " + shellPrefix +
+                      "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " timeout -s KILL 60 " +
+                      shellQuote(TORVALE_BATCH_EXE) + " " + arguments);
+}
+
+// The example copied into the test folder, with its CSV replaced.
+void copyExample(const TempDir& dir, const std::string& csv)
+{
+    fs::copy(kExampleFolder, dir.path() / "badge", fs::copy_options::recursive);
+    writeFile(dir.file("badge/staff.csv"), csv);
+}
+
+TEST(HostileInput, BareFileNamesMeanTheCurrentFolder)
+{
+    TempDir dir;
+    // Photo paths in the CSV are relative to the CSV file, which is named without a folder.
+    const CommandResult bare = runIn(dir, kExampleFolder,
+                                     "card badge.dat --csv staff.csv --out " +
+                                         shellQuote(dir.file("bare")));
+    const CommandResult dotted =
+        runIn(dir, kExampleFolder, "card ./badge.dat --out " + shellQuote(dir.file("dotted")));
+    ASSERT_EQ(bare.exitCode, 0) << bare.err;
+    ASSERT_EQ(dotted.exitCode, 0) << dotted.err;
+    EXPECT_EQ(bare.err, "");
+    const auto bareCards = folderContent(dir.file("bare"));
+    ASSERT_EQ(bareCards.size(), 1u);
+    EXPECT_EQ(bareCards, folderContent(dir.file("dotted")));
+}
+
+TEST(HostileInput, FifosAndDevicesAreRefusedWithoutBlocking)
+{
+    TempDir dir;
+    copyExample(dir, "工号,姓名,部门,照片\nA1,张三,研发部,fifo.jpg\n");
+    const std::string folder = dir.file("badge");
+    ASSERT_EQ(mkfifo(dir.file("badge/fifo.jpg").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir.file("badge/fifo.csv").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir.file("badge/fifo.dat").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir.file("badge/fifo.png").c_str(), 0644), 0);
+    writeFile(dir.file("badge/fifo-background.dat"),
+              readFile(dir.file("badge/badge.dat")).replace(
+                  readFile(dir.file("badge/badge.dat")).find("background.png"), 14, "fifo.png"));
+    const std::string out = " --out " + shellQuote(dir.file("cards"));
+
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string message; // on standard output or error
+    } cases[] = {
+        {"template fifo.dat", 2, "读取文件时出错, 无法打开文件句柄"},
+        {"template /dev/zero", 2, "读取文件时出错, 无法打开文件句柄"},
+        {"columns fifo.csv", 2, "fifo.csv"},
+        {"check badge.dat --csv fifo.csv" + out, 1, "csv文件无法访问"},
+        {"check fifo-background.dat" + out, 1, "背景图片 'fifo.png' 已不存在"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult r = runIn(dir, folder, c.arguments);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE((r.out + r.err).find(c.message), std::string::npos) << r.out << r.err;
+    }
+
+    // A picture cell naming a FIFO is an unusable picture: logged, the card made without it.
+    const CommandResult card = runIn(dir, folder, "run badge.dat" + out);
+    EXPECT_EQ(card.exitCode, 0) << card.err;
+    EXPECT_NE(card.err.find("无效图片:fifo.jpg"), std::string::npos) << card.err;
+    EXPECT_EQ(folderContent(dir.file("cards")).size(), 1u);
+}
+
+TEST(HostileInput, ProblemsThatWouldFailEveryCardFailTheCheck)
+{
+    TempDir dir;
+    copyExample(dir, readFile(kExampleFolder + "/staff.csv"));
+    const std::string folder = dir.file("badge");
+    const std::string out = " --out " + shellQuote(dir.file("cards"));
+
+    // A file size limit below one block (but above what is printed) stands in for a full disk.
+    const CommandResult full = runIn(dir, folder, "check badge.dat" + out, "ulimit -f 1; ");
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.out.find("' 无法写入文件（"), std::string::npos) << full.out;
+    EXPECT_TRUE(folderContent(dir.file("cards")).empty());
+
+    // A background that exists but cannot be decoded no longer becomes a 1 x 1 card.
+    writeFile(dir.file("badge/background.png"), "\x89PNG\r\n\x1a\n broken");
+    const CommandResult broken = runIn(dir, folder, "run badge.dat" + out);
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_NE(broken.err.find("背景图片无法读取: 背景图片 'background.png' 已损坏"),
+              std::string::npos)
+        << broken.err;
+    EXPECT_TRUE(folderContent(dir.file("cards")).empty());
+}
+
+TEST(HostileInput, HugeFilesAreRefusedBeforeTheyAreRead)
+{
+    TempDir dir;
+    writeFile(dir.file("huge.dat"), "{");
+    fs::resize_file(dir.path() / "huge.dat", 65 * 1024 * 1024); // sparse: no disk, no memory
+    const CommandResult r = runIn(dir, dir.path().string(), "template huge.dat");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("文件太大（超过 64 MB）"), std::string::npos) << r.err;
+}
+
+TEST(HostileInput, CellTextReachesTheTerminalWithoutControlCharacters)
+{
+    TempDir dir;
+    copyExample(dir, "工号,姓名,部门,照片\nA1,张三,研发部,\"\x1b]0;title\x07\x1b[2J\xe2\x80\xae.jpg\"\n");
+    const CommandResult r = runIn(dir, dir.file("badge"),
+                                  "run badge.dat --out " + shellQuote(dir.file("cards")));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("无效图片:\xEF\xBF\xBD]0;title\xEF\xBF\xBD\xEF\xBF\xBD[2J\xEF\xBF\xBD.jpg"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
+TEST(HostileInput, CardRefusesAnEmptyFolderAndBlankRows)
+{
+    TempDir dir;
+    copyExample(dir, "工号,姓名,部门,照片\n , ,\t,\nA1,张三,研发部,\n");
+    const std::string folder = dir.file("badge");
+    const CommandResult empty = runIn(dir, folder, "card badge.dat --out ''");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.err.find("请选择【图片保存到】文件夹"), std::string::npos) << empty.err;
+    EXPECT_EQ(folderContent(folder).size(), 4u); // badge.dat, staff.csv, background.png, photos
+
+    const CommandResult blank =
+        runIn(dir, folder, "card badge.dat --row 1 --out " + shellQuote(dir.file("cards")));
+    EXPECT_EQ(blank.exitCode, 1);
+    EXPECT_NE(blank.err.find("第 1 行数据是空白的"), std::string::npos) << blank.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "cards"));
+}
+
+} // namespace
+} // namespace torvale

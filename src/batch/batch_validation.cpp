@@ -115,17 +115,20 @@ bool isColumnChosen(const std::string& name, const std::vector<std::string>& col
 
 } // namespace
 
+std::optional<BatchProblem> validateBackground(const Template& tpl, const BatchInputs& inputs)
+{
+    return tpl.background.kind == BackgroundKind::Custom
+               ? checkCustomSize(tpl.background)
+               : checkPictureBackground(tpl.background, inputs.backgroundPath);
+}
+
 BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
                            const FontRegistry& fonts, std::vector<std::string>* columns)
 {
     if (columns)
         columns->clear();
 
-    const std::optional<BatchProblem> background =
-        tpl.background.kind == BackgroundKind::Custom
-            ? checkCustomSize(tpl.background)
-            : checkPictureBackground(tpl.background, inputs.backgroundPath);
-    if (background)
+    if (auto background = validateBackground(tpl, inputs))
         return *background;
 
     if (inputs.csvPath.empty())

@@ -3,6 +3,7 @@
 #include "model/template.h"
 #include "render/fonts.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct BatchInputs {
     std::string outputFolder;   // the output folder
     std::string backgroundPath; // the background picture, resolved
 };
+
+/// The background checks of validateBatch alone (custom canvas size texts and size, or the
+/// background picture): the first problem, or nothing.
+std::optional<BatchProblem> validateBackground(const Template& tpl, const BatchInputs& inputs);
 
 /// Checks a template before a batch in the fixed order and returns the first problem: custom
 /// canvas size texts or background picture, CSV file, each layer (rectangle, bound column, font

@@ -49,6 +49,12 @@ int runCardCommand(const Args& args)
     if (!prepared)
         return exitCode;
     BatchTemplate& batch = prepared->batch;
+    // Not the whole batch check (a single card may be tried with layers still unbound), but no
+    // card on a background that every card would get wrong.
+    if (const auto problem = validateBackground(batch.tpl, prepared->inputs)) {
+        printError(problemLine(*problem));
+        return kExitFailed;
+    }
 
     const auto table = loadCsvFile(batch.csvPath, batch.tpl.is_trim_csv_cell_value);
     if (!table) {

@@ -114,6 +114,9 @@ TEST(HostileInput, ProblemsThatWouldFailEveryCardFailTheCheck)
               std::string::npos)
         << broken.err;
     EXPECT_TRUE(folderContent(dir.file("cards")).empty());
+    const CommandResult card = runIn(dir, folder, "card badge.dat" + out);
+    EXPECT_EQ(card.exitCode, 1);
+    EXPECT_NE(card.err.find("背景图片无法读取"), std::string::npos) << card.err;
 }
 
 TEST(HostileInput, HugeFilesAreRefusedBeforeTheyAreRead)

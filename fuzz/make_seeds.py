@@ -1,0 +1,109 @@
+#!/usr/bin/python3
+"""Writes the seed inputs of the fuzz targets into OUT/template, OUT/csv and OUT/picture.
+
+Usage: make_seeds.py SOURCE_ROOT OUT
+
+The templates, the example CSV file and the example pictures come from the source tree; the
+other CSV files and pictures are generated here, small and deterministic, so that the fuzzers
+start from every encoding and picture format the readers know.
+"""
+import glob
+import io
+import os
+import shutil
+import sys
+
+from PIL import Image, ImageDraw
+
+
+def write(folder, name, data):
+    with open(os.path.join(folder, name), "wb") as out:
+        out.write(data)
+
+
+def templates(root, folder):
+    # The fuzz target lets the last byte decide whether the CSV columns load: an odd byte ("}")
+    # loads them, an even one ("\n") does not. Each template comes with both endings.
+    paths = sorted(glob.glob(os.path.join(root, "tests", "data", "templates", "*.dat")))
+    paths.append(os.path.join(root, "examples", "badge", "badge.dat"))
+    for path in paths:
+        with open(path, "rb") as source:
+            data = source.read().rstrip()
+        name = os.path.splitext(os.path.basename(path))[0]
+        write(folder, name + "-columns.dat", data)
+        write(folder, name + "-no-columns.dat", data + b"\n")
+
+
+CSV_TEXT = "工号,姓名,部门\nA1,张伟,研发部\nA2,王芳,市场部\n"
+
+CSV_SEEDS = {
+    "utf16le.csv": b"\xff\xfe" + CSV_TEXT.encode("utf-16-le"),
+    "utf16be.csv": b"\xfe\xff" + CSV_TEXT.encode("utf-16-be"),
+    "utf16le-odd.csv": b"\xff\xfe" + CSV_TEXT.encode("utf-16-le") + b"\x41",
+    "utf16-surrogates.csv": b"\xff\xfe" + "名,😀\n1,2\n".encode("utf-16-le") + b"\x00\xd8,\x00",
+    "utf8-mark.csv": b"\xef\xbb\xbf" + CSV_TEXT.encode("utf-8"),
+    "gb18030.csv": CSV_TEXT.encode("gb18030"),
+    "gb18030-broken.csv": CSV_TEXT.encode("gb18030")[:-3] + b"\x81\x30\xff",
+    "quoted.csv": b'a,"b,c","d""e"\n"line\nbreak",  "x" tail ,5"\n"open,1,2\n',
+    "crlf.csv": b"name,photo\r\nWang,p1.jpg\r\n\r\nLi,p2.jpg\rZhao,p3.jpg\r\n",
+    "spaces.csv": b" a \t, b\n \t \n 1 , 2 \n3\n4,5,6\n,\n",
+}
+
+
+def csvs(root, folder):
+    shutil.copy(os.path.join(root, "examples", "badge", "staff.csv"), folder)
+    for name, data in CSV_SEEDS.items():
+        write(folder, name, data)
+
+
+def drawing(mode, size):
+    image = Image.new(mode, size, "white" if mode != "RGBA" else (255, 255, 255, 0))
+    draw = ImageDraw.Draw(image)
+    w, h = size
+    draw.rectangle([1, 1, w // 2, h // 2], fill="red" if mode != "L" else 80)
+    draw.ellipse([w // 3, h // 3, w - 2, h - 2], fill="blue" if mode != "L" else 160)
+    return image
+
+
+def encoded(image, fmt, **options):
+    out = io.BytesIO()
+    image.save(out, fmt, **options)
+    return out.getvalue()
+
+
+def pictures(root, folder):
+    examples = os.path.join(root, "examples", "badge")
+    for pattern in ("*.png", "*.jpg", "photos/*.png", "photos/*.jpg"):
+        for path in sorted(glob.glob(os.path.join(examples, pattern))):
+            shutil.copy(path, folder)
+
+    rgb = drawing("RGB", (40, 36))
+    write(folder, "rgba.png", encoded(drawing("RGBA", (12, 10)), "PNG"))
+    write(folder, "palette.png", encoded(rgb.convert("P", colors=8), "PNG"))
+    write(folder, "gray.png", encoded(drawing("L", (9, 7)), "PNG"))
+    # 40 x 36 is more than twice the 16 x 16 the reduced decode asks for.
+    write(folder, "baseline.jpg", encoded(rgb, "JPEG", quality=50))
+    write(folder, "progressive.jpg", encoded(rgb, "JPEG", quality=50, progressive=True))
+    write(folder, "cmyk.jpg", encoded(rgb.convert("CMYK"), "JPEG", quality=50))
+    write(folder, "gray.jpg", encoded(drawing("L", (8, 8)), "JPEG", quality=50))
+    frames = [drawing("P", (10, 8)), drawing("P", (10, 8)).transpose(Image.FLIP_LEFT_RIGHT)]
+    write(folder, "two-frames.gif",
+          encoded(frames[0], "GIF", save_all=True, append_images=frames[1:], duration=100, loop=0))
+    write(folder, "picture.bmp", encoded(drawing("RGB", (7, 5)), "BMP"))
+    write(folder, "little-endian.tif", encoded(drawing("RGB", (6, 5)), "TIFF"))
+    write(folder, "packbits.tif", encoded(drawing("L", (6, 5)), "TIFF", compression="packbits"))
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    root, out = sys.argv[1], sys.argv[2]
+    for name, make in (("template", templates), ("csv", csvs), ("picture", pictures)):
+        folder = os.path.join(out, name)
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        make(root, folder)
+
+
+if __name__ == "__main__":
+    main()

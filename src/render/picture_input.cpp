@@ -5,6 +5,7 @@
 #include "common/paths.h"
 #include "common/text.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -203,6 +204,19 @@ private:
     std::size_t m_held = 0;
 };
 
+// Longest time one picture may take to decode. Real pictures within the size limits take a
+// fraction of it; a picture built to keep the decoder busy fails instead of stalling the batch.
+constexpr auto kMaxDecodeTime = std::chrono::seconds(30);
+
+extern "C" MagickBooleanType withinDecodeTime(const char*, MagickOffsetType, MagickSizeType,
+                                              void* deadline)
+{
+    return std::chrono::steady_clock::now() <
+                   *static_cast<const std::chrono::steady_clock::time_point*>(deadline)
+               ? MagickTrue
+               : MagickFalse;
+}
+
 // Decodes the first frame only. Every frame of an animated GIF or a multi-page TIFF would
 // otherwise be decoded and kept, though only the first is used: a few megabytes of tiny
 // frames can take gigabytes.
@@ -227,6 +241,9 @@ MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, con
     info->number_scenes = 1;
     if (!jpegSize.empty())
         SetImageOption(info.get(), "jpeg:size", jpegSize.c_str());
+    const auto deadline = std::chrono::steady_clock::now() + kMaxDecodeTime;
+    SetImageInfoProgressMonitor(info.get(), withinDecodeTime, const_cast<void*>(
+                                                                  static_cast<const void*>(&deadline)));
     std::unique_ptr<Image, ImageListDeleter> images(
         BlobToImage(info.get(), bytes, length, exception.get()));
     if (!images)
@@ -234,6 +251,9 @@ MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, con
     // A coder that does not stop after the first frame still hands back only the first.
     if (GetNextImageInList(images.get()) != nullptr)
         DestroyImageList(SplitImageList(images.get()));
+    // The image inherits the monitor, whose deadline goes with this call: every later
+    // operation on the picture would consult it.
+    SetImageProgressMonitor(images.get(), nullptr, nullptr);
     return MagickWandPtr(NewMagickWandFromImage(images.get()));
 }
 

@@ -63,11 +63,21 @@ struct JsonReader {
             ok = false;
         return ok;
     }
+    // Colour values: read whole, so that what a save writes reads back the same (a negative
+    // value is saved as its 32-bit unsigned twin, which cJSON's int would saturate).
     bool number(const char* key, std::uint32_t& field)
     {
-        std::int32_t value = 0;
-        if (number(key, value))
-            field = static_cast<std::uint32_t>(value);
+        const cJSON* found = item(key);
+        if (!cJSON_IsNumber(found)) {
+            ok = false;
+            return ok;
+        }
+        const double value = found->valuedouble;
+        if (value >= 0)
+            field = value >= 4294967295.0 ? UINT32_MAX : static_cast<std::uint32_t>(value);
+        else
+            field = static_cast<std::uint32_t>(
+                value <= INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(value));
         return ok;
     }
     bool text(const char* key, std::string& field)

@@ -262,7 +262,7 @@ FontRegistry FontRegistry::build(const SettingsStore& store)
         // Faces that carry the name as their own come before those that list it as a second
         // name (a condensed or light variant), and plain widths and weights before the rest,
         // so that the first regular or bold entry is the one a user means.
-        const auto rank = [&name](const Face* face) {
+        const auto rank = [&name = name](const Face* face) {
             const bool own = face->names.front() == name || face->shownName == name;
             const int weightDistance =
                 std::min(std::abs(face->weight - 400), std::abs(face->weight - 700));

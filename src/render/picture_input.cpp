@@ -362,7 +362,9 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
     }
 
     MagickWandPtr picture = readFirstFrame(bytes, length, format, reducedSize);
-    if (!picture)
+    // A damaged JPEG (scan data before its frame header) comes back as an "image" of 0 x 0.
+    if (!picture || MagickGetImageWidth(picture.get()) == 0 ||
+        MagickGetImageHeight(picture.get()) == 0)
         return {};
     if (MagickGetImageColorspace(picture.get()) == CMYKColorspace &&
         MagickTransformImageColorspace(picture.get(), sRGBColorspace) == MagickFalse)

@@ -369,6 +369,26 @@ TEST(TemplateFile, ReadEdgeCases)
     }
 }
 
+TEST(TemplateFile, ColourValuesOfAnySignSurviveASave)
+{
+    // A negative colour was saved as its unsigned twin, which read back saturated: the second
+    // save gave other bytes.
+    for (const double value : {-1.0, -2147483648.0, -3e9, 4294967295.0, 5e9}) {
+        SCOPED_TRACE(value);
+        const std::string text = edited("custom_other.dat", [value](cJSON* root) {
+            setMember(root, "background_color_value", cJSON_CreateNumber(value));
+            setMember(cJSON_GetArrayItem(cJSON_GetObjectItem(root, "picture_items"), 0), "color",
+                      cJSON_CreateNumber(value));
+        });
+        Template first;
+        ASSERT_TRUE(readTemplateText(text, "a.dat", first, 72, columnsLoader()).ok());
+        const std::string saved = templateToJson(first, 72);
+        Template second;
+        ASSERT_TRUE(readTemplateText(saved, "a.dat", second, 72, columnsLoader()).ok());
+        EXPECT_EQ(templateToJson(second, 72), saved);
+    }
+}
+
 TEST(TemplateFile, UnreadableFilesGiveTheirMessages)
 {
     TempDir dir;
@@ -381,6 +401,8 @@ TEST(TemplateFile, UnreadableFilesGiveTheirMessages)
         c = static_cast<char>(random());
     writeFile(dir.file("garbage.dat"), garbage);
     writeFile(dir.file("deep.dat"), std::string(1024 * 1024, '['));
+    writeFile(dir.file("huge.dat"), "{");
+    std::filesystem::resize_file(dir.path() / "huge.dat", kMaxTemplateBytes + 1); // sparse
 
     const struct {
         const char* file;
@@ -393,13 +415,16 @@ TEST(TemplateFile, UnreadableFilesGiveTheirMessages)
         {"array.dat", TemplateReadStatus::BadFormat, kMsgBadFormat},
         {"garbage.dat", TemplateReadStatus::BadFormat, kMsgBadFormat},
         {"deep.dat", TemplateReadStatus::BadFormat, kMsgBadFormat},
+        {"huge.dat", TemplateReadStatus::TooLarge, kMsgTemplateTooLarge},
+        {"/dev/zero", TemplateReadStatus::CannotOpen, kMsgCannotOpen},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         Template tpl = customOtherTemplate();
         tpl.templatePath = "/old/old.dat";
         tpl.templateName = "old.dat";
-        const auto result = readTemplateFile(dir.file(c.file), tpl, 72, columnsLoader());
+        const std::string path = c.file[0] == '/' ? std::string(c.file) : dir.file(c.file);
+        const auto result = readTemplateFile(path, tpl, 72, columnsLoader());
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.message, c.message);
         // The old template is gone whatever happened.

@@ -190,6 +190,19 @@ TEST(ReadPicture, FramesAfterTheFirstAreNeverDecoded)
     EXPECT_EQ(MagickGetNumberImages(picture.wand.get()), 1u);
 }
 
+TEST(ReadPicture, DamagedJpegThatDecodesToNothingFails)
+{
+    // Scan data before the frame header: the library reports an error and still hands back an
+    // image of 0 x 0 pixels, which must not count as a picture (a fuzzer's find).
+    const std::string hex =
+        "ffd8d7d8d9dae1e2e3e4e5e6e7e8e9eaf1f2f3f4f5f6f7f8f9faffda0008010100002463cb9645427381d810"
+        "3fce2bffd9d7d8d9dae1e2e36361636865e9eaf1f2f3f4f5f6f9faffda0008010100003f00e9103fce2bffd9";
+    std::string jpeg;
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+        jpeg += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    EXPECT_FALSE(decodePicture(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()));
+}
+
 TEST(ReadPicture, ManyThreadsReadLargeFilesWithinOneBudget)
 {
     // Every thread gets its picture: the shared bound on bytes read makes them wait in turn,

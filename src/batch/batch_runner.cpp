@@ -101,8 +101,7 @@ unsigned defaultJobs()
     return cores == 0 ? 1 : cores;
 }
 
-BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
-                      std::atomic<bool>& stop)
+BatchSummary runBatch(const BatchOptions& options, BatchListener& listener, std::atomic<bool>& stop)
 {
     BatchSummary summary;
 
@@ -141,8 +140,8 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
     std::condition_variable changed;
     RowQueue rows(text, format);
     bool rowsExhausted = false;
-    std::size_t lastNumber = 0;   // last card number handed out
-    std::size_t committed = 0;    // cards the writer has finished with
+    std::size_t lastNumber = 0; // last card number handed out
+    std::size_t committed = 0;  // cards the writer has finished with
     bool writerDone = false;
     unsigned workersRunning = jobs;
     std::map<std::size_t, ComposedRow> ready;

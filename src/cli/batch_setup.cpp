@@ -1,8 +1,8 @@
 #include "cli/batch_setup.h"
 
 #include "app/image_library.h"
-#include "common/text.h"
 #include "batch/csv_source.h"
+#include "common/text.h"
 #include "model/settings.h"
 #include "model/template_file.h"
 #include "render/picture_input.h"

@@ -67,7 +67,8 @@ int runCardCommand(const Args& args)
         return kExitFailed;
     }
     const auto& cells = table->rows[static_cast<std::size_t>(rowNumber) - 1];
-    if (std::all_of(cells.begin(), cells.end(), [](const auto& cell) { return isBlankText(cell); })) {
+    if (std::all_of(cells.begin(), cells.end(),
+                    [](const auto& cell) { return isBlankText(cell); })) {
         // A batch makes no card of a blank row.
         printError(formatText("第 %ld 行数据是空白的，没有卡片。", rowNumber));
         return kExitFailed;

@@ -11,8 +11,7 @@ namespace torvale {
 
 FilePtr openRegularFile(const std::string& path)
 {
-    const int fd =
-        ::open(pathFromUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(pathFromUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     struct stat info {};

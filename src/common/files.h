@@ -18,7 +18,6 @@ enum class FileReadStatus { Ok, CannotOpen, TooLarge, ReadFailed };
 
 /// Reads a whole regular file (opened by openRegularFile) into bytes when it is at most
 /// maxBytes long; a file that grows or shrinks while it is read is a read failure.
-FileReadStatus readRegularFile(const std::string& path, std::uint64_t maxBytes,
-                               std::string& bytes);
+FileReadStatus readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes);
 
 } // namespace torvale

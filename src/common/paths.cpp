@@ -49,8 +49,8 @@ std::filesystem::path desktopFolder()
 {
     std::error_code ec;
     const char* xdgConfig = std::getenv("XDG_CONFIG_HOME");
-    const auto configHome = xdgConfig && *xdgConfig ? std::filesystem::path(xdgConfig)
-                                                    : homeFolder() / ".config";
+    const auto configHome =
+        xdgConfig && *xdgConfig ? std::filesystem::path(xdgConfig) : homeFolder() / ".config";
     const auto fromUserDirs = xdgDesktopFromUserDirs(configHome);
     if (!fromUserDirs.empty() && std::filesystem::is_directory(fromUserDirs, ec))
         return fromUserDirs;

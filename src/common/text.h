@@ -33,7 +33,10 @@ std::optional<std::string> utf8ToGb18030(std::string_view text);
 /// a lone continuation byte, 0xFE or 0xFF is invalid, a sequence cut off by the end is invalid.
 /// Over-long forms and code points above U+10FFFF are not rejected.
 bool isValidUtf8(const char* bytes, std::size_t length);
-inline bool isValidUtf8(std::string_view bytes) { return isValidUtf8(bytes.data(), bytes.size()); }
+inline bool isValidUtf8(std::string_view bytes)
+{
+    return isValidUtf8(bytes.data(), bytes.size());
+}
 
 /// Decodes the UTF-8 character at text[i] and moves i past it; malformed input gives U+FFFD and
 /// moves one byte.

@@ -18,11 +18,11 @@ enum class LayerLevel : std::int32_t { AboveBackground = 0, BelowBackground = 1 
 
 /// How a picture that does not fit its rectangle is fitted. Menus list them 0, 4, 1, 2, 3.
 enum class OverflowStyle : std::int32_t {
-    ShrinkToFit = 0,   // 等比例缩小
-    FillScale = 1,     // 填充式缩放
-    CropTopLeft = 2,   // 裁剪左上角
-    CropCentre = 3,    // 裁剪正中间
-    ScaleToFit = 4,    // 等比例缩放
+    ShrinkToFit = 0, // 等比例缩小
+    FillScale = 1,   // 填充式缩放
+    CropTopLeft = 2, // 裁剪左上角
+    CropCentre = 3,  // 裁剪正中间
+    ScaleToFit = 4,  // 等比例缩放
 };
 
 enum class LayerType : std::int32_t { Text = 0, Picture = 1 };

@@ -66,8 +66,8 @@ std::string cellForLog(const std::string& cell)
     const std::size_t units = utf16Length(cell);
     if (units <= kMaxLoggedCellUnits)
         return cell;
-    return formatText("%s...（共 %zu 个字符）", truncateUtf16Units(cell, kMaxLoggedCellUnits).c_str(),
-                      units);
+    return formatText("%s...（共 %zu 个字符）",
+                      truncateUtf16Units(cell, kMaxLoggedCellUnits).c_str(), units);
 }
 
 CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells)
@@ -356,9 +356,9 @@ CardResult writeCard(const EncodedCard& card, const std::string& folder, const s
     if (file.ok)
         return {CardOutcome::Written, file.path};
     if (card.png8) {
-        log.log(png8FailureText(
-            formatText(file.openFailed ? "fopen() error: %s\r\n%s\r\n" : "fwrite() error: %s\r\n%s\r\n",
-                       file.path.c_str(), std::strerror(file.error))));
+        log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n%s\r\n"
+                                                           : "fwrite() error: %s\r\n%s\r\n",
+                                           file.path.c_str(), std::strerror(file.error))));
         stop.store(true);
         return {CardOutcome::Stopped, {}};
     }

@@ -7,8 +7,8 @@
 #include "render/output_file.h"
 
 #include <atomic>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -76,7 +76,7 @@ private:
     std::int32_t m_dpi;
     const FontRegistry& m_fonts;
     std::string m_csvFolder;
-    MagickWandPtr m_background; // decoded once; cloned for every card
+    MagickWandPtr m_background;     // decoded once; cloned for every card
     bool m_backgroundOpaque = true; // the background has no alpha channel
     bool m_layersBelow = false;     // a picture layer is drawn below the background
 
@@ -89,8 +89,7 @@ private:
 /// columns (the column name when a cell is blank), joined by "-", with unsafe characters
 /// replaced, "-" put in front of a leading ".", and cut to 64 UTF-16 units. With no file-name
 /// column, the data row number.
-std::string makeOutputName(const CardRow& row, const OutputSettings& output,
-                           std::size_t rowNumber);
+std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber);
 
 /// Writes an encoded card into the output folder under the first free name
 /// (name.ext, name(2).ext, ...; with hints, from the last number the batch took for the name

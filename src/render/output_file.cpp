@@ -78,9 +78,9 @@ int createTemporary(const std::string& folder, std::string& path)
 {
     thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path = pathToUtf8(
-            pathFromUtf8(folder) /
-            formatText("%s%016llx", kTemporaryPrefix.data(), static_cast<unsigned long long>(random())));
+        path = pathToUtf8(pathFromUtf8(folder) /
+                          formatText("%s%016llx", kTemporaryPrefix.data(),
+                                     static_cast<unsigned long long>(random())));
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;

@@ -242,8 +242,8 @@ MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, con
     if (!jpegSize.empty())
         SetImageOption(info.get(), "jpeg:size", jpegSize.c_str());
     const auto deadline = std::chrono::steady_clock::now() + kMaxDecodeTime;
-    SetImageInfoProgressMonitor(info.get(), withinDecodeTime, const_cast<void*>(
-                                                                  static_cast<const void*>(&deadline)));
+    SetImageInfoProgressMonitor(info.get(), withinDecodeTime,
+                                const_cast<void*>(static_cast<const void*>(&deadline)));
     std::unique_ptr<Image, ImageListDeleter> images(
         BlobToImage(info.get(), bytes, length, exception.get()));
     if (!images)

@@ -140,8 +140,7 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
     }
     DrawSetGravity(draw.get(), CenterGravity);
     const double shiftX = (static_cast<double>(boxWidth) - static_cast<double>(visibleWidth)) / 2;
-    const double shiftY =
-        (static_cast<double>(boxHeight) - static_cast<double>(visibleHeight)) / 2;
+    const double shiftY = (static_cast<double>(boxHeight) - static_cast<double>(visibleHeight)) / 2;
     if (MagickAnnotateImage(box.box.get(), draw.get(), shiftX, shiftY, 0, text.c_str()) ==
         MagickFalse)
         return result;

@@ -185,9 +185,15 @@ TEST(DecodeCsvText, WhatIsTakenAsUtf8ComesOutValid)
     } cases[] = {
         {"\xEF\xBB\xBF名,x\xFF\n", "\xEF\xBB\xBF名,x" + r + "\n"},
         {"\xEF\xBB\xBF\xD5\xC5\xC8\xFD", "\xEF\xBB\xBF" + r + r + r + r},
-        {"a\xC0\xAF" "b", "a" + r + "b"}, // over-long "/"
-        {"a\xED\xA0\x80" "b", "a" + r + "b"}, // surrogate
-        {"a\xF8\x88\x80\x80\x80" "b", "a" + r + r + r + r + r + "b"},
+        {"a\xC0\xAF"
+         "b",
+         "a" + r + "b"}, // over-long "/"
+        {"a\xED\xA0\x80"
+         "b",
+         "a" + r + "b"}, // surrogate
+        {"a\xF8\x88\x80\x80\x80"
+         "b",
+         "a" + r + r + r + r + r + "b"},
         {"ok \xEF\xBF\xBD stays", "ok \xEF\xBF\xBD stays"},
     };
     for (const auto& c : cases)

@@ -26,8 +26,8 @@ CommandResult runIn(const TempDir& dir, const std::string& folder, const std::st
                     const std::string& shellPrefix = "")
 {
     return runCommand("cd " + shellQuote(folder) + " && " + shellPrefix +
-                      "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " timeout -s KILL 60 " +
-                      shellQuote(TORVALE_BATCH_EXE) + " " + arguments);
+                      "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) +
+                      " timeout -s KILL 60 " + shellQuote(TORVALE_BATCH_EXE) + " " + arguments);
 }
 
 // The example copied into the test folder, with its CSV replaced.
@@ -41,9 +41,9 @@ TEST(HostileInput, BareFileNamesMeanTheCurrentFolder)
 {
     TempDir dir;
     // Photo paths in the CSV are relative to the CSV file, which is named without a folder.
-    const CommandResult bare = runIn(dir, kExampleFolder,
-                                     "card badge.dat --csv staff.csv --out " +
-                                         shellQuote(dir.file("bare")));
+    const CommandResult bare =
+        runIn(dir, kExampleFolder,
+              "card badge.dat --csv staff.csv --out " + shellQuote(dir.file("bare")));
     const CommandResult dotted =
         runIn(dir, kExampleFolder, "card ./badge.dat --out " + shellQuote(dir.file("dotted")));
     ASSERT_EQ(bare.exitCode, 0) << bare.err;
@@ -63,9 +63,10 @@ TEST(HostileInput, FifosAndDevicesAreRefusedWithoutBlocking)
     ASSERT_EQ(mkfifo(dir.file("badge/fifo.csv").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo(dir.file("badge/fifo.dat").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo(dir.file("badge/fifo.png").c_str(), 0644), 0);
-    writeFile(dir.file("badge/fifo-background.dat"),
-              readFile(dir.file("badge/badge.dat")).replace(
-                  readFile(dir.file("badge/badge.dat")).find("background.png"), 14, "fifo.png"));
+    writeFile(
+        dir.file("badge/fifo-background.dat"),
+        readFile(dir.file("badge/badge.dat"))
+            .replace(readFile(dir.file("badge/badge.dat")).find("background.png"), 14, "fifo.png"));
     const std::string out = " --out " + shellQuote(dir.file("cards"));
 
     const struct {
@@ -132,12 +133,14 @@ TEST(HostileInput, HugeFilesAreRefusedBeforeTheyAreRead)
 TEST(HostileInput, CellTextReachesTheTerminalWithoutControlCharacters)
 {
     TempDir dir;
-    copyExample(dir, "工号,姓名,部门,照片\nA1,张三,研发部,\"\x1b]0;title\x07\x1b[2J\xe2\x80\xae.jpg\"\n");
-    const CommandResult r = runIn(dir, dir.file("badge"),
-                                  "run badge.dat --out " + shellQuote(dir.file("cards")));
+    copyExample(
+        dir, "工号,姓名,部门,照片\nA1,张三,研发部,\"\x1b]0;title\x07\x1b[2J\xe2\x80\xae.jpg\"\n");
+    const CommandResult r =
+        runIn(dir, dir.file("badge"), "run badge.dat --out " + shellQuote(dir.file("cards")));
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.err.find("无效图片:\xEF\xBF\xBD]0;title\xEF\xBF\xBD\xEF\xBF\xBD[2J\xEF\xBF\xBD.jpg"),
-              std::string::npos)
+    EXPECT_NE(
+        r.err.find("无效图片:\xEF\xBF\xBD]0;title\xEF\xBF\xBD\xEF\xBF\xBD[2J\xEF\xBF\xBD.jpg"),
+        std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
 }

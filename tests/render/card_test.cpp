@@ -5,8 +5,8 @@
 #include "render/picture_input.h"
 #include "support/test_support.h"
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <lodepng.h>
 #include <thread>

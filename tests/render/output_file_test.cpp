@@ -1,11 +1,11 @@
 #include "render/output_file.h"
 #include "support/test_support.h"
 
-#include <filesystem>
+#include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <ctime>
 #include <unistd.h>
 
 namespace torvale {
@@ -85,7 +85,8 @@ TEST(WriteFileUnderFreeName, HintsSkipTakenNumbersAndStillNeverOverwrite)
     // Another program takes the next number; a freed lower number is not gone back to.
     test::writeFile(dir.file("N(3).jpg"), "other");
     std::filesystem::remove(dir.path() / "N.jpg");
-    EXPECT_EQ(writeFileUnderFreeName(folder, "N", ".jpg", bytes, &hints).path, dir.file("N(4).jpg"));
+    EXPECT_EQ(writeFileUnderFreeName(folder, "N", ".jpg", bytes, &hints).path,
+              dir.file("N(4).jpg"));
     EXPECT_EQ(readFile(dir.file("N(3).jpg")), "other");
     // Names differ by extension and folder.
     EXPECT_EQ(writeFileUnderFreeName(folder, "N", ".png", bytes, &hints).path, dir.file("N.png"));
@@ -96,7 +97,7 @@ TEST(RemoveStaleTemporaries, OnlyOldFilesOfTheExactPattern)
     TempDir dir;
     const std::string folder = dir.path().string();
     const std::string stale = ".torvale-card-0123456789abcdef";
-    const char* kept[] = {".torvale-card-0123456789abcde",  ".torvale-card-0123456789ABCDEF",
+    const char* kept[] = {".torvale-card-0123456789abcde", ".torvale-card-0123456789ABCDEF",
                           ".torvale-card-0123456789abcdef0", "torvale-card-0123456789abcdef",
                           ".torvale-card-fresh00000000000"};
     test::writeFile(dir.file(stale), "x");

@@ -78,14 +78,16 @@ TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
 TEST_F(BatchWindowTest, BackgroundThatCannotBeDecodedStopsTheStart)
 {
     // The editor shows a white stand-in for it; a batch would make 1 x 1 cards.
-    std::filesystem::copy(examplePath(""), dir.file("badge"), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(examplePath(""), dir.file("badge"),
+                          std::filesystem::copy_options::recursive);
     std::ofstream(dir.file("badge/background.png"), std::ios::binary) << "\x89PNG broken";
     ASSERT_TRUE(document->open(dir.file("badge/badge.dat")).ok());
     document->tpl().output.outputFolder = dir.file("cards");
     window->execute(CommandId::StartBatch);
-    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
-                              {"背景图片无法读取",
-                               "背景图片 'background.png' 已损坏、不是图片或尺寸太大，请重新选择"}}));
+    EXPECT_EQ(balloons(),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"背景图片无法读取",
+                   "背景图片 'background.png' 已损坏、不是图片或尺寸太大，请重新选择"}}));
     EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "chooseBackground");
     EXPECT_FALSE(window->batch().running());
 }
@@ -147,7 +149,8 @@ TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         ProgressDialog* dialog = window->batch().dialog();
-        if (dialog->isVisible() && dialog->bar()->value() >= 2 && dialog->stopButton()->isEnabled()) {
+        if (dialog->isVisible() && dialog->bar()->value() >= 2 &&
+            dialog->stopButton()->isEnabled()) {
             dialog->stopButton()->click();
             EXPECT_EQ(dialog->stopButton()->text().toStdString(), "停止中...");
             EXPECT_FALSE(dialog->stopButton()->isEnabled());

@@ -1,15 +1,16 @@
 # shellcheck shell=bash
 # Shared by the benchmark scripts: finds the tool, makes a scratch folder and does the
-# arithmetic. Source it; it sets root, tool, py, work.
+# arithmetic. Source it; it sets root, tool, py, work. TORVALE_BATCH=/path/to/torvale-batch
+# measures that binary instead of the build's.
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${TORVALE_BUILD_DIR:-$root/build}
-tool=$build/src/torvale-batch
+tool=${TORVALE_BATCH:-$build/src/torvale-batch}
 # Debian's interpreter, which sees python3-pil.
 py=/usr/bin/python3
 
 if [[ ! -x $tool ]]; then
-    echo "torvale-batch not found at $tool: build first (scripts/build) or set TORVALE_BUILD_DIR" >&2
+    echo "torvale-batch not found at $tool: build first (scripts/build), or set TORVALE_BUILD_DIR or TORVALE_BATCH" >&2
     exit 2
 fi
 

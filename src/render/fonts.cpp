@@ -25,13 +25,9 @@ struct FcObjectSetDeleter {
 struct FcFontSetDeleter {
     void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
 };
-struct ExceptionInfoDeleter {
-    void operator()(ExceptionInfo* exception) const { DestroyExceptionInfo(exception); }
-};
 using FcPatternPtr = std::unique_ptr<FcPattern, FcPatternDeleter>;
 using FcObjectSetPtr = std::unique_ptr<FcObjectSet, FcObjectSetDeleter>;
 using FcFontSetPtr = std::unique_ptr<FcFontSet, FcFontSetDeleter>;
-using ExceptionInfoPtr = std::unique_ptr<ExceptionInfo, ExceptionInfoDeleter>;
 
 // Standard Windows Chinese family names and whether they are serif faces.
 constexpr std::array<std::pair<const char*, bool>, 6> kStandardNames = {{

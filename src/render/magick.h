@@ -35,7 +35,20 @@ struct MagickMemoryDeleter {
     }
 };
 
+struct ImageInfoDeleter {
+    void operator()(ImageInfo* info) const { DestroyImageInfo(info); }
+};
+struct ExceptionInfoDeleter {
+    void operator()(ExceptionInfo* exception) const { DestroyExceptionInfo(exception); }
+};
+struct ImageListDeleter {
+    void operator()(Image* images) const { DestroyImageList(images); }
+};
+
 using MagickWandPtr = std::unique_ptr<MagickWand, MagickWandDeleter>;
+using ImageInfoPtr = std::unique_ptr<ImageInfo, ImageInfoDeleter>;
+using ExceptionInfoPtr = std::unique_ptr<ExceptionInfo, ExceptionInfoDeleter>;
+using ImageListPtr = std::unique_ptr<Image, ImageListDeleter>;
 using DrawingWandPtr = std::unique_ptr<DrawingWand, DrawingWandDeleter>;
 using PixelWandPtr = std::unique_ptr<PixelWand, PixelWandDeleter>;
 template <typename T> using MagickMemoryPtr = std::unique_ptr<T, MagickMemoryDeleter>;

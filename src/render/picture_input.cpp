@@ -223,17 +223,8 @@ extern "C" MagickBooleanType withinDecodeTime(const char*, MagickOffsetType, Mag
 MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, const char* format,
                              const std::string& jpegSize)
 {
-    struct InfoDeleter {
-        void operator()(ImageInfo* info) const { DestroyImageInfo(info); }
-    };
-    struct ExceptionDeleter {
-        void operator()(ExceptionInfo* exception) const { DestroyExceptionInfo(exception); }
-    };
-    struct ImageListDeleter {
-        void operator()(Image* image) const { DestroyImageList(image); }
-    };
-    const std::unique_ptr<ImageInfo, InfoDeleter> info(AcquireImageInfo());
-    const std::unique_ptr<ExceptionInfo, ExceptionDeleter> exception(AcquireExceptionInfo());
+    const ImageInfoPtr info(AcquireImageInfo());
+    const ExceptionInfoPtr exception(AcquireExceptionInfo());
     if (!info || !exception)
         return nullptr;
     CopyMagickString(info->magick, format, MaxTextExtent);
@@ -244,7 +235,7 @@ MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, con
     const auto deadline = std::chrono::steady_clock::now() + kMaxDecodeTime;
     SetImageInfoProgressMonitor(info.get(), withinDecodeTime,
                                 const_cast<void*>(static_cast<const void*>(&deadline)));
-    std::unique_ptr<Image, ImageListDeleter> images(
+    const ImageListPtr images(
         BlobToImage(info.get(), bytes, length, exception.get()));
     if (!images)
         return nullptr;

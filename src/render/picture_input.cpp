@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace torvale {
@@ -176,10 +177,17 @@ ReadBudget& readBudget()
 class BudgetedBytes {
 public:
     BudgetedBytes() = default;
-    explicit BudgetedBytes(std::size_t size) : m_bytes(size)
+    // The budget is taken before the memory: the wait is what bounds it.
+    explicit BudgetedBytes(std::size_t size)
     {
         readBudget().acquire(size);
         m_held = size;
+        try {
+            m_bytes.resize(size);
+        } catch (...) {
+            release();
+            throw;
+        }
     }
     ~BudgetedBytes() { release(); }
     BudgetedBytes(const BudgetedBytes&) = delete;
@@ -258,7 +266,12 @@ std::unique_ptr<BudgetedBytes> readFileBytes(const std::string& path)
     const std::int64_t length = lengthOf(file.get());
     if (length <= 0 || length > kMaxPictureFileBytes)
         return nullptr;
-    auto bytes = std::make_unique<BudgetedBytes>(static_cast<std::size_t>(length));
+    std::unique_ptr<BudgetedBytes> bytes;
+    try {
+        bytes = std::make_unique<BudgetedBytes>(static_cast<std::size_t>(length));
+    } catch (const std::bad_alloc&) {
+        return nullptr; // no memory for it now: an unusable picture, not the end of the batch
+    }
     if (!readAt(file.get(), 0, bytes->bytes().data(), bytes->bytes().size()))
         return nullptr;
     return bytes;

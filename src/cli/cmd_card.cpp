@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "render/card.h"
 #include "render/fonts.h"
+#include "render/output_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -84,6 +85,7 @@ int runCardCommand(const Args& args)
         renderCard(renderer, row, batch.tpl.output, static_cast<std::size_t>(rowNumber), log, stop);
     if (result.outcome != CardOutcome::Written)
         return kExitFailed;
+    syncFolder(outDir);
     std::printf("%s\n", result.path.c_str());
     return kExitOk;
 }

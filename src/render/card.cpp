@@ -143,17 +143,18 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const st
     key += '\0';
     key += text;
     TextCache& cache = *m_textCache;
+    TextBox cached;
     {
+        // A clone shares the pixels until it is cropped; each thread draws its own copy, outside
+        // the lock, so workers drawing the same text do not wait for each other.
         std::lock_guard lock(cache.mutex);
-        if (const auto it = cache.boxes.find(key); it != cache.boxes.end()) {
-            // A clone shares the pixels until it is cropped; each thread draws its own.
-            TextBox copy{MagickWandPtr(CloneMagickWand(it->second.box.get())), it->second.x,
-                         it->second.y};
-            if (copy.box) {
-                drawTextBox(target, layer, copy);
-                return;
-            }
-        }
+        if (const auto it = cache.boxes.find(key); it != cache.boxes.end())
+            cached = {MagickWandPtr(CloneMagickWand(it->second.box.get())), it->second.x,
+                      it->second.y};
+    }
+    if (cached.box) {
+        drawTextBox(target, layer, cached);
+        return;
     }
     TextBoxResult drawn = renderTextBox(layer, text, m_fonts);
     if (drawn.failed)

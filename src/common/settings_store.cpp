@@ -1,6 +1,7 @@
 #include "common/settings_store.h"
 
 #include "common/c_resources.h"
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "common/text.h"
 
@@ -19,22 +20,6 @@
 namespace torvale {
 
 namespace {
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 enum class FileState { Missing, Parsed, Corrupt, Unreadable };
 
@@ -136,29 +121,6 @@ bool keepCorruptCopy(const std::filesystem::path& file, const std::string& bytes
     return false;
 }
 
-// Temp file in the same folder, flushed to disk, then renamed over: readers (and other
-// processes) see either the old or the new file, never a partial one.
-bool replaceFile(const std::filesystem::path& file, const std::string& content)
-{
-    std::string tempName = withSuffix(file, ".XXXXXX").string();
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0)
-        return false;
-    FilePtr out(::fdopen(fd, "wb"));
-    if (!out) {
-        ::close(fd);
-        std::remove(tempName.c_str());
-        return false;
-    }
-    bool ok = std::fwrite(content.data(), 1, content.size(), out.get()) == content.size() &&
-              std::fflush(out.get()) == 0 && ::fsync(fd) == 0;
-    ok = std::fclose(out.release()) == 0 && ok;
-    ok = ok && std::rename(tempName.c_str(), file.c_str()) == 0;
-    if (!ok)
-        std::remove(tempName.c_str());
-    return ok;
-}
-
 // Read-modify-write under an exclusive lock on a side file, so two processes changing
 // different values never lose each other's change. change() returns false to skip the write.
 bool updateFile(const std::filesystem::path& file, const std::function<bool(cJSON*)>& change)
@@ -181,7 +143,9 @@ bool updateFile(const std::filesystem::path& file, const std::function<bool(cJSO
     if (doc.state == FileState::Corrupt && !keepCorruptCopy(file, doc.bytes))
         return false;
     const JsonText text(cJSON_Print(doc.root.get()));
-    return text && replaceFile(file, std::string(text.get()) + "\n");
+    // The settings are the user's own: a new file is readable by its owner only.
+    return text &&
+           replaceFileAtomically(pathToUtf8(file), std::string(text.get()) + "\n", 0600).ok();
 }
 
 bool writeValue(const std::filesystem::path& file, const std::string& key, const std::string& name,

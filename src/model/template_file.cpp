@@ -1,7 +1,7 @@
 #include "model/template_file.h"
 
 #include "common/c_resources.h"
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "model/settings.h"
@@ -9,7 +9,6 @@
 #include <cjson/cJSON.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -17,10 +16,6 @@
 #include <filesystem>
 #include <memory>
 #include <system_error>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace torvale {
 
@@ -428,36 +423,6 @@ TemplateReadStatus readWholeFile(const std::string& path, std::string& bytes)
     return bytes.empty() ? TemplateReadStatus::Empty : TemplateReadStatus::Ok;
 }
 
-// A file descriptor closed when it goes.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() { close(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-    int close()
-    {
-        const int result = m_fd >= 0 ? ::close(m_fd) : 0;
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
-
-// Removes the temporary file of a save unless the save got as far as renaming it.
-struct TempFileGuard {
-    std::filesystem::path path;
-    bool keep = false;
-    ~TempFileGuard()
-    {
-        if (!keep && !path.empty())
-            ::unlink(path.c_str());
-    }
-};
-
 TemplateSaveResult saveFailure(TemplateSaveStatus status, const std::string& path, int error)
 {
     TemplateSaveResult result;
@@ -468,20 +433,6 @@ TemplateSaveResult saveFailure(TemplateSaveStatus status, const std::string& pat
     result.message =
         status == TemplateSaveStatus::CannotCreate ? kMsgSaveCannotCreate : kMsgSaveWriteFailed;
     return result;
-}
-
-bool writeAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 } // namespace
@@ -546,40 +497,18 @@ TemplateReadResult readTemplateText(const std::string& text, const std::string& 
 
 TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl, std::int32_t currentDpi)
 {
-    static std::atomic<unsigned> counter{0};
-    const std::string json = templateToJson(tpl, currentDpi);
-    const std::filesystem::path target = pathFromUtf8(path);
-
-    // The temporary file sits beside the target so the rename never crosses file systems.
-    TempFileGuard temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp.path = target;
-        temp.path += formatText(".%ld-%u.tmp", static_cast<long>(::getpid()), counter++);
-        fd = ::open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0) {
-        const int error = errno;
-        temp.path.clear();
-        return saveFailure(TemplateSaveStatus::CannotCreate, path, error);
-    }
-    UniqueFd file(fd);
-
-    // Replacing a file keeps its permissions.
-    struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(file.get(), old.st_mode & 07777);
-
-    if (!writeAll(file.get(), json) || ::fsync(file.get()) != 0 || file.close() != 0)
-        return saveFailure(TemplateSaveStatus::WriteFailed, path, errno);
+    const AtomicWriteResult written = replaceFileAtomically(path, templateToJson(tpl, currentDpi));
+    switch (written.status) {
+    case AtomicWriteStatus::Ok:
+        break;
+    case AtomicWriteStatus::WriteFailed:
+        return saveFailure(TemplateSaveStatus::WriteFailed, path, written.error);
+    case AtomicWriteStatus::CannotCreate:
     // A target that cannot be replaced (a folder, a read-only place) is the same failure as a
     // file that cannot be opened for writing.
-    if (::rename(temp.path.c_str(), target.c_str()) != 0)
-        return saveFailure(TemplateSaveStatus::CannotCreate, path, errno);
-    temp.keep = true;
-
+    case AtomicWriteStatus::CannotReplace:
+        return saveFailure(TemplateSaveStatus::CannotCreate, path, written.error);
+    }
     tpl.templatePath = path;
     tpl.templateName = fileNameOf(path);
     return {};

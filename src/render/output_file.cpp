@@ -1,5 +1,6 @@
 #include "render/output_file.h"
 
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "common/text.h"
 
@@ -17,27 +18,12 @@ namespace {
 
 constexpr int kMaxNumber = 1000000;
 
-bool writeAll(int fd, const std::vector<unsigned char>& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Writes the bytes, makes them durable and closes fd; the errno of the first failure, or 0.
 // A card is only given its name once it is on the disk, so a power loss cannot leave a named
 // card that is empty or cut short.
 int writeSyncAndClose(int fd, const std::vector<unsigned char>& bytes)
 {
-    int error = writeAll(fd, bytes) ? 0 : errno;
+    int error = writeAllBytes(fd, bytes.data(), bytes.size()) ? 0 : errno;
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && error == 0)

@@ -1,7 +1,7 @@
 #include "render/picture_input.h"
 
 #include "common/c_resources.h"
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "common/text.h"
 

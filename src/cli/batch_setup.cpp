@@ -14,30 +14,6 @@
 
 namespace torvale::cli {
 
-std::optional<ParsedArgs> parseArgs(const Args& args, const std::set<std::string>& valueOptions,
-                                    const std::set<std::string>& flagOptions, const char* usage)
-{
-    ParsedArgs parsed;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (valueOptions.count(arg)) {
-            if (i + 1 >= args.size()) {
-                usageError("option '" + arg + "' needs a value", usage);
-                return std::nullopt;
-            }
-            parsed.values[arg] = args[++i];
-        } else if (flagOptions.count(arg)) {
-            parsed.flags.insert(arg);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            usageError("unknown option '" + arg + "'", usage);
-            return std::nullopt;
-        } else {
-            parsed.positional.push_back(arg);
-        }
-    }
-    return parsed;
-}
-
 std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
                                                const std::string& csvOverride)
 {
@@ -91,30 +67,10 @@ std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
                          std::move(inputs)};
 }
 
-std::optional<ParsedArgs> parseBatchArgs(const Args& args, std::set<std::string> valueOptions,
-                                         const std::set<std::string>& flagOptions,
-                                         const char* usage)
-{
-    valueOptions.insert({"--out", "--csv"});
-    auto parsed = parseArgs(args, valueOptions, flagOptions, usage);
-    if (!parsed)
-        return std::nullopt;
-    if (parsed->positional.size() != 1) {
-        usageError("expected one template file", usage);
-        return std::nullopt;
-    }
-    if (!parsed->values.count("--out")) {
-        usageError("missing --out DIR", usage);
-        return std::nullopt;
-    }
-    return parsed;
-}
-
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode)
 {
-    const auto csv = parsed.values.find("--csv");
-    return prepareBatch(parsed.positional[0], parsed.values.at("--out"),
-                        csv == parsed.values.end() ? std::string() : csv->second, exitCode);
+    return prepareBatch(parsed.positional[0], parsed.value("--out"), parsed.value("--csv"),
+                        exitCode);
 }
 
 std::string problemLine(const BatchProblem& problem)

@@ -14,18 +14,6 @@
 
 namespace torvale::cli {
 
-/// Options and positional arguments of a subcommand.
-struct ParsedArgs {
-    std::vector<std::string> positional;
-    std::map<std::string, std::string> values; // options that take a value
-    std::set<std::string> flags;               // options without a value
-};
-
-/// Splits args by the options a command knows (valueOptions take the next argument). Nothing
-/// after printing a usage error (unknown option, missing value).
-std::optional<ParsedArgs> parseArgs(const Args& args, const std::set<std::string>& valueOptions,
-                                    const std::set<std::string>& flagOptions, const char* usage);
-
 /// A template opened for a batch: the template with its background picture loaded, the
 /// output resolution and the CSV file to read.
 struct BatchTemplate {
@@ -56,13 +44,13 @@ std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
                                           const std::string& outDir, const std::string& csvOverride,
                                           int& exitCode);
 
-/// Parses "TEMPLATE.dat --out DIR [--csv FILE]" and the command's own options; nothing after
-/// printing a usage error.
-std::optional<ParsedArgs> parseBatchArgs(const Args& args, std::set<std::string> valueOptions,
-                                         const std::set<std::string>& flagOptions,
-                                         const char* usage);
+/// The options every batch command takes besides its own, and the one it requires.
+inline const std::set<std::string> kBatchValueOptions = {"--out", "--csv"};
+inline const std::map<std::string, std::string> kBatchRequiredOptions = {
+    {"--out", "missing --out DIR"}};
+inline constexpr const char* kBatchArgumentError = "expected one template file";
 
-/// prepareBatch with the template, --out and --csv of arguments from parseBatchArgs.
+/// prepareBatch with the template, --out and --csv of a batch command's arguments.
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode);
 
 /// A batch problem as one line: "title: text", or the text alone when it has no title.

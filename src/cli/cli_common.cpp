@@ -15,6 +15,52 @@ bool wantsHelp(const Args& args)
     return false;
 }
 
+std::string ParsedArgs::value(const std::string& option) const
+{
+    const auto it = values.find(option);
+    return it == values.end() ? std::string() : it->second;
+}
+
+std::optional<ParsedArgs> parseCommandArgs(const CommandSpec& command, const Args& args)
+{
+    ParsedArgs parsed;
+    parsed.usage = command.usage;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded) {
+            parsed.positional.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (command.valueOptions.count(arg)) {
+            if (i + 1 >= args.size()) {
+                usageError("option '" + arg + "' needs a value", command.usage);
+                return std::nullopt;
+            }
+            parsed.values[arg] = args[++i];
+        } else if (command.flagOptions.count(arg)) {
+            parsed.flags.insert(arg);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            usageError("unknown option '" + arg + "'", command.usage);
+            return std::nullopt;
+        } else {
+            parsed.positional.push_back(arg);
+        }
+    }
+    if (command.argumentError ? parsed.positional.size() != 1 : !parsed.positional.empty()) {
+        usageError(command.argumentError ? command.argumentError : "too many arguments",
+                   command.usage);
+        return std::nullopt;
+    }
+    for (const auto& [option, error] : command.requiredOptions) {
+        if (!parsed.values.count(option)) {
+            usageError(error, command.usage);
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
 int usageError(const std::string& message, const char* usage)
 {
     std::fprintf(stderr, "torvale-batch: %s\n%s", message.c_str(), usage);

@@ -21,32 +21,23 @@ constexpr const char* kCardUsage =
     "FILE, into the folder DIR (created when missing) and prints the path written. An existing\n"
     "file is never replaced: the card gets the next free name, such as Name(2).jpg.\n";
 
-} // namespace
-
-int runCardCommand(const Args& args)
+int runCardCommand(const ParsedArgs& args)
 {
-    if (wantsHelp(args)) {
-        std::fputs(kCardUsage, stdout);
-        return kExitOk;
-    }
-    const auto parsed = parseBatchArgs(args, {"--row"}, {}, kCardUsage);
-    if (!parsed)
-        return kExitUsage;
     long rowNumber = 1;
-    if (const auto it = parsed->values.find("--row"); it != parsed->values.end()) {
+    if (const auto it = args.values.find("--row"); it != args.values.end()) {
         const auto value = parsePositive(it->second);
         if (!value)
             return usageError("--row takes a number from 1", kCardUsage);
         rowNumber = *value;
     }
-    const std::string outDir = parsed->values.at("--out");
+    const std::string outDir = args.value("--out");
     if (outDir.empty()) {
         // As run and check: an empty folder would mean the current one without a word.
         printError("请选择【图片保存到】文件夹: 制作的图片将保存到这个文件夹里");
         return kExitFailed;
     }
     int exitCode = kExitOk;
-    auto prepared = prepareBatch(*parsed, exitCode);
+    auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
     BatchTemplate& batch = prepared->batch;
@@ -89,5 +80,23 @@ int runCardCommand(const Args& args)
     std::printf("%s\n", result.path.c_str());
     return kExitOk;
 }
+
+} // namespace
+
+const CommandSpec kCardCommand = {
+    "card",
+    "  card TEMPLATE.dat --out DIR [--csv FILE] [--row N]\n"
+    "                                render the card of one data row into DIR\n",
+    kCardUsage,
+    [] {
+        auto options = kBatchValueOptions;
+        options.insert("--row");
+        return options;
+    }(),
+    {},
+    kBatchRequiredOptions,
+    kBatchArgumentError,
+    runCardCommand,
+};
 
 } // namespace torvale::cli

@@ -14,19 +14,10 @@ constexpr const char* kCheckUsage =
     "FILE and the output folder DIR (created when missing and its parent exists). Prints \"ok\"\n"
     "and exits with 0 when a batch may start, else prints the first problem and exits with 1.\n";
 
-} // namespace
-
-int runCheckCommand(const Args& args)
+int runCheckCommand(const ParsedArgs& args)
 {
-    if (wantsHelp(args)) {
-        std::fputs(kCheckUsage, stdout);
-        return kExitOk;
-    }
-    const auto parsed = parseBatchArgs(args, {}, {}, kCheckUsage);
-    if (!parsed)
-        return kExitUsage;
     int exitCode = kExitOk;
-    const auto prepared = prepareBatch(*parsed, exitCode);
+    const auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
     const BatchProblem problem =
@@ -34,5 +25,19 @@ int runCheckCommand(const Args& args)
     std::printf("%s\n", problem.ok() ? "ok" : problemLine(problem).c_str());
     return problem.ok() ? kExitOk : kExitFailed;
 }
+
+} // namespace
+
+const CommandSpec kCheckCommand = {
+    "check",
+    "  check TEMPLATE.dat --out DIR [--csv FILE]\n"
+    "                                check the template as before a batch\n",
+    kCheckUsage,
+    kBatchValueOptions,
+    {},
+    kBatchRequiredOptions,
+    kBatchArgumentError,
+    runCheckCommand,
+};
 
 } // namespace torvale::cli

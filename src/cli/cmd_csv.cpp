@@ -28,39 +28,6 @@ constexpr const char* kRowsUsage =
     "  --no-trim   keep spaces and tabs at both ends of each cell\n"
     "  -h, --help  show this help\n";
 
-struct CsvOptions {
-    std::string path;
-    bool trim = true;
-};
-
-// Parses "FILE.csv [--no-trim]" in any order; "--" ends the options. Returns nothing after
-// reporting a usage error (its exit code in exitCode).
-std::optional<CsvOptions> parseCsvOptions(const Args& args, const char* usage, int& exitCode)
-{
-    CsvOptions options;
-    std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (const auto& arg : args) {
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg == "--no-trim") {
-            options.trim = false;
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            exitCode = usageError("unknown option '" + arg + "'", usage);
-            return std::nullopt;
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 1) {
-        exitCode =
-            usageError(positional.empty() ? "missing CSV file" : "too many arguments", usage);
-        return std::nullopt;
-    }
-    options.path = positional.front();
-    return options;
-}
-
 void appendJsonString(std::string& out, std::string_view text)
 {
     out += '"';
@@ -97,19 +64,12 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
-int runCsvCommand(const Args& args, const char* usage, bool printRows)
+int runCsvCommand(const ParsedArgs& args, bool printRows)
 {
-    if (wantsHelp(args)) {
-        writeStdout(usage);
-        return kExitOk;
-    }
-    int exitCode = kExitUsage;
-    const auto options = parseCsvOptions(args, usage, exitCode);
-    if (!options)
-        return exitCode;
-    const auto table = loadCsvFile(options->path, options->trim);
+    const std::string& path = args.positional[0];
+    const auto table = loadCsvFile(path, args.flags.count("--no-trim") == 0);
     if (!table) {
-        printError(csvCannotAccessMessage(options->path));
+        printError(csvCannotAccessMessage(path));
         return kExitUsage;
     }
 
@@ -144,14 +104,26 @@ int runCsvCommand(const Args& args, const char* usage, bool printRows)
 
 } // namespace
 
-int runColumnsCommand(const Args& args)
-{
-    return runCsvCommand(args, kColumnsUsage, false);
-}
+const CommandSpec kColumnsCommand = {
+    "columns",
+    "  columns FILE.csv [--no-trim]  print the CSV file's column names, one per line\n",
+    kColumnsUsage,
+    {},
+    {"--no-trim"},
+    {},
+    "expected one CSV file",
+    [](const ParsedArgs& args) { return runCsvCommand(args, false); },
+};
 
-int runRowsCommand(const Args& args)
-{
-    return runCsvCommand(args, kRowsUsage, true);
-}
+const CommandSpec kRowsCommand = {
+    "rows",
+    "  rows FILE.csv [--no-trim]     print every data row the batch reads, as JSON arrays\n",
+    kRowsUsage,
+    {},
+    {"--no-trim"},
+    {},
+    "expected one CSV file",
+    [](const ParsedArgs& args) { return runCsvCommand(args, true); },
+};
 
 } // namespace torvale::cli

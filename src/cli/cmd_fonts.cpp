@@ -18,23 +18,9 @@ constexpr const char* kFontsUsage =
     "  --chinese   only fonts that can draw Chinese text\n"
     "  -h, --help  show this help\n";
 
-} // namespace
-
-int runFontsCommand(const Args& args)
+int runFontsCommand(const ParsedArgs& args)
 {
-    if (wantsHelp(args)) {
-        writeStdout(kFontsUsage);
-        return kExitOk;
-    }
-    bool chineseOnly = false;
-    for (const auto& arg : args) {
-        if (arg == "--chinese")
-            chineseOnly = true;
-        else if (arg.size() > 1 && arg[0] == '-')
-            return usageError("unknown option '" + arg + "'", kFontsUsage);
-        else
-            return usageError("too many arguments", kFontsUsage);
-    }
+    const bool chineseOnly = args.flags.count("--chinese") != 0;
     if (const auto problem = setUpImageLibrary()) {
         printError(*problem);
         return kExitFailed;
@@ -51,5 +37,18 @@ int runFontsCommand(const Args& args)
     tearDownImageLibrary();
     return kExitOk;
 }
+
+} // namespace
+
+const CommandSpec kFontsCommand = {
+    "fonts",
+    "  fonts [--chinese]             print the font names a text layer can use, one per line\n",
+    kFontsUsage,
+    {},
+    {"--chinese"},
+    {},
+    nullptr,
+    runFontsCommand,
+};
 
 } // namespace torvale::cli

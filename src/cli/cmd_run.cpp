@@ -92,26 +92,17 @@ private:
     StderrLog m_log;
 };
 
-} // namespace
-
-int runRunCommand(const Args& args)
+int runRunCommand(const ParsedArgs& args)
 {
-    if (wantsHelp(args)) {
-        std::fputs(kRunUsage, stdout);
-        return kExitOk;
-    }
-    const auto parsed = parseBatchArgs(args, {"--jobs"}, {"--quiet"}, kRunUsage);
-    if (!parsed)
-        return kExitUsage;
     unsigned jobs = defaultJobs();
-    if (const auto it = parsed->values.find("--jobs"); it != parsed->values.end()) {
+    if (const auto it = args.values.find("--jobs"); it != args.values.end()) {
         const auto value = parsePositive(it->second);
         if (!value || *value > 256)
             return usageError("--jobs takes a number from 1 to 256", kRunUsage);
         jobs = static_cast<unsigned>(*value);
     }
     int exitCode = kExitOk;
-    auto prepared = prepareBatch(*parsed, exitCode);
+    auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
     const BatchProblem problem =
@@ -128,7 +119,7 @@ int runRunCommand(const Args& args)
     options.fonts = &prepared->fonts;
     options.jobs = jobs;
 
-    const bool quiet = parsed->flags.count("--quiet") != 0;
+    const bool quiet = args.flags.count("--quiet") != 0;
     TerminalProgress progress(quiet);
     std::atomic<bool> stop{false};
     catchStopSignals(stop);
@@ -146,5 +137,23 @@ int runRunCommand(const Args& args)
     // A card that could not be written (a full disk, say) must not look like success.
     return summary.stopped || summary.failed > 0 ? kExitFailed : kExitOk;
 }
+
+} // namespace
+
+const CommandSpec kRunCommand = {
+    "run",
+    "  run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
+    "                                make the cards of every data row into DIR\n",
+    kRunUsage,
+    [] {
+        auto options = kBatchValueOptions;
+        options.insert("--jobs");
+        return options;
+    }(),
+    {"--quiet"},
+    kBatchRequiredOptions,
+    kBatchArgumentError,
+    runRunCommand,
+};
 
 } // namespace torvale::cli

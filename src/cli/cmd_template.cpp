@@ -17,24 +17,12 @@ constexpr const char* kTemplateUsage =
     "editor would save it. A CSV file that cannot be loaded is reported on stderr and the\n"
     "template is still printed.\n";
 
-} // namespace
-
-int runTemplateCommand(const Args& args)
+int runTemplateCommand(const ParsedArgs& args)
 {
-    if (wantsHelp(args)) {
-        std::fputs(kTemplateUsage, stdout);
-        return kExitOk;
-    }
-    for (const auto& arg : args) {
-        if (arg.size() > 1 && arg[0] == '-')
-            return usageError("unknown option '" + arg + "'", kTemplateUsage);
-    }
-    if (args.size() != 1)
-        return usageError("expected one template file", kTemplateUsage);
-
     const std::int32_t currentDpi = readSettings(SettingsStore::userStore()).dpi;
     Template tpl;
-    const TemplateReadResult result = readTemplateFile(args[0], tpl, currentDpi, loadCsvColumns);
+    const TemplateReadResult result =
+        readTemplateFile(args.positional[0], tpl, currentDpi, loadCsvColumns);
     if (!result.ok()) {
         printError(result.message);
         return kExitUsage;
@@ -44,5 +32,18 @@ int runTemplateCommand(const Args& args)
     writeStdout(templateToJson(tpl, result.dpi.value_or(currentDpi)));
     return kExitOk;
 }
+
+} // namespace
+
+const CommandSpec kTemplateCommand = {
+    "template",
+    "  template FILE.dat             print the template as the editor would save it\n",
+    kTemplateUsage,
+    {},
+    {},
+    {},
+    "expected one template file",
+    runTemplateCommand,
+};
 
 } // namespace torvale::cli

@@ -33,8 +33,6 @@ std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
         loadBackgroundPicture(resolveTemplatePath(batch.tpl.background.background_path, path),
                               batch.tpl.background);
     }
-    batch.csvPath =
-        csvOverride.empty() ? resolveTemplatePath(batch.tpl.csv_file_path, path) : csvOverride;
     return batch;
 }
 
@@ -61,10 +59,8 @@ std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
         return std::nullopt;
     }
     batch->tpl.output.outputFolder = outDir;
-    BatchInputs inputs{batch->csvPath, outDir,
-                       resolveTemplatePath(batch->tpl.background.background_path, templatePath)};
-    return PreparedBatch{std::move(*batch), FontRegistry::build(SettingsStore::userStore()),
-                         std::move(inputs)};
+    return PreparedBatch{planBatch(batch->tpl, batch->dpi, csvOverride),
+                         FontRegistry::build(SettingsStore::userStore())};
 }
 
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/batch_validation.h"
+#include "batch/batch_plan.h"
 #include "cli/cli_common.h"
 #include "model/template.h"
 #include "render/fonts.h"
@@ -14,27 +14,27 @@
 
 namespace torvale::cli {
 
-/// A template opened for a batch: the template with its background picture loaded, the
-/// output resolution and the CSV file to read.
+/// A template opened for a batch: the template with its background picture loaded (linked to
+/// its file) and the output resolution.
 struct BatchTemplate {
     Template tpl;
     std::int32_t dpi = 72;
-    std::string csvPath; // resolved against the template's folder
 };
 
-/// Opens a template as the editor would, loads its background picture and resolves its CSV
-/// path (or takes csvOverride). Prints the problem and gives nothing on failure.
+/// Opens a template as the editor would and loads its background picture; the CSV file's
+/// columns are those of csvOverride when it is not empty. Prints the problem and gives nothing
+/// on failure.
 std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
                                                const std::string& csvOverride);
 
 /// Sets up the image library; prints the problem and returns false when it does not work.
 bool setUpImageLibraryOrReport();
 
-/// A template ready for a batch into outDir: the fonts and the inputs of the batch check.
+/// A template ready for a batch into outDir: its plan and the fonts. The plan's options do not
+/// point at the fonts yet (the object may still move).
 struct PreparedBatch {
-    BatchTemplate batch;
+    BatchPlan plan;
     FontRegistry fonts;
-    BatchInputs inputs;
 };
 
 /// Sets up the image library, opens the template (with csvOverride when not empty), makes

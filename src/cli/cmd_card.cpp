@@ -40,10 +40,10 @@ int runCardCommand(const ParsedArgs& args)
     auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
-    BatchTemplate& batch = prepared->batch;
+    const BatchOptions& batch = prepared->plan.options;
     // Not the whole batch check (a single card may be tried with layers still unbound), but no
     // card on a background that every card would get wrong.
-    if (const auto problem = validateBackground(batch.tpl, prepared->inputs)) {
+    if (const auto problem = validateBackground(batch.tpl, prepared->plan.inputs)) {
         printError(problemLine(*problem));
         return kExitFailed;
     }

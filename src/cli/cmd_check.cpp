@@ -21,7 +21,7 @@ int runCheckCommand(const ParsedArgs& args)
     if (!prepared)
         return exitCode;
     const BatchProblem problem =
-        validateBatch(prepared->batch.tpl, prepared->inputs, prepared->fonts);
+        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts);
     std::printf("%s\n", problem.ok() ? "ok" : problemLine(problem).c_str());
     return problem.ok() ? kExitOk : kExitFailed;
 }

@@ -106,16 +106,13 @@ int runRunCommand(const ParsedArgs& args)
     if (!prepared)
         return exitCode;
     const BatchProblem problem =
-        validateBatch(prepared->batch.tpl, prepared->inputs, prepared->fonts);
+        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts);
     if (!problem.ok()) {
         printError(problemLine(problem));
         return kExitFailed;
     }
 
-    BatchOptions options;
-    options.tpl = std::move(prepared->batch.tpl);
-    options.dpi = prepared->batch.dpi;
-    options.csvPath = prepared->batch.csvPath;
+    BatchOptions& options = prepared->plan.options;
     options.fonts = &prepared->fonts;
     options.jobs = jobs;
 

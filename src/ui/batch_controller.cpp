@@ -156,20 +156,13 @@ void BatchController::start()
     EditorDocument& document = m_window.document();
     const Template& tpl = document.tpl();
 
-    BatchInputs inputs;
-    inputs.csvPath = tpl.csv_file_path.empty() ? std::string() : document.resolve(tpl.csv_file_path);
-    inputs.outputFolder = tpl.output.outputFolder;
-    inputs.backgroundPath = document.resolve(tpl.background.background_path);
-    const BatchProblem problem = validateBatch(tpl, inputs, m_window.fonts());
+    BatchPlan plan = planBatch(tpl, document.dpi());
+    const BatchProblem problem = validateBatch(tpl, plan.inputs, m_window.fonts());
     if (!problem.ok()) {
         showProblem(problem);
         return;
     }
-
-    BatchOptions options;
-    options.tpl = tpl;
-    options.dpi = document.dpi();
-    options.csvPath = inputs.csvPath;
+    BatchOptions& options = plan.options;
     options.fonts = &m_window.fonts();
     options.jobs = defaultJobs();
 
@@ -181,7 +174,8 @@ void BatchController::start()
     m_worker = std::thread([this, options = std::move(options)]() mutable {
         WindowListener listener(this, m_window, *m_dialog);
         m_summary = runBatch(options, listener, m_stop);
-        QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { finish(); }, Qt::QueuedConnection);
     });
     emit batchStarted();
     m_dialog->exec();

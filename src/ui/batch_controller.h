@@ -1,7 +1,6 @@
 #pragma once
 
-#include "batch/batch_runner.h"
-#include "batch/batch_validation.h"
+#include "batch/batch_plan.h"
 
 #include <QObject>
 #include <atomic>

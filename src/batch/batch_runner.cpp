@@ -93,6 +93,189 @@ std::size_t countCards(std::string_view text, const CsvFormat& format, LogSink& 
     return count;
 }
 
+// The card pass of a batch in three parts: the hand-out gives rows, in file order, to the
+// workers; the workers draw and encode cards, at most `window` ahead of the writer; the writer
+// names and writes them strictly in row order, so that the files and their "(n)" numbers are
+// those of a one-by-one batch whatever the number of workers.
+class CardPipeline {
+public:
+    CardPipeline(const BatchOptions& options, std::string_view csvText, const CsvFormat& format,
+                 BatchListener& listener, std::atomic<bool>& stop, BatchSummary& summary)
+        : m_options(options), m_renderer(options.tpl, options.dpi, *options.fonts, options.csvPath),
+          m_rows(csvText, format), m_listener(listener), m_stop(stop), m_summary(summary),
+          m_jobs(std::max(1u, options.jobs)), m_window(2 * static_cast<std::size_t>(m_jobs)),
+          m_workersRunning(m_jobs)
+    {
+    }
+
+    void run()
+    {
+        // Temporary files of a batch killed between writing a card and naming it. Only those
+        // changed well before this batch began: another batch writing into the same folder
+        // right now has its own temporary files for a moment only.
+        removeStaleTemporaries(outputSettings().outputFolder,
+                               std::time(nullptr) - kStaleTemporarySeconds);
+        std::vector<std::thread> threads;
+        threads.reserve(m_jobs);
+        for (unsigned i = 0; i < m_jobs; ++i)
+            threads.emplace_back([this] { work(); });
+        writeInOrder();
+        finishWriting();
+        for (auto& thread : threads)
+            thread.join();
+        // The cards' contents were flushed before they were named; this flushes the names.
+        for (const std::string& folder : m_foldersWritten)
+            syncFolder(folder);
+    }
+
+private:
+    OutputSettings outputSettings() const
+    {
+        return m_options.outputSettings ? m_options.outputSettings() : m_options.tpl.output;
+    }
+
+    // The next row to draw, its card number and the output settings of that moment; false when
+    // the workers are to end. Called with the lock held.
+    bool handOut(std::unique_lock<std::mutex>& lock, CardRow& row, std::size_t& number,
+                 OutputSettings& output)
+    {
+        m_changed.wait(lock, [&] {
+            return m_writerDone || m_stop.load() || m_lastNumber < m_committed + m_window;
+        });
+        if (m_writerDone || m_stop.load() || m_rowsExhausted || !m_rows.next(row, number)) {
+            m_rowsExhausted = true;
+            return false;
+        }
+        m_lastNumber = number;
+        output = outputSettings();
+        return true;
+    }
+
+    void work()
+    {
+        for (;;) {
+            CardRow row;
+            std::size_t number = 0;
+            OutputSettings output;
+            {
+                std::unique_lock lock(m_mutex);
+                if (!handOut(lock, row, number, output))
+                    break;
+            }
+            ComposedRow composed;
+            composed.card = m_renderer.compose(row, output, composed.log, m_stop);
+            composed.folder = output.outputFolder;
+            composed.name = makeOutputName(row, output, number);
+            {
+                std::lock_guard lock(m_mutex);
+                m_ready.emplace(number, std::move(composed));
+            }
+            m_changed.notify_all();
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            --m_workersRunning;
+        }
+        m_changed.notify_all();
+    }
+
+    // Card n once it is drawn; nothing when there will be no card n (the rows ran out or the
+    // workers stopped).
+    std::optional<ComposedRow> waitForCard(std::size_t n)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] {
+            return m_ready.count(n) != 0 || (m_workersRunning == 0 && m_lastNumber < n);
+        });
+        const auto it = m_ready.find(n);
+        if (it == m_ready.end())
+            return std::nullopt;
+        std::optional<ComposedRow> composed = std::move(it->second);
+        m_ready.erase(it);
+        return composed;
+    }
+
+    // Writes one drawn card and counts it; false when the batch is to end.
+    bool commit(std::size_t n, const ComposedRow& composed)
+    {
+        m_listener.batchStep(n);
+        for (const auto& line : composed.log.lines)
+            m_listener.log(line);
+        if (!composed.card) {
+            // Nothing to write: the card was stopped, or its encoding failed and was logged.
+            if (m_stop.load())
+                return false;
+            ++m_summary.failed;
+            return true;
+        }
+        const CardResult result = writeCard(*composed.card, composed.folder, composed.name,
+                                            m_listener, m_stop, &m_nameHints);
+        switch (result.outcome) {
+        case CardOutcome::Written:
+            m_foldersWritten.insert(composed.folder);
+            ++m_summary.written;
+            m_listener.cardWritten(n, result.path);
+            return true;
+        case CardOutcome::WriteFailed:
+            ++m_summary.failed;
+            return true;
+        case CardOutcome::Stopped:
+            break;
+        }
+        return false;
+    }
+
+    void writeInOrder()
+    {
+        for (std::size_t n = 1;; ++n) {
+            // Cards drawn ahead are dropped once a stop is requested: no card after the one
+            // being made when the request came is written.
+            if (m_stop.load())
+                return;
+            const std::optional<ComposedRow> composed = waitForCard(n);
+            if (!composed)
+                return;
+            const bool keepGoing = commit(n, *composed);
+            {
+                std::lock_guard lock(m_mutex);
+                m_committed = n;
+            }
+            m_changed.notify_all();
+            if (!keepGoing)
+                return;
+        }
+    }
+
+    void finishWriting()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_writerDone = true;
+        }
+        m_changed.notify_all();
+    }
+
+    const BatchOptions& m_options;
+    const CardRenderer m_renderer;
+    RowQueue m_rows;
+    BatchListener& m_listener;
+    std::atomic<bool>& m_stop;
+    BatchSummary& m_summary;
+    const unsigned m_jobs;
+    const std::size_t m_window;
+    FreeNameHints m_nameHints;              // writer only
+    std::set<std::string> m_foldersWritten; // writer only
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_rowsExhausted = false;
+    std::size_t m_lastNumber = 0; // last card number handed out
+    std::size_t m_committed = 0;  // cards the writer has finished with
+    bool m_writerDone = false;
+    unsigned m_workersRunning;
+    std::map<std::size_t, ComposedRow> m_ready;
+};
+
 } // namespace
 
 unsigned defaultJobs()
@@ -121,131 +304,7 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener, std:
     summary.total = countCards(text, format, listener);
     listener.batchTotal(summary.total);
 
-    const CardRenderer renderer(options.tpl, options.dpi, *options.fonts, options.csvPath);
-    const auto outputFor = [&options]() {
-        return options.outputSettings ? options.outputSettings() : options.tpl.output;
-    };
-    // Temporary files of a batch killed between writing a card and naming it. Only those
-    // changed well before this batch began: another batch writing into the same folder right
-    // now has its own temporary files for a moment only.
-    removeStaleTemporaries(outputFor().outputFolder, std::time(nullptr) - kStaleTemporarySeconds);
-    FreeNameHints nameHints;
-    std::set<std::string> foldersWritten;
-
-    // Workers draw cards ahead of the writer, at most `window` of them; the writer names and
-    // writes them strictly in row order so that "(n)" numbering matches a one-by-one batch.
-    const unsigned jobs = std::max(1u, options.jobs);
-    const std::size_t window = 2 * static_cast<std::size_t>(jobs);
-    std::mutex mutex;
-    std::condition_variable changed;
-    RowQueue rows(text, format);
-    bool rowsExhausted = false;
-    std::size_t lastNumber = 0; // last card number handed out
-    std::size_t committed = 0;  // cards the writer has finished with
-    bool writerDone = false;
-    unsigned workersRunning = jobs;
-    std::map<std::size_t, ComposedRow> ready;
-
-    const auto worker = [&]() {
-        for (;;) {
-            CardRow row;
-            std::size_t number = 0;
-            OutputSettings output;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] {
-                    return writerDone || stop.load() || lastNumber < committed + window;
-                });
-                if (writerDone || stop.load() || rowsExhausted || !rows.next(row, number)) {
-                    rowsExhausted = true;
-                    break;
-                }
-                lastNumber = number;
-                output = outputFor();
-            }
-            ComposedRow composed;
-            composed.card = renderer.compose(row, output, composed.log, stop);
-            composed.folder = output.outputFolder;
-            composed.name = makeOutputName(row, output, number);
-            {
-                std::lock_guard lock(mutex);
-                ready.emplace(number, std::move(composed));
-            }
-            changed.notify_all();
-        }
-        {
-            std::lock_guard lock(mutex);
-            --workersRunning;
-        }
-        changed.notify_all();
-    };
-
-    std::vector<std::thread> threads;
-    threads.reserve(jobs);
-    for (unsigned i = 0; i < jobs; ++i)
-        threads.emplace_back(worker);
-
-    for (std::size_t n = 1;; ++n) {
-        // Cards drawn ahead are dropped once a stop is requested: no card after the one being
-        // made when the request came is written.
-        if (stop.load())
-            break;
-        std::optional<ComposedRow> composed;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock, [&] {
-                return ready.count(n) != 0 || (workersRunning == 0 && lastNumber < n);
-            });
-            const auto it = ready.find(n);
-            if (it == ready.end())
-                break; // no card n: the rows ran out or the workers stopped
-            composed = std::move(it->second);
-            ready.erase(it);
-        }
-        listener.batchStep(n);
-        for (const auto& line : composed->log.lines)
-            listener.log(line);
-        bool keepGoing = true;
-        if (!composed->card) {
-            // Nothing to write: the card was stopped, or its encoding failed and was logged.
-            if (stop.load())
-                keepGoing = false;
-            else
-                ++summary.failed;
-        } else {
-            const CardResult result = writeCard(*composed->card, composed->folder, composed->name,
-                                                listener, stop, &nameHints);
-            if (result.outcome == CardOutcome::Written) {
-                foldersWritten.insert(composed->folder);
-                ++summary.written;
-                listener.cardWritten(n, result.path);
-            } else if (result.outcome == CardOutcome::WriteFailed) {
-                ++summary.failed;
-            } else {
-                keepGoing = false;
-            }
-        }
-        {
-            std::lock_guard lock(mutex);
-            committed = n;
-            if (!keepGoing)
-                writerDone = true;
-        }
-        changed.notify_all();
-        if (!keepGoing)
-            break;
-    }
-    {
-        std::lock_guard lock(mutex);
-        writerDone = true;
-    }
-    changed.notify_all();
-    for (auto& thread : threads)
-        thread.join();
-    // The cards' contents were flushed before they were named; this flushes the names.
-    for (const std::string& folder : foldersWritten)
-        syncFolder(folder);
-
+    CardPipeline(options, text, format, listener, stop, summary).run();
     summary.stopped = stop.load();
     return summary;
 }

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 
 namespace torvale {
 
@@ -18,6 +20,9 @@ ProgressDialog::ProgressDialog(QWidget* owner)
     m_bar->setTextVisible(false);
     m_stop = new QPushButton(QStringLiteral("停止"), this);
     m_stop->setGeometry(265, 21, 66, 25);
+    // Only a click (or Space on the focused button) stops a batch; Enter must not.
+    m_stop->setAutoDefault(false);
+    m_stop->setDefault(false);
     m_text = new QLabel(QStringLiteral("共 0 个，正在处理第 0 个。"), this);
     m_text->setGeometry(16, 55, 318, 21);
     connect(m_stop, &QPushButton::clicked, this, [this] {
@@ -62,9 +67,19 @@ void ProgressDialog::stopped()
 void ProgressDialog::keyPressEvent(QKeyEvent* event)
 {
     // Escape would close the dialog while the batch goes on: the stop button is the way out.
-    if (event->key() == Qt::Key_Escape)
+    // Enter would press a default button.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter)
         return;
     QDialog::keyPressEvent(event);
+}
+
+void ProgressDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Centred on the screen, not on the main window.
+    if (const QScreen* shown = screen())
+        move(shown->availableGeometry().center() - rect().center());
 }
 
 void ProgressDialog::closeEvent(QCloseEvent* event)

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -167,6 +169,33 @@ TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
     EXPECT_EQ(cardCount(dir.file("cards")), summary.written);
     EXPECT_TRUE(prompts.asked().empty()); // no completion question after a stop
     EXPECT_EQ(window->batch().dialog()->stopButton()->text().toStdString(), "停止");
+}
+
+} // namespace
+} // namespace torvale::test
+
+namespace torvale::test {
+namespace {
+
+TEST(ProgressDialog, OnlyTheButtonStopsABatch)
+{
+    ProgressDialog dialog(nullptr);
+    std::atomic<bool> stop{false};
+    dialog.start(stop, 10);
+    dialog.show();
+    dialog.stopButton()->setFocus();
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+        QTest::keyClick(&dialog, static_cast<Qt::Key>(key));
+    EXPECT_FALSE(stop.load());
+    EXPECT_TRUE(dialog.isVisible());
+    // Centred on the screen.
+    EXPECT_LE((dialog.geometry().center() - dialog.screen()->availableGeometry().center())
+                  .manhattanLength(),
+              4);
+
+    QTest::keyClick(dialog.stopButton(), Qt::Key_Space);
+    EXPECT_TRUE(stop.load());
+    EXPECT_EQ(dialog.stopButton()->text().toStdString(), "停止中...");
 }
 
 } // namespace

@@ -32,6 +32,14 @@ BatchProblem makeProblem(int check, BatchControl control, std::string title, std
     // Problems up to the layers are shown with the settings column scrolled to its top (a
     // selected layer's panel too); the output controls are only focused.
     problem.scrollToTop = check <= 13;
+    // The CSV balloons point at the path, the focus goes to the choose button; a missing layer
+    // only scrolls to the list.
+    if (check == 8 || check == 9)
+        problem.focus = BatchControl::CsvChooseButton;
+    else if (check != 10)
+        problem.focus = control == BatchControl::OutputFolderMessage
+                            ? BatchControl::OutputFolderButton
+                            : control;
     return problem;
 }
 

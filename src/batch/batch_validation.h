@@ -33,6 +33,8 @@ struct BatchProblem {
     BatchControl control = BatchControl::None;
     std::string title; // empty for the message box of check 15
     std::string text;
+    /// The control that gets the focus afterwards (None: the focus stays where it is).
+    BatchControl focus = BatchControl::None;
     int layerNumber = 0;      // checks 11..13: the number of the layer to select
     bool scrollToTop = false; // scroll the settings column to its top first
 

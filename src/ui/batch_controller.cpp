@@ -145,8 +145,10 @@ void BatchController::showProblem(const BatchProblem& problem)
         m_window.balloons().show(control, QString::fromStdString(problem.title),
                                  QString::fromStdString(problem.text));
     }
-    if (control)
-        control->setFocus();
+    if (problem.focus != BatchControl::None) {
+        if (QWidget* focus = controlFor(problem.focus))
+            focus->setFocus();
+    }
 }
 
 void BatchController::start()

@@ -210,6 +210,11 @@ TEST_P(ValidateBatchTest, ReportsTheFirstProblem)
     }
     EXPECT_EQ(problem.layerNumber, c.layerNumber);
     EXPECT_EQ(problem.scrollToTop, c.check <= 13);
+    const BatchControl focus = c.check == 8 || c.check == 9 ? BatchControl::CsvChooseButton
+                               : c.check == 10              ? BatchControl::None
+                               : c.check == 15              ? BatchControl::OutputFolderButton
+                                                            : c.control;
+    EXPECT_EQ(problem.focus, focus);
 }
 
 INSTANTIATE_TEST_SUITE_P(Checks, ValidateBatchTest, ::testing::ValuesIn(kCases),

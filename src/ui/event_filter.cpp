@@ -35,6 +35,18 @@ double AppEventFilter::steppedZoom(double zoom, bool larger)
     return zoom;
 }
 
+int AppEventFilter::wholeNotches(int& accumulated, int delta)
+{
+    constexpr int kNotch = 120;
+    // A turn the other way starts afresh.
+    if ((accumulated > 0 && delta < 0) || (accumulated < 0 && delta > 0))
+        accumulated = 0;
+    accumulated += delta;
+    const int notches = accumulated / kNotch;
+    accumulated -= notches * kNotch;
+    return notches;
+}
+
 bool AppEventFilter::isInside(const QWidget* widget, const QWidget* ancestor) const
 {
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
@@ -88,10 +100,14 @@ bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
     if (isInside(target, m_window.canvas())) {
         if (event->modifiers() != Qt::ControlModifier || event->buttons() != Qt::NoButton)
             return false;
-        const double zoom = m_window.canvas()->zoom();
-        const double next = steppedZoom(zoom, delta > 0);
-        if (next != zoom)
-            m_window.canvas()->setZoom(next);
+        // A whole notch away from the user zooms in, a whole notch of any other kind out.
+        for (int notches = wholeNotches(m_zoomDelta, delta); notches != 0;
+             notches -= notches > 0 ? 1 : -1) {
+            const double zoom = m_window.canvas()->zoom();
+            const double next = steppedZoom(zoom, notches > 0);
+            if (next != zoom)
+                m_window.canvas()->setZoom(next);
+        }
         return true;
     }
     QScrollArea* column = m_window.settingsColumn();
@@ -104,7 +120,8 @@ bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
             return false;
     }
     QScrollBar* bar = column->verticalScrollBar();
-    bar->setValue(bar->value() + (delta > 0 ? -kWheelStep : kWheelStep));
+    const int notches = wholeNotches(m_scrollDelta, delta);
+    bar->setValue(bar->value() - notches * kWheelStep);
     return true;
 }
 
@@ -120,7 +137,9 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
     QWidget* widget = focus ? focus : target;
     EditorState& state = m_window.state();
 
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+    // The Delete key of the keypad is Delete too.
+    if (event->key() == Qt::Key_Delete &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         const bool deleteFocus =
             isLayerList(widget) || qobject_cast<QPushButton*>(widget) ||
             qobject_cast<QSlider*>(widget) ||

@@ -35,8 +35,13 @@ private:
     bool handleKey(QWidget* target, QKeyEvent* event);
     bool isInside(const QWidget* widget, const QWidget* ancestor) const;
     bool isLayerList(const QWidget* widget) const;
+    /// Adds a wheel delta to an accumulator and returns the whole notches it makes: +1 for each
+    /// +120, -1 for each -120. High-resolution wheels and touchpads send parts of a notch.
+    static int wholeNotches(int& accumulated, int delta);
 
     MainWindow& m_window;
+    int m_zoomDelta = 0;   // parts of a notch over the canvas with Ctrl
+    int m_scrollDelta = 0; // parts of a notch over the settings column
 };
 
 } // namespace torvale

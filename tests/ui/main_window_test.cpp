@@ -762,6 +762,16 @@ TEST_F(EventFilterTest, CtrlWheelOverTheCanvasStepsTheZoomLevels)
     canvas->setZoom(1);
     wheel(canvas, 120, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(canvas->zoom(), 1.0);
+    // Parts of a notch (a high-resolution wheel, a touchpad) add up to one step.
+    wheel(canvas, 60, Qt::ControlModifier);
+    EXPECT_EQ(canvas->zoom(), 1.0);
+    wheel(canvas, 60, Qt::ControlModifier);
+    EXPECT_EQ(canvas->zoom(), 2.0);
+    wheel(canvas, 90, Qt::ControlModifier);
+    wheel(canvas, -90, Qt::ControlModifier); // a turn the other way starts afresh
+    EXPECT_EQ(canvas->zoom(), 2.0);
+    wheel(canvas, -30, Qt::ControlModifier);
+    EXPECT_EQ(canvas->zoom(), 1.0);
 }
 
 TEST_F(EventFilterTest, ZoomSteps)
@@ -834,6 +844,13 @@ TEST_F(EventFilterTest, DeleteRemovesTheNewLayerFromEveryFocusButAnEditField)
         c.focus->setFocus();
         QTest::keyClick(c.focus, Qt::Key_Delete);
         EXPECT_EQ(document->tpl().layers.empty(), c.deletes);
+        if (c.deletes) {
+            // The keypad's Delete key.
+            window->execute(CommandId::NewTextLayer);
+            c.focus->setFocus();
+            QTest::keyClick(c.focus, Qt::Key_Delete, Qt::KeypadModifier);
+            EXPECT_TRUE(document->tpl().layers.empty());
+        }
         if (!document->tpl().layers.empty())
             prompts.answerMessage(PromptAnswer::No);
         window->execute(CommandId::NewTemplate);

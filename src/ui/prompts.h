@@ -17,7 +17,7 @@ enum class PromptAnswer { Ok, Yes, No, Cancel };
 /// A file dialog request.
 struct FileDialogRequest {
     std::string title;
-    std::string filterName;   // e.g. "模版文件 (*.dat)"
+    std::string filterName;    // e.g. "模版文件 (*.dat)"
     std::string filterPattern; // e.g. "*.dat"
     std::string startFolder;
     std::string defaultSuffix; // save dialogs: "dat"
@@ -32,8 +32,8 @@ public:
     /// the box counts as Cancel, or No when there is no Cancel, or Ok).
     virtual PromptAnswer message(const std::string& caption, PromptIcon icon,
                                  const std::string& text, PromptButtons buttons) = 0;
-    /// A message box with three buttons of the given texts; 0, 1 or 2 for the button pressed,
-    /// -1 when it was closed.
+    /// A message box with three buttons of the given texts; 0, 1 or 2 for the button pressed.
+    /// Closing the box (Esc, the close box) presses the last button.
     virtual int choice(const std::string& caption, PromptIcon icon, const std::string& text,
                        const std::vector<std::string>& buttons) = 0;
     /// Open-file dialog; nothing when cancelled.

@@ -109,8 +109,12 @@ int QtPrompts::choice(const std::string& caption, PromptIcon icon, const std::st
     // One role for all keeps the buttons in the given order.
     for (const std::string& label : buttons)
         added.push_back(box.addButton(qs(label), QMessageBox::ActionRole));
-    if (!added.empty())
+    if (!added.empty()) {
         box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+        // Esc and the close box answer with the last button (without an escape button the
+        // box could not be closed at all).
+        box.setEscapeButton(added.back());
+    }
     box.exec();
     for (std::size_t i = 0; i < added.size(); ++i) {
         if (box.clickedButton() == added[i])

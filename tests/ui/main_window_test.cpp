@@ -6,11 +6,13 @@
 #include "ui/layer_panel.h"
 #include "ui/log_window.h"
 #include "ui/output_panel.h"
+#include "ui/qt_prompts.h"
 #include "ui/ui_fixture.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,6 +25,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <cstdlib>
 #include <filesystem>
@@ -856,6 +859,31 @@ TEST_F(EventFilterTest, DeleteRemovesTheNewLayerFromEveryFocusButAnEditField)
         window->execute(CommandId::NewTemplate);
         prompts.clear();
     }
+}
+
+} // namespace
+} // namespace torvale::test
+
+namespace torvale::test {
+namespace {
+
+TEST(QtPromptsChoice, EscapeAnswersWithTheLastButton)
+{
+    // The desktop shortcut offer must be closable; closing it means "否(&N)".
+    QtPrompts prompts;
+    QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            QTest::keyClick(box, Qt::Key_Escape);
+    });
+    // Only a guard: a box that ignores Esc is ended another way, and the answer is wrong.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            box->done(-1);
+    });
+    guard.start(10000);
+    EXPECT_EQ(prompts.choice("询问", PromptIcon::Question, "?", {"是(&Y)", "不再提示", "否(&N)"}),
+              2);
 }
 
 } // namespace

@@ -126,6 +126,7 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
     ASSERT_EQ(prompts.asked().size(), 1u);
     EXPECT_EQ(prompts.asked()[0].caption, "完成");
     EXPECT_EQ(prompts.asked()[0].text, "图片已制作完成，是否查看图片？");
+    EXPECT_EQ(prompts.asked()[0].buttons, (std::vector<std::string>{"Yes", "No"}));
     EXPECT_EQ(window->batch().dialog()->textLabel()->text().toStdString(), "正在处理 24/24...");
     EXPECT_FALSE(window->batch().dialog()->isVisible());
 }

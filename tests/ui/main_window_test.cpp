@@ -199,6 +199,7 @@ TEST_F(MainWindowTest, NewWithAModifiedTemplateAsksAndCancelKeepsIt)
     EXPECT_EQ(lastAsked().caption, "询问");
     EXPECT_EQ(lastAsked().icon, PromptIcon::Question);
     EXPECT_EQ(lastAsked().text, "当前模版已更改，是否保存更改？");
+    EXPECT_EQ(lastAsked().buttons, (std::vector<std::string>{"Yes", "No", "Cancel"}));
     EXPECT_EQ(document->tpl().layers.size(), 1u);
 }
 
@@ -696,7 +697,10 @@ TEST_F(MainWindowTest, ShortcutOfferCreatesTheLauncher)
     EXPECT_EQ(prompts.asked()[0].caption, "询问");
     EXPECT_EQ(prompts.asked()[0].icon, PromptIcon::Question);
     EXPECT_EQ(prompts.asked()[0].text, "需要在桌面上创建一个软件打开的快捷方式吗？");
+    EXPECT_EQ(prompts.asked()[0].buttons,
+              (std::vector<std::string>{"是(&Y)", "不再提示", "否(&N)"}));
     EXPECT_EQ(lastAsked().text, "在桌面上成功创建了一个【快捷启动方式】");
+    EXPECT_EQ(lastAsked().buttons, std::vector<std::string>{"Ok"});
     EXPECT_EQ(lastAsked().icon, PromptIcon::Information);
     EXPECT_TRUE(std::filesystem::exists(home.path() / "Desktop" / kDesktopLauncherName));
 

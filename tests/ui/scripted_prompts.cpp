@@ -17,9 +17,14 @@ std::optional<ScriptedPrompts::Answer> ScriptedPrompts::next()
 }
 
 PromptAnswer ScriptedPrompts::message(const std::string& caption, PromptIcon icon,
-                                      const std::string& text, PromptButtons)
+                                      const std::string& text, PromptButtons buttons)
 {
-    m_asked.push_back({"message", caption, icon, text});
+    std::vector<std::string> labels = {"Ok"};
+    if (buttons == PromptButtons::YesNo)
+        labels = {"Yes", "No"};
+    else if (buttons == PromptButtons::YesNoCancel)
+        labels = {"Yes", "No", "Cancel"};
+    m_asked.push_back({"message", caption, icon, text, labels});
     const auto value = next();
     if (value && std::holds_alternative<PromptAnswer>(*value))
         return std::get<PromptAnswer>(*value);
@@ -27,9 +32,9 @@ PromptAnswer ScriptedPrompts::message(const std::string& caption, PromptIcon ico
 }
 
 int ScriptedPrompts::choice(const std::string& caption, PromptIcon icon, const std::string& text,
-                            const std::vector<std::string>&)
+                            const std::vector<std::string>& buttons)
 {
-    m_asked.push_back({"choice", caption, icon, text});
+    m_asked.push_back({"choice", caption, icon, text, buttons});
     const auto value = next();
     if (value && std::holds_alternative<int>(*value))
         return std::get<int>(*value);

@@ -15,14 +15,18 @@ struct AskedPrompt {
     std::string kind;    // "message", "choice", "openFile", "saveFile", "color", "folder", "input"
     std::string caption; // caption or dialog title
     PromptIcon icon = PromptIcon::None;
-    std::string text;    // message text or input prompt
+    std::string text; // message text or input prompt
+    /// The buttons offered: "Ok", "Yes", "No", "Cancel" for a message box, the labels of a
+    /// choice; empty for the other dialogs.
+    std::vector<std::string> buttons = {};
 };
 
 /// Answers every dialog from a script the test prepares, and records what was asked. A
 /// question without a prepared answer fails the test and is answered with "cancel".
 class ScriptedPrompts : public Prompts {
 public:
-    using Answer = std::variant<PromptAnswer, int, std::optional<std::string>, std::optional<unsigned>>;
+    using Answer =
+        std::variant<PromptAnswer, int, std::optional<std::string>, std::optional<unsigned>>;
 
     /// Queue the answer to the next question (folder and input dialogs take answerFile).
     void answerMessage(PromptAnswer value)
@@ -40,7 +44,11 @@ public:
     }
 
     const std::vector<AskedPrompt>& asked() const { return m_asked; }
-    void clear() { m_asked.clear(); m_answers.clear(); }
+    void clear()
+    {
+        m_asked.clear();
+        m_answers.clear();
+    }
     std::size_t unansweredCount() const { return m_answers.size(); }
 
     PromptAnswer message(const std::string& caption, PromptIcon icon, const std::string& text,

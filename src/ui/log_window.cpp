@@ -35,11 +35,20 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Tool)
 
 void LogWindow::appendLine(const std::string& message)
 {
-    QString line = QString::fromStdString(message);
-    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-        line.chop(1);
-    line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') + line +
-           QLatin1Char('\n');
+    // "%H:%M:%S message" and "\r\n". Line breaks are the messages' own "\r\n" (a message
+    // ending in one is followed by an empty line); a lone "\r" or "\n" breaks no line.
+    const QString raw = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) +
+                        QLatin1Char(' ') + QString::fromStdString(message) + QStringLiteral("\r\n");
+    QString line;
+    line.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] == QLatin1Char('\r') && i + 1 < raw.size() && raw[i + 1] == QLatin1Char('\n')) {
+            line += QLatin1Char('\n');
+            ++i;
+        } else if (raw[i] != QLatin1Char('\r') && raw[i] != QLatin1Char('\n')) {
+            line += raw[i];
+        }
+    }
 
     if (line.size() >= kTextLimit)
         line = line.right(kTextLimit - 1); // a single line longer than the limit keeps its end

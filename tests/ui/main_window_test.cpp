@@ -583,11 +583,15 @@ TEST_F(MainWindowTest, LogWindowAppendsTimeStampedLines)
     LogWindow& log = *window->logWindow();
     EXPECT_FALSE(log.isVisible());
     EXPECT_EQ(log.windowTitle().toStdString(), "信息 - F2");
+    // Each line ends in "\r\n" after the message, whose own "\r\n" make lines too (the write
+    // error's reason; an empty line after a message ending in one); a lone "\n" does not.
     window->appendLog("first\r\n");
-    window->appendLog("second");
+    window->appendLog("second:\r\nreason");
+    window->appendLog("third\n");
     EXPECT_TRUE(log.isVisible());
-    const QRegularExpression form(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d first\\n"
-                                                 "\\d\\d:\\d\\d:\\d\\d second\\n$"));
+    const QRegularExpression form(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d first\\n\\n"
+                                                 "\\d\\d:\\d\\d:\\d\\d second:\\nreason\\n"
+                                                 "\\d\\d:\\d\\d:\\d\\d third\\n$"));
     EXPECT_TRUE(form.match(log.text()).hasMatch()) << log.text().toStdString();
 
     // F2 toggles.

@@ -105,14 +105,22 @@ void MainWindow::buildMenus()
         return separator;
     };
 
+    // Ctrl+N, Ctrl+O and Ctrl+S work in every window of the program (the log window too), but
+    // not while a modal dialog is up.
+    const auto withShortcut = [](QAction* action, QKeySequence keys) {
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    };
     m_fileMenu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    addCommand(m_fileMenu, QStringLiteral("新建(&N)\tCtrl+N"), CommandId::NewTemplate)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    addCommand(m_fileMenu, QStringLiteral("打开(&O)...\tCtrl+O"), CommandId::OpenTemplate)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    withShortcut(addCommand(m_fileMenu, QStringLiteral("新建(&N)\tCtrl+N"), CommandId::NewTemplate),
+                 QKeySequence(Qt::CTRL | Qt::Key_N));
+    withShortcut(
+        addCommand(m_fileMenu, QStringLiteral("打开(&O)...\tCtrl+O"), CommandId::OpenTemplate),
+        QKeySequence(Qt::CTRL | Qt::Key_O));
     addSeparator(m_fileMenu);
-    addCommand(m_fileMenu, QStringLiteral("保存(&S)...\tCtrl+S"), CommandId::SaveTemplate)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    withShortcut(
+        addCommand(m_fileMenu, QStringLiteral("保存(&S)...\tCtrl+S"), CommandId::SaveTemplate),
+        QKeySequence(Qt::CTRL | Qt::Key_S));
     addCommand(m_fileMenu, QStringLiteral("另存为(&A)..."), CommandId::SaveTemplateAs);
     addSeparator(m_fileMenu, idOf(CommandId::ExitSeparator));
     addCommand(m_fileMenu, QStringLiteral("退出(&X)"), CommandId::Exit);

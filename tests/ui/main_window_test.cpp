@@ -608,6 +608,19 @@ TEST_F(MainWindowTest, LogWindowAppendsTimeStampedLines)
     EXPECT_TRUE(log.isVisible());
 }
 
+TEST_F(MainWindowTest, FileShortcutsWorkFromTheLogWindow)
+{
+    window->execute(CommandId::NewTextLayer); // modified: a new template asks first
+    LogWindow& log = *window->logWindow();
+    log.show();
+    log.activateWindow();
+    QApplication::setActiveWindow(&log);
+    prompts.answerMessage(PromptAnswer::Cancel);
+    QTest::keyClick(&log, Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(lastAsked().text, "当前模版已更改，是否保存更改？");
+}
+
 TEST_F(MainWindowTest, LogWindowDropsTheOlderHalf)
 {
     LogWindow& log = *window->logWindow();

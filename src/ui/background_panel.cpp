@@ -333,6 +333,25 @@ void BackgroundPanel::choosePictureKind()
     m_window.canvas()->setFocus();
 }
 
+void BackgroundPanel::refresh()
+{
+    EditorDocument& document = m_window.document();
+    const BackgroundLayer& background = document.tpl().background;
+    if (background.kind == BackgroundKind::Picture && !background.background_path.empty()) {
+        if (const auto problem = validatePictureFile(document.resolve(background.background_path),
+                                                     PictureKind::Background)) {
+            m_window.scrollSettingsToTop();
+            m_window.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
+                                     QString::fromStdString(*problem));
+            return;
+        }
+        // The file may have changed since it was read.
+        document.reloadBackgroundPicture();
+    }
+    m_window.canvas()->update();
+    m_window.canvas()->setFocus();
+}
+
 bool BackgroundPanel::choosePicture()
 {
     EditorDocument& document = m_window.document();

@@ -24,6 +24,9 @@ public:
 
     /// Carries out a command of one of the panel's controls.
     void handleCommand(CommandId id);
+    /// "刷新": reads the background picture again when it is one (a balloon at "选择" when it
+    /// can no longer be used), then repaints the canvas and gives it the focus.
+    void refresh();
     /// Shows the document's values again.
     void refreshFromDocument();
 

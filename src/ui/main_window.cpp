@@ -293,6 +293,10 @@ void MainWindow::execute(CommandId id)
         startBatch();
         return;
     }
+    if (id == CommandId::Refresh) {
+        m_backgroundPanel->refresh();
+        return;
+    }
     if (value >= static_cast<int>(CommandId::BackgroundPath) &&
         value <= static_cast<int>(CommandId::BackgroundCustom)) {
         m_backgroundPanel->handleCommand(id);

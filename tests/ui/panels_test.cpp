@@ -237,6 +237,31 @@ TEST_F(PanelsTest, PictureBackgroundIsCheckedWhenChosen)
     EXPECT_EQ(prompts.unansweredCount(), 0u);
 }
 
+TEST_F(PanelsTest, RefreshReadsTheBackgroundPictureAgain)
+{
+    const std::string picture = dir.file("bg.png");
+    ASSERT_TRUE(QImage(30, 20, QImage::Format_RGB32).save(QString::fromStdString(picture)));
+    prompts.answerFile(picture);
+    QTest::mouseClick(background().pictureRadio(), Qt::LeftButton);
+    ASSERT_EQ(model().width, 30);
+
+    // Edited in another program meanwhile.
+    ASSERT_TRUE(QImage(40, 10, QImage::Format_RGB32).save(QString::fromStdString(picture)));
+    window->execute(CommandId::Refresh);
+    EXPECT_EQ(model().width, 40);
+    EXPECT_EQ(model().height, 10);
+    EXPECT_TRUE(balloons().empty());
+
+    writeFile(picture, "not a picture any more");
+    window->execute(CommandId::Refresh);
+    ASSERT_EQ(balloons().size(), 1u);
+    EXPECT_EQ(balloons()[0]->title(), QStringLiteral("请重新选择..."));
+    EXPECT_EQ(balloons()[0]->text().toStdString(),
+              "背景图片 '" + picture + "' 不是一个有效的图片，请重新选择。");
+    EXPECT_EQ(balloons()[0]->control(), background().chooseButton());
+    EXPECT_EQ(model().width, 40) << "the picture read before stays";
+}
+
 TEST_F(PanelsTest, CsvChoiceAsksAgainUntilAFileLoads)
 {
     const std::string missing = dir.file("gone.csv");

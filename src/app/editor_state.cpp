@@ -1,8 +1,22 @@
 #include "app/editor_state.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace torvale {
+
+double steppedZoom(double zoom, bool larger)
+{
+    constexpr int count = static_cast<int>(std::size(kZoomLevels));
+    for (int i = 0; i < count; ++i) {
+        if (kZoomLevels[i] != zoom)
+            continue;
+        if (larger)
+            return i + 1 < count ? kZoomLevels[i + 1] : zoom;
+        return i > 0 ? kZoomLevels[i - 1] : zoom;
+    }
+    return zoom;
+}
 
 namespace {
 

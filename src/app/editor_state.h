@@ -9,6 +9,13 @@
 
 namespace torvale {
 
+/// The zoom levels of the canvas: the zoom menu's entries and the steps of Ctrl + wheel.
+inline constexpr double kZoomLevels[] = {0.25, 0.5, 0.75, 1, 2, 3, 4, 5, 6, 7, 8};
+
+/// The zoom one step larger or smaller than zoom; zoom itself at a custom zoom (not one of the
+/// levels) or at either end.
+double steppedZoom(double zoom, bool larger);
+
 /// What the design canvas is doing.
 enum class CanvasMode {
     Idle,

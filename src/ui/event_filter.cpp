@@ -1,5 +1,7 @@
 #include "ui/event_filter.h"
 
+#include "app/editor_state.h"
+
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
 #include "ui/layer_panel.h"
@@ -20,19 +22,6 @@ namespace torvale {
 AppEventFilter::AppEventFilter(MainWindow& window, QObject* parent)
     : QObject(parent), m_window(window)
 {
-}
-
-double AppEventFilter::steppedZoom(double zoom, bool larger)
-{
-    constexpr int count = static_cast<int>(std::size(kZoomLevels));
-    for (int i = 0; i < count; ++i) {
-        if (kZoomLevels[i] != zoom)
-            continue;
-        if (larger)
-            return i + 1 < count ? kZoomLevels[i + 1] : zoom;
-        return i > 0 ? kZoomLevels[i - 1] : zoom;
-    }
-    return zoom;
 }
 
 int AppEventFilter::wholeNotches(int& accumulated, int delta)

@@ -17,18 +17,12 @@ class AppEventFilter : public QObject {
     Q_OBJECT
 
 public:
-    /// The zoom levels that Ctrl + wheel steps through.
-    static constexpr double kZoomLevels[] = {0.25, 0.5, 0.75, 1, 2, 3, 4, 5, 6, 7, 8};
     /// Pixels the settings column scrolls per wheel notch.
     static constexpr int kWheelStep = 50;
 
     explicit AppEventFilter(MainWindow& window, QObject* parent = nullptr);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
-
-    /// The zoom one wheel notch leads to from a zoom (the same zoom at a custom zoom or at
-    /// either end).
-    static double steppedZoom(double zoom, bool larger);
 
 private:
     bool handleWheel(QWidget* target, QWheelEvent* event);

@@ -29,7 +29,6 @@ namespace torvale {
 
 namespace {
 
-constexpr double kZoomLevels[] = {0.25, 0.5, 0.75, 1, 2, 3, 4, 5, 6, 7, 8};
 constexpr std::int32_t kDpiPresets[] = {350, 300, 150, 120, 96, 72};
 // Left edges of the status-bar parts 3 (zoom) and 4 (DPI): their menus open there.
 constexpr int kZoomPartLeft = 600;

@@ -243,5 +243,15 @@ TEST(LayerPanelLayout, WideScrollBarsNarrowEveryColumn)
     EXPECT_EQ(layerColumnWidth(60, 24), 58); // ceil(420 / 353) = 2
 }
 
+TEST(Zoom, StepsThroughTheLevelsOnly)
+{
+    EXPECT_EQ(steppedZoom(0.25, false), 0.25);
+    EXPECT_EQ(steppedZoom(0.25, true), 0.5);
+    EXPECT_EQ(steppedZoom(1, true), 2);
+    EXPECT_EQ(steppedZoom(1, false), 0.75);
+    EXPECT_EQ(steppedZoom(8, true), 8);
+    EXPECT_EQ(steppedZoom(2.5, true), 2.5);
+}
+
 } // namespace
 } // namespace torvale

@@ -798,16 +798,6 @@ TEST_F(EventFilterTest, CtrlWheelOverTheCanvasStepsTheZoomLevels)
     EXPECT_EQ(canvas->zoom(), 1.0);
 }
 
-TEST_F(EventFilterTest, ZoomSteps)
-{
-    EXPECT_EQ(AppEventFilter::steppedZoom(0.25, false), 0.25);
-    EXPECT_EQ(AppEventFilter::steppedZoom(0.25, true), 0.5);
-    EXPECT_EQ(AppEventFilter::steppedZoom(1, true), 2);
-    EXPECT_EQ(AppEventFilter::steppedZoom(1, false), 0.75);
-    EXPECT_EQ(AppEventFilter::steppedZoom(8, true), 8);
-    EXPECT_EQ(AppEventFilter::steppedZoom(2.5, true), 2.5);
-}
-
 TEST_F(EventFilterTest, WheelOverTheSettingsColumnScrollsIt)
 {
     window->resize(1280, window->minimumHeight());

@@ -125,19 +125,6 @@ bool isLayerRowHighlighted(const EditorState& state, const std::vector<Layer>& l
 std::optional<std::size_t> currentListRow(std::optional<std::size_t> focusedRow,
                                           const std::vector<std::size_t>& selectedRows);
 
-/// Heights of the layer panel and of its list.
-struct LayerPanelHeights {
-    int panel = 0;
-    int list = 0;
-};
-
-/// The layer panel's heights for the height of a maximised window.
-LayerPanelHeights layerPanelHeights(int maximisedHeight);
-
-/// A layer-list column width on a system whose horizontal scroll bar is scrollBarHeight high:
-/// wide scroll bars take their extra height from every column in proportion.
-int layerColumnWidth(int width, int scrollBarHeight);
-
 /// Sets the "显示图片" switch; switching it off turns "显示选区" on, so layers stay visible as
 /// outlines.
 void setShowPicture(Template& tpl, bool on);

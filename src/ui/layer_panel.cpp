@@ -2,6 +2,7 @@
 
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
+#include "ui/layer_panel_layout.h"
 #include "ui/main_window.h"
 
 #include <QCheckBox>

@@ -1,5 +1,6 @@
 #include "ui/canvas_view.h"
 #include "ui/layer_panel.h"
+#include "ui/layer_panel_layout.h"
 #include "ui/ui_fixture.h"
 
 #include <QAction>
@@ -335,6 +336,29 @@ TEST_F(LayerPanelTest, TypeMenuOnTheTypeCellChangesTheLayerType)
     EXPECT_EQ(layers()[0].type, LayerType::Picture);
     EXPECT_EQ(list().item(0, 5)->text(), "图");
     EXPECT_EQ(lastEffects->propertyWindow, PropertyWindow::Picture);
+}
+
+TEST(LayerPanelLayout, HeightsFollowTheMaximisedWindowHeight)
+{
+    const struct {
+        int height, panel, list;
+    } cases[] = {{700, 134, 95},  {825, 134, 95},  {826, 156, 117}, {847, 156, 117},
+                 {848, 178, 139}, {869, 178, 139}, {870, 200, 161}, {900, 230, 191},
+                 {914, 244, 205}, {915, 222, 183}, {936, 222, 183}, {937, 244, 205},
+                 {958, 244, 205}, {959, 266, 227}, {1400, 266, 227}};
+    for (const auto& c : cases) {
+        const LayerPanelHeights heights = layerPanelHeights(c.height);
+        EXPECT_EQ(heights.panel, c.panel) << c.height;
+        EXPECT_EQ(heights.list, c.list) << c.height;
+    }
+}
+
+TEST(LayerPanelLayout, WideScrollBarsNarrowEveryColumn)
+{
+    EXPECT_EQ(layerColumnWidth(60, 17), 60);
+    EXPECT_EQ(layerColumnWidth(60, 18), 59); // ceil(60 / 353) = 1
+    EXPECT_EQ(layerColumnWidth(53, 23), 52); // ceil(318 / 353) = 1
+    EXPECT_EQ(layerColumnWidth(60, 24), 58); // ceil(420 / 353) = 2
 }
 
 } // namespace

@@ -64,6 +64,19 @@ struct EditorState {
         currentKind = CurrentKind::None;
         currentLayer.reset();
     }
+
+    /// Delete (from a control that does not edit text) deletes layers: a layer being placed,
+    /// several selected layers, or one selected layer that is not being dragged.
+    bool deleteKeyDeletesLayers() const
+    {
+        return mode == CanvasMode::PlacingLayer || mode == CanvasMode::MultiSelected ||
+               (mode == CanvasMode::LayerSelected && drag == DragKind::None);
+    }
+    /// Esc takes back a new layer that is being placed or drawn.
+    bool escapeCancelsNewLayer() const
+    {
+        return mode == CanvasMode::PlacingLayer || mode == CanvasMode::DrawingLayer;
+    }
 };
 
 /// Which layer property window is shown after a change.

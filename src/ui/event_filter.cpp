@@ -136,13 +136,12 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
             widget == m_window.canvas() || widget == &m_window;
         if (!deleteFocus)
             return false;
-        if (state.mode == CanvasMode::PlacingLayer || state.mode == CanvasMode::MultiSelected ||
-            (state.mode == CanvasMode::LayerSelected && state.drag == DragKind::None))
+        if (state.deleteKeyDeletesLayers())
             m_window.execute(CommandId::DeleteLayers);
         return true;
     }
     if (event->key() == Qt::Key_Escape) {
-        if (state.mode == CanvasMode::PlacingLayer || state.mode == CanvasMode::DrawingLayer) {
+        if (state.escapeCancelsNewLayer()) {
             m_window.execute(CommandId::DeleteLayers);
             state.drag = DragKind::None;
             return true;

@@ -230,5 +230,28 @@ TEST(Zoom, StepsThroughTheLevelsOnly)
     EXPECT_EQ(steppedZoom(2.5, true), 2.5);
 }
 
+TEST(EditorKeys, DeleteAndEscapeFollowTheMode)
+{
+    const struct {
+        CanvasMode mode;
+        DragKind drag;
+        bool deletes, escapes;
+    } cases[] = {
+        {CanvasMode::Idle, DragKind::None, false, false},
+        {CanvasMode::PlacingLayer, DragKind::None, true, true},
+        {CanvasMode::DrawingLayer, DragKind::None, false, true},
+        {CanvasMode::MultiSelected, DragKind::None, true, false},
+        {CanvasMode::LayerSelected, DragKind::None, true, false},
+        {CanvasMode::LayerSelected, DragKind::MoveLayer, false, false},
+    };
+    for (const auto& c : cases) {
+        EditorState state;
+        state.mode = c.mode;
+        state.drag = c.drag;
+        EXPECT_EQ(state.deleteKeyDeletesLayers(), c.deletes) << static_cast<int>(c.mode);
+        EXPECT_EQ(state.escapeCancelsNewLayer(), c.escapes) << static_cast<int>(c.mode);
+    }
+}
+
 } // namespace
 } // namespace torvale

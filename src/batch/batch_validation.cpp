@@ -160,8 +160,8 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
 
     const std::string& folder = inputs.outputFolder;
     if (folder.empty())
-        return makeProblem(14, BatchControl::OutputFolderButton, "请选择【图片保存到】文件夹",
-                           "制作的图片将保存到这个文件夹里");
+        return makeProblem(14, BatchControl::OutputFolderButton, kMsgNoOutputFolderTitle,
+                           kMsgNoOutputFolderText);
     if (!directoryExists(folder)) {
         std::error_code ec;
         std::filesystem::create_directory(pathFromUtf8(folder), ec);

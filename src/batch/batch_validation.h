@@ -41,6 +41,10 @@ struct BatchProblem {
     bool ok() const { return check == 0; }
 };
 
+/// Check 14: no output folder.
+inline constexpr const char* kMsgNoOutputFolderTitle = "请选择【图片保存到】文件夹";
+inline constexpr const char* kMsgNoOutputFolderText = "制作的图片将保存到这个文件夹里";
+
 /// What a batch check needs besides the template.
 struct BatchInputs {
     std::string csvPath;        // the CSV file, resolved; empty when none is chosen

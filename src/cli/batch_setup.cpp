@@ -94,9 +94,7 @@ void StderrLog::log(const std::string& message)
     }
     while (!text.empty() && text.back() == '\n')
         text.pop_back();
-    // Cell texts in the messages must not reach a terminal as escape sequences.
-    text = replaceTerminalControls(text);
-    std::fprintf(stderr, "%s %s\n", timeStamp().c_str(), text.c_str());
+    printError(timeStamp() + " " + text);
 }
 
 std::optional<long> parsePositive(const std::string& text)

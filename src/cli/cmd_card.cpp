@@ -33,7 +33,7 @@ int runCardCommand(const ParsedArgs& args)
     const std::string outDir = args.value("--out");
     if (outDir.empty()) {
         // As run and check: an empty folder would mean the current one without a word.
-        printError("请选择【图片保存到】文件夹: 制作的图片将保存到这个文件夹里");
+        printError(std::string(kMsgNoOutputFolderTitle) + ": " + kMsgNoOutputFolderText);
         return kExitFailed;
     }
     int exitCode = kExitOk;

@@ -133,10 +133,12 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const st
     const Layer& layer = m_template.layers[layerIndex];
     std::string cut;
     const std::size_t maxUnits = maxDrawnUnits(layer);
-    if (cell.size() > maxUnits && utf16Length(cell) > maxUnits) {
-        cut = truncateUtf16Units(cell, maxUnits);
-        log.log(formatText("图层#%d 的文字过长（%zu 个字符），只绘制前 %zu 个字符\n", layer.number,
-                           utf16Length(cell), maxUnits));
+    if (cell.size() > maxUnits) {
+        if (const std::size_t units = utf16Length(cell); units > maxUnits) {
+            cut = truncateUtf16Units(cell, maxUnits);
+            log.log(formatText("图层#%d 的文字过长（%zu 个字符），只绘制前 %zu 个字符\n",
+                               layer.number, units, maxUnits));
+        }
     }
     const std::string& text = cut.empty() ? cell : cut;
     std::string key = std::to_string(layerIndex);

@@ -144,7 +144,8 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
     WrittenFile result;
     std::string temp;
     const int fd = createTemporary(folder, temp);
-    const int first = hints ? hints->firstNumber(folder + '\0' + name + extension) : 1;
+    const std::string hintKey = folder + '\0' + name + extension;
+    const int first = hints ? hints->firstNumber(hintKey) : 1;
     if (fd < 0) {
         result.error = errno;
         result.openFailed = true;
@@ -171,7 +172,7 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
             result.ok = true;
             result.path = path;
             if (hints)
-                hints->taken(folder + '\0' + name + extension, n);
+                hints->taken(hintKey, n);
             break;
         }
         if (rc == EEXIST)

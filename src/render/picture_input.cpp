@@ -25,13 +25,6 @@ namespace {
 // and the decode limits would refuse its pixels anyway.
 constexpr std::int64_t kMaxPictureFileBytes = 512LL * 1024 * 1024;
 
-// Only regular files: a folder opens on POSIX systems, and a FIFO named in a cell would block
-// the batch forever.
-FilePtr openForReading(const std::string& path)
-{
-    return openRegularFile(path);
-}
-
 std::int64_t lengthOf(std::FILE* file)
 {
     if (fseeko(file, 0, SEEK_END) != 0)
@@ -176,7 +169,6 @@ ReadBudget& readBudget()
 // The bytes of a picture file, counted against the read budget while they exist.
 class BudgetedBytes {
 public:
-    BudgetedBytes() = default;
     // The budget is taken before the memory: the wait is what bounds it.
     explicit BudgetedBytes(std::size_t size)
     {
@@ -243,8 +235,7 @@ MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, con
     const auto deadline = std::chrono::steady_clock::now() + kMaxDecodeTime;
     SetImageInfoProgressMonitor(info.get(), withinDecodeTime,
                                 const_cast<void*>(static_cast<const void*>(&deadline)));
-    const ImageListPtr images(
-        BlobToImage(info.get(), bytes, length, exception.get()));
+    const ImageListPtr images(BlobToImage(info.get(), bytes, length, exception.get()));
     if (!images)
         return nullptr;
     // A coder that does not stop after the first frame still hands back only the first.
@@ -260,7 +251,7 @@ MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, con
 // cannot be read.
 std::unique_ptr<BudgetedBytes> readFileBytes(const std::string& path)
 {
-    FilePtr file = openForReading(path);
+    FilePtr file = openRegularFile(path);
     if (!file)
         return nullptr;
     const std::int64_t length = lengthOf(file.get());
@@ -281,12 +272,12 @@ std::unique_ptr<BudgetedBytes> readFileBytes(const std::string& path)
 
 bool fileExists(const std::string& path)
 {
-    return openForReading(path) != nullptr;
+    return openRegularFile(path) != nullptr;
 }
 
 std::int64_t fileSize(const std::string& path)
 {
-    FilePtr file = openForReading(path);
+    FilePtr file = openRegularFile(path);
     return file ? lengthOf(file.get()) : -1;
 }
 
@@ -298,7 +289,7 @@ bool directoryExists(const std::string& path)
 
 std::optional<PictureInfo> sniffPicture(const std::string& path)
 {
-    FilePtr file = openForReading(path);
+    FilePtr file = openRegularFile(path);
     if (!file)
         return std::nullopt;
     unsigned char header[32] = {};

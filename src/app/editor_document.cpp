@@ -1,12 +1,31 @@
 #include "app/editor_document.h"
 
 #include "batch/csv_source.h"
+#include "app/panel_rules.h"
 #include "common/text.h"
 #include "render/picture_input.h"
 
 #include <algorithm>
+#include <iterator>
+#include <tuple>
 
 namespace torvale {
+
+namespace {
+
+/// True when two layers differ in a field that is saved.
+bool layerFieldsDiffer(const Layer& a, const Layer& b)
+{
+    const auto fields = [](const Layer& l) {
+        return std::tie(l.number, l.x, l.y, l.width, l.height, l.type, l.bind_col_name, l.text,
+                        l.fontName, l.fontSize, l.isBold, l.isUnderline, l.isItalic, l.color,
+                        l.htmlColor, l.tHAlign, l.tVAlign, l.characterSpacing, l.filePath,
+                        l.layer_level, l.overflow_style, l.pHAlign, l.pVAlign);
+    };
+    return fields(a) != fields(b);
+}
+
+} // namespace
 
 EditorDocument::EditorDocument(const SettingsStore& store)
     : m_store(store), m_settings(readSettings(store)), m_recent(store)
@@ -21,7 +40,7 @@ bool EditorDocument::setDpi(std::int32_t dpi)
         return false;
     m_settings.dpi = dpi;
     writeDpi(m_store, dpi);
-    notify(DocumentChange::Dpi);
+    announce(DocumentChange::Dpi);
     return true;
 }
 
@@ -48,8 +67,24 @@ bool EditorDocument::loadCsvColumns(const std::string& path)
     for (std::string* name :
          {&m_template.output.file_name_bind_col_name, &m_template.output.file_name_bind_col_name2})
         *name = matchColumn(m_csvColumns, *name);
-    notify(DocumentChange::DataSource);
+    announce(DocumentChange::DataSource);
     return ok;
+}
+
+bool EditorDocument::setCsvFile(const std::string& path)
+{
+    m_template.csv_file_path = path;
+    return loadCsvColumns(path);
+}
+
+bool EditorDocument::setTrimCsv(bool on)
+{
+    m_template.is_trim_csv_cell_value = on;
+    if (m_template.csv_file_path.empty()) {
+        announce(DocumentChange::DataSource);
+        return true;
+    }
+    return loadCsvColumns(m_template.csv_file_path);
 }
 
 void EditorDocument::newTemplate()
@@ -60,7 +95,7 @@ void EditorDocument::newTemplate()
     m_template.templateName = kNewTemplateName;
     m_csvColumns.clear();
     m_recent.reload();
-    notify(DocumentChange::Everything);
+    announce(DocumentChange::Everything);
 }
 
 TemplateReadResult EditorDocument::open(const std::string& path)
@@ -80,7 +115,8 @@ TemplateReadResult EditorDocument::open(const std::string& path)
     m_csvColumns = result.csvColumns;
     if (result.ok())
         addToRecentFiles(path);
-    notify(DocumentChange::Everything);
+    nameLayers();
+    announce(DocumentChange::Everything);
     return result;
 }
 
@@ -89,7 +125,7 @@ TemplateSaveResult EditorDocument::save(const std::string& path)
     TemplateSaveResult result = saveTemplateFile(path, m_template, m_settings.dpi);
     if (result.ok()) {
         addToRecentFiles(path);
-        notify(DocumentChange::FileLink);
+        announce(DocumentChange::FileLink);
     }
     return result;
 }
@@ -109,88 +145,294 @@ void EditorDocument::addToRecentFiles(const std::string& path)
     m_recent.addRecentFile(path, !m_template.templatePath.empty());
 }
 
-std::size_t EditorDocument::addLayer(LayerType type)
+void EditorDocument::setBackgroundPicture(const std::string& path)
 {
-    return insertLayer(type, m_template.layers.size());
+    m_template.background.kind = BackgroundKind::Picture;
+    m_template.background.background_path = path;
+    reloadBackgroundPicture();
 }
 
-std::size_t EditorDocument::insertLayer(LayerType type, std::size_t index)
+void EditorDocument::usePictureBackground(bool readPicture)
 {
-    auto& layers = m_template.layers;
-    index = std::min(index, layers.size());
-    layers.insert(layers.begin() + static_cast<std::ptrdiff_t>(index),
-                  makeLayer(type, m_settings.default_pictures_layer_level,
-                            m_settings.default_pictures_overflow_style));
-    renumberLayers(layers);
-    notify(DocumentChange::Layers);
-    return index;
-}
-
-std::size_t EditorDocument::copyMarkedLayers()
-{
-    auto& layers = m_template.layers;
-    const std::size_t first = layers.size();
-    const std::size_t count = layers.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!layers[i].marked)
-            continue;
-        Layer copy = layers[i];
-        copy.marked = false;
-        layers.push_back(std::move(copy));
-    }
-    renumberLayers(layers);
-    if (layers.size() != first)
-        notify(DocumentChange::Layers);
-    return first;
-}
-
-std::size_t EditorDocument::deleteLayers(std::vector<std::size_t> indices)
-{
-    auto& layers = m_template.layers;
-    std::sort(indices.begin(), indices.end());
-    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
-    std::size_t lowest = layers.size();
-    for (auto it = indices.rbegin(); it != indices.rend(); ++it) {
-        if (*it >= layers.size())
-            continue;
-        layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(*it));
-        lowest = *it;
-    }
-    renumberLayers(layers);
-    notify(DocumentChange::Layers);
-    return lowest;
-}
-
-void EditorDocument::setLevelOfMarked(LayerLevel level)
-{
-    for (Layer& layer : m_template.layers) {
-        if (layer.marked && layer.type == LayerType::Picture && layer.layer_level != level)
-            layer.layer_level = level;
-    }
-    notify(DocumentChange::LayerFields);
-}
-
-void EditorDocument::setOverflowOfMarked(OverflowStyle style)
-{
-    for (Layer& layer : m_template.layers) {
-        if (layer.marked && layer.overflow_style != style)
-            layer.overflow_style = style;
-    }
-    notify(DocumentChange::LayerFields);
-}
-
-void EditorDocument::setLayerType(std::size_t index, LayerType type)
-{
-    if (index >= m_template.layers.size() || m_template.layers[index].type == type)
+    BackgroundLayer& background = m_template.background;
+    background.kind = BackgroundKind::Picture;
+    background.picture.reset();
+    if (readPicture) {
+        reloadBackgroundPicture();
         return;
-    m_template.layers[index].type = type;
-    notify(DocumentChange::Layers);
+    }
+    usePlaceholderPicture(background);
+    announce(DocumentChange::Background);
 }
 
 void EditorDocument::reloadBackgroundPicture()
 {
     loadBackgroundPicture(resolve(m_template.background.background_path), m_template.background);
-    notify(DocumentChange::Background);
+    announce(DocumentChange::Background);
+}
+
+void EditorDocument::useCustomBackground(BackgroundColorMode mode)
+{
+    makeCustomCanvas(m_template.background, mode);
+    announce(DocumentChange::Background);
+}
+
+void EditorDocument::setBackgroundSize(const std::string& width, const std::string& height)
+{
+    setBackgroundSizeTexts(m_template.background, width, height, m_settings.dpi);
+    announce(DocumentChange::Background);
+}
+
+void EditorDocument::setBackgroundUnit(SizeUnit unit)
+{
+    if (unit == m_template.background.unit)
+        return;
+    switchBackgroundUnit(m_template.background, unit);
+    announce(DocumentChange::Background);
+}
+
+void EditorDocument::setBackgroundColorMode(BackgroundColorMode mode)
+{
+    torvale::setBackgroundColorMode(m_template.background, mode);
+    announce(DocumentChange::Background);
+}
+
+void EditorDocument::setChosenColor(std::uint32_t color)
+{
+    applyChosenColor(m_template.background, color);
+    announce(DocumentChange::Background);
+}
+
+void EditorDocument::setOutput(const OutputSettings& output)
+{
+    m_template.output = output;
+    OutputSettings& stored = m_template.output;
+    stored.quality = std::clamp(stored.quality, kMinQuality, kMaxQuality);
+    if (std::find(std::begin(kPaletteSizes), std::end(kPaletteSizes), stored.colorCount) ==
+        std::end(kPaletteSizes))
+        stored.colorCount = 256;
+    announce(DocumentChange::Output);
+}
+
+void EditorDocument::setShowSelectArea(bool on)
+{
+    if (!m_template.pictures_show_picture)
+        return;
+    m_template.pictures_show_select_area = on;
+    announce(DocumentChange::DisplaySwitches);
+}
+
+void EditorDocument::setShowPicture(bool on)
+{
+    m_template.pictures_show_picture = on;
+    if (!on)
+        m_template.pictures_show_select_area = true;
+    announce(DocumentChange::DisplaySwitches);
+}
+
+std::optional<std::size_t> EditorDocument::indexOf(LayerId id) const
+{
+    const auto& layers = m_template.layers;
+    for (std::size_t i = 0; i < layers.size(); ++i) {
+        if (layers[i].id == id && id != 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+const Layer* EditorDocument::layer(LayerId id) const
+{
+    const auto index = indexOf(id);
+    return index ? &m_template.layers[*index] : nullptr;
+}
+
+Layer* EditorDocument::findLayer(LayerId id)
+{
+    const auto index = indexOf(id);
+    return index ? &m_template.layers[*index] : nullptr;
+}
+
+std::vector<LayerId> EditorDocument::idsAt(const std::vector<std::size_t>& rows) const
+{
+    std::vector<LayerId> ids;
+    for (std::size_t row : rows) {
+        if (row < m_template.layers.size())
+            ids.push_back(m_template.layers[row].id);
+    }
+    return ids;
+}
+
+std::vector<std::size_t> EditorDocument::rowsOf(const std::vector<LayerId>& ids) const
+{
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < m_template.layers.size(); ++i) {
+        if (std::find(ids.begin(), ids.end(), m_template.layers[i].id) != ids.end())
+            rows.push_back(i);
+    }
+    return rows;
+}
+
+void EditorDocument::nameLayers()
+{
+    for (Layer& layer : m_template.layers) {
+        if (layer.id == 0)
+            layer.id = m_nextLayerId++;
+    }
+}
+
+LayerId EditorDocument::addLayer(LayerType type)
+{
+    return insertLayer(type, m_template.layers.size());
+}
+
+LayerId EditorDocument::insertLayer(LayerType type, std::size_t index)
+{
+    auto& layers = m_template.layers;
+    index = std::min(index, layers.size());
+    Layer layer = makeLayer(type, m_settings.default_pictures_layer_level,
+                            m_settings.default_pictures_overflow_style);
+    layer.id = m_nextLayerId++;
+    const LayerId id = layer.id;
+    layers.insert(layers.begin() + static_cast<std::ptrdiff_t>(index), std::move(layer));
+    renumberLayers(layers);
+    announce(DocumentEvent{DocumentChange::LayersAdded, {id}, 0, index});
+    return id;
+}
+
+std::vector<LayerId> EditorDocument::copyLayers(const std::vector<LayerId>& ids)
+{
+    auto& layers = m_template.layers;
+    const std::size_t first = layers.size();
+    for (std::size_t row : rowsOf(ids)) {
+        Layer copy = layers[row];
+        copy.id = m_nextLayerId++;
+        layers.push_back(std::move(copy));
+    }
+    renumberLayers(layers);
+    std::vector<LayerId> copies;
+    for (std::size_t i = first; i < layers.size(); ++i)
+        copies.push_back(layers[i].id);
+    if (!copies.empty())
+        announce(DocumentEvent{DocumentChange::LayersAdded, copies, 0, first});
+    return copies;
+}
+
+void EditorDocument::deleteLayers(const std::vector<LayerId>& ids)
+{
+    auto& layers = m_template.layers;
+    const std::vector<std::size_t> rows = rowsOf(ids);
+    if (rows.empty())
+        return;
+    std::vector<LayerId> removed;
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        removed.insert(removed.begin(), layers[*it].id);
+        layers.erase(layers.begin() + static_cast<std::ptrdiff_t>(*it));
+    }
+    renumberLayers(layers);
+    announce(DocumentEvent{DocumentChange::LayersRemoved, removed, 0, rows.front()});
+}
+
+template <typename Apply>
+void EditorDocument::editLayers(const std::vector<LayerId>& ids, LayerFieldSet fields, Apply apply)
+{
+    std::vector<LayerId> changed;
+    for (LayerId id : ids) {
+        Layer* layer = findLayer(id);
+        if (layer && apply(*layer))
+            changed.push_back(id);
+    }
+    if (!changed.empty())
+        announce(DocumentEvent{DocumentChange::LayerFields, changed, fields, 0});
+}
+
+void EditorDocument::setLayerType(LayerId id, LayerType type)
+{
+    editLayers({id}, FieldType, [type](Layer& layer) {
+        if (layer.type == type)
+            return false;
+        layer.type = type;
+        return true;
+    });
+}
+
+void EditorDocument::setLayerLevel(const std::vector<LayerId>& ids, LayerLevel level)
+{
+    editLayers(ids, FieldLevel, [level](Layer& layer) {
+        if (layer.type != LayerType::Picture || layer.layer_level == level)
+            return false;
+        layer.layer_level = level;
+        return true;
+    });
+}
+
+void EditorDocument::setLayerOverflow(const std::vector<LayerId>& ids, OverflowStyle style)
+{
+    editLayers(ids, FieldOverflow, [style](Layer& layer) {
+        if (layer.overflow_style == style)
+            return false;
+        layer.overflow_style = style;
+        return true;
+    });
+}
+
+void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldSet fields,
+                                    const Layer& values)
+{
+    fields &= ~(FieldType | FieldGeometry);
+    editLayers(ids, fields, [fields, &values](Layer& layer) {
+        const Layer before = layer;
+        if (fields & FieldLevel)
+            layer.layer_level = values.layer_level;
+        if (fields & FieldOverflow)
+            layer.overflow_style = values.overflow_style;
+        if (fields & FieldBinding)
+            layer.bind_col_name = values.bind_col_name;
+        if (fields & FieldDemo) {
+            layer.text = values.text;
+            layer.filePath = values.filePath;
+        }
+        if (fields & FieldFont) {
+            layer.fontName = values.fontName;
+            layer.fontSize = values.fontSize;
+            layer.isBold = values.isBold;
+            layer.isUnderline = values.isUnderline;
+            layer.isItalic = values.isItalic;
+            layer.characterSpacing = values.characterSpacing;
+        }
+        if (fields & FieldColor) {
+            layer.color = values.color;
+            layer.htmlColor = values.htmlColor;
+        }
+        if (fields & FieldAlignment) {
+            layer.tHAlign = values.tHAlign;
+            layer.tVAlign = values.tVAlign;
+            layer.pHAlign = values.pHAlign;
+            layer.pVAlign = values.pVAlign;
+        }
+        return layerFieldsDiffer(before, layer);
+    });
+}
+
+void EditorDocument::setLayerGeometry(const std::vector<LayerRect>& rects)
+{
+    std::vector<LayerId> changed;
+    for (const LayerRect& rect : rects) {
+        const bool unset = rect.x == -1 && rect.y == -1 && rect.width == -1 && rect.height == -1;
+        const bool set = rect.width >= 1 && rect.height >= 1 && rect.x != -1;
+        Layer* layer = findLayer(rect.id);
+        if (!layer || (!set && !unset))
+            continue;
+        if (layer->x == rect.x && layer->y == rect.y && layer->width == rect.width &&
+            layer->height == rect.height)
+            continue;
+        layer->x = rect.x;
+        layer->y = rect.y;
+        layer->width = rect.width;
+        layer->height = rect.height;
+        changed.push_back(rect.id);
+    }
+    if (!changed.empty())
+        announce(DocumentEvent{DocumentChange::LayerFields, changed, FieldGeometry, 0});
 }
 
 std::size_t EditorDocument::subscribe(Listener listener)
@@ -205,12 +447,12 @@ void EditorDocument::unsubscribe(std::size_t id)
     std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
 }
 
-void EditorDocument::notify(DocumentChange change)
+void EditorDocument::announce(DocumentEvent event)
 {
     // By index and on a copy: a listener may subscribe or unsubscribe while it is told.
     for (std::size_t i = 0; i < m_listeners.size(); ++i) {
         const Listener listener = m_listeners[i].second;
-        listener(change);
+        listener(event);
     }
 }
 

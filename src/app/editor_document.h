@@ -6,7 +6,9 @@
 #include "model/template.h"
 #include "model/template_file.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,27 +17,62 @@ namespace torvale {
 
 /// What changed in the document, so views refresh what they show.
 enum class DocumentChange {
-    Everything,  // new or opened template
-    FileLink,    // templatePath / templateName (title, recent files)
-    Background,  // the background record
-    DataSource,  // CSV path, trim switch, CSV columns
-    Layers,      // layers added, removed, reordered or re-typed
-    LayerFields, // fields of existing layers (level, overflow style, geometry)
-    Output,      // output settings
-    Dpi,         // the current DPI setting
+    Everything,    // new or opened template
+    FileLink,      // templatePath / templateName (title, recent files)
+    Background,    // the background record
+    DataSource,    // CSV path, trim switch, CSV columns
+    LayersAdded,   // layers inserted; the rows from firstRow on moved
+    LayersRemoved, // layers deleted; the rows from firstRow on moved
+    LayerFields,   // fields of existing layers
+    Output,        // output settings
+    Dpi,           // the current DPI setting
     DisplaySwitches,
+};
+
+/// The editor's name for a layer while the program runs (Layer::id); 0 is no layer.
+using LayerId = std::uint32_t;
+
+/// Groups of layer fields an edit may change (a flag set).
+enum LayerField : unsigned {
+    FieldGeometry = 1u << 0,  // x, y, width, height
+    FieldType = 1u << 1,      // type
+    FieldLevel = 1u << 2,     // layer_level
+    FieldOverflow = 1u << 3,  // overflow_style
+    FieldBinding = 1u << 4,   // bind_col_name
+    FieldDemo = 1u << 5,      // text, filePath
+    FieldFont = 1u << 6,      // fontName, fontSize, isBold, isUnderline, isItalic, spacing
+    FieldColor = 1u << 7,     // color, htmlColor
+    FieldAlignment = 1u << 8, // tHAlign, tVAlign, pHAlign, pVAlign
+};
+using LayerFieldSet = unsigned;
+
+/// One announced change: its kind, the layers concerned and, for layer fields, which fields.
+struct DocumentEvent {
+    DocumentChange change = DocumentChange::Everything;
+    std::vector<LayerId> layers;
+    LayerFieldSet fields = 0;
+    /// LayersAdded / LayersRemoved: the first list position whose layer changed.
+    std::size_t firstRow = 0;
+};
+
+/// A layer's rectangle, for geometry edits.
+struct LayerRect {
+    LayerId id = 0;
+    std::int32_t x = -1;
+    std::int32_t y = -1;
+    std::int32_t width = -1;
+    std::int32_t height = -1;
 };
 
 /// The open template and the editor's process-wide values (current DPI, settings, recent
 /// files, CSV columns). Every edit goes through it and is announced to the listeners.
 class EditorDocument {
 public:
-    using Listener = std::function<void(DocumentChange)>;
+    using Listener = std::function<void(const DocumentEvent&)>;
 
     explicit EditorDocument(const SettingsStore& store);
 
     const SettingsStore& store() const { return m_store; }
-    Template& tpl() { return m_template; }
     const Template& tpl() const { return m_template; }
     Settings& settings() { return m_settings; }
     const Settings& settings() const { return m_settings; }
@@ -50,14 +87,10 @@ public:
     /// Sets and stores whether start-up offers the desktop shortcut ("check_shortcut_status").
     void setCheckShortcutStatus(bool on);
 
-    /// Column names of the current CSV file, in header order.
-    const std::vector<std::string>& csvColumns() const { return m_csvColumns; }
-    /// Loads the columns of a CSV file (resolved against the template's folder) with the trim
-    /// switch; on failure the list is emptied and false returned. The file-name columns keep
-    /// their choice when a column of the same text (case ignored) is still there.
-    bool loadCsvColumns(const std::string& path);
+    // ---- the template file
 
-    /// The new-template state (keeps output format settings, display switches and the DPI).
+    /// The new-template state (keeps output format settings, display switches, the DPI and the
+    /// chosen colour).
     void newTemplate();
     /// Reads a template file (see readTemplateFile); applies its dpi, loads the background
     /// picture and the CSV columns, adds it to the recent files on success.
@@ -67,38 +100,100 @@ public:
     TemplateSaveResult save(const std::string& path);
     /// True when saving would change the file (never without layers).
     bool isModified() const;
-
     /// A path stored in the template, resolved against the template's folder.
     std::string resolve(const std::string& stored) const;
 
-    /// Appends a new layer of a type; returns its index.
-    std::size_t addLayer(LayerType type);
-    /// Inserts a new layer at index; the following layers are renumbered.
-    std::size_t insertLayer(LayerType type, std::size_t index);
-    /// Appends a copy of every marked layer, in list order (copies not marked); returns the
-    /// index of the first copy, or the layer count when nothing was copied.
-    std::size_t copyMarkedLayers();
-    /// Deletes the layers at the given indices; returns the lowest index removed.
-    std::size_t deleteLayers(std::vector<std::size_t> indices);
-    /// Sets the level of every marked picture layer.
-    void setLevelOfMarked(LayerLevel level);
-    /// Sets the overflow style of every marked layer.
-    void setOverflowOfMarked(OverflowStyle style);
-    /// Changes the type of one layer.
-    void setLayerType(std::size_t index, LayerType type);
+    // ---- background
 
-    /// Loads the background picture from background_path (placeholder when unusable).
+    /// A picture background from a file the caller has checked; its picture is read.
+    void setBackgroundPicture(const std::string& path);
+    /// Switches to a picture background keeping its path: the picture is read again when
+    /// readPicture, else the white placeholder stands in.
+    void usePictureBackground(bool readPicture);
+    /// Reads the background picture again from background_path (placeholder when unusable).
     void reloadBackgroundPicture();
+    /// Switches to a custom canvas with the colour of a colour box entry.
+    void useCustomBackground(BackgroundColorMode mode);
+    /// The custom canvas size from the two size texts, at the current DPI.
+    void setBackgroundSize(const std::string& width, const std::string& height);
+    /// The unit of the size texts; the texts are rewritten from the unchanged pixel size.
+    void setBackgroundUnit(SizeUnit unit);
+    /// The canvas colour of a colour box entry.
+    void setBackgroundColorMode(BackgroundColorMode mode);
+    /// A colour picked in the colour dialog becomes the chosen and the drawing colour.
+    void setChosenColor(std::uint32_t color);
+
+    // ---- data source
+
+    /// Column names of the current CSV file, in header order.
+    const std::vector<std::string>& csvColumns() const { return m_csvColumns; }
+    /// Uses a CSV file and loads its columns; false (the column list empty) when they cannot
+    /// be read.
+    bool setCsvFile(const std::string& path);
+    /// Sets the trim switch and reads the CSV file's columns again when there is one; false
+    /// (the column list empty) when they cannot be read.
+    bool setTrimCsv(bool on);
+    /// Loads the columns of a CSV file (resolved against the template's folder) with the trim
+    /// switch; on failure the list is emptied and false returned. The file-name columns keep
+    /// their choice when a column of the same text (case ignored) is still there.
+    bool loadCsvColumns(const std::string& path);
+
+    // ---- output and display switches
+
+    /// The output settings; quality is kept in 10..100 and an unknown palette size becomes 256.
+    void setOutput(const OutputSettings& output);
+    /// "显示选区"; ignored while "显示图片" is off (the outlines are the only view then).
+    void setShowSelectArea(bool on);
+    /// "显示图片"; switching it off turns "显示选区" on, so layers stay visible as outlines.
+    void setShowPicture(bool on);
+
+    // ---- layers
+
+    /// The list position of a layer; nothing for an id that is not in the list.
+    std::optional<std::size_t> indexOf(LayerId id) const;
+    /// The layer of an id, or null.
+    const Layer* layer(LayerId id) const;
+    /// The ids of the layers at list positions (positions past the end are skipped).
+    std::vector<LayerId> idsAt(const std::vector<std::size_t>& rows) const;
+    /// The list positions of layers, ascending (ids not in the list are skipped).
+    std::vector<std::size_t> rowsOf(const std::vector<LayerId>& ids) const;
+
+    /// Appends a new layer of a type; returns its id.
+    LayerId addLayer(LayerType type);
+    /// Inserts a new layer at a list position; the following layers are renumbered.
+    LayerId insertLayer(LayerType type, std::size_t index);
+    /// Appends a copy of each layer named, in list order; returns the copies' ids.
+    std::vector<LayerId> copyLayers(const std::vector<LayerId>& ids);
+    /// Deletes the layers named.
+    void deleteLayers(const std::vector<LayerId>& ids);
+    /// Changes the type of one layer.
+    void setLayerType(LayerId id, LayerType type);
+    /// Sets the level of the picture layers named (text layers have none).
+    void setLayerLevel(const std::vector<LayerId>& ids, LayerLevel level);
+    /// Sets the overflow style of the layers named.
+    void setLayerOverflow(const std::vector<LayerId>& ids, OverflowStyle style);
+    /// Copies the fields of the groups named from values into each layer named. The groups
+    /// owned by other operations (type, geometry) are not taken here.
+    void setLayerFields(const std::vector<LayerId>& ids, LayerFieldSet fields, const Layer& values);
+    /// Moves or resizes layers; a rectangle must be wholly set (width and height at least 1)
+    /// or wholly unset (-1), anything else is ignored.
+    void setLayerGeometry(const std::vector<LayerRect>& rects);
 
     /// Registers a listener for changes; returns the id unsubscribe takes.
     std::size_t subscribe(Listener listener);
     /// Removes a listener; a view that goes before the document must call it.
     void unsubscribe(std::size_t id);
-    /// Tells every listener about a change (edits made directly on tpl() call this).
-    void notify(DocumentChange change);
 
 private:
     void addToRecentFiles(const std::string& path);
+    void announce(DocumentEvent event);
+    void announce(DocumentChange change) { announce(DocumentEvent{change, {}, 0, 0}); }
+    Layer* findLayer(LayerId id);
+    /// Gives every layer without an id a new one.
+    void nameLayers();
+    /// Fields of a set of layers through a setter; announces the layers it changed.
+    template <typename Apply>
+    void editLayers(const std::vector<LayerId>& ids, LayerFieldSet fields, Apply apply);
 
     const SettingsStore& m_store;
     Settings m_settings;
@@ -107,6 +202,7 @@ private:
     std::vector<std::string> m_csvColumns;
     std::vector<std::pair<std::size_t, Listener>> m_listeners;
     std::size_t m_nextListenerId = 1;
+    LayerId m_nextLayerId = 1;
 };
 
 } // namespace torvale

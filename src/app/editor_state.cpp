@@ -27,7 +27,46 @@ std::string sizeText(const Layer& layer)
 
 } // namespace
 
-SelectionEffects applyLayerSelectionChange(EditorState& state, std::vector<Layer>& layers,
+std::size_t EditorState::subscribe(Listener listener)
+{
+    const std::size_t id = m_nextListenerId++;
+    m_listeners.emplace_back(id, std::move(listener));
+    return id;
+}
+
+void EditorState::unsubscribe(std::size_t id)
+{
+    std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
+}
+
+void EditorState::announce(const SelectionEffects& effects) const
+{
+    if (effects.ignored)
+        return;
+    // By index and on a copy: a listener may subscribe or unsubscribe while it is told.
+    for (std::size_t i = 0; i < m_listeners.size(); ++i) {
+        const Listener listener = m_listeners[i].second;
+        listener(effects);
+    }
+}
+
+namespace {
+
+SelectionEffects resetSelection(EditorState& state)
+{
+    state.reset();
+    state.marked.clear();
+    SelectionEffects effects;
+    effects.ignored = false;
+    effects.propertyWindow = PropertyWindow::Hidden;
+    effects.statusPart2 = std::string();
+    effects.repaintCanvas = true;
+    return effects;
+}
+
+} // namespace
+
+SelectionEffects applyLayerSelectionChange(EditorState& state, const std::vector<Layer>& layers,
                                            const std::vector<std::size_t>& selectedRows,
                                            const RowSelectionChange& change)
 {
@@ -47,16 +86,15 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, std::vector<Layer
     // always the list that last received a selection.
     if (selectedRows.size() == 1) {
         const std::size_t index = selectedRows.front();
-        for (std::size_t i = 0; i < layers.size(); ++i)
-            layers[i].marked = i == index;
         const Layer& layer = layers[index];
+        state.marked = {layer.id};
         state.currentKind = CurrentKind::Layer;
-        state.currentLayer = index;
+        state.currentLayer = layer.id;
         effects.scrollRowIntoView = index;
         if (layer.hasRect()) {
             state.mode = CanvasMode::LayerSelected;
             if (change.isSelected && change.row == index)
-                effects.scrollCanvasToLayer = index;
+                effects.scrollCanvasToLayer = layer.id;
             effects.statusPart2 = sizeText(layer);
         } else {
             state.mode = CanvasMode::PlacingLayer;
@@ -67,21 +105,25 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, std::vector<Layer
     }
 
     if (selectedRows.empty()) {
-        effects = clearLayerSelection(state, layers);
+        effects = resetSelection(state);
     } else {
         effects.propertyWindow = PropertyWindow::Hidden;
         effects.statusPart2 = std::string();
         state.mode = CanvasMode::MultiSelected;
         state.currentKind = CurrentKind::None;
         state.currentLayer.reset();
-        if (change.row < layers.size())
-            layers[change.row].marked = change.isSelected;
+        if (change.row < layers.size()) {
+            const std::uint32_t id = layers[change.row].id;
+            std::erase(state.marked, id);
+            if (change.isSelected)
+                state.marked.push_back(id);
+        }
     }
     effects.dismissBalloons = true;
     return effects;
 }
 
-SelectionEffects applyLayerSelectionChanges(EditorState& state, std::vector<Layer>& layers,
+SelectionEffects applyLayerSelectionChanges(EditorState& state, const std::vector<Layer>& layers,
                                             const std::vector<std::size_t>& selectedRows,
                                             const std::vector<RowSelectionChange>& changes)
 {
@@ -102,50 +144,57 @@ SelectionEffects applyLayerSelectionChanges(EditorState& state, std::vector<Laye
         if (one.scrollCanvasToLayer)
             all.scrollCanvasToLayer = one.scrollCanvasToLayer;
     }
+    state.announce(all);
     return all;
 }
 
-SelectionEffects clearLayerSelection(EditorState& state, std::vector<Layer>& layers)
+SelectionEffects selectLayerRows(EditorState& state, const std::vector<Layer>& layers,
+                                 std::vector<std::size_t> rows)
 {
-    state.reset();
-    for (Layer& layer : layers)
-        layer.marked = false;
-    SelectionEffects effects;
-    effects.ignored = false;
-    effects.propertyWindow = PropertyWindow::Hidden;
-    effects.statusPart2 = std::string();
-    effects.repaintCanvas = true;
+    std::erase_if(rows, [&](std::size_t row) { return row >= layers.size(); });
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // The rows that lose their selection, then every row selected, in list order as the list
+    // reports them.
+    std::vector<std::size_t> changed = rows;
+    for (std::size_t row = 0; row < layers.size(); ++row) {
+        if (state.isMarked(layers[row].id) &&
+            !std::binary_search(rows.begin(), rows.end(), row))
+            changed.push_back(row);
+    }
+    std::sort(changed.begin(), changed.end());
+    std::vector<RowSelectionChange> changes;
+    for (std::size_t row : changed) {
+        const bool selected = std::binary_search(rows.begin(), rows.end(), row);
+        changes.push_back({row, !selected, selected});
+    }
+    if (changes.empty())
+        return {};
+    return applyLayerSelectionChanges(state, layers, rows, changes);
+}
+
+SelectionEffects clearLayerSelection(EditorState& state)
+{
+    const SelectionEffects effects = resetSelection(state);
+    state.announce(effects);
     return effects;
 }
 
-LayerMenuState layerMenuState(const std::vector<Layer>& layers,
-                              const std::vector<std::size_t>& selectedRows)
+LayerMenuState layerMenuState(const EditorState& state, const std::vector<Layer>& layers)
 {
     LayerMenuState menu;
-    std::vector<const Layer*> selected;
-    for (std::size_t row : selectedRows) {
-        if (row < layers.size())
-            selected.push_back(&layers[row]);
-    }
-    if (selected.empty())
-        return menu;
-    menu.selectionItemsEnabled = true;
-    if (std::none_of(selected.begin(), selected.end(),
-                     [](const Layer* layer) { return layer->type == LayerType::Picture; }))
-        return menu;
-    menu.subMenusEnabled = true;
-    if (selected.size() == 1) {
-        menu.checkedLevel = selected.front()->layer_level;
-        menu.checkedOverflow = selected.front()->overflow_style;
-        return menu;
-    }
     std::vector<const Layer*> marked;
     for (const Layer& layer : layers) {
-        if (layer.marked)
+        if (state.isMarked(layer.id))
             marked.push_back(&layer);
     }
     if (marked.empty())
         return menu;
+    menu.selectionItemsEnabled = true;
+    if (std::none_of(marked.begin(), marked.end(),
+                     [](const Layer* layer) { return layer->type == LayerType::Picture; }))
+        return menu;
+    menu.subMenusEnabled = true;
     const Layer& first = *marked.front();
     if (std::all_of(marked.begin(), marked.end(),
                     [&](const Layer* l) { return l->layer_level == first.layer_level; }))
@@ -160,7 +209,7 @@ bool isLayerRowHighlighted(const EditorState& state, const std::vector<Layer>& l
                            std::size_t row, std::optional<std::size_t> currentRow)
 {
     if (state.mode == CanvasMode::BandDragging || state.mode == CanvasMode::MultiSelected)
-        return row < layers.size() && layers[row].marked;
+        return row < layers.size() && state.isMarked(layers[row].id);
     return state.currentKind == CurrentKind::Layer && currentRow == row;
 }
 
@@ -173,13 +222,6 @@ std::optional<std::size_t> currentListRow(std::optional<std::size_t> focusedRow,
         std::find(selectedRows.begin(), selectedRows.end(), *focusedRow) != selectedRows.end())
         return focusedRow;
     return *std::min_element(selectedRows.begin(), selectedRows.end());
-}
-
-void setShowPicture(Template& tpl, bool on)
-{
-    tpl.pictures_show_picture = on;
-    if (!on)
-        tpl.pictures_show_select_area = true;
 }
 
 } // namespace torvale

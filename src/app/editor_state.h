@@ -2,9 +2,13 @@
 
 #include "model/template.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace torvale {
@@ -46,13 +50,34 @@ enum class DragKind {
 
 enum class CurrentKind { None, Layer, Watermark };
 
-/// The interaction state shared by the layer list and the design canvas: the mode, the drag in
-/// progress and the current object. The list drives it now; the canvas will drive it too.
+/// Which layer property window is shown after a change.
+enum class PropertyWindow { Unchanged, Text, Picture, Hidden };
+
+/// What the window does after the selection changed; announced to the selection's listeners.
+struct SelectionEffects {
+    bool ignored = true;
+    PropertyWindow propertyWindow = PropertyWindow::Unchanged;
+    bool dismissBalloons = false;
+    std::optional<std::string> statusPart2;        // nothing: part 2 keeps its text
+    std::optional<std::size_t> scrollRowIntoView;  // list row
+    std::optional<std::uint32_t> scrollCanvasToLayer; // layer id
+    bool repaintCanvas = false;
+};
+
+/// The selection and the interaction state shared by the layer list and the design canvas: the
+/// mode, the drag in progress, the current object and the marked layers. It is the one place
+/// they live; the layer list's rows mirror it. Layers are named by Layer::id.
 struct EditorState {
+    using Listener = std::function<void(const SelectionEffects&)>;
+
     CanvasMode mode = CanvasMode::Idle;
     DragKind drag = DragKind::None;
     CurrentKind currentKind = CurrentKind::None;
-    std::optional<std::size_t> currentLayer; // index of the current layer
+    std::optional<std::uint32_t> currentLayer; // id of the current layer
+    /// The marked layers: the layers selected in the list (one while a layer is current).
+    std::vector<std::uint32_t> marked;
+    /// The layer of the list's focus row, which inserting uses when several rows are selected.
+    std::optional<std::uint32_t> focusedLayer;
     /// Set while selected layers are being deleted: the list's selection changes are ignored.
     bool deletingLayers = false;
 
@@ -63,6 +88,11 @@ struct EditorState {
         drag = DragKind::None;
         currentKind = CurrentKind::None;
         currentLayer.reset();
+    }
+
+    bool isMarked(std::uint32_t id) const
+    {
+        return std::find(marked.begin(), marked.end(), id) != marked.end();
     }
 
     /// Delete (from a control that does not edit text) deletes layers: a layer being placed,
@@ -77,10 +107,17 @@ struct EditorState {
     {
         return mode == CanvasMode::PlacingLayer || mode == CanvasMode::DrawingLayer;
     }
-};
 
-/// Which layer property window is shown after a change.
-enum class PropertyWindow { Unchanged, Text, Picture, Hidden };
+    /// Registers a listener for selection changes; returns the id unsubscribe takes.
+    std::size_t subscribe(Listener listener);
+    void unsubscribe(std::size_t id);
+    /// Tells every listener about a change of the selection (nothing for ignored effects).
+    void announce(const SelectionEffects& effects) const;
+
+private:
+    std::vector<std::pair<std::size_t, Listener>> m_listeners;
+    std::size_t m_nextListenerId = 1;
+};
 
 /// One row of the layer list whose selected state may have changed.
 struct RowSelectionChange {
@@ -89,32 +126,28 @@ struct RowSelectionChange {
     bool isSelected = false;
 };
 
-/// What the window does after the layer list's selection changed.
-struct SelectionEffects {
-    bool ignored = true;
-    PropertyWindow propertyWindow = PropertyWindow::Unchanged;
-    bool dismissBalloons = false;
-    std::optional<std::string> statusPart2;         // nothing: part 2 keeps its text
-    std::optional<std::size_t> scrollRowIntoView;   // list row
-    std::optional<std::size_t> scrollCanvasToLayer; // layer index
-    bool repaintCanvas = false;
-};
-
-/// Applies one change of a layer row's selected state to the state and the layers' marked
-/// flags. selectedRows are the rows selected after the change. Ignored while layers are being
-/// deleted, while the canvas drags a band, or when the row's state did not change.
-SelectionEffects applyLayerSelectionChange(EditorState& state, std::vector<Layer>& layers,
+/// Applies one change of a layer row's selected state to the state. selectedRows are the rows
+/// selected after the change. Ignored while layers are being deleted, while the canvas drags a
+/// band, or when the row's state did not change. Announces nothing.
+SelectionEffects applyLayerSelectionChange(EditorState& state, const std::vector<Layer>& layers,
                                            const std::vector<std::size_t>& selectedRows,
                                            const RowSelectionChange& change);
 
 /// Applies several row changes reported together, in order; the effects of later changes win.
-SelectionEffects applyLayerSelectionChanges(EditorState& state, std::vector<Layer>& layers,
+/// Announces the result.
+SelectionEffects applyLayerSelectionChanges(EditorState& state, const std::vector<Layer>& layers,
                                             const std::vector<std::size_t>& selectedRows,
                                             const std::vector<RowSelectionChange>& changes);
 
+/// Makes the given rows the selection, as the list reports it when its selection is cleared
+/// and these rows selected: every row changed is reported, so selecting the current row again
+/// repeats its effects. Announces the result.
+SelectionEffects selectLayerRows(EditorState& state, const std::vector<Layer>& layers,
+                                 std::vector<std::size_t> rows);
+
 /// No current object, no layer marked, mode Idle, status part 2 empty, property windows hidden:
-/// the state after the rows were rebuilt or the last layer was deleted.
-SelectionEffects clearLayerSelection(EditorState& state, std::vector<Layer>& layers);
+/// the state after the rows were rebuilt or the last layer was deleted. Announces the result.
+SelectionEffects clearLayerSelection(EditorState& state);
 
 /// Enabled state and check marks of the layer menu, from the selected rows.
 struct LayerMenuState {
@@ -124,10 +157,9 @@ struct LayerMenuState {
     std::optional<OverflowStyle> checkedOverflow;
 };
 
-/// The layer menu's state for the selected rows (several rows: checks only where every marked
-/// layer agrees).
-LayerMenuState layerMenuState(const std::vector<Layer>& layers,
-                              const std::vector<std::size_t>& selectedRows);
+/// The layer menu's state for the marked layers (several: checks only where every marked layer
+/// agrees).
+LayerMenuState layerMenuState(const EditorState& state, const std::vector<Layer>& layers);
 
 /// True when a row of the layer list is painted highlighted: the marked layers while the canvas
 /// drags a band or holds several layers, otherwise the current row while a layer is current.
@@ -137,10 +169,6 @@ bool isLayerRowHighlighted(const EditorState& state, const std::vector<Layer>& l
 /// The list's current row: the focused row when it is selected, else the first selected row.
 std::optional<std::size_t> currentListRow(std::optional<std::size_t> focusedRow,
                                           const std::vector<std::size_t>& selectedRows);
-
-/// Sets the "显示图片" switch; switching it off turns "显示选区" on, so layers stay visible as
-/// outlines.
-void setShowPicture(Template& tpl, bool on);
 
 /// "显示选区" can be changed only while "显示图片" is on.
 inline bool isShowSelectAreaEditable(const Template& tpl)

@@ -89,6 +89,8 @@ void resetTemplate(Template& tpl)
 {
     BackgroundLayer background;
     background.dpi = tpl.background.dpi;
+    // The colour last chosen in the colour dialog stays offered for the next template.
+    background.chosenColor = tpl.background.chosenColor;
     tpl.background = std::move(background);
     tpl.layers.clear();
     tpl.csv_file_path.clear();

@@ -29,6 +29,10 @@ enum class LayerType : std::int32_t { Text = 0, Picture = 1 };
 
 enum class OutputFormat { Jpg, Png };
 
+/// The range of the JPEG quality (the quality slider's range).
+inline constexpr std::int32_t kMinQuality = 10;
+inline constexpr std::int32_t kMaxQuality = 100;
+
 /// JPEG colour space choices, in the order the output panel lists them.
 enum class OutputColorspace { SRgb, Rgb, Cmyk, Gray };
 
@@ -82,8 +86,8 @@ struct Layer {
     std::int32_t pHAlign = 1;
     std::int32_t pVAlign = 1;
 
-    // Editor-only, never stored.
-    bool marked = false;
+    /// The editor's name for the layer while the program runs (0: none); never stored.
+    std::uint32_t id = 0;
 
     /// True once the user has drawn the layer's rectangle.
     bool hasRect() const { return x != -1 && width != -1; }
@@ -135,7 +139,8 @@ void renumberLayers(std::vector<Layer>& layers);
 
 /// The new-template state: background, layers, data source, output folder and file-name columns
 /// return to their start values; output format, quality, colour space, transparency, PNG-8
-/// settings, display switches and the background dpi keep their current values.
+/// settings, display switches, the background dpi and the chosen colour keep their current
+/// values.
 void resetTemplate(Template& tpl);
 
 /// Recomputes a custom canvas's pixel size from its size texts, unit and own dpi.

@@ -21,9 +21,6 @@ namespace torvale {
 
 namespace {
 
-constexpr std::int32_t kMinQuality = 10;
-constexpr std::int32_t kMaxQuality = 100;
-
 // Writes members into a cJSON object; used with visitLayerMembers.
 struct JsonWriter {
     cJSON* object;

@@ -179,15 +179,15 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     : QGroupBox(QString(12, QChar(0x3000)), parent), m_window(window)
 {
     setFixedSize(kPanelWidth, kPanelHeight);
-    const auto send = [this](CommandId id) { return [this, id] { m_window.execute(id); }; };
+    const auto send = [this](ControlId id) { return [this, id] { handleControl(id); }; };
 
     addLabel(QStringLiteral("背景层："), this, 10, 1);
     m_pictureRadio = new QRadioButton(QStringLiteral("选择背景"), this);
     m_pictureRadio->setGeometry(66, 0, 80, 16);
     m_customRadio = new QRadioButton(QStringLiteral("自定义"), this);
     m_customRadio->setGeometry(150, 0, 70, 16);
-    connect(m_pictureRadio, &QRadioButton::clicked, this, send(CommandId::BackgroundPicture));
-    connect(m_customRadio, &QRadioButton::clicked, this, send(CommandId::BackgroundCustom));
+    connect(m_pictureRadio, &QRadioButton::clicked, this, send(ControlId::BackgroundPicture));
+    connect(m_customRadio, &QRadioButton::clicked, this, send(ControlId::BackgroundCustom));
 
     m_pictureSubPanel = new QWidget(this);
     m_pictureSubPanel->setGeometry(0, 23, kPanelWidth, 40);
@@ -198,7 +198,7 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     m_chooseButton = new QPushButton(QStringLiteral("选择"), m_pictureSubPanel);
     m_chooseButton->setGeometry(334, 6, 59, 23);
     m_chooseButton->setObjectName(QStringLiteral("chooseBackground"));
-    connect(m_chooseButton, &QPushButton::clicked, this, send(CommandId::ChooseBackground));
+    connect(m_chooseButton, &QPushButton::clicked, this, send(ControlId::ChooseBackground));
 
     m_customSubPanel = new QWidget(this);
     m_customSubPanel->setGeometry(0, 23, kPanelWidth, 40);
@@ -212,18 +212,18 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     m_heightField->setObjectName(QStringLiteral("backgroundHeight"));
     m_widthField->setPartner(m_heightField);
     m_heightField->setPartner(m_widthField);
-    connect(m_widthField, &QLineEdit::textChanged, this, send(CommandId::BackgroundWidth));
-    connect(m_heightField, &QLineEdit::textChanged, this, send(CommandId::BackgroundHeight));
+    connect(m_widthField, &QLineEdit::textChanged, this, send(ControlId::BackgroundWidth));
+    connect(m_heightField, &QLineEdit::textChanged, this, send(ControlId::BackgroundHeight));
     m_unitBox = new QComboBox(m_customSubPanel);
     m_unitBox->addItems({QStringLiteral("像素"), QStringLiteral("厘米"), QStringLiteral("毫米"),
                          QStringLiteral("英寸")});
     m_unitBox->setGeometry(175, 7, 58, 22);
-    connect(m_unitBox, &QComboBox::currentIndexChanged, this, send(CommandId::BackgroundUnit));
+    connect(m_unitBox, &QComboBox::currentIndexChanged, this, send(ControlId::BackgroundUnit));
     addLabel(QStringLiteral("背景色："), m_customSubPanel, 238, 10);
     m_colorBox = new QComboBox(m_customSubPanel);
     m_colorBox->addItems({QStringLiteral("白色"), QStringLiteral("透明"), QStringLiteral("选择")});
     m_colorBox->setGeometry(296, 7, 64, 22);
-    connect(m_colorBox, &QComboBox::currentIndexChanged, this, send(CommandId::BackgroundColor));
+    connect(m_colorBox, &QComboBox::currentIndexChanged, this, send(ControlId::BackgroundColor));
     // The swatch shows the chosen colour while the box is on "选择", the button face otherwise.
     m_swatch = new ColorSwatch(
         m_customSubPanel,
@@ -232,7 +232,7 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
                 return std::nullopt;
             return m_window.document().tpl().background.chosenColor;
         },
-        send(CommandId::BackgroundSwatch));
+        send(ControlId::BackgroundSwatch));
     m_swatch->setGeometry(366, 10, 26, 16);
 
     refreshFromDocument();
@@ -253,29 +253,29 @@ QWidget* BackgroundPanel::swatch() const
     return m_swatch;
 }
 
-void BackgroundPanel::handleCommand(CommandId id)
+void BackgroundPanel::handleControl(ControlId id)
 {
     switch (id) {
-    case CommandId::BackgroundPicture:
+    case ControlId::BackgroundPicture:
         choosePictureKind();
         break;
-    case CommandId::BackgroundCustom:
+    case ControlId::BackgroundCustom:
         chooseCustomKind();
         break;
-    case CommandId::ChooseBackground:
+    case ControlId::ChooseBackground:
         choosePicture();
         break;
-    case CommandId::BackgroundWidth:
-    case CommandId::BackgroundHeight:
+    case ControlId::BackgroundWidth:
+    case ControlId::BackgroundHeight:
         sizeFromFields();
         break;
-    case CommandId::BackgroundUnit:
+    case ControlId::BackgroundUnit:
         switchUnit();
         break;
-    case CommandId::BackgroundColor:
+    case ControlId::BackgroundColor:
         colorBoxChanged();
         break;
-    case CommandId::BackgroundSwatch:
+    case ControlId::BackgroundSwatch:
         runColorDialog();
         break;
     default:
@@ -293,8 +293,13 @@ void BackgroundPanel::refreshFromDocument()
     m_pathField->setText(QString::fromStdString(background.background_path));
     m_unitBox->setCurrentIndex(static_cast<int>(background.unit));
     applyUnitLimits();
-    m_widthField->setText(QString::fromStdString(background.szWidth));
-    m_heightField->setText(QString::fromStdString(background.szHeight));
+    // A field being typed in keeps its cursor: only texts that differ are written.
+    for (auto [field, text] : {std::pair{m_widthField, &background.szWidth},
+                               std::pair{m_heightField, &background.szHeight}}) {
+        const QString value = QString::fromStdString(*text);
+        if (field->text() != value)
+            field->setText(value);
+    }
     m_colorBox->setCurrentIndex(static_cast<int>(background.colorMode));
     m_swatch->setEnabled(background.colorMode == BackgroundColorMode::Chosen);
     m_swatch->update();
@@ -311,24 +316,19 @@ void BackgroundPanel::showSubPanel(bool picture)
 void BackgroundPanel::choosePictureKind()
 {
     EditorDocument& document = m_window.document();
-    BackgroundLayer& background = document.tpl().background;
+    const BackgroundLayer& background = document.tpl().background;
     showSubPanel(true);
-    background.kind = BackgroundKind::Picture;
-    background.picture.reset();
     if (background.background_path.empty()) {
-        if (choosePicture())
-            return;
-        usePlaceholderPicture(background);
-        document.notify(DocumentChange::Background);
+        document.usePictureBackground(false);
+        choosePicture();
     } else if (const auto problem = validatePictureFile(
                    document.resolve(background.background_path), PictureKind::Background)) {
         m_window.scrollSettingsToTop();
         m_window.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
                                  QString::fromStdString(*problem));
-        usePlaceholderPicture(background);
-        document.notify(DocumentChange::Background);
+        document.usePictureBackground(false);
     } else {
-        document.reloadBackgroundPicture();
+        document.usePictureBackground(true);
     }
     m_window.canvas()->setFocus();
 }
@@ -369,9 +369,7 @@ bool BackgroundPanel::choosePicture()
             m_window.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
             continue;
         }
-        document.tpl().background.background_path = *path;
-        m_pathField->setText(QString::fromStdString(*path));
-        document.reloadBackgroundPicture();
+        document.setBackgroundPicture(*path);
         chosen = true;
     }
     m_window.canvas()->setFocus();
@@ -381,35 +379,24 @@ bool BackgroundPanel::choosePicture()
 void BackgroundPanel::chooseCustomKind()
 {
     showSubPanel(false);
-    makeCustomCanvas(m_window.document().tpl().background,
-                     static_cast<BackgroundColorMode>(m_colorBox->currentIndex()));
-    m_window.document().notify(DocumentChange::Background);
+    m_window.document().useCustomBackground(
+        static_cast<BackgroundColorMode>(m_colorBox->currentIndex()));
     m_widthField->setFocus();
     m_widthField->selectAll();
 }
 
 void BackgroundPanel::sizeFromFields()
 {
-    EditorDocument& document = m_window.document();
-    setBackgroundSizeTexts(document.tpl().background, m_widthField->text().toStdString(),
-                           m_heightField->text().toStdString(), document.dpi());
-    document.notify(DocumentChange::Background);
+    m_window.document().setBackgroundSize(m_widthField->text().toStdString(),
+                                          m_heightField->text().toStdString());
 }
 
 void BackgroundPanel::switchUnit()
 {
     const int index = m_unitBox->currentIndex();
-    BackgroundLayer& background = m_window.document().tpl().background;
-    if (index < 0 || static_cast<SizeUnit>(index) == background.unit)
+    if (index < 0)
         return;
-    switchBackgroundUnit(background, static_cast<SizeUnit>(index));
-    // Neither the new limits nor the rewritten texts are an edit of the size.
-    const QSignalBlocker widthBlocker(m_widthField);
-    const QSignalBlocker heightBlocker(m_heightField);
-    applyUnitLimits();
-    m_widthField->setText(QString::fromStdString(background.szWidth));
-    m_heightField->setText(QString::fromStdString(background.szHeight));
-    m_window.document().notify(DocumentChange::Background);
+    m_window.document().setBackgroundUnit(static_cast<SizeUnit>(index));
 }
 
 void BackgroundPanel::applyUnitLimits()
@@ -436,19 +423,15 @@ void BackgroundPanel::colorBoxChanged()
     m_swatch->update();
     if (index < 0)
         return;
-    setBackgroundColorMode(m_window.document().tpl().background,
-                           static_cast<BackgroundColorMode>(index));
-    m_window.document().notify(DocumentChange::Background);
+    m_window.document().setBackgroundColorMode(static_cast<BackgroundColorMode>(index));
 }
 
 void BackgroundPanel::runColorDialog()
 {
-    BackgroundLayer& background = m_window.document().tpl().background;
-    const auto color = m_window.prompts().chooseColor(background.chosenColor);
-    if (color) {
-        applyChosenColor(background, *color);
-        m_swatch->update();
-        m_window.document().notify(DocumentChange::Background);
+    EditorDocument& document = m_window.document();
+    const BackgroundLayer& background = document.tpl().background;
+    if (const auto color = m_window.prompts().chooseColor(background.chosenColor)) {
+        document.setChosenColor(*color);
         return;
     }
     if (const auto mode = colorModeAfterCancel(backgroundColorText(background))) {

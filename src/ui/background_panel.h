@@ -23,7 +23,7 @@ public:
     BackgroundPanel(MainWindow& window, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
-    void handleCommand(CommandId id);
+    void handleControl(ControlId id);
     /// "刷新": reads the background picture again when it is one (a balloon at "选择" when it
     /// can no longer be used), then repaints the canvas and gives it the focus.
     void refresh();

@@ -130,12 +130,9 @@ QWidget* BatchController::controlFor(BatchControl control) const
 
 void BatchController::showProblem(const BatchProblem& problem)
 {
-    if (problem.layerNumber > 0) {
-        if (auto* list = m_window.findChild<QTableWidget*>(QStringLiteral("layerList"))) {
-            list->clearSelection();
-            list->selectRow(problem.layerNumber - 1);
-        }
-    }
+    if (problem.layerNumber > 0)
+        selectLayerRows(m_window.state(), m_window.document().tpl().layers,
+                        {static_cast<std::size_t>(problem.layerNumber - 1)});
     if (problem.scrollToTop)
         m_window.scrollSettingsToTop();
     QWidget* control = controlFor(problem.control);

@@ -2,8 +2,8 @@
 
 namespace torvale {
 
-/// Every command of the editor: menus, context menus, buttons, keys and the canvas all end in
-/// MainWindow::execute with one of these.
+/// Every command of the editor: menus, context menus, keys, the start button and the canvas all
+/// end in MainWindow::execute with one of these.
 enum class CommandId : int {
     ToggleLog = 131,
 
@@ -60,8 +60,13 @@ enum class CommandId : int {
     OverflowCropCentre = 35416,
     LayerTypeText = 35418,
     LayerTypePicture = 35419,
+    SelectAllLayers = 35420, // Ctrl+A on the canvas or the layer list
 
-    // Controls of the settings column.
+    StartBatch = 36128, // the "开始处理" button
+};
+
+/// The controls of the settings column; each panel handles the ids of its own controls.
+enum class ControlId : int {
     CanvasContainer = 36100,
     SettingsColumn = 36101,
     BackgroundPath = 36102,
@@ -87,7 +92,6 @@ enum class CommandId : int {
     ChooseOutputFolder = 36125,
     FileNameColumn1 = 36126,
     FileNameColumn2 = 36127,
-    StartBatch = 36128,
 };
 
 } // namespace torvale

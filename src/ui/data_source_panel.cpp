@@ -35,17 +35,17 @@ DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
     m_trimBox = new QCheckBox(QStringLiteral("清除单元格左右两侧的空格"), this);
     m_trimBox->setGeometry(10, 56, 260, 20);
     connect(m_chooseButton, &QPushButton::clicked, this,
-            [this] { m_window.execute(CommandId::ChooseCsv); });
-    connect(m_trimBox, &QCheckBox::clicked, this, [this] { m_window.execute(CommandId::TrimCsv); });
+            [this] { handleControl(ControlId::ChooseCsv); });
+    connect(m_trimBox, &QCheckBox::clicked, this, [this] { handleControl(ControlId::TrimCsv); });
 
     refreshFromDocument();
 }
 
-void DataSourcePanel::handleCommand(CommandId id)
+void DataSourcePanel::handleControl(ControlId id)
 {
-    if (id == CommandId::ChooseCsv)
+    if (id == ControlId::ChooseCsv)
         chooseCsv();
-    else if (id == CommandId::TrimCsv)
+    else if (id == ControlId::TrimCsv)
         switchTrim();
 }
 
@@ -71,8 +71,7 @@ void DataSourcePanel::chooseCsv()
                                        PromptButtons::Ok);
             continue;
         }
-        document.tpl().csv_file_path = *path;
-        document.loadCsvColumns(*path);
+        document.setCsvFile(*path);
         break;
     }
 }
@@ -80,20 +79,13 @@ void DataSourcePanel::chooseCsv()
 void DataSourcePanel::switchTrim()
 {
     EditorDocument& document = m_window.document();
-    Template& tpl = document.tpl();
-    tpl.is_trim_csv_cell_value = m_trimBox->isChecked();
-    if (!tpl.csv_file_path.empty()) {
-        const CsvChoiceResult choice =
-            checkCsvChoice(document.resolve(tpl.csv_file_path), tpl.is_trim_csv_cell_value);
-        // A file that cannot be read keeps the columns it gave before, and with them the
-        // file-name columns chosen from them.
-        if (choice.status == CsvChoice::Ok) {
-            document.loadCsvColumns(tpl.csv_file_path);
-            return;
-        }
-        m_window.prompts().message("提示", PromptIcon::Warning, choice.message, PromptButtons::Ok);
-    }
-    document.notify(DocumentChange::DataSource);
+    if (document.setTrimCsv(m_trimBox->isChecked()))
+        return;
+    // The columns are gone with the file; say why.
+    const Template& tpl = document.tpl();
+    const CsvChoiceResult choice =
+        checkCsvChoice(document.resolve(tpl.csv_file_path), tpl.is_trim_csv_cell_value);
+    m_window.prompts().message("提示", PromptIcon::Warning, choice.message, PromptButtons::Ok);
 }
 
 } // namespace torvale

@@ -20,7 +20,7 @@ public:
     DataSourcePanel(MainWindow& window, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
-    void handleCommand(CommandId id);
+    void handleControl(ControlId id);
     /// Shows the document's values again.
     void refreshFromDocument();
 

@@ -16,6 +16,8 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QWheelEvent>
+#include <algorithm>
+#include <iterator>
 
 namespace torvale {
 
@@ -94,8 +96,10 @@ bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
              notches -= notches > 0 ? 1 : -1) {
             const double zoom = m_window.canvas()->zoom();
             const double next = steppedZoom(zoom, notches > 0);
-            if (next != zoom)
-                m_window.canvas()->setZoom(next);
+            const auto level = std::find(std::begin(kZoomLevels), std::end(kZoomLevels), next);
+            if (next != zoom && level != std::end(kZoomLevels))
+                m_window.execute(static_cast<CommandId>(static_cast<int>(CommandId::Zoom25) +
+                                                        (level - std::begin(kZoomLevels))));
         }
         return true;
     }
@@ -150,7 +154,7 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
     }
     if (event->key() == Qt::Key_A && event->modifiers() == Qt::ControlModifier &&
         (widget == m_window.canvas() || isLayerList(widget))) {
-        m_window.layerPanel()->selectAll();
+        m_window.execute(CommandId::SelectAllLayers);
         return true;
     }
     return false;

@@ -1,5 +1,6 @@
 #include "ui/layer_panel.h"
 
+#include "app/layer_commands.h"
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
 #include "ui/layer_panel_layout.h"
@@ -169,9 +170,9 @@ LayerPanel::LayerPanel(MainWindow& window, QWidget* parent) : QGroupBox(parent),
         left += size.width() + 8;
     }
     connect(m_showSelectArea, &QCheckBox::clicked, this,
-            [this] { m_window.execute(CommandId::ShowSelectArea); });
+            [this] { handleControl(ControlId::ShowSelectArea); });
     connect(m_showPicture, &QCheckBox::clicked, this,
-            [this] { m_window.execute(CommandId::ShowPicture); });
+            [this] { handleControl(ControlId::ShowPicture); });
 
     m_table = new QTableWidget(0, 6, this);
     m_table->setObjectName(QStringLiteral("layerList"));
@@ -203,7 +204,13 @@ LayerPanel::LayerPanel(MainWindow& window, QWidget* parent) : QGroupBox(parent),
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &LayerPanel::onSelectionChanged);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this] { m_table->viewport()->update(); });
+            [this](const QModelIndex& current) {
+                const auto ids = m_window.document().idsAt({static_cast<std::size_t>(
+                    current.isValid() ? current.row() : m_table->rowCount())});
+                m_window.state().focusedLayer =
+                    ids.empty() ? std::nullopt : std::optional<LayerId>(ids.front());
+                m_table->viewport()->update();
+            });
 }
 
 void LayerPanel::setMenus(QMenu* layerMenu, QMenu* layerTypeMenu)
@@ -212,58 +219,71 @@ void LayerPanel::setMenus(QMenu* layerMenu, QMenu* layerTypeMenu)
     m_layerTypeMenu = layerTypeMenu;
 }
 
-void LayerPanel::handleCommand(CommandId id)
+void LayerPanel::handleControl(ControlId id)
 {
-    Template& tpl = m_window.document().tpl();
+    EditorDocument& document = m_window.document();
     switch (id) {
-    case CommandId::ShowSelectArea:
-        tpl.pictures_show_select_area = m_showSelectArea->isChecked();
+    case ControlId::ShowSelectArea:
+        document.setShowSelectArea(m_showSelectArea->isChecked());
         break;
-    case CommandId::ShowPicture:
-        setShowPicture(tpl, m_showPicture->isChecked());
-        m_showSelectArea->setChecked(tpl.pictures_show_select_area);
-        m_showSelectArea->setEnabled(isShowSelectAreaEditable(tpl));
+    case ControlId::ShowPicture:
+        document.setShowPicture(m_showPicture->isChecked());
         break;
     default:
         return;
     }
-    m_window.document().notify(DocumentChange::DisplaySwitches);
     m_window.canvas()->setFocus();
+}
+
+void LayerPanel::showSwitches()
+{
+    const Template& tpl = m_window.document().tpl();
+    m_showSelectArea->setChecked(tpl.pictures_show_select_area);
+    m_showPicture->setChecked(tpl.pictures_show_picture);
+    m_showSelectArea->setEnabled(isShowSelectAreaEditable(tpl));
 }
 
 void LayerPanel::refreshFromDocument()
 {
-    Template& tpl = m_window.document().tpl();
-    m_showSelectArea->setChecked(tpl.pictures_show_select_area);
-    m_showPicture->setChecked(tpl.pictures_show_picture);
-    m_showSelectArea->setEnabled(isShowSelectAreaEditable(tpl));
-
-    EditorState& state = m_window.state();
-    state.deletingLayers = true; // the rows go away under the selection: nothing to follow
+    showSwitches();
+    m_updating = true; // the rows go away under the selection: nothing to follow
     m_table->clearSelection();
-    m_table->setRowCount(static_cast<int>(tpl.layers.size()));
+    m_table->setRowCount(static_cast<int>(m_window.document().tpl().layers.size()));
     writeRowsFrom(0);
-    state.deletingLayers = false;
+    m_updating = false;
+}
 
-    applyEffects(clearLayerSelection(state, tpl.layers));
+void LayerPanel::showLayerChange(const DocumentEvent& event)
+{
+    const EditorDocument& document = m_window.document();
+    m_updating = true;
+    switch (event.change) {
+    case DocumentChange::LayersAdded:
+    case DocumentChange::LayersRemoved:
+        // The rows from the first one changed on show other layers now (numbers included).
+        m_table->setRowCount(static_cast<int>(document.tpl().layers.size()));
+        writeRowsFrom(static_cast<int>(event.firstRow));
+        break;
+    case DocumentChange::LayerFields:
+        for (std::size_t row : document.rowsOf(event.layers))
+            writeRow(static_cast<int>(row), event.fields);
+        break;
+    default:
+        break;
+    }
+    m_updating = false;
+    m_table->viewport()->update();
 }
 
 int LayerPanel::currentRow() const
 {
-    const QModelIndex focused = m_table->currentIndex();
-    const auto row =
-        currentListRow(focused.isValid() ? std::optional<std::size_t>(focused.row()) : std::nullopt,
-                       selectedRows());
+    const auto row = currentListRow(m_window.document(), m_window.state());
     return row ? static_cast<int>(*row) : -1;
 }
 
 std::vector<std::size_t> LayerPanel::selectedRows() const
 {
-    std::vector<std::size_t> rows;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
-        rows.push_back(static_cast<std::size_t>(index.row()));
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    return m_window.document().rowsOf(m_window.state().marked);
 }
 
 void LayerPanel::selectRow(int row)
@@ -278,17 +298,34 @@ void LayerPanel::selectRow(int row)
     m_table->scrollTo(index);
 }
 
-void LayerPanel::selectAll()
+void LayerPanel::mirrorSelection(const SelectionEffects& effects)
 {
-    m_table->selectAll();
-}
-
-void LayerPanel::selectOnly(int first, int last)
-{
-    m_table->clearSelection();
-    const QItemSelection rows(m_table->model()->index(first, 0),
-                              m_table->model()->index(last, m_table->columnCount() - 1));
-    m_table->selectionModel()->select(rows, QItemSelectionModel::Select);
+    const EditorDocument& document = m_window.document();
+    const EditorState& state = m_window.state();
+    const std::vector<std::size_t> rows = selectedRows();
+    m_updating = true;
+    std::vector<std::size_t> shown;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        shown.push_back(static_cast<std::size_t>(index.row()));
+    std::sort(shown.begin(), shown.end());
+    if (shown != rows) {
+        QItemSelection selection;
+        for (std::size_t row : rows)
+            selection.select(m_table->model()->index(static_cast<int>(row), 0),
+                             m_table->model()->index(static_cast<int>(row), kTypeColumn));
+        m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    }
+    // The current layer's row is the focus row, as after a click on it.
+    if (state.currentKind == CurrentKind::Layer && state.currentLayer) {
+        if (const auto row = document.indexOf(*state.currentLayer);
+            row && static_cast<int>(*row) != m_table->currentIndex().row())
+            m_table->selectionModel()->setCurrentIndex(
+                m_table->model()->index(static_cast<int>(*row), 0), QItemSelectionModel::NoUpdate);
+    }
+    m_updating = false;
+    if (effects.scrollRowIntoView)
+        m_table->scrollTo(m_table->model()->index(static_cast<int>(*effects.scrollRowIntoView), 0));
+    m_table->viewport()->update();
 }
 
 bool LayerPanel::isRowHighlighted(int row) const
@@ -300,7 +337,7 @@ bool LayerPanel::isRowHighlighted(int row) const
                                  current < 0 ? std::nullopt : std::optional<std::size_t>(current));
 }
 
-void LayerPanel::updateRow(int row)
+void LayerPanel::writeRow(int row, LayerFieldSet fields)
 {
     const auto& layers = m_window.document().tpl().layers;
     if (row < 0 || static_cast<std::size_t>(row) >= layers.size() || row >= m_table->rowCount())
@@ -313,12 +350,16 @@ void LayerPanel::updateRow(int row)
         QString::number(layer.number), geometry(layer.x),      geometry(layer.y),
         geometry(layer.width),         geometry(layer.height), typeText(layer.type)};
     for (int column = 0; column < 6; ++column) {
+        const bool named = column == 0 || (column == kTypeColumn ? (fields & FieldType) != 0
+                                                                 : (fields & FieldGeometry) != 0);
         QTableWidgetItem* item = m_table->item(row, column);
         if (!item) {
             item = new QTableWidgetItem;
             item->setTextAlignment(Qt::AlignCenter);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             m_table->setItem(row, column, item);
+        } else if (!named) {
+            continue;
         }
         item->setText(texts[column]);
     }
@@ -327,17 +368,23 @@ void LayerPanel::updateRow(int row)
 void LayerPanel::writeRowsFrom(int first)
 {
     for (int row = first; row < m_table->rowCount(); ++row)
-        updateRow(row);
+        writeRow(row, FieldGeometry | FieldType);
 }
 
 void LayerPanel::onSelectionChanged(const QItemSelection& selected,
                                     const QItemSelection& deselected)
 {
+    if (m_updating)
+        return;
     std::set<int> rows;
     for (const QModelIndex& index : selected.indexes())
         rows.insert(index.row());
     for (const QModelIndex& index : deselected.indexes())
         rows.insert(index.row());
+    std::vector<std::size_t> selectedNow;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        selectedNow.push_back(static_cast<std::size_t>(index.row()));
+    std::sort(selectedNow.begin(), selectedNow.end());
     std::vector<RowSelectionChange> changes;
     for (int row : rows) {
         if (row < 0 || row >= m_table->rowCount())
@@ -346,29 +393,15 @@ void LayerPanel::onSelectionChanged(const QItemSelection& selected,
         changes.push_back({static_cast<std::size_t>(row), wasSelected,
                            m_table->selectionModel()->isRowSelected(row)});
     }
-    applyEffects(applyLayerSelectionChanges(m_window.state(), m_window.document().tpl().layers,
-                                            selectedRows(), changes));
-}
-
-void LayerPanel::applyEffects(const SelectionEffects& effects)
-{
-    m_table->viewport()->update();
+    const SelectionEffects effects = applyLayerSelectionChanges(
+        m_window.state(), m_window.document().tpl().layers, selectedNow, changes);
     if (effects.ignored)
-        return;
-    if (effects.statusPart2)
-        m_window.setStatusText(2, QString::fromStdString(*effects.statusPart2));
-    if (effects.dismissBalloons)
-        m_window.balloons().dismissAll();
-    if (effects.scrollRowIntoView)
-        m_table->scrollTo(m_table->model()->index(static_cast<int>(*effects.scrollRowIntoView), 0));
-    if (effects.repaintCanvas)
-        m_window.canvas()->update();
-    emit selectionEffectsReady(effects);
+        m_table->viewport()->update();
 }
 
 void LayerPanel::prepareLayerMenu(QMenu& menu) const
 {
-    prepareItems(menu, layerMenuState(m_window.document().tpl().layers, selectedRows()));
+    prepareItems(menu, layerMenuState(m_window.state(), m_window.document().tpl().layers));
 }
 
 void LayerPanel::openLayerMenu(const QPoint& position)
@@ -385,7 +418,10 @@ void LayerPanel::openTypeMenu(int row, int column)
     if (column != kTypeColumn || !m_layerTypeMenu || state.currentKind != CurrentKind::Layer ||
         !state.currentLayer)
         return;
-    const LayerType type = m_window.document().tpl().layers.at(*state.currentLayer).type;
+    const Layer* layer = m_window.document().layer(*state.currentLayer);
+    if (!layer)
+        return;
+    const LayerType type = layer->type;
     for (QAction* action : m_layerTypeMenu->actions()) {
         const auto id = commandOf(action);
         action->setChecked(id == (type == LayerType::Text ? CommandId::LayerTypeText
@@ -393,82 +429,6 @@ void LayerPanel::openTypeMenu(int row, int column)
     }
     const QRect cell = m_table->visualRect(m_table->model()->index(row, column));
     m_layerTypeMenu->popup(m_table->viewport()->mapToGlobal(cell.bottomLeft() + QPoint(0, 1)));
-}
-
-void LayerPanel::newLayer(LayerType type)
-{
-    const int row = static_cast<int>(m_window.document().addLayer(type));
-    m_table->insertRow(row);
-    updateRow(row);
-    m_table->clearSelection();
-    selectRow(row);
-}
-
-void LayerPanel::insertLayer(LayerType type)
-{
-    const int row = currentRow();
-    if (row < 0)
-        return;
-    m_window.document().insertLayer(type, static_cast<std::size_t>(row));
-    m_table->insertRow(row);
-    writeRowsFrom(row);
-    m_table->clearSelection();
-    selectRow(row);
-}
-
-void LayerPanel::copyMarkedLayers()
-{
-    auto& layers = m_window.document().tpl().layers;
-    const std::size_t first = m_window.document().copyMarkedLayers();
-    if (first < layers.size()) {
-        m_table->setRowCount(static_cast<int>(layers.size()));
-        writeRowsFrom(static_cast<int>(first));
-        m_table->clearSelection();
-        for (std::size_t i = first; i < layers.size(); ++i)
-            layers[i].marked = true;
-        selectOnly(static_cast<int>(first), m_table->rowCount() - 1);
-    }
-    m_window.canvas()->update();
-}
-
-void LayerPanel::deleteSelectedLayers()
-{
-    const std::vector<std::size_t> rows = selectedRows();
-    if (rows.empty())
-        return;
-    EditorState& state = m_window.state();
-    state.deletingLayers = true;
-    // The current object must not point at a removed layer while the rows go.
-    state.reset();
-    const std::size_t lowest = m_window.document().deleteLayers(rows);
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
-        m_table->removeRow(static_cast<int>(*it));
-    writeRowsFrom(static_cast<int>(lowest));
-    state.deletingLayers = false;
-
-    const int count = m_table->rowCount();
-    if (count > 0) {
-        selectRow(std::min(static_cast<int>(lowest), count - 1));
-        return;
-    }
-    applyEffects(clearLayerSelection(state, m_window.document().tpl().layers));
-}
-
-void LayerPanel::setCurrentLayerType(LayerType type)
-{
-    const EditorState& state = m_window.state();
-    auto& layers = m_window.document().tpl().layers;
-    if (state.currentKind != CurrentKind::Layer || !state.currentLayer ||
-        *state.currentLayer >= layers.size() || layers[*state.currentLayer].type == type)
-        return;
-    const std::size_t index = *state.currentLayer;
-    m_window.document().setLayerType(index, type);
-    updateRow(static_cast<int>(index));
-    SelectionEffects effects;
-    effects.ignored = false;
-    effects.propertyWindow =
-        type == LayerType::Text ? PropertyWindow::Text : PropertyWindow::Picture;
-    applyEffects(effects);
 }
 
 } // namespace torvale

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/editor_document.h"
 #include "app/editor_state.h"
 #include "model/template.h"
 #include "ui/command_id.h"
@@ -31,9 +32,15 @@ public:
     LayerPanel(MainWindow& window, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
-    void handleCommand(CommandId id);
-    /// Rebuilds the rows and the switches from the document; nothing is selected afterwards.
+    void handleControl(ControlId id);
+    /// Rebuilds the rows and the switches from the document.
     void refreshFromDocument();
+    /// Shows the display switches of the document.
+    void showSwitches();
+    /// Rewrites the rows a change of the layers names (added, removed or changed fields).
+    void showLayerChange(const DocumentEvent& event);
+    /// Makes the list's selection and focus row follow the editor's selection.
+    void mirrorSelection(const SelectionEffects& effects);
     /// Gives the panel the layer menu and the layer type menu it opens.
     void setMenus(QMenu* layerMenu, QMenu* layerTypeMenu);
 
@@ -43,46 +50,26 @@ public:
     QMenu* layerMenu() const { return m_layerMenu; }
     QMenu* layerTypeMenu() const { return m_layerTypeMenu; }
 
-    /// Selects, focuses and scrolls to a row; when it is the current row already, the
-    /// selection is cleared first so that the change is always reported.
+    /// Selects, focuses and scrolls to a row as a click on it does; when it is the current row
+    /// already, the selection is cleared first so that the change is always reported.
     void selectRow(int row);
-    /// Selects every row.
-    void selectAll();
-    /// The selected row that has the focus, else the first selected row, else -1.
+    /// The row the insert commands act on, else -1.
     int currentRow() const;
     /// The selected rows in ascending order.
     std::vector<std::size_t> selectedRows() const;
-    /// Rewrites the texts of one row from its layer (after a geometry or type change).
-    void updateRow(int row);
     /// True when a row is painted highlighted.
     bool isRowHighlighted(int row) const;
 
     /// Prepares the enabled state and check marks of a menu holding layer menu items.
     void prepareLayerMenu(QMenu& menu) const;
 
-    /// New layer of a type at the end, selected (35300, 35301).
-    void newLayer(LayerType type);
-    /// New layer of a type at the current row, selected (35302, 35303).
-    void insertLayer(LayerType type);
-    /// Copies of the marked layers at the end, selected (35304).
-    void copyMarkedLayers();
-    /// Deletes the selected layers and selects the next one (35305).
-    void deleteSelectedLayers();
-    /// Changes the type of the current layer (35418, 35419).
-    void setCurrentLayerType(LayerType type);
-
-signals:
-    /// The selection or the current layer's type changed: the window shows or hides the
-    /// property windows and scrolls the canvas as the effects say.
-    void selectionEffectsReady(const torvale::SelectionEffects& effects);
-
 private:
     void onSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void applyEffects(const SelectionEffects& effects);
     void openLayerMenu(const QPoint& position);
     void openTypeMenu(int row, int column);
+    /// Writes the cells of the given columns of one row from its layer.
+    void writeRow(int row, LayerFieldSet fields);
     void writeRowsFrom(int first);
-    void selectOnly(int first, int last);
 
     MainWindow& m_window;
     QTableWidget* m_table = nullptr;
@@ -90,6 +77,9 @@ private:
     QCheckBox* m_showPicture = nullptr;
     QMenu* m_layerMenu = nullptr;
     QMenu* m_layerTypeMenu = nullptr;
+    /// Set while the panel itself changes the rows or the selection: the list's reports of
+    /// those changes are not the user's.
+    bool m_updating = false;
 };
 
 } // namespace torvale

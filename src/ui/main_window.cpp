@@ -15,10 +15,14 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
 
 namespace torvale {
 
@@ -27,6 +31,10 @@ namespace {
 constexpr int kColumnWidth = 406;
 constexpr int kPanelWidth = 400;
 constexpr int kPanelGap = 16;
+// The last panel (the start button) sits this much lower still.
+constexpr int kLastPanelExtraGap = 2;
+// The column scrolls this far past the bottom of the stack.
+constexpr int kColumnScrollExtra = 7;
 constexpr int kColumnLineStep = 21;
 constexpr int kColumnTop = 7;
 // The smallest client area the window can be sized to, menu bar not counted.
@@ -111,15 +119,22 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
 
     setMinimumSize(kMinimumWidth, menuBar()->sizeHint().height() + kMinimumHeight);
 
+    buildCommandTable();
     m_subscription =
-        m_document.subscribe([this](DocumentChange change) { onDocumentChanged(change); });
-    onDocumentChanged(DocumentChange::Everything);
+        m_document.subscribe([this](const DocumentEvent& event) { onDocumentChanged(event); });
+    m_selectionSubscription =
+        m_state.subscribe([this](const SelectionEffects& effects) { onSelectionChanged(effects); });
+    onDocumentChanged(DocumentEvent{DocumentChange::Everything, {}, 0, 0});
+    // Start-up chooses "自定义" as a click on it does.
+    m_backgroundPanel->customRadio()->setChecked(true);
+    m_backgroundPanel->handleControl(ControlId::BackgroundCustom);
 }
 
 MainWindow::~MainWindow()
 {
     // The document outlives the window: it must not call into the widgets once they are gone.
     m_document.unsubscribe(m_subscription);
+    m_state.unsubscribe(m_selectionSubscription);
 }
 
 void MainWindow::buildSettingsColumn()
@@ -159,16 +174,17 @@ void MainWindow::stackPanels()
                          m_startButton};
     int top = 0;
     for (QWidget* panel : panels) {
+        if (panel == panels[std::size(panels) - 1])
+            top += kLastPanelExtraGap;
         const int height = panel->height() > 0 ? panel->height() : panel->sizeHint().height();
         panel->setGeometry(0, top, kPanelWidth, height);
         top += height + kPanelGap;
     }
-    // The last panel gets 2 more pixels below it.
-    const int total = top - kPanelGap + 2;
-    m_settingsContent->setFixedSize(kPanelWidth, total);
-    // The column is wider by a scroll bar when the stack does not fit.
+    const int total = top - kPanelGap;
     // The column's own height: during its resize event the viewport still has the old one.
     const bool needsBar = total > m_settingsColumn->contentsRect().height();
+    m_settingsContent->setFixedSize(kPanelWidth, needsBar ? total + kColumnScrollExtra : total);
+    // The column is wider by a scroll bar when the stack does not fit.
     m_settingsColumn->setFixedWidth(
         kColumnWidth + (needsBar ? m_settingsColumn->verticalScrollBar()->sizeHint().width() : 0));
 }
@@ -243,9 +259,9 @@ void MainWindow::showBackgroundSize()
     setStatusText(0, QStringLiteral("%1 x %2 像素").arg(background.width).arg(background.height));
 }
 
-void MainWindow::onDocumentChanged(DocumentChange change)
+void MainWindow::onDocumentChanged(const DocumentEvent& event)
 {
-    switch (change) {
+    switch (event.change) {
     case DocumentChange::Everything:
         m_backgroundPanel->refreshFromDocument();
         m_dataSourcePanel->refreshFromDocument();
@@ -256,12 +272,15 @@ void MainWindow::onDocumentChanged(DocumentChange change)
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         updateTitle();
         rebuildRecentMenu();
+        // A new list of layers: nothing is selected.
+        clearLayerSelection(m_state);
         break;
     case DocumentChange::FileLink:
         updateTitle();
         rebuildRecentMenu();
         break;
     case DocumentChange::Background:
+        m_backgroundPanel->refreshFromDocument();
         m_canvas->refreshBackground();
         showBackgroundSize();
         break;
@@ -273,53 +292,76 @@ void MainWindow::onDocumentChanged(DocumentChange change)
         m_outputPanel->fillFileNameBoxes();
         m_canvas->update();
         break;
-    case DocumentChange::Layers:
+    case DocumentChange::LayersAdded:
+    case DocumentChange::LayersRemoved:
     case DocumentChange::LayerFields:
+        m_layerPanel->showLayerChange(event);
+        m_canvas->update();
+        break;
     case DocumentChange::Output:
+        m_outputPanel->refreshFromDocument();
+        break;
     case DocumentChange::DisplaySwitches:
+        m_layerPanel->showSwitches();
         m_canvas->update();
         break;
     }
 }
 
+void MainWindow::onSelectionChanged(const SelectionEffects& effects)
+{
+    m_layerPanel->mirrorSelection(effects);
+    if (effects.statusPart2)
+        setStatusText(2, QString::fromStdString(*effects.statusPart2));
+    if (effects.dismissBalloons)
+        m_balloons->dismissAll();
+    // The layer property windows and scrolling the canvas to a layer come with the canvas.
+    if (effects.repaintCanvas)
+        m_canvas->update();
+}
+
+namespace {
+
+#ifdef NDEBUG
+bool g_strictCommands = false;
+#else
+bool g_strictCommands = true;
+#endif
+
+} // namespace
+
+void MainWindow::setStrictCommands(bool strict)
+{
+    g_strictCommands = strict;
+}
+
+void MainWindow::registerCommand(CommandId id, std::function<void()> handler)
+{
+    m_commands[static_cast<int>(id)] = std::move(handler);
+}
+
+void MainWindow::buildCommandTable()
+{
+    registerCommand(CommandId::ToggleLog, [this] { m_logWindow->toggle(); });
+    registerCommand(CommandId::StartBatch, [this] { startBatch(); });
+    registerCommand(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
+    registerFileCommands();
+    registerLayerCommands();
+}
+
 void MainWindow::execute(CommandId id)
 {
-    const int value = static_cast<int>(id);
-    if (id == CommandId::ToggleLog) {
-        m_logWindow->toggle();
+    const auto handler = m_commands.find(static_cast<int>(id));
+    if (handler != m_commands.end()) {
+        // On a copy: a command may rebuild the table's menus and with them its own entry.
+        const std::function<void()> run = handler->second;
+        run();
         return;
     }
-    if (id == CommandId::StartBatch) {
-        startBatch();
-        return;
+    if (g_strictCommands) {
+        std::fprintf(stderr, "unknown command %d\n", static_cast<int>(id));
+        std::abort();
     }
-    if (id == CommandId::Refresh) {
-        m_backgroundPanel->refresh();
-        return;
-    }
-    if (value >= static_cast<int>(CommandId::BackgroundPath) &&
-        value <= static_cast<int>(CommandId::BackgroundCustom)) {
-        m_backgroundPanel->handleCommand(id);
-        return;
-    }
-    if (value >= static_cast<int>(CommandId::CsvPath) &&
-        value <= static_cast<int>(CommandId::TrimCsv)) {
-        m_dataSourcePanel->handleCommand(id);
-        return;
-    }
-    if (id == CommandId::LayerList || id == CommandId::ShowSelectArea ||
-        id == CommandId::ShowPicture) {
-        m_layerPanel->handleCommand(id);
-        return;
-    }
-    if (value >= static_cast<int>(CommandId::OutputFormat) &&
-        value <= static_cast<int>(CommandId::FileNameColumn2)) {
-        m_outputPanel->handleCommand(id);
-        return;
-    }
-    if (handleLayerCommand(id))
-        return;
-    handleFileCommand(id);
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -8,7 +8,9 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
+#include <unordered_map>
 
 class QLabel;
 class QMenu;
@@ -36,8 +38,12 @@ public:
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    /// Carries out one command (menus, context menus, buttons, keys, canvas).
+    /// Carries out one command (menus, context menus, keys, the start button, canvas) through
+    /// the command table. An id nobody registered is a programming error: it aborts when
+    /// strict (tests, debug builds) and is ignored otherwise.
     void execute(CommandId id);
+    /// Whether execute aborts on an unknown id.
+    static void setStrictCommands(bool strict);
 
     EditorDocument& document() { return m_document; }
     EditorState& state() { return m_state; }
@@ -86,14 +92,19 @@ private:
     void buildMenus();
     void buildStatusBar();
     void buildSettingsColumn();
-    void onDocumentChanged(DocumentChange change);
+    void buildCommandTable();
+    void registerCommand(CommandId id, std::function<void()> handler);
+    void onDocumentChanged(const DocumentEvent& event);
+    void onSelectionChanged(const SelectionEffects& effects);
     void showBackgroundSize();
     void rebuildRecentMenu();
 
     // File, settings, help, zoom and DPI commands (main_window_file.cpp).
-    bool handleFileCommand(CommandId id);
-    // Layer commands (main_window_layers.cpp).
-    bool handleLayerCommand(CommandId id);
+    void registerFileCommands();
+    void openRecentFile(std::size_t index);
+    void runCustomDpi();
+    // Layer commands and menus (main_window_layers.cpp).
+    void registerLayerCommands();
     void buildLayerMenus();
     // "开始处理" (main_window_batch.cpp).
     void startBatch();
@@ -128,6 +139,8 @@ private:
     std::string m_templatesFolder;
     std::array<QLabel*, 6> m_statusParts{};
     std::size_t m_subscription = 0;
+    std::size_t m_selectionSubscription = 0;
+    std::unordered_map<int, std::function<void()>> m_commands;
 };
 
 } // namespace torvale

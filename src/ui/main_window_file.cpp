@@ -224,64 +224,32 @@ void MainWindow::rebuildRecentMenu()
     }
 }
 
-bool MainWindow::handleFileCommand(CommandId id)
+void MainWindow::registerFileCommands()
 {
-    const int value = idOf(id);
-    if (value >= idOf(CommandId::RecentFirst) && value <= idOf(CommandId::RecentLast)) {
-        const auto& entries = m_document.recentFiles().entries();
-        const auto index = static_cast<std::size_t>(value - idOf(CommandId::RecentFirst));
-        if (index >= entries.size())
-            return true;
-        const std::string path = entries[index];
-        if (fileExists(path)) {
-            openTemplatePath(path);
-        } else {
-            m_prompts.message("提示", PromptIcon::Warning, "\"" + path + "\" 已不存在。",
-                              PromptButtons::Ok);
-            m_document.recentFiles().removeRecentFile(path, !m_document.tpl().templatePath.empty());
-            rebuildRecentMenu();
-        }
-        return true;
-    }
-    if (value >= idOf(CommandId::Zoom25) && value <= idOf(CommandId::Zoom800)) {
-        m_canvas->setZoom(kZoomLevels[value - idOf(CommandId::Zoom25)]);
-        return true;
-    }
-    if (value >= idOf(CommandId::Dpi350) && value <= idOf(CommandId::Dpi72)) {
-        m_document.setDpi(kDpiPresets[value - idOf(CommandId::Dpi350)]);
-        return true;
-    }
+    for (int i = 0; i <= idOf(CommandId::RecentLast) - idOf(CommandId::RecentFirst); ++i)
+        registerCommand(static_cast<CommandId>(idOf(CommandId::RecentFirst) + i),
+                        [this, i] { openRecentFile(static_cast<std::size_t>(i)); });
+    for (int i = 0; i <= idOf(CommandId::Zoom800) - idOf(CommandId::Zoom25); ++i)
+        registerCommand(static_cast<CommandId>(idOf(CommandId::Zoom25) + i),
+                        [this, i] { m_canvas->setZoom(kZoomLevels[i]); });
+    for (int i = 0; i <= idOf(CommandId::Dpi72) - idOf(CommandId::Dpi350); ++i)
+        registerCommand(static_cast<CommandId>(idOf(CommandId::Dpi350) + i),
+                        [this, i] { m_document.setDpi(kDpiPresets[i]); });
 
-    switch (id) {
-    case CommandId::NewTemplate:
-        if (!confirmDiscard())
-            return true;
-        m_document.newTemplate();
-        m_state.reset();
-        setStatusText(2, QString());
-        // The layer property windows are hidden here once they exist.
-        updateTitle();
-        rebuildRecentMenu();
-        return true;
-    case CommandId::OpenTemplate:
-        openTemplatePath(std::string());
-        return true;
-    case CommandId::SaveTemplate:
-        saveTemplate(false);
-        return true;
-    case CommandId::SaveTemplateAs:
-        saveTemplate(true);
-        return true;
-    case CommandId::Exit:
-        close();
-        return true;
-    case CommandId::UserGuide:
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUserGuide)));
-        return true;
-    case CommandId::WebSite:
-        QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite)));
-        return true;
-    case CommandId::DesktopShortcut: {
+    registerCommand(CommandId::NewTemplate, [this] {
+        // The layer property windows are hidden with the selection once they exist.
+        if (confirmDiscard())
+            m_document.newTemplate();
+    });
+    registerCommand(CommandId::OpenTemplate, [this] { openTemplatePath(std::string()); });
+    registerCommand(CommandId::SaveTemplate, [this] { saveTemplate(false); });
+    registerCommand(CommandId::SaveTemplateAs, [this] { saveTemplate(true); });
+    registerCommand(CommandId::Exit, [this] { close(); });
+    registerCommand(CommandId::UserGuide,
+                    [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUserGuide))); });
+    registerCommand(CommandId::WebSite,
+                    [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); });
+    registerCommand(CommandId::DesktopShortcut, [this] {
         const std::filesystem::path exe =
             pathFromUtf8(QCoreApplication::applicationFilePath().toStdString());
         if (writeDesktopLauncher(desktopFolder(), exe))
@@ -290,47 +258,59 @@ bool MainWindow::handleFileCommand(CommandId id)
         else
             m_prompts.message("提示", PromptIcon::Error, "在桌面上创建【快捷启动方式】失败",
                               PromptButtons::Ok);
-        return true;
-    }
-    case CommandId::About: {
+    });
+    registerCommand(CommandId::About, [this] {
         const int bits = static_cast<int>(sizeof(void*) * 8);
         const std::string text = "Torvale V1.0 (" + std::to_string(bits) +
                                  "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n" +
                                  kWebSite;
         m_prompts.message("关于", PromptIcon::Information, text, PromptButtons::Ok);
-        return true;
-    }
-    case CommandId::CompletedAlert:
+    });
+    registerCommand(CommandId::CompletedAlert, [this] {
         m_document.setCompletedAlert(!m_document.settings().completed_alert);
         m_completedAlertAction->setChecked(m_document.settings().completed_alert);
-        return true;
-    case CommandId::FontMapping:
-        // The font mapping dialog comes later.
-        return true;
-    case CommandId::CustomDpi: {
-        const auto answer = m_prompts.input("DPI 自定义", "输入一个自定义的 DPI：",
-                                            InputMode::Integer, std::to_string(m_document.dpi()));
-        if (!answer)
-            return true;
-        long long dpi = 0;
-        const char* first = answer->data();
-        const char* last = first + answer->size();
-        const auto [end, error] = std::from_chars(first, last, dpi);
-        if (end == first) // not a number: the input dialog does not let this through
-            return true;
-        if (error == std::errc::result_out_of_range)
-            dpi = answer->front() == '-' ? -1 : kMaxDpi + 1;
-        if (dpi < kMinDpi)
-            m_prompts.message("提示", PromptIcon::Warning, "DPI 不能小于 1", PromptButtons::Ok);
-        else if (dpi > kMaxDpi)
-            m_prompts.message("提示", PromptIcon::Warning, "DPI 不能大于 1200", PromptButtons::Ok);
-        else
-            m_document.setDpi(static_cast<std::int32_t>(dpi));
-        return true;
+    });
+    // The font mapping dialog comes later.
+    registerCommand(CommandId::FontMapping, [] {});
+    registerCommand(CommandId::CustomDpi, [this] { runCustomDpi(); });
+}
+
+void MainWindow::openRecentFile(std::size_t index)
+{
+    const auto& entries = m_document.recentFiles().entries();
+    if (index >= entries.size())
+        return;
+    const std::string path = entries[index];
+    if (fileExists(path)) {
+        openTemplatePath(path);
+        return;
     }
-    default:
-        return false;
-    }
+    m_prompts.message("提示", PromptIcon::Warning, "\"" + path + "\" 已不存在。",
+                      PromptButtons::Ok);
+    m_document.recentFiles().removeRecentFile(path, !m_document.tpl().templatePath.empty());
+    rebuildRecentMenu();
+}
+
+void MainWindow::runCustomDpi()
+{
+    const auto answer = m_prompts.input("DPI 自定义", "输入一个自定义的 DPI：", InputMode::Integer,
+                                        std::to_string(m_document.dpi()));
+    if (!answer)
+        return;
+    long long dpi = 0;
+    const char* first = answer->data();
+    const char* last = first + answer->size();
+    const auto [end, error] = std::from_chars(first, last, dpi);
+    if (end == first) // not a number: the input dialog does not let this through
+        return;
+    if (error == std::errc::result_out_of_range)
+        dpi = answer->front() == '-' ? -1 : kMaxDpi + 1;
+    if (dpi < kMinDpi)
+        m_prompts.message("提示", PromptIcon::Warning, "DPI 不能小于 1", PromptButtons::Ok);
+    else if (dpi > kMaxDpi)
+        m_prompts.message("提示", PromptIcon::Warning, "DPI 不能大于 1200", PromptButtons::Ok);
+    else
+        m_document.setDpi(static_cast<std::int32_t>(dpi));
 }
 
 bool MainWindow::confirmDiscard()
@@ -393,11 +373,7 @@ void MainWindow::openTemplatePath(const std::string& requested)
             return;
         path = *chosen;
     }
-    m_state.reset();
-    setStatusText(2, QString());
     const TemplateReadResult result = m_document.open(path);
-    updateTitle();
-    rebuildRecentMenu();
     if (!result.ok())
         m_prompts.message("提示", PromptIcon::Error, result.message, PromptButtons::Ok);
     if (result.csvUnreadable) {
@@ -406,7 +382,7 @@ void MainWindow::openTemplatePath(const std::string& requested)
                          QStringLiteral("请检查文件是否存在或被别的软件【独占方式】打开"));
     }
     if (result.ok() && result.selectFirstLayer)
-        m_layerPanel->selectRow(0);
+        selectLayerRows(m_state, m_document.tpl().layers, {0});
 }
 
 void MainWindow::offerDesktopShortcut()

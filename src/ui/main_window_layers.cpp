@@ -1,8 +1,10 @@
 #include "ui/main_window.h"
 
+#include "app/layer_commands.h"
 #include "ui/layer_panel.h"
 
 #include <QMenu>
+#include <numeric>
 
 namespace torvale {
 
@@ -42,44 +44,39 @@ void MainWindow::buildLayerMenus()
     m_layerPanel->setMenus(m_layerMenu, m_layerTypeMenu);
 }
 
-bool MainWindow::handleLayerCommand(CommandId id)
+void MainWindow::registerLayerCommands()
 {
-    if (const auto level = layerLevelOf(id)) {
-        m_document.setLevelOfMarked(*level);
-        return true;
-    }
-    if (const auto style = overflowStyleOf(id)) {
-        m_document.setOverflowOfMarked(*style);
-        return true;
-    }
-    switch (id) {
-    case CommandId::NewTextLayer:
-        m_layerPanel->newLayer(LayerType::Text);
-        return true;
-    case CommandId::NewPictureLayer:
-        m_layerPanel->newLayer(LayerType::Picture);
-        return true;
-    case CommandId::InsertTextLayer:
-        m_layerPanel->insertLayer(LayerType::Text);
-        return true;
-    case CommandId::InsertPictureLayer:
-        m_layerPanel->insertLayer(LayerType::Picture);
-        return true;
-    case CommandId::CopyLayers:
-        m_layerPanel->copyMarkedLayers();
-        return true;
-    case CommandId::DeleteLayers:
-        m_layerPanel->deleteSelectedLayers();
-        return true;
-    case CommandId::LayerTypeText:
-        m_layerPanel->setCurrentLayerType(LayerType::Text);
-        return true;
-    case CommandId::LayerTypePicture:
-        m_layerPanel->setCurrentLayerType(LayerType::Picture);
-        return true;
-    default:
-        return false;
-    }
+    const auto layerCommand = [this](CommandId id, auto action) {
+        registerCommand(id, [this, action] { action(m_document, m_state); });
+    };
+    layerCommand(CommandId::NewTextLayer, [](auto& d, auto& s) { newLayer(d, s, LayerType::Text); });
+    layerCommand(CommandId::NewPictureLayer,
+                 [](auto& d, auto& s) { newLayer(d, s, LayerType::Picture); });
+    layerCommand(CommandId::InsertTextLayer,
+                 [](auto& d, auto& s) { insertLayer(d, s, LayerType::Text); });
+    layerCommand(CommandId::InsertPictureLayer,
+                 [](auto& d, auto& s) { insertLayer(d, s, LayerType::Picture); });
+    layerCommand(CommandId::CopyLayers, [](auto& d, auto& s) { copyMarkedLayers(d, s); });
+    layerCommand(CommandId::DeleteLayers, [](auto& d, auto& s) { deleteMarkedLayers(d, s); });
+    layerCommand(CommandId::LayerTypeText,
+                 [](auto& d, auto& s) { setCurrentLayerType(d, s, LayerType::Text); });
+    layerCommand(CommandId::LayerTypePicture,
+                 [](auto& d, auto& s) { setCurrentLayerType(d, s, LayerType::Picture); });
+    layerCommand(CommandId::SelectAllLayers, [](auto& d, auto& s) {
+        std::vector<std::size_t> rows(d.tpl().layers.size());
+        std::iota(rows.begin(), rows.end(), std::size_t{0});
+        selectLayerRows(s, d.tpl().layers, rows);
+    });
+    for (CommandId id : {CommandId::LevelAbove, CommandId::LevelBelow})
+        layerCommand(id, [level = *layerLevelOf(id)](auto& d, auto& s) {
+            d.setLayerLevel(s.marked, level);
+        });
+    for (CommandId id : {CommandId::OverflowShrink, CommandId::OverflowScale,
+                         CommandId::OverflowFill, CommandId::OverflowCropTopLeft,
+                         CommandId::OverflowCropCentre})
+        layerCommand(id, [style = *overflowStyleOf(id)](auto& d, auto& s) {
+            d.setLayerOverflow(s.marked, style);
+        });
 }
 
 } // namespace torvale

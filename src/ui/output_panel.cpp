@@ -41,7 +41,7 @@ OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
     : QGroupBox(QStringLiteral("保存图片"), parent), m_window(window)
 {
     setFixedSize(kPanelWidth, kPanelHeight);
-    const auto send = [this](CommandId id) { return [this, id] { m_window.execute(id); }; };
+    const auto send = [this](ControlId id) { return [this, id] { handleControl(id); }; };
 
     addLabel(QStringLiteral("格式："), this, 10, 25);
     m_formatBox = addBox(this, {QStringLiteral("JPG"), QStringLiteral("PNG")}, {46, 21, 60, 22});
@@ -62,7 +62,7 @@ OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
 
     m_qualityCaption = addLabel(QStringLiteral("质量："), this, 10, 51);
     m_qualitySlider = new QSlider(Qt::Horizontal, this);
-    m_qualitySlider->setRange(10, 100);
+    m_qualitySlider->setRange(kMinQuality, kMaxQuality);
     m_qualitySlider->setGeometry(46, 48, 250, 22);
     m_qualityValue = new QLabel(this);
     m_qualityValue->setGeometry(302, 51, 80, 16);
@@ -80,52 +80,53 @@ OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
     m_fileNameBox2 = addBox(this, {QString()}, {212, 101, 118, 22});
     m_fileNameBox1->setObjectName(QStringLiteral("fileNameColumn1"));
 
-    connect(m_formatBox, &QComboBox::currentIndexChanged, this, send(CommandId::OutputFormat));
-    connect(m_colorspaceBox, &QComboBox::currentIndexChanged, this, send(CommandId::OutputFormat));
-    connect(m_transparentBox, &QCheckBox::toggled, this, send(CommandId::Transparent));
-    connect(m_png8Box, &QCheckBox::toggled, this, send(CommandId::Png8));
-    connect(m_paletteBox, &QComboBox::currentIndexChanged, this, send(CommandId::PaletteSize));
+    connect(m_formatBox, &QComboBox::currentIndexChanged, this, send(ControlId::OutputFormat));
+    connect(m_colorspaceBox, &QComboBox::currentIndexChanged, this, send(ControlId::OutputFormat));
+    connect(m_transparentBox, &QCheckBox::toggled, this, send(ControlId::Transparent));
+    connect(m_png8Box, &QCheckBox::toggled, this, send(ControlId::Png8));
+    connect(m_paletteBox, &QComboBox::currentIndexChanged, this, send(ControlId::PaletteSize));
     connect(m_qualitySlider, &QSlider::valueChanged, this, &OutputPanel::qualityChanged);
-    connect(m_chooseFolderButton, &QPushButton::clicked, this, send(CommandId::ChooseOutputFolder));
+    connect(m_chooseFolderButton, &QPushButton::clicked, this, send(ControlId::ChooseOutputFolder));
     connect(m_fileNameBox1, &QComboBox::currentIndexChanged, this,
-            send(CommandId::FileNameColumn1));
+            send(ControlId::FileNameColumn1));
     connect(m_fileNameBox2, &QComboBox::currentIndexChanged, this,
-            send(CommandId::FileNameColumn2));
+            send(ControlId::FileNameColumn2));
 
     refreshFromDocument();
 }
 
-void OutputPanel::handleCommand(CommandId id)
+void OutputPanel::handleControl(ControlId id)
 {
-    OutputSettings& output = m_window.document().tpl().output;
+    OutputSettings output = m_window.document().tpl().output;
     switch (id) {
-    case CommandId::OutputFormat:
+    case ControlId::OutputFormat:
         formatChanged();
         return;
-    case CommandId::Transparent:
+    case ControlId::Transparent:
         output.transparent_open = m_transparentBox->isChecked();
         break;
-    case CommandId::Png8:
+    case ControlId::Png8:
         output.isSaveToPng8 = m_png8Box->isChecked();
         showControlsForFormat();
         break;
-    case CommandId::PaletteSize:
-        if (m_paletteBox->currentIndex() >= 0)
-            output.colorCount = kPaletteSizes[m_paletteBox->currentIndex()];
+    case ControlId::PaletteSize:
+        if (m_paletteBox->currentIndex() < 0)
+            return;
+        output.colorCount = kPaletteSizes[m_paletteBox->currentIndex()];
         break;
-    case CommandId::ChooseOutputFolder:
+    case ControlId::ChooseOutputFolder:
         chooseFolder();
         return;
-    case CommandId::FileNameColumn1:
+    case ControlId::FileNameColumn1:
         fileNameChanged(0);
         return;
-    case CommandId::FileNameColumn2:
+    case ControlId::FileNameColumn2:
         fileNameChanged(1);
         return;
     default:
         return;
     }
-    m_window.document().notify(DocumentChange::Output);
+    m_window.document().setOutput(output);
 }
 
 void OutputPanel::refreshFromDocument()
@@ -155,12 +156,12 @@ void OutputPanel::refreshFromDocument()
 
 void OutputPanel::formatChanged()
 {
-    OutputSettings& output = m_window.document().tpl().output;
+    OutputSettings output = m_window.document().tpl().output;
     output.format = m_formatBox->currentIndex() == 1 ? OutputFormat::Png : OutputFormat::Jpg;
     if (m_colorspaceBox->currentIndex() >= 0)
         output.colorspace = static_cast<OutputColorspace>(m_colorspaceBox->currentIndex());
     showControlsForFormat();
-    m_window.document().notify(DocumentChange::Output);
+    m_window.document().setOutput(output);
 }
 
 void OutputPanel::showControlsForFormat()
@@ -181,8 +182,9 @@ void OutputPanel::showControlsForFormat()
 void OutputPanel::qualityChanged(int value)
 {
     m_qualityValue->setText(QString::fromStdString(qualityLabelText(value)));
-    m_window.document().tpl().output.quality = value;
-    m_window.document().notify(DocumentChange::Output);
+    OutputSettings output = m_window.document().tpl().output;
+    output.quality = value;
+    m_window.document().setOutput(output);
 }
 
 void OutputPanel::chooseFolder()
@@ -190,9 +192,9 @@ void OutputPanel::chooseFolder()
     const auto folder =
         m_window.prompts().browseFolder("图片保存到：", m_folderField->text().toStdString());
     if (folder && !folder->empty()) {
-        m_window.document().tpl().output.outputFolder = *folder;
-        m_folderField->setText(QString::fromStdString(*folder));
-        m_window.document().notify(DocumentChange::Output);
+        OutputSettings output = m_window.document().tpl().output;
+        output.outputFolder = *folder;
+        m_window.document().setOutput(output);
     }
     m_window.canvas()->setFocus();
 }
@@ -217,7 +219,7 @@ void OutputPanel::fillFileNameBoxes()
 
 void OutputPanel::fileNameChanged(int which)
 {
-    OutputSettings& output = m_window.document().tpl().output;
+    OutputSettings output = m_window.document().tpl().output;
     std::string& name =
         which == 0 ? output.file_name_bind_col_name : output.file_name_bind_col_name2;
     const int index = fileNameBox(which)->currentIndex();
@@ -225,7 +227,7 @@ void OutputPanel::fileNameChanged(int which)
     name = index > 0 && index <= static_cast<int>(columns.size())
                ? columns[static_cast<std::size_t>(index) - 1]
                : std::string();
-    m_window.document().notify(DocumentChange::Output);
+    m_window.document().setOutput(output);
 }
 
 } // namespace torvale

@@ -24,7 +24,7 @@ public:
     OutputPanel(MainWindow& window, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
-    void handleCommand(CommandId id);
+    void handleControl(ControlId id);
     /// Shows the document's values again.
     void refreshFromDocument();
     /// Refills the two file-name boxes from the CSV columns, each keeping its choice by text.

@@ -27,29 +27,43 @@ Layer pictureLayer(LayerLevel level = LayerLevel::AboveBackground,
     return layer;
 }
 
-std::vector<bool> markedFlags(const std::vector<Layer>& layers)
+// Layer ids in these tests are the list position + 1.
+std::vector<Layer> named(std::vector<Layer> layers)
+{
+    for (std::size_t i = 0; i < layers.size(); ++i)
+        layers[i].id = static_cast<std::uint32_t>(i + 1);
+    return layers;
+}
+
+void mark(EditorState& state, std::initializer_list<std::uint32_t> rows)
+{
+    for (std::uint32_t row : rows)
+        state.marked.push_back(row + 1);
+}
+
+std::vector<bool> markedFlags(const EditorState& state, const std::vector<Layer>& layers)
 {
     std::vector<bool> flags;
     for (const Layer& layer : layers)
-        flags.push_back(layer.marked);
+        flags.push_back(state.isMarked(layer.id));
     return flags;
 }
 
 TEST(LayerSelection, OneRowMakesItsLayerCurrentAndTheOnlyMarkedOne)
 {
     EditorState state;
-    std::vector<Layer> layers = {textLayer(), pictureLayer(), textLayer(false)};
-    layers[0].marked = true;
+    const std::vector<Layer> layers = named({textLayer(), pictureLayer(), textLayer(false)});
+    mark(state, {0});
 
     SelectionEffects effects = applyLayerSelectionChange(state, layers, {1}, {1, false, true});
     EXPECT_FALSE(effects.ignored);
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
     EXPECT_EQ(state.currentKind, CurrentKind::Layer);
-    EXPECT_EQ(state.currentLayer, 1u);
-    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(state.currentLayer, 2u);
+    EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{false, true, false}));
     EXPECT_EQ(effects.statusPart2, "120 x 40 像素");
     EXPECT_EQ(effects.propertyWindow, PropertyWindow::Picture);
-    EXPECT_EQ(effects.scrollCanvasToLayer, 1u);
+    EXPECT_EQ(effects.scrollCanvasToLayer, 2u);
     EXPECT_TRUE(effects.repaintCanvas);
 
     // A layer without a rectangle is being placed; status part 2 keeps its text.
@@ -63,11 +77,11 @@ TEST(LayerSelection, OneRowMakesItsLayerCurrentAndTheOnlyMarkedOne)
 TEST(LayerSelection, DeselectingDownToOneRowDoesNotScrollTheCanvas)
 {
     EditorState state;
-    std::vector<Layer> layers = {textLayer(), textLayer()};
+    const std::vector<Layer> layers = named({textLayer(), textLayer()});
     const SelectionEffects effects =
         applyLayerSelectionChange(state, layers, {0}, {1, true, false});
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
-    EXPECT_EQ(state.currentLayer, 0u);
+    EXPECT_EQ(state.currentLayer, 1u);
     EXPECT_FALSE(effects.scrollCanvasToLayer.has_value());
 }
 
@@ -75,34 +89,34 @@ TEST(LayerSelection, SeveralRowsMarkFollowingTheChangedRow)
 {
     EditorState state;
     state.drag = DragKind::MoveLayer;
-    std::vector<Layer> layers = {textLayer(), textLayer(), textLayer()};
-    layers[0].marked = true;
+    const std::vector<Layer> layers = named({textLayer(), textLayer(), textLayer()});
+    mark(state, {0});
 
     SelectionEffects effects = applyLayerSelectionChange(state, layers, {0, 2}, {2, false, true});
     EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
     EXPECT_EQ(state.drag, DragKind::None);
     EXPECT_EQ(state.currentKind, CurrentKind::None);
     EXPECT_FALSE(state.currentLayer.has_value());
-    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{true, false, true}));
     EXPECT_EQ(effects.statusPart2, "");
     EXPECT_TRUE(effects.dismissBalloons);
     EXPECT_EQ(effects.propertyWindow, PropertyWindow::Hidden);
 
-    layers[1].marked = true;
+    mark(state, {1});
     applyLayerSelectionChange(state, layers, {0, 2}, {1, true, false});
-    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{true, false, true}));
 }
 
 TEST(LayerSelection, NoRowLeavesNothingMarkedAndIdle)
 {
     EditorState state;
     state.mode = CanvasMode::MultiSelected;
-    std::vector<Layer> layers = {textLayer(), textLayer()};
-    layers[0].marked = layers[1].marked = true;
+    const std::vector<Layer> layers = named({textLayer(), textLayer()});
+    mark(state, {0, 1});
     const SelectionEffects effects = applyLayerSelectionChange(state, layers, {}, {1, true, false});
     EXPECT_EQ(state.mode, CanvasMode::Idle);
     EXPECT_EQ(state.currentKind, CurrentKind::None);
-    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{false, false}));
+    EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{false, false}));
     EXPECT_EQ(effects.statusPart2, "");
     EXPECT_TRUE(effects.dismissBalloons);
     EXPECT_EQ(effects.propertyWindow, PropertyWindow::Hidden);
@@ -125,10 +139,10 @@ TEST(LayerSelection, IgnoredWhileDeletingBandDraggingOrWithoutAStateChange)
         EditorState state;
         state.deletingLayers = c.deleting;
         state.mode = c.mode;
-        std::vector<Layer> layers = {textLayer()};
+        const std::vector<Layer> layers = named({textLayer()});
         EXPECT_TRUE(applyLayerSelectionChange(state, layers, {0}, c.change).ignored) << c.name;
         EXPECT_EQ(state.mode, c.mode) << c.name;
-        EXPECT_FALSE(layers[0].marked) << c.name;
+        EXPECT_TRUE(state.marked.empty()) << c.name;
     }
 }
 
@@ -137,15 +151,15 @@ TEST(LayerSelection, ChangesReportedTogetherEndInTheFinalSelection)
     // A click on row 2 while rows 0 and 1 were selected.
     EditorState state;
     state.mode = CanvasMode::MultiSelected;
-    std::vector<Layer> layers = {textLayer(), textLayer(), pictureLayer()};
-    layers[0].marked = layers[1].marked = true;
+    const std::vector<Layer> layers = named({textLayer(), textLayer(), pictureLayer()});
+    mark(state, {0, 1});
     const SelectionEffects effects = applyLayerSelectionChanges(
         state, layers, {2}, {{0, true, false}, {1, true, false}, {2, false, true}});
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
-    EXPECT_EQ(state.currentLayer, 2u);
-    EXPECT_EQ(markedFlags(layers), (std::vector<bool>{false, false, true}));
+    EXPECT_EQ(state.currentLayer, 3u);
+    EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{false, false, true}));
     EXPECT_EQ(effects.propertyWindow, PropertyWindow::Picture);
-    EXPECT_EQ(effects.scrollCanvasToLayer, 2u);
+    EXPECT_EQ(effects.scrollCanvasToLayer, 3u);
 }
 
 TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
@@ -182,10 +196,12 @@ TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
          {0, 1},
          {true, true, L::AboveBackground, {}}},
     };
-    for (Case c : cases) {
+    for (const Case& c : cases) {
+        EditorState selection;
+        const std::vector<Layer> layers = named(c.layers);
         for (std::size_t row : c.selected)
-            c.layers[row].marked = true;
-        const LayerMenuState state = layerMenuState(c.layers, c.selected);
+            selection.marked.push_back(layers[row].id);
+        const LayerMenuState state = layerMenuState(selection, layers);
         EXPECT_EQ(state.selectionItemsEnabled, c.expected.selectionItemsEnabled) << c.name;
         EXPECT_EQ(state.subMenusEnabled, c.expected.subMenusEnabled) << c.name;
         EXPECT_EQ(state.checkedLevel, c.expected.checkedLevel) << c.name;
@@ -195,9 +211,9 @@ TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
 
 TEST(LayerRows, HighlightFollowsMarksInMultiSelectionElseTheCurrentRow)
 {
-    std::vector<Layer> layers = {textLayer(), textLayer(), textLayer()};
-    layers[0].marked = layers[2].marked = true;
+    const std::vector<Layer> layers = named({textLayer(), textLayer(), textLayer()});
     EditorState state;
+    mark(state, {0, 2});
     for (CanvasMode mode : {CanvasMode::MultiSelected, CanvasMode::BandDragging}) {
         state.mode = mode;
         state.currentKind = CurrentKind::Layer; // ignored in these modes

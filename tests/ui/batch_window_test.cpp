@@ -33,7 +33,7 @@ protected:
     void openExample()
     {
         ASSERT_TRUE(document->open(examplePath("badge.dat")).ok());
-        document->tpl().output.outputFolder = dir.file("cards");
+        setOutputFolder(dir.file("cards"));
     }
 
     std::vector<std::pair<std::string, std::string>> balloons()
@@ -47,7 +47,7 @@ protected:
 
 TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
 {
-    document->tpl().background.szWidth = "0";
+    document->setBackgroundSize("0", "800");
     window->execute(CommandId::StartBatch);
     EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
                               {"【背景层】宽度必须大于 0", "请重新输入"}}));
@@ -56,7 +56,7 @@ TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
 
     // Fixing it moves on to the next check.
     window->balloons().dismissAll();
-    document->tpl().background.szWidth = "800";
+    document->setBackgroundSize("800", "800");
     window->execute(CommandId::StartBatch);
     EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
                               {"请选择一个【csv文件】", "请选择..."}}));
@@ -67,14 +67,14 @@ TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
 TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
 {
     openExample();
-    document->tpl().layers[1].bind_col_name = "Name";
+    editLayer(1, FieldBinding, [](Layer& layer) { layer.bind_col_name = "Name"; });
     window->execute(CommandId::StartBatch);
     EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
                               {"图层#2 还没有绑定列名", "请绑定一个列名"}}));
     EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "layerList");
     // The template's 300 dpi became the current DPI setting.
     EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
-    EXPECT_EQ(window->state().currentLayer, std::optional<std::size_t>(1));
+    EXPECT_EQ(currentLayerRow(), std::optional<std::size_t>(1));
 }
 
 TEST_F(BatchWindowTest, BackgroundThatCannotBeDecodedStopsTheStart)
@@ -84,7 +84,7 @@ TEST_F(BatchWindowTest, BackgroundThatCannotBeDecodedStopsTheStart)
                           std::filesystem::copy_options::recursive);
     std::ofstream(dir.file("badge/background.png"), std::ios::binary) << "\x89PNG broken";
     ASSERT_TRUE(document->open(dir.file("badge/badge.dat")).ok());
-    document->tpl().output.outputFolder = dir.file("cards");
+    setOutputFolder(dir.file("cards"));
     window->execute(CommandId::StartBatch);
     EXPECT_EQ(balloons(),
               (std::vector<std::pair<std::string, std::string>>{
@@ -97,7 +97,7 @@ TEST_F(BatchWindowTest, BackgroundThatCannotBeDecodedStopsTheStart)
 TEST_F(BatchWindowTest, OutputFolderThatCannotBeCreatedIsAMessage)
 {
     openExample();
-    document->tpl().output.outputFolder = dir.file("a/b");
+    setOutputFolder(dir.file("a/b"));
     prompts.answerMessage(PromptAnswer::Ok);
     window->execute(CommandId::StartBatch);
     ASSERT_EQ(prompts.asked().size(), 1u);
@@ -145,7 +145,7 @@ TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
         for (int i = 0; i < 300; ++i)
             out << "B" << i << ",名字" << i << ",部门," << examplePath("photos/p01.jpg") << "\n";
     }
-    document->tpl().csv_file_path = csv;
+    document->setCsvFile(csv);
     document->settings().completed_alert = true;
 
     QTimer poll;

@@ -18,13 +18,19 @@ protected:
     void SetUp() override
     {
         UiTest::SetUp();
-        QObject::connect(&panel(), &LayerPanel::selectionEffectsReady,
-                         [this](const SelectionEffects& effects) { lastEffects = effects; });
+        subscription = state().subscribe(
+            [this](const SelectionEffects& effects) { lastEffects = effects; });
+    }
+
+    void TearDown() override
+    {
+        state().unsubscribe(subscription);
+        UiTest::TearDown();
     }
 
     LayerPanel& panel() { return *window->layerPanel(); }
     QTableWidget& list() { return *panel().table(); }
-    std::vector<Layer>& layers() { return document->tpl().layers; }
+    const std::vector<Layer>& layers() { return document->tpl().layers; }
     EditorState& state() { return window->state(); }
 
     /// Text layers named "L1", "L2", ... by their demo text.
@@ -32,7 +38,8 @@ protected:
     {
         for (int i = 0; i < count; ++i) {
             window->execute(CommandId::NewTextLayer);
-            layers().back().text = "L" + std::to_string(layers().size());
+            editLayer(layers().size() - 1, FieldDemo,
+                      [this](Layer& layer) { layer.text = "L" + std::to_string(layers().size()); });
         }
     }
 
@@ -107,6 +114,7 @@ protected:
     }
 
     std::optional<SelectionEffects> lastEffects;
+    std::size_t subscription = 0;
 };
 
 TEST_F(LayerPanelTest, BuildsTheListWithItsColumnsAndSwitches)
@@ -129,19 +137,15 @@ TEST_F(LayerPanelTest, NewLayerIsPlacedAndLeavesStatusPart2Alone)
     window->execute(CommandId::NewPictureLayer);
     ASSERT_EQ(layers().size(), 1u);
     EXPECT_EQ(state().mode, CanvasMode::PlacingLayer);
-    EXPECT_EQ(state().currentLayer, 0u);
-    EXPECT_TRUE(layers()[0].marked);
+    EXPECT_EQ(currentLayerRow(), 0u);
+    EXPECT_TRUE(isMarked(0));
     EXPECT_EQ(window->statusText(2), "7 x 7 像素");
     EXPECT_EQ(lastEffects->propertyWindow, PropertyWindow::Picture);
     EXPECT_EQ(column(1), QStringList{""});
     EXPECT_EQ(column(5), QStringList{"图"});
 
     // With a rectangle the size shows in status part 2.
-    layers()[0].x = 5;
-    layers()[0].y = 6;
-    layers()[0].width = 70;
-    layers()[0].height = 30;
-    panel().updateRow(0);
+    placeLayer(0, 5, 6, 70, 30);
     panel().selectRow(0);
     EXPECT_EQ(state().mode, CanvasMode::LayerSelected);
     EXPECT_EQ(window->statusText(2), "70 x 30 像素");
@@ -152,12 +156,12 @@ TEST_F(LayerPanelTest, CtrlClicksMultiSelectAndDeselectDownToIdle)
 {
     addTextLayers(3);
     click(0);
-    EXPECT_EQ(state().currentLayer, 0u);
+    EXPECT_EQ(currentLayerRow(), 0u);
     click(1, Qt::ControlModifier);
     EXPECT_EQ(state().mode, CanvasMode::MultiSelected);
     EXPECT_EQ(state().currentKind, CurrentKind::None);
     EXPECT_EQ(lastEffects->propertyWindow, PropertyWindow::Hidden);
-    EXPECT_TRUE(layers()[0].marked && layers()[1].marked && !layers()[2].marked);
+    EXPECT_TRUE(isMarked(0) && isMarked(1) && !isMarked(2));
 
     window->canvas()->setFocus();
     QApplication::processEvents();
@@ -167,12 +171,12 @@ TEST_F(LayerPanelTest, CtrlClicksMultiSelectAndDeselectDownToIdle)
 
     click(0, Qt::ControlModifier);
     EXPECT_EQ(state().mode, CanvasMode::PlacingLayer);
-    EXPECT_EQ(state().currentLayer, 1u);
+    EXPECT_EQ(currentLayerRow(), 1u);
     EXPECT_TRUE(panel().isRowHighlighted(1));
     EXPECT_FALSE(panel().isRowHighlighted(0));
     click(1, Qt::ControlModifier);
     EXPECT_EQ(state().mode, CanvasMode::Idle);
-    EXPECT_FALSE(layers()[0].marked || layers()[1].marked || layers()[2].marked);
+    EXPECT_FALSE(isMarked(0) || isMarked(1) || isMarked(2));
 
     QTest::keyClick(&list(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(panel().selectedRows().size(), 3u);
@@ -211,8 +215,8 @@ TEST_F(LayerPanelTest, LevelIsCheckedOnlyWhenAllMarkedLayersAgree)
 {
     window->execute(CommandId::NewPictureLayer);
     window->execute(CommandId::NewPictureLayer);
-    layers()[1].layer_level = LayerLevel::BelowBackground;
-    panel().selectAll();
+    editLayer(1, FieldLevel, [](Layer& layer) { layer.layer_level = LayerLevel::BelowBackground; });
+    window->execute(CommandId::SelectAllLayers);
     QMenu& menu = *panel().layerMenu();
     panel().prepareLayerMenu(menu);
     EXPECT_TRUE(subMenu(menu, "层次")->isEnabled());
@@ -251,7 +255,7 @@ TEST_F(LayerPanelTest, DeletingRenumbersAndSelectsTheNextLayer)
     EXPECT_EQ(layers()[1].number, 2);
     EXPECT_EQ(layers()[1].text, "L3");
     EXPECT_EQ(panel().currentRow(), 1);
-    EXPECT_EQ(state().currentLayer, 1u);
+    EXPECT_EQ(currentLayerRow(), 1u);
     EXPECT_EQ(state().mode, CanvasMode::PlacingLayer);
 
     // Deleting the last row selects the one before it.
@@ -263,8 +267,7 @@ TEST_F(LayerPanelTest, DeletingRenumbersAndSelectsTheNextLayer)
 TEST_F(LayerPanelTest, DeletingTheLastLayerLeavesTheCanvasIdle)
 {
     addTextLayers(1);
-    layers()[0].x = layers()[0].y = 0;
-    layers()[0].width = layers()[0].height = 10;
+    placeLayer(0, 0, 0, 10, 10);
     panel().selectRow(0);
     EXPECT_EQ(window->statusText(2), "10 x 10 像素");
     window->execute(CommandId::DeleteLayers);
@@ -292,8 +295,8 @@ TEST_F(LayerPanelTest, CopiesAreAppendedAndSelected)
     EXPECT_EQ(layers()[4].text, "L3");
     EXPECT_EQ(panel().selectedRows(), (std::vector<std::size_t>{3, 4}));
     std::vector<bool> marked;
-    for (const Layer& layer : layers())
-        marked.push_back(layer.marked);
+    for (std::size_t row = 0; row < layers().size(); ++row)
+        marked.push_back(isMarked(row));
     EXPECT_EQ(marked, (std::vector<bool>{false, false, false, true, true}));
     EXPECT_EQ(state().mode, CanvasMode::MultiSelected);
 }

@@ -183,7 +183,7 @@ TEST_F(MainWindowTest, AcceleratorsCarryTheirCommands)
 
 TEST_F(MainWindowTest, NewWithoutLayersAsksNothing)
 {
-    document->tpl().background.width = 600;
+    document->setBackgroundSize("600", "800");
     window->execute(CommandId::NewTemplate);
     EXPECT_TRUE(prompts.asked().empty());
     EXPECT_EQ(document->tpl().background.width, 800);
@@ -266,7 +266,7 @@ TEST_F(MainWindowTest, SaveAsksForANameOnceAndAppendsDat)
     EXPECT_FALSE(document->isModified());
 
     // Saving again writes to the same file without asking.
-    document->tpl().layers[0].text = "changed";
+    editLayer(0, FieldDemo, [](Layer& layer) { layer.text = "changed"; });
     window->execute(CommandId::SaveTemplate);
     EXPECT_EQ(prompts.asked().size(), 1u);
     EXPECT_NE(readFile(dir.file("card.dat")).find("changed"), std::string::npos);
@@ -324,7 +324,7 @@ TEST_F(MainWindowTest, OpenFailureShowsTheMessageAndLeavesANewTemplate)
 TEST_F(MainWindowTest, OpenWithAnUnreadableCsvShowsTheBalloon)
 {
     addLayer();
-    document->tpl().csv_file_path = dir.file("gone.csv");
+    document->setCsvFile(dir.file("gone.csv"));
     const std::string path = saveAs("csv");
     window->openTemplatePath(path);
     const auto open = window->balloons().open();

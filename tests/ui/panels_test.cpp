@@ -29,7 +29,7 @@ protected:
     BackgroundPanel& background() { return *window->backgroundPanel(); }
     DataSourcePanel& dataSource() { return *window->dataSourcePanel(); }
     OutputPanel& output() { return *window->outputPanel(); }
-    BackgroundLayer& model() { return document->tpl().background; }
+    const BackgroundLayer& model() { return document->tpl().background; }
 
     /// Types a size text as the user would, at the current DPI.
     void setWidthAt(std::int32_t dpi, const QString& text)

@@ -9,7 +9,9 @@
 
 #include <QApplication>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace torvale::test {
 
@@ -33,6 +35,36 @@ protected:
     }
 
     static const FontRegistry& fonts() { return testFonts(); }
+
+    /// Changes fields of the layer at a row through the document, as the property windows do.
+    void editLayer(std::size_t row, LayerFieldSet fields, const std::function<void(Layer&)>& change)
+    {
+        Layer values = document->tpl().layers.at(row);
+        change(values);
+        document->setLayerFields({values.id}, fields, values);
+    }
+    /// Gives the layer at a row a rectangle, as drawing it on the canvas does.
+    void placeLayer(std::size_t row, std::int32_t x, std::int32_t y, std::int32_t width,
+                    std::int32_t height)
+    {
+        document->setLayerGeometry({{document->tpl().layers.at(row).id, x, y, width, height}});
+    }
+    void setOutputFolder(const std::string& folder)
+    {
+        OutputSettings output = document->tpl().output;
+        output.outputFolder = folder;
+        document->setOutput(output);
+    }
+    bool isMarked(std::size_t row) const
+    {
+        return window->state().isMarked(document->tpl().layers.at(row).id);
+    }
+    /// The list position of the current layer.
+    std::optional<std::size_t> currentLayerRow() const
+    {
+        const auto& current = window->state().currentLayer;
+        return current ? document->indexOf(*current) : std::nullopt;
+    }
 
     TempDir dir;
     ScriptedPrompts prompts;

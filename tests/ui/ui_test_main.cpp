@@ -1,4 +1,5 @@
 #include "app/image_library.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // A command nobody handles is a fault the tests must see.
+    torvale::MainWindow::setStrictCommands(true);
     if (const auto problem = torvale::setUpImageLibrary()) {
         std::fprintf(stderr, "%s\n", problem->c_str());
         return 1;

@@ -58,17 +58,20 @@ void EditorDocument::setCheckShortcutStatus(bool on)
 
 bool EditorDocument::loadCsvColumns(const std::string& path)
 {
-    m_csvColumns.clear();
     auto columns = torvale::loadCsvColumns(resolve(path), m_template.is_trim_csv_cell_value);
     const bool ok = columns.has_value();
-    if (ok)
-        m_csvColumns = std::move(*columns);
+    useCsvColumns(ok ? std::move(*columns) : std::vector<std::string>());
+    return ok;
+}
+
+void EditorDocument::useCsvColumns(std::vector<std::string> columns)
+{
+    m_csvColumns = std::move(columns);
     // A file-name column keeps its choice when the new file has a column of the same text.
     for (std::string* name :
          {&m_template.output.file_name_bind_col_name, &m_template.output.file_name_bind_col_name2})
         *name = matchColumn(m_csvColumns, *name);
     announce(DocumentChange::DataSource);
-    return ok;
 }
 
 bool EditorDocument::setCsvFile(const std::string& path)

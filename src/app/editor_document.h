@@ -137,6 +137,9 @@ public:
     /// switch; on failure the list is emptied and false returned. The file-name columns keep
     /// their choice when a column of the same text (case ignored) is still there.
     bool loadCsvColumns(const std::string& path);
+    /// Columns the batch read from the CSV file as it started (the file-name columns keep their
+    /// choice as with loadCsvColumns).
+    void useCsvColumns(std::vector<std::string> columns);
 
     // ---- output and display switches
 

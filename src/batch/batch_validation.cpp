@@ -131,11 +131,9 @@ std::optional<BatchProblem> validateBackground(const Template& tpl, const BatchI
 }
 
 BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
-                           const FontRegistry& fonts, std::vector<std::string>* columns)
+                           const FontRegistry& fonts,
+                           std::optional<std::vector<std::string>>* columns)
 {
-    if (columns)
-        columns->clear();
-
     if (auto background = validateBackground(tpl, inputs))
         return *background;
 
@@ -144,12 +142,12 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
     if (!fileExists(inputs.csvPath))
         return makeProblem(8, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
     const auto loaded = loadCsvColumns(inputs.csvPath, tpl.is_trim_csv_cell_value);
+    if (columns)
+        *columns = loaded.value_or(std::vector<std::string>());
     if (!loaded)
         return makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle,
                            isCsvFileTooLarge(inputs.csvPath) ? "文件太大（超过 2 GB）"
                                                              : kCsvBalloonText);
-    if (columns)
-        *columns = *loaded;
 
     if (tpl.layers.empty())
         return makeProblem(10, BatchControl::LayerList, "请至少创建一个【图层】", "点右键创建...");

@@ -59,9 +59,10 @@ std::optional<BatchProblem> validateBackground(const Template& tpl, const BatchI
 /// Checks a template before a batch in the fixed order and returns the first problem: custom
 /// canvas size texts or background picture, CSV file, each layer (rectangle, bound column, font
 /// of a text layer), output folder, file-name columns. Creates the output folder (one level)
-/// when it is missing. columns receives the CSV file's column names once they are loaded (it is
-/// emptied first, and stays empty when the CSV file cannot be loaded).
+/// when it is missing. columns receives the CSV file's column names once the file was read (an
+/// empty list when it could not be read); it is left alone when the checks stop before.
 BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
-                           const FontRegistry& fonts, std::vector<std::string>* columns = nullptr);
+                           const FontRegistry& fonts,
+                           std::optional<std::vector<std::string>>* columns = nullptr);
 
 } // namespace torvale

@@ -156,7 +156,11 @@ void BatchController::start()
     const Template& tpl = document.tpl();
 
     BatchPlan plan = planBatch(tpl, document.dpi());
-    const BatchProblem problem = validateBatch(tpl, plan.inputs, m_window.fonts());
+    std::optional<std::vector<std::string>> columns;
+    const BatchProblem problem = validateBatch(tpl, plan.inputs, m_window.fonts(), &columns);
+    // The checks read the CSV file again: the lists that show its columns follow.
+    if (columns && *columns != document.csvColumns())
+        document.useCsvColumns(std::move(*columns));
     if (!problem.ok()) {
         showProblem(problem);
         return;

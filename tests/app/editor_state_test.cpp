@@ -162,6 +162,32 @@ TEST(LayerSelection, ChangesReportedTogetherEndInTheFinalSelection)
     EXPECT_EQ(effects.scrollCanvasToLayer, 3u);
 }
 
+TEST(LayerSelection, SelectingRowsReportsEveryRowAndAnnouncesOnce)
+{
+    EditorState state;
+    std::vector<SelectionEffects> told;
+    state.subscribe([&](const SelectionEffects& effects) { told.push_back(effects); });
+    const std::vector<Layer> layers = named({textLayer(), textLayer(), pictureLayer()});
+
+    selectLayerRows(state, layers, {0, 2});
+    EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
+    EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{true, false, true}));
+    ASSERT_EQ(told.size(), 1u);
+
+    // The current row selected again repeats its effects (the property window comes back).
+    selectLayerRows(state, layers, {2});
+    selectLayerRows(state, layers, {2});
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[2].propertyWindow, PropertyWindow::Picture);
+    EXPECT_EQ(state.currentLayer, 3u);
+
+    // Rows past the end are not selected; nothing left clears the selection.
+    selectLayerRows(state, layers, {7});
+    EXPECT_EQ(state.mode, CanvasMode::Idle);
+    EXPECT_TRUE(state.marked.empty());
+    EXPECT_EQ(told.back().propertyWindow, PropertyWindow::Hidden);
+}
+
 TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
 {
     using L = LayerLevel;

@@ -223,7 +223,7 @@ INSTANTIATE_TEST_SUITE_P(Checks, ValidateBatchTest, ::testing::ValuesIn(kCases),
 TEST(ValidateBatch, CreatesTheOutputFolderOneLevelDeep)
 {
     Scene s;
-    std::vector<std::string> columns;
+    std::optional<std::vector<std::string>> columns;
     EXPECT_TRUE(validateBatch(s.tpl, s.inputs, testFonts(), &columns).ok());
     EXPECT_TRUE(std::filesystem::is_directory(s.dir.path() / "out"));
     EXPECT_EQ(columns, (std::vector<std::string>{"姓名", "Code", "照片"}));

@@ -2,6 +2,7 @@
 #include "ui/background_panel.h"
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
+#include "ui/data_source_panel.h"
 #include "ui/event_filter.h"
 #include "ui/layer_panel.h"
 #include "ui/log_window.h"
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -111,9 +113,20 @@ protected:
     const AskedPrompt& lastAsked() const { return prompts.asked().back(); }
 };
 
-TEST_F(MainWindowTest, StartsWithTheNewTemplateTitle)
+TEST_F(MainWindowTest, StartsWithTheNewTemplateAndTheCanvasSizeToType)
 {
     EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+    // Start-up chooses "自定义" as a click does: the width field takes the focus, text selected.
+    BackgroundPanel& background = *window->backgroundPanel();
+    EXPECT_TRUE(background.customRadio()->isChecked());
+    EXPECT_EQ(window->focusWidget(), background.widthField());
+    EXPECT_EQ(background.widthField()->selectedText(), "800");
+}
+
+TEST_F(MainWindowTest, ACommandNobodyHandlesIsAFault)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(window->execute(static_cast<CommandId>(1)), "unknown command 1");
 }
 
 TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
@@ -486,6 +499,15 @@ TEST_F(MainWindowTest, SettingsColumnTakesAScrollBarOnlyWhileTheStackDoesNotFit)
     EXPECT_GT(column->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(column->verticalScrollBar()->singleStep(), 21);
     expectPlacedAtTheRight();
+    // Panels 16 apart, the start button 2 more; the column scrolls 7 past the stack.
+    const QWidget* panels[] = {window->backgroundPanel(), window->dataSourcePanel(),
+                               window->layerPanel(), window->outputPanel(), window->startButton()};
+    EXPECT_EQ(panels[0]->y(), 0);
+    for (int i = 1; i < 5; ++i)
+        EXPECT_EQ(panels[i]->y(), panels[i - 1]->y() + panels[i - 1]->height() + 16 + (i == 4) * 2);
+    const int total = panels[4]->y() + panels[4]->height();
+    EXPECT_EQ(stack, total);
+    EXPECT_EQ(column->verticalScrollBar()->maximum(), total + 7 - column->viewport()->height());
 
     resizeTo(stack + 300);
     EXPECT_EQ(column->width(), 406);

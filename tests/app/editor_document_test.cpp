@@ -1,0 +1,174 @@
+#include "app/editor_document.h"
+
+#include "support/test_support.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace torvale {
+namespace {
+
+using test::TempDir;
+
+class EditorDocumentTest : public ::testing::Test {
+protected:
+    EditorDocumentTest() : store(dir.file("settings.json")), document(store)
+    {
+        document.subscribe([this](const DocumentEvent& event) { events.push_back(event); });
+    }
+
+    std::vector<LayerId> ids() const
+    {
+        std::vector<LayerId> all;
+        for (const Layer& layer : document.tpl().layers)
+            all.push_back(layer.id);
+        return all;
+    }
+    const Layer& at(std::size_t row) const { return document.tpl().layers.at(row); }
+
+    TempDir dir;
+    SettingsStore store;
+    EditorDocument document;
+    std::vector<DocumentEvent> events;
+};
+
+TEST_F(EditorDocumentTest, LayerListEditsNameTheLayersAndTheFirstRowThatMoved)
+{
+    const LayerId a = document.addLayer(LayerType::Text);
+    const LayerId b = document.addLayer(LayerType::Picture);
+    const LayerId c = document.insertLayer(LayerType::Text, 1);
+    EXPECT_EQ(ids(), (std::vector<LayerId>{a, c, b}));
+    EXPECT_EQ(std::set<LayerId>({a, b, c}).size(), 3u);
+    EXPECT_EQ(at(2).number, 3);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[2].change, DocumentChange::LayersAdded);
+    EXPECT_EQ(events[2].layers, std::vector<LayerId>{c});
+    EXPECT_EQ(events[2].firstRow, 1u);
+
+    // Copies keep the list order of the originals and get ids of their own.
+    events.clear();
+    const std::vector<LayerId> copies = document.copyLayers({b, a});
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_EQ(ids(), (std::vector<LayerId>{a, c, b, copies[0], copies[1]}));
+    EXPECT_EQ(at(3).type, LayerType::Text);
+    EXPECT_EQ(at(4).type, LayerType::Picture);
+    EXPECT_EQ(events.at(0).firstRow, 3u);
+
+    events.clear();
+    document.deleteLayers({c, copies[0], 999});
+    EXPECT_EQ(ids(), (std::vector<LayerId>{a, b, copies[1]}));
+    EXPECT_EQ(at(2).number, 3);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].change, DocumentChange::LayersRemoved);
+    EXPECT_EQ(events[0].layers, (std::vector<LayerId>{c, copies[0]}));
+    EXPECT_EQ(events[0].firstRow, 1u);
+
+    // Nothing to do announces nothing.
+    events.clear();
+    document.deleteLayers({999});
+    EXPECT_TRUE(document.copyLayers({}).empty());
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(EditorDocumentTest, FieldEditsAnnounceTheLayersThatChangedAndTheirFields)
+{
+    const LayerId text = document.addLayer(LayerType::Text);
+    const LayerId picture = document.addLayer(LayerType::Picture);
+    events.clear();
+
+    Layer values = at(0);
+    values.fontSize = 40;
+    values.type = LayerType::Picture; // not a field group of this operation
+    values.x = 7;
+    document.setLayerFields({text, picture}, FieldFont | FieldType | FieldGeometry, values);
+    EXPECT_EQ(at(0).fontSize, 40);
+    EXPECT_EQ(at(0).type, LayerType::Text);
+    EXPECT_EQ(at(0).x, -1);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].change, DocumentChange::LayerFields);
+    EXPECT_EQ(events[0].layers, (std::vector<LayerId>{text, picture}));
+    EXPECT_EQ(events[0].fields, LayerFieldSet{FieldFont});
+
+    // Text layers have no level; a value already set is no change.
+    events.clear();
+    document.setLayerLevel({text, picture}, LayerLevel::BelowBackground);
+    document.setLayerFields({text}, FieldFont, values);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].layers, std::vector<LayerId>{picture});
+    EXPECT_EQ(at(0).layer_level, LayerLevel::AboveBackground);
+
+    // A rectangle is set whole or taken back whole.
+    events.clear();
+    document.setLayerGeometry({{text, 5, 6, 0, 10}, {picture, 5, 6, -1, -1}});
+    EXPECT_TRUE(events.empty());
+    document.setLayerGeometry({{text, 5, 6, 70, 30}});
+    EXPECT_TRUE(at(0).hasRect());
+    EXPECT_EQ(events.at(0).fields, LayerFieldSet{FieldGeometry});
+    document.setLayerGeometry({{text, -1, -1, -1, -1}});
+    EXPECT_FALSE(at(0).hasRect());
+}
+
+TEST_F(EditorDocumentTest, OpenedLayersGetIdsThatAreNotSaved)
+{
+    const std::string path = std::string(TORVALE_SOURCE_DIR) + "/examples/badge/badge.dat";
+    document.addLayer(LayerType::Text);
+    const LayerId before = at(0).id;
+    ASSERT_TRUE(document.open(path).ok());
+    ASSERT_EQ(document.tpl().layers.size(), 4u);
+    const std::vector<LayerId> opened = ids();
+    const std::set<LayerId> named(opened.begin(), opened.end());
+    EXPECT_EQ(named.size(), 4u);
+    EXPECT_FALSE(named.contains(0));
+    EXPECT_FALSE(named.contains(before));
+    // Modified compares the file's bytes: the ids are not among them.
+    EXPECT_FALSE(document.isModified());
+    EXPECT_EQ(events.back().change, DocumentChange::Everything);
+}
+
+TEST_F(EditorDocumentTest, TrimSwitchThatCannotReadTheFileEmptiesTheColumns)
+{
+    const std::string csv = dir.file("staff.csv");
+    test::writeFile(csv, "Name,Code\nA,1\n");
+    ASSERT_TRUE(document.setCsvFile(csv));
+    OutputSettings output = document.tpl().output;
+    output.file_name_bind_col_name = "Code";
+    document.setOutput(output);
+
+    std::filesystem::remove(csv);
+    EXPECT_FALSE(document.setTrimCsv(false));
+    EXPECT_FALSE(document.tpl().is_trim_csv_cell_value);
+    EXPECT_TRUE(document.csvColumns().empty());
+    EXPECT_EQ(document.tpl().output.file_name_bind_col_name, "");
+    EXPECT_EQ(document.tpl().csv_file_path, csv);
+    EXPECT_EQ(events.back().change, DocumentChange::DataSource);
+}
+
+TEST_F(EditorDocumentTest, PanelValuesAreKeptInRange)
+{
+    OutputSettings output;
+    output.quality = 5;
+    output.colorCount = 3;
+    document.setOutput(output);
+    EXPECT_EQ(document.tpl().output.quality, 10);
+    EXPECT_EQ(document.tpl().output.colorCount, 256);
+
+    // Without pictures the outlines are the only view: "显示选区" stays on.
+    document.setShowPicture(false);
+    document.setShowSelectArea(false);
+    EXPECT_TRUE(document.tpl().pictures_show_select_area);
+    document.setShowPicture(true);
+    document.setShowSelectArea(false);
+    EXPECT_FALSE(document.tpl().pictures_show_select_area);
+}
+
+TEST_F(EditorDocumentTest, TheChosenColourOutlivesTheTemplate)
+{
+    document.setChosenColor(0x3366CC);
+    document.newTemplate();
+    EXPECT_EQ(document.tpl().background.colorMode, BackgroundColorMode::White);
+    EXPECT_EQ(document.tpl().background.chosenColor, 0x3366CCu);
+}
+
+} // namespace
+} // namespace torvale

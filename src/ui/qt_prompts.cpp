@@ -6,6 +6,8 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -135,10 +137,16 @@ std::optional<std::string> QtPrompts::saveFile(const FileDialogRequest& request)
 
 std::optional<unsigned> QtPrompts::chooseColor(unsigned initial)
 {
-    // QColorDialog keeps its custom colours in the process for every later dialog.
+    // QColorDialog keeps its 16 custom colours in the process for every later dialog.
     const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
                        static_cast<int>((initial >> 16) & 0xFF));
-    const QColor chosen = QColorDialog::getColor(start, m_owner);
+    QColorDialog dialog(start, m_owner);
+    dialog.adjustSize();
+    if (const QScreen* screen = m_owner ? m_owner->screen() : QGuiApplication::primaryScreen())
+        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QColor chosen = dialog.selectedColor();
     if (!chosen.isValid())
         return std::nullopt;
     return static_cast<unsigned>(chosen.red()) | (static_cast<unsigned>(chosen.green()) << 8) |

@@ -1,0 +1,178 @@
+#pragma once
+
+#include "app/editor_document.h"
+#include "app/editor_state.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace torvale {
+
+/// A point in card pixels (the background's pixel grid).
+struct CardPoint {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+/// Panning with the space bar: armed while Space is held, panning while the left button drags.
+enum class PanState { Off, Armed, Panning };
+
+/// The mouse cursors the canvas shows.
+enum class CanvasCursor { Arrow, Cross, SizeNWSE, SizeNESW, SizeWE, SizeNS, SizeAll, Hand };
+
+/// Modifier keys held during an event.
+struct KeyModifiers {
+    bool ctrl = false;
+    bool shift = false;
+};
+
+enum class AlignEdge { Top, Bottom, Left, Right };
+
+/// What the widget does after an event: the layer list and the canvas follow the document's
+/// and the selection's announcements; these are the rest.
+struct CanvasEffects {
+    bool repaint = false;
+    std::optional<std::string> statusPart1; // pointer position, "" outside the card
+    std::optional<std::string> statusPart2; // size of the current object
+    /// The current layer's row shows the rectangle being placed or drawn (see draftRect).
+    bool draftChanged = false;
+    /// The cursor to show changed (see cursorShown).
+    bool cursorChanged = false;
+    /// A new rectangle was finished: the property window of the layer's type is shown.
+    bool showPropertyWindow = false;
+    /// Esc or an arrow key was used here (the key goes no further).
+    bool consumed = false;
+
+    void merge(const CanvasEffects& other);
+};
+
+/// One entry of the canvas's context menu.
+struct ContextMenuEntry {
+    enum class Kind { Item, Separator, AlignMenu, LevelMenu, OverflowMenu };
+    Kind kind = Kind::Item;
+    int id = 0; // command id of an item
+    std::string text;
+    bool checked = false;
+};
+
+/// Command ids of the context menu's layer and watermark entries.
+inline constexpr int kPickLayerBase = 35700;
+inline constexpr int kPickWatermarkBase = 35800;
+
+/// The design canvas's interaction rules, in card pixels and without a window: picking, the
+/// grab zones, drawing a new layer's rectangle, moving and resizing with the mouse and the arrow
+/// keys, band selection, group moves, the Esc restore, alignment and the context menu. Geometry
+/// edits go to the document and selections to the editor state, so the layer list and the
+/// canvas follow their announcements; the widget turns Qt events into these calls and carries
+/// out the returned effects.
+class CanvasController {
+public:
+    /// Space in screen pixels left of and above a card that does not fit.
+    static constexpr int kMargin = 32;
+    /// Width of a resize handle's grab zone in screen pixels.
+    static constexpr int kHandleZone = 24;
+
+    CanvasController(EditorDocument& document, EditorState& state);
+
+    double zoom() const { return m_zoom; }
+    /// Sets the zoom factor; false when it is the current one.
+    bool setZoom(double zoom);
+    std::int32_t cardWidth() const;
+    std::int32_t cardHeight() const;
+
+    /// The topmost layer whose rectangle holds the point: left and right edges count, the top
+    /// edge does not, the bottom edge does.
+    std::optional<LayerId> pickAt(CardPoint p) const;
+    /// What a press at the point grabs of the current object or the marked layers.
+    DragKind hitTestCurrent(CardPoint p) const;
+    /// The cursor for the grab at the point.
+    CanvasCursor cursorFor(CardPoint p) const;
+    /// The cursor shown over the canvas now.
+    CanvasCursor cursorShown(bool pointerOverCanvas, bool ctrlHeld) const;
+
+    CanvasEffects press(CardPoint p, KeyModifiers modifiers);
+    CanvasEffects move(CardPoint p, KeyModifiers modifiers, bool leftButtonDown);
+    CanvasEffects release(CardPoint p);
+    /// The pointer left the canvas.
+    CanvasEffects leave();
+    /// Whether a move with the left button down scrolls the view when it leaves the canvas.
+    bool autoScrolls() const;
+
+    /// An arrow key (dx, dy one of the four unit steps).
+    CanvasEffects arrowKey(int dx, int dy, KeyModifiers modifiers);
+    /// Esc during a drag puts the geometry saved at the press back (consumed); otherwise Esc is
+    /// not used here.
+    CanvasEffects escape();
+    /// Ctrl pressed or released (the cursor of a multiple selection).
+    CanvasEffects ctrlKey(bool down, std::optional<CardPoint> pointer);
+
+    PanState pan() const { return m_pan; }
+    /// Space pressed: arms panning when nothing else is going on; true when it was armed.
+    bool spaceDown(bool leftButtonDown);
+    /// Space released: an armed pan is off again.
+    void spaceUp();
+    /// A press while armed starts panning from a screen point.
+    void beginPan(int screenX, int screenY);
+    /// The scroll distance of a pan move to a screen point (previous minus current).
+    std::pair<int, int> panTo(int screenX, int screenY);
+    /// The release of a pan: armed again while Space is still down.
+    void endPan(bool spaceStillDown);
+
+    /// Aligns the marked layers on the menu's reference layer, else on their extreme edge;
+    /// layers may go partly outside the card.
+    CanvasEffects align(AlignEdge edge);
+    /// The context menu for a right click at a point; sets the alignment reference.
+    std::vector<ContextMenuEntry> contextMenu(CardPoint p);
+    /// "图层 %d": selects the layer of that number alone.
+    void pickLayerNumber(int number);
+
+    /// The rectangle of the layer being placed or drawn (width and height may be -1 or
+    /// negative), while it has not been stored in the layer yet.
+    std::optional<LayerRect> draftRect() const;
+    /// The layer's rectangle as shown: the draft for the layer being drawn, else its own.
+    LayerRect shownRect(const Layer& layer) const;
+    /// The band's corners while it is dragged.
+    std::pair<CardPoint, CardPoint> band() const { return {m_lastPoint, m_bandEnd}; }
+    bool pointerInCard() const { return m_pointerInCard; }
+
+    /// Status part 2's text for a size: "%s x %s 像素".
+    static std::string sizeText(std::int32_t width, std::int32_t height);
+
+private:
+    const Layer* currentLayer() const;
+    std::vector<const Layer*> markedLayers() const;
+    CardPoint clampToCard(CardPoint p) const;
+    int grabZone() const;
+    void startDrag(CardPoint p);
+    void saveGeometry();
+    void selectOnly(std::optional<LayerId> id);
+    void setRowSelected(LayerId id, bool selected);
+    CanvasEffects report() const;
+    CanvasEffects moveCurrent(CardPoint p, KeyModifiers modifiers);
+    CanvasEffects moveGroup(CardPoint p);
+    void bandSelect(CanvasEffects& effects);
+    LayerRect clampedMove(const Layer& layer, int dx, int dy) const;
+
+    EditorDocument& m_document;
+    EditorState& m_state;
+    double m_zoom = 1.0;
+    PanState m_pan = PanState::Off;
+    CardPoint m_lastPoint;
+    CardPoint m_bandEnd;
+    int m_panX = 0;
+    int m_panY = 0;
+    std::int32_t m_fixedX = 0;
+    std::int32_t m_fixedY = 0;
+    std::int32_t m_grabX = 0;
+    std::int32_t m_grabY = 0;
+    bool m_pointerInCard = false;
+    CanvasCursor m_computedCursor = CanvasCursor::Arrow;
+    std::optional<LayerId> m_menuReference;
+    std::vector<LayerRect> m_saved;
+    std::optional<LayerRect> m_draft;
+    bool m_draftMoved = false;
+};
+
+} // namespace torvale

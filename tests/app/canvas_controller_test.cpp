@@ -1,0 +1,298 @@
+#include "app/canvas_controller.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace torvale {
+namespace {
+
+bool operator==(const LayerRect& a, const LayerRect& b)
+{
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+std::ostream& operator<<(std::ostream& out, const LayerRect& r)
+{
+    return out << "(" << r.x << ", " << r.y << ", " << r.width << " x " << r.height << ")";
+}
+
+/// A 1000 x 800 card and a canvas controller over it.
+class CanvasControllerTest : public ::testing::Test {
+protected:
+    CanvasControllerTest() : store(dir.file("settings.json")), document(store)
+    {
+        document.setBackgroundSize("1000", "800");
+    }
+
+    /// A layer with a rectangle, at the end of the list.
+    LayerId layerAt(int x, int y, int w, int h, LayerType type = LayerType::Text)
+    {
+        const LayerId id = document.addLayer(type);
+        document.setLayerGeometry({{id, x, y, w, h}});
+        return id;
+    }
+    LayerRect rect(LayerId id) const
+    {
+        const Layer& l = *document.layer(id);
+        return {id, l.x, l.y, l.width, l.height};
+    }
+    void select(std::initializer_list<LayerId> ids)
+    {
+        selectLayerRows(state, document.tpl().layers, document.rowsOf(ids));
+    }
+    /// A press, moves through the points, and a release at the last one.
+    void drag(CardPoint from, std::initializer_list<CardPoint> to, KeyModifiers keys = {})
+    {
+        canvas.press(from, keys);
+        CardPoint last = from;
+        for (CardPoint p : to) {
+            canvas.move(p, keys, true);
+            last = p;
+        }
+        canvas.release(last);
+    }
+
+    test::TempDir dir;
+    SettingsStore store;
+    EditorDocument document;
+    EditorState state;
+    CanvasController canvas{document, state};
+};
+
+TEST_F(CanvasControllerTest, PickingCountsEveryEdgeButTheTopAndTakesTheTopmostLayer)
+{
+    const LayerId below = layerAt(100, 100, 200, 100);
+    document.addLayer(LayerType::Text); // no rectangle: never picked
+    EXPECT_EQ(canvas.pickAt({100, 150}), below);
+    EXPECT_EQ(canvas.pickAt({300, 150}), below);
+    EXPECT_EQ(canvas.pickAt({150, 200}), below);
+    EXPECT_EQ(canvas.pickAt({150, 100}), std::nullopt);
+    EXPECT_EQ(canvas.pickAt({301, 150}), std::nullopt);
+    const LayerId above = layerAt(250, 150, 100, 100);
+    EXPECT_EQ(canvas.pickAt({280, 180}), above);
+}
+
+TEST_F(CanvasControllerTest, GrabZonesLieOnAndOutsideTheEdgesAtEveryZoom)
+{
+    const LayerId id = layerAt(400, 300, 200, 100);
+    select({id});
+    for (const double zoom : {0.25, 1.0, 3.0}) {
+        canvas.setZoom(zoom);
+        const int g = static_cast<int>(24 / zoom);
+        const int l = 400, t = 300, r = 600, b = 400;
+        const int my = t + 50 - g / 2, mx = l + 100 - g / 2;
+        const struct {
+            CardPoint p;
+            DragKind kind;
+        } cases[] = {
+            {{l - g, t - g}, DragKind::TopLeft},    {{l, t}, DragKind::TopLeft},
+            {{l - g, my}, DragKind::Left},          {{l, b + g}, DragKind::BottomLeft},
+            {{mx, t - g}, DragKind::Top},           {{mx + g, b}, DragKind::Bottom},
+            {{r + g, t}, DragKind::TopRight},       {{r, my + g}, DragKind::Right},
+            {{r + g, b + g}, DragKind::BottomRight}, {{l + 1, t + 1}, DragKind::MoveLayer},
+            {{r + g + 1, t}, DragKind::None},       {{l - g - 1, my}, DragKind::None},
+            {{mx - 1, t - 1}, DragKind::None},
+        };
+        for (const auto& c : cases)
+            EXPECT_EQ(canvas.hitTestCurrent(c.p), c.kind)
+                << "zoom " << zoom << " at " << c.p.x << ", " << c.p.y;
+    }
+    canvas.setZoom(1);
+    EXPECT_EQ(canvas.cursorFor({380, 280}), CanvasCursor::SizeNWSE);
+    EXPECT_EQ(canvas.cursorFor({500, 350}), CanvasCursor::SizeAll);
+    EXPECT_EQ(canvas.cursorFor({700, 350}), CanvasCursor::Arrow);
+}
+
+TEST_F(CanvasControllerTest, HandlesNeverTurnTheRectangleOverNorLeaveTheCard)
+{
+    const LayerId id = layerAt(400, 300, 200, 100);
+    select({id});
+    // The bottom-right handle dragged past the top-left corner leaves 1 x 1.
+    drag({600, 400}, {{100, 100}});
+    EXPECT_EQ(rect(id), (LayerRect{id, 400, 300, 1, 1}));
+    // The top-left handle dragged beyond the card stops at its edge.
+    document.setLayerGeometry({{id, 400, 300, 200, 100}});
+    drag({400, 300}, {{-50, -80}});
+    EXPECT_EQ(rect(id), (LayerRect{id, 0, 0, 600, 400}));
+    // The right edge dragged beyond the card stops at its edge; past the left edge leaves 1.
+    drag({600, 200}, {{1500, 200}});
+    EXPECT_EQ(rect(id), (LayerRect{id, 0, 0, 1000, 400}));
+    drag({1000, 200}, {{-30, 200}});
+    EXPECT_EQ(rect(id), (LayerRect{id, 0, 0, 1, 400}));
+    // Shift on a corner keeps a square against the fixed corner; on an edge it does nothing.
+    document.setLayerGeometry({{id, 400, 300, 200, 100}});
+    drag({400, 300}, {{350, 280}}, {false, true});
+    EXPECT_EQ(rect(id), (LayerRect{id, 480, 280, 120, 120}));
+    drag({600, 340}, {{650, 340}}, {false, true});
+    EXPECT_EQ(rect(id), (LayerRect{id, 480, 280, 170, 120}));
+    EXPECT_EQ(state.drag, DragKind::None);
+}
+
+TEST_F(CanvasControllerTest, MovedLayerStopsAtTheEdgeWhileThePointerIsFollowed)
+{
+    const LayerId id = layerAt(20, 20, 100, 50);
+    select({id});
+    canvas.press({50, 40}, {});
+    canvas.move({10, 40}, {}, true); // 20 left of the edge
+    EXPECT_EQ(rect(id).x, 0);
+    canvas.move({15, 40}, {}, true); // back 5: moves at once
+    EXPECT_EQ(rect(id).x, 5);
+    canvas.move({2000, 2000}, {}, true);
+    EXPECT_EQ(rect(id), (LayerRect{id, 900, 750, 100, 50}));
+    // Esc puts back the rectangle of the press.
+    EXPECT_TRUE(canvas.escape().consumed);
+    EXPECT_EQ(rect(id), (LayerRect{id, 20, 20, 100, 50}));
+    EXPECT_EQ(state.drag, DragKind::None);
+    EXPECT_FALSE(canvas.escape().consumed);
+}
+
+TEST_F(CanvasControllerTest, DrawingANewLayer)
+{
+    const LayerId id = document.addLayer(LayerType::Text);
+    select({id});
+    ASSERT_EQ(state.mode, CanvasMode::PlacingLayer);
+    canvas.move({300, 200}, {}, false);
+    EXPECT_EQ(canvas.draftRect(), (LayerRect{id, 300, 200, -1, -1}));
+    canvas.leave();
+    EXPECT_EQ(canvas.draftRect(), (LayerRect{id, -1, -1, -1, -1}));
+
+    // Dragged up and left with Shift: a square of the shorter side, turned over at the release.
+    canvas.press({300, 200}, {});
+    EXPECT_EQ(state.mode, CanvasMode::DrawingLayer);
+    const CanvasEffects moved = canvas.move({250, 120}, {false, true}, true);
+    EXPECT_EQ(canvas.draftRect(), (LayerRect{id, 300, 200, -50, -50}));
+    EXPECT_EQ(moved.statusPart2, "50 x 50 像素");
+    EXPECT_FALSE(document.layer(id)->hasRect());
+    const CanvasEffects released = canvas.release({250, 120});
+    EXPECT_EQ(rect(id), (LayerRect{id, 250, 150, 50, 50}));
+    EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
+    EXPECT_TRUE(released.showPropertyWindow);
+
+    // A click without a move gives 100 x 40, kept inside the card.
+    const LayerId clicked = document.addLayer(LayerType::Picture);
+    select({clicked});
+    drag({980, 0}, {});
+    EXPECT_EQ(rect(clicked), (LayerRect{clicked, 900, 0, 100, 40}));
+    // A move that ends where it started gives 1 x 1, never x = -1.
+    const LayerId dot = document.addLayer(LayerType::Text);
+    select({dot});
+    drag({0, 0}, {{5, 5}, {0, 0}});
+    EXPECT_EQ(rect(dot), (LayerRect{dot, 0, 0, 1, 1}));
+}
+
+TEST_F(CanvasControllerTest, BandSelectionAndTheGroupMove)
+{
+    const LayerId a = layerAt(100, 100, 50, 50);
+    const LayerId b = layerAt(300, 100, 50, 50);
+    const LayerId c = layerAt(5, 600, 50, 50);
+    // The band's right edge at 300 does not reach b.
+    canvas.press({0, 0}, {});
+    EXPECT_EQ(state.mode, CanvasMode::BandArmed);
+    canvas.move({300, 700}, {}, true);
+    EXPECT_EQ(state.mode, CanvasMode::BandDragging);
+    EXPECT_TRUE(state.isMarked(a) && state.isMarked(c) && !state.isMarked(b));
+    canvas.move({301, 700}, {}, true);
+    EXPECT_TRUE(state.isMarked(b));
+    canvas.release({301, 700});
+    EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
+
+    // c is 5 from the left edge: the group moves 5 left, not 20, and stops there.
+    drag({120, 120}, {{100, 120}, {90, 120}});
+    EXPECT_EQ(rect(a).x, 95);
+    EXPECT_EQ(rect(c).x, 0);
+    EXPECT_EQ(rect(b).x, 295);
+    EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
+
+    // A band over one layer ends with that layer selected alone.
+    drag({500, 500}, {{80, 80}, {160, 160}});
+    EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
+    EXPECT_EQ(state.currentLayer, a);
+    // A band over nothing ends idle.
+    drag({600, 300}, {{700, 400}});
+    EXPECT_EQ(state.mode, CanvasMode::Idle);
+    EXPECT_TRUE(state.marked.empty());
+}
+
+TEST_F(CanvasControllerTest, ArrowKeys)
+{
+    const LayerId a = layerAt(0, 100, 50, 50);
+    const LayerId b = layerAt(500, 100, 50, 50);
+    select({b});
+    canvas.arrowKey(1, 0, {false, true});
+    EXPECT_EQ(rect(b).x, 505);
+    canvas.arrowKey(0, 1, {true, false});
+    EXPECT_EQ(rect(b).height, 51);
+    EXPECT_FALSE(canvas.arrowKey(1, 0, {true, true}).consumed);
+    EXPECT_EQ(rect(b), (LayerRect{b, 505, 100, 50, 51}));
+
+    select({a, b});
+    // a touches the left edge: nothing moves, with or without Shift.
+    canvas.arrowKey(-1, 0, {});
+    canvas.arrowKey(-1, 0, {false, true});
+    EXPECT_EQ(rect(b).x, 505);
+    // Shift shortens the step for a layer that would leave the card.
+    document.setLayerGeometry({{a, 3, 100, 50, 50}});
+    canvas.arrowKey(-1, 0, {false, true});
+    EXPECT_EQ(rect(a).x, 0);
+    EXPECT_EQ(rect(b).x, 502);
+    // Ctrl resizes all only when every one stays inside.
+    canvas.arrowKey(0, -1, {true, false});
+    EXPECT_EQ(rect(a).height, 49);
+    document.setLayerGeometry({{b, 950, 100, 50, 50}});
+    canvas.arrowKey(1, 0, {true, false});
+    EXPECT_EQ(rect(a).width, 50);
+}
+
+TEST_F(CanvasControllerTest, AlignmentFollowsTheMenuReferenceAndDoesNotClamp)
+{
+    const LayerId a = layerAt(100, 10, 50, 50);
+    const LayerId b = layerAt(300, 100, 80, 100);
+    select({a, b});
+    canvas.move({120, 30}, {}, false);
+    const auto menu = canvas.contextMenu({120, 30});
+    ASSERT_GE(menu.size(), 3u);
+    EXPECT_EQ(menu[0].text, "图层 1");
+    EXPECT_EQ(menu[0].id, 35701);
+    EXPECT_EQ(menu[2].kind, ContextMenuEntry::Kind::AlignMenu);
+    canvas.align(AlignEdge::Bottom);
+    EXPECT_EQ(rect(b).y, -40);
+    EXPECT_EQ(rect(a).y, 10);
+}
+
+TEST_F(CanvasControllerTest, ContextMenuEntries)
+{
+    using Kind = ContextMenuEntry::Kind;
+    const LayerId a = layerAt(100, 100, 100, 100, LayerType::Picture);
+    const LayerId b = layerAt(150, 150, 100, 100);
+    const auto kinds = [](const std::vector<ContextMenuEntry>& menu) {
+        std::vector<std::pair<Kind, int>> out;
+        for (const auto& entry : menu)
+            out.emplace_back(entry.kind, entry.id);
+        return out;
+    };
+    // Outside the card, or over nothing: new layers and refresh only.
+    canvas.move({1200, 100}, {}, false);
+    EXPECT_EQ(kinds(canvas.contextMenu({1200, 100})),
+              (std::vector<std::pair<Kind, int>>{
+                  {Kind::Item, 35300}, {Kind::Item, 35301}, {Kind::Separator, 0}, {Kind::Item, 35311}}));
+    // Two layers under the pointer in a multiple selection: no alignment, the picture menus.
+    select({a, b});
+    canvas.move({175, 175}, {}, false);
+    EXPECT_EQ(kinds(canvas.contextMenu({175, 175})),
+              (std::vector<std::pair<Kind, int>>{{Kind::Item, 35701},
+                                                 {Kind::Item, 35702},
+                                                 {Kind::Separator, 0},
+                                                 {Kind::LevelMenu, 0},
+                                                 {Kind::OverflowMenu, 0}}));
+    // One layer selected: its entry is checked, nothing else is offered.
+    select({b});
+    const auto menu = canvas.contextMenu({220, 220});
+    ASSERT_EQ(menu.size(), 1u);
+    EXPECT_TRUE(menu[0].checked);
+    canvas.pickLayerNumber(1);
+    EXPECT_EQ(state.currentLayer, a);
+}
+
+} // namespace
+} // namespace torvale

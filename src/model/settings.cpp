@@ -8,8 +8,7 @@ namespace torvale {
 
 namespace {
 
-std::optional<std::filesystem::path> readExistingFolder(const SettingsStore& store,
-                                                        Setting setting)
+std::optional<std::filesystem::path> readExistingFolder(const SettingsStore& store, Setting setting)
 {
     const auto text = storedTextSetting(store, setting);
     if (!text || text->empty())
@@ -28,8 +27,8 @@ std::optional<std::int32_t> storedNumberSetting(const SettingsStore& store, Sett
     const SettingDefinition& definition = settingDefinition(setting);
     std::int32_t value = 0;
     if (definition.type != SettingType::Number ||
-        !store.readSettingNumber(kSettingsKey, definition.name, value) ||
-        value < definition.min || value > definition.max)
+        !store.readSettingNumber(kSettingsKey, definition.name, value) || value < definition.min ||
+        value > definition.max)
         return std::nullopt;
     return value;
 }
@@ -42,8 +41,7 @@ std::int32_t numberSetting(const SettingsStore& store, Setting setting)
 bool writeNumberSetting(const SettingsStore& store, Setting setting, std::int32_t value)
 {
     const SettingDefinition& definition = settingDefinition(setting);
-    if (definition.type != SettingType::Number || value < definition.min ||
-        value > definition.max)
+    if (definition.type != SettingType::Number || value < definition.min || value > definition.max)
         return false;
     return store.writeSettingNumber(kSettingsKey, definition.name, value);
 }
@@ -101,7 +99,8 @@ Settings readSettings(const SettingsStore& store)
 
     std::optional<std::filesystem::path> desktop;
     for (int i = 0; i < kDialogFolderCount; ++i) {
-        if (auto folder = readExistingFolder(store, dialogFolderSetting(static_cast<DialogFolder>(i)))) {
+        if (auto folder =
+                readExistingFolder(store, dialogFolderSetting(static_cast<DialogFolder>(i)))) {
             settings.dialogFolders[i] = std::move(*folder);
         } else {
             if (!desktop)

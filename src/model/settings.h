@@ -86,8 +86,7 @@ constexpr const SettingDefinition& settingDefinition(Setting setting)
 
 inline constexpr std::size_t kFolderSettingCapacity = kFolderCapacity;
 inline constexpr const char* kRecentListSetting = settingDefinition(Setting::RecentFiles).name;
-inline constexpr std::size_t kRecentListCapacity =
-    settingDefinition(Setting::RecentFiles).capacity;
+inline constexpr std::size_t kRecentListCapacity = settingDefinition(Setting::RecentFiles).capacity;
 
 /// A number setting as stored, nothing when it is missing, unreadable or out of its range.
 std::optional<std::int32_t> storedNumberSetting(const SettingsStore& store, Setting setting);

@@ -102,7 +102,8 @@ std::optional<std::string> browseForFolder(QWidget* owner, const std::string& ti
     QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
     if (screen && store) {
         const QRect area = screen->availableGeometry();
-        if (const auto size = settleFolderBrowserSize(s_size, area.width(), area.height(), *store)) {
+        if (const auto size =
+                settleFolderBrowserSize(s_size, area.width(), area.height(), *store)) {
             dialog.resize(size->first, size->second);
             dialog.move(area.x() + (area.width() - size->first) / 2,
                         area.y() + (area.height() - size->second) / 2);

@@ -224,7 +224,8 @@ TEST_F(BatchWindowTest, WorkerThatCannotStartEndsTheApplicationAfterTheSaveQuest
         document->tpl().output.quality = 55;
         ASSERT_TRUE(document->isModified());
         window->batch().setThreadStarter([](std::function<void()>) -> std::thread {
-            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
         });
         prompts.answerMessage(PromptAnswer::Ok);
         prompts.answerMessage(c.saveAnswer);

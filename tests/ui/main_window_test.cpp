@@ -882,8 +882,7 @@ TEST_F(EventFilterTest, SpaceNeitherOpensAComboBoxNorActsOnTheLayerList)
     QTest::keyClick(format, Qt::Key_Space, Qt::ControlModifier);
     EXPECT_FALSE(format->view()->isVisible());
 
-    ASSERT_TRUE(
-        document->open(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/badge.dat").ok());
+    ASSERT_TRUE(document->open(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/badge.dat").ok());
     QTableWidget* list = window->layerPanel()->table();
     ASSERT_GE(list->rowCount(), 2);
     list->selectRow(0);

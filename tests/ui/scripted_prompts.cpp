@@ -32,8 +32,7 @@ PromptAnswer ScriptedPrompts::messageOver(QWidget* owner, const std::string& cap
         labels = {"Yes", "No"};
     else if (buttons == PromptButtons::YesNoCancel)
         labels = {"Yes", "No", "Cancel"};
-    m_asked.push_back(
-        {"message", caption, icon, text, labels, owner, owner && owner->isVisible()});
+    m_asked.push_back({"message", caption, icon, text, labels, owner, owner && owner->isVisible()});
     const auto value = next();
     if (value && std::holds_alternative<PromptAnswer>(*value))
         return std::get<PromptAnswer>(*value);

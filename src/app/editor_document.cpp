@@ -47,13 +47,13 @@ bool EditorDocument::setDpi(std::int32_t dpi)
 void EditorDocument::setCompletedAlert(bool on)
 {
     m_settings.completed_alert = on;
-    m_store.writeSettingNumber(kSettingsKey, "completed_alert", on ? 1 : 0);
+    writeNumberSetting(m_store, Setting::CompletedAlert, on ? 1 : 0);
 }
 
 void EditorDocument::setCheckShortcutStatus(bool on)
 {
     m_settings.check_shortcut_status = on;
-    m_store.writeSettingNumber(kSettingsKey, "check_shortcut_status", on ? 1 : 0);
+    writeNumberSetting(m_store, Setting::CheckShortcutStatus, on ? 1 : 0);
 }
 
 bool EditorDocument::loadCsvColumns(const std::string& path)

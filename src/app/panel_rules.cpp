@@ -1,6 +1,7 @@
 #include "app/panel_rules.h"
 
 #include "common/text.h"
+#include "model/settings.h"
 #include "render/picture_input.h"
 
 #include <algorithm>
@@ -160,6 +161,24 @@ std::optional<std::pair<int, int>> settleFolderBrowserSize(FolderBrowserSize& st
     if (state.width < 0 || state.height < 0)
         return std::nullopt;
     return std::pair{state.width, state.height};
+}
+
+std::optional<std::pair<int, int>> settleFolderBrowserSize(FolderBrowserSize& state, int maxWidth,
+                                                           int maxHeight,
+                                                           const SettingsStore& store)
+{
+    const auto stored = storedFolderBrowserSize(store);
+    if (!stored)
+        return settleFolderBrowserSize(state, maxWidth, maxHeight, -1, -1);
+    const bool wasSettled = state.settled;
+    auto size = settleFolderBrowserSize(state, maxWidth, maxHeight, stored->first, stored->second);
+    // Only the first-time raise changes the width; it must be stored before it counts.
+    const bool raised = !wasSettled && state.settled && state.width != stored->first;
+    if (raised && !writeFolderBrowserSize(store, state.width, state.height)) {
+        state.width = state.height = -1;
+        return std::nullopt;
+    }
+    return size;
 }
 
 } // namespace torvale

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/settings_store.h"
 #include "model/template.h"
 
 #include <cstdint>
@@ -89,5 +90,12 @@ struct FolderBrowserSize {
 std::optional<std::pair<int, int>> settleFolderBrowserSize(FolderBrowserSize& state, int maxWidth,
                                                            int maxHeight, int recordedWidth,
                                                            int recordedHeight);
+
+/// The same rule over the size kept in the settings (the size the browser had when it was last
+/// closed, see writeFolderBrowserSize). A size raised the first time is stored, and used only
+/// when it could be stored; nothing stored leaves the state as it was.
+std::optional<std::pair<int, int>> settleFolderBrowserSize(FolderBrowserSize& state, int maxWidth,
+                                                           int maxHeight,
+                                                           const SettingsStore& store);
 
 } // namespace torvale

@@ -42,9 +42,8 @@ void RecentFileList::reload()
 void RecentFileList::update(Change change, const std::string& path, bool templateOpen)
 {
     m_entries.clear();
-    std::string stored;
-    if (m_store.readSettingText(kSettingsKey, kRecentListSetting, stored, kRecentListCapacity)) {
-        for (auto& piece : splitText(stored, '\n')) {
+    if (const auto stored = storedTextSetting(m_store, Setting::RecentFiles)) {
+        for (auto& piece : splitText(*stored, '\n')) {
             if (!piece.empty() &&
                 std::find(m_entries.begin(), m_entries.end(), piece) == m_entries.end())
                 m_entries.push_back(std::move(piece));
@@ -69,7 +68,7 @@ void RecentFileList::update(Change change, const std::string& path, bool templat
     while (count > 0 && utf16Length(joinLines(m_entries, count)) + 1 > kRecentListCapacity)
         --count;
     m_entries.resize(count);
-    m_store.writeSettingText(kSettingsKey, kRecentListSetting, joinLines(m_entries, count));
+    writeTextSetting(m_store, Setting::RecentFiles, joinLines(m_entries, count));
 
     if (templateOpen && !m_entries.empty())
         m_entries.erase(m_entries.begin());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/settings_store.h"
+#include "model/settings.h"
 
 #include <string>
 #include <vector>
@@ -9,7 +10,6 @@ namespace torvale {
 
 inline constexpr std::size_t kRecentFilesStored = 15;
 inline constexpr std::size_t kRecentFilesShown = 9;
-inline constexpr const char* kRecentListSetting = "last_edit_file_list";
 
 /// The recently used template files, most recent first, kept in the settings value
 /// "last_edit_file_list" (paths joined by "\n"). The in-memory list is rebuilt from the store

@@ -2,30 +2,18 @@
 
 #include "common/paths.h"
 
-#include <optional>
 #include <system_error>
 
 namespace torvale {
 
 namespace {
 
-// A stored number inside [min, max]; anything else counts as missing.
-std::optional<std::int32_t> readNumberIn(const SettingsStore& store, const char* name,
-                                         std::int32_t min, std::int32_t max)
+std::optional<std::filesystem::path> readExistingFolder(const SettingsStore& store, Setting setting)
 {
-    std::int32_t value = 0;
-    if (!store.readSettingNumber(kSettingsKey, name, value) || value < min || value > max)
+    const auto text = storedTextSetting(store, setting);
+    if (!text || text->empty())
         return std::nullopt;
-    return value;
-}
-
-std::optional<std::filesystem::path> readExistingFolder(const SettingsStore& store,
-                                                        const char* name)
-{
-    std::string text;
-    if (!store.readSettingText(kSettingsKey, name, text, kFolderSettingCapacity) || text.empty())
-        return std::nullopt;
-    const auto folder = pathFromUtf8(text);
+    auto folder = pathFromUtf8(*text);
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec))
         return std::nullopt;
@@ -34,42 +22,85 @@ std::optional<std::filesystem::path> readExistingFolder(const SettingsStore& sto
 
 } // namespace
 
-const char* dialogFolderSettingName(DialogFolder folder)
+std::optional<std::int32_t> storedNumberSetting(const SettingsStore& store, Setting setting)
+{
+    const SettingDefinition& definition = settingDefinition(setting);
+    std::int32_t value = 0;
+    if (definition.type != SettingType::Number ||
+        !store.readSettingNumber(kSettingsKey, definition.name, value) || value < definition.min ||
+        value > definition.max)
+        return std::nullopt;
+    return value;
+}
+
+std::int32_t numberSetting(const SettingsStore& store, Setting setting)
+{
+    return storedNumberSetting(store, setting).value_or(settingDefinition(setting).defaultNumber);
+}
+
+bool writeNumberSetting(const SettingsStore& store, Setting setting, std::int32_t value)
+{
+    const SettingDefinition& definition = settingDefinition(setting);
+    if (definition.type != SettingType::Number || value < definition.min || value > definition.max)
+        return false;
+    return store.writeSettingNumber(kSettingsKey, definition.name, value);
+}
+
+std::optional<std::string> storedTextSetting(const SettingsStore& store, Setting setting)
+{
+    const SettingDefinition& definition = settingDefinition(setting);
+    std::string text;
+    if (definition.type == SettingType::Number ||
+        !store.readSettingText(kSettingsKey, definition.name, text, definition.capacity))
+        return std::nullopt;
+    return text;
+}
+
+bool writeTextSetting(const SettingsStore& store, Setting setting, const std::string& text)
+{
+    const SettingDefinition& definition = settingDefinition(setting);
+    if (definition.type == SettingType::Number)
+        return false;
+    return store.writeSettingText(kSettingsKey, definition.name, text);
+}
+
+Setting dialogFolderSetting(DialogFolder folder)
 {
     switch (folder) {
     case DialogFolder::ChooseBackground:
-        return "file_dlg_choose_background";
+        return Setting::ChooseBackgroundFolder;
     case DialogFolder::ChooseTestPicture:
-        return "file_dlg_choose_test_pic";
+        return Setting::ChooseTestPictureFolder;
     case DialogFolder::ChooseCsvFile:
-        return "file_dlg_choose_csv_file";
+        return Setting::ChooseCsvFileFolder;
     case DialogFolder::ChooseWatermark:
-        return "dlg_choose_watermark";
+        return Setting::ChooseWatermarkFolder;
     case DialogFolder::ChooseFont:
-        return "file_dlg_choose_font";
+        break;
     }
-    return "";
+    return Setting::ChooseFontFolder;
+}
+
+const char* dialogFolderSettingName(DialogFolder folder)
+{
+    return settingDefinition(dialogFolderSetting(folder)).name;
 }
 
 Settings readSettings(const SettingsStore& store)
 {
     Settings settings;
-    if (const auto dpi = readNumberIn(store, "dpi", kMinDpi, kMaxDpi))
-        settings.dpi = *dpi;
-    if (const auto level = readNumberIn(store, "default_pictures_layer_level", 0, 1))
-        settings.default_pictures_layer_level = static_cast<LayerLevel>(*level);
-    if (const auto style = readNumberIn(store, "default_pictures_overflow_style", 0, 4))
-        settings.default_pictures_overflow_style = static_cast<OverflowStyle>(*style);
-    std::int32_t flag = 0;
-    if (store.readSettingNumber(kSettingsKey, "completed_alert", flag))
-        settings.completed_alert = flag != 0;
-    if (store.readSettingNumber(kSettingsKey, "check_shortcut_status", flag))
-        settings.check_shortcut_status = flag != 0;
+    settings.dpi = numberSetting(store, Setting::Dpi);
+    settings.default_pictures_layer_level =
+        static_cast<LayerLevel>(numberSetting(store, Setting::DefaultLayerLevel));
+    settings.default_pictures_overflow_style =
+        static_cast<OverflowStyle>(numberSetting(store, Setting::DefaultOverflowStyle));
+    settings.completed_alert = numberSetting(store, Setting::CompletedAlert) != 0;
+    settings.check_shortcut_status = numberSetting(store, Setting::CheckShortcutStatus) != 0;
 
     std::optional<std::filesystem::path> desktop;
     for (int i = 0; i < kDialogFolderCount; ++i) {
-        const char* name = dialogFolderSettingName(static_cast<DialogFolder>(i));
-        if (auto folder = readExistingFolder(store, name)) {
+        if (auto folder =
+                readExistingFolder(store, dialogFolderSetting(static_cast<DialogFolder>(i)))) {
             settings.dialogFolders[i] = std::move(*folder);
         } else {
             if (!desktop)
@@ -83,16 +114,30 @@ Settings readSettings(const SettingsStore& store)
 void writeDialogFolders(const SettingsStore& store, const Settings& settings)
 {
     for (int i = 0; i < kDialogFolderCount; ++i) {
-        store.writeSettingText(kSettingsKey, dialogFolderSettingName(static_cast<DialogFolder>(i)),
-                               pathToUtf8(settings.dialogFolders[i]));
+        writeTextSetting(store, dialogFolderSetting(static_cast<DialogFolder>(i)),
+                         pathToUtf8(settings.dialogFolders[i]));
     }
 }
 
 bool writeDpi(const SettingsStore& store, std::int32_t dpi)
 {
-    if (dpi < kMinDpi || dpi > kMaxDpi)
-        return false;
-    return store.writeSettingNumber(kSettingsKey, "dpi", dpi);
+    return writeNumberSetting(store, Setting::Dpi, dpi);
+}
+
+std::optional<std::pair<int, int>> storedFolderBrowserSize(const SettingsStore& store)
+{
+    const auto width = storedNumberSetting(store, Setting::FolderBrowserWidth);
+    const auto height = storedNumberSetting(store, Setting::FolderBrowserHeight);
+    if (!width || !height)
+        return std::nullopt;
+    return std::pair{*width, *height};
+}
+
+bool writeFolderBrowserSize(const SettingsStore& store, int width, int height)
+{
+    const bool widthWritten = writeNumberSetting(store, Setting::FolderBrowserWidth, width);
+    const bool heightWritten = writeNumberSetting(store, Setting::FolderBrowserHeight, height);
+    return widthWritten && heightWritten;
 }
 
 } // namespace torvale

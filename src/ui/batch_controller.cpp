@@ -8,16 +8,21 @@
 #include "ui/output_panel.h"
 #include "ui/progress_dialog.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QUrl>
+#include <system_error>
+#include <thread>
 
 namespace torvale {
 
 namespace {
 
 constexpr const char* kCompletedQuestion = "图片已制作完成，是否查看图片？";
+constexpr const char* kThreadFailed = "启动线程失败";
+constexpr int kThreadFailedExitCode = -1;
 
 // Forwards the worker's progress to the user-interface thread; queued calls keep their order,
 // so the total arrives before the first step and the end after the last log line.
@@ -42,12 +47,17 @@ public:
     {
         post([dialog = &m_dialog, n] { dialog->setStep(static_cast<int>(n)); });
     }
+    // The message belongs to the running batch: it is shown over the progress dialog while
+    // the dialog is still up, and the worker waits for it to be answered before it ends.
     void csvUnreadable(const std::string&) override
     {
-        post([window = &m_window] {
-            window->prompts().message("提示", PromptIcon::Error, kMsgBatchCsvUnreadable,
-                                      PromptButtons::Ok);
-        });
+        QMetaObject::invokeMethod(
+            m_receiver,
+            [window = &m_window, dialog = &m_dialog] {
+                window->prompts().messageOver(dialog, "提示", PromptIcon::Error,
+                                              kMsgBatchCsvUnreadable, PromptButtons::Ok);
+            },
+            Qt::BlockingQueuedConnection);
     }
 
 private:
@@ -93,7 +103,8 @@ const char* controlName(BatchControl control)
 } // namespace
 
 BatchController::BatchController(MainWindow& window)
-    : QObject(&window), m_window(window), m_dialog(new ProgressDialog(&window))
+    : QObject(&window), m_window(window), m_dialog(new ProgressDialog(&window)),
+      m_startThread([](std::function<void()> body) { return std::thread(std::move(body)); })
 {
     m_dialog->setWindowModality(Qt::ApplicationModal);
 }
@@ -102,6 +113,12 @@ BatchController::~BatchController()
 {
     if (m_worker.joinable()) {
         m_stop.store(true);
+        // The worker may be waiting for a blocking call to this object; dropping the posted
+        // calls releases it, so the join cannot wait for the thread that is joining.
+        while (!m_workerDone.load()) {
+            QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+            std::this_thread::yield();
+        }
         m_worker.join();
     }
 }
@@ -174,12 +191,20 @@ void BatchController::start()
     m_dialog->m_allowClose = false;
     m_stop.store(false);
     m_dialog->start(m_stop, 0);
-    m_worker = std::thread([this, options = std::move(options)]() mutable {
-        WindowListener listener(this, m_window, *m_dialog);
-        m_summary = runBatch(options, listener, m_stop);
-        QMetaObject::invokeMethod(
-            this, [this] { finish(); }, Qt::QueuedConnection);
-    });
+    m_workerDone.store(false);
+    try {
+        m_worker = m_startThread([this, options = std::move(options)] {
+            WindowListener listener(this, m_window, *m_dialog);
+            m_summary = runBatch(options, listener, m_stop);
+            QMetaObject::invokeMethod(
+                this, [this] { finish(); }, Qt::QueuedConnection);
+            m_workerDone.store(true);
+        });
+    } catch (const std::system_error&) {
+        m_workerDone.store(true);
+        threadFailed();
+        return;
+    }
     emit batchStarted();
     m_dialog->exec();
 
@@ -191,6 +216,18 @@ void BatchController::start()
                 QUrl::fromLocalFile(QString::fromStdString(tpl.output.outputFolder)));
         }
     }
+}
+
+void BatchController::threadFailed()
+{
+    m_running = false;
+    m_dialog->m_allowClose = true;
+    m_window.prompts().message("提示", PromptIcon::Error, kThreadFailed, PromptButtons::Ok);
+    // The application ends here, but not with the user's unsaved edits: the save question
+    // comes first, and cancelling it keeps the editor open.
+    if (!m_window.confirmDiscard())
+        return;
+    QCoreApplication::exit(kThreadFailedExitCode);
 }
 
 void BatchController::finish()

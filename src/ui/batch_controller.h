@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -24,8 +25,16 @@ public:
     explicit BatchController(MainWindow& window);
     ~BatchController() override;
 
-    /// "开始处理": checks, then runs the batch; returns when it has ended.
+    /// Starts a thread running the given function; throws std::system_error when it cannot.
+    using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+
+    /// "开始处理": checks, then runs the batch; returns when it has ended. When the worker
+    /// thread cannot be started, says "启动线程失败", offers to save a modified template and
+    /// ends the application with exit code -1 (unless the save question is cancelled).
     void start();
+
+    /// Replaces the way the worker thread is started (std::thread by default).
+    void setThreadStarter(ThreadStarter starter) { m_startThread = std::move(starter); }
 
     /// The progress dialog (created hidden with the window).
     ProgressDialog* dialog() const { return m_dialog; }
@@ -42,11 +51,14 @@ private:
     void showProblem(const BatchProblem& problem);
     QWidget* controlFor(BatchControl control) const;
     void finish();
+    void threadFailed();
 
     MainWindow& m_window;
     ProgressDialog* m_dialog;
     std::atomic<bool> m_stop{false};
     std::thread m_worker;
+    std::atomic<bool> m_workerDone{true};
+    ThreadStarter m_startThread;
     bool m_running = false;
     BatchSummary m_summary;
 };

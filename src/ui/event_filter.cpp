@@ -7,6 +7,7 @@
 #include "ui/layer_panel.h"
 #include "ui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
@@ -143,6 +144,14 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
         if (state.deleteKeyDeletesLayers())
             m_window.execute(CommandId::DeleteLayers);
         return true;
+    }
+    // Space belongs to the canvas (it arms the pan), never to the controls around it: it must
+    // not open a combo box's list or select and edit in the layer list.
+    if (event->key() == Qt::Key_Space) {
+        return (qobject_cast<QComboBox*>(widget) &&
+                !static_cast<QComboBox*>(widget)->isEditable()) ||
+               qobject_cast<QAbstractItemView*>(widget) || qobject_cast<QSlider*>(widget) ||
+               widget == &m_window;
     }
     if (event->key() == Qt::Key_Escape) {
         if (state.escapeCancelsNewLayer()) {

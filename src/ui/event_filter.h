@@ -12,7 +12,8 @@ class MainWindow;
 
 /// The editor's input routing as one application-wide event filter: any mouse or
 /// key press closes the balloons; the wheel scrolls the settings column or, with Ctrl over the
-/// canvas, steps the zoom; Delete, Escape and Ctrl+A act on the layers.
+/// canvas, steps the zoom; Delete, Escape and Ctrl+A act on the layers; Space is kept from
+/// combo boxes, lists and sliders.
 class AppEventFilter : public QObject {
     Q_OBJECT
 

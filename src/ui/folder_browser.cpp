@@ -1,10 +1,13 @@
 #include "ui/folder_browser.h"
 
 #include "app/panel_rules.h"
+#include "model/settings.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -14,8 +17,6 @@ namespace torvale {
 
 namespace {
 
-// The size the dialog had when it was last closed in this process, -1 before.
-QSize s_recordedSize(-1, -1);
 FolderBrowserSize s_size;
 
 class FolderDialog : public QFileDialog {
@@ -28,6 +29,34 @@ public:
         setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
         if (QLineEdit* edit = editBox(); edit && !startFolder.isEmpty())
             edit->setText(QDir::toNativeSeparators(startFolder));
+        // The edit box shows the whole path of the selected folder, not just its name, so the
+        // path the dialog will return is always in view. Connected after the dialog's own
+        // handler, which writes the bare name, so the path has the last word.
+        auto* view = findChild<QAbstractItemView*>(QStringLiteral("listView"));
+        QItemSelectionModel* selection = view ? view->selectionModel() : nullptr;
+        if (selection) {
+            connect(selection, &QItemSelectionModel::selectionChanged, this, [this, selection] {
+                const QModelIndexList rows = selection->selectedRows();
+                if (rows.size() == 1)
+                    showPath(rows[0].data(QFileSystemModel::FilePathRole).toString());
+            });
+        }
+        connect(this, &QFileDialog::directoryEntered, this, &FolderDialog::showPath);
+        // A folder made with the new-folder button is named in place; its path is known only
+        // then. The model's rename leaves the selection on the row, not on the folder, so the
+        // folder is selected again by its new path.
+        if (auto* model = findChild<QFileSystemModel*>()) {
+            connect(model, &QFileSystemModel::fileRenamed, this,
+                    [this, model, selection](const QString& parent, const QString&,
+                                             const QString& name) {
+                        const QString path = QDir(parent).filePath(name);
+                        if (selection)
+                            selection->setCurrentIndex(model->index(path),
+                                                       QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
+                        showPath(path);
+                    });
+        }
     }
 
     QString chosen() const { return m_chosen; }
@@ -51,6 +80,13 @@ public:
     }
 
 private:
+    void showPath(const QString& path)
+    {
+        QLineEdit* edit = editBox();
+        if (edit && !path.isEmpty())
+            edit->setText(QDir::toNativeSeparators(QDir::cleanPath(path)));
+    }
+
     QLineEdit* editBox() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
 
     QString m_chosen;
@@ -59,22 +95,24 @@ private:
 } // namespace
 
 std::optional<std::string> browseForFolder(QWidget* owner, const std::string& title,
-                                           const std::string& startFolder)
+                                           const std::string& startFolder,
+                                           const SettingsStore* store)
 {
     FolderDialog dialog(owner, QString::fromStdString(title), QString::fromStdString(startFolder));
     QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
+    if (screen && store) {
         const QRect area = screen->availableGeometry();
-        const QSize recorded = s_recordedSize.isValid() ? s_recordedSize : dialog.sizeHint();
-        if (const auto size = settleFolderBrowserSize(s_size, area.width(), area.height(),
-                                                      recorded.width(), recorded.height())) {
+        if (const auto size =
+                settleFolderBrowserSize(s_size, area.width(), area.height(), *store)) {
             dialog.resize(size->first, size->second);
             dialog.move(area.x() + (area.width() - size->first) / 2,
                         area.y() + (area.height() - size->second) / 2);
         }
     }
     const int result = dialog.exec();
-    s_recordedSize = dialog.size();
+    // The size the user left the dialog at is where it opens next time, in this run or the next.
+    if (store)
+        writeFolderBrowserSize(*store, dialog.width(), dialog.height());
     if (result != QDialog::Accepted || dialog.chosen().isEmpty())
         return std::nullopt;
     return dialog.chosen().toStdString();

@@ -82,6 +82,8 @@ public:
     void offerDesktopShortcut();
     /// The menu of a name ("layer", "zoom", "dpi", "layerType") for tests and the canvas.
     QMenu* popupMenu(const QString& name) const;
+    /// The modified prompt; false when the user cancelled (or a chosen save did not happen).
+    bool confirmDiscard();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,8 +111,6 @@ private:
     // "开始处理" (main_window_batch.cpp).
     void startBatch();
 
-    /// The modified prompt; false when the user cancelled (or a chosen save did not happen).
-    bool confirmDiscard();
     bool saveTemplate(bool saveAs);
 
     EditorDocument& m_document;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class QWidget;
+
 namespace torvale {
 
 enum class PromptIcon { None, Information, Warning, Error, Question };
@@ -32,6 +34,10 @@ public:
     /// the box counts as Cancel, or No when there is no Cancel, or Ok).
     virtual PromptAnswer message(const std::string& caption, PromptIcon icon,
                                  const std::string& text, PromptButtons buttons) = 0;
+    /// The same message box owned by another window than the main window: a dialog that is up
+    /// at the time (the progress dialog during a batch), so the box stays above it.
+    virtual PromptAnswer messageOver(QWidget* owner, const std::string& caption, PromptIcon icon,
+                                     const std::string& text, PromptButtons buttons) = 0;
     /// A message box with three buttons of the given texts; 0, 1 or 2 for the button pressed.
     /// Closing the box (Esc, the close box) presses the last button.
     virtual int choice(const std::string& caption, PromptIcon icon, const std::string& text,

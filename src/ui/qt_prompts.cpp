@@ -72,7 +72,13 @@ std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest
 PromptAnswer QtPrompts::message(const std::string& caption, PromptIcon icon,
                                 const std::string& text, PromptButtons buttons)
 {
-    QMessageBox box(boxIcon(icon), qs(caption), qs(text), QMessageBox::NoButton, m_owner);
+    return messageOver(m_owner, caption, icon, text, buttons);
+}
+
+PromptAnswer QtPrompts::messageOver(QWidget* owner, const std::string& caption, PromptIcon icon,
+                                    const std::string& text, PromptButtons buttons)
+{
+    QMessageBox box(boxIcon(icon), qs(caption), qs(text), QMessageBox::NoButton, owner);
     switch (buttons) {
     case PromptButtons::Ok:
         box.setStandardButtons(QMessageBox::Ok);
@@ -156,7 +162,7 @@ std::optional<unsigned> QtPrompts::chooseColor(unsigned initial)
 std::optional<std::string> QtPrompts::browseFolder(const std::string& title,
                                                    const std::string& startFolder)
 {
-    return browseForFolder(m_owner, title, startFolder);
+    return browseForFolder(m_owner, title, startFolder, m_store);
 }
 
 std::optional<std::string> QtPrompts::input(const std::string& title, const std::string& prompt,

@@ -7,6 +7,8 @@
 
 namespace torvale {
 
+class SettingsStore;
+
 /// The real dialogs behind Prompts: message boxes, file dialogs, the colour chooser (its custom
 /// colours are kept for the process), the folder browser and the input dialog, each owned by
 /// the given window.
@@ -16,9 +18,13 @@ public:
 
     /// The window that owns the dialogs (the main window once it exists).
     void setOwner(QWidget* owner) { m_owner = owner; }
+    /// The settings the dialogs keep their sizes in (the folder browser's); none keeps nothing.
+    void setStore(const SettingsStore* store) { m_store = store; }
 
     PromptAnswer message(const std::string& caption, PromptIcon icon, const std::string& text,
                          PromptButtons buttons) override;
+    PromptAnswer messageOver(QWidget* owner, const std::string& caption, PromptIcon icon,
+                             const std::string& text, PromptButtons buttons) override;
     int choice(const std::string& caption, PromptIcon icon, const std::string& text,
                const std::vector<std::string>& buttons) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
@@ -31,6 +37,7 @@ public:
 
 private:
     QPointer<QWidget> m_owner;
+    const SettingsStore* m_store = nullptr;
 };
 
 } // namespace torvale

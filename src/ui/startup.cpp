@@ -143,6 +143,7 @@ int runEditor(int argc, char** argv)
         const FontRegistry fonts = FontRegistry::build(store);
         EditorDocument document(store);
         QtPrompts prompts;
+        prompts.setStore(&store);
 
         MainWindow window(document, fonts, prompts);
         prompts.setOwner(&window);

@@ -1,4 +1,6 @@
 #include "app/panel_rules.h"
+#include "model/settings.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -163,6 +165,27 @@ TEST(PanelRules, FolderBrowserSizeIsRaisedOncePerProcess)
     EXPECT_FALSE(fresh.settled);
     EXPECT_EQ(settleFolderBrowserSize(fresh, 1920, 1040, -1, -1), std::nullopt);
     EXPECT_EQ(settleFolderBrowserSize(fresh, 1920, 1040, 1000, 500), std::pair(1000, 500));
+}
+
+TEST(PanelRules, FolderBrowserSizeComesFromTheSettingsAndARaiseIsStored)
+{
+    test::TempDir dir;
+    const SettingsStore store(dir.path() / "settings.json");
+    FolderBrowserSize state;
+    EXPECT_EQ(settleFolderBrowserSize(state, 1920, 1040, store), std::nullopt);
+    EXPECT_FALSE(state.settled) << "nothing stored settles nothing";
+
+    ASSERT_TRUE(writeFolderBrowserSize(store, 320, 384));
+    EXPECT_EQ(settleFolderBrowserSize(state, 1920, 1040, store), std::pair(768, 572));
+    EXPECT_EQ(storedFolderBrowserSize(store), std::pair(768, 572));
+    // Raised once per process: a small size stored later is kept as it is.
+    ASSERT_TRUE(writeFolderBrowserSize(store, 300, 200));
+    EXPECT_EQ(settleFolderBrowserSize(state, 1920, 1040, store), std::pair(300, 200));
+    EXPECT_EQ(storedFolderBrowserSize(store), std::pair(300, 200));
+    // Half a size is no size.
+    ASSERT_TRUE(store.deleteSetting(kSettingsKey, "Browse For Folder Height"));
+    FolderBrowserSize fresh;
+    EXPECT_EQ(settleFolderBrowserSize(fresh, 1920, 1040, store), std::nullopt);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <set>
+#include <tuple>
 
 namespace torvale {
 namespace {
@@ -63,6 +65,43 @@ TEST_F(SettingsTest, StoredValuesAreUsedWhenInRange)
     EXPECT_FALSE(writeDpi(store, 0));
     EXPECT_FALSE(writeDpi(store, 1201));
     EXPECT_EQ(readSettings(store).dpi, 600);
+}
+
+TEST(SettingTable, HasEverySettingOnceWithDistinctNamesAndDefaultsInRange)
+{
+    std::set<std::string> names;
+    for (int i = 0; i <= static_cast<int>(Setting::FolderBrowserHeight); ++i) {
+        const auto setting = static_cast<Setting>(i);
+        const SettingDefinition& definition = settingDefinition(setting);
+        SCOPED_TRACE(definition.name);
+        EXPECT_EQ(definition.setting, setting);
+        EXPECT_TRUE(names.insert(definition.name).second);
+        if (definition.type == SettingType::Number) {
+            // -1 stands for "unknown" and is the one default allowed outside the range.
+            EXPECT_TRUE(definition.defaultNumber == -1 ||
+                        (definition.defaultNumber >= definition.min &&
+                         definition.defaultNumber <= definition.max));
+        } else {
+            EXPECT_GT(definition.capacity, 0u);
+        }
+    }
+    EXPECT_EQ(names.size(), std::size(kSettingTable));
+}
+
+TEST_F(SettingsTest, NumberSettingsRefuseValuesOutsideTheirRange)
+{
+    const std::tuple<Setting, std::int32_t, bool> cases[] = {
+        {Setting::DefaultOverflowStyle, 4, true}, {Setting::DefaultOverflowStyle, 5, false},
+        {Setting::DefaultLayerLevel, -1, false},  {Setting::FolderBrowserWidth, -1, false},
+        {Setting::CompletedAlert, 2, true},       {Setting::RecentFiles, 1, false},
+    };
+    for (const auto& [setting, value, stored] : cases) {
+        SCOPED_TRACE(settingDefinition(setting).name);
+        EXPECT_EQ(writeNumberSetting(store, setting, value), stored);
+        if (stored) {
+            EXPECT_EQ(storedNumberSetting(store, setting), value);
+        }
+    }
 }
 
 TEST_F(SettingsTest, DialogFoldersRoundTripAndFallBackToTheDesktop)

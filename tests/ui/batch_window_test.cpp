@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
+#include <thread>
 
 namespace torvale::test {
 namespace {
@@ -177,6 +179,74 @@ TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
 
 namespace torvale::test {
 namespace {
+
+TEST_F(BatchWindowTest, CsvThatCannotBeReadIsReportedOverTheRunningProgressDialog)
+{
+    openExample();
+    const std::string csv = dir.file("staff.csv");
+    std::filesystem::copy_file(examplePath("staff.csv"), csv);
+    document->tpl().csv_file_path = csv;
+    document->settings().completed_alert = true;
+    // The file goes after the start check and before the worker reads it.
+    window->batch().setThreadStarter([&](std::function<void()> body) {
+        std::filesystem::remove(csv);
+        return std::thread(std::move(body));
+    });
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::StartBatch);
+
+    ASSERT_EQ(prompts.asked().size(), 1u) << "no completion question";
+    const AskedPrompt& asked = prompts.asked()[0];
+    EXPECT_EQ(asked.caption, "提示");
+    EXPECT_EQ(asked.icon, PromptIcon::Error);
+    EXPECT_EQ(asked.text, "csv文件无法访问");
+    EXPECT_EQ(asked.owner, window->batch().dialog());
+    EXPECT_TRUE(asked.ownerVisible) << "shown while the batch is still on screen";
+    const BatchSummary& summary = window->batch().lastSummary();
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_TRUE(summary.csvUnreadable);
+    EXPECT_EQ(summary.written, 0u);
+    EXPECT_FALSE(window->batch().dialog()->isVisible());
+    EXPECT_EQ(window->batch().dialog()->stopButton()->text().toStdString(), "停止");
+    EXPECT_TRUE(window->batch().dialog()->stopButton()->isEnabled());
+}
+
+TEST_F(BatchWindowTest, WorkerThatCannotStartEndsTheApplicationAfterTheSaveQuestion)
+{
+    struct Case {
+        PromptAnswer saveAnswer;
+        int exitCode; // 7: the application was not ended
+    };
+    for (const Case& c : {Case{PromptAnswer::No, -1}, Case{PromptAnswer::Cancel, 7}}) {
+        SCOPED_TRACE(static_cast<int>(c.saveAnswer));
+        prompts.clear();
+        openExample();
+        document->tpl().output.quality = 55;
+        ASSERT_TRUE(document->isModified());
+        window->batch().setThreadStarter([](std::function<void()>) -> std::thread {
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        });
+        prompts.answerMessage(PromptAnswer::Ok);
+        prompts.answerMessage(c.saveAnswer);
+        // The start runs inside the application's loop; a later call ends the loop with 7 unless
+        // the start has already ended it (the calls it posts run after the loop has stopped).
+        QTimer::singleShot(0, [&] {
+            window->execute(CommandId::StartBatch);
+            QTimer::singleShot(0, [] { QCoreApplication::exit(7); });
+        });
+        EXPECT_EQ(QApplication::exec(), c.exitCode);
+        QApplication::processEvents(); // the call ending with 7, now without effect
+
+        ASSERT_EQ(prompts.asked().size(), 2u);
+        EXPECT_EQ(prompts.asked()[0].caption, "提示");
+        EXPECT_EQ(prompts.asked()[0].icon, PromptIcon::Error);
+        EXPECT_EQ(prompts.asked()[0].text, "启动线程失败");
+        EXPECT_EQ(prompts.asked()[1].caption, "询问");
+        EXPECT_FALSE(window->batch().running());
+        EXPECT_FALSE(window->batch().dialog()->isVisible());
+    }
+}
 
 TEST(ProgressDialog, OnlyTheButtonStopsABatch)
 {

@@ -894,6 +894,31 @@ TEST_F(EventFilterTest, DeleteRemovesTheNewLayerFromEveryFocusButAnEditField)
     }
 }
 
+TEST_F(EventFilterTest, SpaceNeitherOpensAComboBoxNorActsOnTheLayerList)
+{
+    window->activateWindow();
+    QComboBox* format = window->outputPanel()->formatBox();
+    format->setFocus();
+    QTest::keyClick(format, Qt::Key_Space);
+    EXPECT_FALSE(format->view()->isVisible());
+    QTest::keyClick(format, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_FALSE(format->view()->isVisible());
+
+    ASSERT_TRUE(document->open(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/badge.dat").ok());
+    QTableWidget* list = window->layerPanel()->table();
+    ASSERT_GE(list->rowCount(), 2);
+    list->selectRow(0);
+    list->selectionModel()->setCurrentIndex(list->model()->index(1, 0),
+                                            QItemSelectionModel::NoUpdate);
+    list->setFocus();
+    for (const Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ControlModifier}) {
+        QTest::keyClick(list, Qt::Key_Space, modifiers);
+        const QModelIndexList rows = list->selectionModel()->selectedRows();
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_EQ(rows[0].row(), 0);
+    }
+}
+
 } // namespace
 } // namespace torvale::test
 

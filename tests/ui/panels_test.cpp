@@ -5,21 +5,25 @@
 #include "ui/output_panel.h"
 #include "ui/ui_fixture.h"
 
+#include "model/settings.h"
 #include "model/template_file.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 namespace torvale::test {
 namespace {
@@ -476,11 +480,62 @@ TEST(FolderBrowser, RefusesATypedPathThatIsNotAFolder)
         edit->setText(QString::fromStdString(dir.path().string()));
         dialog->accept();
     });
-    const auto chosen = browseForFolder(nullptr, "图片保存到：", dir.path().string());
+    const auto chosen = browseForFolder(nullptr, "图片保存到：", dir.path().string(), nullptr);
     EXPECT_EQ(message, QStringLiteral("文件夹 '%1' 不存在").arg(missing));
     EXPECT_EQ(caption, QStringLiteral("提示"));
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(chosen, dir.path().string());
+}
+
+TEST(FolderBrowser, EditBoxShowsTheSelectedPathAndTheSizeIsKeptForTheNextRun)
+{
+    TempDir dir;
+    const SettingsStore store(dir.file("settings.json"));
+    std::filesystem::create_directory(dir.file("照片"));
+    QString selected;
+    QString named;
+    QSize left;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_TRUE(edit && view && model);
+        view->selectionModel()->setCurrentIndex(
+            model->index(QString::fromStdString(dir.file("照片"))),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selected = edit->text();
+        // A new folder, named in place.
+        dialog->findChild<QToolButton*>(QStringLiteral("newFolderButton"))->click();
+        auto* tree = dialog->findChild<QAbstractItemView*>(QStringLiteral("treeView"));
+        QAbstractItemView* shown = view->isVisible() ? view : tree;
+        auto* nameEditor = shown->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(nameEditor, nullptr);
+        nameEditor->setText(QStringLiteral("名单"));
+        QTest::keyClick(nameEditor, Qt::Key_Return);
+        QApplication::processEvents();
+        named = edit->text();
+        dialog->resize(520, 410);
+        left = dialog->size();
+        // Through QDialog: the file dialog's own accept() is protected.
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(browseForFolder(nullptr, "图片保存到：", dir.path().string(), &store),
+              dir.file("名单"));
+    EXPECT_EQ(selected.toStdString(), dir.file("照片"));
+    EXPECT_EQ(named.toStdString(), dir.file("名单"));
+    EXPECT_EQ(storedFolderBrowserSize(store), std::pair(left.width(), left.height()));
+
+    // The next run (a new store object reads the same file) opens at that size.
+    QSize opened;
+    QTimer::singleShot(0, [&] {
+        opened = QApplication::activeModalWidget()->size();
+        QApplication::activeModalWidget()->close();
+    });
+    browseForFolder(nullptr, "图片保存到：", dir.path().string(),
+                    std::make_unique<SettingsStore>(store.file()).get());
+    EXPECT_EQ(opened, left);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "ui/scripted_prompts.h"
 
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace torvale::test {
@@ -19,12 +20,19 @@ std::optional<ScriptedPrompts::Answer> ScriptedPrompts::next()
 PromptAnswer ScriptedPrompts::message(const std::string& caption, PromptIcon icon,
                                       const std::string& text, PromptButtons buttons)
 {
+    return messageOver(nullptr, caption, icon, text, buttons);
+}
+
+PromptAnswer ScriptedPrompts::messageOver(QWidget* owner, const std::string& caption,
+                                          PromptIcon icon, const std::string& text,
+                                          PromptButtons buttons)
+{
     std::vector<std::string> labels = {"Ok"};
     if (buttons == PromptButtons::YesNo)
         labels = {"Yes", "No"};
     else if (buttons == PromptButtons::YesNoCancel)
         labels = {"Yes", "No", "Cancel"};
-    m_asked.push_back({"message", caption, icon, text, labels});
+    m_asked.push_back({"message", caption, icon, text, labels, owner, owner && owner->isVisible()});
     const auto value = next();
     if (value && std::holds_alternative<PromptAnswer>(*value))
         return std::get<PromptAnswer>(*value);

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+class QWidget;
+
 namespace torvale::test {
 
 /// What the editor asked.
@@ -19,6 +21,10 @@ struct AskedPrompt {
     /// The buttons offered: "Ok", "Yes", "No", "Cancel" for a message box, the labels of a
     /// choice; empty for the other dialogs.
     std::vector<std::string> buttons = {};
+    /// The window a message box was shown over (none: the main window) and whether that window
+    /// was visible when it was asked.
+    const QWidget* owner = nullptr;
+    bool ownerVisible = false;
 };
 
 /// Answers every dialog from a script the test prepares, and records what was asked. A
@@ -53,6 +59,8 @@ public:
 
     PromptAnswer message(const std::string& caption, PromptIcon icon, const std::string& text,
                          PromptButtons buttons) override;
+    PromptAnswer messageOver(QWidget* owner, const std::string& caption, PromptIcon icon,
+                             const std::string& text, PromptButtons buttons) override;
     int choice(const std::string& caption, PromptIcon icon, const std::string& text,
                const std::vector<std::string>& buttons) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;

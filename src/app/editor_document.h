@@ -62,6 +62,8 @@ struct LayerRect {
     std::int32_t y = -1;
     std::int32_t width = -1;
     std::int32_t height = -1;
+
+    friend bool operator==(const LayerRect&, const LayerRect&) = default;
 };
 
 /// The open template and the editor's process-wide values (current DPI, settings, recent

@@ -5,17 +5,13 @@
 #include <gtest/gtest.h>
 
 namespace torvale {
+
+void PrintTo(const LayerRect& r, std::ostream* out)
+{
+    *out << "(" << r.x << ", " << r.y << ", " << r.width << " x " << r.height << ")";
+}
+
 namespace {
-
-bool operator==(const LayerRect& a, const LayerRect& b)
-{
-    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
-}
-
-std::ostream& operator<<(std::ostream& out, const LayerRect& r)
-{
-    return out << "(" << r.x << ", " << r.y << ", " << r.width << " x " << r.height << ")";
-}
 
 /// A 1000 x 800 card and a canvas controller over it.
 class CanvasControllerTest : public ::testing::Test {
@@ -205,7 +201,7 @@ TEST_F(CanvasControllerTest, BandSelectionAndTheGroupMove)
     EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
 
     // A band over one layer ends with that layer selected alone.
-    drag({500, 500}, {{80, 80}, {160, 160}});
+    drag({60, 60}, {{100, 100}, {160, 160}});
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
     EXPECT_EQ(state.currentLayer, a);
     // A band over nothing ends idle.

@@ -185,7 +185,7 @@ TEST_F(BatchWindowTest, CsvThatCannotBeReadIsReportedOverTheRunningProgressDialo
     openExample();
     const std::string csv = dir.file("staff.csv");
     std::filesystem::copy_file(examplePath("staff.csv"), csv);
-    document->tpl().csv_file_path = csv;
+    document->setCsvFile(csv);
     document->settings().completed_alert = true;
     // The file goes after the start check and before the worker reads it.
     window->batch().setThreadStarter([&](std::function<void()> body) {
@@ -221,7 +221,9 @@ TEST_F(BatchWindowTest, WorkerThatCannotStartEndsTheApplicationAfterTheSaveQuest
         SCOPED_TRACE(static_cast<int>(c.saveAnswer));
         prompts.clear();
         openExample();
-        document->tpl().output.quality = 55;
+        OutputSettings output = document->tpl().output;
+        output.quality = 55;
+        document->setOutput(output);
         ASSERT_TRUE(document->isModified());
         window->batch().setThreadStarter([](std::function<void()>) -> std::thread {
             throw std::system_error(

@@ -348,7 +348,7 @@ void BackgroundPanel::refresh()
         // The file may have changed since it was read.
         document.reloadBackgroundPicture();
     }
-    m_window.canvas()->update();
+    m_window.canvas()->viewport()->update();
     m_window.canvas()->setFocus();
 }
 

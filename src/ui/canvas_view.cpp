@@ -1,9 +1,17 @@
 #include "ui/canvas_view.h"
 
+#include "render/text_render.h"
+#include "ui/layer_panel.h"
 #include "ui/main_window.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
+#include <QScrollBar>
+#include <QTimer>
+#include <cmath>
 
 namespace torvale {
 
@@ -15,88 +23,751 @@ QColor fromColorRef(std::uint32_t bgr)
                   static_cast<int>((bgr >> 16) & 0xFF));
 }
 
+/// 512 x 512 of 8 x 8 squares, white in the top left corner.
 const QPixmap& transparencyTile()
 {
     static const QPixmap tile = [] {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::white);
-        QPainter painter(&pixmap);
-        const QColor grey(204, 204, 204);
-        painter.fillRect(0, 0, 8, 8, grey);
-        painter.fillRect(8, 8, 8, 8, grey);
-        return pixmap;
+        QImage image(CanvasView::kTileSize, CanvasView::kTileSize, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = ((x / 8 + y / 8) % 2 == 0) ? qRgb(255, 255, 255) : qRgb(204, 204, 204);
+        }
+        return QPixmap::fromImage(image);
     }();
     return tile;
 }
 
+/// A rectangle's outline as the classic Rectangle(l, t, r, b) call draws it: r and b outside.
+void drawBox(QPainter& painter, int l, int t, int r, int b)
+{
+    if (r < l)
+        std::swap(l, r);
+    if (b < t)
+        std::swap(t, b);
+    painter.drawRect(l, t, r - l - 1, b - t - 1);
+}
+
+QPen dottedPen(const QColor& color)
+{
+    QPen pen(color, 1);
+    pen.setCosmetic(true);
+    pen.setDashPattern({1, 1});
+    return pen;
+}
+
+// The zoom icons of status part 3: a lens with "-" below 100%, plain at 100%, "+" above.
+QPixmap zoomIcon(int sign)
+{
+    QPixmap icon(16, 16);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(60, 60, 60);
+    painter.setPen(QPen(ink, 1.5));
+    painter.setBrush(QColor(220, 235, 250));
+    painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
+    painter.setPen(QPen(ink, 2.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+    painter.setPen(QPen(ink, 1.2));
+    if (sign != 0)
+        painter.drawLine(QPointF(4, 6), QPointF(8, 6));
+    if (sign > 0)
+        painter.drawLine(QPointF(6, 4), QPointF(6, 8));
+    return icon;
+}
+
+Qt::CursorShape qtCursor(CanvasCursor cursor)
+{
+    switch (cursor) {
+    case CanvasCursor::Cross:
+        return Qt::CrossCursor;
+    case CanvasCursor::SizeNWSE:
+        return Qt::SizeFDiagCursor;
+    case CanvasCursor::SizeNESW:
+        return Qt::SizeBDiagCursor;
+    case CanvasCursor::SizeWE:
+        return Qt::SizeHorCursor;
+    case CanvasCursor::SizeNS:
+        return Qt::SizeVerCursor;
+    case CanvasCursor::SizeAll:
+        return Qt::SizeAllCursor;
+    case CanvasCursor::Hand:
+        return Qt::OpenHandCursor;
+    case CanvasCursor::Arrow:
+        break;
+    }
+    return Qt::ArrowCursor;
+}
+
+/// Left (or top) after the alignment of something dw wide in a space wl wide.
+int aligned(int left, int wl, int dw, std::int32_t alignment)
+{
+    if (dw >= wl)
+        return left;
+    if (alignment == 1)
+        return left + ((wl - dw) >> 1);
+    if (alignment == 2)
+        return left + (wl - dw);
+    return left;
+}
+
 } // namespace
 
-CanvasView::CanvasView(MainWindow& window, QWidget* parent) : QWidget(parent), m_window(window)
+CanvasView::CanvasView(MainWindow& window, QWidget* parent)
+    : QAbstractScrollArea(parent), m_window(window),
+      m_controller(window.document(), window.state())
 {
     setObjectName(QStringLiteral("canvas"));
     setFocusPolicy(Qt::StrongFocus);
-    setAutoFillBackground(true);
+    setFrameShape(QFrame::StyledPanel);
+    viewport()->setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()})
+        connect(bar, &QScrollBar::actionTriggered, this, [this] { setFocus(); });
+    m_menu = new QMenu(this);
+    m_alignMenu = new QMenu(QStringLiteral("对齐"), this);
+    const struct {
+        const char* text;
+        CommandId id;
+    } edges[] = {{"顶边", CommandId::AlignTop},
+                 {"底边", CommandId::AlignBottom},
+                 {"左边", CommandId::AlignLeft},
+                 {"右边", CommandId::AlignRight}};
+    for (const auto& edge : edges) {
+        QAction* action = m_alignMenu->addAction(QString::fromUtf8(edge.text));
+        action->setData(static_cast<int>(edge.id));
+        connect(action, &QAction::triggered, this,
+                [this, id = edge.id] { m_window.execute(id); });
+    }
 }
+
+CanvasView::~CanvasView() = default;
 
 void CanvasView::setZoom(double zoom)
 {
-    if (zoom == m_zoom || zoom <= 0)
+    if (!m_controller.setZoom(zoom))
         return;
-    m_zoom = zoom;
     m_window.setStatusText(3, QStringLiteral("%1%").arg(static_cast<int>(zoom * 100)));
-    update();
+    m_window.setStatusIcon(3, zoomIcon(zoom < 1 ? -1 : zoom > 1 ? 1 : 0));
+    m_caches.clear();
+    m_scaledPicture = QPixmap();
+    updateScrollBars();
+    viewport()->update();
 }
 
 void CanvasView::refreshBackground()
 {
     const BackgroundLayer& background = m_window.document().tpl().background;
     m_picture = QImage();
+    m_scaledPicture = QPixmap();
     if (background.kind == BackgroundKind::Picture && background.picture &&
         !background.picture->bytes.empty()) {
         const auto& bytes = background.picture->bytes;
         m_picture = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
     }
-    update();
+    // The scroll positions stay where they were, as far as the new size allows.
+    const int x = horizontalScrollBar()->value();
+    const int y = verticalScrollBar()->value();
+    updateScrollBars();
+    horizontalScrollBar()->setValue(x);
+    verticalScrollBar()->setValue(y);
+    viewport()->update();
 }
 
 QPoint CanvasView::cardOrigin() const
 {
-    const BackgroundLayer& background = m_window.document().tpl().background;
-    const double cardWidth = m_zoom * background.width;
-    const double cardHeight = m_zoom * background.height;
-    const int x = width() - 2 * kMargin >= cardWidth ? static_cast<int>((width() - cardWidth) * 0.5)
-                                                     : kMargin;
-    const int y = height() - 2 * kMargin >= cardHeight
-                      ? static_cast<int>((height() - cardHeight) * 0.5)
-                      : kMargin;
+    const double zoom = m_controller.zoom();
+    const double width = zoom * m_controller.cardWidth();
+    const double height = zoom * m_controller.cardHeight();
+    const QSize client = viewport()->size();
+    const int x = client.width() - 2 * kMargin >= width
+                      ? static_cast<int>((client.width() - width) * 0.5)
+                      : kMargin - horizontalScrollBar()->value();
+    const int y = client.height() - 2 * kMargin >= height
+                      ? static_cast<int>((client.height() - height) * 0.5)
+                      : kMargin - verticalScrollBar()->value();
     return {x, y};
+}
+
+CardPoint CanvasView::cardPoint(QPoint p) const
+{
+    const QPoint origin = cardOrigin();
+    const double zoom = m_controller.zoom();
+    return {static_cast<std::int32_t>((p.x() - origin.x()) / zoom),
+            static_cast<std::int32_t>((p.y() - origin.y()) / zoom)};
+}
+
+QRect CanvasView::screenRect(const LayerRect& rect) const
+{
+    const QPoint origin = cardOrigin();
+    const double zoom = m_controller.zoom();
+    int left = static_cast<int>(zoom * rect.x + origin.x());
+    int top = static_cast<int>(zoom * rect.y + origin.y());
+    int width = static_cast<int>(zoom * rect.width);
+    int height = static_cast<int>(zoom * rect.height);
+    if (width < 0) {
+        left += width;
+        width = -width;
+    }
+    if (height < 0) {
+        top += height;
+        height = -height;
+    }
+    return {left, top, width, height};
+}
+
+void CanvasView::updateScrollBars()
+{
+    const double zoom = m_controller.zoom();
+    const auto axis = [](QScrollBar* bar, int client, double zoomed, int& max) {
+        if (client - 2 * kMargin >= zoomed) {
+            max = 0;
+            bar->setRange(0, 0);
+            return;
+        }
+        max = static_cast<int>(zoomed + 2 * kMargin + 1);
+        bar->setPageStep(client);
+        bar->setSingleStep(max / 100 + 1);
+        bar->setRange(0, std::max(0, max - client + 1));
+    };
+    axis(horizontalScrollBar(), viewport()->width(), zoom * m_controller.cardWidth(),
+         m_horizontalMax);
+    axis(verticalScrollBar(), viewport()->height(), zoom * m_controller.cardHeight(),
+         m_verticalMax);
+}
+
+void CanvasView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollBars();
+}
+
+void CanvasView::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void CanvasView::scrollIntoView()
+{
+    const EditorState& state = m_window.state();
+    if (state.currentKind != CurrentKind::Layer || !state.currentLayer)
+        return;
+    const Layer* layer = m_window.document().layer(*state.currentLayer);
+    if (!layer || !layer->hasRect())
+        return;
+    const double zoom = m_controller.zoom();
+    const auto axis = [zoom](QScrollBar* bar, int client, int x, int w) {
+        const int p = bar->value() - kMargin;
+        const double left = zoom * x;
+        const double right = zoom * x + zoom * w;
+        if (p > right)
+            bar->setValue(static_cast<int>(left + 16));
+        else if (left > p + client)
+            bar->setValue(static_cast<int>(right - client + 48));
+    };
+    axis(horizontalScrollBar(), viewport()->width(), layer->x, layer->width);
+    axis(verticalScrollBar(), viewport()->height(), layer->y, layer->height);
+}
+
+void CanvasView::wheelScroll(int notches)
+{
+    QScrollBar* bar = verticalScrollBar()->maximum() == 0 && horizontalScrollBar()->maximum() > 0
+                          ? horizontalScrollBar()
+                          : verticalScrollBar();
+    for (; notches != 0; notches -= notches > 0 ? 1 : -1)
+        bar->setValue(bar->value() + (notches > 0 ? -kWheelStep : kWheelStep));
+    viewport()->update();
+}
+
+void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids)
+{
+    const EditorDocument& document = m_window.document();
+    for (const Layer& layer : document.tpl().layers) {
+        if (!ids.empty() && std::find(ids.begin(), ids.end(), layer.id) == ids.end())
+            continue;
+        m_caches.erase(layer.id);
+        Thumb& thumb = m_thumbnails[layer.id];
+        thumb = Thumb{};
+        // A text is laid out in its rectangle: without one there is nothing to show yet.
+        if (layer.type == LayerType::Text && !layer.hasRect())
+            continue;
+        const Thumbnail made =
+            renderLayerThumbnail(layer, m_window.fonts(), document.tpl().templatePath);
+        if (made.png.empty())
+            continue;
+        thumb.image = QImage::fromData(made.png.data(), static_cast<int>(made.png.size()));
+        thumb.key = m_nextThumbKey++;
+    }
+    // Layers that are gone take their pictures with them.
+    std::erase_if(m_thumbnails, [&](const auto& entry) { return !document.layer(entry.first); });
+    std::erase_if(m_caches, [&](const auto& entry) { return !document.layer(entry.first); });
+    viewport()->update();
+}
+
+void CanvasView::layersChanged(const DocumentEvent& event)
+{
+    constexpr LayerFieldSet kContent = FieldType | FieldDemo | FieldFont | FieldColor |
+                                       FieldAlignment;
+    const bool wasScheduled = !m_staleThumbnails.empty();
+    for (LayerId id : event.layers) {
+        const Layer* layer = m_window.document().layer(id);
+        if (!layer)
+            continue;
+        bool stale = (event.fields & kContent) != 0;
+        // A text is laid out in its rectangle: a new size lays it out again.
+        if (!stale && (event.fields & FieldGeometry) && layer->type == LayerType::Text) {
+            const QImage image = thumbnail(id);
+            stale = image.isNull() || image.size() != QSize(layer->width, layer->height);
+        }
+        if (stale && std::find(m_staleThumbnails.begin(), m_staleThumbnails.end(), id) ==
+                         m_staleThumbnails.end())
+            m_staleThumbnails.push_back(id);
+    }
+    if (!wasScheduled && !m_staleThumbnails.empty())
+        QTimer::singleShot(0, this, [this] {
+            const std::vector<LayerId> ids = std::move(m_staleThumbnails);
+            m_staleThumbnails.clear();
+            refreshThumbnails(ids);
+        });
+    viewport()->update();
+}
+
+QImage CanvasView::thumbnail(LayerId id) const
+{
+    const auto found = m_thumbnails.find(id);
+    return found == m_thumbnails.end() ? QImage() : found->second.image;
+}
+
+KeyModifiers CanvasView::modifiers(Qt::KeyboardModifiers keys) const
+{
+    return {(keys & Qt::ControlModifier) != 0, (keys & Qt::ShiftModifier) != 0};
+}
+
+void CanvasView::showCursor()
+{
+    const bool over = viewport()->underMouse();
+    const bool ctrl = (QApplication::keyboardModifiers() & Qt::ControlModifier) != 0;
+    viewport()->setCursor(qtCursor(m_controller.cursorShown(over, ctrl)));
+}
+
+void CanvasView::apply(const CanvasEffects& effects)
+{
+    if (effects.statusPart1)
+        m_window.setStatusText(1, QString::fromStdString(*effects.statusPart1));
+    if (effects.statusPart2)
+        m_window.setStatusText(2, QString::fromStdString(*effects.statusPart2));
+    if (effects.draftChanged)
+        m_window.layerPanel()->showDraft(m_controller.draftRect());
+    showCursor();
+    if (effects.repaint)
+        viewport()->update();
+    if (effects.showPropertyWindow)
+        emit rectangleFinished();
+}
+
+void CanvasView::autoScroll(QPoint p)
+{
+    const auto axis = [](QScrollBar* bar, int position, int client, int max) {
+        const int step = max / 100 + 1;
+        if (position >= client)
+            bar->setValue(bar->value() + step);
+        else if (position < 0 && bar->value() > 0)
+            bar->setValue(std::max(0, bar->value() - step));
+    };
+    axis(horizontalScrollBar(), p.x(), viewport()->width(), m_horizontalMax);
+    axis(verticalScrollBar(), p.y(), viewport()->height(), m_verticalMax);
+}
+
+void CanvasView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    setFocus();
+    if (m_controller.pan() == PanState::Armed) {
+        const QPoint global = event->globalPosition().toPoint();
+        m_controller.beginPan(global.x(), global.y());
+        showCursor();
+        return;
+    }
+    apply(m_controller.press(cardPoint(event->position().toPoint()),
+                             modifiers(event->modifiers())));
+}
+
+void CanvasView::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if (m_controller.pan() == PanState::Panning) {
+        const QPoint global = event->globalPosition().toPoint();
+        const auto [dx, dy] = m_controller.panTo(global.x(), global.y());
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + dx);
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + dy);
+        m_window.setStatusText(1, QString());
+        viewport()->update();
+        return;
+    }
+    const bool leftDown = (event->buttons() & Qt::LeftButton) != 0;
+    if (leftDown && m_controller.autoScrolls())
+        autoScroll(p);
+    apply(m_controller.move(cardPoint(p), modifiers(event->modifiers()), leftDown));
+}
+
+void CanvasView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        openContextMenu(event->position().toPoint());
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (m_controller.pan() == PanState::Panning) {
+        m_controller.endPan(m_spaceDown);
+        showCursor();
+        return;
+    }
+    apply(m_controller.release(cardPoint(event->position().toPoint())));
+}
+
+void CanvasView::mouseDoubleClickEvent(QMouseEvent*)
+{
+    // The second press of a double click is not a press; layers have no double-click action.
+}
+
+void CanvasView::keyPressEvent(QKeyEvent* event)
+{
+    const KeyModifiers keys = modifiers(event->modifiers());
+    switch (event->key()) {
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat()) {
+            m_spaceDown = true;
+            if (m_controller.spaceDown((QApplication::mouseButtons() & Qt::LeftButton) != 0))
+                showCursor();
+        }
+        return;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const int dx = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
+        const int dy = event->key() == Qt::Key_Up ? -1 : event->key() == Qt::Key_Down ? 1 : 0;
+        apply(m_controller.arrowKey(dx, dy, keys));
+        return;
+    }
+    case Qt::Key_Control: {
+        const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+        apply(m_controller.ctrlKey(true, cardPoint(p)));
+        return;
+    }
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void CanvasView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->isAutoRepeat())
+        return;
+    if (event->key() == Qt::Key_Space) {
+        m_spaceDown = false;
+        m_controller.spaceUp();
+        showCursor();
+    } else if (event->key() == Qt::Key_Control) {
+        const QPoint p = viewport()->mapFromGlobal(QCursor::pos());
+        apply(m_controller.ctrlKey(false, cardPoint(p)));
+    }
+}
+
+bool CanvasView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::Leave)
+        apply(m_controller.leave());
+    if (event->type() == QEvent::Wheel)
+        return false; // the application's wheel rules handle it
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CanvasView::openContextMenu(QPoint viewportPoint)
+{
+    using Kind = ContextMenuEntry::Kind;
+    // Submenus belong to the main window or to the canvas: detach them, destroy the rest.
+    for (QAction* action : m_menu->actions()) {
+        m_menu->removeAction(action);
+        if (!action->menu())
+            delete action;
+    }
+    for (const ContextMenuEntry& entry : m_controller.contextMenu(cardPoint(viewportPoint))) {
+        switch (entry.kind) {
+        case Kind::Separator:
+            m_menu->addSeparator();
+            break;
+        case Kind::Item: {
+            QAction* action = m_menu->addAction(QString::fromStdString(entry.text));
+            action->setData(entry.id);
+            action->setCheckable(entry.checked);
+            action->setChecked(entry.checked);
+            connect(action, &QAction::triggered, this,
+                    [this, id = entry.id] { m_window.execute(static_cast<CommandId>(id)); });
+            break;
+        }
+        case Kind::AlignMenu:
+            m_menu->addMenu(m_alignMenu);
+            break;
+        case Kind::LevelMenu:
+        case Kind::OverflowMenu: {
+            QMenu* sub =
+                entry.kind == Kind::LevelMenu ? m_window.levelMenu() : m_window.overflowMenu();
+            m_window.layerPanel()->prepareLayerMenu(*sub);
+            m_menu->addMenu(sub)->setEnabled(true);
+            break;
+        }
+        }
+    }
+    m_menu->popup(viewport()->mapToGlobal(viewportPoint));
+}
+
+const QPixmap& CanvasView::scaledBackground(QSize size)
+{
+    if (m_scaledPicture.size() != size && !m_picture.isNull() && !size.isEmpty())
+        m_scaledPicture = QPixmap::fromImage(
+            m_picture.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    return m_scaledPicture;
 }
 
 void CanvasView::paintEvent(QPaintEvent*)
 {
-    const BackgroundLayer& background = m_window.document().tpl().background;
+    const Template& tpl = m_window.document().tpl();
+    const BackgroundLayer& background = tpl.background;
+    const double zoom = m_controller.zoom();
     const QPoint origin = cardOrigin();
-    const QRect card(origin, QSize(static_cast<int>(m_zoom * background.width),
-                                   static_cast<int>(m_zoom * background.height)));
-    QPainter painter(this);
+    const QPoint far(static_cast<int>(zoom * m_controller.cardWidth() + origin.x()),
+                     static_cast<int>(zoom * m_controller.cardHeight() + origin.y()));
+    const QRect card(origin, QPoint(far.x() - 1, far.y() - 1));
+
+    QPainter painter(viewport());
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.fillRect(viewport()->rect(), Qt::white);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::NoBrush);
+    drawBox(painter, origin.x() - 1, origin.y() - 1, far.x() + 1, far.y() + 1);
+
+    if (background.hasAlpha) {
+        // The checkerboard is drawn at screen scale whatever the zoom, cut at the card's edge.
+        const double width = zoom * m_controller.cardWidth();
+        const double height = zoom * m_controller.cardHeight();
+        for (int i = 0; i < static_cast<int>(std::ceil(width / kTileSize)); ++i) {
+            for (int j = 0; j < static_cast<int>(std::ceil(height / kTileSize)); ++j) {
+                const int w = std::min(kTileSize, static_cast<int>(width - kTileSize * i));
+                const int h = std::min(kTileSize, static_cast<int>(height - kTileSize * j));
+                painter.drawPixmap(origin.x() + kTileSize * i, origin.y() + kTileSize * j,
+                                   transparencyTile(), 0, 0, w, h);
+            }
+        }
+    }
+    if (tpl.pictures_show_picture)
+        paintLayers(painter, true);
     if (background.kind == BackgroundKind::Picture) {
-        if (m_picture.hasAlphaChannel())
-            painter.drawTiledPixmap(card, transparencyTile());
         if (!m_picture.isNull())
-            painter.drawImage(card, m_picture);
+            painter.drawPixmap(origin, scaledBackground(card.size()));
+    } else if (!background.hasAlpha) {
+        painter.fillRect(card, fromColorRef(background.drawingColor));
+    }
+    if (tpl.pictures_show_picture)
+        paintLayers(painter, false);
+    paintOutlines(painter);
+}
+
+void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
+{
+    const double zoom = m_controller.zoom();
+    for (const Layer& layer : m_window.document().tpl().layers) {
+        const auto found = m_thumbnails.find(layer.id);
+        if (found == m_thumbnails.end() || found->second.image.isNull())
+            continue;
+        const LayerRect shown = m_controller.shownRect(layer);
+        if (shown.x == -1 || shown.width == -1)
+            continue;
+        const bool below = layer.type == LayerType::Picture &&
+                           layer.layer_level == LayerLevel::BelowBackground;
+        if (below != belowBackground)
+            continue;
+        if (layer.type == LayerType::Text) {
+            const QRect s = screenRect(shown);
+            const QImage& image = found->second.image;
+            painter.drawImage(QRect(s.left(), s.top(), static_cast<int>(zoom * image.width()),
+                                    static_cast<int>(zoom * image.height())),
+                              image);
+            continue;
+        }
+        paintPictureLayer(painter, layer, found->second);
+    }
+}
+
+void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const Thumb& thumb)
+{
+    const double zoom = m_controller.zoom();
+    const QImage& image = thumb.image;
+    const QRect s = screenRect(m_controller.shownRect(layer));
+    const int left = s.left();
+    const int top = s.top();
+    const int wl = s.width();
+    const int hl = s.height();
+    const int iw = static_cast<int>(zoom * image.width());
+    const int ih = static_cast<int>(zoom * image.height());
+    if (wl <= 0 || hl <= 0 || iw <= 0 || ih <= 0)
+        return;
+
+    QRectF source(0, 0, image.width(), image.height());
+    QRect target;
+    QRect capture;
+    const auto fitted = [&](int dw, int dh) {
+        target = QRect(aligned(left, wl, dw, layer.pHAlign), aligned(top, hl, dh, layer.pVAlign),
+                       dw, dh);
+        capture = target;
+    };
+    const auto shrunk = [&] {
+        const double scale = std::min(static_cast<double>(wl) / iw, static_cast<double>(hl) / ih);
+        fitted(std::max(1, static_cast<int>(iw * scale)), std::max(1, static_cast<int>(ih * scale)));
+    };
+    switch (layer.overflow_style) {
+    case OverflowStyle::ShrinkToFit:
+        if (wl < iw || hl < ih)
+            shrunk();
+        else
+            fitted(iw, ih);
+        break;
+    case OverflowStyle::FillScale:
+        target = capture = QRect(left, top, wl, hl);
+        break;
+    case OverflowStyle::CropTopLeft:
+    case OverflowStyle::CropCentre: {
+        const int x = aligned(left, wl, iw, layer.pHAlign);
+        const int y = aligned(top, hl, ih, layer.pVAlign);
+        double sx = 0;
+        double sy = 0;
+        if (layer.overflow_style == OverflowStyle::CropCentre) {
+            if (zoom * image.width() > wl)
+                sx = static_cast<int>((zoom * image.width() - wl) * 0.5);
+            if (zoom * image.height() > hl)
+                sy = static_cast<int>((zoom * image.height() - hl) * 0.5);
+        }
+        source = QRectF(sx / zoom, sy / zoom, wl / zoom, hl / zoom) &
+                 QRectF(0, 0, image.width(), image.height());
+        target = QRect(x, y, static_cast<int>(source.width() * zoom),
+                       static_cast<int>(source.height() * zoom));
+        capture = QRect(x, y, std::min(iw, wl), std::min(ih, hl));
+        break;
+    }
+    case OverflowStyle::ScaleToFit:
+        if (wl < iw || hl < ih) {
+            shrunk();
+        } else {
+            const double m = std::max(static_cast<double>(iw) / wl, static_cast<double>(ih) / hl);
+            fitted(static_cast<int>(iw / m), static_cast<int>(ih / m));
+        }
+        break;
+    default:
         return;
     }
-    switch (background.colorMode) {
-    case BackgroundColorMode::White:
-        painter.fillRect(card, Qt::white);
-        break;
-    case BackgroundColorMode::Transparent:
-        painter.drawTiledPixmap(card, transparencyTile());
-        break;
-    case BackgroundColorMode::Chosen:
-        painter.fillRect(card, fromColorRef(background.drawingColor));
-        break;
+    if (target.isEmpty())
+        return;
+
+    // The cache holds the drawn pixels; it is valid while the drawing is the same one.
+    const EditorState& state = m_window.state();
+    const bool isCurrent = state.currentLayer == layer.id && state.currentKind == CurrentKind::Layer;
+    const bool moving = state.mode == CanvasMode::LayerSelected && state.drag == DragKind::MoveLayer;
+    const QRect key(target.topLeft() - QPoint(left, top), target.size());
+    auto cached = m_caches.find(layer.id);
+    if (cached != m_caches.end() && cached->second.picture == thumb.key &&
+        cached->second.source == key && (!isCurrent || moving)) {
+        painter.drawPixmap(target.topLeft(), cached->second.pixmap);
+        return;
+    }
+    painter.drawImage(QRectF(target), image, source);
+    if (cached != m_caches.end())
+        m_caches.erase(cached);
+    // Pictures that can be transparent would capture what lies beneath them.
+    if ((isCurrent && !moving) || image.hasAlphaChannel() ||
+        !viewport()->rect().contains(capture))
+        return;
+    QPixmap pixmap(target.size());
+    QPainter cachePainter(&pixmap);
+    cachePainter.drawImage(QRectF(QPointF(0, 0), QSizeF(target.size())), image, source);
+    cachePainter.end();
+    m_caches[layer.id] = DisplayCache{pixmap, key, thumb.key};
+}
+
+void CanvasView::paintOutlines(QPainter& painter)
+{
+    const Template& tpl = m_window.document().tpl();
+    const EditorState& state = m_window.state();
+    const double zoom = m_controller.zoom();
+    const QPoint origin = cardOrigin();
+    const QPen outline = dottedPen(Qt::black);
+    const QPen selection = dottedPen(QColor(51, 153, 255));
+    painter.setBrush(Qt::NoBrush);
+    struct Edges {
+        int l, t, r, b;
+    };
+    const auto edgesOf = [&](const LayerRect& r) {
+        const int left = static_cast<int>(zoom * r.x + origin.x());
+        const int top = static_cast<int>(zoom * r.y + origin.y());
+        int right = static_cast<int>(zoom * r.width + left);
+        int bottom = static_cast<int>(zoom * r.height + top);
+        Edges e{left, top, right, bottom};
+        if (e.r < e.l)
+            std::swap(e.l, e.r);
+        if (e.b < e.t)
+            std::swap(e.t, e.b);
+        return e;
+    };
+    const auto frame = [&](const Edges& e) { drawBox(painter, e.l - 1, e.t - 1, e.r + 1, e.b + 1); };
+    const auto hasShownRect = [](const LayerRect& r) { return r.x != -1 && r.width != -1; };
+
+    painter.setPen(outline);
+    for (const Layer& layer : tpl.layers) {
+        const LayerRect r = m_controller.shownRect(layer);
+        if (!hasShownRect(r) || state.isMarked(layer.id))
+            continue;
+        if (!tpl.pictures_show_select_area && !thumbnail(layer.id).isNull())
+            continue;
+        frame(edgesOf(r));
+    }
+    painter.setPen(selection);
+    if (state.mode == CanvasMode::BandDragging || state.mode == CanvasMode::MultiSelected) {
+        for (const Layer& layer : tpl.layers) {
+            const LayerRect r = m_controller.shownRect(layer);
+            if (state.isMarked(layer.id) && hasShownRect(r))
+                frame(edgesOf(r));
+        }
+    }
+    if (state.currentKind == CurrentKind::Layer && state.currentLayer) {
+        if (const Layer* layer = m_window.document().layer(*state.currentLayer)) {
+            const LayerRect r = m_controller.shownRect(*layer);
+            if (hasShownRect(r)) {
+                const Edges e = edgesOf(r);
+                painter.setPen(selection);
+                frame(e);
+                painter.setPen(QPen(Qt::black, 1));
+                painter.setBrush(Qt::white);
+                const int mx = (e.r - e.l + 2) / 2 + e.l - 1;
+                const int my = e.t + (e.b - e.t + 2) / 2 - 1;
+                const QPoint handles[] = {{e.l - 3, e.t - 3}, {e.l - 3, my - 2}, {e.l - 3, e.b - 2},
+                                          {e.r - 2, e.t - 3}, {e.r - 2, my - 2}, {e.r - 2, e.b - 2},
+                                          {mx - 2, e.t - 3},  {mx - 2, e.b - 2}};
+                for (const QPoint& h : handles)
+                    drawBox(painter, h.x(), h.y(), h.x() + 5, h.y() + 5);
+                painter.setBrush(Qt::NoBrush);
+            }
+        }
+    }
+    if (state.mode == CanvasMode::BandDragging) {
+        const auto [from, to] = m_controller.band();
+        painter.setPen(outline);
+        drawBox(painter, static_cast<int>(origin.x() + zoom * from.x),
+                  static_cast<int>(origin.y() + zoom * from.y),
+                  static_cast<int>(origin.x() + zoom * to.x),
+                  static_cast<int>(origin.y() + zoom * to.y));
     }
 }
 

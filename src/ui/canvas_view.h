@@ -1,42 +1,117 @@
 #pragma once
 
+#include "app/canvas_controller.h"
+
+#include <QAbstractScrollArea>
 #include <QImage>
-#include <QWidget>
+#include <QPixmap>
+#include <unordered_map>
+
+class QMenu;
 
 namespace torvale {
 
 class MainWindow;
 
-/// The design canvas area. For now it shows the background at the current zoom: the picture
-/// of a picture background, or the colour of a custom canvas (a checkerboard for transparent),
-/// centred when it fits, else 32 pixels from the top left corner.
-class CanvasView : public QWidget {
+/// The design canvas: the card at the current zoom with its background, the layers' demo
+/// pictures fitted by their overflow style, the outlines, the current layer's handles and the
+/// band; scroll bars when the card does not fit. Pointer and key events go to the
+/// CanvasController, whose effects it carries out.
+class CanvasView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
     /// Space left of and above the card when it does not fit.
-    static constexpr int kMargin = 32;
+    static constexpr int kMargin = CanvasController::kMargin;
+    /// Screen pixels a wheel notch scrolls.
+    static constexpr int kWheelStep = 50;
+    /// Side of the transparency checkerboard's tile, drawn at screen scale.
+    static constexpr int kTileSize = 512;
 
     CanvasView(MainWindow& window, QWidget* parent);
+    ~CanvasView() override;
 
-    double zoom() const { return m_zoom; }
-    /// Sets the zoom factor (nothing when equal): writes "%d%%" into status-bar part 3 and
-    /// repaints.
+    CanvasController& controller() { return m_controller; }
+    double zoom() const { return m_controller.zoom(); }
+    /// Sets the zoom factor (nothing when equal): status part 3 and its icon, the scroll bars,
+    /// a repaint.
     void setZoom(double zoom);
-    /// Takes the background from the document again.
+    /// Takes the background from the document again, keeping the scroll positions.
     void refreshBackground();
     /// The decoded background picture (null for a custom canvas or bytes that do not decode).
     const QImage& backgroundPicture() const { return m_picture; }
-    /// Where the card's top left corner is painted, in widget pixels.
+    /// Where card pixel (0, 0) is on the viewport.
     QPoint cardOrigin() const;
+    /// The card point of a viewport point (truncated toward zero).
+    CardPoint cardPoint(QPoint viewportPoint) const;
+    /// The viewport rectangle of a card rectangle (normalised).
+    QRect screenRect(const LayerRect& rect) const;
+    /// Scrolls so that the current layer is in view.
+    void scrollIntoView();
+    /// One wheel notch without Ctrl: scrolls the vertical bar, or the horizontal one when only
+    /// it is shown.
+    void wheelScroll(int notches);
+    /// Makes the demo pictures of the layers named again (all when empty).
+    void refreshThumbnails(const std::vector<LayerId>& ids = {});
+    /// Follows a change of layer fields: demo pictures whose content or text size changed are
+    /// made again (together, once the events of the moment are handled), the view repaints.
+    void layersChanged(const DocumentEvent& event);
+    /// The demo picture of a layer (null when it has none).
+    QImage thumbnail(LayerId id) const;
+    /// Applies the effects of a controller call.
+    void apply(const CanvasEffects& effects);
+    /// Carries out a context menu at a viewport point.
+    void openContextMenu(QPoint viewportPoint);
+
+signals:
+    /// A new layer's rectangle was drawn: its property window is shown.
+    void rectangleFinished();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
+    struct DisplayCache {
+        QPixmap pixmap;
+        QRect source; // what was drawn: the key the cache is valid for
+        qint64 picture = 0;
+    };
+    struct Thumb {
+        QImage image;
+        qint64 key = 0;
+    };
+
+    void updateScrollBars();
+    void showCursor();
+    void autoScroll(QPoint viewportPoint);
+    KeyModifiers modifiers(Qt::KeyboardModifiers keys) const;
+    void paintLayers(QPainter& painter, bool belowBackground);
+    void paintPictureLayer(QPainter& painter, const Layer& layer, const Thumb& thumb);
+    void paintOutlines(QPainter& painter);
+    const QPixmap& scaledBackground(QSize size);
+
     MainWindow& m_window;
-    double m_zoom = 1.0;
+    CanvasController m_controller;
     QImage m_picture;
+    QPixmap m_scaledPicture;
+    std::unordered_map<LayerId, Thumb> m_thumbnails;
+    std::unordered_map<LayerId, DisplayCache> m_caches;
+    std::vector<LayerId> m_staleThumbnails;
+    qint64 m_nextThumbKey = 1;
+    int m_horizontalMax = 0; // the range maxima as the scroll-bar rules count them
+    int m_verticalMax = 0;
+    bool m_spaceDown = false;
+    QMenu* m_menu = nullptr;
+    QMenu* m_alignMenu = nullptr;
 };
 
 } // namespace torvale

@@ -7,6 +7,7 @@
 #include "ui/layer_panel.h"
 #include "ui/main_window.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -73,6 +74,10 @@ bool AppEventFilter::eventFilter(QObject* watched, QEvent* event)
         if (!m_window.balloons().open().empty())
             m_window.balloons().dismissAll();
         return handleKey(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
+    case QEvent::KeyRelease:
+        if (watched->isWidgetType())
+            return forwardToCanvas(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event));
+        break;
     case QEvent::Wheel:
         if (watched->isWidgetType())
             return handleWheel(static_cast<QWidget*>(watched), static_cast<QWheelEvent*>(event));
@@ -90,8 +95,12 @@ bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
         return false;
     const int delta = event->angleDelta().y();
     if (isInside(target, m_window.canvas())) {
+        if (!(event->modifiers() & Qt::ControlModifier)) {
+            m_window.canvas()->wheelScroll(wholeNotches(m_canvasDelta, delta));
+            return true;
+        }
         if (event->modifiers() != Qt::ControlModifier || event->buttons() != Qt::NoButton)
-            return false;
+            return true;
         // A whole notch away from the user zooms in, a whole notch of any other kind out.
         for (int notches = wholeNotches(m_zoomDelta, delta); notches != 0;
              notches -= notches > 0 ? 1 : -1) {
@@ -116,6 +125,34 @@ bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
     QScrollBar* bar = column->verticalScrollBar();
     const int notches = wholeNotches(m_scrollDelta, delta);
     bar->setValue(bar->value() - notches * kWheelStep);
+    return true;
+}
+
+bool AppEventFilter::forwardToCanvas(QWidget* target, QKeyEvent* event)
+{
+    if (QApplication::activeModalWidget() || target->window() != &m_window)
+        return false;
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && target != focus)
+        return false;
+    QWidget* widget = focus ? focus : target;
+    const int key = event->key();
+    const bool arrowOrCtrl = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
+                             key == Qt::Key_Down || key == Qt::Key_Control;
+    // The canvas is edited with the arrows and Ctrl from the window, its buttons and lists, and
+    // panned with Space from the window, lists, drop-down lists and sliders: those controls
+    // must not move their own selection or open their lists with these keys.
+    const bool forwarded =
+        (arrowOrCtrl && (widget == &m_window || qobject_cast<QAbstractButton*>(widget) ||
+                         qobject_cast<QAbstractItemView*>(widget))) ||
+        (key == Qt::Key_Space &&
+         (widget == &m_window || qobject_cast<QAbstractItemView*>(widget) ||
+          qobject_cast<QSlider*>(widget) ||
+          (qobject_cast<QComboBox*>(widget) && !static_cast<QComboBox*>(widget)->isEditable())));
+    if (!forwarded)
+        return false;
+    QKeyEvent copy(event->type(), key, event->modifiers(), event->text(), event->isAutoRepeat());
+    QApplication::sendEvent(m_window.canvas(), &copy);
     return true;
 }
 
@@ -145,21 +182,19 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
             m_window.execute(CommandId::DeleteLayers);
         return true;
     }
-    // Space belongs to the canvas (it arms the pan), never to the controls around it: it must
-    // not open a combo box's list or select and edit in the layer list.
-    if (event->key() == Qt::Key_Space) {
-        return (qobject_cast<QComboBox*>(widget) &&
-                !static_cast<QComboBox*>(widget)->isEditable()) ||
-               qobject_cast<QAbstractItemView*>(widget) || qobject_cast<QSlider*>(widget) ||
-               widget == &m_window;
-    }
+    if (forwardToCanvas(target, event))
+        return true;
     if (event->key() == Qt::Key_Escape) {
         if (state.escapeCancelsNewLayer()) {
             m_window.execute(CommandId::DeleteLayers);
             state.drag = DragKind::None;
             return true;
         }
-        return false;
+        // During a drag Esc puts back what the press found.
+        CanvasView& canvas = *m_window.canvas();
+        const CanvasEffects effects = canvas.controller().escape();
+        canvas.apply(effects);
+        return effects.consumed;
     }
     if (event->key() == Qt::Key_A && event->modifiers() == Qt::ControlModifier &&
         (widget == m_window.canvas() || isLayerList(widget))) {

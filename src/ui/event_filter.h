@@ -28,6 +28,8 @@ public:
 private:
     bool handleWheel(QWidget* target, QWheelEvent* event);
     bool handleKey(QWidget* target, QKeyEvent* event);
+    /// Sends arrows, Ctrl and Space from the controls around the canvas to the canvas.
+    bool forwardToCanvas(QWidget* target, QKeyEvent* event);
     bool isInside(const QWidget* widget, const QWidget* ancestor) const;
     bool isLayerList(const QWidget* widget) const;
     /// Adds a wheel delta to an accumulator and returns the whole notches it makes: +1 for each
@@ -37,6 +39,7 @@ private:
     MainWindow& m_window;
     int m_zoomDelta = 0;   // parts of a notch over the canvas with Ctrl
     int m_scrollDelta = 0; // parts of a notch over the settings column
+    int m_canvasDelta = 0; // parts of a notch over the canvas without Ctrl
 };
 
 } // namespace torvale

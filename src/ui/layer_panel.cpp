@@ -275,6 +275,35 @@ void LayerPanel::showLayerChange(const DocumentEvent& event)
     m_table->viewport()->update();
 }
 
+void LayerPanel::showDraft(const std::optional<LayerRect>& draft)
+{
+    if (!draft)
+        return;
+    const EditorDocument& document = m_window.document();
+    const auto row = document.indexOf(draft->id);
+    if (!row || static_cast<int>(*row) >= m_table->rowCount())
+        return;
+    const bool drawing = draft->width != -1 || draft->height != -1;
+    LayerRect r = *draft;
+    if (r.width < 0) {
+        r.x += r.width;
+        r.width = -r.width;
+    }
+    if (r.height < 0) {
+        r.y += r.height;
+        r.height = -r.height;
+    }
+    const bool placed = r.x != -1 && r.y != -1;
+    const QString texts[] = {placed ? QString::number(r.x) : QString(),
+                             placed ? QString::number(r.y) : QString(),
+                             drawing ? QString::number(r.width) : QString(),
+                             drawing ? QString::number(r.height) : QString()};
+    for (int column = 1; column <= 4; ++column) {
+        if (QTableWidgetItem* item = m_table->item(static_cast<int>(*row), column))
+            item->setText(texts[column - 1]);
+    }
+}
+
 int LayerPanel::currentRow() const
 {
     const auto row = currentListRow(m_window.document(), m_window.state());

@@ -7,6 +7,7 @@
 
 #include <QGroupBox>
 #include <optional>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -39,6 +40,9 @@ public:
     void showSwitches();
     /// Rewrites the rows a change of the layers names (added, removed or changed fields).
     void showLayerChange(const DocumentEvent& event);
+    /// Shows the rectangle of a layer being placed or drawn in its row: while placing, x and y
+    /// when the pointer is over the card; while drawing, the rectangle turned the right way.
+    void showDraft(const std::optional<LayerRect>& draft);
     /// Makes the list's selection and focus row follow the editor's selection.
     void mirrorSelection(const SelectionEffects& effects);
     /// Gives the panel the layer menu and the layer type menu it opens.

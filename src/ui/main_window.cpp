@@ -230,6 +230,12 @@ void MainWindow::setStatusText(int part, const QString& text)
     label->setProperty("statusText", text);
 }
 
+void MainWindow::setStatusIcon(int part, const QPixmap& icon)
+{
+    if (auto* label = findChild<QLabel*>(QStringLiteral("statusIcon%1").arg(part)))
+        label->setPixmap(icon);
+}
+
 QString MainWindow::statusText(int part) const
 {
     if (part < 0 || part >= 6 || !m_statusParts[static_cast<std::size_t>(part)])
@@ -268,6 +274,7 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         m_layerPanel->refreshFromDocument();
         m_outputPanel->refreshFromDocument();
         m_canvas->refreshBackground();
+        m_canvas->refreshThumbnails();
         showBackgroundSize();
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         updateTitle();
@@ -278,6 +285,8 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
     case DocumentChange::FileLink:
         updateTitle();
         rebuildRecentMenu();
+        // Relative demo pictures are found from the template's folder.
+        m_canvas->refreshThumbnails();
         break;
     case DocumentChange::Background:
         m_backgroundPanel->refreshFromDocument();
@@ -290,20 +299,22 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
     case DocumentChange::DataSource:
         m_dataSourcePanel->refreshFromDocument();
         m_outputPanel->fillFileNameBoxes();
-        m_canvas->update();
         break;
     case DocumentChange::LayersAdded:
     case DocumentChange::LayersRemoved:
+        m_layerPanel->showLayerChange(event);
+        m_canvas->refreshThumbnails(event.layers);
+        break;
     case DocumentChange::LayerFields:
         m_layerPanel->showLayerChange(event);
-        m_canvas->update();
+        m_canvas->layersChanged(event);
         break;
     case DocumentChange::Output:
         m_outputPanel->refreshFromDocument();
         break;
     case DocumentChange::DisplaySwitches:
         m_layerPanel->showSwitches();
-        m_canvas->update();
+        m_canvas->viewport()->update();
         break;
     }
 }
@@ -315,9 +326,11 @@ void MainWindow::onSelectionChanged(const SelectionEffects& effects)
         setStatusText(2, QString::fromStdString(*effects.statusPart2));
     if (effects.dismissBalloons)
         m_balloons->dismissAll();
-    // The layer property windows and scrolling the canvas to a layer come with the canvas.
+    // The layer property windows come with their own issue.
+    if (effects.scrollCanvasToLayer)
+        m_canvas->scrollIntoView();
     if (effects.repaintCanvas)
-        m_canvas->update();
+        m_canvas->viewport()->update();
 }
 
 namespace {

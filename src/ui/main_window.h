@@ -63,6 +63,8 @@ public:
 
     /// Text of a status-bar part (0..5).
     void setStatusText(int part, const QString& text);
+    /// Icon of a status-bar part (0..3).
+    void setStatusIcon(int part, const QPixmap& icon);
     QString statusText(int part) const;
     /// Appends a time-stamped line to the information log (and shows it).
     void appendLog(const std::string& message);
@@ -82,6 +84,9 @@ public:
     void offerDesktopShortcut();
     /// The menu of a name ("layer", "zoom", "dpi", "layerType") for tests and the canvas.
     QMenu* popupMenu(const QString& name) const;
+    /// The layer menu's "层次" and "溢出样式" submenus (the canvas's context menu shows them too).
+    QMenu* levelMenu() const { return m_levelMenu; }
+    QMenu* overflowMenu() const { return m_overflowMenu; }
     /// The modified prompt; false when the user cancelled (or a chosen save did not happen).
     bool confirmDiscard();
 
@@ -135,6 +140,8 @@ private:
     QMenu* m_zoomMenu = nullptr;
     QMenu* m_dpiMenu = nullptr;
     QMenu* m_layerTypeMenu = nullptr;
+    QMenu* m_levelMenu = nullptr;
+    QMenu* m_overflowMenu = nullptr;
     QAction* m_completedAlertAction = nullptr;
     std::string m_templatesFolder;
     std::array<QLabel*, 6> m_statusParts{};

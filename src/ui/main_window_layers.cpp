@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "app/layer_commands.h"
+#include "ui/canvas_view.h"
 #include "ui/layer_panel.h"
 
 #include <QMenu>
@@ -27,10 +28,10 @@ void MainWindow::buildLayerMenus()
     add(m_layerMenu, "复制", CommandId::CopyLayers);
     add(m_layerMenu, "删除", CommandId::DeleteLayers);
     m_layerMenu->addSeparator();
-    QMenu* level = m_layerMenu->addMenu(QStringLiteral("层次"));
+    QMenu* level = m_levelMenu = m_layerMenu->addMenu(QStringLiteral("层次"));
     add(level, "背景上方", CommandId::LevelAbove, true);
     add(level, "背景下方", CommandId::LevelBelow, true);
-    QMenu* overflow = m_layerMenu->addMenu(QStringLiteral("溢出样式"));
+    QMenu* overflow = m_overflowMenu = m_layerMenu->addMenu(QStringLiteral("溢出样式"));
     add(overflow, "等比例缩小", CommandId::OverflowShrink, true);
     add(overflow, "等比例缩放", CommandId::OverflowScale, true);
     add(overflow, "填充式缩放", CommandId::OverflowFill, true);
@@ -67,6 +68,21 @@ void MainWindow::registerLayerCommands()
         std::iota(rows.begin(), rows.end(), std::size_t{0});
         selectLayerRows(s, d.tpl().layers, rows);
     });
+    const auto canvasCommand = [this](CommandId id, auto action) {
+        registerCommand(id, [this, action] { m_canvas->apply(action(m_canvas->controller())); });
+    };
+    canvasCommand(CommandId::AlignTop, [](auto& c) { return c.align(AlignEdge::Top); });
+    canvasCommand(CommandId::AlignBottom, [](auto& c) { return c.align(AlignEdge::Bottom); });
+    canvasCommand(CommandId::AlignLeft, [](auto& c) { return c.align(AlignEdge::Left); });
+    canvasCommand(CommandId::AlignRight, [](auto& c) { return c.align(AlignEdge::Right); });
+    // "图层 %d" of the canvas's context menu; the ids from 35800 on ("水印 %d", and layer
+    // numbers above 99) select nothing.
+    for (int number = 1; number < 100; ++number)
+        registerCommand(static_cast<CommandId>(kPickLayerBase + number),
+                        [this, number] { m_canvas->controller().pickLayerNumber(number); });
+    for (int id = kPickWatermarkBase; id < kPickWatermarkBase + 100; ++id)
+        registerCommand(static_cast<CommandId>(id), [] {});
+
     for (CommandId id : {CommandId::LevelAbove, CommandId::LevelBelow})
         layerCommand(id, [level = *layerLevelOf(id)](auto& d, auto& s) {
             d.setLayerLevel(s.marked, level);

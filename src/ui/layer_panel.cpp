@@ -285,11 +285,11 @@ void LayerPanel::showDraft(const std::optional<LayerRect>& draft)
         return;
     const bool drawing = draft->width != -1 || draft->height != -1;
     LayerRect r = *draft;
-    if (r.width < 0) {
+    if (drawing && r.width < 0) {
         r.x += r.width;
         r.width = -r.width;
     }
-    if (r.height < 0) {
+    if (drawing && r.height < 0) {
         r.y += r.height;
         r.height = -r.height;
     }

@@ -770,14 +770,7 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        filter = std::make_unique<AppEventFilter>(*window);
-        qApp->installEventFilter(filter.get());
-    }
-    void TearDown() override
-    {
-        qApp->removeEventFilter(filter.get());
-        filter.reset();
-        MainWindowTest::TearDown();
+        installEventFilter();
     }
 
     void wheel(QWidget* target, int delta, Qt::KeyboardModifiers modifiers)
@@ -787,8 +780,6 @@ protected:
                           modifiers, Qt::NoScrollPhase, false);
         QApplication::sendEvent(target, &event);
     }
-
-    std::unique_ptr<AppEventFilter> filter;
 };
 
 TEST_F(EventFilterTest, CtrlWheelOverTheCanvasStepsTheZoomLevels)

@@ -4,6 +4,7 @@
 #include "common/settings_store.h"
 #include "render/fonts.h"
 #include "support/test_support.h"
+#include "ui/event_filter.h"
 #include "ui/main_window.h"
 #include "ui/scripted_prompts.h"
 
@@ -30,11 +31,21 @@ protected:
     }
     void TearDown() override
     {
+        if (filter)
+            qApp->removeEventFilter(filter.get());
+        filter.reset();
         window.reset();
         QApplication::processEvents();
     }
 
     static const FontRegistry& fonts() { return testFonts(); }
+
+    /// The application's input routing, as the editor installs it at start-up.
+    void installEventFilter()
+    {
+        filter = std::make_unique<AppEventFilter>(*window);
+        qApp->installEventFilter(filter.get());
+    }
 
     /// Changes fields of the layer at a row through the document, as the property windows do.
     void editLayer(std::size_t row, LayerFieldSet fields, const std::function<void(Layer&)>& change)
@@ -71,6 +82,7 @@ protected:
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<EditorDocument> document;
     std::unique_ptr<MainWindow> window;
+    std::unique_ptr<AppEventFilter> filter;
 };
 
 } // namespace torvale::test

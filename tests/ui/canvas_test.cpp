@@ -1,0 +1,171 @@
+#include "ui/canvas_view.h"
+#include "ui/layer_panel.h"
+#include "ui/ui_fixture.h"
+
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+
+namespace torvale::test {
+namespace {
+
+class CanvasTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        installEventFilter();
+    }
+
+    CanvasView& canvas() { return *window->canvas(); }
+    const Layer& layer(std::size_t row) { return document->tpl().layers.at(row); }
+    LayerRect rect(std::size_t row)
+    {
+        const Layer& l = layer(row);
+        return {l.id, l.x, l.y, l.width, l.height};
+    }
+
+    QPoint at(CardPoint p)
+    {
+        const QPoint origin = canvas().cardOrigin();
+        const double zoom = canvas().zoom();
+        return {origin.x() + static_cast<int>(zoom * p.x), origin.y() + static_cast<int>(zoom * p.y)};
+    }
+    void mouse(QEvent::Type type, CardPoint p, Qt::MouseButton button, Qt::MouseButtons buttons,
+               Qt::KeyboardModifiers keys = {})
+    {
+        QWidget* viewport = canvas().viewport();
+        const QPointF position = at(p);
+        QMouseEvent event(type, position, viewport->mapToGlobal(position), button, buttons, keys);
+        QApplication::sendEvent(viewport, &event);
+    }
+    void press(CardPoint p) { mouse(QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
+    void dragTo(CardPoint p) { mouse(QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
+    void release(CardPoint p) { mouse(QEvent::MouseButtonRelease, p, Qt::LeftButton, {}); }
+    void drag(CardPoint from, CardPoint to)
+    {
+        press(from);
+        dragTo(to);
+        release(to);
+    }
+
+    QStringList row(int index)
+    {
+        QStringList texts;
+        for (int column = 1; column <= 5; ++column)
+            texts << window->layerPanel()->table()->item(index, column)->text();
+        return texts;
+    }
+
+    /// Layers of the given rectangles on a 1000 x 800 canvas.
+    void makeLayers(std::initializer_list<LayerRect> rects)
+    {
+        document->setBackgroundSize("1000", "800");
+        for (const LayerRect& r : rects) {
+            window->execute(CommandId::NewPictureLayer);
+            placeLayer(document->tpl().layers.size() - 1, r.x, r.y, r.width, r.height);
+        }
+    }
+};
+
+TEST_F(CanvasTest, DrawingANewTextLayerGivesItsRectangleToTheListAndTheFile)
+{
+    window->execute(CommandId::NewTextLayer);
+    ASSERT_EQ(window->state().mode, CanvasMode::PlacingLayer);
+    mouse(QEvent::MouseMove, {120, 60}, Qt::NoButton, {});
+    EXPECT_EQ(row(0), (QStringList{"120", "60", "", "", "字"}));
+    press({120, 60});
+    dragTo({330, 140});
+    EXPECT_EQ(row(0), (QStringList{"120", "60", "210", "80", "字"}));
+    EXPECT_EQ(window->statusText(2), "210 x 80 像素");
+    release({330, 140});
+    EXPECT_EQ(window->state().mode, CanvasMode::LayerSelected);
+    EXPECT_EQ(rect(0), (LayerRect{layer(0).id, 120, 60, 210, 80}));
+    EXPECT_EQ(row(0), (QStringList{"120", "60", "210", "80", "字"}));
+    // The text is laid out in the new rectangle once the events are handled.
+    QApplication::processEvents();
+    EXPECT_EQ(canvas().thumbnail(layer(0).id).size(), QSize(210, 80));
+
+    const std::string path = dir.file("drawn.dat");
+    ASSERT_TRUE(document->save(path).ok());
+    SettingsStore otherStore(dir.file("other.json"));
+    EditorDocument reread(otherStore);
+    ASSERT_TRUE(reread.open(path).ok());
+    const Layer& saved = reread.tpl().layers.at(0);
+    EXPECT_EQ((LayerRect{0, saved.x, saved.y, saved.width, saved.height}),
+              (LayerRect{0, 120, 60, 210, 80}));
+}
+
+TEST_F(CanvasTest, MovingAndResizingAtZoomThreeWithScrollBars)
+{
+    makeLayers({{0, 60, 60, 100, 50}});
+    window->execute(static_cast<CommandId>(static_cast<int>(CommandId::Zoom25) + 5)); // 300%
+    window->layerPanel()->selectRow(0);
+    ASSERT_EQ(canvas().zoom(), 3);
+    EXPECT_GT(canvas().horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(canvas().verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(window->statusText(3), "300%");
+    // Selecting the layer scrolled it into view.
+    EXPECT_TRUE(canvas().viewport()->rect().contains(at({190, 120})));
+
+    drag({80, 80}, {90, 75});
+    EXPECT_EQ(rect(0), (LayerRect{layer(0).id, 70, 55, 100, 50}));
+    EXPECT_EQ(row(0), (QStringList{"70", "55", "100", "50", "图"}));
+    // The right edge's handle lies on and just outside the edge (8 card pixels at 300%).
+    drag({174, 80}, {184, 80});
+    EXPECT_EQ(rect(0), (LayerRect{layer(0).id, 70, 55, 110, 50}));
+    EXPECT_EQ(window->statusText(2), "110 x 50 像素");
+}
+
+TEST_F(CanvasTest, BandSelectsThreeLayersWhichAlignOnTheOneRightClicked)
+{
+    makeLayers({{0, 100, 100, 50, 50}, {0, 300, 130, 50, 80}, {0, 500, 90, 60, 40}});
+    window->layerPanel()->table()->clearSelection();
+    press({50, 50});
+    dragTo({700, 300});
+    EXPECT_EQ(window->state().mode, CanvasMode::BandDragging);
+    release({700, 300});
+    EXPECT_EQ(window->state().mode, CanvasMode::MultiSelected);
+    EXPECT_EQ(window->layerPanel()->table()->selectionModel()->selectedRows().size(), 3);
+
+    mouse(QEvent::MouseMove, {320, 150}, Qt::NoButton, {});
+    mouse(QEvent::MouseButtonRelease, {320, 150}, Qt::RightButton, {});
+    QMenu* menu = canvas().findChild<QMenu*>();
+    ASSERT_TRUE(menu);
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << action->text();
+    EXPECT_EQ(texts, (QStringList{"图层 2", "", "对齐", "", "层次", "溢出样式"}));
+    menu->hide();
+    window->execute(CommandId::AlignBottom);
+    EXPECT_EQ(layer(0).y, 160);
+    EXPECT_EQ(layer(1).y, 130);
+    EXPECT_EQ(layer(2).y, 170);
+    EXPECT_EQ(row(2), (QStringList{"500", "170", "60", "40", "图"}));
+}
+
+TEST_F(CanvasTest, EscapeDuringADragPutsTheLayerBack)
+{
+    window->activateWindow();
+    makeLayers({{0, 100, 100, 200, 100}});
+    window->layerPanel()->selectRow(0);
+    press({150, 150});
+    dragTo({250, 250});
+    EXPECT_EQ(layer(0).x, 200);
+    canvas().setFocus();
+    QTest::keyClick(&canvas(), Qt::Key_Escape);
+    EXPECT_EQ(rect(0), (LayerRect{layer(0).id, 100, 100, 200, 100}));
+    EXPECT_EQ(window->state().drag, DragKind::None);
+    release({250, 250});
+    EXPECT_EQ(layer(0).x, 100);
+
+    // Arrow keys from the layer list move the layer on the canvas.
+    window->layerPanel()->table()->setFocus();
+    QTest::keyClick(window->layerPanel()->table(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(layer(0).x, 105);
+}
+
+} // namespace
+} // namespace torvale::test

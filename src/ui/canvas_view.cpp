@@ -567,8 +567,11 @@ void CanvasView::paintEvent(QPaintEvent*)
     if (tpl.pictures_show_picture)
         paintLayers(painter, true);
     if (background.kind == BackgroundKind::Picture) {
-        if (!m_picture.isNull())
+        // Made smaller once per zoom; enlarged, only the part in view is drawn each time.
+        if (!m_picture.isNull() && zoom <= 1)
             painter.drawPixmap(origin, scaledBackground(card.size()));
+        else if (!m_picture.isNull())
+            painter.drawImage(card, m_picture);
     } else if (!background.hasAlpha) {
         painter.fillRect(card, fromColorRef(background.drawingColor));
     }

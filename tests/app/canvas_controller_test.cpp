@@ -100,6 +100,26 @@ TEST_F(CanvasControllerTest, GrabZonesLieOnAndOutsideTheEdgesAtEveryZoom)
     EXPECT_EQ(canvas.cursorFor({700, 350}), CanvasCursor::Arrow);
 }
 
+TEST_F(CanvasControllerTest, EachHandleMovesItsOwnEdges)
+{
+    const LayerId id = layerAt(400, 300, 200, 100);
+    select({id});
+    const struct {
+        CardPoint grab;
+        LayerRect expected; // after a drag of (+10, +10)
+    } cases[] = {
+        {{395, 295}, {id, 410, 310, 190, 90}},  {{395, 350}, {id, 410, 300, 190, 100}},
+        {{395, 405}, {id, 410, 300, 190, 110}}, {{500, 295}, {id, 400, 310, 200, 90}},
+        {{500, 405}, {id, 400, 300, 200, 110}}, {{605, 295}, {id, 400, 310, 210, 90}},
+        {{605, 350}, {id, 400, 300, 210, 100}}, {{605, 405}, {id, 400, 300, 210, 110}},
+    };
+    for (const auto& c : cases) {
+        document.setLayerGeometry({{id, 400, 300, 200, 100}});
+        drag(c.grab, {{c.grab.x + 10, c.grab.y + 10}});
+        EXPECT_EQ(rect(id), c.expected) << c.grab.x << ", " << c.grab.y;
+    }
+}
+
 TEST_F(CanvasControllerTest, HandlesNeverTurnTheRectangleOverNorLeaveTheCard)
 {
     const LayerId id = layerAt(400, 300, 200, 100);

@@ -50,6 +50,25 @@ LayerRect normalised(LayerRect r)
     return r;
 }
 
+/// Limits one axis of a step of several layers for one of them, at position .. position +
+/// extent on a card of the given size: a layer already at the edge it moves to stops the axis,
+/// one nearer than the step shortens it.
+void limitGroupStep(int& step, bool& moves, int position, int extent, int size)
+{
+    if (step < 0) {
+        if (position < 1)
+            moves = false;
+        else
+            step = std::max(step, -position);
+    } else if (step > 0) {
+        const int room = size - (position + extent);
+        if (room < 1)
+            moves = false;
+        else
+            step = std::min(step, room);
+    }
+}
+
 bool contains(const Layer& layer, CardPoint p)
 {
     return layer.hasRect() && layer.x <= p.x && p.x <= layer.x + layer.width && layer.y < p.y &&
@@ -544,30 +563,8 @@ CanvasEffects CanvasController::moveGroup(CardPoint p)
     bool moveY = dy != 0;
     const std::vector<const Layer*> marked = markedLayers();
     for (const Layer* layer : marked) {
-        if (dx < 0) {
-            if (layer->x < 1)
-                moveX = false;
-            else
-                dx = std::max(dx, -layer->x);
-        } else if (dx > 0) {
-            const int room = cardWidth() - (layer->x + layer->width);
-            if (room < 1)
-                moveX = false;
-            else
-                dx = std::min(dx, room);
-        }
-        if (dy < 0) {
-            if (layer->y < 1)
-                moveY = false;
-            else
-                dy = std::max(dy, -layer->y);
-        } else if (dy > 0) {
-            const int room = cardHeight() - (layer->y + layer->height);
-            if (room < 1)
-                moveY = false;
-            else
-                dy = std::min(dy, room);
-        }
+        limitGroupStep(dx, moveX, layer->x, layer->width, cardWidth());
+        limitGroupStep(dy, moveY, layer->y, layer->height, cardHeight());
     }
     if (moveX || moveY) {
         std::vector<LayerRect> rects;
@@ -719,30 +716,20 @@ CanvasEffects CanvasController::arrowKey(int dx, int dy, KeyModifiers modifiers)
         } else {
             int sx = dx * step;
             int sy = dy * step;
+            bool moveX = true;
+            bool moveY = true;
             for (const Layer* layer : marked) {
-                const int roomLeft = layer->x;
-                const int roomRight = cardWidth() - (layer->x + layer->width);
-                const int roomTop = layer->y;
-                const int roomBottom = cardHeight() - (layer->y + layer->height);
-                const bool leaves = (sx < 0 && -sx > roomLeft) || (sx > 0 && sx > roomRight) ||
-                                    (sy < 0 && -sy > roomTop) || (sy > 0 && sy > roomBottom);
-                if (!leaves)
-                    continue;
-                // Without Shift nothing moves; with Shift the step stops at the edge.
-                if (!modifiers.shift)
+                // Without Shift nothing moves when a layer would leave the card; with Shift
+                // the step stops at the edge.
+                if (!modifiers.shift &&
+                    (layer->x + sx < 0 || layer->x + layer->width + sx > cardWidth() ||
+                     layer->y + sy < 0 || layer->y + layer->height + sy > cardHeight()))
                     return effects;
-                if ((sx < 0 && roomLeft < 1) || (sx > 0 && roomRight < 1) ||
-                    (sy < 0 && roomTop < 1) || (sy > 0 && roomBottom < 1))
-                    return effects;
-                if (sx < 0)
-                    sx = std::max(sx, -roomLeft);
-                if (sx > 0)
-                    sx = std::min(sx, roomRight);
-                if (sy < 0)
-                    sy = std::max(sy, -roomTop);
-                if (sy > 0)
-                    sy = std::min(sy, roomBottom);
+                limitGroupStep(sx, moveX, layer->x, layer->width, cardWidth());
+                limitGroupStep(sy, moveY, layer->y, layer->height, cardHeight());
             }
+            if (!moveX || !moveY)
+                return effects;
             for (const Layer* layer : marked)
                 rects.push_back(clampedMove(*layer, sx, sy));
         }

@@ -56,27 +56,6 @@ QPen dottedPen(const QColor& color)
     return pen;
 }
 
-// The zoom icons of status part 3: a lens with "-" below 100%, plain at 100%, "+" above.
-QPixmap zoomIcon(int sign)
-{
-    QPixmap icon(16, 16);
-    icon.fill(Qt::transparent);
-    QPainter painter(&icon);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(60, 60, 60);
-    painter.setPen(QPen(ink, 1.5));
-    painter.setBrush(QColor(220, 235, 250));
-    painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
-    painter.setPen(QPen(ink, 2.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
-    painter.setPen(QPen(ink, 1.2));
-    if (sign != 0)
-        painter.drawLine(QPointF(4, 6), QPointF(8, 6));
-    if (sign > 0)
-        painter.drawLine(QPointF(6, 4), QPointF(6, 8));
-    return icon;
-}
-
 Qt::CursorShape qtCursor(CanvasCursor cursor)
 {
     switch (cursor) {
@@ -150,7 +129,7 @@ void CanvasView::setZoom(double zoom)
     if (!m_controller.setZoom(zoom))
         return;
     m_window.setStatusText(3, QStringLiteral("%1%").arg(static_cast<int>(zoom * 100)));
-    m_window.setStatusIcon(3, zoomIcon(zoom < 1 ? -1 : zoom > 1 ? 1 : 0));
+    m_window.setStatusIcon(3, zoomStatusIcon(zoom < 1 ? -1 : zoom > 1 ? 1 : 0));
     m_caches.clear();
     m_scaledPicture = QPixmap();
     updateScrollBars();

@@ -128,14 +128,23 @@ bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
     return true;
 }
 
-bool AppEventFilter::forwardToCanvas(QWidget* target, QKeyEvent* event)
+QWidget* AppEventFilter::keyWidget(QWidget* target) const
 {
     if (QApplication::activeModalWidget() || target->window() != &m_window)
-        return false;
+        return nullptr;
+    // A key goes to the focus widget first; its parents see it again only when it was not
+    // taken, and then it must not be handled twice.
     QWidget* focus = QApplication::focusWidget();
     if (focus && target != focus)
+        return nullptr;
+    return focus ? focus : target;
+}
+
+bool AppEventFilter::forwardToCanvas(QWidget* target, QKeyEvent* event)
+{
+    QWidget* widget = keyWidget(target);
+    if (!widget)
         return false;
-    QWidget* widget = focus ? focus : target;
     const int key = event->key();
     const bool arrowOrCtrl = key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up ||
                              key == Qt::Key_Down || key == Qt::Key_Control;
@@ -158,14 +167,9 @@ bool AppEventFilter::forwardToCanvas(QWidget* target, QKeyEvent* event)
 
 bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
 {
-    if (QApplication::activeModalWidget() || target->window() != &m_window)
+    QWidget* widget = keyWidget(target);
+    if (!widget)
         return false;
-    // A key press goes to the focus widget first; its parents see it again only when it was
-    // not taken, and then it must not be handled twice.
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && target != focus)
-        return false;
-    QWidget* widget = focus ? focus : target;
     EditorState& state = m_window.state();
 
     // The Delete key of the keypad is Delete too.

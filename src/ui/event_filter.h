@@ -30,6 +30,9 @@ private:
     bool handleKey(QWidget* target, QKeyEvent* event);
     /// Sends arrows, Ctrl and Space from the controls around the canvas to the canvas.
     bool forwardToCanvas(QWidget* target, QKeyEvent* event);
+    /// The widget a key event for target is handled as (the focus widget), or null when the
+    /// filter leaves it alone.
+    QWidget* keyWidget(QWidget* target) const;
     bool isInside(const QWidget* widget, const QWidget* ancestor) const;
     bool isLayerList(const QWidget* widget) const;
     /// Adds a wheel delta to an accumulator and returns the whole notches it makes: +1 for each

@@ -44,10 +44,13 @@ constexpr int kMinimumHeight = 500;
 constexpr int kStatusEdges[] = {200, 400, 600, 660, 720};
 constexpr int kStatusIconSize = 16;
 
-// The 16 x 16 icons of the status-bar parts 0 to 3: background size (a picture), pointer
-// position (a cross hair), size of the current object (a selection frame), zoom (a lens).
+// The 16 x 16 icons of the status-bar parts 0 to 2: background size (a picture), pointer
+// position (a cross hair), size of the current object (a selection frame); part 3 has the
+// zoom icons.
 QPixmap statusIcon(int part)
 {
+    if (part == 3)
+        return zoomStatusIcon(0);
     QPixmap icon(kStatusIconSize, kStatusIconSize);
     icon.fill(Qt::transparent);
     QPainter painter(&icon);
@@ -76,18 +79,31 @@ QPixmap statusIcon(int part)
              {QPointF(1, 2), QPointF(12, 2), QPointF(1, 11), QPointF(12, 11)})
             painter.drawRect(QRectF(corner, QSizeF(3, 3)));
         break;
-    default:
-        painter.setPen(QPen(ink, 1.5));
-        painter.setBrush(QColor(220, 235, 250));
-        painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
-        painter.setPen(QPen(ink, 2.5, Qt::SolidLine, Qt::RoundCap));
-        painter.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
-        break;
     }
     return icon;
 }
 
 } // namespace
+
+QPixmap zoomStatusIcon(int sign)
+{
+    QPixmap icon(kStatusIconSize, kStatusIconSize);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(60, 60, 60);
+    painter.setPen(QPen(ink, 1.5));
+    painter.setBrush(QColor(220, 235, 250));
+    painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
+    painter.setPen(QPen(ink, 2.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+    painter.setPen(QPen(ink, 1.2));
+    if (sign != 0)
+        painter.drawLine(QPointF(4, 6), QPointF(8, 6));
+    if (sign > 0)
+        painter.drawLine(QPointF(6, 4), QPointF(6, 8));
+    return icon;
+}
 
 MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prompts& prompts,
                        QWidget* parent)

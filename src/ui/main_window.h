@@ -28,6 +28,9 @@ class LogWindow;
 class OutputPanel;
 class BatchController;
 
+/// The zoom icon of status part 3: a lens with "-" (sign < 0), plain (0) or with "+" (> 0).
+QPixmap zoomStatusIcon(int sign);
+
 /// The editor's one top-level window: menus, the design canvas on the left, the settings
 /// column on the right, the status bar. Every command ends in execute().
 class MainWindow : public QMainWindow {

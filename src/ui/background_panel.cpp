@@ -4,19 +4,14 @@
 #include "render/picture_input.h"
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
+#include "ui/input_fields.h"
 #include "ui/main_window.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
-#include <QContextMenuEvent>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <filesystem>
@@ -39,141 +34,6 @@ QLabel* addLabel(const QString& text, QWidget* parent, int x, int y)
 }
 
 } // namespace
-
-/// A size field that filters what is typed, pasted or committed by an input method by the
-/// rules of its unit, and moves between the width and height fields with Tab.
-class SizeField : public QLineEdit {
-public:
-    SizeField(QWidget* parent, std::function<void()> refused)
-        : QLineEdit(parent), m_refused(std::move(refused))
-    {
-        setAcceptDrops(false);
-    }
-
-    void setDigitsOnly(bool digitsOnly) { m_digitsOnly = digitsOnly; }
-    void setPartner(QLineEdit* partner) { m_partner = partner; }
-
-protected:
-    bool event(QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyPress && m_partner) {
-            const int key = static_cast<QKeyEvent*>(event)->key();
-            if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
-                m_partner->setFocus(Qt::TabFocusReason);
-                m_partner->selectAll();
-                return true;
-            }
-        }
-        return QLineEdit::event(event);
-    }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        if (event->matches(QKeySequence::Paste)) {
-            checkedPaste();
-            return;
-        }
-        const std::optional<char16_t> ch = typedCharacter(*event);
-        if (ch && !acceptsTypedCharacter(*ch, selectionOrCursor(), m_digitsOnly)) {
-            m_refused();
-            return;
-        }
-        QLineEdit::keyPressEvent(event);
-    }
-
-    void inputMethodEvent(QInputMethodEvent* event) override
-    {
-        const QString commit = event->commitString();
-        for (const QChar ch : commit) {
-            if (!acceptsTypedCharacter(ch.unicode(), selectionOrCursor(), m_digitsOnly)) {
-                m_refused();
-                event->setCommitString(QString());
-                break;
-            }
-        }
-        QLineEdit::inputMethodEvent(event);
-    }
-
-    void contextMenuEvent(QContextMenuEvent* event) override
-    {
-        QMenu* menu = createStandardContextMenu();
-        for (QAction* action : menu->actions()) {
-            if (action->objectName() == QLatin1String("edit-paste")) {
-                action->disconnect();
-                connect(action, &QAction::triggered, this, [this] { checkedPaste(); });
-            }
-        }
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(event->globalPos());
-    }
-
-private:
-    // The character a key press types, as the edit control would receive it; nothing for keys
-    // that only move, delete or are handled elsewhere (Escape).
-    static std::optional<char16_t> typedCharacter(const QKeyEvent& event)
-    {
-        const int key = event.key();
-        if ((event.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
-            return static_cast<char16_t>(key - Qt::Key_A + 1);
-        const QString text = event.text();
-        if (text.isEmpty() || text[0] == QChar(0x7F) || text[0] == QChar(0x1B))
-            return std::nullopt;
-        return text[0].unicode();
-    }
-
-    int selectionOrCursor() const
-    {
-        return hasSelectedText() ? selectionStart() : cursorPosition();
-    }
-
-    void checkedPaste()
-    {
-        QString result = text();
-        const QString pasted = QApplication::clipboard()->text();
-        if (hasSelectedText())
-            result.replace(selectionStart(), selectedText().size(), pasted);
-        else
-            result.insert(cursorPosition(), pasted);
-        if (acceptsPastedText(result.toStdString(), m_digitsOnly))
-            paste();
-        else
-            m_refused();
-    }
-
-    std::function<void()> m_refused;
-    QLineEdit* m_partner = nullptr;
-    bool m_digitsOnly = true;
-};
-
-/// The clickable colour swatch beside the colour box; it asks for its colour when painted.
-class ColorSwatch : public QWidget {
-public:
-    using ColorSource = std::function<std::optional<std::uint32_t>()>;
-
-    ColorSwatch(QWidget* parent, ColorSource color, std::function<void()> clicked)
-        : QWidget(parent), m_color(std::move(color)), m_clicked(std::move(clicked))
-    {
-        setCursor(Qt::PointingHandCursor);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        const auto color = m_color();
-        const QColor fill =
-            color ? QColor(static_cast<int>(*color & 0xFF), static_cast<int>((*color >> 8) & 0xFF),
-                           static_cast<int>((*color >> 16) & 0xFF))
-                  : palette().color(QPalette::Button);
-        painter.fillRect(rect(), fill);
-    }
-
-    void mouseReleaseEvent(QMouseEvent*) override { m_clicked(); }
-
-private:
-    ColorSource m_color;
-    std::function<void()> m_clicked;
-};
 
 BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     : QGroupBox(QString(12, QChar(0x3000)), parent), m_window(window)
@@ -203,11 +63,11 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     m_customSubPanel = new QWidget(this);
     m_customSubPanel->setGeometry(0, 23, kPanelWidth, 40);
     addLabel(QStringLiteral("宽度："), m_customSubPanel, 6, 10);
-    m_widthField = new SizeField(m_customSubPanel, [this] { refuseCharacter(m_widthField); });
+    m_widthField = new FilteredField(m_customSubPanel, sizeFieldRules(&m_widthField));
     m_widthField->setGeometry(42, 8, 46, 20);
     m_widthField->setObjectName(QStringLiteral("backgroundWidth"));
     addLabel(QStringLiteral("高度："), m_customSubPanel, 92, 10);
-    m_heightField = new SizeField(m_customSubPanel, [this] { refuseCharacter(m_heightField); });
+    m_heightField = new FilteredField(m_customSubPanel, sizeFieldRules(&m_heightField));
     m_heightField->setGeometry(128, 8, 43, 20);
     m_heightField->setObjectName(QStringLiteral("backgroundHeight"));
     m_widthField->setPartner(m_heightField);
@@ -405,8 +265,17 @@ void BackgroundPanel::applyUnitLimits()
         sizeFieldLimits(static_cast<SizeUnit>(m_unitBox->currentIndex()));
     m_widthField->setMaxLength(limits.widthMaxLength);
     m_heightField->setMaxLength(limits.heightMaxLength);
-    m_widthField->setDigitsOnly(limits.digitsOnly);
-    m_heightField->setDigitsOnly(limits.digitsOnly);
+    m_digitsOnly = limits.digitsOnly;
+}
+
+FilteredField::Rules BackgroundPanel::sizeFieldRules(FilteredField** field)
+{
+    const auto refuse = [this, field] { refuseCharacter(*field); };
+    return {[this](char16_t ch, int position) {
+                return acceptsTypedCharacter(ch, position, m_digitsOnly);
+            },
+            [this](const std::string& result) { return acceptsPastedText(result, m_digitsOnly); },
+            refuse, refuse};
 }
 
 void BackgroundPanel::colorBoxChanged()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/command_id.h"
+#include "ui/input_fields.h"
 
 #include <QGroupBox>
 
@@ -12,8 +13,6 @@ class QRadioButton;
 namespace torvale {
 
 class MainWindow;
-class SizeField;
-class ColorSwatch;
 
 /// The background settings: a picture file, or a blank canvas of a size, unit and colour.
 class BackgroundPanel : public QGroupBox {
@@ -52,6 +51,7 @@ private:
     void showSubPanel(bool picture);
     void applyUnitLimits();
     void refuseCharacter(QLineEdit* field);
+    FilteredField::Rules sizeFieldRules(FilteredField** field);
 
     MainWindow& m_window;
     QRadioButton* m_pictureRadio = nullptr;
@@ -60,8 +60,9 @@ private:
     QWidget* m_customSubPanel = nullptr;
     QLineEdit* m_pathField = nullptr;
     QPushButton* m_chooseButton = nullptr;
-    SizeField* m_widthField = nullptr;
-    SizeField* m_heightField = nullptr;
+    FilteredField* m_widthField = nullptr;
+    FilteredField* m_heightField = nullptr;
+    bool m_digitsOnly = true; // the size fields' filter of the shown unit
     QComboBox* m_unitBox = nullptr;
     QComboBox* m_colorBox = nullptr;
     ColorSwatch* m_swatch = nullptr;

@@ -221,7 +221,7 @@ bool BackgroundPanel::choosePicture()
     while (!chosen) {
         const auto path =
             m_window.prompts().openFile({"选择背景图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
-                                         "*.PNG;*.JPG;*.JPEG;*.GIF", folder.string(), ""});
+                                         "*.PNG;*.JPG;*.JPEG;*.GIF", folder.string(), "", {}});
         if (!path)
             break;
         folder = std::filesystem::path(*path).parent_path();

@@ -4,11 +4,13 @@
 #include "ui/balloon.h"
 #include "ui/data_source_panel.h"
 #include "ui/layer_panel.h"
+#include "ui/layer_windows.h"
 #include "ui/main_window.h"
 #include "ui/output_panel.h"
 #include "ui/progress_dialog.h"
 
 #include <QCoreApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QTableWidget>
@@ -125,6 +127,13 @@ BatchController::~BatchController()
 
 QWidget* BatchController::controlFor(BatchControl control) const
 {
+    // The property window of the layer, when it is open, holds the layer's column and font.
+    if (LayerWindow* window = m_window.openLayerWindow()) {
+        if (control == BatchControl::LayerColumnSelector)
+            return window->columnBox();
+        if (control == BatchControl::LayerFontSelector && window == m_window.textLayerWindow())
+            return m_window.textLayerWindow()->fontBox();
+    }
     const QString name = QString::fromLatin1(controlName(control));
     if (auto* widget = m_window.findChild<QWidget*>(name))
         return widget;
@@ -158,6 +167,12 @@ void BatchController::showProblem(const BatchProblem& problem)
     } else {
         m_window.balloons().show(control, QString::fromStdString(problem.title),
                                  QString::fromStdString(problem.text));
+    }
+    // An unbound layer is pointed out again on its window's column list.
+    if (problem.control == BatchControl::LayerList && problem.layerNumber > 0) {
+        if (LayerWindow* window = m_window.openLayerWindow())
+            window->showColumnHint(QString::fromStdString(problem.text),
+                                   QString::fromStdString(problem.title));
     }
     if (problem.focus != BatchControl::None) {
         if (QWidget* focus = controlFor(problem.focus))

@@ -63,7 +63,7 @@ void DataSourcePanel::chooseCsv()
     std::filesystem::path& folder =
         document.settings().dialogFolders[static_cast<int>(DialogFolder::ChooseCsvFile)];
     while (const auto path = m_window.prompts().openFile(
-               {"选择csv文件", "csv文件 (*.csv)", "*.csv", folder.string(), ""})) {
+               {"选择csv文件", "csv文件 (*.csv)", "*.csv", folder.string(), "", {}})) {
         folder = std::filesystem::path(*path).parent_path();
         const CsvChoiceResult choice = checkCsvChoice(*path, document.tpl().is_trim_csv_cell_value);
         if (choice.status != CsvChoice::Ok) {

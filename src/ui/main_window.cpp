@@ -6,6 +6,7 @@
 #include "ui/canvas_view.h"
 #include "ui/data_source_panel.h"
 #include "ui/layer_panel.h"
+#include "ui/layer_windows.h"
 #include "ui/log_window.h"
 #include "ui/output_panel.h"
 
@@ -126,6 +127,16 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     setCentralWidget(central);
 
     m_logWindow = new LogWindow(this);
+    m_textWindow = new TextLayerWindow(*this);
+    m_pictureWindow = new PictureLayerWindow(*this);
+    // A new layer's window appears once its rectangle is drawn.
+    connect(m_canvas, &CanvasView::rectangleFinished, this, [this] {
+        const Layer* layer =
+            m_state.currentLayer ? m_document.layer(*m_state.currentLayer) : nullptr;
+        if (layer)
+            showPropertyWindow(layer->type == LayerType::Text ? PropertyWindow::Text
+                                                              : PropertyWindow::Picture);
+    });
     m_batch = std::make_unique<BatchController>(*this);
     buildMenus();
     buildLayerMenus();
@@ -315,15 +326,28 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
     case DocumentChange::DataSource:
         m_dataSourcePanel->refreshFromDocument();
         m_outputPanel->fillFileNameBoxes();
+        m_textWindow->refreshColumnList();
+        m_pictureWindow->refreshColumnList();
         break;
     case DocumentChange::LayersAdded:
     case DocumentChange::LayersRemoved:
         m_layerPanel->showLayerChange(event);
         m_canvas->refreshThumbnails(event.layers);
+        for (LayerWindow* window : {static_cast<LayerWindow*>(m_textWindow),
+                                    static_cast<LayerWindow*>(m_pictureWindow)}) {
+            if (window->layerId() && !m_document.layer(window->layerId()))
+                window->hideLayer();
+        }
         break;
     case DocumentChange::LayerFields:
         m_layerPanel->showLayerChange(event);
         m_canvas->layersChanged(event);
+        for (LayerWindow* window : {static_cast<LayerWindow*>(m_textWindow),
+                                    static_cast<LayerWindow*>(m_pictureWindow)}) {
+            if (std::find(event.layers.begin(), event.layers.end(), window->layerId()) !=
+                event.layers.end())
+                window->layerChanged(event.fields);
+        }
         break;
     case DocumentChange::Output:
         m_outputPanel->refreshFromDocument();
@@ -342,11 +366,44 @@ void MainWindow::onSelectionChanged(const SelectionEffects& effects)
         setStatusText(2, QString::fromStdString(*effects.statusPart2));
     if (effects.dismissBalloons)
         m_balloons->dismissAll();
-    // The layer property windows come with their own issue.
+    showPropertyWindow(effects.propertyWindow);
     if (effects.scrollCanvasToLayer)
         m_canvas->scrollIntoView();
     if (effects.repaintCanvas)
         m_canvas->viewport()->update();
+}
+
+void MainWindow::showPropertyWindow(PropertyWindow which)
+{
+    const bool text = which == PropertyWindow::Text;
+    switch (which) {
+    case PropertyWindow::Unchanged:
+        return;
+    case PropertyWindow::Hidden:
+        m_textWindow->hideLayer();
+        m_pictureWindow->hideLayer();
+        return;
+    case PropertyWindow::Text:
+    case PropertyWindow::Picture:
+        break;
+    }
+    LayerWindow* shown = text ? static_cast<LayerWindow*>(m_textWindow) : m_pictureWindow;
+    LayerWindow* other = text ? static_cast<LayerWindow*>(m_pictureWindow) : m_textWindow;
+    other->hideLayer();
+    if (m_state.currentKind == CurrentKind::Layer && m_state.currentLayer)
+        shown->showLayer(*m_state.currentLayer);
+    else
+        shown->hideLayer();
+}
+
+LayerWindow* MainWindow::openLayerWindow() const
+{
+    for (LayerWindow* window : {static_cast<LayerWindow*>(m_textWindow),
+                                static_cast<LayerWindow*>(m_pictureWindow)}) {
+        if (window->isVisible() && window->layerId())
+            return window;
+    }
+    return nullptr;
 }
 
 namespace {

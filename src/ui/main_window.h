@@ -24,6 +24,9 @@ class BalloonManager;
 class CanvasView;
 class DataSourcePanel;
 class LayerPanel;
+class LayerWindow;
+class PictureLayerWindow;
+class TextLayerWindow;
 class LogWindow;
 class OutputPanel;
 class BatchController;
@@ -63,6 +66,10 @@ public:
     BalloonManager& balloons() { return *m_balloons; }
     BatchController& batch() { return *m_batch; }
     QScrollArea* settingsColumn() const { return m_settingsColumn; }
+    TextLayerWindow* textLayerWindow() const { return m_textWindow; }
+    PictureLayerWindow* pictureLayerWindow() const { return m_pictureWindow; }
+    /// The property window showing a layer, when one is open.
+    LayerWindow* openLayerWindow() const;
 
     /// Text of a status-bar part (0..5).
     void setStatusText(int part, const QString& text);
@@ -106,6 +113,8 @@ private:
     void registerCommand(CommandId id, std::function<void()> handler);
     void onDocumentChanged(const DocumentEvent& event);
     void onSelectionChanged(const SelectionEffects& effects);
+    /// Shows the property window of the current layer's type (or hides both).
+    void showPropertyWindow(PropertyWindow which);
     void showBackgroundSize();
     void rebuildRecentMenu();
 
@@ -135,6 +144,8 @@ private:
     OutputPanel* m_outputPanel = nullptr;
     QPushButton* m_startButton = nullptr;
     LogWindow* m_logWindow = nullptr;
+    TextLayerWindow* m_textWindow = nullptr;
+    PictureLayerWindow* m_pictureWindow = nullptr;
     std::unique_ptr<BalloonManager> m_balloons;
     std::unique_ptr<BatchController> m_batch;
 

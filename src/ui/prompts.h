@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -23,6 +24,8 @@ struct FileDialogRequest {
     std::string filterPattern; // e.g. "*.dat"
     std::string startFolder;
     std::string defaultSuffix; // save dialogs: "dat"
+    /// Further filters offered after the first: (name, pattern) pairs.
+    std::vector<std::pair<std::string, std::string>> moreFilters;
 };
 
 /// Every modal question the editor asks goes through this interface, so tests can answer.

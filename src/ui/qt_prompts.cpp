@@ -59,7 +59,14 @@ std::optional<std::string> runFileDialog(QWidget* owner, const FileDialogRequest
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
                                                        : QFileDialog::ExistingFile);
-    dialog.setNameFilter(nameFilter(request));
+    QStringList filters{nameFilter(request)};
+    for (const auto& [name, pattern] : request.moreFilters) {
+        FileDialogRequest more;
+        more.filterName = name;
+        more.filterPattern = pattern;
+        filters << nameFilter(more);
+    }
+    dialog.setNameFilters(filters);
     if (!request.defaultSuffix.empty())
         dialog.setDefaultSuffix(qs(request.defaultSuffix));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

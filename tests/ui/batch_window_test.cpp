@@ -71,9 +71,11 @@ TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
     openExample();
     editLayer(1, FieldBinding, [](Layer& layer) { layer.bind_col_name = "Name"; });
     window->execute(CommandId::StartBatch);
-    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
-                              {"图层#2 还没有绑定列名", "请绑定一个列名"}}));
+    // On the list, and again on the column list of the layer's window.
+    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>(
+                              2, {"图层#2 还没有绑定列名", "请绑定一个列名"})));
     EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "layerList");
+    EXPECT_EQ(window->balloons().open()[1]->control()->objectName(), "columnBox");
     // The template's 300 dpi became the current DPI setting.
     EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
     EXPECT_EQ(currentLayerRow(), std::optional<std::size_t>(1));

@@ -1,0 +1,110 @@
+#include "app/layer_properties.h"
+
+#include "common/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <iterator>
+
+namespace torvale {
+
+namespace {
+
+constexpr OverflowStyle kOverflowListOrder[] = {
+    OverflowStyle::ShrinkToFit, OverflowStyle::ScaleToFit, OverflowStyle::FillScale,
+    OverflowStyle::CropTopLeft, OverflowStyle::CropCentre};
+
+bool hasNonAscii(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+} // namespace
+
+std::vector<std::string> fontListOrder(const std::vector<std::string>& names)
+{
+    std::vector<std::string> ordered;
+    std::copy_if(names.begin(), names.end(), std::back_inserter(ordered),
+                 [](const std::string& name) { return hasNonAscii(name); });
+    std::copy_if(names.begin(), names.end(), std::back_inserter(ordered),
+                 [](const std::string& name) { return !hasNonAscii(name); });
+    return ordered;
+}
+
+std::vector<std::string> fontSizeEntries(const std::string& current)
+{
+    std::vector<std::string> entries;
+    for (int size : kOfferedFontSizes)
+        entries.push_back(std::to_string(size));
+    if (!current.empty() && std::find(entries.begin(), entries.end(), current) == entries.end())
+        entries.insert(entries.begin(), current);
+    return entries;
+}
+
+bool isBoldSelectable(const FontRegistry& fonts, const std::string& family)
+{
+    const std::vector<FontEntry>* entries = fonts.family(family);
+    if (!entries)
+        return false;
+    const auto heavy = [](const FontEntry& e) { return e.weight > 400; };
+    return std::any_of(entries->begin(), entries->end(), heavy) &&
+           !std::all_of(entries->begin(), entries->end(), heavy);
+}
+
+std::optional<PropertyWarning> checkLayerFont(const FontRegistry& fonts, const std::string& font,
+                                              const std::string& demoText)
+{
+    if (isBlankText(demoText) ||
+        std::find(fonts.fontNames().begin(), fonts.fontNames().end(), font) ==
+            fonts.fontNames().end())
+        return std::nullopt;
+    if (hasNonAscii(demoText)) {
+        if (!fontSupportsText(fonts, font, true))
+            return PropertyWarning{"当前字体不支持中文", "请选择一个中文字体，例如：宋体, 楷体, 黑体"};
+    } else if (!fontSupportsText(fonts, font, false)) {
+        return PropertyWarning{"当前字体不支持显示演示文本", "请重新选择一个字体"};
+    }
+    return std::nullopt;
+}
+
+bool acceptsPastedInteger(std::string_view result)
+{
+    if (result == "-")
+        return true;
+    if (!result.empty() && result.front() == '-')
+        result.remove_prefix(1);
+    return !result.empty() &&
+           std::all_of(result.begin(), result.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimum)
+{
+    if (text.empty())
+        return {};
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    // A lone "-" reads as nothing yet; values past the field's few characters cannot happen.
+    if (error != std::errc() || end != text.data() + text.size())
+        return {};
+    if (value < minimum)
+        return {std::nullopt, true};
+    return {value, false};
+}
+
+int overflowListIndex(OverflowStyle style)
+{
+    const auto found = std::find(std::begin(kOverflowListOrder), std::end(kOverflowListOrder), style);
+    return found == std::end(kOverflowListOrder)
+               ? 0
+               : static_cast<int>(found - std::begin(kOverflowListOrder));
+}
+
+OverflowStyle overflowStyleAt(int index)
+{
+    if (index < 0 || index >= static_cast<int>(std::size(kOverflowListOrder)))
+        return OverflowStyle::ShrinkToFit;
+    return kOverflowListOrder[index];
+}
+
+} // namespace torvale

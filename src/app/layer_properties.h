@@ -1,0 +1,60 @@
+#pragma once
+
+#include "model/template.h"
+#include "render/fonts.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace torvale {
+
+/// The font sizes the text window's size list offers, in order.
+inline constexpr int kOfferedFontSizes[] = {8,  9,  10, 11, 12, 14,  16,  18,  20,  24,  26,  28,
+                                            36, 48, 60, 72, 80, 88, 96, 108, 128, 150, 180, 200};
+
+/// The text window's font list: the names with a character outside ASCII first, then the
+/// others, each group in the given (registry) order.
+std::vector<std::string> fontListOrder(const std::vector<std::string>& names);
+
+/// The size list's entries when it opens: the offered sizes, with the current text first when
+/// it is not one of them (and not empty).
+std::vector<std::string> fontSizeEntries(const std::string& current);
+
+/// Whether the bold button is offered for a family: it has a file heavier than normal and one
+/// of normal weight or lighter.
+bool isBoldSelectable(const FontRegistry& fonts, const std::string& family);
+
+/// A warning shown in a balloon.
+struct PropertyWarning {
+    std::string title;
+    std::string text;
+};
+
+/// The check after the demo text or the font changed: a Chinese demo text needs a Chinese font,
+/// any other text a font that can draw it. Nothing for a blank text or a font that is not in
+/// the font list.
+std::optional<PropertyWarning> checkLayerFont(const FontRegistry& fonts, const std::string& font,
+                                              const std::string& demoText);
+
+/// Whether a paste into a numeric field of the property windows is taken, from the text the
+/// field would then hold: a lone "-" or an integer (the only way to a negative number).
+bool acceptsPastedInteger(std::string_view result);
+
+/// What a numeric field's text means for its layer field.
+struct NumericFieldValue {
+    std::optional<std::int32_t> value; // the value to store
+    bool clearField = false;           // the text is refused: the field is emptied
+};
+
+/// A numeric field's text: empty changes nothing, a value below the minimum empties the field,
+/// anything else is stored.
+NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimum);
+
+/// The overflow list's entries are in menu order ("等比例缩小", "等比例缩放", "填充式缩放",
+/// "裁剪左上角", "裁剪正中间"): the index of a style, and the style of an index.
+int overflowListIndex(OverflowStyle style);
+OverflowStyle overflowStyleAt(int index);
+
+} // namespace torvale

@@ -1,0 +1,630 @@
+#include "ui/layer_windows.h"
+
+#include "app/layer_properties.h"
+#include "app/panel_rules.h"
+#include "common/text.h"
+#include "model/template_file.h"
+#include "render/picture_input.h"
+#include "ui/balloon.h"
+#include "ui/canvas_view.h"
+#include "ui/main_window.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <climits>
+#include <filesystem>
+#include <memory>
+
+namespace torvale {
+
+namespace {
+
+constexpr int kLabelLeft = 10;
+constexpr int kWindowWidth = 280;
+constexpr int kTextWindowHeight = 279;
+constexpr int kPictureWindowHeight = 248;
+constexpr int kGeometryFieldWidth = 58;
+
+QString qs(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+/// The font list: when it opens, it is as wide as its longest name (by characters) needs.
+class FontBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override
+    {
+        QString longest;
+        for (int i = 0; i < count(); ++i) {
+            if (itemText(i).size() > longest.size())
+                longest = itemText(i);
+        }
+        view()->setMinimumWidth(fontMetrics().horizontalAdvance(longest) + 22);
+        QComboBox::showPopup();
+    }
+};
+
+/// The font size box: when it opens it offers the usual sizes, the current one first when it
+/// is not among them, and keeps the current text.
+class SizeBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+    void showPopup() override
+    {
+        const QString current = currentText();
+        {
+            const QSignalBlocker blocker(this);
+            clear();
+            for (const std::string& entry : fontSizeEntries(current.toStdString()))
+                addItem(qs(entry));
+            setCurrentIndex(findText(current));
+            setEditText(current);
+        }
+        QComboBox::showPopup();
+    }
+};
+
+} // namespace
+
+LayerWindow::LayerWindow(MainWindow& window, int clientHeight, const char* objectName)
+    : QWidget(&window, Qt::Tool), m_window(window)
+{
+    setObjectName(QString::fromLatin1(objectName));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFixedSize(kWindowWidth, clientHeight);
+    if (const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_columnBox = addList(addRow("绑定列名："), {QString()});
+    m_columnBox->setObjectName(QStringLiteral("columnBox"));
+    connect(m_columnBox, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_filling)
+            return;
+        const int index = m_columnBox->currentIndex();
+        const auto& columns = m_window.document().csvColumns();
+        const std::string name = index > 0 && index <= static_cast<int>(columns.size())
+                                     ? columns[static_cast<std::size_t>(index) - 1]
+                                     : std::string();
+        writeFields(FieldBinding, [&](Layer& l) { l.bind_col_name = name; });
+    });
+}
+
+int LayerWindow::addRow(const char* label)
+{
+    const int top = m_nextRow;
+    if (label) {
+        auto* text = new QLabel(QString::fromUtf8(label), this);
+        text->move(kLabelLeft, top + 4);
+    }
+    m_nextRow += kRowHeight;
+    return top;
+}
+
+QComboBox* LayerWindow::addList(int top, const QStringList& items, int x, int width)
+{
+    auto* box = new QComboBox(this);
+    box->addItems(items);
+    box->setGeometry(x, top, width, 22);
+    return box;
+}
+
+FilteredField* LayerWindow::numberField(QWidget* parent, int maxLength)
+{
+    // The refusals name the field, known only once it is made.
+    auto made = std::make_shared<FilteredField*>(nullptr);
+    auto* field = new FilteredField(
+        parent, {[](char16_t ch, int position) { return acceptsTypedCharacter(ch, position, true); },
+                 [](const std::string& result) { return acceptsPastedInteger(result); },
+                 [this, made] { refuse(*made, "不能接受的字符2"); },
+                 [this, made] { refuse(*made, "不能接受的字符3"); }});
+    *made = field;
+    field->setMaxLength(maxLength);
+    return field;
+}
+
+void LayerWindow::refuse(QLineEdit* field, const char* title)
+{
+    QApplication::beep();
+    const bool typed = std::string_view(title) == "不能接受的字符2";
+    m_window.balloons().show(field, QString::fromUtf8(title), QStringLiteral("您只能在此处键入数字。"),
+                             typed ? BalloonIcon::Error : BalloonIcon::Warning);
+}
+
+void LayerWindow::addGeometryRows()
+{
+    const auto pair = [this](const char* first, const char* second, FilteredField*& a,
+                             FilteredField*& b, bool size) {
+        const int top = addRow(first);
+        a = numberField(this, 4);
+        a->setGeometry(kControlLeft, top, kGeometryFieldWidth, 22);
+        auto* label = new QLabel(QString::fromUtf8(second), this);
+        label->move(kControlLeft + kGeometryFieldWidth + 10, top + 4);
+        b = numberField(this, 4);
+        b->setGeometry(kControlLeft + kControlWidth - kGeometryFieldWidth, top,
+                       kGeometryFieldWidth, 22);
+        for (FilteredField* field : {a, b}) {
+            connect(field, &QLineEdit::textEdited, this,
+                    [this, field, size] { geometryEdited(field, size); });
+            field->setFocusLost([this, field] { restoreField(field); });
+        }
+    };
+    pair("x坐标：", "y坐标：", m_xField, m_yField, false);
+    pair("宽度：", "高度：", m_widthField, m_heightField, true);
+    m_xField->setObjectName(QStringLiteral("xField"));
+    m_yField->setObjectName(QStringLiteral("yField"));
+    m_widthField->setObjectName(QStringLiteral("widthField"));
+    m_heightField->setObjectName(QStringLiteral("heightField"));
+    m_applyButton = new QPushButton(QStringLiteral("应用"), this);
+    m_applyButton->setGeometry(kWindowWidth - 10 - 75, height() - 10 - 25, 75, 25);
+    connect(m_applyButton, &QPushButton::clicked, this,
+            [this] { m_window.canvas()->refreshThumbnails({m_layer}); });
+}
+
+const Layer* LayerWindow::layer() const
+{
+    return m_layer ? m_window.document().layer(m_layer) : nullptr;
+}
+
+void LayerWindow::showLayer(LayerId id)
+{
+    m_layer = id;
+    const Layer* target = layer();
+    if (!target) {
+        hideLayer();
+        return;
+    }
+    setWindowTitle(QStringLiteral("图层#%1 - 属性").arg(target->number));
+    fill();
+    // A layer being placed gets its window once its rectangle is drawn.
+    if (!isVisible() && m_window.state().mode != CanvasMode::PlacingLayer)
+        show();
+}
+
+void LayerWindow::hideLayer()
+{
+    hide();
+    m_layer = 0;
+}
+
+void LayerWindow::fill()
+{
+    const Layer* target = layer();
+    if (!target)
+        return;
+    m_filling = true;
+    refreshColumnList();
+    fillOwnControls(*target);
+    const bool placed = target->x > 0;
+    m_xField->setText(placed ? QString::number(target->x) : QString());
+    m_yField->setText(placed ? QString::number(target->y) : QString());
+    const bool sized = target->width > 0 && target->height > 0;
+    m_widthField->setText(sized ? QString::number(target->width) : QString());
+    m_heightField->setText(sized ? QString::number(target->height) : QString());
+    m_filling = false;
+}
+
+void LayerWindow::refreshColumnList()
+{
+    const Layer* target = layer();
+    const bool filling = m_filling;
+    m_filling = true;
+    m_columnBox->clear();
+    m_columnBox->addItem(QString());
+    const auto& columns = m_window.document().csvColumns();
+    int selected = 0;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        m_columnBox->addItem(qs(columns[i]));
+        if (target && columns[i] == target->bind_col_name && selected == 0)
+            selected = static_cast<int>(i) + 1;
+    }
+    m_columnBox->setCurrentIndex(selected);
+    m_filling = filling;
+}
+
+void LayerWindow::updatePositionFields()
+{
+    const Layer* target = layer();
+    if (!target)
+        return;
+    for (auto [field, value] : {std::pair{m_xField, target->x}, std::pair{m_yField, target->y}}) {
+        if (!field->hasFocus())
+            field->setText(value >= 0 && target->hasRect() ? QString::number(value) : QString());
+    }
+}
+
+void LayerWindow::updateSizeFields()
+{
+    const Layer* target = layer();
+    if (!target)
+        return;
+    for (auto [field, value] :
+         {std::pair{m_widthField, target->width}, std::pair{m_heightField, target->height}}) {
+        if (!field->hasFocus())
+            field->setText(target->hasRect() ? QString::number(std::abs(value)) : QString());
+    }
+}
+
+void LayerWindow::layerChanged(LayerFieldSet fields)
+{
+    if (m_filling || !layer())
+        return;
+    if (fields & FieldGeometry) {
+        updatePositionFields();
+        updateSizeFields();
+    }
+    if (fields & ~FieldGeometry)
+        fill();
+}
+
+void LayerWindow::showColumnHint(const QString& text, const QString& title)
+{
+    m_window.balloons().show(m_columnBox, title, text, BalloonIcon::Warning);
+}
+
+void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change)
+{
+    const Layer* target = layer();
+    if (!target || m_filling)
+        return;
+    Layer values = *target;
+    change(values);
+    // The window's own edit is already shown: the announcement must not refill it.
+    m_filling = true;
+    m_window.document().setLayerFields({m_layer}, fields, values);
+    m_filling = false;
+}
+
+void LayerWindow::geometryEdited(QLineEdit* field, bool size)
+{
+    const Layer* target = layer();
+    if (!target || m_filling)
+        return;
+    const NumericFieldValue value = numericFieldValue(field->text().toStdString(), size ? 1 : 0);
+    if (value.clearField) {
+        field->clear();
+        return;
+    }
+    if (!value.value)
+        return;
+    LayerRect rect{m_layer, target->x, target->y, target->width, target->height};
+    std::int32_t* member = field == m_xField   ? &rect.x
+                           : field == m_yField ? &rect.y
+                           : field == m_widthField ? &rect.width
+                                                   : &rect.height;
+    *member = *value.value;
+    m_window.document().setLayerGeometry({rect});
+}
+
+void LayerWindow::restoreField(QLineEdit* field)
+{
+    const Layer* target = layer();
+    if (!target || !field->text().isEmpty() || !target->hasRect())
+        return;
+    const std::int32_t value = field == m_xField   ? target->x
+                               : field == m_yField ? target->y
+                               : field == m_widthField ? target->width
+                                                       : target->height;
+    const bool filling = m_filling;
+    m_filling = true;
+    field->setText(QString::number(value));
+    m_filling = filling;
+}
+
+// ---- the text layer window
+
+TextLayerWindow::TextLayerWindow(MainWindow& window)
+    : LayerWindow(window, kTextWindowHeight, "textLayerWindow")
+{
+    m_demoField = new QLineEdit(this);
+    m_demoField->setObjectName(QStringLiteral("demoField"));
+    m_demoField->setMaxLength(256);
+    m_demoField->setGeometry(kControlLeft, addRow("演示文本："), kControlWidth, 22);
+    connect(m_demoField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (m_filling)
+            return;
+        writeFields(FieldDemo, [&](Layer& l) { l.text = text.toStdString(); });
+        checkFont();
+    });
+
+    const int fontTop = addRow("字体：");
+    m_fontBox = new FontBox(this);
+    m_fontBox->setObjectName(QStringLiteral("fontBox"));
+    m_fontBox->setEditable(true);
+    m_fontBox->lineEdit()->setReadOnly(true);
+    m_fontBox->setInsertPolicy(QComboBox::NoInsert);
+    m_fontBox->setGeometry(kControlLeft, fontTop, 130, 22);
+    fillFontList();
+    connect(m_fontBox, &QComboBox::currentIndexChanged, this, [this] { fontChosen(); });
+
+    m_sizeBox = new SizeBox(this);
+    m_sizeBox->setObjectName(QStringLiteral("sizeBox"));
+    m_sizeBox->setEditable(true);
+    m_sizeBox->setInsertPolicy(QComboBox::NoInsert);
+    m_sizeField = numberField(m_sizeBox, 3);
+    m_sizeBox->setLineEdit(m_sizeField);
+    m_sizeBox->setGeometry(kControlLeft + 136, fontTop, kControlWidth - 136, 22);
+    for (const std::string& size : fontSizeEntries({}))
+        m_sizeBox->addItem(qs(size));
+    connect(m_sizeBox, &QComboBox::activated, this, [this] {
+        const std::int32_t size = m_sizeBox->currentText().toInt();
+        if (size > 0)
+            writeFields(FieldFont, [&](Layer& l) { l.fontSize = size; });
+    });
+    connect(m_sizeField, &QLineEdit::textEdited, this, [this] { sizeTyped(); });
+    m_sizeField->setFocusLost([this] {
+        if (const Layer* target = layer(); target && m_sizeField->text().isEmpty()) {
+            m_filling = true;
+            m_sizeField->setText(QString::number(target->fontSize));
+            m_filling = false;
+        }
+    });
+
+    const int spacingTop = addRow("字间距：");
+    m_spacingField = numberField(this, 3);
+    m_spacingField->setObjectName(QStringLiteral("spacingField"));
+    m_spacingField->setGeometry(kControlLeft, spacingTop, kGeometryFieldWidth, 22);
+    connect(m_spacingField, &QLineEdit::textEdited, this, [this] {
+        const NumericFieldValue value =
+            numericFieldValue(m_spacingField->text().toStdString(), INT_MIN);
+        if (value.value)
+            writeFields(FieldFont, [&](Layer& l) { l.characterSpacing = *value.value; });
+    });
+    m_boldButton = new QPushButton(QStringLiteral("B"), this);
+    m_boldButton->setObjectName(QStringLiteral("boldButton"));
+    m_boldButton->setCheckable(true);
+    m_boldButton->setToolTip(QStringLiteral("粗体"));
+    QFont bold(QStringLiteral("宋体"));
+    bold.setPixelSize(14);
+    bold.setWeight(QFont::Bold);
+    m_boldButton->setFont(bold);
+    m_boldButton->setGeometry(kControlLeft + kGeometryFieldWidth + 10, spacingTop - 1, 28, 24);
+    connect(m_boldButton, &QPushButton::toggled, this, [this](bool on) {
+        writeFields(FieldFont, [&](Layer& l) { l.isBold = on ? 1 : 0; });
+    });
+
+    const int colorTop = addRow("颜色：");
+    m_swatch = new ColorSwatch(
+        this,
+        [this]() -> std::optional<std::uint32_t> {
+            const Layer* target = layer();
+            return target ? std::optional<std::uint32_t>(target->color) : std::nullopt;
+        },
+        [this] { chooseColor(); });
+    m_swatch->setObjectName(QStringLiteral("colorSwatch"));
+    m_swatch->setGeometry(kControlLeft, colorTop + 1, 64, 19);
+
+    m_horizontalBox = addList(addRow("水平对齐："), {QStringLiteral("左"), QStringLiteral("距中"),
+                                                   QStringLiteral("右"), QStringLiteral("两端")});
+    m_horizontalBox->setObjectName(QStringLiteral("horizontalBox"));
+    connect(m_horizontalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (m_filling || index < 0)
+            return;
+        m_spacingField->setEnabled(index != 3);
+        writeFields(FieldAlignment, [&](Layer& l) { l.tHAlign = index; });
+    });
+    m_verticalBox = addList(addRow("垂直对齐："), {QStringLiteral("顶端"), QStringLiteral("距中"),
+                                                 QStringLiteral("底部")});
+    m_verticalBox->setObjectName(QStringLiteral("verticalBox"));
+    connect(m_verticalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            writeFields(FieldAlignment, [&](Layer& l) { l.tVAlign = index; });
+    });
+    addGeometryRows();
+}
+
+QWidget* TextLayerWindow::swatch() const
+{
+    return m_swatch;
+}
+
+void TextLayerWindow::fillFontList()
+{
+    const bool filling = m_filling;
+    m_filling = true;
+    m_fontBox->clear();
+    for (const std::string& name : fontListOrder(m_window.fonts().fontNames()))
+        m_fontBox->addItem(qs(name));
+    m_filling = filling;
+}
+
+void TextLayerWindow::fillOwnControls(const Layer& layer)
+{
+    m_demoField->setText(qs(layer.text));
+    const int font = m_fontBox->findText(qs(layer.fontName), Qt::MatchExactly);
+    m_fontBox->setCurrentIndex(font);
+    if (font < 0) {
+        m_fontBox->setEditText(QString());
+        m_window.balloons().show(m_fontBox,
+                                 QStringLiteral("没找到【%1】字体").arg(qs(layer.fontName)),
+                                 QStringLiteral("请重新选择一个字体"));
+    }
+    updateBoldButton(layer.fontName);
+    m_boldButton->setChecked(layer.isBold != 0);
+    m_sizeField->setText(QString::number(layer.fontSize));
+    m_spacingField->setText(QString::number(layer.characterSpacing));
+    m_spacingField->setEnabled(layer.tHAlign != 3);
+    m_swatch->update();
+    m_horizontalBox->setCurrentIndex(layer.tHAlign);
+    m_verticalBox->setCurrentIndex(layer.tVAlign);
+}
+
+void TextLayerWindow::updateBoldButton(const std::string& family)
+{
+    m_boldButton->setVisible(isBoldSelectable(m_window.fonts(), family));
+}
+
+void TextLayerWindow::fontChosen()
+{
+    const Layer* target = layer();
+    if (m_filling || !target || m_fontBox->currentIndex() < 0)
+        return;
+    const std::string name = m_fontBox->currentText().toStdString();
+    if (name == target->fontName)
+        return;
+    writeFields(FieldFont, [&](Layer& l) { l.fontName = name; });
+    updateBoldButton(name);
+    checkFont();
+}
+
+void TextLayerWindow::sizeTyped()
+{
+    const NumericFieldValue value = numericFieldValue(m_sizeField->text().toStdString(), 1);
+    if (value.clearField) {
+        m_sizeField->clear();
+        return;
+    }
+    if (value.value)
+        writeFields(FieldFont, [&](Layer& l) { l.fontSize = *value.value; });
+}
+
+void TextLayerWindow::checkFont()
+{
+    const Layer* target = layer();
+    if (!target)
+        return;
+    if (const auto warning = checkLayerFont(m_window.fonts(), target->fontName, target->text))
+        m_window.balloons().show(m_fontBox, qs(warning->title), qs(warning->text));
+}
+
+void TextLayerWindow::chooseColor()
+{
+    const Layer* target = layer();
+    if (!target)
+        return;
+    const auto color = m_window.prompts().chooseColor(target->color);
+    if (!color || *color == target->color)
+        return;
+    writeFields(FieldColor, [&](Layer& l) {
+        l.color = *color;
+        l.htmlColor = colorToHtml(*color);
+    });
+    m_swatch->update();
+}
+
+void TextLayerWindow::fontAdded(const QString& name)
+{
+    const bool filling = m_filling;
+    m_filling = true;
+    m_fontBox->insertItem(0, name);
+    m_filling = filling;
+}
+
+void TextLayerWindow::fontRemoved(const QString& name)
+{
+    const bool wasSelected =
+        m_fontBox->currentIndex() >= 0 &&
+        m_fontBox->currentText().compare(name, Qt::CaseInsensitive) == 0;
+    {
+        const bool filling = m_filling;
+        m_filling = true;
+        for (int i = m_fontBox->count() - 1; i >= 0; --i) {
+            if (m_fontBox->itemText(i).compare(name, Qt::CaseInsensitive) == 0)
+                m_fontBox->removeItem(i);
+        }
+        m_filling = filling;
+    }
+    // The layer's font is gone: the first font takes its place, as if chosen.
+    if (wasSelected && m_fontBox->count() > 0) {
+        const bool filling = m_filling;
+        m_filling = true;
+        m_fontBox->setCurrentIndex(0);
+        m_filling = filling;
+        fontChosen();
+    }
+}
+
+// ---- the picture layer window
+
+PictureLayerWindow::PictureLayerWindow(MainWindow& window)
+    : LayerWindow(window, kPictureWindowHeight, "pictureLayerWindow")
+{
+    const int pathTop = addRow("演示图片：");
+    m_pathField = new QLineEdit(this);
+    m_pathField->setObjectName(QStringLiteral("pathField"));
+    m_pathField->setReadOnly(true);
+    m_pathField->setStyleSheet(QStringLiteral("QLineEdit { background: white; }"));
+    m_pathField->setGeometry(kControlLeft, pathTop, kControlWidth - 50, 22);
+    m_chooseButton = new QPushButton(QStringLiteral("选择"), this);
+    m_chooseButton->setGeometry(kControlLeft + kControlWidth - 46, pathTop - 1, 46, 24);
+    connect(m_chooseButton, &QPushButton::clicked, this, [this] { choosePicture(); });
+
+    m_overflowBox = addList(addRow("溢出样式："),
+                            {QStringLiteral("等比例缩小"), QStringLiteral("等比例缩放"),
+                             QStringLiteral("填充式缩放"), QStringLiteral("裁剪左上角"),
+                             QStringLiteral("裁剪正中间")});
+    m_overflowBox->setObjectName(QStringLiteral("overflowBox"));
+    connect(m_overflowBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            writeFields(FieldOverflow, [&](Layer& l) { l.overflow_style = overflowStyleAt(index); });
+    });
+    m_levelBox = addList(addRow("层次："), {QStringLiteral("背景上方"), QStringLiteral("背景下方")});
+    m_levelBox->setObjectName(QStringLiteral("levelBox"));
+    connect(m_levelBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            writeFields(FieldLevel,
+                        [&](Layer& l) { l.layer_level = static_cast<LayerLevel>(index); });
+    });
+    m_horizontalBox = addList(addRow("水平对齐："), {QStringLiteral("左"), QStringLiteral("距中"),
+                                                   QStringLiteral("右")});
+    connect(m_horizontalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            writeFields(FieldAlignment, [&](Layer& l) { l.pHAlign = index; });
+    });
+    m_verticalBox = addList(addRow("垂直对齐："), {QStringLiteral("顶端"), QStringLiteral("距中"),
+                                                 QStringLiteral("底部")});
+    connect(m_verticalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            writeFields(FieldAlignment, [&](Layer& l) { l.pVAlign = index; });
+    });
+    addGeometryRows();
+}
+
+void PictureLayerWindow::fillOwnControls(const Layer& layer)
+{
+    m_pathField->setText(qs(layer.filePath));
+    if (!layer.filePath.empty() &&
+        !fileExists(resolveTemplatePath(layer.filePath, m_window.document().tpl().templatePath)))
+        m_window.balloons().show(m_pathField, QStringLiteral("图片不存在"),
+                                 QStringLiteral("请重新选择一个演示图片"));
+    m_overflowBox->setCurrentIndex(overflowListIndex(layer.overflow_style));
+    m_levelBox->setCurrentIndex(static_cast<int>(layer.layer_level));
+    m_horizontalBox->setCurrentIndex(layer.pHAlign);
+    m_verticalBox->setCurrentIndex(layer.pVAlign);
+}
+
+void PictureLayerWindow::choosePicture()
+{
+    std::filesystem::path& folder = m_window.document()
+                                        .settings()
+                                        .dialogFolders[static_cast<int>(DialogFolder::ChooseTestPicture)];
+    FileDialogRequest request{"选择一张图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
+                              "*.PNG;*.JPG;*.JPEG;*.GIF", folder.string(), "", {}};
+    request.moreFilters = {{"PNG图片 (*.PNG)", "*.PNG"},
+                           {"JPG图片 (*.JPG)", "*.JPG;*.JPEG"},
+                           {"GIF图片 (*.GIF)", "*.GIF"}};
+    while (const auto path = m_window.prompts().openFile(request)) {
+        folder = std::filesystem::path(*path).parent_path();
+        request.startFolder = folder.string();
+        if (const auto problem = validatePictureFile(*path, PictureKind::Layer)) {
+            m_window.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
+            continue;
+        }
+        writeFields(FieldDemo, [&](Layer& l) { l.filePath = *path; });
+        m_pathField->setText(qs(*path));
+        m_pathField->end(false);
+        break;
+    }
+    m_window.canvas()->setFocus();
+}
+
+} // namespace torvale

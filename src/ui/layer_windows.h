@@ -1,0 +1,161 @@
+#pragma once
+
+#include "app/editor_document.h"
+#include "ui/input_fields.h"
+
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace torvale {
+
+class ColorSwatch;
+class MainWindow;
+
+/// What the text and picture layer windows share: one instance each for the program's life, a
+/// tool window of the main window that edits the selected layer in place (no OK/Cancel), with
+/// the bound column, the position and size fields and "应用". It holds no copy of the layer:
+/// it reads the document's layer by id and writes through the document.
+class LayerWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    /// Targets a layer and fills the controls; shows the window without taking the focus,
+    /// except while the layer is being placed on the canvas (it is shown after the rectangle).
+    void showLayer(LayerId id);
+    /// Hides the window and forgets the layer.
+    void hideLayer();
+    LayerId layerId() const { return m_layer; }
+
+    /// Refills the column list from the CSV columns.
+    void refreshColumnList();
+    /// x and y from the layer; a field being typed in keeps its text.
+    void updatePositionFields();
+    /// Width and height from the layer; a field being typed in keeps its text.
+    void updateSizeFields();
+    /// Follows a change of the layer's fields made elsewhere.
+    void layerChanged(LayerFieldSet fields);
+    /// A balloon with the warning icon on the column list.
+    void showColumnHint(const QString& text, const QString& title);
+
+    QComboBox* columnBox() const { return m_columnBox; }
+    QLineEdit* xField() const { return m_xField; }
+    QLineEdit* yField() const { return m_yField; }
+    QLineEdit* widthField() const { return m_widthField; }
+    QLineEdit* heightField() const { return m_heightField; }
+    QPushButton* applyButton() const { return m_applyButton; }
+
+protected:
+    LayerWindow(MainWindow& window, int clientHeight, const char* objectName);
+
+    const Layer* layer() const;
+    /// Fills the controls of the window's own rows (change handling is suspended).
+    virtual void fillOwnControls(const Layer& layer) = 0;
+    /// Writes fields of the layer through the document.
+    void writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change);
+    /// A numeric field with the filter of these windows.
+    FilteredField* numberField(QWidget* parent, int maxLength);
+    /// A label at a row's left and the row's top.
+    int addRow(const char* label);
+    QComboBox* addList(int top, const QStringList& items, int x = kControlLeft,
+                       int width = kControlWidth);
+    /// The position and size rows and "应用", at the bottom.
+    void addGeometryRows();
+
+    static constexpr int kControlLeft = 78;
+    static constexpr int kControlWidth = 190;
+    static constexpr int kRowHeight = 26;
+
+    MainWindow& m_window;
+    bool m_filling = false;
+    LayerId m_layer = 0;
+
+private:
+    void fill();
+    void geometryEdited(QLineEdit* field, bool size);
+    void restoreField(QLineEdit* field);
+    void refuse(QLineEdit* field, const char* title);
+
+    QComboBox* m_columnBox = nullptr;
+    FilteredField* m_xField = nullptr;
+    FilteredField* m_yField = nullptr;
+    FilteredField* m_widthField = nullptr;
+    FilteredField* m_heightField = nullptr;
+    QPushButton* m_applyButton = nullptr;
+    int m_nextRow = 8;
+};
+
+/// The text layer window "图层#%d - 属性".
+class TextLayerWindow : public LayerWindow {
+    Q_OBJECT
+
+public:
+    explicit TextLayerWindow(MainWindow& window);
+
+    /// A font was added to or removed from the font list (font mapping); a removed font that
+    /// was chosen gives way to the first font of the list.
+    void fontAdded(const QString& name);
+    void fontRemoved(const QString& name);
+
+    QLineEdit* demoField() const { return m_demoField; }
+    QComboBox* fontBox() const { return m_fontBox; }
+    QComboBox* sizeBox() const { return m_sizeBox; }
+    QLineEdit* spacingField() const { return m_spacingField; }
+    QPushButton* boldButton() const { return m_boldButton; }
+    QWidget* swatch() const;
+    QComboBox* horizontalBox() const { return m_horizontalBox; }
+    QComboBox* verticalBox() const { return m_verticalBox; }
+
+protected:
+    void fillOwnControls(const Layer& layer) override;
+
+private:
+    void fillFontList();
+    void fontChosen();
+    void sizeTyped();
+    void checkFont();
+    void chooseColor();
+    void updateBoldButton(const std::string& family);
+
+    QLineEdit* m_demoField = nullptr;
+    QComboBox* m_fontBox = nullptr;
+    QComboBox* m_sizeBox = nullptr;
+    FilteredField* m_sizeField = nullptr;
+    FilteredField* m_spacingField = nullptr;
+    QPushButton* m_boldButton = nullptr;
+    ColorSwatch* m_swatch = nullptr;
+    QComboBox* m_horizontalBox = nullptr;
+    QComboBox* m_verticalBox = nullptr;
+};
+
+/// The picture layer window "图层#%d - 属性".
+class PictureLayerWindow : public LayerWindow {
+    Q_OBJECT
+
+public:
+    explicit PictureLayerWindow(MainWindow& window);
+
+    QLineEdit* pathField() const { return m_pathField; }
+    QPushButton* chooseButton() const { return m_chooseButton; }
+    QComboBox* overflowBox() const { return m_overflowBox; }
+    QComboBox* levelBox() const { return m_levelBox; }
+    QComboBox* horizontalBox() const { return m_horizontalBox; }
+    QComboBox* verticalBox() const { return m_verticalBox; }
+
+protected:
+    void fillOwnControls(const Layer& layer) override;
+
+private:
+    void choosePicture();
+
+    QLineEdit* m_pathField = nullptr;
+    QPushButton* m_chooseButton = nullptr;
+    QComboBox* m_overflowBox = nullptr;
+    QComboBox* m_levelBox = nullptr;
+    QComboBox* m_horizontalBox = nullptr;
+    QComboBox* m_verticalBox = nullptr;
+};
+
+} // namespace torvale

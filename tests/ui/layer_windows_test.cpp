@@ -1,0 +1,203 @@
+#include "app/layer_properties.h"
+#include "ui/balloon.h"
+#include "ui/canvas_view.h"
+#include "ui/layer_panel.h"
+#include "ui/layer_windows.h"
+#include "ui/ui_fixture.h"
+
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace torvale::test {
+namespace {
+
+class LayerWindowsTest : public UiTest {
+protected:
+    TextLayerWindow& text() { return *window->textLayerWindow(); }
+    PictureLayerWindow& picture() { return *window->pictureLayerWindow(); }
+    const Layer& layer(std::size_t row) { return document->tpl().layers.at(row); }
+    /// A click on a row of the layer list.
+    void selectOnly(int row)
+    {
+        window->layerPanel()->table()->clearSelection();
+        window->layerPanel()->selectRow(row);
+    }
+
+    /// Draws the rectangle of the layer being placed with the mouse on the canvas.
+    void drawOnCanvas(CardPoint from, CardPoint to)
+    {
+        CanvasView& canvas = *window->canvas();
+        const auto send = [&](QEvent::Type type, CardPoint p, Qt::MouseButtons buttons) {
+            const QPoint origin = canvas.cardOrigin();
+            const QPointF at(origin.x() + p.x * canvas.zoom(), origin.y() + p.y * canvas.zoom());
+            QMouseEvent event(type, at, canvas.viewport()->mapToGlobal(at), Qt::LeftButton,
+                              buttons, {});
+            QApplication::sendEvent(canvas.viewport(), &event);
+        };
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        send(QEvent::MouseMove, to, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, to, {});
+    }
+    /// Types into a field as the user does: the old text selected and replaced.
+    void type(QLineEdit* field, const QString& keys)
+    {
+        field->setFocus();
+        field->selectAll();
+        if (keys.isEmpty())
+            QTest::keyClick(field, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(field, keys);
+    }
+    void leave(QLineEdit* field)
+    {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(field, &out);
+    }
+    std::vector<std::string> balloonTitles()
+    {
+        std::vector<std::string> titles;
+        for (Balloon* balloon : window->balloons().open())
+            titles.push_back(balloon->title().toStdString());
+        return titles;
+    }
+};
+
+TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
+{
+    window->activateWindow();
+    ASSERT_TRUE(document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+    window->execute(CommandId::NewTextLayer);
+    EXPECT_FALSE(text().isVisible()); // placed first
+    drawOnCanvas({100, 50}, {400, 150});
+    ASSERT_TRUE(text().isVisible());
+    EXPECT_FALSE(picture().isVisible());
+    EXPECT_EQ(text().windowTitle(), "图层#1 - 属性");
+    EXPECT_EQ(text().xField()->text(), "100");
+    EXPECT_EQ(text().widthField()->text(), "300");
+
+    text().columnBox()->setCurrentIndex(2);
+    EXPECT_EQ(layer(0).bind_col_name, document->csvColumns().at(1));
+    type(text().demoField(), QStringLiteral("Wang"));
+    EXPECT_EQ(layer(0).text, "Wang");
+
+    // The bold button is offered only for a family with normal and heavier files.
+    for (const std::string& name : fontListOrder(fonts().fontNames())) {
+        text().fontBox()->setCurrentIndex(text().fontBox()->findText(QString::fromStdString(name)));
+        ASSERT_EQ(layer(0).fontName, name);
+        EXPECT_EQ(text().boldButton()->isVisibleTo(&text()), isBoldSelectable(fonts(), name)) << name;
+    }
+
+    QLineEdit* size = text().sizeBox()->lineEdit();
+    type(size, QStringLiteral("36"));
+    EXPECT_EQ(layer(0).fontSize, 36);
+    type(size, QStringLiteral("0")); // below 1: the field empties, the layer keeps its size
+    EXPECT_EQ(size->text(), "");
+    leave(size);
+    EXPECT_EQ(size->text(), "36");
+    text().sizeBox()->showPopup();
+    text().sizeBox()->hidePopup();
+    const int entry = text().sizeBox()->findText(QStringLiteral("72"));
+    ASSERT_GE(entry, 0);
+    text().sizeBox()->setCurrentIndex(entry);
+    emit text().sizeBox()->activated(entry);
+    EXPECT_EQ(layer(0).fontSize, 72);
+
+    type(text().spacingField(), QStringLiteral("4"));
+    EXPECT_EQ(layer(0).characterSpacing, 4);
+    text().horizontalBox()->setCurrentIndex(3);
+    EXPECT_FALSE(text().spacingField()->isEnabled());
+    EXPECT_EQ(layer(0).tHAlign, 3);
+    EXPECT_EQ(layer(0).characterSpacing, 4);
+    text().verticalBox()->setCurrentIndex(2);
+
+    prompts.answerColor(0x3366CC);
+    QTest::mouseClick(text().swatch(), Qt::LeftButton);
+    EXPECT_EQ(layer(0).color, 0x3366CCu);
+    EXPECT_EQ(layer(0).htmlColor, "#CC6633");
+
+    // A letter is refused; "0" empties the width field and leaving it brings the width back.
+    window->balloons().dismissAll();
+    type(text().widthField(), QStringLiteral("a"));
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{"不能接受的字符2"});
+    type(text().widthField(), QStringLiteral("0"));
+    EXPECT_EQ(text().widthField()->text(), "");
+    EXPECT_EQ(layer(0).width, 300);
+    leave(text().widthField());
+    EXPECT_EQ(text().widthField()->text(), "300");
+    type(text().widthField(), QStringLiteral("250"));
+    type(text().yField(), QStringLiteral("60"));
+    EXPECT_EQ(window->layerPanel()->table()->item(0, 3)->text(), "250");
+
+    const std::string path = dir.file("text.dat");
+    ASSERT_TRUE(document->save(path).ok());
+    SettingsStore otherStore(dir.file("other.json"));
+    EditorDocument reread(otherStore);
+    ASSERT_TRUE(reread.open(path).ok());
+    const Layer& saved = reread.tpl().layers.at(0);
+    EXPECT_EQ(saved.bind_col_name, document->csvColumns().at(1));
+    EXPECT_EQ(saved.text, "Wang");
+    EXPECT_EQ(saved.fontName, layer(0).fontName);
+    EXPECT_EQ(saved.fontSize, 72);
+    EXPECT_EQ(saved.characterSpacing, 4);
+    EXPECT_EQ(saved.htmlColor, "#CC6633");
+    EXPECT_EQ((std::vector<int>{saved.tHAlign, saved.tVAlign, saved.x, saved.y, saved.width,
+                                saved.height}),
+              (std::vector<int>{3, 2, 100, 60, 250, 100}));
+}
+
+TEST_F(LayerWindowsTest, PictureWindowChoosesAndChecksTheDemoPicture)
+{
+    const std::string bmp = dir.file("photo.bmp");
+    const std::string png = dir.file("photo.jpg"); // a PNG under a JPEG name
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(QString::fromStdString(bmp), "BMP"));
+    ASSERT_TRUE(image.save(QString::fromStdString(png), "PNG"));
+
+    window->execute(CommandId::NewPictureLayer);
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 100, 80);
+    selectOnly(0);
+    ASSERT_TRUE(picture().isVisible());
+    EXPECT_FALSE(text().isVisible());
+
+    prompts.answerFile(bmp);
+    prompts.answerMessage(PromptAnswer::Ok);
+    prompts.answerFile(png);
+    picture().chooseButton()->click();
+    ASSERT_EQ(prompts.asked().size(), 3u);
+    EXPECT_EQ(prompts.asked()[0].caption, "选择一张图片");
+    EXPECT_EQ(prompts.asked()[1].caption, "提示");
+    EXPECT_EQ(layer(0).filePath, png);
+    EXPECT_EQ(picture().pathField()->text().toStdString(), png);
+    QApplication::processEvents();
+    EXPECT_EQ(window->canvas()->thumbnail(layer(0).id).size(), QSize(40, 30));
+
+    picture().overflowBox()->setCurrentIndex(1);
+    EXPECT_EQ(layer(0).overflow_style, OverflowStyle::ScaleToFit);
+    picture().levelBox()->setCurrentIndex(1);
+    EXPECT_EQ(layer(0).layer_level, LayerLevel::BelowBackground);
+
+    // Another layer and back: the window shows the stored values; a demo picture that is gone
+    // is pointed out.
+    std::filesystem::remove(png);
+    selectOnly(1);
+    EXPECT_FALSE(picture().isVisible());
+    window->balloons().dismissAll();
+    selectOnly(0);
+    EXPECT_EQ(picture().overflowBox()->currentText(), "等比例缩放");
+    EXPECT_EQ(picture().pathField()->text().toStdString(), png);
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{"图片不存在"});
+
+    // Deleting the layer hides its window.
+    window->execute(CommandId::DeleteLayers);
+    EXPECT_FALSE(picture().isVisible());
+}
+
+} // namespace
+} // namespace torvale::test

@@ -133,6 +133,13 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     type(text().yField(), QStringLiteral("60"));
     EXPECT_EQ(window->layerPanel()->table()->item(0, 3)->text(), "250");
 
+    // A font that is not installed is pointed out when the window shows the layer.
+    window->balloons().dismissAll();
+    editLayer(0, FieldFont, [](Layer& l) { l.fontName = "没有的字体"; });
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{"没找到【没有的字体】字体"});
+    EXPECT_EQ(text().fontBox()->currentText(), "");
+    editLayer(0, FieldFont, [&](Layer& l) { l.fontName = fonts().fontNames().front(); });
+
     const std::string path = dir.file("text.dat");
     ASSERT_TRUE(document->save(path).ok());
     SettingsStore otherStore(dir.file("other.json"));

@@ -369,15 +369,25 @@ CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
         m_bandEnd = clamped;
         effects.repaint = true;
     };
+    // A press on a layer selects it alone and grabs it (or, with Ctrl, adds it); a press on
+    // nothing lets the selection go and starts a band.
+    const auto pickOrBand = [&](bool ctrlAdds) {
+        if (const auto hit = pickAt(p)) {
+            if (ctrlAdds) {
+                setRowSelected(*hit, true);
+            } else {
+                selectOnly(*hit);
+                startDrag(p);
+            }
+        } else {
+            selectOnly(std::nullopt);
+            startBand();
+        }
+    };
 
     switch (m_state.mode) {
     case CanvasMode::Idle:
-        if (const auto hit = pickAt(p)) {
-            selectOnly(*hit);
-            startDrag(p);
-        } else {
-            startBand();
-        }
+        pickOrBand(false);
         break;
     case CanvasMode::PlacingLayer:
         if (m_state.currentLayer) {
@@ -389,19 +399,10 @@ CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
         break;
     case CanvasMode::LayerSelected:
     case CanvasMode::WatermarkSelected:
-        if (hitTestCurrent(p) != DragKind::None) {
+        if (hitTestCurrent(p) != DragKind::None)
             startDrag(p);
-        } else if (const auto hit = pickAt(p)) {
-            if (m_state.mode == CanvasMode::LayerSelected && modifiers.ctrl) {
-                setRowSelected(*hit, true);
-            } else {
-                selectOnly(*hit);
-                startDrag(p);
-            }
-        } else {
-            selectOnly(std::nullopt);
-            startBand();
-        }
+        else
+            pickOrBand(m_state.mode == CanvasMode::LayerSelected && modifiers.ctrl);
         break;
     case CanvasMode::MultiSelected: {
         const DragKind drag = hitTestCurrent(p);
@@ -417,16 +418,8 @@ CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
             }
             m_state.drag = DragKind::MoveGroup;
             m_lastPoint = p;
-        } else if (const auto hit = pickAt(p)) {
-            if (modifiers.ctrl) {
-                setRowSelected(*hit, true);
-            } else {
-                selectOnly(*hit);
-                startDrag(p);
-            }
         } else {
-            selectOnly(std::nullopt);
-            startBand();
+            pickOrBand(modifiers.ctrl);
         }
         break;
     }

@@ -75,6 +75,16 @@ bool contains(const Layer& layer, CardPoint p)
            p.y <= layer.y + layer.height;
 }
 
+bool contains(const Watermark& w, CardPoint p)
+{
+    return w.x <= p.x && p.x <= w.x + w.width && w.y < p.y && p.y <= w.y + w.height;
+}
+
+bool containsClosed(const Watermark& w, CardPoint p)
+{
+    return w.x <= p.x && p.x <= w.x + w.width && w.y <= p.y && p.y <= w.y + w.height;
+}
+
 bool containsClosed(const Layer& layer, CardPoint p)
 {
     return layer.hasRect() && layer.x <= p.x && p.x <= layer.x + layer.width && layer.y <= p.y &&
@@ -94,6 +104,7 @@ void CanvasEffects::merge(const CanvasEffects& other)
     cursorChanged = cursorChanged || other.cursorChanged;
     showPropertyWindow = showPropertyWindow || other.showPropertyWindow;
     consumed = consumed || other.consumed;
+    watermarksChanged = watermarksChanged || other.watermarksChanged;
 }
 
 CanvasController::CanvasController(EditorDocument& document, EditorState& state)
@@ -161,8 +172,24 @@ std::optional<LayerId> CanvasController::pickAt(CardPoint p) const
     return std::nullopt;
 }
 
+std::optional<std::uint32_t> CanvasController::pickWatermarkAt(CardPoint p) const
+{
+    if (!m_state.watermarksShown)
+        return std::nullopt;
+    const auto& items = m_state.watermarks.items();
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        if (contains(*it, p))
+            return it->id;
+    }
+    return std::nullopt;
+}
+
 DragKind CanvasController::hitTestCurrent(CardPoint p) const
 {
+    if (const Watermark* watermark = m_state.current()) {
+        return m_state.watermarksShown && containsClosed(*watermark, p) ? DragKind::MoveWatermark
+                                                                         : DragKind::None;
+    }
     if (m_state.mode == CanvasMode::MultiSelected) {
         for (const Layer* layer : markedLayers()) {
             if (containsClosed(*layer, p))
@@ -251,6 +278,11 @@ void CanvasController::selectOnly(std::optional<LayerId> id)
     selectLayerRows(m_state, m_document.tpl().layers, rows);
 }
 
+void CanvasController::selectWatermarkById(std::uint32_t id)
+{
+    selectWatermark(m_state, id);
+}
+
 void CanvasController::setRowSelected(LayerId id, bool selected)
 {
     const auto row = m_document.indexOf(id);
@@ -294,6 +326,9 @@ void CanvasController::startDrag(CardPoint p)
 void CanvasController::saveGeometry()
 {
     m_saved.clear();
+    m_savedWatermark.reset();
+    if (const Watermark* watermark = m_state.current())
+        m_savedWatermark = CardPoint{watermark->x, watermark->y};
     if (m_state.mode == CanvasMode::MultiSelected) {
         for (const Layer* layer : markedLayers())
             m_saved.push_back(rectOf(*layer));
@@ -336,6 +371,12 @@ CanvasEffects CanvasController::report() const
         if (const Layer* layer = currentLayer())
             effects.statusPart2 = sizeText(layer->width, layer->height);
         break;
+    case CanvasMode::WatermarkSelected:
+        if (const Watermark* watermark = m_state.current()) {
+            effects.statusPart2 = sizeText(watermark->width, watermark->height);
+            effects.watermarksChanged = true;
+        }
+        break;
     default:
         break;
     }
@@ -358,6 +399,20 @@ LayerRect CanvasController::clampedMove(const Layer& layer, int dx, int dy) cons
     return r;
 }
 
+CardPoint CanvasController::clampedWatermarkMove(const Watermark& w, int dx, int dy) const
+{
+    CardPoint moved{w.x + dx, w.y + dy};
+    if (moved.x < 0)
+        moved.x = 0;
+    else if (moved.x + w.width > cardWidth())
+        moved.x = cardWidth() - w.width;
+    if (moved.y < 0)
+        moved.y = 0;
+    else if (moved.y + w.height > cardHeight())
+        moved.y = cardHeight() - w.height;
+    return moved;
+}
+
 CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
 {
     CanvasEffects effects;
@@ -372,7 +427,10 @@ CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
     // A press on a layer selects it alone and grabs it (or, with Ctrl, adds it); a press on
     // nothing lets the selection go and starts a band.
     const auto pickOrBand = [&](bool ctrlAdds) {
-        if (const auto hit = pickAt(p)) {
+        if (const auto watermark = pickWatermarkAt(p)) {
+            selectWatermarkById(*watermark);
+            startDrag(p);
+        } else if (const auto hit = pickAt(p)) {
             if (ctrlAdds) {
                 setRowSelected(*hit, true);
             } else {
@@ -380,7 +438,10 @@ CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
                 startDrag(p);
             }
         } else {
-            selectOnly(std::nullopt);
+            if (m_state.currentKind == CurrentKind::Watermark)
+                selectWatermark(m_state, std::nullopt);
+            else
+                selectOnly(std::nullopt);
             startBand();
         }
     };
@@ -481,6 +542,18 @@ CanvasEffects CanvasController::move(CardPoint p, KeyModifiers modifiers, bool l
     case CanvasMode::LayerSelected:
         if (leftButtonDown)
             effects.merge(moveCurrent(p, modifiers));
+        break;
+    case CanvasMode::WatermarkSelected:
+        if (leftButtonDown && m_state.drag == DragKind::MoveWatermark) {
+            if (const Watermark* watermark = m_state.current()) {
+                const CardPoint moved =
+                    clampedWatermarkMove(*watermark, p.x - m_lastPoint.x, p.y - m_lastPoint.y);
+                m_state.watermarks.move(watermark->id, moved.x, moved.y);
+                m_lastPoint = p;
+                effects.merge(report());
+                effects.repaint = true;
+            }
+        }
         break;
     case CanvasMode::BandArmed:
     case CanvasMode::BandDragging:
@@ -696,6 +769,16 @@ CanvasEffects CanvasController::arrowKey(int dx, int dy, KeyModifiers modifiers)
             r = clampedMove(*layer, dx * step, dy * step);
         }
         rects.push_back(r);
+    } else if (m_state.mode == CanvasMode::WatermarkSelected && m_state.drag == DragKind::None) {
+        const Watermark* watermark = m_state.current();
+        if (!watermark)
+            return effects;
+        const CardPoint moved = clampedWatermarkMove(*watermark, dx * step, dy * step);
+        m_state.watermarks.move(watermark->id, moved.x, moved.y);
+        effects.consumed = true;
+        effects.merge(report());
+        effects.repaint = true;
+        return effects;
     } else if (m_state.mode == CanvasMode::MultiSelected) {
         const std::vector<const Layer*> marked = markedLayers();
         if (modifiers.ctrl) {
@@ -739,12 +822,20 @@ CanvasEffects CanvasController::arrowKey(int dx, int dy, KeyModifiers modifiers)
 CanvasEffects CanvasController::escape()
 {
     CanvasEffects effects;
+    const bool restoresWatermark =
+        m_state.mode == CanvasMode::WatermarkSelected && m_state.drag != DragKind::None;
     const bool restores =
         (m_state.mode == CanvasMode::LayerSelected && m_state.drag != DragKind::None) ||
-        (m_state.mode == CanvasMode::MultiSelected && m_state.drag == DragKind::MoveGroup);
+        (m_state.mode == CanvasMode::MultiSelected && m_state.drag == DragKind::MoveGroup) ||
+        restoresWatermark;
     if (!restores)
         return effects;
-    m_document.setLayerGeometry(m_saved);
+    if (restoresWatermark) {
+        if (const Watermark* watermark = m_state.current(); watermark && m_savedWatermark)
+            m_state.watermarks.move(watermark->id, m_savedWatermark->x, m_savedWatermark->y);
+    } else {
+        m_document.setLayerGeometry(m_saved);
+    }
     m_state.drag = DragKind::None;
     effects.merge(report());
     effects.repaint = true;
@@ -871,6 +962,17 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
                                 m_state.currentLayer == layer.id});
             markedHit = markedHit || m_state.isMarked(layer.id);
         }
+        bool first = true;
+        for (const Watermark& watermark : m_state.watermarks.items()) {
+            if (!m_state.watermarksShown || !contains(watermark, p))
+                continue;
+            if (first && !menu.empty())
+                menu.push_back({Kind::Separator, 0, {}, false});
+            first = false;
+            menu.push_back({Kind::Item, kPickWatermarkBase + watermark.number,
+                            "水印 " + std::to_string(watermark.number),
+                            m_state.current() && m_state.current()->id == watermark.id});
+        }
     }
     if (menu.empty()) {
         menu.push_back({Kind::Item, 35300, "新建\t字", false});
@@ -895,6 +997,20 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
         menu.push_back({Kind::OverflowMenu, 0, "溢出样式", false});
     }
     return menu;
+}
+
+void CanvasController::pickWatermarkNumber(int number)
+{
+    const auto& items = m_state.watermarks.items();
+    if (number >= 1 && static_cast<std::size_t>(number) <= items.size())
+        selectWatermarkById(items[static_cast<std::size_t>(number) - 1].id);
+}
+
+bool CanvasController::doubleClickReplacesWatermark(CardPoint p) const
+{
+    const Watermark* watermark = m_state.current();
+    return m_state.mode == CanvasMode::WatermarkSelected && watermark &&
+           m_state.watermarksShown && containsClosed(*watermark, p);
 }
 
 void CanvasController::pickLayerNumber(int number)

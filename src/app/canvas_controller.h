@@ -44,6 +44,8 @@ struct CanvasEffects {
     bool showPropertyWindow = false;
     /// Esc or an arrow key was used here (the key goes no further).
     bool consumed = false;
+    /// A watermark moved: its row shows the new position.
+    bool watermarksChanged = false;
 
     void merge(const CanvasEffects& other);
 };
@@ -85,6 +87,8 @@ public:
     /// The topmost layer whose rectangle holds the point: left and right edges count, the top
     /// edge does not, the bottom edge does.
     std::optional<LayerId> pickAt(CardPoint p) const;
+    /// The topmost watermark holding the point (by the same rule), while watermarks are shown.
+    std::optional<std::uint32_t> pickWatermarkAt(CardPoint p) const;
     /// What a press at the point grabs of the current object or the marked layers.
     DragKind hitTestCurrent(CardPoint p) const;
     /// The cursor for the grab at the point.
@@ -127,6 +131,11 @@ public:
     std::vector<ContextMenuEntry> contextMenu(CardPoint p);
     /// "图层 %d": selects the layer of that number alone.
     void pickLayerNumber(int number);
+    /// "水印 %d": selects the watermark of that number.
+    void pickWatermarkNumber(int number);
+    /// A double click: true when it lies inside the current watermark (its picture is then
+    /// replaced).
+    bool doubleClickReplacesWatermark(CardPoint p) const;
 
     /// The rectangle of the layer being placed or drawn (width and height may be -1 or
     /// negative), while it has not been stored in the layer yet.
@@ -154,6 +163,8 @@ private:
     CanvasEffects moveGroup(CardPoint p);
     void bandSelect(CanvasEffects& effects);
     LayerRect clampedMove(const Layer& layer, int dx, int dy) const;
+    CardPoint clampedWatermarkMove(const Watermark& watermark, int dx, int dy) const;
+    void selectWatermarkById(std::uint32_t id);
 
     EditorDocument& m_document;
     EditorState& m_state;
@@ -171,6 +182,7 @@ private:
     CanvasCursor m_computedCursor = CanvasCursor::Arrow;
     std::optional<LayerId> m_menuReference;
     std::vector<LayerRect> m_saved;
+    std::optional<CardPoint> m_savedWatermark;
     std::optional<LayerRect> m_draft;
     bool m_draftMoved = false;
 };

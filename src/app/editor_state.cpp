@@ -173,6 +173,22 @@ SelectionEffects selectLayerRows(EditorState& state, const std::vector<Layer>& l
     return applyLayerSelectionChanges(state, layers, rows, changes);
 }
 
+SelectionEffects selectWatermark(EditorState& state, std::optional<std::uint32_t> id)
+{
+    SelectionEffects effects = resetSelection(state);
+    const Watermark* watermark = id ? state.watermarks.find(*id) : nullptr;
+    if (watermark) {
+        state.currentKind = CurrentKind::Watermark;
+        state.currentWatermark = watermark->id;
+        state.mode = CanvasMode::WatermarkSelected;
+        effects.scrollCanvasToWatermark = true;
+        effects.statusPart2 = std::to_string(watermark->width) + " x " +
+                              std::to_string(watermark->height) + " 像素";
+    }
+    state.announce(effects);
+    return effects;
+}
+
 SelectionEffects clearLayerSelection(EditorState& state)
 {
     const SelectionEffects effects = resetSelection(state);

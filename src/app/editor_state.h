@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/watermarks.h"
 #include "model/template.h"
 
 #include <algorithm>
@@ -61,6 +62,7 @@ struct SelectionEffects {
     std::optional<std::string> statusPart2;        // nothing: part 2 keeps its text
     std::optional<std::size_t> scrollRowIntoView;  // list row
     std::optional<std::uint32_t> scrollCanvasToLayer; // layer id
+    bool scrollCanvasToWatermark = false;             // the current watermark
     bool repaintCanvas = false;
 };
 
@@ -81,6 +83,13 @@ struct EditorState {
     /// Set while selected layers are being deleted: the list's selection changes are ignored.
     bool deletingLayers = false;
 
+    /// The watermarks laid over the card, the current one, and the watermark panel's switches:
+    /// "水印层" (shown and picked) and "显示选区" (outlines of the others).
+    WatermarkList watermarks;
+    std::optional<std::uint32_t> currentWatermark;
+    bool watermarksShown = true;
+    bool watermarkOutlines = true;
+
     /// No current object, mode Idle, no drag.
     void reset()
     {
@@ -88,11 +97,25 @@ struct EditorState {
         drag = DragKind::None;
         currentKind = CurrentKind::None;
         currentLayer.reset();
+        currentWatermark.reset();
     }
 
     bool isMarked(std::uint32_t id) const
     {
         return std::find(marked.begin(), marked.end(), id) != marked.end();
+    }
+
+    /// The current watermark, when a watermark is the current object.
+    const Watermark* current() const
+    {
+        return currentKind == CurrentKind::Watermark && currentWatermark
+                   ? watermarks.find(*currentWatermark)
+                   : nullptr;
+    }
+    /// Delete deletes the current watermark while it is selected and not being dragged.
+    bool deleteKeyDeletesWatermark() const
+    {
+        return mode == CanvasMode::WatermarkSelected && drag == DragKind::None;
     }
 
     /// Delete (from a control that does not edit text) deletes layers: a layer being placed,
@@ -148,6 +171,10 @@ SelectionEffects selectLayerRows(EditorState& state, const std::vector<Layer>& l
 /// No current object, no layer marked, mode Idle, status part 2 empty, property windows hidden:
 /// the state after the rows were rebuilt or the last layer was deleted. Announces the result.
 SelectionEffects clearLayerSelection(EditorState& state);
+
+/// Makes a watermark the current object (its row the one selected) or, with nothing, leaves no
+/// current object: the layer rows lose their selection first. Announces the result.
+SelectionEffects selectWatermark(EditorState& state, std::optional<std::uint32_t> id);
 
 /// Enabled state and check marks of the layer menu, from the selected rows.
 struct LayerMenuState {

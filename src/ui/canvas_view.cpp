@@ -3,6 +3,7 @@
 #include "render/text_render.h"
 #include "ui/layer_panel.h"
 #include "ui/main_window.h"
+#include "ui/watermark_panel.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -231,11 +232,17 @@ void CanvasView::scrollContentsBy(int, int)
 void CanvasView::scrollIntoView()
 {
     const EditorState& state = m_window.state();
-    if (state.currentKind != CurrentKind::Layer || !state.currentLayer)
-        return;
-    const Layer* layer = m_window.document().layer(*state.currentLayer);
-    if (!layer || !layer->hasRect())
-        return;
+    LayerRect target;
+    if (const Watermark* watermark = state.current()) {
+        target = {0, watermark->x, watermark->y, watermark->width, watermark->height};
+    } else {
+        const Layer* layer = state.currentKind == CurrentKind::Layer && state.currentLayer
+                                 ? m_window.document().layer(*state.currentLayer)
+                                 : nullptr;
+        if (!layer || !layer->hasRect())
+            return;
+        target = {0, layer->x, layer->y, layer->width, layer->height};
+    }
     const double zoom = m_controller.zoom();
     const auto axis = [zoom](QScrollBar* bar, int client, int x, int w) {
         const int p = bar->value() - kMargin;
@@ -246,8 +253,8 @@ void CanvasView::scrollIntoView()
         else if (left > p + client)
             bar->setValue(static_cast<int>(right - client + 48));
     };
-    axis(horizontalScrollBar(), viewport()->width(), layer->x, layer->width);
-    axis(verticalScrollBar(), viewport()->height(), layer->y, layer->height);
+    axis(horizontalScrollBar(), viewport()->width(), target.x, target.width);
+    axis(verticalScrollBar(), viewport()->height(), target.y, target.height);
 }
 
 void CanvasView::wheelScroll(int notches)
@@ -313,6 +320,20 @@ void CanvasView::layersChanged(const DocumentEvent& event)
     viewport()->update();
 }
 
+void CanvasView::loadWatermarkPicture(std::uint32_t id)
+{
+    const Watermark* watermark = m_window.state().watermarks.find(id);
+    m_watermarkPictures.erase(id);
+    if (watermark)
+        m_watermarkPictures[id] = QImage(QString::fromStdString(watermark->filePath));
+    viewport()->update();
+}
+
+void CanvasView::dropWatermarkPicture(std::uint32_t id)
+{
+    m_watermarkPictures.erase(id);
+}
+
 QImage CanvasView::thumbnail(LayerId id) const
 {
     const auto found = m_thumbnails.find(id);
@@ -339,6 +360,8 @@ void CanvasView::apply(const CanvasEffects& effects)
         m_window.setStatusText(2, QString::fromStdString(*effects.statusPart2));
     if (effects.draftChanged)
         m_window.layerPanel()->showDraft(m_controller.draftRect());
+    if (effects.watermarksChanged)
+        m_window.watermarkPanel()->refreshRows();
     showCursor();
     if (effects.repaint)
         viewport()->update();
@@ -408,9 +431,13 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event)
     apply(m_controller.release(cardPoint(event->position().toPoint())));
 }
 
-void CanvasView::mouseDoubleClickEvent(QMouseEvent*)
+void CanvasView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // The second press of a double click is not a press; layers have no double-click action.
+    // The second press of a double click is not a press; layers have no double-click action,
+    // the current watermark gets a new picture.
+    if (event->button() == Qt::LeftButton &&
+        m_controller.doubleClickReplacesWatermark(cardPoint(event->position().toPoint())))
+        m_window.execute(CommandId::ChangeWatermarkPicture);
 }
 
 void CanvasView::keyPressEvent(QKeyEvent* event)
@@ -556,7 +583,25 @@ void CanvasView::paintEvent(QPaintEvent*)
     }
     if (tpl.pictures_show_picture)
         paintLayers(painter, false);
+    paintWatermarks(painter);
     paintOutlines(painter);
+}
+
+void CanvasView::paintWatermarks(QPainter& painter)
+{
+    const EditorState& state = m_window.state();
+    if (!state.watermarksShown)
+        return;
+    const double zoom = m_controller.zoom();
+    const QPoint origin = cardOrigin();
+    for (const Watermark& watermark : state.watermarks.items()) {
+        const auto found = m_watermarkPictures.find(watermark.id);
+        if (found == m_watermarkPictures.end() || found->second.isNull())
+            continue;
+        painter.drawImage(QRectF(zoom * watermark.x + origin.x(), zoom * watermark.y + origin.y(),
+                                 zoom * watermark.width, zoom * watermark.height),
+                          found->second);
+    }
 }
 
 void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
@@ -741,6 +786,16 @@ void CanvasView::paintOutlines(QPainter& painter)
                     drawBox(painter, h.x(), h.y(), h.x() + 5, h.y() + 5);
                 painter.setBrush(Qt::NoBrush);
             }
+        }
+    }
+    if (state.watermarksShown) {
+        const Watermark* current = state.current();
+        for (const Watermark& watermark : state.watermarks.items()) {
+            const bool isCurrent = current && current->id == watermark.id;
+            if (watermark.x == -1 || (!isCurrent && !state.watermarkOutlines))
+                continue;
+            painter.setPen(isCurrent ? selection : outline);
+            frame(edgesOf({0, watermark.x, watermark.y, watermark.width, watermark.height}));
         }
     }
     if (state.mode == CanvasMode::BandDragging) {

@@ -58,6 +58,9 @@ public:
     void layersChanged(const DocumentEvent& event);
     /// The demo picture of a layer (null when it has none).
     QImage thumbnail(LayerId id) const;
+    /// Reads a watermark's picture from its file (outline only when it cannot be decoded).
+    void loadWatermarkPicture(std::uint32_t id);
+    void dropWatermarkPicture(std::uint32_t id);
     /// Applies the effects of a controller call.
     void apply(const CanvasEffects& effects);
     /// Carries out a context menu at a viewport point.
@@ -97,6 +100,7 @@ private:
     void paintLayers(QPainter& painter, bool belowBackground);
     void paintPictureLayer(QPainter& painter, const Layer& layer, const Thumb& thumb);
     void paintOutlines(QPainter& painter);
+    void paintWatermarks(QPainter& painter);
     const QPixmap& scaledBackground(QSize size);
 
     MainWindow& m_window;
@@ -106,6 +110,7 @@ private:
     std::unordered_map<LayerId, Thumb> m_thumbnails;
     std::unordered_map<LayerId, DisplayCache> m_caches;
     std::vector<LayerId> m_staleThumbnails;
+    std::unordered_map<std::uint32_t, QImage> m_watermarkPictures;
     qint64 m_nextThumbKey = 1;
     int m_horizontalMax = 0; // the range maxima as the scroll-bar rules count them
     int m_verticalMax = 0;

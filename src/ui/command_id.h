@@ -61,6 +61,7 @@ enum class CommandId : int {
     LayerTypeText = 35418,
     LayerTypePicture = 35419,
     SelectAllLayers = 35420, // Ctrl+A on the canvas or the layer list
+    WatermarkPanel = 35421,  // 设置 menu: show or hide the watermark panel
 
     StartBatch = 36128, // the "开始处理" button
 };

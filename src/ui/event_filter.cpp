@@ -184,6 +184,8 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
             return false;
         if (state.deleteKeyDeletesLayers())
             m_window.execute(CommandId::DeleteLayers);
+        else if (state.deleteKeyDeletesWatermark())
+            m_window.execute(CommandId::DeleteWatermark);
         return true;
     }
     if (forwardToCanvas(target, event))

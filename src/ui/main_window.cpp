@@ -7,6 +7,7 @@
 #include "ui/data_source_panel.h"
 #include "ui/layer_panel.h"
 #include "ui/layer_windows.h"
+#include "ui/watermark_panel.h"
 #include "ui/log_window.h"
 #include "ui/output_panel.h"
 
@@ -129,6 +130,7 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     m_logWindow = new LogWindow(this);
     m_textWindow = new TextLayerWindow(*this);
     m_pictureWindow = new PictureLayerWindow(*this);
+    m_watermarkDialog = new WatermarkPositionDialog(*this);
     // A new layer's window appears once its rectangle is drawn.
     connect(m_canvas, &CanvasView::rectangleFinished, this, [this] {
         const Layer* layer =
@@ -178,6 +180,7 @@ void MainWindow::buildSettingsColumn()
     m_backgroundPanel = new BackgroundPanel(*this, m_settingsContent);
     m_dataSourcePanel = new DataSourcePanel(*this, m_settingsContent);
     m_layerPanel = new LayerPanel(*this, m_settingsContent);
+    m_watermarkPanel = new WatermarkPanel(*this, m_settingsContent);
     m_outputPanel = new OutputPanel(*this, m_settingsContent);
     m_startButton = new QPushButton(QStringLiteral("开始处理"), m_settingsContent);
     m_startButton->setFixedHeight(27);
@@ -197,11 +200,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::stackPanels()
 {
-    QWidget* panels[] = {m_backgroundPanel, m_dataSourcePanel, m_layerPanel, m_outputPanel,
-                         m_startButton};
+    // The watermark panel stands below the layer panel while the 设置 menu shows it.
+    m_watermarkPanel->setVisible(m_watermarkPanelShown);
+    std::vector<QWidget*> panels = {m_backgroundPanel, m_dataSourcePanel, m_layerPanel};
+    if (m_watermarkPanelShown)
+        panels.push_back(m_watermarkPanel);
+    panels.insert(panels.end(), {m_outputPanel, m_startButton});
     int top = 0;
     for (QWidget* panel : panels) {
-        if (panel == panels[std::size(panels) - 1])
+        if (panel == panels.back())
             top += kLastPanelExtraGap;
         const int height = panel->height() > 0 ? panel->height() : panel->sizeHint().height();
         panel->setGeometry(0, top, kPanelWidth, height);
@@ -362,12 +369,13 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
 void MainWindow::onSelectionChanged(const SelectionEffects& effects)
 {
     m_layerPanel->mirrorSelection(effects);
+    m_watermarkPanel->mirrorSelection();
     if (effects.statusPart2)
         setStatusText(2, QString::fromStdString(*effects.statusPart2));
     if (effects.dismissBalloons)
         m_balloons->dismissAll();
     showPropertyWindow(effects.propertyWindow);
-    if (effects.scrollCanvasToLayer)
+    if (effects.scrollCanvasToLayer || effects.scrollCanvasToWatermark)
         m_canvas->scrollIntoView();
     if (effects.repaintCanvas)
         m_canvas->viewport()->update();
@@ -433,6 +441,7 @@ void MainWindow::buildCommandTable()
     registerCommand(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
     registerFileCommands();
     registerLayerCommands();
+    registerWatermarkCommands();
 }
 
 void MainWindow::execute(CommandId id)

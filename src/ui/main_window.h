@@ -27,6 +27,8 @@ class LayerPanel;
 class LayerWindow;
 class PictureLayerWindow;
 class TextLayerWindow;
+class WatermarkPanel;
+class WatermarkPositionDialog;
 class LogWindow;
 class OutputPanel;
 class BatchController;
@@ -67,6 +69,8 @@ public:
     BatchController& batch() { return *m_batch; }
     QScrollArea* settingsColumn() const { return m_settingsColumn; }
     TextLayerWindow* textLayerWindow() const { return m_textWindow; }
+    WatermarkPanel* watermarkPanel() const { return m_watermarkPanel; }
+    WatermarkPositionDialog* watermarkDialog() const { return m_watermarkDialog; }
     PictureLayerWindow* pictureLayerWindow() const { return m_pictureWindow; }
     /// The property window showing a layer, when one is open.
     LayerWindow* openLayerWindow() const;
@@ -125,6 +129,14 @@ private:
     // Layer commands and menus (main_window_layers.cpp).
     void registerLayerCommands();
     void buildLayerMenus();
+    // Watermark commands (main_window_watermarks.cpp).
+    void registerWatermarkCommands();
+    /// The watermark picture chooser with its checks; nothing when cancelled.
+    std::optional<std::pair<std::string, WatermarkPicture>> chooseWatermarkPicture();
+    void addWatermark(bool insert);
+    void editWatermark();
+    void replaceWatermarkPicture();
+    void deleteWatermark();
     // "开始处理" (main_window_batch.cpp).
     void startBatch();
 
@@ -145,6 +157,10 @@ private:
     QPushButton* m_startButton = nullptr;
     LogWindow* m_logWindow = nullptr;
     TextLayerWindow* m_textWindow = nullptr;
+    WatermarkPanel* m_watermarkPanel = nullptr;
+    WatermarkPositionDialog* m_watermarkDialog = nullptr;
+    QAction* m_watermarkPanelAction = nullptr;
+    bool m_watermarkPanelShown = false;
     PictureLayerWindow* m_pictureWindow = nullptr;
     std::unique_ptr<BalloonManager> m_balloons;
     std::unique_ptr<BatchController> m_batch;

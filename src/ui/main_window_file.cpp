@@ -126,6 +126,8 @@ void MainWindow::buildMenus()
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置(&O)"));
     addCommand(settings, QStringLiteral("字体文件映射..."), CommandId::FontMapping);
+    m_watermarkPanelAction = addCommand(settings, QStringLiteral("水印面板"), CommandId::WatermarkPanel);
+    m_watermarkPanelAction->setCheckable(true);
     addSeparator(settings);
     m_completedAlertAction =
         addCommand(settings, QStringLiteral("处理完成后弹出提示对话框"), CommandId::CompletedAlert);

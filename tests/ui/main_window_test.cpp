@@ -146,7 +146,8 @@ TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
                                                    {"退出(&X)", 35204}}));
     EXPECT_EQ(itemsOf(menu(1)),
               (std::vector<Item>{
-                  {"字体文件映射...", 35409}, {"-", 0}, {"处理完成后弹出提示对话框", 35408}}));
+                  {"字体文件映射...", 35409}, {"水印面板", 35421}, {"-", 0},
+                  {"处理完成后弹出提示对话框", 35408}}));
     EXPECT_EQ(itemsOf(menu(2)), (std::vector<Item>{{"使用指南", 35216},
                                                    {"-", 0},
                                                    {"在桌面创建快捷启动方式", 35217},

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/editor_state.h"
+
+#include <QDialog>
+#include <QGroupBox>
+#include <optional>
+#include <utility>
+
+class QCheckBox;
+class QLineEdit;
+class QTableWidget;
+
+namespace torvale {
+
+class MainWindow;
+
+/// The watermark panel: the list of watermarks ("编号", "x", "y", "宽", "高", "图片路径") with
+/// its context menu, "水印层" (show and pick watermarks) and "显示选区" (outlines of the
+/// others). The list's selection mirrors the editor's current watermark.
+class WatermarkPanel : public QGroupBox {
+    Q_OBJECT
+
+public:
+    WatermarkPanel(MainWindow& window, QWidget* parent);
+
+    /// Rewrites every row from the watermarks.
+    void refreshRows();
+    /// Makes the list's selection follow the current watermark.
+    void mirrorSelection();
+    /// The row of the current watermark, else the selected row; -1 without one.
+    int selectedRow() const;
+
+    QTableWidget* table() const { return m_table; }
+    QCheckBox* showBox() const { return m_showBox; }
+    QCheckBox* outlineBox() const { return m_outlineBox; }
+    QMenu* menu() const { return m_menu; }
+
+private:
+    void onSelectionChanged();
+    void openMenu(const QPoint& position);
+    void showSwitched();
+
+    MainWindow& m_window;
+    QTableWidget* m_table = nullptr;
+    QCheckBox* m_showBox = nullptr;
+    QCheckBox* m_outlineBox = nullptr;
+    QMenu* m_menu = nullptr;
+    bool m_updating = false;
+};
+
+/// The position dialog of a watermark, "水印层#%d": x and y with up-down buttons whose up
+/// arrow lowers the value, checked against the background when "确定" is pressed.
+class WatermarkPositionDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit WatermarkPositionDialog(MainWindow& window);
+
+    /// Opens for a watermark; the accepted position, or nothing when cancelled.
+    std::optional<std::pair<int, int>> run(const Watermark& watermark);
+
+    QLineEdit* xField() const { return m_x; }
+    QLineEdit* yField() const { return m_y; }
+    /// "确定": the checks in order; a problem is shown and the dialog stays open.
+    void confirm();
+
+private:
+    MainWindow& m_window;
+    QLineEdit* m_x = nullptr;
+    QLineEdit* m_y = nullptr;
+    int m_width = 0;
+    int m_height = 0;
+    std::pair<int, int> m_result;
+};
+
+} // namespace torvale

@@ -133,6 +133,24 @@ TemplateSaveResult EditorDocument::save(const std::string& path)
     return result;
 }
 
+void EditorDocument::restore(Template state)
+{
+    state.templatePath = m_template.templatePath;
+    state.templateName = m_template.templateName;
+    const bool sameSource = state.csv_file_path == m_template.csv_file_path &&
+                            state.is_trim_csv_cell_value == m_template.is_trim_csv_cell_value;
+    m_template = std::move(state);
+    nameLayers();
+    if (!sameSource) {
+        auto columns = m_template.csv_file_path.empty()
+                           ? std::nullopt
+                           : torvale::loadCsvColumns(resolve(m_template.csv_file_path),
+                                                     m_template.is_trim_csv_cell_value);
+        m_csvColumns = columns ? std::move(*columns) : std::vector<std::string>();
+    }
+    announce(DocumentChange::Restored);
+}
+
 bool EditorDocument::isModified() const
 {
     return isTemplateModified(m_template, m_settings.dpi);

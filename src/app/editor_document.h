@@ -18,6 +18,7 @@ namespace torvale {
 /// What changed in the document, so views refresh what they show.
 enum class DocumentChange {
     Everything,    // new or opened template
+    Restored,      // an earlier state of the same template (undo, redo)
     FileLink,      // templatePath / templateName (title, recent files)
     Background,    // the background record
     DataSource,    // CSV path, trim switch, CSV columns
@@ -100,6 +101,8 @@ public:
     /// Saves to path (atomic replace); on success links the template to it and adds it to the
     /// recent files.
     TemplateSaveResult save(const std::string& path);
+    /// Puts back an earlier state of the template (undo and redo); the link to its file stays.
+    void restore(Template state);
     /// True when saving would change the file (never without layers).
     bool isModified() const;
     /// A path stored in the template, resolved against the template's folder.

@@ -62,6 +62,8 @@ enum class CommandId : int {
     LayerTypePicture = 35419,
     SelectAllLayers = 35420, // Ctrl+A on the canvas or the layer list
     WatermarkPanel = 35421,  // 设置 menu: show or hide the watermark panel
+    Undo = 35422,            // 编辑 menu
+    Redo = 35423,
 
     StartBatch = 36128, // the "开始处理" button
 };

@@ -155,7 +155,10 @@ void LayerWindow::addGeometryRows()
         for (FilteredField* field : {a, b}) {
             connect(field, &QLineEdit::textEdited, this,
                     [this, field, size] { geometryEdited(field, size); });
-            field->setFocusLost([this, field] { restoreField(field); });
+            field->setFocusLost([this, field] {
+                restoreField(field);
+                m_window.endEditStep();
+            });
         }
     };
     pair("x坐标：", "y坐标：", m_xField, m_yField, false);
@@ -278,9 +281,14 @@ void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Lay
         return;
     Layer values = *target;
     change(values);
+    // Typing in one field is one undo step until the field is left.
+    if (const QWidget* field = QApplication::focusWidget())
+        m_window.setEditKey("field:" + field->objectName().toStdString() + ":" +
+                            std::to_string(m_layer));
     // The window's own edit is already shown: the announcement must not refill it.
     m_filling = true;
     m_window.document().setLayerFields({m_layer}, fields, values);
+    m_window.setEditKey({});
     m_filling = false;
 }
 
@@ -302,7 +310,10 @@ void LayerWindow::geometryEdited(QLineEdit* field, bool size)
                            : field == m_widthField ? &rect.width
                                                    : &rect.height;
     *member = *value.value;
+    m_window.setEditKey("field:" + field->objectName().toStdString() + ":" +
+                        std::to_string(m_layer));
     m_window.document().setLayerGeometry({rect});
+    m_window.setEditKey({});
 }
 
 void LayerWindow::restoreField(QLineEdit* field)
@@ -329,6 +340,7 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
     m_demoField->setObjectName(QStringLiteral("demoField"));
     m_demoField->setMaxLength(256);
     m_demoField->setGeometry(kControlLeft, addRow("演示文本："), kControlWidth, 22);
+    connect(m_demoField, &QLineEdit::editingFinished, this, [this] { m_window.endEditStep(); });
     connect(m_demoField, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_filling)
             return;

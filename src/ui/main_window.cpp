@@ -301,8 +301,11 @@ void MainWindow::showBackgroundSize()
 
 void MainWindow::onDocumentChanged(const DocumentEvent& event)
 {
+    recordEdit(event.change);
     switch (event.change) {
     case DocumentChange::Everything:
+    case DocumentChange::Restored: {
+        const std::vector<LayerId> marked = m_state.marked;
         m_backgroundPanel->refreshFromDocument();
         m_dataSourcePanel->refreshFromDocument();
         m_layerPanel->refreshFromDocument();
@@ -313,9 +316,13 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         updateTitle();
         rebuildRecentMenu();
-        // A new list of layers: nothing is selected.
+        // A new list of layers: nothing is selected; an earlier state of the same list keeps
+        // the selection of the layers it still has.
         clearLayerSelection(m_state);
+        if (event.change == DocumentChange::Restored)
+            selectLayerRows(m_state, m_document.tpl().layers, m_document.rowsOf(marked));
         break;
+    }
     case DocumentChange::FileLink:
         updateTitle();
         rebuildRecentMenu();
@@ -364,6 +371,43 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         m_canvas->viewport()->update();
         break;
     }
+}
+
+void MainWindow::recordEdit(DocumentChange change)
+{
+    const std::string key = std::move(m_editKey);
+    m_editKey.clear();
+    switch (change) {
+    case DocumentChange::Everything:
+        m_history.reset(m_document.tpl(), m_document.dpi());
+        break;
+    case DocumentChange::Background:
+    case DocumentChange::DataSource:
+    case DocumentChange::LayersAdded:
+    case DocumentChange::LayersRemoved:
+    case DocumentChange::LayerFields:
+    case DocumentChange::Output:
+    case DocumentChange::DisplaySwitches:
+        m_history.record(m_document.tpl(), m_document.dpi(), key);
+        break;
+    case DocumentChange::Restored:
+    case DocumentChange::FileLink:
+    case DocumentChange::Dpi:
+        break;
+    }
+    if (m_undoAction) {
+        m_undoAction->setEnabled(m_history.canUndo());
+        m_redoAction->setEnabled(m_history.canRedo());
+    }
+}
+
+void MainWindow::undoRedo(bool undo)
+{
+    auto state = undo ? m_history.undo() : m_history.redo();
+    if (state)
+        m_document.restore(std::move(*state));
+    m_undoAction->setEnabled(m_history.canUndo());
+    m_redoAction->setEnabled(m_history.canRedo());
 }
 
 void MainWindow::onSelectionChanged(const SelectionEffects& effects)
@@ -439,6 +483,8 @@ void MainWindow::buildCommandTable()
     registerCommand(CommandId::ToggleLog, [this] { m_logWindow->toggle(); });
     registerCommand(CommandId::StartBatch, [this] { startBatch(); });
     registerCommand(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
+    registerCommand(CommandId::Undo, [this] { undoRedo(true); });
+    registerCommand(CommandId::Redo, [this] { undoRedo(false); });
     registerFileCommands();
     registerLayerCommands();
     registerWatermarkCommands();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/edit_history.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
 #include "render/fonts.h"
@@ -96,6 +97,12 @@ public:
     const std::string& templatesFolder() const { return m_templatesFolder; }
     /// The shortcut offer shown once after start-up.
     void offerDesktopShortcut();
+    /// The coalescing key of the next edit: edits with the same key one after the other make
+    /// one undo step (the moves of a drag, a run of arrow keys, typing in one field).
+    void setEditKey(std::string key) { m_editKey = std::move(key); }
+    /// The step being coalesced ends (a drag released, a field left).
+    void endEditStep() { m_history.endStep(); }
+    const EditHistory& history() const { return m_history; }
     /// The menu of a name ("layer", "zoom", "dpi", "layerType") for tests and the canvas.
     QMenu* popupMenu(const QString& name) const;
     /// The layer menu's "层次" and "溢出样式" submenus (the canvas's context menu shows them too).
@@ -117,6 +124,10 @@ private:
     void registerCommand(CommandId id, std::function<void()> handler);
     void onDocumentChanged(const DocumentEvent& event);
     void onSelectionChanged(const SelectionEffects& effects);
+    /// Adds an edit to the undo history (with the key set for it), or starts the history
+    /// afresh for a new template.
+    void recordEdit(DocumentChange change);
+    void undoRedo(bool undo);
     /// Shows the property window of the current layer's type (or hides both).
     void showPropertyWindow(PropertyWindow which);
     void showBackgroundSize();
@@ -173,6 +184,10 @@ private:
     QMenu* m_levelMenu = nullptr;
     QMenu* m_overflowMenu = nullptr;
     QAction* m_completedAlertAction = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    EditHistory m_history;
+    std::string m_editKey;
     std::string m_templatesFolder;
     std::array<QLabel*, 6> m_statusParts{};
     std::size_t m_subscription = 0;

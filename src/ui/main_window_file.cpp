@@ -124,6 +124,15 @@ void MainWindow::buildMenus()
     addSeparator(m_fileMenu, idOf(CommandId::ExitSeparator));
     addCommand(m_fileMenu, QStringLiteral("退出(&X)"), CommandId::Exit);
 
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("编辑(&E)"));
+    m_undoAction = addCommand(edit, QStringLiteral("撤销\tCtrl+Z"), CommandId::Undo);
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoAction = addCommand(edit, QStringLiteral("重做\tCtrl+Y"), CommandId::Redo);
+    m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    m_undoAction->setEnabled(false);
+    m_redoAction->setEnabled(false);
+
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置(&O)"));
     addCommand(settings, QStringLiteral("字体文件映射..."), CommandId::FontMapping);
     m_watermarkPanelAction = addCommand(settings, QStringLiteral("水印面板"), CommandId::WatermarkPanel);

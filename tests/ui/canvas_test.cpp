@@ -2,6 +2,7 @@
 #include "ui/layer_panel.h"
 #include "ui/ui_fixture.h"
 
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -165,6 +166,66 @@ TEST_F(CanvasTest, EscapeDuringADragPutsTheLayerBack)
     window->layerPanel()->table()->setFocus();
     QTest::keyClick(window->layerPanel()->table(), Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_EQ(layer(0).x, 105);
+}
+
+} // namespace
+} // namespace torvale::test
+
+namespace torvale::test {
+namespace {
+
+TEST_F(CanvasTest, UndoTakesBackADragAFontAndADeletionAndRedoBringsThemAgain)
+{
+    window->activateWindow();
+    makeLayers({{0, 100, 100, 200, 100}, {0, 400, 100, 100, 100}});
+    const std::string original = dir.file("original.dat");
+    ASSERT_TRUE(document->save(original).ok());
+    const std::string before = readFile(original);
+
+    window->layerPanel()->selectRow(0);
+    press({150, 150});
+    dragTo({160, 150});
+    dragTo({170, 160});
+    release({170, 160});
+    editLayer(0, FieldFont, [](Layer& l) { l.fontName = "Other"; });
+    window->layerPanel()->table()->clearSelection();
+    window->layerPanel()->selectRow(1);
+    window->execute(CommandId::DeleteLayers);
+    ASSERT_EQ(document->tpl().layers.size(), 1u);
+
+    for (int i = 0; i < 3; ++i)
+        window->execute(CommandId::Undo);
+    const std::string undone = dir.file("undone.dat");
+    ASSERT_TRUE(document->save(undone).ok());
+    EXPECT_EQ(readFile(undone), before);
+    EXPECT_EQ(window->layerPanel()->table()->rowCount(), 2);
+
+    window->execute(CommandId::Redo);
+    window->execute(CommandId::Redo);
+    EXPECT_EQ(layer(0).x, 120);
+    EXPECT_EQ(layer(0).fontName, "Other");
+    EXPECT_EQ(document->tpl().layers.size(), 2u);
+    EXPECT_EQ(row(0), (QStringList{"120", "110", "200", "100", "图"}));
+}
+
+TEST_F(CanvasTest, CtrlZInAFieldUndoesTheFieldOnly)
+{
+    window->activateWindow();
+    makeLayers({{0, 100, 100, 200, 100}});
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(1, 10, 10, 50, 20);
+    window->layerPanel()->table()->clearSelection();
+    window->layerPanel()->selectRow(1);
+    QLineEdit* demo = window->findChild<QLineEdit*>(QStringLiteral("demoField"));
+    ASSERT_TRUE(demo && demo->isVisible());
+    demo->setFocus();
+    QTest::keyClicks(demo, QStringLiteral("abc"));
+    ASSERT_EQ(layer(1).text, "abc");
+    QTest::keyClick(demo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(demo->text(), "");
+    EXPECT_EQ(layer(1).text, "");
+    EXPECT_EQ(document->tpl().layers.size(), 2u);
+    EXPECT_TRUE(layer(1).hasRect());
 }
 
 } // namespace

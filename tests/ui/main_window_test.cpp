@@ -132,10 +132,11 @@ TEST_F(MainWindowTest, ACommandNobodyHandlesIsAFault)
 TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
 {
     const auto titles = window->menuBar()->actions();
-    ASSERT_EQ(titles.size(), 3);
+    ASSERT_EQ(titles.size(), 4);
     EXPECT_EQ(titles[0]->text().toStdString(), "文件(&F)");
-    EXPECT_EQ(titles[1]->text().toStdString(), "设置(&O)");
-    EXPECT_EQ(titles[2]->text().toStdString(), "帮助(&H)");
+    EXPECT_EQ(titles[1]->text().toStdString(), "编辑(&E)");
+    EXPECT_EQ(titles[2]->text().toStdString(), "设置(&O)");
+    EXPECT_EQ(titles[3]->text().toStdString(), "帮助(&H)");
 
     EXPECT_EQ(itemsOf(menu(0)), (std::vector<Item>{{"新建(&N)\tCtrl+N", 35200},
                                                    {"打开(&O)...\tCtrl+O", 35201},
@@ -145,16 +146,18 @@ TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
                                                    {"-", 35206},
                                                    {"退出(&X)", 35204}}));
     EXPECT_EQ(itemsOf(menu(1)),
+              (std::vector<Item>{{"撤销\tCtrl+Z", 35422}, {"重做\tCtrl+Y", 35423}}));
+    EXPECT_EQ(itemsOf(menu(2)),
               (std::vector<Item>{
                   {"字体文件映射...", 35409}, {"水印面板", 35421}, {"-", 0},
                   {"处理完成后弹出提示对话框", 35408}}));
-    EXPECT_EQ(itemsOf(menu(2)), (std::vector<Item>{{"使用指南", 35216},
+    EXPECT_EQ(itemsOf(menu(3)), (std::vector<Item>{{"使用指南", 35216},
                                                    {"-", 0},
                                                    {"在桌面创建快捷启动方式", 35217},
                                                    {"-", 0},
                                                    {"官方网站", 35218},
                                                    {"关于(&A)...", 35219}}));
-    QAction* alert = actionWithId(menu(1), CommandId::CompletedAlert);
+    QAction* alert = actionWithId(menu(2), CommandId::CompletedAlert);
     EXPECT_TRUE(alert->isCheckable());
     EXPECT_TRUE(alert->isChecked());
 }
@@ -193,6 +196,8 @@ TEST_F(MainWindowTest, AcceleratorsCarryTheirCommands)
     EXPECT_EQ(shortcuts["Ctrl+O"], 35201);
     EXPECT_EQ(shortcuts["Ctrl+S"], 35202);
     EXPECT_EQ(shortcuts["F2"], 131);
+    EXPECT_EQ(shortcuts["Ctrl+Z"], 35422);
+    EXPECT_EQ(shortcuts["Ctrl+Y"], 35423);
 }
 
 TEST_F(MainWindowTest, NewWithoutLayersAsksNothing)
@@ -581,7 +586,7 @@ TEST_F(MainWindowTest, AboutBox)
 
 TEST_F(MainWindowTest, CompletedAlertToggles)
 {
-    QAction* alert = actionWithId(menu(1), CommandId::CompletedAlert);
+    QAction* alert = actionWithId(menu(2), CommandId::CompletedAlert);
     alert->trigger();
     EXPECT_FALSE(document->settings().completed_alert);
     EXPECT_FALSE(alert->isChecked());

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "model/template.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace torvale {
+
+/// The undo history of the template: one state per completed edit. A state is a copy of the
+/// template (the background picture's bytes are shared between copies, never repeated);
+/// whether two states differ is decided by the bytes the template file would hold. Edits
+/// made under the same coalescing key one after the other (the moves of one drag, a run of
+/// arrow keys, typing in one field) make one step.
+class EditHistory {
+public:
+    static constexpr std::size_t kMaxSteps = 100;
+    static constexpr std::size_t kMaxBytes = 64u << 20;
+
+    explicit EditHistory(std::size_t maxSteps = kMaxSteps, std::size_t maxBytes = kMaxBytes);
+
+    /// Starts afresh from a template (a new or opened template).
+    void reset(const Template& current, std::int32_t dpi);
+    /// Records the template after an edit; false when it is the same as the current state.
+    /// A non-empty key equal to the previous step's key replaces that step.
+    bool record(const Template& current, std::int32_t dpi, const std::string& key = {});
+    /// Ends the step being coalesced: the next edit makes a step of its own.
+    void endStep() { m_openKey.clear(); }
+
+    bool canUndo() const { return m_current > 0; }
+    bool canRedo() const { return m_current + 1 < m_steps.size(); }
+    /// The state to go back to, or nothing.
+    std::optional<Template> undo();
+    /// The state to go forward to, or nothing.
+    std::optional<Template> redo();
+
+    std::size_t stepCount() const { return m_steps.size(); }
+
+private:
+    struct Step {
+        Template tpl;
+        std::string bytes; // the template file's bytes of the state
+    };
+    void trim();
+
+    std::vector<Step> m_steps;
+    std::size_t m_current = 0;
+    std::string m_openKey; // the key of the step that later edits may still replace
+    std::size_t m_maxSteps;
+    std::size_t m_maxBytes;
+};
+
+} // namespace torvale

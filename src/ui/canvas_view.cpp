@@ -2,7 +2,9 @@
 
 #include "render/text_render.h"
 #include "ui/layer_panel.h"
+#include "ui/data_source_panel.h"
 #include "ui/main_window.h"
+#include "ui/row_preview.h"
 #include "ui/watermark_panel.h"
 
 #include <QApplication>
@@ -481,6 +483,10 @@ void CanvasView::keyPressEvent(QKeyEvent* event)
         apply(m_controller.ctrlKey(true, cardPoint(p)));
         return;
     }
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        m_window.dataSourcePanel()->stepPreviewRow(event->key() == Qt::Key_PageDown ? 1 : -1);
+        return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
     }
@@ -573,6 +579,16 @@ void CanvasView::paintEvent(QPaintEvent*)
     painter.setBrush(Qt::NoBrush);
     drawBox(painter, origin.x() - 1, origin.y() - 1, far.x() + 1, far.y() + 1);
 
+    // The card of a data row stands in for the background and the layers' demo pictures.
+    const QImage& preview = m_window.preview().card();
+    if (!preview.isNull()) {
+        if (preview.hasAlphaChannel())
+            painter.drawTiledPixmap(card, transparencyTile());
+        painter.drawImage(card, preview);
+        paintWatermarks(painter);
+        paintOutlines(painter);
+        return;
+    }
     if (background.hasAlpha) {
         // The checkerboard is drawn at screen scale whatever the zoom, cut at the card's edge.
         const double width = zoom * m_controller.cardWidth();

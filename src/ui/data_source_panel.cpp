@@ -2,11 +2,15 @@
 
 #include "batch/csv_source.h"
 #include "ui/main_window.h"
+#include "ui/row_preview.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <algorithm>
 #include <filesystem>
 
 namespace torvale {
@@ -33,12 +37,39 @@ DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
     m_chooseButton->setGeometry(334, 24, 59, 23);
     m_chooseButton->setObjectName(QStringLiteral("chooseCsv"));
     m_trimBox = new QCheckBox(QStringLiteral("清除单元格左右两侧的空格"), this);
-    m_trimBox->setGeometry(10, 56, 260, 20);
+    m_trimBox->setGeometry(10, 56, 230, 20);
+    // The card of a data row on the canvas, as the batch would make it.
+    m_previewBox = new QCheckBox(QStringLiteral("预览数据"), this);
+    m_previewBox->setObjectName(QStringLiteral("previewBox"));
+    m_previewBox->setGeometry(250, 56, 80, 20);
+    m_previewRow = new QSpinBox(this);
+    m_previewRow->setObjectName(QStringLiteral("previewRow"));
+    m_previewRow->setRange(1, 1);
+    m_previewRow->setGeometry(334, 55, 59, 22);
+    connect(m_previewBox, &QCheckBox::toggled, this, [this] { previewChanged(); });
+    connect(m_previewRow, &QSpinBox::valueChanged, this, [this] { previewChanged(); });
     connect(m_chooseButton, &QPushButton::clicked, this,
             [this] { handleControl(ControlId::ChooseCsv); });
     connect(m_trimBox, &QCheckBox::clicked, this, [this] { handleControl(ControlId::TrimCsv); });
 
     refreshFromDocument();
+}
+
+void DataSourcePanel::previewChanged()
+{
+    m_window.preview().show(m_previewBox->isChecked(), m_previewRow->value());
+}
+
+void DataSourcePanel::showPreviewRows(std::size_t rows)
+{
+    const QSignalBlocker blocker(m_previewRow);
+    m_previewRow->setMaximum(static_cast<int>(std::clamp<std::size_t>(rows, 1, 1000000)));
+}
+
+void DataSourcePanel::stepPreviewRow(int steps)
+{
+    if (m_previewBox->isChecked())
+        m_previewRow->stepBy(steps);
 }
 
 void DataSourcePanel::handleControl(ControlId id)

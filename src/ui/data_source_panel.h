@@ -5,6 +5,7 @@
 #include <QGroupBox>
 
 class QCheckBox;
+class QSpinBox;
 class QLineEdit;
 class QPushButton;
 
@@ -28,15 +29,24 @@ public:
     QLineEdit* csvPathField() const { return m_pathField; }
     QPushButton* chooseButton() const { return m_chooseButton; }
     QCheckBox* trimBox() const { return m_trimBox; }
+    QCheckBox* previewBox() const { return m_previewBox; }
+    QSpinBox* previewRowBox() const { return m_previewRow; }
+    /// The row box goes up to the number of data rows (at least 1).
+    void showPreviewRows(std::size_t rows);
+    /// Steps the preview's row (Page Up / Page Down on the canvas).
+    void stepPreviewRow(int steps);
 
 private:
     void chooseCsv();
     void switchTrim();
+    void previewChanged();
 
     MainWindow& m_window;
     QLineEdit* m_pathField = nullptr;
     QPushButton* m_chooseButton = nullptr;
     QCheckBox* m_trimBox = nullptr;
+    QCheckBox* m_previewBox = nullptr;
+    QSpinBox* m_previewRow = nullptr;
 };
 
 } // namespace torvale

@@ -7,6 +7,7 @@
 #include "ui/data_source_panel.h"
 #include "ui/layer_panel.h"
 #include "ui/layer_windows.h"
+#include "ui/row_preview.h"
 #include "ui/watermark_panel.h"
 #include "ui/log_window.h"
 #include "ui/output_panel.h"
@@ -131,6 +132,11 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     m_textWindow = new TextLayerWindow(*this);
     m_pictureWindow = new PictureLayerWindow(*this);
     m_watermarkDialog = new WatermarkPositionDialog(*this);
+    m_preview = new RowPreview(*this);
+    connect(m_preview, &RowPreview::cardChanged, this, [this] {
+        m_dataSourcePanel->showPreviewRows(m_preview->rowCount());
+        m_canvas->viewport()->update();
+    });
     // A new layer's window appears once its rectangle is drawn.
     connect(m_canvas, &CanvasView::rectangleFinished, this, [this] {
         const Layer* layer =
@@ -302,6 +308,8 @@ void MainWindow::showBackgroundSize()
 void MainWindow::onDocumentChanged(const DocumentEvent& event)
 {
     recordEdit(event.change);
+    if (m_preview)
+        m_preview->templateChanged();
     switch (event.change) {
     case DocumentChange::Everything:
     case DocumentChange::Restored: {

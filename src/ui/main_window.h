@@ -29,6 +29,7 @@ class LayerWindow;
 class PictureLayerWindow;
 class TextLayerWindow;
 class WatermarkPanel;
+class RowPreview;
 class WatermarkPositionDialog;
 class LogWindow;
 class OutputPanel;
@@ -58,6 +59,12 @@ public:
     EditorState& state() { return m_state; }
     Prompts& prompts() { return m_prompts; }
     const FontRegistry& fonts() const { return m_fonts; }
+    /// The font tables as a batch or a preview worker keeps them while it runs.
+    std::shared_ptr<const FontRegistry> fontSnapshot() const
+    {
+        return std::shared_ptr<const FontRegistry>(&m_fonts, [](const FontRegistry*) {});
+    }
+    RowPreview& preview() { return *m_preview; }
 
     BackgroundPanel* backgroundPanel() const { return m_backgroundPanel; }
     DataSourcePanel* dataSourcePanel() const { return m_dataSourcePanel; }
@@ -169,6 +176,7 @@ private:
     LogWindow* m_logWindow = nullptr;
     TextLayerWindow* m_textWindow = nullptr;
     WatermarkPanel* m_watermarkPanel = nullptr;
+    RowPreview* m_preview = nullptr;
     WatermarkPositionDialog* m_watermarkDialog = nullptr;
     QAction* m_watermarkPanelAction = nullptr;
     bool m_watermarkPanelShown = false;

@@ -1,0 +1,61 @@
+#include "batch/card_preview.h"
+
+#include "batch/csv_source.h"
+#include "common/text.h"
+#include "render/card.h"
+#include "render/log_sink.h"
+
+#include <atomic>
+
+namespace torvale {
+
+namespace {
+
+class CollectingLog : public LogSink {
+public:
+    explicit CollectingLog(std::vector<std::string>& lines) : m_lines(lines) {}
+    void log(const std::string& message) override { m_lines.push_back(message); }
+
+private:
+    std::vector<std::string>& m_lines;
+};
+
+} // namespace
+
+PreviewResult renderPreview(const PreviewRequest& request)
+{
+    PreviewResult result;
+    const std::optional<CsvTable> table =
+        loadCsvFile(request.csvPath, request.tpl.is_trim_csv_cell_value);
+    if (!table) {
+        result.problem = csvCannotAccessMessage(request.csvPath);
+        return result;
+    }
+    result.rowCount = table->rows.size();
+    if (request.row < 1 || request.row > table->rows.size() || !request.fonts) {
+        result.problem = formatText("没有第 %zu 行数据", request.row);
+        return result;
+    }
+    const CardRenderer renderer(request.tpl, request.dpi, *request.fonts, request.csvPath);
+    CollectingLog log(result.log);
+    const std::atomic<bool> stop{false};
+    const MagickWandPtr card =
+        renderer.draw(makeCardRow(table->header, table->rows[request.row - 1]),
+                      request.tpl.output, log, stop);
+    if (!card || MagickSetImageFormat(card.get(), "PNG") == MagickFalse) {
+        result.problem = "无法绘制卡片";
+        return result;
+    }
+    std::size_t length = 0;
+    const MagickMemoryPtr<unsigned char> bytes(MagickGetImageBlob(card.get(), &length));
+    if (!bytes || length == 0) {
+        result.problem = "无法绘制卡片";
+        return result;
+    }
+    result.png.assign(bytes.get(), bytes.get() + length);
+    result.width = MagickGetImageWidth(card.get());
+    result.height = MagickGetImageHeight(card.get());
+    return result;
+}
+
+} // namespace torvale

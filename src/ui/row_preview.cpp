@@ -1,0 +1,89 @@
+#include "ui/row_preview.h"
+
+#include "ui/main_window.h"
+
+namespace torvale {
+
+RowPreview::RowPreview(MainWindow& window) : QObject(&window), m_window(window)
+{
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(kSettleMs);
+    connect(&m_settle, &QTimer::timeout, this, [this] { start(); });
+}
+
+RowPreview::~RowPreview()
+{
+    m_alive->store(false);
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void RowPreview::show(bool on, int row)
+{
+    if (on != m_on || row != m_row)
+        m_logPending = true;
+    m_on = on;
+    m_row = row;
+    if (!on) {
+        m_settle.stop();
+        ++m_generation;
+        m_card = QImage();
+        emit cardChanged();
+        return;
+    }
+    m_settle.start();
+}
+
+void RowPreview::templateChanged()
+{
+    if (m_on)
+        m_settle.start();
+}
+
+void RowPreview::start()
+{
+    if (!m_on)
+        return;
+    if (m_worker.joinable())
+        m_worker.join();
+    const EditorDocument& document = m_window.document();
+    PreviewRequest request;
+    request.tpl = document.tpl();
+    request.dpi = document.dpi();
+    request.fonts = m_window.fontSnapshot();
+    request.csvPath = document.resolve(document.tpl().csv_file_path);
+    request.row = static_cast<std::size_t>(std::max(1, m_row));
+    const std::uint64_t generation = ++m_generation;
+    auto alive = m_alive;
+    m_worker = std::thread([this, request = std::move(request), generation, alive]() mutable {
+        PreviewResult result = renderPreview(request);
+        if (!alive->load())
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, result = std::move(result)]() mutable {
+                finished(generation, std::move(result));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void RowPreview::finished(std::uint64_t generation, PreviewResult result)
+{
+    if (generation != m_generation || !m_on)
+        return; // a later change made it stale
+    m_rowCount = result.rowCount;
+    m_card = result.png.empty()
+                 ? QImage()
+                 : QImage::fromData(result.png.data(), static_cast<int>(result.png.size()));
+    if (m_logPending) {
+        m_logPending = false;
+        if (result.problem)
+            m_window.appendLog(*result.problem);
+        for (const std::string& line : result.log)
+            m_window.appendLog(line);
+    }
+    emit cardChanged();
+}
+
+} // namespace torvale

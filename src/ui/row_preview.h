@@ -1,0 +1,60 @@
+#pragma once
+
+#include "batch/card_preview.h"
+
+#include <QImage>
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace torvale {
+
+class MainWindow;
+
+/// The card of a data row on the canvas: rendered by the card renderer on a worker thread
+/// once a change has settled for 150 ms; a result that a later change made stale is dropped.
+/// The card's problems go to the information log once per change of row.
+class RowPreview : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kSettleMs = 150;
+
+    explicit RowPreview(MainWindow& window);
+    ~RowPreview() override;
+
+    /// Switches the preview on or off, for a 1-based data row.
+    void show(bool on, int row);
+    bool isOn() const { return m_on; }
+    int row() const { return m_row; }
+    /// The template changed: the card is drawn again once the change settles.
+    void templateChanged();
+    /// The card shown (null while there is none).
+    const QImage& card() const { return m_card; }
+    /// Number of data rows of the CSV file at the last render.
+    std::size_t rowCount() const { return m_rowCount; }
+
+signals:
+    /// A new card (or none) is ready to be shown.
+    void cardChanged();
+
+private:
+    void start();
+    void finished(std::uint64_t generation, PreviewResult result);
+
+    MainWindow& m_window;
+    QTimer m_settle;
+    bool m_on = false;
+    int m_row = 1;
+    bool m_logPending = false;
+    QImage m_card;
+    std::size_t m_rowCount = 0;
+    std::uint64_t m_generation = 0;
+    std::thread m_worker;
+    std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
+};
+
+} // namespace torvale

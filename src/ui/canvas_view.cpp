@@ -142,12 +142,15 @@ void CanvasView::setZoom(double zoom)
 void CanvasView::refreshBackground()
 {
     const BackgroundLayer& background = m_window.document().tpl().background;
-    m_picture = QImage();
-    m_scaledPicture = QPixmap();
-    if (background.kind == BackgroundKind::Picture && background.picture &&
-        !background.picture->bytes.empty()) {
-        const auto& bytes = background.picture->bytes;
-        m_picture = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
+    // The same bytes (an undo step that kept the background) need no decoding again.
+    const PictureBytes* source =
+        background.kind == BackgroundKind::Picture ? background.picture.get() : nullptr;
+    if (source != m_pictureSource.get() || !source) {
+        m_picture = QImage();
+        m_scaledPicture = QPixmap();
+        m_pictureSource = source ? background.picture : nullptr;
+        if (source && !source->bytes.empty())
+            m_picture = QImage::fromData(source->bytes.data(), static_cast<int>(source->bytes.size()));
     }
     // The scroll positions stay where they were, as far as the new size allows.
     const int x = horizontalScrollBar()->value();
@@ -269,15 +272,29 @@ void CanvasView::wheelScroll(int notches)
     viewport()->update();
 }
 
-void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids)
+void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
 {
     const EditorDocument& document = m_window.document();
     for (const Layer& layer : document.tpl().layers) {
         if (!ids.empty() && std::find(ids.begin(), ids.end(), layer.id) == ids.end())
             continue;
+        const std::string source =
+            layer.type == LayerType::Text
+                ? "T" + layer.text + '\n' + layer.fontName + '\n' +
+                      std::to_string(layer.fontSize) + "," + std::to_string(layer.isBold) + "," +
+                      std::to_string(layer.isUnderline) + "," + std::to_string(layer.isItalic) +
+                      "," + std::to_string(layer.color) + "," + std::to_string(layer.tHAlign) +
+                      "," + std::to_string(layer.tVAlign) + "," +
+                      std::to_string(layer.characterSpacing) + "," +
+                      std::to_string(layer.width) + "," + std::to_string(layer.height)
+                : "P" + layer.filePath + '\n' + document.tpl().templatePath;
+        if (const auto found = m_thumbnails.find(layer.id);
+            !force && found != m_thumbnails.end() && found->second.source == source)
+            continue;
         m_caches.erase(layer.id);
         Thumb& thumb = m_thumbnails[layer.id];
         thumb = Thumb{};
+        thumb.source = source;
         // A text is laid out in its rectangle: without one there is nothing to show yet.
         if (layer.type == LayerType::Text && !layer.hasRect())
             continue;

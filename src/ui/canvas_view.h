@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QPixmap>
+#include <memory>
 #include <unordered_map>
 
 class QMenu;
@@ -51,8 +52,9 @@ public:
     /// One wheel notch without Ctrl: scrolls the vertical bar, or the horizontal one when only
     /// it is shown.
     void wheelScroll(int notches);
-    /// Makes the demo pictures of the layers named again (all when empty).
-    void refreshThumbnails(const std::vector<LayerId>& ids = {});
+    /// Makes the demo pictures of the layers named again (all when empty); unless forced, a
+    /// picture made from the same fields is kept (undo and redo).
+    void refreshThumbnails(const std::vector<LayerId>& ids = {}, bool force = true);
     /// Follows a change of layer fields: demo pictures whose content or text size changed are
     /// made again (together, once the events of the moment are handled), the view repaints.
     void layersChanged(const DocumentEvent& event);
@@ -91,6 +93,7 @@ private:
     struct Thumb {
         QImage image;
         qint64 key = 0;
+        std::string source; // what it was made from: the fields that change it
     };
 
     void updateScrollBars();
@@ -106,6 +109,7 @@ private:
     MainWindow& m_window;
     CanvasController m_controller;
     QImage m_picture;
+    std::shared_ptr<const PictureBytes> m_pictureSource; // what m_picture was decoded from
     QPixmap m_scaledPicture;
     std::unordered_map<LayerId, Thumb> m_thumbnails;
     std::unordered_map<LayerId, DisplayCache> m_caches;

@@ -319,7 +319,8 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         m_layerPanel->refreshFromDocument();
         m_outputPanel->refreshFromDocument();
         m_canvas->refreshBackground();
-        m_canvas->refreshThumbnails();
+        // An earlier state keeps the pictures of the layers it did not change.
+        m_canvas->refreshThumbnails({}, event.change == DocumentChange::Everything);
         showBackgroundSize();
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         updateTitle();

@@ -72,6 +72,8 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     m_heightField->setObjectName(QStringLiteral("backgroundHeight"));
     m_widthField->setPartner(m_heightField);
     m_heightField->setPartner(m_widthField);
+    for (FilteredField* field : {m_widthField, m_heightField})
+        field->setFocusLost([this] { m_window.endEditStep(); });
     connect(m_widthField, &QLineEdit::textChanged, this, send(ControlId::BackgroundWidth));
     connect(m_heightField, &QLineEdit::textChanged, this, send(ControlId::BackgroundHeight));
     m_unitBox = new QComboBox(m_customSubPanel);
@@ -247,8 +249,11 @@ void BackgroundPanel::chooseCustomKind()
 
 void BackgroundPanel::sizeFromFields()
 {
+    // Typing a size is one undo step until the field is left.
+    m_window.setEditKey("field:backgroundSize");
     m_window.document().setBackgroundSize(m_widthField->text().toStdString(),
                                           m_heightField->text().toStdString());
+    m_window.setEditKey({});
 }
 
 void BackgroundPanel::switchUnit()

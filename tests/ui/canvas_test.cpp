@@ -199,6 +199,8 @@ TEST_F(CanvasTest, UndoTakesBackADragAFontAndADeletionAndRedoBringsThemAgain)
     ASSERT_TRUE(document->save(undone).ok());
     EXPECT_EQ(readFile(undone), before);
     EXPECT_EQ(window->layerPanel()->table()->rowCount(), 2);
+    // The layer selected before stays selected where it still exists.
+    EXPECT_EQ(currentLayerRow(), 0u);
 
     window->execute(CommandId::Redo);
     window->execute(CommandId::Redo);

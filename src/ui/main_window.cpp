@@ -170,6 +170,11 @@ MainWindow::~MainWindow()
     // The document outlives the window: it must not call into the widgets once they are gone.
     m_document.unsubscribe(m_subscription);
     m_state.unsubscribe(m_selectionSubscription);
+    // The widgets whose last events (a field losing the focus) call back into the window go
+    // while its members are still there.
+    delete m_textWindow;
+    delete m_pictureWindow;
+    delete takeCentralWidget();
 }
 
 void MainWindow::buildSettingsColumn()

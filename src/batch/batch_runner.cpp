@@ -201,6 +201,8 @@ private:
         m_listener.batchStep(n);
         for (const auto& line : composed.log.lines)
             m_listener.log(line);
+        if (!composed.log.lines.empty())
+            ++m_summary.withProblems;
         if (!composed.card) {
             // Nothing to write: the card was stopped, or its encoding failed and was logged.
             if (m_stop.load())

@@ -44,6 +44,7 @@ struct BatchSummary {
     std::size_t total = 0;   // cards the batch was to make
     std::size_t written = 0; // cards written
     std::size_t failed = 0;  // cards whose file could not be written
+    std::size_t withProblems = 0; // cards that logged a problem (a missing photo, say)
     bool stopped = false;    // ended early (stop request, PNG-8 failure, unreadable CSV)
     bool csvUnreadable = false;
 };

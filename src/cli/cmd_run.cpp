@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kRunUsage =
     "Usage: torvale-batch run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
+    "                         [--strict]\n"
     "\n"
     "Checks the template as 'check' does, then makes one card per data row of the template's\n"
     "CSV file (or FILE) in the folder DIR. Existing files are never replaced. N cards are drawn\n"
@@ -22,10 +23,11 @@ constexpr const char* kRunUsage =
     "Ctrl+C or SIGTERM stops after the cards being drawn; every file written is complete.\n"
     "A second Ctrl+C or SIGTERM ends the program at once.\n"
     "\n"
-    "  --quiet   no progress line and no log lines, only the final line\n"
+    "  --quiet   no progress line; problems with single cards are still listed\n"
+    "  --strict  a card with a problem (a missing photo, say) makes the exit status 1\n"
     "\n"
-    "Exit status: 0 every card written, 1 stopped early, a card not written or the check\n"
-    "failed, 2 usage or template error.\n";
+    "Exit status: 0 every card written, 1 stopped early, a card not written, the check\n"
+    "failed or (with --strict) a card had a problem, 2 usage or template error.\n";
 
 // Progress on a terminal ("正在处理 n/total..." with cards per second) and log lines on
 // standard error.
@@ -35,8 +37,7 @@ public:
 
     void log(const std::string& message) override
     {
-        if (m_quiet)
-            return;
+        // Problems are shown even when quiet: quiet hides the progress line only.
         clearLine();
         m_log.log(message);
         drawLine();
@@ -129,17 +130,22 @@ int runRunCommand(const ParsedArgs& args)
 
     std::printf("%s：已写入 %zu 张卡片到 %s，用时 %.2f 秒。\n", summary.stopped ? "已停止" : "完成",
                 summary.written, options.tpl.output.outputFolder.c_str(), seconds);
+    if (summary.withProblems > 0)
+        std::printf("其中 %zu 张有问题，详见上面的信息。\n", summary.withProblems);
     if (summary.failed > 0)
         std::printf("有 %zu 张卡片未能写入，详见上面的信息。\n", summary.failed);
     // A card that could not be written (a full disk, say) must not look like success.
-    return summary.stopped || summary.failed > 0 ? kExitFailed : kExitOk;
+    const bool strict = args.flags.count("--strict") != 0;
+    return summary.stopped || summary.failed > 0 || (strict && summary.withProblems > 0)
+               ? kExitFailed
+               : kExitOk;
 }
 
 } // namespace
 
 const CommandSpec kRunCommand = {
     "run",
-    "  run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
+    "  run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet] [--strict]\n"
     "                                make the cards of every data row into DIR\n",
     kRunUsage,
     [] {
@@ -147,7 +153,7 @@ const CommandSpec kRunCommand = {
         options.insert("--jobs");
         return options;
     }(),
-    {"--quiet"},
+    {"--quiet", "--strict"},
     kBatchRequiredOptions,
     kBatchArgumentError,
     runRunCommand,

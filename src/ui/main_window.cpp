@@ -107,7 +107,7 @@ QPixmap zoomStatusIcon(int sign)
 
 MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prompts& prompts,
                        QWidget* parent)
-    : QMainWindow(parent), m_document(document), m_fonts(fonts), m_prompts(prompts),
+    : QMainWindow(parent), m_document(document), m_fontLibrary(FontRegistry(fonts)), m_prompts(prompts),
       m_balloons(std::make_unique<BalloonManager>())
 {
     auto* central = new QWidget(this);

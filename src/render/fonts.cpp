@@ -382,17 +382,73 @@ void FontRegistry::sortFontNames()
         m_fontNames.push_back(std::move(name));
 }
 
+FontLibrary::FontLibrary(FontRegistry registry)
+    : m_current(std::make_shared<const FontRegistry>(std::move(registry)))
+{
+}
+
+std::shared_ptr<const FontRegistry> FontLibrary::current() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_current;
+}
+
+bool FontLibrary::addMappedFamily(const FontEntry& entry)
+{
+    const std::lock_guard lock(m_mutex);
+    auto changed = std::make_shared<FontRegistry>(*m_current);
+    if (!changed->addMappedFamily(entry))
+        return false;
+    m_current = std::move(changed);
+    return true;
+}
+
+bool FontLibrary::removeMappedFamily(const std::string& name)
+{
+    const std::lock_guard lock(m_mutex);
+    const std::vector<FontEntry>* entries = m_current->family(name);
+    if (!m_current->hasFamily(name) || !entries || entries->empty() || !entries->front().mapped)
+        return false;
+    auto changed = std::make_shared<FontRegistry>(*m_current);
+    changed->removeMappedFamily(name);
+    m_current = std::move(changed);
+    return true;
+}
+
+FontEntry mappedFontEntry(const std::string& name, const std::string& path)
+{
+    FontEntry entry;
+    entry.family = name;
+    entry.fontReference = path;
+    entry.filePath = lowerAscii(path);
+    entry.mapped = true;
+    return entry;
+}
+
+bool isReadableFontFile(const std::string& path)
+{
+    if (!isRegularFile(path))
+        return false;
+    int faces = 0;
+    FcPatternPtr pattern(
+        FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(path.c_str()), 0, nullptr, &faces));
+    if (!pattern)
+        return false;
+    MagickWandPtr scratch = newCanvas(32, 32, "none");
+    DrawingWandPtr draw(NewDrawingWand());
+    if (!scratch || !draw)
+        return false;
+    DrawSetTextEncoding(draw.get(), "UTF-8");
+    DrawSetFont(draw.get(), path.c_str());
+    const MagickMemoryPtr<double> metrics(MagickQueryFontMetrics(scratch.get(), draw.get(), "a"));
+    return metrics != nullptr;
+}
+
 std::vector<FontEntry> loadFontMapping(const SettingsStore& store)
 {
     std::vector<FontEntry> entries;
-    for (const auto& [name, path] : store.textValues(kFontsKey)) {
-        FontEntry entry;
-        entry.family = name;
-        entry.fontReference = path;
-        entry.filePath = lowerAscii(path);
-        entry.mapped = true;
-        entries.push_back(std::move(entry));
-    }
+    for (const auto& [name, path] : store.textValues(kFontsKey))
+        entries.push_back(mappedFontEntry(name, path));
     return entries;
 }
 

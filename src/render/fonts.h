@@ -3,6 +3,8 @@
 #include "common/settings_store.h"
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -22,7 +24,8 @@ struct FontEntry {
     bool mapped = false; // added through the font mapping
 };
 
-/// The font tables built once at start-up; read-only afterwards, so any thread may read them.
+/// The font tables built at start-up. A registry is not changed while anyone may read it: the
+/// font mapping changes a copy through FontLibrary.
 class FontRegistry {
 public:
     /// Builds the tables from the installed fonts (fontconfig and the image library's type
@@ -41,6 +44,10 @@ public:
     bool isChineseCapable(const std::string& name) const;
     /// True when at least one installed font covers Chinese or Japanese.
     bool hasChineseFonts() const { return !m_chineseCapable.empty(); }
+
+    /// True when the name is a family of its own (installed or mapped), not a standard Windows
+    /// name standing for another font.
+    bool hasFamily(const std::string& name) const { return m_families.count(name) != 0; }
 
     /// True when the name finds a family: any of a font's names (English or localised), a
     /// mapped name or a standard Windows Chinese name (a batch refuses other font names).
@@ -71,6 +78,34 @@ private:
     std::unordered_map<std::string, std::string> m_standardTargets;
     std::optional<FontEntry> m_fallback;
 };
+
+/// The font tables in use, as snapshots. A reader (a batch on its worker thread, a view while it
+/// paints) keeps the snapshot it took; a change of the font mapping copies the current
+/// registry, changes the copy and makes it the current one, so no snapshot ever changes.
+class FontLibrary {
+public:
+    explicit FontLibrary(FontRegistry registry);
+
+    /// The current registry; it stays valid and unchanged as long as the pointer is held.
+    std::shared_ptr<const FontRegistry> current() const;
+
+    /// Adds a mapped family in a new snapshot; false (nothing changes) when the name is already
+    /// a family.
+    bool addMappedFamily(const FontEntry& entry);
+    /// Removes a mapped family in a new snapshot; false when no mapped family has the name.
+    bool removeMappedFamily(const std::string& name);
+
+private:
+    mutable std::mutex m_mutex;
+    std::shared_ptr<const FontRegistry> m_current;
+};
+
+/// The entry of a mapped font: family = name, reference = path, weight 400, not italic.
+FontEntry mappedFontEntry(const std::string& name, const std::string& path);
+
+/// True when fontconfig can read the file as a font and the image library can measure text
+/// with it.
+bool isReadableFontFile(const std::string& path);
 
 /// The mapped fonts kept under the font map key: family = value name, reference = path.
 std::vector<FontEntry> loadFontMapping(const SettingsStore& store);

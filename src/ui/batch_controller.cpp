@@ -189,7 +189,10 @@ void BatchController::start()
 
     BatchPlan plan = planBatch(tpl, document.dpi());
     std::optional<std::vector<std::string>> columns;
-    const BatchProblem problem = validateBatch(tpl, plan.inputs, m_window.fonts(), &columns);
+    // The batch reads the fonts on its worker thread: it keeps the tables of its start even if
+    // the font mapping changes meanwhile.
+    std::shared_ptr<const FontRegistry> fonts = m_window.fontSnapshot();
+    const BatchProblem problem = validateBatch(tpl, plan.inputs, *fonts, &columns);
     // The checks read the CSV file again: the lists that show its columns follow.
     if (columns && *columns != document.csvColumns())
         document.useCsvColumns(std::move(*columns));
@@ -198,7 +201,7 @@ void BatchController::start()
         return;
     }
     BatchOptions& options = plan.options;
-    options.fonts = &m_window.fonts();
+    options.fonts = fonts.get();
     options.jobs = defaultJobs();
 
     m_running = true;
@@ -208,7 +211,7 @@ void BatchController::start()
     m_dialog->start(m_stop, 0);
     m_workerDone.store(false);
     try {
-        m_worker = m_startThread([this, options = std::move(options)] {
+        m_worker = m_startThread([this, options = std::move(options), fonts = std::move(fonts)] {
             WindowListener listener(this, m_window, *m_dialog);
             m_summary = runBatch(options, listener, m_stop);
             QMetaObject::invokeMethod(

@@ -525,6 +525,9 @@ void TextLayerWindow::chooseColor()
 
 void TextLayerWindow::fontAdded(const QString& name)
 {
+    // A mapping may take a name the list offers already (a stand-in Windows name).
+    if (m_fontBox->findText(name, Qt::MatchFixedString) >= 0)
+        return;
     const bool filling = m_filling;
     m_filling = true;
     m_fontBox->insertItem(0, name);
@@ -533,6 +536,9 @@ void TextLayerWindow::fontAdded(const QString& name)
 
 void TextLayerWindow::fontRemoved(const QString& name)
 {
+    // A stand-in name the mapping had taken over stays offered.
+    if (m_window.fonts().hasFontName(name.toStdString()))
+        return;
     const bool wasSelected =
         m_fontBox->currentIndex() >= 0 &&
         m_fontBox->currentText().compare(name, Qt::CaseInsensitive) == 0;

@@ -110,7 +110,7 @@ QPixmap zoomStatusIcon(int sign)
 
 MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prompts& prompts,
                        QWidget* parent)
-    : QMainWindow(parent), m_document(document), m_fonts(fonts), m_prompts(prompts),
+    : QMainWindow(parent), m_document(document), m_fontLibrary(FontRegistry(fonts)), m_prompts(prompts),
       m_balloons(std::make_unique<BalloonManager>())
 {
     auto* central = new QWidget(this);
@@ -131,6 +131,9 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     m_logWindow = new LogWindow(this);
     m_textWindow = new TextLayerWindow(*this);
     m_pictureWindow = new PictureLayerWindow(*this);
+    // A font mapped or unmapped while the program runs is offered or withdrawn at once.
+    connect(this, &MainWindow::fontMappingAdded, m_textWindow, &TextLayerWindow::fontAdded);
+    connect(this, &MainWindow::fontMappingRemoved, m_textWindow, &TextLayerWindow::fontRemoved);
     m_watermarkDialog = new WatermarkPositionDialog(*this);
     m_preview = new RowPreview(*this);
     connect(m_preview, &RowPreview::cardChanged, this, [this] {

@@ -24,6 +24,7 @@ class BackgroundPanel;
 class BalloonManager;
 class CanvasView;
 class DataSourcePanel;
+class FontMappingDialog;
 class LayerPanel;
 class LayerWindow;
 class PictureLayerWindow;
@@ -58,12 +59,19 @@ public:
     EditorDocument& document() { return m_document; }
     EditorState& state() { return m_state; }
     Prompts& prompts() { return m_prompts; }
-    const FontRegistry& fonts() const { return m_fonts; }
-    /// The font tables as a batch or a preview worker keeps them while it runs.
-    std::shared_ptr<const FontRegistry> fontSnapshot() const
-    {
-        return std::shared_ptr<const FontRegistry>(&m_fonts, [](const FontRegistry*) {});
-    }
+    /// The current font tables. The reference holds until the font mapping changes; whoever
+    /// reads the fonts longer (a batch) keeps a snapshot instead.
+    const FontRegistry& fonts() const { return *m_fontLibrary.current(); }
+    /// The current font tables as a snapshot that stays unchanged while it is held.
+    std::shared_ptr<const FontRegistry> fontSnapshot() const { return m_fontLibrary.current(); }
+    /// The font tables the font mapping changes.
+    FontLibrary& fontLibrary() { return m_fontLibrary; }
+    /// Adds a font mapping (fonts and store) and announces it; false when the name is taken.
+    bool addFontMapping(const std::string& name, const std::string& path);
+    /// Deletes a font mapping (store and fonts) and announces the family that went.
+    void removeFontMapping(const std::string& name);
+    /// The font mapping dialog, once it has been opened.
+    FontMappingDialog* fontMappingDialog() const { return m_fontMappingDialog; }
     RowPreview& preview() { return *m_preview; }
 
     BackgroundPanel* backgroundPanel() const { return m_backgroundPanel; }
@@ -118,6 +126,12 @@ public:
     /// The modified prompt; false when the user cancelled (or a chosen save did not happen).
     bool confirmDiscard();
 
+signals:
+    /// A mapped font family was added: the text layer window offers it.
+    void fontMappingAdded(const QString& name);
+    /// A mapped font family was removed: the text layer window stops offering it.
+    void fontMappingRemoved(const QString& name);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -161,7 +175,7 @@ private:
     bool saveTemplate(bool saveAs);
 
     EditorDocument& m_document;
-    const FontRegistry& m_fonts;
+    FontLibrary m_fontLibrary;
     Prompts& m_prompts;
     EditorState m_state;
 
@@ -181,6 +195,7 @@ private:
     QAction* m_watermarkPanelAction = nullptr;
     bool m_watermarkPanelShown = false;
     PictureLayerWindow* m_pictureWindow = nullptr;
+    FontMappingDialog* m_fontMappingDialog = nullptr;
     std::unique_ptr<BalloonManager> m_balloons;
     std::unique_ptr<BatchController> m_batch;
 

@@ -1,12 +1,14 @@
 #include "ui/main_window.h"
 
 #include "app/desktop_shortcut.h"
+#include "app/font_mapping.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "render/picture_input.h"
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
 #include "ui/data_source_panel.h"
+#include "ui/font_mapping_dialog.h"
 #include "ui/layer_panel.h"
 #include "ui/log_window.h"
 
@@ -281,9 +283,26 @@ void MainWindow::registerFileCommands()
         m_document.setCompletedAlert(!m_document.settings().completed_alert);
         m_completedAlertAction->setChecked(m_document.settings().completed_alert);
     });
-    // The font mapping dialog comes later.
-    registerCommand(CommandId::FontMapping, [] {});
+    registerCommand(CommandId::FontMapping, [this] {
+        if (!m_fontMappingDialog)
+            m_fontMappingDialog = new FontMappingDialog(*this);
+        m_fontMappingDialog->run();
+    });
     registerCommand(CommandId::CustomDpi, [this] { runCustomDpi(); });
+}
+
+bool MainWindow::addFontMapping(const std::string& name, const std::string& path)
+{
+    if (!torvale::addFontMapping(m_fontLibrary, m_document.store(), name, path))
+        return false;
+    emit fontMappingAdded(qs(name));
+    return true;
+}
+
+void MainWindow::removeFontMapping(const std::string& name)
+{
+    if (torvale::removeFontMapping(m_fontLibrary, m_document.store(), name))
+        emit fontMappingRemoved(qs(name));
 }
 
 void MainWindow::openRecentFile(std::size_t index)

@@ -217,6 +217,28 @@ TEST_F(FontRegistryTest, AddingAndRemovingAMappedFamily)
     EXPECT_EQ(std::count(names.begin(), names.end(), "黑体"), 1);
 }
 
+TEST_F(FontRegistryTest, LibraryChangesLeaveEarlierSnapshotsAlone)
+{
+    FontLibrary library(buildWith({}));
+    const auto before = library.current();
+    ASSERT_TRUE(library.addMappedFamily(mappedFontEntry("我的字体", cjkFile())));
+    const auto added = library.current();
+    EXPECT_EQ(before->family("我的字体"), nullptr);
+    EXPECT_EQ(std::count(before->fontNames().begin(), before->fontNames().end(), "我的字体"), 0);
+    ASSERT_NE(added->family("我的字体"), nullptr);
+    EXPECT_TRUE(added->family("我的字体")->front().mapped);
+
+    // Refused changes make no new snapshot.
+    EXPECT_FALSE(library.addMappedFamily(mappedFontEntry(kCjkFamily, cjkFile())));
+    EXPECT_FALSE(library.removeMappedFamily(kCjkFamily));
+    EXPECT_EQ(library.current(), added);
+
+    ASSERT_TRUE(library.removeMappedFamily("我的字体"));
+    EXPECT_NE(added->family("我的字体"), nullptr);
+    EXPECT_EQ(library.current()->family("我的字体"), nullptr);
+    EXPECT_NE(library.current()->family(kCjkFamily), nullptr);
+}
+
 TEST_F(FontRegistryTest, SupportCheck)
 {
     const auto registry = buildWith({});

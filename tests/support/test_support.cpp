@@ -74,6 +74,17 @@ const FontRegistry& testFonts()
     return registry;
 }
 
+bool copyInstalledCjkFont(const std::filesystem::path& path)
+{
+    const auto* entries = testFonts().family(kInstalledCjkFamily);
+    if (!entries)
+        return false;
+    std::error_code error;
+    std::filesystem::create_directories(path.parent_path(), error);
+    return std::filesystem::copy_file(std::filesystem::u8path(entries->front().fontReference), path,
+                                      error);
+}
+
 std::string shellQuote(const std::string& text)
 {
     std::string quoted = "'";

@@ -41,6 +41,11 @@ std::map<std::string, std::string> folderContent(const std::filesystem::path& fo
 /// The installed fonts, without any font mapping (built once per test program).
 const FontRegistry& testFonts();
 
+/// The name and file of an installed font that draws Chinese and Latin text.
+inline constexpr const char* kInstalledCjkFamily = "WenQuanYi Zen Hei";
+/// Copies the installed CJK font's file to path (folders created); false when it cannot.
+bool copyInstalledCjkFont(const std::filesystem::path& path);
+
 /// Result of running a command.
 struct CommandResult {
     int exitCode = -1;

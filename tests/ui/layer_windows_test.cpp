@@ -208,3 +208,27 @@ TEST_F(LayerWindowsTest, PictureWindowChoosesAndChecksTheDemoPicture)
 
 } // namespace
 } // namespace torvale::test
+
+namespace torvale::test {
+namespace {
+
+TEST_F(LayerWindowsTest, AFontMappedNowIsOfferedAndItsRemovalFallsBackToTheFirstFont)
+{
+    const std::filesystem::path font = dir.path() / "mapped.ttf";
+    if (!copyInstalledCjkFont(font))
+        GTEST_SKIP() << "no CJK font file to copy";
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 200, 50);
+    text().showLayer(layer(0).id);
+    ASSERT_TRUE(window->addFontMapping("映射字体", font.string()));
+    EXPECT_EQ(text().fontBox()->itemText(0), "映射字体");
+    text().fontBox()->setCurrentIndex(0);
+    EXPECT_EQ(layer(0).fontName, "映射字体");
+
+    window->removeFontMapping("映射字体");
+    EXPECT_EQ(text().fontBox()->findText(QStringLiteral("映射字体")), -1);
+    EXPECT_EQ(layer(0).fontName, text().fontBox()->itemText(0).toStdString());
+}
+
+} // namespace
+} // namespace torvale::test

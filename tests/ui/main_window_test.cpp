@@ -600,9 +600,17 @@ TEST_F(MainWindowTest, CompletedAlertToggles)
     EXPECT_EQ(stored, 1);
 }
 
-TEST_F(MainWindowTest, FontMappingAsksNothingYet)
+TEST_F(MainWindowTest, FontMappingOpensItsDialogWithoutAQuestion)
 {
+    QString opened;
+    QTimer::singleShot(0, window.get(), [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            opened = dialog->windowTitle();
+            dialog->reject();
+        }
+    });
     window->execute(CommandId::FontMapping);
+    EXPECT_EQ(opened, QStringLiteral("字体文件映射"));
     EXPECT_TRUE(prompts.asked().empty());
 }
 

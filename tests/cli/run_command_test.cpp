@@ -236,3 +236,26 @@ TEST(RunCommand, InterruptStopsCleanly)
 
 } // namespace
 } // namespace torvale
+
+namespace torvale {
+namespace {
+
+TEST(RunCommand, QuietStillListsCardProblemsAndStrictFailsOnThem)
+{
+    TempDir dir;
+    const std::string csv = dir.file("staff.csv");
+    writeFile(csv, exampleRows(3) + "B9,缺照片,研发部," + dir.file("gone.jpg") + "\n");
+    const std::string common = shellQuote(kExample) + " --csv " + shellQuote(csv) + " --out ";
+    for (const bool strict : {false, true}) {
+        const std::string out = dir.file(strict ? "strict" : "quiet");
+        const CommandResult result =
+            runTool(dir, common + shellQuote(out) + " --quiet" + (strict ? " --strict" : ""));
+        EXPECT_EQ(result.exitCode, strict ? 1 : 0);
+        EXPECT_NE(result.err.find("gone.jpg"), std::string::npos) << result.err;
+        EXPECT_NE(result.out.find("其中 1 张有问题"), std::string::npos) << result.out;
+        EXPECT_EQ(folderContent(out).size(), 4u);
+    }
+}
+
+} // namespace
+} // namespace torvale

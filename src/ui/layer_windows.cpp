@@ -125,19 +125,19 @@ FilteredField* LayerWindow::numberField(QWidget* parent, int maxLength)
     auto* field = new FilteredField(
         parent, {[](char16_t ch, int position) { return acceptsTypedCharacter(ch, position, true); },
                  [](const std::string& result) { return acceptsPastedInteger(result); },
-                 [this, made] { refuse(*made, "不能接受的字符2"); },
-                 [this, made] { refuse(*made, "不能接受的字符3"); }});
+                 // A typed character is an error; a refused paste only a warning.
+                 [this, made] { refuse(*made, "不能接受的字符2", BalloonIcon::Error); },
+                 [this, made] { refuse(*made, "不能接受的字符3", BalloonIcon::Warning); }});
     *made = field;
     field->setMaxLength(maxLength);
     return field;
 }
 
-void LayerWindow::refuse(QLineEdit* field, const char* title)
+void LayerWindow::refuse(QLineEdit* field, const char* title, BalloonIcon icon)
 {
     QApplication::beep();
-    const bool typed = std::string_view(title) == "不能接受的字符2";
     m_window.balloons().show(field, QString::fromUtf8(title), QStringLiteral("您只能在此处键入数字。"),
-                             typed ? BalloonIcon::Error : BalloonIcon::Warning);
+                             icon);
 }
 
 void LayerWindow::addGeometryRows()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/editor_document.h"
+#include "ui/balloon.h"
 #include "ui/input_fields.h"
 
 #include <QWidget>
@@ -76,7 +77,7 @@ private:
     void fill();
     void geometryEdited(QLineEdit* field, bool size);
     void restoreField(QLineEdit* field);
-    void refuse(QLineEdit* field, const char* title);
+    void refuse(QLineEdit* field, const char* title, BalloonIcon icon);
 
     QComboBox* m_columnBox = nullptr;
     FilteredField* m_xField = nullptr;

@@ -1,8 +1,8 @@
 #include "ui/canvas_view.h"
 
 #include "render/text_render.h"
-#include "ui/layer_panel.h"
 #include "ui/data_source_panel.h"
+#include "ui/layer_panel.h"
 #include "ui/main_window.h"
 #include "ui/row_preview.h"
 #include "ui/watermark_panel.h"

@@ -379,12 +379,14 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
             m_sizeField->setText(QString::number(target->fontSize));
             m_filling = false;
         }
+        m_window.endEditStep();
     });
 
     const int spacingTop = addRow("字间距：");
     m_spacingField = numberField(this, 3);
     m_spacingField->setObjectName(QStringLiteral("spacingField"));
     m_spacingField->setGeometry(kControlLeft, spacingTop, kGeometryFieldWidth, 22);
+    m_spacingField->setFocusLost([this] { m_window.endEditStep(); });
     connect(m_spacingField, &QLineEdit::textEdited, this, [this] {
         const NumericFieldValue value =
             numericFieldValue(m_spacingField->text().toStdString(), INT_MIN);

@@ -36,20 +36,6 @@ LayerRect rectOf(const Layer& layer)
     return {layer.id, layer.x, layer.y, layer.width, layer.height};
 }
 
-/// x, y, width, height with a negative extent turned over (a rectangle being drawn).
-LayerRect normalised(LayerRect r)
-{
-    if (r.width < 0) {
-        r.x += r.width;
-        r.width = -r.width;
-    }
-    if (r.height < 0) {
-        r.y += r.height;
-        r.height = -r.height;
-    }
-    return r;
-}
-
 /// Limits one axis of a step of several layers for one of them, at position .. position +
 /// extent on a card of the given size: a layer already at the edge it moves to stops the axis,
 /// one nearer than the step shortens it.
@@ -93,6 +79,19 @@ bool containsClosed(const Layer& layer, CardPoint p)
 
 } // namespace
 
+LayerRect normalisedRect(LayerRect r)
+{
+    if (r.width < 0) {
+        r.x += r.width;
+        r.width = -r.width;
+    }
+    if (r.height < 0) {
+        r.y += r.height;
+        r.height = -r.height;
+    }
+    return r;
+}
+
 void CanvasEffects::merge(const CanvasEffects& other)
 {
     repaint = repaint || other.repaint;
@@ -128,11 +127,6 @@ std::int32_t CanvasController::cardWidth() const
 std::int32_t CanvasController::cardHeight() const
 {
     return m_document.tpl().background.height;
-}
-
-std::string CanvasController::sizeText(std::int32_t width, std::int32_t height)
-{
-    return std::to_string(width) + " x " + std::to_string(height) + " 像素";
 }
 
 const Layer* CanvasController::currentLayer() const
@@ -363,17 +357,17 @@ CanvasEffects CanvasController::report() const
     case CanvasMode::DrawingLayer:
         effects.draftChanged = true;
         if (const auto draft = draftRect()) {
-            const LayerRect r = normalised(*draft);
-            effects.statusPart2 = sizeText(r.width, r.height);
+            const LayerRect r = normalisedRect(*draft);
+            effects.statusPart2 = sizeStatusText(r.width, r.height);
         }
         break;
     case CanvasMode::LayerSelected:
         if (const Layer* layer = currentLayer())
-            effects.statusPart2 = sizeText(layer->width, layer->height);
+            effects.statusPart2 = sizeStatusText(layer->width, layer->height);
         break;
     case CanvasMode::WatermarkSelected:
         if (const Watermark* watermark = m_state.current()) {
-            effects.statusPart2 = sizeText(watermark->width, watermark->height);
+            effects.statusPart2 = sizeStatusText(watermark->width, watermark->height);
             effects.watermarksChanged = true;
         }
         break;
@@ -690,7 +684,7 @@ CanvasEffects CanvasController::release(CardPoint p)
                 r.x = std::max(0, std::min(r.x, cardWidth() - r.width));
                 r.y = std::max(0, std::min(r.y, cardHeight() - r.height));
             }
-            r = normalised(r);
+            r = normalisedRect(r);
             r.width = std::max(r.width, 1);
             r.height = std::max(r.height, 1);
             m_draft.reset();

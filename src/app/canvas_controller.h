@@ -50,6 +50,9 @@ struct CanvasEffects {
     void merge(const CanvasEffects& other);
 };
 
+/// A rectangle with a negative extent turned over (one being drawn).
+LayerRect normalisedRect(LayerRect rect);
+
 /// One entry of the canvas's context menu.
 struct ContextMenuEntry {
     enum class Kind { Item, Separator, AlignMenu, LevelMenu, OverflowMenu };
@@ -145,9 +148,6 @@ public:
     /// The band's corners while it is dragged.
     std::pair<CardPoint, CardPoint> band() const { return {m_lastPoint, m_bandEnd}; }
     bool pointerInCard() const { return m_pointerInCard; }
-
-    /// Status part 2's text for a size: "%s x %s 像素".
-    static std::string sizeText(std::int32_t width, std::int32_t height);
 
 private:
     const Layer* currentLayer() const;

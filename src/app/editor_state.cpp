@@ -18,14 +18,10 @@ double steppedZoom(double zoom, bool larger)
     return zoom;
 }
 
-namespace {
-
-std::string sizeText(const Layer& layer)
+std::string sizeStatusText(std::int32_t width, std::int32_t height)
 {
-    return std::to_string(layer.width) + " x " + std::to_string(layer.height) + " 像素";
+    return std::to_string(width) + " x " + std::to_string(height) + " 像素";
 }
-
-} // namespace
 
 std::size_t EditorState::subscribe(Listener listener)
 {
@@ -95,7 +91,7 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, const std::vector
             state.mode = CanvasMode::LayerSelected;
             if (change.isSelected && change.row == index)
                 effects.scrollCanvasToLayer = layer.id;
-            effects.statusPart2 = sizeText(layer);
+            effects.statusPart2 = sizeStatusText(layer.width, layer.height);
         } else {
             state.mode = CanvasMode::PlacingLayer;
         }
@@ -182,8 +178,7 @@ SelectionEffects selectWatermark(EditorState& state, std::optional<std::uint32_t
         state.currentWatermark = watermark->id;
         state.mode = CanvasMode::WatermarkSelected;
         effects.scrollCanvasToWatermark = true;
-        effects.statusPart2 = std::to_string(watermark->width) + " x " +
-                              std::to_string(watermark->height) + " 像素";
+        effects.statusPart2 = sizeStatusText(watermark->width, watermark->height);
     }
     state.announce(effects);
     return effects;

@@ -51,6 +51,9 @@ enum class DragKind {
 
 enum class CurrentKind { None, Layer, Watermark };
 
+/// The status-bar text of a size: "%d x %d 像素".
+std::string sizeStatusText(std::int32_t width, std::int32_t height);
+
 /// Which layer property window is shown after a change.
 enum class PropertyWindow { Unchanged, Text, Picture, Hidden };
 

@@ -424,6 +424,35 @@ FontEntry mappedFontEntry(const std::string& name, const std::string& path)
     entry.mapped = true;
     return entry;
 }
+namespace {
+
+/// Measures text in one font on a scratch canvas.
+class FontMeasure {
+public:
+    explicit FontMeasure(const std::string& font)
+        : m_scratch(newCanvas(32, 32, "none")), m_draw(NewDrawingWand())
+    {
+        if (m_draw) {
+            DrawSetTextEncoding(m_draw.get(), "UTF-8");
+            DrawSetFont(m_draw.get(), font.c_str());
+        }
+    }
+    /// The library's metrics of a UTF-8 text; null when it cannot measure it.
+    MagickMemoryPtr<double> metrics(const char* text) const
+    {
+        if (!m_scratch || !m_draw)
+            return MagickMemoryPtr<double>(nullptr);
+        return MagickMemoryPtr<double>(
+            MagickQueryFontMetrics(m_scratch.get(), m_draw.get(), text));
+    }
+
+private:
+    MagickWandPtr m_scratch;
+    DrawingWandPtr m_draw;
+};
+
+} // namespace
+
 
 bool isReadableFontFile(const std::string& path)
 {
@@ -434,14 +463,8 @@ bool isReadableFontFile(const std::string& path)
         FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(path.c_str()), 0, nullptr, &faces));
     if (!pattern)
         return false;
-    MagickWandPtr scratch = newCanvas(32, 32, "none");
-    DrawingWandPtr draw(NewDrawingWand());
-    if (!scratch || !draw)
-        return false;
-    DrawSetTextEncoding(draw.get(), "UTF-8");
-    DrawSetFont(draw.get(), path.c_str());
-    const MagickMemoryPtr<double> metrics(MagickQueryFontMetrics(scratch.get(), draw.get(), "a"));
-    return metrics != nullptr;
+    const FontMeasure measure(path);
+    return measure.metrics("a") != nullptr;
 }
 
 std::vector<FontEntry> loadFontMapping(const SettingsStore& store)
@@ -497,19 +520,13 @@ bool fontSupportsText(const FontRegistry& registry, const std::string& family, b
         !registry.isChineseCapable(family))
         return false;
 
-    MagickWandPtr scratch = newCanvas(32, 32, "none");
-    DrawingWandPtr draw(NewDrawingWand());
-    if (!scratch || !draw)
-        return false;
-    DrawSetTextEncoding(draw.get(), "UTF-8");
-    DrawSetFont(draw.get(), entry.fontReference.c_str());
-
-    const MagickMemoryPtr<double> latin(MagickQueryFontMetrics(scratch.get(), draw.get(), "a"));
+    const FontMeasure measure(entry.fontReference);
+    const MagickMemoryPtr<double> latin = measure.metrics("a");
     if (!latin)
         return false;
     if (!needChinese)
         return true;
-    const MagickMemoryPtr<double> chinese(MagickQueryFontMetrics(scratch.get(), draw.get(), "中"));
+    const MagickMemoryPtr<double> chinese = measure.metrics("中");
     // Without a glyph for the character the library draws nothing: the box does not grow.
     return chinese && chinese.get()[9] - latin.get()[9] > 0.099999;
 }

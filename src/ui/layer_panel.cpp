@@ -1,5 +1,6 @@
 #include "ui/layer_panel.h"
 
+#include "app/canvas_controller.h"
 #include "app/layer_commands.h"
 #include "ui/balloon.h"
 #include "ui/canvas_view.h"
@@ -283,16 +284,9 @@ void LayerPanel::showDraft(const std::optional<LayerRect>& draft)
     const auto row = document.indexOf(draft->id);
     if (!row || static_cast<int>(*row) >= m_table->rowCount())
         return;
+    // Width and height -1: being placed, only the position is known.
     const bool drawing = draft->width != -1 || draft->height != -1;
-    LayerRect r = *draft;
-    if (drawing && r.width < 0) {
-        r.x += r.width;
-        r.width = -r.width;
-    }
-    if (drawing && r.height < 0) {
-        r.y += r.height;
-        r.height = -r.height;
-    }
+    const LayerRect r = drawing ? normalisedRect(*draft) : *draft;
     const bool placed = r.x != -1 && r.y != -1;
     const QString texts[] = {placed ? QString::number(r.x) : QString(),
                              placed ? QString::number(r.y) : QString(),

@@ -310,7 +310,7 @@ void MainWindow::updateTitle()
 void MainWindow::showBackgroundSize()
 {
     const BackgroundLayer& background = m_document.tpl().background;
-    setStatusText(0, QStringLiteral("%1 x %2 像素").arg(background.width).arg(background.height));
+    setStatusText(0, QString::fromStdString(sizeStatusText(background.width, background.height)));
 }
 
 void MainWindow::onDocumentChanged(const DocumentEvent& event)

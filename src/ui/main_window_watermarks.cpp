@@ -109,9 +109,8 @@ void MainWindow::replaceWatermarkPicture()
                                       chosen->second.height);
     m_canvas->loadWatermarkPicture(id);
     m_watermarkPanel->refreshRows();
-    setStatusText(2, QStringLiteral("%1 x %2 像素")
-                         .arg(chosen->second.width)
-                         .arg(chosen->second.height));
+    setStatusText(2, QString::fromStdString(
+                         sizeStatusText(chosen->second.width, chosen->second.height)));
     m_canvas->viewport()->update();
 }
 

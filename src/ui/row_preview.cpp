@@ -46,7 +46,7 @@ void RowPreview::start()
         return;
     // One render at a time, and the window never waits for one: a change during a render
     // starts the next render when it is done.
-    if (m_running) {
+    if (m_worker.joinable()) {
         m_restart = true;
         return;
     }
@@ -59,7 +59,6 @@ void RowPreview::start()
     request.row = static_cast<std::size_t>(std::max(1, m_row));
     const std::uint64_t generation = ++m_generation;
     auto alive = m_alive;
-    m_running = true;
     m_worker = std::thread([this, request = std::move(request), generation, alive]() mutable {
         PreviewResult result = renderPreview(request);
         if (!alive->load())
@@ -78,7 +77,6 @@ void RowPreview::finished(std::uint64_t generation, PreviewResult result)
     // The worker has posted its result and is ending.
     if (m_worker.joinable())
         m_worker.join();
-    m_running = false;
     if (m_restart) {
         m_restart = false;
         start();

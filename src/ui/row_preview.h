@@ -53,7 +53,6 @@ private:
     QImage m_card;
     std::size_t m_rowCount = 0;
     std::uint64_t m_generation = 0;
-    bool m_running = false; // a render is on the worker thread
     bool m_restart = false; // a change came during it: render again when it is done
     std::thread m_worker;
     std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);

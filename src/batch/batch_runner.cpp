@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -27,6 +28,7 @@ public:
 
 struct ComposedRow {
     std::optional<EncodedCard> card;
+    std::optional<EncodedCard> back;
     std::string name;
     std::string folder;
     BufferedLog log;
@@ -74,6 +76,38 @@ private:
     std::size_t m_count = 0;
 };
 
+// Writes every card into its own file in the output folder.
+class FileSink : public CardSink {
+public:
+    void begin(const OutputSettings& output) override
+    {
+        // Temporary files of a batch killed between writing a card and naming it. Only those
+        // changed well before this batch began: another batch writing into the same folder
+        // right now has its own temporary files for a moment only.
+        removeStaleTemporaries(output.outputFolder, std::time(nullptr) - kStaleTemporarySeconds);
+    }
+
+    CardResult put(std::size_t, const FinishedCard& card, LogSink& log,
+                   std::atomic<bool>& stop) override
+    {
+        const CardResult result = writeCard(card.card, card.folder, card.name, log, stop, &m_hints);
+        if (result.outcome == CardOutcome::Written)
+            m_foldersWritten.insert(card.folder);
+        return result;
+    }
+
+    void end() override
+    {
+        // The cards' contents were flushed before they were named; this flushes the names.
+        for (const std::string& folder : m_foldersWritten)
+            syncFolder(folder);
+    }
+
+private:
+    FreeNameHints m_hints;
+    std::set<std::string> m_foldersWritten;
+};
+
 // Counts the cards of a batch and logs every row dropped for its cell count.
 std::size_t countCards(std::string_view text, const CsvFormat& format, LogSink& log)
 {
@@ -95,26 +129,27 @@ std::size_t countCards(std::string_view text, const CsvFormat& format, LogSink& 
 
 // The card pass of a batch in three parts: the hand-out gives rows, in file order, to the
 // workers; the workers draw and encode cards, at most `window` ahead of the writer; the writer
-// names and writes them strictly in row order, so that the files and their "(n)" numbers are
-// those of a one-by-one batch whatever the number of workers.
+// hands them to the sink strictly in row order, so that files and their "(n)" numbers (or the
+// places on a sheet) are those of a one-by-one batch whatever the number of workers.
 class CardPipeline {
 public:
     CardPipeline(const BatchOptions& options, std::string_view csvText, const CsvFormat& format,
-                 BatchListener& listener, std::atomic<bool>& stop, BatchSummary& summary)
+                 CardSink& sink, BatchListener& listener, std::atomic<bool>& stop,
+                 BatchSummary& summary)
         : m_options(options), m_renderer(options.tpl, options.dpi, *options.fonts, options.csvPath),
-          m_rows(csvText, format), m_listener(listener), m_stop(stop), m_summary(summary),
-          m_jobs(std::max(1u, options.jobs)), m_window(2 * static_cast<std::size_t>(m_jobs)),
-          m_workersRunning(m_jobs)
+          m_rows(csvText, format), m_sink(sink), m_listener(listener), m_stop(stop),
+          m_summary(summary), m_jobs(std::max(1u, options.jobs)),
+          m_window(2 * static_cast<std::size_t>(m_jobs)), m_workersRunning(m_jobs)
     {
+        if (options.backTpl) {
+            m_backRenderer = std::make_unique<CardRenderer>(*options.backTpl, options.backDpi,
+                                                            *options.fonts, options.csvPath);
+        }
     }
 
     void run()
     {
-        // Temporary files of a batch killed between writing a card and naming it. Only those
-        // changed well before this batch began: another batch writing into the same folder
-        // right now has its own temporary files for a moment only.
-        removeStaleTemporaries(outputSettings().outputFolder,
-                               std::time(nullptr) - kStaleTemporarySeconds);
+        m_sink.begin(outputSettings());
         std::vector<std::thread> threads;
         threads.reserve(m_jobs);
         for (unsigned i = 0; i < m_jobs; ++i)
@@ -123,9 +158,7 @@ public:
         finishWriting();
         for (auto& thread : threads)
             thread.join();
-        // The cards' contents were flushed before they were named; this flushes the names.
-        for (const std::string& folder : m_foldersWritten)
-            syncFolder(folder);
+        m_sink.end();
     }
 
 private:
@@ -164,6 +197,13 @@ private:
             }
             ComposedRow composed;
             composed.card = m_renderer.compose(row, output, composed.log, m_stop);
+            if (composed.card && m_backRenderer) {
+                // A row is one card with its back or nothing.
+                composed.back = m_backRenderer->compose(row, m_backRenderer->tpl().output,
+                                                        composed.log, m_stop);
+                if (!composed.back)
+                    composed.card.reset();
+            }
             composed.folder = output.outputFolder;
             composed.name = makeOutputName(row, output, number);
             {
@@ -210,11 +250,11 @@ private:
             ++m_summary.failed;
             return true;
         }
-        const CardResult result = writeCard(*composed.card, composed.folder, composed.name,
-                                            m_listener, m_stop, &m_nameHints);
+        const FinishedCard card{*composed.card, composed.back ? &*composed.back : nullptr,
+                                composed.folder, composed.name};
+        const CardResult result = m_sink.put(n, card, m_listener, m_stop);
         switch (result.outcome) {
         case CardOutcome::Written:
-            m_foldersWritten.insert(composed.folder);
             ++m_summary.written;
             m_listener.cardWritten(n, result.path);
             return true;
@@ -259,14 +299,14 @@ private:
 
     const BatchOptions& m_options;
     const CardRenderer m_renderer;
+    std::unique_ptr<const CardRenderer> m_backRenderer;
     RowQueue m_rows;
+    CardSink& m_sink;
     BatchListener& m_listener;
     std::atomic<bool>& m_stop;
     BatchSummary& m_summary;
     const unsigned m_jobs;
     const std::size_t m_window;
-    FreeNameHints m_nameHints;              // writer only
-    std::set<std::string> m_foldersWritten; // writer only
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -288,6 +328,13 @@ unsigned defaultJobs()
 
 BatchSummary runBatch(const BatchOptions& options, BatchListener& listener, std::atomic<bool>& stop)
 {
+    FileSink files;
+    return runBatch(options, files, listener, stop);
+}
+
+BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener& listener,
+                      std::atomic<bool>& stop)
+{
     BatchSummary summary;
 
     std::string text;
@@ -306,7 +353,7 @@ BatchSummary runBatch(const BatchOptions& options, BatchListener& listener, std:
     summary.total = countCards(text, format, listener);
     listener.batchTotal(summary.total);
 
-    CardPipeline(options, text, format, listener, stop, summary).run();
+    CardPipeline(options, text, format, sink, listener, stop, summary).run();
     summary.stopped = stop.load();
     return summary;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/template.h"
+#include "render/card.h"
 #include "render/fonts.h"
 #include "render/log_sink.h"
 
@@ -8,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace torvale {
@@ -21,7 +23,7 @@ public:
     virtual void batchTotal(std::size_t total) = 0;
     /// Card n (1-based) is being made; n - 1 cards are done.
     virtual void batchStep(std::size_t n) = 0;
-    /// Card n was written to path.
+    /// Card n was written to path (empty when the card went into a file still being made).
     virtual void cardWritten(std::size_t /*n*/, const std::string& /*path*/) {}
     /// The CSV file could not be read ("csv文件无法访问"); the batch ends as stopped.
     virtual void csvUnreadable(const std::string& /*path*/) {}
@@ -38,6 +40,33 @@ struct BatchOptions {
     /// Output settings for the next card (read before every card, so a change made during the
     /// batch applies from the next one); when empty, tpl.output is used throughout.
     std::function<OutputSettings()> outputSettings;
+    /// A second template drawn for every row after the first (the back of a print sheet), at
+    /// backDpi, with its own output settings; its cards reach the sink beside the first's.
+    std::optional<Template> backTpl;
+    std::int32_t backDpi = 72;
+};
+
+/// One row's card, ready to be stored.
+struct FinishedCard {
+    const EncodedCard& card;
+    const EncodedCard* back;   // the back template's card of the row; null without a back
+    const std::string& folder; // the output folder and file name the row's settings give
+    const std::string& name;
+};
+
+/// Where the cards of a batch go. Called from the thread that runs the batch, one card at a
+/// time, in row order.
+class CardSink {
+public:
+    virtual ~CardSink() = default;
+    /// Before the first card is drawn, with the output settings of that moment.
+    virtual void begin(const OutputSettings& /*output*/) {}
+    /// Stores card n. Written, WriteFailed (logged; the batch goes on) or Stopped (the sink
+    /// set the stop flag, or found it set; the batch ends).
+    virtual CardResult put(std::size_t n, const FinishedCard& card, LogSink& log,
+                           std::atomic<bool>& stop) = 0;
+    /// After the last card, also when the batch stopped early.
+    virtual void end() {}
 };
 
 struct BatchSummary {
@@ -58,6 +87,10 @@ unsigned defaultJobs();
 /// card; the batch ends within one card per worker once it is set. The caller clears it before
 /// the batch starts, so a stop requested while the worker is starting is not lost.
 BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
+                      std::atomic<bool>& stop);
+
+/// runBatch with the cards going to sink instead of files in the output folder.
+BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener& listener,
                       std::atomic<bool>& stop);
 
 } // namespace torvale

@@ -97,6 +97,19 @@ void StderrLog::log(const std::string& message)
     printError(timeStamp() + " " + text);
 }
 
+std::optional<unsigned> jobsOption(const ParsedArgs& args)
+{
+    const auto it = args.values.find("--jobs");
+    if (it == args.values.end())
+        return defaultJobs();
+    const auto value = parsePositive(it->second);
+    if (!value || *value > 256) {
+        usageError("--jobs takes a number from 1 to 256", args.usage);
+        return std::nullopt;
+    }
+    return static_cast<unsigned>(*value);
+}
+
 std::optional<long> parsePositive(const std::string& text)
 {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)

@@ -66,6 +66,10 @@ public:
 /// "%H:%M:%S" of the local time now.
 std::string timeStamp();
 
+/// The --jobs option of a batch command (the number of cores when not given); nothing after
+/// printing a usage error.
+std::optional<unsigned> jobsOption(const ParsedArgs& args);
+
 /// Parses a positive decimal number; nothing for anything else.
 std::optional<long> parsePositive(const std::string& text);
 

@@ -57,6 +57,7 @@ extern const CommandSpec kRowsCommand;
 extern const CommandSpec kFontsCommand;
 extern const CommandSpec kCardCommand;
 extern const CommandSpec kRunCommand;
+extern const CommandSpec kSheetCommand;
 extern const CommandSpec kCheckCommand;
 
 /// Prints "torvale-batch: message" and the subcommand's usage to stderr; returns kExitUsage.

@@ -2,12 +2,12 @@
 #include "batch/batch_validation.h"
 #include "cli/batch_setup.h"
 #include "cli/stop_signals.h"
+#include "cli/terminal_progress.h"
 #include "common/text.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 namespace torvale::cli {
 
@@ -29,79 +29,11 @@ constexpr const char* kRunUsage =
     "Exit status: 0 every card written, 1 stopped early, a card not written, the check\n"
     "failed or (with --strict) a card had a problem, 2 usage or template error.\n";
 
-// Progress on a terminal ("正在处理 n/total..." with cards per second) and log lines on
-// standard error.
-class TerminalProgress : public BatchListener {
-public:
-    TerminalProgress(bool quiet) : m_quiet(quiet), m_terminal(isatty(STDERR_FILENO) != 0) {}
-
-    void log(const std::string& message) override
-    {
-        // Problems are shown even when quiet: quiet hides the progress line only.
-        clearLine();
-        m_log.log(message);
-        drawLine();
-    }
-    void batchTotal(std::size_t total) override
-    {
-        m_total = total;
-        m_start = std::chrono::steady_clock::now();
-        drawLine();
-    }
-    void batchStep(std::size_t n) override
-    {
-        m_step = n;
-        drawLine();
-    }
-    void cardWritten(std::size_t, const std::string&) override { ++m_written; }
-    void csvUnreadable(const std::string& path) override
-    {
-        clearLine();
-        printError(std::string(kMsgBatchCsvUnreadable) + ": " + path);
-    }
-    void finish() { clearLine(); }
-
-private:
-    void drawLine()
-    {
-        if (m_quiet || !m_terminal || m_total == 0)
-            return;
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-        const double rate = seconds > 0 ? static_cast<double>(m_written) / seconds : 0.0;
-        const std::string line = formatText("正在处理 %zu/%zu... %.1f 张/秒",
-                                            std::max<std::size_t>(m_step, 1), m_total, rate);
-        std::fprintf(stderr, "\r%s\033[K", line.c_str());
-        std::fflush(stderr);
-        m_lineShown = true;
-    }
-    void clearLine()
-    {
-        if (m_lineShown) {
-            std::fputs("\r\033[K", stderr);
-            m_lineShown = false;
-        }
-    }
-
-    bool m_quiet;
-    bool m_terminal;
-    bool m_lineShown = false;
-    std::size_t m_total = 0;
-    std::size_t m_step = 0;
-    std::size_t m_written = 0;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-    StderrLog m_log;
-};
-
 int runRunCommand(const ParsedArgs& args)
 {
-    unsigned jobs = defaultJobs();
-    if (const auto it = args.values.find("--jobs"); it != args.values.end()) {
-        const auto value = parsePositive(it->second);
-        if (!value || *value > 256)
-            return usageError("--jobs takes a number from 1 to 256", kRunUsage);
-        jobs = static_cast<unsigned>(*value);
-    }
+    const auto jobs = jobsOption(args);
+    if (!jobs)
+        return kExitUsage;
     int exitCode = kExitOk;
     auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
@@ -115,7 +47,7 @@ int runRunCommand(const ParsedArgs& args)
 
     BatchOptions& options = prepared->plan.options;
     options.fonts = &prepared->fonts;
-    options.jobs = jobs;
+    options.jobs = *jobs;
 
     const bool quiet = args.flags.count("--quiet") != 0;
     TerminalProgress progress(quiet);

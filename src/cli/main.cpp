@@ -11,7 +11,7 @@ namespace {
 constexpr const torvale::cli::CommandSpec* kCommands[] = {
     &torvale::cli::kTemplateCommand, &torvale::cli::kColumnsCommand, &torvale::cli::kRowsCommand,
     &torvale::cli::kFontsCommand,    &torvale::cli::kCardCommand,    &torvale::cli::kRunCommand,
-    &torvale::cli::kCheckCommand,
+    &torvale::cli::kSheetCommand,    &torvale::cli::kCheckCommand,
 };
 
 std::string toolUsage()

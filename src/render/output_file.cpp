@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string_view>
 #include <sys/stat.h>
@@ -137,28 +138,18 @@ void FreeNameHints::taken(const std::string& key, int n)
     m_next[key] = n + 1;
 }
 
-WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
-                                   const std::string& extension,
-                                   const std::vector<unsigned char>& bytes, FreeNameHints* hints)
+namespace {
+
+// Gives the complete file temp the first free name of folder/name[(n)].ext; createExclusive
+// makes the file under a name, failing with EEXIST when it is taken, where hard links do not
+// work. The temporary file is gone afterwards in every case.
+WrittenFile nameFreely(const std::string& temp, const std::string& folder, const std::string& name,
+                       const std::string& extension, FreeNameHints* hints,
+                       const std::function<int(const std::string&)>& createExclusive)
 {
     WrittenFile result;
-    std::string temp;
-    const int fd = createTemporary(folder, temp);
     const std::string hintKey = folder + '\0' + name + extension;
     const int first = hints ? hints->firstNumber(hintKey) : 1;
-    if (fd < 0) {
-        result.error = errno;
-        result.openFailed = true;
-        result.path = numberedPath(folder, name, first, extension);
-        return result;
-    }
-    if (const int error = writeSyncAndClose(fd, bytes); error != 0) {
-        ::unlink(temp.c_str());
-        result.error = error;
-        result.path = numberedPath(folder, name, first, extension);
-        return result;
-    }
-
     // link() fails when the name exists, so the complete file appears under a free name in
     // one step; folders on file systems without hard links fall back to exclusive creation.
     // Numbers below the hint were all taken when this batch last looked, so they are skipped;
@@ -166,8 +157,8 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
     bool useLink = true;
     for (int n = first; n <= kMaxNumber; ++n) {
         const std::string path = numberedPath(folder, name, n, extension);
-        const int rc = useLink ? (::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno)
-                               : writeExclusive(path, bytes);
+        const int rc =
+            useLink ? (::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno) : createExclusive(path);
         if (rc == 0) {
             result.ok = true;
             result.path = path;
@@ -189,6 +180,57 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
     }
     ::unlink(temp.c_str());
     return result;
+}
+
+} // namespace
+
+WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
+                                   const std::string& extension,
+                                   const std::vector<unsigned char>& bytes, FreeNameHints* hints)
+{
+    std::string temp;
+    const int fd = createTemporary(folder, temp);
+    const auto failure = [&](int error, bool openFailed) {
+        WrittenFile result;
+        result.error = error;
+        result.openFailed = openFailed;
+        result.path = numberedPath(folder, name,
+                                   hints ? hints->firstNumber(folder + '\0' + name + extension) : 1,
+                                   extension);
+        return result;
+    };
+    if (fd < 0)
+        return failure(errno, true);
+    if (const int error = writeSyncAndClose(fd, bytes); error != 0) {
+        ::unlink(temp.c_str());
+        return failure(error, false);
+    }
+    return nameFreely(temp, folder, name, extension, hints,
+                      [&bytes](const std::string& path) { return writeExclusive(path, bytes); });
+}
+
+int createTemporaryFile(const std::string& folder, std::string& path)
+{
+    return createTemporary(folder, path);
+}
+
+WrittenFile nameTemporaryFile(const std::string& temp, const std::string& folder,
+                              const std::string& name, const std::string& extension)
+{
+    // Without hard links the name is taken by an empty file first, which the rename then
+    // replaces with the complete one: the name never shows a partial file of ours.
+    return nameFreely(temp, folder, name, extension, nullptr, [&temp](const std::string& path) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return errno;
+        ::close(fd);
+        if (::rename(temp.c_str(), path.c_str()) != 0) {
+            const int error = errno;
+            ::unlink(path.c_str());
+            return error;
+        }
+        return 0;
+    });
 }
 
 int probeWritableFolder(const std::string& folder)

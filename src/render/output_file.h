@@ -49,6 +49,17 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
                                    const std::vector<unsigned char>& bytes,
                                    FreeNameHints* hints = nullptr);
 
+/// Creates a new, empty temporary file in folder, named like those of writeFileUnderFreeName
+/// (so removeStaleTemporaries finds it when its writer was killed): the open descriptor and its
+/// path, or -1 with errno.
+int createTemporaryFile(const std::string& folder, std::string& path);
+
+/// Gives a complete temporary file of folder (flushed and closed by the caller) the first free
+/// name of folder/name[(n)].ext, as writeFileUnderFreeName does; the temporary file is gone
+/// afterwards, whether it was named or not.
+WrittenFile nameTemporaryFile(const std::string& temp, const std::string& folder,
+                              const std::string& name, const std::string& extension);
+
 /// Creates, fills with one block, flushes and removes a temporary file in folder: 0 when a card
 /// can be written there, else the errno (EACCES, ENOSPC, EROFS, ...).
 int probeWritableFolder(const std::string& folder);

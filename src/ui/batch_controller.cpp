@@ -7,11 +7,13 @@
 #include "ui/layer_windows.h"
 #include "ui/main_window.h"
 #include "ui/output_panel.h"
+#include "ui/print_sheet_dialog.h"
 #include "ui/progress_dialog.h"
 
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QUrl>
@@ -23,6 +25,7 @@ namespace torvale {
 namespace {
 
 constexpr const char* kCompletedQuestion = "图片已制作完成，是否查看图片？";
+constexpr const char* kSheetCompletedQuestion = "打印排版文件 '%1' 已制作完成，是否查看？";
 constexpr const char* kThreadFailed = "启动线程失败";
 constexpr int kThreadFailedExitCode = -1;
 
@@ -106,6 +109,7 @@ const char* controlName(BatchControl control)
 
 BatchController::BatchController(MainWindow& window)
     : QObject(&window), m_window(window), m_dialog(new ProgressDialog(&window)),
+      m_sheetDialog(new PrintSheetDialog(window)),
       m_startThread([](std::function<void()> body) { return std::thread(std::move(body)); })
 {
     m_dialog->setWindowModality(Qt::ApplicationModal);
@@ -203,28 +207,12 @@ void BatchController::start()
     BatchOptions& options = plan.options;
     options.fonts = fonts.get();
     options.jobs = defaultJobs();
-
-    m_running = true;
-    m_summary = {};
-    m_dialog->m_allowClose = false;
-    m_stop.store(false);
-    m_dialog->start(m_stop, 0);
-    m_workerDone.store(false);
-    try {
-        m_worker = m_startThread([this, options = std::move(options), fonts = std::move(fonts)] {
-            WindowListener listener(this, m_window, *m_dialog);
-            m_summary = runBatch(options, listener, m_stop);
-            QMetaObject::invokeMethod(
-                this, [this] { finish(); }, Qt::QueuedConnection);
-            m_workerDone.store(true);
-        });
-    } catch (const std::system_error&) {
-        m_workerDone.store(true);
-        threadFailed();
+    const bool ran = runWithProgress([options = std::move(options), fonts = std::move(fonts)](
+                                         BatchListener& listener, std::atomic<bool>& stop) {
+        return runBatch(options, listener, stop);
+    });
+    if (!ran)
         return;
-    }
-    emit batchStarted();
-    m_dialog->exec();
 
     if (!m_summary.stopped && document.settings().completed_alert) {
         const PromptAnswer answer = m_window.prompts().message(
@@ -233,6 +221,89 @@ void BatchController::start()
             QDesktopServices::openUrl(
                 QUrl::fromLocalFile(QString::fromStdString(tpl.output.outputFolder)));
         }
+    }
+}
+
+bool BatchController::runWithProgress(Work work)
+{
+    m_running = true;
+    m_summary = {};
+    m_dialog->m_allowClose = false;
+    m_stop.store(false);
+    m_dialog->start(m_stop, 0);
+    m_workerDone.store(false);
+    try {
+        m_worker = m_startThread([this, work = std::move(work)] {
+            WindowListener listener(this, m_window, *m_dialog);
+            m_summary = work(listener, m_stop);
+            QMetaObject::invokeMethod(
+                this, [this] { finish(); }, Qt::QueuedConnection);
+            m_workerDone.store(true);
+        });
+    } catch (const std::system_error&) {
+        m_workerDone.store(true);
+        threadFailed();
+        return false;
+    }
+    emit batchStarted();
+    m_dialog->exec();
+    return true;
+}
+
+void BatchController::startSheet()
+{
+    if (m_running)
+        return;
+    EditorDocument& document = m_window.document();
+    const Template& tpl = document.tpl();
+    const auto [cardWidth, cardHeight] = cardSizeMm(tpl, document.dpi());
+    std::string suggested;
+    if (!tpl.output.outputFolder.empty())
+        suggested = tpl.output.outputFolder + "/" + tpl.templateName + ".pdf";
+    const auto request = m_sheetDialog->ask(cardWidth, cardHeight, suggested);
+    if (!request)
+        return;
+
+    BatchPlan plan = planBatch(tpl, document.dpi());
+    plan.inputs.outputFolder =
+        QFileInfo(QString::fromStdString(request->pdfPath)).absolutePath().toStdString();
+    std::shared_ptr<const FontRegistry> fonts = m_window.fontSnapshot();
+    std::optional<std::vector<std::string>> columns;
+    const BatchProblem problem = validateSheet(tpl, plan.inputs, *fonts, &columns);
+    if (columns && *columns != document.csvColumns())
+        document.useCsvColumns(std::move(*columns));
+    if (!problem.ok()) {
+        showProblem(problem);
+        return;
+    }
+    const SheetLayoutResult layout = layoutCards(tpl, document.dpi(), request->settings);
+    if (!layout.ok()) {
+        m_window.prompts().message("提示", PromptIcon::Error, layout.error, PromptButtons::Ok);
+        return;
+    }
+    BatchOptions& options = plan.options;
+    options.fonts = fonts.get();
+    options.jobs = defaultJobs();
+    m_sheet = {};
+    const bool ran = runWithProgress(
+        [this, options = std::move(options), fonts = std::move(fonts), layout = *layout.layout,
+         path = request->pdfPath](BatchListener& listener, std::atomic<bool>& stop) {
+            m_sheet = runSheet(options, layout, path, listener, stop);
+            return m_sheet.batch;
+        });
+    if (!ran)
+        return;
+
+    if (!m_sheet.error.empty()) {
+        m_window.prompts().message("提示", PromptIcon::Error, m_sheet.error, PromptButtons::Ok);
+    } else if (!m_sheet.path.empty() && document.settings().completed_alert) {
+        const QString path = QString::fromStdString(m_sheet.path);
+        const PromptAnswer answer = m_window.prompts().message(
+            "完成", PromptIcon::Information,
+            QString::fromUtf8(kSheetCompletedQuestion).arg(path).toStdString(),
+            PromptButtons::YesNo);
+        if (answer == PromptAnswer::Yes)
+            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
 }
 

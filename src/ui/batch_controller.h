@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/batch_plan.h"
+#include "batch/print_sheet.h"
 
 #include <QObject>
 #include <atomic>
@@ -13,6 +14,7 @@ class QWidget;
 namespace torvale {
 
 class MainWindow;
+class PrintSheetDialog;
 class ProgressDialog;
 
 /// Runs a batch from the window: the first problem of the batch check as a balloon at its
@@ -33,6 +35,11 @@ public:
     /// ends the application with exit code -1 (unless the save question is cancelled).
     void start();
 
+    /// "打印排版...": asks for the paper and the PDF file, checks as for a batch, then makes the
+    /// PDF file on a worker thread with the progress dialog; a failure is a message, a finished
+    /// file is offered to be opened (when the completion question is on).
+    void startSheet();
+
     /// Replaces the way the worker thread is started (std::thread by default).
     void setThreadStarter(ThreadStarter starter) { m_startThread = std::move(starter); }
 
@@ -40,14 +47,21 @@ public:
     ProgressDialog* dialog() const { return m_dialog; }
     /// True while a batch runs.
     bool running() const { return m_running; }
-    /// The summary of the last batch.
+    /// The summary of the last batch (of the cards of the last print sheet too).
     const BatchSummary& lastSummary() const { return m_summary; }
+    /// The print sheet dialog (created hidden with the window) and the last sheet's result.
+    PrintSheetDialog* sheetDialog() const { return m_sheetDialog; }
+    const SheetSummary& lastSheet() const { return m_sheet; }
 
 signals:
     /// A batch has started (the progress dialog is about to be shown).
     void batchStarted();
 
 private:
+    using Work = std::function<BatchSummary(BatchListener&, std::atomic<bool>&)>;
+    /// Runs work on the worker thread with the progress dialog up; returns once it has ended,
+    /// false when the thread could not be started.
+    bool runWithProgress(Work work);
     void showProblem(const BatchProblem& problem);
     QWidget* controlFor(BatchControl control) const;
     void finish();
@@ -55,12 +69,14 @@ private:
 
     MainWindow& m_window;
     ProgressDialog* m_dialog;
+    PrintSheetDialog* m_sheetDialog;
     std::atomic<bool> m_stop{false};
     std::thread m_worker;
     std::atomic<bool> m_workerDone{true};
     ThreadStarter m_startThread;
     bool m_running = false;
     BatchSummary m_summary;
+    SheetSummary m_sheet;
 };
 
 } // namespace torvale

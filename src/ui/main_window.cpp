@@ -499,6 +499,7 @@ void MainWindow::buildCommandTable()
 {
     registerCommand(CommandId::ToggleLog, [this] { m_logWindow->toggle(); });
     registerCommand(CommandId::StartBatch, [this] { startBatch(); });
+    registerCommand(CommandId::PrintSheet, [this] { m_batch->startSheet(); });
     registerCommand(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
     registerCommand(CommandId::Undo, [this] { undoRedo(true); });
     registerCommand(CommandId::Redo, [this] { undoRedo(false); });

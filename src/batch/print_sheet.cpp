@@ -1,0 +1,120 @@
+#include "batch/print_sheet.h"
+
+#include "common/paths.h"
+#include "common/text.h"
+#include "render/pdf_sheet.h"
+
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+namespace torvale {
+
+namespace {
+
+// A temporary file left by a sheet that was killed is removed by the next batch into the
+// folder once it is this old (as for the cards' files).
+constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
+constexpr double kBackSizeTolerance = 0.1;
+
+// Places every card in the PDF file; a failure to write the file ends the batch.
+class SheetSink : public CardSink {
+public:
+    explicit SheetSink(PdfSheetWriter& writer) : m_writer(writer) {}
+
+    CardResult put(std::size_t, const FinishedCard& card, LogSink& log,
+                   std::atomic<bool>& stop) override
+    {
+        CardResult result;
+        std::string problem;
+        if (m_writer.add(card.card, card.back, problem)) {
+            result.outcome = CardOutcome::Written;
+            return result;
+        }
+        if (m_writer.error() == 0) {
+            log.log(
+                formatText("卡片 '%s' 无法放入PDF文件: %s\n", card.name.c_str(), problem.c_str()));
+            result.outcome = CardOutcome::WriteFailed;
+            return result;
+        }
+        stop.store(true);
+        result.outcome = CardOutcome::Stopped;
+        return result;
+    }
+
+private:
+    PdfSheetWriter& m_writer;
+};
+
+} // namespace
+
+BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
+                           const FontRegistry& fonts,
+                           std::optional<std::vector<std::string>>* columns)
+{
+    const BatchProblem problem = validateBatch(tpl, inputs, fonts, columns);
+    return problem.control == BatchControl::FileNameColumn ? BatchProblem{} : problem;
+}
+
+std::pair<double, double> cardSizeMm(const Template& tpl, std::int32_t dpi)
+{
+    return {pixelsToMm(tpl.background.width, dpi), pixelsToMm(tpl.background.height, dpi)};
+}
+
+SheetLayoutResult layoutCards(const Template& tpl, std::int32_t dpi, const SheetSettings& settings)
+{
+    const auto [width, height] = cardSizeMm(tpl, dpi);
+    return layoutSheet(width, height, settings);
+}
+
+std::string checkBackSize(const Template& front, std::int32_t frontDpi, const Template& back,
+                          std::int32_t backDpi)
+{
+    const auto [frontWidth, frontHeight] = cardSizeMm(front, frontDpi);
+    const auto [backWidth, backHeight] = cardSizeMm(back, backDpi);
+    if (std::abs(frontWidth - backWidth) <= kBackSizeTolerance &&
+        std::abs(frontHeight - backHeight) <= kBackSizeTolerance)
+        return "";
+    return formatText("背面卡片 %.1f x %.1f mm（%d x %d 像素，%d dpi）与正面卡片 %.1f x %.1f mm"
+                      "（%d x %d 像素，%d dpi）大小不同",
+                      backWidth, backHeight, back.background.width, back.background.height, backDpi,
+                      frontWidth, frontHeight, front.background.width, front.background.height,
+                      frontDpi);
+}
+
+SheetSummary runSheet(const BatchOptions& options, const SheetLayout& layout,
+                      const std::string& pdfPath, BatchListener& listener, std::atomic<bool>& stop)
+{
+    SheetSummary summary;
+    const std::filesystem::path path = pathFromUtf8(pdfPath);
+    std::string folder = pathToUtf8(path.parent_path());
+    if (folder.empty())
+        folder = ".";
+    const std::string name = pathToUtf8(path.stem());
+    const std::string extension = pathToUtf8(path.extension());
+
+    removeStaleTemporaries(folder, std::time(nullptr) - kStaleTemporarySeconds);
+    PdfSheetWriter writer(layout, folder, options.backTpl.has_value());
+    if (writer.error() != 0) {
+        summary.error = formatText("无法在文件夹 '%s' 中创建PDF文件（%s）", folder.c_str(),
+                                   std::strerror(writer.error()));
+        return summary;
+    }
+    SheetSink sink(writer);
+    summary.batch = runBatch(options, sink, listener, stop);
+    if (summary.batch.stopped && writer.error() == 0)
+        return summary; // the writer's end removes the unfinished file
+    const WrittenFile file = writer.finish(name, extension);
+    summary.pages = writer.pages();
+    if (file.ok) {
+        summary.path = file.path;
+    } else if (file.error != 0) {
+        summary.error = formatText("写入PDF文件 '%s' 时发生错误: %s", file.path.c_str(),
+                                   std::strerror(file.error));
+    } else {
+        summary.error = "没有可以排版的卡片，未生成PDF文件";
+    }
+    return summary;
+}
+
+} // namespace torvale

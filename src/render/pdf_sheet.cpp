@@ -1,0 +1,306 @@
+#include "render/pdf_sheet.h"
+
+#include "common/c_resources.h"
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace torvale {
+
+namespace {
+
+constexpr double kPointsPerMm = 72.0 / 25.4;
+// Thin enough not to show much where a cut misses it, thick enough for any printer.
+constexpr double kMarkWidthPoints = 0.5;
+
+double points(double mm)
+{
+    return mm * kPointsPerMm;
+}
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+struct ContextDeleter {
+    void operator()(cairo_t* context) const { cairo_destroy(context); }
+};
+using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
+
+// Reads a PNG held in memory for cairo.
+struct PngReader {
+    const std::vector<unsigned char>& bytes;
+    std::size_t offset = 0;
+
+    static cairo_status_t read(void* closure, unsigned char* data, unsigned int length)
+    {
+        auto* self = static_cast<PngReader*>(closure);
+        if (self->bytes.size() - self->offset < length)
+            return CAIRO_STATUS_READ_ERROR;
+        std::memcpy(data, self->bytes.data() + self->offset, length);
+        self->offset += length;
+        return CAIRO_STATUS_SUCCESS;
+    }
+};
+
+// An image surface for a card. A JPEG card is handed to the PDF as its own bytes (cairo embeds
+// the JPEG data and never reads the surface's pixels, which are never touched and so cost no
+// memory); a PNG card is decoded.
+SurfacePtr cardSurface(const EncodedCard& card, std::string& problem)
+{
+    if (card.extension == ".jpg") {
+        const auto size = jpegSize(card.bytes);
+        if (!size) {
+            problem = "卡片不是可以读取的 JPEG 图片";
+            return nullptr;
+        }
+        SurfacePtr surface(
+            cairo_image_surface_create(CAIRO_FORMAT_RGB24, size->first, size->second));
+        auto* bytes = new std::vector<unsigned char>(card.bytes);
+        const cairo_status_t status = cairo_surface_set_mime_data(
+            surface.get(), CAIRO_MIME_TYPE_JPEG, bytes->data(), bytes->size(),
+            [](void* data) { delete static_cast<std::vector<unsigned char>*>(data); }, bytes);
+        if (status != CAIRO_STATUS_SUCCESS) {
+            // The surface did not take the bytes (it is in an error state itself).
+            delete bytes;
+            problem = cairo_status_to_string(status);
+            return nullptr;
+        }
+        return surface;
+    }
+    PngReader reader{card.bytes};
+    SurfacePtr surface(cairo_image_surface_create_from_png_stream(PngReader::read, &reader));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        problem = "卡片不是可以读取的 PNG 图片";
+        return nullptr;
+    }
+    return surface;
+}
+
+} // namespace
+
+struct PdfSheetWriter::Cairo {
+    FilePtr file;
+    bool discard = false; // the file is being given up: nothing more is written
+    int* error = nullptr;
+    SurfacePtr surface;
+    ContextPtr context;
+
+    static cairo_status_t write(void* closure, const unsigned char* data, unsigned int length)
+    {
+        auto* self = static_cast<Cairo*>(closure);
+        if (self->discard)
+            return CAIRO_STATUS_SUCCESS;
+        if (*self->error != 0)
+            return CAIRO_STATUS_WRITE_ERROR;
+        if (std::fwrite(data, 1, length, self->file.get()) != length) {
+            *self->error = errno != 0 ? errno : EIO;
+            return CAIRO_STATUS_WRITE_ERROR;
+        }
+        return CAIRO_STATUS_SUCCESS;
+    }
+};
+
+std::optional<std::pair<int, int>> jpegSize(const std::vector<unsigned char>& bytes)
+{
+    if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return std::nullopt;
+    std::size_t i = 2;
+    while (i + 4 <= bytes.size()) {
+        if (bytes[i] != 0xFF)
+            return std::nullopt;
+        const unsigned char marker = bytes[i + 1];
+        if (marker == 0xFF) { // fill byte before a marker
+            ++i;
+            continue;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) { // markers without a length
+            i += 2;
+            continue;
+        }
+        const std::size_t length = static_cast<std::size_t>(bytes[i + 2] << 8 | bytes[i + 3]);
+        // SOF0 to SOF15 carry the size; C4 (Huffman tables), C8 and CC (arithmetic coding) do not.
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (length < 7 || i + 9 > bytes.size())
+                return std::nullopt;
+            const int height = bytes[i + 5] << 8 | bytes[i + 6];
+            const int width = bytes[i + 7] << 8 | bytes[i + 8];
+            if (width == 0 || height == 0)
+                return std::nullopt;
+            return std::pair{width, height};
+        }
+        if (marker == 0xDA || length < 2) // image data before any frame header
+            return std::nullopt;
+        i += 2 + length;
+    }
+    return std::nullopt;
+}
+
+PdfSheetWriter::PdfSheetWriter(const SheetLayout& layout, const std::string& folder, bool withBacks)
+    : m_layout(layout), m_folder(folder), m_withBacks(withBacks),
+      m_cairo(std::make_unique<Cairo>()),
+      m_backs(withBacks ? static_cast<std::size_t>(layout.perPage()) : 0)
+{
+    m_cairo->error = &m_error;
+    const int fd = createTemporaryFile(folder, m_temp);
+    if (fd < 0) {
+        m_error = errno;
+        return;
+    }
+    m_cairo->file.reset(::fdopen(fd, "wb"));
+    if (!m_cairo->file) {
+        m_error = errno;
+        ::close(fd);
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+        return;
+    }
+    m_cairo->surface.reset(cairo_pdf_surface_create_for_stream(
+        Cairo::write, m_cairo.get(), points(layout.pageWidth), points(layout.pageHeight)));
+    cairo_pdf_surface_set_metadata(m_cairo->surface.get(), CAIRO_PDF_METADATA_CREATOR, "Torvale");
+    m_cairo->context.reset(cairo_create(m_cairo->surface.get()));
+    // Millimetres from here on, as the layout measures.
+    cairo_scale(m_cairo->context.get(), kPointsPerMm, kPointsPerMm);
+}
+
+PdfSheetWriter::~PdfSheetWriter()
+{
+    if (!m_named)
+        abandon();
+}
+
+void PdfSheetWriter::abandon()
+{
+    m_cairo->discard = true;
+    m_cairo->context.reset();
+    m_cairo->surface.reset();
+    m_cairo->file.reset();
+    if (!m_temp.empty())
+        ::unlink(m_temp.c_str());
+    m_temp.clear();
+}
+
+bool PdfSheetWriter::add(const EncodedCard& front, const EncodedCard* back, std::string& problem)
+{
+    if (m_error != 0 || !m_cairo->context)
+        return false;
+    problem.clear();
+    drawCard(front, m_layout.place(m_placed), problem);
+    if (m_withBacks && back)
+        m_backs[static_cast<std::size_t>(m_placed)] = *back;
+    ++m_placed;
+    ++m_cards;
+    if (m_placed == m_layout.perPage())
+        finishPage();
+    return m_error == 0 && problem.empty();
+}
+
+void PdfSheetWriter::drawCard(const EncodedCard& card, const SheetRect& place, std::string& problem)
+{
+    SurfacePtr image = cardSurface(card, problem);
+    if (!image)
+        return;
+    cairo_t* cr = m_cairo->context.get();
+    cairo_save(cr);
+    cairo_translate(cr, place.x, place.y);
+    cairo_scale(cr, place.width / cairo_image_surface_get_width(image.get()),
+                place.height / cairo_image_surface_get_height(image.get()));
+    cairo_set_source_surface(cr, image.get(), 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
+void PdfSheetWriter::drawMarks(int count, bool back)
+{
+    if (!m_layout.marks || count == 0)
+        return;
+    cairo_t* cr = m_cairo->context.get();
+    cairo_save(cr);
+    // The page less the cards: a mark continuing an edge into a neighbour (no gap, or a small
+    // one) is cut off where the neighbour begins.
+    cairo_new_path(cr);
+    cairo_rectangle(cr, 0, 0, m_layout.pageWidth, m_layout.pageHeight);
+    for (int i = 0; i < count; ++i) {
+        const SheetRect r = m_layout.place(i, back);
+        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    }
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_clip(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_set_line_width(cr, kMarkWidthPoints / kPointsPerMm);
+    for (const SheetLine& line : cuttingMarks(m_layout, count, back)) {
+        cairo_move_to(cr, line.x1, line.y1);
+        cairo_line_to(cr, line.x2, line.y2);
+    }
+    cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
+void PdfSheetWriter::showPage()
+{
+    cairo_show_page(m_cairo->context.get());
+    ++m_pages;
+}
+
+void PdfSheetWriter::finishPage()
+{
+    drawMarks(m_placed, false);
+    showPage();
+    if (m_withBacks) {
+        std::string problem;
+        for (int i = 0; i < m_placed; ++i) {
+            auto& back = m_backs[static_cast<std::size_t>(i)];
+            if (back)
+                drawCard(*back, m_layout.place(i, true), problem);
+            back.reset();
+        }
+        drawMarks(m_placed, true);
+        showPage();
+    }
+    m_placed = 0;
+}
+
+WrittenFile PdfSheetWriter::finish(const std::string& name, const std::string& extension)
+{
+    WrittenFile result;
+    result.path = numberedPath(m_folder, name, 1, extension);
+    if (m_error == 0 && m_cairo->context && m_placed > 0)
+        finishPage();
+    if (m_error != 0 || m_pages == 0 || !m_cairo->context) {
+        result.error = m_error;
+        abandon();
+        return result;
+    }
+    m_cairo->context.reset();
+    cairo_surface_finish(m_cairo->surface.get());
+    const cairo_status_t status = cairo_surface_status(m_cairo->surface.get());
+    m_cairo->surface.reset();
+    // The content reaches the disk before the file gets its name, as the cards' files do.
+    std::FILE* file = m_cairo->file.get();
+    if (m_error == 0 && (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0))
+        m_error = errno;
+    if (m_error == 0 && status != CAIRO_STATUS_SUCCESS)
+        m_error = status == CAIRO_STATUS_NO_MEMORY ? ENOMEM : EIO;
+    if (std::fclose(m_cairo->file.release()) != 0 && m_error == 0)
+        m_error = errno;
+    if (m_error != 0) {
+        result.error = m_error;
+        abandon();
+        return result;
+    }
+    result = nameTemporaryFile(m_temp, m_folder, name, extension);
+    m_temp.clear();
+    m_named = true;
+    if (!result.ok)
+        m_error = result.error;
+    return result;
+}
+
+} // namespace torvale

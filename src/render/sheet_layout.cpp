@@ -1,0 +1,231 @@
+#include "render/sheet_layout.h"
+
+#include "common/text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace torvale {
+
+namespace {
+
+constexpr double kMillimetresPerInch = 25.4;
+constexpr double kSmallestPaperSide = 10;
+constexpr double kLargestPaperSide = 5000;
+// Sizes computed from pixels are not exact: a card that fits to a micrometre fits.
+constexpr double kTolerance = 1e-3;
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+std::optional<double> parseLength(std::string_view text)
+{
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// Cards of one side across a length: n cards and n - 1 gaps.
+int cardsAcross(double length, double card, double gap)
+{
+    return std::max(0, static_cast<int>(std::floor((length + gap + kTolerance) / (card + gap))));
+}
+
+struct Candidate {
+    bool landscape = false;
+    double printableWidth = 0;
+    double printableHeight = 0;
+    double scale = 1;
+    int columns = 0;
+    int rows = 0;
+};
+
+Candidate tryOrientation(bool landscape, double cardWidth, double cardHeight,
+                         const SheetSettings& settings)
+{
+    Candidate c;
+    c.landscape = landscape;
+    const double width = landscape ? settings.paper.height : settings.paper.width;
+    const double height = landscape ? settings.paper.width : settings.paper.height;
+    c.printableWidth = width - 2 * settings.margin;
+    c.printableHeight = height - 2 * settings.margin;
+    if (settings.fit) {
+        c.scale = std::min({1.0, c.printableWidth / cardWidth, c.printableHeight / cardHeight});
+    }
+    c.columns = cardsAcross(c.printableWidth, cardWidth * c.scale, settings.gap);
+    c.rows = cardsAcross(c.printableHeight, cardHeight * c.scale, settings.gap);
+    return c;
+}
+
+// Whether a is the better orientation: the one that shrinks the cards less (when they are
+// fitted), then the one that holds more.
+bool better(const Candidate& a, const Candidate& b)
+{
+    if (std::abs(a.scale - b.scale) > kTolerance)
+        return a.scale > b.scale;
+    return a.columns * a.rows > b.columns * b.rows;
+}
+
+std::string tooLargeError(double cardWidth, double cardHeight, const SheetSettings& settings,
+                          const Candidate& portrait, const Candidate& landscape)
+{
+    const std::string card = formatText("卡片 %.1f x %.1f mm 大于纸张 %s ", cardWidth, cardHeight,
+                                        settings.paper.name.c_str());
+    const std::string margin = formatText("（页边距 %g mm）", settings.margin);
+    const auto area = [](const Candidate& c) {
+        return formatText("%.1f x %.1f mm", c.printableWidth, c.printableHeight);
+    };
+    switch (settings.orientation) {
+    case SheetOrientation::Portrait:
+        return card + "纵向的可打印区域 " + area(portrait) + margin;
+    case SheetOrientation::Landscape:
+        return card + "横向的可打印区域 " + area(landscape) + margin;
+    case SheetOrientation::Best:
+        break;
+    }
+    return card + "的可打印区域：纵向 " + area(portrait) + "，横向 " + area(landscape) + margin;
+}
+
+} // namespace
+
+const std::vector<PaperSize>& namedPapers()
+{
+    static const std::vector<PaperSize> papers = {
+        {"A4", 210, 297},
+        {"A3", 297, 420},
+        {"A5", 148, 210},
+        {"Letter", 215.9, 279.4},
+    };
+    return papers;
+}
+
+std::optional<PaperSize> parsePaper(std::string_view text)
+{
+    const std::string lower = lowerAscii(text);
+    for (const PaperSize& paper : namedPapers()) {
+        if (lower == lowerAscii(paper.name))
+            return paper;
+    }
+    std::string_view size = lower;
+    if (size.ends_with("mm"))
+        size.remove_suffix(2);
+    const std::size_t x = size.find('x');
+    if (x == std::string_view::npos)
+        return std::nullopt;
+    const auto width = parseLength(size.substr(0, x));
+    const auto height = parseLength(size.substr(x + 1));
+    const auto sensible = [](double side) {
+        return side >= kSmallestPaperSide && side <= kLargestPaperSide;
+    };
+    if (!width || !height || !sensible(*width) || !sensible(*height))
+        return std::nullopt;
+    return PaperSize{formatText("%gx%gmm", *width, *height), *width, *height};
+}
+
+std::size_t SheetLayout::pageCount(std::size_t cards) const
+{
+    const auto per = static_cast<std::size_t>(std::max(1, perPage()));
+    return (cards + per - 1) / per;
+}
+
+SheetRect SheetLayout::place(int index, bool back) const
+{
+    int column = index % columns;
+    const int row = index / columns;
+    if (back)
+        column = columns - 1 - column;
+    return {left + column * (cardWidth + gap), top + row * (cardHeight + gap), cardWidth,
+            cardHeight};
+}
+
+std::vector<SheetLine> cuttingMarks(const SheetLayout& layout, int count, bool back)
+{
+    std::vector<SheetLine> lines;
+    const double near = kMarkOffset;
+    const double far = kMarkOffset + kMarkLength;
+    for (int i = 0; i < std::min(count, layout.perPage()); ++i) {
+        const SheetRect r = layout.place(i, back);
+        for (const double dx : {-1.0, 1.0}) {
+            for (const double dy : {-1.0, 1.0}) {
+                const double x = dx < 0 ? r.x : r.x + r.width;
+                const double y = dy < 0 ? r.y : r.y + r.height;
+                lines.push_back({x + dx * near, y, x + dx * far, y});
+                lines.push_back({x, y + dy * near, x, y + dy * far});
+            }
+        }
+    }
+    return lines;
+}
+
+double pixelsToMm(std::int32_t pixels, std::int32_t dpi)
+{
+    return dpi > 0 ? pixels * kMillimetresPerInch / dpi : 0.0;
+}
+
+SheetLayoutResult layoutSheet(double cardWidth, double cardHeight, const SheetSettings& settings)
+{
+    SheetLayoutResult result;
+    if (!(cardWidth > 0) || !(cardHeight > 0)) {
+        result.error = formatText("卡片尺寸 %.1f x %.1f mm 无效", cardWidth, cardHeight);
+        return result;
+    }
+    if (!(settings.margin >= 0) || !(settings.gap >= 0)) {
+        result.error = "页边距和卡片间距不能小于 0";
+        return result;
+    }
+    const Candidate portrait = tryOrientation(false, cardWidth, cardHeight, settings);
+    const Candidate landscape = tryOrientation(true, cardWidth, cardHeight, settings);
+    const double shortSide = std::min(settings.paper.width, settings.paper.height);
+    if (2 * settings.margin >= shortSide) {
+        result.error =
+            formatText("页边距 %g mm 太大：纸张 %s 只有 %g x %g mm", settings.margin,
+                       settings.paper.name.c_str(), settings.paper.width, settings.paper.height);
+        return result;
+    }
+    Candidate chosen = portrait;
+    switch (settings.orientation) {
+    case SheetOrientation::Portrait:
+        break;
+    case SheetOrientation::Landscape:
+        chosen = landscape;
+        break;
+    case SheetOrientation::Best:
+        if (better(landscape, portrait))
+            chosen = landscape;
+        break;
+    }
+    if (chosen.columns * chosen.rows == 0) {
+        result.error = tooLargeError(cardWidth, cardHeight, settings, portrait, landscape);
+        return result;
+    }
+
+    SheetLayout layout;
+    layout.landscape = chosen.landscape;
+    layout.pageWidth = chosen.landscape ? settings.paper.height : settings.paper.width;
+    layout.pageHeight = chosen.landscape ? settings.paper.width : settings.paper.height;
+    layout.scale = chosen.scale;
+    layout.cardWidth = cardWidth * chosen.scale;
+    layout.cardHeight = cardHeight * chosen.scale;
+    layout.columns = chosen.columns;
+    layout.rows = chosen.rows;
+    layout.gap = settings.gap;
+    layout.marks = settings.marks;
+    const double gridWidth = layout.columns * layout.cardWidth + (layout.columns - 1) * layout.gap;
+    const double gridHeight = layout.rows * layout.cardHeight + (layout.rows - 1) * layout.gap;
+    layout.left = (layout.pageWidth - gridWidth) / 2;
+    layout.top = (layout.pageHeight - gridHeight) / 2;
+    result.layout = layout;
+    return result;
+}
+
+} // namespace torvale

@@ -2,6 +2,7 @@
 
 #include "common/c_resources.h"
 
+#include <bit>
 #include <cairo-pdf.h>
 #include <cairo.h>
 #include <cerrno>
@@ -48,19 +49,52 @@ struct PngReader {
     }
 };
 
+// A card decoded by the image library into an opaque surface.
+SurfacePtr decodedSurface(const EncodedCard& card, std::string& problem)
+{
+    MagickWandPtr wand(NewMagickWand());
+    if (MagickReadImageBlob(wand.get(), card.bytes.data(), card.bytes.size()) == MagickFalse ||
+        MagickTransformImageColorspace(wand.get(), sRGBColorspace) == MagickFalse) {
+        problem = "卡片无法解码";
+        return nullptr;
+    }
+    const auto width = static_cast<int>(MagickGetImageWidth(wand.get()));
+    const auto height = static_cast<int>(MagickGetImageHeight(wand.get()));
+    SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
+        problem = cairo_status_to_string(cairo_surface_status(surface.get()));
+        return nullptr;
+    }
+    cairo_surface_flush(surface.get());
+    // RGB24 keeps a pixel in a native 32-bit word, blue in its lowest byte.
+    const char* order = std::endian::native == std::endian::little ? "BGRP" : "PRGB";
+    unsigned char* data = cairo_image_surface_get_data(surface.get());
+    const int stride = cairo_image_surface_get_stride(surface.get());
+    for (int y = 0; y < height; ++y) {
+        MagickExportImagePixels(wand.get(), 0, y, static_cast<std::size_t>(width), 1, order,
+                                CharPixel, data + static_cast<std::ptrdiff_t>(y) * stride);
+    }
+    cairo_surface_mark_dirty(surface.get());
+    return surface;
+}
+
 // An image surface for a card. A JPEG card is handed to the PDF as its own bytes (cairo embeds
 // the JPEG data and never reads the surface's pixels, which are never touched and so cost no
-// memory); a PNG card is decoded.
+// memory); a PNG card is decoded. A CMYK JPEG is decoded too: ImageMagick stores its inks
+// inverted, as Adobe does, and cairo would embed it without the decode array that says so,
+// giving a negative.
 SurfacePtr cardSurface(const EncodedCard& card, std::string& problem)
 {
     if (card.extension == ".jpg") {
-        const auto size = jpegSize(card.bytes);
-        if (!size) {
+        const auto frame = jpegFrame(card.bytes);
+        if (!frame) {
             problem = "卡片不是可以读取的 JPEG 图片";
             return nullptr;
         }
+        if (frame->components == 4)
+            return decodedSurface(card, problem);
         SurfacePtr surface(
-            cairo_image_surface_create(CAIRO_FORMAT_RGB24, size->first, size->second));
+            cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame->width, frame->height));
         auto* bytes = new std::vector<unsigned char>(card.bytes);
         const cairo_status_t status = cairo_surface_set_mime_data(
             surface.get(), CAIRO_MIME_TYPE_JPEG, bytes->data(), bytes->size(),
@@ -106,7 +140,7 @@ struct PdfSheetWriter::Cairo {
     }
 };
 
-std::optional<std::pair<int, int>> jpegSize(const std::vector<unsigned char>& bytes)
+std::optional<JpegFrame> jpegFrame(const std::vector<unsigned char>& bytes)
 {
     if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return std::nullopt;
@@ -125,16 +159,18 @@ std::optional<std::pair<int, int>> jpegSize(const std::vector<unsigned char>& by
         }
         const std::size_t length = static_cast<std::size_t>(bytes[i + 2] << 8 | bytes[i + 3]);
         // SOF0 to SOF15 carry the size; C4 (Huffman tables), C8 and CC (arithmetic coding) do not.
-        const bool frame =
+        const bool isFrame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            if (length < 7 || i + 9 > bytes.size())
+        if (isFrame) {
+            if (length < 8 || i + 10 > bytes.size())
                 return std::nullopt;
-            const int height = bytes[i + 5] << 8 | bytes[i + 6];
-            const int width = bytes[i + 7] << 8 | bytes[i + 8];
-            if (width == 0 || height == 0)
+            JpegFrame frame;
+            frame.height = bytes[i + 5] << 8 | bytes[i + 6];
+            frame.width = bytes[i + 7] << 8 | bytes[i + 8];
+            frame.components = bytes[i + 9];
+            if (frame.width == 0 || frame.height == 0)
                 return std::nullopt;
-            return std::pair{width, height};
+            return frame;
         }
         if (marker == 0xDA || length < 2) // image data before any frame header
             return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/card.h"
+#include "render/magick.h"
 #include "render/output_file.h"
 #include "render/sheet_layout.h"
 
@@ -67,8 +68,15 @@ private:
     bool m_named = false;
 };
 
-/// Width and height of a JPEG image from its frame header; nothing when the bytes do not start
-/// like a JPEG file or have no frame header.
-std::optional<std::pair<int, int>> jpegSize(const std::vector<unsigned char>& bytes);
+/// What the frame header of a JPEG image says.
+struct JpegFrame {
+    int width = 0;
+    int height = 0;
+    int components = 0; // 1 grey, 3 colour, 4 CMYK
+};
+
+/// The frame header of a JPEG image; nothing when the bytes do not start like a JPEG file or
+/// have no frame header.
+std::optional<JpegFrame> jpegFrame(const std::vector<unsigned char>& bytes);
 
 } // namespace torvale

@@ -135,6 +135,20 @@ TEST_F(PrintSheetTest, BacksFollowTheirFrontsMirroredAndPngCardsAreDrawn)
     EXPECT_EQ(centre(0, true).first, rightX);
 }
 
+TEST_F(PrintSheetTest, CmykCardsKeepTheirColours)
+{
+    // Drawn from decoded pixels: embedded as they are, a reader would show their negative.
+    options.tpl = plainCard(kBlue, OutputFormat::Jpg);
+    options.tpl.output.colorspace = OutputColorspace::Cmyk;
+    const SheetSummary summary = run(1);
+    ASSERT_EQ(summary.error, "");
+    const SheetRect place = layout().place(0);
+    const auto seen = colorAt(summary.path, 1, place.x + place.width / 2, place.y + 2);
+    EXPECT_LT(seen[0], 60u);
+    EXPECT_LT(seen[1], 60u);
+    EXPECT_GT(seen[2], 180u);
+}
+
 TEST_F(PrintSheetTest, StopLeavesNoFile)
 {
     options.tpl = plainCard(kBlue, OutputFormat::Jpg);

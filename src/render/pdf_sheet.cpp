@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <unistd.h>
 
 namespace torvale {
@@ -78,12 +79,14 @@ SurfacePtr decodedSurface(const EncodedCard& card, std::string& problem)
     return surface;
 }
 
-// An image surface for a card. A JPEG card is handed to the PDF as its own bytes (cairo embeds
-// the JPEG data and never reads the surface's pixels, which are never touched and so cost no
-// memory); a PNG card is decoded. A CMYK JPEG is decoded too: ImageMagick stores its inks
-// inverted, as Adobe does, and cairo would embed it without the decode array that says so,
-// giving a negative.
-SurfacePtr cardSurface(const EncodedCard& card, std::string& problem)
+// Pixels of one size for the surfaces that carry JPEG bytes: cairo embeds the JPEG data and
+// never reads these, so every such surface of the size shares one block.
+using BlankPixels = std::map<std::pair<int, int>, std::vector<unsigned char>>;
+
+// An image surface for a card. A JPEG card is handed to the PDF as its own bytes; a PNG card is
+// decoded. A CMYK JPEG is decoded too: ImageMagick stores its inks inverted, as Adobe does, and
+// cairo would embed it without the decode array that says so, giving a negative.
+SurfacePtr cardSurface(const EncodedCard& card, BlankPixels& blanks, std::string& problem)
 {
     if (card.extension == ".jpg") {
         const auto frame = jpegFrame(card.bytes);
@@ -93,8 +96,11 @@ SurfacePtr cardSurface(const EncodedCard& card, std::string& problem)
         }
         if (frame->components == 4)
             return decodedSurface(card, problem);
-        SurfacePtr surface(
-            cairo_image_surface_create(CAIRO_FORMAT_RGB24, frame->width, frame->height));
+        const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, frame->width);
+        std::vector<unsigned char>& blank = blanks[{frame->width, frame->height}];
+        blank.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame->height));
+        SurfacePtr surface(cairo_image_surface_create_for_data(
+            blank.data(), CAIRO_FORMAT_RGB24, frame->width, frame->height, stride));
         auto* bytes = new std::vector<unsigned char>(card.bytes);
         const cairo_status_t status = cairo_surface_set_mime_data(
             surface.get(), CAIRO_MIME_TYPE_JPEG, bytes->data(), bytes->size(),
@@ -119,6 +125,11 @@ SurfacePtr cardSurface(const EncodedCard& card, std::string& problem)
 } // namespace
 
 struct PdfSheetWriter::Cairo {
+    // Declared before the PDF surface, so that they outlive it.
+    BlankPixels blanks;
+    // The cards of the page being drawn. Kept until the page is written: a surface that goes
+    // while the page still uses it is copied by cairo, pixels and all.
+    std::vector<SurfacePtr> pageCards;
     FilePtr file;
     bool discard = false; // the file is being given up: nothing more is written
     int* error = nullptr;
@@ -240,7 +251,7 @@ bool PdfSheetWriter::add(const EncodedCard& front, const EncodedCard* back, std:
 
 void PdfSheetWriter::drawCard(const EncodedCard& card, const SheetRect& place, std::string& problem)
 {
-    SurfacePtr image = cardSurface(card, problem);
+    SurfacePtr image = cardSurface(card, m_cairo->blanks, problem);
     if (!image)
         return;
     cairo_t* cr = m_cairo->context.get();
@@ -251,6 +262,7 @@ void PdfSheetWriter::drawCard(const EncodedCard& card, const SheetRect& place, s
     cairo_set_source_surface(cr, image.get(), 0, 0);
     cairo_paint(cr);
     cairo_restore(cr);
+    m_cairo->pageCards.push_back(std::move(image));
 }
 
 void PdfSheetWriter::drawMarks(int count, bool back)
@@ -282,6 +294,7 @@ void PdfSheetWriter::drawMarks(int count, bool back)
 void PdfSheetWriter::showPage()
 {
     cairo_show_page(m_cairo->context.get());
+    m_cairo->pageCards.clear();
     ++m_pages;
 }
 

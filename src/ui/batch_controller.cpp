@@ -1,5 +1,6 @@
 #include "ui/batch_controller.h"
 
+#include "common/paths.h"
 #include "ui/background_panel.h"
 #include "ui/balloon.h"
 #include "ui/data_source_panel.h"
@@ -258,8 +259,11 @@ void BatchController::startSheet()
     const Template& tpl = document.tpl();
     const auto [cardWidth, cardHeight] = cardSizeMm(tpl, document.dpi());
     std::string suggested;
-    if (!tpl.output.outputFolder.empty())
-        suggested = tpl.output.outputFolder + "/" + tpl.templateName + ".pdf";
+    if (!tpl.output.outputFolder.empty()) {
+        // The template's name without its ".dat".
+        const std::string name = pathToUtf8(pathFromUtf8(tpl.templateName).stem());
+        suggested = tpl.output.outputFolder + "/" + sanitizeFileName(name) + ".pdf";
+    }
     const auto request = m_sheetDialog->ask(cardWidth, cardHeight, suggested);
     if (!request)
         return;

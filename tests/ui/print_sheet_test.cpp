@@ -56,6 +56,8 @@ TEST_F(PrintSheetTest, DialogShowsWhatFitsAndTheSheetIsMadeWithProgress)
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(dialog().isVisible());
         summaries.push_back(summary());
+        // The template's name in its output folder is offered.
+        EXPECT_EQ(dialog().fileField()->text().toStdString(), dir.file("cards/badge.pdf"));
         EXPECT_EQ(dialog().preview()->shownLayout()->perPage(), 10);
         dialog().orientationBox()->setCurrentIndex(2); // 横向
         summaries.push_back(summary());

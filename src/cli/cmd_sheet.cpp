@@ -138,8 +138,9 @@ int runSheetCommand(const ParsedArgs& args)
     if (!settings)
         return kExitUsage;
     std::filesystem::path pdf = pathFromUtf8(args.value("--out"));
-    if (pdf.filename().empty())
-        return usageError("--out needs a file name, e.g. cards.pdf", kSheetUsage);
+    std::error_code ec;
+    if (pdf.filename().empty() || std::filesystem::is_directory(pdf, ec))
+        return usageError("--out needs a file name, e.g. cards.pdf, not a folder", kSheetUsage);
     if (!pdf.has_extension())
         pdf += ".pdf";
     std::string folder = pathToUtf8(pdf.parent_path());

@@ -324,6 +324,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     writeFile(dir.file("badge/large.dat"), large);
     writeFile(dir.file("other.csv"), "工号,名字,部门,照片\nA1,张三,研发部,a.jpg\n");
     const std::string out = dir.file("out");
+    fs::create_directory(out);
     const std::string sheet = " --out " + shellQuote(out + "/sheet.pdf");
     const std::string example = shellQuote(kExample) + sheet;
     const struct {
@@ -346,6 +347,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
         {example + " --csv " + shellQuote(dir.file("other.csv")), 1,
          "图层#2 还没有绑定列名: 请绑定一个列名"},
         {shellQuote(kExample), 2, "missing --out FILE.pdf"},
+        {shellQuote(kExample) + " --out " + shellQuote(out), 2, "not a folder"},
         // A file size limit far below the PDF's size.
         {"sh -c " +
              shellQuote("ulimit -f 600; TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) +

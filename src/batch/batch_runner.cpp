@@ -163,9 +163,9 @@ private:
                     break;
             }
             ComposedRow composed;
-            composed.card = m_renderer.compose(row, output, composed.log, m_stop);
             composed.folder = output.outputFolder;
             composed.name = makeOutputName(row, output, number);
+            composed.card = m_renderer.compose(row, output, composed.log, m_stop, composed.name);
             {
                 std::lock_guard lock(m_mutex);
                 m_ready.emplace(number, std::move(composed));

@@ -88,6 +88,7 @@ struct TextLayout {
     TextSize size;
     std::vector<TextSize> runSizes; // text split between several fonts: each run's size
     bool atMinimum = false;         // shrinking, and even the minimum size does not fit
+    double naturalWidth = 0;        // the width before justification spreads the text
 };
 
 // Measures text split into runs on a scratch canvas with the layer's drawing settings.
@@ -221,6 +222,7 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
         const std::optional<TextSize> plain = measurer.measure(layout.fontSize, 0, false);
         if (!plain)
             return std::nullopt;
+        layout.naturalWidth = plain->width;
         const double w0 = plain->width > 0 ? plain->width : 1;
         const double kerning = (layer.width - w0) / static_cast<double>(n - 1);
         if (kerning > 0) {
@@ -233,6 +235,8 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
     if (!size)
         return std::nullopt;
     layout.size = *size;
+    if (layer.tHAlign != kHAlignJustified || layout.naturalWidth <= 0)
+        layout.naturalWidth = size->width;
     return layout;
 }
 
@@ -279,7 +283,7 @@ TextFit measureTextFit(const Layer& layer, const std::string& text, const FontRe
     fit.missing = layout->split.missing;
     fit.atMinimum = layout->atMinimum;
     // Justified text is spread to the layer's width when it is narrower; wider, it is clipped.
-    fit.wider = static_cast<long>(boxSide(layout->size.width)) > layer.width;
+    fit.wider = static_cast<long>(boxSide(layout->naturalWidth)) > layer.width;
     return fit;
 }
 

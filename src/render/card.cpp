@@ -217,16 +217,16 @@ MagickWandPtr CardRenderer::backgroundImage() const
     return MagickWandPtr(m_background ? CloneMagickWand(m_background.get()) : nullptr);
 }
 
-std::string CardRenderer::resolvePicturePath(const std::string& cell) const
+std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder)
 {
     const auto path = pathFromUtf8(cell);
     if (path.is_absolute())
         return cell;
     std::error_code ec;
     const auto inProgram = programFolder() / path;
-    if (std::filesystem::exists(inProgram, ec) || m_csvFolder.empty())
+    if (std::filesystem::exists(inProgram, ec) || csvFolder.empty())
         return pathToUtf8(inProgram);
-    return pathToUtf8(pathFromUtf8(m_csvFolder) / path);
+    return pathToUtf8(pathFromUtf8(csvFolder) / path);
 }
 
 MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
@@ -267,7 +267,7 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
         // An empty rectangle has no room for any part of a picture.
         if (!cell || isBlankText(*cell) || layer.width <= 0 || layer.height <= 0)
             continue;
-        const std::string path = resolvePicturePath(trimBlank(*cell));
+        const std::string path = resolveCellPicturePath(trimBlank(*cell), m_csvFolder);
         // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the
         // fitted sizes still follow from the picture's real size.
         DecodedPicture picture = overflowStyleAllowsReducedDecode(layer.overflow_style)
@@ -308,7 +308,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
     // over the image's own format when the card is encoded.
     MagickSetFormat(wand, output.format == OutputFormat::Png ? "PNG" : "JPEG");
     if (output.format == OutputFormat::Png) {
-        card.extension = ".png";
+        card.extension = cardExtension(OutputFormat::Png);
         MagickSetImageFormat(wand, "PNG");
         if (output.isSaveToPng8) {
             auto bytes = encodePng8(wand, output.colorCount, m_dpi, log);
@@ -333,7 +333,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         // and three times faster on photo-like cards.
         MagickSetCompressionQuality(wand, 55);
     } else {
-        card.extension = ".jpg";
+        card.extension = cardExtension(OutputFormat::Jpg);
         MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);
         // A card drawn on a grey background picture keeps the picture's grey image type, and
         // the encoder would write it as a grey JPEG, dropping the colour of the layers.

@@ -82,7 +82,6 @@ private:
     MagickWandPtr backgroundImage() const;
     void drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
                   TextNotes& notes, LogSink& log) const;
-    std::string resolvePicturePath(const std::string& cell) const;
 
     Template m_template;
     std::int32_t m_dpi;
@@ -111,6 +110,16 @@ CardResult writeCard(const EncodedCard& card, const std::string& folder, const s
 
 /// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer.
 std::string cellForLog(const std::string& cell);
+
+/// The file a picture cell names: an absolute path as it is; a relative one in the program
+/// folder when it is there, else in csvFolder (the CSV file's folder; empty: none).
+std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder);
+
+/// The extension of the cards of an output format: ".png" or ".jpg".
+inline const char* cardExtension(OutputFormat format)
+{
+    return format == OutputFormat::Png ? ".png" : ".jpg";
+}
 
 /// compose + makeOutputName + writeCard for one row.
 CardResult renderCard(const CardRenderer& renderer, const CardRow& row,

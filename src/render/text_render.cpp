@@ -24,6 +24,7 @@ constexpr int kVAlignBottom = 2;
 constexpr int kAscender = 2;
 constexpr int kDescender = 3;
 constexpr int kTextWidth = 4;
+constexpr int kMaxAdvance = 6;
 constexpr int kOriginX = 11;
 
 struct TextSize {
@@ -77,6 +78,15 @@ long boxOffset(double offset)
 double pixelSize(std::int32_t points)
 {
     return static_cast<double>(std::int64_t{kTextDpi} * points / 72);
+}
+
+// The font file a text layer draws with. The library has no usable default font here, so an
+// unknown family draws with the installed font that best covers Chinese and Latin text.
+const FontEntry* layerFont(const Layer& layer, const FontRegistry& fonts)
+{
+    if (const std::vector<FontEntry>* entries = fonts.family(layer.fontName))
+        return &chooseFontFile(*entries, layer.isBold != 0, layer.isItalic != 0);
+    return fonts.fallbackFont();
 }
 
 // How a layer's text is drawn: its fonts, pixel size and kerning, and the size it takes.
@@ -196,11 +206,7 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
                                      MagickWand* scratch)
 {
     DrawSetTextEncoding(draw, "UTF-8");
-    // The library has no usable default font here, so an unknown family draws with the
-    // installed font that best covers Chinese and Latin text.
-    const FontEntry* font = fonts.fallbackFont();
-    if (const std::vector<FontEntry>* entries = fonts.family(layer.fontName))
-        font = &chooseFontFile(*entries, layer.isBold != 0, layer.isItalic != 0);
+    const FontEntry* font = layerFont(layer, fonts);
     TextLayout layout;
     if (font) {
         DrawSetFont(draw, font->fontReference.c_str());
@@ -266,24 +272,72 @@ std::size_t maxDrawnUnits(const Layer& layer)
     return 256 + 4 * static_cast<std::size_t>(std::max(0, layer.width));
 }
 
-TextFit measureTextFit(const Layer& layer, const std::string& text, const FontRegistry& fonts)
+TextFitter::TextFitter(const Layer& layer, const FontRegistry& fonts)
+    : m_layer(layer), m_fonts(fonts)
+{
+    const FontEntry* font = layerFont(layer, fonts);
+    DrawingWandPtr draw(NewDrawingWand());
+    MagickWandPtr scratch = newCanvas(1, 1, "none");
+    if (!font || !draw || !scratch)
+        return;
+    m_fontFile = font->fontReference;
+    DrawSetTextEncoding(draw.get(), "UTF-8");
+    DrawSetFont(draw.get(), m_fontFile.c_str());
+    DrawSetFontSize(draw.get(), pixelSize(layer.fontSize));
+    const MagickMemoryPtr<double> metrics(MagickQueryFontMetrics(scratch.get(), draw.get(), "W"));
+    if (!metrics)
+        return;
+    m_maxAdvance = metrics.get()[kMaxAdvance];
+    m_height = metrics.get()[kAscender] - metrics.get()[kDescender];
+}
+
+bool TextFitter::surelyFits(const std::string& text, const FontSplit& split) const
+{
+    if (m_maxAdvance <= 0 || split.runs.size() != 1)
+        return false;
+    // No character is wider than the font's widest advance, and no glyph reaches further
+    // past its advance than one more: a text within that bound needs no measuring.
+    const double size = pixelSize(m_layer.fontSize);
+    const double spacing = m_layer.tHAlign == kHAlignJustified
+                               ? 0.0
+                               : std::max(0.0, static_cast<double>(m_layer.characterSpacing));
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++characters)
+        nextCodePoint(text, i);
+    const double bound =
+        static_cast<double>(characters + 1) * (std::max(m_maxAdvance, size) + spacing);
+    if (static_cast<long>(boxSide(bound)) > m_layer.width)
+        return false;
+    return !m_layer.autoShrink || static_cast<long>(boxSide(m_height)) <= m_layer.height;
+}
+
+TextFit TextFitter::fit(const std::string& text) const
 {
     TextFit fit;
     if (text.empty())
         return fit;
+    if (!m_fontFile.empty()) {
+        FontSplit split = splitTextByFont(text, m_fontFile, m_layer.isBold != 0,
+                                          m_layer.isItalic != 0);
+        if (surelyFits(text, split)) {
+            fit.measured = true;
+            fit.missing = std::move(split.missing);
+            return fit;
+        }
+    }
     DrawingWandPtr draw(NewDrawingWand());
     MagickWandPtr scratch = newCanvas(1, 1, "none");
     if (!draw || !scratch)
         return fit;
     const std::optional<TextLayout> layout =
-        layOutText(layer, text, fonts, draw.get(), scratch.get());
+        layOutText(m_layer, text, m_fonts, draw.get(), scratch.get());
     if (!layout)
         return fit;
     fit.measured = true;
     fit.missing = layout->split.missing;
     fit.atMinimum = layout->atMinimum;
     // Justified text is spread to the layer's width when it is narrower; wider, it is clipped.
-    fit.wider = static_cast<long>(boxSide(layout->naturalWidth)) > layer.width;
+    fit.wider = static_cast<long>(boxSide(layout->naturalWidth)) > m_layer.width;
     return fit;
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/template.h"
 #include "render/fonts.h"
+#include "render/glyph_coverage.h"
 #include "render/magick.h"
 
 #include <optional>
@@ -52,7 +53,23 @@ struct TextFit {
 /// narrowest glyphs can fill, and a cell of megabytes is not measured and drawn whole.
 std::size_t maxDrawnUnits(const Layer& layer);
 
-TextFit measureTextFit(const Layer& layer, const std::string& text, const FontRegistry& fonts);
+/// Measures the texts of one layer as renderTextBox would draw them, without drawing. A text
+/// that fits for sure (by the font's widest character) is not measured at all.
+class TextFitter {
+public:
+    /// The layer and the fonts must outlive the fitter.
+    TextFitter(const Layer& layer, const FontRegistry& fonts);
+    TextFit fit(const std::string& text) const;
+
+private:
+    bool surelyFits(const std::string& text, const FontSplit& split) const;
+
+    const Layer& m_layer;
+    const FontRegistry& m_fonts;
+    std::string m_fontFile;
+    double m_maxAdvance = 0; // at the layer's own size; 0 when unknown
+    double m_height = 0;
+};
 
 /// The text box of renderLayerImage, cut to the part that lies inside the layer.
 TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts);

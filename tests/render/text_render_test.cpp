@@ -374,12 +374,12 @@ TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
     const Ink shrunk = renderInk(layer, longName);
     EXPECT_LT(shrunk.right, 119); // not clipped
     EXPECT_GT(shrunk.right - shrunk.left, 100); // the largest size that fits, not just any
-    EXPECT_FALSE(measureTextFit(layer, longName, *s_fonts).atMinimum);
+    EXPECT_FALSE(TextFitter(layer, *s_fonts).fit(longName).atMinimum);
 
     layer.minFontSize = 20;
     EXPECT_TRUE(renderTextBox(layer, longName, *s_fonts).atMinimum);
     EXPECT_EQ(renderInk(layer, longName).right, 119); // clipped at the minimum
-    EXPECT_TRUE(measureTextFit(layer, longName, *s_fonts).atMinimum);
+    EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(longName).atMinimum);
 
     // A text that fits is drawn at its own size; too tall, it shrinks too.
     Layer roomy = textLayer(120, 60, 0, 1);
@@ -403,9 +403,27 @@ TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
     const Ink spread = renderInk(justified, "ABCDEFGHIJ");
     EXPECT_LE(spread.left, 4);
     EXPECT_GE(spread.right, 94);
-    EXPECT_FALSE(measureTextFit(justified, "ABCDEFGHIJ", *s_fonts).wider);
+    EXPECT_FALSE(TextFitter(justified, *s_fonts).fit("ABCDEFGHIJ").wider);
     justified.autoShrink = false;
-    EXPECT_TRUE(measureTextFit(justified, "ABCDEFGHIJ", *s_fonts).wider);
+    EXPECT_TRUE(TextFitter(justified, *s_fonts).fit("ABCDEFGHIJ").wider);
+}
+
+TEST_F(TextRenderTest, FitterSaysWhichTextsAreClipped)
+{
+    // The fitter skips measuring texts that fit for sure; it must agree with the drawing on
+    // every length, up to the one that no longer fits.
+    for (const char* letter : {"W", "i", "中"}) {
+        SCOPED_TRACE(letter);
+        const Layer layer = textLayer(150, 30, 0, 1);
+        const TextFitter fitter(layer, *s_fonts);
+        std::string text;
+        bool clipped = false;
+        while (!clipped) {
+            text += letter;
+            clipped = renderInk(layer, text).right == layer.width - 1;
+            ASSERT_EQ(fitter.fit(text).wider, clipped) << text;
+        }
+    }
 }
 
 TEST_F(TextRenderTest, TextThumbnailIsThePngOfTheLayer)

@@ -210,6 +210,17 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
     return result;
 }
 
+std::string rowCheckSummary(const RowCheckResult& result)
+{
+    if (result.csvProblem)
+        return *result.csvProblem;
+    const std::string summary =
+        result.problems.empty()
+            ? formatText("已检查 %zu 行，没有发现问题。", result.rows)
+            : formatText("已检查 %zu 行，发现 %zu 个问题。", result.rows, result.problems.size());
+    return result.stopped ? "已停止：" + summary : summary;
+}
+
 const char* rowProblemKindName(RowProblemKind kind)
 {
     switch (kind) {

@@ -55,6 +55,10 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
                          const std::atomic<bool>* stop = nullptr,
                          const RowCheckProgress& progress = {});
 
+/// "已检查 %zu 行，发现 %zu 个问题。" (or "没有发现问题"), "已停止：" in front when stopped; the
+/// CSV file's problem when it could not be read.
+std::string rowCheckSummary(const RowCheckResult& result);
+
 /// A stable name of a problem kind for scripts ("picture-missing", "text-clipped", ...).
 const char* rowProblemKindName(RowProblemKind kind);
 

@@ -51,11 +51,7 @@ int checkEveryRow(const PreparedBatch& prepared, bool json)
         out += (json ? rowProblemJson(problem) : replaceTerminalControls(rowProblemLine(problem))) +
                "\n";
     writeStdout(out);
-    const std::string summary =
-        result.problems.empty()
-            ? formatText("已检查 %zu 行，没有发现问题。", result.rows)
-            : formatText("已检查 %zu 行，发现 %zu 个问题。", result.rows, result.problems.size());
-    printError(result.stopped ? "已停止：" + summary : summary);
+    printError(rowCheckSummary(result));
     return result.stopped || !result.problems.empty() ? kExitFailed : kExitOk;
 }
 

@@ -180,10 +180,8 @@ void BatchController::showProblem(const BatchProblem& problem)
     }
 }
 
-void BatchController::start()
+std::optional<BatchPlan> BatchController::checkedPlan(std::shared_ptr<const FontRegistry>& fonts)
 {
-    if (m_running)
-        return;
     EditorDocument& document = m_window.document();
     const Template& tpl = document.tpl();
 
@@ -191,38 +189,93 @@ void BatchController::start()
     std::optional<std::vector<std::string>> columns;
     // The batch reads the fonts on its worker thread: it keeps the tables of its start even if
     // the font mapping changes meanwhile.
-    std::shared_ptr<const FontRegistry> fonts = m_window.fontSnapshot();
+    fonts = m_window.fontSnapshot();
     const BatchProblem problem = validateBatch(tpl, plan.inputs, *fonts, &columns);
     // The checks read the CSV file again: the lists that show its columns follow.
     if (columns && *columns != document.csvColumns())
         document.useCsvColumns(std::move(*columns));
     if (!problem.ok()) {
         showProblem(problem);
-        return;
+        return std::nullopt;
     }
-    BatchOptions& options = plan.options;
-    options.fonts = fonts.get();
-    options.jobs = defaultJobs();
+    return plan;
+}
 
+bool BatchController::startWorker(std::function<void()> body)
+{
     m_running = true;
-    m_summary = {};
     m_dialog->m_allowClose = false;
     m_stop.store(false);
     m_dialog->start(m_stop, 0);
     m_workerDone.store(false);
     try {
-        m_worker = m_startThread([this, options = std::move(options), fonts = std::move(fonts)] {
-            WindowListener listener(this, m_window, *m_dialog);
-            m_summary = runBatch(options, listener, m_stop);
-            QMetaObject::invokeMethod(
-                this, [this] { finish(); }, Qt::QueuedConnection);
+        m_worker = m_startThread([this, body = std::move(body)] {
+            body();
             m_workerDone.store(true);
         });
     } catch (const std::system_error&) {
         m_workerDone.store(true);
         threadFailed();
-        return;
+        return false;
     }
+    return true;
+}
+
+void BatchController::checkRows()
+{
+    if (m_running)
+        return;
+    std::shared_ptr<const FontRegistry> fonts;
+    std::optional<BatchPlan> plan = checkedPlan(fonts);
+    if (!plan)
+        return;
+    m_rowCheck = {};
+    const bool started = startWorker([this, plan = std::move(*plan), fonts = std::move(fonts)] {
+        const auto progress = [this](std::size_t done, std::size_t total) {
+            QMetaObject::invokeMethod(
+                this,
+                [dialog = m_dialog, done, total] {
+                    dialog->setTotal(static_cast<int>(total));
+                    dialog->setStep(static_cast<int>(std::min(done + 1, total)));
+                },
+                Qt::QueuedConnection);
+        };
+        m_rowCheck = torvale::checkRows(plan.options.tpl, plan.inputs, *fonts, &m_stop, progress);
+        QMetaObject::invokeMethod(
+            this, [this, stopped = m_rowCheck.stopped] { finish(stopped); },
+            Qt::QueuedConnection);
+    });
+    if (!started)
+        return;
+    m_dialog->exec();
+    emit rowsChecked();
+}
+
+void BatchController::start()
+{
+    if (m_running)
+        return;
+    EditorDocument& document = m_window.document();
+    const Template& tpl = document.tpl();
+    std::shared_ptr<const FontRegistry> fonts;
+    std::optional<BatchPlan> plan = checkedPlan(fonts);
+    if (!plan)
+        return;
+    BatchOptions& options = plan->options;
+    options.fonts = fonts.get();
+    options.jobs = defaultJobs();
+
+    m_summary = {};
+    const bool started =
+        startWorker([this, options = std::move(options), fonts = std::move(fonts)] {
+            WindowListener listener(this, m_window, *m_dialog);
+            m_summary = runBatch(options, listener, m_stop);
+            QMetaObject::invokeMethod(
+                this, [this, stopped = m_summary.stopped] { finish(stopped); },
+                Qt::QueuedConnection);
+        });
+    if (!started)
+        return;
     emit batchStarted();
     m_dialog->exec();
 
@@ -248,12 +301,12 @@ void BatchController::threadFailed()
     QCoreApplication::exit(kThreadFailedExitCode);
 }
 
-void BatchController::finish()
+void BatchController::finish(bool stopped)
 {
     if (m_worker.joinable())
         m_worker.join();
     m_running = false;
-    if (m_summary.stopped)
+    if (stopped)
         m_dialog->stopped();
     m_dialog->m_allowClose = true;
     m_dialog->accept();

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "batch/batch_plan.h"
+#include "batch/row_check.h"
 
 #include <QObject>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 class QWidget;
@@ -33,6 +35,12 @@ public:
     /// ends the application with exit code -1 (unless the save question is cancelled).
     void start();
 
+    /// "检查数据...": the checks of start(), then every data row walked on a worker thread
+    /// with the progress dialog; returns when it has ended. Emits rowsChecked() with the result
+    /// in lastRowCheck() unless a check stopped it first.
+    void checkRows();
+    const RowCheckResult& lastRowCheck() const { return m_rowCheck; }
+
     /// Replaces the way the worker thread is started (std::thread by default).
     void setThreadStarter(ThreadStarter starter) { m_startThread = std::move(starter); }
 
@@ -46,11 +54,19 @@ public:
 signals:
     /// A batch has started (the progress dialog is about to be shown).
     void batchStarted();
+    /// checkRows() has walked the rows.
+    void rowsChecked();
 
 private:
+    // The batch's plan once its checks pass, with the fonts it reads; the first problem is
+    // shown and nothing given otherwise.
+    std::optional<BatchPlan> checkedPlan(std::shared_ptr<const FontRegistry>& fonts);
+    // Starts the worker with the progress dialog ready; false (after saying so) when the
+    // thread cannot be started.
+    bool startWorker(std::function<void()> body);
     void showProblem(const BatchProblem& problem);
     QWidget* controlFor(BatchControl control) const;
-    void finish();
+    void finish(bool stopped);
     void threadFailed();
 
     MainWindow& m_window;
@@ -61,6 +77,7 @@ private:
     ThreadStarter m_startThread;
     bool m_running = false;
     BatchSummary m_summary;
+    RowCheckResult m_rowCheck;
 };
 
 } // namespace torvale

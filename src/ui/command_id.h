@@ -64,6 +64,7 @@ enum class CommandId : int {
     WatermarkPanel = 35421,  // 设置 menu: show or hide the watermark panel
     Undo = 35422,            // 编辑 menu
     Redo = 35423,
+    CheckRows = 35430,       // 文件 menu: "检查数据..."
 
     StartBatch = 36128, // the "开始处理" button
 };

@@ -123,6 +123,8 @@ void MainWindow::buildMenus()
         addCommand(m_fileMenu, QStringLiteral("保存(&S)...\tCtrl+S"), CommandId::SaveTemplate),
         QKeySequence(Qt::CTRL | Qt::Key_S));
     addCommand(m_fileMenu, QStringLiteral("另存为(&A)..."), CommandId::SaveTemplateAs);
+    addSeparator(m_fileMenu);
+    addCommand(m_fileMenu, QStringLiteral("检查数据(&C)..."), CommandId::CheckRows);
     addSeparator(m_fileMenu, idOf(CommandId::ExitSeparator));
     addCommand(m_fileMenu, QStringLiteral("退出(&X)"), CommandId::Exit);
 

@@ -143,6 +143,8 @@ TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
                                                    {"-", 0},
                                                    {"保存(&S)...\tCtrl+S", 35202},
                                                    {"另存为(&A)...", 35203},
+                                                   {"-", 0},
+                                                   {"检查数据(&C)...", 35430},
                                                    {"-", 35206},
                                                    {"退出(&X)", 35204}}));
     EXPECT_EQ(itemsOf(menu(1)),

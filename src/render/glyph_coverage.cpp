@@ -1,8 +1,8 @@
 #include "render/glyph_coverage.h"
 
 #include "common/text.h"
-
-#include <fontconfig/fontconfig.h>
+#include "render/fc_resources.h"
+#include "render/fonts.h"
 
 #include <algorithm>
 #include <map>
@@ -14,23 +14,6 @@
 namespace torvale {
 
 namespace {
-
-struct CharSetDeleter {
-    void operator()(FcCharSet* set) const { FcCharSetDestroy(set); }
-};
-struct PatternDeleter {
-    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
-};
-struct FontSetDeleter {
-    void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
-};
-struct ObjectSetDeleter {
-    void operator()(FcObjectSet* set) const { FcObjectSetDestroy(set); }
-};
-using CharSetPtr = std::unique_ptr<FcCharSet, CharSetDeleter>;
-using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
-using FontSetPtr = std::unique_ptr<FcFontSet, FontSetDeleter>;
-using ObjectSetPtr = std::unique_ptr<FcObjectSet, ObjectSetDeleter>;
 
 const FcChar8* fcText(const std::string& text)
 {
@@ -45,31 +28,25 @@ bool needsNoGlyph(char32_t cp)
            (cp >= 0xFE00 && cp <= 0xFE0F) || cp == 0xFEFF || (cp >= 0xE0000 && cp <= 0xE0FFF);
 }
 
-bool isDrawableFontFile(const std::string& path)
-{
-    return endsWithIgnoreCase(path, ".ttf") || endsWithIgnoreCase(path, ".ttc") ||
-           endsWithIgnoreCase(path, ".otf");
-}
-
 // The character set of a file's first face: from fontconfig's tables when the font is
 // installed, else read from the file. Null when the file cannot be read as a font.
-CharSetPtr readCharSet(const std::string& path)
+FcCharSetPtr readCharSet(const std::string& path)
 {
-    PatternPtr query(FcPatternCreate());
-    ObjectSetPtr objects(FcObjectSetBuild(FC_CHARSET, nullptr));
+    FcPatternPtr query(FcPatternCreate());
+    FcObjectSetPtr objects(FcObjectSetBuild(FC_CHARSET, nullptr));
     if (query && objects && FcPatternAddString(query.get(), FC_FILE, fcText(path)) &&
         FcPatternAddInteger(query.get(), FC_INDEX, 0)) {
-        FontSetPtr listed(FcFontList(nullptr, query.get(), objects.get()));
+        FcFontSetPtr listed(FcFontList(nullptr, query.get(), objects.get()));
         FcCharSet* set = nullptr;
         if (listed && listed->nfont > 0 &&
             FcPatternGetCharSet(listed->fonts[0], FC_CHARSET, 0, &set) == FcResultMatch)
-            return CharSetPtr(FcCharSetCopy(set));
+            return FcCharSetPtr(FcCharSetCopy(set));
     }
     int count = 0;
-    PatternPtr face(FcFreeTypeQuery(fcText(path), 0, nullptr, &count));
+    FcPatternPtr face(FcFreeTypeQuery(fcText(path), 0, nullptr, &count));
     FcCharSet* set = nullptr;
     if (face && FcPatternGetCharSet(face.get(), FC_CHARSET, 0, &set) == FcResultMatch)
-        return CharSetPtr(FcCharSetCopy(set));
+        return FcCharSetPtr(FcCharSetCopy(set));
     return nullptr;
 }
 
@@ -77,8 +54,8 @@ CharSetPtr readCharSet(const std::string& path)
 // first faces of files the image library can draw; "" when none has the character.
 std::string matchFallback(char32_t cp, bool bold, bool italic)
 {
-    PatternPtr pattern(FcPatternCreate());
-    CharSetPtr wanted(FcCharSetCreate());
+    FcPatternPtr pattern(FcPatternCreate());
+    FcCharSetPtr wanted(FcCharSetCreate());
     if (!pattern || !wanted || !FcCharSetAddChar(wanted.get(), cp) ||
         !FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get()) ||
         !FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR) ||
@@ -87,7 +64,7 @@ std::string matchFallback(char32_t cp, bool bold, bool italic)
     FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
     FcDefaultSubstitute(pattern.get());
     FcResult result = FcResultNoMatch;
-    FontSetPtr sorted(FcFontSort(nullptr, pattern.get(), FcFalse, nullptr, &result));
+    FcFontSetPtr sorted(FcFontSort(nullptr, pattern.get(), FcFalse, nullptr, &result));
     if (!sorted)
         return {};
     for (int i = 0; i < sorted->nfont; ++i) {
@@ -101,7 +78,7 @@ std::string matchFallback(char32_t cp, bool bold, bool italic)
             !FcCharSetHasChar(set, cp))
             continue;
         const std::string path = reinterpret_cast<const char*>(file);
-        if (isDrawableFontFile(path))
+        if (isFontFileName(path))
             return path;
     }
     return {};
@@ -162,7 +139,7 @@ private:
     }
 
     std::mutex m_mutex;
-    std::unordered_map<std::string, CharSetPtr> m_charSets;
+    std::unordered_map<std::string, FcCharSetPtr> m_charSets;
     std::map<std::tuple<char32_t, bool, bool>, std::string> m_fallbacks;
 };
 

@@ -201,10 +201,14 @@ std::optional<double> chooseFontSize(const TextMeasurer& measurer, const Layer& 
 }
 
 // Lays a layer's text out without drawing it; nothing when the font cannot measure it.
+// The text is measured with draw, which keeps the font, size and kerning for drawing it.
 std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text,
-                                     const FontRegistry& fonts, DrawingWand* draw,
-                                     MagickWand* scratch)
+                                     const FontRegistry& fonts, DrawingWand* draw)
 {
+    const MagickWandPtr scratchCanvas = newCanvas(1, 1, "none");
+    MagickWand* scratch = scratchCanvas.get();
+    if (!scratch)
+        return std::nullopt;
     DrawSetTextEncoding(draw, "UTF-8");
     const FontEntry* font = layerFont(layer, fonts);
     TextLayout layout;
@@ -326,11 +330,8 @@ TextFit TextFitter::fit(const std::string& text) const
         }
     }
     DrawingWandPtr draw(NewDrawingWand());
-    MagickWandPtr scratch = newCanvas(1, 1, "none");
-    if (!draw || !scratch)
-        return fit;
     const std::optional<TextLayout> layout =
-        layOutText(m_layer, text, m_fonts, draw.get(), scratch.get());
+        draw ? layOutText(m_layer, text, m_fonts, draw.get()) : std::nullopt;
     if (!layout)
         return fit;
     fit.measured = true;
@@ -348,11 +349,8 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
         return result;
     result.failed = true; // until the text is drawn
     DrawingWandPtr draw(NewDrawingWand());
-    MagickWandPtr scratch = newCanvas(1, 1, "none");
-    if (!draw || !scratch)
-        return result;
     const std::optional<TextLayout> layout =
-        layOutText(layer, text, fonts, draw.get(), scratch.get());
+        draw ? layOutText(layer, text, fonts, draw.get()) : std::nullopt;
     if (!layout)
         return result;
     result.missing = layout->split.missing;

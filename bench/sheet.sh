@@ -24,15 +24,9 @@ if ((rows < 200 || rows > 1000)); then
     exit 2
 fi
 
-data=$work/data
-"$py" "$baselines/gen_workload.py" "$data" >/dev/null
-"$py" "$root/bench/make_template.py" "$data" "$work/badge.dat"
-
-# rows_csv COUNT: the first COUNT rows of the workload (one line each).
-rows_csv() {
-    head -n $(($1 + 1)) "$data/rows.csv" >"$data/rows-$1.csv"
-    echo "$data/rows-$1.csv"
-}
+# shellcheck source=bench/workload.sh
+source "$root/bench/workload.sh"
+make_workload "$baselines"
 
 # sheet_run CSV: the cards of every row of CSV into one PDF file in a fresh folder, which is
 # checked (pdfinfo reads it) and removed; prints "SECONDS PEAK_KIB CPU_SECONDS".

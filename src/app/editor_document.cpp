@@ -20,7 +20,8 @@ bool layerFieldsDiffer(const Layer& a, const Layer& b)
         return std::tie(l.number, l.x, l.y, l.width, l.height, l.type, l.bind_col_name, l.text,
                         l.fontName, l.fontSize, l.isBold, l.isUnderline, l.isItalic, l.color,
                         l.htmlColor, l.tHAlign, l.tVAlign, l.characterSpacing, l.filePath,
-                        l.layer_level, l.overflow_style, l.pHAlign, l.pVAlign);
+                        l.layer_level, l.overflow_style, l.pHAlign, l.pVAlign, l.autoShrink,
+                        l.minFontSize);
     };
     return fields(a) != fields(b);
 }
@@ -419,6 +420,8 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
             layer.isUnderline = values.isUnderline;
             layer.isItalic = values.isItalic;
             layer.characterSpacing = values.characterSpacing;
+            layer.autoShrink = values.autoShrink;
+            layer.minFontSize = values.minFontSize;
         }
         if (fields & FieldColor) {
             layer.color = values.color;

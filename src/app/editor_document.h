@@ -41,7 +41,8 @@ enum LayerField : unsigned {
     FieldOverflow = 1u << 3,  // overflow_style
     FieldBinding = 1u << 4,   // bind_col_name
     FieldDemo = 1u << 5,      // text, filePath
-    FieldFont = 1u << 6,      // fontName, fontSize, isBold, isUnderline, isItalic, spacing
+    FieldFont = 1u << 6,      // fontName, fontSize, isBold, isUnderline, isItalic, spacing,
+                              // autoShrink, minFontSize
     FieldColor = 1u << 7,     // color, htmlColor
     FieldAlignment = 1u << 8, // tHAlign, tVAlign, pHAlign, pVAlign
 };

@@ -196,16 +196,16 @@ private:
                     break;
             }
             ComposedRow composed;
-            composed.card = m_renderer.compose(row, output, composed.log, m_stop);
+            composed.folder = output.outputFolder;
+            composed.name = makeOutputName(row, output, number);
+            composed.card = m_renderer.compose(row, output, composed.log, m_stop, composed.name);
             if (composed.card && m_backRenderer) {
                 // A row is one card with its back or nothing.
                 composed.back = m_backRenderer->compose(row, m_backRenderer->tpl().output,
-                                                        composed.log, m_stop);
+                                                        composed.log, m_stop, composed.name);
                 if (!composed.back)
                     composed.card.reset();
             }
-            composed.folder = output.outputFolder;
-            composed.name = makeOutputName(row, output, number);
             {
                 std::lock_guard lock(m_mutex);
                 m_ready.emplace(number, std::move(composed));

@@ -39,9 +39,9 @@ PreviewResult renderPreview(const PreviewRequest& request)
     const CardRenderer renderer(request.tpl, request.dpi, *request.fonts, request.csvPath);
     CollectingLog log(result.log);
     const std::atomic<bool> stop{false};
-    const MagickWandPtr card =
-        renderer.draw(makeCardRow(table->header, table->rows[request.row - 1]),
-                      request.tpl.output, log, stop);
+    const CardRow row = makeCardRow(table->header, table->rows[request.row - 1]);
+    const MagickWandPtr card = renderer.draw(row, request.tpl.output, log, stop,
+                                             makeOutputName(row, request.tpl.output, request.row));
     if (!card || MagickSetImageFormat(card.get(), "PNG") == MagickFalse) {
         result.problem = "无法绘制卡片";
         return result;

@@ -61,6 +61,11 @@ struct BackgroundLayer {
     std::string szHeight = "800";
 };
 
+/// The smallest size a shrinking text is drawn at unless the layer says otherwise (points).
+inline constexpr std::int32_t kDefaultMinFontSize = 8;
+/// The range a layer's minimum size is kept in (points).
+inline constexpr std::int32_t kMaxMinFontSize = 1000;
+
 struct Layer {
     std::int32_t number = 1;
     std::int32_t x = -1;
@@ -85,6 +90,10 @@ struct Layer {
     OverflowStyle overflow_style = OverflowStyle::FillScale;
     std::int32_t pHAlign = 1;
     std::int32_t pVAlign = 1;
+    /// A text too wide or too tall for the layer is drawn smaller, down to minFontSize points.
+    /// Stored only when on ("autoShrink", "minFontSize" after the other members).
+    bool autoShrink = false;
+    std::int32_t minFontSize = kDefaultMinFontSize;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

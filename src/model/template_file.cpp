@@ -117,6 +117,25 @@ template <typename Visitor, typename L> void visitLayerMembers(Visitor& v, L& la
     v.enumeration("overflow_style", layer.overflow_style, 4);
 }
 
+// The text-fitting members come after the others and only when the option is on, so a template
+// that does not use it is written as before and older readers skip them.
+void writeTextFit(JsonWriter& out, const Layer& layer)
+{
+    if (!layer.autoShrink)
+        return;
+    out.number("autoShrink", 1);
+    out.number("minFontSize", layer.minFontSize);
+}
+
+void readTextFit(const cJSON* element, Layer& layer)
+{
+    const cJSON* on = cJSON_GetObjectItemCaseSensitive(element, "autoShrink");
+    layer.autoShrink = cJSON_IsNumber(on) && on->valueint != 0;
+    const cJSON* size = cJSON_GetObjectItemCaseSensitive(element, "minFontSize");
+    if (cJSON_IsNumber(size))
+        layer.minFontSize = std::clamp(size->valueint, 1, kMaxMinFontSize);
+}
+
 const char* backgroundColorText(BackgroundColorMode mode)
 {
     switch (mode) {
@@ -269,6 +288,7 @@ bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& 
         visitLayerMembers(layerIn, layer);
         if (!layerIn.ok)
             return false;
+        readTextFit(element, layer);
         layer.number = static_cast<std::int32_t>(layers.size() + 1);
         layers.push_back(std::move(layer));
     }
@@ -454,6 +474,7 @@ std::string templateToJson(const Template& tpl, std::int32_t currentDpi)
         }
         JsonWriter layerOut{item};
         visitLayerMembers(layerOut, layer);
+        writeTextFit(layerOut, layer);
     }
     writeOutput(out, tpl.output);
     const JsonText text(cJSON_Print(root.get()));

@@ -4,10 +4,12 @@
 #include "common/text.h"
 #include "render/output_file.h"
 #include "render/picture_fit.h"
+#include "render/glyph_coverage.h"
 #include "render/picture_input.h"
 #include "render/png8.h"
 #include "render/text_render.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -20,15 +22,6 @@ constexpr std::size_t kMaxFileNameUnits = 64;
 
 // Cell text echoed in a log line is cut to this many UTF-16 units.
 constexpr std::size_t kMaxLoggedCellUnits = 200;
-
-// A text layer draws at most this many UTF-16 units of a cell. A text wider than its layer
-// starts at the layer's left edge and is clipped on the right, so only its beginning can
-// show; four units per pixel of width is more than even the narrowest glyphs can fill, and a
-// cell of megabytes is not measured and drawn whole for nothing.
-std::size_t maxDrawnUnits(const Layer& layer)
-{
-    return 256 + 4 * static_cast<std::size_t>(std::max(0, layer.width));
-}
 
 const std::string* findCell(const CardRow& row, const std::string& column)
 {
@@ -79,6 +72,12 @@ CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<st
     return row;
 }
 
+struct CardRenderer::CachedText {
+    TextBox box;
+    bool atMinimum = false;
+    std::vector<char32_t> missing;
+};
+
 // A text is drawn into the cache the second time it is seen, so texts that never repeat (names,
 // numbers) cost nothing but their key. Keys and pixels are both bounded.
 struct CardRenderer::TextCache {
@@ -87,7 +86,7 @@ struct CardRenderer::TextCache {
 
     std::mutex mutex;
     std::unordered_map<std::string, bool> seen;
-    std::unordered_map<std::string, TextBox> boxes;
+    std::unordered_map<std::string, CachedText> boxes;
     std::size_t pixels = 0;
 };
 
@@ -128,7 +127,7 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
 CardRenderer::~CardRenderer() = default;
 
 void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
-                            LogSink& log) const
+                            TextNotes& notes, LogSink& log) const
 {
     const Layer& layer = m_template.layers[layerIndex];
     std::string cut;
@@ -145,23 +144,27 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const st
     key += '\0';
     key += text;
     TextCache& cache = *m_textCache;
-    TextBox cached;
+    CachedText cached;
     {
         // A clone shares the pixels until it is cropped; each thread draws its own copy, outside
         // the lock, so workers drawing the same text do not wait for each other.
         std::lock_guard lock(cache.mutex);
         if (const auto it = cache.boxes.find(key); it != cache.boxes.end())
-            cached = {MagickWandPtr(CloneMagickWand(it->second.box.get())), it->second.x,
-                      it->second.y};
+            cached = {{MagickWandPtr(CloneMagickWand(it->second.box.box.get())),
+                       it->second.box.x, it->second.box.y},
+                      it->second.atMinimum,
+                      it->second.missing};
     }
-    if (cached.box) {
-        drawTextBox(target, layer, cached);
+    if (cached.box.box) {
+        notes.add(layer, cached.atMinimum, cached.missing);
+        drawTextBox(target, layer, cached.box);
         return;
     }
     TextBoxResult drawn = renderTextBox(layer, text, m_fonts);
     if (drawn.failed)
         log.log(formatText("图层#%d 的文字无法绘制（字体 '%s'，%d 磅）:%s\n", layer.number,
                            layer.fontName.c_str(), layer.fontSize, cellForLog(text).c_str()));
+    notes.add(layer, drawn.atMinimum, drawn.missing);
     std::optional<TextBox>& box = drawn.box;
     if (!box)
         return;
@@ -177,11 +180,36 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const st
             MagickWandPtr stored(CloneMagickWand(box->box.get()));
             if (stored) {
                 cache.pixels += pixels;
-                cache.boxes.emplace(key, TextBox{std::move(stored), box->x, box->y});
+                cache.boxes.emplace(key, CachedText{TextBox{std::move(stored), box->x, box->y},
+                                                    drawn.atMinimum, drawn.missing});
             }
         }
     }
     drawTextBox(target, layer, *box);
+}
+
+void CardRenderer::TextNotes::add(const Layer& layer, bool atMinimum,
+                                  const std::vector<char32_t>& missingHere)
+{
+    if (atMinimum)
+        shrunkToMinimum.push_back(layer.number);
+    for (const char32_t cp : missingHere) {
+        if (std::find(missing.begin(), missing.end(), cp) == missing.end())
+            missing.push_back(cp);
+    }
+}
+
+void CardRenderer::TextNotes::log(const std::string& cardName, LogSink& sink) const
+{
+    const std::string named = cardName.empty() ? std::string() : "（" + cardName + "）";
+    for (const std::int32_t number : shrunkToMinimum)
+        sink.log(formatText("文字太长，已按最小字号绘制：图层#%d%s\n", number, named.c_str()));
+    if (missing.empty())
+        return;
+    std::string line = "无法显示的字符：";
+    for (std::size_t i = 0; i < missing.size(); ++i)
+        line += (i ? " " : "") + codePointName(missing[i]);
+    sink.log(line + named + "\n");
 }
 
 MagickWandPtr CardRenderer::backgroundImage() const
@@ -189,20 +217,20 @@ MagickWandPtr CardRenderer::backgroundImage() const
     return MagickWandPtr(m_background ? CloneMagickWand(m_background.get()) : nullptr);
 }
 
-std::string CardRenderer::resolvePicturePath(const std::string& cell) const
+std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder)
 {
     const auto path = pathFromUtf8(cell);
     if (path.is_absolute())
         return cell;
     std::error_code ec;
     const auto inProgram = programFolder() / path;
-    if (std::filesystem::exists(inProgram, ec) || m_csvFolder.empty())
+    if (std::filesystem::exists(inProgram, ec) || csvFolder.empty())
         return pathToUtf8(inProgram);
-    return pathToUtf8(pathFromUtf8(m_csvFolder) / path);
+    return pathToUtf8(pathFromUtf8(csvFolder) / path);
 }
 
 MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
-                                 const std::atomic<bool>& stop) const
+                                 const std::atomic<bool>& stop, const std::string& cardName) const
 {
     const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
     const BackgroundLayer& bg = m_template.background;
@@ -225,6 +253,7 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
         return nullptr;
     }
 
+    TextNotes notes;
     for (std::size_t index = 0; index < m_template.layers.size(); ++index) {
         const Layer& layer = m_template.layers[index];
         if (stop.load())
@@ -232,13 +261,13 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
         const std::string* cell = findCell(row, layer.bind_col_name);
         if (layer.type == LayerType::Text) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
-                drawText(background.get(), index, *cell, log);
+                drawText(background.get(), index, *cell, notes, log);
             continue;
         }
         // An empty rectangle has no room for any part of a picture.
         if (!cell || isBlankText(*cell) || layer.width <= 0 || layer.height <= 0)
             continue;
-        const std::string path = resolvePicturePath(trimBlank(*cell));
+        const std::string path = resolveCellPicturePath(trimBlank(*cell), m_csvFolder);
         // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the
         // fitted sizes still follow from the picture's real size.
         DecodedPicture picture = overflowStyleAllowsReducedDecode(layer.overflow_style)
@@ -254,6 +283,7 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
             layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();
         composite(target, picture.wand.get(), at.x, at.y);
     }
+    notes.log(cardName, log);
     MagickWandPtr card = std::move(background);
     if (canvas) {
         composite(canvas.get(), card.get(), 0, 0);
@@ -265,9 +295,10 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
 }
 
 std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const OutputSettings& output,
-                                                 LogSink& log, std::atomic<bool>& stop) const
+                                                 LogSink& log, std::atomic<bool>& stop,
+                                                 const std::string& cardName) const
 {
-    MagickWandPtr canvas = draw(row, output, log, stop);
+    MagickWandPtr canvas = draw(row, output, log, stop, cardName);
     if (stop.load() || !canvas)
         return std::nullopt;
 
@@ -277,7 +308,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
     // over the image's own format when the card is encoded.
     MagickSetFormat(wand, output.format == OutputFormat::Png ? "PNG" : "JPEG");
     if (output.format == OutputFormat::Png) {
-        card.extension = ".png";
+        card.extension = cardExtension(OutputFormat::Png);
         MagickSetImageFormat(wand, "PNG");
         if (output.isSaveToPng8) {
             auto bytes = encodePng8(wand, output.colorCount, m_dpi, log);
@@ -302,7 +333,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         // and three times faster on photo-like cards.
         MagickSetCompressionQuality(wand, 55);
     } else {
-        card.extension = ".jpg";
+        card.extension = cardExtension(OutputFormat::Jpg);
         MagickSetImageAlphaChannel(wand, DeactivateAlphaChannel);
         // A card drawn on a grey background picture keeps the picture's grey image type, and
         // the encoder would write it as a grey JPEG, dropping the colour of the layers.
@@ -374,10 +405,11 @@ CardResult renderCard(const CardRenderer& renderer, const CardRow& row,
                       const OutputSettings& output, std::size_t rowNumber, LogSink& log,
                       std::atomic<bool>& stop)
 {
-    const auto card = renderer.compose(row, output, log, stop);
+    const std::string name = makeOutputName(row, output, rowNumber);
+    const auto card = renderer.compose(row, output, log, stop, name);
     if (!card)
         return {stop.load() ? CardOutcome::Stopped : CardOutcome::WriteFailed, {}};
-    return writeCard(*card, output.outputFolder, makeOutputName(row, output, rowNumber), log, stop);
+    return writeCard(*card, output.outputFolder, name, log, stop);
 }
 
 } // namespace torvale

@@ -56,21 +56,32 @@ public:
     CardRenderer& operator=(const CardRenderer&) = delete;
 
     /// Draws and encodes one card. Nothing when the stop flag was set before or during the
-    /// layers, or when PNG-8 encoding failed (which logs and sets the stop flag).
+    /// layers, or when PNG-8 encoding failed (which logs and sets the stop flag). cardName (the
+    /// card's file name) is named in the log lines about its texts.
     std::optional<EncodedCard> compose(const CardRow& row, const OutputSettings& output,
-                                       LogSink& log, std::atomic<bool>& stop) const;
+                                       LogSink& log, std::atomic<bool>& stop,
+                                       const std::string& cardName = {}) const;
 
     /// The decoded canvas of a card before encoding (for tests and previews).
     MagickWandPtr draw(const CardRow& row, const OutputSettings& output, LogSink& log,
-                       const std::atomic<bool>& stop) const;
+                       const std::atomic<bool>& stop, const std::string& cardName = {}) const;
 
     const Template& tpl() const { return m_template; }
 
 private:
+    // What a card's texts had to give up, logged once per card: layers drawn at their minimum
+    // size, characters no font can draw.
+    struct TextNotes {
+        std::vector<std::int32_t> shrunkToMinimum; // layer numbers
+        std::vector<char32_t> missing;
+        void add(const Layer& layer, bool atMinimum, const std::vector<char32_t>& missingHere);
+        void log(const std::string& cardName, LogSink& sink) const;
+    };
+    struct CachedText;
+
     MagickWandPtr backgroundImage() const;
     void drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
-                  LogSink& log) const;
-    std::string resolvePicturePath(const std::string& cell) const;
+                  TextNotes& notes, LogSink& log) const;
 
     Template m_template;
     std::int32_t m_dpi;
@@ -99,6 +110,16 @@ CardResult writeCard(const EncodedCard& card, const std::string& folder, const s
 
 /// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer.
 std::string cellForLog(const std::string& cell);
+
+/// The file a picture cell names: an absolute path as it is; a relative one in the program
+/// folder when it is there, else in csvFolder (the CSV file's folder; empty: none).
+std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder);
+
+/// The extension of the cards of an output format: ".png" or ".jpg".
+inline const char* cardExtension(OutputFormat format)
+{
+    return format == OutputFormat::Png ? ".png" : ".jpg";
+}
 
 /// compose + makeOutputName + writeCard for one row.
 CardResult renderCard(const CardRenderer& renderer, const CardRow& row,

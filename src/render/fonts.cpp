@@ -1,13 +1,13 @@
 #include "render/fonts.h"
 
 #include "common/text.h"
+#include "render/fc_resources.h"
 #include "render/magick.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <fontconfig/fontconfig.h>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -15,19 +15,6 @@
 namespace torvale {
 
 namespace {
-
-struct FcPatternDeleter {
-    void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
-};
-struct FcObjectSetDeleter {
-    void operator()(FcObjectSet* set) const { FcObjectSetDestroy(set); }
-};
-struct FcFontSetDeleter {
-    void operator()(FcFontSet* set) const { FcFontSetDestroy(set); }
-};
-using FcPatternPtr = std::unique_ptr<FcPattern, FcPatternDeleter>;
-using FcObjectSetPtr = std::unique_ptr<FcObjectSet, FcObjectSetDeleter>;
-using FcFontSetPtr = std::unique_ptr<FcFontSet, FcFontSetDeleter>;
 
 // Standard Windows Chinese family names and whether they are serif faces.
 constexpr std::array<std::pair<const char*, bool>, 6> kStandardNames = {{
@@ -68,11 +55,15 @@ std::string sortKey(const std::string& name)
     return key;
 }
 
-bool isFontFile(const std::string& path)
+} // namespace
+
+bool isFontFileName(const std::string& path)
 {
     return endsWithIgnoreCase(path, ".ttf") || endsWithIgnoreCase(path, ".ttc") ||
            endsWithIgnoreCase(path, ".otf");
 }
+
+namespace {
 
 bool isRegularFile(const std::string& path)
 {
@@ -148,7 +139,7 @@ std::vector<Face> installedFaces()
             continue;
         Face face;
         face.path = reinterpret_cast<const char*>(file);
-        if (!isFontFile(face.path))
+        if (!isFontFileName(face.path))
             continue;
         int bestRank = 5;
         FcChar8* name = nullptr;

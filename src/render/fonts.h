@@ -103,6 +103,9 @@ private:
 /// The entry of a mapped font: family = name, reference = path, weight 400, not italic.
 FontEntry mappedFontEntry(const std::string& name, const std::string& path);
 
+/// True for the font file names the image library draws with: .ttf, .ttc and .otf.
+bool isFontFileName(const std::string& path);
+
 /// True when fontconfig can read the file as a font and the image library can measure text
 /// with it.
 bool isReadableFontFile(const std::string& path);

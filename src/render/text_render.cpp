@@ -2,8 +2,10 @@
 
 #include "common/text.h"
 #include "model/template_file.h"
+#include "render/glyph_coverage.h"
 #include "render/picture_input.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -22,11 +24,14 @@ constexpr int kVAlignBottom = 2;
 constexpr int kAscender = 2;
 constexpr int kDescender = 3;
 constexpr int kTextWidth = 4;
+constexpr int kMaxAdvance = 6;
 constexpr int kOriginX = 11;
 
 struct TextSize {
     double width = 0; // 0 when neither the text width nor the advance is positive
     double height = 0;
+    double ascent = 0;
+    double descent = 0; // below the baseline: zero or negative
 };
 
 // Nothing when the font cannot be loaded.
@@ -40,6 +45,8 @@ std::optional<TextSize> measureText(MagickWand* wand, const DrawingWand* draw,
     const double textWidth = m[kTextWidth];
     const double advance = m[kOriginX];
     TextSize size;
+    size.ascent = m[kAscender];
+    size.descent = m[kDescender];
     size.height = m[kAscender] - m[kDescender];
     // The text width misses the advance of trailing spaces and the advance misses overhanging
     // glyphs; take the larger unless they disagree wildly (a broken advance).
@@ -66,7 +73,274 @@ long boxOffset(double offset)
     return std::max(0L, static_cast<long>(offset));
 }
 
+// A point size as the whole pixel size the text is drawn at (in 64 bits: a template may hold
+// any 32-bit size).
+double pixelSize(std::int32_t points)
+{
+    return static_cast<double>(std::int64_t{kTextDpi} * points / 72);
+}
+
+// The font file a text layer draws with. The library has no usable default font here, so an
+// unknown family draws with the installed font that best covers Chinese and Latin text.
+const FontEntry* layerFont(const Layer& layer, const FontRegistry& fonts)
+{
+    if (const std::vector<FontEntry>* entries = fonts.family(layer.fontName))
+        return &chooseFontFile(*entries, layer.isBold != 0, layer.isItalic != 0);
+    return fonts.fallbackFont();
+}
+
+// How a layer's text is drawn: its fonts, pixel size and kerning, and the size it takes.
+struct TextLayout {
+    FontSplit split;
+    double fontSize = 0;
+    double kerning = 0;
+    bool setKerning = false; // justified text sets the kerning only when it spreads the text
+    TextSize size;
+    std::vector<TextSize> runSizes; // text split between several fonts: each run's size
+    bool atMinimum = false;         // shrinking, and even the minimum size does not fit
+    double naturalWidth = 0;        // the width before justification spreads the text
+};
+
+// Measures text split into runs on a scratch canvas with the layer's drawing settings.
+class TextMeasurer {
+public:
+    TextMeasurer(DrawingWand* draw, MagickWand* scratch, const FontSplit& split)
+        : m_draw(draw), m_scratch(scratch), m_split(split)
+    {
+    }
+
+    bool multiFont() const { return m_split.runs.size() > 1; }
+
+    // The text at a pixel size with the kerning; the runs' sizes into runSizes when given.
+    std::optional<TextSize> measure(double fontSize, double kerning, bool setKerning,
+                                    std::vector<TextSize>* runSizes = nullptr) const
+    {
+        DrawSetFontSize(m_draw, fontSize);
+        if (setKerning)
+            DrawSetTextKerning(m_draw, kerning);
+        if (!multiFont())
+            return measureText(m_scratch, m_draw, m_split.runs.front().text);
+        // Runs follow each other with the kerning between them, on one baseline.
+        TextSize total;
+        for (const FontRun& run : m_split.runs) {
+            DrawSetFont(m_draw, run.font.c_str());
+            const std::optional<TextSize> size = measureText(m_scratch, m_draw, run.text);
+            if (!size)
+                return std::nullopt;
+            if (runSizes)
+                runSizes->push_back(*size);
+            total.width += size->width;
+            total.ascent = std::max(total.ascent, size->ascent);
+            total.descent = std::min(total.descent, size->descent);
+        }
+        total.width += kerning * static_cast<double>(m_split.runs.size() - 1);
+        total.height = total.ascent - total.descent;
+        return total;
+    }
+
+private:
+    DrawingWand* m_draw;
+    MagickWand* m_scratch;
+    const FontSplit& m_split;
+};
+
+bool fitsLayer(const TextSize& size, const Layer& layer)
+{
+    return static_cast<long>(boxSide(size.width)) <= layer.width &&
+           static_cast<long>(boxSide(size.height)) <= layer.height;
+}
+
+// The size a text's fit is judged by: justified text without its spreading.
+std::optional<TextSize> fitSize(const TextMeasurer& measurer, const Layer& layer, double fontSize)
+{
+    if (layer.tHAlign == kHAlignJustified)
+        return measurer.measure(fontSize, 0, true);
+    return measurer.measure(fontSize, layer.characterSpacing, true);
+}
+
+// The pixel size a text is drawn at: its own, or with auto-shrink the largest whole size down
+// to the minimum that fits the layer. Nothing when the font cannot measure the text.
+std::optional<double> chooseFontSize(const TextMeasurer& measurer, const Layer& layer,
+                                     bool& atMinimum)
+{
+    const double normal = pixelSize(layer.fontSize);
+    atMinimum = false;
+    if (!layer.autoShrink)
+        return normal;
+    const std::optional<TextSize> atNormal = fitSize(measurer, layer, normal);
+    if (!atNormal)
+        return std::nullopt;
+    if (fitsLayer(*atNormal, layer))
+        return normal;
+    const double minimum = std::max(1.0, pixelSize(layer.minFontSize));
+    if (minimum >= normal) {
+        atMinimum = true;
+        return normal;
+    }
+    // Widths grow with the size: the largest fitting size is found by halving the range.
+    double low = minimum;      // fits unless atMinimum
+    double high = normal - 1; // largest candidate
+    const std::optional<TextSize> atLow = fitSize(measurer, layer, low);
+    if (!atLow)
+        return std::nullopt;
+    if (!fitsLayer(*atLow, layer)) {
+        atMinimum = true;
+        return minimum;
+    }
+    while (low < high) {
+        const double middle = std::floor((low + high + 1) / 2);
+        const std::optional<TextSize> size = fitSize(measurer, layer, middle);
+        if (!size)
+            return std::nullopt;
+        if (fitsLayer(*size, layer))
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return low;
+}
+
+// Lays a layer's text out without drawing it; nothing when the font cannot measure it.
+// The text is measured with draw, which keeps the font, size and kerning for drawing it.
+std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text,
+                                     const FontRegistry& fonts, DrawingWand* draw)
+{
+    const MagickWandPtr scratchCanvas = newCanvas(1, 1, "none");
+    MagickWand* scratch = scratchCanvas.get();
+    if (!scratch)
+        return std::nullopt;
+    DrawSetTextEncoding(draw, "UTF-8");
+    const FontEntry* font = layerFont(layer, fonts);
+    TextLayout layout;
+    if (font) {
+        DrawSetFont(draw, font->fontReference.c_str());
+        layout.split = splitTextByFont(text, font->fontReference, layer.isBold != 0,
+                                       layer.isItalic != 0);
+    } else {
+        layout.split.runs.push_back({std::string(), text});
+    }
+    const TextMeasurer measurer(draw, scratch, layout.split);
+    const std::optional<double> fontSize = chooseFontSize(measurer, layer, layout.atMinimum);
+    if (!fontSize)
+        return std::nullopt;
+    layout.fontSize = *fontSize;
+
+    if (layer.tHAlign != kHAlignJustified) {
+        layout.kerning = layer.characterSpacing;
+        layout.setKerning = true;
+    } else if (const std::size_t n = utf16Length(text); n > 1) {
+        const std::optional<TextSize> plain = measurer.measure(layout.fontSize, 0, false);
+        if (!plain)
+            return std::nullopt;
+        layout.naturalWidth = plain->width;
+        const double w0 = plain->width > 0 ? plain->width : 1;
+        const double kerning = (layer.width - w0) / static_cast<double>(n - 1);
+        if (kerning > 0) {
+            layout.kerning = kerning;
+            layout.setKerning = true;
+        }
+    }
+    const std::optional<TextSize> size =
+        measurer.measure(layout.fontSize, layout.kerning, layout.setKerning, &layout.runSizes);
+    if (!size)
+        return std::nullopt;
+    layout.size = *size;
+    if (layer.tHAlign != kHAlignJustified || layout.naturalWidth <= 0)
+        layout.naturalWidth = size->width;
+    return layout;
+}
+
+// Draws text split between fonts run by run on one baseline, the whole centred in a box of
+// boxWidth x boxHeight whose top-left part is the canvas.
+bool annotateRuns(MagickWand* canvas, DrawingWand* draw, const TextLayout& layout,
+                  std::size_t boxWidth, std::size_t boxHeight)
+{
+    DrawSetGravity(draw, ForgetGravity);
+    double x = (static_cast<double>(boxWidth) - layout.size.width) / 2;
+    const double baseline =
+        (static_cast<double>(boxHeight) - layout.size.height) / 2 + layout.size.ascent;
+    for (std::size_t i = 0; i < layout.split.runs.size(); ++i) {
+        const FontRun& run = layout.split.runs[i];
+        DrawSetFont(draw, run.font.c_str());
+        if (MagickAnnotateImage(canvas, draw, x, baseline, 0, run.text.c_str()) == MagickFalse)
+            return false;
+        x += layout.runSizes[i].width + layout.kerning;
+    }
+    return true;
+}
+
 } // namespace
+
+std::size_t maxDrawnUnits(const Layer& layer)
+{
+    return 256 + 4 * static_cast<std::size_t>(std::max(0, layer.width));
+}
+
+TextFitter::TextFitter(const Layer& layer, const FontRegistry& fonts)
+    : m_layer(layer), m_fonts(fonts)
+{
+    const FontEntry* font = layerFont(layer, fonts);
+    DrawingWandPtr draw(NewDrawingWand());
+    MagickWandPtr scratch = newCanvas(1, 1, "none");
+    if (!font || !draw || !scratch)
+        return;
+    m_fontFile = font->fontReference;
+    DrawSetTextEncoding(draw.get(), "UTF-8");
+    DrawSetFont(draw.get(), m_fontFile.c_str());
+    DrawSetFontSize(draw.get(), pixelSize(layer.fontSize));
+    const MagickMemoryPtr<double> metrics(MagickQueryFontMetrics(scratch.get(), draw.get(), "W"));
+    if (!metrics)
+        return;
+    m_maxAdvance = metrics.get()[kMaxAdvance];
+    m_height = metrics.get()[kAscender] - metrics.get()[kDescender];
+}
+
+bool TextFitter::surelyFits(const std::string& text, const FontSplit& split) const
+{
+    if (m_maxAdvance <= 0 || split.runs.size() != 1)
+        return false;
+    // No character is wider than the font's widest advance, and no glyph reaches further
+    // past its advance than one more: a text within that bound needs no measuring.
+    const double size = pixelSize(m_layer.fontSize);
+    const double spacing = m_layer.tHAlign == kHAlignJustified
+                               ? 0.0
+                               : std::max(0.0, static_cast<double>(m_layer.characterSpacing));
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++characters)
+        nextCodePoint(text, i);
+    const double bound =
+        static_cast<double>(characters + 1) * (std::max(m_maxAdvance, size) + spacing);
+    if (static_cast<long>(boxSide(bound)) > m_layer.width)
+        return false;
+    return !m_layer.autoShrink || static_cast<long>(boxSide(m_height)) <= m_layer.height;
+}
+
+TextFit TextFitter::fit(const std::string& text) const
+{
+    TextFit fit;
+    if (text.empty())
+        return fit;
+    if (!m_fontFile.empty()) {
+        FontSplit split = splitTextByFont(text, m_fontFile, m_layer.isBold != 0,
+                                          m_layer.isItalic != 0);
+        if (surelyFits(text, split)) {
+            fit.measured = true;
+            fit.missing = std::move(split.missing);
+            return fit;
+        }
+    }
+    DrawingWandPtr draw(NewDrawingWand());
+    const std::optional<TextLayout> layout =
+        draw ? layOutText(m_layer, text, m_fonts, draw.get()) : std::nullopt;
+    if (!layout)
+        return fit;
+    fit.measured = true;
+    fit.missing = layout->split.missing;
+    fit.atMinimum = layout->atMinimum;
+    // Justified text is spread to the layer's width when it is narrower; wider, it is clipped.
+    fit.wider = static_cast<long>(boxSide(layout->naturalWidth)) > m_layer.width;
+    return fit;
+}
 
 TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts)
 {
@@ -75,41 +349,19 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
         return result;
     result.failed = true; // until the text is drawn
     DrawingWandPtr draw(NewDrawingWand());
-    MagickWandPtr scratch = newCanvas(1, 1, "none");
-    if (!draw || !scratch)
+    const std::optional<TextLayout> layout =
+        draw ? layOutText(layer, text, fonts, draw.get()) : std::nullopt;
+    if (!layout)
         return result;
-    DrawSetTextEncoding(draw.get(), "UTF-8");
-    // The library has no usable default font here, so an unknown family draws with the
-    // installed font that best covers Chinese and Latin text.
-    const FontEntry* font = fonts.fallbackFont();
-    if (const std::vector<FontEntry>* entries = fonts.family(layer.fontName))
-        font = &chooseFontFile(*entries, layer.isBold != 0, layer.isItalic != 0);
-    if (font)
-        DrawSetFont(draw.get(), font->fontReference.c_str());
-    // In 64 bits: a template may hold any 32-bit font size.
-    DrawSetFontSize(draw.get(), static_cast<double>(std::int64_t{kTextDpi} * layer.fontSize / 72));
-
-    if (layer.tHAlign != kHAlignJustified) {
-        DrawSetTextKerning(draw.get(), layer.characterSpacing);
-    } else if (const std::size_t n = utf16Length(text); n > 1) {
-        const std::optional<TextSize> plain = measureText(scratch.get(), draw.get(), text);
-        if (!plain)
-            return result;
-        const double w0 = plain->width > 0 ? plain->width : 1;
-        const double kerning = (layer.width - w0) / static_cast<double>(n - 1);
-        if (kerning > 0)
-            DrawSetTextKerning(draw.get(), kerning);
-    }
-
-    const std::optional<TextSize> size = measureText(scratch.get(), draw.get(), text);
-    if (!size)
-        return result;
-    if (size->width <= 0) {
+    result.missing = layout->split.missing;
+    result.atMinimum = layout->atMinimum;
+    const TextSize& size = layout->size;
+    if (size.width <= 0) {
         result.failed = false; // nothing to draw, as for a text of zero-width characters
         return result;
     }
-    const std::size_t boxWidth = boxSide(size->width);
-    const std::size_t boxHeight = boxSide(size->height);
+    const std::size_t boxWidth = boxSide(size.width);
+    const std::size_t boxHeight = boxSide(size.height);
     const double spareWidth = static_cast<double>(layer.width) - static_cast<double>(boxWidth);
     const double spareHeight = static_cast<double>(layer.height) - static_cast<double>(boxHeight);
     TextBox box;
@@ -138,12 +390,19 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
         if (fill && setPixelColor(fill.get(), layer.htmlColor))
             DrawSetFillColor(draw.get(), fill.get());
     }
-    DrawSetGravity(draw.get(), CenterGravity);
-    const double shiftX = (static_cast<double>(boxWidth) - static_cast<double>(visibleWidth)) / 2;
-    const double shiftY = (static_cast<double>(boxHeight) - static_cast<double>(visibleHeight)) / 2;
-    if (MagickAnnotateImage(box.box.get(), draw.get(), shiftX, shiftY, 0, text.c_str()) ==
-        MagickFalse)
-        return result;
+    if (layout->split.runs.size() > 1) {
+        if (!annotateRuns(box.box.get(), draw.get(), *layout, boxWidth, boxHeight))
+            return result;
+    } else {
+        DrawSetGravity(draw.get(), CenterGravity);
+        const double shiftX =
+            (static_cast<double>(boxWidth) - static_cast<double>(visibleWidth)) / 2;
+        const double shiftY =
+            (static_cast<double>(boxHeight) - static_cast<double>(visibleHeight)) / 2;
+        if (MagickAnnotateImage(box.box.get(), draw.get(), shiftX, shiftY, 0, text.c_str()) ==
+            MagickFalse)
+            return result;
+    }
     result.failed = false;
     result.box = std::move(box);
     return result;

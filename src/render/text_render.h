@@ -2,6 +2,7 @@
 
 #include "model/template.h"
 #include "render/fonts.h"
+#include "render/glyph_coverage.h"
 #include "render/magick.h"
 
 #include <optional>
@@ -14,7 +15,8 @@ namespace torvale {
 inline constexpr int kTextDpi = 96;
 
 /// Draws text with the layer's font, size, colour, spacing and alignment into a transparent
-/// image of the layer's width x height. Never fails: problems give a transparent image
+/// image of the layer's width x height. Characters the layer's font cannot draw are drawn with
+/// a fallback font that can; with auto-shrink a text too large for the layer is drawn smaller. Never fails: problems give a transparent image
 /// (nothing only when not even that image can be created).
 MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
                                const FontRegistry& fonts);
@@ -32,6 +34,41 @@ struct TextBoxResult {
     /// A text that is not empty could not be drawn (the font cannot be loaded, the size is
     /// beyond what the image library can draw).
     bool failed = false;
+    /// The layer shrinks its text, and even at its minimum size the text does not fit.
+    bool atMinimum = false;
+    /// Characters no installed font can draw.
+    std::vector<char32_t> missing;
+};
+
+/// A layer's text measured as renderTextBox would draw it, without drawing.
+struct TextFit {
+    bool measured = false; // false for an empty text or one the font cannot measure
+    bool wider = false;    // wider than the layer: clipped on the right
+    bool atMinimum = false;
+    std::vector<char32_t> missing;
+};
+
+/// The most UTF-16 units of a cell a text layer draws: a text wider than its layer is clipped,
+/// so only its beginning can show; four units per pixel of width is more than even the
+/// narrowest glyphs can fill, and a cell of megabytes is not measured and drawn whole.
+std::size_t maxDrawnUnits(const Layer& layer);
+
+/// Measures the texts of one layer as renderTextBox would draw them, without drawing. A text
+/// that fits for sure (by the font's widest character) is not measured at all.
+class TextFitter {
+public:
+    /// The layer and the fonts must outlive the fitter.
+    TextFitter(const Layer& layer, const FontRegistry& fonts);
+    TextFit fit(const std::string& text) const;
+
+private:
+    bool surelyFits(const std::string& text, const FontSplit& split) const;
+
+    const Layer& m_layer;
+    const FontRegistry& m_fonts;
+    std::string m_fontFile;
+    double m_maxAdvance = 0; // at the layer's own size; 0 when unknown
+    double m_height = 0;
 };
 
 /// The text box of renderLayerImage, cut to the part that lies inside the layer.

@@ -185,10 +185,8 @@ void BatchController::showProblem(const BatchProblem& problem)
     }
 }
 
-void BatchController::start()
+std::optional<BatchPlan> BatchController::checkedPlan(std::shared_ptr<const FontRegistry>& fonts)
 {
-    if (m_running)
-        return;
     EditorDocument& document = m_window.document();
     const Template& tpl = document.tpl();
 
@@ -196,16 +194,29 @@ void BatchController::start()
     std::optional<std::vector<std::string>> columns;
     // The batch reads the fonts on its worker thread: it keeps the tables of its start even if
     // the font mapping changes meanwhile.
-    std::shared_ptr<const FontRegistry> fonts = m_window.fontSnapshot();
+    fonts = m_window.fontSnapshot();
     const BatchProblem problem = validateBatch(tpl, plan.inputs, *fonts, &columns);
     // The checks read the CSV file again: the lists that show its columns follow.
     if (columns && *columns != document.csvColumns())
         document.useCsvColumns(std::move(*columns));
     if (!problem.ok()) {
         showProblem(problem);
-        return;
+        return std::nullopt;
     }
-    BatchOptions& options = plan.options;
+    return plan;
+}
+
+void BatchController::start()
+{
+    if (m_running)
+        return;
+    EditorDocument& document = m_window.document();
+    const Template& tpl = document.tpl();
+    std::shared_ptr<const FontRegistry> fonts;
+    std::optional<BatchPlan> plan = checkedPlan(fonts);
+    if (!plan)
+        return;
+    BatchOptions& options = plan->options;
     options.fonts = fonts.get();
     options.jobs = defaultJobs();
     const bool ran = runWithProgress([options = std::move(options), fonts = std::move(fonts)](
@@ -249,6 +260,32 @@ bool BatchController::runWithProgress(Work work)
     emit batchStarted();
     m_dialog->exec();
     return true;
+}
+
+void BatchController::checkRows()
+{
+    if (m_running)
+        return;
+    std::shared_ptr<const FontRegistry> fonts;
+    std::optional<BatchPlan> plan = checkedPlan(fonts);
+    if (!plan)
+        return;
+    m_rowCheck = {};
+    const bool ran = runWithProgress(
+        [this, plan = std::move(*plan), fonts = std::move(fonts)](BatchListener& listener,
+                                                                  std::atomic<bool>& stop) {
+            const auto progress = [&listener](std::size_t done, std::size_t total) {
+                listener.batchTotal(total);
+                listener.batchStep(std::min(done + 1, total));
+            };
+            m_rowCheck =
+                torvale::checkRows(plan.options.tpl, plan.inputs, *fonts, &stop, progress);
+            BatchSummary summary;
+            summary.stopped = m_rowCheck.stopped;
+            return summary;
+        });
+    if (ran)
+        emit rowsChecked();
 }
 
 void BatchController::startSheet()

@@ -2,11 +2,13 @@
 
 #include "batch/batch_plan.h"
 #include "batch/print_sheet.h"
+#include "batch/row_check.h"
 
 #include <QObject>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 class QWidget;
@@ -40,6 +42,12 @@ public:
     /// file is offered to be opened (when the completion question is on).
     void startSheet();
 
+    /// "检查数据...": the checks of start(), then every data row walked on a worker thread
+    /// with the progress dialog; returns when it has ended. Emits rowsChecked() with the result
+    /// in lastRowCheck() unless a check stopped it first.
+    void checkRows();
+    const RowCheckResult& lastRowCheck() const { return m_rowCheck; }
+
     /// Replaces the way the worker thread is started (std::thread by default).
     void setThreadStarter(ThreadStarter starter) { m_startThread = std::move(starter); }
 
@@ -56,12 +64,17 @@ public:
 signals:
     /// A batch has started (the progress dialog is about to be shown).
     void batchStarted();
+    /// checkRows() has walked the rows.
+    void rowsChecked();
 
 private:
     using Work = std::function<BatchSummary(BatchListener&, std::atomic<bool>&)>;
     /// Runs work on the worker thread with the progress dialog up; returns once it has ended,
     /// false when the thread could not be started.
     bool runWithProgress(Work work);
+    // The batch's plan once its checks pass, with the fonts it reads; the first problem is
+    // shown and nothing given otherwise.
+    std::optional<BatchPlan> checkedPlan(std::shared_ptr<const FontRegistry>& fonts);
     void showProblem(const BatchProblem& problem);
     QWidget* controlFor(BatchControl control) const;
     void finish();
@@ -77,6 +90,7 @@ private:
     bool m_running = false;
     BatchSummary m_summary;
     SheetSummary m_sheet;
+    RowCheckResult m_rowCheck;
 };
 
 } // namespace torvale

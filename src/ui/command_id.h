@@ -65,6 +65,7 @@ enum class CommandId : int {
     Undo = 35422,            // 编辑 menu
     Redo = 35423,
     PrintSheet = 35424,      // 文件 menu: the cards laid out on pages of a PDF file
+    CheckRows = 35430,       // 文件 menu: "检查数据..."
 
     StartBatch = 36128, // the "开始处理" button
 };

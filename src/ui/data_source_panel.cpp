@@ -66,6 +66,19 @@ void DataSourcePanel::showPreviewRows(std::size_t rows)
     m_previewRow->setMaximum(static_cast<int>(std::clamp<std::size_t>(rows, 1, 1000000)));
 }
 
+void DataSourcePanel::previewRow(std::size_t row)
+{
+    const int value = static_cast<int>(std::clamp<std::size_t>(row, 1, 1000000));
+    {
+        const QSignalBlocker rowBlocker(m_previewRow);
+        const QSignalBlocker boxBlocker(m_previewBox);
+        m_previewRow->setMaximum(std::max(m_previewRow->maximum(), value));
+        m_previewRow->setValue(value);
+        m_previewBox->setChecked(true);
+    }
+    previewChanged();
+}
+
 void DataSourcePanel::stepPreviewRow(int steps)
 {
     if (m_previewBox->isChecked())

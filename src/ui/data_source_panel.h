@@ -33,6 +33,8 @@ public:
     QSpinBox* previewRowBox() const { return m_previewRow; }
     /// The row box goes up to the number of data rows (at least 1).
     void showPreviewRows(std::size_t rows);
+    /// Turns the row preview on for a 1-based data row.
+    void previewRow(std::size_t row);
     /// Steps the preview's row (Page Up / Page Down on the canvas).
     void stepPreviewRow(int steps);
 

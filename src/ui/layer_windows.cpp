@@ -11,6 +11,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,7 +28,7 @@ namespace {
 
 constexpr int kLabelLeft = 10;
 constexpr int kWindowWidth = 280;
-constexpr int kTextWindowHeight = 279;
+constexpr int kTextWindowHeight = 305;
 constexpr int kPictureWindowHeight = 248;
 constexpr int kGeometryFieldWidth = 58;
 
@@ -406,6 +407,40 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
         writeFields(FieldFont, [&](Layer& l) { l.isBold = on ? 1 : 0; });
     });
 
+    // A text too large for the layer is drawn smaller, down to the minimum size.
+    const int shrinkTop = addRow(nullptr);
+    m_shrinkBox = new QCheckBox(QStringLiteral("自动缩小"), this);
+    m_shrinkBox->setObjectName(QStringLiteral("shrinkBox"));
+    m_shrinkBox->setGeometry(kLabelLeft, shrinkTop, 90, 22);
+    connect(m_shrinkBox, &QCheckBox::toggled, this, [this](bool on) {
+        m_minSizeField->setEnabled(on);
+        writeFields(FieldFont, [&](Layer& l) { l.autoShrink = on; });
+    });
+    auto* minLabel = new QLabel(QStringLiteral("最小字号："), this);
+    minLabel->move(kControlLeft + 10, shrinkTop + 4);
+    m_minSizeField = numberField(this, 4);
+    m_minSizeField->setObjectName(QStringLiteral("minSizeField"));
+    m_minSizeField->setGeometry(kControlLeft + kGeometryFieldWidth + 20, shrinkTop,
+                                kGeometryFieldWidth, 22);
+    connect(m_minSizeField, &QLineEdit::textEdited, this, [this] {
+        const NumericFieldValue value =
+            numericFieldValue(m_minSizeField->text().toStdString(), 1);
+        if (value.clearField)
+            m_minSizeField->clear();
+        else if (value.value)
+            writeFields(FieldFont, [&](Layer& l) {
+                l.minFontSize = std::min(*value.value, kMaxMinFontSize);
+            });
+    });
+    m_minSizeField->setFocusLost([this] {
+        if (const Layer* target = layer(); target && m_minSizeField->text().isEmpty()) {
+            m_filling = true;
+            m_minSizeField->setText(QString::number(target->minFontSize));
+            m_filling = false;
+        }
+        m_window.endEditStep();
+    });
+
     const int colorTop = addRow("颜色：");
     m_swatch = new ColorSwatch(
         this,
@@ -467,6 +502,9 @@ void TextLayerWindow::fillOwnControls(const Layer& layer)
     m_sizeField->setText(QString::number(layer.fontSize));
     m_spacingField->setText(QString::number(layer.characterSpacing));
     m_spacingField->setEnabled(layer.tHAlign != 3);
+    m_shrinkBox->setChecked(layer.autoShrink);
+    m_minSizeField->setText(QString::number(layer.minFontSize));
+    m_minSizeField->setEnabled(layer.autoShrink);
     m_swatch->update();
     m_horizontalBox->setCurrentIndex(layer.tHAlign);
     m_verticalBox->setCurrentIndex(layer.tVAlign);

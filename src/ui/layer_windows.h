@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -105,6 +106,8 @@ public:
     QComboBox* sizeBox() const { return m_sizeBox; }
     QLineEdit* spacingField() const { return m_spacingField; }
     QPushButton* boldButton() const { return m_boldButton; }
+    QCheckBox* shrinkBox() const { return m_shrinkBox; }
+    QLineEdit* minSizeField() const { return m_minSizeField; }
     QWidget* swatch() const;
     QComboBox* horizontalBox() const { return m_horizontalBox; }
     QComboBox* verticalBox() const { return m_verticalBox; }
@@ -126,6 +129,8 @@ private:
     FilteredField* m_sizeField = nullptr;
     FilteredField* m_spacingField = nullptr;
     QPushButton* m_boldButton = nullptr;
+    QCheckBox* m_shrinkBox = nullptr;
+    FilteredField* m_minSizeField = nullptr;
     ColorSwatch* m_swatch = nullptr;
     QComboBox* m_horizontalBox = nullptr;
     QComboBox* m_verticalBox = nullptr;

@@ -149,6 +149,7 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
                                                               : PropertyWindow::Picture);
     });
     m_batch = std::make_unique<BatchController>(*this);
+    connect(m_batch.get(), &BatchController::rowsChecked, this, [this] { showRowCheck(); });
     buildMenus();
     buildLayerMenus();
     buildStatusBar();
@@ -499,6 +500,7 @@ void MainWindow::buildCommandTable()
 {
     registerCommand(CommandId::ToggleLog, [this] { m_logWindow->toggle(); });
     registerCommand(CommandId::StartBatch, [this] { startBatch(); });
+    registerCommand(CommandId::CheckRows, [this] { m_batch->checkRows(); });
     registerCommand(CommandId::PrintSheet, [this] { m_batch->startSheet(); });
     registerCommand(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
     registerCommand(CommandId::Undo, [this] { undoRedo(true); });

@@ -25,6 +25,7 @@ class BalloonManager;
 class CanvasView;
 class DataSourcePanel;
 class FontMappingDialog;
+class RowCheckWindow;
 class LayerPanel;
 class LayerWindow;
 class PictureLayerWindow;
@@ -72,6 +73,8 @@ public:
     void removeFontMapping(const std::string& name);
     /// The font mapping dialog, once it has been opened.
     FontMappingDialog* fontMappingDialog() const { return m_fontMappingDialog; }
+    /// The report of "检查数据..." (null until a check has run).
+    RowCheckWindow* rowCheckWindow() const { return m_rowCheckWindow; }
     RowPreview& preview() { return *m_preview; }
 
     BackgroundPanel* backgroundPanel() const { return m_backgroundPanel; }
@@ -171,6 +174,7 @@ private:
     void deleteWatermark();
     // "开始处理" (main_window_batch.cpp).
     void startBatch();
+    void showRowCheck();
 
     bool saveTemplate(bool saveAs);
 
@@ -196,6 +200,7 @@ private:
     bool m_watermarkPanelShown = false;
     PictureLayerWindow* m_pictureWindow = nullptr;
     FontMappingDialog* m_fontMappingDialog = nullptr;
+    RowCheckWindow* m_rowCheckWindow = nullptr;
     std::unique_ptr<BalloonManager> m_balloons;
     std::unique_ptr<BatchController> m_batch;
 

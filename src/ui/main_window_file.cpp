@@ -124,6 +124,7 @@ void MainWindow::buildMenus()
         QKeySequence(Qt::CTRL | Qt::Key_S));
     addCommand(m_fileMenu, QStringLiteral("另存为(&A)..."), CommandId::SaveTemplateAs);
     addSeparator(m_fileMenu);
+    addCommand(m_fileMenu, QStringLiteral("检查数据(&C)..."), CommandId::CheckRows);
     addCommand(m_fileMenu, QStringLiteral("打印排版(&P)..."), CommandId::PrintSheet);
     addSeparator(m_fileMenu, idOf(CommandId::ExitSeparator));
     addCommand(m_fileMenu, QStringLiteral("退出(&X)"), CommandId::Exit);

@@ -1,8 +1,12 @@
 #include "support/test_support.h"
 
+#include "common/c_resources.h"
+
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace torvale {
 namespace {
@@ -61,6 +65,69 @@ TEST(CheckCommand, ReportsTheFirstProblem)
         EXPECT_EQ(r.exitCode, 1) << r.err;
         EXPECT_EQ(r.out, c.out);
     }
+}
+
+TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
+{
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    writeFile(dir.file("notes.jpg"), "not a picture\n");
+    writeFile(dir.file("rows.csv"),
+              "工号,姓名,部门,照片\n"
+              "A1,张三,研发部,missing.jpg\n"
+              "A2,李四,研发部,notes.jpg\n"
+              "A3,王五,市场部,\n"
+              "A3,王五,市场部,\n"
+              ",赵六,市场部,\n"
+              "A6,钱七,表情\U0001F92F,\n"
+              "A7,Alexander Maximilian Wolfeschlegelsteinhausen,市场部,\n"
+              "A8,孙八,市场部,\n");
+    writeFile(dir.file("clean.csv"), "工号,姓名,部门,照片\nB1,周九,研发部,\n");
+    const std::string base = shellQuote(folder + "/badge.dat") + " --out " +
+                             shellQuote(dir.file("cards")) + " --rows --csv ";
+
+    const CommandResult r = runCheck(dir, base + shellQuote(dir.file("rows.csv")));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string missing = dir.file("missing.jpg");
+    const std::string notes = dir.file("notes.jpg");
+    EXPECT_EQ(r.out, "第 1 行，照片：图片不存在：" + missing + "\n" +
+                         "第 2 行，照片：不是图片：" + notes + "\n" +
+                         "第 4 行，工号：文件名“A3-王五.jpg”与第 3 行相同，将另存为带编号的名字\n"
+                         "第 5 行，工号：文件名的这一部分为空，将用列名“工号”代替\n"
+                         "第 6 行，部门：无法显示的字符：U+1F92F\n"
+                         "第 7 行，姓名：文字比图层宽，超出的部分不会显示（图层#2）\n");
+    EXPECT_NE(r.err.find("已检查 8 行，发现 6 个问题。"), std::string::npos) << r.err;
+
+    // Scripts get one object per problem; a card of that name already in the folder counts.
+    writeFile(dir.file("cards/A8-孙八.jpg"), "");
+    const CommandResult json =
+        runCheck(dir, base + shellQuote(dir.file("rows.csv")) + " --json");
+    EXPECT_EQ(json.exitCode, 1) << json.err;
+    std::istringstream lines(json.out);
+    std::vector<std::string> kinds;
+    for (std::string line; std::getline(lines, line);) {
+        const JsonPtr object(cJSON_Parse(line.c_str()));
+        ASSERT_TRUE(object) << line;
+        kinds.push_back(cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "kind")));
+        if (kinds.size() == 1) {
+            EXPECT_EQ(cJSON_GetNumberValue(cJSON_GetObjectItem(object.get(), "row")), 1);
+            EXPECT_STREQ(cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "path")),
+                         missing.c_str());
+        }
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"picture-missing", "not-a-picture",
+                                                "same-file-name", "empty-file-name",
+                                                "missing-characters", "text-clipped",
+                                                "file-exists"}));
+
+    const CommandResult clean = runCheck(dir, base + shellQuote(dir.file("clean.csv")));
+    EXPECT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_EQ(clean.out, "");
+    EXPECT_NE(clean.err.find("已检查 1 行，没有发现问题。"), std::string::npos) << clean.err;
+    EXPECT_EQ(runCheck(dir, shellQuote(folder + "/badge.dat") + " --out " +
+                                shellQuote(dir.file("cards")) + " --json")
+                  .exitCode,
+              2);
 }
 
 TEST(CheckCommand, UsageAndUnreadableTemplate)

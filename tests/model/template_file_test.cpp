@@ -389,6 +389,41 @@ TEST(TemplateFile, ColourValuesOfAnySignSurviveASave)
     }
 }
 
+TEST(TemplateFile, TextFitMembersComeLastAndOnlyWhenOn)
+{
+    struct Case {
+        double autoShrink;
+        double minFontSize;
+        bool on;
+        std::int32_t readSize;
+    };
+    const Case cases[] = {{1, 12, true, 12}, {0, 12, false, 12}, {5, 0, true, 1},
+                          {1, 1e9, true, kMaxMinFontSize}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.autoShrink);
+        const std::string text = edited("custom_other.dat", [&c](cJSON* root) {
+            cJSON* layer = cJSON_GetArrayItem(cJSON_GetObjectItem(root, "picture_items"), 0);
+            setMember(layer, "autoShrink", cJSON_CreateNumber(c.autoShrink));
+            setMember(layer, "minFontSize", cJSON_CreateNumber(c.minFontSize));
+        });
+        Template tpl;
+        ASSERT_TRUE(readTemplateText(text, "a.dat", tpl, 72, columnsLoader()).ok());
+        EXPECT_EQ(tpl.layers[0].autoShrink, c.on);
+        EXPECT_EQ(tpl.layers[0].minFontSize, c.readSize);
+        const std::string saved = templateToJson(tpl, 72);
+        const std::size_t overflow = saved.find("\"overflow_style\"");
+        const std::size_t member = saved.find("\"autoShrink\"");
+        if (c.on) {
+            ASSERT_NE(member, std::string::npos);
+            EXPECT_LT(overflow, member);
+            EXPECT_LT(member, saved.find("\"minFontSize\""));
+        } else {
+            // Off: the file is the one a template without the option gives.
+            EXPECT_EQ(saved, golden("custom_other.dat"));
+        }
+    }
+}
+
 TEST(TemplateFile, UnreadableFilesGiveTheirMessages)
 {
     TempDir dir;

@@ -378,6 +378,33 @@ TEST_F(CardTest, HugeCellsAndUndrawableTextsAreLogged)
     EXPECT_EQ(log.lines[0].rfind("图层#1 的文字无法绘制", 0), 0u) << log.lines[0];
 }
 
+TEST_F(CardTest, TextsAtTheirMinimumAndCharactersNoFontHasAreLoggedOncePerCard)
+{
+    Layer name = makeLayer(LayerType::Text, LayerLevel::AboveBackground, OverflowStyle::FillScale);
+    name.fontName = "WenQuanYi Zen Hei";
+    name.x = name.y = 0;
+    name.width = 100;
+    name.height = 40;
+    name.bind_col_name = "name";
+    name.autoShrink = true;
+    name.minFontSize = 20;
+    Layer title = name;
+    title.autoShrink = false;
+    title.bind_col_name = "title";
+    tpl.layers = {name, title};
+    const CardRow row = {{"name", "Alexander Wolfeschlegel\U0001F92F"}, {"title", "\U0001F92F"}};
+    // Drawn afresh, then from the text cache: the same lines each time.
+    const CardRenderer renderer(tpl, 300, test::testFonts(), dir.file("data.csv"));
+    for (int card = 0; card < 3; ++card) {
+        SCOPED_TRACE(card);
+        log.lines.clear();
+        ASSERT_TRUE(renderer.compose(row, tpl.output, log, stop, "Alexander"));
+        EXPECT_EQ(log.lines, (std::vector<std::string>{
+                                 "文字太长，已按最小字号绘制：图层#1（Alexander）\n",
+                                 "无法显示的字符：U+1F92F（Alexander）\n"}));
+    }
+}
+
 TEST_F(CardTest, SameNameTenTimesIsNumberedAndNothingOverwritten)
 {
     tpl.output.outputFolder = (out.path() / "100%").string();

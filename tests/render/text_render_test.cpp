@@ -1,5 +1,7 @@
 #include "render/text_render.h"
 
+#include "render/glyph_coverage.h"
+
 #include "support/test_support.h"
 
 #include <cstring>
@@ -287,6 +289,141 @@ TEST_F(TextRenderTest, UnknownFontStillDraws)
     Layer layer = textLayer(100, 30);
     layer.fontName = "No Such Font";
     EXPECT_FALSE(renderInk(layer, "Abc 中文").empty());
+}
+
+// The file the registry draws a family with.
+std::string fontFileOf(const FontRegistry& fonts, const std::string& family, bool bold = false)
+{
+    const std::vector<FontEntry>* entries = fonts.family(family);
+    return entries ? chooseFontFile(*entries, bold, false).fontReference : std::string();
+}
+
+TEST_F(TextRenderTest, TextIsSplitBetweenItsFontAndFallbacks)
+{
+    const std::string cjkOnly = fontFileOf(*s_fonts, "Droid Sans Fallback");
+    const std::string latinOnly = fontFileOf(*s_fonts, "DejaVu Sans");
+    const std::string both = fontFileOf(*s_fonts, kFont);
+    ASSERT_FALSE(cjkOnly.empty());
+    ASSERT_FALSE(latinOnly.empty());
+    struct Case {
+        std::string text;
+        std::string font;
+        std::vector<std::string> runs;
+        std::vector<char32_t> missing;
+    };
+    const Case cases[] = {
+        {"王小明ABC", both, {"王小明ABC"}, {}},
+        {"王小明ABC", cjkOnly, {"王小明", "ABC"}, {}},
+        {"Name 名字", latinOnly, {"Name ", "名字"}, {}},
+        // A joiner goes with the character before it; a character no font has stays in the
+        // text's own font and is reported once.
+        {"A名\u200d字", latinOnly, {"A", "名\u200d字"}, {}},
+        {"A\U0001F92FB\U0001F92F", latinOnly, {"A\U0001F92FB\U0001F92F"}, {0x1F92F}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const FontSplit split = splitTextByFont(c.text, c.font, false, false);
+        std::vector<std::string> runs;
+        for (const FontRun& run : split.runs)
+            runs.push_back(run.text);
+        EXPECT_EQ(runs, c.runs);
+        EXPECT_EQ(split.runs.front().font, c.font);
+        EXPECT_EQ(split.missing, c.missing);
+    }
+    // The fallback keeps bold where its family has it.
+    const FontSplit bold = splitTextByFont("王A", cjkOnly, true, false);
+    ASSERT_EQ(bold.runs.size(), 2u);
+    EXPECT_NE(bold.runs[1].font.find("Bold"), std::string::npos) << bold.runs[1].font;
+}
+
+TEST_F(TextRenderTest, FallbackCharactersAreDrawnAndMeasuredWithTheText)
+{
+    struct Case {
+        const char* font;
+        const char* own;   // what the font draws itself
+        const char* other; // what a fallback font must draw
+    };
+    const Case cases[] = {{"Droid Sans Fallback", "王小明", "ABC"}, {"DejaVu Sans", "Name ", "名字"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.font);
+        Layer layer = textLayer(400, 40, 0, 1);
+        layer.fontName = c.font;
+        const Ink own = renderInk(layer, c.own);
+        const Ink mixed = renderInk(layer, std::string(c.own) + c.other);
+        layer.fontName = kFont;
+        const Ink other = renderInk(layer, c.other);
+        ASSERT_FALSE(own.empty());
+        ASSERT_FALSE(other.empty());
+        EXPECT_GE(mixed.right, own.right + (other.right - other.left) * 4 / 5);
+        EXPECT_GE(mixed.count, own.count + other.count / 2);
+        // Centred, the whole mixed text is measured: it stays in the middle.
+        layer.fontName = c.font;
+        layer.tHAlign = 1;
+        EXPECT_NEAR(renderInk(layer, std::string(c.own) + c.other).centreX(), 200, 4);
+    }
+}
+
+TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
+{
+    const std::string longName = "WWWWWWWWWW";
+    Layer layer = textLayer(120, 40, 0, 1);
+    layer.fontSize = 26;
+    layer.autoShrink = true;
+    const TextBoxResult fitted = renderTextBox(layer, longName, *s_fonts);
+    EXPECT_FALSE(fitted.atMinimum);
+    const Ink shrunk = renderInk(layer, longName);
+    EXPECT_LT(shrunk.right, 119); // not clipped
+    EXPECT_GT(shrunk.right - shrunk.left, 100); // the largest size that fits, not just any
+    EXPECT_FALSE(TextFitter(layer, *s_fonts).fit(longName).atMinimum);
+
+    layer.minFontSize = 20;
+    EXPECT_TRUE(renderTextBox(layer, longName, *s_fonts).atMinimum);
+    EXPECT_EQ(renderInk(layer, longName).right, 119); // clipped at the minimum
+    EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(longName).atMinimum);
+
+    // A text that fits is drawn at its own size; too tall, it shrinks too.
+    Layer roomy = textLayer(120, 60, 0, 1);
+    roomy.fontSize = 26;
+    roomy.autoShrink = true;
+    Layer plain = roomy;
+    plain.autoShrink = false;
+    EXPECT_EQ(render(roomy, "Wi").rgba, render(plain, "Wi").rgba);
+    Layer low = textLayer(300, 16, 0, 0);
+    low.fontSize = 26;
+    low.autoShrink = true;
+    EXPECT_FALSE(renderTextBox(low, "Hg", *s_fonts).atMinimum);
+    const Ink lowInk = renderInk(low, "Hg");
+    EXPECT_GE(lowInk.top, 0);
+    EXPECT_LT(lowInk.bottom, 15);
+
+    // Justified text shrinks into the layer and is still spread over it.
+    Layer justified = textLayer(100, 40, 3, 1);
+    justified.fontSize = 26;
+    justified.autoShrink = true;
+    const Ink spread = renderInk(justified, "ABCDEFGHIJ");
+    EXPECT_LE(spread.left, 4);
+    EXPECT_GE(spread.right, 94);
+    EXPECT_FALSE(TextFitter(justified, *s_fonts).fit("ABCDEFGHIJ").wider);
+    justified.autoShrink = false;
+    EXPECT_TRUE(TextFitter(justified, *s_fonts).fit("ABCDEFGHIJ").wider);
+}
+
+TEST_F(TextRenderTest, FitterSaysWhichTextsAreClipped)
+{
+    // The fitter skips measuring texts that fit for sure; it must agree with the drawing on
+    // every length, up to the one that no longer fits.
+    for (const char* letter : {"W", "i", "中"}) {
+        SCOPED_TRACE(letter);
+        const Layer layer = textLayer(150, 30, 0, 1);
+        const TextFitter fitter(layer, *s_fonts);
+        std::string text;
+        bool clipped = false;
+        while (!clipped) {
+            text += letter;
+            clipped = renderInk(layer, text).right == layer.width - 1;
+            ASSERT_EQ(fitter.fit(text).wider, clipped) << text;
+        }
+    }
 }
 
 TEST_F(TextRenderTest, TextThumbnailIsThePngOfTheLayer)

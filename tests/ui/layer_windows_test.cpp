@@ -5,6 +5,7 @@
 #include "ui/layer_windows.h"
 #include "ui/ui_fixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
@@ -115,6 +116,13 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     EXPECT_EQ(layer(0).characterSpacing, 4);
     text().verticalBox()->setCurrentIndex(2);
 
+    // The minimum size is offered once auto-shrink is on.
+    EXPECT_FALSE(text().minSizeField()->isEnabled());
+    text().shrinkBox()->click();
+    EXPECT_TRUE(layer(0).autoShrink);
+    type(text().minSizeField(), QStringLiteral("12"));
+    EXPECT_EQ(layer(0).minFontSize, 12);
+
     prompts.answerColor(0x3366CC);
     QTest::mouseClick(text().swatch(), Qt::LeftButton);
     EXPECT_EQ(layer(0).color, 0x3366CCu);
@@ -151,6 +159,8 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     EXPECT_EQ(saved.fontName, layer(0).fontName);
     EXPECT_EQ(saved.fontSize, 72);
     EXPECT_EQ(saved.characterSpacing, 4);
+    EXPECT_TRUE(saved.autoShrink);
+    EXPECT_EQ(saved.minFontSize, 12);
     EXPECT_EQ(saved.htmlColor, "#CC6633");
     EXPECT_EQ((std::vector<int>{saved.tHAlign, saved.tVAlign, saved.x, saved.y, saved.width,
                                 saved.height}),

@@ -144,6 +144,7 @@ TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
                                                    {"保存(&S)...\tCtrl+S", 35202},
                                                    {"另存为(&A)...", 35203},
                                                    {"-", 0},
+                                                   {"检查数据(&C)...", 35430},
                                                    {"打印排版(&P)...", 35424},
                                                    {"-", 35206},
                                                    {"退出(&X)", 35204}}));

@@ -1,13 +1,18 @@
 #include "ui/canvas_view.h"
 #include "ui/data_source_panel.h"
 #include "ui/log_window.h"
+#include "ui/row_check_window.h"
 #include "ui/row_preview.h"
 #include "ui/ui_fixture.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTest>
+#include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
 
 namespace torvale::test {
 namespace {
@@ -67,6 +72,48 @@ TEST_F(RowPreviewTest, TheCanvasShowsTheCardOfTheChosenRow)
 
     panel.previewBox()->setChecked(false);
     EXPECT_TRUE(window->preview().card().isNull());
+}
+
+TEST_F(RowPreviewTest, CheckingTheRowsListsTheProblemsAndPreviewsTheOneChosen)
+{
+    const std::filesystem::path folder = dir.path() / "badge";
+    std::filesystem::copy(std::string(TORVALE_SOURCE_DIR) + "/examples/badge", folder,
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::remove(folder / "photos/p03.jpg");
+    // Row 25 names its card as row 1 does.
+    std::ofstream(folder / "staff.csv", std::ios::app) << "A0001,张伟,研发部,photos/p01.jpg\n";
+    ASSERT_TRUE(document->open((folder / "badge.dat").string()).ok());
+    setOutputFolder(dir.file("cards"));
+
+    window->execute(CommandId::CheckRows);
+    RowCheckWindow* report = window->rowCheckWindow();
+    ASSERT_TRUE(report);
+    EXPECT_TRUE(report->isVisible());
+    EXPECT_EQ(report->summary()->text().toStdString(), "已检查 25 行，发现 4 个问题。");
+    QTreeWidget& list = *report->list();
+    ASSERT_EQ(list.topLevelItemCount(), 4);
+    const auto line = [&list](int i) {
+        const QTreeWidgetItem* item = list.topLevelItem(i);
+        return (item->text(0) + "|" + item->text(1) + "|" + item->text(2)).toStdString();
+    };
+    // The three people who share the lost photo, then the name taken twice.
+    const std::string lost = "|照片|图片不存在：" + (folder / "photos/p03.jpg").string();
+    EXPECT_EQ(line(0), "3" + lost);
+    EXPECT_EQ(line(1), "11" + lost);
+    EXPECT_EQ(line(2), "19" + lost);
+    EXPECT_EQ(line(3), "25|工号|文件名“A0001-张伟.jpg”与第 1 行相同，将另存为带编号的名字");
+
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
+    const QRect last = list.visualItemRect(list.topLevelItem(3));
+    ASSERT_TRUE(last.isValid());
+    // A double click is a press, a release and then the double click.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, last.center());
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, last.center());
+    waitForCard();
+    EXPECT_TRUE(window->dataSourcePanel()->previewBox()->isChecked());
+    EXPECT_EQ(window->dataSourcePanel()->previewRowBox()->value(), 25);
+    EXPECT_EQ(window->preview().row(), 25);
+    EXPECT_FALSE(window->preview().card().isNull());
 }
 
 } // namespace

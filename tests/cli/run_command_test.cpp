@@ -3,17 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace torvale {
 namespace {
@@ -174,29 +170,11 @@ pid_t startRunAndWaitForFirstCard(const TempDir& dir, const std::string& folder,
                                   const std::string& outFile)
 {
     writeFile(dir.file("many.csv"), exampleRows(600));
-    std::vector<std::string> args = {
-        TORVALE_BATCH_EXE,    "run",    kExample, "--out", folder, "--csv",
-        dir.file("many.csv"), "--jobs", "1"};
-    std::vector<std::string> env = {"TORVALE_CONFIG_DIR=" + dir.file("config")};
-    for (char** e = environ; *e; ++e)
-        env.emplace_back(*e);
-    const auto pointers = [](std::vector<std::string>& texts) {
-        std::vector<char*> list;
-        for (auto& text : texts)
-            list.push_back(text.data());
-        list.push_back(nullptr);
-        return list;
-    };
-    auto argv = pointers(args);
-    auto envp = pointers(env);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = test::spawnTool(
+        {"run", kExample, "--out", folder, "--csv", dir.file("many.csv"), "--jobs", "1"},
+        dir.file("config"), outFile);
+    if (pid <= 0)
+        return pid;
 
     // The wait is bounded only for safety.
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);

@@ -3,18 +3,14 @@
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
 #include <zlib.h>
-
-extern char** environ;
 
 namespace torvale {
 namespace {
@@ -371,29 +367,10 @@ TEST(SheetCommand, InterruptLeavesNoFile)
     const std::string folder = dir.file("out");
     fs::create_directory(folder);
     const std::string outFile = dir.file("stdout");
-    std::vector<std::string> args = {
-        TORVALE_BATCH_EXE,    "sheet",  kExample, "--out", folder + "/sheet.pdf", "--csv",
-        dir.file("many.csv"), "--jobs", "1"};
-    std::vector<std::string> env = {"TORVALE_CONFIG_DIR=" + dir.file("config")};
-    for (char** e = environ; *e; ++e)
-        env.emplace_back(*e);
-    const auto pointers = [](std::vector<std::string>& texts) {
-        std::vector<char*> list;
-        for (auto& text : texts)
-            list.push_back(text.data());
-        list.push_back(nullptr);
-        return list;
-    };
-    auto argv = pointers(args);
-    auto envp = pointers(env);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = test::spawnTool({"sheet", kExample, "--out", folder + "/sheet.pdf", "--csv",
+                                       dir.file("many.csv"), "--jobs", "1"},
+                                      dir.file("config"), outFile);
+    ASSERT_GT(pid, 0);
 
     // Stopped once the first page is in the temporary file (the wait is bounded for safety).
     const auto pageWritten = [&folder] {

@@ -8,7 +8,12 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace torvale::test {
 
@@ -109,6 +114,35 @@ CommandResult runCommand(const std::string& commandLine)
     result.out = readFile(outFile);
     result.err = readFile(errFile);
     return result;
+}
+
+int spawnTool(const std::vector<std::string>& args, const std::string& configDir,
+              const std::string& outFile)
+{
+    std::vector<std::string> argv = {TORVALE_BATCH_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> env = {"TORVALE_CONFIG_DIR=" + configDir};
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
+    const auto pointers = [](std::vector<std::string>& texts) {
+        std::vector<char*> list;
+        for (auto& text : texts)
+            list.push_back(text.data());
+        list.push_back(nullptr);
+        return list;
+    };
+    auto argvPointers = pointers(argv);
+    auto envPointers = pointers(env);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int status = posix_spawn(&pid, argvPointers[0], &actions, nullptr,
+                                   argvPointers.data(), envPointers.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return status == 0 ? pid : -1;
 }
 
 } // namespace torvale::test

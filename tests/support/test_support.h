@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace torvale {
 class FontRegistry;
@@ -55,6 +56,12 @@ struct CommandResult {
 
 /// Runs a shell command line, capturing standard output and standard error.
 CommandResult runCommand(const std::string& commandLine);
+
+/// Starts the command-line tool with args (after the program name), its settings in configDir,
+/// its standard output into outFile and its standard error discarded, without waiting for it;
+/// the child's process id, or -1 when it could not be started.
+int spawnTool(const std::vector<std::string>& args, const std::string& configDir,
+              const std::string& outFile);
 
 /// Quotes text for the shell.
 std::string shellQuote(const std::string& text);

@@ -37,15 +37,6 @@ struct ComposedRow {
 // Temporary card files older than this when a batch starts were left by a batch that was killed.
 constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
 
-bool hasNonBlankCell(const std::vector<std::string>& cells)
-{
-    for (const auto& cell : cells) {
-        if (!isBlankText(cell))
-            return true;
-    }
-    return false;
-}
-
 // Hands out the rows that make cards, in file order, to the workers.
 class RowQueue {
 public:
@@ -61,7 +52,7 @@ public:
         std::vector<std::string> cells;
         std::size_t line = 0;
         while (m_reader.next(cells, line)) {
-            if (cells.size() != m_header.size() || !hasNonBlankCell(cells))
+            if (cells.size() != m_header.size() || !makesCard(cells))
                 continue;
             row = makeCardRow(m_header, cells);
             number = ++m_count;
@@ -121,7 +112,7 @@ std::size_t countCards(std::string_view text, const CsvFormat& format, LogSink& 
     while (reader.next(cells, line)) {
         if (cells.size() != header.size())
             log.log(formatText(kMsgRowDropped, line, cells.size(), header.size()));
-        else if (hasNonBlankCell(cells))
+        else if (makesCard(cells))
             ++count;
     }
     return count;

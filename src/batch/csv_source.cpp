@@ -5,6 +5,7 @@
 #include "common/paths.h"
 #include "common/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -298,6 +299,12 @@ CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
     }
     result.columns = std::move(*columns);
     return result;
+}
+
+bool makesCard(const std::vector<std::string>& cells)
+{
+    return std::any_of(cells.begin(), cells.end(),
+                       [](const std::string& cell) { return !isBlankText(cell); });
 }
 
 } // namespace torvale

@@ -33,6 +33,9 @@ struct DroppedCsvRow {
     std::size_t cells = 0; // how many cells it had
 };
 
+/// True when a data row makes a card: at least one of its cells is not blank.
+bool makesCard(const std::vector<std::string>& cells);
+
 struct CsvTable {
     std::vector<std::string> header;
     std::vector<std::vector<std::string>> rows;

@@ -23,21 +23,6 @@ namespace {
 constexpr std::size_t kMaxRememberedTexts = 50000;
 constexpr std::size_t kProgressEvery = 64;
 
-bool isBlankRow(const std::vector<std::string>& cells)
-{
-    for (const auto& cell : cells) {
-        if (!isBlankText(cell))
-            return false;
-    }
-    return true;
-}
-
-const std::string* cellOf(const CardRow& row, const std::string& column)
-{
-    const auto it = row.find(column);
-    return it == row.end() ? nullptr : &it->second;
-}
-
 bool pathExists(const std::string& path)
 {
     std::error_code error;
@@ -66,7 +51,7 @@ public:
         m_row = rowNumber;
         for (std::size_t index = 0; index < m_tpl.layers.size(); ++index) {
             const Layer& layer = m_tpl.layers[index];
-            const std::string* cell = cellOf(row, layer.bind_col_name);
+            const std::string* cell = findCell(row, layer.bind_col_name);
             if (!cell || layer.width <= 0 || layer.height <= 0)
                 continue;
             if (layer.type == LayerType::Picture)
@@ -145,7 +130,7 @@ private:
                 continue;
             if (nameColumn.empty())
                 nameColumn = *column;
-            const std::string* cell = cellOf(row, *column);
+            const std::string* cell = findCell(row, *column);
             if (!cell || isBlankText(*cell))
                 add(*column, RowProblemKind::EmptyFileName,
                     formatText("文件名的这一部分为空，将用列名“%s”代替", column->c_str()));
@@ -200,8 +185,7 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
             progress(i, total);
         const std::vector<std::string>& cells = table->rows[i];
         ++result.rows;
-        // A row of blank cells makes no card.
-        if (isBlankRow(cells))
+        if (!makesCard(cells))
             continue;
         checker.check(i + 1, ++cards, makeCardRow(table->header, cells));
     }

@@ -59,8 +59,7 @@ int runCardCommand(const ParsedArgs& args)
         return kExitFailed;
     }
     const auto& cells = table->rows[static_cast<std::size_t>(rowNumber) - 1];
-    if (std::all_of(cells.begin(), cells.end(),
-                    [](const auto& cell) { return isBlankText(cell); })) {
+    if (!makesCard(cells)) {
         // A batch makes no card of a blank row.
         printError(formatText("第 %ld 行数据是空白的，没有卡片。", rowNumber));
         return kExitFailed;

@@ -23,12 +23,6 @@ constexpr std::size_t kMaxFileNameUnits = 64;
 // Cell text echoed in a log line is cut to this many UTF-16 units.
 constexpr std::size_t kMaxLoggedCellUnits = 200;
 
-const std::string* findCell(const CardRow& row, const std::string& column)
-{
-    const auto it = row.find(column);
-    return it == row.end() ? nullptr : &it->second;
-}
-
 // The colour space a JPEG card is transformed to; nothing for sRGB (no transformation).
 std::optional<ColorspaceType> jpegColorspace(OutputColorspace colorspace)
 {
@@ -51,6 +45,12 @@ bool composite(MagickWand* target, MagickWand* source, std::int32_t x, std::int3
 }
 
 } // namespace
+
+const std::string* findCell(const CardRow& row, const std::string& column)
+{
+    const auto it = row.find(column);
+    return it == row.end() ? nullptr : &it->second;
+}
 
 std::string cellForLog(const std::string& cell)
 {

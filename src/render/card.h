@@ -20,6 +20,9 @@ namespace torvale {
 /// column's cell is used.
 using CardRow = std::unordered_map<std::string, std::string>;
 
+/// The cell of a column in a row; nullptr when the row has no such column.
+const std::string* findCell(const CardRow& row, const std::string& column);
+
 /// Builds a CardRow from a header and one row of cells of the same count.
 CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells);
 

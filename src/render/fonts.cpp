@@ -415,34 +415,23 @@ FontEntry mappedFontEntry(const std::string& name, const std::string& path)
     entry.mapped = true;
     return entry;
 }
-namespace {
+FontMeasure::FontMeasure(const std::string& font, double pixelSize)
+    : m_scratch(newCanvas(32, 32, "none")), m_draw(NewDrawingWand())
+{
+    if (!m_draw)
+        return;
+    DrawSetTextEncoding(m_draw.get(), "UTF-8");
+    DrawSetFont(m_draw.get(), font.c_str());
+    if (pixelSize > 0)
+        DrawSetFontSize(m_draw.get(), pixelSize);
+}
 
-/// Measures text in one font on a scratch canvas.
-class FontMeasure {
-public:
-    explicit FontMeasure(const std::string& font)
-        : m_scratch(newCanvas(32, 32, "none")), m_draw(NewDrawingWand())
-    {
-        if (m_draw) {
-            DrawSetTextEncoding(m_draw.get(), "UTF-8");
-            DrawSetFont(m_draw.get(), font.c_str());
-        }
-    }
-    /// The library's metrics of a UTF-8 text; null when it cannot measure it.
-    MagickMemoryPtr<double> metrics(const char* text) const
-    {
-        if (!m_scratch || !m_draw)
-            return MagickMemoryPtr<double>(nullptr);
-        return MagickMemoryPtr<double>(
-            MagickQueryFontMetrics(m_scratch.get(), m_draw.get(), text));
-    }
-
-private:
-    MagickWandPtr m_scratch;
-    DrawingWandPtr m_draw;
-};
-
-} // namespace
+MagickMemoryPtr<double> FontMeasure::metrics(const char* text) const
+{
+    if (!m_scratch || !m_draw)
+        return MagickMemoryPtr<double>(nullptr);
+    return MagickMemoryPtr<double>(MagickQueryFontMetrics(m_scratch.get(), m_draw.get(), text));
+}
 
 
 bool isReadableFontFile(const std::string& path)

@@ -280,15 +280,11 @@ TextFitter::TextFitter(const Layer& layer, const FontRegistry& fonts)
     : m_layer(layer), m_fonts(fonts)
 {
     const FontEntry* font = layerFont(layer, fonts);
-    DrawingWandPtr draw(NewDrawingWand());
-    MagickWandPtr scratch = newCanvas(1, 1, "none");
-    if (!font || !draw || !scratch)
+    if (!font)
         return;
     m_fontFile = font->fontReference;
-    DrawSetTextEncoding(draw.get(), "UTF-8");
-    DrawSetFont(draw.get(), m_fontFile.c_str());
-    DrawSetFontSize(draw.get(), pixelSize(layer.fontSize));
-    const MagickMemoryPtr<double> metrics(MagickQueryFontMetrics(scratch.get(), draw.get(), "W"));
+    const MagickMemoryPtr<double> metrics =
+        FontMeasure(m_fontFile, pixelSize(layer.fontSize)).metrics("W");
     if (!metrics)
         return;
     m_maxAdvance = metrics.get()[kMaxAdvance];
@@ -305,11 +301,9 @@ bool TextFitter::surelyFits(const std::string& text, const FontSplit& split) con
     const double spacing = m_layer.tHAlign == kHAlignJustified
                                ? 0.0
                                : std::max(0.0, static_cast<double>(m_layer.characterSpacing));
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++characters)
-        nextCodePoint(text, i);
+    // UTF-16 units are at least as many as the characters.
     const double bound =
-        static_cast<double>(characters + 1) * (std::max(m_maxAdvance, size) + spacing);
+        static_cast<double>(utf16Length(text) + 1) * (std::max(m_maxAdvance, size) + spacing);
     if (static_cast<long>(boxSide(bound)) > m_layer.width)
         return false;
     return !m_layer.autoShrink || static_cast<long>(boxSide(m_height)) <= m_layer.height;

@@ -34,9 +34,6 @@ struct ComposedRow {
     BufferedLog log;
 };
 
-// Temporary card files older than this when a batch starts were left by a batch that was killed.
-constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
-
 // Hands out the rows that make cards, in file order, to the workers.
 class RowQueue {
 public:
@@ -72,14 +69,11 @@ class FileSink : public CardSink {
 public:
     void begin(const OutputSettings& output) override
     {
-        // Temporary files of a batch killed between writing a card and naming it. Only those
-        // changed well before this batch began: another batch writing into the same folder
-        // right now has its own temporary files for a moment only.
-        removeStaleTemporaries(output.outputFolder, std::time(nullptr) - kStaleTemporarySeconds);
+        // Temporary files of a batch killed between writing a card and naming it.
+        removeStaleTemporaries(output.outputFolder);
     }
 
-    CardResult put(std::size_t, const FinishedCard& card, LogSink& log,
-                   std::atomic<bool>& stop) override
+    CardResult put(const FinishedCard& card, LogSink& log, std::atomic<bool>& stop) override
     {
         const CardResult result = writeCard(card.card, card.folder, card.name, log, stop, &m_hints);
         if (result.outcome == CardOutcome::Written)
@@ -243,7 +237,7 @@ private:
         }
         const FinishedCard card{*composed.card, composed.back ? &*composed.back : nullptr,
                                 composed.folder, composed.name};
-        const CardResult result = m_sink.put(n, card, m_listener, m_stop);
+        const CardResult result = m_sink.put(card, m_listener, m_stop);
         switch (result.outcome) {
         case CardOutcome::Written:
             ++m_summary.written;

@@ -61,10 +61,9 @@ public:
     virtual ~CardSink() = default;
     /// Before the first card is drawn, with the output settings of that moment.
     virtual void begin(const OutputSettings& /*output*/) {}
-    /// Stores card n. Written, WriteFailed (logged; the batch goes on) or Stopped (the sink
-    /// set the stop flag, or found it set; the batch ends).
-    virtual CardResult put(std::size_t n, const FinishedCard& card, LogSink& log,
-                           std::atomic<bool>& stop) = 0;
+    /// Stores the next card. Written, WriteFailed (logged; the batch goes on) or Stopped (the
+    /// sink set the stop flag, or found it set; the batch ends).
+    virtual CardResult put(const FinishedCard& card, LogSink& log, std::atomic<bool>& stop) = 0;
     /// After the last card, also when the batch stopped early.
     virtual void end() {}
 };

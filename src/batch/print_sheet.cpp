@@ -12,9 +12,6 @@ namespace torvale {
 
 namespace {
 
-// A temporary file left by a sheet that was killed is removed by the next batch into the
-// folder once it is this old (as for the cards' files).
-constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
 constexpr double kBackSizeTolerance = 0.1;
 
 // Places every card in the PDF file; a failure to write the file ends the batch.
@@ -22,8 +19,7 @@ class SheetSink : public CardSink {
 public:
     explicit SheetSink(PdfSheetWriter& writer) : m_writer(writer) {}
 
-    CardResult put(std::size_t, const FinishedCard& card, LogSink& log,
-                   std::atomic<bool>& stop) override
+    CardResult put(const FinishedCard& card, LogSink& log, std::atomic<bool>& stop) override
     {
         CardResult result;
         std::string problem;
@@ -87,13 +83,12 @@ SheetSummary runSheet(const BatchOptions& options, const SheetLayout& layout,
 {
     SheetSummary summary;
     const std::filesystem::path path = pathFromUtf8(pdfPath);
-    std::string folder = pathToUtf8(path.parent_path());
-    if (folder.empty())
-        folder = ".";
+    const std::string folder = pathToUtf8(folderOf(pdfPath));
     const std::string name = pathToUtf8(path.stem());
     const std::string extension = pathToUtf8(path.extension());
 
-    removeStaleTemporaries(folder, std::time(nullptr) - kStaleTemporarySeconds);
+    // A temporary file of a sheet that was killed, as for the cards' files.
+    removeStaleTemporaries(folder);
     PdfSheetWriter writer(layout, folder, options.backTpl.has_value());
     if (writer.error() != 0) {
         summary.error = formatText("无法在文件夹 '%s' 中创建PDF文件（%s）", folder.c_str(),

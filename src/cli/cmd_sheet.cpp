@@ -143,9 +143,7 @@ int runSheetCommand(const ParsedArgs& args)
         return usageError("--out needs a file name, e.g. cards.pdf, not a folder", kSheetUsage);
     if (!pdf.has_extension())
         pdf += ".pdf";
-    std::string folder = pathToUtf8(pdf.parent_path());
-    if (folder.empty())
-        folder = ".";
+    const std::string folder = pathToUtf8(folderOf(pathToUtf8(pdf)));
 
     int exitCode = kExitOk;
     auto prepared = prepareBatch(args.positional[0], folder, args.value("--csv"), exitCode);

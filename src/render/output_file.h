@@ -64,9 +64,16 @@ WrittenFile nameTemporaryFile(const std::string& temp, const std::string& folder
 /// can be written there, else the errno (EACCES, ENOSPC, EROFS, ...).
 int probeWritableFolder(const std::string& folder);
 
+/// Temporary files changed this long before a batch starts were left by one that was killed;
+/// another batch writing into the same folder right now has its own for a moment only.
+inline constexpr std::time_t kStaleTemporarySeconds = 10 * 60;
+
 /// Removes the temporary card files (".torvale-card-" and 16 hexadecimal digits) that a killed
-/// batch left in folder and that were last changed before olderThan; returns how many.
-std::size_t removeStaleTemporaries(const std::string& folder, std::time_t olderThan);
+/// batch left in folder and that were last changed before olderThan (by default, those older
+/// than kStaleTemporarySeconds); returns how many.
+std::size_t removeStaleTemporaries(const std::string& folder,
+                                   std::time_t olderThan = std::time(nullptr) -
+                                                           kStaleTemporarySeconds);
 
 /// Flushes the folder's entries (the names of the cards written) to the disk.
 void syncFolder(const std::string& folder);

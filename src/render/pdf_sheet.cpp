@@ -1,6 +1,7 @@
 #include "render/pdf_sheet.h"
 
 #include "common/c_resources.h"
+#include "render/picture_input.h"
 
 #include <bit>
 #include <cairo-pdf.h>
@@ -53,28 +54,24 @@ struct PngReader {
 // A card decoded by the image library into an opaque surface.
 SurfacePtr decodedSurface(const EncodedCard& card, std::string& problem)
 {
-    MagickWandPtr wand(NewMagickWand());
-    if (MagickReadImageBlob(wand.get(), card.bytes.data(), card.bytes.size()) == MagickFalse ||
-        MagickTransformImageColorspace(wand.get(), sRGBColorspace) == MagickFalse) {
+    const DecodedPicture picture = decodePicture(card.bytes.data(), card.bytes.size());
+    if (!picture) {
         problem = "卡片无法解码";
         return nullptr;
     }
-    const auto width = static_cast<int>(MagickGetImageWidth(wand.get()));
-    const auto height = static_cast<int>(MagickGetImageHeight(wand.get()));
+    const auto width = static_cast<int>(picture.width);
+    const auto height = static_cast<int>(picture.height);
     SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
     if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
         problem = cairo_status_to_string(cairo_surface_status(surface.get()));
         return nullptr;
     }
     cairo_surface_flush(surface.get());
-    // RGB24 keeps a pixel in a native 32-bit word, blue in its lowest byte.
+    // RGB24 keeps a pixel in a native 32-bit word, blue in its lowest byte; its rows are exactly
+    // four bytes a pixel, so the pixels go in with one export.
     const char* order = std::endian::native == std::endian::little ? "BGRP" : "PRGB";
-    unsigned char* data = cairo_image_surface_get_data(surface.get());
-    const int stride = cairo_image_surface_get_stride(surface.get());
-    for (int y = 0; y < height; ++y) {
-        MagickExportImagePixels(wand.get(), 0, y, static_cast<std::size_t>(width), 1, order,
-                                CharPixel, data + static_cast<std::ptrdiff_t>(y) * stride);
-    }
+    MagickExportImagePixels(picture.wand.get(), 0, 0, picture.width, picture.height, order,
+                            CharPixel, cairo_image_surface_get_data(surface.get()));
     cairo_surface_mark_dirty(surface.get());
     return surface;
 }
@@ -130,11 +127,27 @@ struct PdfSheetWriter::Cairo {
     // The cards of the page being drawn. Kept until the page is written: a surface that goes
     // while the page still uses it is copied by cairo, pixels and all.
     std::vector<SurfacePtr> pageCards;
+    // With backs: the backs of the page being drawn, by place (null where there is none).
+    std::vector<SurfacePtr> backs;
     FilePtr file;
     bool discard = false; // the file is being given up: nothing more is written
     int* error = nullptr;
     SurfacePtr surface;
     ContextPtr context;
+
+    // Draws a card's surface into its place and keeps it until the page is written.
+    void paint(SurfacePtr image, const SheetRect& place)
+    {
+        cairo_t* cr = context.get();
+        cairo_save(cr);
+        cairo_translate(cr, place.x, place.y);
+        cairo_scale(cr, place.width / cairo_image_surface_get_width(image.get()),
+                    place.height / cairo_image_surface_get_height(image.get()));
+        cairo_set_source_surface(cr, image.get(), 0, 0);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        pageCards.push_back(std::move(image));
+    }
 
     static cairo_status_t write(void* closure, const unsigned char* data, unsigned int length)
     {
@@ -191,11 +204,11 @@ std::optional<JpegFrame> jpegFrame(const std::vector<unsigned char>& bytes)
 }
 
 PdfSheetWriter::PdfSheetWriter(const SheetLayout& layout, const std::string& folder, bool withBacks)
-    : m_layout(layout), m_folder(folder), m_withBacks(withBacks),
-      m_cairo(std::make_unique<Cairo>()),
-      m_backs(withBacks ? static_cast<std::size_t>(layout.perPage()) : 0)
+    : m_layout(layout), m_folder(folder), m_cairo(std::make_unique<Cairo>())
 {
     m_cairo->error = &m_error;
+    if (withBacks)
+        m_cairo->backs.resize(static_cast<std::size_t>(layout.perPage()));
     const int fd = createTemporaryFile(folder, m_temp);
     if (fd < 0) {
         m_error = errno;
@@ -239,30 +252,19 @@ bool PdfSheetWriter::add(const EncodedCard& front, const EncodedCard* back, std:
     if (m_error != 0 || !m_cairo->context)
         return false;
     problem.clear();
-    drawCard(front, m_layout.place(m_placed), problem);
-    if (m_withBacks && back)
-        m_backs[static_cast<std::size_t>(m_placed)] = *back;
+    // A back goes behind a front that was drawn; a card and its back come out together or the
+    // problem of the one that failed is reported.
+    SurfacePtr image = cardSurface(front, m_cairo->blanks, problem);
+    if (image) {
+        m_cairo->paint(std::move(image), m_layout.place(m_placed));
+        if (!m_cairo->backs.empty() && back)
+            m_cairo->backs[static_cast<std::size_t>(m_placed)] =
+                cardSurface(*back, m_cairo->blanks, problem);
+    }
     ++m_placed;
-    ++m_cards;
     if (m_placed == m_layout.perPage())
         finishPage();
     return m_error == 0 && problem.empty();
-}
-
-void PdfSheetWriter::drawCard(const EncodedCard& card, const SheetRect& place, std::string& problem)
-{
-    SurfacePtr image = cardSurface(card, m_cairo->blanks, problem);
-    if (!image)
-        return;
-    cairo_t* cr = m_cairo->context.get();
-    cairo_save(cr);
-    cairo_translate(cr, place.x, place.y);
-    cairo_scale(cr, place.width / cairo_image_surface_get_width(image.get()),
-                place.height / cairo_image_surface_get_height(image.get()));
-    cairo_set_source_surface(cr, image.get(), 0, 0);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    m_cairo->pageCards.push_back(std::move(image));
 }
 
 void PdfSheetWriter::drawMarks(int count, bool back)
@@ -302,13 +304,11 @@ void PdfSheetWriter::finishPage()
 {
     drawMarks(m_placed, false);
     showPage();
-    if (m_withBacks) {
-        std::string problem;
+    if (!m_cairo->backs.empty()) {
         for (int i = 0; i < m_placed; ++i) {
-            auto& back = m_backs[static_cast<std::size_t>(i)];
+            SurfacePtr& back = m_cairo->backs[static_cast<std::size_t>(i)];
             if (back)
-                drawCard(*back, m_layout.place(i, true), problem);
-            back.reset();
+                m_cairo->paint(std::move(back), m_layout.place(i, true));
         }
         drawMarks(m_placed, true);
         showPage();
@@ -349,6 +349,8 @@ WrittenFile PdfSheetWriter::finish(const std::string& name, const std::string& e
     m_named = true;
     if (!result.ok)
         m_error = result.error;
+    else
+        syncFolder(m_folder); // the name reaches the disk too
     return result;
 }
 

@@ -28,9 +28,6 @@ public:
 
     /// 0, or the errno that ended the writing (the file could not be created or written).
     int error() const { return m_error; }
-    /// The temporary file being written.
-    const std::string& temporaryPath() const { return m_temp; }
-
     /// Places the next card and, with backs, its back (which must then be given). False, with
     /// the reason in problem, when a card is neither a readable JPEG nor a readable PNG (the
     /// place stays free and the writing goes on), or when the file could not be written
@@ -42,28 +39,23 @@ public:
     /// result is not ok and its error is 0.
     WrittenFile finish(const std::string& name, const std::string& extension);
 
-    /// Cards placed and pages completed so far.
-    std::size_t cards() const { return m_cards; }
+    /// Pages completed so far.
     std::size_t pages() const { return m_pages; }
 
 private:
     struct Cairo;
 
     void finishPage();
-    void drawCard(const EncodedCard& card, const SheetRect& place, std::string& problem);
     void drawMarks(int count, bool back);
     void showPage();
     void abandon();
 
     SheetLayout m_layout;
     std::string m_folder;
-    bool m_withBacks;
     std::string m_temp;
     int m_error = 0;
     std::unique_ptr<Cairo> m_cairo;
-    int m_placed = 0;                                // places used on the current page
-    std::vector<std::optional<EncodedCard>> m_backs; // of the current page, by place
-    std::size_t m_cards = 0;
+    int m_placed = 0; // places used on the current page
     std::size_t m_pages = 0;
     bool m_named = false;
 };

@@ -185,17 +185,22 @@ void BatchController::showProblem(const BatchProblem& problem)
     }
 }
 
-std::optional<BatchPlan> BatchController::checkedPlan(std::shared_ptr<const FontRegistry>& fonts)
+std::optional<BatchPlan> BatchController::checkedPlan(std::shared_ptr<const FontRegistry>& fonts,
+                                                      const std::string* sheetFolder)
 {
     EditorDocument& document = m_window.document();
     const Template& tpl = document.tpl();
 
     BatchPlan plan = planBatch(tpl, document.dpi());
+    if (sheetFolder)
+        plan.inputs.outputFolder = *sheetFolder;
     std::optional<std::vector<std::string>> columns;
     // The batch reads the fonts on its worker thread: it keeps the tables of its start even if
     // the font mapping changes meanwhile.
     fonts = m_window.fontSnapshot();
-    const BatchProblem problem = validateBatch(tpl, plan.inputs, *fonts, &columns);
+    const BatchProblem problem = sheetFolder
+                                     ? validateSheet(tpl, plan.inputs, *fonts, &columns)
+                                     : validateBatch(tpl, plan.inputs, *fonts, &columns);
     // The checks read the CSV file again: the lists that show its columns follow.
     if (columns && *columns != document.csvColumns())
         document.useCsvColumns(std::move(*columns));
@@ -305,29 +310,18 @@ void BatchController::startSheet()
     if (!request)
         return;
 
-    BatchPlan plan = planBatch(tpl, document.dpi());
-    plan.inputs.outputFolder =
+    const std::string folder =
         QFileInfo(QString::fromStdString(request->pdfPath)).absolutePath().toStdString();
-    std::shared_ptr<const FontRegistry> fonts = m_window.fontSnapshot();
-    std::optional<std::vector<std::string>> columns;
-    const BatchProblem problem = validateSheet(tpl, plan.inputs, *fonts, &columns);
-    if (columns && *columns != document.csvColumns())
-        document.useCsvColumns(std::move(*columns));
-    if (!problem.ok()) {
-        showProblem(problem);
+    std::shared_ptr<const FontRegistry> fonts;
+    std::optional<BatchPlan> plan = checkedPlan(fonts, &folder);
+    if (!plan)
         return;
-    }
-    const SheetLayoutResult layout = layoutCards(tpl, document.dpi(), request->settings);
-    if (!layout.ok()) {
-        m_window.prompts().message("提示", PromptIcon::Error, layout.error, PromptButtons::Ok);
-        return;
-    }
-    BatchOptions& options = plan.options;
+    BatchOptions& options = plan->options;
     options.fonts = fonts.get();
     options.jobs = defaultJobs();
     m_sheet = {};
     const bool ran = runWithProgress(
-        [this, options = std::move(options), fonts = std::move(fonts), layout = *layout.layout,
+        [this, options = std::move(options), fonts = std::move(fonts), layout = request->layout,
          path = request->pdfPath](BatchListener& listener, std::atomic<bool>& stop) {
             m_sheet = runSheet(options, layout, path, listener, stop);
             return m_sheet.batch;

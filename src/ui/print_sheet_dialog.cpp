@@ -242,6 +242,8 @@ std::optional<PrintSheetRequest> PrintSheetDialog::ask(double cardWidth, double 
         return std::nullopt;
     PrintSheetRequest request;
     request.settings = settings();
+    // "开始" is enabled only when the settings give a layout.
+    request.layout = *m_preview->shownLayout();
     QString path = m_file->text().trimmed();
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");

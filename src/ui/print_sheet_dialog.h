@@ -21,6 +21,7 @@ class MainWindow;
 /// What the print sheet dialog was given.
 struct PrintSheetRequest {
     SheetSettings settings;
+    SheetLayout layout; // the layout the dialog showed for the settings
     std::string pdfPath;
 };
 

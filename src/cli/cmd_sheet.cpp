@@ -6,9 +6,7 @@
 #include "common/text.h"
 
 #include <atomic>
-#include <charconv>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 
 namespace torvale::cli {
@@ -52,10 +50,8 @@ constexpr double kLargestLength = 1000;
 // A length in millimetres from 0 to 1000, decimals allowed.
 std::optional<double> parseMillimetres(const std::string& text)
 {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-        !std::isfinite(value) || value < 0 || value > kLargestLength)
+    const std::optional<double> value = parseLength(text);
+    if (!value || *value < 0 || *value > kLargestLength)
         return std::nullopt;
     return value;
 }

@@ -16,25 +16,6 @@ constexpr double kLargestPaperSide = 5000;
 // Sizes computed from pixels are not exact: a card that fits to a micrometre fits.
 constexpr double kTolerance = 1e-3;
 
-std::string lowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
-std::optional<double> parseLength(std::string_view text)
-{
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 // Cards of one side across a length: n cards and n - 1 gaps.
 int cardsAcross(double length, double card, double gap)
 {
@@ -109,17 +90,26 @@ const std::vector<PaperSize>& namedPapers()
     return papers;
 }
 
+std::optional<double> parseLength(std::string_view text)
+{
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 std::optional<PaperSize> parsePaper(std::string_view text)
 {
-    const std::string lower = lowerAscii(text);
     for (const PaperSize& paper : namedPapers()) {
-        if (lower == lowerAscii(paper.name))
+        if (equalsIgnoreCase(text, paper.name))
             return paper;
     }
-    std::string_view size = lower;
-    if (size.ends_with("mm"))
+    std::string_view size = text;
+    if (endsWithIgnoreCase(size, "mm"))
         size.remove_suffix(2);
-    const std::size_t x = size.find('x');
+    const std::size_t x = size.find_first_of("xX");
     if (x == std::string_view::npos)
         return std::nullopt;
     const auto width = parseLength(size.substr(0, x));

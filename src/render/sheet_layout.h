@@ -23,6 +23,9 @@ const std::vector<PaperSize>& namedPapers();
 /// nothing for anything else or a side outside 10 to 5000 mm.
 std::optional<PaperSize> parsePaper(std::string_view text);
 
+/// A length written as a decimal number ("85.6"); nothing for anything else.
+std::optional<double> parseLength(std::string_view text);
+
 enum class SheetOrientation { Best, Portrait, Landscape };
 
 /// How cards are to be laid out on paper.

@@ -47,7 +47,6 @@ public:
     QLineEdit* yField() const { return m_yField; }
     QLineEdit* widthField() const { return m_widthField; }
     QLineEdit* heightField() const { return m_heightField; }
-    QPushButton* applyButton() const { return m_applyButton; }
 
 protected:
     LayerWindow(MainWindow& window, int clientHeight, const char* objectName);

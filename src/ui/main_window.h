@@ -66,7 +66,6 @@ public:
     /// The current font tables as a snapshot that stays unchanged while it is held.
     std::shared_ptr<const FontRegistry> fontSnapshot() const { return m_fontLibrary.current(); }
     /// The font tables the font mapping changes.
-    FontLibrary& fontLibrary() { return m_fontLibrary; }
     /// Adds a font mapping (fonts and store) and announces it; false when the name is taken.
     bool addFontMapping(const std::string& name, const std::string& path);
     /// Deletes a font mapping (store and fonts) and announces the family that went.

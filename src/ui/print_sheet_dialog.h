@@ -67,10 +67,6 @@ public:
     QDoubleSpinBox* paperWidthBox() const { return m_paperWidth; }
     QDoubleSpinBox* paperHeightBox() const { return m_paperHeight; }
     QComboBox* orientationBox() const { return m_orientation; }
-    QDoubleSpinBox* marginBox() const { return m_margin; }
-    QDoubleSpinBox* gapBox() const { return m_gap; }
-    QCheckBox* marksBox() const { return m_marks; }
-    QCheckBox* fitBox() const { return m_fit; }
     QLineEdit* fileField() const { return m_file; }
     QPushButton* chooseButton() const { return m_choose; }
     QPushButton* okButton() const { return m_ok; }

@@ -28,7 +28,6 @@ public:
 
     /// Switches the preview on or off, for a 1-based data row.
     void show(bool on, int row);
-    bool isOn() const { return m_on; }
     int row() const { return m_row; }
     /// The template changed: the card is drawn again once the change settles.
     void templateChanged();

@@ -33,7 +33,6 @@ public:
 
     QTableWidget* table() const { return m_table; }
     QCheckBox* showBox() const { return m_showBox; }
-    QCheckBox* outlineBox() const { return m_outlineBox; }
     QMenu* menu() const { return m_menu; }
 
 private:

@@ -32,6 +32,7 @@ EditorDocument::EditorDocument(const SettingsStore& store)
     : m_store(store), m_settings(readSettings(store)), m_recent(store)
 {
     m_template.background.dpi = m_settings.dpi;
+    m_untouchedBytes = templateToJson(m_template, m_settings.dpi);
     m_recent.reload();
 }
 
@@ -39,10 +40,28 @@ bool EditorDocument::setDpi(std::int32_t dpi)
 {
     if (dpi < kMinDpi || dpi > kMaxDpi)
         return false;
+    // A template still as "新建" made it stays so: the next new template takes this DPI too.
+    const bool untouched = templateToJson(m_template, m_settings.dpi) == m_untouchedBytes;
     m_settings.dpi = dpi;
     writeDpi(m_store, dpi);
+    canvasTakesDpi();
+    if (untouched)
+        m_untouchedBytes = templateToJson(m_template, m_settings.dpi);
     announce(DocumentChange::Dpi);
     return true;
+}
+
+void EditorDocument::canvasTakesDpi()
+{
+    // The size fields must keep telling the card's true size: a card of 54 mm stays 54 mm.
+    BackgroundLayer& background = m_template.background;
+    if (background.kind != BackgroundKind::Custom || background.dpi == m_settings.dpi)
+        return;
+    if (background.unit == SizeUnit::Pixel)
+        background.dpi = m_settings.dpi;
+    else
+        setBackgroundSizeTexts(background, background.szWidth, background.szHeight,
+                               m_settings.dpi);
 }
 
 void EditorDocument::setCompletedAlert(bool on)
@@ -99,6 +118,7 @@ void EditorDocument::newTemplate()
     m_template.templateName = kNewTemplateName;
     m_csvColumns.clear();
     m_recent.reload();
+    m_untouchedBytes = templateToJson(m_template, m_settings.dpi);
     announce(DocumentChange::Everything);
 }
 
@@ -141,6 +161,8 @@ void EditorDocument::restore(Template state)
     const bool sameSource = state.csv_file_path == m_template.csv_file_path &&
                             state.is_trim_csv_cell_value == m_template.is_trim_csv_cell_value;
     m_template = std::move(state);
+    // The DPI is a setting, not a step of the history: an earlier canvas takes today's.
+    canvasTakesDpi();
     nameLayers();
     if (!sameSource) {
         auto columns = m_template.csv_file_path.empty()
@@ -154,7 +176,7 @@ void EditorDocument::restore(Template state)
 
 bool EditorDocument::isModified() const
 {
-    return isTemplateModified(m_template, m_settings.dpi);
+    return isTemplateModified(m_template, m_settings.dpi, m_untouchedBytes);
 }
 
 std::string EditorDocument::resolve(const std::string& stored) const

@@ -26,7 +26,7 @@ enum class DocumentChange {
     LayersRemoved, // layers deleted; the rows from firstRow on moved
     LayerFields,   // fields of existing layers
     Output,        // output settings
-    Dpi,           // the current DPI setting
+    Dpi,           // the current DPI setting, and with it a blank canvas's size
     DisplaySwitches,
 };
 
@@ -84,7 +84,9 @@ public:
 
     /// The current DPI setting (1..1200).
     std::int32_t dpi() const { return m_settings.dpi; }
-    /// Sets and stores the current DPI; false for a value outside 1..1200.
+    /// Sets and stores the current DPI; false for a value outside 1..1200. A blank canvas
+    /// takes it too: sized in pixels it keeps its pixels, sized in another unit its pixels
+    /// follow the size texts at the new DPI. A background picture keeps its pixels.
     bool setDpi(std::int32_t dpi);
     /// Sets and stores the completion alert ("completed_alert").
     void setCompletedAlert(bool on);
@@ -104,7 +106,8 @@ public:
     TemplateSaveResult save(const std::string& path);
     /// Puts back an earlier state of the template (undo and redo); the link to its file stays.
     void restore(Template state);
-    /// True when saving would change the file (never without layers).
+    /// True when closing would lose edits: saving would change the file, or a template without
+    /// layers differs from what "新建" made.
     bool isModified() const;
     /// A path stored in the template, resolved against the template's folder.
     std::string resolve(const std::string& stored) const;
@@ -195,6 +198,8 @@ public:
 
 private:
     void addToRecentFiles(const std::string& path);
+    /// A blank canvas takes the current DPI (see setDpi).
+    void canvasTakesDpi();
     void announce(DocumentEvent event);
     void announce(DocumentChange change) { announce(DocumentEvent{change, {}, 0, 0}); }
     Layer* findLayer(LayerId id);
@@ -208,6 +213,8 @@ private:
     Settings m_settings;
     RecentFileList m_recent;
     Template m_template;
+    /// The file bytes of the template "新建" (or the start) made last.
+    std::string m_untouchedBytes;
     std::vector<std::string> m_csvColumns;
     std::vector<std::pair<std::size_t, Listener>> m_listeners;
     std::size_t m_nextListenerId = 1;

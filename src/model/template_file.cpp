@@ -532,9 +532,12 @@ TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl, std:
     return {};
 }
 
-bool isTemplateModified(const Template& tpl, std::int32_t currentDpi)
+bool isTemplateModified(const Template& tpl, std::int32_t currentDpi, std::string_view untouched)
 {
-    if (tpl.layers.empty())
+    const std::string current = templateToJson(tpl, currentDpi);
+    // A new template's canvas, data source and output settings are edits worth a question
+    // too; only a template that is still what "新建" made holds nothing to lose.
+    if (tpl.layers.empty() && current == untouched)
         return false;
     if (tpl.templatePath.empty())
         return true;
@@ -542,7 +545,7 @@ bool isTemplateModified(const Template& tpl, std::int32_t currentDpi)
     const TemplateReadStatus status = readWholeFile(tpl.templatePath, bytes);
     if (status == TemplateReadStatus::CannotOpen || status == TemplateReadStatus::ReadFailed)
         return true;
-    return bytes != templateToJson(tpl, currentDpi);
+    return bytes != current;
 }
 
 std::string resolveTemplatePath(const std::string& stored, const std::string& templatePath)

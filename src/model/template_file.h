@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace torvale {
@@ -92,10 +93,10 @@ struct TemplateSaveResult {
 TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl,
                                     std::int32_t currentDpi);
 
-/// True when the template differs from its file: never with no layers; always with layers and
-/// no file link or an unreadable file; otherwise when the file's bytes differ from
-/// templateToJson.
-bool isTemplateModified(const Template& tpl, std::int32_t currentDpi);
+/// True when saving would lose nothing less than before: a template without layers whose
+/// templateToJson equals untouched (the bytes of a new template) is never modified; otherwise
+/// it is when it has no file link, its file cannot be read or the file's bytes differ.
+bool isTemplateModified(const Template& tpl, std::int32_t currentDpi, std::string_view untouched);
 
 /// The column a file-name column name selects (compared without regard to ASCII case, the
 /// column's own text returned), "" when there is none.

@@ -347,13 +347,13 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         // Relative demo pictures are found from the template's folder.
         m_canvas->refreshThumbnails();
         break;
+    case DocumentChange::Dpi:
+        setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
+        [[fallthrough]];
     case DocumentChange::Background:
         m_backgroundPanel->refreshFromDocument();
         m_canvas->refreshBackground();
         showBackgroundSize();
-        break;
-    case DocumentChange::Dpi:
-        setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         break;
     case DocumentChange::DataSource:
         m_dataSourcePanel->refreshFromDocument();

@@ -144,6 +144,34 @@ TEST_F(EditorDocumentTest, TrimSwitchThatCannotReadTheFileEmptiesTheColumns)
     EXPECT_EQ(events.back().change, DocumentChange::DataSource);
 }
 
+TEST_F(EditorDocumentTest, ABlankCanvasKeepsItsSizeTextsTrueAcrossADpiChange)
+{
+    document.setDpi(72);
+    document.setBackgroundUnit(SizeUnit::Millimetre);
+    document.setBackgroundSize("54", "85.6");
+    ASSERT_EQ(document.tpl().background.width, 153);
+
+    // Sized in millimetres, the pixels follow the fields; an undo keeps today's DPI.
+    document.setDpi(300);
+    const BackgroundLayer& background = document.tpl().background;
+    EXPECT_EQ(background.szWidth, "54");
+    EXPECT_EQ(background.width, 638);
+    EXPECT_EQ(background.height, 1011);
+    EXPECT_EQ(events.back().change, DocumentChange::Dpi);
+    Template earlier = document.tpl();
+    earlier.background.dpi = 72;
+    earlier.background.width = 153;
+    document.restore(earlier);
+    EXPECT_EQ(document.tpl().background.width, 638);
+
+    // Sized in pixels, the pixels stay and the fields are read at the new DPI.
+    document.setBackgroundUnit(SizeUnit::Pixel);
+    document.setDpi(150);
+    EXPECT_EQ(document.tpl().background.width, 638);
+    document.setBackgroundUnit(SizeUnit::Millimetre);
+    EXPECT_EQ(document.tpl().background.szWidth, "108.04");
+}
+
 TEST_F(EditorDocumentTest, PanelValuesAreKeptInRange)
 {
     OutputSettings output;

@@ -517,22 +517,27 @@ TEST(TemplateFile, CsvColumnsSelectFileNameColumns)
 TEST(TemplateFile, ModifiedRules)
 {
     TempDir dir;
-    Template tpl = pictureTemplate();
-    EXPECT_FALSE(isTemplateModified(tpl, 72)); // no layers, no file: never modified
+    Template tpl;
+    const std::string untouched = templateToJson(tpl, 72);
+    EXPECT_FALSE(isTemplateModified(tpl, 72, untouched)); // as new, no layers, no file
+    tpl.background.szWidth = "500";
+    EXPECT_TRUE(isTemplateModified(tpl, 72, untouched)); // a new template's canvas edited
+    ASSERT_TRUE(saveTemplateFile(dir.file("empty.dat"), tpl, 72).ok());
+    EXPECT_FALSE(isTemplateModified(tpl, 72, untouched)); // saved, no layers
 
     tpl = customOtherTemplate();
-    EXPECT_TRUE(isTemplateModified(tpl, 72)); // layers, no file
+    EXPECT_TRUE(isTemplateModified(tpl, 72, untouched)); // layers, no file
 
     ASSERT_TRUE(saveTemplateFile(dir.file("a.dat"), tpl, 72).ok());
-    EXPECT_FALSE(isTemplateModified(tpl, 72));
+    EXPECT_FALSE(isTemplateModified(tpl, 72, untouched));
     tpl.layers[1].pVAlign = 1;
-    EXPECT_TRUE(isTemplateModified(tpl, 72));
+    EXPECT_TRUE(isTemplateModified(tpl, 72, untouched));
     tpl.layers[1].pVAlign = 2;
     tpl.output.outputFolder = "/elsewhere"; // not stored
-    EXPECT_FALSE(isTemplateModified(tpl, 72));
+    EXPECT_FALSE(isTemplateModified(tpl, 72, untouched));
 
     std::filesystem::remove(dir.file("a.dat"));
-    EXPECT_TRUE(isTemplateModified(tpl, 72));
+    EXPECT_TRUE(isTemplateModified(tpl, 72, untouched));
 }
 
 TEST(TemplateFile, SaveIntoMissingFolderFails)

@@ -203,12 +203,21 @@ TEST_F(MainWindowTest, AcceleratorsCarryTheirCommands)
     EXPECT_EQ(shortcuts["Ctrl+Y"], 35423);
 }
 
-TEST_F(MainWindowTest, NewWithoutLayersAsksNothing)
+TEST_F(MainWindowTest, NewTemplateWithoutLayersAsksOnlyWhenChanged)
 {
-    document->setBackgroundSize("600", "800");
+    // Untouched, or only the DPI setting changed: nothing to lose.
+    document->setDpi(300);
     window->execute(CommandId::NewTemplate);
     EXPECT_TRUE(prompts.asked().empty());
+
+    // A canvas set up without layers yet is work the user would lose.
+    document->setBackgroundSize("600", "800");
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::NewTemplate);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(lastAsked().text, "当前模版已更改，是否保存更改？");
     EXPECT_EQ(document->tpl().background.width, 800);
+    EXPECT_FALSE(document->isModified());
 }
 
 TEST_F(MainWindowTest, NewWithAModifiedTemplateAsksAndCancelKeepsIt)

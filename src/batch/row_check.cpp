@@ -118,6 +118,10 @@ private:
             add(column, RowProblemKind::TextClipped,
                 formatText("文字比图层宽，超出的部分不会显示（图层#%d）", layer.number), {},
                 layer.number);
+        else if (!layer.autoShrink && fit.taller)
+            add(column, RowProblemKind::TextClipped,
+                formatText("文字的行比图层高，超出的部分不会显示（图层#%d）", layer.number), {},
+                layer.number);
     }
 
     void checkFileName(const CardRow& row, std::size_t cardNumber)

@@ -22,7 +22,7 @@ enum class RowProblemKind {
     SameFileName,      // an earlier row gives the same file name: this card gets "(n)"
     FileExists,        // a file of that name is in the output folder: the card gets "(n)"
     MissingCharacters, // characters no installed font can draw
-    TextClipped,       // the text is wider than its layer and is cut off
+    TextClipped,       // the text is wider (or its lines taller) than its layer and is cut off
     TextAtMinimum,     // a shrinking text does not fit even at its minimum size
 };
 

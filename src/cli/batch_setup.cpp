@@ -45,28 +45,61 @@ bool setUpImageLibraryOrReport()
     return true;
 }
 
-std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
-                                          const std::string& outDir, const std::string& csvOverride,
+namespace {
+
+// Sets the file-name columns of --name and --name2 from the columns of the CSV file the batch
+// reads; false after printing a usage error when the file has no such column.
+bool applyFileNameOptions(const ParsedArgs& parsed, const BatchPlan& plan, Template& tpl)
+{
+    const std::string names[] = {parsed.value("--name"), parsed.value("--name2")};
+    if (names[0].empty() && names[1].empty())
+        return true;
+    // A CSV file that cannot be read is the batch check's to report.
+    const auto columns = loadCsvColumns(plan.inputs.csvPath, tpl.is_trim_csv_cell_value);
+    std::string* targets[] = {&tpl.output.file_name_bind_col_name,
+                              &tpl.output.file_name_bind_col_name2};
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (names[i].empty())
+            continue;
+        std::string column = columns ? matchColumn(*columns, names[i]) : names[i];
+        if (column.empty()) {
+            usageError(formatText("%s: the CSV file has no column '%s'", i ? "--name2" : "--name",
+                                  names[i].c_str()),
+                       parsed.usage);
+            return false;
+        }
+        *targets[i] = std::move(column);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, const std::string& outDir,
                                           int& exitCode)
 {
     if (!setUpImageLibraryOrReport()) {
         exitCode = kExitFailed;
         return std::nullopt;
     }
-    auto batch = openBatchTemplate(templatePath, csvOverride);
+    const std::string csvOverride = parsed.value("--csv");
+    auto batch = openBatchTemplate(parsed.positional[0], csvOverride);
     if (!batch) {
         exitCode = kExitUsage;
         return std::nullopt;
     }
     batch->tpl.output.outputFolder = outDir;
-    return PreparedBatch{planBatch(batch->tpl, batch->dpi, csvOverride),
-                         FontRegistry::build(SettingsStore::userStore())};
+    BatchPlan plan = planBatch(batch->tpl, batch->dpi, csvOverride);
+    if (!applyFileNameOptions(parsed, plan, plan.options.tpl)) {
+        exitCode = kExitUsage;
+        return std::nullopt;
+    }
+    return PreparedBatch{std::move(plan), FontRegistry::build(SettingsStore::userStore())};
 }
 
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode)
 {
-    return prepareBatch(parsed.positional[0], parsed.value("--out"), parsed.value("--csv"),
-                        exitCode);
+    return prepareBatch(parsed, parsed.value("--out"), exitCode);
 }
 
 std::string problemLine(const BatchProblem& problem)

@@ -37,20 +37,20 @@ struct PreparedBatch {
     FontRegistry fonts;
 };
 
-/// Sets up the image library, opens the template (with csvOverride when not empty), makes
-/// outDir its output folder and builds the fonts. Prints the problem and gives nothing, with
-/// the exit code to use, on failure.
-std::optional<PreparedBatch> prepareBatch(const std::string& templatePath,
-                                          const std::string& outDir, const std::string& csvOverride,
+/// Sets up the image library, opens the template of a batch command's arguments (its CSV file
+/// replaced by --csv, its file-name columns by --name and --name2), makes outDir its output
+/// folder and builds the fonts. Prints the problem and gives nothing, with the exit code to
+/// use, on failure (a --name column the CSV file does not have is a usage error).
+std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, const std::string& outDir,
                                           int& exitCode);
 
 /// The options every batch command takes besides its own, and the one it requires.
-inline const std::set<std::string> kBatchValueOptions = {"--out", "--csv"};
+inline const std::set<std::string> kBatchValueOptions = {"--out", "--csv", "--name", "--name2"};
 inline const std::map<std::string, std::string> kBatchRequiredOptions = {
     {"--out", "missing --out DIR"}};
 inline constexpr const char* kBatchArgumentError = "expected one template file";
 
-/// prepareBatch with the template, --out and --csv of a batch command's arguments.
+/// prepareBatch into the folder of --out.
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode);
 
 /// A batch problem as one line: "title: text", or the text alone when it has no title.

@@ -15,11 +15,16 @@ namespace torvale::cli {
 namespace {
 
 constexpr const char* kCardUsage =
-    "Usage: torvale-batch card TEMPLATE.dat --out DIR [--csv FILE] [--row N]\n"
+    "Usage: torvale-batch card TEMPLATE.dat --out DIR [--csv FILE] [--row N] [--name COL]\n"
+    "                          [--name2 COL]\n"
     "\n"
     "Renders the card of data row N (1-based, default 1) of the template's CSV file, or of\n"
     "FILE, into the folder DIR (created when missing) and prints the path written. An existing\n"
-    "file is never replaced: the card gets the next free name, such as Name(2).jpg.\n";
+    "file is never replaced: the card gets the next free name, such as Name(2).jpg.\n"
+    "\n"
+    "  --name COL   the column whose cells name the card files, in place of the template's\n"
+    "               choice (needed when the template has no CSV file of its own)\n"
+    "  --name2 COL  the second file-name column\n";
 
 int runCardCommand(const ParsedArgs& args)
 {

@@ -13,7 +13,8 @@ namespace torvale::cli {
 namespace {
 
 constexpr const char* kCheckUsage =
-    "Usage: torvale-batch check TEMPLATE.dat --out DIR [--csv FILE] [--rows [--json]]\n"
+    "Usage: torvale-batch check TEMPLATE.dat --out DIR [--csv FILE] [--name COL] [--name2 COL]\n"
+    "                           [--rows [--json]]\n"
     "\n"
     "Checks the template as the editor does before a batch, with the template's CSV file or\n"
     "FILE and the output folder DIR (created when missing and its parent exists). Prints \"ok\"\n"
@@ -26,7 +27,10 @@ constexpr const char* kCheckUsage =
     "          texts that do not fit their layer; then a summary on standard error. Exits\n"
     "          with 1 when there is any problem.\n"
     "  --json  with --rows: one JSON object per problem and line (row, column, kind, message,\n"
-    "          path, layer) instead of the lines\n";
+    "          path, layer) instead of the lines\n"
+    "  --name COL  the column whose cells name the card files, in place of the template's\n"
+    "              choice (needed when the template has no CSV file of its own)\n"
+    "  --name2 COL the second file-name column\n";
 
 int checkEveryRow(const PreparedBatch& prepared, bool json)
 {

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kRunUsage =
     "Usage: torvale-batch run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
-    "                         [--strict]\n"
+    "                         [--strict] [--name COL] [--name2 COL]\n"
     "\n"
     "Checks the template as 'check' does, then makes one card per data row of the template's\n"
     "CSV file (or FILE) in the folder DIR. Existing files are never replaced. N cards are drawn\n"
@@ -25,6 +25,9 @@ constexpr const char* kRunUsage =
     "\n"
     "  --quiet   no progress line; problems with single cards are still listed\n"
     "  --strict  a card with a problem (a missing photo, say) makes the exit status 1\n"
+    "  --name COL   the column whose cells name the card files, in place of the template's\n"
+    "               choice (needed when the template has no CSV file of its own)\n"
+    "  --name2 COL  the second file-name column\n"
     "\n"
     "Exit status: 0 every card written, 1 stopped early, a card not written, the check\n"
     "failed or (with --strict) a card had a problem, 2 usage or template error.\n";

@@ -142,7 +142,7 @@ int runSheetCommand(const ParsedArgs& args)
     const std::string folder = pathToUtf8(folderOf(pathToUtf8(pdf)));
 
     int exitCode = kExitOk;
-    auto prepared = prepareBatch(args.positional[0], folder, args.value("--csv"), exitCode);
+    auto prepared = prepareBatch(args, folder, exitCode);
     if (!prepared)
         return exitCode;
     const BatchProblem problem =

@@ -89,40 +89,85 @@ const FontEntry* layerFont(const Layer& layer, const FontRegistry& fonts)
     return fonts.fallbackFont();
 }
 
-// How a layer's text is drawn: its fonts, pixel size and kerning, and the size it takes.
-struct TextLayout {
-    FontSplit split;
-    double fontSize = 0;
+// One line of a layer's text: the fonts that draw it and how it is spaced and measured.
+struct TextLine {
+    std::string text;
+    FontSplit split;        // no runs for an empty line
     double kerning = 0;
-    bool setKerning = false; // justified text sets the kerning only when it spreads the text
+    bool setKerning = false; // justified text sets the kerning only when it spreads the line
     TextSize size;
-    std::vector<TextSize> runSizes; // text split between several fonts: each run's size
-    bool atMinimum = false;         // shrinking, and even the minimum size does not fit
-    double naturalWidth = 0;        // the width before justification spreads the text
+    std::vector<TextSize> runSizes;
 };
 
-// Measures text split into runs on a scratch canvas with the layer's drawing settings.
+// How a layer's text is drawn: its lines, pixel size and the size the whole text takes.
+struct TextLayout {
+    std::vector<TextLine> lines;
+    std::vector<char32_t> missing; // characters no installed font has, each once
+    double fontSize = 0;
+    TextSize size; // several lines follow each other at size.ascent - size.descent
+    bool atMinimum = false;   // shrinking, and even the minimum size does not fit
+    double naturalWidth = 0;  // the widest line before justification spreads it
+};
+
+// The lines of a text, split at "\r\n", "\n" and "\r".
+std::vector<std::string_view> textLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n' && text[i] != '\r')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+// Lines stacked: as wide as the widest, each as tall as the tallest (empty lines included).
+TextSize stackLines(const std::vector<TextSize>& sizes)
+{
+    if (sizes.size() == 1)
+        return sizes.front();
+    TextSize total;
+    for (const TextSize& size : sizes) {
+        total.width = std::max(total.width, size.width);
+        total.ascent = std::max(total.ascent, size.ascent);
+        total.descent = std::min(total.descent, size.descent);
+    }
+    total.height = (total.ascent - total.descent) * static_cast<double>(sizes.size());
+    return total;
+}
+
+// Measures a text's lines on a scratch canvas with the layer's drawing settings.
 class TextMeasurer {
 public:
-    TextMeasurer(DrawingWand* draw, MagickWand* scratch, const FontSplit& split)
-        : m_draw(draw), m_scratch(scratch), m_split(split)
+    TextMeasurer(DrawingWand* draw, MagickWand* scratch, const std::vector<TextLine>& lines)
+        : m_draw(draw), m_scratch(scratch), m_lines(lines)
     {
     }
 
-    bool multiFont() const { return m_split.runs.size() > 1; }
-
-    // The text at a pixel size with the kerning; the runs' sizes into runSizes when given.
-    std::optional<TextSize> measure(double fontSize, double kerning, bool setKerning,
-                                    std::vector<TextSize>* runSizes = nullptr) const
+    // One line at the drawing's size and kerning; its runs' sizes into runSizes when given.
+    std::optional<TextSize> measureLine(const TextLine& line, double kerning,
+                                        std::vector<TextSize>* runSizes = nullptr) const
     {
-        DrawSetFontSize(m_draw, fontSize);
-        if (setKerning)
-            DrawSetTextKerning(m_draw, kerning);
-        if (!multiFont())
-            return measureText(m_scratch, m_draw, m_split.runs.front().text);
+        const std::vector<FontRun>& runs = line.split.runs;
+        if (runs.empty())
+            return TextSize{};
+        if (runs.size() == 1) {
+            // The line's one font may be a fallback: none of its characters is in the layer's.
+            if (!runs.front().font.empty())
+                DrawSetFont(m_draw, runs.front().font.c_str());
+            const std::optional<TextSize> size = measureText(m_scratch, m_draw, runs.front().text);
+            if (size && runSizes)
+                runSizes->push_back(*size);
+            return size;
+        }
         // Runs follow each other with the kerning between them, on one baseline.
         TextSize total;
-        for (const FontRun& run : m_split.runs) {
+        for (const FontRun& run : runs) {
             DrawSetFont(m_draw, run.font.c_str());
             const std::optional<TextSize> size = measureText(m_scratch, m_draw, run.text);
             if (!size)
@@ -133,15 +178,31 @@ public:
             total.ascent = std::max(total.ascent, size->ascent);
             total.descent = std::min(total.descent, size->descent);
         }
-        total.width += kerning * static_cast<double>(m_split.runs.size() - 1);
+        total.width += kerning * static_cast<double>(runs.size() - 1);
         total.height = total.ascent - total.descent;
         return total;
+    }
+
+    // The whole text at a pixel size with one kerning for every line.
+    std::optional<TextSize> measure(double fontSize, double kerning, bool setKerning) const
+    {
+        DrawSetFontSize(m_draw, fontSize);
+        if (setKerning)
+            DrawSetTextKerning(m_draw, kerning);
+        std::vector<TextSize> sizes;
+        for (const TextLine& line : m_lines) {
+            const std::optional<TextSize> size = measureLine(line, kerning);
+            if (!size)
+                return std::nullopt;
+            sizes.push_back(*size);
+        }
+        return stackLines(sizes);
     }
 
 private:
     DrawingWand* m_draw;
     MagickWand* m_scratch;
-    const FontSplit& m_split;
+    const std::vector<TextLine>& m_lines;
 };
 
 bool fitsLayer(const TextSize& size, const Layer& layer)
@@ -201,7 +262,8 @@ std::optional<double> chooseFontSize(const TextMeasurer& measurer, const Layer& 
 }
 
 // Lays a layer's text out without drawing it; nothing when the font cannot measure it.
-// The text is measured with draw, which keeps the font, size and kerning for drawing it.
+// The text is measured with draw, which keeps the font, size and kerning for drawing a text of
+// one line.
 std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text,
                                      const FontRegistry& fonts, DrawingWand* draw)
 {
@@ -211,60 +273,111 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
         return std::nullopt;
     DrawSetTextEncoding(draw, "UTF-8");
     const FontEntry* font = layerFont(layer, fonts);
-    TextLayout layout;
-    if (font) {
+    if (font)
         DrawSetFont(draw, font->fontReference.c_str());
-        layout.split = splitTextByFont(text, font->fontReference, layer.isBold != 0,
-                                       layer.isItalic != 0);
-    } else {
-        layout.split.runs.push_back({std::string(), text});
+    TextLayout layout;
+    std::vector<std::string_view> lines = textLines(text);
+    // Every line is at least a pixel high: lines past the layer's height never show.
+    lines.resize(std::min<std::size_t>(lines.size(), std::max(1, layer.height)));
+    for (const std::string_view part : lines) {
+        TextLine& line = layout.lines.emplace_back();
+        line.text = part;
+        if (!font) {
+            if (!part.empty())
+                line.split.runs.push_back({std::string(), line.text});
+            continue;
+        }
+        line.split = splitTextByFont(part, font->fontReference, layer.isBold != 0,
+                                     layer.isItalic != 0);
+        for (const char32_t cp : line.split.missing) {
+            if (std::find(layout.missing.begin(), layout.missing.end(), cp) ==
+                layout.missing.end())
+                layout.missing.push_back(cp);
+        }
     }
-    const TextMeasurer measurer(draw, scratch, layout.split);
+    const TextMeasurer measurer(draw, scratch, layout.lines);
     const std::optional<double> fontSize = chooseFontSize(measurer, layer, layout.atMinimum);
     if (!fontSize)
         return std::nullopt;
     layout.fontSize = *fontSize;
+    DrawSetFontSize(draw, layout.fontSize);
 
-    if (layer.tHAlign != kHAlignJustified) {
-        layout.kerning = layer.characterSpacing;
-        layout.setKerning = true;
-    } else if (const std::size_t n = utf16Length(text); n > 1) {
-        const std::optional<TextSize> plain = measurer.measure(layout.fontSize, 0, false);
-        if (!plain)
-            return std::nullopt;
-        layout.naturalWidth = plain->width;
-        const double w0 = plain->width > 0 ? plain->width : 1;
-        const double kerning = (layer.width - w0) / static_cast<double>(n - 1);
-        if (kerning > 0) {
-            layout.kerning = kerning;
-            layout.setKerning = true;
+    // Justified lines are each spread to the layer's width, measured without spacing first.
+    // With several lines the kerning is set for each, so none takes the one before it.
+    const bool severalLines = layout.lines.size() > 1;
+    std::vector<TextSize> sizes;
+    for (TextLine& line : layout.lines) {
+        double natural = 0;
+        if (layer.tHAlign != kHAlignJustified) {
+            line.kerning = layer.characterSpacing;
+            line.setKerning = true;
+        } else if (const std::size_t n = utf16Length(line.text); n > 1) {
+            if (severalLines)
+                DrawSetTextKerning(draw, 0);
+            const std::optional<TextSize> plain = measurer.measureLine(line, 0);
+            if (!plain)
+                return std::nullopt;
+            natural = plain->width;
+            const double w0 = plain->width > 0 ? plain->width : 1;
+            const double kerning = (layer.width - w0) / static_cast<double>(n - 1);
+            if (kerning > 0) {
+                line.kerning = kerning;
+                line.setKerning = true;
+            }
         }
+        if (line.setKerning || severalLines)
+            DrawSetTextKerning(draw, line.kerning);
+        const std::optional<TextSize> size = measurer.measureLine(line, line.kerning,
+                                                                  &line.runSizes);
+        if (!size)
+            return std::nullopt;
+        line.size = *size;
+        sizes.push_back(*size);
+        layout.naturalWidth = std::max(layout.naturalWidth, natural > 0 ? natural : size->width);
     }
-    const std::optional<TextSize> size =
-        measurer.measure(layout.fontSize, layout.kerning, layout.setKerning, &layout.runSizes);
-    if (!size)
-        return std::nullopt;
-    layout.size = *size;
-    if (layer.tHAlign != kHAlignJustified || layout.naturalWidth <= 0)
-        layout.naturalWidth = size->width;
+    layout.size = stackLines(sizes);
     return layout;
 }
 
-// Draws text split between fonts run by run on one baseline, the whole centred in a box of
-// boxWidth x boxHeight whose top-left part is the canvas.
-bool annotateRuns(MagickWand* canvas, DrawingWand* draw, const TextLayout& layout,
-                  std::size_t boxWidth, std::size_t boxHeight)
+// Draws a line run by run on one baseline from x, the canvas being the top-left part of the
+// text's box.
+bool annotateLine(MagickWand* canvas, DrawingWand* draw, const TextLine& line, double x,
+                  double baseline)
 {
-    DrawSetGravity(draw, ForgetGravity);
-    double x = (static_cast<double>(boxWidth) - layout.size.width) / 2;
-    const double baseline =
-        (static_cast<double>(boxHeight) - layout.size.height) / 2 + layout.size.ascent;
-    for (std::size_t i = 0; i < layout.split.runs.size(); ++i) {
-        const FontRun& run = layout.split.runs[i];
-        DrawSetFont(draw, run.font.c_str());
+    for (std::size_t i = 0; i < line.split.runs.size(); ++i) {
+        const FontRun& run = line.split.runs[i];
+        if (!run.font.empty())
+            DrawSetFont(draw, run.font.c_str());
         if (MagickAnnotateImage(canvas, draw, x, baseline, 0, run.text.c_str()) == MagickFalse)
             return false;
-        x += layout.runSizes[i].width + layout.kerning;
+        x += line.runSizes[i].width + line.kerning;
+    }
+    return true;
+}
+
+// Draws a text split between fonts or over several lines into a box of boxWidth x boxHeight,
+// the lines one under the other, the whole centred in the box and each line placed in it by
+// the layer's alignment.
+bool annotateLines(MagickWand* canvas, DrawingWand* draw, const TextLayout& layout,
+                   const Layer& layer, std::size_t boxWidth, std::size_t boxHeight)
+{
+    DrawSetGravity(draw, ForgetGravity);
+    const TextSize& size = layout.size;
+    const double left = (static_cast<double>(boxWidth) - size.width) / 2;
+    const double lineHeight = size.ascent - size.descent;
+    double baseline = (static_cast<double>(boxHeight) - size.height) / 2 + size.ascent;
+    const bool severalLines = layout.lines.size() > 1;
+    for (const TextLine& line : layout.lines) {
+        double x = left;
+        if (layer.tHAlign == kHAlignRight)
+            x += size.width - line.size.width;
+        else if (layer.tHAlign != 0)
+            x += (size.width - line.size.width) / 2;
+        if (severalLines)
+            DrawSetTextKerning(draw, line.kerning);
+        if (!annotateLine(canvas, draw, line, x, baseline))
+            return false;
+        baseline += lineHeight;
     }
     return true;
 }
@@ -293,7 +406,9 @@ TextFitter::TextFitter(const Layer& layer, const FontRegistry& fonts)
 
 bool TextFitter::surelyFits(const std::string& text, const FontSplit& split) const
 {
-    if (m_maxAdvance <= 0 || split.runs.size() != 1)
+    // Only a text of one line in the layer's own font is bounded by that font's advance.
+    if (m_maxAdvance <= 0 || split.runs.size() != 1 || split.runs.front().font != m_fontFile ||
+        text.find_first_of("\r\n") != std::string::npos)
         return false;
     // No character is wider than the font's widest advance, and no glyph reaches further
     // past its advance than one more: a text within that bound needs no measuring.
@@ -329,10 +444,12 @@ TextFit TextFitter::fit(const std::string& text) const
     if (!layout)
         return fit;
     fit.measured = true;
-    fit.missing = layout->split.missing;
+    fit.missing = layout->missing;
     fit.atMinimum = layout->atMinimum;
     // Justified text is spread to the layer's width when it is narrower; wider, it is clipped.
     fit.wider = static_cast<long>(boxSide(layout->naturalWidth)) > m_layer.width;
+    fit.taller = layout->lines.size() > 1 &&
+                 static_cast<long>(boxSide(layout->size.height)) > m_layer.height;
     return fit;
 }
 
@@ -347,7 +464,7 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
         draw ? layOutText(layer, text, fonts, draw.get()) : std::nullopt;
     if (!layout)
         return result;
-    result.missing = layout->split.missing;
+    result.missing = layout->missing;
     result.atMinimum = layout->atMinimum;
     const TextSize& size = layout->size;
     if (size.width <= 0) {
@@ -384,8 +501,8 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
         if (fill && setPixelColor(fill.get(), layer.htmlColor))
             DrawSetFillColor(draw.get(), fill.get());
     }
-    if (layout->split.runs.size() > 1) {
-        if (!annotateRuns(box.box.get(), draw.get(), *layout, boxWidth, boxHeight))
+    if (layout->lines.size() > 1 || layout->lines.front().split.runs.size() > 1) {
+        if (!annotateLines(box.box.get(), draw.get(), *layout, layer, boxWidth, boxHeight))
             return result;
     } else {
         DrawSetGravity(draw.get(), CenterGravity);

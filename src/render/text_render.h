@@ -16,8 +16,10 @@ inline constexpr int kTextDpi = 96;
 
 /// Draws text with the layer's font, size, colour, spacing and alignment into a transparent
 /// image of the layer's width x height. Characters the layer's font cannot draw are drawn with
-/// a fallback font that can; with auto-shrink a text too large for the layer is drawn smaller. Never fails: problems give a transparent image
-/// (nothing only when not even that image can be created).
+/// a fallback font that can. A text with line breaks is drawn line under line, each line placed
+/// by the horizontal alignment. With auto-shrink a text too large for the layer is drawn
+/// smaller. Never fails: problems give a transparent image (nothing only when not even that
+/// image can be created).
 MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
                                const FontRegistry& fonts);
 
@@ -44,6 +46,7 @@ struct TextBoxResult {
 struct TextFit {
     bool measured = false; // false for an empty text or one the font cannot measure
     bool wider = false;    // wider than the layer: clipped on the right
+    bool taller = false;   // several lines, taller than the layer: clipped at the bottom
     bool atMinimum = false;
     std::vector<char32_t> missing;
 };

@@ -81,7 +81,8 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
               ",赵六,市场部,\n"
               "A6,钱七,表情\U0001F92F,\n"
               "A7,Alexander Maximilian Wolfeschlegelsteinhausen,市场部,\n"
-              "A8,孙八,市场部,\n");
+              "A8,孙八,市场部,\n"
+              "A9,周九,\"研发部\n第二组\",\n");
     writeFile(dir.file("clean.csv"), "工号,姓名,部门,照片\nB1,周九,研发部,\n");
     const std::string base = shellQuote(folder + "/badge.dat") + " --out " +
                              shellQuote(dir.file("cards")) + " --rows --csv ";
@@ -95,8 +96,9 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
                          "第 4 行，工号：文件名“A3-王五.jpg”与第 3 行相同，将另存为带编号的名字\n"
                          "第 5 行，工号：文件名的这一部分为空，将用列名“工号”代替\n"
                          "第 6 行，部门：无法显示的字符：U+1F92F\n"
-                         "第 7 行，姓名：文字比图层宽，超出的部分不会显示（图层#2）\n");
-    EXPECT_NE(r.err.find("已检查 8 行，发现 6 个问题。"), std::string::npos) << r.err;
+                         "第 7 行，姓名：文字比图层宽，超出的部分不会显示（图层#2）\n"
+                         "第 9 行，部门：文字的行比图层高，超出的部分不会显示（图层#3）\n");
+    EXPECT_NE(r.err.find("已检查 9 行，发现 7 个问题。"), std::string::npos) << r.err;
 
     // Scripts get one object per problem; a card of that name already in the folder counts.
     writeFile(dir.file("cards/A8-孙八.jpg"), "");
@@ -118,7 +120,7 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
     EXPECT_EQ(kinds, (std::vector<std::string>{"picture-missing", "not-a-picture",
                                                 "same-file-name", "empty-file-name",
                                                 "missing-characters", "text-clipped",
-                                                "file-exists"}));
+                                                "file-exists", "text-clipped"}));
 
     const CommandResult clean = runCheck(dir, base + shellQuote(dir.file("clean.csv")));
     EXPECT_EQ(clean.exitCode, 0) << clean.err;

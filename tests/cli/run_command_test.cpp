@@ -1,3 +1,4 @@
+#include "render/magick.h"
 #include "support/test_support.h"
 
 #include <algorithm>
@@ -123,6 +124,62 @@ TEST(RunCommand, RefusesBadInput)
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_TRUE(folderContent(dir.file("cards")).empty());
     }
+}
+
+// Grey levels of a card's rectangle x, y, width, height.
+std::vector<unsigned char> cardArea(const std::string& bytes, long x, long y, std::size_t width,
+                                    std::size_t height)
+{
+    MagickWandPtr card(NewMagickWand());
+    std::vector<unsigned char> grey(width * height);
+    EXPECT_TRUE(MagickReadImageBlob(card.get(), bytes.data(), bytes.size()));
+    EXPECT_TRUE(MagickExportImagePixels(card.get(), x, y, width, height, "I", CharPixel,
+                                        grey.data()));
+    return grey;
+}
+
+TEST(RunCommand, NameColumnsAndFallbackTextForATemplateWithoutItsOwnCsv)
+{
+    TempDir dir;
+    // The example without a CSV file, its department layer in a font without Chinese.
+    std::string tpl = readFile(kExample);
+    for (const auto& [from, to] : {std::pair{"\"staff.csv\"", "\"\""},
+                                   std::pair{"\"宋体\",\n\t\t\t\"fontSize\":\t24",
+                                             "\"DejaVu Sans\",\n\t\t\t\"fontSize\":\t24"}}) {
+        const auto at = tpl.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        tpl.replace(at, std::string(from).size(), to);
+    }
+    writeFile(dir.file("badge.dat"), tpl);
+    fs::copy_file(kExampleFolder + "/background.png", dir.file("background.png"));
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\nB1,名1,研发部,\nB2,名2,,\n");
+    const std::string base = shellQuote(dir.file("badge.dat")) + " --csv " +
+                             shellQuote(dir.file("rows.csv")) + " --out ";
+
+    const CommandResult unnamed = runTool(dir, base + shellQuote(dir.file("a")));
+    EXPECT_EQ(unnamed.exitCode, 1);
+    EXPECT_NE(unnamed.err.find("请选择文件名绑定的【列名】"), std::string::npos) << unnamed.err;
+    const CommandResult unknown = runTool(dir, base + shellQuote(dir.file("a")) + " --name 没有");
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("--name: the CSV file has no column '没有'"), std::string::npos)
+        << unknown.err;
+
+    const CommandResult one = runTool(dir, base + shellQuote(dir.file("one")) + " --name 工号");
+    EXPECT_EQ(one.exitCode, 0) << one.err;
+    const auto cards = folderContent(dir.file("one"));
+    ASSERT_TRUE(cards.count("B1.jpg") && cards.count("B2.jpg"));
+    // The department is drawn, in a font that has its characters: the layer is not blank.
+    const auto drawn = cardArea(cards.at("B1.jpg"), 360, 300, 600, 70);
+    const auto blank = cardArea(cards.at("B2.jpg"), 360, 300, 600, 70);
+    std::size_t ink = 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i)
+        ink += drawn[i] + 80 < blank[i];
+    EXPECT_GT(ink, 300u);
+
+    const CommandResult two =
+        runTool(dir, base + shellQuote(dir.file("two")) + " --name 工号 --name2 姓名");
+    EXPECT_EQ(two.exitCode, 0) << two.err;
+    EXPECT_TRUE(folderContent(dir.file("two")).count("B1-名1.jpg"));
 }
 
 TEST(RunCommand, FullDiskKeepsWrittenCardsWholeAndFails)

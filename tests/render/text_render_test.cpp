@@ -363,6 +363,72 @@ TEST_F(TextRenderTest, FallbackCharactersAreDrawnAndMeasuredWithTheText)
     }
 }
 
+TEST_F(TextRenderTest, TextWithoutACharacterOfItsFontIsDrawnInTheFallback)
+{
+    const std::pair<const char*, const char*> cases[] = {{"DejaVu Sans", "部门"},
+                                                         {"Droid Sans Fallback", "ABC"}};
+    for (const auto& [font, text] : cases) {
+        SCOPED_TRACE(font);
+        Layer layer = textLayer(200, 40, 1, 1);
+        layer.fontName = font;
+        layer.text = text;
+        const Ink ink = renderInk(layer, text);
+        ASSERT_FALSE(ink.empty());
+        EXPECT_NEAR(ink.centreX(), 100, 3); // measured in the font that draws it
+        const TextFit fit = TextFitter(layer, *s_fonts).fit(text);
+        EXPECT_TRUE(fit.measured);
+        EXPECT_FALSE(fit.wider);
+        EXPECT_TRUE(fit.missing.empty());
+        layer.width = 20;
+        EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(text).wider);
+    }
+}
+
+TEST_F(TextRenderTest, LineBreaksGiveLinesPlacedByTheAlignment)
+{
+    const Layer oneLine = textLayer(300, 120, 0, 1);
+    const Ink single = renderInk(oneLine, "WWWWWW");
+    // Each line of a two-line text, found in the upper and the lower half of its ink.
+    for (const int align : {0, 1, 2}) {
+        SCOPED_TRACE(align);
+        const Layer layer = textLayer(300, 120, align, 1);
+        Pixels pixels = render(layer, "WWWWWW\nWW");
+        EXPECT_EQ(pixels.rgba, render(layer, "WWWWWW\r\nWW").rgba);
+        const Ink both = inkOf(pixels);
+        EXPECT_GT(both.bottom - both.top, 2 * (single.bottom - single.top));
+        EXPECT_NEAR(both.centreY(), 60, 3);
+        Pixels upper = pixels, lower = pixels;
+        const std::size_t middle = static_cast<std::size_t>(both.centreY()) * pixels.width * 4;
+        std::fill(upper.rgba.begin() + static_cast<long>(middle), upper.rgba.end(), 0);
+        std::fill(lower.rgba.begin(), lower.rgba.begin() + static_cast<long>(middle), 0);
+        const Ink first = inkOf(upper), second = inkOf(lower);
+        EXPECT_GT(first.right - first.left, 2 * (second.right - second.left));
+        const double wanted[] = {first.left - second.left + 0.0,
+                                 first.centreX() - second.centreX(),
+                                 first.right - second.right + 0.0};
+        EXPECT_NEAR(wanted[align], 0, 2);
+    }
+}
+
+TEST_F(TextRenderTest, LinesShrinkUntilTheyAllFitAndTheFitterCountsThem)
+{
+    Layer layer = textLayer(200, 40, 0, 0);
+    layer.fontSize = 26;
+    const std::string text = "Name\nDepartment";
+    EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(text).taller);
+    EXPECT_FALSE(TextFitter(layer, *s_fonts).fit("Name").taller);
+    layer.autoShrink = true;
+    const TextBoxResult shrunk = renderTextBox(layer, text, *s_fonts);
+    EXPECT_FALSE(shrunk.atMinimum);
+    const Ink ink = renderInk(layer, text);
+    EXPECT_GT(ink.top, 0);
+    EXPECT_LT(ink.bottom, 39); // the lower line is not clipped
+    EXPECT_GT(ink.bottom - ink.top, 20);
+    EXPECT_FALSE(TextFitter(layer, *s_fonts).fit(text).atMinimum);
+    layer.minFontSize = 20;
+    EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(text).atMinimum);
+}
+
 TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
 {
     const std::string longName = "WWWWWWWWWW";
@@ -428,17 +494,25 @@ TEST_F(TextRenderTest, FitterSaysWhichTextsAreClipped)
 
 TEST_F(TextRenderTest, TextThumbnailIsThePngOfTheLayer)
 {
-    Layer layer = textLayer(90, 30, 1, 1);
-    layer.text = "演示";
-    const Thumbnail thumbnail = renderLayerThumbnail(layer, *s_fonts, "");
-    EXPECT_EQ(thumbnail.width, 90u);
-    EXPECT_EQ(thumbnail.height, 30u);
-    ASSERT_GT(thumbnail.png.size(), 8u);
-    EXPECT_EQ(std::string(thumbnail.png.begin() + 1, thumbnail.png.begin() + 4), "PNG");
+    // Also a text the layer's font has no character of, drawn wholly in a fallback font.
+    const std::pair<const char*, const char*> cases[] = {
+        {kFont, "演示"}, {"DejaVu Sans", "部门"}, {"Droid Sans Fallback", "ABC"}};
+    for (const auto& [font, text] : cases) {
+        SCOPED_TRACE(font);
+        Layer layer = textLayer(90, 30, 1, 1);
+        layer.fontName = font;
+        layer.text = text;
+        const Thumbnail thumbnail = renderLayerThumbnail(layer, *s_fonts, "");
+        EXPECT_EQ(thumbnail.width, 90u);
+        EXPECT_EQ(thumbnail.height, 30u);
+        ASSERT_GT(thumbnail.png.size(), 8u);
+        EXPECT_EQ(std::string(thumbnail.png.begin() + 1, thumbnail.png.begin() + 4), "PNG");
 
-    MagickWandPtr decoded(NewMagickWand());
-    ASSERT_TRUE(MagickReadImageBlob(decoded.get(), thumbnail.png.data(), thumbnail.png.size()));
-    EXPECT_FALSE(inkOf(exportPixels(decoded.get())).empty());
+        MagickWandPtr decoded(NewMagickWand());
+        ASSERT_TRUE(
+            MagickReadImageBlob(decoded.get(), thumbnail.png.data(), thumbnail.png.size()));
+        EXPECT_NEAR(inkOf(exportPixels(decoded.get())).centreX(), 45, 3);
+    }
 }
 
 TEST_F(TextRenderTest, PictureThumbnailResolvesAgainstTheTemplateFolder)

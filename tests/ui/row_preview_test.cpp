@@ -70,6 +70,19 @@ TEST_F(RowPreviewTest, TheCanvasShowsTheCardOfTheChosenRow)
     EXPECT_NE(window->preview().card(), first);
     EXPECT_EQ(window->logWindow()->text().count(QStringLiteral("p01.jpg")), 2);
 
+    // The department in a font without Chinese is drawn in a fallback font, not left blank.
+    const auto inkInDepartment = [](const QImage& card) {
+        int ink = 0;
+        for (int y = 300; y < 370; ++y) {
+            for (int x = 360; x < 960; ++x)
+                ink += qGray(card.pixel(x, y)) < 128;
+        }
+        return ink;
+    };
+    editLayer(2, FieldFont, [](Layer& layer) { layer.fontName = "DejaVu Sans"; });
+    waitForCard();
+    EXPECT_GT(inkInDepartment(window->preview().card()), 300);
+
     panel.previewBox()->setChecked(false);
     EXPECT_TRUE(window->preview().card().isNull());
 }

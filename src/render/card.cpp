@@ -278,6 +278,8 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
             log.log(formatText("无效图片:%s\n", cellForLog(*cell).c_str()));
             continue;
         }
+        if (picture.damaged)
+            log.log(formatText("图片已损坏：%s\n", cellForLog(*cell).c_str()));
         const FitPosition at = fitPicture(picture.wand.get(), layer, picture.width, picture.height);
         MagickWand* target =
             layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();

@@ -3,17 +3,16 @@
 #include "common/c_resources.h"
 #include "common/file_io.h"
 #include "common/paths.h"
+#include "common/shared_budget.h"
 #include "common/text.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <vector>
 
@@ -128,6 +127,25 @@ Size tiffSize(std::FILE* file, const unsigned char* header, bool bigEndian)
     return size;
 }
 
+// Whether a file's last bytes hold the end of a whole picture. Writers may leave a little
+// padding after the end, so the end marker is looked for among the last bytes.
+bool endsWhole(std::FILE* file, std::string_view format, std::int64_t length)
+{
+    unsigned char tail[64];
+    const std::int64_t count = std::min<std::int64_t>(length, sizeof tail);
+    if (!readAt(file, length - count, tail, static_cast<std::size_t>(count)))
+        return false;
+    const std::string_view last(reinterpret_cast<const char*>(tail),
+                                static_cast<std::size_t>(count));
+    if (format == "JPEG")
+        return last.find("\xFF\xD9") != std::string_view::npos;
+    if (format == "PNG")
+        return last.find("IEND") != std::string_view::npos;
+    if (format == "GIF")
+        return last.find('\x3B') != std::string_view::npos;
+    return true;
+}
+
 bool positiveInt32(std::int64_t value)
 {
     return value > 0 && value <= std::numeric_limits<std::int32_t>::max();
@@ -137,32 +155,9 @@ bool positiveInt32(std::int64_t value)
 // and decodes one picture at a time, so without a shared bound the per-file cap would be
 // multiplied by the number of workers. A file is never larger than the whole budget, so every
 // request can be met once the others are done.
-class ReadBudget {
-public:
-    void acquire(std::size_t bytes)
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_available >= bytes; });
-        m_available -= bytes;
-    }
-    void release(std::size_t bytes)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_available += bytes;
-        }
-        m_changed.notify_all();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::size_t m_available = static_cast<std::size_t>(kMaxPictureFileBytes);
-};
-
-ReadBudget& readBudget()
+SharedBudget& readBudget()
 {
-    static ReadBudget budget;
+    static SharedBudget budget(static_cast<std::size_t>(kMaxPictureFileBytes));
     return budget;
 }
 
@@ -170,39 +165,45 @@ ReadBudget& readBudget()
 class BudgetedBytes {
 public:
     // The budget is taken before the memory: the wait is what bounds it.
-    explicit BudgetedBytes(std::size_t size)
+    explicit BudgetedBytes(std::size_t size) : m_share(readBudget().take(size))
     {
-        readBudget().acquire(size);
-        m_held = size;
-        try {
-            m_bytes.resize(size);
-        } catch (...) {
-            release();
-            throw;
-        }
+        m_bytes.resize(size);
     }
-    ~BudgetedBytes() { release(); }
-    BudgetedBytes(const BudgetedBytes&) = delete;
-    BudgetedBytes& operator=(const BudgetedBytes&) = delete;
 
     std::vector<unsigned char>& bytes() { return m_bytes; }
     /// The bytes leave the budget: the caller keeps them for good.
     std::vector<unsigned char> take()
     {
-        release();
+        m_share.release();
         return std::move(m_bytes);
     }
 
 private:
-    void release()
-    {
-        if (m_held > 0)
-            readBudget().release(m_held);
-        m_held = 0;
-    }
+    BudgetShare m_share;
     std::vector<unsigned char> m_bytes;
-    std::size_t m_held = 0;
 };
+
+// The image library's pixel caches draw on one pool of memory, mapped and disk space for the
+// whole process. Decodes that each fit it alone would fail together, so the output would
+// depend on the number of workers: a decoded picture holds a share of this budget while it
+// lives, and a worker whose picture does not fit what is free waits. The budget is what the
+// memory and map limits hold together, within the disk limit, so pictures decoded together
+// always fit somewhere; a picture larger than the budget waits for the others and is then
+// decoded alone, as with one worker.
+SharedBudget& pixelBudget()
+{
+    static SharedBudget budget([] {
+        const MagickSizeType pool =
+            GetMagickResourceLimit(MemoryResource) + GetMagickResourceLimit(MapResource);
+        const MagickSizeType total = std::min(pool, GetMagickResourceLimit(DiskResource));
+        return static_cast<std::size_t>(
+            std::min<MagickSizeType>(total, std::numeric_limits<std::size_t>::max()));
+    }());
+    return budget;
+}
+
+// Bytes the pixel cache takes for each pixel (16-bit red, green, blue and alpha).
+constexpr std::size_t kCacheBytesPerPixel = 4 * sizeof(Quantum);
 
 // Longest time one picture may take to decode. Real pictures within the size limits take a
 // fraction of it; a picture built to keep the decoder busy fails instead of stalling the batch.
@@ -217,19 +218,34 @@ extern "C" MagickBooleanType withinDecodeTime(const char*, MagickOffsetType, Mag
                : MagickFalse;
 }
 
-// Decodes the first frame only. Every frame of an animated GIF or a multi-page TIFF would
-// otherwise be decoded and kept, though only the first is used: a few megabytes of tiny
-// frames can take gigabytes.
-MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, const char* format,
-                             const std::string& jpegSize)
+// Libjpeg warnings that real cameras' files give without any harm to the picture.
+bool harmlessWarning(const char* reason)
+{
+    return reason && (std::strstr(reason, "Invalid SOS parameters") ||
+                      std::strstr(reason, "extraneous bytes before marker 0xd9"));
+}
+
+// The first frame of a picture, and whether the decoder said the data is damaged (it then
+// holds what could be decoded, such as the top of a truncated JPEG).
+struct FirstFrame {
+    MagickWandPtr wand;
+    bool damaged = false;
+};
+
+// Decodes the first frame only (its header only when ping). Every frame of an animated GIF or
+// a multi-page TIFF would otherwise be decoded and kept, though only the first is used: a few
+// megabytes of tiny frames can take gigabytes.
+FirstFrame readFirstFrame(const unsigned char* bytes, std::size_t length, const char* format,
+                          const std::string& jpegSize, bool ping = false)
 {
     const ImageInfoPtr info(AcquireImageInfo());
     const ExceptionInfoPtr exception(AcquireExceptionInfo());
     if (!info || !exception)
-        return nullptr;
+        return {};
     CopyMagickString(info->magick, format, MaxTextExtent);
     info->scene = 0;
     info->number_scenes = 1;
+    info->ping = ping ? MagickTrue : MagickFalse;
     if (!jpegSize.empty())
         SetImageOption(info.get(), "jpeg:size", jpegSize.c_str());
     const auto deadline = std::chrono::steady_clock::now() + kMaxDecodeTime;
@@ -237,14 +253,32 @@ MagickWandPtr readFirstFrame(const unsigned char* bytes, std::size_t length, con
                                 const_cast<void*>(static_cast<const void*>(&deadline)));
     const ImageListPtr images(BlobToImage(info.get(), bytes, length, exception.get()));
     if (!images)
-        return nullptr;
+        return {};
     // A coder that does not stop after the first frame still hands back only the first.
     if (GetNextImageInList(images.get()) != nullptr)
         DestroyImageList(SplitImageList(images.get()));
     // The image inherits the monitor, whose deadline goes with this call: every later
     // operation on the picture would consult it.
     SetImageProgressMonitor(images.get(), nullptr, nullptr);
-    return MagickWandPtr(NewMagickWandFromImage(images.get()));
+    FirstFrame frame;
+    // Coders report some problems to the call and others to the image itself.
+    for (const ExceptionInfo* reported : {exception.get(), &images->exception}) {
+        frame.damaged = frame.damaged || reported->severity >= ErrorException ||
+                        (reported->severity == CorruptImageWarning &&
+                         !harmlessWarning(reported->reason));
+    }
+    frame.wand.reset(NewMagickWandFromImage(images.get()));
+    return frame;
+}
+
+// The pixel size of a picture from its header, as the decoder reads it; 0 x 0 when unknown.
+Size headerSize(const unsigned char* bytes, std::size_t length, const char* format)
+{
+    const FirstFrame header = readFirstFrame(bytes, length, format, {}, true);
+    if (!header.wand)
+        return {};
+    return {static_cast<std::int64_t>(MagickGetImageWidth(header.wand.get())),
+            static_cast<std::int64_t>(MagickGetImageHeight(header.wand.get()))};
 }
 
 // The file's bytes, held against the read budget; nothing (and no budget taken) when the file
@@ -319,13 +353,15 @@ std::optional<PictureInfo> sniffPicture(const std::string& path)
     } else {
         size = {be32(header + 18), be32(header + 14)};
     }
+    const std::int64_t length = lengthOf(file.get());
     if (name != "BMP")
-        byteSize = lengthOf(file.get());
+        byteSize = length;
 
     if (!positiveInt32(size.width) || !positiveInt32(size.height) || byteSize <= 0)
         return std::nullopt;
+    const bool complete = name == "BMP" ? length >= byteSize : endsWhole(file.get(), name, length);
     return PictureInfo{format, static_cast<std::int32_t>(size.width),
-                       static_cast<std::int32_t>(size.height), byteSize};
+                       static_cast<std::int32_t>(size.height), byteSize, complete};
 }
 
 DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std::size_t minWidth,
@@ -337,26 +373,33 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
     if (!format || length == 0)
         return {};
 
+    const Size header = headerSize(bytes, length, format);
     std::size_t realWidth = 0;
     std::size_t realHeight = 0;
     std::string reducedSize;
-    if (minWidth > 0 && minHeight > 0 && std::strcmp(format, "JPEG") == 0) {
-        // The real size comes from the header; a reduced decode only pays off from a factor of
-        // two, and smaller factors would make libjpeg's scale computation degenerate.
-        MagickWandPtr ping(NewMagickWand());
-        if (ping && MagickSetFormat(ping.get(), format) != MagickFalse &&
-            MagickPingImageBlob(ping.get(), bytes, length) != MagickFalse) {
-            const std::size_t width = MagickGetImageWidth(ping.get());
-            const std::size_t height = MagickGetImageHeight(ping.get());
-            if (width >= 2 * minWidth && height >= 2 * minHeight) {
-                reducedSize = formatText("%zux%zu", minWidth, minHeight);
-                realWidth = width;
-                realHeight = height;
-            }
+    // The pixels the decode will hold: a picture of unknown size may need the whole budget.
+    std::size_t decodedPixels = std::numeric_limits<std::size_t>::max() / kCacheBytesPerPixel;
+    if (header.width > 0 && header.height > 0) {
+        const auto width = static_cast<std::size_t>(header.width);
+        const auto height = static_cast<std::size_t>(header.height);
+        std::size_t scale = 1;
+        // A reduced decode only pays off from a factor of two, and smaller factors would make
+        // libjpeg's scale computation degenerate.
+        if (minWidth > 0 && minHeight > 0 && std::strcmp(format, "JPEG") == 0 &&
+            width >= 2 * minWidth && height >= 2 * minHeight) {
+            reducedSize = formatText("%zux%zu", minWidth, minHeight);
+            realWidth = width;
+            realHeight = height;
+            // Libjpeg scales by at least the largest power of two that keeps the minimum.
+            while (scale < 8 && width / (2 * scale) >= minWidth && height / (2 * scale) >= minHeight)
+                scale *= 2;
         }
+        decodedPixels = (width / scale + 1) * (height / scale + 1);
     }
+    BudgetShare pixels = pixelBudget().take(decodedPixels * kCacheBytesPerPixel);
 
-    MagickWandPtr picture = readFirstFrame(bytes, length, format, reducedSize);
+    FirstFrame frame = readFirstFrame(bytes, length, format, reducedSize);
+    MagickWandPtr& picture = frame.wand;
     // A damaged JPEG (scan data before its frame header) comes back as an "image" of 0 x 0.
     if (!picture || MagickGetImageWidth(picture.get()) == 0 ||
         MagickGetImageHeight(picture.get()) == 0)
@@ -368,7 +411,9 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
     DecodedPicture result;
     result.width = realWidth ? realWidth : MagickGetImageWidth(picture.get());
     result.height = realHeight ? realHeight : MagickGetImageHeight(picture.get());
+    result.damaged = frame.damaged;
     result.wand = std::move(picture);
+    result.pixels = std::move(pixels);
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/shared_budget.h"
 #include "model/template.h"
 #include "render/magick.h"
 
@@ -24,6 +25,9 @@ struct PictureInfo {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::int64_t byteSize = 0;
+    /// The file ends as a whole picture of its format ends (a JPEG's end-of-image marker, a
+    /// PNG's IEND chunk, a GIF's trailer, a BMP's stated length); false for a file cut short.
+    bool complete = true;
 };
 
 /// Identifies a picture by its signature and reads its pixel size from the header without
@@ -33,17 +37,23 @@ std::optional<PictureInfo> sniffPicture(const std::string& path);
 
 /// A decoded picture: the wand holds its first frame (CMYK converted to sRGB); width and height
 /// are the picture's real size, which is larger than the wand's when it was decoded at a
-/// reduced scale.
+/// reduced scale. While it lives it holds its pixels' share of what all threads may decode
+/// at once; keep it only as long as the picture is worked on.
 struct DecodedPicture {
     MagickWandPtr wand;
     std::size_t width = 0;
     std::size_t height = 0;
+    /// The decoder found the data damaged (cut short, corrupt): the wand holds what it could
+    /// decode.
+    bool damaged = false;
+    BudgetShare pixels;
 
     explicit operator bool() const { return wand != nullptr; }
 };
 
 /// Decodes a BMP, JPEG, GIF, PNG, TIFF or PSD file, recognised by its first bytes (the path is
-/// never interpreted by the image library); an empty result on failure. When minWidth and
+/// never interpreted by the image library); an empty result on failure. Waits while other
+/// threads hold decoded pictures whose pixels leave no room for this one. When minWidth and
 /// minHeight are positive, a JPEG at least twice as large on both sides may be decoded at a
 /// reduced scale that is still at least minWidth x minHeight.
 DecodedPicture readPicture(const std::string& path, std::size_t minWidth = 0,

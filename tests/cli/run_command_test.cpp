@@ -97,6 +97,32 @@ TEST(RunCommand, SameCardsForAnyJobCountAndNothingOverwritten)
     }
 }
 
+TEST(RunCommand, LargePhotosGiveTheSameCardsForAnyJobCount)
+{
+    // Photos that each fit the image library's limits alone but not four at once: the workers
+    // take turns instead of dropping them. The badge's photo layer crops, so it needs the
+    // photo at full size.
+    TempDir dir;
+    MagickWandPtr photo = newCanvas(8000, 6000, "#3366cc");
+    ASSERT_TRUE(photo);
+    MagickSetImageFormat(photo.get(), "JPEG");
+    ASSERT_TRUE(MagickWriteImage(photo.get(), dir.file("big.jpg").c_str()));
+    photo.reset();
+    std::string csv = "工号,姓名,部门,照片\n";
+    for (int i = 1; i <= 5; ++i)
+        csv += "B" + std::to_string(i) + ",名,研发部," + dir.file("big.jpg") + "\n";
+    writeFile(dir.file("big.csv"), csv);
+    for (const char* jobs : {"1", "4"}) {
+        const CommandResult r = runTool(dir, shellQuote(kExample) + " --strict --csv " +
+                                                 shellQuote(dir.file("big.csv")) + " --out " +
+                                                 shellQuote(dir.file(jobs)) + " --jobs " + jobs);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+    }
+    const auto one = folderContent(dir.file("1"));
+    EXPECT_EQ(one.size(), 5u);
+    EXPECT_TRUE(one == folderContent(dir.file("4")));
+}
+
 TEST(RunCommand, RefusesBadInput)
 {
     TempDir dir;

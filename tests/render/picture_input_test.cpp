@@ -203,6 +203,43 @@ TEST(ReadPicture, DamagedJpegThatDecodesToNothingFails)
     EXPECT_FALSE(decodePicture(reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size()));
 }
 
+TEST(ReadPicture, CutOrCorruptPicturesAreDecodedAsFarAsTheyGoAndCalledDamaged)
+{
+    const std::string photo =
+        test::readFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/photos/p02.jpg");
+    std::string flipped = photo;
+    for (std::size_t i = photo.size() / 3; i < photo.size() * 5 / 6; i += photo.size() / 20)
+        flipped[i] = static_cast<char>(flipped[i] ^ 0x10);
+    MagickWandPtr decoded(NewMagickWand());
+    ASSERT_TRUE(MagickReadImageBlob(decoded.get(), photo.data(), photo.size()));
+    const std::string png = test::encodePicture(decoded.get(), "PNG");
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool decodes;
+        bool damaged;
+        bool complete; // as the header check sees it
+    } cases[] = {
+        {"whole.jpg", photo, true, false, true},
+        {"half.jpg", photo.substr(0, photo.size() / 2), true, true, false},
+        {"cut.jpg", photo.substr(0, photo.size() * 95 / 100), true, true, false},
+        {"flipped.jpg", flipped, true, true, true},
+        {"whole.png", png, true, false, true},
+        {"cut.png", png.substr(0, png.size() / 2), false, false, false},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFile(dir.file(c.name), c.bytes);
+        const DecodedPicture picture = readPicture(dir.file(c.name));
+        EXPECT_EQ(static_cast<bool>(picture), c.decodes);
+        EXPECT_EQ(picture.damaged, c.damaged);
+        const auto info = sniffPicture(dir.file(c.name));
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->complete, c.complete);
+    }
+}
+
 TEST(ReadPicture, ManyThreadsReadLargeFilesWithinOneBudget)
 {
     // Every thread gets its picture: the shared bound on bytes read makes them wait in turn,

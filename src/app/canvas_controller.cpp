@@ -937,6 +937,17 @@ CanvasEffects CanvasController::align(AlignEdge edge)
     return effects;
 }
 
+namespace {
+
+// The command that picks the nth layer or watermark: the ids of a hundred give room for 99,
+// and an entry past them is no command, never the first pick of the next range.
+int pickId(int base, std::int32_t number)
+{
+    return number >= 1 && number < kPickRange ? base + number : 0;
+}
+
+} // namespace
+
 std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
 {
     using Kind = ContextMenuEntry::Kind;
@@ -950,7 +961,7 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
                 continue;
             ++hits;
             m_menuReference = layer.id;
-            menu.push_back({Kind::Item, kPickLayerBase + layer.number,
+            menu.push_back({Kind::Item, pickId(kPickLayerBase, layer.number),
                             "图层 " + std::to_string(layer.number),
                             m_state.currentKind == CurrentKind::Layer &&
                                 m_state.currentLayer == layer.id});
@@ -963,7 +974,7 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
             if (first && !menu.empty())
                 menu.push_back({Kind::Separator, 0, {}, false});
             first = false;
-            menu.push_back({Kind::Item, kPickWatermarkBase + watermark.number,
+            menu.push_back({Kind::Item, pickId(kPickWatermarkBase, watermark.number),
                             "水印 " + std::to_string(watermark.number),
                             m_state.current() && m_state.current()->id == watermark.id});
         }

@@ -57,7 +57,7 @@ LayerRect normalisedRect(LayerRect rect);
 struct ContextMenuEntry {
     enum class Kind { Item, Separator, AlignMenu, LevelMenu, OverflowMenu };
     Kind kind = Kind::Item;
-    int id = 0; // command id of an item
+    int id = 0; // command id of an item; 0 for an item that does nothing
     std::string text;
     bool checked = false;
 };
@@ -65,6 +65,8 @@ struct ContextMenuEntry {
 /// Command ids of the context menu's layer and watermark entries.
 inline constexpr int kPickLayerBase = 35700;
 inline constexpr int kPickWatermarkBase = 35800;
+/// The picks of a range are its base plus 1 to 99.
+inline constexpr int kPickRange = 100;
 
 /// The design canvas's interaction rules, in card pixels and without a window: picking, the
 /// grab zones, drawing a new layer's rectangle, moving and resizing with the mouse and the arrow

@@ -551,8 +551,9 @@ void CanvasView::openContextMenu(QPoint viewportPoint)
             action->setData(entry.id);
             action->setCheckable(entry.checked);
             action->setChecked(entry.checked);
-            connect(action, &QAction::triggered, this,
-                    [this, id = entry.id] { m_window.execute(static_cast<CommandId>(id)); });
+            if (entry.id != 0)
+                connect(action, &QAction::triggered, this,
+                        [this, id = entry.id] { m_window.execute(static_cast<CommandId>(id)); });
             break;
         }
         case Kind::AlignMenu:

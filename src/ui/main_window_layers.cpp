@@ -76,11 +76,9 @@ void MainWindow::registerLayerCommands()
     canvasCommand(CommandId::AlignLeft, [](auto& c) { return c.align(AlignEdge::Left); });
     canvasCommand(CommandId::AlignRight, [](auto& c) { return c.align(AlignEdge::Right); });
     // "图层 %d" of the canvas's context menu.
-    for (int number = 1; number < 100; ++number)
+    for (int number = 1; number < kPickRange; ++number)
         registerCommand(static_cast<CommandId>(kPickLayerBase + number),
                         [this, number] { m_canvas->controller().pickLayerNumber(number); });
-    // Layer numbers above 99 give the ids from 35800 on: those entries select nothing.
-    registerCommand(static_cast<CommandId>(kPickWatermarkBase), [] {});
 
     for (CommandId id : {CommandId::LevelAbove, CommandId::LevelBelow})
         layerCommand(id, [level = *layerLevelOf(id)](auto& d, auto& s) {

@@ -21,7 +21,7 @@ void MainWindow::registerWatermarkCommands()
         stackPanels();
     });
     // "水印 %d" of the canvas's context menu selects that watermark.
-    for (int number = 1; number < 100; ++number)
+    for (int number = 1; number < kPickRange; ++number)
         registerCommand(static_cast<CommandId>(kPickWatermarkBase + number),
                         [this, number] { m_canvas->controller().pickWatermarkNumber(number); });
 }

@@ -308,6 +308,17 @@ TEST_F(CanvasControllerTest, ContextMenuEntries)
     EXPECT_TRUE(menu[0].checked);
     canvas.pickLayerNumber(1);
     EXPECT_EQ(state.currentLayer, a);
+
+    // Picks exist for layers 1 to 99: the entry of layer 101 is no command (its number would
+    // otherwise reach the watermark picks).
+    for (int i = 3; i <= 101; ++i)
+        layerAt(150, 150, 100, 100);
+    const auto stacked = canvas.contextMenu({220, 220});
+    ASSERT_EQ(stacked.size(), 100u); // layers 2 to 101
+    EXPECT_EQ(stacked[97].id, 35799);
+    EXPECT_EQ(stacked[99].text, "图层 101");
+    EXPECT_EQ(stacked[98].id, 0);
+    EXPECT_EQ(stacked[99].id, 0);
 }
 
 } // namespace

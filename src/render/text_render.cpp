@@ -553,6 +553,19 @@ void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox)
     MagickCompositeImage(target, box, OverCompositeOp, layer.x + textBox.x, layer.y + textBox.y);
 }
 
+std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
+{
+    if (layer.type != LayerType::Text)
+        return "P" + layer.filePath + '\n' + templatePath;
+    std::string key = "T" + layer.text + '\n' + layer.fontName + '\n' + layer.htmlColor + '\n';
+    for (const std::int32_t value :
+         {layer.fontSize, layer.isBold, layer.isItalic, layer.tHAlign, layer.tVAlign,
+          layer.characterSpacing, layer.width, layer.height,
+          static_cast<std::int32_t>(layer.autoShrink), layer.minFontSize})
+        key += std::to_string(value) + ',';
+    return key;
+}
+
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
                                const std::string& templatePath)
 {

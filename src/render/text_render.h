@@ -88,6 +88,10 @@ struct Thumbnail {
     std::size_t height = 0;
 };
 
+/// Everything renderLayerThumbnail draws a layer's thumbnail from, as one text: two layers with
+/// the same key have the same thumbnail (with the same fonts installed).
+std::string thumbnailKey(const Layer& layer, const std::string& templatePath);
+
 /// Text layer: its demo text rendered; picture layer: its demo picture whole and unscaled
 /// (width and height 0 when it has none or it cannot be read). A relative demo picture is
 /// resolved against the folder of templatePath, then the program folder.

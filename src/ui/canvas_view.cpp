@@ -278,16 +278,7 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
     for (const Layer& layer : document.tpl().layers) {
         if (!ids.empty() && std::find(ids.begin(), ids.end(), layer.id) == ids.end())
             continue;
-        const std::string source =
-            layer.type == LayerType::Text
-                ? "T" + layer.text + '\n' + layer.fontName + '\n' +
-                      std::to_string(layer.fontSize) + "," + std::to_string(layer.isBold) + "," +
-                      std::to_string(layer.isUnderline) + "," + std::to_string(layer.isItalic) +
-                      "," + std::to_string(layer.color) + "," + std::to_string(layer.tHAlign) +
-                      "," + std::to_string(layer.tVAlign) + "," +
-                      std::to_string(layer.characterSpacing) + "," +
-                      std::to_string(layer.width) + "," + std::to_string(layer.height)
-                : "P" + layer.filePath + '\n' + document.tpl().templatePath;
+        const std::string source = thumbnailKey(layer, document.tpl().templatePath);
         if (const auto found = m_thumbnails.find(layer.id);
             !force && found != m_thumbnails.end() && found->second.source == source)
             continue;

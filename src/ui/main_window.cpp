@@ -131,11 +131,18 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     m_logWindow = new LogWindow(this);
     m_textWindow = new TextLayerWindow(*this);
     m_pictureWindow = new PictureLayerWindow(*this);
-    // A font mapped or unmapped while the program runs is offered or withdrawn at once.
+    // A font mapped or unmapped while the program runs is offered or withdrawn at once, and
+    // the texts set in it are drawn again.
     connect(this, &MainWindow::fontMappingAdded, m_textWindow, &TextLayerWindow::fontAdded);
     connect(this, &MainWindow::fontMappingRemoved, m_textWindow, &TextLayerWindow::fontRemoved);
     m_watermarkDialog = new WatermarkPositionDialog(*this);
     m_preview = new RowPreview(*this);
+    for (const auto signal : {&MainWindow::fontMappingAdded, &MainWindow::fontMappingRemoved}) {
+        connect(this, signal, this, [this] {
+            m_canvas->refreshThumbnails();
+            m_preview->templateChanged();
+        });
+    }
     connect(m_preview, &RowPreview::cardChanged, this, [this] {
         m_dataSourcePanel->showPreviewRows(m_preview->rowCount());
         m_canvas->viewport()->update();

@@ -99,6 +99,36 @@ TEST_F(CanvasTest, DrawingANewTextLayerGivesItsRectangleToTheListAndTheFile)
               (LayerRect{0, 120, 60, 210, 80}));
 }
 
+TEST_F(CanvasTest, ThumbnailsFollowUndoAndFontMappings)
+{
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 120, 40);
+    editLayer(0, FieldDemo | FieldFont, [](Layer& layer) {
+        layer.text = "WWWWWWWWWW";
+        layer.fontName = "没有安装的字体";
+        layer.fontSize = 26;
+    });
+    const auto shown = [this] {
+        QApplication::processEvents();
+        return canvas().thumbnail(layer(0).id);
+    };
+    const QImage wide = shown();
+    editLayer(0, FieldFont, [](Layer& layer) { layer.autoShrink = true; });
+    ASSERT_NE(shown(), wide);
+    window->execute(CommandId::Undo);
+    EXPECT_EQ(shown(), wide);
+
+    // A mapping gives the unknown font's name a font file: the text is drawn in it.
+    const std::vector<FontEntry>* dejaVu = testFonts().family("DejaVu Sans");
+    ASSERT_TRUE(dejaVu);
+    ASSERT_TRUE(window->addFontMapping("没有安装的字体",
+                                       chooseFontFile(*dejaVu, true, false).fontReference));
+    const QImage mapped = shown();
+    EXPECT_NE(mapped, wide);
+    window->removeFontMapping("没有安装的字体");
+    EXPECT_EQ(shown(), wide);
+}
+
 TEST_F(CanvasTest, MovingAndResizingAtZoomThreeWithScrollBars)
 {
     makeLayers({{0, 60, 60, 100, 50}});

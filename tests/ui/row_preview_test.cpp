@@ -83,6 +83,16 @@ TEST_F(RowPreviewTest, TheCanvasShowsTheCardOfTheChosenRow)
     waitForCard();
     EXPECT_GT(inkInDepartment(window->preview().card()), 300);
 
+    // A font mapped now draws the card again.
+    editLayer(2, FieldFont, [](Layer& layer) { layer.fontName = "映射字体"; });
+    waitForCard();
+    const QImage unmapped = window->preview().card();
+    const std::vector<FontEntry>* droid = testFonts().family("Droid Sans Fallback");
+    ASSERT_TRUE(droid);
+    ASSERT_TRUE(window->addFontMapping("映射字体", droid->front().fontReference));
+    waitForCard();
+    EXPECT_NE(window->preview().card(), unmapped);
+
     panel.previewBox()->setChecked(false);
     EXPECT_TRUE(window->preview().card().isNull());
 }

@@ -486,6 +486,13 @@ CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
         m_computedCursor = CanvasCursor::SizeAll;
         effects.cursorChanged = true;
     }
+    m_dragStep.reset();
+    if (m_state.mode == CanvasMode::DrawingLayer)
+        m_dragStep.emplace(m_document.beginStep("绘制图层"));
+    else if (m_state.drag == DragKind::MoveLayer || m_state.drag == DragKind::MoveGroup)
+        m_dragStep.emplace(m_document.beginStep("移动图层"));
+    else if (m_state.drag != DragKind::None && m_state.drag != DragKind::MoveWatermark)
+        m_dragStep.emplace(m_document.beginStep("调整图层大小"));
     saveGeometry();
     return effects;
 }
@@ -723,6 +730,7 @@ CanvasEffects CanvasController::release(CardPoint p)
     default:
         break;
     }
+    m_dragStep.reset();
     saveGeometry();
     return effects;
 }
@@ -750,6 +758,12 @@ CanvasEffects CanvasController::arrowKey(int dx, int dy, KeyModifiers modifiers)
     if (modifiers.ctrl && modifiers.shift)
         return effects;
     const int step = modifiers.shift ? 5 : 1;
+    // A run of arrow keys on the same selection is one undo step.
+    std::string key = modifiers.ctrl ? "size" : "move";
+    for (LayerId id : m_state.marked)
+        key += ":" + std::to_string(id);
+    const EditStep edit =
+        m_document.beginStep(modifiers.ctrl ? "调整图层大小" : "移动图层", std::move(key));
     std::vector<LayerRect> rects;
     if (m_state.mode == CanvasMode::LayerSelected && m_state.drag == DragKind::None) {
         const Layer* layer = currentLayer();
@@ -831,6 +845,7 @@ CanvasEffects CanvasController::escape()
         m_document.setLayerGeometry(m_saved);
     }
     m_state.drag = DragKind::None;
+    m_dragStep.reset();
     effects.merge(report());
     effects.repaint = true;
     effects.consumed = true;

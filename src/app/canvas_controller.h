@@ -169,6 +169,8 @@ private:
     void selectWatermarkById(std::uint32_t id);
 
     EditorDocument& m_document;
+    /// A drag of layers is one undo step, recorded when the button is released.
+    std::optional<EditStep> m_dragStep;
     EditorState& m_state;
     double m_zoom = 1.0;
     PanState m_pan = PanState::Off;

@@ -2,22 +2,50 @@
 
 #include "model/template_file.h"
 
+#include <numeric>
+
 namespace torvale {
+
+namespace {
+
+// What a copy of the template holds besides the shared background picture.
+std::size_t templateBytes(const Template& tpl)
+{
+    std::size_t size = sizeof(Template) + tpl.csv_file_path.capacity() +
+                       tpl.background.background_path.capacity();
+    for (const Layer& layer : tpl.layers) {
+        size += sizeof(Layer) + layer.bind_col_name.capacity() + layer.text.capacity() +
+                layer.fontName.capacity() + layer.htmlColor.capacity() +
+                layer.filePath.capacity();
+    }
+    return size;
+}
+
+} // namespace
 
 EditHistory::EditHistory(std::size_t maxSteps, std::size_t maxBytes)
     : m_maxSteps(std::max<std::size_t>(maxSteps, 2)), m_maxBytes(maxBytes)
 {
 }
 
+EditHistory::Step EditHistory::makeStep(const Template& current, std::string bytes,
+                                        const std::string& name) const
+{
+    Step step{current, std::move(bytes), name, 0};
+    step.size = templateBytes(step.tpl) + step.bytes.capacity() + step.name.capacity();
+    return step;
+}
+
 void EditHistory::reset(const Template& current, std::int32_t dpi)
 {
     m_steps.clear();
-    m_steps.push_back({current, templateToJson(current, dpi)});
+    m_steps.push_back(makeStep(current, templateToJson(current, dpi), {}));
     m_current = 0;
     m_openKey.clear();
 }
 
-bool EditHistory::record(const Template& current, std::int32_t dpi, const std::string& key)
+bool EditHistory::record(const Template& current, std::int32_t dpi, const std::string& name,
+                         const std::string& key)
 {
     if (m_steps.empty()) {
         reset(current, dpi);
@@ -32,7 +60,8 @@ bool EditHistory::record(const Template& current, std::int32_t dpi, const std::s
     // A new edit drops what could have been redone.
     m_steps.resize(m_current + 1);
     if (coalesce) {
-        m_steps[m_current] = {current, std::move(bytes)};
+        // The coalesced step keeps the name of its first edit.
+        m_steps[m_current] = makeStep(current, std::move(bytes), m_steps[m_current].name);
         // A step that comes back to the state before it is no step.
         if (m_steps[m_current].bytes == m_steps[m_current - 1].bytes) {
             m_steps.pop_back();
@@ -41,25 +70,35 @@ bool EditHistory::record(const Template& current, std::int32_t dpi, const std::s
         }
         return true;
     }
-    m_steps.push_back({current, std::move(bytes)});
+    m_steps.push_back(makeStep(current, std::move(bytes), name));
     ++m_current;
     trim();
     return true;
 }
 
+std::size_t EditHistory::heldBytes() const
+{
+    return std::accumulate(m_steps.begin(), m_steps.end(), std::size_t{0},
+                           [](std::size_t sum, const Step& step) { return sum + step.size; });
+}
+
 void EditHistory::trim()
 {
-    const auto total = [this] {
-        std::size_t bytes = 0;
-        for (const Step& step : m_steps)
-            bytes += step.bytes.size();
-        return bytes;
-    };
     while (m_steps.size() > 1 && m_current > 0 &&
-           (m_steps.size() > m_maxSteps || total() > m_maxBytes)) {
+           (m_steps.size() > m_maxSteps || heldBytes() > m_maxBytes)) {
         m_steps.erase(m_steps.begin());
         --m_current;
     }
+}
+
+std::string EditHistory::undoName() const
+{
+    return canUndo() ? m_steps[m_current].name : std::string();
+}
+
+std::string EditHistory::redoName() const
+{
+    return canRedo() ? m_steps[m_current + 1].name : std::string();
 }
 
 std::optional<Template> EditHistory::undo()

@@ -9,11 +9,11 @@
 
 namespace torvale {
 
-/// The undo history of the template: one state per completed edit. A state is a copy of the
-/// template (the background picture's bytes are shared between copies, never repeated);
-/// whether two states differ is decided by the bytes the template file would hold. Edits
-/// made under the same coalescing key one after the other (the moves of one drag, a run of
-/// arrow keys, typing in one field) make one step.
+/// The undo history of the template: one state per completed edit, with the edit's name. A
+/// state is a copy of the template (the background picture's bytes are shared between copies,
+/// never repeated); whether two states differ is decided by the bytes the template file would
+/// hold. Edits made under the same coalescing key one after the other (a run of arrow keys,
+/// typing in one field) make one step.
 class EditHistory {
 public:
     static constexpr std::size_t kMaxSteps = 100;
@@ -23,26 +23,35 @@ public:
 
     /// Starts afresh from a template (a new or opened template).
     void reset(const Template& current, std::int32_t dpi);
-    /// Records the template after an edit; false when it is the same as the current state.
-    /// A non-empty key equal to the previous step's key replaces that step.
-    bool record(const Template& current, std::int32_t dpi, const std::string& key = {});
+    /// Records the template after an edit named name; false when it is the same as the current
+    /// state. A non-empty key equal to the previous step's key replaces that step.
+    bool record(const Template& current, std::int32_t dpi, const std::string& name,
+                const std::string& key = {});
     /// Ends the step being coalesced: the next edit makes a step of its own.
     void endStep() { m_openKey.clear(); }
 
     bool canUndo() const { return m_current > 0; }
     bool canRedo() const { return m_current + 1 < m_steps.size(); }
+    /// The name of the edit undo takes back, and of the one redo makes again ("" when none).
+    std::string undoName() const;
+    std::string redoName() const;
     /// The state to go back to, or nothing.
     std::optional<Template> undo();
     /// The state to go forward to, or nothing.
     std::optional<Template> redo();
 
     std::size_t stepCount() const { return m_steps.size(); }
+    /// Memory the steps hold, as counted against the limit.
+    std::size_t heldBytes() const;
 
 private:
     struct Step {
         Template tpl;
         std::string bytes; // the template file's bytes of the state
+        std::string name;  // the edit that led to the state
+        std::size_t size = 0;
     };
+    Step makeStep(const Template& current, std::string bytes, const std::string& name) const;
     void trim();
 
     std::vector<Step> m_steps;

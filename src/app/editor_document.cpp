@@ -33,6 +33,7 @@ EditorDocument::EditorDocument(const SettingsStore& store)
 {
     m_template.background.dpi = m_settings.dpi;
     m_untouchedBytes = templateToJson(m_template, m_settings.dpi);
+    m_history.reset(m_template, m_settings.dpi);
     m_recent.reload();
 }
 
@@ -493,8 +494,114 @@ void EditorDocument::unsubscribe(std::size_t id)
     std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
 }
 
+namespace {
+
+// The name of an edit after what it changed: the step names the 编辑 menu shows.
+std::string stepName(const DocumentEvent& event)
+{
+    switch (event.change) {
+    case DocumentChange::Background:
+        return "修改背景";
+    case DocumentChange::DataSource:
+        return "修改数据源";
+    case DocumentChange::LayersAdded:
+        return "添加图层";
+    case DocumentChange::LayersRemoved:
+        return "删除图层";
+    case DocumentChange::Output:
+        return "修改输出设置";
+    case DocumentChange::DisplaySwitches:
+        return "修改显示方式";
+    case DocumentChange::LayerFields:
+        break;
+    default:
+        return {};
+    }
+    static const std::pair<LayerFieldSet, const char*> kFieldNames[] = {
+        {FieldGeometry, "移动图层"},   {FieldType, "修改图层类型"},
+        {FieldLevel, "修改图层层级"}, {FieldOverflow, "修改超出部分处理方式"},
+        {FieldBinding, "修改绑定列"},   {FieldDemo, "修改演示内容"},
+        {FieldFont, "修改字体"},        {FieldColor, "修改颜色"},
+        {FieldAlignment, "修改对齐方式"}};
+    for (const auto& [field, name] : kFieldNames) {
+        if (event.fields == field)
+            return name;
+    }
+    return "修改图层";
+}
+
+} // namespace
+
+EditStep::~EditStep()
+{
+    if (m_document)
+        m_document->endStep();
+}
+
+EditStep EditorDocument::beginStep(std::string name, std::string key)
+{
+    if (m_stepDepth++ == 0) {
+        m_stepName = std::move(name);
+        m_stepKey = std::move(key);
+        m_stepChanged = false;
+    }
+    return EditStep(this);
+}
+
+void EditorDocument::endStep()
+{
+    if (--m_stepDepth > 0 || !m_stepChanged)
+        return;
+    m_stepChanged = false;
+    if (m_history.record(m_template, m_settings.dpi, m_stepName, m_stepKey))
+        announce(DocumentChange::History);
+}
+
+void EditorDocument::recordEdit(const DocumentEvent& event)
+{
+    switch (event.change) {
+    case DocumentChange::Everything:
+        m_history.reset(m_template, m_settings.dpi);
+        return;
+    case DocumentChange::Restored:
+    case DocumentChange::FileLink:
+    case DocumentChange::Dpi:
+    case DocumentChange::History:
+        return;
+    default:
+        break;
+    }
+    if (m_stepDepth > 0) {
+        if (!m_stepChanged && m_stepName.empty())
+            m_stepName = stepName(event);
+        m_stepChanged = true;
+        return;
+    }
+    if (m_history.record(m_template, m_settings.dpi, stepName(event)))
+        announce(DocumentChange::History);
+}
+
+bool EditorDocument::undo()
+{
+    auto state = m_history.undo();
+    if (state)
+        restore(std::move(*state));
+    announce(DocumentChange::History);
+    return state.has_value();
+}
+
+bool EditorDocument::redo()
+{
+    auto state = m_history.redo();
+    if (state)
+        restore(std::move(*state));
+    announce(DocumentChange::History);
+    return state.has_value();
+}
+
 void EditorDocument::announce(DocumentEvent event)
 {
+    recordEdit(event);
     // By index and on a copy: a listener may subscribe or unsubscribe while it is told.
     for (std::size_t i = 0; i < m_listeners.size(); ++i) {
         const Listener listener = m_listeners[i].second;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/edit_history.h"
 #include "common/settings_store.h"
 #include "model/recent_files.h"
 #include "model/settings.h"
@@ -28,6 +29,7 @@ enum class DocumentChange {
     Output,        // output settings
     Dpi,           // the current DPI setting, and with it a blank canvas's size
     DisplaySwitches,
+    History,       // the undo history: a step recorded, undone or redone
 };
 
 /// The editor's name for a layer while the program runs (Layer::id); 0 is no layer.
@@ -68,8 +70,25 @@ struct LayerRect {
     friend bool operator==(const LayerRect&, const LayerRect&) = default;
 };
 
+class EditorDocument;
+
+/// An edit step in progress (see EditorDocument::beginStep): the edits made while it lives
+/// are one undo step, recorded when it ends.
+class [[nodiscard]] EditStep {
+public:
+    EditStep(EditStep&& other) noexcept : m_document(std::exchange(other.m_document, nullptr)) {}
+    EditStep& operator=(EditStep&&) = delete;
+    ~EditStep();
+
+private:
+    friend class EditorDocument;
+    explicit EditStep(EditorDocument* document) : m_document(document) {}
+    EditorDocument* m_document;
+};
+
 /// The open template and the editor's process-wide values (current DPI, settings, recent
-/// files, CSV columns). Every edit goes through it and is announced to the listeners.
+/// files, CSV columns). Every edit goes through it, is announced to the listeners and becomes
+/// a step of the undo history.
 class EditorDocument {
 public:
     using Listener = std::function<void(const DocumentEvent&)>;
@@ -191,12 +210,37 @@ public:
     /// or wholly unset (-1), anything else is ignored.
     void setLayerGeometry(const std::vector<LayerRect>& rects);
 
+    // ---- undo
+
+    /// Opens an edit step: every edit until the returned step ends is one undo step, recorded
+    /// once at its end under name (or, when empty, a name after the first change). A step
+    /// with the same non-empty key as the step before it joins that step (the moves of a run
+    /// of arrow keys, the keystrokes of one field). Steps opened inside a step are part of it.
+    /// An edit made outside any step is a step of its own.
+    EditStep beginStep(std::string name = {}, std::string key = {});
+    /// The next step does not join the one before, whatever its key (a field lost the focus).
+    void endMerging() { m_history.endStep(); }
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    /// The name of the step undo takes back, and of the one redo makes again.
+    std::string undoName() const { return m_history.undoName(); }
+    std::string redoName() const { return m_history.redoName(); }
+    /// Puts back the state before the last step (after the undone one); false when none.
+    bool undo();
+    bool redo();
+    const EditHistory& history() const { return m_history; }
+
     /// Registers a listener for changes; returns the id unsubscribe takes.
     std::size_t subscribe(Listener listener);
     /// Removes a listener; a view that goes before the document must call it.
     void unsubscribe(std::size_t id);
 
 private:
+    friend class EditStep;
+    void endStep();
+    /// Records the template in the history after an event outside a step, or marks the open
+    /// step as changed.
+    void recordEdit(const DocumentEvent& event);
     void addToRecentFiles(const std::string& path);
     /// A blank canvas takes the current DPI (see setDpi).
     void canvasTakesDpi();
@@ -218,6 +262,11 @@ private:
     std::vector<std::string> m_csvColumns;
     std::vector<std::pair<std::size_t, Listener>> m_listeners;
     std::size_t m_nextListenerId = 1;
+    EditHistory m_history;
+    int m_stepDepth = 0;
+    std::string m_stepName;
+    std::string m_stepKey;
+    bool m_stepChanged = false;
     LayerId m_nextLayerId = 1;
 };
 

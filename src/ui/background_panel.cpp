@@ -73,7 +73,7 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     m_widthField->setPartner(m_heightField);
     m_heightField->setPartner(m_widthField);
     for (FilteredField* field : {m_widthField, m_heightField})
-        field->setFocusLost([this] { m_window.endEditStep(); });
+        field->setFocusLost([this] { m_window.document().endMerging(); });
     connect(m_widthField, &QLineEdit::textChanged, this, send(ControlId::BackgroundWidth));
     connect(m_heightField, &QLineEdit::textChanged, this, send(ControlId::BackgroundHeight));
     m_unitBox = new QComboBox(m_customSubPanel);
@@ -250,10 +250,9 @@ void BackgroundPanel::chooseCustomKind()
 void BackgroundPanel::sizeFromFields()
 {
     // Typing a size is one undo step until the field is left.
-    m_window.setEditKey("field:backgroundSize");
+    const EditStep step = m_window.document().beginStep("修改画布大小", "field:backgroundSize");
     m_window.document().setBackgroundSize(m_widthField->text().toStdString(),
                                           m_heightField->text().toStdString());
-    m_window.setEditKey({});
 }
 
 void BackgroundPanel::switchUnit()

@@ -403,7 +403,6 @@ void CanvasView::mousePressEvent(QMouseEvent* event)
         showCursor();
         return;
     }
-    ++m_dragNumber;
     apply(m_controller.press(cardPoint(event->position().toPoint()),
                              modifiers(event->modifiers())));
 }
@@ -423,12 +422,7 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event)
     const bool leftDown = (event->buttons() & Qt::LeftButton) != 0;
     if (leftDown && m_controller.autoScrolls())
         autoScroll(p);
-    // Everything one drag changes is one undo step.
-    m_window.setEditKey("drag:" + std::to_string(m_dragNumber));
-    const CanvasEffects effects =
-        m_controller.move(cardPoint(p), modifiers(event->modifiers()), leftDown);
-    m_window.setEditKey({});
-    apply(effects);
+    apply(m_controller.move(cardPoint(p), modifiers(event->modifiers()), leftDown));
 }
 
 void CanvasView::mouseReleaseEvent(QMouseEvent* event)
@@ -444,10 +438,7 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* event)
         showCursor();
         return;
     }
-    m_window.setEditKey("drag:" + std::to_string(m_dragNumber));
-    const CanvasEffects effects = m_controller.release(cardPoint(event->position().toPoint()));
-    m_window.setEditKey({});
-    apply(effects);
+    apply(m_controller.release(cardPoint(event->position().toPoint())));
 }
 
 void CanvasView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -476,14 +467,7 @@ void CanvasView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Down: {
         const int dx = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
         const int dy = event->key() == Qt::Key_Up ? -1 : event->key() == Qt::Key_Down ? 1 : 0;
-        // A run of arrow keys on the same selection is one undo step.
-        std::string key = "arrows";
-        for (LayerId id : m_window.state().marked)
-            key += ":" + std::to_string(id);
-        m_window.setEditKey(key);
-        const CanvasEffects effects = m_controller.arrowKey(dx, dy, keys);
-        m_window.setEditKey({});
-        apply(effects);
+        apply(m_controller.arrowKey(dx, dy, keys));
         return;
     }
     case Qt::Key_Control: {

@@ -119,7 +119,6 @@ private:
     int m_horizontalMax = 0; // the range maxima as the scroll-bar rules count them
     int m_verticalMax = 0;
     bool m_spaceDown = false;
-    int m_dragNumber = 0; // counts presses: the undo key of a drag
     QMenu* m_menu = nullptr;
     QMenu* m_alignMenu = nullptr;
 };

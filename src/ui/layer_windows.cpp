@@ -158,7 +158,7 @@ void LayerWindow::addGeometryRows()
                     [this, field, size] { geometryEdited(field, size); });
             field->setFocusLost([this, field] {
                 restoreField(field);
-                m_window.endEditStep();
+                m_window.document().endMerging();
             });
         }
     };
@@ -283,13 +283,13 @@ void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Lay
     Layer values = *target;
     change(values);
     // Typing in one field is one undo step until the field is left.
-    if (const QWidget* field = QApplication::focusWidget())
-        m_window.setEditKey("field:" + field->objectName().toStdString() + ":" +
-                            std::to_string(m_layer));
+    const QWidget* field = QApplication::focusWidget();
+    const EditStep step = m_window.document().beginStep(
+        {}, field ? "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer)
+                  : std::string());
     // The window's own edit is already shown: the announcement must not refill it.
     m_filling = true;
     m_window.document().setLayerFields({m_layer}, fields, values);
-    m_window.setEditKey({});
     m_filling = false;
 }
 
@@ -311,10 +311,9 @@ void LayerWindow::geometryEdited(QLineEdit* field, bool size)
                            : field == m_widthField ? &rect.width
                                                    : &rect.height;
     *member = *value.value;
-    m_window.setEditKey("field:" + field->objectName().toStdString() + ":" +
-                        std::to_string(m_layer));
+    const EditStep step = m_window.document().beginStep(
+        {}, "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer));
     m_window.document().setLayerGeometry({rect});
-    m_window.setEditKey({});
 }
 
 void LayerWindow::restoreField(QLineEdit* field)
@@ -341,7 +340,7 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
     m_demoField->setObjectName(QStringLiteral("demoField"));
     m_demoField->setMaxLength(256);
     m_demoField->setGeometry(kControlLeft, addRow("演示文本："), kControlWidth, 22);
-    connect(m_demoField, &QLineEdit::editingFinished, this, [this] { m_window.endEditStep(); });
+    connect(m_demoField, &QLineEdit::editingFinished, this, [this] { m_window.document().endMerging(); });
     connect(m_demoField, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_filling)
             return;
@@ -380,14 +379,14 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
             m_sizeField->setText(QString::number(target->fontSize));
             m_filling = false;
         }
-        m_window.endEditStep();
+        m_window.document().endMerging();
     });
 
     const int spacingTop = addRow("字间距：");
     m_spacingField = numberField(this, 3);
     m_spacingField->setObjectName(QStringLiteral("spacingField"));
     m_spacingField->setGeometry(kControlLeft, spacingTop, kGeometryFieldWidth, 22);
-    m_spacingField->setFocusLost([this] { m_window.endEditStep(); });
+    m_spacingField->setFocusLost([this] { m_window.document().endMerging(); });
     connect(m_spacingField, &QLineEdit::textEdited, this, [this] {
         const NumericFieldValue value =
             numericFieldValue(m_spacingField->text().toStdString(), INT_MIN);
@@ -438,7 +437,7 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
             m_minSizeField->setText(QString::number(target->minFontSize));
             m_filling = false;
         }
-        m_window.endEditStep();
+        m_window.document().endMerging();
     });
 
     const int colorTop = addRow("颜色：");

@@ -323,8 +323,7 @@ void MainWindow::showBackgroundSize()
 
 void MainWindow::onDocumentChanged(const DocumentEvent& event)
 {
-    recordEdit(event.change);
-    if (m_preview)
+    if (m_preview && event.change != DocumentChange::History)
         m_preview->templateChanged();
     switch (event.change) {
     case DocumentChange::Everything:
@@ -395,45 +394,27 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         m_layerPanel->showSwitches();
         m_canvas->viewport()->update();
         break;
+    case DocumentChange::History:
+        showHistory();
+        break;
     }
+    if (event.change == DocumentChange::Everything)
+        showHistory();
 }
 
-void MainWindow::recordEdit(DocumentChange change)
+void MainWindow::showHistory()
 {
-    const std::string key = std::move(m_editKey);
-    m_editKey.clear();
-    switch (change) {
-    case DocumentChange::Everything:
-        m_history.reset(m_document.tpl(), m_document.dpi());
-        break;
-    case DocumentChange::Background:
-    case DocumentChange::DataSource:
-    case DocumentChange::LayersAdded:
-    case DocumentChange::LayersRemoved:
-    case DocumentChange::LayerFields:
-    case DocumentChange::Output:
-    case DocumentChange::DisplaySwitches:
-        m_history.record(m_document.tpl(), m_document.dpi(), key);
-        break;
-    case DocumentChange::Restored:
-    case DocumentChange::FileLink:
-    case DocumentChange::Dpi:
-        break;
-    }
-    if (m_undoAction) {
-        m_undoAction->setEnabled(m_history.canUndo());
-        m_redoAction->setEnabled(m_history.canRedo());
-    }
+    const auto show = [](QAction* action, const char* verb, bool enabled, const std::string& name,
+                         const char* keys) {
+        action->setEnabled(enabled);
+        action->setText(QString::fromUtf8(verb) +
+                         (name.empty() ? QString() : QStringLiteral(" ") + QString::fromStdString(name)) +
+                         QStringLiteral("\t") + QString::fromUtf8(keys));
+    };
+    show(m_undoAction, "撤销", m_document.canUndo(), m_document.undoName(), "Ctrl+Z");
+    show(m_redoAction, "重做", m_document.canRedo(), m_document.redoName(), "Ctrl+Y");
 }
 
-void MainWindow::undoRedo(bool undo)
-{
-    auto state = undo ? m_history.undo() : m_history.redo();
-    if (state)
-        m_document.restore(std::move(*state));
-    m_undoAction->setEnabled(m_history.canUndo());
-    m_redoAction->setEnabled(m_history.canRedo());
-}
 
 void MainWindow::onSelectionChanged(const SelectionEffects& effects)
 {
@@ -510,8 +491,8 @@ void MainWindow::buildCommandTable()
     registerCommand(CommandId::CheckRows, [this] { m_batch->checkRows(); });
     registerCommand(CommandId::PrintSheet, [this] { m_batch->startSheet(); });
     registerCommand(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
-    registerCommand(CommandId::Undo, [this] { undoRedo(true); });
-    registerCommand(CommandId::Redo, [this] { undoRedo(false); });
+    registerCommand(CommandId::Undo, [this] { m_document.undo(); });
+    registerCommand(CommandId::Redo, [this] { m_document.redo(); });
     registerFileCommands();
     registerLayerCommands();
     registerWatermarkCommands();

@@ -114,12 +114,6 @@ public:
     const std::string& templatesFolder() const { return m_templatesFolder; }
     /// The shortcut offer shown once after start-up.
     void offerDesktopShortcut();
-    /// The coalescing key of the next edit: edits with the same key one after the other make
-    /// one undo step (the moves of a drag, a run of arrow keys, typing in one field).
-    void setEditKey(std::string key) { m_editKey = std::move(key); }
-    /// The step being coalesced ends (a drag released, a field left).
-    void endEditStep() { m_history.endStep(); }
-    const EditHistory& history() const { return m_history; }
     /// The menu of a name ("layer", "zoom", "dpi", "layerType") for tests and the canvas.
     QMenu* popupMenu(const QString& name) const;
     /// The layer menu's "层次" and "溢出样式" submenus (the canvas's context menu shows them too).
@@ -147,10 +141,8 @@ private:
     void registerCommand(CommandId id, std::function<void()> handler);
     void onDocumentChanged(const DocumentEvent& event);
     void onSelectionChanged(const SelectionEffects& effects);
-    /// Adds an edit to the undo history (with the key set for it), or starts the history
-    /// afresh for a new template.
-    void recordEdit(DocumentChange change);
-    void undoRedo(bool undo);
+    /// The 编辑 menu's entries after the history: enabled, with the name of the step.
+    void showHistory();
     /// Shows the property window of the current layer's type (or hides both).
     void showPropertyWindow(PropertyWindow which);
     void showBackgroundSize();
@@ -213,8 +205,6 @@ private:
     QAction* m_completedAlertAction = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
-    EditHistory m_history;
-    std::string m_editKey;
     std::string m_templatesFolder;
     std::array<QLabel*, 6> m_statusParts{};
     std::size_t m_subscription = 0;

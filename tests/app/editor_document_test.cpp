@@ -15,7 +15,10 @@ class EditorDocumentTest : public ::testing::Test {
 protected:
     EditorDocumentTest() : store(dir.file("settings.json")), document(store)
     {
-        document.subscribe([this](const DocumentEvent& event) { events.push_back(event); });
+        document.subscribe([this](const DocumentEvent& event) {
+            if (event.change != DocumentChange::History)
+                events.push_back(event);
+        });
     }
 
     std::vector<LayerId> ids() const
@@ -170,6 +173,39 @@ TEST_F(EditorDocumentTest, ABlankCanvasKeepsItsSizeTextsTrueAcrossADpiChange)
     EXPECT_EQ(document.tpl().background.width, 638);
     document.setBackgroundUnit(SizeUnit::Millimetre);
     EXPECT_EQ(document.tpl().background.szWidth, "108.04");
+}
+
+TEST_F(EditorDocumentTest, EditsAreUndoneStepByStepWithTheirNames)
+{
+    // An edit outside any step is a step of its own, named after what it changed.
+    const LayerId id = document.addLayer(LayerType::Text);
+    document.setLayerGeometry({{id, 0, 0, 50, 20}});
+    EXPECT_EQ(document.undoName(), "移动图层");
+
+    // A step records once, when it ends, under its name; steps of one key join.
+    for (int x = 1; x <= 3; ++x) {
+        const EditStep step = document.beginStep("对齐", "run");
+        const EditStep inner = document.beginStep("ignored");
+        document.setLayerGeometry({{id, x, 0, 50, 20}});
+        document.setLayerGeometry({{id, x, 5, 50, 20}});
+    }
+    EXPECT_EQ(document.history().stepCount(), 4u);
+    EXPECT_EQ(document.undoName(), "对齐");
+    ASSERT_TRUE(document.undo());
+    EXPECT_EQ(at(0).x, 0);
+    EXPECT_EQ(document.redoName(), "对齐");
+    ASSERT_TRUE(document.undo());
+    EXPECT_EQ(at(0).width, -1);
+    ASSERT_TRUE(document.undo());
+    EXPECT_TRUE(document.tpl().layers.empty());
+    EXPECT_FALSE(document.undo());
+    ASSERT_TRUE(document.redo());
+    EXPECT_EQ(document.undoName(), "添加图层");
+
+    // A new template starts the history afresh.
+    document.newTemplate();
+    EXPECT_FALSE(document.canUndo());
+    EXPECT_FALSE(document.canRedo());
 }
 
 TEST_F(EditorDocumentTest, PanelValuesAreKeptInRange)

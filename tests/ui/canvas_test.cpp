@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -213,10 +214,16 @@ TEST_F(CanvasTest, UndoTakesBackADragAFontAndADeletionAndRedoBringsThemAgain)
     const std::string before = readFile(original);
 
     window->layerPanel()->selectRow(0);
+    // A drag is recorded once, when it ends, and the 编辑 menu names it.
+    const std::size_t steps = document->history().stepCount();
     press({150, 150});
     dragTo({160, 150});
     dragTo({170, 160});
+    EXPECT_EQ(document->history().stepCount(), steps);
     release({170, 160});
+    EXPECT_EQ(document->history().stepCount(), steps + 1);
+    const QList<QAction*> edit = window->menuBar()->actions().at(1)->menu()->actions();
+    EXPECT_EQ(edit.at(0)->text(), "撤销 移动图层\tCtrl+Z");
     editLayer(0, FieldFont, [](Layer& l) { l.fontName = "Other"; });
     window->layerPanel()->table()->clearSelection();
     window->layerPanel()->selectRow(1);

@@ -48,38 +48,34 @@ bool overflowStyleAllowsReducedDecode(OverflowStyle style)
            style == OverflowStyle::ScaleToFit;
 }
 
-FitPosition fitPicture(MagickWand* picture, const Layer& layer, std::size_t sourceWidth,
-                       std::size_t sourceHeight)
+std::optional<PictureFit> fitPictureRect(const Layer& layer, std::int64_t iw, std::int64_t ih)
 {
-    FitPosition position{layer.x, layer.y};
-    if (!picture || MagickGetNumberImages(picture) == 0 || layer.width <= 0 || layer.height <= 0)
-        return position;
-    const std::int64_t iw = sourceWidth ? sourceWidth : MagickGetImageWidth(picture);
-    const std::int64_t ih = sourceHeight ? sourceHeight : MagickGetImageHeight(picture);
     const std::int64_t w = layer.width;
     const std::int64_t h = layer.height;
-    std::int64_t nw = iw;
-    std::int64_t nh = ih;
-
+    if (w <= 0 || h <= 0 || iw <= 0 || ih <= 0)
+        return std::nullopt;
+    PictureFit fit{0, 0, iw, ih, layer.x, layer.y, iw, ih};
     const auto place = [&](std::int64_t width, std::int64_t height) {
-        position.x = static_cast<std::int32_t>(layer.x + shift(w, width, layer.pHAlign));
-        position.y = static_cast<std::int32_t>(layer.y + shift(h, height, layer.pVAlign));
+        fit.width = width;
+        fit.height = height;
+        fit.x = layer.x + shift(w, width, layer.pHAlign);
+        fit.y = layer.y + shift(h, height, layer.pVAlign);
     };
     const auto crop = [&](std::int64_t cx, std::int64_t cy) {
-        resizeUnlessSame(picture, iw, ih);
         place(iw, ih);
-        MagickSetImagePage(picture, iw, ih, 0, 0);
-        MagickCropImage(picture, w, h, cx, cy);
-        MagickSetImagePage(picture, w, h, 0, 0);
+        fit.sourceX = cx;
+        fit.sourceY = cy;
+        fit.sourceWidth = fit.width = std::min(w, iw);
+        fit.sourceHeight = fit.height = std::min(h, ih);
     };
-
+    std::int64_t nw = iw;
+    std::int64_t nh = ih;
     switch (layer.overflow_style) {
     case OverflowStyle::ShrinkToFit:
         if (w < iw || h < ih)
             shrinkSize(iw, ih, w, h, nw, nh);
-        resizeUnlessSame(picture, nw, nh);
         place(nw, nh);
-        break;
+        return fit;
     case OverflowStyle::ScaleToFit:
         if (w < iw || h < ih) {
             shrinkSize(iw, ih, w, h, nw, nh);
@@ -89,17 +85,51 @@ FitPosition fitPicture(MagickWand* picture, const Layer& layer, std::size_t sour
             nw = std::max<std::int64_t>(1, static_cast<std::int64_t>(static_cast<double>(iw) / m));
             nh = std::max<std::int64_t>(1, static_cast<std::int64_t>(static_cast<double>(ih) / m));
         }
-        resize(picture, nw, nh);
         place(nw, nh);
-        break;
+        return fit;
     case OverflowStyle::FillScale:
-        resizeUnlessSame(picture, w, h);
-        break;
+        place(w, h);
+        return fit;
     case OverflowStyle::CropTopLeft:
         crop(0, 0);
-        break;
+        return fit;
     case OverflowStyle::CropCentre:
         crop(iw > w ? (iw - w) / 2 : 0, ih > h ? (ih - h) / 2 : 0);
+        return fit;
+    }
+    return std::nullopt;
+}
+
+FitPosition fitPicture(MagickWand* picture, const Layer& layer, std::size_t sourceWidth,
+                       std::size_t sourceHeight)
+{
+    FitPosition position{layer.x, layer.y};
+    if (!picture || MagickGetNumberImages(picture) == 0)
+        return position;
+    const std::int64_t iw = sourceWidth ? sourceWidth : MagickGetImageWidth(picture);
+    const std::int64_t ih = sourceHeight ? sourceHeight : MagickGetImageHeight(picture);
+    const std::optional<PictureFit> fit = fitPictureRect(layer, iw, ih);
+    if (!fit)
+        return position;
+    position = {static_cast<std::int32_t>(fit->x), static_cast<std::int32_t>(fit->y)};
+    switch (layer.overflow_style) {
+    case OverflowStyle::ScaleToFit:
+        resize(picture, fit->width, fit->height);
+        break;
+    case OverflowStyle::ShrinkToFit:
+    case OverflowStyle::FillScale:
+        resizeUnlessSame(picture, fit->width, fit->height);
+        break;
+    case OverflowStyle::CropTopLeft:
+    case OverflowStyle::CropCentre:
+        // A reduced decode is first scaled up to the real size the crop is measured in.
+        resizeUnlessSame(picture, iw, ih);
+        MagickSetImagePage(picture, static_cast<std::size_t>(iw), static_cast<std::size_t>(ih), 0,
+                           0);
+        MagickCropImage(picture, static_cast<std::size_t>(layer.width),
+                        static_cast<std::size_t>(layer.height), fit->sourceX, fit->sourceY);
+        MagickSetImagePage(picture, static_cast<std::size_t>(layer.width),
+                           static_cast<std::size_t>(layer.height), 0, 0);
         break;
     }
     return position;

@@ -4,6 +4,7 @@
 #include "render/magick.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace torvale {
 
@@ -12,6 +13,26 @@ struct FitPosition {
     std::int32_t x = 0;
     std::int32_t y = 0;
 };
+
+/// How a picture is fitted into a layer by its overflow style: the part of the picture used,
+/// in the picture's pixels, and the rectangle of the card it is drawn into (the picture part
+/// scaled to that rectangle's size).
+struct PictureFit {
+    std::int64_t sourceX = 0;
+    std::int64_t sourceY = 0;
+    std::int64_t sourceWidth = 0;
+    std::int64_t sourceHeight = 0;
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+};
+
+/// The fit of a picture of pictureWidth x pictureHeight into the layer's rectangle by its
+/// overflow style and picture alignment; nothing for an empty layer or picture, or an unknown
+/// style. The cards and the design canvas both place pictures by it.
+std::optional<PictureFit> fitPictureRect(const Layer& layer, std::int64_t pictureWidth,
+                                         std::int64_t pictureHeight);
 
 /// True when a picture fitted by this style may be decoded at a reduced scale (it is scaled
 /// anyway); the crop styles and unknown codes need the picture at its full size.

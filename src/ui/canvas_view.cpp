@@ -1,5 +1,6 @@
 #include "ui/canvas_view.h"
 
+#include "render/picture_fit.h"
 #include "render/text_render.h"
 #include "ui/data_source_panel.h"
 #include "ui/layer_panel.h"
@@ -80,18 +81,6 @@ Qt::CursorShape qtCursor(CanvasCursor cursor)
         break;
     }
     return Qt::ArrowCursor;
-}
-
-/// Left (or top) after the alignment of something dw wide in a space wl wide.
-int aligned(int left, int wl, int dw, std::int32_t alignment)
-{
-    if (dw >= wl)
-        return left;
-    if (alignment == 1)
-        return left + ((wl - dw) >> 1);
-    if (alignment == 2)
-        return left + (wl - dw);
-    return left;
 }
 
 } // namespace
@@ -657,70 +646,28 @@ void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
 
 void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const Thumb& thumb)
 {
-    const double zoom = m_controller.zoom();
     const QImage& image = thumb.image;
-    const QRect s = screenRect(m_controller.shownRect(layer));
+    // The picture is fitted as on a card, into the rectangle the layer is shown at.
+    Layer shown = layer;
+    const LayerRect at = m_controller.shownRect(layer);
+    shown.x = at.x;
+    shown.y = at.y;
+    shown.width = at.width;
+    shown.height = at.height;
+    const std::optional<PictureFit> fit = fitPictureRect(shown, image.width(), image.height());
+    if (!fit)
+        return;
+    const QRect s = screenRect(at);
     const int left = s.left();
     const int top = s.top();
-    const int wl = s.width();
-    const int hl = s.height();
-    const int iw = static_cast<int>(zoom * image.width());
-    const int ih = static_cast<int>(zoom * image.height());
-    if (wl <= 0 || hl <= 0 || iw <= 0 || ih <= 0)
-        return;
-
-    QRectF source(0, 0, image.width(), image.height());
-    QRect target;
-    QRect capture;
-    const auto fitted = [&](int dw, int dh) {
-        target = QRect(aligned(left, wl, dw, layer.pHAlign), aligned(top, hl, dh, layer.pVAlign),
-                       dw, dh);
-        capture = target;
-    };
-    const auto shrunk = [&] {
-        const double scale = std::min(static_cast<double>(wl) / iw, static_cast<double>(hl) / ih);
-        fitted(std::max(1, static_cast<int>(iw * scale)), std::max(1, static_cast<int>(ih * scale)));
-    };
-    switch (layer.overflow_style) {
-    case OverflowStyle::ShrinkToFit:
-        if (wl < iw || hl < ih)
-            shrunk();
-        else
-            fitted(iw, ih);
-        break;
-    case OverflowStyle::FillScale:
-        target = capture = QRect(left, top, wl, hl);
-        break;
-    case OverflowStyle::CropTopLeft:
-    case OverflowStyle::CropCentre: {
-        const int x = aligned(left, wl, iw, layer.pHAlign);
-        const int y = aligned(top, hl, ih, layer.pVAlign);
-        double sx = 0;
-        double sy = 0;
-        if (layer.overflow_style == OverflowStyle::CropCentre) {
-            if (zoom * image.width() > wl)
-                sx = static_cast<int>((zoom * image.width() - wl) * 0.5);
-            if (zoom * image.height() > hl)
-                sy = static_cast<int>((zoom * image.height() - hl) * 0.5);
-        }
-        source = QRectF(sx / zoom, sy / zoom, wl / zoom, hl / zoom) &
-                 QRectF(0, 0, image.width(), image.height());
-        target = QRect(x, y, static_cast<int>(source.width() * zoom),
-                       static_cast<int>(source.height() * zoom));
-        capture = QRect(x, y, std::min(iw, wl), std::min(ih, hl));
-        break;
-    }
-    case OverflowStyle::ScaleToFit:
-        if (wl < iw || hl < ih) {
-            shrunk();
-        } else {
-            const double m = std::max(static_cast<double>(iw) / wl, static_cast<double>(ih) / hl);
-            fitted(static_cast<int>(iw / m), static_cast<int>(ih / m));
-        }
-        break;
-    default:
-        return;
-    }
+    const QRectF source(static_cast<double>(fit->sourceX), static_cast<double>(fit->sourceY),
+                        static_cast<double>(fit->sourceWidth),
+                        static_cast<double>(fit->sourceHeight));
+    const QRect target = screenRect({layer.id, static_cast<std::int32_t>(fit->x),
+                                     static_cast<std::int32_t>(fit->y),
+                                     static_cast<std::int32_t>(fit->width),
+                                     static_cast<std::int32_t>(fit->height)});
+    const QRect& capture = target;
     if (target.isEmpty())
         return;
 

@@ -3,6 +3,7 @@
 #include "render/test_pictures.h"
 #include "support/test_support.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 namespace torvale {
@@ -37,6 +38,19 @@ TEST_P(FitPictureTest, SizePositionAndPixels)
     const FitCase& c = GetParam();
     MagickWandPtr picture = test::coordinatePicture(c.iw, c.ih);
     const Layer layer = rectLayer(static_cast<OverflowStyle>(c.style), c.hAlign, c.vAlign);
+
+    // The rule the canvas draws by gives the same rectangles.
+    const std::optional<PictureFit> rect = fitPictureRect(layer, c.iw, c.ih);
+    if (c.style > 4) {
+        EXPECT_FALSE(rect);
+    } else {
+        ASSERT_TRUE(rect);
+        EXPECT_EQ((std::array{rect->x, rect->y, rect->width, rect->height}),
+                  (std::array<std::int64_t, 4>{c.px, c.py, static_cast<std::int64_t>(c.nw),
+                                               static_cast<std::int64_t>(c.nh)}));
+        EXPECT_EQ(rect->sourceX, std::max(0L, c.cropX));
+        EXPECT_EQ(rect->sourceY, std::max(0L, c.cropY));
+    }
 
     const FitPosition position = fitPicture(picture.get(), layer);
 

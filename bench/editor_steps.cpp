@@ -10,6 +10,7 @@
 #include "render/fonts.h"
 #include "ui/canvas_view.h"
 #include "ui/main_window.h"
+#include "ui/qt_pixels.h"
 #include "ui/qt_prompts.h"
 
 #include <QApplication>
@@ -71,7 +72,7 @@ int main(int argc, char** argv)
         request.row = static_cast<std::size_t>(i % 24) + 1;
         timer.start();
         const PreviewResult result = renderPreview(request);
-        const QImage card = QImage::fromData(result.png.data(), static_cast<int>(result.png.size()));
+        const QImage card = toQImage(result.card);
         canvas.viewport()->repaint();
         preview.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
         if (card.isNull()) {

@@ -38,23 +38,16 @@ PreviewResult renderPreview(const PreviewRequest& request)
     }
     const CardRenderer renderer(request.tpl, request.dpi, *request.fonts, request.csvPath);
     CollectingLog log(result.log);
-    const std::atomic<bool> stop{false};
+    const std::atomic<bool> runsOut{false};
+    const std::atomic<bool>& stop = request.stop ? *request.stop : runsOut;
     const CardRow row = makeCardRow(table->header, table->rows[request.row - 1]);
     const MagickWandPtr card = renderer.draw(row, request.tpl.output, log, stop,
                                              makeOutputName(row, request.tpl.output, request.row));
-    if (!card || MagickSetImageFormat(card.get(), "PNG") == MagickFalse) {
-        result.problem = "无法绘制卡片";
+    if (stop.load())
         return result;
-    }
-    std::size_t length = 0;
-    const MagickMemoryPtr<unsigned char> bytes(MagickGetImageBlob(card.get(), &length));
-    if (!bytes || length == 0) {
+    result.card = exportRgba(card.get());
+    if (result.card.empty())
         result.problem = "无法绘制卡片";
-        return result;
-    }
-    result.png.assign(bytes.get(), bytes.get() + length);
-    result.width = MagickGetImageWidth(card.get());
-    result.height = MagickGetImageHeight(card.get());
     return result;
 }
 

@@ -2,7 +2,9 @@
 
 #include "model/template.h"
 #include "render/fonts.h"
+#include "render/magick.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,13 +21,13 @@ struct PreviewRequest {
     std::shared_ptr<const FontRegistry> fonts;
     std::string csvPath; // resolved
     std::size_t row = 1; // 1-based data row
+    /// Set to stop drawing (the card is then not finished); none for a render that runs out.
+    std::shared_ptr<const std::atomic<bool>> stop;
 };
 
-/// The card of the row, drawn as the batch draws it, as PNG bytes; the card's log lines.
+/// The card of the row, drawn as the batch draws it; the card's log lines.
 struct PreviewResult {
-    std::vector<unsigned char> png;
-    std::size_t width = 0;
-    std::size_t height = 0;
+    RgbaPixels card;
     std::size_t rowCount = 0; // data rows of the CSV file
     std::vector<std::string> log;
     std::optional<std::string> problem; // the CSV file cannot be read, or the row is not there

@@ -73,4 +73,25 @@ std::string magickExceptionText(MagickWand* wand)
     return description.get();
 }
 
+RgbaPixels exportRgba(MagickWand* image)
+{
+    RgbaPixels pixels;
+    if (!image || MagickGetNumberImages(image) == 0)
+        return pixels;
+    const std::size_t width = MagickGetImageWidth(image);
+    const std::size_t height = MagickGetImageHeight(image);
+    if (width == 0 || height == 0)
+        return pixels;
+    pixels.bytes.resize(width * height * 4);
+    if (MagickExportImagePixels(image, 0, 0, width, height, "RGBA", CharPixel,
+                                pixels.bytes.data()) == MagickFalse) {
+        pixels.bytes.clear();
+        return pixels;
+    }
+    pixels.width = width;
+    pixels.height = height;
+    pixels.opaque = MagickGetImageAlphaChannel(image) == MagickFalse;
+    return pixels;
+}
+
 } // namespace torvale

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 #include <wand/MagickWand.h>
 
 namespace torvale {
@@ -60,6 +61,19 @@ bool setPixelColor(PixelWand* pixel, const std::string& color);
 /// A new image of width x height filled with a colour string ("none", "#ffffff", "#RRGGBB");
 /// nothing when it cannot be created.
 MagickWandPtr newCanvas(std::size_t width, std::size_t height, const char* color);
+
+/// An image's pixels as 8-bit red, green, blue and alpha, row after row.
+struct RgbaPixels {
+    std::vector<unsigned char> bytes;
+    std::size_t width = 0;
+    std::size_t height = 0;
+    bool opaque = false; // the image has no alpha channel: every alpha is 255
+
+    bool empty() const { return bytes.empty(); }
+};
+
+/// The pixels of an image; empty when there is none or they cannot be read.
+RgbaPixels exportRgba(MagickWand* image);
 
 /// The wand's current exception text ("" when there is none); clears the exception.
 std::string magickExceptionText(MagickWand* wand);

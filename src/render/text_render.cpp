@@ -569,22 +569,12 @@ std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
                                const std::string& templatePath)
 {
-    MagickWandPtr image;
     if (layer.type == LayerType::Text)
-        image = renderLayerImage(layer, layer.text, fonts);
-    else if (!layer.filePath.empty())
-        image = readPicture(resolveTemplatePath(layer.filePath, templatePath)).wand;
-    Thumbnail thumbnail;
-    if (!image || MagickSetImageFormat(image.get(), "PNG") == MagickFalse)
-        return thumbnail;
-    std::size_t length = 0;
-    const MagickMemoryPtr<unsigned char> bytes(MagickGetImageBlob(image.get(), &length));
-    if (!bytes || length == 0)
-        return thumbnail;
-    thumbnail.png.assign(bytes.get(), bytes.get() + length);
-    thumbnail.width = MagickGetImageWidth(image.get());
-    thumbnail.height = MagickGetImageHeight(image.get());
-    return thumbnail;
+        return exportRgba(renderLayerImage(layer, layer.text, fonts).get());
+    if (layer.filePath.empty())
+        return {};
+    const DecodedPicture picture = readPicture(resolveTemplatePath(layer.filePath, templatePath));
+    return exportRgba(picture.wand.get());
 }
 
 } // namespace torvale

@@ -81,12 +81,8 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
 /// (the same pixels as compositing the layer image there). The box may be cropped.
 void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox);
 
-/// A layer's demo content as PNG bytes for the design canvas.
-struct Thumbnail {
-    std::vector<unsigned char> png;
-    std::size_t width = 0;
-    std::size_t height = 0;
-};
+/// A layer's demo content as pixels for the design canvas.
+using Thumbnail = RgbaPixels;
 
 /// Everything renderLayerThumbnail draws a layer's thumbnail from, as one text: two layers with
 /// the same key have the same thumbnail (with the same fonts installed).

@@ -5,6 +5,7 @@
 #include "ui/data_source_panel.h"
 #include "ui/layer_panel.h"
 #include "ui/main_window.h"
+#include "ui/qt_pixels.h"
 #include "ui/row_preview.h"
 #include "ui/watermark_panel.h"
 
@@ -280,9 +281,9 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
             continue;
         const Thumbnail made =
             renderLayerThumbnail(layer, m_window.fonts(), document.tpl().templatePath);
-        if (made.png.empty())
+        if (made.empty())
             continue;
-        thumb.image = QImage::fromData(made.png.data(), static_cast<int>(made.png.size()));
+        thumb.image = toQImage(made);
         thumb.key = m_nextThumbKey++;
     }
     // Layers that are gone take their pictures with them.

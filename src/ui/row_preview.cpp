@@ -1,6 +1,7 @@
 #include "ui/row_preview.h"
 
 #include "ui/main_window.h"
+#include "ui/qt_pixels.h"
 
 namespace torvale {
 
@@ -13,7 +14,7 @@ RowPreview::RowPreview(MainWindow& window) : QObject(&window), m_window(window)
 
 RowPreview::~RowPreview()
 {
-    m_alive->store(false);
+    m_stop->store(true);
     if (m_worker.joinable())
         m_worker.join();
 }
@@ -58,10 +59,10 @@ void RowPreview::start()
     request.csvPath = document.resolve(document.tpl().csv_file_path);
     request.row = static_cast<std::size_t>(std::max(1, m_row));
     const std::uint64_t generation = ++m_generation;
-    auto alive = m_alive;
-    m_worker = std::thread([this, request = std::move(request), generation, alive]() mutable {
+    request.stop = m_stop;
+    m_worker = std::thread([this, request = std::move(request), generation]() mutable {
         PreviewResult result = renderPreview(request);
-        if (!alive->load())
+        if (request.stop->load())
             return;
         QMetaObject::invokeMethod(
             this,
@@ -84,9 +85,7 @@ void RowPreview::finished(std::uint64_t generation, PreviewResult result)
     if (generation != m_generation || !m_on)
         return; // a later change made it stale
     m_rowCount = result.rowCount;
-    m_card = result.png.empty()
-                 ? QImage()
-                 : QImage::fromData(result.png.data(), static_cast<int>(result.png.size()));
+    m_card = toQImage(result.card);
     if (m_logPending) {
         m_logPending = false;
         if (result.problem)

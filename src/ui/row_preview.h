@@ -54,7 +54,8 @@ private:
     std::uint64_t m_generation = 0;
     bool m_restart = false; // a change came during it: render again when it is done
     std::thread m_worker;
-    std::shared_ptr<std::atomic<bool>> m_alive = std::make_shared<std::atomic<bool>>(true);
+    /// Set when the preview goes: a running render stops and posts nothing.
+    std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);
 };
 
 } // namespace torvale

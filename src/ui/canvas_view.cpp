@@ -1,6 +1,7 @@
 #include "ui/canvas_view.h"
 
 #include "render/picture_fit.h"
+#include "render/picture_input.h"
 #include "render/text_render.h"
 #include "ui/data_source_panel.h"
 #include "ui/layer_panel.h"
@@ -324,8 +325,11 @@ void CanvasView::loadWatermarkPicture(std::uint32_t id)
 {
     const Watermark* watermark = m_window.state().watermarks.find(id);
     m_watermarkPictures.erase(id);
-    if (watermark)
-        m_watermarkPictures[id] = QImage(QString::fromStdString(watermark->filePath));
+    if (watermark) {
+        // Through the guarded picture input, as every picture of the program.
+        const DecodedPicture picture = readPicture(watermark->filePath);
+        m_watermarkPictures[id] = toQImage(exportRgba(picture.wand.get()));
+    }
     viewport()->update();
 }
 

@@ -1,8 +1,8 @@
 #include "app/desktop_shortcut.h"
 
+#include "common/file_io.h"
 #include "common/paths.h"
 
-#include <fstream>
 #include <string>
 #include <system_error>
 
@@ -66,7 +66,7 @@ bool writeDesktopLauncher(const std::filesystem::path& desktopFolder,
     const std::filesystem::path target = desktopLauncherPath(desktopFolder);
     const std::string exe = pathToUtf8(executable);
     const std::string folder = pathToUtf8(executable.parent_path());
-    std::string text = "[Desktop Entry]\n"
+    const std::string text = "[Desktop Entry]\n"
                        "Type=Application\n"
                        "Name=Torvale\n"
                        "Exec=" +
@@ -77,34 +77,8 @@ bool writeDesktopLauncher(const std::filesystem::path& desktopFolder,
                        "\n"
                        "Icon=applications-graphics\n"
                        "Terminal=false\n";
-    // Written beside the target and renamed over it, so a failed write leaves an old launcher.
-    std::filesystem::path temp = target;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out << text;
-        out.flush();
-        if (!out) {
-            out.close();
-            std::filesystem::remove(temp, ec);
-            return false;
-        }
-    }
-    using std::filesystem::perms;
-    std::filesystem::permissions(temp,
-                                 perms::owner_all | perms::group_read | perms::group_exec |
-                                     perms::others_read | perms::others_exec,
-                                 ec);
-    if (!ec)
-        std::filesystem::rename(temp, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return false;
-    }
-    return true;
+    // A failed write leaves an old launcher as it was; a launcher must be executable.
+    return replaceFileAtomically(pathToUtf8(target), text, 0755).ok();
 }
 
 bool shouldOfferDesktopLauncher(bool checkShortcutStatus,

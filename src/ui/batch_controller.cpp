@@ -245,7 +245,6 @@ bool BatchController::runWithProgress(Work work)
 {
     m_running = true;
     m_summary = {};
-    m_dialog->m_allowClose = false;
     m_stop.store(false);
     m_dialog->start(m_stop, 0);
     m_workerDone.store(false);
@@ -345,7 +344,7 @@ void BatchController::startSheet()
 void BatchController::threadFailed()
 {
     m_running = false;
-    m_dialog->m_allowClose = true;
+    m_dialog->allowClose();
     m_window.prompts().message("提示", PromptIcon::Error, kThreadFailed, PromptButtons::Ok);
     // The application ends here, but not with the user's unsaved edits: the save question
     // comes first, and cancelling it keeps the editor open.
@@ -359,10 +358,7 @@ void BatchController::finish()
     if (m_worker.joinable())
         m_worker.join();
     m_running = false;
-    if (m_summary.stopped)
-        m_dialog->stopped();
-    m_dialog->m_allowClose = true;
-    m_dialog->accept();
+    m_dialog->finish(m_summary.stopped);
 }
 
 } // namespace torvale

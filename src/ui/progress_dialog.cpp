@@ -35,6 +35,7 @@ ProgressDialog::ProgressDialog(QWidget* owner)
 
 void ProgressDialog::start(std::atomic<bool>& stopFlag, int total)
 {
+    m_allowClose = false;
     m_stopFlag = &stopFlag;
     m_stop->setText(QStringLiteral("停止"));
     m_stop->setEnabled(true);
@@ -58,10 +59,14 @@ void ProgressDialog::setStep(int n)
     m_bar->setValue(n - 1);
 }
 
-void ProgressDialog::stopped()
+void ProgressDialog::finish(bool stopped)
 {
-    m_stop->setText(QStringLiteral("停止"));
-    m_stop->setEnabled(true);
+    if (stopped) {
+        m_stop->setText(QStringLiteral("停止"));
+        m_stop->setEnabled(true);
+    }
+    m_allowClose = true;
+    accept();
 }
 
 void ProgressDialog::keyPressEvent(QKeyEvent* event)

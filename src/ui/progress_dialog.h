@@ -16,14 +16,17 @@ class ProgressDialog : public QDialog {
 public:
     explicit ProgressDialog(QWidget* owner);
 
-    /// Prepares the dialog for a batch: button "停止" enabled, bar at 0, text for the total.
+    /// Prepares the dialog for a batch: button "停止" enabled, bar at 0, text for the total;
+    /// the dialog cannot be closed until the batch ends.
     void start(std::atomic<bool>& stopFlag, int total);
     /// "正在处理 1/%d..." and the bar's range.
     void setTotal(int total);
     /// "正在处理 %d/%d..." and the bar at n - 1.
     void setStep(int n);
-    /// Restores the stop button after an early end.
-    void stopped();
+    /// The batch ended (early when stopped: the stop button is restored); the dialog closes.
+    void finish(bool stopped);
+    /// The batch never ran: the dialog may be closed.
+    void allowClose() { m_allowClose = true; }
 
     QPushButton* stopButton() const { return m_stop; }
     QLabel* textLabel() const { return m_text; }
@@ -41,7 +44,6 @@ private:
     std::atomic<bool>* m_stopFlag = nullptr;
     int m_total = 0;
     bool m_allowClose = false;
-    friend class BatchController;
 };
 
 } // namespace torvale

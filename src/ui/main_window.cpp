@@ -494,6 +494,7 @@ void MainWindow::buildCommandTable()
     registerCommand(CommandId::Undo, [this] { m_document.undo(); });
     registerCommand(CommandId::Redo, [this] { m_document.redo(); });
     registerFileCommands();
+    registerSettingsCommands();
     registerLayerCommands();
     registerWatermarkCommands();
 }

@@ -148,8 +148,12 @@ private:
     void showBackgroundSize();
     void rebuildRecentMenu();
 
-    // File, settings, help, zoom and DPI commands (main_window_file.cpp).
+    // File commands (main_window_file.cpp); settings, help, zoom and DPI commands
+    // (main_window_settings.cpp).
+    /// New, open, save, the recent files.
     void registerFileCommands();
+    /// Zoom, DPI, font mapping, the completion alert, the desktop shortcut and the help links.
+    void registerSettingsCommands();
     void openRecentFile(std::size_t index);
     void runCustomDpi();
     // Layer commands and menus (main_window_layers.cpp).

@@ -1,0 +1,118 @@
+#include "ui/main_window.h"
+
+#include "app/desktop_shortcut.h"
+#include "app/font_mapping.h"
+#include "common/paths.h"
+#include "ui/canvas_view.h"
+#include "ui/font_mapping_dialog.h"
+#include "ui/main_window_parts.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include <charconv>
+#include <filesystem>
+
+namespace torvale {
+
+namespace {
+
+constexpr const char* kWebSite = "https://torvale.example.com";
+constexpr const char* kUserGuide = "https://torvale.example.com/guide";
+
+} // namespace
+
+void MainWindow::registerSettingsCommands()
+{
+    for (int i = 0; i <= idOf(CommandId::Zoom800) - idOf(CommandId::Zoom25); ++i)
+        registerCommand(static_cast<CommandId>(idOf(CommandId::Zoom25) + i),
+                        [this, i] { m_canvas->setZoom(kZoomLevels[i]); });
+    for (int i = 0; i <= idOf(CommandId::Dpi72) - idOf(CommandId::Dpi350); ++i)
+        registerCommand(static_cast<CommandId>(idOf(CommandId::Dpi350) + i),
+                        [this, i] { m_document.setDpi(kDpiPresets[i]); });
+    registerCommand(CommandId::CustomDpi, [this] { runCustomDpi(); });
+    registerCommand(CommandId::FontMapping, [this] {
+        if (!m_fontMappingDialog)
+            m_fontMappingDialog = new FontMappingDialog(*this);
+        m_fontMappingDialog->run();
+    });
+    registerCommand(CommandId::CompletedAlert, [this] {
+        m_document.setCompletedAlert(!m_document.settings().completed_alert);
+        m_completedAlertAction->setChecked(m_document.settings().completed_alert);
+    });
+    registerCommand(CommandId::DesktopShortcut, [this] {
+        const std::filesystem::path exe =
+            pathFromUtf8(QCoreApplication::applicationFilePath().toStdString());
+        if (writeDesktopLauncher(desktopFolder(), exe))
+            m_prompts.message("提示", PromptIcon::Information,
+                              "在桌面上成功创建了一个【快捷启动方式】", PromptButtons::Ok);
+        else
+            m_prompts.message("提示", PromptIcon::Error, "在桌面上创建【快捷启动方式】失败",
+                              PromptButtons::Ok);
+    });
+    registerCommand(CommandId::UserGuide,
+                    [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUserGuide))); });
+    registerCommand(CommandId::WebSite,
+                    [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); });
+    registerCommand(CommandId::About, [this] {
+        const int bits = static_cast<int>(sizeof(void*) * 8);
+        const std::string text = "Torvale V1.0 (" + std::to_string(bits) +
+                                 "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n" +
+                                 kWebSite;
+        m_prompts.message("关于", PromptIcon::Information, text, PromptButtons::Ok);
+    });
+}
+
+bool MainWindow::addFontMapping(const std::string& name, const std::string& path)
+{
+    if (!torvale::addFontMapping(m_fontLibrary, m_document.store(), name, path))
+        return false;
+    emit fontMappingAdded(qs(name));
+    return true;
+}
+
+void MainWindow::removeFontMapping(const std::string& name)
+{
+    if (torvale::removeFontMapping(m_fontLibrary, m_document.store(), name))
+        emit fontMappingRemoved(qs(name));
+}
+
+void MainWindow::runCustomDpi()
+{
+    const auto answer = m_prompts.input("DPI 自定义", "输入一个自定义的 DPI：", InputMode::Integer,
+                                        std::to_string(m_document.dpi()));
+    if (!answer)
+        return;
+    long long dpi = 0;
+    const char* first = answer->data();
+    const char* last = first + answer->size();
+    const auto [end, error] = std::from_chars(first, last, dpi);
+    if (end == first) // not a number: the input dialog does not let this through
+        return;
+    if (error == std::errc::result_out_of_range)
+        dpi = answer->front() == '-' ? -1 : kMaxDpi + 1;
+    if (dpi < kMinDpi)
+        m_prompts.message("提示", PromptIcon::Warning, "DPI 不能小于 1", PromptButtons::Ok);
+    else if (dpi > kMaxDpi)
+        m_prompts.message("提示", PromptIcon::Warning, "DPI 不能大于 1200", PromptButtons::Ok);
+    else
+        m_document.setDpi(static_cast<std::int32_t>(dpi));
+}
+
+void MainWindow::offerDesktopShortcut()
+{
+    if (!shouldOfferDesktopLauncher(m_document.settings().check_shortcut_status, programFolder(),
+                                    desktopFolder()))
+        return;
+    const int answer =
+        m_prompts.choice("询问", PromptIcon::Question, "需要在桌面上创建一个软件打开的快捷方式吗？",
+                         {"是(&Y)", "不再提示", "否(&N)"});
+    if (answer == 0)
+        execute(CommandId::DesktopShortcut);
+    else if (answer == 1)
+        m_document.setCheckShortcutStatus(false);
+}
+
+} // namespace torvale

@@ -583,20 +583,21 @@ void EditorDocument::recordEdit(const DocumentEvent& event)
 
 bool EditorDocument::undo()
 {
-    auto state = m_history.undo();
-    if (state)
-        restore(std::move(*state));
-    announce(DocumentChange::History);
-    return state.has_value();
+    return goTo(m_history.undo());
 }
 
 bool EditorDocument::redo()
 {
-    auto state = m_history.redo();
-    if (state)
+    return goTo(m_history.redo());
+}
+
+bool EditorDocument::goTo(std::optional<Template> state)
+{
+    const bool found = state.has_value();
+    if (found)
         restore(std::move(*state));
     announce(DocumentChange::History);
-    return state.has_value();
+    return found;
 }
 
 void EditorDocument::announce(DocumentEvent event)

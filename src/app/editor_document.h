@@ -238,6 +238,8 @@ public:
 private:
     friend class EditStep;
     void endStep();
+    /// Puts back a state of the history (nothing: there was none to go to).
+    bool goTo(std::optional<Template> state);
     /// Records the template in the history after an event outside a step, or marks the open
     /// step as changed.
     void recordEdit(const DocumentEvent& event);

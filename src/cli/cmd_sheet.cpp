@@ -181,9 +181,9 @@ int runSheetCommand(const ParsedArgs& args)
     if (!summary.error.empty())
         printError(summary.error);
     if (!summary.path.empty()) {
-        std::printf("完成：已将 %zu 张卡片排版为 %zu 页（每页 %d 张），写入 %s，用时 %.2f 秒。\n",
-                    batch.written, summary.pages, layout.layout->perPage(), summary.path.c_str(),
-                    seconds);
+        std::printf("完成：已将 %zu 张卡片排版为 %zu 页（每页 %lld 张），写入 %s，用时 %.2f 秒。\n",
+                    batch.written, summary.pages, static_cast<long long>(layout.layout->perPage()),
+                    summary.path.c_str(), seconds);
     } else {
         std::printf("%s：未生成PDF文件。\n",
                     batch.stopped && summary.error.empty() ? "已停止" : "失败");

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 
 namespace torvale {
@@ -16,10 +17,12 @@ constexpr double kLargestPaperSide = 5000;
 // Sizes computed from pixels are not exact: a card that fits to a micrometre fits.
 constexpr double kTolerance = 1e-3;
 
-// Cards of one side across a length: n cards and n - 1 gaps.
+// Cards of one side across a length: n cards and n - 1 gaps. Held below INT_MAX whatever the
+// sizes: the count of a page is checked against kMaxCardsPerPage afterwards.
 int cardsAcross(double length, double card, double gap)
 {
-    return std::max(0, static_cast<int>(std::floor((length + gap + kTolerance) / (card + gap))));
+    const double count = std::floor((length + gap + kTolerance) / (card + gap));
+    return count >= 1 ? static_cast<int>(std::min(count, double{INT_MAX})) : 0;
 }
 
 struct Candidate {
@@ -29,6 +32,8 @@ struct Candidate {
     double scale = 1;
     int columns = 0;
     int rows = 0;
+
+    std::int64_t count() const { return std::int64_t{columns} * rows; }
 };
 
 Candidate tryOrientation(bool landscape, double cardWidth, double cardHeight,
@@ -54,7 +59,7 @@ bool better(const Candidate& a, const Candidate& b)
 {
     if (std::abs(a.scale - b.scale) > kTolerance)
         return a.scale > b.scale;
-    return a.columns * a.rows > b.columns * b.rows;
+    return a.count() > b.count();
 }
 
 std::string tooLargeError(double cardWidth, double cardHeight, const SheetSettings& settings,
@@ -124,7 +129,7 @@ std::optional<PaperSize> parsePaper(std::string_view text)
 
 std::size_t SheetLayout::pageCount(std::size_t cards) const
 {
-    const auto per = static_cast<std::size_t>(std::max(1, perPage()));
+    const auto per = static_cast<std::size_t>(std::max<std::int64_t>(1, perPage()));
     return (cards + per - 1) / per;
 }
 
@@ -143,7 +148,8 @@ std::vector<SheetLine> cuttingMarks(const SheetLayout& layout, int count, bool b
     std::vector<SheetLine> lines;
     const double near = kMarkOffset;
     const double far = kMarkOffset + kMarkLength;
-    for (int i = 0; i < std::min(count, layout.perPage()); ++i) {
+    const auto places = static_cast<int>(std::min<std::int64_t>(count, layout.perPage()));
+    for (int i = 0; i < places; ++i) {
         const SheetRect r = layout.place(i, back);
         for (const double dx : {-1.0, 1.0}) {
             for (const double dy : {-1.0, 1.0}) {
@@ -194,8 +200,17 @@ SheetLayoutResult layoutSheet(double cardWidth, double cardHeight, const SheetSe
             chosen = landscape;
         break;
     }
-    if (chosen.columns * chosen.rows == 0) {
+    if (chosen.count() == 0) {
         result.error = tooLargeError(cardWidth, cardHeight, settings, portrait, landscape);
+        return result;
+    }
+    if (chosen.count() > kMaxCardsPerPage) {
+        result.error =
+            formatText("纸张 %s 每页能放 %lld 张 %.1f x %.1f mm 的卡片（%d 列 x %d "
+                       "行），超过了每页最多 %lld 张",
+                       settings.paper.name.c_str(), static_cast<long long>(chosen.count()),
+                       cardWidth * chosen.scale, cardHeight * chosen.scale, chosen.columns,
+                       chosen.rows, static_cast<long long>(kMaxCardsPerPage));
         return result;
     }
 

@@ -61,6 +61,21 @@ std::string exampleRows(int rows)
     return csv;
 }
 
+// The example's template with its picture replaced by a white canvas of width x height pixels
+// at dpi (its layers, beyond such a canvas, drawn clipped).
+std::string exampleOnCanvas(int width, int height, int dpi)
+{
+    std::string text = readFile(kExample);
+    const std::string picture =
+        "\"background_type\":\t0,\n\t\"background_path\":\t\"background.png\",\n"
+        "\t\"dpi\":\t300,";
+    const std::string canvas = "\"background_type\": 1, \"width\": \"" + std::to_string(width) +
+                               "\", \"height\": \"" + std::to_string(height) +
+                               "\", \"unit\": 0, \"dpi\": " + std::to_string(dpi) +
+                               ", \"background_color\": \"#ffffff\",";
+    return text.replace(text.find(picture), picture.size(), canvas);
+}
+
 // The number of pages pdfinfo reads in the file; -1 when it cannot read it.
 int pdfPages(const std::string& pdf)
 {
@@ -318,6 +333,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     std::string large = readFile(kExample);
     large.replace(large.find("\"dpi\":\t300"), 10, "\"dpi\":\t150");
     writeFile(dir.file("badge/large.dat"), large);
+    writeFile(dir.file("badge/dot.dat"), exampleOnCanvas(1, 1, 1200));
     writeFile(dir.file("other.csv"), "工号,名字,部门,照片\nA1,张三,研发部,a.jpg\n");
     const std::string out = dir.file("out");
     fs::create_directory(out);
@@ -340,6 +356,10 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
          "背面卡片 171.2 x 108.0 mm（1011 x 638 像素，150 dpi）与正面卡片 85.6 x 54.0 mm（1011 x "
          "638 像素，300 dpi）大小不同"},
         {example + " --back " + shellQuote(dir.file("missing.dat")), 2, ""},
+        // Pixel-sized cards: more than a page may carry, beyond a 32-bit count.
+        {shellQuote(dir.file("badge/dot.dat")) + sheet + " --paper 5000x5000 --margin 0 --back " +
+             shellQuote(dir.file("badge/dot.dat")),
+         2, "超过了每页最多 5000 张"},
         {example + " --csv " + shellQuote(dir.file("other.csv")), 1,
          "图层#2 还没有绑定列名: 请绑定一个列名"},
         {shellQuote(kExample), 2, "missing --out FILE.pdf"},

@@ -153,6 +153,41 @@ TEST(SheetLayout, MarginsThatLeaveNoRoomAreRefused)
     EXPECT_FALSE(layoutSheet(10, 10, settings).ok());
 }
 
+TEST(SheetLayout, PagesOfMoreThanTheMostCardsAreRefused)
+{
+    const struct {
+        double card; // mm, square
+        const char* paper;
+        std::int64_t perPage; // 0: refused
+    } cases[] = {
+        {10, "500x1000", 5000},                // 50 x 100: as many as a page may carry
+        {10, "510x1000", 0},                   // 51 x 100
+        {2, "5000x5000", 0},                   // 2500 x 2500
+        {pixelsToMm(1, 1200), "5000x5000", 0}, // 236220 x 236220: beyond a 32-bit count
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.paper);
+        SheetSettings settings = settingsFor(c.paper, SheetOrientation::Best);
+        settings.margin = 0;
+        const SheetLayoutResult result = layoutSheet(c.card, c.card, settings);
+        ASSERT_EQ(result.ok(), c.perPage > 0) << result.error;
+        if (result.ok()) {
+            EXPECT_EQ(result.layout->perPage(), c.perPage);
+        }
+    }
+    SheetSettings settings = settingsFor("5000x5000", SheetOrientation::Best);
+    settings.margin = 0;
+    EXPECT_EQ(layoutSheet(2, 2, settings).error,
+              "纸张 5000x5000mm 每页能放 6250000 张 2.0 x 2.0 mm 的卡片（2500 列 x 2500 行），"
+              "超过了每页最多 5000 张");
+    // A layout made by hand counts its places without overflowing.
+    SheetLayout layout;
+    layout.columns = 50000;
+    layout.rows = 50000;
+    EXPECT_EQ(layout.perPage(), 2500000000);
+    EXPECT_EQ(layout.pageCount(2500000001), 2u);
+}
+
 TEST(SheetLayout, PaperNames)
 {
     const struct {

@@ -161,7 +161,7 @@ int runSheetCommand(const ParsedArgs& args)
     }
     const SheetLayoutResult layout = layoutCards(options.tpl, options.dpi, *settings);
     if (!layout.ok()) {
-        printError(layout.error + (settings->fit ? "" : "; --fit scales the card down"));
+        printError(layout.error + (layout.fitWouldHelp ? "; --fit scales the card down" : ""));
         return kExitUsage;
     }
     options.fonts = &prepared->fonts;

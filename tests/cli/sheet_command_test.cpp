@@ -334,6 +334,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     large.replace(large.find("\"dpi\":\t300"), 10, "\"dpi\":\t150");
     writeFile(dir.file("badge/large.dat"), large);
     writeFile(dir.file("badge/dot.dat"), exampleOnCanvas(1, 1, 1200));
+    writeFile(dir.file("badge/tiny.dat"), exampleOnCanvas(12, 12, 300));
     writeFile(dir.file("other.csv"), "工号,名字,部门,照片\nA1,张三,研发部,a.jpg\n");
     const std::string out = dir.file("out");
     fs::create_directory(out);
@@ -356,10 +357,20 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
          "背面卡片 171.2 x 108.0 mm（1011 x 638 像素，150 dpi）与正面卡片 85.6 x 54.0 mm（1011 x "
          "638 像素，300 dpi）大小不同"},
         {example + " --back " + shellQuote(dir.file("missing.dat")), 2, ""},
-        // Pixel-sized cards: more than a page may carry, beyond a 32-bit count.
+        // A pixel at 1200 dpi: a count of cards a page beyond 32 bits, and too small to cut out.
         {shellQuote(dir.file("badge/dot.dat")) + sheet + " --paper 5000x5000 --margin 0 --back " +
              shellQuote(dir.file("badge/dot.dat")),
-         2, "超过了每页最多 5000 张"},
+         2, "卡片 0.02 x 0.02 mm 太小：卡片的宽和高至少要 1 mm\n"},
+        {shellQuote(dir.file("badge/tiny.dat")) + sheet + " --paper 5000x5000 --margin 0 --back " +
+             shellQuote(dir.file("badge/tiny.dat")),
+         2,
+         "每页能放 24216241 张 1.0 x 1.0 mm 的卡片（4921 列 x 4921 行），超过了每页最多 5000 张"},
+        {example + " --fit --paper 10x10 --margin 4.9999999", 2,
+         "页边距 4.9999999 mm 太大：纸张 10x10mm 只有 10 x 10 mm，可打印区域的宽和高至少要 1 mm"},
+        // Scaled down to the printable 1 x 1 mm the card would be 0.63 mm high: no --fit advice.
+        {example + " --paper 10x10 --margin 4.5", 2,
+         "卡片 85.6 x 54.0 mm 大于纸张 10x10mm 的可打印区域：纵向 1.0 x 1.0 mm，横向 1.0 x 1.0 "
+         "mm（页边距 4.5 mm）\n"},
         {example + " --csv " + shellQuote(dir.file("other.csv")), 1,
          "图层#2 还没有绑定列名: 请绑定一个列名"},
         {shellQuote(kExample), 2, "missing --out FILE.pdf"},

@@ -101,7 +101,9 @@ std::optional<SheetSettings> sheetSettings(const ParsedArgs& args)
 std::optional<BatchTemplate> openBack(const std::string& path, const PreparedBatch& front,
                                       int& exitCode)
 {
-    auto back = openBatchTemplate(path, front.plan.inputs.csvPath);
+    // Its problems name it: the front's would read the same.
+    const std::string prefix = formatText("背面模版 '%s': ", path.c_str());
+    auto back = openBatchTemplate(path, front.plan.inputs.csvPath, prefix);
     if (!back) {
         exitCode = kExitUsage;
         return std::nullopt;
@@ -111,7 +113,7 @@ std::optional<BatchTemplate> openBack(const std::string& path, const PreparedBat
     inputs.outputFolder = front.plan.inputs.outputFolder;
     const BatchProblem problem = validateSheet(back->tpl, inputs, front.fonts);
     if (!problem.ok()) {
-        printError("背面模版: " + problemLine(problem));
+        printError(prefix + problemLine(problem));
         exitCode = kExitFailed;
         return std::nullopt;
     }

@@ -333,6 +333,8 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     std::string large = readFile(kExample);
     large.replace(large.find("\"dpi\":\t300"), 10, "\"dpi\":\t150");
     writeFile(dir.file("badge/large.dat"), large);
+    writeFile(dir.file("broken.dat"), "{");
+    writeFile(dir.file("bare.dat"), readFile(kExample)); // without its background picture
     writeFile(dir.file("badge/dot.dat"), exampleOnCanvas(1, 1, 1200));
     writeFile(dir.file("badge/tiny.dat"), exampleOnCanvas(12, 12, 300));
     writeFile(dir.file("other.csv"), "工号,名字,部门,照片\nA1,张三,研发部,a.jpg\n");
@@ -356,7 +358,12 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
         {example + " --back " + shellQuote(dir.file("badge/large.dat")), 2,
          "背面卡片 171.2 x 108.0 mm（1011 x 638 像素，150 dpi）与正面卡片 85.6 x 54.0 mm（1011 x "
          "638 像素，300 dpi）大小不同"},
-        {example + " --back " + shellQuote(dir.file("missing.dat")), 2, ""},
+        {example + " --back " + shellQuote(dir.file("missing.dat")), 2,
+         "背面模版 '" + dir.file("missing.dat") + "': 读取文件时出错"},
+        {example + " --back " + shellQuote(dir.file("broken.dat")), 2,
+         "背面模版 '" + dir.file("broken.dat") + "': 文件格式不对！\n"},
+        {example + " --back " + shellQuote(dir.file("bare.dat")), 1,
+         "背面模版 '" + dir.file("bare.dat") + "': 背景图片不存在"},
         // A pixel at 1200 dpi: a count of cards a page beyond 32 bits, and too small to cut out.
         {shellQuote(dir.file("badge/dot.dat")) + sheet + " --paper 5000x5000 --margin 0 --back " +
              shellQuote(dir.file("badge/dot.dat")),

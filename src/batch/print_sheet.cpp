@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 namespace torvale {
 
@@ -50,6 +51,29 @@ BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
 {
     const BatchProblem problem = validateBatch(tpl, inputs, fonts, columns);
     return problem.control == BatchControl::FileNameColumn ? BatchProblem{} : problem;
+}
+
+SheetPathProblem checkSheetPath(const std::string& path, std::string& blocker)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // A device or a pipe would take the name; the PDF file would go beside it as NAME.pdf.
+    const fs::file_status file = fs::status(pathFromUtf8(path), ec);
+    if (fs::exists(file) && !fs::is_regular_file(file)) {
+        blocker = path;
+        return SheetPathProblem::NotAFile;
+    }
+    for (fs::path folder = folderOf(path);; folder = folder.parent_path()) {
+        const fs::file_status status = fs::status(folder, ec);
+        if (fs::exists(status)) {
+            if (fs::is_directory(status))
+                return SheetPathProblem::None;
+            blocker = pathToUtf8(folder);
+            return SheetPathProblem::NotAFolder;
+        }
+        if (folder.empty() || folder == folder.parent_path())
+            return SheetPathProblem::None;
+    }
 }
 
 std::pair<double, double> cardSizeMm(const Template& tpl, std::int32_t dpi)

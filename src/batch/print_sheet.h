@@ -28,6 +28,18 @@ BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
                            const FontRegistry& fonts,
                            std::optional<std::vector<std::string>>* columns = nullptr);
 
+/// What stands in the way of a PDF file at a path.
+enum class SheetPathProblem {
+    None,
+    NotAFile,   // the path is a folder, a device, a pipe or a socket
+    NotAFolder, // the path's folder, or the nearest of its folders that exists, is a file
+};
+
+/// Whether a print sheet may be written at path as the user named it (before ".pdf" is added
+/// to a name without an extension): None, or the problem with the path in the way in blocker.
+/// A folder that does not exist is no problem here (the checks create one level of it).
+SheetPathProblem checkSheetPath(const std::string& path, std::string& blocker);
+
 /// The result of a print sheet.
 struct SheetSummary {
     BatchSummary batch;

@@ -139,6 +139,16 @@ int runSheetCommand(const ParsedArgs& args)
     std::error_code ec;
     if (pdf.filename().empty() || std::filesystem::is_directory(pdf, ec))
         return usageError("--out needs a file name, e.g. cards.pdf, not a folder", kSheetUsage);
+    std::string blocker;
+    switch (checkSheetPath(pathToUtf8(pdf), blocker)) {
+    case SheetPathProblem::NotAFile:
+        return usageError("--out '" + blocker + "' is not a regular file: name a PDF file",
+                          kSheetUsage);
+    case SheetPathProblem::NotAFolder:
+        return usageError("--out: '" + blocker + "' is not a folder", kSheetUsage);
+    case SheetPathProblem::None:
+        break;
+    }
     if (!pdf.has_extension())
         pdf += ".pdf";
     const std::string folder = pathToUtf8(folderOf(pathToUtf8(pdf)));

@@ -1,5 +1,7 @@
 #include "ui/print_sheet_dialog.h"
 
+#include "batch/print_sheet.h"
+#include "common/text.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
 
@@ -240,8 +242,22 @@ std::optional<PrintSheetRequest> PrintSheetDialog::ask(double cardWidth, double 
                                                        const std::string& suggestedPath)
 {
     prepare(cardWidth, cardHeight, suggestedPath);
-    if (exec() != QDialog::Accepted)
-        return std::nullopt;
+    // A path that cannot take the PDF file is refused, the dialog staying open with its values.
+    for (;;) {
+        if (exec() != QDialog::Accepted)
+            return std::nullopt;
+        std::string blocker;
+        const SheetPathProblem problem =
+            checkSheetPath(m_file->text().trimmed().toStdString(), blocker);
+        if (problem == SheetPathProblem::None)
+            break;
+        const std::string text =
+            formatText(problem == SheetPathProblem::NotAFile
+                           ? "'%s' 不是普通文件（是文件夹、设备或管道），请另选一个PDF文件名"
+                           : "'%s' 不是文件夹，PDF文件无法保存到这里，请另选一个位置",
+                       blocker.c_str());
+        m_window.prompts().message("提示", PromptIcon::Error, text, PromptButtons::Ok);
+    }
     PrintSheetRequest request;
     request.settings = settings();
     // "开始" is enabled only when the settings give a layout.

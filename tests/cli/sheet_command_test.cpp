@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -334,6 +335,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     large.replace(large.find("\"dpi\":\t300"), 10, "\"dpi\":\t150");
     writeFile(dir.file("badge/large.dat"), large);
     writeFile(dir.file("broken.dat"), "{");
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
     writeFile(dir.file("bare.dat"), readFile(kExample)); // without its background picture
     writeFile(dir.file("badge/dot.dat"), exampleOnCanvas(1, 1, 1200));
     writeFile(dir.file("badge/tiny.dat"), exampleOnCanvas(12, 12, 300));
@@ -382,6 +384,11 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
          "图层#2 还没有绑定列名: 请绑定一个列名"},
         {shellQuote(kExample), 2, "missing --out FILE.pdf"},
         {shellQuote(kExample) + " --out " + shellQuote(out), 2, "not a folder"},
+        // A pipe would have taken the name, the sheet going beside it as fifo.pdf.
+        {shellQuote(kExample) + " --out " + shellQuote(dir.file("fifo")), 2,
+         "--out '" + dir.file("fifo") + "' is not a regular file: name a PDF file"},
+        {shellQuote(kExample) + " --out " + shellQuote(dir.file("other.csv/sheet.pdf")), 2,
+         "--out: '" + dir.file("other.csv") + "' is not a folder"},
         // A file size limit far below the PDF's size.
         {"sh -c " +
              shellQuote("ulimit -f 600; TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) +
@@ -396,6 +403,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_TRUE(folderContent(out).empty());
     }
+    EXPECT_FALSE(fs::exists(dir.file("fifo.pdf")));
 }
 
 TEST(SheetCommand, InterruptLeavesNoFile)

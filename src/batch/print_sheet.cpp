@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "render/pdf_sheet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -49,8 +50,30 @@ BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
                            const FontRegistry& fonts,
                            std::optional<std::vector<std::string>>* columns)
 {
-    const BatchProblem problem = validateBatch(tpl, inputs, fonts, columns);
-    return problem.control == BatchControl::FileNameColumn ? BatchProblem{} : problem;
+    std::optional<std::vector<std::string>> read;
+    BatchProblem problem = validateBatch(tpl, inputs, fonts, &read);
+    if (columns && read)
+        *columns = read;
+    if (problem.control == BatchControl::FileNameColumn)
+        return BatchProblem{};
+    // The batch check says a layer is not bound when the CSV file lacks its column, as the
+    // editor's column list shows it. A sheet is often made with another CSV file (--csv): a
+    // bound layer is then reported as what it is, a column the file does not have.
+    const auto layer = std::find_if(tpl.layers.begin(), tpl.layers.end(), [&](const Layer& l) {
+        return l.number == problem.layerNumber;
+    });
+    if (problem.check != 12 || !read || layer == tpl.layers.end() || layer->bind_col_name.empty())
+        return problem;
+    if (read->empty()) {
+        problem.title = "CSV文件没有数据";
+        problem.text =
+            formatText("CSV文件 '%s' 是空的：没有表头，也没有数据行", inputs.csvPath.c_str());
+    } else {
+        problem.title = formatText("CSV文件没有【%s】列", layer->bind_col_name.c_str());
+        problem.text = formatText("图层#%d 绑定的列【%s】不在CSV文件 '%s' 的表头中", layer->number,
+                                  layer->bind_col_name.c_str(), inputs.csvPath.c_str());
+    }
+    return problem;
 }
 
 SheetPathProblem checkSheetPath(const std::string& path, std::string& blocker)

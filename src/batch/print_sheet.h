@@ -24,6 +24,8 @@ std::string checkBackSize(const Template& front, std::int32_t frontDpi, const Te
 
 /// The checks of a batch before a print sheet: those of validateBatch with inputs.outputFolder
 /// the PDF file's folder, less the choice of file-name columns (a sheet names no card files).
+/// A layer bound to a column the CSV file lacks is reported as such (an empty file as empty),
+/// not as a layer without a column.
 BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
                            const FontRegistry& fonts,
                            std::optional<std::vector<std::string>>* columns = nullptr);

@@ -334,6 +334,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     std::string large = readFile(kExample);
     large.replace(large.find("\"dpi\":\t300"), 10, "\"dpi\":\t150");
     writeFile(dir.file("badge/large.dat"), large);
+    writeFile(dir.file("empty.csv"), "");
     writeFile(dir.file("broken.dat"), "{");
     ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
     writeFile(dir.file("bare.dat"), readFile(kExample)); // without its background picture
@@ -380,8 +381,13 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
         {example + " --paper 10x10 --margin 4.5", 2,
          "卡片 85.6 x 54.0 mm 大于纸张 10x10mm 的可打印区域：纵向 1.0 x 1.0 mm，横向 1.0 x 1.0 "
          "mm（页边距 4.5 mm）\n"},
+        // The layers are bound; the CSV files lack their columns.
         {example + " --csv " + shellQuote(dir.file("other.csv")), 1,
-         "图层#2 还没有绑定列名: 请绑定一个列名"},
+         "CSV文件没有【姓名】列: 图层#2 绑定的列【姓名】不在CSV文件 '" + dir.file("other.csv") +
+             "' 的表头中\n"},
+        {example + " --csv " + shellQuote(dir.file("empty.csv")), 1,
+         "CSV文件没有数据: CSV文件 '" + dir.file("empty.csv") +
+             "' 是空的：没有表头，也没有数据行\n"},
         {shellQuote(kExample), 2, "missing --out FILE.pdf"},
         {shellQuote(kExample) + " --out " + shellQuote(out), 2, "not a folder"},
         // A pipe would have taken the name, the sheet going beside it as fifo.pdf.

@@ -66,6 +66,12 @@ inline constexpr std::int32_t kDefaultMinFontSize = 8;
 /// The range a layer's minimum size is kept in (points).
 inline constexpr std::int32_t kMaxMinFontSize = 1000;
 
+/// The widest character spacing either way (pixels). The image library places no glyph that
+/// would reach past 32767 pixels from the start of a text, so a wider spacing draws nothing
+/// more, and one near 2^31 overflows its positions and draws nothing at all. A template's
+/// spacing beyond it is read as this.
+inline constexpr std::int32_t kMaxCharacterSpacing = 32767;
+
 struct Layer {
     std::int32_t number = 1;
     std::int32_t x = -1;

@@ -289,6 +289,8 @@ bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& 
         if (!layerIn.ok)
             return false;
         readTextFit(element, layer);
+        layer.characterSpacing =
+            std::clamp(layer.characterSpacing, -kMaxCharacterSpacing, kMaxCharacterSpacing);
         layer.number = static_cast<std::int32_t>(layers.size() + 1);
         layers.push_back(std::move(layer));
     }

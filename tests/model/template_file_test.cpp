@@ -389,6 +389,27 @@ TEST(TemplateFile, ColourValuesOfAnySignSurviveASave)
     }
 }
 
+TEST(TemplateFile, CharacterSpacingBeyondWhatCanBeDrawnIsClamped)
+{
+    const struct {
+        double stored;
+        std::int32_t read;
+    } cases[] = {{2147483647, 32767}, {-2147483648.0, -32767}, {32767, 32767}, {-40, -40}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        const std::string text = edited("custom_other.dat", [&c](cJSON* root) {
+            setMember(layerItem(root, 0), "characterSpacing", cJSON_CreateNumber(c.stored));
+        });
+        Template tpl;
+        ASSERT_TRUE(readTemplateText(text, "a.dat", tpl, 72, columnsLoader()).ok());
+        EXPECT_EQ(tpl.layers[0].characterSpacing, c.read);
+        // A spacing that can be drawn is saved as it was read.
+        if (c.read == c.stored) {
+            EXPECT_EQ(templateToJson(tpl, 72), text);
+        }
+    }
+}
+
 TEST(TemplateFile, TextFitMembersComeLastAndOnlyWhenOn)
 {
     struct Case {

@@ -49,6 +49,10 @@ struct BackgroundLayer {
     /// The picture file could not be decoded: `picture` holds a 1 x 1 white stand-in that
     /// the editor shows, and a batch must not start.
     bool pictureUnreadable = false;
+    /// The template file's pixel width or height of a custom canvas held no whole number of 1 or
+    /// more: width and height hold a stand-in, and a batch must not start until the size texts
+    /// are set again.
+    bool sizeUnreadable = false;
     bool hasAlpha = false;
     BackgroundColorMode colorMode = BackgroundColorMode::White;
     std::uint32_t chosenColor = 0xFFFFFF;  // 0x00BBGGRR

@@ -340,6 +340,11 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     writeFile(dir.file("bare.dat"), readFile(kExample)); // without its background picture
     writeFile(dir.file("badge/dot.dat"), exampleOnCanvas(1, 1, 1200));
     writeFile(dir.file("badge/tiny.dat"), exampleOnCanvas(12, 12, 300));
+    // Size boxes of 1011 x 638, a pixel height that is no number: a 1-pixel card passed the check.
+    std::string noHeight = exampleOnCanvas(1011, 638, 300);
+    noHeight.replace(noHeight.find("\"height\": \"638\""), 15,
+                     "\"height\": \"abc\", \"szWidth\": \"1011\", \"szHeight\": \"638\"");
+    writeFile(dir.file("badge/no-height.dat"), noHeight);
     writeFile(dir.file("other.csv"), "工号,名字,部门,照片\nA1,张三,研发部,a.jpg\n");
     const std::string out = dir.file("out");
     fs::create_directory(out);
@@ -375,6 +380,9 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
              shellQuote(dir.file("badge/tiny.dat")),
          2,
          "每页能放 24216241 张 1.0 x 1.0 mm 的卡片（4921 列 x 4921 行），超过了每页最多 5000 张"},
+        {shellQuote(dir.file("badge/no-height.dat")) + sheet, 1,
+         "【背景层】尺寸无效: 模版文件中画布的像素宽度或高度不是大于 0 "
+         "的整数，请重新输入宽度和高度\n"},
         {example + " --fit --paper 10x10 --margin 4.9999999", 2,
          "页边距 4.9999999 mm 太大：纸张 10x10mm 只有 10 x 10 mm，可打印区域的宽和高至少要 1 mm"},
         // Scaled down to the printable 1 x 1 mm the card would be 0.63 mm high: no --fit advice.

@@ -278,6 +278,14 @@ TEST(TemplateFile, ReadEdgeCases)
              EXPECT_EQ(t.background.dpi, 96);
              EXPECT_FALSE(result.dpi.has_value());
          }},
+        {"a pixel size that holds no number is a stand-in the batch check refuses",
+         "custom_other.dat", [](cJSON* r) { setMember(r, "height", cJSON_CreateString("abc")); },
+         true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.background.height, 1);
+             EXPECT_EQ(t.background.szHeight, "400");
+             EXPECT_TRUE(t.background.sizeUnreadable);
+         }},
         {"missing trim switch is on", "custom_other.dat",
          [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(r, "is_trim_csv_cell_value"); },
          true,
@@ -302,6 +310,7 @@ TEST(TemplateFile, ReadEdgeCases)
              EXPECT_EQ(t.output.quality, 100);
              EXPECT_EQ(result.dpi, 1);
              EXPECT_EQ(t.background.height, INT32_MAX);
+             EXPECT_FALSE(t.background.sizeUnreadable); // a number, for the size check
              EXPECT_EQ(t.layers[0].x, INT32_MAX);
              EXPECT_EQ(t.layers[0].overflow_style, OverflowStyle::FillScale);
          }},

@@ -63,6 +63,11 @@ std::optional<BatchProblem> checkCustomSize(const BackgroundLayer& background)
     if (sizeBoxValue(background.szHeight) <= 0)
         return makeProblem(4, BatchControl::BackgroundHeight, "【背景层】高度必须大于 0",
                            "请重新输入");
+    // The size texts are fine, but the pixel size the template gave is not: a 1-pixel stand-in
+    // must not make the cards.
+    if (background.sizeUnreadable)
+        return makeProblem(2, BatchControl::BackgroundWidth, "【背景层】尺寸无效",
+                           "模版文件中画布的像素宽度或高度不是大于 0 的整数，请重新输入宽度和高度");
     // Every card starts as a canvas of this size; one that the image library refuses (beyond
     // its size limits) would fail every card after the batch has started.
     if (background.width < 1 || background.height < 1 ||

@@ -4,9 +4,11 @@
 #include "common/text.h"
 #include "render/pdf_sheet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 
 namespace torvale {
 
@@ -48,8 +50,53 @@ BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
                            const FontRegistry& fonts,
                            std::optional<std::vector<std::string>>* columns)
 {
-    const BatchProblem problem = validateBatch(tpl, inputs, fonts, columns);
-    return problem.control == BatchControl::FileNameColumn ? BatchProblem{} : problem;
+    std::optional<std::vector<std::string>> read;
+    BatchProblem problem = validateBatch(tpl, inputs, fonts, &read);
+    if (columns && read)
+        *columns = read;
+    if (problem.control == BatchControl::FileNameColumn)
+        return BatchProblem{};
+    // The batch check says a layer is not bound when the CSV file lacks its column, as the
+    // editor's column list shows it. A sheet is often made with another CSV file (--csv): a
+    // bound layer is then reported as what it is, a column the file does not have.
+    const auto layer = std::find_if(tpl.layers.begin(), tpl.layers.end(), [&](const Layer& l) {
+        return l.number == problem.layerNumber;
+    });
+    if (problem.check != 12 || !read || layer == tpl.layers.end() || layer->bind_col_name.empty())
+        return problem;
+    if (read->empty()) {
+        problem.title = "CSV文件没有数据";
+        problem.text =
+            formatText("CSV文件 '%s' 是空的：没有表头，也没有数据行", inputs.csvPath.c_str());
+    } else {
+        problem.title = formatText("CSV文件没有【%s】列", layer->bind_col_name.c_str());
+        problem.text = formatText("图层#%d 绑定的列【%s】不在CSV文件 '%s' 的表头中", layer->number,
+                                  layer->bind_col_name.c_str(), inputs.csvPath.c_str());
+    }
+    return problem;
+}
+
+SheetPathProblem checkSheetPath(const std::string& path, std::string& blocker)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // A device or a pipe would take the name; the PDF file would go beside it as NAME.pdf.
+    const fs::file_status file = fs::status(pathFromUtf8(path), ec);
+    if (fs::exists(file) && !fs::is_regular_file(file)) {
+        blocker = path;
+        return SheetPathProblem::NotAFile;
+    }
+    for (fs::path folder = folderOf(path);; folder = folder.parent_path()) {
+        const fs::file_status status = fs::status(folder, ec);
+        if (fs::exists(status)) {
+            if (fs::is_directory(status))
+                return SheetPathProblem::None;
+            blocker = pathToUtf8(folder);
+            return SheetPathProblem::NotAFolder;
+        }
+        if (folder.empty() || folder == folder.parent_path())
+            return SheetPathProblem::None;
+    }
 }
 
 std::pair<double, double> cardSizeMm(const Template& tpl, std::int32_t dpi)

@@ -24,9 +24,23 @@ std::string checkBackSize(const Template& front, std::int32_t frontDpi, const Te
 
 /// The checks of a batch before a print sheet: those of validateBatch with inputs.outputFolder
 /// the PDF file's folder, less the choice of file-name columns (a sheet names no card files).
+/// A layer bound to a column the CSV file lacks is reported as such (an empty file as empty),
+/// not as a layer without a column.
 BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
                            const FontRegistry& fonts,
                            std::optional<std::vector<std::string>>* columns = nullptr);
+
+/// What stands in the way of a PDF file at a path.
+enum class SheetPathProblem {
+    None,
+    NotAFile,   // the path is a folder, a device, a pipe or a socket
+    NotAFolder, // the path's folder, or the nearest of its folders that exists, is a file
+};
+
+/// Whether a print sheet may be written at path as the user named it (before ".pdf" is added
+/// to a name without an extension): None, or the problem with the path in the way in blocker.
+/// A folder that does not exist is no problem here (the checks create one level of it).
+SheetPathProblem checkSheetPath(const std::string& path, std::string& blocker);
 
 /// The result of a print sheet.
 struct SheetSummary {

@@ -15,7 +15,8 @@
 namespace torvale::cli {
 
 std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
-                                               const std::string& csvOverride)
+                                               const std::string& csvOverride,
+                                               const std::string& problemPrefix)
 {
     BatchTemplate batch;
     const std::int32_t currentDpi = readSettings(SettingsStore::userStore()).dpi;
@@ -25,7 +26,7 @@ std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
     };
     const TemplateReadResult result = readTemplateFile(path, batch.tpl, currentDpi, loadColumns);
     if (!result.ok()) {
-        printError(result.message);
+        printError(problemPrefix + result.message);
         return std::nullopt;
     }
     batch.dpi = result.dpi.value_or(currentDpi);

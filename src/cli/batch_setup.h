@@ -22,10 +22,11 @@ struct BatchTemplate {
 };
 
 /// Opens a template as the editor would and loads its background picture; the CSV file's
-/// columns are those of csvOverride when it is not empty. Prints the problem and gives nothing
-/// on failure.
+/// columns are those of csvOverride when it is not empty. Prints the problem, after
+/// problemPrefix, and gives nothing on failure.
 std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
-                                               const std::string& csvOverride);
+                                               const std::string& csvOverride,
+                                               const std::string& problemPrefix = "");
 
 /// Sets up the image library; prints the problem and returns false when it does not work.
 bool setUpImageLibraryOrReport();

@@ -101,7 +101,9 @@ std::optional<SheetSettings> sheetSettings(const ParsedArgs& args)
 std::optional<BatchTemplate> openBack(const std::string& path, const PreparedBatch& front,
                                       int& exitCode)
 {
-    auto back = openBatchTemplate(path, front.plan.inputs.csvPath);
+    // Its problems name it: the front's would read the same.
+    const std::string prefix = formatText("背面模版 '%s': ", path.c_str());
+    auto back = openBatchTemplate(path, front.plan.inputs.csvPath, prefix);
     if (!back) {
         exitCode = kExitUsage;
         return std::nullopt;
@@ -111,7 +113,7 @@ std::optional<BatchTemplate> openBack(const std::string& path, const PreparedBat
     inputs.outputFolder = front.plan.inputs.outputFolder;
     const BatchProblem problem = validateSheet(back->tpl, inputs, front.fonts);
     if (!problem.ok()) {
-        printError("背面模版: " + problemLine(problem));
+        printError(prefix + problemLine(problem));
         exitCode = kExitFailed;
         return std::nullopt;
     }
@@ -137,6 +139,16 @@ int runSheetCommand(const ParsedArgs& args)
     std::error_code ec;
     if (pdf.filename().empty() || std::filesystem::is_directory(pdf, ec))
         return usageError("--out needs a file name, e.g. cards.pdf, not a folder", kSheetUsage);
+    std::string blocker;
+    switch (checkSheetPath(pathToUtf8(pdf), blocker)) {
+    case SheetPathProblem::NotAFile:
+        return usageError("--out '" + blocker + "' is not a regular file: name a PDF file",
+                          kSheetUsage);
+    case SheetPathProblem::NotAFolder:
+        return usageError("--out: '" + blocker + "' is not a folder", kSheetUsage);
+    case SheetPathProblem::None:
+        break;
+    }
     if (!pdf.has_extension())
         pdf += ".pdf";
     const std::string folder = pathToUtf8(folderOf(pathToUtf8(pdf)));
@@ -161,7 +173,7 @@ int runSheetCommand(const ParsedArgs& args)
     }
     const SheetLayoutResult layout = layoutCards(options.tpl, options.dpi, *settings);
     if (!layout.ok()) {
-        printError(layout.error + (settings->fit ? "" : "; --fit scales the card down"));
+        printError(layout.error + (layout.fitWouldHelp ? "; --fit scales the card down" : ""));
         return kExitUsage;
     }
     options.fonts = &prepared->fonts;
@@ -181,9 +193,9 @@ int runSheetCommand(const ParsedArgs& args)
     if (!summary.error.empty())
         printError(summary.error);
     if (!summary.path.empty()) {
-        std::printf("完成：已将 %zu 张卡片排版为 %zu 页（每页 %d 张），写入 %s，用时 %.2f 秒。\n",
-                    batch.written, summary.pages, layout.layout->perPage(), summary.path.c_str(),
-                    seconds);
+        std::printf("完成：已将 %zu 张卡片排版为 %zu 页（每页 %lld 张），写入 %s，用时 %.2f 秒。\n",
+                    batch.written, summary.pages, static_cast<long long>(layout.layout->perPage()),
+                    summary.path.c_str(), seconds);
     } else {
         std::printf("%s：未生成PDF文件。\n",
                     batch.stopped && summary.error.empty() ? "已停止" : "失败");

@@ -102,6 +102,7 @@ void resetTemplate(Template& tpl)
 
 void updateCustomCanvasSize(BackgroundLayer& background)
 {
+    background.sizeUnreadable = false;
     background.width = sizeToPixels(background.szWidth, background.unit, background.dpi);
     background.height = sizeToPixels(background.szHeight, background.unit, background.dpi);
 }

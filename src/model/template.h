@@ -49,6 +49,10 @@ struct BackgroundLayer {
     /// The picture file could not be decoded: `picture` holds a 1 x 1 white stand-in that
     /// the editor shows, and a batch must not start.
     bool pictureUnreadable = false;
+    /// The template file's pixel width or height of a custom canvas held no whole number of 1 or
+    /// more: width and height hold a stand-in, and a batch must not start until the size texts
+    /// are set again.
+    bool sizeUnreadable = false;
     bool hasAlpha = false;
     BackgroundColorMode colorMode = BackgroundColorMode::White;
     std::uint32_t chosenColor = 0xFFFFFF;  // 0x00BBGGRR
@@ -65,6 +69,12 @@ struct BackgroundLayer {
 inline constexpr std::int32_t kDefaultMinFontSize = 8;
 /// The range a layer's minimum size is kept in (points).
 inline constexpr std::int32_t kMaxMinFontSize = 1000;
+
+/// The widest character spacing either way (pixels). The image library places no glyph that
+/// would reach past 32767 pixels from the start of a text, so a wider spacing draws nothing
+/// more, and one near 2^31 overflows its positions and draws nothing at all. A template's
+/// spacing beyond it is read as this.
+inline constexpr std::int32_t kMaxCharacterSpacing = 32767;
 
 struct Layer {
     std::int32_t number = 1;

@@ -184,10 +184,15 @@ void writeOutput(JsonWriter& out, const OutputSettings& output)
     out.text("file_name_bind_col_name2", output.file_name_bind_col_name2);
 }
 
-// The pixel size of a custom canvas from its "width"/"height" text; a canvas is at least 1 x 1.
-std::int32_t pixelValue(const std::string& text)
+// The pixel size of a custom canvas from its "width"/"height" text, read as atoi reads it
+// ("12px" is 12); a canvas is at least 1 x 1. valid is cleared for a text that holds no number
+// of 1 or more: the 1 is then a stand-in, not the template's size.
+std::int32_t pixelValue(const std::string& text, bool& valid)
 {
-    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || value < 1)
+        valid = false;
     return static_cast<std::int32_t>(std::clamp<long long>(value, 1, INT32_MAX));
 }
 
@@ -251,8 +256,10 @@ bool readBackground(JsonReader& in, BackgroundLayer& background, std::int32_t cu
     if (!in.text("height", height))
         return false;
     background.szHeight = optionalText(in, "szHeight", height);
-    background.width = pixelValue(width);
-    background.height = pixelValue(height);
+    bool valid = true;
+    background.width = pixelValue(width, valid);
+    background.height = pixelValue(height, valid);
+    background.sizeUnreadable = !valid;
 
     std::string color;
     if (!in.text("background_color", color))
@@ -289,6 +296,8 @@ bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& 
         if (!layerIn.ok)
             return false;
         readTextFit(element, layer);
+        layer.characterSpacing =
+            std::clamp(layer.characterSpacing, -kMaxCharacterSpacing, kMaxCharacterSpacing);
         layer.number = static_cast<std::int32_t>(layers.size() + 1);
         layers.push_back(std::move(layer));
     }

@@ -127,7 +127,8 @@ struct PdfSheetWriter::Cairo {
     // The cards of the page being drawn. Kept until the page is written: a surface that goes
     // while the page still uses it is copied by cairo, pixels and all.
     std::vector<SurfacePtr> pageCards;
-    // With backs: the backs of the page being drawn, by place (null where there is none).
+    // With backs: the backs of the page being drawn, one for each card placed (null where there
+    // is none). Grown card by card: a layout may have far more places than cards.
     std::vector<SurfacePtr> backs;
     FilePtr file;
     bool discard = false; // the file is being given up: nothing more is written
@@ -204,11 +205,9 @@ std::optional<JpegFrame> jpegFrame(const std::vector<unsigned char>& bytes)
 }
 
 PdfSheetWriter::PdfSheetWriter(const SheetLayout& layout, const std::string& folder, bool withBacks)
-    : m_layout(layout), m_folder(folder), m_cairo(std::make_unique<Cairo>())
+    : m_layout(layout), m_folder(folder), m_withBacks(withBacks), m_cairo(std::make_unique<Cairo>())
 {
     m_cairo->error = &m_error;
-    if (withBacks)
-        m_cairo->backs.resize(static_cast<std::size_t>(layout.perPage()));
     const int fd = createTemporaryFile(folder, m_temp);
     if (fd < 0) {
         m_error = errno;
@@ -255,12 +254,14 @@ bool PdfSheetWriter::add(const EncodedCard& front, const EncodedCard* back, std:
     // A back goes behind a front that was drawn; a card and its back come out together or the
     // problem of the one that failed is reported.
     SurfacePtr image = cardSurface(front, m_cairo->blanks, problem);
+    SurfacePtr backImage;
     if (image) {
         m_cairo->paint(std::move(image), m_layout.place(m_placed));
-        if (!m_cairo->backs.empty() && back)
-            m_cairo->backs[static_cast<std::size_t>(m_placed)] =
-                cardSurface(*back, m_cairo->blanks, problem);
+        if (m_withBacks && back)
+            backImage = cardSurface(*back, m_cairo->blanks, problem);
     }
+    if (m_withBacks)
+        m_cairo->backs.push_back(std::move(backImage));
     ++m_placed;
     if (m_placed == m_layout.perPage())
         finishPage();
@@ -304,12 +305,12 @@ void PdfSheetWriter::finishPage()
 {
     drawMarks(m_placed, false);
     showPage();
-    if (!m_cairo->backs.empty()) {
-        for (int i = 0; i < m_placed; ++i) {
-            SurfacePtr& back = m_cairo->backs[static_cast<std::size_t>(i)];
-            if (back)
-                m_cairo->paint(std::move(back), m_layout.place(i, true));
+    if (m_withBacks) {
+        for (std::size_t i = 0; i < m_cairo->backs.size(); ++i) {
+            if (SurfacePtr& back = m_cairo->backs[i])
+                m_cairo->paint(std::move(back), m_layout.place(static_cast<int>(i), true));
         }
+        m_cairo->backs.clear();
         drawMarks(m_placed, true);
         showPage();
     }

@@ -52,6 +52,7 @@ private:
 
     SheetLayout m_layout;
     std::string m_folder;
+    bool m_withBacks = false;
     std::string m_temp;
     int m_error = 0;
     std::unique_ptr<Cairo> m_cairo;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 
 namespace torvale {
@@ -16,10 +17,12 @@ constexpr double kLargestPaperSide = 5000;
 // Sizes computed from pixels are not exact: a card that fits to a micrometre fits.
 constexpr double kTolerance = 1e-3;
 
-// Cards of one side across a length: n cards and n - 1 gaps.
+// Cards of one side across a length: n cards and n - 1 gaps. Held below INT_MAX whatever the
+// sizes: the count of a page is checked against kMaxCardsPerPage afterwards.
 int cardsAcross(double length, double card, double gap)
 {
-    return std::max(0, static_cast<int>(std::floor((length + gap + kTolerance) / (card + gap))));
+    const double count = std::floor((length + gap + kTolerance) / (card + gap));
+    return count >= 1 ? static_cast<int>(std::min(count, double{INT_MAX})) : 0;
 }
 
 struct Candidate {
@@ -29,6 +32,8 @@ struct Candidate {
     double scale = 1;
     int columns = 0;
     int rows = 0;
+
+    std::int64_t count() const { return std::int64_t{columns} * rows; }
 };
 
 Candidate tryOrientation(bool landscape, double cardWidth, double cardHeight,
@@ -54,27 +59,77 @@ bool better(const Candidate& a, const Candidate& b)
 {
     if (std::abs(a.scale - b.scale) > kTolerance)
         return a.scale > b.scale;
-    return a.columns * a.rows > b.columns * b.rows;
+    return a.count() > b.count();
+}
+
+// The fewest decimals, from 1 to 4, at which the two lengths of every pair are shown as
+// different numbers and the first, when positive, not as 0: a message saying that one is
+// larger than the other must not show them equal. Lengths that differ by more than the
+// tolerance differ at 3 decimals.
+int decimalsTelling(const std::vector<std::pair<double, double>>& pairs)
+{
+    for (int decimals = 1; decimals < 4; ++decimals) {
+        const auto shown = [decimals](double length) {
+            return formatText("%.*f", decimals, length);
+        };
+        const bool told = std::all_of(pairs.begin(), pairs.end(), [&](const auto& pair) {
+            return shown(pair.first) != shown(pair.second) &&
+                   (pair.first <= 0 || shown(pair.first) != shown(0));
+        });
+        if (told)
+            return decimals;
+    }
+    return 4;
+}
+
+std::string sizeText(double width, double height, int decimals)
+{
+    return formatText("%.*f x %.*f mm", decimals, width, decimals, height);
+}
+
+// A length the user gave, as given (no rounding that could make 4.9999999 look like 5).
+std::string givenLength(double length)
+{
+    return formatText("%.10g", length);
 }
 
 std::string tooLargeError(double cardWidth, double cardHeight, const SheetSettings& settings,
                           const Candidate& portrait, const Candidate& landscape)
 {
-    const std::string card = formatText("卡片 %.1f x %.1f mm 大于纸张 %s ", cardWidth, cardHeight,
-                                        settings.paper.name.c_str());
-    const std::string margin = formatText("（页边距 %g mm）", settings.margin);
-    const auto area = [](const Candidate& c) {
-        return formatText("%.1f x %.1f mm", c.printableWidth, c.printableHeight);
-    };
-    switch (settings.orientation) {
-    case SheetOrientation::Portrait:
-        return card + "纵向的可打印区域 " + area(portrait) + margin;
-    case SheetOrientation::Landscape:
-        return card + "横向的可打印区域 " + area(landscape) + margin;
-    case SheetOrientation::Best:
-        break;
+    const bool showPortrait = settings.orientation != SheetOrientation::Landscape;
+    const bool showLandscape = settings.orientation != SheetOrientation::Portrait;
+    // The sides where the card exceeds an area it is compared with.
+    std::vector<std::pair<double, double>> exceeded;
+    for (const Candidate* c :
+         {showPortrait ? &portrait : nullptr, showLandscape ? &landscape : nullptr}) {
+        if (c && cardWidth > c->printableWidth + kTolerance)
+            exceeded.emplace_back(cardWidth, c->printableWidth);
+        if (c && cardHeight > c->printableHeight + kTolerance)
+            exceeded.emplace_back(cardHeight, c->printableHeight);
     }
+    const int decimals = decimalsTelling(exceeded);
+    const std::string card = "卡片 " + sizeText(cardWidth, cardHeight, decimals) + " 大于纸张 " +
+                             settings.paper.name + " ";
+    const std::string margin = "（页边距 " + givenLength(settings.margin) + " mm）";
+    const auto area = [decimals](const Candidate& c) {
+        return sizeText(c.printableWidth, c.printableHeight, decimals);
+    };
+    if (!showLandscape)
+        return card + "纵向的可打印区域 " + area(portrait) + margin;
+    if (!showPortrait)
+        return card + "横向的可打印区域 " + area(landscape) + margin;
     return card + "的可打印区域：纵向 " + area(portrait) + "，横向 " + area(landscape) + margin;
+}
+
+// The sides of a card smaller than kSmallestCardSide, against it.
+std::vector<std::pair<double, double>> sidesTooSmall(double width, double height)
+{
+    std::vector<std::pair<double, double>> small;
+    for (const double side : {width, height}) {
+        if (side < kSmallestCardSide - kTolerance)
+            small.emplace_back(side, kSmallestCardSide);
+    }
+    return small;
 }
 
 } // namespace
@@ -124,7 +179,7 @@ std::optional<PaperSize> parsePaper(std::string_view text)
 
 std::size_t SheetLayout::pageCount(std::size_t cards) const
 {
-    const auto per = static_cast<std::size_t>(std::max(1, perPage()));
+    const auto per = static_cast<std::size_t>(std::max<std::int64_t>(1, perPage()));
     return (cards + per - 1) / per;
 }
 
@@ -143,7 +198,8 @@ std::vector<SheetLine> cuttingMarks(const SheetLayout& layout, int count, bool b
     std::vector<SheetLine> lines;
     const double near = kMarkOffset;
     const double far = kMarkOffset + kMarkLength;
-    for (int i = 0; i < std::min(count, layout.perPage()); ++i) {
+    const auto places = static_cast<int>(std::min<std::int64_t>(count, layout.perPage()));
+    for (int i = 0; i < places; ++i) {
         const SheetRect r = layout.place(i, back);
         for (const double dx : {-1.0, 1.0}) {
             for (const double dy : {-1.0, 1.0}) {
@@ -169,6 +225,11 @@ SheetLayoutResult layoutSheet(double cardWidth, double cardHeight, const SheetSe
         result.error = formatText("卡片尺寸 %.1f x %.1f mm 无效", cardWidth, cardHeight);
         return result;
     }
+    if (const auto small = sidesTooSmall(cardWidth, cardHeight); !small.empty()) {
+        result.error = "卡片 " + sizeText(cardWidth, cardHeight, decimalsTelling(small)) +
+                       " 太小：卡片的宽和高至少要 1 mm";
+        return result;
+    }
     if (!(settings.margin >= 0) || !(settings.gap >= 0)) {
         result.error = "页边距和卡片间距不能小于 0";
         return result;
@@ -176,10 +237,13 @@ SheetLayoutResult layoutSheet(double cardWidth, double cardHeight, const SheetSe
     const Candidate portrait = tryOrientation(false, cardWidth, cardHeight, settings);
     const Candidate landscape = tryOrientation(true, cardWidth, cardHeight, settings);
     const double shortSide = std::min(settings.paper.width, settings.paper.height);
-    if (2 * settings.margin >= shortSide) {
-        result.error =
-            formatText("页边距 %g mm 太大：纸张 %s 只有 %g x %g mm", settings.margin,
-                       settings.paper.name.c_str(), settings.paper.width, settings.paper.height);
+    if (shortSide - 2 * settings.margin < kSmallestCardSide - kTolerance) {
+        result.error = formatText("页边距 %s mm 太大：纸张 %s 只有 %g x %g mm",
+                                  givenLength(settings.margin).c_str(), settings.paper.name.c_str(),
+                                  settings.paper.width, settings.paper.height);
+        // Some room is left, too little to be told by the sizes alone.
+        if (2 * settings.margin < shortSide)
+            result.error += "，可打印区域的宽和高至少要 1 mm";
         return result;
     }
     Candidate chosen = portrait;
@@ -194,8 +258,31 @@ SheetLayoutResult layoutSheet(double cardWidth, double cardHeight, const SheetSe
             chosen = landscape;
         break;
     }
-    if (chosen.columns * chosen.rows == 0) {
+    if (chosen.count() == 0) {
         result.error = tooLargeError(cardWidth, cardHeight, settings, portrait, landscape);
+        if (!settings.fit) {
+            SheetSettings fitted = settings;
+            fitted.fit = true;
+            result.fitWouldHelp = layoutSheet(cardWidth, cardHeight, fitted).ok();
+        }
+        return result;
+    }
+    const double placedWidth = cardWidth * chosen.scale;
+    const double placedHeight = cardHeight * chosen.scale;
+    if (const auto small = sidesTooSmall(placedWidth, placedHeight); !small.empty()) {
+        const int decimals = decimalsTelling(small);
+        result.error = "卡片 " + sizeText(cardWidth, cardHeight, decimals) + " 要缩小到 " +
+                       sizeText(placedWidth, placedHeight, decimals) + " 才能放进纸张 " +
+                       settings.paper.name + " 的可打印区域（页边距 " +
+                       givenLength(settings.margin) + " mm）：卡片的宽和高至少要 1 mm";
+        return result;
+    }
+    if (chosen.count() > kMaxCardsPerPage) {
+        result.error = formatText(
+            "纸张 %s 每页能放 %lld 张 %.1f x %.1f mm 的卡片（%d 列 x %d "
+            "行），超过了每页最多 %lld 张",
+            settings.paper.name.c_str(), static_cast<long long>(chosen.count()), placedWidth,
+            placedHeight, chosen.columns, chosen.rows, static_cast<long long>(kMaxCardsPerPage));
         return result;
     }
 
@@ -204,8 +291,8 @@ SheetLayoutResult layoutSheet(double cardWidth, double cardHeight, const SheetSe
     layout.pageWidth = chosen.landscape ? settings.paper.height : settings.paper.width;
     layout.pageHeight = chosen.landscape ? settings.paper.width : settings.paper.height;
     layout.scale = chosen.scale;
-    layout.cardWidth = cardWidth * chosen.scale;
-    layout.cardHeight = cardHeight * chosen.scale;
+    layout.cardWidth = placedWidth;
+    layout.cardHeight = placedHeight;
     layout.columns = chosen.columns;
     layout.rows = chosen.rows;
     layout.gap = settings.gap;

@@ -63,8 +63,8 @@ struct SheetLayout {
     double top = 0;
     bool marks = true;
 
-    /// Cards on one page.
-    int perPage() const { return columns * rows; }
+    /// Cards on one page (counted wide: a layout made by hand may hold any number).
+    std::int64_t perPage() const { return std::int64_t{columns} * rows; }
     /// Pages of one side needed for cards cards (0 for none).
     std::size_t pageCount(std::size_t cards) const;
     /// Place index (0-based, row by row from the top left) of a page. On the back of a sheet the
@@ -90,6 +90,16 @@ struct SheetLine {
 /// are left to the drawing, which keeps the marks off every card.
 std::vector<SheetLine> cuttingMarks(const SheetLayout& layout, int count, bool back = false);
 
+/// The most cards a page may carry. Every card is an image of its own on the page: the writer
+/// keeps each until its page is complete, and viewers and printers handle each as an object.
+/// Sheets of stickers hold a few hundred; tens of thousands would make pages that take minutes
+/// to open or print, and a count beyond this is far more likely a card of the wrong size.
+inline constexpr std::int64_t kMaxCardsPerPage = 5000;
+
+/// The smallest side in mm of a card, as made and as placed, and of the printable area: a
+/// smaller card cannot be cut out, and the layout's tolerance of a micrometre would decide it.
+inline constexpr double kSmallestCardSide = 1.0;
+
 /// The true size in mm of a side of pixels at dpi.
 double pixelsToMm(std::int32_t pixels, std::int32_t dpi);
 
@@ -97,14 +107,18 @@ double pixelsToMm(std::int32_t pixels, std::int32_t dpi);
 struct SheetLayoutResult {
     std::optional<SheetLayout> layout;
     std::string error;
+    /// The card is larger than the printable area, and the same settings with fit lay it out.
+    bool fitWouldHelp = false;
 
     bool ok() const { return layout.has_value(); }
 };
 
 /// Lays out cards of cardWidth x cardHeight mm on the paper of settings: as many columns and
 /// rows as the printable area holds, the grid centred. An error that names the card's size
-/// and the printable size when not one card fits (and fit is off), or when the margins or the
-/// gap make no sense.
+/// and the printable size when not one card fits (and fit is off), its numbers with as many
+/// decimals as it takes to tell them apart; an error too when the margins or the gap make no
+/// sense, when the card (as made or as fitted) or the printable area has a side smaller than
+/// kSmallestCardSide, or when a page would carry more than kMaxCardsPerPage cards.
 SheetLayoutResult layoutSheet(double cardWidth, double cardHeight, const SheetSettings& settings);
 
 } // namespace torvale

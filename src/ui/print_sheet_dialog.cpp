@@ -1,5 +1,7 @@
 #include "ui/print_sheet_dialog.h"
 
+#include "batch/print_sheet.h"
+#include "common/text.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
 
@@ -56,6 +58,8 @@ void SheetPreview::paintEvent(QPaintEvent*)
     if (!m_layout)
         return;
     const SheetLayout& layout = *m_layout;
+    // A layout from layoutSheet holds at most kMaxCardsPerPage places.
+    const auto places = static_cast<int>(std::min(layout.perPage(), kMaxCardsPerPage));
     // The page as large as the widget allows, centred, in millimetres from here on.
     const double scale =
         std::min((width() - 8) / layout.pageWidth, (height() - 8) / layout.pageHeight);
@@ -73,12 +77,12 @@ void SheetPreview::paintEvent(QPaintEvent*)
                             layout.pageHeight - 2 * m_margin));
     if (layout.marks) {
         painter.setPen(QPen(Qt::black, pixel));
-        for (const SheetLine& line : cuttingMarks(layout, layout.perPage()))
+        for (const SheetLine& line : cuttingMarks(layout, places))
             painter.drawLine(QPointF(line.x1, line.y1), QPointF(line.x2, line.y2));
     }
     painter.setPen(QPen(QColor(20, 90, 170), pixel));
     painter.setBrush(QColor(200, 220, 245));
-    for (int i = 0; i < layout.perPage(); ++i) {
+    for (int i = 0; i < places; ++i) {
         const SheetRect r = layout.place(i);
         painter.drawRect(QRectF(r.x, r.y, r.width, r.height));
     }
@@ -197,7 +201,7 @@ void PrintSheetDialog::refresh()
         QString text = QStringLiteral("卡片 %1 x %2 mm，每页 %3 张（%4 列 x %5 行，%6）")
                            .arg(m_cardWidth, 0, 'f', 1)
                            .arg(m_cardHeight, 0, 'f', 1)
-                           .arg(layout.perPage())
+                           .arg(static_cast<qlonglong>(layout.perPage()))
                            .arg(layout.columns)
                            .arg(layout.rows)
                            .arg(layout.landscape ? QStringLiteral("横向") : QStringLiteral("纵向"));
@@ -238,8 +242,22 @@ std::optional<PrintSheetRequest> PrintSheetDialog::ask(double cardWidth, double 
                                                        const std::string& suggestedPath)
 {
     prepare(cardWidth, cardHeight, suggestedPath);
-    if (exec() != QDialog::Accepted)
-        return std::nullopt;
+    // A path that cannot take the PDF file is refused, the dialog staying open with its values.
+    for (;;) {
+        if (exec() != QDialog::Accepted)
+            return std::nullopt;
+        std::string blocker;
+        const SheetPathProblem problem =
+            checkSheetPath(m_file->text().trimmed().toStdString(), blocker);
+        if (problem == SheetPathProblem::None)
+            break;
+        const std::string text =
+            formatText(problem == SheetPathProblem::NotAFile
+                           ? "'%s' 不是普通文件（是文件夹、设备或管道），请另选一个PDF文件名"
+                           : "'%s' 不是文件夹，PDF文件无法保存到这里，请另选一个位置",
+                       blocker.c_str());
+        m_window.prompts().message("提示", PromptIcon::Error, text, PromptButtons::Ok);
+    }
     PrintSheetRequest request;
     request.settings = settings();
     // "开始" is enabled only when the settings give a layout.

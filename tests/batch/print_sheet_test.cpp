@@ -56,7 +56,8 @@ protected:
         return *layoutCards(options.tpl, options.dpi, settings).layout;
     }
 
-    SheetSummary run(std::size_t rows)
+    // The cards of rows data rows laid out as layout() does, or as sheet says.
+    SheetSummary run(std::size_t rows, const SheetLayout* sheet = nullptr)
     {
         std::string csv = "name\n";
         for (std::size_t i = 1; i <= rows; ++i)
@@ -67,7 +68,7 @@ protected:
         options.fonts = &test::testFonts();
         options.jobs = 2;
         listener.stop = &stop;
-        return runSheet(options, layout(), out.file("sheet.pdf"), listener, stop);
+        return runSheet(options, sheet ? *sheet : layout(), out.file("sheet.pdf"), listener, stop);
     }
 
     // The colour at a point (mm) of a page, rendered at 254 dpi (10 pixels a millimetre).
@@ -133,6 +134,25 @@ TEST_F(PrintSheetTest, BacksFollowTheirFrontsMirroredAndPngCardsAreDrawn)
     EXPECT_TRUE(near(colorAt(summary.path, 4, leftX, topY), kWhiteRgb));
     EXPECT_TRUE(near(colorAt(summary.path, 4, rightX, rightY), kRedRgb));
     EXPECT_EQ(centre(0, true).first, rightX);
+}
+
+TEST_F(PrintSheetTest, BacksTakeMemoryForTheCardsPlacedOnly)
+{
+    options.tpl = plainCard(kBlue, OutputFormat::Jpg);
+    options.backTpl = plainCard(kRed, OutputFormat::Jpg);
+    options.dpi = 96;
+    options.backDpi = 96;
+    // Places far beyond a 32-bit count (layoutSheet refuses such a layout; the writer must not
+    // size anything by it either).
+    SheetLayout huge = layout();
+    huge.columns = 50000;
+    huge.rows = 50000;
+    const SheetSummary summary = run(2, &huge);
+    ASSERT_EQ(summary.error, "");
+    EXPECT_EQ(summary.batch.written, 2u);
+    EXPECT_EQ(summary.pages, 2u); // the fronts, then their backs
+    const SheetRect second = huge.place(1);
+    EXPECT_TRUE(near(colorAt(summary.path, 1, second.x + 1, second.y + 1), kBlueRgb));
 }
 
 TEST_F(PrintSheetTest, CmykCardsKeepTheirColours)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -59,6 +60,21 @@ std::string exampleRows(int rows)
                "/photos/p0" + std::to_string(1 + i % 8) + ".jpg\n";
     }
     return csv;
+}
+
+// The example's template with its picture replaced by a white canvas of width x height pixels
+// at dpi (its layers, beyond such a canvas, drawn clipped).
+std::string exampleOnCanvas(int width, int height, int dpi)
+{
+    std::string text = readFile(kExample);
+    const std::string picture =
+        "\"background_type\":\t0,\n\t\"background_path\":\t\"background.png\",\n"
+        "\t\"dpi\":\t300,";
+    const std::string canvas = "\"background_type\": 1, \"width\": \"" + std::to_string(width) +
+                               "\", \"height\": \"" + std::to_string(height) +
+                               "\", \"unit\": 0, \"dpi\": " + std::to_string(dpi) +
+                               ", \"background_color\": \"#ffffff\",";
+    return text.replace(text.find(picture), picture.size(), canvas);
 }
 
 // The number of pages pdfinfo reads in the file; -1 when it cannot read it.
@@ -318,6 +334,17 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
     std::string large = readFile(kExample);
     large.replace(large.find("\"dpi\":\t300"), 10, "\"dpi\":\t150");
     writeFile(dir.file("badge/large.dat"), large);
+    writeFile(dir.file("empty.csv"), "");
+    writeFile(dir.file("broken.dat"), "{");
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    writeFile(dir.file("bare.dat"), readFile(kExample)); // without its background picture
+    writeFile(dir.file("badge/dot.dat"), exampleOnCanvas(1, 1, 1200));
+    writeFile(dir.file("badge/tiny.dat"), exampleOnCanvas(12, 12, 300));
+    // Size boxes of 1011 x 638, a pixel height that is no number: a 1-pixel card passed the check.
+    std::string noHeight = exampleOnCanvas(1011, 638, 300);
+    noHeight.replace(noHeight.find("\"height\": \"638\""), 15,
+                     "\"height\": \"abc\", \"szWidth\": \"1011\", \"szHeight\": \"638\"");
+    writeFile(dir.file("badge/no-height.dat"), noHeight);
     writeFile(dir.file("other.csv"), "工号,名字,部门,照片\nA1,张三,研发部,a.jpg\n");
     const std::string out = dir.file("out");
     fs::create_directory(out);
@@ -339,11 +366,43 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
         {example + " --back " + shellQuote(dir.file("badge/large.dat")), 2,
          "背面卡片 171.2 x 108.0 mm（1011 x 638 像素，150 dpi）与正面卡片 85.6 x 54.0 mm（1011 x "
          "638 像素，300 dpi）大小不同"},
-        {example + " --back " + shellQuote(dir.file("missing.dat")), 2, ""},
+        {example + " --back " + shellQuote(dir.file("missing.dat")), 2,
+         "背面模版 '" + dir.file("missing.dat") + "': 读取文件时出错"},
+        {example + " --back " + shellQuote(dir.file("broken.dat")), 2,
+         "背面模版 '" + dir.file("broken.dat") + "': 文件格式不对！\n"},
+        {example + " --back " + shellQuote(dir.file("bare.dat")), 1,
+         "背面模版 '" + dir.file("bare.dat") + "': 背景图片不存在"},
+        // A pixel at 1200 dpi: a count of cards a page beyond 32 bits, and too small to cut out.
+        {shellQuote(dir.file("badge/dot.dat")) + sheet + " --paper 5000x5000 --margin 0 --back " +
+             shellQuote(dir.file("badge/dot.dat")),
+         2, "卡片 0.02 x 0.02 mm 太小：卡片的宽和高至少要 1 mm\n"},
+        {shellQuote(dir.file("badge/tiny.dat")) + sheet + " --paper 5000x5000 --margin 0 --back " +
+             shellQuote(dir.file("badge/tiny.dat")),
+         2,
+         "每页能放 24216241 张 1.0 x 1.0 mm 的卡片（4921 列 x 4921 行），超过了每页最多 5000 张"},
+        {shellQuote(dir.file("badge/no-height.dat")) + sheet, 1,
+         "【背景层】尺寸无效: 模版文件中画布的像素宽度或高度不是大于 0 "
+         "的整数，请重新输入宽度和高度\n"},
+        {example + " --fit --paper 10x10 --margin 4.9999999", 2,
+         "页边距 4.9999999 mm 太大：纸张 10x10mm 只有 10 x 10 mm，可打印区域的宽和高至少要 1 mm"},
+        // Scaled down to the printable 1 x 1 mm the card would be 0.63 mm high: no --fit advice.
+        {example + " --paper 10x10 --margin 4.5", 2,
+         "卡片 85.6 x 54.0 mm 大于纸张 10x10mm 的可打印区域：纵向 1.0 x 1.0 mm，横向 1.0 x 1.0 "
+         "mm（页边距 4.5 mm）\n"},
+        // The layers are bound; the CSV files lack their columns.
         {example + " --csv " + shellQuote(dir.file("other.csv")), 1,
-         "图层#2 还没有绑定列名: 请绑定一个列名"},
+         "CSV文件没有【姓名】列: 图层#2 绑定的列【姓名】不在CSV文件 '" + dir.file("other.csv") +
+             "' 的表头中\n"},
+        {example + " --csv " + shellQuote(dir.file("empty.csv")), 1,
+         "CSV文件没有数据: CSV文件 '" + dir.file("empty.csv") +
+             "' 是空的：没有表头，也没有数据行\n"},
         {shellQuote(kExample), 2, "missing --out FILE.pdf"},
         {shellQuote(kExample) + " --out " + shellQuote(out), 2, "not a folder"},
+        // A pipe would have taken the name, the sheet going beside it as fifo.pdf.
+        {shellQuote(kExample) + " --out " + shellQuote(dir.file("fifo")), 2,
+         "--out '" + dir.file("fifo") + "' is not a regular file: name a PDF file"},
+        {shellQuote(kExample) + " --out " + shellQuote(dir.file("other.csv/sheet.pdf")), 2,
+         "--out: '" + dir.file("other.csv") + "' is not a folder"},
         // A file size limit far below the PDF's size.
         {"sh -c " +
              shellQuote("ulimit -f 600; TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) +
@@ -358,6 +417,7 @@ TEST(SheetCommand, RefusesBadInputAndLeavesNoFile)
         EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         EXPECT_TRUE(folderContent(out).empty());
     }
+    EXPECT_FALSE(fs::exists(dir.file("fifo.pdf")));
 }
 
 TEST(SheetCommand, InterruptLeavesNoFile)

@@ -278,6 +278,14 @@ TEST(TemplateFile, ReadEdgeCases)
              EXPECT_EQ(t.background.dpi, 96);
              EXPECT_FALSE(result.dpi.has_value());
          }},
+        {"a pixel size that holds no number is a stand-in the batch check refuses",
+         "custom_other.dat", [](cJSON* r) { setMember(r, "height", cJSON_CreateString("abc")); },
+         true,
+         [](const Template& t, const TemplateReadResult&) {
+             EXPECT_EQ(t.background.height, 1);
+             EXPECT_EQ(t.background.szHeight, "400");
+             EXPECT_TRUE(t.background.sizeUnreadable);
+         }},
         {"missing trim switch is on", "custom_other.dat",
          [](cJSON* r) { cJSON_DeleteItemFromObjectCaseSensitive(r, "is_trim_csv_cell_value"); },
          true,
@@ -295,6 +303,8 @@ TEST(TemplateFile, ReadEdgeCases)
              setMember(r, "dpi", cJSON_CreateNumber(-1e30));
              setMember(r, "height", cJSON_CreateString("99999999999999999999"));
              setMember(layerItem(r, 0), "x", cJSON_CreateNumber(1e30));
+             setMember(layerItem(r, 0), "characterSpacing", cJSON_CreateNumber(1e30));
+             setMember(layerItem(r, 1), "characterSpacing", cJSON_CreateNumber(-1e30));
              setMember(layerItem(r, 0), "overflow_style", cJSON_CreateNumber(77));
          },
          true,
@@ -302,7 +312,11 @@ TEST(TemplateFile, ReadEdgeCases)
              EXPECT_EQ(t.output.quality, 100);
              EXPECT_EQ(result.dpi, 1);
              EXPECT_EQ(t.background.height, INT32_MAX);
+             EXPECT_FALSE(t.background.sizeUnreadable); // a number, for the size check
              EXPECT_EQ(t.layers[0].x, INT32_MAX);
+             // Beyond what the image library can draw.
+             EXPECT_EQ(t.layers[0].characterSpacing, kMaxCharacterSpacing);
+             EXPECT_EQ(t.layers[1].characterSpacing, -kMaxCharacterSpacing);
              EXPECT_EQ(t.layers[0].overflow_style, OverflowStyle::FillScale);
          }},
         {"layer missing a member: earlier layers stay", "custom_other.dat",

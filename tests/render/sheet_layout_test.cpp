@@ -128,6 +128,44 @@ TEST(SheetLayout, CardLargerThanThePrintableAreaIsAClearError)
     }
 }
 
+TEST(SheetLayout, RefusalsShowSizesThatDifferAndSuggestFitOnlyWhereItHelps)
+{
+    const struct {
+        double side; // mm, square; 0: the example card
+        const char* paper;
+        double margin;
+        bool fit;
+        const char* error;
+        bool suggested;
+    } cases[] = {
+        // The printable 85.59 x 54.01 mm would show as 85.6 x 54.0 at one decimal.
+        {0, "105.59x74.01", 10, false,
+         "卡片 85.60 x 54.02 mm 大于纸张 105.59x74.01mm 的可打印区域：纵向 85.59 x 54.01 mm，横向 "
+         "54.01 x 85.59 mm（页边距 10 mm）",
+         true},
+        {0.9984, "60x60", 10, false, "卡片 0.998 x 0.998 mm 太小：卡片的宽和高至少要 1 mm", false},
+        {pixelsToMm(1, 1200), "60x60", 10, false,
+         "卡片 0.02 x 0.02 mm 太小：卡片的宽和高至少要 1 mm", false},
+        {pixelsToMm(10, 254), "60x60", 10, false, "", false}, // 1 mm, give or take the conversion
+        // Fitted into the printable 1 x 1 mm, the card would be 0.63 mm high.
+        {0, "10x10", 4.5, true,
+         "卡片 85.6 x 54.0 mm 要缩小到 1.0 x 0.6 mm 才能放进纸张 10x10mm 的可打印区域（页边距 "
+         "4.5 mm）：卡片的宽和高至少要 1 mm",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.error);
+        SheetSettings settings = settingsFor(c.paper, SheetOrientation::Best);
+        settings.margin = c.margin;
+        settings.fit = c.fit;
+        const SheetLayoutResult result = c.side > 0
+                                             ? layoutSheet(c.side, c.side, settings)
+                                             : layoutSheet(kCardWidth, kCardHeight, settings);
+        EXPECT_EQ(result.error, c.error);
+        EXPECT_EQ(result.fitWouldHelp, c.suggested);
+    }
+}
+
 TEST(SheetLayout, FitScalesALargeCardDownOnly)
 {
     SheetSettings settings = settingsFor("A5", SheetOrientation::Best);
@@ -151,6 +189,36 @@ TEST(SheetLayout, MarginsThatLeaveNoRoomAreRefused)
     EXPECT_EQ(layoutSheet(10, 10, settings).error, "页边距 80 mm 太大：纸张 A5 只有 148 x 210 mm");
     settings.margin = -1;
     EXPECT_FALSE(layoutSheet(10, 10, settings).ok());
+}
+
+TEST(SheetLayout, PagesOfMoreThanTheMostCardsAreRefused)
+{
+    const struct {
+        double card; // mm, square
+        const char* paper;
+        std::int64_t perPage; // 0: refused
+    } cases[] = {
+        {10, "500x1000", 5000},                // 50 x 100: as many as a page may carry
+        {10, "510x1000", 0},                   // 51 x 100
+        {2, "5000x5000", 0},                   // 2500 x 2500
+        {pixelsToMm(1, 1200), "5000x5000", 0}, // 236220 x 236220: beyond a 32-bit count
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.paper);
+        SheetSettings settings = settingsFor(c.paper, SheetOrientation::Best);
+        settings.margin = 0;
+        const SheetLayoutResult result = layoutSheet(c.card, c.card, settings);
+        ASSERT_EQ(result.ok(), c.perPage > 0) << result.error;
+        if (result.ok()) {
+            EXPECT_EQ(result.layout->perPage(), c.perPage);
+        }
+    }
+    // A layout made by hand counts its places without overflowing.
+    SheetLayout layout;
+    layout.columns = 50000;
+    layout.rows = 50000;
+    EXPECT_EQ(layout.perPage(), 2500000000);
+    EXPECT_EQ(layout.pageCount(2500000001), 2u);
 }
 
 TEST(SheetLayout, PaperNames)

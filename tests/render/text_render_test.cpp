@@ -1,5 +1,6 @@
 #include "render/text_render.h"
 
+#include "model/template_file.h"
 #include "render/glyph_coverage.h"
 
 #include "support/test_support.h"
@@ -223,6 +224,24 @@ TEST_F(TextRenderTest, CharacterSpacingWidensAndNarrowsTheText)
     const long plainWidth = plain.right - plain.left;
     EXPECT_NEAR(narrow.right - narrow.left, plainWidth - 15, 3);
     EXPECT_NEAR(wide.right - wide.left, plainWidth + 25, 3);
+}
+
+TEST_F(TextRenderTest, AnySpacingATemplateHoldsIsDrawn)
+{
+    // Near 2^31 the library's positions overflow and the text vanished, without a log line.
+    const std::string file = test::readFile(test::dataFile("templates/custom_other.dat"));
+    const std::string spacing = "\"characterSpacing\":\t2,";
+    for (const char* value : {"2147483647", "2147450863"}) {
+        SCOPED_TRACE(value);
+        std::string text = file;
+        text.replace(text.find(spacing), spacing.size(),
+                     "\"characterSpacing\": " + std::string(value) + ",");
+        Template tpl;
+        ASSERT_TRUE(readTemplateText(text, "a.dat", tpl, 72, nullptr).ok());
+        Layer layer = tpl.layers[0];
+        layer.fontName = kFont;
+        EXPECT_FALSE(renderInk(layer, "AB").empty());
+    }
 }
 
 TEST_F(TextRenderTest, InkHasTheLayerColour)

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace torvale::test {
 namespace {
@@ -97,6 +98,30 @@ TEST_F(PrintSheetTest, DialogShowsWhatFitsAndTheSheetIsMadeWithProgress)
     EXPECT_EQ(prompts.asked()[0].caption, "保存PDF文件");
     EXPECT_EQ(prompts.asked()[1].caption, "完成");
     EXPECT_EQ(prompts.asked()[1].text, "打印排版文件 '" + pdf + "' 已制作完成，是否查看？");
+}
+
+TEST_F(PrintSheetTest, APathThatCannotTakeThePdfIsRefusedWithTheDialogOpen)
+{
+    // A pipe named as the file: the sheet would have gone beside it as fifo.pdf.
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    bool stillOpen = false;
+    QTimer::singleShot(0, [&] {
+        dialog().fileField()->setText(QString::fromStdString(fifo));
+        prompts.answerMessage(PromptAnswer::Ok);
+        dialog().okButton()->click();
+        QTimer::singleShot(0, [&] {
+            stillOpen = dialog().isVisible();
+            dialog().reject();
+        });
+    });
+    window->execute(CommandId::PrintSheet);
+
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].text,
+              "'" + fifo + "' 不是普通文件（是文件夹、设备或管道），请另选一个PDF文件名");
+    EXPECT_FALSE(std::filesystem::exists(fifo + ".pdf"));
 }
 
 TEST_F(PrintSheetTest, StopLeavesNoFile)

@@ -66,8 +66,10 @@ private:
     void add(const std::string& column, RowProblemKind kind, std::string message,
              std::string path = {}, int layerNumber = 0)
     {
-        m_result.problems.push_back(
-            {m_row, column, kind, std::move(message), std::move(path), layerNumber});
+        // Messages quote cells and column names, which may hold line breaks and invisible
+        // characters: a problem is one line wherever it is shown.
+        m_result.problems.push_back({m_row, column, kind, replaceTerminalControls(message, false),
+                                     std::move(path), layerNumber});
     }
 
     void checkPicture(const Layer& layer, const std::string& cell)
@@ -134,8 +136,7 @@ private:
                 continue;
             if (nameColumn.empty())
                 nameColumn = *column;
-            const std::string* cell = findCell(row, *column);
-            if (!cell || isBlankText(*cell))
+            if (isBlankNameCell(findCell(row, *column)))
                 add(*column, RowProblemKind::EmptyFileName,
                     formatText("文件名的这一部分为空，将用列名“%s”代替", column->c_str()));
         }
@@ -236,7 +237,8 @@ const char* rowProblemKindName(RowProblemKind kind)
 
 std::string rowProblemLine(const RowProblem& problem)
 {
-    return formatText("第 %zu 行，%s：%s", problem.row, problem.column.c_str(),
+    return formatText("第 %zu 行，%s：%s", problem.row,
+                      replaceTerminalControls(problem.column, false).c_str(),
                       problem.message.c_str());
 }
 

@@ -100,9 +100,10 @@ private:
 };
 
 /// The file name (without folder and extension) of a card: the cells of the file-name
-/// columns (the column name when a cell is blank), joined by "-", with unsafe characters
-/// replaced, "-" put in front of a leading ".", and cut to 64 UTF-16 units. With no file-name
-/// column, the data row number.
+/// columns (the column name when a cell is blank, isBlankNameCell), joined by "-", with unsafe
+/// characters replaced and format characters left out (sanitizeFileName), "-" put in front of a
+/// leading ".", and cut to 64 UTF-16 units. With no file-name column, or when nothing is left,
+/// the data row number.
 std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber);
 
 /// Writes an encoded card into the output folder under the first free name
@@ -111,8 +112,14 @@ std::string makeOutputName(const CardRow& row, const OutputSettings& output, std
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
                      LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints = nullptr);
 
-/// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer.
+/// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer,
+/// and on one line: line breaks, format characters and other control characters become U+FFFD.
 std::string cellForLog(const std::string& cell);
+
+/// True when a file-name cell gives no part of the name, so that its column name stands in: the
+/// cell is missing or holds only spaces, tabs, line breaks and format characters (U+200B,
+/// U+FEFF, ...).
+bool isBlankNameCell(const std::string* cell);
 
 /// The file a picture cell names: an absolute path as it is; a relative one in the program
 /// folder when it is there, else in csvFolder (the CSV file's folder; empty: none).

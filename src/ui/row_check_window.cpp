@@ -1,5 +1,7 @@
 #include "ui/row_check_window.h"
 
+#include "common/text.h"
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
@@ -50,7 +52,8 @@ void RowCheckWindow::showResult(const RowCheckResult& result)
     items.reserve(static_cast<qsizetype>(result.problems.size()));
     for (const RowProblem& problem : result.problems) {
         auto* item = new QTreeWidgetItem(
-            {QString::number(problem.row), QString::fromStdString(problem.column),
+            {QString::number(problem.row),
+             QString::fromStdString(replaceTerminalControls(problem.column, false)),
              QString::fromStdString(problem.message)});
         item->setData(0, kRowRole, QVariant::fromValue<qulonglong>(problem.row));
         item->setToolTip(2, item->text(2));

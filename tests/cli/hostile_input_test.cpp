@@ -145,6 +145,23 @@ TEST(HostileInput, CellTextReachesTheTerminalWithoutControlCharacters)
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
 }
 
+TEST(HostileInput, InvisibleCharactersNameNothingAndLineBreaksFakeNoLogLine)
+{
+    TempDir dir;
+    copyExample(dir, "工号,姓名,部门,照片\n"
+                     "\xEF\xBB\xBF,张三,研发部,\"a.jpg\n12:00:00 完成：已写入 9 张卡片\"\n"
+                     "A2\u200b,李四\u2028,研发部,\n");
+    const CommandResult r =
+        runIn(dir, dir.file("badge"), "run badge.dat --out " + shellQuote(dir.file("cards")));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto cards = folderContent(dir.file("cards"));
+    ASSERT_EQ(cards.size(), 2u);
+    EXPECT_EQ(cards.begin()->first, "A2-李四-.jpg");
+    EXPECT_EQ(std::next(cards.begin())->first, "工号-张三.jpg");
+    EXPECT_NE(r.err.find("无效图片:a.jpg\uFFFD12:00:00 完成"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\n12:00:00 完成"), std::string::npos) << r.err;
+}
+
 TEST(HostileInput, CardRefusesAnEmptyFolderAndBlankRows)
 {
     TempDir dir;

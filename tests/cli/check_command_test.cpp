@@ -2,6 +2,7 @@
 
 #include "common/c_resources.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -130,6 +131,49 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
                                 shellQuote(dir.file("cards")) + " --json")
                   .exitCode,
               2);
+}
+
+TEST(CheckCommand, FailedTemplateCheckIsCleanedAndJsonInJsonMode)
+{
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    const std::string escape = "\\u001b]0;title\\u0007\\u001b[2J";
+    const std::string example = readFile(kExample);
+    std::string badFont = example;
+    badFont.replace(badFont.find("黑体"), std::string("黑体").size(), escape);
+    std::string badBackground = example;
+    badBackground.replace(badBackground.find("background.png"), 14, escape + ".png");
+    const struct {
+        std::string dat;
+        std::string text; // in the message, after cleaning
+        int layer;
+    } cases[] = {
+        {badFont, "没找到【\uFFFD]0;title\uFFFD\uFFFD[2J】字体: 请重新选择一个字体", 2},
+        {badBackground, "背景图片 '\uFFFD]0;title\uFFFD\uFFFD[2J.png' 已不存在", 0},
+    };
+    std::filesystem::copy(folder, dir.path() / "badge", std::filesystem::copy_options::recursive);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeFile(dir.file("badge/bad.dat"), c.dat);
+        const std::string arguments =
+            shellQuote(dir.file("badge/bad.dat")) + " --out " + shellQuote(dir.file("cards"));
+        const CommandResult plain = runCheck(dir, arguments + " --rows");
+        EXPECT_EQ(plain.exitCode, 1);
+        EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
+        EXPECT_NE(plain.out.find(c.text), std::string::npos) << plain.out;
+
+        const CommandResult json = runCheck(dir, arguments + " --rows --json");
+        EXPECT_EQ(json.exitCode, 1);
+        ASSERT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1) << json.out;
+        const JsonPtr object(cJSON_Parse(json.out.c_str()));
+        ASSERT_TRUE(object) << json.out;
+        EXPECT_STREQ(cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "kind")), "template");
+        const char* message = cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "message"));
+        ASSERT_TRUE(message);
+        EXPECT_NE(std::string(message).find(c.text), std::string::npos) << message;
+        const cJSON* layer = cJSON_GetObjectItem(object.get(), "layer");
+        EXPECT_EQ(layer ? cJSON_GetNumberValue(layer) : 0, c.layer);
+    }
 }
 
 TEST(CheckCommand, UsageAndUnreadableTemplate)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/packed_strings.h"
 #include "model/template.h"
 #include "render/fonts.h"
 #include "render/log_sink.h"
@@ -23,8 +24,22 @@ using CardRow = std::unordered_map<std::string, std::string>;
 /// The cell of a column in a row; nullptr when the row has no such column.
 const std::string* findCell(const CardRow& row, const std::string& column);
 
-/// Builds a CardRow from a header and one row of cells of the same count.
-CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells);
+/// The columns that cards read (the layers' bound columns and the file-name columns), found
+/// once in a CSV header, so that a card row holds those cells only, however many columns the
+/// file has.
+class CardColumns {
+public:
+    /// The columns of tpl (and of back, when given) in header, which must outlive this object.
+    CardColumns(const PackedStrings& header, const Template& tpl, const Template* back = nullptr);
+    /// The card row of a data row's cells (as many as the header has).
+    CardRow row(const PackedStrings& cells) const;
+    /// row(cells) with the file-name columns of output too, when they are other columns.
+    CardRow row(const PackedStrings& cells, const OutputSettings& output) const;
+
+private:
+    const PackedStrings& m_header;
+    std::vector<std::pair<std::string, std::size_t>> m_columns; // name, index in the header
+};
 
 /// A card drawn and encoded in memory, not yet written.
 struct EncodedCard {

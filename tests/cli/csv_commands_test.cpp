@@ -143,8 +143,9 @@ TEST(RowsCommand, DroppedRowsReportedOnStderr)
     const CommandResult r = runBatch("rows " + shellQuote(dir.file("rows.csv")));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "[\"1\",\"2\"]\n[\"5\",\"6\"]\n");
-    EXPECT_EQ(r.err, "第 3 行有 3 个单元格，与表头的 2 个不同，已跳过。\n"
-                     "第 5 行有 1 个单元格，与表头的 2 个不同，已跳过。\n");
+    // Every row under the header is a data row; the message names the file's line too.
+    EXPECT_EQ(r.err, "第 2 行（文件第 3 行）有 3 个单元格，与表头的 2 个不同，已跳过。\n"
+                     "第 3 行（文件第 5 行）有 1 个单元格，与表头的 2 个不同，已跳过。\n");
 }
 
 TEST(RowsCommand, HeaderOnlyAndEmptyPrintNothing)

@@ -53,6 +53,21 @@ TEST(ColumnsCommand, Gb18030AndUtf16FilesPrintUtf8)
     EXPECT_EQ(r.out, "姓名\n部\n"); // the odd last byte is ignored
 }
 
+TEST(ColumnsCommand, TerminalGetsNoControlCharactersPipeGetsTheBytes)
+{
+    TempDir dir;
+    writeFile(dir.file("esc.csv"), "\x1b]0;title\x07名字,\x1b[2J清屏,\"a\nb\"\n");
+    const std::string command =
+        shellQuote(TORVALE_BATCH_EXE) + " columns " + shellQuote(dir.file("esc.csv"));
+    // A pseudo-terminal as standard output; it ends lines with "\r\n".
+    const CommandResult terminal = runCommand("script -qec " + shellQuote(command) + " /dev/null");
+    EXPECT_EQ(terminal.exitCode, 0) << terminal.err;
+    EXPECT_EQ(terminal.out, "\uFFFD]0;title\uFFFD名字\r\n\uFFFD[2J清屏\r\na\uFFFDb\r\n");
+    const CommandResult pipe = runCommand(command);
+    EXPECT_EQ(pipe.exitCode, 0);
+    EXPECT_EQ(pipe.out, "\x1b]0;title\x07名字\n\x1b[2J清屏\na\nb\n");
+}
+
 TEST(ColumnsCommand, EmptyFilePrintsNothing)
 {
     TempDir dir;

@@ -1,10 +1,13 @@
-// Decodes arbitrary bytes as a CSV file and cuts them into rows with trimming on and off.
+// Decodes arbitrary bytes as a CSV file and cuts them into rows with trimming on and off, with
+// the raw reader, the data-row walker the batch, the row check and the commands use, and the
+// header alone as the column lists read it.
 #include "batch/csv_source.h"
 #include "common/text.h"
 #include "fuzz_check.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,10 +15,13 @@
 namespace {
 
 using torvale::CsvReader;
+using torvale::CsvRows;
+using torvale::PackedStrings;
 
 struct Row {
-    std::vector<std::string> cells;
+    PackedStrings cells;
     std::size_t line = 0;
+    std::size_t quoteLine = 0;
 };
 
 // Every row the reader yields. Each row takes at least one byte of the text, so more rows than
@@ -26,9 +32,13 @@ std::vector<Row> readAllRows(std::string_view text, bool trim)
     CsvReader reader(text, torvale::csvFormatFor(trim));
     Row row;
     while (reader.next(row.cells, row.line)) {
+        row.quoteLine = reader.unclosedQuoteLine();
         FUZZ_CHECK(!row.cells.empty());
         FUZZ_CHECK(row.line >= 1);
         FUZZ_CHECK(rows.empty() || row.line > rows.back().line);
+        // A quote left open takes the rest of the text: nothing can follow its row.
+        FUZZ_CHECK(rows.empty() || rows.back().quoteLine == 0);
+        FUZZ_CHECK(row.quoteLine == 0 || row.quoteLine >= row.line);
         rows.push_back(row);
         FUZZ_CHECK(rows.size() <= text.size());
     }
@@ -49,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(trimmed.size() == plain.size());
     for (std::size_t i = 0; i < plain.size(); ++i) {
         FUZZ_CHECK(trimmed[i].line == plain[i].line);
+        FUZZ_CHECK(trimmed[i].quoteLine == plain[i].quoteLine);
         FUZZ_CHECK(trimmed[i].cells.size() == plain[i].cells.size());
         for (std::size_t c = 0; c < plain[i].cells.size(); ++c)
             FUZZ_CHECK(trimmed[i].cells[c] == torvale::trimSpacesTabs(plain[i].cells[c]));
@@ -56,25 +67,45 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (const bool trim : {true, false}) {
         const std::vector<Row>& rows = trim ? trimmed : plain;
-        const torvale::CsvTable table = torvale::readCsv(text, torvale::csvFormatFor(trim));
+        const auto format = torvale::csvFormatFor(trim);
+        CsvRows walker(text, format);
         if (rows.empty()) {
-            FUZZ_CHECK(table.header.empty() && table.rows.empty() && table.dropped.empty());
+            FUZZ_CHECK(walker.header().empty() && walker.headerLine() == 0);
+            torvale::CsvDataRow none;
+            FUZZ_CHECK(!walker.next(none));
             continue;
         }
-        // The first row is the header; every other row is kept or listed as dropped, in order.
-        FUZZ_CHECK(table.header == rows.front().cells);
-        FUZZ_CHECK(table.rows.size() + table.dropped.size() == rows.size() - 1);
-        std::size_t nextRow = 0;
-        std::size_t nextDropped = 0;
+        // The first row is the header; every other row is a data row, numbered in order and
+        // skipped exactly when its cell count differs from the header's.
+        FUZZ_CHECK(walker.header() == rows.front().cells);
+        FUZZ_CHECK(walker.headerLine() == rows.front().line);
+        FUZZ_CHECK(walker.headerUnclosedQuoteLine() == rows.front().quoteLine);
+        torvale::CsvDataRow row;
         for (std::size_t i = 1; i < rows.size(); ++i) {
-            if (rows[i].cells.size() == table.header.size()) {
-                FUZZ_CHECK(nextRow < table.rows.size() && table.rows[nextRow++] == rows[i].cells);
-            } else {
-                FUZZ_CHECK(nextDropped < table.dropped.size());
-                FUZZ_CHECK(table.dropped[nextDropped].line == rows[i].line);
-                FUZZ_CHECK(table.dropped[nextDropped++].cells == rows[i].cells.size());
-            }
+            FUZZ_CHECK(walker.next(row));
+            FUZZ_CHECK(row.number == i);
+            FUZZ_CHECK(row.line == rows[i].line);
+            FUZZ_CHECK(row.unclosedQuoteLine == rows[i].quoteLine);
+            FUZZ_CHECK(row.cells == rows[i].cells);
+            FUZZ_CHECK(row.skipped == (rows[i].cells.size() != rows.front().cells.size()));
+            const std::vector<std::string> notes =
+                torvale::csvRowNotes(row, walker.header().size());
+            FUZZ_CHECK(notes.size() ==
+                       (row.skipped ? 1u : 0u) + (row.unclosedQuoteLine > 0 ? 1u : 0u));
         }
+        FUZZ_CHECK(!walker.next(row));
+
+        // The header read alone, as the column lists read it, and a row found by its number,
+        // as the preview and the card command find it.
+        CsvRows headerOnly(text, format);
+        FUZZ_CHECK(headerOnly.takeHeader() == rows.front().cells);
+        const std::size_t wanted = size == 0 ? 0 : data[0] % rows.size();
+        CsvRows finding(text, format);
+        std::optional<torvale::CsvDataRow> found;
+        FUZZ_CHECK(torvale::findCsvRow(finding, wanted, found) == rows.size() - 1);
+        FUZZ_CHECK(found.has_value() == (wanted >= 1));
+        if (found)
+            FUZZ_CHECK(found->number == wanted && found->cells == rows[wanted].cells);
     }
     return 0;
 }

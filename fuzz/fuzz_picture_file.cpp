@@ -1,5 +1,6 @@
 // Writes arbitrary bytes to a picture file and checks it the way the editor checks a picture the
-// user chooses: the header sniffing and the layer and background rules.
+// user chooses: the header sniffing and the layer and background rules; and the size the row
+// check compares with the decoding limits.
 #include "fuzz_check.h"
 #include "render/picture_input.h"
 
@@ -79,6 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(info->width > 0 && info->height > 0 && info->byteSize > 0);
         // Only a BMP states its own length; the others report the file's.
         FUZZ_CHECK(info->format == "BMP" || info->byteSize == static_cast<std::int64_t>(size));
+        // The full size keeps what the sniffed size cuts off (a PNG's high halves); only a
+        // PNG can be found cut short.
+        FUZZ_CHECK(info->fullWidth % 65536 == info->width % 65536);
+        FUZZ_CHECK(info->fullHeight % 65536 == info->height % 65536);
+        FUZZ_CHECK(info->complete || info->format == "PNG");
+        // A picture is never decoded larger than it is, whatever the layer asks for.
+        const std::size_t wanted = size == 0 ? 0 : data[size - 1];
+        const auto [width, height] = torvale::decodedPictureSize(*info, wanted, wanted / 2 + 1);
+        FUZZ_CHECK(width >= 1 && width <= info->fullWidth);
+        FUZZ_CHECK(height >= 1 && height <= info->fullHeight);
     }
 
     // Both names are accepted, so the content alone decides.

@@ -24,9 +24,9 @@ constexpr std::int32_t kCurrentDpi = 72;
 CsvColumnLoader columnLoader(bool csvLoads)
 {
     if (!csvLoads)
-        return [](const std::string&, bool) { return std::optional<std::vector<std::string>>(); };
+        return [](const std::string&, bool) { return std::optional<torvale::PackedStrings>(); };
     return [](const std::string&, bool) {
-        return std::optional<std::vector<std::string>>({"工号", "姓名", "Name", "照片", "name"});
+        return std::optional<torvale::PackedStrings>({"工号", "姓名", "Name", "照片", "name"});
     };
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 #include <tuple>
 
 namespace torvale {
@@ -24,6 +25,19 @@ bool layerFieldsDiffer(const Layer& a, const Layer& b)
                         l.minFontSize);
     };
     return fields(a) != fields(b);
+}
+
+// The column names of a CSV file for the editor's lists; nothing when the file cannot be read.
+std::optional<std::vector<std::string>> csvColumnNames(const std::string& path, bool trim)
+{
+    const auto columns = loadCsvColumns(path, trim);
+    if (!columns)
+        return std::nullopt;
+    try {
+        return columns->toVector();
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -79,7 +93,7 @@ void EditorDocument::setCheckShortcutStatus(bool on)
 
 bool EditorDocument::loadCsvColumns(const std::string& path)
 {
-    auto columns = torvale::loadCsvColumns(resolve(path), m_template.is_trim_csv_cell_value);
+    auto columns = csvColumnNames(resolve(path), m_template.is_trim_csv_cell_value);
     const bool ok = columns.has_value();
     useCsvColumns(ok ? std::move(*columns) : std::vector<std::string>());
     return ok;
@@ -137,7 +151,7 @@ TemplateReadResult EditorDocument::open(const std::string& path)
     if (result.loadBackgroundPicture)
         loadBackgroundPicture(resolveTemplatePath(m_template.background.background_path, path),
                               m_template.background);
-    m_csvColumns = result.csvColumns;
+    m_csvColumns = result.csvColumns.toVector();
     if (result.ok())
         addToRecentFiles(path);
     nameLayers();
@@ -168,8 +182,8 @@ void EditorDocument::restore(Template state)
     if (!sameSource) {
         auto columns = m_template.csv_file_path.empty()
                            ? std::nullopt
-                           : torvale::loadCsvColumns(resolve(m_template.csv_file_path),
-                                                     m_template.is_trim_csv_cell_value);
+                           : csvColumnNames(resolve(m_template.csv_file_path),
+                                            m_template.is_trim_csv_cell_value);
         m_csvColumns = columns ? std::move(*columns) : std::vector<std::string>();
     }
     announce(DocumentChange::Restored);

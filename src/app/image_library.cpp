@@ -27,9 +27,10 @@ void startLibrary()
     MagickSetResourceLimit(MemoryResource, 256 * kMiB);
     MagickSetResourceLimit(MapResource, 512 * kMiB);
     MagickSetResourceLimit(DiskResource, 1024 * kMiB);
-    MagickSetResourceLimit(AreaResource, 128'000'000);
-    MagickSetResourceLimit(WidthResource, 16000);
-    MagickSetResourceLimit(HeightResource, 16000);
+    // The row check refuses pictures by the same size limits, from their headers.
+    MagickSetResourceLimit(AreaResource, kMaxPicturePixels);
+    MagickSetResourceLimit(WidthResource, kMaxPictureSide);
+    MagickSetResourceLimit(HeightResource, kMaxPictureSide);
 }
 
 template <std::size_t N> bool decodes(const unsigned char (&bytes)[N])

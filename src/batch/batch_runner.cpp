@@ -37,31 +37,39 @@ struct ComposedRow {
 // Hands out the rows that make cards, in file order, to the workers.
 class RowQueue {
 public:
-    RowQueue(std::string_view text, const CsvFormat& format) : m_reader(text, format)
+    // Throws std::bad_alloc when the header does not fit in memory.
+    RowQueue(std::string_view text, const CsvFormat& format, const BatchOptions& options)
+        : m_rows(text, format),
+          m_columns(m_rows.header(), options.tpl, options.backTpl ? &*options.backTpl : nullptr)
     {
-        std::size_t line = 0;
-        m_reader.next(m_header, line);
     }
 
-    // The next row with a non-blank cell and its card number; false at the end.
-    bool next(CardRow& row, std::size_t& number)
+    // The next row with a non-blank cell (its cells for the output settings of that moment) and
+    // its card number; false at the end, or when a row does not fit in memory (outOfMemory).
+    bool next(CardRow& row, const OutputSettings& output, std::size_t& number)
     {
-        std::vector<std::string> cells;
-        std::size_t line = 0;
-        while (m_reader.next(cells, line)) {
-            if (cells.size() != m_header.size() || !makesCard(cells))
-                continue;
-            row = makeCardRow(m_header, cells);
-            number = ++m_count;
-            return true;
+        try {
+            while (m_rows.next(m_row)) {
+                if (m_row.skipped || !makesCard(m_row.cells))
+                    continue;
+                row = m_columns.row(m_row.cells, output);
+                number = ++m_count;
+                return true;
+            }
+        } catch (const std::bad_alloc&) {
+            m_outOfMemory = true;
         }
         return false;
     }
 
+    bool outOfMemory() const { return m_outOfMemory; }
+
 private:
-    CsvReader m_reader;
-    std::vector<std::string> m_header;
+    CsvRows m_rows;
+    CardColumns m_columns;
+    CsvDataRow m_row;
     std::size_t m_count = 0;
+    bool m_outOfMemory = false;
 };
 
 // Writes every card into its own file in the output folder.
@@ -93,23 +101,27 @@ private:
     std::set<std::string> m_foldersWritten;
 };
 
-// Counts the cards of a batch and logs every row dropped for its cell count.
-std::size_t countCards(std::string_view text, const CsvFormat& format, LogSink& log)
+// Counts the cards of a batch and logs every row that the file keeps from making its card (a
+// row skipped for its cell count, a quote that took the rest of the file). Throws
+// std::bad_alloc when a row does not fit in memory.
+void countCards(std::string_view text, const CsvFormat& format, LogSink& log, BatchSummary& summary)
 {
-    CsvReader reader(text, format);
-    std::vector<std::string> header;
-    std::vector<std::string> cells;
-    std::size_t line = 0;
-    if (!reader.next(header, line))
-        return 0;
-    std::size_t count = 0;
-    while (reader.next(cells, line)) {
-        if (cells.size() != header.size())
-            log.log(formatText(kMsgRowDropped, line, cells.size(), header.size()));
-        else if (makesCard(cells))
-            ++count;
+    CsvRows rows(text, format);
+    if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine()) {
+        log.log(formatText(kMsgHeaderUnclosedQuote, quoteLine));
+        summary.unclosedQuote = true;
     }
-    return count;
+    CsvDataRow row;
+    while (rows.next(row)) {
+        for (const std::string& note : csvRowNotes(row, rows.header().size()))
+            log.log(note);
+        if (row.unclosedQuoteLine > 0)
+            summary.unclosedQuote = true;
+        if (row.skipped)
+            ++summary.skipped;
+        else if (makesCard(row.cells))
+            ++summary.total;
+    }
 }
 
 // The card pass of a batch in three parts: the hand-out gives rows, in file order, to the
@@ -122,7 +134,7 @@ public:
                  CardSink& sink, BatchListener& listener, std::atomic<bool>& stop,
                  BatchSummary& summary)
         : m_options(options), m_renderer(options.tpl, options.dpi, *options.fonts, options.csvPath),
-          m_rows(csvText, format), m_sink(sink), m_listener(listener), m_stop(stop),
+          m_rows(csvText, format, options), m_sink(sink), m_listener(listener), m_stop(stop),
           m_summary(summary), m_jobs(std::max(1u, options.jobs)),
           m_window(2 * static_cast<std::size_t>(m_jobs)), m_workersRunning(m_jobs)
     {
@@ -146,6 +158,9 @@ public:
         m_sink.end();
     }
 
+    // A row did not fit in memory: the batch ended there.
+    bool outOfMemory() const { return m_rows.outOfMemory(); }
+
 private:
     OutputSettings outputSettings() const
     {
@@ -160,12 +175,16 @@ private:
         m_changed.wait(lock, [&] {
             return m_writerDone || m_stop.load() || m_lastNumber < m_committed + m_window;
         });
-        if (m_writerDone || m_stop.load() || m_rowsExhausted || !m_rows.next(row, number)) {
+        if (m_writerDone || m_stop.load() || m_rowsExhausted) {
+            m_rowsExhausted = true;
+            return false;
+        }
+        output = outputSettings();
+        if (!m_rows.next(row, output, number)) {
             m_rowsExhausted = true;
             return false;
         }
         m_lastNumber = number;
-        output = outputSettings();
         return true;
     }
 
@@ -321,25 +340,37 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
                       std::atomic<bool>& stop)
 {
     BatchSummary summary;
+    const auto unreadable = [&](CsvStatus status) {
+        // The editor's message names no reason; a file that no longer fits in memory needs one.
+        if (status != CsvStatus::CannotAccess)
+            listener.log(csvStatusMessage(options.csvPath, status));
+        listener.csvUnreadable(options.csvPath);
+        stop.store(true);
+        summary.stopped = true;
+        summary.csvUnreadable = true;
+        return summary;
+    };
 
     std::string text;
-    {
-        auto bytes = readCsvFileBytes(options.csvPath);
-        if (!bytes) {
-            listener.csvUnreadable(options.csvPath);
-            stop.store(true);
-            summary.stopped = true;
-            summary.csvUnreadable = true;
-            return summary;
-        }
-        text = decodeCsvText(std::move(*bytes));
-    }
+    if (const CsvStatus status = loadCsvText(options.csvPath, text); status != CsvStatus::Ok)
+        return unreadable(status);
     const CsvFormat format = csvFormatFor(options.tpl.is_trim_csv_cell_value);
-    summary.total = countCards(text, format, listener);
+    std::optional<CardPipeline> pipeline;
+    try {
+        countCards(text, format, listener, summary);
+        pipeline.emplace(options, text, format, sink, listener, stop, summary);
+    } catch (const std::bad_alloc&) {
+        summary = BatchSummary();
+        return unreadable(CsvStatus::OutOfMemory);
+    }
     listener.batchTotal(summary.total);
 
-    CardPipeline(options, text, format, sink, listener, stop, summary).run();
+    pipeline->run();
     summary.stopped = stop.load();
+    if (pipeline->outOfMemory()) {
+        listener.log(csvStatusMessage(options.csvPath, CsvStatus::OutOfMemory));
+        summary.stopped = true;
+    }
     return summary;
 }
 

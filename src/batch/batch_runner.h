@@ -69,18 +69,24 @@ public:
 };
 
 struct BatchSummary {
-    std::size_t total = 0;   // cards the batch was to make
-    std::size_t written = 0; // cards written
-    std::size_t failed = 0;  // cards whose file could not be written
+    std::size_t total = 0;        // cards the batch was to make
+    std::size_t written = 0;      // cards written
+    std::size_t failed = 0;       // cards whose file could not be written
     std::size_t withProblems = 0; // cards that logged a problem (a missing photo, say)
-    bool stopped = false;    // ended early (stop request, PNG-8 failure, unreadable CSV)
+    std::size_t skipped = 0;      // data rows skipped for their number of cells (each logged)
+    bool unclosedQuote = false;   // a quote never closed took the rest of the file into a row
+    bool stopped = false;         // ended early (stop request, PNG-8 failure, unreadable CSV)
     bool csvUnreadable = false;
+
+    /// What --strict fails on: a card logged a problem, or the CSV file lost rows.
+    bool hadProblems() const { return withProblems > 0 || skipped > 0 || unclosedQuote; }
 };
 
 /// Number of worker threads to use by default: the machine's cores.
 unsigned defaultJobs();
 
-/// Reads the CSV file afresh and makes one card per row with a non-blank cell, in row order;
+/// Reads the CSV file afresh and makes one card per row with a non-blank cell, in row order,
+/// after logging the rows that make no card for the file's sake (csvRowNotes);
 /// with jobs > 1 several cards are drawn at once, but files are named and written in row
 /// order, so the files are exactly those of a one-by-one batch. stop is checked before every
 /// card; the batch ends within one card per worker once it is set. The caller clears it before

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -97,7 +98,7 @@ std::optional<BatchProblem> checkPictureBackground(const BackgroundLayer& backgr
     return std::nullopt;
 }
 
-std::optional<BatchProblem> checkLayer(const Layer& layer, const std::vector<std::string>& columns,
+std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& columns,
                                        const FontRegistry& fonts)
 {
     std::optional<BatchProblem> problem;
@@ -105,8 +106,7 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const std::vector<std
         problem = makeProblem(11, BatchControl::LayerList,
                               formatText("图层#%d 还没有创建选区", layer.number),
                               "可以创建一个选区或删除这个图层");
-    } else if (layer.bind_col_name.empty() ||
-               std::find(columns.begin(), columns.end(), layer.bind_col_name) == columns.end()) {
+    } else if (layer.bind_col_name.empty() || !columns.contains(layer.bind_col_name)) {
         problem = makeProblem(12, BatchControl::LayerList,
                               formatText("图层#%d 还没有绑定列名", layer.number), "请绑定一个列名");
     } else if (layer.type == LayerType::Text && !fonts.hasFontName(layer.fontName)) {
@@ -121,9 +121,9 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const std::vector<std
 
 // A file-name entry only offers the CSV file's columns, so a name that is not one of them
 // counts as the empty entry.
-bool isColumnChosen(const std::string& name, const std::vector<std::string>& columns)
+bool isColumnChosen(const std::string& name, const PackedStrings& columns)
 {
-    return !name.empty() && std::find(columns.begin(), columns.end(), name) != columns.end();
+    return !name.empty() && columns.contains(name);
 }
 
 } // namespace
@@ -146,13 +146,23 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
         return makeProblem(7, BatchControl::CsvChooseButton, "请选择一个【csv文件】", "请选择...");
     if (!fileExists(inputs.csvPath))
         return makeProblem(8, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
-    const auto loaded = loadCsvColumns(inputs.csvPath, tpl.is_trim_csv_cell_value);
-    if (columns)
-        *columns = loaded.value_or(std::vector<std::string>());
+    CsvStatus status = CsvStatus::Ok;
+    const auto loaded = loadCsvColumns(inputs.csvPath, tpl.is_trim_csv_cell_value, &status);
+    if (columns) {
+        *columns = std::vector<std::string>();
+        if (loaded) {
+            try {
+                *columns = loaded->toVector();
+            } catch (const std::bad_alloc&) {
+                // The editor's lists stay empty; the batch itself reads the file afresh.
+            }
+        }
+    }
     if (!loaded)
         return makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle,
-                           isCsvFileTooLarge(inputs.csvPath) ? "文件太大（超过 2 GB）"
-                                                             : kCsvBalloonText);
+                           status == CsvStatus::TooLarge      ? "文件太大（超过 2 GB）"
+                           : status == CsvStatus::OutOfMemory ? "文件太大，内存不足"
+                                                              : kCsvBalloonText);
 
     if (tpl.layers.empty())
         return makeProblem(10, BatchControl::LayerList, "请至少创建一个【图层】", "点右键创建...");

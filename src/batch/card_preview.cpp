@@ -6,6 +6,8 @@
 #include "render/log_sink.h"
 
 #include <atomic>
+#include <new>
+#include <optional>
 
 namespace torvale {
 
@@ -25,22 +27,36 @@ private:
 PreviewResult renderPreview(const PreviewRequest& request)
 {
     PreviewResult result;
-    const std::optional<CsvTable> table =
-        loadCsvFile(request.csvPath, request.tpl.is_trim_csv_cell_value);
-    if (!table) {
-        result.problem = csvCannotAccessMessage(request.csvPath);
+    std::string text;
+    if (const CsvStatus status = loadCsvText(request.csvPath, text); status != CsvStatus::Ok) {
+        result.problem = csvStatusMessage(request.csvPath, status);
         return result;
     }
-    result.rowCount = table->rows.size();
-    if (request.row < 1 || request.row > table->rows.size() || !request.fonts) {
+    std::optional<CsvRows> rows;
+    std::optional<CsvDataRow> found;
+    try {
+        rows.emplace(text, csvFormatFor(request.tpl.is_trim_csv_cell_value));
+        result.rowCount = findCsvRow(*rows, request.row, found);
+    } catch (const std::bad_alloc&) {
+        result.problem = csvStatusMessage(request.csvPath, CsvStatus::OutOfMemory);
+        return result;
+    }
+    if (!found || !request.fonts) {
         result.problem = formatText("没有第 %zu 行数据", request.row);
         return result;
     }
+    const std::vector<std::string> notes = csvRowNotes(*found, rows->header().size());
+    // A skipped row is shown as the batch treats it: without a card.
+    if (found->skipped) {
+        result.problem = notes.back();
+        return result;
+    }
+    result.log = notes;
     const CardRenderer renderer(request.tpl, request.dpi, *request.fonts, request.csvPath);
     CollectingLog log(result.log);
     const std::atomic<bool> runsOut{false};
     const std::atomic<bool>& stop = request.stop ? *request.stop : runsOut;
-    const CardRow row = makeCardRow(table->header, table->rows[request.row - 1]);
+    const CardRow row = CardColumns(rows->header(), request.tpl).row(found->cells);
     const MagickWandPtr card = renderer.draw(row, request.tpl.output, log, stop,
                                              makeOutputName(row, request.tpl.output, request.row));
     if (stop.load())

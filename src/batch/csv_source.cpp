@@ -2,7 +2,6 @@
 
 #include "common/c_resources.h"
 #include "common/file_io.h"
-#include "common/paths.h"
 #include "common/text.h"
 
 #include <algorithm>
@@ -11,7 +10,6 @@
 #include <filesystem>
 #include <iconv.h>
 #include <memory>
-#include <sys/stat.h>
 
 namespace torvale {
 
@@ -76,6 +74,15 @@ bool isSpaceOrTab(char c)
     return c == ' ' || c == '\t';
 }
 
+std::string_view trimmedSpacesTabs(std::string_view text)
+{
+    while (!text.empty() && isSpaceOrTab(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpaceOrTab(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 // Consumes one line break (CR, LF or CR LF) at text[i]; returns the position after it.
 std::size_t skipLineBreak(std::string_view text, std::size_t i)
 {
@@ -131,14 +138,15 @@ CsvFormat csvFormatFor(bool trim)
 //   opening quote and any text after the closing quote up to the next delimiter or line break
 //   ("ab"cd reads abcd). Trimming, when on, then works on the whole cell value.
 // - A quoted section that is never closed runs to the end of the text, delimiters and line
-//   breaks included; the row ends there and is checked against the header like any other.
+//   breaks included; the row ends there and is checked against the header like any other, and
+//   the reader says where the quote was opened.
 // - A line made only of spaces and tabs is a blank line like an empty one: it yields no row.
 CsvReader::CsvReader(std::string_view text, const CsvFormat& format)
     : m_text(text), m_format(format), m_pos(text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0)
 {
 }
 
-bool CsvReader::next(std::vector<std::string>& row, std::size_t& rowLine)
+bool CsvReader::next(PackedStrings& row, std::size_t& rowLine)
 {
     const std::string_view text = m_text;
     const char delimiter = m_format.delimiter;
@@ -146,13 +154,9 @@ bool CsvReader::next(std::vector<std::string>& row, std::size_t& rowLine)
     const std::size_t n = text.size();
     std::size_t& i = m_pos;
     std::size_t& line = m_line;
+    m_unclosedQuoteLine = 0;
 
     const auto isCellEnd = [&](char c) { return c == delimiter || c == '\r' || c == '\n'; };
-    const auto pushCell = [&](std::string cell) {
-        if (m_format.trimSpacesTabs)
-            cell = trimSpacesTabs(cell);
-        row.push_back(std::move(cell));
-    };
 
     while (i < n) {
         std::size_t j = i;
@@ -168,25 +172,35 @@ bool CsvReader::next(std::vector<std::string>& row, std::size_t& rowLine)
 
         rowLine = line;
         row.clear();
+        // The row's first line tells how many cells and bytes it will most likely need: room
+        // made at once, instead of doubled as it fills, keeps a row of a million cells at
+        // four bytes a cell.
+        const std::size_t lineEnd = std::min(n, text.find_first_of("\r\n", i));
+        const std::string_view firstLine = text.substr(i, lineEnd - i);
+        const auto delimiters =
+            static_cast<std::size_t>(std::count(firstLine.begin(), firstLine.end(), delimiter));
+        row.reserve(delimiters + 1, firstLine.size() - delimiters);
         for (;;) {
             std::size_t k = i;
             while (k < n && isSpaceOrTab(text[k]))
                 ++k;
             if (k < n && text[k] == quote) {
-                std::string cell(text.substr(i, k - i));
+                row.push_back(text.substr(i, k - i));
+                const std::size_t quoteLine = line;
                 ++k;
                 for (;;) {
                     const std::size_t close = text.find(quote, k);
                     const std::size_t end = close == std::string_view::npos ? n : close;
                     const std::string_view part = text.substr(k, end - k);
-                    cell += part;
+                    row.appendToLast(part);
                     line += countLineBreaks(part);
                     if (close == std::string_view::npos) {
+                        m_unclosedQuoteLine = quoteLine;
                         k = n;
                         break;
                     }
                     if (close + 1 < n && text[close + 1] == quote) {
-                        cell += quote;
+                        row.appendToLast(text.substr(close, 1));
                         k = close + 2;
                         continue;
                     }
@@ -196,15 +210,14 @@ bool CsvReader::next(std::vector<std::string>& row, std::size_t& rowLine)
                 const std::size_t tailStart = k;
                 while (k < n && !isCellEnd(text[k]))
                     ++k;
-                cell += text.substr(tailStart, k - tailStart);
-                pushCell(std::move(cell));
+                row.appendToLast(text.substr(tailStart, k - tailStart));
+                if (m_format.trimSpacesTabs)
+                    row.trimLast(" \t");
             } else {
                 while (k < n && !isCellEnd(text[k]))
                     ++k;
-                if (m_format.trimSpacesTabs)
-                    row.push_back(trimSpacesTabs(text.substr(i, k - i)));
-                else
-                    row.emplace_back(text.substr(i, k - i));
+                row.push_back(m_format.trimSpacesTabs ? trimmedSpacesTabs(text.substr(i, k - i))
+                                                      : text.substr(i, k - i));
             }
             if (k < n && text[k] == delimiter) {
                 i = k + 1;
@@ -222,58 +235,112 @@ bool CsvReader::next(std::vector<std::string>& row, std::size_t& rowLine)
     return false;
 }
 
-CsvTable readCsv(std::string_view text, const CsvFormat& format)
+CsvRows::CsvRows(std::string_view text, const CsvFormat& format) : m_reader(text, format)
 {
-    CsvTable table;
-    CsvReader reader(text, format);
-    std::vector<std::string> row;
-    std::size_t line = 0;
-    if (!reader.next(table.header, line))
-        return table;
-    while (reader.next(row, line)) {
-        if (row.size() == table.header.size())
-            table.rows.push_back(std::move(row));
-        else
-            table.dropped.push_back({line, row.size()});
+    if (m_reader.next(m_header, m_headerLine))
+        m_headerUnclosedQuoteLine = m_reader.unclosedQuoteLine();
+}
+
+bool CsvRows::next(CsvDataRow& row)
+{
+    if (!m_reader.next(row.cells, row.line))
+        return false;
+    row.number = ++m_count;
+    row.unclosedQuoteLine = m_reader.unclosedQuoteLine();
+    row.skipped = row.cells.size() != m_header.size();
+    return true;
+}
+
+std::size_t findCsvRow(CsvRows& rows, std::size_t number, std::optional<CsvDataRow>& found)
+{
+    CsvDataRow row;
+    std::size_t last = 0;
+    while (rows.next(row)) {
+        last = row.number;
+        if (row.number == number)
+            found = row;
     }
-    return table;
+    return last;
 }
 
-std::optional<std::string> readCsvFileBytes(const std::string& path)
+bool makesCard(const PackedStrings& cells)
 {
-    std::string bytes;
-    if (readRegularFile(path, kMaxCsvBytes, bytes) != FileReadStatus::Ok)
-        return std::nullopt;
-    return bytes;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (!isBlankText(cells[i]))
+            return true;
+    }
+    return false;
 }
 
-bool isCsvFileTooLarge(const std::string& path)
+std::vector<std::string> csvRowNotes(const CsvDataRow& row, std::size_t headerCells)
 {
-    struct stat info {};
-    return ::stat(pathFromUtf8(path).c_str(), &info) == 0 &&
-           static_cast<std::uint64_t>(info.st_size) > kMaxCsvBytes;
+    std::vector<std::string> notes;
+    if (row.unclosedQuoteLine > 0)
+        notes.push_back(
+            formatText(kMsgRowUnclosedQuote, row.number, row.line, row.unclosedQuoteLine));
+    if (row.skipped)
+        notes.push_back(
+            formatText(kMsgRowSkipped, row.number, row.line, row.cells.size(), headerCells));
+    return notes;
 }
 
-std::string csvCannotAccessMessage(const std::string& path)
+CsvStatus loadCsvText(const std::string& path, std::string& text)
 {
-    return formatText(isCsvFileTooLarge(path) ? kMsgCsvTooLarge : kMsgCsvCannotAccess,
-                      path.c_str());
+    text.clear();
+    try {
+        std::string bytes;
+        switch (readRegularFile(path, kMaxCsvBytes, bytes)) {
+        case FileReadStatus::Ok:
+            break;
+        case FileReadStatus::TooLarge:
+            return CsvStatus::TooLarge;
+        case FileReadStatus::CannotOpen:
+        case FileReadStatus::ReadFailed:
+            return CsvStatus::CannotAccess;
+        }
+        text = decodeCsvText(std::move(bytes));
+        return CsvStatus::Ok;
+    } catch (const std::bad_alloc&) {
+        text = std::string();
+        return CsvStatus::OutOfMemory;
+    } catch (const std::length_error&) {
+        text = std::string();
+        return CsvStatus::OutOfMemory;
+    }
 }
 
-std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim)
+std::string csvStatusMessage(const std::string& path, CsvStatus status)
 {
-    auto bytes = readCsvFileBytes(path);
-    if (!bytes)
-        return std::nullopt;
-    return readCsv(decodeCsvText(std::move(*bytes)), csvFormatFor(trim));
+    switch (status) {
+    case CsvStatus::TooLarge:
+        return formatText(kMsgCsvTooLarge, path.c_str());
+    case CsvStatus::OutOfMemory:
+        return formatText(kMsgCsvOutOfMemory, path.c_str());
+    case CsvStatus::Ok:
+    case CsvStatus::CannotAccess:
+        break;
+    }
+    return formatText(kMsgCsvCannotAccess, path.c_str());
 }
 
-std::optional<std::vector<std::string>> loadCsvColumns(const std::string& path, bool trim)
+std::optional<PackedStrings> loadCsvColumns(const std::string& path, bool trim, CsvStatus* status)
 {
-    auto table = loadCsvFile(path, trim);
-    if (!table)
-        return std::nullopt;
-    return std::move(table->header);
+    CsvStatus result = CsvStatus::OutOfMemory;
+    std::optional<PackedStrings> columns;
+    try {
+        std::string text;
+        result = loadCsvText(path, text);
+        if (result == CsvStatus::Ok) {
+            CsvRows rows(text, csvFormatFor(trim));
+            columns.emplace(rows.takeHeader());
+        }
+    } catch (const std::bad_alloc&) {
+        columns.reset();
+        result = CsvStatus::OutOfMemory;
+    }
+    if (status)
+        *status = result;
+    return columns;
 }
 
 CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
@@ -291,20 +358,20 @@ CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
         result.message = kMsgCsvNotCsv;
         return result;
     }
-    auto columns = loadCsvColumns(path, trim);
+    CsvStatus status = CsvStatus::Ok;
+    auto columns = loadCsvColumns(path, trim, &status);
     if (!columns) {
         result.status = CsvChoice::CannotAccess;
-        result.message = csvCannotAccessMessage(path);
+        result.message = csvStatusMessage(path, status);
         return result;
     }
-    result.columns = std::move(*columns);
+    try {
+        result.columns = columns->toVector();
+    } catch (const std::bad_alloc&) {
+        result.status = CsvChoice::CannotAccess;
+        result.message = csvStatusMessage(path, CsvStatus::OutOfMemory);
+    }
     return result;
-}
-
-bool makesCard(const std::vector<std::string>& cells)
-{
-    return std::any_of(cells.begin(), cells.end(),
-                       [](const std::string& cell) { return !isBlankText(cell); });
 }
 
 } // namespace torvale

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/packed_strings.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -27,76 +29,128 @@ struct CsvFormat {
 /// The reading format: "," delimiter, double quotes, trimming of spaces and tabs when trim is on.
 CsvFormat csvFormatFor(bool trim);
 
-/// A data row dropped because its cell count differs from the header's.
-struct DroppedCsvRow {
-    std::size_t line = 0;  // 1-based line of the file where the row starts
-    std::size_t cells = 0; // how many cells it had
-};
-
-/// True when a data row makes a card: at least one of its cells is not blank.
-bool makesCard(const std::vector<std::string>& cells);
-
-struct CsvTable {
-    std::vector<std::string> header;
-    std::vector<std::vector<std::string>> rows;
-    std::vector<DroppedCsvRow> dropped;
-};
-
 /// Cuts decoded CSV text into rows one at a time (the header is the first row), so a large
 /// file is walked without holding all its rows. The text must outlive the reader.
+///
+/// Rows end at CR, LF or CR LF; lines that are empty or hold only spaces and tabs yield no row.
+/// A quote that is the first character of a cell other than spaces and tabs opens a quoted
+/// section (delimiters and line breaks inside are text, two quotes stand for one); an unclosed
+/// section runs to the end of the text; text after the closing quote is kept up to the next
+/// delimiter.
 class CsvReader {
 public:
     /// Starts at the beginning of text (a leading UTF-8 mark is skipped).
     CsvReader(std::string_view text, const CsvFormat& format);
-    /// The next row's cells and the 1-based line where it starts; false at the end.
-    bool next(std::vector<std::string>& row, std::size_t& rowLine);
+    /// The next row's cells and the 1-based line where it starts; false at the end. Throws
+    /// std::bad_alloc when the row does not fit in memory.
+    bool next(PackedStrings& row, std::size_t& rowLine);
+    /// The line where a quote of the row last read was opened and never closed, so that the row
+    /// took the rest of the text; 0 when every quote was closed.
+    std::size_t unclosedQuoteLine() const { return m_unclosedQuoteLine; }
 
 private:
     std::string_view m_text;
     CsvFormat m_format;
     std::size_t m_pos = 0;
     std::size_t m_line = 1;
+    std::size_t m_unclosedQuoteLine = 0;
 };
 
-/// Reads decoded CSV text (a leading UTF-8 mark is skipped) into the header and the data rows
-/// that have as many cells as the header; the other data rows are listed in `dropped`. Rows end
-/// at CR, LF or CR LF; lines that are empty or hold only spaces and tabs yield no row. A quote
-/// that is the first character of a cell other than spaces and tabs opens a quoted section
-/// (delimiters and line breaks inside are text, two quotes stand for one); an unclosed section
-/// runs to the end of the text; text after the closing quote is kept up to the next delimiter.
-CsvTable readCsv(std::string_view text, const CsvFormat& format);
+/// A row under the header, as the batch sees it.
+struct CsvDataRow {
+    PackedStrings cells;
+    /// 1-based; every row under the header counts, also those that make no card (blank or
+    /// skipped). This is the "第 N 行" of every message, the row preview and `card --row`.
+    std::size_t number = 0;
+    std::size_t line = 0;              // 1-based line of the file where the row starts
+    std::size_t unclosedQuoteLine = 0; // as CsvReader::unclosedQuoteLine
+    /// Its cell count differs from the header's: the batch makes no card of it.
+    bool skipped = false;
+};
 
-/// The log line of a dropped row: its line, its cell count and the header's.
-inline constexpr const char* kMsgRowDropped =
-    "第 %zu 行有 %zu 个单元格，与表头的 %zu 个不同，已跳过。";
+/// The rows of decoded CSV text as the batch reads them: the header, then the data rows. The
+/// text must outlive the walker.
+class CsvRows {
+public:
+    /// Reads the header (none when the text holds no row). Throws std::bad_alloc when it does
+    /// not fit in memory.
+    CsvRows(std::string_view text, const CsvFormat& format);
+    /// The column names, in file order (duplicates kept); empty when there is no row at all.
+    const PackedStrings& header() const { return m_header; }
+    /// Moves the header out, for a caller that reads no further.
+    PackedStrings takeHeader() { return std::move(m_header); }
+    /// The line where the header starts (0 when there is none).
+    std::size_t headerLine() const { return m_headerLine; }
+    /// The line where a quote of the header was opened and never closed; 0 when none was.
+    std::size_t headerUnclosedQuoteLine() const { return m_headerUnclosedQuoteLine; }
+    /// The next data row; false at the end. Throws std::bad_alloc when the row does not fit in
+    /// memory.
+    bool next(CsvDataRow& row);
+
+private:
+    CsvReader m_reader;
+    PackedStrings m_header;
+    std::size_t m_headerLine = 0;
+    std::size_t m_headerUnclosedQuoteLine = 0;
+    std::size_t m_count = 0;
+};
+
+/// Reads every data row left, keeping the one numbered number in found when there is one;
+/// returns the number of the last data row (the count of data rows when rows was just made).
+/// Throws std::bad_alloc when a row does not fit in memory.
+std::size_t findCsvRow(CsvRows& rows, std::size_t number, std::optional<CsvDataRow>& found);
+
+/// True when a data row makes a card: at least one of its cells is not blank.
+bool makesCard(const PackedStrings& cells);
+
+/// The log line of a skipped row: its number, its line, its cell count and the header's.
+inline constexpr const char* kMsgRowSkipped =
+    "第 %zu 行（文件第 %zu 行）有 %zu 个单元格，与表头的 %zu 个不同，已跳过。";
+/// The log line of a row that took the rest of the file: its number, its line, the quote's line.
+inline constexpr const char* kMsgRowUnclosedQuote =
+    "第 %zu 行（文件第 %zu 行）的引号没有闭合，文件第 %zu 行到末尾的内容都读进了这一行。";
+/// The log line of a header that took the whole file: the quote's line.
+inline constexpr const char* kMsgHeaderUnclosedQuote =
+    "表头的引号没有闭合，文件第 %zu 行到末尾的内容都读进了表头。";
+
+/// The log lines of what the file itself does to a data row (kMsgRowSkipped,
+/// kMsgRowUnclosedQuote); none for an ordinary row.
+std::vector<std::string> csvRowNotes(const CsvDataRow& row, std::size_t headerCells);
 
 /// Why a CSV file could not be loaded.
 inline constexpr const char* kMsgCsvCannotAccess =
     "文件 '%s' 无法访问。\n\n请检查文件是否存在或被别的软件【独占方式】打开。";
 inline constexpr const char* kMsgCsvGone = "文件 '%s' 已不存在，请重新选择。";
 inline constexpr const char* kMsgCsvNotCsv = "请选择一个 csv 文件";
-
 inline constexpr const char* kMsgCsvTooLarge = "文件 '%s' 太大（超过 2 GB），无法读取。";
+inline constexpr const char* kMsgCsvOutOfMemory = "文件 '%s' 太大，内存不足，无法读取。";
 
-/// A CSV file larger than this is refused: the whole file is held in memory while a batch runs.
+/// A CSV file larger than this is refused. Reading one takes a few times its size: the file's
+/// bytes (decoded in place when they are UTF-8) and the cells of one row at a time, four bytes
+/// per cell besides its text.
 inline constexpr std::uint64_t kMaxCsvBytes = 2ULL * 1024 * 1024 * 1024;
 
-/// Reads the whole file; nothing when it is not a regular file, cannot be opened, is larger than
-/// kMaxCsvBytes or changes size while it is read.
-std::optional<std::string> readCsvFileBytes(const std::string& path);
+/// Whether a CSV file could be read.
+enum class CsvStatus {
+    Ok,
+    CannotAccess, // not a regular file, cannot be opened, changed while read
+    TooLarge,     // larger than kMaxCsvBytes
+    OutOfMemory,  // the file, its text or one of its rows does not fit in memory
+};
 
-/// True when the file is larger than kMaxCsvBytes.
-bool isCsvFileTooLarge(const std::string& path);
+/// Reads a whole CSV file (a regular file of at most kMaxCsvBytes) and decodes it into text
+/// (decodeCsvText). Running out of memory gives OutOfMemory, never an exception.
+CsvStatus loadCsvText(const std::string& path, std::string& text);
 
-/// The message for a CSV file that cannot be loaded: kMsgCsvTooLarge or kMsgCsvCannotAccess.
-std::string csvCannotAccessMessage(const std::string& path);
+/// The message for a CSV file that could not be read: kMsgCsvCannotAccess, kMsgCsvTooLarge or
+/// kMsgCsvOutOfMemory.
+std::string csvStatusMessage(const std::string& path, CsvStatus status);
 
-/// Reads and decodes a CSV file; nothing when it cannot be read.
-std::optional<CsvTable> loadCsvFile(const std::string& path, bool trim);
-
-/// The column names of a CSV file in header order (duplicates kept); nothing when the file
-/// cannot be read. An empty file gives no columns.
-std::optional<std::vector<std::string>> loadCsvColumns(const std::string& path, bool trim);
+/// The column names of a CSV file in header order (duplicates kept), read without the rows
+/// after the header; nothing when the file cannot be read, with the reason in status. An empty
+/// file gives no columns.
+std::optional<PackedStrings> loadCsvColumns(const std::string& path, bool trim,
+                                            CsvStatus* status = nullptr);
 
 enum class CsvChoice { Ok, Missing, NotCsv, CannotAccess };
 

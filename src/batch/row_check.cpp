@@ -6,6 +6,7 @@
 #include "render/card.h"
 #include "render/glyph_coverage.h"
 #include "render/output_file.h"
+#include "render/picture_fit.h"
 #include "render/picture_input.h"
 #include "render/text_render.h"
 
@@ -13,6 +14,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <new>
+#include <optional>
 #include <unordered_map>
 
 namespace torvale {
@@ -46,9 +49,29 @@ public:
                                        : nullptr);
     }
 
-    void check(std::size_t rowNumber, std::size_t cardNumber, const CardRow& row)
+    // The problems the file itself gives a row; true when the batch draws the row at all.
+    bool checkStructure(const CsvDataRow& row, std::size_t headerCells)
     {
-        m_row = rowNumber;
+        m_row = row.number;
+        m_line = row.line;
+        if (row.unclosedQuoteLine > 0)
+            add({}, RowProblemKind::UnclosedQuote, unclosedQuoteText(row.unclosedQuoteLine));
+        if (row.skipped)
+            add({}, RowProblemKind::RowSkipped,
+                formatText("有 %zu 个单元格，与表头的 %zu 个不同，这一行会被跳过", row.cells.size(),
+                           headerCells));
+        return !row.skipped;
+    }
+
+    void checkHeader(std::size_t line, std::size_t quoteLine)
+    {
+        m_row = 0;
+        m_line = line;
+        add({}, RowProblemKind::UnclosedQuote, unclosedQuoteText(quoteLine));
+    }
+
+    void check(std::size_t cardNumber, const CardRow& row)
+    {
         for (std::size_t index = 0; index < m_tpl.layers.size(); ++index) {
             const Layer& layer = m_tpl.layers[index];
             const std::string* cell = findCell(row, layer.bind_col_name);
@@ -66,8 +89,20 @@ private:
     void add(const std::string& column, RowProblemKind kind, std::string message,
              std::string path = {}, int layerNumber = 0)
     {
-        m_result.problems.push_back(
-            {m_row, column, kind, std::move(message), std::move(path), layerNumber});
+        if (m_result.problems.size() >= kMaxListedRowProblems) {
+            ++m_result.unlisted;
+            return;
+        }
+        // Messages quote cells and column names, which may hold line breaks and invisible
+        // characters: a problem is one line wherever it is shown.
+        m_result.problems.push_back({m_row, m_line, column, kind,
+                                     replaceTerminalControls(message, false), std::move(path),
+                                     layerNumber});
+    }
+
+    static std::string unclosedQuoteText(std::size_t quoteLine)
+    {
+        return formatText("引号没有闭合，文件第 %zu 行到末尾的内容都读进了这一行", quoteLine);
     }
 
     void checkPicture(const Layer& layer, const std::string& cell)
@@ -82,8 +117,28 @@ private:
         else if (!fileExists(path))
             add(column, RowProblemKind::PictureUnreadable, "图片无法读取：" + path, path,
                 layer.number);
-        else if (!sniffPicture(path))
+        else if (const auto info = sniffPicture(path); !info)
             add(column, RowProblemKind::NotAPicture, "不是图片：" + path, path, layer.number);
+        else if (!info->complete)
+            add(column, RowProblemKind::PictureIncomplete, "图片已损坏：" + path, path,
+                layer.number);
+        else if (!fitsDecodeLimits(layer, *info))
+            add(column, RowProblemKind::PictureTooLarge,
+                formatText("图片太大（%lld x %lld 像素），无法读取：%s",
+                           static_cast<long long>(info->fullWidth),
+                           static_cast<long long>(info->fullHeight), path.c_str()),
+                path, layer.number);
+    }
+
+    // As the batch reads the picture: at a reduced scale when the layer allows it.
+    static bool fitsDecodeLimits(const Layer& layer, const PictureInfo& info)
+    {
+        const auto [width, height] =
+            overflowStyleAllowsReducedDecode(layer.overflow_style)
+                ? decodedPictureSize(info, static_cast<std::size_t>(layer.width),
+                                     static_cast<std::size_t>(layer.height))
+                : decodedPictureSize(info);
+        return withinDecodeLimits(width, height);
     }
 
     void checkText(std::size_t index, const Layer& layer, const std::string& cell)
@@ -134,8 +189,7 @@ private:
                 continue;
             if (nameColumn.empty())
                 nameColumn = *column;
-            const std::string* cell = findCell(row, *column);
-            if (!cell || isBlankText(*cell))
+            if (isBlankNameCell(findCell(row, *column)))
                 add(*column, RowProblemKind::EmptyFileName,
                     formatText("文件名的这一部分为空，将用列名“%s”代替", column->c_str()));
         }
@@ -161,6 +215,7 @@ private:
     const std::string m_csvFolder;
     const std::string m_extension;
     std::size_t m_row = 0;
+    std::size_t m_line = 0;
     std::vector<std::unique_ptr<TextFitter>> m_fitters; // per layer; null for pictures
     std::unordered_map<std::string, TextFit> m_fits;
     std::unordered_map<std::string, std::size_t> m_names; // file -> first row giving it
@@ -172,29 +227,42 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
                          const std::atomic<bool>* stop, const RowCheckProgress& progress)
 {
     RowCheckResult result;
-    const std::optional<CsvTable> table = loadCsvFile(inputs.csvPath, tpl.is_trim_csv_cell_value);
-    if (!table) {
-        result.csvProblem = csvCannotAccessMessage(inputs.csvPath);
+    std::string text;
+    if (const CsvStatus status = loadCsvText(inputs.csvPath, text); status != CsvStatus::Ok) {
+        result.csvProblem = csvStatusMessage(inputs.csvPath, status);
         return result;
     }
-    RowChecker checker(tpl, inputs, fonts, result);
-    const std::size_t total = table->rows.size();
-    std::size_t cards = 0;
-    for (std::size_t i = 0; i < total; ++i) {
-        if (stop && stop->load()) {
-            result.stopped = true;
-            break;
+    const CsvFormat format = csvFormatFor(tpl.is_trim_csv_cell_value);
+    try {
+        std::size_t total = 0;
+        if (progress) {
+            CsvRows counting(text, format);
+            std::optional<CsvDataRow> none;
+            total = findCsvRow(counting, 0, none);
         }
-        if (progress && i % kProgressEvery == 0)
-            progress(i, total);
-        const std::vector<std::string>& cells = table->rows[i];
-        ++result.rows;
-        if (!makesCard(cells))
-            continue;
-        checker.check(i + 1, ++cards, makeCardRow(table->header, cells));
+        CsvRows rows(text, format);
+        const CardColumns columns(rows.header(), tpl);
+        RowChecker checker(tpl, inputs, fonts, result);
+        if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine())
+            checker.checkHeader(rows.headerLine(), quoteLine);
+        CsvDataRow row;
+        std::size_t cards = 0;
+        while (rows.next(row)) {
+            if (stop && stop->load()) {
+                result.stopped = true;
+                break;
+            }
+            if (progress && result.rows % kProgressEvery == 0)
+                progress(result.rows, total);
+            ++result.rows;
+            if (checker.checkStructure(row, rows.header().size()) && makesCard(row.cells))
+                checker.check(++cards, columns.row(row.cells));
+        }
+        if (progress && !result.stopped)
+            progress(total, total);
+    } catch (const std::bad_alloc&) {
+        result.csvProblem = csvStatusMessage(inputs.csvPath, CsvStatus::OutOfMemory);
     }
-    if (progress && !result.stopped)
-        progress(total, total);
     return result;
 }
 
@@ -205,13 +273,24 @@ std::string rowCheckSummary(const RowCheckResult& result)
     const std::string summary =
         result.problems.empty()
             ? formatText("已检查 %zu 行，没有发现问题。", result.rows)
-            : formatText("已检查 %zu 行，发现 %zu 个问题。", result.rows, result.problems.size());
+            : formatText("已检查 %zu 行，发现 %zu 个问题。", result.rows,
+                         result.problems.size() + result.unlisted) +
+                  (result.unlisted > 0 ? formatText("只列出了前 %zu 个。", result.problems.size())
+                                       : std::string());
     return result.stopped ? "已停止：" + summary : summary;
 }
 
 const char* rowProblemKindName(RowProblemKind kind)
 {
     switch (kind) {
+    case RowProblemKind::RowSkipped:
+        return "row-skipped";
+    case RowProblemKind::UnclosedQuote:
+        return "unclosed-quote";
+    case RowProblemKind::PictureTooLarge:
+        return "picture-too-large";
+    case RowProblemKind::PictureIncomplete:
+        return "picture-damaged";
     case RowProblemKind::PictureMissing:
         return "picture-missing";
     case RowProblemKind::PictureUnreadable:
@@ -236,7 +315,14 @@ const char* rowProblemKindName(RowProblemKind kind)
 
 std::string rowProblemLine(const RowProblem& problem)
 {
-    return formatText("第 %zu 行，%s：%s", problem.row, problem.column.c_str(),
+    if (problem.column.empty()) {
+        return problem.row == 0
+                   ? formatText("表头（文件第 %zu 行）：%s", problem.line, problem.message.c_str())
+                   : formatText("第 %zu 行（文件第 %zu 行）：%s", problem.row, problem.line,
+                                problem.message.c_str());
+    }
+    return formatText("第 %zu 行，%s：%s", problem.row,
+                      replaceTerminalControls(problem.column, false).c_str(),
                       problem.message.c_str());
 }
 
@@ -247,6 +333,7 @@ std::string rowProblemJson(const RowProblem& problem)
         return "{}";
     // Cells may hold anything; JSON needs valid UTF-8.
     cJSON_AddNumberToObject(object.get(), "row", static_cast<double>(problem.row));
+    cJSON_AddNumberToObject(object.get(), "line", static_cast<double>(problem.line));
     cJSON_AddStringToObject(object.get(), "column", toValidUtf8(problem.column).c_str());
     cJSON_AddStringToObject(object.get(), "kind", rowProblemKindName(problem.kind));
     cJSON_AddStringToObject(object.get(), "message", toValidUtf8(problem.message).c_str());

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <new>
+#include <optional>
 
 namespace torvale::cli {
 
@@ -18,9 +20,11 @@ constexpr const char* kCardUsage =
     "Usage: torvale-batch card TEMPLATE.dat --out DIR [--csv FILE] [--row N] [--name COL]\n"
     "                          [--name2 COL]\n"
     "\n"
-    "Renders the card of data row N (1-based, default 1) of the template's CSV file, or of\n"
-    "FILE, into the folder DIR (created when missing) and prints the path written. An existing\n"
-    "file is never replaced: the card gets the next free name, such as Name(2).jpg.\n"
+    "Renders the card of data row N (1-based, default 1; every row under the header counts,\n"
+    "as in the messages of check and run) of the template's CSV file, or of FILE, into the\n"
+    "folder DIR (created when missing) and prints the path written. An existing file is\n"
+    "never replaced: the card gets the next free name, such as Name(2).jpg. A blank row or a\n"
+    "row skipped for its number of cells makes no card.\n"
     "\n"
     "  --name COL   the column whose cells name the card files, in place of the template's\n"
     "               choice (needed when the template has no CSV file of its own)\n"
@@ -53,19 +57,32 @@ int runCardCommand(const ParsedArgs& args)
         return kExitFailed;
     }
 
-    const auto table = loadCsvFile(batch.csvPath, batch.tpl.is_trim_csv_cell_value);
-    if (!table) {
-        printError(csvCannotAccessMessage(batch.csvPath));
+    std::string text;
+    if (const CsvStatus status = loadCsvText(batch.csvPath, text); status != CsvStatus::Ok) {
+        printError(csvStatusMessage(batch.csvPath, status));
         return kExitFailed;
     }
-    if (static_cast<std::size_t>(rowNumber) > table->rows.size()) {
-        printError(
-            formatText("CSV 文件只有 %zu 行数据，没有第 %ld 行。", table->rows.size(), rowNumber));
+    std::optional<CsvRows> rows;
+    std::optional<CsvDataRow> found;
+    std::size_t rowCount = 0;
+    try {
+        rows.emplace(text, csvFormatFor(batch.tpl.is_trim_csv_cell_value));
+        rowCount = findCsvRow(*rows, static_cast<std::size_t>(rowNumber), found);
+    } catch (const std::bad_alloc&) {
+        printError(csvStatusMessage(batch.csvPath, CsvStatus::OutOfMemory));
         return kExitFailed;
     }
-    const auto& cells = table->rows[static_cast<std::size_t>(rowNumber) - 1];
-    if (!makesCard(cells)) {
-        // A batch makes no card of a blank row.
+    if (!found) {
+        printError(formatText("CSV 文件只有 %zu 行数据，没有第 %ld 行。", rowCount, rowNumber));
+        return kExitFailed;
+    }
+    // A batch makes no card of a skipped row, nor of a blank one.
+    const std::vector<std::string> notes = csvRowNotes(*found, rows->header().size());
+    for (const std::string& note : notes)
+        printError(note);
+    if (found->skipped)
+        return kExitFailed;
+    if (!makesCard(found->cells)) {
         printError(formatText("第 %ld 行数据是空白的，没有卡片。", rowNumber));
         return kExitFailed;
     }
@@ -75,7 +92,7 @@ int runCardCommand(const ParsedArgs& args)
     const CardRenderer renderer(batch.tpl, batch.dpi, prepared->fonts, batch.csvPath);
     StderrLog log;
     std::atomic<bool> stop{false};
-    const CardRow row = makeCardRow(table->header, cells);
+    const CardRow row = CardColumns(rows->header(), batch.tpl).row(found->cells);
     const CardResult result =
         renderCard(renderer, row, batch.tpl.output, static_cast<std::size_t>(rowNumber), log, stop);
     if (result.outcome != CardOutcome::Written)

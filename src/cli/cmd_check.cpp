@@ -2,6 +2,7 @@
 #include "batch/row_check.h"
 #include "cli/batch_setup.h"
 #include "cli/stop_signals.h"
+#include "common/c_resources.h"
 #include "common/text.h"
 
 #include <atomic>
@@ -27,10 +28,27 @@ constexpr const char* kCheckUsage =
     "          texts that do not fit their layer; then a summary on standard error. Exits\n"
     "          with 1 when there is any problem.\n"
     "  --json  with --rows: one JSON object per problem and line (row, column, kind, message,\n"
-    "          path, layer) instead of the lines\n"
+    "          path, layer) instead of the lines; a failed template check is one object\n"
+    "          too, of kind \"template\" (a CSV file that cannot be read: \"csv\")\n"
     "  --name COL  the column whose cells name the card files, in place of the template's\n"
     "              choice (needed when the template has no CSV file of its own)\n"
     "  --name2 COL the second file-name column\n";
+
+// A problem outside the rows (the template, the CSV file) as one JSON object on one line, so
+// that in JSON mode every line of standard output is JSON.
+std::string problemJson(const char* kind, const std::string& message, int layerNumber = 0)
+{
+    const JsonPtr object(cJSON_CreateObject());
+    if (!object)
+        return "{}";
+    cJSON_AddStringToObject(object.get(), "kind", kind);
+    cJSON_AddStringToObject(object.get(), "message",
+                            replaceTerminalControls(toValidUtf8(message)).c_str());
+    if (layerNumber > 0)
+        cJSON_AddNumberToObject(object.get(), "layer", layerNumber);
+    const JsonText text(cJSON_PrintUnformatted(object.get()));
+    return text ? std::string(text.get()) : std::string("{}");
+}
 
 int checkEveryRow(const PreparedBatch& prepared, bool json)
 {
@@ -47,6 +65,8 @@ int checkEveryRow(const PreparedBatch& prepared, bool json)
     if (terminal)
         std::fputs("\r\033[K", stderr);
     if (result.csvProblem) {
+        if (json)
+            writeStdout(problemJson("csv", *result.csvProblem) + "\n");
         printError(*result.csvProblem);
         return kExitFailed;
     }
@@ -72,11 +92,14 @@ int runCheckCommand(const ParsedArgs& args)
     const BatchProblem problem =
         validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts);
     if (!problem.ok()) {
-        std::printf("%s\n", problemLine(problem).c_str());
+        // The message quotes the template's font names and paths: cleaned as run cleans them.
+        writeStdout((json ? problemJson("template", problemLine(problem), problem.layerNumber)
+                          : replaceTerminalControls(problemLine(problem))) +
+                    "\n");
         return kExitFailed;
     }
     if (!rows) {
-        std::printf("ok\n");
+        writeStdout("ok\n");
         return kExitOk;
     }
     return checkEveryRow(*prepared, json);

@@ -2,8 +2,10 @@
 #include "cli/cli_common.h"
 #include "common/text.h"
 
+#include <new>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace torvale::cli {
 
@@ -12,7 +14,8 @@ namespace {
 constexpr const char* kColumnsUsage =
     "Usage: torvale-batch columns FILE.csv [--no-trim]\n"
     "\n"
-    "Prints the column names of the CSV file (its first row), one per line, in UTF-8.\n"
+    "Prints the column names of the CSV file (its first row), one per line, in UTF-8. On a\n"
+    "terminal, control characters and line breaks in a name are shown as U+FFFD.\n"
     "\n"
     "Options:\n"
     "  --no-trim   keep spaces and tabs at both ends of each name\n"
@@ -22,7 +25,8 @@ constexpr const char* kRowsUsage =
     "Usage: torvale-batch rows FILE.csv [--no-trim]\n"
     "\n"
     "Prints every data row the batch reads, one JSON array of strings per line, in UTF-8.\n"
-    "Rows whose number of cells differs from the header's are skipped and reported on stderr.\n"
+    "Rows whose number of cells differs from the header's are skipped and reported on stderr,\n"
+    "as data row and line of the file, as is a quote that is never closed.\n"
     "\n"
     "Options:\n"
     "  --no-trim   keep spaces and tabs at both ends of each cell\n"
@@ -64,39 +68,71 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
-int runCsvCommand(const ParsedArgs& args, bool printRows)
+constexpr std::size_t kFlushSize = 1 << 16;
+
+int runColumnsCommand(const ParsedArgs& args)
 {
     const std::string& path = args.positional[0];
-    const auto table = loadCsvFile(path, args.flags.count("--no-trim") == 0);
-    if (!table) {
-        printError(csvCannotAccessMessage(path));
+    CsvStatus status = CsvStatus::Ok;
+    const auto columns = loadCsvColumns(path, args.flags.count("--no-trim") == 0, &status);
+    if (!columns) {
+        printError(csvStatusMessage(path, status));
         return kExitUsage;
     }
-
-    constexpr std::size_t kFlushSize = 1 << 16;
+    // A pipe gets the names as they are, as data; a terminal would act on their escape
+    // sequences and show a line break inside a name as two columns.
+    const bool terminal = isatty(STDOUT_FILENO) != 0;
     std::string out;
-    if (!printRows) {
-        for (const auto& name : table->header) {
-            out += name;
-            out += '\n';
-        }
-        writeStdout(out);
-        return kExitOk;
-    }
-    for (const auto& dropped : table->dropped)
-        printError(formatText(kMsgRowDropped, dropped.line, dropped.cells, table->header.size()));
-    for (const auto& row : table->rows) {
-        out += '[';
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            if (i > 0)
-                out += ',';
-            appendJsonString(out, row[i]);
-        }
-        out += "]\n";
+    for (std::size_t i = 0; i < columns->size(); ++i) {
+        out += terminal ? replaceTerminalControls((*columns)[i], false) : (*columns)[i];
+        out += '\n';
         if (out.size() >= kFlushSize) {
             writeStdout(out);
             out.clear();
         }
+    }
+    writeStdout(out);
+    return kExitOk;
+}
+
+int runRowsCommand(const ParsedArgs& args)
+{
+    const std::string& path = args.positional[0];
+    std::string text;
+    if (const CsvStatus status = loadCsvText(path, text); status != CsvStatus::Ok) {
+        printError(csvStatusMessage(path, status));
+        return kExitUsage;
+    }
+    std::string out;
+    try {
+        CsvRows rows(text, csvFormatFor(args.flags.count("--no-trim") == 0));
+        if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine())
+            printError(formatText(kMsgHeaderUnclosedQuote, quoteLine));
+        CsvDataRow row;
+        while (rows.next(row)) {
+            for (const std::string& note : csvRowNotes(row, rows.header().size()))
+                printError(note);
+            if (row.skipped)
+                continue;
+            out += '[';
+            for (std::size_t i = 0; i < row.cells.size(); ++i) {
+                if (i > 0)
+                    out += ',';
+                appendJsonString(out, row.cells[i]);
+            }
+            out += "]\n";
+            if (out.size() >= kFlushSize) {
+                writeStdout(out);
+                out.clear();
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // The whole rows printed so far stand; the message says the file was not read to its
+        // end.
+        out.erase(out.rfind('\n') + 1);
+        writeStdout(out);
+        printError(csvStatusMessage(path, CsvStatus::OutOfMemory));
+        return kExitUsage;
     }
     writeStdout(out);
     return kExitOk;
@@ -112,7 +148,7 @@ const CommandSpec kColumnsCommand = {
     {"--no-trim"},
     {},
     "expected one CSV file",
-    [](const ParsedArgs& args) { return runCsvCommand(args, false); },
+    runColumnsCommand,
 };
 
 const CommandSpec kRowsCommand = {
@@ -123,7 +159,7 @@ const CommandSpec kRowsCommand = {
     {"--no-trim"},
     {},
     "expected one CSV file",
-    [](const ParsedArgs& args) { return runCsvCommand(args, true); },
+    runRowsCommand,
 };
 
 } // namespace torvale::cli

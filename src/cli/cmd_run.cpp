@@ -24,13 +24,14 @@ constexpr const char* kRunUsage =
     "A second Ctrl+C or SIGTERM ends the program at once.\n"
     "\n"
     "  --quiet   no progress line; problems with single cards are still listed\n"
-    "  --strict  a card with a problem (a missing photo, say) makes the exit status 1\n"
+    "  --strict  a card with a problem (a missing photo, say), a row skipped for its number\n"
+    "            of cells or a quote that is never closed makes the exit status 1\n"
     "  --name COL   the column whose cells name the card files, in place of the template's\n"
     "               choice (needed when the template has no CSV file of its own)\n"
     "  --name2 COL  the second file-name column\n"
     "\n"
     "Exit status: 0 every card written, 1 stopped early, a card not written, the check\n"
-    "failed or (with --strict) a card had a problem, 2 usage or template error.\n";
+    "failed or (with --strict) a card or a row had a problem, 2 usage or template error.\n";
 
 int runRunCommand(const ParsedArgs& args)
 {
@@ -67,13 +68,14 @@ int runRunCommand(const ParsedArgs& args)
                 summary.written, options.tpl.output.outputFolder.c_str(), seconds);
     if (summary.withProblems > 0)
         std::printf("其中 %zu 张有问题，详见上面的信息。\n", summary.withProblems);
+    if (summary.skipped > 0)
+        std::printf("有 %zu 行数据被跳过，没有卡片，详见上面的信息。\n", summary.skipped);
     if (summary.failed > 0)
         std::printf("有 %zu 张卡片未能写入，详见上面的信息。\n", summary.failed);
     // A card that could not be written (a full disk, say) must not look like success.
     const bool strict = args.flags.count("--strict") != 0;
-    return summary.stopped || summary.failed > 0 || (strict && summary.withProblems > 0)
-               ? kExitFailed
-               : kExitOk;
+    return summary.stopped || summary.failed > 0 || (strict && summary.hadProblems()) ? kExitFailed
+                                                                                      : kExitOk;
 }
 
 } // namespace

@@ -39,11 +39,12 @@ constexpr const char* kSheetUsage =
     "                   long edge\n"
     "  --jobs N         cards drawn at the same time (default: the number of cores)\n"
     "  --quiet          no progress line; problems with single cards are still listed\n"
-    "  --strict         a card with a problem (a missing photo, say) makes the exit status 1\n"
+    "  --strict         a card with a problem (a missing photo, say), a row skipped for its\n"
+    "                   number of cells or a quote never closed makes the exit status 1\n"
     "\n"
     "Exit status: 0 the PDF file written with every card, 1 stopped early, a card missing, no\n"
-    "file written, the check failed or (with --strict) a card had a problem, 2 usage or\n"
-    "template error (a card larger than the printable area, say).\n";
+    "file written, the check failed or (with --strict) a card or a row had a problem, 2 usage\n"
+    "or template error (a card larger than the printable area, say).\n";
 
 constexpr double kLargestLength = 1000;
 
@@ -202,11 +203,13 @@ int runSheetCommand(const ParsedArgs& args)
     }
     if (batch.withProblems > 0)
         std::printf("其中 %zu 张有问题，详见上面的信息。\n", batch.withProblems);
+    if (batch.skipped > 0)
+        std::printf("有 %zu 行数据被跳过，没有卡片，详见上面的信息。\n", batch.skipped);
     if (batch.failed > 0)
         std::printf("有 %zu 张卡片未能放入PDF文件，详见上面的信息。\n", batch.failed);
     const bool strict = args.flags.count("--strict") != 0;
     return summary.path.empty() || batch.stopped || batch.failed > 0 ||
-                   (strict && batch.withProblems > 0)
+                   (strict && batch.hadProblems())
                ? kExitFailed
                : kExitOk;
 }

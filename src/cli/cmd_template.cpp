@@ -21,8 +21,9 @@ int runTemplateCommand(const ParsedArgs& args)
 {
     const std::int32_t currentDpi = readSettings(SettingsStore::userStore()).dpi;
     Template tpl;
-    const TemplateReadResult result =
-        readTemplateFile(args.positional[0], tpl, currentDpi, loadCsvColumns);
+    const TemplateReadResult result = readTemplateFile(
+        args.positional[0], tpl, currentDpi,
+        [](const std::string& path, bool trim) { return loadCsvColumns(path, trim); });
     if (!result.ok()) {
         printError(result.message);
         return kExitUsage;

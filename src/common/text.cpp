@@ -242,13 +242,37 @@ std::string toValidUtf8(std::string text)
     return out;
 }
 
-bool isControlCodePoint(char32_t cp)
+bool isFormatCodePoint(char32_t cp)
 {
-    return (cp < 0x20 && cp != '\t') || (cp >= 0x7F && cp <= 0x9F) ||
-           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+    // Unicode 15's category Cf, in order.
+    static constexpr struct {
+        char32_t first, last;
+    } kRanges[] = {
+        {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},
+        {0x070F, 0x070F},   {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},
+        {0x200B, 0x200F},   {0x202A, 0x202E},   {0x2060, 0x2064},   {0x2066, 0x206F},
+        {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD}, {0x110CD, 0x110CD},
+        {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+        {0xE0020, 0xE007F},
+    };
+    if (cp < 0xAD)
+        return false;
+    for (const auto& range : kRanges) {
+        if (cp < range.first)
+            return false;
+        if (cp <= range.last)
+            return true;
+    }
+    return false;
 }
 
-std::string replaceTerminalControls(std::string_view text)
+bool isControlCodePoint(char32_t cp)
+{
+    return (cp < 0x20 && cp != '\t') || (cp >= 0x7F && cp <= 0x9F) || cp == 0x2028 ||
+           cp == 0x2029 || isFormatCodePoint(cp);
+}
+
+std::string replaceTerminalControls(std::string_view text, bool keepLineFeeds)
 {
     std::string out;
     out.reserve(text.size());
@@ -256,7 +280,7 @@ std::string replaceTerminalControls(std::string_view text)
         const std::size_t start = i;
         const char32_t cp = decodeUtf8(text, i);
         // Malformed bytes are replaced too: a lone 0x9B is CSI to an eight-bit terminal.
-        if (cp == kReplacement || (cp != '\n' && isControlCodePoint(cp)))
+        if (cp == kReplacement || ((cp != '\n' || !keepLineFeeds) && isControlCodePoint(cp)))
             appendUtf8(out, kReplacement);
         else
             out.append(text.substr(start, i - start));

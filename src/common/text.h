@@ -46,13 +46,18 @@ char32_t nextCodePoint(std::string_view text, std::size_t& i);
 /// point above U+10FFFF becomes U+FFFD. Valid text is returned as it is.
 std::string toValidUtf8(std::string text);
 
-/// The UTF-8 text with every control character that a terminal would act on replaced by
-/// U+FFFD: C0 controls except tab and line feed, DEL, C1 controls and the bidirectional
-/// embedding, override and isolate characters (U+202A..U+202E, U+2066..U+2069).
-std::string replaceTerminalControls(std::string_view text);
+/// The UTF-8 text with every control character (isControlCodePoint) and every malformed byte
+/// replaced by U+FFFD; line feeds are kept unless keepLineFeeds is false.
+std::string replaceTerminalControls(std::string_view text, bool keepLineFeeds = true);
 
-/// True for the characters replaceTerminalControls replaces, and line feed.
+/// True for the characters that act on a terminal or show nothing: C0 controls except tab, DEL,
+/// C1 controls, the format characters (isFormatCodePoint) and the line and paragraph
+/// separators U+2028 and U+2029.
 bool isControlCodePoint(char32_t cp);
+
+/// True for the format characters (Unicode category Cf): zero-width spaces and joiners, the
+/// byte order mark, bidirectional marks, embeddings, overrides and isolates, tag characters.
+bool isFormatCodePoint(char32_t cp);
 
 /// True for an empty text and a text made only of spaces, tabs, carriage returns and line feeds.
 bool isBlankText(std::string_view text);

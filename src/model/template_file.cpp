@@ -347,6 +347,15 @@ bool readOutput(JsonReader& in, OutputSettings& output)
 
 } // namespace
 
+std::string matchColumn(const PackedStrings& columns, const std::string& name)
+{
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (equalsIgnoreCase(columns[i], name))
+            return std::string(columns[i]);
+    }
+    return {};
+}
+
 std::string matchColumn(const std::vector<std::string>& columns, const std::string& name)
 {
     for (const auto& column : columns) {
@@ -363,7 +372,7 @@ bool readFileNameColumns(JsonReader& in, const std::string& path, Template& tpl,
 {
     if (tpl.csv_file_path.empty())
         return true;
-    std::optional<std::vector<std::string>> columns;
+    std::optional<PackedStrings> columns;
     if (loadColumns)
         columns =
             loadColumns(resolveTemplatePath(tpl.csv_file_path, path), tpl.is_trim_csv_cell_value);

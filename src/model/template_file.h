@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/packed_strings.h"
 #include "model/template.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ std::string templateToJson(const Template& tpl, std::int32_t currentDpi);
 /// Loads the column names of a CSV file (its path already resolved against the template's
 /// folder, and the template's trim switch); nothing when the file cannot be loaded.
 using CsvColumnLoader =
-    std::function<std::optional<std::vector<std::string>>(const std::string& csvPath, bool trim)>;
+    std::function<std::optional<PackedStrings>(const std::string& csvPath, bool trim)>;
 
 enum class TemplateReadStatus {
     Ok,
@@ -51,7 +52,7 @@ struct TemplateReadResult {
     /// The background is a picture: the caller loads it from background_path.
     bool loadBackgroundPicture = false;
     /// The CSV path was set and its columns loaded (in header order).
-    std::vector<std::string> csvColumns;
+    PackedStrings csvColumns;
     /// The CSV path was set but could not be loaded: show the "csv文件无法访问" balloon.
     bool csvUnreadable = false;
     /// At least one layer was read: select the first row of the layer list.
@@ -100,6 +101,7 @@ bool isTemplateModified(const Template& tpl, std::int32_t currentDpi, std::strin
 
 /// The column a file-name column name selects (compared without regard to ASCII case, the
 /// column's own text returned), "" when there is none.
+std::string matchColumn(const PackedStrings& columns, const std::string& name);
 std::string matchColumn(const std::vector<std::string>& columns, const std::string& name);
 
 /// Resolves a path stored in a template: absolute paths as they are; relative ones against the

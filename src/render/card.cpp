@@ -44,6 +44,26 @@ bool composite(MagickWand* target, MagickWand* source, std::int32_t x, std::int3
     return MagickCompositeImage(target, source, OverCompositeOp, x, y) != MagickFalse;
 }
 
+// The text of a cell as it goes into a file name: without format characters, cut to
+// kMaxFileNameUnits UTF-16 units (the scan ends there, however long the cell).
+std::string visibleNamePart(std::string_view text)
+{
+    std::string out;
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size() && units < kMaxFileNameUnits;) {
+        const std::size_t start = i;
+        const char32_t cp = nextCodePoint(text, i);
+        if (isFormatCodePoint(cp))
+            continue;
+        const std::size_t width = cp >= 0x10000 ? 2 : 1;
+        if (units + width > kMaxFileNameUnits)
+            break;
+        units += width;
+        out.append(text.substr(start, i - start));
+    }
+    return out;
+}
+
 } // namespace
 
 const std::string* findCell(const CardRow& row, const std::string& column)
@@ -54,21 +74,76 @@ const std::string* findCell(const CardRow& row, const std::string& column)
 
 std::string cellForLog(const std::string& cell)
 {
+    // A line break in a cell would split the log line (and could fake another one); invisible
+    // characters would make it read like another cell.
     if (cell.size() <= kMaxLoggedCellUnits)
-        return cell;
+        return replaceTerminalControls(cell, false);
     const std::size_t units = utf16Length(cell);
     if (units <= kMaxLoggedCellUnits)
-        return cell;
-    return formatText("%s...（共 %zu 个字符）",
-                      truncateUtf16Units(cell, kMaxLoggedCellUnits).c_str(), units);
+        return replaceTerminalControls(cell, false);
+    return formatText(
+        "%s...（共 %zu 个字符）",
+        replaceTerminalControls(truncateUtf16Units(cell, kMaxLoggedCellUnits), false).c_str(),
+        units);
 }
 
-CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells)
+bool isBlankNameCell(const std::string* cell)
+{
+    if (!cell)
+        return true;
+    for (std::size_t i = 0; i < cell->size();) {
+        const char32_t cp = nextCodePoint(*cell, i);
+        if (cp != ' ' && cp != '\t' && cp != '\r' && cp != '\n' && !isFormatCodePoint(cp))
+            return false;
+    }
+    return true;
+}
+
+CardColumns::CardColumns(const PackedStrings& header, const Template& tpl, const Template* back)
+    : m_header(header)
+{
+    const auto add = [this](const std::string& name) {
+        if (name.empty())
+            return;
+        for (const auto& column : m_columns) {
+            if (column.first == name)
+                return;
+        }
+        // With duplicate names the first column's cell is used.
+        if (const std::size_t index = m_header.find(name); index < m_header.size())
+            m_columns.emplace_back(name, index);
+    };
+    for (const Template* t : {&tpl, back}) {
+        if (!t)
+            continue;
+        for (const Layer& layer : t->layers)
+            add(layer.bind_col_name);
+        add(t->output.file_name_bind_col_name);
+        add(t->output.file_name_bind_col_name2);
+    }
+}
+
+CardRow CardColumns::row(const PackedStrings& cells) const
 {
     CardRow row;
-    row.reserve(header.size());
-    for (std::size_t i = 0; i < header.size() && i < cells.size(); ++i)
-        row.emplace(header[i], cells[i]);
+    row.reserve(m_columns.size());
+    for (const auto& [name, index] : m_columns) {
+        if (index < cells.size())
+            row.emplace(name, cells[index]);
+    }
+    return row;
+}
+
+CardRow CardColumns::row(const PackedStrings& cells, const OutputSettings& output) const
+{
+    CardRow row = this->row(cells);
+    for (const std::string* name :
+         {&output.file_name_bind_col_name, &output.file_name_bind_col_name2}) {
+        if (name->empty() || row.count(*name))
+            continue;
+        if (const std::size_t index = m_header.find(*name); index < cells.size())
+            row.emplace(*name, cells[index]);
+    }
     return row;
 }
 
@@ -361,10 +436,11 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
 
 std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber)
 {
-    // Each part is cut first: nothing past 64 units can stay, and a cell may be megabytes.
+    // Each part is cut first: nothing past 64 units can stay, and a cell may be megabytes. The
+    // format characters go before the cut, so that they take no room from the visible ones.
     const auto part = [&row](const std::string& column) {
         const std::string* cell = findCell(row, column);
-        return truncateUtf16Units(!cell || isBlankText(*cell) ? column : *cell, kMaxFileNameUnits);
+        return visibleNamePart(isBlankNameCell(cell) ? column : *cell);
     };
     const bool first = !output.file_name_bind_col_name.empty();
     const bool second = !output.file_name_bind_col_name2.empty();
@@ -378,6 +454,10 @@ std::string makeOutputName(const CardRow& row, const OutputSettings& output, std
     else
         name = std::to_string(rowNumber);
     name = sanitizeFileName(name);
+    // A column named only with format characters leaves nothing: the name a row without
+    // file-name columns gets.
+    if (name.empty())
+        name = std::to_string(rowNumber);
     // A name starting with "." would make a hidden card ("." and ".." would be no file at all).
     if (name.starts_with('.'))
         name.insert(0, "-");

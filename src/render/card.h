@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/packed_strings.h"
 #include "model/template.h"
 #include "render/fonts.h"
 #include "render/log_sink.h"
@@ -23,8 +24,22 @@ using CardRow = std::unordered_map<std::string, std::string>;
 /// The cell of a column in a row; nullptr when the row has no such column.
 const std::string* findCell(const CardRow& row, const std::string& column);
 
-/// Builds a CardRow from a header and one row of cells of the same count.
-CardRow makeCardRow(const std::vector<std::string>& header, const std::vector<std::string>& cells);
+/// The columns that cards read (the layers' bound columns and the file-name columns), found
+/// once in a CSV header, so that a card row holds those cells only, however many columns the
+/// file has.
+class CardColumns {
+public:
+    /// The columns of tpl (and of back, when given) in header, which must outlive this object.
+    CardColumns(const PackedStrings& header, const Template& tpl, const Template* back = nullptr);
+    /// The card row of a data row's cells (as many as the header has).
+    CardRow row(const PackedStrings& cells) const;
+    /// row(cells) with the file-name columns of output too, when they are other columns.
+    CardRow row(const PackedStrings& cells, const OutputSettings& output) const;
+
+private:
+    const PackedStrings& m_header;
+    std::vector<std::pair<std::string, std::size_t>> m_columns; // name, index in the header
+};
 
 /// A card drawn and encoded in memory, not yet written.
 struct EncodedCard {
@@ -100,9 +115,10 @@ private:
 };
 
 /// The file name (without folder and extension) of a card: the cells of the file-name
-/// columns (the column name when a cell is blank), joined by "-", with unsafe characters
-/// replaced, "-" put in front of a leading ".", and cut to 64 UTF-16 units. With no file-name
-/// column, the data row number.
+/// columns (the column name when a cell is blank, isBlankNameCell), joined by "-", with unsafe
+/// characters replaced and format characters left out (sanitizeFileName), "-" put in front of a
+/// leading ".", and cut to 64 UTF-16 units. With no file-name column, or when nothing is left,
+/// the data row number.
 std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber);
 
 /// Writes an encoded card into the output folder under the first free name
@@ -111,8 +127,14 @@ std::string makeOutputName(const CardRow& row, const OutputSettings& output, std
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
                      LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints = nullptr);
 
-/// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer.
+/// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer,
+/// and on one line: line breaks, format characters and other control characters become U+FFFD.
 std::string cellForLog(const std::string& cell);
+
+/// True when a file-name cell gives no part of the name, so that its column name stands in: the
+/// cell is missing or holds only spaces, tabs, line breaks and format characters (U+200B,
+/// U+FEFF, ...).
+bool isBlankNameCell(const std::string* cell);
 
 /// The file a picture cell names: an absolute path as it is; a relative one in the program
 /// folder when it is there, else in csvFolder (the CSV file's folder; empty: none).

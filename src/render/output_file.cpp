@@ -85,11 +85,14 @@ std::string sanitizeFileName(const std::string& name)
     for (std::size_t i = 0; i < name.size();) {
         const char c = name[i];
         if (static_cast<unsigned char>(c) >= 0x80) {
-            // Control and bidirectional formatting characters would make a name that looks like
-            // another one (or cannot be created on other systems); each becomes one "-", which
-            // keeps the name's length in UTF-16 units.
+            // Format characters show nothing, so a name holding one would look like another
+            // one (or like no name at all): they are left out. Other control characters and the
+            // line and paragraph separators become "-", as a line feed does.
             const std::size_t start = i;
-            if (isControlCodePoint(nextCodePoint(name, i)))
+            const char32_t cp = nextCodePoint(name, i);
+            if (isFormatCodePoint(cp))
+                continue;
+            if (isControlCodePoint(cp))
                 out += '-';
             else
                 out.append(name, start, i - start);

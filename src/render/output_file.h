@@ -10,8 +10,9 @@
 namespace torvale {
 
 /// Replaces every character that cannot stand in a file name (\ / : * ? " < > | space, tab,
-/// carriage return, line feed, NUL, every other control character and the bidirectional
-/// formatting characters) with "-".
+/// carriage return, line feed, NUL, every other control character and the line and paragraph
+/// separators) with "-", and leaves out the format characters (zero-width spaces, the byte
+/// order mark, bidirectional marks and overrides, tag characters), which show nothing.
 std::string sanitizeFileName(const std::string& name);
 
 /// The path for attempt n: "folder/name.ext" for n = 1, "folder/name(n).ext" after.

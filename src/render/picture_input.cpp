@@ -6,6 +6,7 @@
 #include "common/shared_budget.h"
 #include "common/text.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -127,8 +128,8 @@ Size tiffSize(std::FILE* file, const unsigned char* header, bool bigEndian)
     return size;
 }
 
-// Whether a file's last bytes hold the end of a whole picture. Writers may leave a little
-// padding after the end, so the end marker is looked for among the last bytes.
+// Whether a JPEG or GIF file's last bytes hold the end of a whole picture. Writers may leave a
+// little padding after the end, so the end marker is looked for among the last bytes.
 bool endsWhole(std::FILE* file, std::string_view format, std::int64_t length)
 {
     unsigned char tail[64];
@@ -139,11 +140,36 @@ bool endsWhole(std::FILE* file, std::string_view format, std::int64_t length)
                                 static_cast<std::size_t>(count));
     if (format == "JPEG")
         return last.find("\xFF\xD9") != std::string_view::npos;
-    if (format == "PNG")
-        return last.find("IEND") != std::string_view::npos;
     if (format == "GIF")
         return last.find('\x3B') != std::string_view::npos;
     return true;
+}
+
+// A PNG ends with its IEND chunk; one that does not was cut short, unless bytes follow the
+// chunk (some programs append data), which only a walk through the chunks tells. The image
+// library refuses a PNG without its end.
+bool pngComplete(std::FILE* file, std::int64_t length)
+{
+    static constexpr unsigned char kEnd[12] = {0,   0,   0,    0,    'I',  'E',
+                                               'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    unsigned char tail[12];
+    if (length >= 8 + 12 && readAt(file, length - 12, tail, 12) &&
+        std::memcmp(tail, kEnd, sizeof kEnd) == 0)
+        return true;
+    // Each chunk is its length (4 bytes), its type (4), its data and a checksum (4).
+    std::int64_t offset = 8;
+    while (offset + 8 <= length) {
+        unsigned char head[8];
+        if (!readAt(file, offset, head, 8))
+            return false;
+        const std::int64_t next = offset + 12 + be32(head);
+        if (next > length)
+            return false;
+        if (std::memcmp(head + 4, "IEND", 4) == 0)
+            return true;
+        offset = next;
+    }
+    return false;
 }
 
 bool positiveInt32(std::int64_t value)
@@ -333,7 +359,9 @@ std::optional<PictureInfo> sniffPicture(const std::string& path)
         return std::nullopt;
 
     Size size;
+    Size fullSize;
     std::int64_t byteSize = -1;
+    bool complete = true;
     const std::string_view name = format;
     if (name == "BMP") {
         size = {std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(le32(header + 18)))),
@@ -348,6 +376,8 @@ std::optional<PictureInfo> sniffPicture(const std::string& path)
     } else if (name == "PNG") {
         // The low halves of the 32-bit width and height.
         size = {be16(header + 18), be16(header + 22)};
+        fullSize = {be32(header + 16), be32(header + 20)};
+        complete = pngComplete(file.get(), lengthOf(file.get()));
     } else if (name == "TIFF") {
         size = tiffSize(file.get(), header, header[0] == 0x4D);
     } else {
@@ -359,9 +389,43 @@ std::optional<PictureInfo> sniffPicture(const std::string& path)
 
     if (!positiveInt32(size.width) || !positiveInt32(size.height) || byteSize <= 0)
         return std::nullopt;
-    const bool complete = name == "BMP" ? length >= byteSize : endsWhole(file.get(), name, length);
-    return PictureInfo{format, static_cast<std::int32_t>(size.width),
-                       static_cast<std::int32_t>(size.height), byteSize, complete};
+    PictureInfo info;
+    info.format = format;
+    info.width = static_cast<std::int32_t>(size.width);
+    info.height = static_cast<std::int32_t>(size.height);
+    info.byteSize = byteSize;
+    info.fullWidth = name == "PNG" ? fullSize.width : size.width;
+    info.fullHeight = name == "PNG" ? fullSize.height : size.height;
+    // A PNG's end is checked above; a BMP states its length in its header.
+    if (name == "BMP")
+        info.complete = length >= byteSize;
+    else
+        info.complete = name == "PNG" ? complete : endsWhole(file.get(), name, length);
+    return info;
+}
+
+bool withinDecodeLimits(std::int64_t width, std::int64_t height)
+{
+    return width <= kMaxPictureSide && height <= kMaxPictureSide &&
+           width * height <= kMaxPicturePixels;
+}
+
+std::pair<std::int64_t, std::int64_t>
+decodedPictureSize(const PictureInfo& info, std::size_t minWidth, std::size_t minHeight)
+{
+    const std::int64_t width = info.fullWidth;
+    const std::int64_t height = info.fullHeight;
+    const auto wantedWidth = static_cast<std::int64_t>(minWidth);
+    const auto wantedHeight = static_cast<std::int64_t>(minHeight);
+    if (info.format != "JPEG" || wantedWidth <= 0 || wantedHeight <= 0 || width < 2 * wantedWidth ||
+        height < 2 * wantedHeight)
+        return {width, height};
+    // As decodePicture asks (jpeg:size): the image library divides by the smaller of the two
+    // ratios, rounded down, and the JPEG decoder scales by the smallest m/8 (m = 1..16) that is
+    // at least one over that, rounding the size up.
+    const std::int64_t divisor = std::min(width / wantedWidth, height / wantedHeight);
+    const std::int64_t eighths = (8 + divisor - 1) / divisor;
+    return {(width * eighths + 7) / 8, (height * eighths + 7) / 8};
 }
 
 DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std::size_t minWidth,

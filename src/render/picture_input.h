@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace torvale {
 
@@ -25,8 +26,13 @@ struct PictureInfo {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::int64_t byteSize = 0;
-    /// The file ends as a whole picture of its format ends (a JPEG's end-of-image marker, a
-    /// PNG's IEND chunk, a GIF's trailer, a BMP's stated length); false for a file cut short.
+    /// The size the image library reads from the header: width and height keep only the low
+    /// halves of a PNG's 32-bit size, these keep all of it.
+    std::int64_t fullWidth = 0;
+    std::int64_t fullHeight = 0;
+    /// The file ends as a whole picture of its format ends (a PNG's IEND chunk, a JPEG's
+    /// end-of-image marker, a GIF's trailer, a BMP's stated length); false for a file cut
+    /// short.
     bool complete = true;
 };
 
@@ -34,6 +40,21 @@ struct PictureInfo {
 /// decoding; nothing when the file cannot be opened, is not one of the six formats, or the
 /// size cannot be read.
 std::optional<PictureInfo> sniffPicture(const std::string& path);
+
+/// The image library is set up (setUpImageLibrary) to refuse a picture wider or taller than
+/// kMaxPictureSide pixels or larger than kMaxPicturePixels in all, from its header.
+inline constexpr std::int64_t kMaxPictureSide = 16000;
+inline constexpr std::int64_t kMaxPicturePixels = 128'000'000;
+
+/// True when a picture decoded at width x height is within kMaxPictureSide and
+/// kMaxPicturePixels.
+bool withinDecodeLimits(std::int64_t width, std::int64_t height);
+
+/// The size readPicture(path, minWidth, minHeight) decodes a picture of info at: a JPEG at
+/// least twice as large as minWidth x minHeight on both sides at the reduced scale the JPEG
+/// decoder picks (when both are positive), anything else at its full size.
+std::pair<std::int64_t, std::int64_t>
+decodedPictureSize(const PictureInfo& info, std::size_t minWidth = 0, std::size_t minHeight = 0);
 
 /// A decoded picture: the wand holds its first frame (CMYK converted to sRGB); width and height
 /// are the picture's real size, which is larger than the wand's when it was decoded at a

@@ -1,5 +1,7 @@
 #include "ui/row_check_window.h"
 
+#include "common/text.h"
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QTreeWidget>
@@ -28,7 +30,7 @@ RowCheckWindow::RowCheckWindow(QWidget* owner, std::function<void(std::size_t)> 
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->header()->setStretchLastSection(true);
-    m_list->setColumnWidth(0, 60);
+    m_list->setColumnWidth(0, 90);
     m_list->setColumnWidth(1, 110);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
@@ -36,8 +38,10 @@ RowCheckWindow::RowCheckWindow(QWidget* owner, std::function<void(std::size_t)> 
     auto* hint = new QLabel(QStringLiteral("双击一个问题，在画布上预览那一行的卡片。"), this);
     layout->addWidget(hint);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-        if (item && m_chooseRow)
-            m_chooseRow(item->data(0, kRowRole).toULongLong());
+        // The header has no card to preview.
+        const qulonglong row = item ? item->data(0, kRowRole).toULongLong() : 0;
+        if (row > 0 && m_chooseRow)
+            m_chooseRow(row);
     });
 }
 
@@ -49,8 +53,13 @@ void RowCheckWindow::showResult(const RowCheckResult& result)
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(result.problems.size()));
     for (const RowProblem& problem : result.problems) {
+        // A problem of the whole row (skipped, a quote never closed) is about the file: it
+        // names the file's line too, as the batch's log does.
+        QString row = problem.row == 0 ? QStringLiteral("表头") : QString::number(problem.row);
+        if (problem.column.empty())
+            row += QStringLiteral("（文件第 %1 行）").arg(problem.line);
         auto* item = new QTreeWidgetItem(
-            {QString::number(problem.row), QString::fromStdString(problem.column),
+            {row, QString::fromStdString(replaceTerminalControls(problem.column, false)),
              QString::fromStdString(problem.message)});
         item->setData(0, kRowRole, QVariant::fromValue<qulonglong>(problem.row));
         item->setToolTip(2, item->text(2));

@@ -314,7 +314,7 @@ TEST_F(BatchRunnerTest, LogLinesComeInRowOrder)
     EXPECT_EQ(summary.total, 12u);
     EXPECT_EQ(summary.written, 12u);
     std::vector<std::string> expected = {
-        formatText(kMsgRowDropped, std::size_t{4}, std::size_t{2}, std::size_t{3})};
+        formatText(kMsgRowSkipped, std::size_t{3}, std::size_t{4}, std::size_t{2}, std::size_t{3})};
     for (int i = 1; i <= 12; ++i)
         expected.push_back(formatText("无效图片:missing-%d.png\n", i));
     EXPECT_EQ(listener.logs, expected);

@@ -17,6 +17,47 @@ using test::writeFile;
 using Cells = std::vector<std::string>;
 using Rows = std::vector<Cells>;
 
+struct Skipped {
+    std::size_t line = 0;
+    std::size_t cells = 0;
+};
+
+// What the walker gives: the header, the rows the batch reads and the rows it skips.
+struct Table {
+    Cells header;
+    Rows rows;
+    std::vector<Skipped> skipped;
+};
+
+Table readCsv(std::string_view text, const CsvFormat& format)
+{
+    Table table;
+    CsvRows rows(text, format);
+    table.header = rows.header().toVector();
+    CsvDataRow row;
+    while (rows.next(row)) {
+        if (row.skipped)
+            table.skipped.push_back({row.line, row.cells.size()});
+        else
+            table.rows.push_back(row.cells.toVector());
+    }
+    return table;
+}
+
+std::optional<Table> loadCsvFile(const std::string& path, bool trim)
+{
+    std::string text;
+    if (loadCsvText(path, text) != CsvStatus::Ok)
+        return std::nullopt;
+    return readCsv(text, csvFormatFor(trim));
+}
+
+std::optional<Cells> columnsOf(const std::string& path, bool trim)
+{
+    const auto columns = loadCsvColumns(path, trim);
+    return columns ? std::optional(columns->toVector()) : std::nullopt;
+}
+
 // ---------------------------------------------------------------- reader, table-driven
 
 struct ReadCase {
@@ -25,7 +66,7 @@ struct ReadCase {
     bool trim;
     Cells header;
     Rows rows;
-    std::vector<DroppedCsvRow> dropped = {};
+    std::vector<Skipped> dropped = {};
 };
 
 std::ostream& operator<<(std::ostream& out, const ReadCase& c)
@@ -38,13 +79,13 @@ class ReadCsvTest : public ::testing::TestWithParam<ReadCase> {};
 TEST_P(ReadCsvTest, ReadsHeaderRowsAndDropped)
 {
     const ReadCase& c = GetParam();
-    const CsvTable table = readCsv(c.text, csvFormatFor(c.trim));
+    const Table table = readCsv(c.text, csvFormatFor(c.trim));
     EXPECT_EQ(table.header, c.header);
     EXPECT_EQ(table.rows, c.rows);
-    ASSERT_EQ(table.dropped.size(), c.dropped.size());
+    ASSERT_EQ(table.skipped.size(), c.dropped.size());
     for (std::size_t i = 0; i < c.dropped.size(); ++i) {
-        EXPECT_EQ(table.dropped[i].line, c.dropped[i].line) << "dropped " << i;
-        EXPECT_EQ(table.dropped[i].cells, c.dropped[i].cells) << "dropped " << i;
+        EXPECT_EQ(table.skipped[i].line, c.dropped[i].line) << "dropped " << i;
+        EXPECT_EQ(table.skipped[i].cells, c.dropped[i].cells) << "dropped " << i;
     }
 }
 
@@ -133,6 +174,54 @@ const ReadCase kReadCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, ReadCsvTest, ::testing::ValuesIn(kReadCases),
                          [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
 
+TEST(CsvRows, NumberEveryRowUnderTheHeaderAndTellWhereAQuoteStayedOpen)
+{
+    struct Row {
+        std::size_t number, line;
+        bool skipped;
+        std::size_t quoteLine;
+        bool operator==(const Row&) const = default;
+    };
+    const struct {
+        const char* name;
+        std::string text;
+        std::size_t headerQuoteLine;
+        std::vector<Row> rows;
+    } cases[] = {
+        {"skipped_rows_count",
+         "a,b\n1,2\n\n1,2,3\n4\n5,6\n",
+         0,
+         {{1, 2, false, 0}, {2, 4, true, 0}, {3, 5, true, 0}, {4, 6, false, 0}}},
+        {"quote_takes_the_rest",
+         "a,b\n1,2\n2,\"open\n3,4\n5,6\n",
+         0,
+         {{1, 2, false, 0}, {2, 3, false, 3}}},
+        {"quote_opened_on_a_later_line", "a,b\n\"x\ny\",\"p\nq\n", 0, {{1, 2, false, 3}}},
+        {"quote_in_header", "\n\na,\"b\n1,2\n", 3, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CsvRows rows(c.text, csvFormatFor(true));
+        EXPECT_EQ(rows.headerUnclosedQuoteLine(), c.headerQuoteLine);
+        std::vector<Row> got;
+        CsvDataRow row;
+        while (rows.next(row))
+            got.push_back({row.number, row.line, row.skipped, row.unclosedQuoteLine});
+        EXPECT_TRUE(got == c.rows);
+    }
+    // The log lines of the batch, the row command and a card of such a row.
+    CsvDataRow row;
+    row.cells = {"1", "2", "3"};
+    row.number = 2;
+    row.line = 4;
+    row.skipped = true;
+    row.unclosedQuoteLine = 5;
+    EXPECT_EQ(
+        csvRowNotes(row, 2),
+        (Cells{"第 2 行（文件第 4 行）的引号没有闭合，文件第 5 行到末尾的内容都读进了这一行。",
+               "第 2 行（文件第 4 行）有 3 个单元格，与表头的 2 个不同，已跳过。"}));
+}
+
 TEST(CsvFormat, ForTrim)
 {
     const CsvFormat on = csvFormatFor(true);
@@ -204,8 +293,8 @@ TEST(DecodeCsvText, Utf16LittleEndianWithMark)
 {
     const std::string decoded = decodeCsvText(utf16Bytes(kChineseCsv, false));
     EXPECT_EQ(decoded, "\xEF\xBB\xBF" + kChineseCsv);
-    const CsvTable table = readCsv(decoded, csvFormatFor(true));
-    const CsvTable twin = readCsv(kChineseCsv, csvFormatFor(true));
+    const Table table = readCsv(decoded, csvFormatFor(true));
+    const Table twin = readCsv(kChineseCsv, csvFormatFor(true));
     EXPECT_EQ(table.header, twin.header);
     EXPECT_EQ(table.rows, twin.rows);
 }
@@ -249,7 +338,7 @@ TEST(DecodeCsvText, Gb18030GivesChineseNames)
     ASSERT_FALSE(isValidUtf8(gb));
     const std::string decoded = decodeCsvText(gb);
     EXPECT_EQ(decoded, "姓名,部门\n张三,IT\n");
-    const CsvTable table = readCsv(decoded, csvFormatFor(true));
+    const Table table = readCsv(decoded, csvFormatFor(true));
     EXPECT_EQ(table.header, kChineseHeader);
     ASSERT_EQ(table.rows.size(), 1u);
     EXPECT_EQ(table.rows[0], (Cells{"张三", "IT"}));
@@ -259,10 +348,9 @@ TEST(DecodeCsvText, Gb18030AndUtf8TwinsGiveSameColumns)
 {
     const auto gb = utf8ToGb18030(kChineseCsv);
     ASSERT_TRUE(gb);
-    const CsvTable fromGb = readCsv(decodeCsvText(*gb), csvFormatFor(true));
-    const CsvTable fromUtf8 = readCsv(decodeCsvText(kChineseCsv), csvFormatFor(true));
-    const CsvTable fromMark =
-        readCsv(decodeCsvText("\xEF\xBB\xBF" + kChineseCsv), csvFormatFor(true));
+    const Table fromGb = readCsv(decodeCsvText(*gb), csvFormatFor(true));
+    const Table fromUtf8 = readCsv(decodeCsvText(kChineseCsv), csvFormatFor(true));
+    const Table fromMark = readCsv(decodeCsvText("\xEF\xBB\xBF" + kChineseCsv), csvFormatFor(true));
     EXPECT_EQ(fromGb.header, kChineseHeader);
     EXPECT_EQ(fromUtf8.header, kChineseHeader);
     EXPECT_EQ(fromMark.header, kChineseHeader);
@@ -293,7 +381,7 @@ TEST(CsvFile, LoadsAllEncodingsToSameColumns)
     };
     for (const auto& [name, bytes] : files) {
         writeFile(dir.file(name), bytes);
-        const auto columns = loadCsvColumns(dir.file(name), true);
+        const auto columns = columnsOf(dir.file(name), true);
         ASSERT_TRUE(columns) << name;
         EXPECT_EQ(*columns, kChineseHeader) << name;
         const auto table = loadCsvFile(dir.file(name), true);
@@ -303,14 +391,17 @@ TEST(CsvFile, LoadsAllEncodingsToSameColumns)
     }
 }
 
-TEST(CsvFile, ReadBytesExactly)
+TEST(CsvFile, ReadsEveryByteAndDecodes)
 {
     TempDir dir;
     const std::string bytes("a,b\n\0\xFF\r\n", 8);
     writeFile(dir.file("x.csv"), bytes);
-    EXPECT_EQ(readCsvFileBytes(dir.file("x.csv")), bytes);
+    std::string text = "old";
+    EXPECT_EQ(loadCsvText(dir.file("x.csv"), text), CsvStatus::Ok);
+    EXPECT_EQ(text, decodeCsvText(bytes));
     writeFile(dir.file("empty.csv"), "");
-    EXPECT_EQ(readCsvFileBytes(dir.file("empty.csv")), std::string());
+    EXPECT_EQ(loadCsvText(dir.file("empty.csv"), text), CsvStatus::Ok);
+    EXPECT_EQ(text, "");
 }
 
 TEST(CsvFile, EmptyFileGivesNoColumns)
@@ -326,8 +417,8 @@ TEST(CsvFile, HeaderOnlyGivesColumnsAndNoRows)
 {
     TempDir dir;
     writeFile(dir.file("h.csv"), "name, photo\r\n");
-    EXPECT_EQ(loadCsvColumns(dir.file("h.csv"), true), (Cells{"name", "photo"}));
-    EXPECT_EQ(loadCsvColumns(dir.file("h.csv"), false), (Cells{"name", " photo"}));
+    EXPECT_EQ(columnsOf(dir.file("h.csv"), true), (Cells{"name", "photo"}));
+    EXPECT_EQ(columnsOf(dir.file("h.csv"), false), (Cells{"name", " photo"}));
     const auto table = loadCsvFile(dir.file("h.csv"), true);
     ASSERT_TRUE(table);
     EXPECT_TRUE(table->rows.empty());
@@ -336,16 +427,19 @@ TEST(CsvFile, HeaderOnlyGivesColumnsAndNoRows)
 TEST(CsvFile, MissingFileFails)
 {
     TempDir dir;
-    EXPECT_FALSE(readCsvFileBytes(dir.file("missing.csv")));
-    EXPECT_FALSE(loadCsvFile(dir.file("missing.csv"), true));
-    EXPECT_FALSE(loadCsvColumns(dir.file("missing.csv"), true));
+    std::string text;
+    EXPECT_EQ(loadCsvText(dir.file("missing.csv"), text), CsvStatus::CannotAccess);
+    CsvStatus status = CsvStatus::Ok;
+    EXPECT_FALSE(loadCsvColumns(dir.file("missing.csv"), true, &status));
+    EXPECT_EQ(status, CsvStatus::CannotAccess);
 }
 
 TEST(CsvFile, DirectoryFails)
 {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "folder.csv");
-    EXPECT_FALSE(readCsvFileBytes(dir.file("folder.csv")));
+    std::string text;
+    EXPECT_EQ(loadCsvText(dir.file("folder.csv"), text), CsvStatus::CannotAccess);
     EXPECT_FALSE(loadCsvColumns(dir.file("folder.csv"), true));
 }
 
@@ -356,7 +450,8 @@ TEST(CsvFile, UnreadableFileFails)
     TempDir dir;
     writeFile(dir.file("locked.csv"), "a,b\n");
     ASSERT_EQ(chmod(dir.file("locked.csv").c_str(), 0), 0);
-    EXPECT_FALSE(readCsvFileBytes(dir.file("locked.csv")));
+    std::string text;
+    EXPECT_EQ(loadCsvText(dir.file("locked.csv"), text), CsvStatus::CannotAccess);
     EXPECT_FALSE(loadCsvColumns(dir.file("locked.csv"), true));
 }
 
@@ -378,9 +473,9 @@ TEST(CsvFile, HundredThousandRows)
     ASSERT_EQ(table->rows.size(), kRows);
     EXPECT_EQ(table->rows[0], (Cells{"0", "员工0", "photos/0.jpg", "引号, 逗号"}));
     EXPECT_EQ(table->rows[kRows - 1], (Cells{"99999", "员工99999", "photos/99999.jpg", "普通"}));
-    ASSERT_EQ(table->dropped.size(), 1u);
-    EXPECT_EQ(table->dropped[0].line, kRows + 2);
-    EXPECT_EQ(table->dropped[0].cells, 2u);
+    ASSERT_EQ(table->skipped.size(), 1u);
+    EXPECT_EQ(table->skipped[0].line, kRows + 2);
+    EXPECT_EQ(table->skipped[0].cells, 2u);
 }
 
 // ---------------------------------------------------------------- choice rule

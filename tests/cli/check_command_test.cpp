@@ -2,6 +2,7 @@
 
 #include "common/c_resources.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -130,6 +131,135 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
                                 shellQuote(dir.file("cards")) + " --json")
                   .exitCode,
               2);
+}
+
+// A PNG file of only its header and end chunk, claiming width x height.
+std::string pngClaiming(std::uint32_t width, std::uint32_t height)
+{
+    const auto be32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    return "\x89PNG\r\n\x1a\n" + be32(13) + "IHDR" + be32(width) + be32(height) +
+           std::string("\x08\x02\x00\x00\x00", 5) + be32(0) + be32(0) + "IEND" + be32(0xAE426082);
+}
+
+TEST(CheckCommand, RowsReportWhatTheBatchSkipsOrCannotRead)
+{
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    writeFile(dir.file("huge.png"), pngClaiming(60000, 60000));
+    writeFile(dir.file("square.png"), pngClaiming(16000, 16000));
+    const std::string background = readFile(folder + "/background.png");
+    writeFile(dir.file("cut.png"), background.substr(0, background.size() / 2));
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\n"
+                                    "A1,张三,研发部,huge.png\n"
+                                    "A2,李四,研发部,square.png\n"
+                                    "A3,王五,研发部,cut.png\n"
+                                    "\u200b\ufeff,周九,研发部,\n"
+                                    "\n"
+                                    "A5,赵六,研发部\n"
+                                    "A6,钱七,\"市场部,\n"
+                                    "A7,孙八,市场部,\n");
+    const std::string arguments = shellQuote(folder + "/badge.dat") + " --out " +
+                                  shellQuote(dir.file("cards")) + " --rows --csv " +
+                                  shellQuote(dir.file("rows.csv"));
+    const CommandResult r = runCheck(dir, arguments);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out,
+              "第 1 行，照片：图片太大（60000 x 60000 像素），无法读取：" + dir.file("huge.png") +
+                  "\n" + "第 2 行，照片：图片太大（16000 x 16000 像素），无法读取：" +
+                  dir.file("square.png") + "\n" + "第 3 行，照片：图片已损坏：" +
+                  dir.file("cut.png") + "\n" +
+                  "第 4 行，工号：文件名的这一部分为空，将用列名“工号”代替\n"
+                  "第 5 行（文件第 7 行）：有 3 个单元格，与表头的 4 个不同，这一行会被跳过\n"
+                  "第 6 行（文件第 8 行）：引号没有闭合，文件第 8 行到末尾的内容都读进了这一行\n"
+                  "第 6 行（文件第 8 行）：有 3 个单元格，与表头的 4 个不同，这一行会被跳过\n");
+    EXPECT_NE(r.err.find("已检查 6 行，发现 7 个问题。"), std::string::npos) << r.err;
+
+    const CommandResult json = runCheck(dir, arguments + " --json");
+    std::istringstream lines(json.out);
+    std::vector<std::string> kinds;
+    std::vector<double> lineNumbers;
+    for (std::string line; std::getline(lines, line);) {
+        const JsonPtr object(cJSON_Parse(line.c_str()));
+        ASSERT_TRUE(object) << line;
+        kinds.push_back(cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "kind")));
+        lineNumbers.push_back(cJSON_GetNumberValue(cJSON_GetObjectItem(object.get(), "line")));
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"picture-too-large", "picture-too-large",
+                                               "picture-damaged", "empty-file-name",
+                                               "row-skipped", "unclosed-quote", "row-skipped"}));
+    EXPECT_EQ(lineNumbers, (std::vector<double>{2, 3, 4, 5, 7, 8, 8}));
+
+    // What the check reports, the batch refuses: the three pictures and the two rows.
+    const CommandResult run = runCommand(
+        "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+        shellQuote(TORVALE_BATCH_EXE) + " run " + shellQuote(folder + "/badge.dat") + " --out " +
+        shellQuote(dir.file("cards")) + " --csv " + shellQuote(dir.file("rows.csv")));
+    for (const char* picture : {"huge.png", "square.png", "cut.png"})
+        EXPECT_NE(run.err.find(std::string("无效图片:") + picture), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("有 2 行数据被跳过"), std::string::npos) << run.out;
+}
+
+TEST(CheckCommand, RowsKeepAHundredThousandProblemsAndCountTheRest)
+{
+    TempDir dir;
+    std::string csv = "工号,姓名,部门,照片\n";
+    for (int i = 0; i < 100002; ++i)
+        csv += "x\n";
+    writeFile(dir.file("short.csv"), csv);
+    const CommandResult r =
+        runCheck(dir, shellQuote(kExample) + " --out " + shellQuote(dir.file("cards")) +
+                          " --rows --csv " + shellQuote(dir.file("short.csv")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 100000);
+    EXPECT_NE(r.err.find("已检查 100002 行，发现 100002 个问题。只列出了前 100000 个。"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST(CheckCommand, FailedTemplateCheckIsCleanedAndJsonInJsonMode)
+{
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    const std::string escape = "\\u001b]0;title\\u0007\\u001b[2J";
+    const std::string example = readFile(kExample);
+    std::string badFont = example;
+    badFont.replace(badFont.find("黑体"), std::string("黑体").size(), escape);
+    std::string badBackground = example;
+    badBackground.replace(badBackground.find("background.png"), 14, escape + ".png");
+    const struct {
+        std::string dat;
+        std::string text; // in the message, after cleaning
+        int layer;
+    } cases[] = {
+        {badFont, "没找到【\uFFFD]0;title\uFFFD\uFFFD[2J】字体: 请重新选择一个字体", 2},
+        {badBackground, "背景图片 '\uFFFD]0;title\uFFFD\uFFFD[2J.png' 已不存在", 0},
+    };
+    std::filesystem::copy(folder, dir.path() / "badge", std::filesystem::copy_options::recursive);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeFile(dir.file("badge/bad.dat"), c.dat);
+        const std::string arguments =
+            shellQuote(dir.file("badge/bad.dat")) + " --out " + shellQuote(dir.file("cards"));
+        const CommandResult plain = runCheck(dir, arguments + " --rows");
+        EXPECT_EQ(plain.exitCode, 1);
+        EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
+        EXPECT_NE(plain.out.find(c.text), std::string::npos) << plain.out;
+
+        const CommandResult json = runCheck(dir, arguments + " --rows --json");
+        EXPECT_EQ(json.exitCode, 1);
+        ASSERT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 1) << json.out;
+        const JsonPtr object(cJSON_Parse(json.out.c_str()));
+        ASSERT_TRUE(object) << json.out;
+        EXPECT_STREQ(cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "kind")), "template");
+        const char* message = cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "message"));
+        ASSERT_TRUE(message);
+        EXPECT_NE(std::string(message).find(c.text), std::string::npos) << message;
+        const cJSON* layer = cJSON_GetObjectItem(object.get(), "layer");
+        EXPECT_EQ(layer ? cJSON_GetNumberValue(layer) : 0, c.layer);
+    }
 }
 
 TEST(CheckCommand, UsageAndUnreadableTemplate)

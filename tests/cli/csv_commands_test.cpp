@@ -53,6 +53,21 @@ TEST(ColumnsCommand, Gb18030AndUtf16FilesPrintUtf8)
     EXPECT_EQ(r.out, "姓名\n部\n"); // the odd last byte is ignored
 }
 
+TEST(ColumnsCommand, TerminalGetsNoControlCharactersPipeGetsTheBytes)
+{
+    TempDir dir;
+    writeFile(dir.file("esc.csv"), "\x1b]0;title\x07名字,\x1b[2J清屏,\"a\nb\"\n");
+    const std::string command =
+        shellQuote(TORVALE_BATCH_EXE) + " columns " + shellQuote(dir.file("esc.csv"));
+    // A pseudo-terminal as standard output; it ends lines with "\r\n".
+    const CommandResult terminal = runCommand("script -qec " + shellQuote(command) + " /dev/null");
+    EXPECT_EQ(terminal.exitCode, 0) << terminal.err;
+    EXPECT_EQ(terminal.out, "\uFFFD]0;title\uFFFD名字\r\n\uFFFD[2J清屏\r\na\uFFFDb\r\n");
+    const CommandResult pipe = runCommand(command);
+    EXPECT_EQ(pipe.exitCode, 0);
+    EXPECT_EQ(pipe.out, "\x1b]0;title\x07名字\n\x1b[2J清屏\na\nb\n");
+}
+
 TEST(ColumnsCommand, EmptyFilePrintsNothing)
 {
     TempDir dir;
@@ -143,8 +158,9 @@ TEST(RowsCommand, DroppedRowsReportedOnStderr)
     const CommandResult r = runBatch("rows " + shellQuote(dir.file("rows.csv")));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "[\"1\",\"2\"]\n[\"5\",\"6\"]\n");
-    EXPECT_EQ(r.err, "第 3 行有 3 个单元格，与表头的 2 个不同，已跳过。\n"
-                     "第 5 行有 1 个单元格，与表头的 2 个不同，已跳过。\n");
+    // Every row under the header is a data row; the message names the file's line too.
+    EXPECT_EQ(r.err, "第 2 行（文件第 3 行）有 3 个单元格，与表头的 2 个不同，已跳过。\n"
+                     "第 3 行（文件第 5 行）有 1 个单元格，与表头的 2 个不同，已跳过。\n");
 }
 
 TEST(RowsCommand, HeaderOnlyAndEmptyPrintNothing)

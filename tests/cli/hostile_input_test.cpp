@@ -2,8 +2,13 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+extern char** environ;
 
 namespace torvale {
 namespace {
@@ -143,6 +148,105 @@ TEST(HostileInput, CellTextReachesTheTerminalWithoutControlCharacters)
         std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
+TEST(HostileInput, InvisibleCharactersNameNothingAndLineBreaksFakeNoLogLine)
+{
+    TempDir dir;
+    copyExample(dir, "工号,姓名,部门,照片\n"
+                     "\xEF\xBB\xBF,张三,研发部,\"a.jpg\n12:00:00 完成：已写入 9 张卡片\"\n"
+                     "A2\u200b,李四\u2028,研发部,\n");
+    const CommandResult r =
+        runIn(dir, dir.file("badge"), "run badge.dat --out " + shellQuote(dir.file("cards")));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    const auto cards = folderContent(dir.file("cards"));
+    ASSERT_EQ(cards.size(), 2u);
+    EXPECT_EQ(cards.begin()->first, "A2-李四-.jpg");
+    EXPECT_EQ(std::next(cards.begin())->first, "工号-张三.jpg");
+    EXPECT_NE(r.err.find("无效图片:a.jpg\uFFFD12:00:00 完成"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\n12:00:00 完成"), std::string::npos) << r.err;
+}
+
+// AddressSanitizer reserves address space and keeps freed memory of its own: memory limits and
+// peaks say nothing about the program then.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// The peak resident memory, in KiB, of a shell command line that ends by exec'ing the tool: the
+// child waited for is the tool itself. -1 when it could not be run or did not exit with 0.
+long peakMemoryKib(const std::string& commandLine)
+{
+    const std::string line = "exec " + commandLine;
+    const char* argv[] = {"/bin/sh", "-c", line.c_str(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) !=
+        0)
+        return -1;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return usage.ru_maxrss;
+}
+
+TEST(HostileInput, ReadingACsvFileTakesAFewTimesItsSize)
+{
+    if (kSanitized)
+        GTEST_SKIP() << "memory use of a sanitized build";
+    TempDir dir;
+    constexpr long kCommas = 20'000'000;
+    writeFile(dir.file("commas.csv"), std::string(kCommas, ',') + "\n");
+    writeFile(dir.file("tiny.csv"), "a\n");
+    const std::string tool = shellQuote(TORVALE_BATCH_EXE);
+    const long base =
+        peakMemoryKib(tool + " columns " + shellQuote(dir.file("tiny.csv")) + " >/dev/null");
+    ASSERT_GT(base, 0);
+    for (const char* command : {" columns ", " rows "}) {
+        SCOPED_TRACE(command);
+        const long peak =
+            peakMemoryKib(tool + command + shellQuote(dir.file("commas.csv")) + " >/dev/null");
+        ASSERT_GT(peak, 0);
+        // The bytes, and four bytes for each of the header's 20 000 001 cells.
+        EXPECT_LT(peak - base, 6 * kCommas / 1024);
+    }
+}
+
+TEST(HostileInput, RunningOutOfMemoryIsTheCsvFilesProblem)
+{
+    if (kSanitized)
+        GTEST_SKIP() << "memory limits of a sanitized build";
+    TempDir dir;
+    copyExample(dir, "工号,姓名,部门,照片\nA1,张三,研发部,\n");
+    writeFile(dir.file("badge/commas.csv"), std::string(20'000'000, ',') + "\n");
+    // The header of the template's columns, and a row too wide for the memory left.
+    writeFile(dir.file("badge/wide.csv"),
+              "工号,姓名,部门,照片\n" + std::string(20'000'000, ',') + "\n");
+    const std::string out = " --out " + shellQuote(dir.file("cards"));
+    // Room for the program, not for the rows: the small file passes under the same limit.
+    const std::string limit = "ulimit -v 120000; ";
+    const struct {
+        std::string arguments;
+        int exitCode;
+        std::string message; // on standard output or error
+    } cases[] = {
+        {"columns staff.csv", 0, "工号"},
+        {"run badge.dat --jobs 1" + out, 0, "完成：已写入 1 张卡片"},
+        {"columns commas.csv", 2, "文件 'commas.csv' 太大，内存不足，无法读取。"},
+        {"rows commas.csv", 2, "文件 'commas.csv' 太大，内存不足，无法读取。"},
+        {"check badge.dat --csv wide.csv --rows" + out, 1,
+         "文件 'wide.csv' 太大，内存不足，无法读取。"},
+        {"run badge.dat --csv wide.csv --jobs 1" + out, 1,
+         "文件 'wide.csv' 太大，内存不足，无法读取。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult r = runIn(dir, dir.file("badge"), c.arguments, limit);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE((r.out + r.err).find(c.message), std::string::npos) << r.out << r.err;
+    }
 }
 
 TEST(HostileInput, CardRefusesAnEmptyFolderAndBlankRows)

@@ -318,5 +318,31 @@ TEST(RunCommand, QuietStillListsCardProblemsAndStrictFailsOnThem)
     }
 }
 
+TEST(RunCommand, RowsTheFileLosesAreLoggedAndFailStrict)
+{
+    TempDir dir;
+    const std::string csv = dir.file("lost.csv");
+    // Row 2 has a fifth cell; the quote of row 3 is never closed and takes row 4 with it.
+    writeFile(csv, exampleRows(1) + "B2,名2,研发部,,多余\nB3,\"名3,研发部,\nB4,名4,研发部,\n");
+    const std::string common = shellQuote(kExample) + " --csv " + shellQuote(csv) + " --out ";
+    for (const bool strict : {false, true}) {
+        const std::string out = dir.file(strict ? "strict" : "plain");
+        const CommandResult result =
+            runTool(dir, common + shellQuote(out) + " --quiet" + (strict ? " --strict" : ""));
+        EXPECT_EQ(result.exitCode, strict ? 1 : 0) << result.err;
+        EXPECT_NE(
+            result.err.find("第 2 行（文件第 3 行）有 5 个单元格，与表头的 4 个不同，已跳过。"),
+            std::string::npos)
+            << result.err;
+        EXPECT_NE(
+            result.err.find(
+                "第 3 行（文件第 4 行）的引号没有闭合，文件第 4 行到末尾的内容都读进了这一行。"),
+            std::string::npos)
+            << result.err;
+        EXPECT_NE(result.out.find("有 2 行数据被跳过"), std::string::npos) << result.out;
+        EXPECT_EQ(folderContent(out).size(), 1u);
+    }
+}
+
 } // namespace
 } // namespace torvale

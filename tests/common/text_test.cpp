@@ -150,5 +150,29 @@ TEST(TextTest, FormatTextAndColours)
     EXPECT_EQ(colorToHtml(0xFF0A0B0C), "#0C0B0A"); // the top byte is ignored
 }
 
+TEST(TextTest, ControlCharactersIncludeFormatCharactersAndSeparators)
+{
+    const struct {
+        char32_t cp;
+        bool control;
+        bool format;
+    } cases[] = {
+        {0x1B, true, false},    {'\n', true, false},     {'\t', false, false},
+        {0x9B, true, false},    {0x00AD, true, true},    {0x200B, true, true},
+        {0x200F, true, true},   {0x202E, true, true},    {0x2060, true, true},
+        {0xFEFF, true, true},   {0xE0041, true, true},   {0x2028, true, false},
+        {0x2029, true, false},  {'a', false, false},     {0x00A0, false, false},
+        {0x200A, false, false}, {0x2070, false, false},  {0x4E2D, false, false},
+        {0xFFFC, false, false}, {0xE0080, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<unsigned>(c.cp));
+        EXPECT_EQ(isControlCodePoint(c.cp), c.control);
+        EXPECT_EQ(isFormatCodePoint(c.cp), c.format);
+    }
+    EXPECT_EQ(replaceTerminalControls("a\nb\u2028c\x1b"), "a\nb\uFFFDc\uFFFD");
+    EXPECT_EQ(replaceTerminalControls("a\nb", false), "a\uFFFDb");
+}
+
 } // namespace
 } // namespace torvale

@@ -31,11 +31,11 @@ const std::vector<std::string> kColumns = {"姓名", "工号", "照片", "name"}
 
 CsvColumnLoader columnsLoader(std::vector<std::string> columns = kColumns)
 {
-    return [columns](const std::string&, bool) { return std::optional(columns); };
+    return [columns](const std::string&, bool) { return std::optional(PackedStrings(columns)); };
 }
 
 const CsvColumnLoader kFailingLoader = [](const std::string&, bool) {
-    return std::optional<std::vector<std::string>>();
+    return std::optional<PackedStrings>();
 };
 
 std::string golden(const std::string& name)
@@ -499,12 +499,12 @@ TEST(TemplateFile, CsvColumnsSelectFileNameColumns)
     auto result = readTemplateFile(path, tpl, 72, [&](const std::string& csv, bool trim) {
         loadedPath = csv;
         loadedTrim = trim;
-        return std::optional<std::vector<std::string>>({"Name", "工号"});
+        return std::optional<PackedStrings>({"Name", "工号"});
     });
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(loadedPath, dir.file("people.csv")); // resolved beside the template
     EXPECT_FALSE(loadedTrim);
-    EXPECT_EQ(result.csvColumns, (std::vector<std::string>{"Name", "工号"}));
+    EXPECT_EQ(result.csvColumns.toVector(), (std::vector<std::string>{"Name", "工号"}));
     EXPECT_EQ(tpl.output.file_name_bind_col_name, "Name");
     EXPECT_EQ(tpl.output.file_name_bind_col_name2, "");
 
@@ -522,7 +522,7 @@ TEST(TemplateFile, CsvColumnsSelectFileNameColumns)
     bool asked = false;
     result = readTemplateText(noCsv, path, tpl, 72, [&](const std::string&, bool) {
         asked = true;
-        return std::optional<std::vector<std::string>>();
+        return std::optional<PackedStrings>();
     });
     EXPECT_TRUE(result.ok());
     EXPECT_FALSE(asked);

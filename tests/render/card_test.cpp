@@ -351,6 +351,30 @@ TEST(MakeOutputName, BuildsNamesFromTheFileNameColumns)
     EXPECT_EQ(makeOutputName({{"n", "." + std::string(70, 'x')}}, one, 1),
               "-." + std::string(62, 'x'));
     EXPECT_EQ(makeOutputName({{"n", std::string(20'000'000, 'q')}}, one, 1), std::string(64, 'q'));
+
+    // Invisible characters name nothing: a cell of them is a blank cell, and they take no room
+    // from the visible ones.
+    const std::string zeroWidth = "\u200b";
+    EXPECT_EQ(makeOutputName({{"工号", "\ufeff"}, {"姓名", "Wang"}}, both, 1), "工号-Wang");
+    EXPECT_EQ(makeOutputName({{"工号", " \u200b\u2060 "}, {"姓名", "Wang\u200b"}}, both, 1),
+              "工号-Wang");
+    std::string hidden;
+    for (int i = 0; i < 70; ++i)
+        hidden += zeroWidth;
+    EXPECT_EQ(makeOutputName({{"n", hidden + "Li"}}, one, 1), "Li");
+    EXPECT_TRUE(isBlankNameCell(nullptr));
+    EXPECT_TRUE(isBlankNameCell(&hidden));
+    OutputSettings invisibleColumn;
+    invisibleColumn.file_name_bind_col_name = "\ufeff";
+    EXPECT_EQ(makeOutputName({}, invisibleColumn, 7), "7");
+}
+
+TEST(CellForLog, KeepsALogLineOnOneLine)
+{
+    EXPECT_EQ(cellForLog("a.jpg\n12:00:00 完成\u2028x\ufeff\ty"),
+              "a.jpg\uFFFD12:00:00 完成\uFFFDx\uFFFD\ty");
+    const std::string longCell = std::string(199, 'a') + "\r\n" + std::string(300, 'b');
+    EXPECT_EQ(cellForLog(longCell), std::string(199, 'a') + "\uFFFD...（共 501 个字符）");
 }
 
 TEST_F(CardTest, HugeCellsAndUndrawableTextsAreLogged)

@@ -19,11 +19,14 @@ TEST(SanitizeFileName, ReplacesEveryUnsafeCharacterWithAHyphen)
     EXPECT_EQ(sanitizeFileName("a\\b/c:d*e?f\"g<h>i|j k\tl\rm\nn"), "a-b-c-d-e-f-g-h-i-j-k-l-m-n");
     EXPECT_EQ(sanitizeFileName("张 伟%50"), "张-伟%50");
     EXPECT_EQ(sanitizeFileName(std::string("a\0b\0", 4)), "a-b-");
-    // Terminal escapes, C1 controls and the bidirectional overrides that make "gpj.exe" look
-    // like "exe.jpg".
+    // Terminal escapes, C1 controls and the line and paragraph separators become "-"; the
+    // format characters, which show nothing (the bidirectional overrides that make "gpj.exe"
+    // look like "exe.jpg", zero-width spaces, the byte order mark, tags), are left out.
     EXPECT_EQ(sanitizeFileName("\x1b[31mred\x7f\xc2\x9b"), "-[31mred--");
-    EXPECT_EQ(sanitizeFileName("a\u202egpj\u2066b\u2069"), "a-gpj-b-");
-    EXPECT_EQ(sanitizeFileName("\u200f名字\u00a0"), "\u200f名字\u00a0");
+    EXPECT_EQ(sanitizeFileName("a\u2028b\u2029c"), "a-b-c");
+    EXPECT_EQ(sanitizeFileName("a\u202egpj\u2066b\u2069"), "agpjb");
+    EXPECT_EQ(sanitizeFileName("\u200f名\u200b字\ufeff\u00ad\U000E0041\u00a0"), "名字\u00a0");
+    EXPECT_EQ(sanitizeFileName("\ufeff"), "");
 }
 
 TEST(NumberedPath, AddsTheNumberFromTwoOn)

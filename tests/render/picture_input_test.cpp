@@ -298,8 +298,63 @@ TEST(ReadPicture, HugeClaimedSizeFailsCleanly)
     const std::string path = dir.file("huge.png");
     test::writeFile(path, png);
 
-    ASSERT_TRUE(sniffPicture(path).has_value());
+    const auto info = sniffPicture(path);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_FALSE(withinDecodeLimits(info->fullWidth, info->fullHeight));
     EXPECT_FALSE(readPicture(path));
+}
+
+TEST(SniffPicture, FullSizeAndCutPngs)
+{
+    test::TempDir dir;
+    const std::string png = test::solidPictureBytes(8, 8, "red", "PNG");
+    const std::string iend = be32(0) + "IEND" + be32(crc32("IEND"));
+    const struct {
+        const char* name;
+        std::string content;
+        std::int64_t fullWidth;
+        bool complete;
+    } cases[] = {
+        {"whole", png, 8, true},
+        {"cut_in_a_chunk", png.substr(0, png.size() / 2), 8, false},
+        {"cut_before_the_end", png.substr(0, png.size() - 12), 8, false},
+        {"bytes_after_the_end", png + "appended", 8, true},
+        {"beyond_16_bits", pngHeader(65536 + 300, 20) + be32(0) + iend, 65536 + 300, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(std::string(c.name) + ".png");
+        test::writeFile(path, c.content);
+        const auto info = sniffPicture(path);
+        ASSERT_TRUE(info.has_value());
+        EXPECT_EQ(info->fullWidth, c.fullWidth);
+        EXPECT_EQ(info->complete, c.complete);
+        // The image library refuses what the header check calls cut short.
+        if (!c.complete) {
+            EXPECT_FALSE(readPicture(path));
+        }
+    }
+}
+
+TEST(DecodedPictureSize, IsTheSizeReadPictureDecodes)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("photo.jpg");
+    test::writeFile(path, test::solidPictureBytes(2000, 1500, "green", "JPEG"));
+    const auto info = sniffPicture(path);
+    ASSERT_TRUE(info.has_value());
+    const std::pair<std::size_t, std::size_t> wanted[] = {
+        {0, 0}, {100, 50}, {252, 352}, {300, 200}, {999, 1}, {1000, 750}, {1001, 10},
+    };
+    for (const auto& [width, height] : wanted) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        const DecodedPicture picture = readPicture(path, width, height);
+        ASSERT_TRUE(picture);
+        const auto [decodedWidth, decodedHeight] = decodedPictureSize(*info, width, height);
+        EXPECT_EQ(decodedWidth, static_cast<std::int64_t>(MagickGetImageWidth(picture.wand.get())));
+        EXPECT_EQ(decodedHeight,
+                  static_cast<std::int64_t>(MagickGetImageHeight(picture.wand.get())));
+    }
 }
 
 TEST(ReadPicture, NamesAreNeverInterpreted)

@@ -42,19 +42,25 @@ std::vector<ReferencePair> renderAgainstReference(const std::string& templatePat
             resolveTemplatePath(tpl.background.background_path, templatePath), tpl.background));
     }
     const std::string csvPath = resolveTemplatePath(tpl.csv_file_path, templatePath);
-    const auto table = loadCsvFile(csvPath, tpl.is_trim_csv_cell_value);
-    if (!table || table->rows.size() < rows) {
-        ADD_FAILURE() << "no rows in " << csvPath;
+    std::string text;
+    if (loadCsvText(csvPath, text) != CsvStatus::Ok) {
+        ADD_FAILURE() << "cannot read " << csvPath;
         return pairs;
     }
+    CsvRows csvRows(text, csvFormatFor(tpl.is_trim_csv_cell_value));
+    const CardColumns columns(csvRows.header(), tpl);
     const CardRenderer renderer(tpl, read.dpi.value_or(72), test::testFonts(), csvPath);
     for (std::size_t row = 0; row < rows; ++row) {
+        CsvDataRow cells;
+        if (!csvRows.next(cells)) {
+            ADD_FAILURE() << "no row " << row + 1 << " in " << csvPath;
+            return pairs;
+        }
         struct : LogSink {
             void log(const std::string& message) override { ADD_FAILURE() << message; }
         } log;
         std::atomic<bool> stop{false};
-        const auto card =
-            renderer.compose(makeCardRow(table->header, table->rows[row]), tpl.output, log, stop);
+        const auto card = renderer.compose(columns.row(cells.cells), tpl.output, log, stop);
         if (!card) {
             ADD_FAILURE() << "no card for row " << row + 1;
             return pairs;

@@ -103,8 +103,9 @@ TEST_F(RowPreviewTest, CheckingTheRowsListsTheProblemsAndPreviewsTheOneChosen)
     std::filesystem::copy(std::string(TORVALE_SOURCE_DIR) + "/examples/badge", folder,
                           std::filesystem::copy_options::recursive);
     std::filesystem::remove(folder / "photos/p03.jpg");
-    // Row 25 names its card as row 1 does.
-    std::ofstream(folder / "staff.csv", std::ios::app) << "A0001,张伟,研发部,photos/p01.jpg\n";
+    // Row 25 names its card as row 1 does; row 26 is one the batch skips.
+    std::ofstream(folder / "staff.csv", std::ios::app)
+        << "A0001,张伟,研发部,photos/p01.jpg\nA0026,短行\n";
     ASSERT_TRUE(document->open((folder / "badge.dat").string()).ok());
     setOutputFolder(dir.file("cards"));
 
@@ -112,9 +113,9 @@ TEST_F(RowPreviewTest, CheckingTheRowsListsTheProblemsAndPreviewsTheOneChosen)
     RowCheckWindow* report = window->rowCheckWindow();
     ASSERT_TRUE(report);
     EXPECT_TRUE(report->isVisible());
-    EXPECT_EQ(report->summary()->text().toStdString(), "已检查 25 行，发现 4 个问题。");
+    EXPECT_EQ(report->summary()->text().toStdString(), "已检查 26 行，发现 5 个问题。");
     QTreeWidget& list = *report->list();
-    ASSERT_EQ(list.topLevelItemCount(), 4);
+    ASSERT_EQ(list.topLevelItemCount(), 5);
     const auto line = [&list](int i) {
         const QTreeWidgetItem* item = list.topLevelItem(i);
         return (item->text(0) + "|" + item->text(1) + "|" + item->text(2)).toStdString();
@@ -125,6 +126,8 @@ TEST_F(RowPreviewTest, CheckingTheRowsListsTheProblemsAndPreviewsTheOneChosen)
     EXPECT_EQ(line(1), "11" + lost);
     EXPECT_EQ(line(2), "19" + lost);
     EXPECT_EQ(line(3), "25|工号|文件名“A0001-张伟.jpg”与第 1 行相同，将另存为带编号的名字");
+    // A problem of the whole row names the line of the file too, as the batch's log does.
+    EXPECT_EQ(line(4), "26（文件第 27 行）||有 2 个单元格，与表头的 4 个不同，这一行会被跳过");
 
     ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
     const QRect last = list.visualItemRect(list.topLevelItem(3));

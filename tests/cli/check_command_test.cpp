@@ -13,6 +13,7 @@ namespace torvale {
 namespace {
 
 using test::CommandResult;
+using test::folderContent;
 using test::readFile;
 using test::runCommand;
 using test::shellQuote;
@@ -142,6 +143,28 @@ std::string pngClaiming(std::uint32_t width, std::uint32_t height)
     };
     return "\x89PNG\r\n\x1a\n" + be32(13) + "IHDR" + be32(width) + be32(height) +
            std::string("\x08\x02\x00\x00\x00", 5) + be32(0) + be32(0) + "IEND" + be32(0xAE426082);
+}
+
+TEST(CheckCommand, ACutJpegIsDamagedForTheCheckAndTheBatchAlike)
+{
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    const std::string photo = readFile(folder + "/photos/p02.jpg");
+    writeFile(dir.file("cut.jpg"), photo.substr(0, photo.size() * 3 / 4));
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\nA1,张三,研发部,cut.jpg\n");
+    const std::string arguments = shellQuote(folder + "/badge.dat") + " --out " +
+                                  shellQuote(dir.file("cards")) + " --csv " +
+                                  shellQuote(dir.file("rows.csv"));
+    const CommandResult check = runCheck(dir, arguments + " --rows");
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.out, "第 1 行，照片：图片已损坏：" + dir.file("cut.jpg") + "\n");
+    // The batch draws what decodes, says so, and --strict fails on it.
+    const CommandResult run =
+        runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                   shellQuote(TORVALE_BATCH_EXE) + " run --strict " + arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("图片已损坏：cut.jpg"), std::string::npos) << run.err;
+    EXPECT_EQ(folderContent(dir.file("cards")).size(), 1u);
 }
 
 TEST(CheckCommand, RowsReportWhatTheBatchSkipsOrCannotRead)

@@ -458,7 +458,11 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
             while (scale < 8 && width / (2 * scale) >= minWidth && height / (2 * scale) >= minHeight)
                 scale *= 2;
         }
-        decodedPixels = (width / scale + 1) * (height / scale + 1);
+        // A header may claim any size: beyond the budget it takes the whole budget anyway.
+        const std::size_t columns = width / scale + 1;
+        const std::size_t rows = height / scale + 1;
+        if (rows <= decodedPixels / columns)
+            decodedPixels = columns * rows;
     }
     BudgetShare pixels = pixelBudget().take(decodedPixels * kCacheBytesPerPixel);
 

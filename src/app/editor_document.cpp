@@ -14,17 +14,45 @@ namespace torvale {
 
 namespace {
 
+/// The groups of fields in which two states of a layer differ.
+LayerFieldSet changedFields(const Layer& a, const Layer& b)
+{
+    const auto group = [](LayerFieldSet field, bool differs) { return differs ? field : 0u; };
+    return group(FieldGeometry, std::tie(a.x, a.y, a.width, a.height) !=
+                                    std::tie(b.x, b.y, b.width, b.height)) |
+           group(FieldType, a.type != b.type) |
+           group(FieldLevel, a.layer_level != b.layer_level) |
+           group(FieldOverflow, a.overflow_style != b.overflow_style) |
+           group(FieldBinding, a.bind_col_name != b.bind_col_name) |
+           group(FieldDemo, std::tie(a.text, a.filePath) != std::tie(b.text, b.filePath)) |
+           group(FieldFont, std::tie(a.fontName, a.fontSize, a.isBold, a.isUnderline, a.isItalic,
+                                     a.characterSpacing, a.autoShrink, a.minFontSize) !=
+                                std::tie(b.fontName, b.fontSize, b.isBold, b.isUnderline,
+                                         b.isItalic, b.characterSpacing, b.autoShrink,
+                                         b.minFontSize)) |
+           group(FieldColor, std::tie(a.color, a.htmlColor) != std::tie(b.color, b.htmlColor)) |
+           group(FieldAlignment, std::tie(a.tHAlign, a.tVAlign, a.pHAlign, a.pVAlign) !=
+                                     std::tie(b.tHAlign, b.tVAlign, b.pHAlign, b.pVAlign));
+}
+
 /// True when two layers differ in a field that is saved.
 bool layerFieldsDiffer(const Layer& a, const Layer& b)
 {
-    const auto fields = [](const Layer& l) {
-        return std::tie(l.number, l.x, l.y, l.width, l.height, l.type, l.bind_col_name, l.text,
-                        l.fontName, l.fontSize, l.isBold, l.isUnderline, l.isItalic, l.color,
-                        l.htmlColor, l.tHAlign, l.tVAlign, l.characterSpacing, l.filePath,
-                        l.layer_level, l.overflow_style, l.pHAlign, l.pVAlign, l.autoShrink,
-                        l.minFontSize);
-    };
-    return fields(a) != fields(b);
+    return a.number != b.number || changedFields(a, b) != 0;
+}
+
+std::vector<LayerId> layerIds(const std::vector<Layer>& layers)
+{
+    std::vector<LayerId> ids;
+    ids.reserve(layers.size());
+    for (const Layer& layer : layers)
+        ids.push_back(layer.id);
+    return ids;
+}
+
+bool holds(const std::vector<LayerId>& ids, LayerId id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
 // The column names of a CSV file for the editor's lists; nothing when the file cannot be read.
@@ -175,7 +203,7 @@ void EditorDocument::restore(Template state)
     state.templateName = m_template.templateName;
     const bool sameSource = state.csv_file_path == m_template.csv_file_path &&
                             state.is_trim_csv_cell_value == m_template.is_trim_csv_cell_value;
-    m_template = std::move(state);
+    const Template before = std::exchange(m_template, std::move(state));
     // The DPI is a setting, not a step of the history: an earlier canvas takes today's.
     canvasTakesDpi();
     nameLayers();
@@ -186,7 +214,63 @@ void EditorDocument::restore(Template state)
                                             m_template.is_trim_csv_cell_value);
         m_csvColumns = columns ? std::move(*columns) : std::vector<std::string>();
     }
-    announce(DocumentChange::Restored);
+    const bool restoring = std::exchange(m_restoring, true);
+    announceDifferences(before, !sameSource);
+    m_restoring = restoring;
+}
+
+void EditorDocument::announceDifferences(const Template& before, bool sourceChanged)
+{
+    const Template& after = m_template;
+    if (!(before.background == after.background))
+        announce(DocumentChange::Background);
+    if (sourceChanged)
+        announce(DocumentChange::DataSource);
+
+    const std::vector<LayerId> was = layerIds(before.layers);
+    const std::vector<LayerId> is = layerIds(after.layers);
+    std::vector<LayerId> removed;
+    std::vector<LayerId> kept;
+    for (LayerId id : was)
+        (holds(is, id) ? kept : removed).push_back(id);
+    std::vector<LayerId> added;
+    std::vector<LayerId> keptNow;
+    for (LayerId id : is)
+        (holds(was, id) ? keptNow : added).push_back(id);
+    if (kept != keptNow) {
+        // The layers kept changed places: every row is new.
+        removed = was;
+        added = is;
+        keptNow.clear();
+    }
+    const auto firstMoved = static_cast<std::size_t>(
+        std::mismatch(was.begin(), was.end(), is.begin(), is.end()).first - was.begin());
+    if (!removed.empty())
+        announce(DocumentEvent{DocumentChange::LayersRemoved, removed, 0, firstMoved});
+    if (!added.empty())
+        announce(DocumentEvent{DocumentChange::LayersAdded, added, 0, firstMoved});
+    // The layers in both states, grouped by the fields that differ.
+    std::vector<std::pair<LayerFieldSet, std::vector<LayerId>>> changes;
+    for (LayerId id : keptNow) {
+        const Layer& old = *std::find_if(before.layers.begin(), before.layers.end(),
+                                         [id](const Layer& l) { return l.id == id; });
+        const LayerFieldSet fields = changedFields(old, *layer(id));
+        if (fields == 0)
+            continue;
+        auto group = std::find_if(changes.begin(), changes.end(),
+                                  [fields](const auto& change) { return change.first == fields; });
+        if (group == changes.end())
+            group = changes.insert(changes.end(), {fields, {}});
+        group->second.push_back(id);
+    }
+    for (auto& [fields, ids] : changes)
+        announce(DocumentEvent{DocumentChange::LayerFields, std::move(ids), fields, 0});
+
+    if (!(before.output == after.output))
+        announce(DocumentChange::Output);
+    if (before.pictures_show_picture != after.pictures_show_picture ||
+        before.pictures_show_select_area != after.pictures_show_select_area)
+        announce(DocumentChange::DisplaySwitches);
 }
 
 bool EditorDocument::isModified() const
@@ -496,16 +580,9 @@ void EditorDocument::setLayerGeometry(const std::vector<LayerRect>& rects)
         announce(DocumentEvent{DocumentChange::LayerFields, changed, FieldGeometry, 0});
 }
 
-std::size_t EditorDocument::subscribe(Listener listener)
+Subscription EditorDocument::subscribe(Listener listener)
 {
-    const std::size_t id = m_nextListenerId++;
-    m_listeners.emplace_back(id, std::move(listener));
-    return id;
-}
-
-void EditorDocument::unsubscribe(std::size_t id)
-{
-    std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
+    return m_changed.subscribe(std::move(listener));
 }
 
 namespace {
@@ -573,11 +650,12 @@ void EditorDocument::endStep()
 
 void EditorDocument::recordEdit(const DocumentEvent& event)
 {
+    if (m_restoring)
+        return;
     switch (event.change) {
     case DocumentChange::Everything:
         m_history.reset(m_template, m_settings.dpi);
         return;
-    case DocumentChange::Restored:
     case DocumentChange::FileLink:
     case DocumentChange::Dpi:
     case DocumentChange::History:
@@ -617,11 +695,7 @@ bool EditorDocument::goTo(std::optional<Template> state)
 void EditorDocument::announce(DocumentEvent event)
 {
     recordEdit(event);
-    // By index and on a copy: a listener may subscribe or unsubscribe while it is told.
-    for (std::size_t i = 0; i < m_listeners.size(); ++i) {
-        const Listener listener = m_listeners[i].second;
-        listener(event);
-    }
+    m_changed.notify(event);
 }
 
 } // namespace torvale

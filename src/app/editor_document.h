@@ -2,6 +2,7 @@
 
 #include "app/edit_history.h"
 #include "common/settings_store.h"
+#include "common/signal.h"
 #include "model/recent_files.h"
 #include "model/settings.h"
 #include "model/template.h"
@@ -19,7 +20,6 @@ namespace torvale {
 /// What changed in the document, so views refresh what they show.
 enum class DocumentChange {
     Everything,    // new or opened template
-    Restored,      // an earlier state of the same template (undo, redo)
     FileLink,      // templatePath / templateName (title, recent files)
     Background,    // the background record
     DataSource,    // CSV path, trim switch, CSV columns
@@ -124,6 +124,7 @@ public:
     /// recent files.
     TemplateSaveResult save(const std::string& path);
     /// Puts back an earlier state of the template (undo and redo); the link to its file stays.
+    /// What differs from the current state is announced as the edits that would make it.
     void restore(Template state);
     /// True when closing would lose edits: saving would change the file, or a template without
     /// layers differs from what "新建" made.
@@ -230,10 +231,8 @@ public:
     bool redo();
     const EditHistory& history() const { return m_history; }
 
-    /// Registers a listener for changes; returns the id unsubscribe takes.
-    std::size_t subscribe(Listener listener);
-    /// Removes a listener; a view that goes before the document must call it.
-    void unsubscribe(std::size_t id);
+    /// Registers a listener for changes, told until the subscription ends.
+    Subscription subscribe(Listener listener);
 
 private:
     friend class EditStep;
@@ -244,6 +243,8 @@ private:
     /// step as changed.
     void recordEdit(const DocumentEvent& event);
     void addToRecentFiles(const std::string& path);
+    /// Announces how the template differs from before (a restored state).
+    void announceDifferences(const Template& before, bool sourceChanged);
     /// A blank canvas takes the current DPI (see setDpi).
     void canvasTakesDpi();
     void announce(DocumentEvent event);
@@ -262,13 +263,14 @@ private:
     /// The file bytes of the template "新建" (or the start) made last.
     std::string m_untouchedBytes;
     std::vector<std::string> m_csvColumns;
-    std::vector<std::pair<std::size_t, Listener>> m_listeners;
-    std::size_t m_nextListenerId = 1;
+    Signal<DocumentEvent> m_changed;
     EditHistory m_history;
     int m_stepDepth = 0;
     std::string m_stepName;
     std::string m_stepKey;
     bool m_stepChanged = false;
+    /// Set while a restored state is announced: those events are not edits.
+    bool m_restoring = false;
     LayerId m_nextLayerId = 1;
 };
 

@@ -23,27 +23,16 @@ std::string sizeStatusText(std::int32_t width, std::int32_t height)
     return std::to_string(width) + " x " + std::to_string(height) + " 像素";
 }
 
-std::size_t EditorState::subscribe(Listener listener)
+Subscription EditorState::subscribe(Listener listener)
 {
-    const std::size_t id = m_nextListenerId++;
-    m_listeners.emplace_back(id, std::move(listener));
-    return id;
-}
-
-void EditorState::unsubscribe(std::size_t id)
-{
-    std::erase_if(m_listeners, [id](const auto& entry) { return entry.first == id; });
+    return m_changed.subscribe(std::move(listener));
 }
 
 void EditorState::announce(const SelectionEffects& effects) const
 {
     if (effects.ignored)
         return;
-    // By index and on a copy: a listener may subscribe or unsubscribe while it is told.
-    for (std::size_t i = 0; i < m_listeners.size(); ++i) {
-        const Listener listener = m_listeners[i].second;
-        listener(effects);
-    }
+    m_changed.notify(effects);
 }
 
 namespace {
@@ -233,6 +222,27 @@ std::optional<std::size_t> currentListRow(std::optional<std::size_t> focusedRow,
         std::find(selectedRows.begin(), selectedRows.end(), *focusedRow) != selectedRows.end())
         return focusedRow;
     return *std::min_element(selectedRows.begin(), selectedRows.end());
+}
+
+Subscription followDocument(EditorState& state, EditorDocument& document)
+{
+    return document.subscribe([&state, &document](const DocumentEvent& event) {
+        const auto& layers = document.tpl().layers;
+        if (event.change == DocumentChange::Everything) {
+            clearLayerSelection(state);
+            return;
+        }
+        if (event.change != DocumentChange::LayersRemoved)
+            return;
+        const auto gone = [&](std::optional<LayerId> id) { return id && !document.layer(*id); };
+        if (!gone(state.currentLayer) && !gone(state.focusedLayer) &&
+            std::none_of(state.marked.begin(), state.marked.end(),
+                         [&](LayerId id) { return gone(id); }))
+            return;
+        const std::vector<LayerId> marked = state.marked;
+        clearLayerSelection(state);
+        selectLayerRows(state, layers, document.rowsOf(marked));
+    });
 }
 
 } // namespace torvale

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/editor_document.h"
 #include "app/watermarks.h"
+#include "common/signal.h"
 #include "model/template.h"
 
 #include <algorithm>
@@ -134,15 +136,13 @@ struct EditorState {
         return mode == CanvasMode::PlacingLayer || mode == CanvasMode::DrawingLayer;
     }
 
-    /// Registers a listener for selection changes; returns the id unsubscribe takes.
-    std::size_t subscribe(Listener listener);
-    void unsubscribe(std::size_t id);
+    /// Registers a listener for selection changes, told until the subscription ends.
+    Subscription subscribe(Listener listener);
     /// Tells every listener about a change of the selection (nothing for ignored effects).
     void announce(const SelectionEffects& effects) const;
 
 private:
-    std::vector<std::pair<std::size_t, Listener>> m_listeners;
-    std::size_t m_nextListenerId = 1;
+    Signal<SelectionEffects> m_changed;
 };
 
 /// One row of the layer list whose selected state may have changed.
@@ -199,6 +199,12 @@ bool isLayerRowHighlighted(const EditorState& state, const std::vector<Layer>& l
 /// The list's current row: the focused row when it is selected, else the first selected row.
 std::optional<std::size_t> currentListRow(std::optional<std::size_t> focusedRow,
                                           const std::vector<std::size_t>& selectedRows);
+
+/// Keeps the selection in step with the document: a new or opened template leaves nothing
+/// selected; when layers the selection names are removed (an undo, say), the layers still
+/// there stay selected. Announces the results; the selection follows until the subscription
+/// ends.
+Subscription followDocument(EditorState& state, EditorDocument& document);
 
 /// "显示选区" can be changed only while "显示图片" is on.
 inline bool isShowSelectAreaEditable(const Template& tpl)

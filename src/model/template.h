@@ -63,6 +63,9 @@ struct BackgroundLayer {
     std::int32_t dpi = 72;
     std::string szWidth = "800";
     std::string szHeight = "800";
+
+    /// Pictures compare by their shared bytes, not by content.
+    friend bool operator==(const BackgroundLayer&, const BackgroundLayer&) = default;
 };
 
 /// The smallest size a shrinking text is drawn at unless the layer says otherwise (points).
@@ -122,6 +125,8 @@ struct OutputSettings {
     std::string outputFolder;
     std::string file_name_bind_col_name;
     std::string file_name_bind_col_name2;
+
+    friend bool operator==(const OutputSettings&, const OutputSettings&) = default;
 };
 
 inline constexpr const char* kNewTemplateName = "新模版";

@@ -3,9 +3,8 @@
 #include "app/panel_rules.h"
 #include "render/picture_input.h"
 #include "ui/balloon.h"
-#include "ui/canvas_view.h"
 #include "ui/input_fields.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,8 +34,8 @@ QLabel* addLabel(const QString& text, QWidget* parent, int x, int y)
 
 } // namespace
 
-BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
-    : QGroupBox(QString(12, QChar(0x3000)), parent), m_window(window)
+BackgroundPanel::BackgroundPanel(EditorContext& context, QWidget* parent)
+    : QGroupBox(QString(12, QChar(0x3000)), parent), m_context(context)
 {
     setFixedSize(kPanelWidth, kPanelHeight);
     const auto send = [this](ControlId id) { return [this, id] { handleControl(id); }; };
@@ -73,7 +72,7 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
     m_widthField->setPartner(m_heightField);
     m_heightField->setPartner(m_widthField);
     for (FilteredField* field : {m_widthField, m_heightField})
-        field->setFocusLost([this] { m_window.document().endMerging(); });
+        field->setFocusLost([this] { m_context.document().endMerging(); });
     connect(m_widthField, &QLineEdit::textChanged, this, send(ControlId::BackgroundWidth));
     connect(m_heightField, &QLineEdit::textChanged, this, send(ControlId::BackgroundHeight));
     m_unitBox = new QComboBox(m_customSubPanel);
@@ -92,11 +91,16 @@ BackgroundPanel::BackgroundPanel(MainWindow& window, QWidget* parent)
         [this]() -> std::optional<std::uint32_t> {
             if (m_colorBox->currentIndex() != kColorChoose)
                 return std::nullopt;
-            return m_window.document().tpl().background.chosenColor;
+            return m_context.document().tpl().background.chosenColor;
         },
         send(ControlId::BackgroundSwatch));
     m_swatch->setGeometry(366, 10, 26, 16);
 
+    m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
+        if (event.change == DocumentChange::Everything ||
+            event.change == DocumentChange::Background || event.change == DocumentChange::Dpi)
+            refreshFromDocument();
+    });
     refreshFromDocument();
 }
 
@@ -147,7 +151,7 @@ void BackgroundPanel::handleControl(ControlId id)
 
 void BackgroundPanel::refreshFromDocument()
 {
-    const BackgroundLayer& background = m_window.document().tpl().background;
+    const BackgroundLayer& background = m_context.document().tpl().background;
     const QSignalBlocker blockers[] = {
         QSignalBlocker(m_pictureRadio), QSignalBlocker(m_customRadio), QSignalBlocker(m_widthField),
         QSignalBlocker(m_heightField),  QSignalBlocker(m_unitBox),     QSignalBlocker(m_colorBox)};
@@ -177,7 +181,7 @@ void BackgroundPanel::showSubPanel(bool picture)
 
 void BackgroundPanel::choosePictureKind()
 {
-    EditorDocument& document = m_window.document();
+    EditorDocument& document = m_context.document();
     const BackgroundLayer& background = document.tpl().background;
     showSubPanel(true);
     if (background.background_path.empty()) {
@@ -185,63 +189,62 @@ void BackgroundPanel::choosePictureKind()
         choosePicture();
     } else if (const auto problem = validatePictureFile(
                    document.resolve(background.background_path), PictureKind::Background)) {
-        m_window.scrollSettingsToTop();
-        m_window.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
+        m_context.scrollSettingsToTop();
+        m_context.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
                                  QString::fromStdString(*problem));
         document.usePictureBackground(false);
     } else {
         document.usePictureBackground(true);
     }
-    m_window.canvas()->setFocus();
+    m_context.focusCanvas();
 }
 
 void BackgroundPanel::refresh()
 {
-    EditorDocument& document = m_window.document();
+    EditorDocument& document = m_context.document();
     const BackgroundLayer& background = document.tpl().background;
     if (background.kind == BackgroundKind::Picture && !background.background_path.empty()) {
         if (const auto problem = validatePictureFile(document.resolve(background.background_path),
                                                      PictureKind::Background)) {
-            m_window.scrollSettingsToTop();
-            m_window.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
+            m_context.scrollSettingsToTop();
+            m_context.balloons().show(m_chooseButton, QStringLiteral("请重新选择..."),
                                      QString::fromStdString(*problem));
             return;
         }
         // The file may have changed since it was read.
         document.reloadBackgroundPicture();
     }
-    m_window.canvas()->viewport()->update();
-    m_window.canvas()->setFocus();
+    m_context.focusCanvas();
 }
 
 bool BackgroundPanel::choosePicture()
 {
-    EditorDocument& document = m_window.document();
+    EditorDocument& document = m_context.document();
     std::filesystem::path& folder =
         document.settings().dialogFolders[static_cast<int>(DialogFolder::ChooseBackground)];
     bool chosen = false;
     while (!chosen) {
         const auto path =
-            m_window.prompts().openFile({"选择背景图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
+            m_context.prompts().openFile({"选择背景图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
                                          "*.PNG;*.JPG;*.JPEG;*.GIF", folder.string(), "", {}});
         if (!path)
             break;
         folder = std::filesystem::path(*path).parent_path();
         if (const auto problem = validatePictureFile(*path, PictureKind::Background)) {
-            m_window.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
+            m_context.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
             continue;
         }
         document.setBackgroundPicture(*path);
         chosen = true;
     }
-    m_window.canvas()->setFocus();
+    m_context.focusCanvas();
     return chosen;
 }
 
 void BackgroundPanel::chooseCustomKind()
 {
     showSubPanel(false);
-    m_window.document().useCustomBackground(
+    m_context.document().useCustomBackground(
         static_cast<BackgroundColorMode>(m_colorBox->currentIndex()));
     m_widthField->setFocus();
     m_widthField->selectAll();
@@ -250,8 +253,8 @@ void BackgroundPanel::chooseCustomKind()
 void BackgroundPanel::sizeFromFields()
 {
     // Typing a size is one undo step until the field is left.
-    const EditStep step = m_window.document().beginStep("修改画布大小", "field:backgroundSize");
-    m_window.document().setBackgroundSize(m_widthField->text().toStdString(),
+    const EditStep step = m_context.document().beginStep("修改画布大小", "field:backgroundSize");
+    m_context.document().setBackgroundSize(m_widthField->text().toStdString(),
                                           m_heightField->text().toStdString());
 }
 
@@ -260,7 +263,7 @@ void BackgroundPanel::switchUnit()
     const int index = m_unitBox->currentIndex();
     if (index < 0)
         return;
-    m_window.document().setBackgroundUnit(static_cast<SizeUnit>(index));
+    m_context.document().setBackgroundUnit(static_cast<SizeUnit>(index));
 }
 
 void BackgroundPanel::applyUnitLimits()
@@ -296,14 +299,14 @@ void BackgroundPanel::colorBoxChanged()
     m_swatch->update();
     if (index < 0)
         return;
-    m_window.document().setBackgroundColorMode(static_cast<BackgroundColorMode>(index));
+    m_context.document().setBackgroundColorMode(static_cast<BackgroundColorMode>(index));
 }
 
 void BackgroundPanel::runColorDialog()
 {
-    EditorDocument& document = m_window.document();
+    EditorDocument& document = m_context.document();
     const BackgroundLayer& background = document.tpl().background;
-    if (const auto color = m_window.prompts().chooseColor(background.chosenColor)) {
+    if (const auto color = m_context.prompts().chooseColor(background.chosenColor)) {
         document.setChosenColor(*color);
         return;
     }
@@ -318,7 +321,7 @@ void BackgroundPanel::runColorDialog()
 void BackgroundPanel::refuseCharacter(QLineEdit* field)
 {
     QApplication::beep();
-    m_window.balloons().show(field, QStringLiteral("不能接受的字符"),
+    m_context.balloons().show(field, QStringLiteral("不能接受的字符"),
                              QStringLiteral("您只能在此处键入数字。"), BalloonIcon::Error);
 }
 

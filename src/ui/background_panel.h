@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/signal.h"
 #include "ui/command_id.h"
 #include "ui/input_fields.h"
 
@@ -12,14 +13,14 @@ class QRadioButton;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// The background settings: a picture file, or a blank canvas of a size, unit and colour.
 class BackgroundPanel : public QGroupBox {
     Q_OBJECT
 
 public:
-    BackgroundPanel(MainWindow& window, QWidget* parent);
+    BackgroundPanel(EditorContext& context, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
     void handleControl(ControlId id);
@@ -53,7 +54,8 @@ private:
     void refuseCharacter(QLineEdit* field);
     FilteredField::Rules sizeFieldRules(FilteredField** field);
 
-    MainWindow& m_window;
+    EditorContext& m_context;
+    Subscription m_subscription;
     QRadioButton* m_pictureRadio = nullptr;
     QRadioButton* m_customRadio = nullptr;
     QWidget* m_pictureSubPanel = nullptr;

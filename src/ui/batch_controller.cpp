@@ -110,7 +110,7 @@ const char* controlName(BatchControl control)
 
 BatchController::BatchController(MainWindow& window)
     : QObject(&window), m_window(window), m_dialog(new ProgressDialog(&window)),
-      m_sheetDialog(new PrintSheetDialog(window)),
+      m_sheetDialog(new PrintSheetDialog(window.context(), &window)),
       m_startThread([](std::function<void()> body) { return std::thread(std::move(body)); })
 {
     m_dialog->setWindowModality(Qt::ApplicationModal);

@@ -3,12 +3,10 @@
 #include "render/picture_fit.h"
 #include "render/picture_input.h"
 #include "render/text_render.h"
-#include "ui/data_source_panel.h"
-#include "ui/layer_panel.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 #include "ui/qt_pixels.h"
 #include "ui/row_preview.h"
-#include "ui/watermark_panel.h"
+#include "ui/status_line.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -87,9 +85,9 @@ Qt::CursorShape qtCursor(CanvasCursor cursor)
 
 } // namespace
 
-CanvasView::CanvasView(MainWindow& window, QWidget* parent)
-    : QAbstractScrollArea(parent), m_window(window),
-      m_controller(window.document(), window.state())
+CanvasView::CanvasView(EditorContext& context, QWidget* parent)
+    : QAbstractScrollArea(parent), m_context(context),
+      m_controller(context.document(), context.state())
 {
     setObjectName(QStringLiteral("canvas"));
     setFocusPolicy(Qt::StrongFocus);
@@ -112,8 +110,57 @@ CanvasView::CanvasView(MainWindow& window, QWidget* parent)
         QAction* action = m_alignMenu->addAction(QString::fromUtf8(edge.text));
         action->setData(static_cast<int>(edge.id));
         connect(action, &QAction::triggered, this,
-                [this, id = edge.id] { m_window.execute(id); });
+                [this, id = edge.id] { m_context.execute(id); });
     }
+    subscribe();
+}
+
+void CanvasView::subscribe()
+{
+    m_subscriptions.push_back(m_context.document().subscribe([this](const DocumentEvent& event) {
+        switch (event.change) {
+        case DocumentChange::Everything:
+            refreshBackground();
+            refreshThumbnails();
+            break;
+        case DocumentChange::FileLink:
+            // Relative demo pictures are found from the template's folder.
+            refreshThumbnails({}, false);
+            break;
+        case DocumentChange::Dpi:
+        case DocumentChange::Background:
+            refreshBackground();
+            break;
+        case DocumentChange::LayersAdded:
+        case DocumentChange::LayersRemoved:
+            refreshThumbnails(event.layers);
+            break;
+        case DocumentChange::LayerFields:
+            layersChanged(event);
+            break;
+        case DocumentChange::DisplaySwitches:
+            viewport()->update();
+            break;
+        default:
+            break;
+        }
+    }));
+    m_subscriptions.push_back(m_context.state().subscribe([this](const SelectionEffects& effects) {
+        if (effects.scrollCanvasToLayer || effects.scrollCanvasToWatermark)
+            scrollIntoView();
+        if (effects.repaintCanvas)
+            viewport()->update();
+    }));
+    // A font mapped or unmapped changes the texts set in it.
+    m_subscriptions.push_back(
+        m_context.fontsChanged.subscribe([this](const FontChange&) { refreshThumbnails(); }));
+    m_subscriptions.push_back(m_context.watermarksChanged.subscribe([this] {
+        syncWatermarkImages();
+        viewport()->update();
+    }));
+    m_subscriptions.push_back(m_context.layerRedrawRequested.subscribe(
+        [this](const LayerId& id) { refreshThumbnails({id}); }));
+    connect(&m_context.preview(), &RowPreview::cardChanged, this, [this] { viewport()->update(); });
 }
 
 CanvasView::~CanvasView() = default;
@@ -122,8 +169,8 @@ void CanvasView::setZoom(double zoom)
 {
     if (!m_controller.setZoom(zoom))
         return;
-    m_window.setStatusText(3, QStringLiteral("%1%").arg(static_cast<int>(zoom * 100)));
-    m_window.setStatusIcon(3, zoomStatusIcon(zoom < 1 ? -1 : zoom > 1 ? 1 : 0));
+    m_context.setStatusText(3, QStringLiteral("%1%").arg(static_cast<int>(zoom * 100)));
+    m_context.setStatusIcon(3, zoomStatusIcon(zoom < 1 ? -1 : zoom > 1 ? 1 : 0));
     m_caches.clear();
     m_scaledPicture = QPixmap();
     updateScrollBars();
@@ -132,7 +179,7 @@ void CanvasView::setZoom(double zoom)
 
 void CanvasView::refreshBackground()
 {
-    const BackgroundLayer& background = m_window.document().tpl().background;
+    const BackgroundLayer& background = m_context.document().tpl().background;
     // The same bytes (an undo step that kept the background) need no decoding again.
     const PictureBytes* source =
         background.kind == BackgroundKind::Picture ? background.picture.get() : nullptr;
@@ -227,13 +274,13 @@ void CanvasView::scrollContentsBy(int, int)
 
 void CanvasView::scrollIntoView()
 {
-    const EditorState& state = m_window.state();
+    const EditorState& state = m_context.state();
     LayerRect target;
     if (const Watermark* watermark = state.current()) {
         target = {0, watermark->x, watermark->y, watermark->width, watermark->height};
     } else {
         const Layer* layer = state.currentKind == CurrentKind::Layer && state.currentLayer
-                                 ? m_window.document().layer(*state.currentLayer)
+                                 ? m_context.document().layer(*state.currentLayer)
                                  : nullptr;
         if (!layer || !layer->hasRect())
             return;
@@ -265,7 +312,7 @@ void CanvasView::wheelScroll(int notches)
 
 void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
 {
-    const EditorDocument& document = m_window.document();
+    const EditorDocument& document = m_context.document();
     for (const Layer& layer : document.tpl().layers) {
         if (!ids.empty() && std::find(ids.begin(), ids.end(), layer.id) == ids.end())
             continue;
@@ -281,7 +328,7 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
         if (layer.type == LayerType::Text && !layer.hasRect())
             continue;
         const Thumbnail made =
-            renderLayerThumbnail(layer, m_window.fonts(), document.tpl().templatePath);
+            renderLayerThumbnail(layer, m_context.fonts(), document.tpl().templatePath);
         if (made.empty())
             continue;
         thumb.image = toQImage(made);
@@ -299,7 +346,7 @@ void CanvasView::layersChanged(const DocumentEvent& event)
                                        FieldAlignment;
     const bool wasScheduled = !m_staleThumbnails.empty();
     for (LayerId id : event.layers) {
-        const Layer* layer = m_window.document().layer(id);
+        const Layer* layer = m_context.document().layer(id);
         if (!layer)
             continue;
         bool stale = (event.fields & kContent) != 0;
@@ -321,21 +368,21 @@ void CanvasView::layersChanged(const DocumentEvent& event)
     viewport()->update();
 }
 
-void CanvasView::loadWatermarkPicture(std::uint32_t id)
+void CanvasView::syncWatermarkImages()
 {
-    const Watermark* watermark = m_window.state().watermarks.find(id);
-    m_watermarkPictures.erase(id);
-    if (watermark) {
+    const WatermarkList& watermarks = m_context.state().watermarks;
+    std::erase_if(m_watermarkPictures,
+                  [&](const auto& entry) { return !watermarks.find(entry.first); });
+    for (const Watermark& watermark : watermarks.items()) {
+        const std::string source = watermark.filePath + '\n' + std::to_string(watermark.width) +
+                                   'x' + std::to_string(watermark.height);
+        WatermarkImage& shown = m_watermarkPictures[watermark.id];
+        if (shown.source == source)
+            continue;
         // Through the guarded picture input, as every picture of the program.
-        const DecodedPicture picture = readPicture(watermark->filePath);
-        m_watermarkPictures[id] = toQImage(exportRgba(picture.wand.get()));
+        const DecodedPicture picture = readPicture(watermark.filePath);
+        shown = {toQImage(exportRgba(picture.wand.get())), source};
     }
-    viewport()->update();
-}
-
-void CanvasView::dropWatermarkPicture(std::uint32_t id)
-{
-    m_watermarkPictures.erase(id);
 }
 
 QImage CanvasView::thumbnail(LayerId id) const
@@ -359,13 +406,13 @@ void CanvasView::showCursor()
 void CanvasView::apply(const CanvasEffects& effects)
 {
     if (effects.statusPart1)
-        m_window.setStatusText(1, QString::fromStdString(*effects.statusPart1));
+        m_context.setStatusText(1, QString::fromStdString(*effects.statusPart1));
     if (effects.statusPart2)
-        m_window.setStatusText(2, QString::fromStdString(*effects.statusPart2));
+        m_context.setStatusText(2, QString::fromStdString(*effects.statusPart2));
     if (effects.draftChanged)
-        m_window.layerPanel()->showDraft(m_controller.draftRect());
+        m_context.draftChanged.notify(m_controller.draftRect());
     if (effects.watermarksChanged)
-        m_window.watermarkPanel()->refreshRows();
+        m_context.watermarksChanged.notify();
     showCursor();
     if (effects.repaint)
         viewport()->update();
@@ -409,7 +456,7 @@ void CanvasView::mouseMoveEvent(QMouseEvent* event)
         const auto [dx, dy] = m_controller.panTo(global.x(), global.y());
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + dx);
         verticalScrollBar()->setValue(verticalScrollBar()->value() + dy);
-        m_window.setStatusText(1, QString());
+        m_context.setStatusText(1, QString());
         viewport()->update();
         return;
     }
@@ -441,7 +488,7 @@ void CanvasView::mouseDoubleClickEvent(QMouseEvent* event)
     // the current watermark gets a new picture.
     if (event->button() == Qt::LeftButton &&
         m_controller.doubleClickReplacesWatermark(cardPoint(event->position().toPoint())))
-        m_window.execute(CommandId::ChangeWatermarkPicture);
+        m_context.execute(CommandId::ChangeWatermarkPicture);
 }
 
 void CanvasView::keyPressEvent(QKeyEvent* event)
@@ -471,7 +518,7 @@ void CanvasView::keyPressEvent(QKeyEvent* event)
     }
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        m_window.dataSourcePanel()->stepPreviewRow(event->key() == Qt::Key_PageDown ? 1 : -1);
+        m_context.preview().step(event->key() == Qt::Key_PageDown ? 1 : -1);
         return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
@@ -522,7 +569,7 @@ void CanvasView::openContextMenu(QPoint viewportPoint)
             action->setChecked(entry.checked);
             if (entry.id != 0)
                 connect(action, &QAction::triggered, this,
-                        [this, id = entry.id] { m_window.execute(static_cast<CommandId>(id)); });
+                        [this, id = entry.id] { m_context.execute(static_cast<CommandId>(id)); });
             break;
         }
         case Kind::AlignMenu:
@@ -530,10 +577,8 @@ void CanvasView::openContextMenu(QPoint viewportPoint)
             break;
         case Kind::LevelMenu:
         case Kind::OverflowMenu: {
-            QMenu* sub =
-                entry.kind == Kind::LevelMenu ? m_window.levelMenu() : m_window.overflowMenu();
-            m_window.layerPanel()->prepareLayerMenu(*sub);
-            m_menu->addMenu(sub)->setEnabled(true);
+            if (QMenu* sub = m_context.layerSubMenu(entry.kind == Kind::LevelMenu))
+                m_menu->addMenu(sub)->setEnabled(true);
             break;
         }
         }
@@ -551,7 +596,7 @@ const QPixmap& CanvasView::scaledBackground(QSize size)
 
 void CanvasView::paintEvent(QPaintEvent*)
 {
-    const Template& tpl = m_window.document().tpl();
+    const Template& tpl = m_context.document().tpl();
     const BackgroundLayer& background = tpl.background;
     const double zoom = m_controller.zoom();
     const QPoint origin = cardOrigin();
@@ -567,7 +612,7 @@ void CanvasView::paintEvent(QPaintEvent*)
     drawBox(painter, origin.x() - 1, origin.y() - 1, far.x() + 1, far.y() + 1);
 
     // The card of a data row stands in for the background and the layers' demo pictures.
-    const QImage& preview = m_window.preview().card();
+    const QImage& preview = m_context.preview().card();
     if (!preview.isNull()) {
         if (preview.hasAlphaChannel())
             painter.drawTiledPixmap(card, transparencyTile());
@@ -608,25 +653,25 @@ void CanvasView::paintEvent(QPaintEvent*)
 
 void CanvasView::paintWatermarks(QPainter& painter)
 {
-    const EditorState& state = m_window.state();
+    const EditorState& state = m_context.state();
     if (!state.watermarksShown)
         return;
     const double zoom = m_controller.zoom();
     const QPoint origin = cardOrigin();
     for (const Watermark& watermark : state.watermarks.items()) {
         const auto found = m_watermarkPictures.find(watermark.id);
-        if (found == m_watermarkPictures.end() || found->second.isNull())
+        if (found == m_watermarkPictures.end() || found->second.image.isNull())
             continue;
         painter.drawImage(QRectF(zoom * watermark.x + origin.x(), zoom * watermark.y + origin.y(),
                                  zoom * watermark.width, zoom * watermark.height),
-                          found->second);
+                          found->second.image);
     }
 }
 
 void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
 {
     const double zoom = m_controller.zoom();
-    for (const Layer& layer : m_window.document().tpl().layers) {
+    for (const Layer& layer : m_context.document().tpl().layers) {
         const auto found = m_thumbnails.find(layer.id);
         if (found == m_thumbnails.end() || found->second.image.isNull())
             continue;
@@ -677,7 +722,7 @@ void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const 
         return;
 
     // The cache holds the drawn pixels; it is valid while the drawing is the same one.
-    const EditorState& state = m_window.state();
+    const EditorState& state = m_context.state();
     const bool isCurrent = state.currentLayer == layer.id && state.currentKind == CurrentKind::Layer;
     const bool moving = state.mode == CanvasMode::LayerSelected && state.drag == DragKind::MoveLayer;
     const QRect key(target.topLeft() - QPoint(left, top), target.size());
@@ -703,8 +748,8 @@ void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const 
 
 void CanvasView::paintOutlines(QPainter& painter)
 {
-    const Template& tpl = m_window.document().tpl();
-    const EditorState& state = m_window.state();
+    const Template& tpl = m_context.document().tpl();
+    const EditorState& state = m_context.state();
     const double zoom = m_controller.zoom();
     const QPoint origin = cardOrigin();
     const QPen outline = dottedPen(Qt::black);
@@ -746,7 +791,7 @@ void CanvasView::paintOutlines(QPainter& painter)
         }
     }
     if (state.currentKind == CurrentKind::Layer && state.currentLayer) {
-        if (const Layer* layer = m_window.document().layer(*state.currentLayer)) {
+        if (const Layer* layer = m_context.document().layer(*state.currentLayer)) {
             const LayerRect r = m_controller.shownRect(*layer);
             if (hasShownRect(r)) {
                 const Edges e = edgesOf(r);

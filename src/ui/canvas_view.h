@@ -12,12 +12,13 @@ class QMenu;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// The design canvas: the card at the current zoom with its background, the layers' demo
 /// pictures fitted by their overflow style, the outlines, the current layer's handles and the
 /// band; scroll bars when the card does not fit. Pointer and key events go to the
-/// CanvasController, whose effects it carries out.
+/// CanvasController, whose effects it carries out. It follows the document, the selection,
+/// the fonts, the watermarks and the row preview itself.
 class CanvasView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -29,7 +30,7 @@ public:
     /// Side of the transparency checkerboard's tile, drawn at screen scale.
     static constexpr int kTileSize = 512;
 
-    CanvasView(MainWindow& window, QWidget* parent);
+    CanvasView(EditorContext& context, QWidget* parent);
     ~CanvasView() override;
 
     CanvasController& controller() { return m_controller; }
@@ -60,9 +61,6 @@ public:
     void layersChanged(const DocumentEvent& event);
     /// The demo picture of a layer (null when it has none).
     QImage thumbnail(LayerId id) const;
-    /// Reads a watermark's picture from its file (outline only when it cannot be decoded).
-    void loadWatermarkPicture(std::uint32_t id);
-    void dropWatermarkPicture(std::uint32_t id);
     /// Applies the effects of a controller call.
     void apply(const CanvasEffects& effects);
     /// Carries out a context menu at a viewport point.
@@ -96,6 +94,14 @@ private:
         std::string source; // what it was made from: the fields that change it
     };
 
+    struct WatermarkImage {
+        QImage image; // null: only the outline is drawn
+        std::string source; // the file and size it was read for
+    };
+
+    void subscribe();
+    /// Reads the pictures of new or replaced watermarks, forgets those of removed ones.
+    void syncWatermarkImages();
     void updateScrollBars();
     void showCursor();
     void autoScroll(QPoint viewportPoint);
@@ -106,7 +112,7 @@ private:
     void paintWatermarks(QPainter& painter);
     const QPixmap& scaledBackground(QSize size);
 
-    MainWindow& m_window;
+    EditorContext& m_context;
     CanvasController m_controller;
     QImage m_picture;
     std::shared_ptr<const PictureBytes> m_pictureSource; // what m_picture was decoded from
@@ -114,7 +120,8 @@ private:
     std::unordered_map<LayerId, Thumb> m_thumbnails;
     std::unordered_map<LayerId, DisplayCache> m_caches;
     std::vector<LayerId> m_staleThumbnails;
-    std::unordered_map<std::uint32_t, QImage> m_watermarkPictures;
+    std::unordered_map<std::uint32_t, WatermarkImage> m_watermarkPictures;
+    std::vector<Subscription> m_subscriptions;
     qint64 m_nextThumbKey = 1;
     int m_horizontalMax = 0; // the range maxima as the scroll-bar rules count them
     int m_verticalMax = 0;

@@ -1,7 +1,7 @@
 #include "ui/data_source_panel.h"
 
 #include "batch/csv_source.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 #include "ui/row_preview.h"
 
 #include <QCheckBox>
@@ -22,8 +22,8 @@ constexpr int kPanelWidth = 400;
 
 } // namespace
 
-DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
-    : QGroupBox(QStringLiteral("数据源"), parent), m_window(window)
+DataSourcePanel::DataSourcePanel(EditorContext& context, QWidget* parent)
+    : QGroupBox(QStringLiteral("数据源"), parent), m_context(context)
 {
     setFixedSize(kPanelWidth, kPanelHeight);
     auto* label = new QLabel(QStringLiteral("csv文件："), this);
@@ -51,13 +51,22 @@ DataSourcePanel::DataSourcePanel(MainWindow& window, QWidget* parent)
     connect(m_chooseButton, &QPushButton::clicked, this,
             [this] { handleControl(ControlId::ChooseCsv); });
     connect(m_trimBox, &QCheckBox::clicked, this, [this] { handleControl(ControlId::TrimCsv); });
+    RowPreview* preview = &context.preview();
+    connect(preview, &RowPreview::cardChanged, this,
+            [this, preview] { showPreviewRows(preview->rowCount()); });
+    connect(preview, &RowPreview::rowStepped, this, [this](int row) { showPreviewRow(row); });
+    m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
+        if (event.change == DocumentChange::Everything ||
+            event.change == DocumentChange::DataSource)
+            refreshFromDocument();
+    });
 
     refreshFromDocument();
 }
 
 void DataSourcePanel::previewChanged()
 {
-    m_window.preview().show(m_previewBox->isChecked(), m_previewRow->value());
+    m_context.preview().show(m_previewBox->isChecked(), m_previewRow->value());
 }
 
 void DataSourcePanel::showPreviewRows(std::size_t rows)
@@ -79,10 +88,10 @@ void DataSourcePanel::previewRow(std::size_t row)
     previewChanged();
 }
 
-void DataSourcePanel::stepPreviewRow(int steps)
+void DataSourcePanel::showPreviewRow(int row)
 {
-    if (m_previewBox->isChecked())
-        m_previewRow->stepBy(steps);
+    const QSignalBlocker blocker(m_previewRow);
+    m_previewRow->setValue(row);
 }
 
 void DataSourcePanel::handleControl(ControlId id)
@@ -95,7 +104,7 @@ void DataSourcePanel::handleControl(ControlId id)
 
 void DataSourcePanel::refreshFromDocument()
 {
-    const Template& tpl = m_window.document().tpl();
+    const Template& tpl = m_context.document().tpl();
     m_pathField->setText(QString::fromStdString(tpl.csv_file_path));
     const QSignalBlocker blocker(m_trimBox);
     m_trimBox->setChecked(tpl.is_trim_csv_cell_value);
@@ -103,15 +112,15 @@ void DataSourcePanel::refreshFromDocument()
 
 void DataSourcePanel::chooseCsv()
 {
-    EditorDocument& document = m_window.document();
+    EditorDocument& document = m_context.document();
     std::filesystem::path& folder =
         document.settings().dialogFolders[static_cast<int>(DialogFolder::ChooseCsvFile)];
-    while (const auto path = m_window.prompts().openFile(
+    while (const auto path = m_context.prompts().openFile(
                {"选择csv文件", "csv文件 (*.csv)", "*.csv", folder.string(), "", {}})) {
         folder = std::filesystem::path(*path).parent_path();
         const CsvChoiceResult choice = checkCsvChoice(*path, document.tpl().is_trim_csv_cell_value);
         if (choice.status != CsvChoice::Ok) {
-            m_window.prompts().message("提示", PromptIcon::Warning, choice.message,
+            m_context.prompts().message("提示", PromptIcon::Warning, choice.message,
                                        PromptButtons::Ok);
             continue;
         }
@@ -122,14 +131,14 @@ void DataSourcePanel::chooseCsv()
 
 void DataSourcePanel::switchTrim()
 {
-    EditorDocument& document = m_window.document();
+    EditorDocument& document = m_context.document();
     if (document.setTrimCsv(m_trimBox->isChecked()))
         return;
     // The columns are gone with the file; say why.
     const Template& tpl = document.tpl();
     const CsvChoiceResult choice =
         checkCsvChoice(document.resolve(tpl.csv_file_path), tpl.is_trim_csv_cell_value);
-    m_window.prompts().message("提示", PromptIcon::Warning, choice.message, PromptButtons::Ok);
+    m_context.prompts().message("提示", PromptIcon::Warning, choice.message, PromptButtons::Ok);
 }
 
 } // namespace torvale

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/signal.h"
 #include "ui/command_id.h"
 
 #include <QGroupBox>
@@ -11,14 +12,14 @@ class QPushButton;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
-/// The CSV data source: the file and the trimming switch.
+/// The CSV data source: the file, the trimming switch and the row preview's switch and row.
 class DataSourcePanel : public QGroupBox {
     Q_OBJECT
 
 public:
-    DataSourcePanel(MainWindow& window, QWidget* parent);
+    DataSourcePanel(EditorContext& context, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
     void handleControl(ControlId id);
@@ -31,19 +32,19 @@ public:
     QCheckBox* trimBox() const { return m_trimBox; }
     QCheckBox* previewBox() const { return m_previewBox; }
     QSpinBox* previewRowBox() const { return m_previewRow; }
-    /// The row box goes up to the number of data rows (at least 1).
-    void showPreviewRows(std::size_t rows);
     /// Turns the row preview on for a 1-based data row.
     void previewRow(std::size_t row);
-    /// Steps the preview's row (Page Up / Page Down on the canvas).
-    void stepPreviewRow(int steps);
 
 private:
     void chooseCsv();
     void switchTrim();
     void previewChanged();
+    /// The row box goes up to the number of data rows (at least 1).
+    void showPreviewRows(std::size_t rows);
+    void showPreviewRow(int row);
 
-    MainWindow& m_window;
+    EditorContext& m_context;
+    Subscription m_subscription;
     QLineEdit* m_pathField = nullptr;
     QPushButton* m_chooseButton = nullptr;
     QCheckBox* m_trimBox = nullptr;

@@ -2,7 +2,7 @@
 
 #include "app/font_mapping.h"
 #include "ui/balloon.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -49,8 +49,8 @@ void centreOnScreen(QWidget* window)
 
 } // namespace
 
-FontMappingAddDialog::FontMappingAddDialog(MainWindow& window, QWidget* owner)
-    : QDialog(owner), m_window(window)
+FontMappingAddDialog::FontMappingAddDialog(EditorContext& context, QWidget* owner)
+    : QDialog(owner), m_context(context)
 {
     setObjectName(QStringLiteral("Font_Mapping_Add"));
     setWindowTitle(QStringLiteral("字体文件映射 - 添加"));
@@ -94,15 +94,15 @@ std::optional<FontMappingInput> FontMappingAddDialog::ask()
 void FontMappingAddDialog::choosePath()
 {
     std::filesystem::path& folder =
-        m_window.document().settings().dialogFolders[static_cast<int>(DialogFolder::ChooseFont)];
-    const auto path = m_window.prompts().openFile(
+        m_context.document().settings().dialogFolders[static_cast<int>(DialogFolder::ChooseFont)];
+    const auto path = m_context.prompts().openFile(
         {"选择字体文件", "字体文件(*.TTF;*.TTC;*.OTF)", "*.TTF;*.TTC;*.OTF", folder.string(), "", {}});
     if (!path)
         return;
     folder = std::filesystem::path(*path).parent_path();
     // The chooser keeps such paths out; a path typed by hand is the user's own choice.
     if (hasNonAsciiCharacter(*path)) {
-        m_window.prompts().messageOver(this, "提示", PromptIcon::Warning, fontPathWarning(*path),
+        m_context.prompts().messageOver(this, "提示", PromptIcon::Warning, fontPathWarning(*path),
                                        PromptButtons::Ok);
         return;
     }
@@ -112,10 +112,10 @@ void FontMappingAddDialog::choosePath()
 void FontMappingAddDialog::accept()
 {
     const FontMappingCheck check = checkFontMapping(
-        m_nameField->text().toStdString(), m_pathField->text().toStdString(), m_window.fonts());
+        m_nameField->text().toStdString(), m_pathField->text().toStdString(), m_context.fonts());
     if (!check.ok()) {
         QLineEdit* field = check.field == FontMappingField::Name ? m_nameField : m_pathField;
-        m_window.balloons().show(field, QStringLiteral("提示"), qs(check.message),
+        m_context.balloons().show(field, QStringLiteral("提示"), qs(check.message),
                                  BalloonIcon::Warning);
         field->setFocus();
         return;
@@ -127,11 +127,11 @@ void FontMappingAddDialog::accept()
 void FontMappingAddDialog::done(int result)
 {
     // Balloons point at this dialog's fields: they go with it.
-    m_window.balloons().dismissAll();
+    m_context.balloons().dismissAll();
     QDialog::done(result);
 }
 
-FontMappingDialog::FontMappingDialog(MainWindow& window) : QDialog(&window), m_window(window)
+FontMappingDialog::FontMappingDialog(EditorContext& context, QWidget* owner) : QDialog(owner), m_context(context)
 {
     setObjectName(QStringLiteral("Font_Mapping"));
     setWindowTitle(QStringLiteral("字体文件映射"));
@@ -160,7 +160,7 @@ FontMappingDialog::FontMappingDialog(MainWindow& window) : QDialog(&window), m_w
     m_cancelButton = button(QStringLiteral("取消"), this, 678, 315);
     m_cancelButton->hide();
 
-    m_addDialog = new FontMappingAddDialog(window, this);
+    m_addDialog = new FontMappingAddDialog(context, this);
 
     connect(m_addButton, &QPushButton::clicked, this, &FontMappingDialog::add);
     connect(m_removeButton, &QPushButton::clicked, this, &FontMappingDialog::removeSelected);
@@ -172,7 +172,7 @@ FontMappingDialog::FontMappingDialog(MainWindow& window) : QDialog(&window), m_w
 void FontMappingDialog::prepare()
 {
     m_list->clear();
-    for (const FontEntry& entry : loadFontMapping(m_window.document().store()))
+    for (const FontEntry& entry : loadFontMapping(m_context.document().store()))
         m_list->addTopLevelItem(
             new QTreeWidgetItem(QStringList{qs(entry.family), qs(entry.fontReference)}));
     m_removeButton->setEnabled(false);
@@ -188,7 +188,7 @@ void FontMappingDialog::run()
 void FontMappingDialog::add()
 {
     const auto mapping = m_addDialog->ask();
-    if (!mapping || !m_window.addFontMapping(mapping->first, mapping->second))
+    if (!mapping || !m_context.addFontMapping(mapping->first, mapping->second))
         return;
     m_list->addTopLevelItem(
         new QTreeWidgetItem(QStringList{qs(mapping->first), qs(mapping->second)}));
@@ -203,7 +203,7 @@ void FontMappingDialog::removeSelected()
     for (const int row : rows) {
         const std::string name = m_list->topLevelItem(row)->text(0).toStdString();
         delete m_list->takeTopLevelItem(row);
-        m_window.removeFontMapping(name);
+        m_context.removeFontMapping(name);
     }
     m_removeButton->setEnabled(!m_list->selectedItems().isEmpty());
     m_list->setFocus();

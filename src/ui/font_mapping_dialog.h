@@ -11,7 +11,7 @@ class QTreeWidget;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// A font mapping the user entered: (name, path), both trimmed.
 using FontMappingInput = std::pair<std::string, std::string>;
@@ -22,7 +22,7 @@ class FontMappingAddDialog : public QDialog {
     Q_OBJECT
 
 public:
-    FontMappingAddDialog(MainWindow& window, QWidget* owner);
+    FontMappingAddDialog(EditorContext& context, QWidget* owner);
 
     /// Runs modally with empty fields, the name focused, centred on the screen; the mapping
     /// entered, nothing when cancelled.
@@ -44,7 +44,7 @@ public:
 private:
     void choosePath();
 
-    MainWindow& m_window;
+    EditorContext& m_context;
     QLineEdit* m_nameField = nullptr;
     QLineEdit* m_pathField = nullptr;
     QPushButton* m_chooseButton = nullptr;
@@ -59,7 +59,7 @@ class FontMappingDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit FontMappingDialog(MainWindow& window);
+    explicit FontMappingDialog(EditorContext& context, QWidget* owner);
 
     /// Fills the list and runs modally until the dialog is closed.
     void run();
@@ -78,7 +78,7 @@ private:
     void add();
     void removeSelected();
 
-    MainWindow& m_window;
+    EditorContext& m_context;
     QTreeWidget* m_list = nullptr;
     QPushButton* m_addButton = nullptr;
     QPushButton* m_removeButton = nullptr;

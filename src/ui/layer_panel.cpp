@@ -3,9 +3,8 @@
 #include "app/canvas_controller.h"
 #include "app/layer_commands.h"
 #include "ui/balloon.h"
-#include "ui/canvas_view.h"
 #include "ui/layer_panel_layout.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -147,7 +146,7 @@ std::optional<OverflowStyle> overflowStyleOf(CommandId id)
     }
 }
 
-LayerPanel::LayerPanel(MainWindow& window, QWidget* parent) : QGroupBox(parent), m_window(window)
+LayerPanel::LayerPanel(EditorContext& context, QWidget* parent) : QGroupBox(parent), m_context(context)
 {
     // Fourteen ideographic spaces leave room in the frame for the header row.
     setTitle(QString(14, QChar(0x3000)));
@@ -206,12 +205,34 @@ LayerPanel::LayerPanel(MainWindow& window, QWidget* parent) : QGroupBox(parent),
             &LayerPanel::onSelectionChanged);
     connect(m_table->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                const auto ids = m_window.document().idsAt({static_cast<std::size_t>(
+                const auto ids = m_context.document().idsAt({static_cast<std::size_t>(
                     current.isValid() ? current.row() : m_table->rowCount())});
-                m_window.state().focusedLayer =
+                m_context.state().focusedLayer =
                     ids.empty() ? std::nullopt : std::optional<LayerId>(ids.front());
                 m_table->viewport()->update();
             });
+
+    m_subscriptions.push_back(context.document().subscribe([this](const DocumentEvent& event) {
+        switch (event.change) {
+        case DocumentChange::Everything:
+            refreshFromDocument();
+            break;
+        case DocumentChange::LayersAdded:
+        case DocumentChange::LayersRemoved:
+        case DocumentChange::LayerFields:
+            showLayerChange(event);
+            break;
+        case DocumentChange::DisplaySwitches:
+            showSwitches();
+            break;
+        default:
+            break;
+        }
+    }));
+    m_subscriptions.push_back(context.state().subscribe(
+        [this](const SelectionEffects& effects) { mirrorSelection(effects); }));
+    m_subscriptions.push_back(context.draftChanged.subscribe(
+        [this](const std::optional<LayerRect>& draft) { showDraft(draft); }));
 }
 
 void LayerPanel::setMenus(QMenu* layerMenu, QMenu* layerTypeMenu)
@@ -222,7 +243,7 @@ void LayerPanel::setMenus(QMenu* layerMenu, QMenu* layerTypeMenu)
 
 void LayerPanel::handleControl(ControlId id)
 {
-    EditorDocument& document = m_window.document();
+    EditorDocument& document = m_context.document();
     switch (id) {
     case ControlId::ShowSelectArea:
         document.setShowSelectArea(m_showSelectArea->isChecked());
@@ -233,12 +254,12 @@ void LayerPanel::handleControl(ControlId id)
     default:
         return;
     }
-    m_window.canvas()->setFocus();
+    m_context.focusCanvas();
 }
 
 void LayerPanel::showSwitches()
 {
-    const Template& tpl = m_window.document().tpl();
+    const Template& tpl = m_context.document().tpl();
     m_showSelectArea->setChecked(tpl.pictures_show_select_area);
     m_showPicture->setChecked(tpl.pictures_show_picture);
     m_showSelectArea->setEnabled(isShowSelectAreaEditable(tpl));
@@ -249,14 +270,14 @@ void LayerPanel::refreshFromDocument()
     showSwitches();
     m_updating = true; // the rows go away under the selection: nothing to follow
     m_table->clearSelection();
-    m_table->setRowCount(static_cast<int>(m_window.document().tpl().layers.size()));
+    m_table->setRowCount(static_cast<int>(m_context.document().tpl().layers.size()));
     writeRowsFrom(0);
     m_updating = false;
 }
 
 void LayerPanel::showLayerChange(const DocumentEvent& event)
 {
-    const EditorDocument& document = m_window.document();
+    const EditorDocument& document = m_context.document();
     m_updating = true;
     switch (event.change) {
     case DocumentChange::LayersAdded:
@@ -280,7 +301,7 @@ void LayerPanel::showDraft(const std::optional<LayerRect>& draft)
 {
     if (!draft)
         return;
-    const EditorDocument& document = m_window.document();
+    const EditorDocument& document = m_context.document();
     const auto row = document.indexOf(draft->id);
     if (!row || static_cast<int>(*row) >= m_table->rowCount())
         return;
@@ -300,13 +321,13 @@ void LayerPanel::showDraft(const std::optional<LayerRect>& draft)
 
 int LayerPanel::currentRow() const
 {
-    const auto row = currentListRow(m_window.document(), m_window.state());
+    const auto row = currentListRow(m_context.document(), m_context.state());
     return row ? static_cast<int>(*row) : -1;
 }
 
 std::vector<std::size_t> LayerPanel::selectedRows() const
 {
-    return m_window.document().rowsOf(m_window.state().marked);
+    return m_context.document().rowsOf(m_context.state().marked);
 }
 
 void LayerPanel::selectRow(int row)
@@ -323,8 +344,8 @@ void LayerPanel::selectRow(int row)
 
 void LayerPanel::mirrorSelection(const SelectionEffects& effects)
 {
-    const EditorDocument& document = m_window.document();
-    const EditorState& state = m_window.state();
+    const EditorDocument& document = m_context.document();
+    const EditorState& state = m_context.state();
     const std::vector<std::size_t> rows = selectedRows();
     m_updating = true;
     std::vector<std::size_t> shown;
@@ -355,14 +376,14 @@ bool LayerPanel::isRowHighlighted(int row) const
 {
     const int current = currentRow();
     return row >= 0 &&
-           isLayerRowHighlighted(m_window.state(), m_window.document().tpl().layers,
+           isLayerRowHighlighted(m_context.state(), m_context.document().tpl().layers,
                                  static_cast<std::size_t>(row),
                                  current < 0 ? std::nullopt : std::optional<std::size_t>(current));
 }
 
 void LayerPanel::writeRow(int row, LayerFieldSet fields)
 {
-    const auto& layers = m_window.document().tpl().layers;
+    const auto& layers = m_context.document().tpl().layers;
     if (row < 0 || static_cast<std::size_t>(row) >= layers.size() || row >= m_table->rowCount())
         return;
     const Layer& layer = layers[static_cast<std::size_t>(row)];
@@ -417,14 +438,14 @@ void LayerPanel::onSelectionChanged(const QItemSelection& selected,
                            m_table->selectionModel()->isRowSelected(row)});
     }
     const SelectionEffects effects = applyLayerSelectionChanges(
-        m_window.state(), m_window.document().tpl().layers, selectedNow, changes);
+        m_context.state(), m_context.document().tpl().layers, selectedNow, changes);
     if (effects.ignored)
         m_table->viewport()->update();
 }
 
 void LayerPanel::prepareLayerMenu(QMenu& menu) const
 {
-    prepareItems(menu, layerMenuState(m_window.state(), m_window.document().tpl().layers));
+    prepareItems(menu, layerMenuState(m_context.state(), m_context.document().tpl().layers));
 }
 
 void LayerPanel::openLayerMenu(const QPoint& position)
@@ -437,11 +458,11 @@ void LayerPanel::openLayerMenu(const QPoint& position)
 
 void LayerPanel::openTypeMenu(int row, int column)
 {
-    const EditorState& state = m_window.state();
+    const EditorState& state = m_context.state();
     if (column != kTypeColumn || !m_layerTypeMenu || state.currentKind != CurrentKind::Layer ||
         !state.currentLayer)
         return;
-    const Layer* layer = m_window.document().layer(*state.currentLayer);
+    const Layer* layer = m_context.document().layer(*state.currentLayer);
     if (!layer)
         return;
     const LayerType type = layer->type;

@@ -7,7 +7,6 @@
 
 #include <QGroupBox>
 #include <optional>
-#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -17,7 +16,7 @@ class QTableWidget;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// The layer level a "层次" command sets; nothing for other commands.
 std::optional<LayerLevel> layerLevelOf(CommandId id);
@@ -30,7 +29,7 @@ class LayerPanel : public QGroupBox {
     Q_OBJECT
 
 public:
-    LayerPanel(MainWindow& window, QWidget* parent);
+    LayerPanel(EditorContext& context, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
     void handleControl(ControlId id);
@@ -75,7 +74,8 @@ private:
     void writeRow(int row, LayerFieldSet fields);
     void writeRowsFrom(int first);
 
-    MainWindow& m_window;
+    EditorContext& m_context;
+    std::vector<Subscription> m_subscriptions;
     QTableWidget* m_table = nullptr;
     QCheckBox* m_showSelectArea = nullptr;
     QCheckBox* m_showPicture = nullptr;

@@ -6,8 +6,7 @@
 #include "model/template_file.h"
 #include "render/picture_input.h"
 #include "ui/balloon.h"
-#include "ui/canvas_view.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -18,6 +17,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <memory>
@@ -77,13 +77,13 @@ public:
 
 } // namespace
 
-LayerWindow::LayerWindow(MainWindow& window, int clientHeight, const char* objectName)
-    : QWidget(&window, Qt::Tool), m_window(window)
+LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeight, const char* objectName)
+    : QWidget(owner, Qt::Tool), m_context(context)
 {
     setObjectName(QString::fromLatin1(objectName));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(kWindowWidth, clientHeight);
-    if (const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen())
+    if (const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
     m_columnBox = addList(addRow("绑定列名："), {QString()});
@@ -92,11 +92,28 @@ LayerWindow::LayerWindow(MainWindow& window, int clientHeight, const char* objec
         if (m_filling)
             return;
         const int index = m_columnBox->currentIndex();
-        const auto& columns = m_window.document().csvColumns();
+        const auto& columns = m_context.document().csvColumns();
         const std::string name = index > 0 && index <= static_cast<int>(columns.size())
                                      ? columns[static_cast<std::size_t>(index) - 1]
                                      : std::string();
         writeFields(FieldBinding, [&](Layer& l) { l.bind_col_name = name; });
+    });
+    m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
+        switch (event.change) {
+        case DocumentChange::DataSource:
+            refreshColumnList();
+            break;
+        case DocumentChange::LayersRemoved:
+            if (m_layer && !m_context.document().layer(m_layer))
+                hideLayer();
+            break;
+        case DocumentChange::LayerFields:
+            if (std::find(event.layers.begin(), event.layers.end(), m_layer) != event.layers.end())
+                layerChanged(event.fields);
+            break;
+        default:
+            break;
+        }
     });
 }
 
@@ -137,7 +154,7 @@ FilteredField* LayerWindow::numberField(QWidget* parent, int maxLength)
 void LayerWindow::refuse(QLineEdit* field, const char* title, BalloonIcon icon)
 {
     QApplication::beep();
-    m_window.balloons().show(field, QString::fromUtf8(title), QStringLiteral("您只能在此处键入数字。"),
+    m_context.balloons().show(field, QString::fromUtf8(title), QStringLiteral("您只能在此处键入数字。"),
                              icon);
 }
 
@@ -158,7 +175,7 @@ void LayerWindow::addGeometryRows()
                     [this, field, size] { geometryEdited(field, size); });
             field->setFocusLost([this, field] {
                 restoreField(field);
-                m_window.document().endMerging();
+                m_context.document().endMerging();
             });
         }
     };
@@ -171,12 +188,12 @@ void LayerWindow::addGeometryRows()
     m_applyButton = new QPushButton(QStringLiteral("应用"), this);
     m_applyButton->setGeometry(kWindowWidth - 10 - 75, height() - 10 - 25, 75, 25);
     connect(m_applyButton, &QPushButton::clicked, this,
-            [this] { m_window.canvas()->refreshThumbnails({m_layer}); });
+            [this] { m_context.layerRedrawRequested.notify(m_layer); });
 }
 
 const Layer* LayerWindow::layer() const
 {
-    return m_layer ? m_window.document().layer(m_layer) : nullptr;
+    return m_layer ? m_context.document().layer(m_layer) : nullptr;
 }
 
 void LayerWindow::showLayer(LayerId id)
@@ -190,7 +207,7 @@ void LayerWindow::showLayer(LayerId id)
     setWindowTitle(QStringLiteral("图层#%1 - 属性").arg(target->number));
     fill();
     // A layer being placed gets its window once its rectangle is drawn.
-    if (!isVisible() && m_window.state().mode != CanvasMode::PlacingLayer)
+    if (!isVisible() && m_context.state().mode != CanvasMode::PlacingLayer)
         show();
 }
 
@@ -224,7 +241,7 @@ void LayerWindow::refreshColumnList()
     m_filling = true;
     m_columnBox->clear();
     m_columnBox->addItem(QString());
-    const auto& columns = m_window.document().csvColumns();
+    const auto& columns = m_context.document().csvColumns();
     int selected = 0;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         m_columnBox->addItem(qs(columns[i]));
@@ -272,7 +289,7 @@ void LayerWindow::layerChanged(LayerFieldSet fields)
 
 void LayerWindow::showColumnHint(const QString& text, const QString& title)
 {
-    m_window.balloons().show(m_columnBox, title, text, BalloonIcon::Warning);
+    m_context.balloons().show(m_columnBox, title, text, BalloonIcon::Warning);
 }
 
 void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change)
@@ -284,12 +301,12 @@ void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Lay
     change(values);
     // Typing in one field is one undo step until the field is left.
     const QWidget* field = QApplication::focusWidget();
-    const EditStep step = m_window.document().beginStep(
+    const EditStep step = m_context.document().beginStep(
         {}, field ? "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer)
                   : std::string());
     // The window's own edit is already shown: the announcement must not refill it.
     m_filling = true;
-    m_window.document().setLayerFields({m_layer}, fields, values);
+    m_context.document().setLayerFields({m_layer}, fields, values);
     m_filling = false;
 }
 
@@ -311,9 +328,9 @@ void LayerWindow::geometryEdited(QLineEdit* field, bool size)
                            : field == m_widthField ? &rect.width
                                                    : &rect.height;
     *member = *value.value;
-    const EditStep step = m_window.document().beginStep(
+    const EditStep step = m_context.document().beginStep(
         {}, "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer));
-    m_window.document().setLayerGeometry({rect});
+    m_context.document().setLayerGeometry({rect});
 }
 
 void LayerWindow::restoreField(QLineEdit* field)
@@ -333,14 +350,21 @@ void LayerWindow::restoreField(QLineEdit* field)
 
 // ---- the text layer window
 
-TextLayerWindow::TextLayerWindow(MainWindow& window)
-    : LayerWindow(window, kTextWindowHeight, "textLayerWindow")
+TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
+    : LayerWindow(context, owner, kTextWindowHeight, "textLayerWindow")
 {
+    // A font mapped or unmapped while the program runs is offered or withdrawn at once.
+    m_fontSubscription = context.fontsChanged.subscribe([this](const FontChange& change) {
+        if (change.added)
+            fontAdded(QString::fromStdString(change.name));
+        else
+            fontRemoved(QString::fromStdString(change.name));
+    });
     m_demoField = new QLineEdit(this);
     m_demoField->setObjectName(QStringLiteral("demoField"));
     m_demoField->setMaxLength(256);
     m_demoField->setGeometry(kControlLeft, addRow("演示文本："), kControlWidth, 22);
-    connect(m_demoField, &QLineEdit::editingFinished, this, [this] { m_window.document().endMerging(); });
+    connect(m_demoField, &QLineEdit::editingFinished, this, [this] { m_context.document().endMerging(); });
     connect(m_demoField, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_filling)
             return;
@@ -379,14 +403,14 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
             m_sizeField->setText(QString::number(target->fontSize));
             m_filling = false;
         }
-        m_window.document().endMerging();
+        m_context.document().endMerging();
     });
 
     const int spacingTop = addRow("字间距：");
     m_spacingField = numberField(this, 3);
     m_spacingField->setObjectName(QStringLiteral("spacingField"));
     m_spacingField->setGeometry(kControlLeft, spacingTop, kGeometryFieldWidth, 22);
-    m_spacingField->setFocusLost([this] { m_window.document().endMerging(); });
+    m_spacingField->setFocusLost([this] { m_context.document().endMerging(); });
     connect(m_spacingField, &QLineEdit::textEdited, this, [this] {
         const NumericFieldValue value =
             numericFieldValue(m_spacingField->text().toStdString(), INT_MIN);
@@ -437,7 +461,7 @@ TextLayerWindow::TextLayerWindow(MainWindow& window)
             m_minSizeField->setText(QString::number(target->minFontSize));
             m_filling = false;
         }
-        m_window.document().endMerging();
+        m_context.document().endMerging();
     });
 
     const int colorTop = addRow("颜色：");
@@ -480,7 +504,7 @@ void TextLayerWindow::fillFontList()
     const bool filling = m_filling;
     m_filling = true;
     m_fontBox->clear();
-    for (const std::string& name : fontListOrder(m_window.fonts().fontNames()))
+    for (const std::string& name : fontListOrder(m_context.fonts().fontNames()))
         m_fontBox->addItem(qs(name));
     m_filling = filling;
 }
@@ -492,7 +516,7 @@ void TextLayerWindow::fillOwnControls(const Layer& layer)
     m_fontBox->setCurrentIndex(font);
     if (font < 0) {
         m_fontBox->setEditText(QString());
-        m_window.balloons().show(m_fontBox,
+        m_context.balloons().show(m_fontBox,
                                  QStringLiteral("没找到【%1】字体").arg(qs(layer.fontName)),
                                  QStringLiteral("请重新选择一个字体"));
     }
@@ -511,7 +535,7 @@ void TextLayerWindow::fillOwnControls(const Layer& layer)
 
 void TextLayerWindow::updateBoldButton(const std::string& family)
 {
-    m_boldButton->setVisible(isBoldSelectable(m_window.fonts(), family));
+    m_boldButton->setVisible(isBoldSelectable(m_context.fonts(), family));
 }
 
 void TextLayerWindow::fontChosen()
@@ -543,8 +567,8 @@ void TextLayerWindow::checkFont()
     const Layer* target = layer();
     if (!target)
         return;
-    if (const auto warning = checkLayerFont(m_window.fonts(), target->fontName, target->text))
-        m_window.balloons().show(m_fontBox, qs(warning->title), qs(warning->text));
+    if (const auto warning = checkLayerFont(m_context.fonts(), target->fontName, target->text))
+        m_context.balloons().show(m_fontBox, qs(warning->title), qs(warning->text));
 }
 
 void TextLayerWindow::chooseColor()
@@ -552,7 +576,7 @@ void TextLayerWindow::chooseColor()
     const Layer* target = layer();
     if (!target)
         return;
-    const auto color = m_window.prompts().chooseColor(target->color);
+    const auto color = m_context.prompts().chooseColor(target->color);
     if (!color || *color == target->color)
         return;
     writeFields(FieldColor, [&](Layer& l) {
@@ -576,7 +600,7 @@ void TextLayerWindow::fontAdded(const QString& name)
 void TextLayerWindow::fontRemoved(const QString& name)
 {
     // A stand-in name the mapping had taken over stays offered.
-    if (m_window.fonts().hasFontName(name.toStdString()))
+    if (m_context.fonts().hasFontName(name.toStdString()))
         return;
     const bool wasSelected =
         m_fontBox->currentIndex() >= 0 &&
@@ -602,8 +626,8 @@ void TextLayerWindow::fontRemoved(const QString& name)
 
 // ---- the picture layer window
 
-PictureLayerWindow::PictureLayerWindow(MainWindow& window)
-    : LayerWindow(window, kPictureWindowHeight, "pictureLayerWindow")
+PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
+    : LayerWindow(context, owner, kPictureWindowHeight, "pictureLayerWindow")
 {
     const int pathTop = addRow("演示图片：");
     m_pathField = new QLineEdit(this);
@@ -650,8 +674,8 @@ void PictureLayerWindow::fillOwnControls(const Layer& layer)
 {
     m_pathField->setText(qs(layer.filePath));
     if (!layer.filePath.empty() &&
-        !fileExists(resolveTemplatePath(layer.filePath, m_window.document().tpl().templatePath)))
-        m_window.balloons().show(m_pathField, QStringLiteral("图片不存在"),
+        !fileExists(resolveTemplatePath(layer.filePath, m_context.document().tpl().templatePath)))
+        m_context.balloons().show(m_pathField, QStringLiteral("图片不存在"),
                                  QStringLiteral("请重新选择一个演示图片"));
     m_overflowBox->setCurrentIndex(overflowListIndex(layer.overflow_style));
     m_levelBox->setCurrentIndex(static_cast<int>(layer.layer_level));
@@ -661,7 +685,7 @@ void PictureLayerWindow::fillOwnControls(const Layer& layer)
 
 void PictureLayerWindow::choosePicture()
 {
-    std::filesystem::path& folder = m_window.document()
+    std::filesystem::path& folder = m_context.document()
                                         .settings()
                                         .dialogFolders[static_cast<int>(DialogFolder::ChooseTestPicture)];
     FileDialogRequest request{"选择一张图片", "图片格式 (*.PNG;*.JPG;*.GIF)",
@@ -669,11 +693,11 @@ void PictureLayerWindow::choosePicture()
     request.moreFilters = {{"PNG图片 (*.PNG)", "*.PNG"},
                            {"JPG图片 (*.JPG)", "*.JPG;*.JPEG"},
                            {"GIF图片 (*.GIF)", "*.GIF"}};
-    while (const auto path = m_window.prompts().openFile(request)) {
+    while (const auto path = m_context.prompts().openFile(request)) {
         folder = std::filesystem::path(*path).parent_path();
         request.startFolder = folder.string();
         if (const auto problem = validatePictureFile(*path, PictureKind::Layer)) {
-            m_window.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
+            m_context.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
             continue;
         }
         writeFields(FieldDemo, [&](Layer& l) { l.filePath = *path; });
@@ -681,7 +705,7 @@ void PictureLayerWindow::choosePicture()
         m_pathField->end(false);
         break;
     }
-    m_window.canvas()->setFocus();
+    m_context.focusCanvas();
 }
 
 } // namespace torvale

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/editor_document.h"
+#include "common/signal.h"
 #include "ui/balloon.h"
 #include "ui/input_fields.h"
 
@@ -14,7 +15,7 @@ class QPushButton;
 namespace torvale {
 
 class ColorSwatch;
-class MainWindow;
+class EditorContext;
 
 /// What the text and picture layer windows share: one instance each for the program's life, a
 /// tool window of the main window that edits the selected layer in place (no OK/Cancel), with
@@ -49,7 +50,7 @@ public:
     QLineEdit* heightField() const { return m_heightField; }
 
 protected:
-    LayerWindow(MainWindow& window, int clientHeight, const char* objectName);
+    LayerWindow(EditorContext& context, QWidget* owner, int clientHeight, const char* objectName);
 
     const Layer* layer() const;
     /// Fills the controls of the window's own rows (change handling is suspended).
@@ -69,7 +70,8 @@ protected:
     static constexpr int kControlWidth = 190;
     static constexpr int kRowHeight = 26;
 
-    MainWindow& m_window;
+    EditorContext& m_context;
+    Subscription m_subscription;
     bool m_filling = false;
     LayerId m_layer = 0;
 
@@ -93,7 +95,7 @@ class TextLayerWindow : public LayerWindow {
     Q_OBJECT
 
 public:
-    explicit TextLayerWindow(MainWindow& window);
+    TextLayerWindow(EditorContext& context, QWidget* owner);
 
     /// A font was added to or removed from the font list (font mapping); a removed font that
     /// was chosen gives way to the first font of the list.
@@ -133,6 +135,7 @@ private:
     ColorSwatch* m_swatch = nullptr;
     QComboBox* m_horizontalBox = nullptr;
     QComboBox* m_verticalBox = nullptr;
+    Subscription m_fontSubscription;
 };
 
 /// The picture layer window "图层#%d - 属性".
@@ -140,7 +143,7 @@ class PictureLayerWindow : public LayerWindow {
     Q_OBJECT
 
 public:
-    explicit PictureLayerWindow(MainWindow& window);
+    PictureLayerWindow(EditorContext& context, QWidget* owner);
 
     QLineEdit* pathField() const { return m_pathField; }
     QPushButton* chooseButton() const { return m_chooseButton; }

@@ -11,6 +11,7 @@
 #include "ui/watermark_panel.h"
 #include "ui/log_window.h"
 #include "ui/output_panel.h"
+#include "ui/status_line.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -43,81 +44,20 @@ constexpr int kColumnTop = 7;
 // The smallest client area the window can be sized to, menu bar not counted.
 constexpr int kMinimumWidth = 780;
 constexpr int kMinimumHeight = 500;
-// Right edges of the status-bar parts 0 to 4; the last part takes the rest.
-constexpr int kStatusEdges[] = {200, 400, 600, 660, 720};
-constexpr int kStatusIconSize = 16;
-
-// The 16 x 16 icons of the status-bar parts 0 to 2: background size (a picture), pointer
-// position (a cross hair), size of the current object (a selection frame); part 3 has the
-// zoom icons.
-QPixmap statusIcon(int part)
-{
-    if (part == 3)
-        return zoomStatusIcon(0);
-    QPixmap icon(kStatusIconSize, kStatusIconSize);
-    icon.fill(Qt::transparent);
-    QPainter painter(&icon);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(60, 60, 60);
-    painter.setPen(QPen(ink, 1));
-    switch (part) {
-    case 0:
-        painter.setBrush(QColor(170, 210, 240));
-        painter.drawRect(QRectF(1.5, 2.5, 13, 11));
-        painter.setBrush(QColor(90, 160, 80));
-        painter.drawPolygon(QPolygonF(
-            {QPointF(2, 13), QPointF(6, 7), QPointF(9, 11), QPointF(11, 9), QPointF(14, 13)}));
-        break;
-    case 1:
-        painter.drawEllipse(QRectF(3.5, 3.5, 9, 9));
-        painter.drawLine(QPointF(8, 1), QPointF(8, 15));
-        painter.drawLine(QPointF(1, 8), QPointF(15, 8));
-        break;
-    case 2:
-        painter.setPen(QPen(ink, 1, Qt::DashLine));
-        painter.drawRect(QRectF(2.5, 3.5, 11, 9));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(ink);
-        for (const QPointF corner :
-             {QPointF(1, 2), QPointF(12, 2), QPointF(1, 11), QPointF(12, 11)})
-            painter.drawRect(QRectF(corner, QSizeF(3, 3)));
-        break;
-    }
-    return icon;
-}
 
 } // namespace
 
-QPixmap zoomStatusIcon(int sign)
-{
-    QPixmap icon(kStatusIconSize, kStatusIconSize);
-    icon.fill(Qt::transparent);
-    QPainter painter(&icon);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(60, 60, 60);
-    painter.setPen(QPen(ink, 1.5));
-    painter.setBrush(QColor(220, 235, 250));
-    painter.drawEllipse(QRectF(1.5, 1.5, 9, 9));
-    painter.setPen(QPen(ink, 2.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
-    painter.setPen(QPen(ink, 1.2));
-    if (sign != 0)
-        painter.drawLine(QPointF(4, 6), QPointF(8, 6));
-    if (sign > 0)
-        painter.drawLine(QPointF(6, 4), QPointF(6, 8));
-    return icon;
-}
-
 MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prompts& prompts,
                        QWidget* parent)
-    : QMainWindow(parent), m_document(document), m_fontLibrary(FontRegistry(fonts)), m_prompts(prompts),
-      m_balloons(std::make_unique<BalloonManager>())
+    : QMainWindow(parent), m_document(document), m_prompts(prompts),
+      m_context(std::make_unique<EditorContext>(document, fonts, prompts)),
+      m_state(m_context->state())
 {
     auto* central = new QWidget(this);
     auto* layout = new QHBoxLayout(central);
     layout->setContentsMargins(1, 1, 0, 0);
     layout->setSpacing(6);
-    m_canvas = new CanvasView(*this, central);
+    m_canvas = new CanvasView(*m_context, central);
     layout->addWidget(m_canvas, 1);
     buildSettingsColumn();
     m_settingsColumn->setParent(central);
@@ -129,24 +69,9 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     setCentralWidget(central);
 
     m_logWindow = new LogWindow(this);
-    m_textWindow = new TextLayerWindow(*this);
-    m_pictureWindow = new PictureLayerWindow(*this);
-    // A font mapped or unmapped while the program runs is offered or withdrawn at once, and
-    // the texts set in it are drawn again.
-    connect(this, &MainWindow::fontMappingAdded, m_textWindow, &TextLayerWindow::fontAdded);
-    connect(this, &MainWindow::fontMappingRemoved, m_textWindow, &TextLayerWindow::fontRemoved);
-    m_watermarkDialog = new WatermarkPositionDialog(*this);
-    m_preview = new RowPreview(*this);
-    for (const auto signal : {&MainWindow::fontMappingAdded, &MainWindow::fontMappingRemoved}) {
-        connect(this, signal, this, [this] {
-            m_canvas->refreshThumbnails();
-            m_preview->templateChanged();
-        });
-    }
-    connect(m_preview, &RowPreview::cardChanged, this, [this] {
-        m_dataSourcePanel->showPreviewRows(m_preview->rowCount());
-        m_canvas->viewport()->update();
-    });
+    m_textWindow = new TextLayerWindow(*m_context, this);
+    m_pictureWindow = new PictureLayerWindow(*m_context, this);
+    m_watermarkDialog = new WatermarkPositionDialog(*m_context, this);
     // A new layer's window appears once its rectangle is drawn.
     connect(m_canvas, &CanvasView::rectangleFinished, this, [this] {
         const Layer* layer =
@@ -159,17 +84,20 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     connect(m_batch.get(), &BatchController::rowsChecked, this, [this] { showRowCheck(); });
     buildMenus();
     buildLayerMenus();
-    buildStatusBar();
+    m_status = std::make_unique<StatusLine>(*statusBar());
     setStatusText(3, QStringLiteral("100%"));
     setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
 
     setMinimumSize(kMinimumWidth, menuBar()->sizeHint().height() + kMinimumHeight);
 
     buildCommandTable();
-    m_subscription =
-        m_document.subscribe([this](const DocumentEvent& event) { onDocumentChanged(event); });
-    m_selectionSubscription =
-        m_state.subscribe([this](const SelectionEffects& effects) { onSelectionChanged(effects); });
+    wireContext();
+    m_subscriptions.push_back(
+        m_document.subscribe([this](const DocumentEvent& event) { onDocumentChanged(event); }));
+    m_subscriptions.push_back(m_state.subscribe(
+        [this](const SelectionEffects& effects) { onSelectionChanged(effects); }));
+    // After the views: the layer list has its new rows when the selection follows.
+    m_subscriptions.push_back(followDocument(m_state, m_document));
     onDocumentChanged(DocumentEvent{DocumentChange::Everything, {}, 0, 0});
     // Start-up chooses "自定义" as a click on it does.
     m_backgroundPanel->customRadio()->setChecked(true);
@@ -179,13 +107,28 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
 MainWindow::~MainWindow()
 {
     // The document outlives the window: it must not call into the widgets once they are gone.
-    m_document.unsubscribe(m_subscription);
-    m_state.unsubscribe(m_selectionSubscription);
-    // The widgets whose last events (a field losing the focus) call back into the window go
-    // while its members are still there.
+    m_subscriptions.clear();
+    // The widgets whose last events (a field losing the focus) call back into the context go
+    // while it is still there.
     delete m_textWindow;
     delete m_pictureWindow;
     delete takeCentralWidget();
+}
+
+void MainWindow::wireContext()
+{
+    EditorContext& context = *m_context;
+    context.execute = [this](CommandId id) { execute(id); };
+    context.setStatusText = [this](int part, const QString& text) { setStatusText(part, text); };
+    context.setStatusIcon = [this](int part, const QPixmap& icon) { setStatusIcon(part, icon); };
+    context.appendLog = [this](const std::string& line) { appendLog(line); };
+    context.focusCanvas = [this] { m_canvas->setFocus(); };
+    context.scrollSettingsToTop = [this] { scrollSettingsToTop(); };
+    context.layerSubMenu = [this](bool level) {
+        QMenu* menu = level ? m_levelMenu : m_overflowMenu;
+        m_layerPanel->prepareLayerMenu(*menu);
+        return menu;
+    };
 }
 
 void MainWindow::buildSettingsColumn()
@@ -199,11 +142,11 @@ void MainWindow::buildSettingsColumn()
     m_settingsColumn->setFixedWidth(kColumnWidth);
 
     m_settingsContent = new QWidget;
-    m_backgroundPanel = new BackgroundPanel(*this, m_settingsContent);
-    m_dataSourcePanel = new DataSourcePanel(*this, m_settingsContent);
-    m_layerPanel = new LayerPanel(*this, m_settingsContent);
-    m_watermarkPanel = new WatermarkPanel(*this, m_settingsContent);
-    m_outputPanel = new OutputPanel(*this, m_settingsContent);
+    m_backgroundPanel = new BackgroundPanel(*m_context, m_settingsContent);
+    m_dataSourcePanel = new DataSourcePanel(*m_context, m_settingsContent);
+    m_layerPanel = new LayerPanel(*m_context, m_settingsContent);
+    m_watermarkPanel = new WatermarkPanel(*m_context, m_settingsContent);
+    m_outputPanel = new OutputPanel(*m_context, m_settingsContent);
     m_startButton = new QPushButton(QStringLiteral("开始处理"), m_settingsContent);
     m_startButton->setFixedHeight(27);
     connect(m_startButton, &QPushButton::clicked, this, [this] { execute(CommandId::StartBatch); });
@@ -245,60 +188,6 @@ void MainWindow::stackPanels()
         kColumnWidth + (needsBar ? m_settingsColumn->verticalScrollBar()->sizeHint().width() : 0));
 }
 
-void MainWindow::buildStatusBar()
-{
-    int left = 0;
-    for (int part = 0; part < 6; ++part) {
-        auto* box = new QWidget(this);
-        box->setObjectName(QStringLiteral("statusPart%1").arg(part));
-        auto* row = new QHBoxLayout(box);
-        row->setContentsMargins(2, 0, 2, 0);
-        row->setSpacing(4);
-        if (part < 4) {
-            auto* icon = new QLabel(box);
-            icon->setObjectName(QStringLiteral("statusIcon%1").arg(part));
-            icon->setPixmap(statusIcon(part));
-            icon->setFixedSize(kStatusIconSize, kStatusIconSize);
-            row->addWidget(icon);
-        }
-        auto* label = new QLabel(box);
-        row->addWidget(label, 1);
-        if (part < 5) {
-            box->setFixedWidth(kStatusEdges[part] - left);
-            left = kStatusEdges[part];
-            statusBar()->addWidget(box);
-        } else {
-            statusBar()->addWidget(box, 1);
-        }
-        m_statusParts[static_cast<std::size_t>(part)] = label;
-    }
-}
-
-void MainWindow::setStatusText(int part, const QString& text)
-{
-    if (part < 0 || part >= 6 || !m_statusParts[static_cast<std::size_t>(part)])
-        return;
-    // A leading tab centres the text in its part, as in a classic status bar.
-    QLabel* label = m_statusParts[static_cast<std::size_t>(part)];
-    const bool centred = text.startsWith(QLatin1Char('\t'));
-    label->setAlignment(centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
-    label->setText(centred ? text.mid(1) : text);
-    label->setProperty("statusText", text);
-}
-
-void MainWindow::setStatusIcon(int part, const QPixmap& icon)
-{
-    if (auto* label = findChild<QLabel*>(QStringLiteral("statusIcon%1").arg(part)))
-        label->setPixmap(icon);
-}
-
-QString MainWindow::statusText(int part) const
-{
-    if (part < 0 || part >= 6 || !m_statusParts[static_cast<std::size_t>(part)])
-        return {};
-    return m_statusParts[static_cast<std::size_t>(part)]->property("statusText").toString();
-}
-
 void MainWindow::appendLog(const std::string& message)
 {
     m_logWindow->appendLine(message);
@@ -321,85 +210,50 @@ void MainWindow::showBackgroundSize()
     setStatusText(0, QString::fromStdString(sizeStatusText(background.width, background.height)));
 }
 
+void MainWindow::setStatusText(int part, const QString& text)
+{
+    if (m_status)
+        m_status->setText(part, text);
+}
+
+void MainWindow::setStatusIcon(int part, const QPixmap& icon)
+{
+    if (m_status)
+        m_status->setIcon(part, icon);
+}
+
+QString MainWindow::statusText(int part) const
+{
+    return m_status ? m_status->text(part) : QString();
+}
+
 void MainWindow::onDocumentChanged(const DocumentEvent& event)
 {
-    if (m_preview && event.change != DocumentChange::History)
-        m_preview->templateChanged();
     switch (event.change) {
     case DocumentChange::Everything:
-    case DocumentChange::Restored: {
-        const std::vector<LayerId> marked = m_state.marked;
-        m_backgroundPanel->refreshFromDocument();
-        m_dataSourcePanel->refreshFromDocument();
-        m_layerPanel->refreshFromDocument();
-        m_outputPanel->refreshFromDocument();
-        m_canvas->refreshBackground();
-        // An earlier state keeps the pictures of the layers it did not change.
-        m_canvas->refreshThumbnails({}, event.change == DocumentChange::Everything);
         showBackgroundSize();
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
         updateTitle();
         rebuildRecentMenu();
-        // A new list of layers: nothing is selected; an earlier state of the same list keeps
-        // the selection of the layers it still has.
-        clearLayerSelection(m_state);
-        if (event.change == DocumentChange::Restored)
-            selectLayerRows(m_state, m_document.tpl().layers, m_document.rowsOf(marked));
+        showHistory();
         break;
-    }
     case DocumentChange::FileLink:
         updateTitle();
         rebuildRecentMenu();
-        // Relative demo pictures are found from the template's folder.
-        m_canvas->refreshThumbnails();
         break;
     case DocumentChange::Dpi:
         setStatusText(4, QStringLiteral("\t%1 dpi").arg(m_document.dpi()));
-        [[fallthrough]];
-    case DocumentChange::Background:
-        m_backgroundPanel->refreshFromDocument();
-        m_canvas->refreshBackground();
         showBackgroundSize();
         break;
-    case DocumentChange::DataSource:
-        m_dataSourcePanel->refreshFromDocument();
-        m_outputPanel->fillFileNameBoxes();
-        m_textWindow->refreshColumnList();
-        m_pictureWindow->refreshColumnList();
-        break;
-    case DocumentChange::LayersAdded:
-    case DocumentChange::LayersRemoved:
-        m_layerPanel->showLayerChange(event);
-        m_canvas->refreshThumbnails(event.layers);
-        for (LayerWindow* window : {static_cast<LayerWindow*>(m_textWindow),
-                                    static_cast<LayerWindow*>(m_pictureWindow)}) {
-            if (window->layerId() && !m_document.layer(window->layerId()))
-                window->hideLayer();
-        }
-        break;
-    case DocumentChange::LayerFields:
-        m_layerPanel->showLayerChange(event);
-        m_canvas->layersChanged(event);
-        for (LayerWindow* window : {static_cast<LayerWindow*>(m_textWindow),
-                                    static_cast<LayerWindow*>(m_pictureWindow)}) {
-            if (std::find(event.layers.begin(), event.layers.end(), window->layerId()) !=
-                event.layers.end())
-                window->layerChanged(event.fields);
-        }
-        break;
-    case DocumentChange::Output:
-        m_outputPanel->refreshFromDocument();
-        break;
-    case DocumentChange::DisplaySwitches:
-        m_layerPanel->showSwitches();
-        m_canvas->viewport()->update();
+    case DocumentChange::Background:
+        showBackgroundSize();
         break;
     case DocumentChange::History:
         showHistory();
         break;
+    default:
+        break;
     }
-    if (event.change == DocumentChange::Everything)
-        showHistory();
 }
 
 void MainWindow::showHistory()
@@ -418,17 +272,11 @@ void MainWindow::showHistory()
 
 void MainWindow::onSelectionChanged(const SelectionEffects& effects)
 {
-    m_layerPanel->mirrorSelection(effects);
-    m_watermarkPanel->mirrorSelection();
     if (effects.statusPart2)
         setStatusText(2, QString::fromStdString(*effects.statusPart2));
     if (effects.dismissBalloons)
-        m_balloons->dismissAll();
+        balloons().dismissAll();
     showPropertyWindow(effects.propertyWindow);
-    if (effects.scrollCanvasToLayer || effects.scrollCanvasToWatermark)
-        m_canvas->scrollIntoView();
-    if (effects.repaintCanvas)
-        m_canvas->viewport()->update();
 }
 
 void MainWindow::showPropertyWindow(PropertyWindow which)
@@ -517,7 +365,7 @@ void MainWindow::execute(CommandId id)
 void MainWindow::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
-        m_balloons->dismissAll();
+        balloons().dismissAll();
     QMainWindow::changeEvent(event);
 }
 

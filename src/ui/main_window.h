@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/edit_history.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
 #include "render/fonts.h"
 #include "ui/command_id.h"
+#include "ui/editor_context.h"
 #include "ui/prompts.h"
 
 #include <QMainWindow>
@@ -36,12 +36,12 @@ class WatermarkPositionDialog;
 class LogWindow;
 class OutputPanel;
 class BatchController;
-
-/// The zoom icon of status part 3: a lens with "-" (sign < 0), plain (0) or with "+" (> 0).
-QPixmap zoomStatusIcon(int sign);
+class StatusLine;
 
 /// The editor's one top-level window: menus, the design canvas on the left, the settings
-/// column on the right, the status bar. Every command ends in execute().
+/// column on the right, the status bar. It builds the views over one editor context and wires
+/// in its services; the views follow the document and the selection themselves. Every command
+/// ends in execute().
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -57,24 +57,17 @@ public:
     /// Whether execute aborts on an unknown id.
     static void setStrictCommands(bool strict);
 
+    EditorContext& context() { return *m_context; }
     EditorDocument& document() { return m_document; }
-    EditorState& state() { return m_state; }
+    EditorState& state() { return m_context->state(); }
     Prompts& prompts() { return m_prompts; }
-    /// The current font tables. The reference holds until the font mapping changes; whoever
-    /// reads the fonts longer (a batch) keeps a snapshot instead.
-    const FontRegistry& fonts() const { return *m_fontLibrary.current(); }
-    /// The current font tables as a snapshot that stays unchanged while it is held.
-    std::shared_ptr<const FontRegistry> fontSnapshot() const { return m_fontLibrary.current(); }
-    /// The font tables the font mapping changes.
-    /// Adds a font mapping (fonts and store) and announces it; false when the name is taken.
-    bool addFontMapping(const std::string& name, const std::string& path);
-    /// Deletes a font mapping (store and fonts) and announces the family that went.
-    void removeFontMapping(const std::string& name);
+    const FontRegistry& fonts() const { return m_context->fonts(); }
+    std::shared_ptr<const FontRegistry> fontSnapshot() const { return m_context->fontSnapshot(); }
     /// The font mapping dialog, once it has been opened.
     FontMappingDialog* fontMappingDialog() const { return m_fontMappingDialog; }
     /// The report of "检查数据..." (null until a check has run).
     RowCheckWindow* rowCheckWindow() const { return m_rowCheckWindow; }
-    RowPreview& preview() { return *m_preview; }
+    RowPreview& preview() { return m_context->preview(); }
 
     BackgroundPanel* backgroundPanel() const { return m_backgroundPanel; }
     DataSourcePanel* dataSourcePanel() const { return m_dataSourcePanel; }
@@ -83,7 +76,7 @@ public:
     QPushButton* startButton() const { return m_startButton; }
     CanvasView* canvas() const { return m_canvas; }
     LogWindow* logWindow() const { return m_logWindow; }
-    BalloonManager& balloons() { return *m_balloons; }
+    BalloonManager& balloons() { return m_context->balloons(); }
     BatchController& batch() { return *m_batch; }
     QScrollArea* settingsColumn() const { return m_settingsColumn; }
     TextLayerWindow* textLayerWindow() const { return m_textWindow; }
@@ -122,12 +115,6 @@ public:
     /// The modified prompt; false when the user cancelled (or a chosen save did not happen).
     bool confirmDiscard();
 
-signals:
-    /// A mapped font family was added: the text layer window offers it.
-    void fontMappingAdded(const QString& name);
-    /// A mapped font family was removed: the text layer window stops offering it.
-    void fontMappingRemoved(const QString& name);
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -135,11 +122,16 @@ protected:
 
 private:
     void buildMenus();
-    void buildStatusBar();
     void buildSettingsColumn();
     void buildCommandTable();
     void registerCommand(CommandId id, std::function<void()> handler);
+    /// Gives the context the window's services.
+    void wireContext();
+    /// The window's own parts that follow the document: title, status bar, recent files, the
+    /// undo entries.
     void onDocumentChanged(const DocumentEvent& event);
+    /// The window's own parts that follow the selection: status part 2, balloons, the
+    /// property windows.
     void onSelectionChanged(const SelectionEffects& effects);
     /// The 编辑 menu's entries after the history: enabled, with the name of the step.
     void showHistory();
@@ -174,9 +166,10 @@ private:
     bool saveTemplate(bool saveAs);
 
     EditorDocument& m_document;
-    FontLibrary m_fontLibrary;
     Prompts& m_prompts;
-    EditorState m_state;
+    std::unique_ptr<EditorContext> m_context;
+    EditorState& m_state;
+    std::unique_ptr<StatusLine> m_status;
 
     CanvasView* m_canvas = nullptr;
     QScrollArea* m_settingsColumn = nullptr;
@@ -189,14 +182,12 @@ private:
     LogWindow* m_logWindow = nullptr;
     TextLayerWindow* m_textWindow = nullptr;
     WatermarkPanel* m_watermarkPanel = nullptr;
-    RowPreview* m_preview = nullptr;
     WatermarkPositionDialog* m_watermarkDialog = nullptr;
     QAction* m_watermarkPanelAction = nullptr;
     bool m_watermarkPanelShown = false;
     PictureLayerWindow* m_pictureWindow = nullptr;
     FontMappingDialog* m_fontMappingDialog = nullptr;
     RowCheckWindow* m_rowCheckWindow = nullptr;
-    std::unique_ptr<BalloonManager> m_balloons;
     std::unique_ptr<BatchController> m_batch;
 
     QMenu* m_fileMenu = nullptr;
@@ -210,9 +201,7 @@ private:
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
     std::string m_templatesFolder;
-    std::array<QLabel*, 6> m_statusParts{};
-    std::size_t m_subscription = 0;
-    std::size_t m_selectionSubscription = 0;
+    std::vector<Subscription> m_subscriptions;
     std::unordered_map<int, std::function<void()>> m_commands;
 };
 

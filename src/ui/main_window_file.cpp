@@ -120,7 +120,7 @@ void MainWindow::openTemplatePath(const std::string& requested)
         m_prompts.message("提示", PromptIcon::Error, result.message, PromptButtons::Ok);
     if (result.csvUnreadable) {
         scrollSettingsToTop();
-        m_balloons->show(m_dataSourcePanel->csvPathField(), QStringLiteral("csv文件无法访问"),
+        balloons().show(m_dataSourcePanel->csvPathField(), QStringLiteral("csv文件无法访问"),
                          QStringLiteral("请检查文件是否存在或被别的软件【独占方式】打开"));
     }
     if (result.ok() && result.selectFirstLayer)

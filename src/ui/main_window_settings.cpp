@@ -35,7 +35,7 @@ void MainWindow::registerSettingsCommands()
     registerCommand(CommandId::CustomDpi, [this] { runCustomDpi(); });
     registerCommand(CommandId::FontMapping, [this] {
         if (!m_fontMappingDialog)
-            m_fontMappingDialog = new FontMappingDialog(*this);
+            m_fontMappingDialog = new FontMappingDialog(*m_context, this);
         m_fontMappingDialog->run();
     });
     registerCommand(CommandId::CompletedAlert, [this] {
@@ -63,20 +63,6 @@ void MainWindow::registerSettingsCommands()
                                  kWebSite;
         m_prompts.message("关于", PromptIcon::Information, text, PromptButtons::Ok);
     });
-}
-
-bool MainWindow::addFontMapping(const std::string& name, const std::string& path)
-{
-    if (!torvale::addFontMapping(m_fontLibrary, m_document.store(), name, path))
-        return false;
-    emit fontMappingAdded(qs(name));
-    return true;
-}
-
-void MainWindow::removeFontMapping(const std::string& name)
-{
-    if (torvale::removeFontMapping(m_fontLibrary, m_document.store(), name))
-        emit fontMappingRemoved(qs(name));
 }
 
 void MainWindow::runCustomDpi()

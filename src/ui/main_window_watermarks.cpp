@@ -36,7 +36,7 @@ std::optional<std::pair<std::string, WatermarkPicture>> MainWindow::chooseWaterm
         request.moreFilters = {{"PNG图片 (*.PNG)", "*.PNG"},
                                {"JPG图片 (*.JPG)", "*.JPG;*.JPEG"},
                                {"GIF图片 (*.GIF)", "*.GIF"}};
-        const auto path = m_prompts.openFile(request);
+        const auto path = prompts().openFile(request);
         if (!path || path->empty())
             return std::nullopt;
         folder = std::filesystem::path(*path).parent_path();
@@ -47,7 +47,7 @@ std::optional<std::pair<std::string, WatermarkPicture>> MainWindow::chooseWaterm
             problem = picture.problem;
         }
         if (problem) {
-            m_prompts.message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
+            prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
             continue;
         }
         return std::pair{*path, picture};
@@ -56,8 +56,8 @@ std::optional<std::pair<std::string, WatermarkPicture>> MainWindow::chooseWaterm
 
 void MainWindow::addWatermark(bool insert)
 {
-    const Watermark* current = m_state.current();
-    const auto row = current ? m_state.watermarks.indexOf(current->id) : std::nullopt;
+    const Watermark* current = state().current();
+    const auto row = current ? state().watermarks.indexOf(current->id) : std::nullopt;
     if (insert && !row)
         return;
     const auto chosen = chooseWatermarkPicture();
@@ -72,32 +72,30 @@ void MainWindow::addWatermark(bool insert)
     watermark.width = chosen->second.width;
     watermark.height = chosen->second.height;
     watermark.filePath = chosen->first;
-    const std::uint32_t id = m_state.watermarks.insert(
-        insert ? *row : m_state.watermarks.items().size(), std::move(watermark));
-    m_canvas->loadWatermarkPicture(id);
-    m_watermarkPanel->refreshRows();
-    selectWatermark(m_state, id);
+    const std::uint32_t id = state().watermarks.insert(
+        insert ? *row : state().watermarks.items().size(), std::move(watermark));
+    m_context->watermarksChanged.notify();
+    selectWatermark(state(), id);
 }
 
 void MainWindow::editWatermark()
 {
-    const Watermark* current = m_state.current();
+    const Watermark* current = state().current();
     if (!current)
         return;
     if (const auto position = m_watermarkDialog->run(*current)) {
-        m_state.watermarks.move(current->id, position->first, position->second);
-        m_state.mode = CanvasMode::WatermarkSelected;
-        m_state.drag = DragKind::None;
-        m_watermarkPanel->refreshRows();
+        state().watermarks.move(current->id, position->first, position->second);
+        state().mode = CanvasMode::WatermarkSelected;
+        state().drag = DragKind::None;
+        m_context->watermarksChanged.notify();
         m_canvas->scrollIntoView();
-        m_canvas->viewport()->update();
     }
     m_canvas->setFocus();
 }
 
 void MainWindow::replaceWatermarkPicture()
 {
-    const Watermark* current = m_state.current();
+    const Watermark* current = state().current();
     if (!current)
         return;
     const std::uint32_t id = current->id;
@@ -105,30 +103,26 @@ void MainWindow::replaceWatermarkPicture()
     if (!chosen)
         return;
     // The position stays, even where the new picture no longer fits the card.
-    m_state.watermarks.replacePicture(id, chosen->first, chosen->second.width,
+    state().watermarks.replacePicture(id, chosen->first, chosen->second.width,
                                       chosen->second.height);
-    m_canvas->loadWatermarkPicture(id);
-    m_watermarkPanel->refreshRows();
+    m_context->watermarksChanged.notify();
     setStatusText(2, QString::fromStdString(
                          sizeStatusText(chosen->second.width, chosen->second.height)));
-    m_canvas->viewport()->update();
 }
 
 void MainWindow::deleteWatermark()
 {
-    const Watermark* current = m_state.current();
+    const Watermark* current = state().current();
     if (!current)
         return;
     const std::uint32_t id = current->id;
-    const std::size_t row = *m_state.watermarks.remove(id);
-    m_canvas->dropWatermarkPicture(id);
-    const auto& items = m_state.watermarks.items();
+    const std::size_t row = *state().watermarks.remove(id);
+    const auto& items = state().watermarks.items();
     std::optional<std::uint32_t> next;
     if (!items.empty())
         next = items[std::min(row, items.size() - 1)].id;
-    m_watermarkPanel->refreshRows();
-    selectWatermark(m_state, next);
-    m_canvas->viewport()->update();
+    m_context->watermarksChanged.notify();
+    selectWatermark(state(), next);
 }
 
 } // namespace torvale

@@ -1,8 +1,7 @@
 #include "ui/output_panel.h"
 
 #include "app/panel_rules.h"
-#include "ui/canvas_view.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -37,8 +36,8 @@ QComboBox* addBox(QWidget* parent, const QStringList& entries, const QRect& geom
 
 } // namespace
 
-OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
-    : QGroupBox(QStringLiteral("保存图片"), parent), m_window(window)
+OutputPanel::OutputPanel(EditorContext& context, QWidget* parent)
+    : QGroupBox(QStringLiteral("保存图片"), parent), m_context(context)
 {
     setFixedSize(kPanelWidth, kPanelHeight);
     const auto send = [this](ControlId id) { return [this, id] { handleControl(id); }; };
@@ -92,12 +91,18 @@ OutputPanel::OutputPanel(MainWindow& window, QWidget* parent)
     connect(m_fileNameBox2, &QComboBox::currentIndexChanged, this,
             send(ControlId::FileNameColumn2));
 
+    m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
+        if (event.change == DocumentChange::Everything || event.change == DocumentChange::Output)
+            refreshFromDocument();
+        else if (event.change == DocumentChange::DataSource)
+            fillFileNameBoxes();
+    });
     refreshFromDocument();
 }
 
 void OutputPanel::handleControl(ControlId id)
 {
-    OutputSettings output = m_window.document().tpl().output;
+    OutputSettings output = m_context.document().tpl().output;
     switch (id) {
     case ControlId::OutputFormat:
         formatChanged();
@@ -126,12 +131,12 @@ void OutputPanel::handleControl(ControlId id)
     default:
         return;
     }
-    m_window.document().setOutput(output);
+    m_context.document().setOutput(output);
 }
 
 void OutputPanel::refreshFromDocument()
 {
-    const OutputSettings& output = m_window.document().tpl().output;
+    const OutputSettings& output = m_context.document().tpl().output;
     {
         const QSignalBlocker blockers[] = {
             QSignalBlocker(m_formatBox),     QSignalBlocker(m_colorspaceBox),
@@ -156,12 +161,12 @@ void OutputPanel::refreshFromDocument()
 
 void OutputPanel::formatChanged()
 {
-    OutputSettings output = m_window.document().tpl().output;
+    OutputSettings output = m_context.document().tpl().output;
     output.format = m_formatBox->currentIndex() == 1 ? OutputFormat::Png : OutputFormat::Jpg;
     if (m_colorspaceBox->currentIndex() >= 0)
         output.colorspace = static_cast<OutputColorspace>(m_colorspaceBox->currentIndex());
     showControlsForFormat();
-    m_window.document().setOutput(output);
+    m_context.document().setOutput(output);
 }
 
 void OutputPanel::showControlsForFormat()
@@ -182,26 +187,26 @@ void OutputPanel::showControlsForFormat()
 void OutputPanel::qualityChanged(int value)
 {
     m_qualityValue->setText(QString::fromStdString(qualityLabelText(value)));
-    OutputSettings output = m_window.document().tpl().output;
+    OutputSettings output = m_context.document().tpl().output;
     output.quality = value;
-    m_window.document().setOutput(output);
+    m_context.document().setOutput(output);
 }
 
 void OutputPanel::chooseFolder()
 {
     const auto folder =
-        m_window.prompts().browseFolder("图片保存到：", m_folderField->text().toStdString());
+        m_context.prompts().browseFolder("图片保存到：", m_folderField->text().toStdString());
     if (folder && !folder->empty()) {
-        OutputSettings output = m_window.document().tpl().output;
+        OutputSettings output = m_context.document().tpl().output;
         output.outputFolder = *folder;
-        m_window.document().setOutput(output);
+        m_context.document().setOutput(output);
     }
-    m_window.canvas()->setFocus();
+    m_context.focusCanvas();
 }
 
 void OutputPanel::fillFileNameBoxes()
 {
-    const EditorDocument& document = m_window.document();
+    const EditorDocument& document = m_context.document();
     const std::vector<std::string>& columns = document.csvColumns();
     QStringList entries{QString()};
     for (const std::string& column : columns)
@@ -219,15 +224,15 @@ void OutputPanel::fillFileNameBoxes()
 
 void OutputPanel::fileNameChanged(int which)
 {
-    OutputSettings output = m_window.document().tpl().output;
+    OutputSettings output = m_context.document().tpl().output;
     std::string& name =
         which == 0 ? output.file_name_bind_col_name : output.file_name_bind_col_name2;
     const int index = fileNameBox(which)->currentIndex();
-    const auto& columns = m_window.document().csvColumns();
+    const auto& columns = m_context.document().csvColumns();
     name = index > 0 && index <= static_cast<int>(columns.size())
                ? columns[static_cast<std::size_t>(index) - 1]
                : std::string();
-    m_window.document().setOutput(output);
+    m_context.document().setOutput(output);
 }
 
 } // namespace torvale

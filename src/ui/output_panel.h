@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/signal.h"
 #include "ui/command_id.h"
 
 #include <QGroupBox>
@@ -13,7 +14,7 @@ class QSlider;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// How cards are saved: format, colour space, quality, transparency, PNG-8 palette, output
 /// folder and the file-name columns.
@@ -21,7 +22,7 @@ class OutputPanel : public QGroupBox {
     Q_OBJECT
 
 public:
-    OutputPanel(MainWindow& window, QWidget* parent);
+    OutputPanel(EditorContext& context, QWidget* parent);
 
     /// Carries out a command of one of the panel's controls.
     void handleControl(ControlId id);
@@ -48,7 +49,8 @@ private:
     void chooseFolder();
     void fileNameChanged(int which);
 
-    MainWindow& m_window;
+    EditorContext& m_context;
+    Subscription m_subscription;
     QComboBox* m_formatBox = nullptr;
     QLabel* m_colorspaceLabel = nullptr;
     QComboBox* m_colorspaceBox = nullptr;

@@ -2,7 +2,7 @@
 
 #include "batch/print_sheet.h"
 #include "common/text.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 #include "ui/prompts.h"
 
 #include <QCheckBox>
@@ -88,9 +88,9 @@ void SheetPreview::paintEvent(QPaintEvent*)
     }
 }
 
-PrintSheetDialog::PrintSheetDialog(MainWindow& window)
-    : QDialog(&window, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_window(window)
+PrintSheetDialog::PrintSheetDialog(EditorContext& context, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_context(context)
 {
     setWindowTitle(QStringLiteral("打印排版"));
     const SheetSettings defaults;
@@ -224,7 +224,7 @@ void PrintSheetDialog::chooseFile()
     request.filterPattern = "*.pdf";
     request.defaultSuffix = "pdf";
     request.startFolder = QFileInfo(m_file->text()).absolutePath().toStdString();
-    if (const auto path = m_window.prompts().saveFile(request))
+    if (const auto path = m_context.prompts().saveFile(request))
         m_file->setText(qs(*path));
 }
 
@@ -256,7 +256,7 @@ std::optional<PrintSheetRequest> PrintSheetDialog::ask(double cardWidth, double 
                            ? "'%s' 不是普通文件（是文件夹、设备或管道），请另选一个PDF文件名"
                            : "'%s' 不是文件夹，PDF文件无法保存到这里，请另选一个位置",
                        blocker.c_str());
-        m_window.prompts().message("提示", PromptIcon::Error, text, PromptButtons::Ok);
+        m_context.prompts().message("提示", PromptIcon::Error, text, PromptButtons::Ok);
     }
     PrintSheetRequest request;
     request.settings = settings();

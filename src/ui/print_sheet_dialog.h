@@ -16,7 +16,7 @@ class QPushButton;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// What the print sheet dialog was given.
 struct PrintSheetRequest {
@@ -51,7 +51,7 @@ class PrintSheetDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit PrintSheetDialog(MainWindow& window);
+    explicit PrintSheetDialog(EditorContext& context, QWidget* owner);
 
     /// Runs modally for cards of cardWidth x cardHeight mm; the file field starts with
     /// suggestedPath when it is empty. The choice, or nothing when cancelled.
@@ -77,7 +77,7 @@ private:
     void refresh();
     void chooseFile();
 
-    MainWindow& m_window;
+    EditorContext& m_context;
     double m_cardWidth = 0;
     double m_cardHeight = 0;
     QComboBox* m_paper = nullptr;

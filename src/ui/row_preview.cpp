@@ -1,12 +1,21 @@
 #include "ui/row_preview.h"
 
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 #include "ui/qt_pixels.h"
+
+#include <algorithm>
 
 namespace torvale {
 
-RowPreview::RowPreview(MainWindow& window) : QObject(&window), m_window(window)
+RowPreview::RowPreview(EditorContext& context) : m_context(context)
 {
+    m_documentSubscription = context.document().subscribe([this](const DocumentEvent& event) {
+        if (event.change != DocumentChange::History)
+            templateChanged();
+    });
+    m_fontSubscription = context.fontsChanged.subscribe([this](const FontChange&) {
+        templateChanged();
+    });
     m_settle.setSingleShot(true);
     m_settle.setInterval(kSettleMs);
     connect(&m_settle, &QTimer::timeout, this, [this] { start(); });
@@ -35,6 +44,18 @@ void RowPreview::show(bool on, int row)
     m_settle.start();
 }
 
+void RowPreview::step(int rows)
+{
+    if (!m_on)
+        return;
+    const int last = static_cast<int>(std::clamp<std::size_t>(m_rowCount, 1, 1000000));
+    const int row = std::clamp(m_row + rows, 1, std::max(last, m_row));
+    if (row == m_row)
+        return;
+    show(true, row);
+    emit rowStepped(row);
+}
+
 void RowPreview::templateChanged()
 {
     if (m_on)
@@ -51,11 +72,11 @@ void RowPreview::start()
         m_restart = true;
         return;
     }
-    const EditorDocument& document = m_window.document();
+    const EditorDocument& document = m_context.document();
     PreviewRequest request;
     request.tpl = document.tpl();
     request.dpi = document.dpi();
-    request.fonts = m_window.fontSnapshot();
+    request.fonts = m_context.fontSnapshot();
     request.csvPath = document.resolve(document.tpl().csv_file_path);
     request.row = static_cast<std::size_t>(std::max(1, m_row));
     const std::uint64_t generation = ++m_generation;
@@ -89,9 +110,9 @@ void RowPreview::finished(std::uint64_t generation, PreviewResult result)
     if (m_logPending) {
         m_logPending = false;
         if (result.problem)
-            m_window.appendLog(*result.problem);
+            m_context.appendLog(*result.problem);
         for (const std::string& line : result.log)
-            m_window.appendLog(line);
+            m_context.appendLog(line);
     }
     emit cardChanged();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/card_preview.h"
+#include "common/signal.h"
 
 #include <QImage>
 #include <QObject>
@@ -12,23 +13,26 @@
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// The card of a data row on the canvas: rendered by the card renderer on a worker thread
 /// once a change has settled for 150 ms; a result that a later change made stale is dropped.
-/// The card's problems go to the information log once per change of row.
+/// The card's problems go to the information log once per change of row. It follows the
+/// document and the font mapping itself.
 class RowPreview : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int kSettleMs = 150;
 
-    explicit RowPreview(MainWindow& window);
+    explicit RowPreview(EditorContext& context);
     ~RowPreview() override;
 
     /// Switches the preview on or off, for a 1-based data row.
     void show(bool on, int row);
     int row() const { return m_row; }
+    /// Moves a shown preview by a number of rows, within the rows of the last render.
+    void step(int rows);
     /// The template changed: the card is drawn again once the change settles.
     void templateChanged();
     /// The card shown (null while there is none).
@@ -39,12 +43,16 @@ public:
 signals:
     /// A new card (or none) is ready to be shown.
     void cardChanged();
+    /// step() moved the preview to a row.
+    void rowStepped(int row);
 
 private:
     void start();
     void finished(std::uint64_t generation, PreviewResult result);
 
-    MainWindow& m_window;
+    EditorContext& m_context;
+    Subscription m_documentSubscription;
+    Subscription m_fontSubscription;
     QTimer m_settle;
     bool m_on = false;
     int m_row = 1;

@@ -1,7 +1,6 @@
 #include "ui/watermark_panel.h"
 
-#include "ui/canvas_view.h"
-#include "ui/main_window.h"
+#include "ui/editor_context.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -47,8 +46,8 @@ private:
 
 } // namespace
 
-WatermarkPanel::WatermarkPanel(MainWindow& window, QWidget* parent)
-    : QGroupBox(QString(12, QChar(0x3000)), parent), m_window(window)
+WatermarkPanel::WatermarkPanel(EditorContext& context, QWidget* parent)
+    : QGroupBox(QString(12, QChar(0x3000)), parent), m_context(context)
 {
     setObjectName(QStringLiteral("watermarkPanel"));
     setFixedSize(400, 160);
@@ -66,9 +65,9 @@ WatermarkPanel::WatermarkPanel(MainWindow& window, QWidget* parent)
     }
     connect(m_showBox, &QCheckBox::clicked, this, [this] { showSwitched(); });
     connect(m_outlineBox, &QCheckBox::clicked, this, [this](bool on) {
-        m_window.state().watermarkOutlines = on;
-        m_window.canvas()->viewport()->update();
-        m_window.canvas()->setFocus();
+        m_context.state().watermarkOutlines = on;
+        m_context.watermarksChanged.notify();
+        m_context.focusCanvas();
     });
 
     m_table = new QTableWidget(0, 6, this);
@@ -91,7 +90,7 @@ WatermarkPanel::WatermarkPanel(MainWindow& window, QWidget* parent)
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { onSelectionChanged(); });
     connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int, int column) {
-        m_window.execute(column == kPathColumn ? CommandId::ChangeWatermarkPicture
+        m_context.execute(column == kPathColumn ? CommandId::ChangeWatermarkPicture
                                                : CommandId::EditWatermark);
     });
 
@@ -110,13 +109,16 @@ WatermarkPanel::WatermarkPanel(MainWindow& window, QWidget* parent)
         }
         QAction* action = m_menu->addAction(QString::fromUtf8(item.text));
         action->setData(static_cast<int>(item.id));
-        connect(action, &QAction::triggered, this, [this, id = item.id] { m_window.execute(id); });
+        connect(action, &QAction::triggered, this, [this, id = item.id] { m_context.execute(id); });
     }
+    m_subscriptions.push_back(context.watermarksChanged.subscribe([this] { refreshRows(); }));
+    m_subscriptions.push_back(
+        context.state().subscribe([this](const SelectionEffects&) { mirrorSelection(); }));
 }
 
 int WatermarkPanel::selectedRow() const
 {
-    const EditorState& state = m_window.state();
+    const EditorState& state = m_context.state();
     if (const Watermark* current = state.current()) {
         if (const auto index = state.watermarks.indexOf(current->id))
             return static_cast<int>(*index);
@@ -126,7 +128,7 @@ int WatermarkPanel::selectedRow() const
 
 void WatermarkPanel::refreshRows()
 {
-    const auto& items = m_window.state().watermarks.items();
+    const auto& items = m_context.state().watermarks.items();
     m_updating = true;
     m_table->setRowCount(static_cast<int>(items.size()));
     for (int row = 0; row < static_cast<int>(items.size()); ++row) {
@@ -169,7 +171,7 @@ void WatermarkPanel::onSelectionChanged()
 {
     if (m_updating)
         return;
-    EditorState& state = m_window.state();
+    EditorState& state = m_context.state();
     if (state.deletingLayers || state.mode == CanvasMode::BandDragging)
         return;
     const QModelIndexList rows = m_table->selectionModel()->selectedRows();
@@ -184,7 +186,7 @@ void WatermarkPanel::onSelectionChanged()
 
 void WatermarkPanel::openMenu(const QPoint& position)
 {
-    const bool selected = !m_window.state().watermarks.empty() && selectedRow() >= 0;
+    const bool selected = !m_context.state().watermarks.empty() && selectedRow() >= 0;
     for (QAction* action : m_menu->actions()) {
         const int id = action->data().toInt();
         if (id >= static_cast<int>(CommandId::InsertWatermark) &&
@@ -196,18 +198,18 @@ void WatermarkPanel::openMenu(const QPoint& position)
 
 void WatermarkPanel::showSwitched()
 {
-    EditorState& state = m_window.state();
+    EditorState& state = m_context.state();
     const bool on = m_showBox->isChecked();
     state.watermarksShown = on;
     m_outlineBox->setEnabled(on);
     m_table->setEnabled(on);
     if (!on && state.currentKind == CurrentKind::Watermark)
         selectWatermark(state, std::nullopt);
-    m_window.canvas()->viewport()->update();
+    m_context.watermarksChanged.notify();
 }
 
-WatermarkPositionDialog::WatermarkPositionDialog(MainWindow& window)
-    : QDialog(&window), m_window(window)
+WatermarkPositionDialog::WatermarkPositionDialog(EditorContext& context, QWidget* owner)
+    : QDialog(owner), m_context(context)
 {
     setObjectName(QStringLiteral("watermarkPositionDialog"));
     setFixedSize(309, 111);
@@ -224,8 +226,8 @@ WatermarkPositionDialog::WatermarkPositionDialog(MainWindow& window)
             button->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
             button->setGeometry(editX + 44, up ? 21 : 32, 16, 11);
             connect(button, &QToolButton::clicked, this, [this, edit, up] {
-                const int limit = (edit == m_x ? m_window.document().tpl().background.width
-                                               : m_window.document().tpl().background.height) -
+                const int limit = (edit == m_x ? m_context.document().tpl().background.width
+                                               : m_context.document().tpl().background.height) -
                                   1;
                 const int value = edit->text().toInt() + (up ? -1 : 1);
                 edit->setText(QString::number(std::clamp(value, 0, std::min(limit, 32767))));
@@ -251,7 +253,7 @@ std::optional<std::pair<int, int>> WatermarkPositionDialog::run(const Watermark&
     m_height = watermark.height;
     m_x->setText(watermark.x == -1 ? QString() : QString::number(watermark.x));
     m_y->setText(watermark.y == -1 ? QString() : QString::number(watermark.y));
-    if (const QScreen* screen = m_window.screen())
+    if (const QScreen* screen = parentWidget() ? parentWidget()->screen() : nullptr)
         move(screen->availableGeometry().center() - rect().center());
     m_x->setFocus();
     m_x->selectAll();
@@ -262,12 +264,12 @@ std::optional<std::pair<int, int>> WatermarkPositionDialog::run(const Watermark&
 
 void WatermarkPositionDialog::confirm()
 {
-    const BackgroundLayer& background = m_window.document().tpl().background;
+    const BackgroundLayer& background = m_context.document().tpl().background;
     const WatermarkPositionCheck check =
         checkWatermarkPosition(m_x->text().toStdString(), m_y->text().toStdString(), m_width,
                                m_height, background.width, background.height);
     if (check.message) {
-        m_window.prompts().messageOver(this, "提示", PromptIcon::Warning, *check.message,
+        m_context.prompts().messageOver(this, "提示", PromptIcon::Warning, *check.message,
                                        PromptButtons::Ok);
         if (check.focus == WatermarkPositionCheck::Focus::X)
             m_x->setFocus();

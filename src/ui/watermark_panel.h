@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class QCheckBox;
 class QLineEdit;
@@ -13,7 +14,7 @@ class QTableWidget;
 
 namespace torvale {
 
-class MainWindow;
+class EditorContext;
 
 /// The watermark panel: the list of watermarks ("编号", "x", "y", "宽", "高", "图片路径") with
 /// its context menu, "水印层" (show and pick watermarks) and "显示选区" (outlines of the
@@ -22,7 +23,7 @@ class WatermarkPanel : public QGroupBox {
     Q_OBJECT
 
 public:
-    WatermarkPanel(MainWindow& window, QWidget* parent);
+    WatermarkPanel(EditorContext& context, QWidget* parent);
 
     /// Rewrites every row from the watermarks.
     void refreshRows();
@@ -40,7 +41,8 @@ private:
     void openMenu(const QPoint& position);
     void showSwitched();
 
-    MainWindow& m_window;
+    EditorContext& m_context;
+    std::vector<Subscription> m_subscriptions;
     QTableWidget* m_table = nullptr;
     QCheckBox* m_showBox = nullptr;
     QCheckBox* m_outlineBox = nullptr;
@@ -54,7 +56,7 @@ class WatermarkPositionDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit WatermarkPositionDialog(MainWindow& window);
+    explicit WatermarkPositionDialog(EditorContext& context, QWidget* owner);
 
     /// Opens for a watermark; the accepted position, or nothing when cancelled.
     std::optional<std::pair<int, int>> run(const Watermark& watermark);
@@ -65,7 +67,7 @@ public:
     void confirm();
 
 private:
-    MainWindow& m_window;
+    EditorContext& m_context;
     QLineEdit* m_x = nullptr;
     QLineEdit* m_y = nullptr;
     int m_width = 0;

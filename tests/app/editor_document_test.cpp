@@ -15,7 +15,7 @@ class EditorDocumentTest : public ::testing::Test {
 protected:
     EditorDocumentTest() : store(dir.file("settings.json")), document(store)
     {
-        document.subscribe([this](const DocumentEvent& event) {
+        subscription = document.subscribe([this](const DocumentEvent& event) {
             if (event.change != DocumentChange::History)
                 events.push_back(event);
         });
@@ -34,6 +34,7 @@ protected:
     SettingsStore store;
     EditorDocument document;
     std::vector<DocumentEvent> events;
+    Subscription subscription;
 };
 
 TEST_F(EditorDocumentTest, LayerListEditsNameTheLayersAndTheFirstRowThatMoved)

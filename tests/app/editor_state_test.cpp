@@ -166,7 +166,8 @@ TEST(LayerSelection, SelectingRowsReportsEveryRowAndAnnouncesOnce)
 {
     EditorState state;
     std::vector<SelectionEffects> told;
-    state.subscribe([&](const SelectionEffects& effects) { told.push_back(effects); });
+    const Subscription subscription =
+        state.subscribe([&](const SelectionEffects& effects) { told.push_back(effects); });
     const std::vector<Layer> layers = named({textLayer(), textLayer(), pictureLayer()});
 
     selectLayerRows(state, layers, {0, 2});

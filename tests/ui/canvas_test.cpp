@@ -122,11 +122,11 @@ TEST_F(CanvasTest, ThumbnailsFollowUndoAndFontMappings)
     // A mapping gives the unknown font's name a font file: the text is drawn in it.
     const std::vector<FontEntry>* dejaVu = testFonts().family("DejaVu Sans");
     ASSERT_TRUE(dejaVu);
-    ASSERT_TRUE(window->addFontMapping("没有安装的字体",
+    ASSERT_TRUE(window->context().addFontMapping("没有安装的字体",
                                        chooseFontFile(*dejaVu, true, false).fontReference));
     const QImage mapped = shown();
     EXPECT_NE(mapped, wide);
-    window->removeFontMapping("没有安装的字体");
+    window->context().removeFontMapping("没有安装的字体");
     EXPECT_EQ(shown(), wide);
 }
 

@@ -24,7 +24,7 @@ protected:
 
     void TearDown() override
     {
-        state().unsubscribe(subscription);
+        subscription.reset();
         UiTest::TearDown();
     }
 
@@ -114,7 +114,7 @@ protected:
     }
 
     std::optional<SelectionEffects> lastEffects;
-    std::size_t subscription = 0;
+    Subscription subscription;
 };
 
 TEST_F(LayerPanelTest, BuildsTheListWithItsColumnsAndSwitches)

@@ -230,12 +230,12 @@ TEST_F(LayerWindowsTest, AFontMappedNowIsOfferedAndItsRemovalFallsBackToTheFirst
     window->execute(CommandId::NewTextLayer);
     placeLayer(0, 10, 10, 200, 50);
     text().showLayer(layer(0).id);
-    ASSERT_TRUE(window->addFontMapping("映射字体", font.string()));
+    ASSERT_TRUE(window->context().addFontMapping("映射字体", font.string()));
     EXPECT_EQ(text().fontBox()->itemText(0), "映射字体");
     text().fontBox()->setCurrentIndex(0);
     EXPECT_EQ(layer(0).fontName, "映射字体");
 
-    window->removeFontMapping("映射字体");
+    window->context().removeFontMapping("映射字体");
     EXPECT_EQ(text().fontBox()->findText(QStringLiteral("映射字体")), -1);
     EXPECT_EQ(layer(0).fontName, text().fontBox()->itemText(0).toStdString());
 }

@@ -89,7 +89,7 @@ TEST_F(RowPreviewTest, TheCanvasShowsTheCardOfTheChosenRow)
     const QImage unmapped = window->preview().card();
     const std::vector<FontEntry>* droid = testFonts().family("Droid Sans Fallback");
     ASSERT_TRUE(droid);
-    ASSERT_TRUE(window->addFontMapping("映射字体", droid->front().fontReference));
+    ASSERT_TRUE(window->context().addFontMapping("映射字体", droid->front().fontReference));
     waitForCard();
     EXPECT_NE(window->preview().card(), unmapped);
 

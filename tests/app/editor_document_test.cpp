@@ -209,6 +209,48 @@ TEST_F(EditorDocumentTest, EditsAreUndoneStepByStepWithTheirNames)
     EXPECT_FALSE(document.canRedo());
 }
 
+TEST_F(EditorDocumentTest, UndoAndRedoAnnounceWhatTheyChangeLayerByLayer)
+{
+    const LayerId a = document.addLayer(LayerType::Text);
+    const LayerId b = document.addLayer(LayerType::Picture);
+    const LayerId c = document.addLayer(LayerType::Text);
+    Layer font = *document.layer(a);
+    font.autoShrink = true;
+    document.setLayerFields({a}, FieldFont, font);
+    document.setLayerGeometry({{b, 1, 2, 30, 40}});
+    document.deleteLayers({b});
+    const auto undone = [&] {
+        events.clear();
+        EXPECT_TRUE(document.undo());
+        return events;
+    };
+    const auto is = [](const DocumentEvent& e, DocumentChange change,
+                       std::vector<LayerId> layers, LayerFieldSet fields, std::size_t first) {
+        return e.change == change && e.layers == layers && e.fields == fields &&
+               e.firstRow == first;
+    };
+
+    auto told = undone(); // the deletion: b is back at row 1
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(is(told[0], DocumentChange::LayersAdded, {b}, 0, 1));
+    EXPECT_EQ(ids(), (std::vector<LayerId>{a, b, c}));
+    told = undone(); // the move
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(is(told[0], DocumentChange::LayerFields, {b}, FieldGeometry, 0));
+    told = undone(); // the shrink switch
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(is(told[0], DocumentChange::LayerFields, {a}, FieldFont, 0));
+
+    // What undo announces is not an edit: the steps undone can be made again.
+    EXPECT_EQ(document.redoName(), "修改字体");
+    events.clear();
+    ASSERT_TRUE(document.redo());
+    ASSERT_TRUE(document.redo());
+    ASSERT_TRUE(document.redo());
+    EXPECT_TRUE(is(events.back(), DocumentChange::LayersRemoved, {b}, 0, 1));
+    EXPECT_FALSE(document.canRedo());
+}
+
 TEST_F(EditorDocumentTest, PanelValuesAreKeptInRange)
 {
     OutputSettings output;

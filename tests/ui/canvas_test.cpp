@@ -245,6 +245,16 @@ TEST_F(CanvasTest, UndoTakesBackADragAFontAndADeletionAndRedoBringsThemAgain)
     EXPECT_EQ(layer(0).fontName, "Other");
     EXPECT_EQ(document->tpl().layers.size(), 2u);
     EXPECT_EQ(row(0), (QStringList{"120", "110", "200", "100", "图"}));
+
+    // A redo that removes the current layer leaves nothing current and no window open on it.
+    window->layerPanel()->table()->clearSelection();
+    window->layerPanel()->selectRow(1);
+    ASSERT_NE(window->openLayerWindow(), nullptr);
+    window->execute(CommandId::Redo);
+    EXPECT_EQ(window->layerPanel()->table()->rowCount(), 1);
+    EXPECT_FALSE(window->state().currentLayer);
+    EXPECT_TRUE(window->state().marked.empty());
+    EXPECT_EQ(window->openLayerWindow(), nullptr);
 }
 
 TEST_F(CanvasTest, CtrlZInAFieldUndoesTheFieldOnly)

@@ -111,7 +111,7 @@ public:
 
     /// The left button pressed at p.
     virtual CanvasEffects press(CardPoint p, KeyModifiers modifiers) = 0;
-    /// The pointer moved to p (the widget has already set the pointer's status).
+    /// The pointer moved to p (pointerInCard already says whether it is over the card).
     virtual CanvasEffects move(CardPoint p, KeyModifiers modifiers, bool leftButtonDown) = 0;
     /// The left button released at p.
     virtual CanvasEffects release(CardPoint p) = 0;

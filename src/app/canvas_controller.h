@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/canvas_tools.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
 
@@ -10,48 +11,7 @@
 
 namespace torvale {
 
-/// A point in card pixels (the background's pixel grid).
-struct CardPoint {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-};
-
-/// Panning with the space bar: armed while Space is held, panning while the left button drags.
-enum class PanState { Off, Armed, Panning };
-
-/// The mouse cursors the canvas shows.
-enum class CanvasCursor { Arrow, Cross, SizeNWSE, SizeNESW, SizeWE, SizeNS, SizeAll, Hand };
-
-/// Modifier keys held during an event.
-struct KeyModifiers {
-    bool ctrl = false;
-    bool shift = false;
-};
-
 enum class AlignEdge { Top, Bottom, Left, Right };
-
-/// What the widget does after an event: the layer list and the canvas follow the document's
-/// and the selection's announcements; these are the rest.
-struct CanvasEffects {
-    bool repaint = false;
-    std::optional<std::string> statusPart1; // pointer position, "" outside the card
-    std::optional<std::string> statusPart2; // size of the current object
-    /// The current layer's row shows the rectangle being placed or drawn (see draftRect).
-    bool draftChanged = false;
-    /// The cursor to show changed (see cursorShown).
-    bool cursorChanged = false;
-    /// A new rectangle was finished: the property window of the layer's type is shown.
-    bool showPropertyWindow = false;
-    /// Esc or an arrow key was used here (the key goes no further).
-    bool consumed = false;
-    /// A watermark moved: its row shows the new position.
-    bool watermarksChanged = false;
-
-    void merge(const CanvasEffects& other);
-};
-
-/// A rectangle with a negative extent turned over (one being drawn).
-LayerRect normalisedRect(LayerRect rect);
 
 /// One entry of the canvas's context menu.
 struct ContextMenuEntry {
@@ -68,22 +28,22 @@ inline constexpr int kPickWatermarkBase = 35800;
 /// The picks of a range are its base plus 1 to 99.
 inline constexpr int kPickRange = 100;
 
-/// The design canvas's interaction rules, in card pixels and without a window: picking, the
-/// grab zones, drawing a new layer's rectangle, moving and resizing with the mouse and the arrow
-/// keys, band selection, group moves, the Esc restore, alignment and the context menu. Geometry
-/// edits go to the document and selections to the editor state, so the layer list and the
-/// canvas follow their announcements; the widget turns Qt events into these calls and carries
-/// out the returned effects.
+/// The design canvas without a window, in card pixels: it hands the mouse and the keys to the
+/// tool of the canvas mode (selecting, moving and resizing; drawing a new layer's rectangle;
+/// band selection), pans with the space bar, and offers alignment and the context menu.
+/// Geometry edits go to the document and selections to the editor state, so the layer list and
+/// the canvas follow their announcements; the widget turns Qt events into these calls and
+/// carries out the returned effects.
 class CanvasController {
 public:
     /// Space in screen pixels left of and above a card that does not fit.
     static constexpr int kMargin = 32;
     /// Width of a resize handle's grab zone in screen pixels.
-    static constexpr int kHandleZone = 24;
+    static constexpr int kHandleZone = kHandleZoneScreen;
 
     CanvasController(EditorDocument& document, EditorState& state);
 
-    double zoom() const { return m_zoom; }
+    double zoom() const { return m_context.zoom; }
     /// Sets the zoom factor; false when it is the current one.
     bool setZoom(double zoom);
     std::int32_t cardWidth() const;
@@ -117,7 +77,7 @@ public:
     /// Ctrl pressed or released (the cursor of a multiple selection).
     CanvasEffects ctrlKey(bool down, std::optional<CardPoint> pointer);
 
-    PanState pan() const { return m_pan; }
+    PanState pan() const { return m_pan.state(); }
     /// Space pressed: arms panning when nothing else is going on; true when it was armed.
     bool spaceDown(bool leftButtonDown);
     /// Space released: an armed pan is off again.
@@ -148,47 +108,23 @@ public:
     /// The layer's rectangle as shown: the draft for the layer being drawn, else its own.
     LayerRect shownRect(const Layer& layer) const;
     /// The band's corners while it is dragged.
-    std::pair<CardPoint, CardPoint> band() const { return {m_lastPoint, m_bandEnd}; }
-    bool pointerInCard() const { return m_pointerInCard; }
+    std::pair<CardPoint, CardPoint> band() const
+    {
+        return {m_context.bandStart, m_context.bandEnd};
+    }
+    bool pointerInCard() const { return m_context.pointerInCard; }
 
 private:
-    const Layer* currentLayer() const;
-    std::vector<const Layer*> markedLayers() const;
-    CardPoint clampToCard(CardPoint p) const;
-    int grabZone() const;
-    void startDrag(CardPoint p);
-    void saveGeometry();
-    void selectOnly(std::optional<LayerId> id);
-    void setRowSelected(LayerId id, bool selected);
-    CanvasEffects report() const;
-    CanvasEffects moveCurrent(CardPoint p, KeyModifiers modifiers);
-    CanvasEffects moveGroup(CardPoint p);
-    void bandSelect(CanvasEffects& effects);
-    LayerRect clampedMove(const Layer& layer, int dx, int dy) const;
-    CardPoint clampedWatermarkMove(const Watermark& watermark, int dx, int dy) const;
-    void selectWatermarkById(std::uint32_t id);
+    /// The tool of the current mode.
+    const CanvasTool& tool() const;
+    CanvasTool& tool();
 
-    EditorDocument& m_document;
-    /// A drag of layers is one undo step, recorded when the button is released.
-    std::optional<EditStep> m_dragStep;
-    EditorState& m_state;
-    double m_zoom = 1.0;
-    PanState m_pan = PanState::Off;
-    CardPoint m_lastPoint;
-    CardPoint m_bandEnd;
-    int m_panX = 0;
-    int m_panY = 0;
-    std::int32_t m_fixedX = 0;
-    std::int32_t m_fixedY = 0;
-    std::int32_t m_grabX = 0;
-    std::int32_t m_grabY = 0;
-    bool m_pointerInCard = false;
-    CanvasCursor m_computedCursor = CanvasCursor::Arrow;
+    CanvasContext m_context;
+    SelectTool m_select{m_context};
+    DrawTool m_draw{m_context};
+    BandTool m_band{m_context};
+    PanTool m_pan;
     std::optional<LayerId> m_menuReference;
-    std::vector<LayerRect> m_saved;
-    std::optional<CardPoint> m_savedWatermark;
-    std::optional<LayerRect> m_draft;
-    bool m_draftMoved = false;
 };
 
 } // namespace torvale

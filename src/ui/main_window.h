@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/commands.h"
 #include "app/edit_history.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
@@ -9,9 +10,7 @@
 
 #include <QMainWindow>
 #include <array>
-#include <functional>
 #include <memory>
-#include <unordered_map>
 
 class QLabel;
 class QMenu;
@@ -51,8 +50,8 @@ public:
     ~MainWindow() override;
 
     /// Carries out one command (menus, context menus, keys, the start button, canvas) through
-    /// the command table. An id nobody registered is a programming error: it aborts when
-    /// strict (tests, debug builds) and is ignored otherwise.
+    /// the command table. An id nobody registered is a programming error: it is reported on
+    /// stderr, and aborts when strict (tests, debug builds).
     void execute(CommandId id);
     /// Whether execute aborts on an unknown id.
     static void setStrictCommands(bool strict);
@@ -138,7 +137,6 @@ private:
     void buildStatusBar();
     void buildSettingsColumn();
     void buildCommandTable();
-    void registerCommand(CommandId id, std::function<void()> handler);
     void onDocumentChanged(const DocumentEvent& event);
     void onSelectionChanged(const SelectionEffects& effects);
     /// The 编辑 menu's entries after the history: enabled, with the name of the step.
@@ -213,7 +211,7 @@ private:
     std::array<QLabel*, 6> m_statusParts{};
     std::size_t m_subscription = 0;
     std::size_t m_selectionSubscription = 0;
-    std::unordered_map<int, std::function<void()>> m_commands;
+    CommandTable m_commands;
 };
 
 } // namespace torvale

@@ -281,7 +281,7 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
         if (layer.type == LayerType::Text && !layer.hasRect())
             continue;
         const Thumbnail made =
-            renderLayerThumbnail(layer, m_window.fonts(), document.tpl().templatePath);
+            renderLayerThumbnail(layer, *m_window.fontSnapshot(), document.tpl().templatePath);
         if (made.empty())
             continue;
         thumb.image = toQImage(made);

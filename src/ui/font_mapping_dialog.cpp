@@ -111,8 +111,9 @@ void FontMappingAddDialog::choosePath()
 
 void FontMappingAddDialog::accept()
 {
-    const FontMappingCheck check = checkFontMapping(
-        m_nameField->text().toStdString(), m_pathField->text().toStdString(), m_window.fonts());
+    const FontMappingCheck check =
+        checkFontMapping(m_nameField->text().toStdString(), m_pathField->text().toStdString(),
+                         *m_window.fontSnapshot());
     if (!check.ok()) {
         QLineEdit* field = check.field == FontMappingField::Name ? m_nameField : m_pathField;
         m_window.balloons().show(field, QStringLiteral("提示"), qs(check.message),

@@ -480,7 +480,7 @@ void TextLayerWindow::fillFontList()
     const bool filling = m_filling;
     m_filling = true;
     m_fontBox->clear();
-    for (const std::string& name : fontListOrder(m_window.fonts().fontNames()))
+    for (const std::string& name : fontListOrder(m_window.fontSnapshot()->fontNames()))
         m_fontBox->addItem(qs(name));
     m_filling = filling;
 }
@@ -511,7 +511,7 @@ void TextLayerWindow::fillOwnControls(const Layer& layer)
 
 void TextLayerWindow::updateBoldButton(const std::string& family)
 {
-    m_boldButton->setVisible(isBoldSelectable(m_window.fonts(), family));
+    m_boldButton->setVisible(isBoldSelectable(*m_window.fontSnapshot(), family));
 }
 
 void TextLayerWindow::fontChosen()
@@ -543,7 +543,8 @@ void TextLayerWindow::checkFont()
     const Layer* target = layer();
     if (!target)
         return;
-    if (const auto warning = checkLayerFont(m_window.fonts(), target->fontName, target->text))
+    if (const auto warning =
+            checkLayerFont(*m_window.fontSnapshot(), target->fontName, target->text))
         m_window.balloons().show(m_fontBox, qs(warning->title), qs(warning->text));
 }
 
@@ -576,7 +577,7 @@ void TextLayerWindow::fontAdded(const QString& name)
 void TextLayerWindow::fontRemoved(const QString& name)
 {
     // A stand-in name the mapping had taken over stays offered.
-    if (m_window.fonts().hasFontName(name.toStdString()))
+    if (m_window.fontSnapshot()->hasFontName(name.toStdString()))
         return;
     const bool wasSelected =
         m_fontBox->currentIndex() >= 0 &&

@@ -59,10 +59,8 @@ public:
     EditorDocument& document() { return m_document; }
     EditorState& state() { return m_state; }
     Prompts& prompts() { return m_prompts; }
-    /// The current font tables. The reference holds until the font mapping changes; whoever
-    /// reads the fonts longer (a batch) keeps a snapshot instead.
-    const FontRegistry& fonts() const { return *m_fontLibrary.current(); }
-    /// The current font tables as a snapshot that stays unchanged while it is held.
+    /// The current font tables as a snapshot that stays unchanged while it is held (a font
+    /// mapping made meanwhile goes into a new one).
     std::shared_ptr<const FontRegistry> fontSnapshot() const { return m_fontLibrary.current(); }
     /// The font tables the font mapping changes.
     /// Adds a font mapping (fonts and store) and announces it; false when the name is taken.

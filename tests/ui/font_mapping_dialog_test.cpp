@@ -142,10 +142,10 @@ TEST_F(FontMappingDialogTest, AddedMappingIsStoredListedAnnouncedAndDrawsAtOnce)
     ASSERT_EQ(added.count(), 1);
     EXPECT_EQ(added.at(0).at(0).toString(), QStringLiteral("证件字体"));
 
-    const FontRegistry& fonts = window->fonts();
-    ASSERT_NE(fonts.family("证件字体"), nullptr);
-    EXPECT_TRUE(fonts.hasFontName("证件字体"));
-    EXPECT_TRUE(fontSupportsText(fonts, "证件字体", true));
+    const auto fonts = window->fontSnapshot();
+    ASSERT_NE(fonts->family("证件字体"), nullptr);
+    EXPECT_TRUE(fonts->hasFontName("证件字体"));
+    EXPECT_TRUE(fontSupportsText(*fonts, "证件字体", true));
     EXPECT_EQ(before->family("证件字体"), nullptr) << "a snapshot never changes";
 }
 
@@ -249,11 +249,11 @@ TEST_F(FontMappingDialogTest, DeleteRemovesTheSelectedRowsFromTheLastUp)
     ASSERT_EQ(removed.count(), 2);
     EXPECT_EQ(removed.at(0).at(0).toString(), QStringLiteral("丙"));
     EXPECT_EQ(removed.at(1).at(0).toString(), QStringLiteral("甲"));
-    const FontRegistry& fonts = window->fonts();
-    EXPECT_EQ(fonts.family("甲"), nullptr);
-    EXPECT_EQ(fonts.family("丙"), nullptr);
-    EXPECT_NE(fonts.family("乙"), nullptr);
-    const auto& names = fonts.fontNames();
+    const auto fonts = window->fontSnapshot();
+    EXPECT_EQ(fonts->family("甲"), nullptr);
+    EXPECT_EQ(fonts->family("丙"), nullptr);
+    EXPECT_NE(fonts->family("乙"), nullptr);
+    const auto& names = fonts->fontNames();
     EXPECT_EQ(std::count(names.begin(), names.end(), "甲"), 0);
 }
 

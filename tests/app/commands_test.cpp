@@ -49,27 +49,5 @@ TEST(CommandTable, ALaterRegistrationReplacesOneIdOfARange)
     EXPECT_EQ(calls, (std::vector<std::string>{"2", "own", "4"}));
 }
 
-TEST(CommandTable, AHandlerMayReplaceItselfWhileRunning)
-{
-    CommandTable table;
-    int runs = 0;
-    std::string text = "kept alive while the handler runs";
-    table.add(CommandId::Refresh, [&, text] {
-        table.add(CommandId::Refresh, [] {});
-        runs += static_cast<int>(text.size()); // the replaced handler's captures are still there
-    });
-    EXPECT_TRUE(table.run(CommandId::Refresh));
-    EXPECT_EQ(runs, static_cast<int>(text.size()));
-}
-
-TEST(CommandRange, IndexOfIsTheInverseOfAt)
-{
-    EXPECT_EQ(kDpiPresetCommands.size(), 6u);
-    for (std::size_t i = 0; i < kDpiPresetCommands.size(); ++i)
-        EXPECT_EQ(kDpiPresetCommands.indexOf(kDpiPresetCommands.at(i)), i);
-    EXPECT_EQ(kDpiPresetCommands.indexOf(CommandId::CustomDpi), std::nullopt);
-    EXPECT_EQ(kDpiPresetCommands.indexOf(CommandId::AlignTop), std::nullopt);
-}
-
 } // namespace
 } // namespace torvale

@@ -13,7 +13,7 @@ namespace torvale {
 /// The editor's batch and the command-line tool both make theirs here.
 struct BatchPlan {
     BatchInputs inputs;
-    /// fonts is left for the caller to point at its font tables; jobs is 1.
+    /// fonts is left for the caller to fill in; jobs is 1.
     BatchOptions options;
 };
 

@@ -40,19 +40,20 @@ public:
     // Throws std::bad_alloc when the header does not fit in memory.
     RowQueue(std::string_view text, const CsvFormat& format, const BatchOptions& options)
         : m_rows(text, format),
-          m_columns(m_rows.header(), options.tpl, options.backTpl ? &*options.backTpl : nullptr)
+          m_columns(m_rows.header(), options.tpl, options.backTpl ? &*options.backTpl : nullptr),
+          m_output(options.tpl.output)
     {
     }
 
-    // The next row with a non-blank cell (its cells for the output settings of that moment) and
-    // its card number; false at the end, or when a row does not fit in memory (outOfMemory).
-    bool next(CardRow& row, const OutputSettings& output, std::size_t& number)
+    // The next row with a non-blank cell and its card number; false at the end, or when a row
+    // does not fit in memory (outOfMemory).
+    bool next(CardRow& row, std::size_t& number)
     {
         try {
             while (m_rows.next(m_row)) {
                 if (m_row.skipped || !makesCard(m_row.cells))
                     continue;
-                row = m_columns.row(m_row.cells, output);
+                row = m_columns.row(m_row.cells, m_output);
                 number = ++m_count;
                 return true;
             }
@@ -67,6 +68,7 @@ public:
 private:
     CsvRows m_rows;
     CardColumns m_columns;
+    const OutputSettings& m_output;
     CsvDataRow m_row;
     std::size_t m_count = 0;
     bool m_outOfMemory = false;
@@ -146,7 +148,7 @@ public:
 
     void run()
     {
-        m_sink.begin(outputSettings());
+        m_sink.begin(m_options.tpl.output);
         std::vector<std::thread> threads;
         threads.reserve(m_jobs);
         for (unsigned i = 0; i < m_jobs; ++i)
@@ -162,15 +164,9 @@ public:
     bool outOfMemory() const { return m_rows.outOfMemory(); }
 
 private:
-    OutputSettings outputSettings() const
-    {
-        return m_options.outputSettings ? m_options.outputSettings() : m_options.tpl.output;
-    }
-
-    // The next row to draw, its card number and the output settings of that moment; false when
-    // the workers are to end. Called with the lock held.
-    bool handOut(std::unique_lock<std::mutex>& lock, CardRow& row, std::size_t& number,
-                 OutputSettings& output)
+    // The next row to draw and its card number; false when the workers are to end. Called with
+    // the lock held.
+    bool handOut(std::unique_lock<std::mutex>& lock, CardRow& row, std::size_t& number)
     {
         m_changed.wait(lock, [&] {
             return m_writerDone || m_stop.load() || m_lastNumber < m_committed + m_window;
@@ -179,8 +175,7 @@ private:
             m_rowsExhausted = true;
             return false;
         }
-        output = outputSettings();
-        if (!m_rows.next(row, output, number)) {
+        if (!m_rows.next(row, number)) {
             m_rowsExhausted = true;
             return false;
         }
@@ -193,12 +188,12 @@ private:
         for (;;) {
             CardRow row;
             std::size_t number = 0;
-            OutputSettings output;
             {
                 std::unique_lock lock(m_mutex);
-                if (!handOut(lock, row, number, output))
+                if (!handOut(lock, row, number))
                     break;
             }
+            const OutputSettings& output = m_options.tpl.output;
             ComposedRow composed;
             composed.folder = output.outputFolder;
             composed.name = makeOutputName(row, output, number);

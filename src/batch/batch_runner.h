@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -34,12 +34,10 @@ struct BatchOptions {
     Template tpl;
     std::int32_t dpi = 72;
     std::string csvPath;
-    const FontRegistry* fonts = nullptr;
+    /// The font tables the cards are drawn with; the batch keeps them alive while it runs.
+    std::shared_ptr<const FontRegistry> fonts;
     /// Cards drawn at the same time; 1 draws them one after the other.
     unsigned jobs = 1;
-    /// Output settings for the next card (read before every card, so a change made during the
-    /// batch applies from the next one); when empty, tpl.output is used throughout.
-    std::function<OutputSettings()> outputSettings;
     /// A second template drawn for every row after the first (the back of a print sheet), at
     /// backDpi, with its own output settings; its cards reach the sink beside the first's.
     std::optional<Template> backTpl;
@@ -59,7 +57,7 @@ struct FinishedCard {
 class CardSink {
 public:
     virtual ~CardSink() = default;
-    /// Before the first card is drawn, with the output settings of that moment.
+    /// Before the first card is drawn, with the template's output settings.
     virtual void begin(const OutputSettings& /*output*/) {}
     /// Stores the next card. Written, WriteFailed (logged; the batch goes on) or Stopped (the
     /// sink set the stop flag, or found it set; the batch ends).

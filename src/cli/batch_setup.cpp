@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 namespace torvale::cli {
 
@@ -95,7 +96,9 @@ std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, const std::s
         exitCode = kExitUsage;
         return std::nullopt;
     }
-    return PreparedBatch{std::move(plan), FontRegistry::build(SettingsStore::userStore())};
+    plan.options.fonts =
+        std::make_shared<const FontRegistry>(FontRegistry::build(SettingsStore::userStore()));
+    return PreparedBatch{std::move(plan)};
 }
 
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode)

@@ -31,11 +31,12 @@ std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
 /// Sets up the image library; prints the problem and returns false when it does not work.
 bool setUpImageLibraryOrReport();
 
-/// A template ready for a batch into outDir: its plan and the fonts. The plan's options do not
-/// point at the fonts yet (the object may still move).
+/// A template ready for a batch into outDir: its plan, whose options hold the fonts.
 struct PreparedBatch {
     BatchPlan plan;
-    FontRegistry fonts;
+
+    /// The font tables of the batch, held by the plan's options.
+    const FontRegistry& fonts() const { return *plan.options.fonts; }
 };
 
 /// Sets up the image library, opens the template of a batch command's arguments (its CSV file

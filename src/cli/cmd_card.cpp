@@ -89,7 +89,7 @@ int runCardCommand(const ParsedArgs& args)
     std::error_code ec;
     std::filesystem::create_directory(pathFromUtf8(outDir), ec);
 
-    const CardRenderer renderer(batch.tpl, batch.dpi, prepared->fonts, batch.csvPath);
+    const CardRenderer renderer(batch.tpl, batch.dpi, prepared->fonts(), batch.csvPath);
     StderrLog log;
     std::atomic<bool> stop{false};
     const CardRow row = CardColumns(rows->header(), batch.tpl).row(found->cells);

@@ -55,12 +55,12 @@ int checkEveryRow(const PreparedBatch& prepared, bool json)
     std::atomic<bool> stop{false};
     catchStopSignals(stop);
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    const RowCheckResult result = checkRows(
-        prepared.plan.options.tpl, prepared.plan.inputs, prepared.fonts, &stop,
-        [terminal](std::size_t done, std::size_t total) {
-            if (terminal)
-                std::fprintf(stderr, "\r正在检查 %zu/%zu...\033[K", done, total);
-        });
+    const RowCheckResult result =
+        checkRows(prepared.plan.options.tpl, prepared.plan.inputs, prepared.fonts(), &stop,
+                  [terminal](std::size_t done, std::size_t total) {
+                      if (terminal)
+                          std::fprintf(stderr, "\r正在检查 %zu/%zu...\033[K", done, total);
+                  });
     releaseStopSignals();
     if (terminal)
         std::fputs("\r\033[K", stderr);
@@ -90,7 +90,7 @@ int runCheckCommand(const ParsedArgs& args)
     if (!prepared)
         return exitCode;
     const BatchProblem problem =
-        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts);
+        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts());
     if (!problem.ok()) {
         // The message quotes the template's font names and paths: cleaned as run cleans them.
         writeStdout((json ? problemJson("template", problemLine(problem), problem.layerNumber)

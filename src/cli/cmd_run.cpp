@@ -43,14 +43,13 @@ int runRunCommand(const ParsedArgs& args)
     if (!prepared)
         return exitCode;
     const BatchProblem problem =
-        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts);
+        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts());
     if (!problem.ok()) {
         printError(problemLine(problem));
         return kExitFailed;
     }
 
     BatchOptions& options = prepared->plan.options;
-    options.fonts = &prepared->fonts;
     options.jobs = *jobs;
 
     const bool quiet = args.flags.count("--quiet") != 0;

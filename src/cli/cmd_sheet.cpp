@@ -112,7 +112,7 @@ std::optional<BatchTemplate> openBack(const std::string& path, const PreparedBat
     const BatchPlan plan = planBatch(back->tpl, back->dpi, front.plan.inputs.csvPath);
     BatchInputs inputs = plan.inputs;
     inputs.outputFolder = front.plan.inputs.outputFolder;
-    const BatchProblem problem = validateSheet(back->tpl, inputs, front.fonts);
+    const BatchProblem problem = validateSheet(back->tpl, inputs, front.fonts());
     if (!problem.ok()) {
         printError(prefix + problemLine(problem));
         exitCode = kExitFailed;
@@ -159,7 +159,7 @@ int runSheetCommand(const ParsedArgs& args)
     if (!prepared)
         return exitCode;
     const BatchProblem problem =
-        validateSheet(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts);
+        validateSheet(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts());
     if (!problem.ok()) {
         printError(problemLine(problem));
         return kExitFailed;
@@ -177,7 +177,6 @@ int runSheetCommand(const ParsedArgs& args)
         printError(layout.error + (layout.fitWouldHelp ? "; --fit scales the card down" : ""));
         return kExitUsage;
     }
-    options.fonts = &prepared->fonts;
     options.jobs = *jobs;
 
     TerminalProgress progress(args.flags.count("--quiet") != 0);

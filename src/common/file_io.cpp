@@ -20,6 +20,11 @@ int UniqueFd::close()
     return result;
 }
 
+UniqueFd createFileExclusive(const char* path, mode_t mode)
+{
+    return UniqueFd(::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+}
+
 bool writeAllBytes(int fd, const void* data, std::size_t size)
 {
     const auto* bytes = static_cast<const unsigned char*>(data);
@@ -53,7 +58,7 @@ AtomicWriteResult replaceFileAtomically(const std::string& path, std::string_vie
     for (int attempt = 0; attempt < 100 && file.get() < 0; ++attempt) {
         temp = target;
         temp += formatText(".%ld-%u.tmp", static_cast<long>(::getpid()), counter++);
-        file = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, newFileMode));
+        file = createFileExclusive(temp.c_str(), newFileMode);
         if (file.get() < 0 && errno != EEXIST)
             break;
     }
@@ -78,25 +83,28 @@ AtomicWriteResult replaceFileAtomically(const std::string& path, std::string_vie
 
 FilePtr openRegularFile(const std::string& path)
 {
-    const int fd = ::open(pathFromUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(
+        ::open(pathFromUtf8(path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
         return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
+        fd.close();
         errno = error;
         return nullptr;
     }
     // Reads of a regular file never block; the flag only mattered for the open itself.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = ::fdopen(fd, "rb");
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    FilePtr file(::fdopen(fd.get(), "rb"));
     if (!file) {
         const int error = errno;
-        ::close(fd);
+        fd.close();
         errno = error;
+        return nullptr;
     }
-    return FilePtr(file);
+    fd.release(); // the FILE closes it
+    return file;
 }
 
 FileReadStatus readRegularFile(const std::string& path, std::uint64_t maxBytes, std::string& bytes)

@@ -27,10 +27,22 @@ public:
     int get() const { return m_fd; }
     /// Closes now; the result of close(2) (0 when there was nothing to close).
     int close();
+    /// Gives the descriptor up to a new owner (an fdopen'ed FILE); this one holds none after.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;
 };
+
+/// Creates a new file for writing at a native path, failing with EEXIST when the name exists
+/// (O_CREAT | O_EXCL: an existing file is never opened, let alone overwritten). The file, or
+/// none (get() < 0) with errno set.
+UniqueFd createFileExclusive(const char* path, mode_t mode = 0666);
 
 /// Writes every byte (short writes and interruptions are retried); false with errno set when a
 /// write fails.

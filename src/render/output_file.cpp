@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 #include <string_view>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,15 +20,16 @@ namespace {
 
 constexpr int kMaxNumber = 1000000;
 
-// Writes the bytes, makes them durable and closes fd; the errno of the first failure, or 0.
-// A card is only given its name once it is on the disk, so a power loss cannot leave a named
+// Writes the bytes, makes them durable and closes the file; the errno of the first failure, or
+// 0. A card is only given its name once it is on the disk, so a power loss cannot leave a named
 // card that is empty or cut short.
-int writeSyncAndClose(int fd, const std::vector<unsigned char>& bytes)
+int writeSyncAndClose(UniqueFd file, const std::vector<unsigned char>& bytes)
 {
-    int error = writeAllBytes(fd, bytes.data(), bytes.size()) ? 0 : errno;
-    if (error == 0 && ::fsync(fd) != 0)
+    int error = writeAllBytes(file.get(), bytes.data(), bytes.size()) ? 0 : errno;
+    if (error == 0 && ::fsync(file.get()) != 0)
         error = errno;
-    if (::close(fd) != 0 && error == 0)
+    // close() reports what a delayed write-back found.
+    if (file.close() != 0 && error == 0)
         error = errno;
     return error;
 }
@@ -35,10 +37,10 @@ int writeSyncAndClose(int fd, const std::vector<unsigned char>& bytes)
 // Creates path exclusively and writes the bytes; a short write removes the file again.
 int writeExclusive(const std::string& path, const std::vector<unsigned char>& bytes)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
+    UniqueFd file = createFileExclusive(path.c_str());
+    if (file.get() < 0)
         return errno;
-    const int error = writeSyncAndClose(fd, bytes);
+    const int error = writeSyncAndClose(std::move(file), bytes);
     if (error != 0)
         ::unlink(path.c_str());
     return error;
@@ -61,19 +63,19 @@ bool isTemporaryName(std::string_view name)
 
 // Creates a new temporary file in folder. Unlike mkstemp the file gets the usual 0666 less
 // the umask, so the card keeps ordinary permissions once it is linked to its name.
-int createTemporary(const std::string& folder, std::string& path)
+UniqueFd createTemporary(const std::string& folder, std::string& path)
 {
     thread_local std::mt19937_64 random{std::random_device{}()};
     for (int attempt = 0; attempt < 100; ++attempt) {
         path = pathToUtf8(pathFromUtf8(folder) /
                           formatText("%s%016llx", kTemporaryPrefix.data(),
                                      static_cast<unsigned long long>(random())));
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+        UniqueFd file = createFileExclusive(path.c_str());
+        if (file.get() >= 0 || errno != EEXIST)
+            return file;
     }
     errno = EEXIST;
-    return -1;
+    return UniqueFd();
 }
 
 } // namespace
@@ -192,7 +194,7 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
                                    const std::vector<unsigned char>& bytes, FreeNameHints* hints)
 {
     std::string temp;
-    const int fd = createTemporary(folder, temp);
+    UniqueFd file = createTemporary(folder, temp);
     const auto failure = [&](int error, bool openFailed) {
         WrittenFile result;
         result.error = error;
@@ -202,9 +204,9 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
                                    extension);
         return result;
     };
-    if (fd < 0)
+    if (file.get() < 0)
         return failure(errno, true);
-    if (const int error = writeSyncAndClose(fd, bytes); error != 0) {
+    if (const int error = writeSyncAndClose(std::move(file), bytes); error != 0) {
         ::unlink(temp.c_str());
         return failure(error, false);
     }
@@ -212,7 +214,7 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
                       [&bytes](const std::string& path) { return writeExclusive(path, bytes); });
 }
 
-int createTemporaryFile(const std::string& folder, std::string& path)
+UniqueFd createTemporaryFile(const std::string& folder, std::string& path)
 {
     return createTemporary(folder, path);
 }
@@ -223,10 +225,8 @@ WrittenFile nameTemporaryFile(const std::string& temp, const std::string& folder
     // Without hard links the name is taken by an empty file first, which the rename then
     // replaces with the complete one: the name never shows a partial file of ours.
     return nameFreely(temp, folder, name, extension, nullptr, [&temp](const std::string& path) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0)
+        if (const UniqueFd placeholder = createFileExclusive(path.c_str()); placeholder.get() < 0)
             return errno;
-        ::close(fd);
         if (::rename(temp.c_str(), path.c_str()) != 0) {
             const int error = errno;
             ::unlink(path.c_str());
@@ -239,11 +239,11 @@ WrittenFile nameTemporaryFile(const std::string& temp, const std::string& folder
 int probeWritableFolder(const std::string& folder)
 {
     std::string temp;
-    const int fd = createTemporary(folder, temp);
-    if (fd < 0)
+    UniqueFd file = createTemporary(folder, temp);
+    if (file.get() < 0)
         return errno;
     // One block: creating an empty file still works on a full disk.
-    const int error = writeSyncAndClose(fd, std::vector<unsigned char>(4096, 0));
+    const int error = writeSyncAndClose(std::move(file), std::vector<unsigned char>(4096, 0));
     ::unlink(temp.c_str());
     return error;
 }
@@ -267,11 +267,9 @@ std::size_t removeStaleTemporaries(const std::string& folder, std::time_t olderT
 
 void syncFolder(const std::string& folder)
 {
-    const int fd = ::open(pathFromUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
+    const UniqueFd entries(::open(pathFromUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (entries.get() >= 0)
+        ::fsync(entries.get());
 }
 
 } // namespace torvale

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/file_io.h"
+
 #include <cerrno>
 #include <ctime>
 #include <optional>
@@ -51,9 +53,9 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
                                    FreeNameHints* hints = nullptr);
 
 /// Creates a new, empty temporary file in folder, named like those of writeFileUnderFreeName
-/// (so removeStaleTemporaries finds it when its writer was killed): the open descriptor and its
-/// path, or -1 with errno.
-int createTemporaryFile(const std::string& folder, std::string& path);
+/// (so removeStaleTemporaries finds it when its writer was killed): the open file and its path,
+/// or none (get() < 0) with errno.
+UniqueFd createTemporaryFile(const std::string& folder, std::string& path);
 
 /// Gives a complete temporary file of folder (flushed and closed by the caller) the first free
 /// name of folder/name[(n)].ext, as writeFileUnderFreeName does; the temporary file is gone

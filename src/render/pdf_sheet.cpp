@@ -208,19 +208,20 @@ PdfSheetWriter::PdfSheetWriter(const SheetLayout& layout, const std::string& fol
     : m_layout(layout), m_folder(folder), m_withBacks(withBacks), m_cairo(std::make_unique<Cairo>())
 {
     m_cairo->error = &m_error;
-    const int fd = createTemporaryFile(folder, m_temp);
-    if (fd < 0) {
+    UniqueFd fd = createTemporaryFile(folder, m_temp);
+    if (fd.get() < 0) {
         m_error = errno;
         return;
     }
-    m_cairo->file.reset(::fdopen(fd, "wb"));
+    m_cairo->file.reset(::fdopen(fd.get(), "wb"));
     if (!m_cairo->file) {
         m_error = errno;
-        ::close(fd);
+        fd.close();
         ::unlink(m_temp.c_str());
         m_temp.clear();
         return;
     }
+    fd.release(); // the FILE closes it
     m_cairo->surface.reset(cairo_pdf_surface_create_for_stream(
         Cairo::write, m_cairo.get(), points(layout.pageWidth), points(layout.pageHeight)));
     cairo_pdf_surface_set_metadata(m_cairo->surface.get(), CAIRO_PDF_METADATA_CREATOR, "Torvale");

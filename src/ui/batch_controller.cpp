@@ -185,8 +185,7 @@ void BatchController::showProblem(const BatchProblem& problem)
     }
 }
 
-std::optional<BatchPlan> BatchController::checkedPlan(std::shared_ptr<const FontRegistry>& fonts,
-                                                      const std::string* sheetFolder)
+std::optional<BatchPlan> BatchController::checkedPlan(const std::string* sheetFolder)
 {
     EditorDocument& document = m_window.document();
     const Template& tpl = document.tpl();
@@ -197,10 +196,10 @@ std::optional<BatchPlan> BatchController::checkedPlan(std::shared_ptr<const Font
     std::optional<std::vector<std::string>> columns;
     // The batch reads the fonts on its worker thread: it keeps the tables of its start even if
     // the font mapping changes meanwhile.
-    fonts = m_window.fontSnapshot();
-    const BatchProblem problem = sheetFolder
-                                     ? validateSheet(tpl, plan.inputs, *fonts, &columns)
-                                     : validateBatch(tpl, plan.inputs, *fonts, &columns);
+    plan.options.fonts = m_window.fontSnapshot();
+    const FontRegistry& fonts = *plan.options.fonts;
+    const BatchProblem problem = sheetFolder ? validateSheet(tpl, plan.inputs, fonts, &columns)
+                                             : validateBatch(tpl, plan.inputs, fonts, &columns);
     // The checks read the CSV file again: the lists that show its columns follow.
     if (columns && *columns != document.csvColumns())
         document.useCsvColumns(std::move(*columns));
@@ -217,17 +216,15 @@ void BatchController::start()
         return;
     EditorDocument& document = m_window.document();
     const Template& tpl = document.tpl();
-    std::shared_ptr<const FontRegistry> fonts;
-    std::optional<BatchPlan> plan = checkedPlan(fonts);
+    std::optional<BatchPlan> plan = checkedPlan();
     if (!plan)
         return;
     BatchOptions& options = plan->options;
-    options.fonts = fonts.get();
     options.jobs = defaultJobs();
-    const bool ran = runWithProgress([options = std::move(options), fonts = std::move(fonts)](
-                                         BatchListener& listener, std::atomic<bool>& stop) {
-        return runBatch(options, listener, stop);
-    });
+    const bool ran = runWithProgress(
+        [options = std::move(options)](BatchListener& listener, std::atomic<bool>& stop) {
+            return runBatch(options, listener, stop);
+        });
     if (!ran)
         return;
 
@@ -270,20 +267,18 @@ void BatchController::checkRows()
 {
     if (m_running)
         return;
-    std::shared_ptr<const FontRegistry> fonts;
-    std::optional<BatchPlan> plan = checkedPlan(fonts);
+    std::optional<BatchPlan> plan = checkedPlan();
     if (!plan)
         return;
     m_rowCheck = {};
     const bool ran = runWithProgress(
-        [this, plan = std::move(*plan), fonts = std::move(fonts)](BatchListener& listener,
-                                                                  std::atomic<bool>& stop) {
+        [this, plan = std::move(*plan)](BatchListener& listener, std::atomic<bool>& stop) {
             const auto progress = [&listener](std::size_t done, std::size_t total) {
                 listener.batchTotal(total);
                 listener.batchStep(std::min(done + 1, total));
             };
-            m_rowCheck =
-                torvale::checkRows(plan.options.tpl, plan.inputs, *fonts, &stop, progress);
+            m_rowCheck = torvale::checkRows(plan.options.tpl, plan.inputs, *plan.options.fonts,
+                                            &stop, progress);
             BatchSummary summary;
             summary.stopped = m_rowCheck.stopped;
             return summary;
@@ -311,16 +306,14 @@ void BatchController::startSheet()
 
     const std::string folder =
         QFileInfo(QString::fromStdString(request->pdfPath)).absolutePath().toStdString();
-    std::shared_ptr<const FontRegistry> fonts;
-    std::optional<BatchPlan> plan = checkedPlan(fonts, &folder);
+    std::optional<BatchPlan> plan = checkedPlan(&folder);
     if (!plan)
         return;
     BatchOptions& options = plan->options;
-    options.fonts = fonts.get();
     options.jobs = defaultJobs();
     m_sheet = {};
     const bool ran = runWithProgress(
-        [this, options = std::move(options), fonts = std::move(fonts), layout = request->layout,
+        [this, options = std::move(options), layout = request->layout,
          path = request->pdfPath](BatchListener& listener, std::atomic<bool>& stop) {
             m_sheet = runSheet(options, layout, path, listener, stop);
             return m_sheet.batch;

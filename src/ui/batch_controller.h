@@ -72,11 +72,10 @@ private:
     /// Runs work on the worker thread with the progress dialog up; returns once it has ended,
     /// false when the thread could not be started.
     bool runWithProgress(Work work);
-    // The batch's plan once its checks pass, with the fonts it reads; the first problem is
-    // shown and nothing given otherwise. With sheetFolder, the checks of a print sheet whose
-    // PDF file goes into that folder.
-    std::optional<BatchPlan> checkedPlan(std::shared_ptr<const FontRegistry>& fonts,
-                                         const std::string* sheetFolder = nullptr);
+    // The batch's plan once its checks pass, its options holding the fonts it reads; the first
+    // problem is shown and nothing given otherwise. With sheetFolder, the checks of a print
+    // sheet whose PDF file goes into that folder.
+    std::optional<BatchPlan> checkedPlan(const std::string* sheetFolder = nullptr);
     void showProblem(const BatchProblem& problem);
     QWidget* controlFor(BatchControl control) const;
     void finish();

@@ -108,8 +108,8 @@ bool AppEventFilter::handleWheel(QWidget* target, QWheelEvent* event)
             const double next = steppedZoom(zoom, notches > 0);
             const auto level = std::find(std::begin(kZoomLevels), std::end(kZoomLevels), next);
             if (next != zoom && level != std::end(kZoomLevels))
-                m_window.execute(static_cast<CommandId>(static_cast<int>(CommandId::Zoom25) +
-                                                        (level - std::begin(kZoomLevels))));
+                m_window.execute(
+                    kZoomCommands.at(static_cast<std::size_t>(level - std::begin(kZoomLevels))));
         }
         return true;
     }

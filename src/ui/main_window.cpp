@@ -24,7 +24,6 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
-#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 
@@ -327,20 +326,15 @@ void MainWindow::setStrictCommands(bool strict)
     g_strictCommands = strict;
 }
 
-void MainWindow::registerCommand(CommandId id, std::function<void()> handler)
-{
-    m_commands[static_cast<int>(id)] = std::move(handler);
-}
-
 void MainWindow::buildCommandTable()
 {
-    registerCommand(CommandId::ToggleLog, [this] { m_logWindow->toggle(); });
-    registerCommand(CommandId::StartBatch, [this] { startBatch(); });
-    registerCommand(CommandId::CheckRows, [this] { m_batch->checkRows(); });
-    registerCommand(CommandId::PrintSheet, [this] { m_batch->startSheet(); });
-    registerCommand(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
-    registerCommand(CommandId::Undo, [this] { m_document.undo(); });
-    registerCommand(CommandId::Redo, [this] { m_document.redo(); });
+    m_commands.add(CommandId::ToggleLog, [this] { m_logWindow->toggle(); });
+    m_commands.add(CommandId::StartBatch, [this] { startBatch(); });
+    m_commands.add(CommandId::CheckRows, [this] { m_batch->checkRows(); });
+    m_commands.add(CommandId::PrintSheet, [this] { m_batch->startSheet(); });
+    m_commands.add(CommandId::Refresh, [this] { m_backgroundPanel->refresh(); });
+    m_commands.add(CommandId::Undo, [this] { m_document.undo(); });
+    m_commands.add(CommandId::Redo, [this] { m_document.redo(); });
     registerFileCommands();
     registerSettingsCommands();
     registerLayerCommands();
@@ -349,17 +343,8 @@ void MainWindow::buildCommandTable()
 
 void MainWindow::execute(CommandId id)
 {
-    const auto handler = m_commands.find(static_cast<int>(id));
-    if (handler != m_commands.end()) {
-        // On a copy: a command may rebuild the table's menus and with them its own entry.
-        const std::function<void()> run = handler->second;
-        run();
-        return;
-    }
-    if (g_strictCommands) {
-        std::fprintf(stderr, "unknown command %d\n", static_cast<int>(id));
+    if (!m_commands.run(id) && g_strictCommands)
         std::abort();
-    }
 }
 
 void MainWindow::changeEvent(QEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/commands.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
 #include "render/fonts.h"
@@ -8,10 +9,7 @@
 #include "ui/prompts.h"
 
 #include <QMainWindow>
-#include <array>
-#include <functional>
 #include <memory>
-#include <unordered_map>
 
 class QLabel;
 class QMenu;
@@ -51,8 +49,8 @@ public:
     ~MainWindow() override;
 
     /// Carries out one command (menus, context menus, keys, the start button, canvas) through
-    /// the command table. An id nobody registered is a programming error: it aborts when
-    /// strict (tests, debug builds) and is ignored otherwise.
+    /// the command table. An id nobody registered is a programming error: it is reported on
+    /// stderr, and aborts when strict (tests, debug builds).
     void execute(CommandId id);
     /// Whether execute aborts on an unknown id.
     static void setStrictCommands(bool strict);
@@ -61,7 +59,6 @@ public:
     EditorDocument& document() { return m_document; }
     EditorState& state() { return m_context->state(); }
     Prompts& prompts() { return m_prompts; }
-    const FontRegistry& fonts() const { return m_context->fonts(); }
     std::shared_ptr<const FontRegistry> fontSnapshot() const { return m_context->fontSnapshot(); }
     /// The font mapping dialog, once it has been opened.
     FontMappingDialog* fontMappingDialog() const { return m_fontMappingDialog; }
@@ -124,7 +121,6 @@ private:
     void buildMenus();
     void buildSettingsColumn();
     void buildCommandTable();
-    void registerCommand(CommandId id, std::function<void()> handler);
     /// Gives the context the window's services.
     void wireContext();
     /// The window's own parts that follow the document: title, status bar, recent files, the
@@ -202,7 +198,7 @@ private:
     QAction* m_redoAction = nullptr;
     std::string m_templatesFolder;
     std::vector<Subscription> m_subscriptions;
-    std::unordered_map<int, std::function<void()>> m_commands;
+    CommandTable m_commands;
 };
 
 } // namespace torvale

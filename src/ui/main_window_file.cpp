@@ -25,18 +25,17 @@ constexpr const char* kModifiedPrompt = "当前模版已更改，是否保存更
 
 void MainWindow::registerFileCommands()
 {
-    for (int i = 0; i <= idOf(CommandId::RecentLast) - idOf(CommandId::RecentFirst); ++i)
-        registerCommand(static_cast<CommandId>(idOf(CommandId::RecentFirst) + i),
-                        [this, i] { openRecentFile(static_cast<std::size_t>(i)); });
-    registerCommand(CommandId::NewTemplate, [this] {
+    static_assert(kRecentFileCommands.size() == kRecentFilesShown);
+    m_commands.addRange(kRecentFileCommands, [this](std::size_t i) { openRecentFile(i); });
+    m_commands.add(CommandId::NewTemplate, [this] {
         // The layer property windows are hidden with the selection once they exist.
         if (confirmDiscard())
             m_document.newTemplate();
     });
-    registerCommand(CommandId::OpenTemplate, [this] { openTemplatePath(std::string()); });
-    registerCommand(CommandId::SaveTemplate, [this] { saveTemplate(false); });
-    registerCommand(CommandId::SaveTemplateAs, [this] { saveTemplate(true); });
-    registerCommand(CommandId::Exit, [this] { close(); });
+    m_commands.add(CommandId::OpenTemplate, [this] { openTemplatePath(std::string()); });
+    m_commands.add(CommandId::SaveTemplate, [this] { saveTemplate(false); });
+    m_commands.add(CommandId::SaveTemplateAs, [this] { saveTemplate(true); });
+    m_commands.add(CommandId::Exit, [this] { close(); });
 }
 
 void MainWindow::openRecentFile(std::size_t index)

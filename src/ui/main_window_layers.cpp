@@ -9,6 +9,10 @@
 
 namespace torvale {
 
+// The canvas controller gives its "图层 n" entries the raw ids of this range.
+static_assert(kPickLayerCommands.first == static_cast<CommandId>(kPickLayerBase + 1) &&
+              kPickLayerCommands.size() == kPickRange - 1);
+
 void MainWindow::buildLayerMenus()
 {
     const auto add = [this](QMenu* menu, const char* text, CommandId id, bool checkable = false) {
@@ -48,7 +52,7 @@ void MainWindow::buildLayerMenus()
 void MainWindow::registerLayerCommands()
 {
     const auto layerCommand = [this](CommandId id, auto action) {
-        registerCommand(id, [this, action] { action(m_document, m_state); });
+        m_commands.add(id, [this, action] { action(m_document, m_state); });
     };
     layerCommand(CommandId::NewTextLayer, [](auto& d, auto& s) { newLayer(d, s, LayerType::Text); });
     layerCommand(CommandId::NewPictureLayer,
@@ -69,16 +73,16 @@ void MainWindow::registerLayerCommands()
         selectLayerRows(s, d.tpl().layers, rows);
     });
     const auto canvasCommand = [this](CommandId id, auto action) {
-        registerCommand(id, [this, action] { m_canvas->apply(action(m_canvas->controller())); });
+        m_commands.add(id, [this, action] { m_canvas->apply(action(m_canvas->controller())); });
     };
     canvasCommand(CommandId::AlignTop, [](auto& c) { return c.align(AlignEdge::Top); });
     canvasCommand(CommandId::AlignBottom, [](auto& c) { return c.align(AlignEdge::Bottom); });
     canvasCommand(CommandId::AlignLeft, [](auto& c) { return c.align(AlignEdge::Left); });
     canvasCommand(CommandId::AlignRight, [](auto& c) { return c.align(AlignEdge::Right); });
     // "图层 %d" of the canvas's context menu.
-    for (int number = 1; number < kPickRange; ++number)
-        registerCommand(static_cast<CommandId>(kPickLayerBase + number),
-                        [this, number] { m_canvas->controller().pickLayerNumber(number); });
+    m_commands.addRange(kPickLayerCommands, [this](std::size_t i) {
+        m_canvas->controller().pickLayerNumber(static_cast<int>(i) + 1);
+    });
 
     for (CommandId id : {CommandId::LevelAbove, CommandId::LevelBelow})
         layerCommand(id, [level = *layerLevelOf(id)](auto& d, auto& s) {

@@ -133,10 +133,10 @@ void MainWindow::buildMenus()
 
     // Pop-up menus (the layer menus are built by buildLayerMenus).
     m_zoomMenu = new QMenu(this);
-    for (int i = 0; i < static_cast<int>(std::size(kZoomLevels)); ++i) {
+    for (std::size_t i = 0; i < kZoomCommands.size(); ++i) {
         QAction* item = addCommand(
             m_zoomMenu, QStringLiteral("%1%").arg(static_cast<int>(kZoomLevels[i] * 100)),
-            static_cast<CommandId>(idOf(CommandId::Zoom25) + i));
+            kZoomCommands.at(i));
         item->setCheckable(true);
     }
     connect(m_zoomMenu, &QMenu::aboutToShow, this, [this] {
@@ -148,16 +148,17 @@ void MainWindow::buildMenus()
     m_dpiMenu = new QMenu(this);
     addCommand(m_dpiMenu, QStringLiteral("自定义..."), CommandId::CustomDpi);
     addSeparator(m_dpiMenu);
-    for (int i = 0; i < static_cast<int>(std::size(kDpiPresets)); ++i) {
+    for (std::size_t i = 0; i < kDpiPresetCommands.size(); ++i) {
         QAction* item = addCommand(m_dpiMenu, QStringLiteral("%1 dpi").arg(kDpiPresets[i], 3),
-                                   static_cast<CommandId>(idOf(CommandId::Dpi350) + i));
+                                   kDpiPresetCommands.at(i));
         item->setCheckable(true);
     }
     connect(m_dpiMenu, &QMenu::aboutToShow, this, [this] {
         for (QAction* item : m_dpiMenu->actions()) {
-            const int id = item->data().toInt();
-            if (id >= idOf(CommandId::Dpi350) && id <= idOf(CommandId::Dpi72))
-                item->setChecked(kDpiPresets[id - idOf(CommandId::Dpi350)] == m_document.dpi());
+            const auto preset =
+                kDpiPresetCommands.indexOf(static_cast<CommandId>(item->data().toInt()));
+            if (preset)
+                item->setChecked(kDpiPresets[*preset] == m_document.dpi());
         }
     });
 
@@ -198,8 +199,8 @@ void MainWindow::rebuildRecentMenu()
     separator->setSeparator(true);
     separator->setData(idOf(CommandId::RecentSeparator));
     m_fileMenu->insertAction(exitSeparator, separator);
-    for (std::size_t i = 0; i < entries.size() && i < kRecentFilesShown; ++i) {
-        const auto id = static_cast<CommandId>(idOf(CommandId::RecentFirst) + static_cast<int>(i));
+    for (std::size_t i = 0; i < entries.size() && i < kRecentFileCommands.size(); ++i) {
+        const CommandId id = kRecentFileCommands.at(i);
         auto* item =
             new QAction(QStringLiteral("%1 %2").arg(i + 1).arg(qs(entries[i])), m_fileMenu);
         item->setData(idOf(id));

@@ -22,27 +22,28 @@ namespace {
 constexpr const char* kWebSite = "https://torvale.example.com";
 constexpr const char* kUserGuide = "https://torvale.example.com/guide";
 
+static_assert(kZoomCommands.size() == std::size(kZoomLevels));
+static_assert(kDpiPresetCommands.size() == std::size(kDpiPresets));
+
 } // namespace
 
 void MainWindow::registerSettingsCommands()
 {
-    for (int i = 0; i <= idOf(CommandId::Zoom800) - idOf(CommandId::Zoom25); ++i)
-        registerCommand(static_cast<CommandId>(idOf(CommandId::Zoom25) + i),
-                        [this, i] { m_canvas->setZoom(kZoomLevels[i]); });
-    for (int i = 0; i <= idOf(CommandId::Dpi72) - idOf(CommandId::Dpi350); ++i)
-        registerCommand(static_cast<CommandId>(idOf(CommandId::Dpi350) + i),
-                        [this, i] { m_document.setDpi(kDpiPresets[i]); });
-    registerCommand(CommandId::CustomDpi, [this] { runCustomDpi(); });
-    registerCommand(CommandId::FontMapping, [this] {
+    m_commands.addRange(kZoomCommands,
+                        [this](std::size_t i) { m_canvas->setZoom(kZoomLevels[i]); });
+    m_commands.addRange(kDpiPresetCommands,
+                        [this](std::size_t i) { m_document.setDpi(kDpiPresets[i]); });
+    m_commands.add(CommandId::CustomDpi, [this] { runCustomDpi(); });
+    m_commands.add(CommandId::FontMapping, [this] {
         if (!m_fontMappingDialog)
             m_fontMappingDialog = new FontMappingDialog(*m_context, this);
         m_fontMappingDialog->run();
     });
-    registerCommand(CommandId::CompletedAlert, [this] {
+    m_commands.add(CommandId::CompletedAlert, [this] {
         m_document.setCompletedAlert(!m_document.settings().completed_alert);
         m_completedAlertAction->setChecked(m_document.settings().completed_alert);
     });
-    registerCommand(CommandId::DesktopShortcut, [this] {
+    m_commands.add(CommandId::DesktopShortcut, [this] {
         const std::filesystem::path exe =
             pathFromUtf8(QCoreApplication::applicationFilePath().toStdString());
         if (writeDesktopLauncher(desktopFolder(), exe))
@@ -52,11 +53,11 @@ void MainWindow::registerSettingsCommands()
             m_prompts.message("提示", PromptIcon::Error, "在桌面上创建【快捷启动方式】失败",
                               PromptButtons::Ok);
     });
-    registerCommand(CommandId::UserGuide,
-                    [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUserGuide))); });
-    registerCommand(CommandId::WebSite,
-                    [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); });
-    registerCommand(CommandId::About, [this] {
+    m_commands.add(CommandId::UserGuide,
+                   [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUserGuide))); });
+    m_commands.add(CommandId::WebSite,
+                   [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); });
+    m_commands.add(CommandId::About, [this] {
         const int bits = static_cast<int>(sizeof(void*) * 8);
         const std::string text = "Torvale V1.0 (" + std::to_string(bits) +
                                  "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n" +

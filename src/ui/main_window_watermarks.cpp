@@ -8,22 +8,26 @@
 
 namespace torvale {
 
+// The canvas controller gives its "水印 n" entries the raw ids of this range.
+static_assert(kPickWatermarkCommands.first == static_cast<CommandId>(kPickWatermarkBase + 1) &&
+              kPickWatermarkCommands.size() == kPickRange - 1);
+
 void MainWindow::registerWatermarkCommands()
 {
-    registerCommand(CommandId::NewWatermark, [this] { addWatermark(false); });
-    registerCommand(CommandId::InsertWatermark, [this] { addWatermark(true); });
-    registerCommand(CommandId::EditWatermark, [this] { editWatermark(); });
-    registerCommand(CommandId::ChangeWatermarkPicture, [this] { replaceWatermarkPicture(); });
-    registerCommand(CommandId::DeleteWatermark, [this] { deleteWatermark(); });
-    registerCommand(CommandId::WatermarkPanel, [this] {
+    m_commands.add(CommandId::NewWatermark, [this] { addWatermark(false); });
+    m_commands.add(CommandId::InsertWatermark, [this] { addWatermark(true); });
+    m_commands.add(CommandId::EditWatermark, [this] { editWatermark(); });
+    m_commands.add(CommandId::ChangeWatermarkPicture, [this] { replaceWatermarkPicture(); });
+    m_commands.add(CommandId::DeleteWatermark, [this] { deleteWatermark(); });
+    m_commands.add(CommandId::WatermarkPanel, [this] {
         m_watermarkPanelShown = !m_watermarkPanelShown;
         m_watermarkPanelAction->setChecked(m_watermarkPanelShown);
         stackPanels();
     });
     // "水印 %d" of the canvas's context menu selects that watermark.
-    for (int number = 1; number < kPickRange; ++number)
-        registerCommand(static_cast<CommandId>(kPickWatermarkBase + number),
-                        [this, number] { m_canvas->controller().pickWatermarkNumber(number); });
+    m_commands.addRange(kPickWatermarkCommands, [this](std::size_t i) {
+        m_canvas->controller().pickWatermarkNumber(static_cast<int>(i) + 1);
+    });
 }
 
 std::optional<std::pair<std::string, WatermarkPicture>> MainWindow::chooseWatermarkPicture()

@@ -107,7 +107,7 @@ protected:
         options.tpl = tpl;
         options.dpi = 96;
         options.csvPath = dir.file("data.csv");
-        options.fonts = &test::testFonts();
+        options.fonts = test::sharedTestFonts();
         options.jobs = jobs;
         return runBatch(options, listener, stop);
     }

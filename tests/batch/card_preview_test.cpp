@@ -14,7 +14,7 @@ TEST(CardPreview, DrawsTheRowAsPixelsAndStopsWhenAsked)
     PreviewRequest request;
     request.tpl.background.width = 64;
     request.tpl.background.height = 40;
-    request.fonts = std::make_shared<const FontRegistry>(test::testFonts());
+    request.fonts = test::sharedTestFonts();
     request.csvPath = dir.file("rows.csv");
 
     const PreviewResult drawn = renderPreview(request);

@@ -65,7 +65,7 @@ protected:
         writeFile(dir.file("data.csv"), csv);
         options.csvPath = dir.file("data.csv");
         options.dpi = 96;
-        options.fonts = &test::testFonts();
+        options.fonts = test::sharedTestFonts();
         options.jobs = 2;
         listener.stop = &stop;
         return runSheet(options, sheet ? *sheet : layout(), out.file("sheet.pdf"), listener, stop);

@@ -1,6 +1,7 @@
 #include "render/output_file.h"
 #include "support/test_support.h"
 
+#include <cerrno>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -58,6 +59,26 @@ TEST(WriteFileUnderFreeName, NeverReplacesAnExistingFile)
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
         ++entries;
     EXPECT_EQ(entries, 4u);
+}
+
+// Where hard links do not work, cards are named by this exclusive create.
+TEST(CreateFileExclusive, NeverOpensAnExistingName)
+{
+    TempDir dir;
+    test::writeFile(dir.file("Wang.jpg"), "old");
+    std::filesystem::create_symlink(dir.file("elsewhere.jpg"), dir.path() / "link.jpg");
+    for (const char* taken : {"Wang.jpg", "link.jpg"}) {
+        errno = 0;
+        EXPECT_LT(createFileExclusive(dir.file(taken).c_str()).get(), 0) << taken;
+        EXPECT_EQ(errno, EEXIST) << taken;
+    }
+    EXPECT_EQ(readFile(dir.file("Wang.jpg")), "old");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("elsewhere.jpg")));
+
+    const UniqueFd created = createFileExclusive(dir.file("Li.jpg").c_str());
+    ASSERT_GE(created.get(), 0);
+    EXPECT_TRUE(writeAllBytes(created.get(), "new", 3));
+    EXPECT_EQ(readFile(dir.file("Li.jpg")), "new");
 }
 
 TEST(WriteFileUnderFreeName, ReportsAFolderThatCannotBeWritten)

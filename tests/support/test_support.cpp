@@ -71,12 +71,17 @@ std::map<std::string, std::string> folderContent(const std::filesystem::path& fo
     return files;
 }
 
-const FontRegistry& testFonts()
+std::shared_ptr<const FontRegistry> sharedTestFonts()
 {
     static TempDir dir;
-    static const FontRegistry registry =
-        FontRegistry::build(SettingsStore(dir.file("settings.json")));
+    static const auto registry = std::make_shared<const FontRegistry>(
+        FontRegistry::build(SettingsStore(dir.file("settings.json"))));
     return registry;
+}
+
+const FontRegistry& testFonts()
+{
+    return *sharedTestFonts();
 }
 
 bool copyInstalledCjkFont(const std::filesystem::path& path)

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,8 @@ std::map<std::string, std::string> folderContent(const std::filesystem::path& fo
 
 /// The installed fonts, without any font mapping (built once per test program).
 const FontRegistry& testFonts();
+/// testFonts() for the options that share their font tables.
+std::shared_ptr<const FontRegistry> sharedTestFonts();
 
 /// The name and file of an installed font that draws Chinese and Latin text.
 inline constexpr const char* kInstalledCjkFamily = "WenQuanYi Zen Hei";

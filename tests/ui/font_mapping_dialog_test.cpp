@@ -145,10 +145,10 @@ TEST_F(FontMappingDialogTest, AddedMappingIsStoredListedAnnouncedAndDrawsAtOnce)
     EXPECT_EQ(stored, chinese.string());
     EXPECT_EQ(announced, (std::vector<std::string>{"+证件字体"}));
 
-    const FontRegistry& fonts = window->fonts();
-    ASSERT_NE(fonts.family("证件字体"), nullptr);
-    EXPECT_TRUE(fonts.hasFontName("证件字体"));
-    EXPECT_TRUE(fontSupportsText(fonts, "证件字体", true));
+    const auto fonts = window->fontSnapshot();
+    ASSERT_NE(fonts->family("证件字体"), nullptr);
+    EXPECT_TRUE(fonts->hasFontName("证件字体"));
+    EXPECT_TRUE(fontSupportsText(*fonts, "证件字体", true));
     EXPECT_EQ(before->family("证件字体"), nullptr) << "a snapshot never changes";
 }
 
@@ -249,11 +249,11 @@ TEST_F(FontMappingDialogTest, DeleteRemovesTheSelectedRowsFromTheLastUp)
     EXPECT_FALSE(dialog->removeButton()->isEnabled());
     EXPECT_EQ(storedNames(), std::vector<std::string>{"乙"});
     EXPECT_EQ(announced, (std::vector<std::string>{"-丙", "-甲"}));
-    const FontRegistry& fonts = window->fonts();
-    EXPECT_EQ(fonts.family("甲"), nullptr);
-    EXPECT_EQ(fonts.family("丙"), nullptr);
-    EXPECT_NE(fonts.family("乙"), nullptr);
-    const auto& names = fonts.fontNames();
+    const auto fonts = window->fontSnapshot();
+    EXPECT_EQ(fonts->family("甲"), nullptr);
+    EXPECT_EQ(fonts->family("丙"), nullptr);
+    EXPECT_NE(fonts->family("乙"), nullptr);
+    const auto& names = fonts->fontNames();
     EXPECT_EQ(std::count(names.begin(), names.end(), "甲"), 0);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/canvas_tools.h"
+#include "app/commands.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
 
@@ -17,16 +18,10 @@ enum class AlignEdge { Top, Bottom, Left, Right };
 struct ContextMenuEntry {
     enum class Kind { Item, Separator, AlignMenu, LevelMenu, OverflowMenu };
     Kind kind = Kind::Item;
-    int id = 0; // command id of an item; 0 for an item that does nothing
+    std::optional<CommandId> command; // nothing: an item that does nothing
     std::string text;
     bool checked = false;
 };
-
-/// Command ids of the context menu's layer and watermark entries.
-inline constexpr int kPickLayerBase = 35700;
-inline constexpr int kPickWatermarkBase = 35800;
-/// The picks of a range are its base plus 1 to 99.
-inline constexpr int kPickRange = 100;
 
 /// The design canvas without a window, in card pixels: it hands the mouse and the keys to the
 /// tool of the canvas mode (selecting, moving and resizing; drawing a new layer's rectangle;

@@ -57,11 +57,13 @@ CanvasEffects CanvasController::align(AlignEdge edge)
 
 namespace {
 
-// The command that picks the nth layer or watermark: the ids of a hundred give room for 99,
-// and an entry past them is no command, never the first pick of the next range.
-int pickId(int base, std::int32_t number)
+// The command that picks the nth layer or watermark: a range has room for 99, and an entry
+// past them is no command, never the first pick of the next range.
+std::optional<CommandId> pick(const CommandRange& range, std::int32_t number)
 {
-    return number >= 1 && number < kPickRange ? base + number : 0;
+    if (number < 1 || static_cast<std::size_t>(number) > range.size())
+        return std::nullopt;
+    return range.at(static_cast<std::size_t>(number) - 1);
 }
 
 } // namespace
@@ -79,7 +81,7 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
                 continue;
             ++hits;
             m_menuReference = layer.id;
-            menu.push_back({Kind::Item, pickId(kPickLayerBase, layer.number),
+            menu.push_back({Kind::Item, pick(kPickLayerCommands, layer.number),
                             "图层 " + std::to_string(layer.number),
                             m_context.state.currentKind == CurrentKind::Layer &&
                                 m_context.state.currentLayer == layer.id});
@@ -90,35 +92,35 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
             if (!m_context.state.watermarksShown || !inPickArea(rectOf(watermark), p))
                 continue;
             if (first && !menu.empty())
-                menu.push_back({Kind::Separator, 0, {}, false});
+                menu.push_back({Kind::Separator, std::nullopt, {}, false});
             first = false;
             menu.push_back(
-                {Kind::Item, pickId(kPickWatermarkBase, watermark.number),
+                {Kind::Item, pick(kPickWatermarkCommands, watermark.number),
                  "水印 " + std::to_string(watermark.number),
                  m_context.state.current() && m_context.state.current()->id == watermark.id});
         }
     }
     if (menu.empty()) {
-        menu.push_back({Kind::Item, 35300, "新建\t字", false});
-        menu.push_back({Kind::Item, 35301, "新建\t图", false});
-        menu.push_back({Kind::Separator, 0, {}, false});
-        menu.push_back({Kind::Item, 35311, "刷新", false});
+        menu.push_back({Kind::Item, CommandId::NewTextLayer, "新建\t字", false});
+        menu.push_back({Kind::Item, CommandId::NewPictureLayer, "新建\t图", false});
+        menu.push_back({Kind::Separator, std::nullopt, {}, false});
+        menu.push_back({Kind::Item, CommandId::Refresh, "刷新", false});
         return menu;
     }
     if (m_context.state.mode != CanvasMode::MultiSelected || !markedHit)
         return menu;
     if (hits == 1) {
-        menu.push_back({Kind::Separator, 0, {}, false});
-        menu.push_back({Kind::AlignMenu, 0, "对齐", false});
+        menu.push_back({Kind::Separator, std::nullopt, {}, false});
+        menu.push_back({Kind::AlignMenu, std::nullopt, "对齐", false});
     } else {
         m_menuReference.reset();
     }
     const std::vector<const Layer*> marked = m_context.markedLayers();
     if (std::any_of(marked.begin(), marked.end(),
                     [](const Layer* layer) { return layer->type == LayerType::Picture; })) {
-        menu.push_back({Kind::Separator, 0, {}, false});
-        menu.push_back({Kind::LevelMenu, 0, "层次", false});
-        menu.push_back({Kind::OverflowMenu, 0, "溢出样式", false});
+        menu.push_back({Kind::Separator, std::nullopt, {}, false});
+        menu.push_back({Kind::LevelMenu, std::nullopt, "层次", false});
+        menu.push_back({Kind::OverflowMenu, std::nullopt, "溢出样式", false});
     }
     return menu;
 }

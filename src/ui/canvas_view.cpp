@@ -525,12 +525,12 @@ void CanvasView::openContextMenu(QPoint viewportPoint)
             break;
         case Kind::Item: {
             QAction* action = m_menu->addAction(QString::fromStdString(entry.text));
-            action->setData(entry.id);
+            action->setData(entry.command ? static_cast<int>(*entry.command) : 0);
             action->setCheckable(entry.checked);
             action->setChecked(entry.checked);
-            if (entry.id != 0)
+            if (entry.command)
                 connect(action, &QAction::triggered, this,
-                        [this, id = entry.id] { m_context.execute(static_cast<CommandId>(id)); });
+                        [this, id = *entry.command] { m_context.execute(id); });
             break;
         }
         case Kind::AlignMenu:

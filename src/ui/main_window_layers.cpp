@@ -10,8 +10,6 @@
 namespace torvale {
 
 // The canvas controller gives its "图层 n" entries the raw ids of this range.
-static_assert(kPickLayerCommands.first == static_cast<CommandId>(kPickLayerBase + 1) &&
-              kPickLayerCommands.size() == kPickRange - 1);
 
 void MainWindow::buildLayerMenus()
 {

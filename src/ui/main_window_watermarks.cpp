@@ -9,8 +9,6 @@
 namespace torvale {
 
 // The canvas controller gives its "水印 n" entries the raw ids of this range.
-static_assert(kPickWatermarkCommands.first == static_cast<CommandId>(kPickWatermarkBase + 1) &&
-              kPickWatermarkCommands.size() == kPickRange - 1);
 
 void MainWindow::registerWatermarkCommands()
 {

@@ -269,7 +269,7 @@ TEST_F(CanvasControllerTest, AlignmentFollowsTheMenuReferenceAndDoesNotClamp)
     const auto menu = canvas.contextMenu({120, 30});
     ASSERT_GE(menu.size(), 3u);
     EXPECT_EQ(menu[0].text, "图层 1");
-    EXPECT_EQ(menu[0].id, 35701);
+    EXPECT_EQ(menu[0].command, CommandId::PickLayerFirst);
     EXPECT_EQ(menu[2].kind, ContextMenuEntry::Kind::AlignMenu);
     canvas.align(AlignEdge::Bottom);
     EXPECT_EQ(rect(b).y, -40);
@@ -284,7 +284,7 @@ TEST_F(CanvasControllerTest, ContextMenuEntries)
     const auto kinds = [](const std::vector<ContextMenuEntry>& menu) {
         std::vector<std::pair<Kind, int>> out;
         for (const auto& entry : menu)
-            out.emplace_back(entry.kind, entry.id);
+            out.emplace_back(entry.kind, entry.command ? static_cast<int>(*entry.command) : 0);
         return out;
     };
     // Outside the card, or over nothing: new layers and refresh only.
@@ -315,10 +315,10 @@ TEST_F(CanvasControllerTest, ContextMenuEntries)
         layerAt(150, 150, 100, 100);
     const auto stacked = canvas.contextMenu({220, 220});
     ASSERT_EQ(stacked.size(), 100u); // layers 2 to 101
-    EXPECT_EQ(stacked[97].id, 35799);
+    EXPECT_EQ(stacked[97].command, CommandId::PickLayerLast);
     EXPECT_EQ(stacked[99].text, "图层 101");
-    EXPECT_EQ(stacked[98].id, 0);
-    EXPECT_EQ(stacked[99].id, 0);
+    EXPECT_EQ(stacked[98].command, std::nullopt);
+    EXPECT_EQ(stacked[99].command, std::nullopt);
 }
 
 } // namespace

@@ -6,10 +6,10 @@
 #include "app/image_library.h"
 #include "common/settings_store.h"
 #include "render/fonts.h"
-#include "ui/canvas_view.h"
-#include "ui/layer_panel.h"
-#include "ui/main_window.h"
-#include "ui/qt_prompts.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/main/main_window.h"
+#include "ui/dialogs/qt_prompts.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,10 +8,10 @@
 #include "batch/card_preview.h"
 #include "common/settings_store.h"
 #include "render/fonts.h"
-#include "ui/canvas_view.h"
-#include "ui/main_window.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/main/main_window.h"
 #include "ui/qt_pixels.h"
-#include "ui/qt_prompts.h"
+#include "ui/dialogs/qt_prompts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

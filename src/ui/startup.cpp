@@ -6,9 +6,9 @@
 #include "common/paths.h"
 #include "common/settings_store.h"
 #include "render/fonts.h"
-#include "ui/event_filter.h"
-#include "ui/main_window.h"
-#include "ui/qt_prompts.h"
+#include "ui/main/event_filter.h"
+#include "ui/main/main_window.h"
+#include "ui/dialogs/qt_prompts.h"
 
 #include <QApplication>
 #include <QDesktopServices>

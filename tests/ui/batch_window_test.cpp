@@ -1,6 +1,6 @@
 #include "ui/balloon.h"
-#include "ui/batch_controller.h"
-#include "ui/progress_dialog.h"
+#include "ui/main/batch_controller.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/ui_fixture.h"
 
 #include <QLabel>

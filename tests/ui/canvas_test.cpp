@@ -1,5 +1,5 @@
-#include "ui/canvas_view.h"
-#include "ui/layer_panel.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/layer_panel.h"
 #include "ui/ui_fixture.h"
 
 #include <QLineEdit>

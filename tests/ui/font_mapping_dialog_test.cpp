@@ -1,5 +1,5 @@
 #include "ui/balloon.h"
-#include "ui/font_mapping_dialog.h"
+#include "ui/dialogs/font_mapping_dialog.h"
 #include "ui/ui_fixture.h"
 
 #include <QApplication>

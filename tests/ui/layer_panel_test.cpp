@@ -1,6 +1,6 @@
-#include "ui/canvas_view.h"
-#include "ui/layer_panel.h"
-#include "ui/layer_panel_layout.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/panels/layer_panel_layout.h"
 #include "ui/ui_fixture.h"
 
 #include <QAction>

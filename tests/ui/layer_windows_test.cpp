@@ -1,8 +1,8 @@
 #include "app/layer_properties.h"
 #include "ui/balloon.h"
-#include "ui/canvas_view.h"
-#include "ui/layer_panel.h"
-#include "ui/layer_windows.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/windows/layer_windows.h"
 #include "ui/ui_fixture.h"
 
 #include <QCheckBox>

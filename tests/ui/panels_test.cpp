@@ -1,8 +1,8 @@
-#include "ui/background_panel.h"
+#include "ui/panels/background_panel.h"
 #include "ui/balloon.h"
-#include "ui/data_source_panel.h"
-#include "ui/folder_browser.h"
-#include "ui/output_panel.h"
+#include "ui/panels/data_source_panel.h"
+#include "ui/dialogs/folder_browser.h"
+#include "ui/panels/output_panel.h"
 #include "ui/ui_fixture.h"
 
 #include "model/settings.h"

@@ -1,6 +1,6 @@
-#include "ui/batch_controller.h"
-#include "ui/print_sheet_dialog.h"
-#include "ui/progress_dialog.h"
+#include "ui/main/batch_controller.h"
+#include "ui/dialogs/print_sheet_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
 #include "ui/ui_fixture.h"
 
 #include <QCheckBox>

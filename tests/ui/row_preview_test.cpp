@@ -1,7 +1,7 @@
-#include "ui/canvas_view.h"
-#include "ui/data_source_panel.h"
-#include "ui/log_window.h"
-#include "ui/row_check_window.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/data_source_panel.h"
+#include "ui/windows/log_window.h"
+#include "ui/windows/row_check_window.h"
 #include "ui/row_preview.h"
 #include "ui/ui_fixture.h"
 

@@ -4,8 +4,8 @@
 #include "common/settings_store.h"
 #include "render/fonts.h"
 #include "support/test_support.h"
-#include "ui/event_filter.h"
-#include "ui/main_window.h"
+#include "ui/main/event_filter.h"
+#include "ui/main/main_window.h"
 #include "ui/scripted_prompts.h"
 
 #include <QApplication>

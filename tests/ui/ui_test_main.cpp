@@ -1,5 +1,5 @@
 #include "app/image_library.h"
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

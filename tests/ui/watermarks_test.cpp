@@ -1,7 +1,7 @@
-#include "ui/canvas_view.h"
-#include "ui/layer_panel.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/layer_panel.h"
 #include "ui/ui_fixture.h"
-#include "ui/watermark_panel.h"
+#include "ui/panels/watermark_panel.h"
 
 #include <QCheckBox>
 #include <QImage>

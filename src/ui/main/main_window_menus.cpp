@@ -1,7 +1,7 @@
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 
-#include "ui/canvas_view.h"
-#include "ui/main_window_parts.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/main/main_window_parts.h"
 
 #include <QAction>
 #include <QKeySequence>

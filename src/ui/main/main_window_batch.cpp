@@ -1,7 +1,7 @@
-#include "ui/batch_controller.h"
-#include "ui/data_source_panel.h"
-#include "ui/main_window.h"
-#include "ui/row_check_window.h"
+#include "ui/main/batch_controller.h"
+#include "ui/panels/data_source_panel.h"
+#include "ui/main/main_window.h"
+#include "ui/windows/row_check_window.h"
 
 namespace torvale {
 

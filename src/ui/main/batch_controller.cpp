@@ -1,15 +1,15 @@
-#include "ui/batch_controller.h"
+#include "ui/main/batch_controller.h"
 
 #include "common/paths.h"
-#include "ui/background_panel.h"
+#include "ui/panels/background_panel.h"
 #include "ui/balloon.h"
-#include "ui/data_source_panel.h"
-#include "ui/layer_panel.h"
-#include "ui/layer_windows.h"
-#include "ui/main_window.h"
-#include "ui/output_panel.h"
-#include "ui/print_sheet_dialog.h"
-#include "ui/progress_dialog.h"
+#include "ui/panels/data_source_panel.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/windows/layer_windows.h"
+#include "ui/main/main_window.h"
+#include "ui/panels/output_panel.h"
+#include "ui/dialogs/print_sheet_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
 
 #include <QCoreApplication>
 #include <QComboBox>

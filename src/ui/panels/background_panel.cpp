@@ -1,4 +1,4 @@
-#include "ui/background_panel.h"
+#include "ui/panels/background_panel.h"
 
 #include "app/panel_rules.h"
 #include "render/picture_input.h"

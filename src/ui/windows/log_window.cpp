@@ -1,4 +1,4 @@
-#include "ui/log_window.h"
+#include "ui/windows/log_window.h"
 
 #include <QCloseEvent>
 #include <QKeySequence>

@@ -1,14 +1,14 @@
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 
 #include "common/paths.h"
 #include "common/text.h"
 #include "render/picture_input.h"
 #include "ui/balloon.h"
-#include "ui/canvas_view.h"
-#include "ui/data_source_panel.h"
-#include "ui/layer_panel.h"
-#include "ui/log_window.h"
-#include "ui/main_window_parts.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/data_source_panel.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/windows/log_window.h"
+#include "ui/main/main_window_parts.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>

@@ -1,17 +1,17 @@
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 
-#include "ui/background_panel.h"
+#include "ui/panels/background_panel.h"
 #include "ui/balloon.h"
-#include "ui/batch_controller.h"
-#include "ui/canvas_view.h"
-#include "ui/data_source_panel.h"
-#include "ui/layer_panel.h"
-#include "ui/layer_windows.h"
+#include "ui/main/batch_controller.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/data_source_panel.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/windows/layer_windows.h"
 #include "ui/row_preview.h"
-#include "ui/watermark_panel.h"
-#include "ui/log_window.h"
-#include "ui/output_panel.h"
-#include "ui/status_line.h"
+#include "ui/panels/watermark_panel.h"
+#include "ui/windows/log_window.h"
+#include "ui/panels/output_panel.h"
+#include "ui/main/status_line.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "ui/watermark_panel.h"
+#include "ui/panels/watermark_panel.h"
 
 #include "ui/editor_context.h"
 

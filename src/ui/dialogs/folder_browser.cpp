@@ -1,4 +1,4 @@
-#include "ui/folder_browser.h"
+#include "ui/dialogs/folder_browser.h"
 
 #include "app/panel_rules.h"
 #include "model/settings.h"

@@ -1,4 +1,4 @@
-#include "ui/status_line.h"
+#include "ui/main/status_line.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "ui/print_sheet_dialog.h"
+#include "ui/dialogs/print_sheet_dialog.h"
 
 #include "batch/print_sheet.h"
 #include "common/text.h"

@@ -1,7 +1,7 @@
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 
-#include "ui/canvas_view.h"
-#include "ui/watermark_panel.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/watermark_panel.h"
 
 #include <QScrollBar>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "ui/canvas_view.h"
+#include "ui/canvas/canvas_view.h"
 
 #include "render/picture_fit.h"
 #include "render/picture_input.h"
@@ -6,7 +6,7 @@
 #include "ui/editor_context.h"
 #include "ui/qt_pixels.h"
 #include "ui/row_preview.h"
-#include "ui/status_line.h"
+#include "ui/main/status_line.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "ui/layer_windows.h"
+#include "ui/windows/layer_windows.h"
 
 #include "app/layer_properties.h"
 #include "app/panel_rules.h"

@@ -1,4 +1,4 @@
-#include "ui/data_source_panel.h"
+#include "ui/panels/data_source_panel.h"
 
 #include "batch/csv_source.h"
 #include "ui/editor_context.h"

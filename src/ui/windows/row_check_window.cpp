@@ -1,4 +1,4 @@
-#include "ui/row_check_window.h"
+#include "ui/windows/row_check_window.h"
 
 #include "common/text.h"
 

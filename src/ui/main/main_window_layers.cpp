@@ -1,8 +1,8 @@
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 
 #include "app/layer_commands.h"
-#include "ui/canvas_view.h"
-#include "ui/layer_panel.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/layer_panel.h"
 
 #include <QMenu>
 #include <numeric>

@@ -1,4 +1,4 @@
-#include "ui/canvas_view.h"
+#include "ui/canvas/canvas_view.h"
 
 #include "render/picture_fit.h"
 #include "ui/editor_context.h"

@@ -1,4 +1,4 @@
-#include "ui/layer_panel_layout.h"
+#include "ui/panels/layer_panel_layout.h"
 
 namespace torvale {
 

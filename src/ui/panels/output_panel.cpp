@@ -1,4 +1,4 @@
-#include "ui/output_panel.h"
+#include "ui/panels/output_panel.h"
 
 #include "app/panel_rules.h"
 #include "ui/editor_context.h"

@@ -1,9 +1,9 @@
-#include "ui/layer_panel.h"
+#include "ui/panels/layer_panel.h"
 
 #include "app/canvas_controller.h"
 #include "app/layer_commands.h"
 #include "ui/balloon.h"
-#include "ui/layer_panel_layout.h"
+#include "ui/panels/layer_panel_layout.h"
 #include "ui/editor_context.h"
 
 #include <QCheckBox>

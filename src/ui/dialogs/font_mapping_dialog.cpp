@@ -1,4 +1,4 @@
-#include "ui/font_mapping_dialog.h"
+#include "ui/dialogs/font_mapping_dialog.h"
 
 #include "app/font_mapping.h"
 #include "ui/balloon.h"

@@ -1,8 +1,8 @@
-#include "ui/qt_prompts.h"
+#include "ui/dialogs/qt_prompts.h"
 
-#include "ui/folder_browser.h"
+#include "ui/dialogs/folder_browser.h"
 
-#include "ui/input_dialog.h"
+#include "ui/dialogs/input_dialog.h"
 
 #include <QColorDialog>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "ui/progress_dialog.h"
+#include "ui/dialogs/progress_dialog.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

@@ -1,11 +1,11 @@
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 
 #include "app/desktop_shortcut.h"
 #include "app/font_mapping.h"
 #include "common/paths.h"
-#include "ui/canvas_view.h"
-#include "ui/font_mapping_dialog.h"
-#include "ui/main_window_parts.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/dialogs/font_mapping_dialog.h"
+#include "ui/main/main_window_parts.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "ui/input_dialog.h"
+#include "ui/dialogs/input_dialog.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,11 +1,11 @@
-#include "ui/event_filter.h"
+#include "ui/main/event_filter.h"
 
 #include "app/editor_state.h"
 
 #include "ui/balloon.h"
-#include "ui/canvas_view.h"
-#include "ui/layer_panel.h"
-#include "ui/main_window.h"
+#include "ui/canvas/canvas_view.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/main/main_window.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -83,8 +83,8 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
             m_menuReference = layer.id;
             menu.push_back({Kind::Item, pick(kPickLayerCommands, layer.number),
                             "图层 " + std::to_string(layer.number),
-                            m_context.state.currentKind == CurrentKind::Layer &&
-                                m_context.state.currentLayer == layer.id});
+                            m_context.state.currentKind() == CurrentKind::Layer &&
+                                m_context.state.currentLayer() == layer.id});
             markedHit = markedHit || m_context.state.isMarked(layer.id);
         }
         bool first = true;

@@ -58,7 +58,7 @@ CanvasEffects SelectTool::pickOrBand(CardPoint p, bool ctrlAdds)
             startDrag(p);
         }
     } else {
-        if (state.currentKind == CurrentKind::Watermark)
+        if (state.currentKind() == CurrentKind::Watermark)
             selectWatermark(state, std::nullopt);
         else
             m_context.selectOnly(std::nullopt);
@@ -194,7 +194,7 @@ CanvasEffects SelectTool::arrowKey(int dx, int dy, KeyModifiers modifiers)
     const int step = modifiers.shift ? 5 : 1;
     // A run of arrow keys on the same selection is one undo step.
     std::string key = modifiers.ctrl ? "size" : "move";
-    for (LayerId id : state.marked)
+    for (LayerId id : state.marked())
         key += ":" + std::to_string(id);
     const EditStep edit =
         m_context.document.beginStep(modifiers.ctrl ? "调整图层大小" : "移动图层", std::move(key));

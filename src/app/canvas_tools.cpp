@@ -50,9 +50,9 @@ CardSize CanvasContext::card() const
 
 const Layer* CanvasContext::currentLayer() const
 {
-    if (state.currentKind != CurrentKind::Layer || !state.currentLayer)
+    if (state.currentKind() != CurrentKind::Layer || !state.currentLayer())
         return nullptr;
-    return document.layer(*state.currentLayer);
+    return document.layer(*state.currentLayer());
 }
 
 std::vector<const Layer*> CanvasContext::markedLayers() const
@@ -89,7 +89,7 @@ std::optional<LayerRect> CanvasContext::draftRect() const
 {
     if (!draft ||
         (state.mode != CanvasMode::PlacingLayer && state.mode != CanvasMode::DrawingLayer) ||
-        state.currentLayer != draft->id)
+        state.currentLayer() != draft->id)
         return std::nullopt;
     return draft;
 }
@@ -137,7 +137,7 @@ void CanvasContext::setRowSelected(LayerId id, bool selected)
     const auto row = document.indexOf(id);
     if (!row || state.isMarked(id) == selected)
         return;
-    std::vector<std::size_t> rows = document.rowsOf(state.marked);
+    std::vector<std::size_t> rows = document.rowsOf(state.marked());
     if (selected)
         rows.push_back(*row);
     else
@@ -183,9 +183,9 @@ CanvasEffects DrawTool::press(CardPoint p, KeyModifiers)
 {
     CanvasEffects effects;
     EditorState& state = m_context.state;
-    if (state.mode == CanvasMode::PlacingLayer && state.currentLayer) {
+    if (state.mode == CanvasMode::PlacingLayer && state.currentLayer()) {
         const CardPoint at = clampToCard(p, m_context.card());
-        m_context.draft = LayerRect{*state.currentLayer, at.x, at.y, -1, -1};
+        m_context.draft = LayerRect{*state.currentLayer(), at.x, at.y, -1, -1};
         m_draftMoved = false;
         state.mode = CanvasMode::DrawingLayer;
         effects.merge(m_context.report());
@@ -198,9 +198,9 @@ CanvasEffects DrawTool::move(CardPoint p, KeyModifiers modifiers, bool leftButto
     CanvasEffects effects;
     EditorState& state = m_context.state;
     std::optional<LayerRect>& draft = m_context.draft;
-    if (state.mode == CanvasMode::PlacingLayer && state.currentLayer) {
-        draft = m_context.pointerInCard ? LayerRect{*state.currentLayer, p.x, p.y, -1, -1}
-                                        : LayerRect{*state.currentLayer, -1, -1, -1, -1};
+    if (state.mode == CanvasMode::PlacingLayer && state.currentLayer()) {
+        draft = m_context.pointerInCard ? LayerRect{*state.currentLayer(), p.x, p.y, -1, -1}
+                                        : LayerRect{*state.currentLayer(), -1, -1, -1, -1};
         effects.merge(m_context.report());
     } else if (state.mode == CanvasMode::DrawingLayer && leftButtonDown && draft) {
         draft = drawnTo(*draft, clampToCard(p, m_context.card()), modifiers.shift);
@@ -230,8 +230,8 @@ CanvasEffects DrawTool::release(CardPoint)
 CanvasEffects DrawTool::leave()
 {
     CanvasEffects effects;
-    if (m_context.state.mode == CanvasMode::PlacingLayer && m_context.state.currentLayer) {
-        m_context.draft = LayerRect{*m_context.state.currentLayer, -1, -1, -1, -1};
+    if (m_context.state.mode == CanvasMode::PlacingLayer && m_context.state.currentLayer()) {
+        m_context.draft = LayerRect{*m_context.state.currentLayer(), -1, -1, -1, -1};
         effects.merge(m_context.report());
         effects.repaint = true;
     }
@@ -249,18 +249,18 @@ CanvasEffects BandTool::move(CardPoint p, KeyModifiers, bool leftButtonDown)
     effects.repaint = true;
     std::vector<LayerId> marked =
         layersInBand(m_context.document.tpl().layers, m_context.bandStart, m_context.bandEnd);
-    std::vector<LayerId> before = state.marked;
+    std::vector<LayerId> before = state.marked();
     std::sort(before.begin(), before.end());
     std::vector<LayerId> after = marked;
     std::sort(after.begin(), after.end());
     if (before == after)
         return effects;
-    state.marked = std::move(marked);
+    state.setMarked(std::move(marked));
     SelectionEffects selection;
     selection.ignored = false;
     selection.repaintCanvas = true;
-    if (!state.marked.empty())
-        selection.scrollRowIntoView = m_context.document.indexOf(state.marked.back());
+    if (!state.marked().empty())
+        selection.scrollRowIntoView = m_context.document.indexOf(state.marked().back());
     state.announce(selection);
     return effects;
 }

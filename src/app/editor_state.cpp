@@ -40,7 +40,7 @@ namespace {
 SelectionEffects resetSelection(EditorState& state)
 {
     state.reset();
-    state.marked.clear();
+    state.setMarked({});
     SelectionEffects effects;
     effects.ignored = false;
     effects.propertyWindow = PropertyWindow::Hidden;
@@ -57,7 +57,7 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, const std::vector
 {
     SelectionEffects effects;
     // While a band is dragged the canvas sets the selection itself.
-    if (state.deletingLayers || change.wasSelected == change.isSelected ||
+    if (change.wasSelected == change.isSelected ||
         state.mode == CanvasMode::BandDragging)
         return effects;
     if (std::any_of(selectedRows.begin(), selectedRows.end(),
@@ -72,9 +72,7 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, const std::vector
     if (selectedRows.size() == 1) {
         const std::size_t index = selectedRows.front();
         const Layer& layer = layers[index];
-        state.marked = {layer.id};
-        state.currentKind = CurrentKind::Layer;
-        state.currentLayer = layer.id;
+        state.setCurrentLayer(layer.id);
         effects.scrollRowIntoView = index;
         if (layer.hasRect()) {
             state.mode = CanvasMode::LayerSelected;
@@ -95,14 +93,9 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, const std::vector
         effects.propertyWindow = PropertyWindow::Hidden;
         effects.statusPart2 = std::string();
         state.mode = CanvasMode::MultiSelected;
-        state.currentKind = CurrentKind::None;
-        state.currentLayer.reset();
-        if (change.row < layers.size()) {
-            const std::uint32_t id = layers[change.row].id;
-            std::erase(state.marked, id);
-            if (change.isSelected)
-                state.marked.push_back(id);
-        }
+        state.clearCurrent();
+        if (change.row < layers.size())
+            state.mark(layers[change.row].id, change.isSelected);
     }
     effects.dismissBalloons = true;
     return effects;
@@ -163,8 +156,7 @@ SelectionEffects selectWatermark(EditorState& state, std::optional<std::uint32_t
     SelectionEffects effects = resetSelection(state);
     const Watermark* watermark = id ? state.watermarks.find(*id) : nullptr;
     if (watermark) {
-        state.currentKind = CurrentKind::Watermark;
-        state.currentWatermark = watermark->id;
+        state.setCurrentWatermark(watermark->id);
         state.mode = CanvasMode::WatermarkSelected;
         effects.scrollCanvasToWatermark = true;
         effects.statusPart2 = sizeStatusText(watermark->width, watermark->height);
@@ -210,7 +202,7 @@ bool isLayerRowHighlighted(const EditorState& state, const std::vector<Layer>& l
 {
     if (state.mode == CanvasMode::BandDragging || state.mode == CanvasMode::MultiSelected)
         return row < layers.size() && state.isMarked(layers[row].id);
-    return state.currentKind == CurrentKind::Layer && currentRow == row;
+    return state.currentKind() == CurrentKind::Layer && currentRow == row;
 }
 
 std::optional<std::size_t> currentListRow(std::optional<std::size_t> focusedRow,
@@ -234,12 +226,9 @@ Subscription followDocument(EditorState& state, EditorDocument& document)
         }
         if (event.change != DocumentChange::LayersRemoved)
             return;
-        const auto gone = [&](std::optional<LayerId> id) { return id && !document.layer(*id); };
-        if (!gone(state.currentLayer) && !gone(state.focusedLayer) &&
-            std::none_of(state.marked.begin(), state.marked.end(),
-                         [&](LayerId id) { return gone(id); }))
+        if (!state.forgetMissing([&](LayerId id) { return document.layer(id) != nullptr; }))
             return;
-        const std::vector<LayerId> marked = state.marked;
+        const std::vector<LayerId> marked = state.marked();
         clearLayerSelection(state);
         selectLayerRows(state, layers, document.rowsOf(marked));
     });

@@ -72,49 +72,106 @@ struct SelectionEffects {
 };
 
 /// The selection and the interaction state shared by the layer list and the design canvas: the
-/// mode, the drag in progress, the current object and the marked layers. It is the one place
-/// they live; the layer list's rows mirror it. Layers are named by Layer::id.
-struct EditorState {
+/// mode and the drag in progress (the canvas's), the current object and the marked layers (the
+/// selection, named by Layer::id and changed only through its operations), the watermarks.
+/// The layer list's rows mirror it.
+class EditorState {
+public:
     using Listener = std::function<void(const SelectionEffects&)>;
 
     CanvasMode mode = CanvasMode::Idle;
     DragKind drag = DragKind::None;
-    CurrentKind currentKind = CurrentKind::None;
-    std::optional<std::uint32_t> currentLayer; // id of the current layer
-    /// The marked layers: the layers selected in the list (one while a layer is current).
-    std::vector<std::uint32_t> marked;
-    /// The layer of the list's focus row, which inserting uses when several rows are selected.
-    std::optional<std::uint32_t> focusedLayer;
-    /// Set while selected layers are being deleted: the list's selection changes are ignored.
-    bool deletingLayers = false;
 
-    /// The watermarks laid over the card, the current one, and the watermark panel's switches:
-    /// "水印层" (shown and picked) and "显示选区" (outlines of the others).
+    /// The watermarks laid over the card and the watermark panel's switches: "水印层" (shown
+    /// and picked) and "显示选区" (outlines of the others).
     WatermarkList watermarks;
-    std::optional<std::uint32_t> currentWatermark;
     bool watermarksShown = true;
     bool watermarkOutlines = true;
+
+    // ---- the selection
+
+    CurrentKind currentKind() const { return m_currentKind; }
+    /// The current layer, while a layer is the current object.
+    const std::optional<LayerId>& currentLayer() const { return m_currentLayer; }
+    const std::optional<std::uint32_t>& currentWatermark() const { return m_currentWatermark; }
+    /// The marked layers: the layers selected in the list (one while a layer is current).
+    const std::vector<LayerId>& marked() const { return m_marked; }
+    bool isMarked(LayerId id) const
+    {
+        return std::find(m_marked.begin(), m_marked.end(), id) != m_marked.end();
+    }
+    /// The layer of the list's focus row, which inserting uses when several rows are selected.
+    const std::optional<LayerId>& focusedLayer() const { return m_focusedLayer; }
+
+    /// One layer current, marked alone.
+    void setCurrentLayer(LayerId id)
+    {
+        m_currentKind = CurrentKind::Layer;
+        m_currentLayer = id;
+        m_marked = {id};
+    }
+    /// A watermark current; the marked layers stay as they are.
+    void setCurrentWatermark(std::uint32_t id)
+    {
+        m_currentKind = CurrentKind::Watermark;
+        m_currentLayer.reset();
+        m_currentWatermark = id;
+    }
+    /// No current object; the marked layers stay.
+    void clearCurrent()
+    {
+        m_currentKind = CurrentKind::None;
+        m_currentLayer.reset();
+        m_currentWatermark.reset();
+    }
+    /// Several layers marked (a band, a multiple selection), in this order.
+    void setMarked(std::vector<LayerId> ids) { m_marked = std::move(ids); }
+    /// Marks or unmarks one layer; a newly marked layer goes last.
+    void mark(LayerId id, bool on)
+    {
+        std::erase(m_marked, id);
+        if (on)
+            m_marked.push_back(id);
+    }
+    void setFocusedLayer(std::optional<LayerId> id) { m_focusedLayer = id; }
+    /// Nothing current, nothing marked, no focus row.
+    void clearSelection()
+    {
+        clearCurrent();
+        m_marked.clear();
+        m_focusedLayer.reset();
+    }
+    /// Forgets the layers that no longer exist; true when the selection named one.
+    bool forgetMissing(const std::function<bool(LayerId)>& exists)
+    {
+        const auto missing = [&](LayerId id) { return !exists(id); };
+        bool named = std::erase_if(m_marked, missing) > 0;
+        if (m_currentLayer && missing(*m_currentLayer)) {
+            named = true;
+            if (m_currentKind == CurrentKind::Layer)
+                m_currentKind = CurrentKind::None;
+            m_currentLayer.reset();
+        }
+        if (m_focusedLayer && missing(*m_focusedLayer)) {
+            named = true;
+            m_focusedLayer.reset();
+        }
+        return named;
+    }
 
     /// No current object, mode Idle, no drag.
     void reset()
     {
         mode = CanvasMode::Idle;
         drag = DragKind::None;
-        currentKind = CurrentKind::None;
-        currentLayer.reset();
-        currentWatermark.reset();
-    }
-
-    bool isMarked(std::uint32_t id) const
-    {
-        return std::find(marked.begin(), marked.end(), id) != marked.end();
+        clearCurrent();
     }
 
     /// The current watermark, when a watermark is the current object.
     const Watermark* current() const
     {
-        return currentKind == CurrentKind::Watermark && currentWatermark
-                   ? watermarks.find(*currentWatermark)
+        return m_currentKind == CurrentKind::Watermark && m_currentWatermark
+                   ? watermarks.find(*m_currentWatermark)
                    : nullptr;
     }
     /// Delete deletes the current watermark while it is selected and not being dragged.
@@ -142,6 +199,11 @@ struct EditorState {
     void announce(const SelectionEffects& effects) const;
 
 private:
+    CurrentKind m_currentKind = CurrentKind::None;
+    std::optional<LayerId> m_currentLayer;
+    std::optional<std::uint32_t> m_currentWatermark;
+    std::vector<LayerId> m_marked;
+    std::optional<LayerId> m_focusedLayer;
     Signal<SelectionEffects> m_changed;
 };
 

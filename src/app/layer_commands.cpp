@@ -7,8 +7,8 @@ namespace torvale {
 std::optional<std::size_t> currentListRow(const EditorDocument& document, const EditorState& state)
 {
     const std::optional<std::size_t> focused =
-        state.focusedLayer ? document.indexOf(*state.focusedLayer) : std::nullopt;
-    return currentListRow(focused, document.rowsOf(state.marked));
+        state.focusedLayer() ? document.indexOf(*state.focusedLayer()) : std::nullopt;
+    return currentListRow(focused, document.rowsOf(state.marked()));
 }
 
 void newLayer(EditorDocument& document, EditorState& state, LayerType type)
@@ -28,7 +28,7 @@ void insertLayer(EditorDocument& document, EditorState& state, LayerType type)
 
 void copyMarkedLayers(EditorDocument& document, EditorState& state)
 {
-    const std::vector<LayerId> copies = document.copyLayers(state.marked);
+    const std::vector<LayerId> copies = document.copyLayers(state.marked());
     if (copies.empty())
         return;
     selectLayerRows(state, document.tpl().layers, document.rowsOf(copies));
@@ -36,17 +36,14 @@ void copyMarkedLayers(EditorDocument& document, EditorState& state)
 
 void deleteMarkedLayers(EditorDocument& document, EditorState& state)
 {
-    const std::vector<std::size_t> rows = document.rowsOf(state.marked);
+    const std::vector<std::size_t> rows = document.rowsOf(state.marked());
     if (rows.empty())
         return;
-    const std::vector<LayerId> ids = state.marked;
-    // The current object must not name a removed layer while the rows go.
-    state.deletingLayers = true;
+    const std::vector<LayerId> ids = state.marked();
+    // The selection must not name a removed layer while the rows go.
     state.reset();
-    state.marked.clear();
-    state.focusedLayer.reset();
+    state.clearSelection();
     document.deleteLayers(ids);
-    state.deletingLayers = false;
 
     const auto& layers = document.tpl().layers;
     if (layers.empty()) {
@@ -58,12 +55,12 @@ void deleteMarkedLayers(EditorDocument& document, EditorState& state)
 
 void setCurrentLayerType(EditorDocument& document, EditorState& state, LayerType type)
 {
-    if (state.currentKind != CurrentKind::Layer || !state.currentLayer)
+    if (state.currentKind() != CurrentKind::Layer || !state.currentLayer())
         return;
-    const Layer* layer = document.layer(*state.currentLayer);
+    const Layer* layer = document.layer(*state.currentLayer());
     if (!layer || layer->type == type)
         return;
-    document.setLayerType(*state.currentLayer, type);
+    document.setLayerType(*state.currentLayer(), type);
     SelectionEffects effects;
     effects.ignored = false;
     effects.propertyWindow =

@@ -223,11 +223,11 @@ TEST_F(CanvasControllerTest, BandSelectionAndTheGroupMove)
     // A band over one layer ends with that layer selected alone.
     drag({60, 60}, {{100, 100}, {160, 160}});
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
-    EXPECT_EQ(state.currentLayer, a);
+    EXPECT_EQ(state.currentLayer(), a);
     // A band over nothing ends idle.
     drag({600, 300}, {{700, 400}});
     EXPECT_EQ(state.mode, CanvasMode::Idle);
-    EXPECT_TRUE(state.marked.empty());
+    EXPECT_TRUE(state.marked().empty());
 }
 
 TEST_F(CanvasControllerTest, ArrowKeys)
@@ -307,7 +307,7 @@ TEST_F(CanvasControllerTest, ContextMenuEntries)
     ASSERT_EQ(menu.size(), 1u);
     EXPECT_TRUE(menu[0].checked);
     canvas.pickLayerNumber(1);
-    EXPECT_EQ(state.currentLayer, a);
+    EXPECT_EQ(state.currentLayer(), a);
 
     // Picks exist for layers 1 to 99: the entry of layer 101 is no command (its number would
     // otherwise reach the watermark picks).

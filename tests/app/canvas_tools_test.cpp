@@ -41,7 +41,7 @@ TEST_F(CanvasToolsTest, APressOnNothingHandsTheBandToTheBandTool)
     EXPECT_EQ(context.bandStart.y, 800);
     band.move({320, 0}, {}, true);
     EXPECT_EQ(state.mode, CanvasMode::BandDragging);
-    EXPECT_EQ(state.marked, (std::vector<LayerId>{a, b}));
+    EXPECT_EQ(state.marked(), (std::vector<LayerId>{a, b}));
     EXPECT_TRUE(band.release({320, 0}).cursorChanged);
     EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
 }

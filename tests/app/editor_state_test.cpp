@@ -1,4 +1,5 @@
 #include "app/editor_state.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ std::vector<Layer> named(std::vector<Layer> layers)
 void mark(EditorState& state, std::initializer_list<std::uint32_t> rows)
 {
     for (std::uint32_t row : rows)
-        state.marked.push_back(row + 1);
+        state.mark(row + 1, true);
 }
 
 std::vector<bool> markedFlags(const EditorState& state, const std::vector<Layer>& layers)
@@ -58,8 +59,8 @@ TEST(LayerSelection, OneRowMakesItsLayerCurrentAndTheOnlyMarkedOne)
     SelectionEffects effects = applyLayerSelectionChange(state, layers, {1}, {1, false, true});
     EXPECT_FALSE(effects.ignored);
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
-    EXPECT_EQ(state.currentKind, CurrentKind::Layer);
-    EXPECT_EQ(state.currentLayer, 2u);
+    EXPECT_EQ(state.currentKind(), CurrentKind::Layer);
+    EXPECT_EQ(state.currentLayer(), 2u);
     EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{false, true, false}));
     EXPECT_EQ(effects.statusPart2, "120 x 40 像素");
     EXPECT_EQ(effects.propertyWindow, PropertyWindow::Picture);
@@ -81,7 +82,7 @@ TEST(LayerSelection, DeselectingDownToOneRowDoesNotScrollTheCanvas)
     const SelectionEffects effects =
         applyLayerSelectionChange(state, layers, {0}, {1, true, false});
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
-    EXPECT_EQ(state.currentLayer, 1u);
+    EXPECT_EQ(state.currentLayer(), 1u);
     EXPECT_FALSE(effects.scrollCanvasToLayer.has_value());
 }
 
@@ -95,8 +96,8 @@ TEST(LayerSelection, SeveralRowsMarkFollowingTheChangedRow)
     SelectionEffects effects = applyLayerSelectionChange(state, layers, {0, 2}, {2, false, true});
     EXPECT_EQ(state.mode, CanvasMode::MultiSelected);
     EXPECT_EQ(state.drag, DragKind::None);
-    EXPECT_EQ(state.currentKind, CurrentKind::None);
-    EXPECT_FALSE(state.currentLayer.has_value());
+    EXPECT_EQ(state.currentKind(), CurrentKind::None);
+    EXPECT_FALSE(state.currentLayer().has_value());
     EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{true, false, true}));
     EXPECT_EQ(effects.statusPart2, "");
     EXPECT_TRUE(effects.dismissBalloons);
@@ -115,34 +116,31 @@ TEST(LayerSelection, NoRowLeavesNothingMarkedAndIdle)
     mark(state, {0, 1});
     const SelectionEffects effects = applyLayerSelectionChange(state, layers, {}, {1, true, false});
     EXPECT_EQ(state.mode, CanvasMode::Idle);
-    EXPECT_EQ(state.currentKind, CurrentKind::None);
+    EXPECT_EQ(state.currentKind(), CurrentKind::None);
     EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{false, false}));
     EXPECT_EQ(effects.statusPart2, "");
     EXPECT_TRUE(effects.dismissBalloons);
     EXPECT_EQ(effects.propertyWindow, PropertyWindow::Hidden);
 }
 
-TEST(LayerSelection, IgnoredWhileDeletingBandDraggingOrWithoutAStateChange)
+TEST(LayerSelection, IgnoredWhileBandDraggingOrWithoutAStateChange)
 {
     struct Case {
         const char* name;
-        bool deleting;
         CanvasMode mode;
         RowSelectionChange change;
     };
     const Case cases[] = {
-        {"deleting", true, CanvasMode::Idle, {0, false, true}},
-        {"band", false, CanvasMode::BandDragging, {0, false, true}},
-        {"unchanged", false, CanvasMode::Idle, {0, true, true}},
+        {"band", CanvasMode::BandDragging, {0, false, true}},
+        {"unchanged", CanvasMode::Idle, {0, true, true}},
     };
     for (const Case& c : cases) {
         EditorState state;
-        state.deletingLayers = c.deleting;
         state.mode = c.mode;
         const std::vector<Layer> layers = named({textLayer()});
         EXPECT_TRUE(applyLayerSelectionChange(state, layers, {0}, c.change).ignored) << c.name;
         EXPECT_EQ(state.mode, c.mode) << c.name;
-        EXPECT_TRUE(state.marked.empty()) << c.name;
+        EXPECT_TRUE(state.marked().empty()) << c.name;
     }
 }
 
@@ -156,7 +154,7 @@ TEST(LayerSelection, ChangesReportedTogetherEndInTheFinalSelection)
     const SelectionEffects effects = applyLayerSelectionChanges(
         state, layers, {2}, {{0, true, false}, {1, true, false}, {2, false, true}});
     EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
-    EXPECT_EQ(state.currentLayer, 3u);
+    EXPECT_EQ(state.currentLayer(), 3u);
     EXPECT_EQ(markedFlags(state, layers), (std::vector<bool>{false, false, true}));
     EXPECT_EQ(effects.propertyWindow, PropertyWindow::Picture);
     EXPECT_EQ(effects.scrollCanvasToLayer, 3u);
@@ -180,12 +178,12 @@ TEST(LayerSelection, SelectingRowsReportsEveryRowAndAnnouncesOnce)
     selectLayerRows(state, layers, {2});
     ASSERT_EQ(told.size(), 3u);
     EXPECT_EQ(told[2].propertyWindow, PropertyWindow::Picture);
-    EXPECT_EQ(state.currentLayer, 3u);
+    EXPECT_EQ(state.currentLayer(), 3u);
 
     // Rows past the end are not selected; nothing left clears the selection.
     selectLayerRows(state, layers, {7});
     EXPECT_EQ(state.mode, CanvasMode::Idle);
-    EXPECT_TRUE(state.marked.empty());
+    EXPECT_TRUE(state.marked().empty());
     EXPECT_EQ(told.back().propertyWindow, PropertyWindow::Hidden);
 }
 
@@ -227,7 +225,7 @@ TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
         EditorState selection;
         const std::vector<Layer> layers = named(c.layers);
         for (std::size_t row : c.selected)
-            selection.marked.push_back(layers[row].id);
+            selection.mark(layers[row].id, true);
         const LayerMenuState state = layerMenuState(selection, layers);
         EXPECT_EQ(state.selectionItemsEnabled, c.expected.selectionItemsEnabled) << c.name;
         EXPECT_EQ(state.subMenusEnabled, c.expected.subMenusEnabled) << c.name;
@@ -240,10 +238,10 @@ TEST(LayerRows, HighlightFollowsMarksInMultiSelectionElseTheCurrentRow)
 {
     const std::vector<Layer> layers = named({textLayer(), textLayer(), textLayer()});
     EditorState state;
-    mark(state, {0, 2});
+    state.setCurrentLayer(layers[1].id); // ignored in these modes
+    state.setMarked({layers[0].id, layers[2].id});
     for (CanvasMode mode : {CanvasMode::MultiSelected, CanvasMode::BandDragging}) {
         state.mode = mode;
-        state.currentKind = CurrentKind::Layer; // ignored in these modes
         EXPECT_TRUE(isLayerRowHighlighted(state, layers, 0, 1));
         EXPECT_FALSE(isLayerRowHighlighted(state, layers, 1, 1));
         EXPECT_TRUE(isLayerRowHighlighted(state, layers, 2, 1));
@@ -251,7 +249,7 @@ TEST(LayerRows, HighlightFollowsMarksInMultiSelectionElseTheCurrentRow)
     state.mode = CanvasMode::LayerSelected;
     EXPECT_FALSE(isLayerRowHighlighted(state, layers, 0, 1));
     EXPECT_TRUE(isLayerRowHighlighted(state, layers, 1, 1));
-    state.currentKind = CurrentKind::Watermark;
+    state.setCurrentWatermark(1);
     EXPECT_FALSE(isLayerRowHighlighted(state, layers, 1, 1));
 }
 
@@ -294,6 +292,32 @@ TEST(EditorKeys, DeleteAndEscapeFollowTheMode)
         EXPECT_EQ(state.deleteKeyDeletesLayers(), c.deletes) << static_cast<int>(c.mode);
         EXPECT_EQ(state.escapeCancelsNewLayer(), c.escapes) << static_cast<int>(c.mode);
     }
+}
+
+TEST(LayerSelection, FollowsTheDocumentWhenLayersGoWithoutIt)
+{
+    test::TempDir dir;
+    const SettingsStore store(dir.file("settings.json"));
+    EditorDocument document(store);
+    EditorState state;
+    const Subscription following = followDocument(state, document);
+    const LayerId a = document.addLayer(LayerType::Text);
+    const LayerId b = document.addLayer(LayerType::Text);
+    const LayerId c = document.addLayer(LayerType::Text);
+    selectLayerRows(state, document.tpl().layers, {0, 1, 2});
+    state.setFocusedLayer(b);
+
+    // A core edit that removes marked layers (an undo, say): the others stay marked.
+    document.deleteLayers({b});
+    EXPECT_EQ(state.marked(), (std::vector<LayerId>{a, c}));
+    EXPECT_EQ(state.focusedLayer(), std::nullopt);
+    document.deleteLayers({c});
+    EXPECT_EQ(state.currentLayer(), a);
+    EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
+
+    document.newTemplate();
+    EXPECT_TRUE(state.marked().empty());
+    EXPECT_EQ(state.currentKind(), CurrentKind::None);
 }
 
 } // namespace

@@ -252,8 +252,8 @@ TEST_F(CanvasTest, UndoTakesBackADragAFontAndADeletionAndRedoBringsThemAgain)
     ASSERT_NE(window->openLayerWindow(), nullptr);
     window->execute(CommandId::Redo);
     EXPECT_EQ(window->layerPanel()->table()->rowCount(), 1);
-    EXPECT_FALSE(window->state().currentLayer);
-    EXPECT_TRUE(window->state().marked.empty());
+    EXPECT_FALSE(window->state().currentLayer());
+    EXPECT_TRUE(window->state().marked().empty());
     EXPECT_EQ(window->openLayerWindow(), nullptr);
 }
 

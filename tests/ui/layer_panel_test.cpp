@@ -159,7 +159,7 @@ TEST_F(LayerPanelTest, CtrlClicksMultiSelectAndDeselectDownToIdle)
     EXPECT_EQ(currentLayerRow(), 0u);
     click(1, Qt::ControlModifier);
     EXPECT_EQ(state().mode, CanvasMode::MultiSelected);
-    EXPECT_EQ(state().currentKind, CurrentKind::None);
+    EXPECT_EQ(state().currentKind(), CurrentKind::None);
     EXPECT_EQ(lastEffects->propertyWindow, PropertyWindow::Hidden);
     EXPECT_TRUE(isMarked(0) && isMarked(1) && !isMarked(2));
 
@@ -274,7 +274,7 @@ TEST_F(LayerPanelTest, DeletingTheLastLayerLeavesTheCanvasIdle)
     EXPECT_TRUE(layers().empty());
     EXPECT_EQ(list().rowCount(), 0);
     EXPECT_EQ(state().mode, CanvasMode::Idle);
-    EXPECT_EQ(state().currentKind, CurrentKind::None);
+    EXPECT_EQ(state().currentKind(), CurrentKind::None);
     EXPECT_EQ(window->statusText(2), "");
     EXPECT_EQ(lastEffects->propertyWindow, PropertyWindow::Hidden);
 

@@ -73,7 +73,7 @@ protected:
     /// The list position of the current layer.
     std::optional<std::size_t> currentLayerRow() const
     {
-        const auto& current = window->state().currentLayer;
+        const auto& current = window->state().currentLayer();
         return current ? document->indexOf(*current) : std::nullopt;
     }
 

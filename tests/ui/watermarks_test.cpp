@@ -152,7 +152,7 @@ TEST_F(WatermarksTest, HiddenWatermarksAreNeitherDrawnNorPickedNorSaved)
     // A press there picks the layer beneath.
     mouse(QEvent::MouseButtonPress, {50, 25}, Qt::LeftButton);
     mouse(QEvent::MouseButtonRelease, {50, 25}, {});
-    EXPECT_EQ(state().currentKind, CurrentKind::Layer);
+    EXPECT_EQ(state().currentKind(), CurrentKind::Layer);
 
     ASSERT_TRUE(document->save(path).ok());
     EXPECT_EQ(readFile(path), without);

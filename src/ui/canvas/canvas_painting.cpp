@@ -193,7 +193,7 @@ void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const 
 
     // The cache holds the drawn pixels; it is valid while the drawing is the same one.
     const EditorState& state = m_context.state();
-    const bool isCurrent = state.currentLayer == layer.id && state.currentKind == CurrentKind::Layer;
+    const bool isCurrent = state.currentLayer() == layer.id && state.currentKind() == CurrentKind::Layer;
     const bool moving = state.mode == CanvasMode::LayerSelected && state.drag == DragKind::MoveLayer;
     const QRect key(target.topLeft() - QPoint(left, top), target.size());
     auto cached = m_caches.find(layer.id);
@@ -260,8 +260,8 @@ void CanvasView::paintOutlines(QPainter& painter)
                 frame(edgesOf(r));
         }
     }
-    if (state.currentKind == CurrentKind::Layer && state.currentLayer) {
-        if (const Layer* layer = m_context.document().layer(*state.currentLayer)) {
+    if (state.currentKind() == CurrentKind::Layer && state.currentLayer()) {
+        if (const Layer* layer = m_context.document().layer(*state.currentLayer())) {
             const LayerRect r = m_controller.shownRect(*layer);
             if (hasShownRect(r)) {
                 const Edges e = edgesOf(r);

@@ -240,8 +240,8 @@ void CanvasView::scrollIntoView()
     if (const Watermark* watermark = state.current()) {
         target = {0, watermark->x, watermark->y, watermark->width, watermark->height};
     } else {
-        const Layer* layer = state.currentKind == CurrentKind::Layer && state.currentLayer
-                                 ? m_context.document().layer(*state.currentLayer)
+        const Layer* layer = state.currentKind() == CurrentKind::Layer && state.currentLayer()
+                                 ? m_context.document().layer(*state.currentLayer())
                                  : nullptr;
         if (!layer || !layer->hasRect())
             return;

@@ -74,7 +74,7 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     // A new layer's window appears once its rectangle is drawn.
     connect(m_canvas, &CanvasView::rectangleFinished, this, [this] {
         const Layer* layer =
-            m_state.currentLayer ? m_document.layer(*m_state.currentLayer) : nullptr;
+            m_state.currentLayer() ? m_document.layer(*m_state.currentLayer()) : nullptr;
         if (layer)
             showPropertyWindow(layer->type == LayerType::Text ? PropertyWindow::Text
                                                               : PropertyWindow::Picture);
@@ -295,8 +295,8 @@ void MainWindow::showPropertyWindow(PropertyWindow which)
     LayerWindow* shown = text ? static_cast<LayerWindow*>(m_textWindow) : m_pictureWindow;
     LayerWindow* other = text ? static_cast<LayerWindow*>(m_pictureWindow) : m_textWindow;
     other->hideLayer();
-    if (m_state.currentKind == CurrentKind::Layer && m_state.currentLayer)
-        shown->showLayer(*m_state.currentLayer);
+    if (m_state.currentKind() == CurrentKind::Layer && m_state.currentLayer())
+        shown->showLayer(*m_state.currentLayer());
     else
         shown->hideLayer();
 }

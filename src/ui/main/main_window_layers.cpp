@@ -84,13 +84,13 @@ void MainWindow::registerLayerCommands()
 
     for (CommandId id : {CommandId::LevelAbove, CommandId::LevelBelow})
         layerCommand(id, [level = *layerLevelOf(id)](auto& d, auto& s) {
-            d.setLayerLevel(s.marked, level);
+            d.setLayerLevel(s.marked(), level);
         });
     for (CommandId id : {CommandId::OverflowShrink, CommandId::OverflowScale,
                          CommandId::OverflowFill, CommandId::OverflowCropTopLeft,
                          CommandId::OverflowCropCentre})
         layerCommand(id, [style = *overflowStyleOf(id)](auto& d, auto& s) {
-            d.setLayerOverflow(s.marked, style);
+            d.setLayerOverflow(s.marked(), style);
         });
 }
 

@@ -207,8 +207,8 @@ LayerPanel::LayerPanel(EditorContext& context, QWidget* parent) : QGroupBox(pare
             [this](const QModelIndex& current) {
                 const auto ids = m_context.document().idsAt({static_cast<std::size_t>(
                     current.isValid() ? current.row() : m_table->rowCount())});
-                m_context.state().focusedLayer =
-                    ids.empty() ? std::nullopt : std::optional<LayerId>(ids.front());
+                m_context.state().setFocusedLayer(
+                    ids.empty() ? std::nullopt : std::optional<LayerId>(ids.front()));
                 m_table->viewport()->update();
             });
 
@@ -327,7 +327,7 @@ int LayerPanel::currentRow() const
 
 std::vector<std::size_t> LayerPanel::selectedRows() const
 {
-    return m_context.document().rowsOf(m_context.state().marked);
+    return m_context.document().rowsOf(m_context.state().marked());
 }
 
 void LayerPanel::selectRow(int row)
@@ -360,8 +360,8 @@ void LayerPanel::mirrorSelection(const SelectionEffects& effects)
         m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     }
     // The current layer's row is the focus row, as after a click on it.
-    if (state.currentKind == CurrentKind::Layer && state.currentLayer) {
-        if (const auto row = document.indexOf(*state.currentLayer);
+    if (state.currentKind() == CurrentKind::Layer && state.currentLayer()) {
+        if (const auto row = document.indexOf(*state.currentLayer());
             row && static_cast<int>(*row) != m_table->currentIndex().row())
             m_table->selectionModel()->setCurrentIndex(
                 m_table->model()->index(static_cast<int>(*row), 0), QItemSelectionModel::NoUpdate);
@@ -459,10 +459,10 @@ void LayerPanel::openLayerMenu(const QPoint& position)
 void LayerPanel::openTypeMenu(int row, int column)
 {
     const EditorState& state = m_context.state();
-    if (column != kTypeColumn || !m_layerTypeMenu || state.currentKind != CurrentKind::Layer ||
-        !state.currentLayer)
+    if (column != kTypeColumn || !m_layerTypeMenu || state.currentKind() != CurrentKind::Layer ||
+        !state.currentLayer())
         return;
-    const Layer* layer = m_context.document().layer(*state.currentLayer);
+    const Layer* layer = m_context.document().layer(*state.currentLayer());
     if (!layer)
         return;
     const LayerType type = layer->type;

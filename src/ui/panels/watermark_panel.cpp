@@ -172,7 +172,7 @@ void WatermarkPanel::onSelectionChanged()
     if (m_updating)
         return;
     EditorState& state = m_context.state();
-    if (state.deletingLayers || state.mode == CanvasMode::BandDragging)
+    if (state.mode == CanvasMode::BandDragging)
         return;
     const QModelIndexList rows = m_table->selectionModel()->selectedRows();
     if (rows.size() > 1)
@@ -203,7 +203,7 @@ void WatermarkPanel::showSwitched()
     state.watermarksShown = on;
     m_outlineBox->setEnabled(on);
     m_table->setEnabled(on);
-    if (!on && state.currentKind == CurrentKind::Watermark)
+    if (!on && state.currentKind() == CurrentKind::Watermark)
         selectWatermark(state, std::nullopt);
     m_context.watermarksChanged.notify();
 }

@@ -313,7 +313,6 @@ TEST(LayerSelection, FollowsTheDocumentWhenLayersGoWithoutIt)
     EXPECT_EQ(state.focusedLayer(), std::nullopt);
     document.deleteLayers({c});
     EXPECT_EQ(state.currentLayer(), a);
-    EXPECT_EQ(state.mode, CanvasMode::LayerSelected);
 
     document.newTemplate();
     EXPECT_TRUE(state.marked().empty());

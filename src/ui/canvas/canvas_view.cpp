@@ -303,28 +303,19 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
 
 void CanvasView::layersChanged(const DocumentEvent& event)
 {
-    constexpr LayerFieldSet kContent = FieldType | FieldDemo | FieldFont | FieldColor |
-                                       FieldAlignment;
+    // Whether a layer's picture must be made again is decided by what it is made from (see
+    // thumbnailKey), together once the events of the moment are handled.
     const bool wasScheduled = !m_staleThumbnails.empty();
     for (LayerId id : event.layers) {
-        const Layer* layer = m_context.document().layer(id);
-        if (!layer)
-            continue;
-        bool stale = (event.fields & kContent) != 0;
-        // A text is laid out in its rectangle: a new size lays it out again.
-        if (!stale && (event.fields & FieldGeometry) && layer->type == LayerType::Text) {
-            const QImage image = thumbnail(id);
-            stale = image.isNull() || image.size() != QSize(layer->width, layer->height);
-        }
-        if (stale && std::find(m_staleThumbnails.begin(), m_staleThumbnails.end(), id) ==
-                         m_staleThumbnails.end())
+        if (std::find(m_staleThumbnails.begin(), m_staleThumbnails.end(), id) ==
+            m_staleThumbnails.end())
             m_staleThumbnails.push_back(id);
     }
     if (!wasScheduled && !m_staleThumbnails.empty())
         QTimer::singleShot(0, this, [this] {
             const std::vector<LayerId> ids = std::move(m_staleThumbnails);
             m_staleThumbnails.clear();
-            refreshThumbnails(ids);
+            refreshThumbnails(ids, false);
         });
     viewport()->update();
 }

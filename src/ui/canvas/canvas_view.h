@@ -56,8 +56,8 @@ public:
     /// Makes the demo pictures of the layers named again (all when empty); unless forced, a
     /// picture made from the same fields is kept (undo and redo).
     void refreshThumbnails(const std::vector<LayerId>& ids = {}, bool force = true);
-    /// Follows a change of layer fields: demo pictures whose content or text size changed are
-    /// made again (together, once the events of the moment are handled), the view repaints.
+    /// Follows a change of layer fields: demo pictures made from fields that changed are made
+    /// again (together, once the events of the moment are handled), the view repaints.
     void layersChanged(const DocumentEvent& event);
     /// The demo picture of a layer (null when it has none).
     QImage thumbnail(LayerId id) const;

@@ -146,11 +146,16 @@ bool EditorDocument::setCsvFile(const std::string& path)
 bool EditorDocument::setTrimCsv(bool on)
 {
     m_template.is_trim_csv_cell_value = on;
-    if (m_template.csv_file_path.empty()) {
-        announce(DocumentChange::DataSource);
+    auto columns = m_template.csv_file_path.empty()
+                       ? std::nullopt
+                       : csvColumnNames(resolve(m_template.csv_file_path), on);
+    if (columns) {
+        useCsvColumns(std::move(*columns));
         return true;
     }
-    return loadCsvColumns(m_template.csv_file_path);
+    // The lists keep what they showed (a file that is back later is read as before).
+    announce(DocumentChange::DataSource);
+    return m_template.csv_file_path.empty();
 }
 
 void EditorDocument::newTemplate()

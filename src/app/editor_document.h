@@ -160,7 +160,7 @@ public:
     /// be read.
     bool setCsvFile(const std::string& path);
     /// Sets the trim switch and reads the CSV file's columns again when there is one; false
-    /// (the column list empty) when they cannot be read.
+    /// when they cannot be read, and the columns and file-name columns then stay as they were.
     bool setTrimCsv(bool on);
     /// Loads the columns of a CSV file (resolved against the template's folder) with the trim
     /// switch; on failure the list is emptied and false returned. The file-name columns keep

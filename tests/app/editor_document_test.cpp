@@ -130,7 +130,7 @@ TEST_F(EditorDocumentTest, OpenedLayersGetIdsThatAreNotSaved)
     EXPECT_EQ(events.back().change, DocumentChange::Everything);
 }
 
-TEST_F(EditorDocumentTest, TrimSwitchThatCannotReadTheFileEmptiesTheColumns)
+TEST_F(EditorDocumentTest, TrimSwitchThatCannotReadTheFileKeepsTheColumnsAndBindings)
 {
     const std::string csv = dir.file("staff.csv");
     test::writeFile(csv, "Name,Code\nA,1\n");
@@ -142,10 +142,15 @@ TEST_F(EditorDocumentTest, TrimSwitchThatCannotReadTheFileEmptiesTheColumns)
     std::filesystem::remove(csv);
     EXPECT_FALSE(document.setTrimCsv(false));
     EXPECT_FALSE(document.tpl().is_trim_csv_cell_value);
-    EXPECT_TRUE(document.csvColumns().empty());
-    EXPECT_EQ(document.tpl().output.file_name_bind_col_name, "");
+    EXPECT_EQ(document.csvColumns(), (std::vector<std::string>{"Name", "Code"}));
+    EXPECT_EQ(document.tpl().output.file_name_bind_col_name, "Code");
     EXPECT_EQ(document.tpl().csv_file_path, csv);
     EXPECT_EQ(events.back().change, DocumentChange::DataSource);
+
+    // Once the file is back, the switch reads it again and the binding is still there.
+    test::writeFile(csv, "Name,Code\nA,1\n");
+    EXPECT_TRUE(document.setTrimCsv(true));
+    EXPECT_EQ(document.tpl().output.file_name_bind_col_name, "Code");
 }
 
 TEST_F(EditorDocumentTest, ABlankCanvasKeepsItsSizeTextsTrueAcrossADpiChange)

@@ -173,12 +173,6 @@ void BatchController::showProblem(const BatchProblem& problem)
         m_window.balloons().show(control, QString::fromStdString(problem.title),
                                  QString::fromStdString(problem.text));
     }
-    // An unbound layer is pointed out again on its window's column list.
-    if (problem.control == BatchControl::LayerList && problem.layerNumber > 0) {
-        if (LayerWindow* window = m_window.openLayerWindow())
-            window->showColumnHint(QString::fromStdString(problem.text),
-                                   QString::fromStdString(problem.title));
-    }
     if (problem.focus != BatchControl::None) {
         if (QWidget* focus = controlFor(problem.focus))
             focus->setFocus();

@@ -66,6 +66,8 @@ int runRunCommand(const ParsedArgs& args)
                 summary.written, options.tpl.output.outputFolder.c_str(), seconds);
     if (summary.withProblems > 0)
         std::printf("其中 %zu 张有问题，详见上面的信息。\n", summary.withProblems);
+    if (summary.numbered > 0)
+        std::printf("其中 %zu 张因同名文件已存在而加了编号。\n", summary.numbered);
     if (summary.skipped > 0)
         std::printf("有 %zu 行数据被跳过，没有卡片，详见上面的信息。\n", summary.skipped);
     if (summary.failed > 0)

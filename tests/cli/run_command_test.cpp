@@ -87,6 +87,8 @@ TEST(RunCommand, SameCardsForAnyJobCountAndNothingOverwritten)
     // A second run into the same folder adds "(2)" to every name and keeps the first cards.
     const CommandResult again = runTool(dir, shellQuote(kExample) + " --out " + shellQuote(one));
     EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.out.find("其中 24 张因同名文件已存在而加了编号。"), std::string::npos)
+        << again.out;
     const auto both = folderContent(one);
     EXPECT_EQ(both.size(), 48u);
     for (const auto& [name, bytes] : first) {

@@ -141,6 +141,30 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
     EXPECT_FALSE(window->batch().dialog()->isVisible());
 }
 
+TEST_F(BatchWindowTest, CompletionQuestionCountsCardsWithProblemsAndNumberedNames)
+{
+    openExample();
+    const std::string csv = dir.file("rows.csv");
+    std::ofstream(csv) << "工号,姓名,部门,照片\n"
+                       << "B1,甲,研发部," << dir.file("missing.jpg") << "\n"
+                       << "B2,乙,研发部," << examplePath("photos/p01.jpg") << "\n"
+                       << "B3,丙,研发部," << examplePath("photos/p02.jpg") << "\n";
+    document->setCsvFile(csv);
+    document->settings().completed_alert = true;
+    std::filesystem::create_directories(dir.file("cards"));
+    for (const char* taken : {"B2-乙.jpg", "B3-丙.jpg"})
+        std::ofstream(dir.file("cards/") + taken) << "taken";
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::StartBatch);
+
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].text, "图片已制作完成\n"
+                                       "其中 1 张有问题，详见信息窗口 (F2)\n"
+                                       "其中 2 张因同名文件已存在而加了编号\n"
+                                       "是否查看图片？");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("cards/B3-丙(2).jpg")));
+}
+
 TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
 {
     openExample();

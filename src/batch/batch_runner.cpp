@@ -255,6 +255,8 @@ private:
         switch (result.outcome) {
         case CardOutcome::Written:
             ++m_summary.written;
+            if (result.numbered)
+                ++m_summary.numbered;
             m_listener.cardWritten(n, result.path);
             return true;
         case CardOutcome::WriteFailed:

@@ -71,6 +71,7 @@ struct BatchSummary {
     std::size_t written = 0;      // cards written
     std::size_t failed = 0;       // cards whose file could not be written
     std::size_t withProblems = 0; // cards that logged a problem (a missing photo, say)
+    std::size_t numbered = 0;     // cards written as "name(n)", a file of their name existing
     std::size_t skipped = 0;      // data rows skipped for their number of cells (each logged)
     bool unclosedQuote = false;   // a quote never closed took the rest of the file into a row
     bool stopped = false;         // ended early (stop request, PNG-8 failure, unreadable CSV)

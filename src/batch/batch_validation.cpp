@@ -107,7 +107,7 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& 
                               formatText("图层#%d 还没有创建选区", layer.number),
                               "可以创建一个选区或删除这个图层");
     } else if (layer.bind_col_name.empty() || !columns.contains(layer.bind_col_name)) {
-        problem = makeProblem(12, BatchControl::LayerList,
+        problem = makeProblem(12, BatchControl::LayerColumnSelector,
                               formatText("图层#%d 还没有绑定列名", layer.number), "请绑定一个列名");
     } else if (layer.type == LayerType::Text && !fonts.hasFontName(layer.fontName)) {
         problem = makeProblem(13, BatchControl::LayerFontSelector,

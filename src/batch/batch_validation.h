@@ -28,8 +28,8 @@ enum class BatchControl {
 /// The first problem found, or check 0 when the batch may start.
 struct BatchProblem {
     int check = 0; // 1..16 in the order checked; 0 = no problem
-    /// Where the problem is shown. An unbound layer (check 12) is shown on the layer list and,
-    /// once the layer is selected, again with the same title and text on LayerColumnSelector.
+    /// Where the problem is shown. An unbound layer (check 12) is shown once, on
+    /// LayerColumnSelector of the selected layer (on the layer list when it has no panel open).
     BatchControl control = BatchControl::None;
     std::string title; // empty for the message box of check 15
     std::string text;

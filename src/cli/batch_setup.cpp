@@ -1,6 +1,7 @@
 #include "cli/batch_setup.h"
 
 #include "app/image_library.h"
+#include "batch/batch_validation.h"
 #include "batch/csv_source.h"
 #include "common/text.h"
 #include "model/settings.h"
@@ -31,6 +32,7 @@ std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
         return std::nullopt;
     }
     batch.dpi = result.dpi.value_or(currentDpi);
+    batch.fileNameColumnsInFile = result.fileNameColumnsInFile;
     if (result.loadBackgroundPicture) {
         loadBackgroundPicture(resolveTemplatePath(batch.tpl.background.background_path, path),
                               batch.tpl.background);
@@ -49,26 +51,36 @@ bool setUpImageLibraryOrReport()
 
 namespace {
 
-// Sets the file-name columns of --name and --name2 from the columns of the CSV file the batch
-// reads; false after printing a usage error when the file has no such column.
-bool applyFileNameOptions(const ParsedArgs& parsed, const BatchPlan& plan, Template& tpl)
+// Chooses the file-name columns among those of the CSV file the batch reads: --name and
+// --name2 when either is given (together they replace the template's choice), else the
+// template's own. The editor leaves a template's columns unchosen when it has no CSV file of its
+// own; here the batch has one, so they are matched against it. Template columns the file lacks
+// go to missing; false after printing a usage error when the file lacks a --name column.
+bool chooseFileNameColumns(const ParsedArgs& parsed, const std::array<std::string, 2>& inFile,
+                           const std::string& csvPath, Template& tpl,
+                           std::vector<std::string>& missing)
 {
-    const std::string names[] = {parsed.value("--name"), parsed.value("--name2")};
-    if (names[0].empty() && names[1].empty())
-        return true;
+    const std::array<std::string, 2> options = {parsed.value("--name"), parsed.value("--name2")};
+    const bool fromOptions = !options[0].empty() || !options[1].empty();
     // A CSV file that cannot be read is the batch check's to report.
-    const auto columns = loadCsvColumns(plan.inputs.csvPath, tpl.is_trim_csv_cell_value);
+    const auto columns =
+        csvPath.empty() ? std::nullopt : loadCsvColumns(csvPath, tpl.is_trim_csv_cell_value);
+    if (!fromOptions && !columns)
+        return true;
+    const std::array<std::string, 2>& names = fromOptions ? options : inFile;
     std::string* targets[] = {&tpl.output.file_name_bind_col_name,
                               &tpl.output.file_name_bind_col_name2};
     for (std::size_t i = 0; i < 2; ++i) {
-        if (names[i].empty())
-            continue;
         std::string column = columns ? matchColumn(*columns, names[i]) : names[i];
-        if (column.empty()) {
-            usageError(formatText("%s: the CSV file has no column '%s'", i ? "--name2" : "--name",
-                                  names[i].c_str()),
-                       parsed.usage);
-            return false;
+        if (column.empty() && !names[i].empty()) {
+            if (!fromOptions) {
+                missing.push_back(names[i]);
+            } else {
+                usageError(formatText("%s: the CSV file has no column '%s'",
+                                      i ? "--name2" : "--name", names[i].c_str()),
+                           parsed.usage);
+                return false;
+            }
         }
         *targets[i] = std::move(column);
     }
@@ -91,19 +103,41 @@ std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, const std::s
         return std::nullopt;
     }
     batch->tpl.output.outputFolder = outDir;
-    BatchPlan plan = planBatch(batch->tpl, batch->dpi, csvOverride);
-    if (!applyFileNameOptions(parsed, plan, plan.options.tpl)) {
+    PreparedBatch prepared{planBatch(batch->tpl, batch->dpi, csvOverride), {}};
+    BatchPlan& plan = prepared.plan;
+    if (!chooseFileNameColumns(parsed, batch->fileNameColumnsInFile, plan.inputs.csvPath,
+                               plan.options.tpl, prepared.missingNameColumns)) {
         exitCode = kExitUsage;
         return std::nullopt;
     }
     plan.options.fonts =
         std::make_shared<const FontRegistry>(FontRegistry::build(SettingsStore::userStore()));
-    return PreparedBatch{std::move(plan)};
+    return prepared;
 }
 
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode)
 {
     return prepareBatch(parsed, parsed.value("--out"), exitCode);
+}
+
+BatchProblem checkPreparedBatch(const PreparedBatch& prepared)
+{
+    const BatchPlan& plan = prepared.plan;
+    BatchProblem problem = validateBatch(plan.options.tpl, plan.inputs, *plan.options.fonts);
+    if (problem.control != BatchControl::FileNameColumn)
+        return problem;
+    // The editor's text points at its file-name lists; here the columns come from --name.
+    if (prepared.missingNameColumns.empty()) {
+        problem.text += "，请用 --name 选择一列";
+        return problem;
+    }
+    std::string names;
+    for (const std::string& name : prepared.missingNameColumns)
+        names += "【" + name + "】";
+    problem.title = formatText("CSV文件没有%s列", names.c_str());
+    problem.text = formatText("模版的文件名列%s不在CSV文件 '%s' 的表头中，请用 --name 选择一列",
+                              names.c_str(), plan.inputs.csvPath.c_str());
+    return problem;
 }
 
 std::string problemLine(const BatchProblem& problem)

@@ -6,11 +6,13 @@
 #include "render/fonts.h"
 #include "render/log_sink.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace torvale::cli {
 
@@ -19,6 +21,8 @@ namespace torvale::cli {
 struct BatchTemplate {
     Template tpl;
     std::int32_t dpi = 72;
+    /// The file-name columns as the template file names them, matched or not.
+    std::array<std::string, 2> fileNameColumnsInFile;
 };
 
 /// Opens a template as the editor would and loads its background picture; the CSV file's
@@ -34,6 +38,8 @@ bool setUpImageLibraryOrReport();
 /// A template ready for a batch into outDir: its plan, whose options hold the fonts.
 struct PreparedBatch {
     BatchPlan plan;
+    /// The template's file-name columns that the CSV file of the batch does not have.
+    std::vector<std::string> missingNameColumns;
 
     /// The font tables of the batch, held by the plan's options.
     const FontRegistry& fonts() const { return *plan.options.fonts; }
@@ -41,8 +47,10 @@ struct PreparedBatch {
 
 /// Sets up the image library, opens the template of a batch command's arguments (its CSV file
 /// replaced by --csv, its file-name columns by --name and --name2), makes outDir its output
-/// folder and builds the fonts. Prints the problem and gives nothing, with the exit code to
-/// use, on failure (a --name column the CSV file does not have is a usage error).
+/// folder and builds the fonts. The file-name columns are those of the CSV file the batch
+/// reads, also for a template without a CSV file of its own. Prints the problem and gives
+/// nothing, with the exit code to use, on failure (a --name column the CSV file does not have
+/// is a usage error).
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, const std::string& outDir,
                                           int& exitCode);
 
@@ -54,6 +62,10 @@ inline constexpr const char* kBatchArgumentError = "expected one template file";
 
 /// prepareBatch into the folder of --out.
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode);
+
+/// The batch check of a prepared batch (validateBatch). When no file-name column is chosen, the
+/// problem names the template's file-name columns that the CSV file lacks and points to --name.
+BatchProblem checkPreparedBatch(const PreparedBatch& prepared);
 
 /// A batch problem as one line: "title: text", or the text alone when it has no title.
 std::string problemLine(const BatchProblem& problem);

@@ -26,8 +26,8 @@ constexpr const char* kCardUsage =
     "never replaced: the card gets the next free name, such as Name(2).jpg. A blank row or a\n"
     "row skipped for its number of cells makes no card.\n"
     "\n"
-    "  --name COL   the column whose cells name the card files, in place of the template's\n"
-    "               choice (needed when the template has no CSV file of its own)\n"
+    "  --name COL   the first column whose cells name the card files; --name and --name2\n"
+    "               replace both of the template's (needed when the CSV file has neither)\n"
     "  --name2 COL  the second file-name column\n";
 
 int runCardCommand(const ParsedArgs& args)

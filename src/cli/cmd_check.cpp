@@ -30,8 +30,8 @@ constexpr const char* kCheckUsage =
     "  --json  with --rows: one JSON object per problem and line (row, column, kind, message,\n"
     "          path, layer) instead of the lines; a failed template check is one object\n"
     "          too, of kind \"template\" (a CSV file that cannot be read: \"csv\")\n"
-    "  --name COL  the column whose cells name the card files, in place of the template's\n"
-    "              choice (needed when the template has no CSV file of its own)\n"
+    "  --name COL  the first column whose cells name the card files; --name and --name2\n"
+    "              replace both of the template's (needed when the CSV file has neither)\n"
     "  --name2 COL the second file-name column\n";
 
 // A problem outside the rows (the template, the CSV file) as one JSON object on one line, so
@@ -89,8 +89,7 @@ int runCheckCommand(const ParsedArgs& args)
     const auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
-    const BatchProblem problem =
-        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts());
+    const BatchProblem problem = checkPreparedBatch(*prepared);
     if (!problem.ok()) {
         // The message quotes the template's font names and paths: cleaned as run cleans them.
         writeStdout((json ? problemJson("template", problemLine(problem), problem.layerNumber)

@@ -26,8 +26,8 @@ constexpr const char* kRunUsage =
     "  --quiet   no progress line; problems with single cards are still listed\n"
     "  --strict  a card with a problem (a missing photo, say), a row skipped for its number\n"
     "            of cells or a quote that is never closed makes the exit status 1\n"
-    "  --name COL   the column whose cells name the card files, in place of the template's\n"
-    "               choice (needed when the template has no CSV file of its own)\n"
+    "  --name COL   the first column whose cells name the card files; --name and --name2\n"
+    "               replace both of the template's (needed when the CSV file has neither)\n"
     "  --name2 COL  the second file-name column\n"
     "\n"
     "Exit status: 0 every card written, 1 stopped early, a card not written, the check\n"
@@ -42,8 +42,7 @@ int runRunCommand(const ParsedArgs& args)
     auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
-    const BatchProblem problem =
-        validateBatch(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts());
+    const BatchProblem problem = checkPreparedBatch(*prepared);
     if (!problem.ok()) {
         printError(problemLine(problem));
         return kExitFailed;
@@ -67,6 +66,8 @@ int runRunCommand(const ParsedArgs& args)
                 summary.written, options.tpl.output.outputFolder.c_str(), seconds);
     if (summary.withProblems > 0)
         std::printf("其中 %zu 张有问题，详见上面的信息。\n", summary.withProblems);
+    if (summary.numbered > 0)
+        std::printf("其中 %zu 张因同名文件已存在而加了编号。\n", summary.numbered);
     if (summary.skipped > 0)
         std::printf("有 %zu 行数据被跳过，没有卡片，详见上面的信息。\n", summary.skipped);
     if (summary.failed > 0)

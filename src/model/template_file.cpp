@@ -370,6 +370,8 @@ namespace {
 bool readFileNameColumns(JsonReader& in, const std::string& path, Template& tpl,
                          const CsvColumnLoader& loadColumns, TemplateReadResult& result)
 {
+    result.fileNameColumnsInFile = {optionalText(in, "file_name_bind_col_name", {}),
+                                    optionalText(in, "file_name_bind_col_name2", {})};
     if (tpl.csv_file_path.empty())
         return true;
     std::optional<PackedStrings> columns;

@@ -3,6 +3,7 @@
 #include "common/packed_strings.h"
 #include "model/template.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -55,6 +56,10 @@ struct TemplateReadResult {
     PackedStrings csvColumns;
     /// The CSV path was set but could not be loaded: show the "csv文件无法访问" balloon.
     bool csvUnreadable = false;
+    /// The two file-name columns as the file names them, before they were matched against the
+    /// CSV file's columns (empty when the file holds none), for a caller that reads the rows
+    /// from another CSV file.
+    std::array<std::string, 2> fileNameColumnsInFile;
     /// At least one layer was read: select the first row of the layer list.
     bool selectFirstLayer = false;
 

@@ -470,7 +470,7 @@ CardResult writeCard(const EncodedCard& card, const std::string& folder, const s
     const WrittenFile file =
         writeFileUnderFreeName(folder, name, card.extension, card.bytes, hints);
     if (file.ok)
-        return {CardOutcome::Written, file.path};
+        return {CardOutcome::Written, file.path, file.number > 1};
     if (card.png8) {
         log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n%s\r\n"
                                                            : "fwrite() error: %s\r\n%s\r\n",

@@ -57,7 +57,8 @@ enum class CardOutcome {
 
 struct CardResult {
     CardOutcome outcome = CardOutcome::Stopped;
-    std::string path; // the file written
+    std::string path;      // the file written
+    bool numbered = false; // written as name(n).ext, name.ext being taken
 };
 
 /// Draws the cards of one template. The template, its decoded background and the fonts are

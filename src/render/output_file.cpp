@@ -167,6 +167,7 @@ WrittenFile nameFreely(const std::string& temp, const std::string& folder, const
         if (rc == 0) {
             result.ok = true;
             result.path = path;
+            result.number = n;
             if (hints)
                 hints->taken(hintKey, n);
             break;

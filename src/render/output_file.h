@@ -25,6 +25,7 @@ std::string numberedPath(const std::string& folder, const std::string& name, int
 struct WrittenFile {
     bool ok = false;
     std::string path;        // the path written, or the path that failed
+    int number = 1;          // n of the name written: 1 for name.ext, n for name(n).ext
     int error = 0;           // errno of the failure
     bool openFailed = false; // the file could not be created (as opposed to a short write)
 };

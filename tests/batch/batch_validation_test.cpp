@@ -127,9 +127,9 @@ const CheckCase kCases[] = {
          s.tpl.layers[1].bind_col_name = "";
          unsetRect(s.tpl.layers[2]);
      },
-     12, BatchControl::LayerList, "图层#2 还没有绑定列名", "请绑定一个列名", 2},
+     12, BatchControl::LayerColumnSelector, "图层#2 还没有绑定列名", "请绑定一个列名", 2},
     {"BoundOnlyByCase", [](Scene& s) { s.tpl.layers[2].bind_col_name = "code"; }, 12,
-     BatchControl::LayerList, "图层#3 还没有绑定列名", "请绑定一个列名", 3},
+     BatchControl::LayerColumnSelector, "图层#3 还没有绑定列名", "请绑定一个列名", 3},
     {"UnknownFontOnPictureLayer", [](Scene& s) { s.tpl.layers[1].fontName = "NoSuchFont"; }, 0},
     {"UnknownFontBeforeLaterNoRect",
      [](Scene& s) {

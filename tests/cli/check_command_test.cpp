@@ -69,6 +69,47 @@ TEST(CheckCommand, ReportsTheFirstProblem)
     }
 }
 
+TEST(CheckCommand, FileNameColumnsOfATemplateWithoutItsOwnCsvComeFromCsvOption)
+{
+    TempDir dir;
+    writeFile(dir.file("background.png"),
+              readFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/background.png"));
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\nB1,名1,研发部,\n");
+    // The example without a CSV file of its own, its file-name columns replaced.
+    const auto withNames = [&](const std::string& first, const std::string& second) {
+        const JsonPtr tpl(cJSON_Parse(readFile(kExample).c_str()));
+        for (const auto& [key, value] : {std::pair<const char*, std::string>{"csv_file_path", ""},
+                                         {"file_name_bind_col_name", first},
+                                         {"file_name_bind_col_name2", second}})
+            cJSON_ReplaceItemInObject(tpl.get(), key, cJSON_CreateString(value.c_str()));
+        const JsonText text(cJSON_Print(tpl.get()));
+        const std::string path = dir.file(first + "_" + second + ".dat");
+        writeFile(path, text.get());
+        return shellQuote(path) + " --csv " + shellQuote(dir.file("rows.csv")) + " --out " +
+               shellQuote(dir.file("cards"));
+    };
+    const std::string pickOne = "，请用 --name 选择一列\n";
+    const struct {
+        std::string arguments;
+        std::string out;
+    } cases[] = {
+        {withNames("工号", "姓名"), "ok\n"},
+        {withNames("编号", "姓名"), "ok\n"}, // the other column names the cards
+        {withNames("编号", "别名"),
+         "CSV文件没有【编号】【别名】列: 模版的文件名列【编号】【别名】不在CSV文件 '" +
+             dir.file("rows.csv") + "' 的表头中" + pickOne},
+        {withNames("编号", "别名") + " --name 工号", "ok\n"},
+        {withNames("", ""), "请选择文件名绑定的【列名】: 根据绑定的列名生成图片文件名" + pickOne},
+        {withNames("", "") + " --name2 姓名", "ok\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CommandResult r = runCheck(dir, c.arguments);
+        EXPECT_EQ(r.exitCode, c.out == "ok\n" ? 0 : 1) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
 TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
 {
     TempDir dir;

@@ -87,6 +87,8 @@ TEST(RunCommand, SameCardsForAnyJobCountAndNothingOverwritten)
     // A second run into the same folder adds "(2)" to every name and keeps the first cards.
     const CommandResult again = runTool(dir, shellQuote(kExample) + " --out " + shellQuote(one));
     EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.out.find("其中 24 张因同名文件已存在而加了编号。"), std::string::npos)
+        << again.out;
     const auto both = folderContent(one);
     EXPECT_EQ(both.size(), 48u);
     for (const auto& [name, bytes] : first) {
@@ -182,9 +184,10 @@ TEST(RunCommand, NameColumnsAndFallbackTextForATemplateWithoutItsOwnCsv)
     const std::string base = shellQuote(dir.file("badge.dat")) + " --csv " +
                              shellQuote(dir.file("rows.csv")) + " --out ";
 
-    const CommandResult unnamed = runTool(dir, base + shellQuote(dir.file("a")));
-    EXPECT_EQ(unnamed.exitCode, 1);
-    EXPECT_NE(unnamed.err.find("请选择文件名绑定的【列名】"), std::string::npos) << unnamed.err;
+    // The template's own file-name columns are those of the CSV file given.
+    const CommandResult own = runTool(dir, base + shellQuote(dir.file("a")));
+    EXPECT_EQ(own.exitCode, 0) << own.err;
+    EXPECT_TRUE(folderContent(dir.file("a")).count("B1-名1.jpg"));
     const CommandResult unknown = runTool(dir, base + shellQuote(dir.file("a")) + " --name 没有");
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("--name: the CSV file has no column '没有'"), std::string::npos)

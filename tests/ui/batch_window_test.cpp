@@ -69,16 +69,22 @@ TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
 TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
 {
     openExample();
-    editLayer(1, FieldBinding, [](Layer& layer) { layer.bind_col_name = "Name"; });
-    window->execute(CommandId::StartBatch);
-    // On the list, and again on the column list of the layer's window.
-    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>(
-                              2, {"图层#2 还没有绑定列名", "请绑定一个列名"})));
-    EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "layerList");
-    EXPECT_EQ(window->balloons().open()[1]->control()->objectName(), "columnBox");
+    // A column the CSV file lacks counts as none; the row check makes the same checks first.
+    for (const auto& [command, column] :
+         {std::pair{CommandId::StartBatch, "Name"}, std::pair{CommandId::CheckRows, ""}}) {
+        SCOPED_TRACE(static_cast<int>(command));
+        window->balloons().dismissAll();
+        editLayer(1, FieldBinding, [column](Layer& layer) { layer.bind_col_name = column; });
+        window->execute(command);
+        // Once, on the column list of the layer's window, where the column is chosen.
+        ASSERT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
+                                  {"图层#2 还没有绑定列名", "请绑定一个列名"}}));
+        EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "columnBox");
+        EXPECT_EQ(currentLayerRow(), std::optional<std::size_t>(1));
+        EXPECT_FALSE(window->batch().running());
+    }
     // The template's 300 dpi became the current DPI setting.
     EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
-    EXPECT_EQ(currentLayerRow(), std::optional<std::size_t>(1));
 }
 
 TEST_F(BatchWindowTest, BackgroundThatCannotBeDecodedStopsTheStart)
@@ -133,6 +139,30 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
     EXPECT_EQ(prompts.asked()[0].buttons, (std::vector<std::string>{"Yes", "No"}));
     EXPECT_EQ(window->batch().dialog()->textLabel()->text().toStdString(), "正在处理 24/24...");
     EXPECT_FALSE(window->batch().dialog()->isVisible());
+}
+
+TEST_F(BatchWindowTest, CompletionQuestionCountsCardsWithProblemsAndNumberedNames)
+{
+    openExample();
+    const std::string csv = dir.file("rows.csv");
+    std::ofstream(csv) << "工号,姓名,部门,照片\n"
+                       << "B1,甲,研发部," << dir.file("missing.jpg") << "\n"
+                       << "B2,乙,研发部," << examplePath("photos/p01.jpg") << "\n"
+                       << "B3,丙,研发部," << examplePath("photos/p02.jpg") << "\n";
+    document->setCsvFile(csv);
+    document->settings().completed_alert = true;
+    std::filesystem::create_directories(dir.file("cards"));
+    for (const char* taken : {"B2-乙.jpg", "B3-丙.jpg"})
+        std::ofstream(dir.file("cards/") + taken) << "taken";
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::StartBatch);
+
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].text, "图片已制作完成\n"
+                                       "其中 1 张有问题，详见信息窗口 (F2)\n"
+                                       "其中 2 张因同名文件已存在而加了编号\n"
+                                       "是否查看图片？");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("cards/B3-丙(2).jpg")));
 }
 
 TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)

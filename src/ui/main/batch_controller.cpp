@@ -1,6 +1,7 @@
 #include "ui/main/batch_controller.h"
 
 #include "common/paths.h"
+#include "common/text.h"
 #include "ui/panels/background_panel.h"
 #include "ui/balloon.h"
 #include "ui/panels/data_source_panel.h"
@@ -26,6 +27,10 @@ namespace torvale {
 namespace {
 
 constexpr const char* kCompletedQuestion = "图片已制作完成，是否查看图片？";
+constexpr const char* kCompleted = "图片已制作完成";
+constexpr const char* kViewQuestion = "是否查看图片？";
+constexpr const char* kCardsWithProblems = "其中 %zu 张有问题，详见信息窗口 (F2)";
+constexpr const char* kCardsNumbered = "其中 %zu 张因同名文件已存在而加了编号";
 constexpr const char* kSheetCompletedQuestion = "打印排版文件 '%1' 已制作完成，是否查看？";
 constexpr const char* kThreadFailed = "启动线程失败";
 constexpr int kThreadFailedExitCode = -1;
@@ -76,6 +81,20 @@ private:
     MainWindow& m_window;
     ProgressDialog& m_dialog;
 };
+
+// The completion question; cards that logged problems or had to take a numbered name are told
+// first, on lines of their own.
+std::string completedQuestion(const BatchSummary& summary)
+{
+    std::string notes;
+    if (summary.withProblems > 0)
+        notes += formatText(kCardsWithProblems, summary.withProblems) + "\n";
+    if (summary.numbered > 0)
+        notes += formatText(kCardsNumbered, summary.numbered) + "\n";
+    if (notes.empty())
+        return kCompletedQuestion;
+    return std::string(kCompleted) + "\n" + notes + kViewQuestion;
+}
 
 // Object names of the controls a batch problem points at.
 const char* controlName(BatchControl control)
@@ -173,12 +192,6 @@ void BatchController::showProblem(const BatchProblem& problem)
         m_window.balloons().show(control, QString::fromStdString(problem.title),
                                  QString::fromStdString(problem.text));
     }
-    // An unbound layer is pointed out again on its window's column list.
-    if (problem.control == BatchControl::LayerList && problem.layerNumber > 0) {
-        if (LayerWindow* window = m_window.openLayerWindow())
-            window->showColumnHint(QString::fromStdString(problem.text),
-                                   QString::fromStdString(problem.title));
-    }
     if (problem.focus != BatchControl::None) {
         if (QWidget* focus = controlFor(problem.focus))
             focus->setFocus();
@@ -230,7 +243,7 @@ void BatchController::start()
 
     if (!m_summary.stopped && document.settings().completed_alert) {
         const PromptAnswer answer = m_window.prompts().message(
-            "完成", PromptIcon::Information, kCompletedQuestion, PromptButtons::YesNo);
+            "完成", PromptIcon::Information, completedQuestion(m_summary), PromptButtons::YesNo);
         if (answer == PromptAnswer::Yes) {
             QDesktopServices::openUrl(
                 QUrl::fromLocalFile(QString::fromStdString(tpl.output.outputFolder)));

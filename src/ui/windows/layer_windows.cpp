@@ -287,11 +287,6 @@ void LayerWindow::layerChanged(LayerFieldSet fields)
         fill();
 }
 
-void LayerWindow::showColumnHint(const QString& text, const QString& title)
-{
-    m_context.balloons().show(m_columnBox, title, text, BalloonIcon::Warning);
-}
-
 void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change)
 {
     const Layer* target = layer();

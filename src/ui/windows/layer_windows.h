@@ -40,9 +40,6 @@ public:
     void updateSizeFields();
     /// Follows a change of the layer's fields made elsewhere.
     void layerChanged(LayerFieldSet fields);
-    /// A balloon with the warning icon on the column list.
-    void showColumnHint(const QString& text, const QString& title);
-
     QComboBox* columnBox() const { return m_columnBox; }
     QLineEdit* xField() const { return m_xField; }
     QLineEdit* yField() const { return m_yField; }

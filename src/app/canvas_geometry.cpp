@@ -62,6 +62,17 @@ LayerRect normalisedRect(LayerRect r)
     return r;
 }
 
+std::array<std::string, 4> draftFieldTexts(const LayerRect& draft)
+{
+    const bool drawing = draft.width != -1 || draft.height != -1;
+    const LayerRect r = drawing ? normalisedRect(draft) : draft;
+    const bool placed = r.x != -1 && r.y != -1;
+    return {placed ? std::to_string(r.x) : std::string(),
+            placed ? std::to_string(r.y) : std::string(),
+            drawing ? std::to_string(r.width) : std::string(),
+            drawing ? std::to_string(r.height) : std::string()};
+}
+
 LayerRect rectOf(const Layer& layer)
 {
     return {layer.id, layer.x, layer.y, layer.width, layer.height};

@@ -5,7 +5,9 @@
 #include "app/watermarks.h"
 #include "model/template.h"
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <optional>
 #include <vector>
 
@@ -31,6 +33,11 @@ int grabZone(double zoom);
 
 /// A rectangle with a negative extent turned over (one being drawn).
 LayerRect normalisedRect(LayerRect rect);
+
+/// The x, y, width and height texts of a rectangle being placed or drawn: while placing (width
+/// and height -1), x and y once the pointer is over the card; while drawing, the rectangle
+/// turned the right way.
+std::array<std::string, 4> draftFieldTexts(const LayerRect& draft);
 
 /// A layer's rectangle, named by the layer's id.
 LayerRect rectOf(const Layer& layer);

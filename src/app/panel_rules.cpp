@@ -5,6 +5,7 @@
 #include "render/picture_input.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace torvale {
 
@@ -18,6 +19,16 @@ bool isDigit(char16_t ch)
 }
 
 } // namespace
+
+std::string steppedFieldText(std::string_view text, bool up, int minimum, int maximum)
+{
+    if (text.empty())
+        return std::to_string(up ? minimum : 1);
+    const std::string head(text.substr(0, 7));
+    const long value = std::strtol(head.c_str(), nullptr, 10);
+    const long stepped = up ? std::max<long>(value - 1, minimum) : std::min<long>(value + 1, maximum);
+    return std::to_string(stepped);
+}
 
 std::string qualityLabelText(long quality)
 {

@@ -14,6 +14,11 @@ namespace torvale {
 /// The quality slider's value label: "%ld(高)" for 90..100, "%ld(中)" for 60..89, "%ld(低)" below.
 std::string qualityLabelText(long quality);
 
+/// A numeric field's text after Up or Down. Up lowers the value by 1, not below the minimum,
+/// and makes an empty field the minimum; Down raises it by 1, not above the maximum, and makes
+/// an empty field 1. The text is read as at most 7 characters, as a decimal integer.
+std::string steppedFieldText(std::string_view text, bool up, int minimum, int maximum);
+
 /// Input rules of the two background size fields in a unit.
 struct SizeFieldLimits {
     int widthMaxLength = 4;

@@ -1,5 +1,7 @@
 #include "ui/input_fields.h"
 
+#include "app/panel_rules.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -48,6 +50,15 @@ bool FilteredField::event(QEvent* event)
 
 void FilteredField::keyPressEvent(QKeyEvent* event)
 {
+    if (m_stepping && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        const QString stepped = QString::fromStdString(
+            steppedFieldText(text().toStdString(), event->key() == Qt::Key_Up,
+                             m_stepping->first, m_stepping->second));
+        setText(stepped);
+        selectAll();
+        emit textEdited(stepped);
+        return;
+    }
     if (event->matches(QKeySequence::Paste)) {
         checkedPaste();
         return;

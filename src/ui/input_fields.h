@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace torvale {
 
@@ -28,6 +29,9 @@ public:
     void setPartner(QLineEdit* partner) { m_partner = partner; }
     /// Called when the field loses the keyboard focus.
     void setFocusLost(std::function<void()> lost) { m_focusLost = std::move(lost); }
+    /// Up and Down step the field's value within these bounds (see steppedFieldText); the
+    /// change is reported as an edit.
+    void setStepping(int minimum, int maximum) { m_stepping = {minimum, maximum}; }
 
 protected:
     bool event(QEvent* event) override;
@@ -43,6 +47,7 @@ private:
     Rules m_rules;
     QLineEdit* m_partner = nullptr;
     std::function<void()> m_focusLost;
+    std::optional<std::pair<int, int>> m_stepping;
 };
 
 /// A clickable colour swatch; it asks for its colour (0x00BBGGRR) when painted and shows the

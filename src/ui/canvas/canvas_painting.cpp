@@ -252,6 +252,15 @@ void CanvasView::paintOutlines(QPainter& painter)
             continue;
         frame(edgesOf(r));
     }
+    // The watermarks' outlines: the others before the marked layers and the handles, the
+    // current one after them.
+    const Watermark* currentWatermark = state.watermarksShown ? state.current() : nullptr;
+    if (state.watermarksShown && state.watermarkOutlines) {
+        for (const Watermark& watermark : state.watermarks.items()) {
+            if (watermark.x != -1 && &watermark != currentWatermark)
+                frame(edgesOf({0, watermark.x, watermark.y, watermark.width, watermark.height}));
+        }
+    }
     painter.setPen(selection);
     if (state.mode == CanvasMode::BandDragging || state.mode == CanvasMode::MultiSelected) {
         for (const Layer& layer : tpl.layers) {
@@ -280,15 +289,10 @@ void CanvasView::paintOutlines(QPainter& painter)
             }
         }
     }
-    if (state.watermarksShown) {
-        const Watermark* current = state.current();
-        for (const Watermark& watermark : state.watermarks.items()) {
-            const bool isCurrent = current && current->id == watermark.id;
-            if (watermark.x == -1 || (!isCurrent && !state.watermarkOutlines))
-                continue;
-            painter.setPen(isCurrent ? selection : outline);
-            frame(edgesOf({0, watermark.x, watermark.y, watermark.width, watermark.height}));
-        }
+    if (currentWatermark && currentWatermark->x != -1) {
+        painter.setPen(selection);
+        const Watermark& w = *currentWatermark;
+        frame(edgesOf({0, w.x, w.y, w.width, w.height}));
     }
     if (state.mode == CanvasMode::BandDragging) {
         const auto [from, to] = m_controller.band();

@@ -305,17 +305,10 @@ void LayerPanel::showDraft(const std::optional<LayerRect>& draft)
     const auto row = document.indexOf(draft->id);
     if (!row || static_cast<int>(*row) >= m_table->rowCount())
         return;
-    // Width and height -1: being placed, only the position is known.
-    const bool drawing = draft->width != -1 || draft->height != -1;
-    const LayerRect r = drawing ? normalisedRect(*draft) : *draft;
-    const bool placed = r.x != -1 && r.y != -1;
-    const QString texts[] = {placed ? QString::number(r.x) : QString(),
-                             placed ? QString::number(r.y) : QString(),
-                             drawing ? QString::number(r.width) : QString(),
-                             drawing ? QString::number(r.height) : QString()};
+    const auto texts = draftFieldTexts(*draft);
     for (int column = 1; column <= 4; ++column) {
         if (QTableWidgetItem* item = m_table->item(static_cast<int>(*row), column))
-            item->setText(texts[column - 1]);
+            item->setText(QString::fromStdString(texts[static_cast<std::size_t>(column) - 1]));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "ui/windows/layer_windows.h"
 
+#include "app/canvas_geometry.h"
 #include "app/layer_properties.h"
 #include "app/panel_rules.h"
 #include "common/text.h"
@@ -21,6 +22,7 @@
 #include <climits>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace torvale {
 
@@ -115,6 +117,17 @@ LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeigh
             break;
         }
     });
+    // The rectangle being placed or drawn shows live in the position and size fields.
+    m_draftSubscription = context.draftChanged.subscribe([this](const std::optional<LayerRect>& draft) {
+        if (!draft || draft->id != m_layer)
+            return;
+        const auto texts = draftFieldTexts(*draft);
+        const bool filling = std::exchange(m_filling, true);
+        QLineEdit* fields[] = {m_xField, m_yField, m_widthField, m_heightField};
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            fields[i]->setText(QString::fromStdString(texts[i]));
+        m_filling = filling;
+    });
 }
 
 int LayerWindow::addRow(const char* label)
@@ -171,6 +184,7 @@ void LayerWindow::addGeometryRows()
         b->setGeometry(kControlLeft + kControlWidth - kGeometryFieldWidth, top,
                        kGeometryFieldWidth, 22);
         for (FilteredField* field : {a, b}) {
+            field->setStepping(size ? 1 : 0, 9999);
             connect(field, &QLineEdit::textEdited, this,
                     [this, field, size] { geometryEdited(field, size); });
             field->setFocusLost([this, field] {
@@ -331,15 +345,25 @@ void LayerWindow::geometryEdited(QLineEdit* field, bool size)
 void LayerWindow::restoreField(QLineEdit* field)
 {
     const Layer* target = layer();
-    if (!target || !field->text().isEmpty() || !target->hasRect())
+    if (!target || !target->hasRect())
         return;
-    const std::int32_t value = field == m_xField   ? target->x
-                               : field == m_yField ? target->y
-                               : field == m_widthField ? target->width
-                                                       : target->height;
+    restoreField(field, [this, field](const Layer& l) {
+        return field == m_xField       ? l.x
+               : field == m_yField     ? l.y
+               : field == m_widthField ? l.width
+                                       : l.height;
+    });
+}
+
+void LayerWindow::restoreField(QLineEdit* field,
+                               const std::function<std::int32_t(const Layer&)>& value)
+{
+    const Layer* target = layer();
+    if (!target || !field->text().isEmpty())
+        return;
     const bool filling = m_filling;
     m_filling = true;
-    field->setText(QString::number(value));
+    field->setText(QString::number(value(*target)));
     m_filling = filling;
 }
 
@@ -383,6 +407,7 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
     m_sizeBox->setInsertPolicy(QComboBox::NoInsert);
     m_sizeField = numberField(m_sizeBox, 3);
     m_sizeBox->setLineEdit(m_sizeField);
+    m_sizeField->setStepping(1, 999);
     m_sizeBox->setGeometry(kControlLeft + 136, fontTop, kControlWidth - 136, 22);
     for (const std::string& size : fontSizeEntries({}))
         m_sizeBox->addItem(qs(size));
@@ -405,7 +430,11 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
     m_spacingField = numberField(this, 3);
     m_spacingField->setObjectName(QStringLiteral("spacingField"));
     m_spacingField->setGeometry(kControlLeft, spacingTop, kGeometryFieldWidth, 22);
-    m_spacingField->setFocusLost([this] { m_context.document().endMerging(); });
+    m_spacingField->setStepping(0, 999);
+    m_spacingField->setFocusLost([this] {
+        restoreField(m_spacingField, [](const Layer& l) { return l.characterSpacing; });
+        m_context.document().endMerging();
+    });
     connect(m_spacingField, &QLineEdit::textEdited, this, [this] {
         const NumericFieldValue value =
             numericFieldValue(m_spacingField->text().toStdString(), INT_MIN);

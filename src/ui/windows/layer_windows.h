@@ -62,6 +62,10 @@ protected:
                        int width = kControlWidth);
     /// The position and size rows and "应用", at the bottom.
     void addGeometryRows();
+    /// A field left empty shows the layer's value again (a position or size field only once
+    /// the layer has its rectangle).
+    void restoreField(QLineEdit* field);
+    void restoreField(QLineEdit* field, const std::function<std::int32_t(const Layer&)>& value);
 
     static constexpr int kControlLeft = 78;
     static constexpr int kControlWidth = 190;
@@ -69,13 +73,13 @@ protected:
 
     EditorContext& m_context;
     Subscription m_subscription;
+    Subscription m_draftSubscription;
     bool m_filling = false;
     LayerId m_layer = 0;
 
 private:
     void fill();
     void geometryEdited(QLineEdit* field, bool size);
-    void restoreField(QLineEdit* field);
     void refuse(QLineEdit* field, const char* title, BalloonIcon icon);
 
     QComboBox* m_columnBox = nullptr;

@@ -83,5 +83,40 @@ TEST(LayerProperties, FontCheckWarnsWhenTheFontCannotShowTheDemoText)
     EXPECT_FALSE(checkLayerFont(fonts, "No Such Font", "王小明"));
 }
 
+TEST(LayerProperties, StandardNamesWithoutTheirStyleNameTheFontDrawn)
+{
+    const FontRegistry& fonts = test::testFonts();
+    bool seen = false;
+    for (const char* name : {"宋体", "新宋体", "仿宋", "楷体", "黑体", "微软雅黑"}) {
+        SCOPED_TRACE(name);
+        const auto warning = checkLayerFont(fonts, name, "王小明");
+        const auto standIn = fonts.standInFamily(name);
+        if (!standIn) {
+            EXPECT_FALSE(warning);
+            continue;
+        }
+        seen = true;
+        ASSERT_TRUE(warning);
+        EXPECT_EQ(warning->title, "当前字体未安装，使用 " + *standIn);
+        EXPECT_FALSE(checkLayerFont(fonts, name, " "));
+    }
+    if (!seen)
+        GTEST_SKIP() << "every style is installed";
+}
+
+TEST(LayerProperties, NewLayersGetAFontThatDrawsChinese)
+{
+    const FontRegistry& fonts = test::testFonts();
+    if (!fonts.hasChineseFonts())
+        GTEST_SKIP() << "no Chinese font installed";
+    const std::string font = newLayerFont(fonts);
+    EXPECT_TRUE(fontSupportsText(fonts, font, true)) << font;
+    EXPECT_FALSE(fonts.standInFamily(font)) << font;
+    // The template's default stays while its style is installed.
+    if (!fonts.standInFamily("宋体")) {
+        EXPECT_EQ(font, "宋体");
+    }
+}
+
 } // namespace
 } // namespace torvale

@@ -310,6 +310,37 @@ TEST_F(TextRenderTest, UnknownFontStillDraws)
     EXPECT_FALSE(renderInk(layer, "Abc 中文").empty());
 }
 
+// The standard Chinese names draw in their own styles: the same text in two of them differs in
+// a good share of its ink, far beyond what anti-aliasing could do.
+TEST_F(TextRenderTest, ChineseStylesDrawTheSameTextDifferently)
+{
+    for (const char* name : {"宋体", "楷体", "黑体"}) {
+        if (const auto standIn = s_fonts->standInFamily(name))
+            GTEST_SKIP() << "no face of the style of " << name << " is installed (drawn with "
+                         << *standIn << ")";
+    }
+    const std::pair<const char*, const char*> pairs[] = {
+        {"宋体", "楷体"}, {"宋体", "黑体"}, {"楷体", "黑体"}};
+    for (const auto& [first, second] : pairs) {
+        SCOPED_TRACE(std::string(first) + " / " + second);
+        Layer layer = textLayer(240, 60, 1, 1);
+        layer.fontSize = 28;
+        layer.fontName = first;
+        const Pixels a = render(layer, "张伟研发部");
+        layer.fontName = second;
+        const Pixels b = render(layer, "张伟研发部");
+        ASSERT_EQ(a.rgba.size(), b.rgba.size());
+        long inked = 0;
+        long differing = 0;
+        for (std::size_t i = 3; i < a.rgba.size(); i += 4) {
+            inked += a.rgba[i] > 96 || b.rgba[i] > 96 ? 1 : 0;
+            differing += std::abs(int(a.rgba[i]) - int(b.rgba[i])) > 128 ? 1 : 0;
+        }
+        EXPECT_GT(inked, 500);
+        EXPECT_GT(differing, inked / 4);
+    }
+}
+
 // The file the registry draws a family with.
 std::string fontFileOf(const FontRegistry& fonts, const std::string& family, bool bold = false)
 {

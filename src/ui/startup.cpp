@@ -6,9 +6,10 @@
 #include "common/paths.h"
 #include "common/settings_store.h"
 #include "render/fonts.h"
+#include "ui/dialogs/qt_prompts.h"
 #include "ui/main/event_filter.h"
 #include "ui/main/main_window.h"
-#include "ui/dialogs/qt_prompts.h"
+#include "ui/qt_translation.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -24,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -123,6 +125,11 @@ int runEditor(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvale"));
+    // Qt's dialogs and buttons speak Chinese like the rest of the editor, whatever the locale;
+    // without the translation they stay in English.
+    const std::unique_ptr<QTranslator> translator = chineseQtTranslator();
+    if (translator)
+        QCoreApplication::installTranslator(translator.get());
     if (app.arguments().contains(QString::fromLatin1(kCrashArgument)))
         return showCrashMessage();
     installCrashHandlers(QCoreApplication::applicationFilePath());

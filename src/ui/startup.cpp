@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
@@ -126,7 +127,9 @@ int runEditor(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvale"));
     // Qt's dialogs and buttons speak Chinese like the rest of the editor, whatever the locale;
-    // without the translation they stay in English.
+    // without the translation they stay in English. The default locale names file types in
+    // the file dialogs in Chinese too.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     const std::unique_ptr<QTranslator> translator = chineseQtTranslator();
     if (translator)
         QCoreApplication::installTranslator(translator.get());

@@ -21,7 +21,7 @@ namespace {
 // The writing styles of Chinese faces.
 enum class CjkStyle { Song, FangSong, Kai, Hei };
 
-// Standard Windows Chinese family names, each with its style and the styles that come closest
+// Standard Windows Chinese family names, each with its style and the style that comes closest
 // when no face of its own is installed.
 struct StandardName {
     const char* name;

@@ -136,35 +136,6 @@ TEST_F(FontRegistryTest, StandardWindowsNamesResolveToTheCjkFont)
     EXPECT_EQ(registry.fallbackFont()->filePath, registry.family("黑体")->front().filePath);
 }
 
-TEST_F(FontRegistryTest, StandardNamesKeepTheirStylesApart)
-{
-    const auto registry = buildWith({});
-    const auto file = [&registry](const char* name) {
-        const auto* entries = registry.family(name);
-        return entries ? entries->front().filePath : std::string();
-    };
-    // Names of one style share a face; a name whose style is missing says what it draws with.
-    EXPECT_EQ(file("宋体"), file("新宋体"));
-    EXPECT_EQ(file("黑体"), file("微软雅黑"));
-    std::set<std::string> ownStyles;
-    for (const char* name : {"宋体", "仿宋", "楷体", "黑体"}) {
-        SCOPED_TRACE(name);
-        const auto standIn = registry.standInFamily(name);
-        if (!standIn) {
-            EXPECT_TRUE(ownStyles.insert(file(name)).second) << "another style's face";
-            continue;
-        }
-        ASSERT_NE(registry.family(*standIn), nullptr);
-        EXPECT_EQ(file(name), registry.family(*standIn)->front().filePath);
-    }
-    EXPECT_FALSE(registry.standInFamily(kCjkFamily));
-
-    // A mapping under the name is the user's own font, whatever its style.
-    auto mapped = registry;
-    ASSERT_TRUE(mapped.addMappedFamily(mappedFontEntry("仿宋", cjkFile())));
-    EXPECT_FALSE(mapped.standInFamily("仿宋"));
-}
-
 TEST_F(FontRegistryTest, FontNamesAreUniqueAndSortedInGb18030Order)
 {
     const auto registry = buildWith({});

@@ -439,6 +439,7 @@ LayerId EditorDocument::insertLayer(LayerType type, std::size_t index)
     index = std::min(index, layers.size());
     Layer layer = makeLayer(type, m_settings.default_pictures_layer_level,
                             m_settings.default_pictures_overflow_style);
+    layer.fontName = m_newLayerFont;
     layer.id = m_nextLayerId++;
     const LayerId id = layer.id;
     layers.insert(layers.begin() + static_cast<std::ptrdiff_t>(index), std::move(layer));

@@ -190,6 +190,8 @@ public:
     /// The list positions of layers, ascending (ids not in the list are skipped).
     std::vector<std::size_t> rowsOf(const std::vector<LayerId>& ids) const;
 
+    /// The font name new layers get (the template's default until set).
+    void setNewLayerFont(std::string name) { m_newLayerFont = std::move(name); }
     /// Appends a new layer of a type; returns its id.
     LayerId addLayer(LayerType type);
     /// Inserts a new layer at a list position; the following layers are renumbered.
@@ -272,6 +274,7 @@ private:
     /// Set while a restored state is announced: those events are not edits.
     bool m_restoring = false;
     LayerId m_nextLayerId = 1;
+    std::string m_newLayerFont = Layer{}.fontName;
 };
 
 } // namespace torvale

@@ -65,7 +65,19 @@ std::optional<PropertyWarning> checkLayerFont(const FontRegistry& fonts, const s
     } else if (!fontSupportsText(fonts, font, false)) {
         return PropertyWarning{"当前字体不支持显示演示文本", "请重新选择一个字体"};
     }
+    // The text is drawn, but not in the style the name promises.
+    if (const auto used = fonts.standInFamily(font))
+        return PropertyWarning{"当前字体未安装，使用 " + *used, ""};
     return std::nullopt;
+}
+
+std::string newLayerFont(const FontRegistry& fonts)
+{
+    const std::string standard = Layer{}.fontName;
+    if (fonts.hasFontName(standard) && !fonts.standInFamily(standard))
+        return standard;
+    const FontEntry* fallback = fonts.fallbackFont();
+    return fallback ? fallback->family : standard;
 }
 
 bool acceptsPastedInteger(std::string_view result)

@@ -33,10 +33,15 @@ struct PropertyWarning {
 };
 
 /// The check after the demo text or the font changed: a Chinese demo text needs a Chinese font,
-/// any other text a font that can draw it. Nothing for a blank text or a font that is not in
-/// the font list.
+/// any other text a font that can draw it; a standard Chinese name whose style is not installed
+/// names the family drawn instead. Nothing for a blank text or a font that is not in the font
+/// list.
 std::optional<PropertyWarning> checkLayerFont(const FontRegistry& fonts, const std::string& font,
                                               const std::string& demoText);
+
+/// The font new layers get: the template's default "宋体" while a face of its style (or a
+/// family of that name) draws it, otherwise the fallback font.
+std::string newLayerFont(const FontRegistry& fonts);
 
 /// Whether a paste into a numeric field of the property windows is taken, from the text the
 /// field would then hold: a lone "-" or an integer (the only way to a negative number).

@@ -10,21 +10,29 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <tuple>
 
 namespace torvale {
 
 namespace {
 
-// Standard Windows Chinese family names and whether they are serif faces.
-constexpr std::array<std::pair<const char*, bool>, 6> kStandardNames = {{
-    {"宋体", true},
-    {"新宋体", true},
-    {"仿宋", true},
-    {"楷体", true},
-    {"黑体", false},
-    {"微软雅黑", false},
-}};
+// The writing styles of Chinese faces.
+enum class CjkStyle { Song, FangSong, Kai, Hei };
+
+// Standard Windows Chinese family names, each with its style and the style that comes closest
+// when no face of its own is installed.
+struct StandardName {
+    const char* name;
+    CjkStyle style;
+    std::optional<CjkStyle> nearest;
+};
+constexpr StandardName kStandardNames[] = {
+    {"宋体", CjkStyle::Song, std::nullopt},       {"新宋体", CjkStyle::Song, std::nullopt},
+    {"仿宋", CjkStyle::FangSong, CjkStyle::Song}, {"楷体", CjkStyle::Kai, CjkStyle::Song},
+    {"黑体", CjkStyle::Hei, std::nullopt},        {"微软雅黑", CjkStyle::Hei, std::nullopt},
+};
 
 std::string lowerAscii(std::string text)
 {
@@ -226,6 +234,79 @@ std::string bestChineseMatch(const char* generic)
     return reinterpret_cast<const char*>(file);
 }
 
+// A Chinese face's style from words in its family names. FangSong comes before Song, since its
+// names hold both; a serif or sans face of a Chinese family is drawn in the Song or Hei manner.
+std::optional<CjkStyle> styleOf(const Face& face)
+{
+    struct StyleWords {
+        CjkStyle style;
+        std::array<std::string_view, 7> words; // empty entries end the list
+    };
+    static constexpr StyleWords kWords[] = {
+        {CjkStyle::FangSong, {"fangsong", "fang song", "fandolfang", "仿宋"}},
+        {CjkStyle::Kai, {"kai", "楷"}},
+        {CjkStyle::Song, {"song", "sung", "ming", "mincho", "serif", "宋", "明"}},
+        {CjkStyle::Hei, {"hei", "gothic", "sans", "黑"}},
+    };
+    if (!face.chinese)
+        return std::nullopt;
+    for (const auto& [style, words] : kWords) {
+        for (const std::string& name : face.names) {
+            const std::string lower = lowerAscii(name);
+            for (const std::string_view word : words) {
+                if (!word.empty() && lower.find(word) != std::string::npos)
+                    return style;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// fontconfig's order of preference for Chinese text of a generic family, as lower-cased
+// files; the user's and the distribution's font configuration speak through it.
+std::vector<std::string> preferredFiles(const char* generic)
+{
+    std::vector<std::string> files;
+    const std::string query = std::string(generic) + ":lang=zh-cn";
+    FcPatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>(query.c_str())));
+    if (!pattern)
+        return files;
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    FcFontSetPtr sorted(FcFontSort(nullptr, pattern.get(), FcFalse, nullptr, &result));
+    if (!sorted)
+        return files;
+    for (int i = 0; i < sorted->nfont; ++i) {
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(sorted->fonts[i], FC_FILE, 0, &file) == FcResultMatch)
+            files.push_back(lowerAscii(reinterpret_cast<const char*>(file)));
+    }
+    return files;
+}
+
+// The face of each style that fontconfig likes best for Chinese text: plain faces only, so a
+// standard name does not stand for a condensed or slanted variant.
+std::map<CjkStyle, const Face*> bestFaceOfEachStyle(const std::vector<Face>& faces)
+{
+    const std::vector<std::string> serif = preferredFiles("serif");
+    const std::vector<std::string> sans = preferredFiles("sans-serif");
+    const auto rank = [](const std::vector<std::string>& order, const Face& face) {
+        return std::find(order.begin(), order.end(), lowerAscii(face.path)) - order.begin();
+    };
+    std::map<CjkStyle, const Face*> best;
+    for (const Face& face : faces) {
+        const auto style = styleOf(face);
+        if (!style || !face.normalWidth || face.italic)
+            continue;
+        const auto& order = *style == CjkStyle::Hei ? sans : serif;
+        const Face*& current = best[*style];
+        if (!current || rank(order, face) < rank(order, *current))
+            current = &face;
+    }
+    return best;
+}
+
 } // namespace
 
 FontRegistry FontRegistry::build(const SettingsStore& store)
@@ -278,13 +359,28 @@ FontRegistry FontRegistry::build(const SettingsStore& store)
         registry.m_families[mapped.family].push_back(mapped);
     }
 
+    // Each standard name stands for the best face of its style, else of the nearest style,
+    // else for what fontconfig draws Chinese serif or sans text with.
     const auto serifMatch = shownByPath.find(lowerAscii(bestChineseMatch("serif")));
     const auto sansMatch = shownByPath.find(lowerAscii(bestChineseMatch("sans")));
-    for (const auto& [name, serif] : kStandardNames) {
-        const auto match = serif ? serifMatch : sansMatch;
-        if (match == shownByPath.end())
+    const auto styles = bestFaceOfEachStyle(faces);
+    for (const auto& [name, style, nearest] : kStandardNames) {
+        std::string target;
+        if (const auto own = styles.find(style); own != styles.end()) {
+            target = own->second->shownName;
+        } else {
+            if (const auto near = nearest ? styles.find(*nearest) : styles.end();
+                near != styles.end())
+                target = near->second->shownName;
+            else if (const auto match = style == CjkStyle::Hei ? sansMatch : serifMatch;
+                     match != shownByPath.end())
+                target = match->second;
+            if (!target.empty())
+                registry.m_otherStyle.insert(name);
+        }
+        if (target.empty())
             continue;
-        registry.m_standardTargets[name] = match->second;
+        registry.m_standardTargets[name] = target;
         registry.offerStandardName(name);
     }
 
@@ -318,6 +414,14 @@ bool FontRegistry::isChineseCapable(const std::string& name) const
         return true;
     const auto alias = m_aliases.find(name);
     return alias != m_aliases.end() && m_chineseCapable.count(alias->second);
+}
+
+std::optional<std::string> FontRegistry::standInFamily(const std::string& name) const
+{
+    const auto alias = m_aliases.find(name);
+    if (alias == m_aliases.end() || !m_otherStyle.count(name))
+        return std::nullopt;
+    return alias->second;
 }
 
 bool FontRegistry::addMappedFamily(const FontEntry& entry)

@@ -34,7 +34,8 @@ public:
     static FontRegistry build(const SettingsStore& store);
 
     /// The entries of a family, or nullptr when the name is not a family. Standard Windows
-    /// Chinese family names that are not installed resolve to the best CJK font.
+    /// Chinese family names that are not installed resolve to the installed face of their
+    /// style (Song, FangSong, Kai or Hei), else to the nearest style or the best CJK font.
     const std::vector<FontEntry>* family(const std::string& name) const;
 
     /// Every family name once, sorted case-insensitively in GB18030 order: the list offered
@@ -49,6 +50,10 @@ public:
     /// True when the name is a family of its own (installed or mapped), not a standard Windows
     /// name standing for another font.
     bool hasFamily(const std::string& name) const { return m_families.count(name) != 0; }
+
+    /// The family a standard Windows Chinese name is drawn with when no face of its own style
+    /// is installed; nothing for any other name.
+    std::optional<std::string> standInFamily(const std::string& name) const;
 
     /// True when the name finds a family: any of a font's names (English or localised), a
     /// mapped name or a standard Windows Chinese name (a batch refuses other font names).
@@ -77,6 +82,8 @@ private:
     std::unordered_map<std::string, std::string> m_aliases;
     // What each standard Windows name would stand for, kept so removing a mapping restores it.
     std::unordered_map<std::string, std::string> m_standardTargets;
+    // Standard Windows names whose target is a face of another style.
+    std::unordered_set<std::string> m_otherStyle;
     std::optional<FontEntry> m_fallback;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/editor_context.h"
 
 #include "app/font_mapping.h"
+#include "app/layer_properties.h"
 #include "ui/balloon.h"
 #include "ui/row_preview.h"
 
@@ -12,6 +13,7 @@ EditorContext::EditorContext(EditorDocument& document, const FontRegistry& fonts
       m_fontSnapshot(m_fontLibrary.current()), m_balloons(std::make_unique<BalloonManager>()),
       m_preview(std::make_unique<RowPreview>(*this))
 {
+    m_document.setNewLayerFont(newLayerFont(*m_fontSnapshot));
 }
 
 EditorContext::~EditorContext() = default;
@@ -21,6 +23,7 @@ bool EditorContext::addFontMapping(const std::string& name, const std::string& p
     if (!torvale::addFontMapping(m_fontLibrary, m_document.store(), name, path))
         return false;
     m_fontSnapshot = m_fontLibrary.current();
+    m_document.setNewLayerFont(newLayerFont(*m_fontSnapshot));
     fontsChanged.notify(FontChange{true, name});
     return true;
 }
@@ -30,6 +33,7 @@ void EditorContext::removeFontMapping(const std::string& name)
     if (!torvale::removeFontMapping(m_fontLibrary, m_document.store(), name))
         return;
     m_fontSnapshot = m_fontLibrary.current();
+    m_document.setNewLayerFont(newLayerFont(*m_fontSnapshot));
     fontsChanged.notify(FontChange{false, name});
 }
 

@@ -6,13 +6,15 @@
 #include "common/paths.h"
 #include "common/settings_store.h"
 #include "render/fonts.h"
+#include "ui/dialogs/qt_prompts.h"
 #include "ui/main/event_filter.h"
 #include "ui/main/main_window.h"
-#include "ui/dialogs/qt_prompts.h"
+#include "ui/qt_translation.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
@@ -24,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <string>
 #include <unistd.h>
 
@@ -123,6 +126,13 @@ int runEditor(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvale"));
+    // Qt's dialogs and buttons speak Chinese like the rest of the editor, whatever the locale;
+    // without the translation they stay in English. The default locale names file types in
+    // the file dialogs in Chinese too.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const std::unique_ptr<QTranslator> translator = chineseQtTranslator();
+    if (translator)
+        QCoreApplication::installTranslator(translator.get());
     if (app.arguments().contains(QString::fromLatin1(kCrashArgument)))
         return showCrashMessage();
     installCrashHandlers(QCoreApplication::applicationFilePath());

@@ -83,5 +83,19 @@ TEST(LayerProperties, FontCheckWarnsWhenTheFontCannotShowTheDemoText)
     EXPECT_FALSE(checkLayerFont(fonts, "No Such Font", "王小明"));
 }
 
+TEST(LayerProperties, StandardNamesWithoutTheirStyleNameTheFontDrawn)
+{
+    const FontRegistry& fonts = test::testFonts();
+    for (const char* name : {"宋体", "仿宋", "楷体", "黑体"}) {
+        const auto standIn = fonts.standInFamily(name);
+        const auto warning = checkLayerFont(fonts, name, "王小明");
+        EXPECT_EQ(warning ? warning->title : "", standIn ? "当前字体未安装，使用 " + *standIn : "")
+            << name;
+    }
+    // New layers get a font of its own style that draws Chinese.
+    EXPECT_FALSE(fonts.standInFamily(newLayerFont(fonts)));
+    EXPECT_TRUE(fontSupportsText(fonts, newLayerFont(fonts), true));
+}
+
 } // namespace
 } // namespace torvale

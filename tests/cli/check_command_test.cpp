@@ -125,7 +125,7 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
               "A6,钱七,表情\U0001F92F,\n"
               "A7,Alexander Maximilian Wolfeschlegelsteinhausen,市场部,\n"
               "A8,孙八,市场部,\n"
-              "A9,周九,\"研发部\n第二组\",\n");
+              "A9,周九,\"研发部\n第二组\n第三室\",\n");
     writeFile(dir.file("clean.csv"), "工号,姓名,部门,照片\nB1,周九,研发部,\n");
     const std::string base = shellQuote(folder + "/badge.dat") + " --out " +
                              shellQuote(dir.file("cards")) + " --rows --csv ";

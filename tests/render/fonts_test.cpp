@@ -133,7 +133,7 @@ TEST_F(FontRegistryTest, StandardWindowsNamesResolveToTheCjkFont)
         EXPECT_TRUE(fontSupportsText(registry, name, true));
     }
     ASSERT_NE(registry.fallbackFont(), nullptr);
-    EXPECT_EQ(registry.fallbackFont()->filePath, registry.family("宋体")->front().filePath);
+    EXPECT_EQ(registry.fallbackFont()->filePath, registry.family("黑体")->front().filePath);
 }
 
 TEST_F(FontRegistryTest, FontNamesAreUniqueAndSortedInGb18030Order)

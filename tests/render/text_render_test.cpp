@@ -310,6 +310,35 @@ TEST_F(TextRenderTest, UnknownFontStillDraws)
     EXPECT_FALSE(renderInk(layer, "Abc 中文").empty());
 }
 
+// The standard Chinese names draw in their own styles: the same text in two of them differs in
+// a good share of its ink, far beyond what anti-aliasing could do.
+TEST_F(TextRenderTest, ChineseStylesDrawTheSameTextDifferently)
+{
+    for (const char* name : {"宋体", "楷体", "黑体"}) {
+        if (const auto standIn = s_fonts->standInFamily(name))
+            GTEST_SKIP() << "no face in the style of " << name << ", drawn with " << *standIn;
+    }
+    Layer layer = textLayer(240, 60, 1, 1);
+    layer.fontSize = 28;
+    const auto alpha = [&layer](const char* font) {
+        layer.fontName = font;
+        return render(layer, "张伟研发部").rgba;
+    };
+    const std::pair<const char*, const char*> pairs[] = {
+        {"宋体", "楷体"}, {"宋体", "黑体"}, {"楷体", "黑体"}};
+    for (const auto& [first, second] : pairs) {
+        const auto a = alpha(first);
+        const auto b = alpha(second);
+        long inked = 0, differing = 0;
+        for (std::size_t i = 3; i < a.size(); i += 4) {
+            inked += a[i] > 96 || b[i] > 96 ? 1 : 0;
+            differing += std::abs(int(a[i]) - int(b[i])) > 128 ? 1 : 0;
+        }
+        EXPECT_GT(inked, 500) << first << " / " << second;
+        EXPECT_GT(differing, inked / 4) << first << " / " << second;
+    }
+}
+
 // The file the registry draws a family with.
 std::string fontFileOf(const FontRegistry& fonts, const std::string& family, bool bold = false)
 {

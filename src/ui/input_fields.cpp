@@ -63,6 +63,11 @@ void FilteredField::keyPressEvent(QKeyEvent* event)
         checkedPaste();
         return;
     }
+    // Ctrl+A selects the text, so that what is typed next replaces it.
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        return;
+    }
     const std::optional<char16_t> ch = typedCharacter(*event);
     if (ch && !m_rules.typed(*ch, selectionOrCursor())) {
         m_rules.refusedTyping();

@@ -17,6 +17,26 @@ TEST(PanelRules, QualityLabelBands)
         EXPECT_EQ(qualityLabelText(quality), label) << quality;
 }
 
+TEST(PanelRules, UpAndDownStepNumericFields)
+{
+    struct Case {
+        const char* text;
+        bool up;
+        const char* expected;
+    };
+    // Bounds 1..999, as the font size field.
+    const Case cases[] = {
+        {"12", true, "11"}, {"12", false, "13"}, {"1", true, "1"},       {"999", false, "999"},
+        {"", true, "1"},    {"", false, "1"},    {"5000", false, "999"}, {"12345678", true, "1234566"},
+        {"7x", false, "8"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(steppedFieldText(c.text, c.up, 1, 999), c.expected) << c.text << c.up;
+    // Empty: Up gives the minimum, Down gives 1 whatever the minimum.
+    EXPECT_EQ(steppedFieldText("", true, 0, 9999), "0");
+    EXPECT_EQ(steppedFieldText("", false, 0, 9999), "1");
+}
+
 TEST(PanelRules, TypedCharacters)
 {
     struct Case {

@@ -167,6 +167,55 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
               (std::vector<int>{3, 2, 100, 60, 250, 100}));
 }
 
+TEST_F(LayerWindowsTest, FieldsStepFollowTheDrawnRectangleAndTheStatusBar)
+{
+    installEventFilter();
+    window->activateWindow();
+    window->execute(CommandId::NewTextLayer);
+    drawOnCanvas({100, 50}, {400, 150});
+    ASSERT_TRUE(text().isVisible());
+
+    // Up lowers, Down raises, and the layer follows; the status bar shows the new size.
+    text().widthField()->setFocus();
+    QTest::keyClick(text().widthField(), Qt::Key_Down);
+    EXPECT_EQ(layer(0).width, 301);
+    EXPECT_EQ(window->statusText(2), "301 x 100 像素");
+    type(text().xField(), QString());
+    QTest::keyClick(text().xField(), Qt::Key_Up);
+    EXPECT_EQ(text().xField()->text(), "0");
+    EXPECT_EQ(layer(0).x, 0);
+    QTest::keyClick(text().sizeBox()->lineEdit(), Qt::Key_Up);
+    EXPECT_EQ(layer(0).fontSize, 25);
+
+    // An emptied spacing field gets the layer's value back; Ctrl+A selects a field's text.
+    type(text().spacingField(), QStringLiteral("7"));
+    type(text().spacingField(), QString());
+    leave(text().spacingField());
+    EXPECT_EQ(text().spacingField()->text(), "7");
+    text().spacingField()->setFocus();
+    QTest::keyClick(text().spacingField(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(text().spacingField(), QStringLiteral("3"));
+    EXPECT_EQ(layer(0).characterSpacing, 3);
+
+    // A second layer drawn while the window is open shows its rectangle live; Esc in the
+    // window takes the layer being drawn back.
+    window->execute(CommandId::NewTextLayer);
+    CanvasView& canvas = *window->canvas();
+    const auto send = [&](QEvent::Type type, CardPoint p, Qt::MouseButtons buttons) {
+        const QPointF at(canvas.cardOrigin().x() + p.x, canvas.cardOrigin().y() + p.y);
+        QMouseEvent event(type, at, canvas.viewport()->mapToGlobal(at), Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(canvas.viewport(), &event);
+    };
+    send(QEvent::MouseButtonPress, {200, 300}, Qt::LeftButton);
+    send(QEvent::MouseMove, {150, 340}, Qt::LeftButton);
+    EXPECT_EQ(text().xField()->text(), "150");
+    EXPECT_EQ(text().widthField()->text(), "50");
+    QApplication::setActiveWindow(&text());
+    text().demoField()->setFocus();
+    QTest::keyClick(text().demoField(), Qt::Key_Escape);
+    EXPECT_EQ(document->tpl().layers.size(), 1u);
+}
+
 TEST_F(LayerWindowsTest, PictureWindowChoosesAndChecksTheDemoPicture)
 {
     const std::string bmp = dir.file("photo.bmp");

@@ -105,8 +105,10 @@ TEST_F(WatermarksTest, AddInsertMoveReplaceAndDelete)
               (std::tuple{5, 1, 900}));
     EXPECT_EQ(panel().table()->item(1, 3)->text(), "900");
 
-    // Deleting the last row selects the new last row; deleting the only one leaves Idle.
-    QTest::keyClick(window->canvas(), Qt::Key_Delete);
+    // Deleting the last row selects the new last row (Delete in the list as on the canvas);
+    // deleting the only one leaves Idle.
+    panel().table()->setFocus();
+    QTest::keyClick(panel().table(), Qt::Key_Delete);
     ASSERT_EQ(marks().size(), 1u);
     EXPECT_EQ(panel().selectedRow(), 0);
     window->execute(CommandId::DeleteWatermark);
@@ -125,7 +127,14 @@ TEST_F(WatermarksTest, PositionDialogChecksBeforeItStores)
         dialog.yField()->setText(QStringLiteral("20"));
         dialog.confirm(); // 550 + 100 > 600: refused, the dialog stays
         EXPECT_TRUE(dialog.isVisible());
-        dialog.xField()->setText(QStringLiteral("480"));
+        // The arrow keys step a field: Up lowers the value, Down raises it, within the card.
+        dialog.xField()->setText(QStringLiteral("481"));
+        QTest::keyClick(dialog.xField(), Qt::Key_Up);
+        QTest::keyClick(dialog.yField(), Qt::Key_Down);
+        dialog.yField()->setText(QStringLiteral("0"));
+        QTest::keyClick(dialog.yField(), Qt::Key_Up);
+        EXPECT_EQ(dialog.yField()->text(), "0");
+        dialog.yField()->setText(QStringLiteral("20"));
         dialog.confirm();
     });
     window->execute(CommandId::EditWatermark);
@@ -133,6 +142,24 @@ TEST_F(WatermarksTest, PositionDialogChecksBeforeItStores)
     EXPECT_EQ(prompts.asked()[1].text.substr(0, prompts.asked()[1].text.find('\n')),
               "x坐标  +  水印宽度  >  【背景层】宽度");
     EXPECT_EQ((std::pair{marks()[0].x, marks()[0].y}), (std::pair{480, 20}));
+}
+
+TEST_F(WatermarksTest, OutlinesOfOtherWatermarksLieUnderTheCurrentLayersHandles)
+{
+    add(picture("a.png", 40, 100));
+    window->state().watermarks.move(marks()[0].id, 101, 50);
+    const LayerId id = document->addLayer(LayerType::Text);
+    document->setLayerGeometry({{id, 100, 100, 200, 100}});
+    window->layerPanel()->selectRow(0);
+    ASSERT_EQ(window->state().currentLayer(), id);
+    window->context().watermarksChanged.notify();
+
+    // The watermark's left outline runs through the top-left handle's white inside.
+    CanvasView& canvas = *window->canvas();
+    const QImage shot = canvas.viewport()->grab().toImage();
+    const QPoint handle = canvas.cardOrigin() + QPoint(100, 100);
+    for (int y = handle.y() - 2; y <= handle.y(); ++y)
+        EXPECT_EQ(shot.pixelColor(handle.x(), y), QColor(Qt::white)) << y;
 }
 
 TEST_F(WatermarksTest, HiddenWatermarksAreNeitherDrawnNorPickedNorSaved)

@@ -6,6 +6,8 @@
 #include "ui/canvas/canvas_view.h"
 #include "ui/panels/layer_panel.h"
 #include "ui/main/main_window.h"
+#include "ui/panels/watermark_panel.h"
+#include "ui/windows/layer_windows.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableWidget>
 #include <QSlider>
 #include <QWheelEvent>
 #include <algorithm>
@@ -165,8 +168,34 @@ bool AppEventFilter::forwardToCanvas(QWidget* target, QKeyEvent* event)
     return true;
 }
 
+bool AppEventFilter::inLayerWindow(const QWidget* widget) const
+{
+    return isInside(widget, m_window.textLayerWindow()) ||
+           isInside(widget, m_window.pictureLayerWindow());
+}
+
+bool AppEventFilter::escape()
+{
+    EditorState& state = m_window.state();
+    if (state.escapeCancelsNewLayer()) {
+        m_window.execute(CommandId::DeleteLayers);
+        state.drag = DragKind::None;
+        return true;
+    }
+    // During a drag Esc puts back what the press found.
+    CanvasView& canvas = *m_window.canvas();
+    const CanvasEffects effects = canvas.controller().escape();
+    canvas.apply(effects);
+    return effects.consumed;
+}
+
 bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
 {
+    // Esc acts on the canvas from the layer property windows too (unless a list is open).
+    if (event->key() == Qt::Key_Escape && target == QApplication::focusWidget() &&
+        !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+        inLayerWindow(target))
+        return escape();
     QWidget* widget = keyWidget(target);
     if (!widget)
         return false;
@@ -180,6 +209,12 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
             qobject_cast<QSlider*>(widget) ||
             (qobject_cast<QComboBox*>(widget) && !static_cast<QComboBox*>(widget)->isEditable()) ||
             widget == m_window.canvas() || widget == &m_window;
+        // In the watermark list Delete deletes the selected watermark.
+        if (isInside(widget, m_window.watermarkPanel()->table())) {
+            if (state.current())
+                m_window.execute(CommandId::DeleteWatermark);
+            return true;
+        }
         if (!deleteFocus)
             return false;
         if (state.deleteKeyDeletesLayers())
@@ -190,18 +225,8 @@ bool AppEventFilter::handleKey(QWidget* target, QKeyEvent* event)
     }
     if (forwardToCanvas(target, event))
         return true;
-    if (event->key() == Qt::Key_Escape) {
-        if (state.escapeCancelsNewLayer()) {
-            m_window.execute(CommandId::DeleteLayers);
-            state.drag = DragKind::None;
-            return true;
-        }
-        // During a drag Esc puts back what the press found.
-        CanvasView& canvas = *m_window.canvas();
-        const CanvasEffects effects = canvas.controller().escape();
-        canvas.apply(effects);
-        return effects.consumed;
-    }
+    if (event->key() == Qt::Key_Escape)
+        return escape();
     if (event->key() == Qt::Key_A && event->modifiers() == Qt::ControlModifier &&
         (widget == m_window.canvas() || isLayerList(widget))) {
         m_window.execute(CommandId::SelectAllLayers);

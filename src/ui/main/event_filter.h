@@ -35,6 +35,10 @@ private:
     QWidget* keyWidget(QWidget* target) const;
     bool isInside(const QWidget* widget, const QWidget* ancestor) const;
     bool isLayerList(const QWidget* widget) const;
+    bool inLayerWindow(const QWidget* widget) const;
+    /// Esc: takes back a layer being placed or drawn, or puts back what a drag moved; true
+    /// when it was used.
+    bool escape();
     /// Adds a wheel delta to an accumulator and returns the whole notches it makes: +1 for each
     /// +120, -1 for each -120. High-resolution wheels and touchpads send parts of a notch.
     static int wholeNotches(int& accumulated, int delta);

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 
 namespace torvale {
@@ -225,14 +226,9 @@ WatermarkPositionDialog::WatermarkPositionDialog(EditorContext& context, QWidget
             auto* button = new QToolButton(this);
             button->setArrowType(up ? Qt::UpArrow : Qt::DownArrow);
             button->setGeometry(editX + 44, up ? 21 : 32, 16, 11);
-            connect(button, &QToolButton::clicked, this, [this, edit, up] {
-                const int limit = (edit == m_x ? m_context.document().tpl().background.width
-                                               : m_context.document().tpl().background.height) -
-                                  1;
-                const int value = edit->text().toInt() + (up ? -1 : 1);
-                edit->setText(QString::number(std::clamp(value, 0, std::min(limit, 32767))));
-            });
+            connect(button, &QToolButton::clicked, this, [this, edit, up] { step(edit, up); });
         }
+        edit->installEventFilter(this);
         return edit;
     };
     m_x = field("x坐标：", 29, 73);
@@ -244,6 +240,35 @@ WatermarkPositionDialog::WatermarkPositionDialog(EditorContext& context, QWidget
     cancel->setGeometry(161, 66, 75, 25);
     connect(ok, &QPushButton::clicked, this, &WatermarkPositionDialog::confirm);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void WatermarkPositionDialog::step(QLineEdit* edit, bool up)
+{
+    const BackgroundLayer& background = m_context.document().tpl().background;
+    const int limit = (edit == m_x ? background.width : background.height) - 1;
+    const int value = edit->text().toInt() + (up ? -1 : 1);
+    edit->setText(QString::number(std::clamp(value, 0, std::max(0, std::min(limit, 32767)))));
+}
+
+bool WatermarkPositionDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == m_x || watched == m_y)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            step(static_cast<QLineEdit*>(watched), key == Qt::Key_Up);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool WatermarkPositionDialog::event(QEvent* event)
+{
+    // Coming back to the dialog puts the focus into x again, unless it comes back from one of
+    // its own messages (which say where the focus goes).
+    if (event->type() == QEvent::WindowActivate && !m_asking)
+        m_x->setFocus();
+    return QDialog::event(event);
 }
 
 std::optional<std::pair<int, int>> WatermarkPositionDialog::run(const Watermark& watermark)
@@ -269,8 +294,11 @@ void WatermarkPositionDialog::confirm()
         checkWatermarkPosition(m_x->text().toStdString(), m_y->text().toStdString(), m_width,
                                m_height, background.width, background.height);
     if (check.message) {
+        m_asking = true;
         m_context.prompts().messageOver(this, "提示", PromptIcon::Warning, *check.message,
                                        PromptButtons::Ok);
+        // The dialog's activation after the message is handled first.
+        QTimer::singleShot(0, this, [this] { m_asking = false; });
         if (check.focus == WatermarkPositionCheck::Focus::X)
             m_x->setFocus();
         else if (check.focus == WatermarkPositionCheck::Focus::Y)

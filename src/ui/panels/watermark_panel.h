@@ -66,8 +66,16 @@ public:
     /// "确定": the checks in order; a problem is shown and the dialog stays open.
     void confirm();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+
 private:
+    /// One step of a position field: up lowers the value, down raises it, within the card.
+    void step(QLineEdit* edit, bool up);
+
     EditorContext& m_context;
+    bool m_asking = false; // one of the dialog's messages is open
     QLineEdit* m_x = nullptr;
     QLineEdit* m_y = nullptr;
     int m_width = 0;

@@ -104,9 +104,9 @@ TEST(PanelRules, SizeTextsTakeTheCurrentDpi)
 TEST(PanelRules, CanvasSizeLimits)
 {
     const std::tuple<std::int32_t, std::int32_t, bool> sizes[] = {
-        {16000, 8000, true},   {8000, 16000, true},  {11313, 11313, true}, {1, 1, true},
-        {16001, 1, false},     {1, 16001, false},    {11314, 11314, false}, {0, 800, false},
-        {2147483647, 1, false},
+        {16000, 8000, true},   {8000, 16000, true}, {11313, 11313, true},
+        {1, 1, true},          {16001, 1, false},   {1, 16001, false},
+        {11314, 11314, false}, {0, 800, false},     {2147483647, 1, false},
     };
     for (const auto& [width, height, drawable] : sizes) {
         BackgroundLayer background;
@@ -138,7 +138,8 @@ TEST(PanelRules, CanvasSizeLimits)
         background.dpi = c.dpi;
         background.width = c.width;
         background.height = c.height;
-        EXPECT_EQ(largestCanvasText(background, c.widthTyped), c.text) << c.width << "x" << c.height;
+        EXPECT_EQ(largestCanvasText(background, c.widthTyped), c.text)
+            << c.width << "x" << c.height;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "app/canvas_tools.h"
 
+#include "render/picture_input.h"
+
 #include <algorithm>
 
 namespace torvale {
@@ -45,7 +47,11 @@ CanvasCursor cursorForGrab(DragKind grab)
 
 CardSize CanvasContext::card() const
 {
-    return {document.tpl().background.width, document.tpl().background.height};
+    // A size beyond the image library's limits is never drawn; the canvas stops at the largest
+    // side it could draw, which also keeps zoomed screen positions within int.
+    const BackgroundLayer& background = document.tpl().background;
+    return {std::min<std::int32_t>(background.width, kMaxPictureSide),
+            std::min<std::int32_t>(background.height, kMaxPictureSide)};
 }
 
 const Layer* CanvasContext::currentLayer() const

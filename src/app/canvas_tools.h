@@ -73,6 +73,8 @@ struct CanvasContext {
     /// A drag of layers is one undo step, recorded when the button is released.
     std::optional<EditStep> dragStep;
 
+    /// The card the canvas shows and clamps to: the background's size, each side at most the
+    /// largest the image library draws.
     CardSize card() const;
     /// The current layer, when a layer is the current object.
     const Layer* currentLayer() const;

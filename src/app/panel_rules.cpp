@@ -18,6 +18,32 @@ bool isDigit(char16_t ch)
     return ch >= u'0' && ch <= u'9';
 }
 
+// The unit's name as the unit box shows it.
+const char* unitName(SizeUnit unit)
+{
+    switch (unit) {
+    case SizeUnit::Centimetre:
+        return "厘米";
+    case SizeUnit::Millimetre:
+        return "毫米";
+    case SizeUnit::Inch:
+        return "英寸";
+    case SizeUnit::Pixel:
+        break;
+    }
+    return "像素";
+}
+
+// The size text of at most this many pixels: at a high dpi the last decimal is more than a
+// pixel, and the rounded text could stand for one pixel too many.
+std::string sizeTextWithin(std::int32_t pixels, SizeUnit unit, std::int32_t dpi)
+{
+    std::string text = pixelsToSizeText(pixels, unit, dpi);
+    for (std::int32_t p = pixels - 1; p >= 1 && sizeToPixels(text, unit, dpi) > pixels; --p)
+        text = pixelsToSizeText(p, unit, dpi);
+    return text;
+}
+
 } // namespace
 
 std::string steppedFieldText(std::string_view text, bool up, int minimum, int maximum)
@@ -95,6 +121,25 @@ void switchBackgroundUnit(BackgroundLayer& background, SizeUnit unit)
         pixelsToSizeText(background.width, unit, background.dpi), kSizeTextMaxUnits);
     background.szHeight = truncateUtf16Units(
         pixelsToSizeText(background.height, unit, background.dpi), kSizeTextMaxUnits);
+}
+
+bool isDrawableCanvas(const BackgroundLayer& background)
+{
+    return withinCanvasLimits(background.width, background.height);
+}
+
+std::string largestCanvasText(const BackgroundLayer& background, bool widthTyped)
+{
+    const std::int64_t kept = std::clamp<std::int64_t>(
+        widthTyped ? background.height : background.width, 1, kMaxPictureSide);
+    const std::int64_t typed = std::min(kMaxPictureSide, kMaxPicturePixels / kept);
+    const auto text = [&](std::int64_t pixels) {
+        return sizeTextWithin(static_cast<std::int32_t>(pixels), background.unit, background.dpi);
+    };
+    const std::int64_t width = widthTyped ? typed : kept;
+    const std::int64_t height = widthTyped ? kept : typed;
+    return formatText("最大 %s x %s %s", text(width).c_str(), text(height).c_str(),
+                      unitName(background.unit));
 }
 
 std::string backgroundColorText(const BackgroundLayer& background)

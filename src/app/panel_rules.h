@@ -49,6 +49,15 @@ void setBackgroundSizeTexts(BackgroundLayer& background, const std::string& widt
 /// the background's own dpi.
 void switchBackgroundUnit(BackgroundLayer& background, SizeUnit unit);
 
+/// Whether cards can be drawn at the background's pixel size (the image library makes canvases
+/// only within its size limits).
+bool isDrawableCanvas(const BackgroundLayer& background);
+
+/// The largest drawable canvas as "最大 W x H 单位" in the background's unit at its dpi: the side
+/// being typed in (the width when widthTyped) as large as the limits allow beside the other
+/// side, which is kept unless it is too large on its own.
+std::string largestCanvasText(const BackgroundLayer& background, bool widthTyped);
+
 /// The panel's colour text of a background: "#ffffff" (white), "none" (transparent) or the
 /// chosen colour as "#RRGGBB".
 std::string backgroundColorText(const BackgroundLayer& background);

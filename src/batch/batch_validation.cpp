@@ -70,8 +70,8 @@ std::optional<BatchProblem> checkCustomSize(const BackgroundLayer& background)
         return makeProblem(2, BatchControl::BackgroundWidth, "【背景层】尺寸无效",
                            "模版文件中画布的像素宽度或高度不是大于 0 的整数，请重新输入宽度和高度");
     // Every card starts as a canvas of this size; one that the image library refuses (beyond
-    // its size limits) would fail every card after the batch has started.
-    if (background.width < 1 || background.height < 1 ||
+    // its size limits, or short of memory) would fail every card after the batch has started.
+    if (!withinCanvasLimits(background.width, background.height) ||
         !newCanvas(static_cast<std::size_t>(background.width),
                    static_cast<std::size_t>(background.height), "none"))
         return makeProblem(2, BatchControl::BackgroundWidth, "【背景层】无法创建",

@@ -410,6 +410,11 @@ bool withinDecodeLimits(std::int64_t width, std::int64_t height)
            width * height <= kMaxPicturePixels;
 }
 
+bool withinCanvasLimits(std::int64_t width, std::int64_t height)
+{
+    return width >= 1 && height >= 1 && withinDecodeLimits(width, height);
+}
+
 std::pair<std::int64_t, std::int64_t>
 decodedPictureSize(const PictureInfo& info, std::size_t minWidth, std::size_t minHeight)
 {

@@ -50,6 +50,10 @@ inline constexpr std::int64_t kMaxPicturePixels = 128'000'000;
 /// kMaxPicturePixels.
 bool withinDecodeLimits(std::int64_t width, std::int64_t height);
 
+/// True when the image library makes a canvas of width x height: both sides at least 1 pixel and
+/// within the same limits as a decoded picture.
+bool withinCanvasLimits(std::int64_t width, std::int64_t height);
+
 /// The size readPicture(path, minWidth, minHeight) decodes a picture of info at: a JPEG at
 /// least twice as large as minWidth x minHeight on both sides at the reduced scale the JPEG
 /// decoder picks (when both are positive), anything else at its full size.

@@ -49,8 +49,10 @@ public:
     virtual std::optional<std::string> openFile(const FileDialogRequest& request) = 0;
     /// Save-file dialog; nothing when cancelled.
     virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
-    /// Colour chooser starting at a 0x00BBGGRR colour; nothing when cancelled.
-    virtual std::optional<unsigned> chooseColor(unsigned initial) = 0;
+    /// Colour chooser starting at a 0x00BBGGRR colour, owned by and centred over the owner
+    /// window; without an owner, owned by the main window and centred on the screen. Nothing
+    /// when cancelled.
+    virtual std::optional<unsigned> chooseColor(unsigned initial, QWidget* owner) = 0;
     /// Folder browser with a title and a start folder; nothing when cancelled.
     virtual std::optional<std::string> browseFolder(const std::string& title,
                                                     const std::string& startFolder) = 0;

@@ -3,6 +3,7 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace torvale {
 namespace {
@@ -117,6 +118,48 @@ TEST(PanelRules, SizeTextsTakeTheCurrentDpi)
         EXPECT_EQ(background.width, c.pixels) << c.text;
         EXPECT_EQ(background.szWidth, c.text) << "the text is kept as typed";
         EXPECT_EQ(background.szHeight, "1234567");
+    }
+}
+
+TEST(PanelRules, CanvasSizeLimits)
+{
+    const std::tuple<std::int32_t, std::int32_t, bool> sizes[] = {
+        {16000, 8000, true},   {8000, 16000, true}, {11313, 11313, true},
+        {1, 1, true},          {16001, 1, false},   {1, 16001, false},
+        {11314, 11314, false}, {0, 800, false},     {2147483647, 1, false},
+    };
+    for (const auto& [width, height, drawable] : sizes) {
+        BackgroundLayer background;
+        background.width = width;
+        background.height = height;
+        EXPECT_EQ(isDrawableCanvas(background), drawable) << width << " x " << height;
+    }
+
+    struct Case {
+        SizeUnit unit;
+        std::int32_t dpi;
+        std::int32_t width, height;
+        bool widthTyped;
+        const char* text;
+    };
+    const Case cases[] = {
+        {SizeUnit::Pixel, 300, 20000, 800, true, "最大 16000 x 800 像素"},
+        {SizeUnit::Pixel, 300, 10000, 99999, false, "最大 10000 x 12800 像素"},
+        // The other side too large on its own is brought down to the largest side.
+        {SizeUnit::Pixel, 300, 9999, 50000, true, "最大 8000 x 16000 像素"},
+        {SizeUnit::Millimetre, 300, 23622, 800, true, "最大 1354.69 x 67.73 毫米"},
+        {SizeUnit::Centimetre, 300, 800, 23622, false, "最大 6.77 x 135.47 厘米"},
+        // 15867 pixels round to 13.223 inches, which is 15868: the text stays within the limits.
+        {SizeUnit::Inch, 1200, 90000, 8067, true, "最大 13.222 x 6.722 英寸"},
+    };
+    for (const Case& c : cases) {
+        BackgroundLayer background;
+        background.unit = c.unit;
+        background.dpi = c.dpi;
+        background.width = c.width;
+        background.height = c.height;
+        EXPECT_EQ(largestCanvasText(background, c.widthTyped), c.text)
+            << c.width << "x" << c.height;
     }
 }
 

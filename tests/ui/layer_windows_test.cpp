@@ -126,6 +126,7 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     prompts.answerColor(0x3366CC);
     QTest::mouseClick(text().swatch(), Qt::LeftButton);
     EXPECT_EQ(layer(0).color, 0x3366CCu);
+    EXPECT_EQ(prompts.asked().back().owner, &text()) << "the chooser opens over the window";
     EXPECT_EQ(layer(0).htmlColor, "#CC6633");
 
     // A letter is refused; "0" empties the width field and leaving it brings the width back.

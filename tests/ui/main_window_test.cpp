@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
@@ -652,6 +653,39 @@ TEST_F(EventFilterTest, SpaceNeitherOpensAComboBoxNorActsOnTheLayerList)
 
 namespace torvale::test {
 namespace {
+
+TEST(QtPromptsColour, OpensCentredOverItsOwnerOrOnTheScreen)
+{
+    QWidget mainWindow;
+    mainWindow.setGeometry(20, 20, 300, 200);
+    QWidget propertyWindow(&mainWindow, Qt::Tool);
+    propertyWindow.setGeometry(500, 300, 260, 400);
+    mainWindow.show();
+    propertyWindow.show();
+    QtPrompts prompts(&mainWindow);
+    const struct {
+        QWidget* owner;
+        QPoint centre;
+    } cases[] = {
+        {&propertyWindow, propertyWindow.frameGeometry().center()},
+        {nullptr, mainWindow.screen()->availableGeometry().center()},
+    };
+    for (const auto& c : cases) {
+        QPoint shownAt;
+        QWidget* parent = nullptr;
+        QTimer::singleShot(0, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                shownAt = dialog->frameGeometry().center();
+                parent = dialog->parentWidget();
+                dialog->reject();
+            }
+        });
+        EXPECT_EQ(prompts.chooseColor(0xFFFFFF, c.owner), std::nullopt);
+        // Within the window frame's margins.
+        EXPECT_LE((shownAt - c.centre).manhattanLength(), 8) << shownAt.x() << "," << shownAt.y();
+        EXPECT_EQ(parent, c.owner ? c.owner : &mainWindow);
+    }
+}
 
 TEST(QtPromptsChoice, EscapeAnswersWithTheLastButton)
 {

@@ -1,5 +1,6 @@
 #include "ui/panels/background_panel.h"
 #include "ui/balloon.h"
+#include "ui/canvas/canvas_view.h"
 #include "ui/panels/data_source_panel.h"
 #include "ui/dialogs/folder_browser.h"
 #include "ui/panels/output_panel.h"
@@ -20,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -194,6 +196,38 @@ TEST_F(PanelsTest, ColourDialogCancelGoesBackToWhite)
     EXPECT_TRUE(background().swatch()->isEnabled());
     EXPECT_EQ(model().drawingColor, 0x00FF00u);
     EXPECT_EQ(prompts.unansweredCount(), 0u);
+    EXPECT_EQ(prompts.asked().back().owner, nullptr) << "owned by the main window";
+}
+
+TEST_F(PanelsTest, OversizeCanvasWarnsOnceAndIsNotDrawn)
+{
+    ASSERT_TRUE(document->setDpi(300));
+    prompts.answerColor(0x0000FFu);
+    background().colorBox()->setCurrentIndex(2); // a red canvas
+    CanvasView& canvas = *window->canvas();
+    const auto redShown = [&] {
+        const QImage shown = canvas.viewport()->grab().toImage();
+        return shown.pixelColor(canvas.cardOrigin() + QPoint(10, 10)) == QColor(255, 0, 0);
+    };
+    EXPECT_TRUE(redShown());
+
+    background().unitBox()->setCurrentIndex(2); // 毫米
+    QLineEdit* width = background().widthField();
+    width->setFocus();
+    width->selectAll();
+    QTest::keyClicks(width, QStringLiteral("1000"));
+    EXPECT_TRUE(balloons().empty()) << "11811 x 800 pixels can be drawn";
+    QTest::keyClicks(width, QStringLiteral("00"));
+    ASSERT_EQ(balloons().size(), 1u);
+    EXPECT_EQ(balloons()[0]->title(), QStringLiteral("尺寸过大"));
+    EXPECT_EQ(balloons()[0]->text(), QStringLiteral("最大 1354.69 x 67.73 毫米"));
+    EXPECT_EQ(balloons()[0]->control(), width);
+
+    // The size is kept as typed; the canvas shows no more than the largest side, undrawn.
+    EXPECT_EQ(model().szWidth, "100000");
+    EXPECT_GT(model().width, 1'000'000);
+    EXPECT_FALSE(redShown());
+    EXPECT_LT(canvas.horizontalScrollBar()->maximum(), 16100);
 }
 
 TEST_F(PanelsTest, PictureBackgroundIsCheckedWhenChosen)

@@ -67,9 +67,10 @@ std::optional<std::string> ScriptedPrompts::saveFile(const FileDialogRequest& re
     return std::nullopt;
 }
 
-std::optional<unsigned> ScriptedPrompts::chooseColor(unsigned)
+std::optional<unsigned> ScriptedPrompts::chooseColor(unsigned, QWidget* owner)
 {
-    m_asked.push_back({"color", "", PromptIcon::None, ""});
+    m_asked.push_back(
+        {"color", "", PromptIcon::None, "", {}, owner, owner != nullptr && owner->isVisible()});
     const auto value = next();
     if (value && std::holds_alternative<std::optional<unsigned>>(*value))
         return std::get<std::optional<unsigned>>(*value);

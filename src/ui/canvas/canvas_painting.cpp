@@ -1,12 +1,12 @@
 #include "ui/canvas/canvas_view.h"
 
+#include "app/panel_rules.h"
 #include "render/picture_fit.h"
 #include "ui/editor_context.h"
 #include "ui/row_preview.h"
 
 #include <QPainter>
 #include <QScrollBar>
-#include <cmath>
 
 // The canvas's painting, in passes: background, layers below it, the background again, layers
 // above, watermarks, outlines, the current layer's handles and the band.
@@ -91,12 +91,20 @@ void CanvasView::paintEvent(QPaintEvent*)
         paintOutlines(painter);
         return;
     }
-    if (background.hasAlpha) {
-        // The checkerboard is drawn at screen scale whatever the zoom, cut at the card's edge.
+    // A card too large to be drawn shows only its outline over a hatch, whatever its background.
+    const bool drawable = isDrawableCanvas(background);
+    if (!drawable)
+        painter.fillRect(card, QBrush(QColor(204, 204, 204), Qt::BDiagPattern));
+    const QRect inView = card.intersected(viewport()->rect());
+    if (background.hasAlpha && drawable && !inView.isEmpty()) {
+        // The checkerboard is drawn at screen scale whatever the zoom, cut at the card's edge;
+        // only the tiles in view, however large the card.
         const double width = zoom * m_controller.cardWidth();
         const double height = zoom * m_controller.cardHeight();
-        for (int i = 0; i < static_cast<int>(std::ceil(width / kTileSize)); ++i) {
-            for (int j = 0; j < static_cast<int>(std::ceil(height / kTileSize)); ++j) {
+        const int lastI = (inView.right() - origin.x()) / kTileSize;
+        const int lastJ = (inView.bottom() - origin.y()) / kTileSize;
+        for (int i = (inView.left() - origin.x()) / kTileSize; i <= lastI; ++i) {
+            for (int j = (inView.top() - origin.y()) / kTileSize; j <= lastJ; ++j) {
                 const int w = std::min(kTileSize, static_cast<int>(width - kTileSize * i));
                 const int h = std::min(kTileSize, static_cast<int>(height - kTileSize * j));
                 painter.drawPixmap(origin.x() + kTileSize * i, origin.y() + kTileSize * j,
@@ -106,13 +114,13 @@ void CanvasView::paintEvent(QPaintEvent*)
     }
     if (tpl.pictures_show_picture)
         paintLayers(painter, true);
-    if (background.kind == BackgroundKind::Picture) {
+    if (drawable && background.kind == BackgroundKind::Picture) {
         // Made smaller once per zoom; enlarged, only the part in view is drawn each time.
         if (!m_picture.isNull() && zoom <= 1)
             painter.drawPixmap(origin, scaledBackground(card.size()));
         else if (!m_picture.isNull())
             painter.drawImage(card, m_picture);
-    } else if (!background.hasAlpha) {
+    } else if (drawable && !background.hasAlpha) {
         painter.fillRect(card, fromColorRef(background.drawingColor));
     }
     if (tpl.pictures_show_picture)

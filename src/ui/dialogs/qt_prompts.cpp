@@ -148,14 +148,16 @@ std::optional<std::string> QtPrompts::saveFile(const FileDialogRequest& request)
     return runFileDialog(m_owner, request, QFileDialog::AcceptSave);
 }
 
-std::optional<unsigned> QtPrompts::chooseColor(unsigned initial)
+std::optional<unsigned> QtPrompts::chooseColor(unsigned initial, QWidget* owner)
 {
     // QColorDialog keeps its 16 custom colours in the process for every later dialog.
     const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
                        static_cast<int>((initial >> 16) & 0xFF));
-    QColorDialog dialog(start, m_owner);
+    QColorDialog dialog(start, owner ? owner : m_owner.data());
     dialog.adjustSize();
-    if (const QScreen* screen = m_owner ? m_owner->screen() : QGuiApplication::primaryScreen())
+    if (owner)
+        dialog.move(owner->frameGeometry().center() - dialog.rect().center());
+    else if (const QScreen* screen = m_owner ? m_owner->screen() : QGuiApplication::primaryScreen())
         dialog.move(screen->availableGeometry().center() - dialog.rect().center());
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;

@@ -29,7 +29,7 @@ public:
                const std::vector<std::string>& buttons) override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
     std::optional<std::string> saveFile(const FileDialogRequest& request) override;
-    std::optional<unsigned> chooseColor(unsigned initial) override;
+    std::optional<unsigned> chooseColor(unsigned initial, QWidget* owner) override;
     std::optional<std::string> browseFolder(const std::string& title,
                                             const std::string& startFolder) override;
     std::optional<std::string> input(const std::string& title, const std::string& prompt,

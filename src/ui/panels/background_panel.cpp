@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -132,8 +133,10 @@ void BackgroundPanel::handleControl(ControlId id)
         choosePicture();
         break;
     case ControlId::BackgroundWidth:
+        sizeFromFields(m_widthField);
+        break;
     case ControlId::BackgroundHeight:
-        sizeFromFields();
+        sizeFromFields(m_heightField);
         break;
     case ControlId::BackgroundUnit:
         switchUnit();
@@ -250,12 +253,29 @@ void BackgroundPanel::chooseCustomKind()
     m_widthField->selectAll();
 }
 
-void BackgroundPanel::sizeFromFields()
+void BackgroundPanel::sizeFromFields(QLineEdit* typed)
 {
-    // Typing a size is one undo step until the field is left.
-    const EditStep step = m_context.document().beginStep("修改画布大小", "field:backgroundSize");
-    m_context.document().setBackgroundSize(m_widthField->text().toStdString(),
-                                          m_heightField->text().toStdString());
+    EditorDocument& document = m_context.document();
+    {
+        // Typing a size is one undo step until the field is left.
+        const EditStep step = document.beginStep("修改画布大小", "field:backgroundSize");
+        document.setBackgroundSize(m_widthField->text().toStdString(),
+                                   m_heightField->text().toStdString());
+    }
+    // The size is kept as typed (the next key may make it fit), but no card can be drawn at it.
+    const BackgroundLayer& background = document.tpl().background;
+    if (isDrawableCanvas(background))
+        return;
+    const QString title = QStringLiteral("尺寸过大");
+    const QString text =
+        QString::fromStdString(largestCanvasText(background, typed == m_widthField));
+    // The text only follows the other side: while it stays open, further keys change nothing.
+    const auto open = m_context.balloons().open();
+    if (std::none_of(open.begin(), open.end(), [&](const Balloon* balloon) {
+            return balloon->control() == typed && balloon->title() == title &&
+                   balloon->text() == text;
+        }))
+        m_context.balloons().show(typed, title, text);
 }
 
 void BackgroundPanel::switchUnit()
@@ -306,7 +326,7 @@ void BackgroundPanel::runColorDialog()
 {
     EditorDocument& document = m_context.document();
     const BackgroundLayer& background = document.tpl().background;
-    if (const auto color = m_context.prompts().chooseColor(background.chosenColor)) {
+    if (const auto color = m_context.prompts().chooseColor(background.chosenColor, nullptr)) {
         document.setChosenColor(*color);
         return;
     }

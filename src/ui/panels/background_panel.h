@@ -45,7 +45,7 @@ private:
     void chooseCustomKind();
     /// The background picture dialog; true when a picture was chosen.
     bool choosePicture();
-    void sizeFromFields();
+    void sizeFromFields(QLineEdit* typed);
     void switchUnit();
     void colorBoxChanged();
     void runColorDialog();

@@ -600,7 +600,7 @@ void TextLayerWindow::chooseColor()
     const Layer* target = layer();
     if (!target)
         return;
-    const auto color = m_context.prompts().chooseColor(target->color);
+    const auto color = m_context.prompts().chooseColor(target->color, this);
     if (!color || *color == target->color)
         return;
     writeFields(FieldColor, [&](Layer& l) {

@@ -251,7 +251,7 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         showHistory();
         break;
     case DocumentChange::LayerFields: {
-        // Part 2 follows the current layer's size, whoever changed it.
+        // Status part 2 follows the current layer's size, whoever changed it.
         const auto& current = m_state.currentLayer();
         const Layer* layer = current && (event.fields & FieldGeometry) &&
                                      std::find(event.layers.begin(), event.layers.end(),

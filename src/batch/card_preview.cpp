@@ -4,7 +4,6 @@
 #include "common/text.h"
 #include "render/card.h"
 #include "render/log_sink.h"
-#include "render/picture_input.h"
 
 #include <atomic>
 #include <new>
@@ -53,14 +52,6 @@ PreviewResult renderPreview(const PreviewRequest& request)
         return result;
     }
     result.log = notes;
-    // The editor keeps a size as it is typed, however large; no card is tried at one the image
-    // library refuses.
-    const BackgroundLayer& background = request.tpl.background;
-    if (!withinCanvasLimits(background.width, background.height)) {
-        result.problem = formatText("%d x %d 像素的画布超出了图像处理库的限制", background.width,
-                                    background.height);
-        return result;
-    }
     const CardRenderer renderer(request.tpl, request.dpi, *request.fonts, request.csvPath);
     CollectingLog log(result.log);
     const std::atomic<bool> runsOut{false};

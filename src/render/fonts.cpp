@@ -217,23 +217,6 @@ std::string libraryFamilyOf(const Face& face,
     return begin != end ? begin->second : std::string();
 }
 
-// The file fontconfig picks for a generic family with Chinese preferred; "" when none.
-std::string bestChineseMatch(const char* generic)
-{
-    const std::string query = std::string(generic) + ":lang=zh-cn";
-    FcPatternPtr pattern(FcNameParse(reinterpret_cast<const FcChar8*>(query.c_str())));
-    if (!pattern)
-        return {};
-    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
-    FcDefaultSubstitute(pattern.get());
-    FcResult result = FcResultNoMatch;
-    FcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
-    FcChar8* file = nullptr;
-    if (!match || FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch)
-        return {};
-    return reinterpret_cast<const char*>(file);
-}
-
 // A Chinese face's style from words in its family names. FangSong comes before Song, since its
 // names hold both; a serif or sans face of a Chinese family is drawn in the Song or Hei manner.
 std::optional<CjkStyle> styleOf(const Face& face)
@@ -287,10 +270,10 @@ std::vector<std::string> preferredFiles(const char* generic)
 
 // The face of each style that fontconfig likes best for Chinese text: plain faces only, so a
 // standard name does not stand for a condensed or slanted variant.
-std::map<CjkStyle, const Face*> bestFaceOfEachStyle(const std::vector<Face>& faces)
+std::map<CjkStyle, const Face*> bestFaceOfEachStyle(const std::vector<Face>& faces,
+                                                   const std::vector<std::string>& serif,
+                                                   const std::vector<std::string>& sans)
 {
-    const std::vector<std::string> serif = preferredFiles("serif");
-    const std::vector<std::string> sans = preferredFiles("sans-serif");
     const auto rank = [](const std::vector<std::string>& order, const Face& face) {
         return std::find(order.begin(), order.end(), lowerAscii(face.path)) - order.begin();
     };
@@ -361,9 +344,14 @@ FontRegistry FontRegistry::build(const SettingsStore& store)
 
     // Each standard name stands for the best face of its style, else of the nearest style,
     // else for what fontconfig draws Chinese serif or sans text with.
-    const auto serifMatch = shownByPath.find(lowerAscii(bestChineseMatch("serif")));
-    const auto sansMatch = shownByPath.find(lowerAscii(bestChineseMatch("sans")));
-    const auto styles = bestFaceOfEachStyle(faces);
+    const std::vector<std::string> serifOrder = preferredFiles("serif");
+    const std::vector<std::string> sansOrder = preferredFiles("sans-serif");
+    const auto bestOf = [&](const std::vector<std::string>& order) {
+        return order.empty() ? shownByPath.end() : shownByPath.find(order.front());
+    };
+    const auto serifMatch = bestOf(serifOrder);
+    const auto sansMatch = bestOf(sansOrder);
+    const auto styles = bestFaceOfEachStyle(faces, serifOrder, sansOrder);
     for (const auto& [name, style, nearest] : kStandardNames) {
         std::string target;
         if (const auto own = styles.find(style); own != styles.end()) {

@@ -253,12 +253,10 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
     case DocumentChange::LayerFields: {
         // Status part 2 follows the current layer's size, whoever changed it.
         const auto& current = m_state.currentLayer();
-        const Layer* layer = current && (event.fields & FieldGeometry) &&
-                                     std::find(event.layers.begin(), event.layers.end(),
-                                               *current) != event.layers.end()
-                                 ? m_document.layer(*current)
-                                 : nullptr;
-        if (layer && layer->hasRect())
+        if (!current || !(event.fields & FieldGeometry) ||
+            std::find(event.layers.begin(), event.layers.end(), *current) == event.layers.end())
+            break;
+        if (const Layer* layer = m_document.layer(*current); layer && layer->hasRect())
             setStatusText(2, QString::fromStdString(sizeStatusText(layer->width, layer->height)));
         break;
     }

@@ -23,16 +23,21 @@ LayerFieldSet changedFields(const Layer& a, const Layer& b)
            group(FieldType, a.type != b.type) |
            group(FieldLevel, a.layer_level != b.layer_level) |
            group(FieldOverflow, a.overflow_style != b.overflow_style) |
-           group(FieldBinding, a.bind_col_name != b.bind_col_name) |
+           group(FieldBinding,
+                 std::tie(a.bind_col_name, a.isFixed) != std::tie(b.bind_col_name, b.isFixed)) |
            group(FieldDemo, std::tie(a.text, a.filePath) != std::tie(b.text, b.filePath)) |
            group(FieldFont, std::tie(a.fontName, a.fontSize, a.isBold, a.isUnderline, a.isItalic,
-                                     a.characterSpacing, a.autoShrink, a.minFontSize) !=
+                                     a.characterSpacing, a.autoShrink, a.minFontSize,
+                                     a.maxLines) !=
                                 std::tie(b.fontName, b.fontSize, b.isBold, b.isUnderline,
                                          b.isItalic, b.characterSpacing, b.autoShrink,
-                                         b.minFontSize)) |
+                                         b.minFontSize, b.maxLines)) |
            group(FieldColor, std::tie(a.color, a.htmlColor) != std::tie(b.color, b.htmlColor)) |
            group(FieldAlignment, std::tie(a.tHAlign, a.tVAlign, a.pHAlign, a.pVAlign) !=
-                                     std::tie(b.tHAlign, b.tVAlign, b.pHAlign, b.pVAlign));
+                                     std::tie(b.tHAlign, b.tVAlign, b.pHAlign, b.pVAlign)) |
+           group(FieldFrame, std::tie(a.placeholderPath, a.cornerRadius, a.borderWidth,
+                                      a.borderColor) != std::tie(b.placeholderPath, b.cornerRadius,
+                                                                 b.borderWidth, b.borderColor));
 }
 
 /// True when two layers differ in a field that is saved.
@@ -534,8 +539,10 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
             layer.layer_level = values.layer_level;
         if (fields & FieldOverflow)
             layer.overflow_style = values.overflow_style;
-        if (fields & FieldBinding)
+        if (fields & FieldBinding) {
             layer.bind_col_name = values.bind_col_name;
+            layer.isFixed = values.isFixed;
+        }
         if (fields & FieldDemo) {
             layer.text = values.text;
             layer.filePath = values.filePath;
@@ -549,6 +556,7 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
             layer.characterSpacing = values.characterSpacing;
             layer.autoShrink = values.autoShrink;
             layer.minFontSize = values.minFontSize;
+            layer.maxLines = values.maxLines;
         }
         if (fields & FieldColor) {
             layer.color = values.color;
@@ -559,6 +567,12 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
             layer.tVAlign = values.tVAlign;
             layer.pHAlign = values.pHAlign;
             layer.pVAlign = values.pVAlign;
+        }
+        if (fields & FieldFrame) {
+            layer.placeholderPath = values.placeholderPath;
+            layer.cornerRadius = values.cornerRadius;
+            layer.borderWidth = values.borderWidth;
+            layer.borderColor = values.borderColor;
         }
         return layerFieldsDiffer(before, layer);
     });
@@ -619,7 +633,7 @@ std::string stepName(const DocumentEvent& event)
         {FieldLevel, "修改图层层级"}, {FieldOverflow, "修改超出部分处理方式"},
         {FieldBinding, "修改绑定列"},   {FieldDemo, "修改演示内容"},
         {FieldFont, "修改字体"},        {FieldColor, "修改颜色"},
-        {FieldAlignment, "修改对齐方式"}};
+        {FieldAlignment, "修改对齐方式"}, {FieldFrame, "修改图片边框"}};
     for (const auto& [field, name] : kFieldNames) {
         if (event.fields == field)
             return name;

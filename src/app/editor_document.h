@@ -41,12 +41,13 @@ enum LayerField : unsigned {
     FieldType = 1u << 1,      // type
     FieldLevel = 1u << 2,     // layer_level
     FieldOverflow = 1u << 3,  // overflow_style
-    FieldBinding = 1u << 4,   // bind_col_name
+    FieldBinding = 1u << 4,   // bind_col_name, isFixed
     FieldDemo = 1u << 5,      // text, filePath
     FieldFont = 1u << 6,      // fontName, fontSize, isBold, isUnderline, isItalic, spacing,
-                              // autoShrink, minFontSize
+                              // autoShrink, minFontSize, maxLines
     FieldColor = 1u << 7,     // color, htmlColor
     FieldAlignment = 1u << 8, // tHAlign, tVAlign, pHAlign, pVAlign
+    FieldFrame = 1u << 9,     // placeholderPath, cornerRadius, borderWidth, borderColor
 };
 using LayerFieldSet = unsigned;
 

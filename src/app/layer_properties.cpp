@@ -12,7 +12,7 @@ namespace {
 
 constexpr OverflowStyle kOverflowListOrder[] = {
     OverflowStyle::ShrinkToFit, OverflowStyle::ScaleToFit, OverflowStyle::FillScale,
-    OverflowStyle::CropTopLeft, OverflowStyle::CropCentre};
+    OverflowStyle::CropTopLeft, OverflowStyle::CropCentre, OverflowStyle::Cover};
 
 bool hasNonAscii(std::string_view text)
 {

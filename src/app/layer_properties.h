@@ -58,7 +58,7 @@ struct NumericFieldValue {
 NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimum);
 
 /// The overflow list's entries are in menu order ("等比例缩小", "等比例缩放", "填充式缩放",
-/// "裁剪左上角", "裁剪正中间"): the index of a style, and the style of an index.
+/// "裁剪左上角", "裁剪正中间", "等比例填满"): the index of a style, and the style of an index.
 int overflowListIndex(OverflowStyle style);
 OverflowStyle overflowStyleAt(int index);
 

@@ -4,6 +4,7 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "model/template_file.h"
+#include "model/text_fields.h"
 #include "render/magick.h"
 #include "render/output_file.h"
 #include "render/picture_input.h"
@@ -98,18 +99,66 @@ std::optional<BatchProblem> checkPictureBackground(const BackgroundLayer& backgr
     return std::nullopt;
 }
 
+// A picture a layer draws on every card it is needed on (a fixed picture, a placeholder): its
+// problem, or nothing when it can be read.
+std::optional<std::string> unreadablePicture(const std::string& stored,
+                                             const std::string& templatePath)
+{
+    const std::string path = resolveTemplatePath(stored, templatePath);
+    if (!fileExists(path))
+        return formatText("图片 '%s' 不存在，请重新选择", stored.c_str());
+    if (!readPicture(path))
+        return formatText("图片 '%s' 已损坏、不是图片或尺寸太大，请重新选择", stored.c_str());
+    return std::nullopt;
+}
+
+// The content of a fixed layer: a text that is not empty and whose fields name columns of the
+// CSV file, a picture that can be read.
+std::optional<BatchProblem> checkFixedContent(const Layer& layer, const PackedStrings& columns,
+                                              const std::string& templatePath)
+{
+    if (layer.type == LayerType::Picture) {
+        if (layer.filePath.empty())
+            return makeProblem(12, BatchControl::LayerContentField,
+                               formatText("图层#%d 还没有选择图片", layer.number),
+                               "固定内容的图层在每张卡片上显示它的演示图片，请选择一张图片");
+        if (auto problem = unreadablePicture(layer.filePath, templatePath))
+            return makeProblem(12, BatchControl::LayerContentField, "图片无法读取", *problem);
+        return std::nullopt;
+    }
+    if (layer.text.empty())
+        return makeProblem(12, BatchControl::LayerContentField,
+                           formatText("图层#%d 的固定内容为空", layer.number),
+                           "请输入每张卡片上都显示的文字");
+    for (const std::string& field : textFieldNames(layer.text)) {
+        if (!columns.contains(field))
+            return makeProblem(12, BatchControl::LayerContentField,
+                               formatText("图层#%d 的字段 {%s} 不是CSV文件的列", layer.number,
+                                          field.c_str()),
+                               "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身");
+    }
+    return std::nullopt;
+}
+
 std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& columns,
-                                       const FontRegistry& fonts)
+                                       const FontRegistry& fonts, const std::string& templatePath)
 {
     std::optional<BatchProblem> problem;
     if (!layer.hasRect()) {
         problem = makeProblem(11, BatchControl::LayerList,
                               formatText("图层#%d 还没有创建选区", layer.number),
                               "可以创建一个选区或删除这个图层");
+    } else if (layer.isFixed) {
+        problem = checkFixedContent(layer, columns, templatePath);
     } else if (layer.bind_col_name.empty() || !columns.contains(layer.bind_col_name)) {
         problem = makeProblem(12, BatchControl::LayerColumnSelector,
                               formatText("图层#%d 还没有绑定列名", layer.number), "请绑定一个列名");
-    } else if (layer.type == LayerType::Text && !fonts.hasFontName(layer.fontName)) {
+    } else if (layer.type == LayerType::Picture && !layer.placeholderPath.empty()) {
+        if (auto unreadable = unreadablePicture(layer.placeholderPath, templatePath))
+            problem = makeProblem(12, BatchControl::LayerPlaceholderField, "占位图片无法读取",
+                                  *unreadable);
+    }
+    if (!problem && layer.type == LayerType::Text && !fonts.hasFontName(layer.fontName)) {
         problem = makeProblem(13, BatchControl::LayerFontSelector,
                               formatText("没找到【%s】字体", layer.fontName.c_str()),
                               "请重新选择一个字体");
@@ -167,7 +216,7 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
     if (tpl.layers.empty())
         return makeProblem(10, BatchControl::LayerList, "请至少创建一个【图层】", "点右键创建...");
     for (const Layer& layer : tpl.layers) {
-        if (auto problem = checkLayer(layer, *loaded, fonts))
+        if (auto problem = checkLayer(layer, *loaded, fonts, tpl.templatePath))
             return *problem;
     }
 

@@ -20,6 +20,8 @@ enum class BatchControl {
     LayerList,
     LayerColumnSelector, // the bound-column selector of the layer's property panel
     LayerFontSelector,   // the font selector of the text layer panel
+    LayerContentField,   // the demo text or demo picture of the layer's panel (fixed content)
+    LayerPlaceholderField, // the placeholder picture of the picture layer panel
     OutputFolderButton,
     OutputFolderMessage, // shown as a message box ("提示", error icon), not a balloon
     FileNameColumn,

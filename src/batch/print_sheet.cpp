@@ -62,7 +62,8 @@ BatchProblem validateSheet(const Template& tpl, const BatchInputs& inputs,
     const auto layer = std::find_if(tpl.layers.begin(), tpl.layers.end(), [&](const Layer& l) {
         return l.number == problem.layerNumber;
     });
-    if (problem.check != 12 || !read || layer == tpl.layers.end() || layer->bind_col_name.empty())
+    if (problem.check != 12 || !read || layer == tpl.layers.end() || layer->bind_col_name.empty() ||
+        problem.control != BatchControl::LayerColumnSelector)
         return problem;
     if (read->empty()) {
         problem.title = "CSV文件没有数据";

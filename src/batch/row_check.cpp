@@ -72,9 +72,11 @@ public:
 
     void check(std::size_t cardNumber, const CardRow& row)
     {
+        std::string filled;
         for (std::size_t index = 0; index < m_tpl.layers.size(); ++index) {
             const Layer& layer = m_tpl.layers[index];
-            const std::string* cell = findCell(row, layer.bind_col_name);
+            // A fixed picture is the same on every card: the batch check has read it.
+            const std::string* cell = layerCell(layer, row, filled);
             if (!cell || layer.width <= 0 || layer.height <= 0)
                 continue;
             if (layer.type == LayerType::Picture)
@@ -111,23 +113,25 @@ private:
             return;
         const std::string path = resolveCellPicturePath(trimBlank(cell), m_csvFolder);
         const std::string& column = layer.bind_col_name;
+        // The card shows the placeholder instead; it is still a card with a problem.
+        const std::string instead = layer.placeholderPath.empty() ? "" : "（将使用占位图片）";
+        const auto problem = [&](RowProblemKind kind, const std::string& message) {
+            add(column, kind, message + instead, path, layer.number);
+        };
         if (!pathExists(path))
-            add(column, RowProblemKind::PictureMissing, "图片不存在：" + path, path,
-                layer.number);
+            problem(RowProblemKind::PictureMissing, "图片不存在：" + path);
         else if (!fileExists(path))
-            add(column, RowProblemKind::PictureUnreadable, "图片无法读取：" + path, path,
-                layer.number);
+            problem(RowProblemKind::PictureUnreadable, "图片无法读取：" + path);
         else if (const auto info = sniffPicture(path); !info)
-            add(column, RowProblemKind::NotAPicture, "不是图片：" + path, path, layer.number);
+            problem(RowProblemKind::NotAPicture, "不是图片：" + path);
         else if (!info->complete)
             add(column, RowProblemKind::PictureIncomplete, "图片已损坏：" + path, path,
                 layer.number);
         else if (!fitsDecodeLimits(layer, *info))
-            add(column, RowProblemKind::PictureTooLarge,
-                formatText("图片太大（%lld x %lld 像素），无法读取：%s",
-                           static_cast<long long>(info->fullWidth),
-                           static_cast<long long>(info->fullHeight), path.c_str()),
-                path, layer.number);
+            problem(RowProblemKind::PictureTooLarge,
+                    formatText("图片太大（%lld x %lld 像素），无法读取：%s",
+                               static_cast<long long>(info->fullWidth),
+                               static_cast<long long>(info->fullHeight), path.c_str()));
     }
 
     // As the batch reads the picture: at a reduced scale when the layer allows it.
@@ -157,7 +161,9 @@ private:
             it = m_fits.emplace(std::move(key), std::move(fit)).first;
         }
         const TextFit& fit = it->second;
-        const std::string& column = layer.bind_col_name;
+        // A fixed text has no column of its own: its problems are named by the layer.
+        const std::string column =
+            layer.isFixed ? formatText("图层#%d", layer.number) : layer.bind_col_name;
         if (!fit.missing.empty()) {
             std::string names;
             for (const char32_t cp : fit.missing)

@@ -1,5 +1,7 @@
 #include "common/text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -358,6 +360,13 @@ std::string formatText(const char* format, ...)
 std::string colorToHtml(std::uint32_t color)
 {
     return formatText("#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+bool isHtmlColor(std::string_view text)
+{
+    return text.size() == 7 && text[0] == '#' &&
+           std::all_of(text.begin() + 1, text.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
 std::vector<std::string> splitText(std::string_view text, char separator)

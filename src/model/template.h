@@ -16,13 +16,14 @@ enum class SizeUnit : std::int32_t { Pixel = 0, Centimetre = 1, Millimetre = 2, 
 
 enum class LayerLevel : std::int32_t { AboveBackground = 0, BelowBackground = 1 };
 
-/// How a picture that does not fit its rectangle is fitted. Menus list them 0, 4, 1, 2, 3.
+/// How a picture that does not fit its rectangle is fitted. Menus list them 0, 4, 1, 2, 3, 5.
 enum class OverflowStyle : std::int32_t {
     ShrinkToFit = 0, // 等比例缩小
     FillScale = 1,   // 填充式缩放
     CropTopLeft = 2, // 裁剪左上角
     CropCentre = 3,  // 裁剪正中间
     ScaleToFit = 4,  // 等比例缩放
+    Cover = 5,       // 等比例填满: scaled to cover the rectangle, the overflow cut off
 };
 
 enum class LayerType : std::int32_t { Text = 0, Picture = 1 };
@@ -79,6 +80,12 @@ inline constexpr std::int32_t kMaxMinFontSize = 1000;
 /// spacing beyond it is read as this.
 inline constexpr std::int32_t kMaxCharacterSpacing = 32767;
 
+/// The most lines a text layer wraps into.
+inline constexpr std::int32_t kMaxTextLines = 100;
+/// The largest corner radius and border width a template may hold (pixels).
+inline constexpr std::int32_t kMaxPictureEdge = 100000;
+inline constexpr const char* kDefaultBorderColor = "#000000";
+
 struct Layer {
     std::int32_t number = 1;
     std::int32_t x = -1;
@@ -107,6 +114,18 @@ struct Layer {
     /// Stored only when on ("autoShrink", "minFontSize" after the other members).
     bool autoShrink = false;
     std::int32_t minFontSize = kDefaultMinFontSize;
+    /// A text wider than the layer wraps into at most this many lines (1: it never wraps).
+    std::int32_t maxLines = 1;
+    /// The layer shows the same content on every card, no column: a text layer its text (with
+    /// {column} fields filled from the row), a picture layer its filePath.
+    bool isFixed = false;
+    /// Picture layers: drawn when a row's picture is missing or cannot be read ("": none).
+    std::string placeholderPath;
+    /// Picture layers: rounded corners, and a border drawn inside the picture's outline
+    /// (pixels; 0: none).
+    std::int32_t cornerRadius = 0;
+    std::int32_t borderWidth = 0;
+    std::string borderColor = kDefaultBorderColor;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

@@ -114,26 +114,62 @@ template <typename Visitor, typename L> void visitLayerMembers(Visitor& v, L& la
     v.number("pHAlign", layer.pHAlign);
     v.number("pVAlign", layer.pVAlign);
     v.enumeration("layer_level", layer.layer_level, 1);
-    v.enumeration("overflow_style", layer.overflow_style, 4);
+    v.enumeration("overflow_style", layer.overflow_style, 5);
 }
 
-// The text-fitting members come after the others and only when the option is on, so a template
-// that does not use it is written as before and older readers skip them.
-void writeTextFit(JsonWriter& out, const Layer& layer)
+// The members added after the first file format come last and only when they are not at their
+// default, so a template that does not use them is written as before and older readers skip
+// them. Values a reader does not know are read as the default.
+void writeLaterMembers(JsonWriter& out, const Layer& layer)
 {
-    if (!layer.autoShrink)
-        return;
-    out.number("autoShrink", 1);
-    out.number("minFontSize", layer.minFontSize);
+    if (layer.autoShrink) {
+        out.number("autoShrink", 1);
+        out.number("minFontSize", layer.minFontSize);
+    }
+    if (layer.isFixed)
+        out.number("isFixed", 1);
+    if (layer.maxLines != 1)
+        out.number("maxLines", layer.maxLines);
+    if (!layer.placeholderPath.empty())
+        out.text("placeholderPath", layer.placeholderPath);
+    if (layer.cornerRadius != 0)
+        out.number("cornerRadius", layer.cornerRadius);
+    if (layer.borderWidth != 0)
+        out.number("borderWidth", layer.borderWidth);
+    if (layer.borderColor != kDefaultBorderColor)
+        out.text("borderColor", layer.borderColor);
 }
 
-void readTextFit(const cJSON* element, Layer& layer)
+// A number member within first..last; nothing when it is missing, not a number or outside.
+std::optional<std::int32_t> laterNumber(const cJSON* element, const char* key, std::int32_t first,
+                                        std::int32_t last)
+{
+    const cJSON* item = cJSON_GetObjectItemCaseSensitive(element, key);
+    if (!cJSON_IsNumber(item) || item->valuedouble < first || item->valuedouble > last)
+        return std::nullopt;
+    return item->valueint;
+}
+
+std::string laterText(const cJSON* element, const char* key, const std::string& fallback)
+{
+    const cJSON* item = cJSON_GetObjectItemCaseSensitive(element, key);
+    return cJSON_IsString(item) && item->valuestring ? item->valuestring : fallback;
+}
+
+void readLaterMembers(const cJSON* element, Layer& layer)
 {
     const cJSON* on = cJSON_GetObjectItemCaseSensitive(element, "autoShrink");
     layer.autoShrink = cJSON_IsNumber(on) && on->valueint != 0;
     const cJSON* size = cJSON_GetObjectItemCaseSensitive(element, "minFontSize");
     if (cJSON_IsNumber(size))
         layer.minFontSize = std::clamp(size->valueint, 1, kMaxMinFontSize);
+    layer.isFixed = laterNumber(element, "isFixed", 0, 1) == 1;
+    layer.maxLines = laterNumber(element, "maxLines", 1, kMaxTextLines).value_or(1);
+    layer.placeholderPath = laterText(element, "placeholderPath", {});
+    layer.cornerRadius = laterNumber(element, "cornerRadius", 0, kMaxPictureEdge).value_or(0);
+    layer.borderWidth = laterNumber(element, "borderWidth", 0, kMaxPictureEdge).value_or(0);
+    const std::string color = laterText(element, "borderColor", kDefaultBorderColor);
+    layer.borderColor = isHtmlColor(color) ? color : kDefaultBorderColor;
 }
 
 const char* backgroundColorText(BackgroundColorMode mode)
@@ -295,7 +331,7 @@ bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& 
         visitLayerMembers(layerIn, layer);
         if (!layerIn.ok)
             return false;
-        readTextFit(element, layer);
+        readLaterMembers(element, layer);
         layer.characterSpacing =
             std::clamp(layer.characterSpacing, -kMaxCharacterSpacing, kMaxCharacterSpacing);
         layer.number = static_cast<std::int32_t>(layers.size() + 1);
@@ -494,7 +530,7 @@ std::string templateToJson(const Template& tpl, std::int32_t currentDpi)
         }
         JsonWriter layerOut{item};
         visitLayerMembers(layerOut, layer);
-        writeTextFit(layerOut, layer);
+        writeLaterMembers(layerOut, layer);
     }
     writeOutput(out, tpl.output);
     const JsonText text(cJSON_Print(root.get()));

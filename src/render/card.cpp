@@ -2,6 +2,8 @@
 
 #include "common/paths.h"
 #include "common/text.h"
+#include "model/template_file.h"
+#include "model/text_fields.h"
 #include "render/output_file.h"
 #include "render/picture_fit.h"
 #include "render/glyph_coverage.h"
@@ -72,6 +74,17 @@ const std::string* findCell(const CardRow& row, const std::string& column)
     return it == row.end() ? nullptr : &it->second;
 }
 
+const std::string* layerCell(const Layer& layer, const CardRow& row, std::string& storage)
+{
+    if (!layer.isFixed)
+        return findCell(row, layer.bind_col_name);
+    if (layer.type != LayerType::Text)
+        return nullptr;
+    storage = fillTextFields(layer.text,
+                             [&row](const std::string& column) { return findCell(row, column); });
+    return &storage;
+}
+
 std::string cellForLog(const std::string& cell)
 {
     // A line break in a cell would split the log line (and could fake another one); invisible
@@ -116,8 +129,13 @@ CardColumns::CardColumns(const PackedStrings& header, const Template& tpl, const
     for (const Template* t : {&tpl, back}) {
         if (!t)
             continue;
-        for (const Layer& layer : t->layers)
-            add(layer.bind_col_name);
+        for (const Layer& layer : t->layers) {
+            if (!layer.isFixed)
+                add(layer.bind_col_name);
+            else if (layer.type == LayerType::Text)
+                for (const std::string& column : textFieldNames(layer.text))
+                    add(column);
+        }
         add(t->output.file_name_bind_col_name);
         add(t->output.file_name_bind_col_name2);
     }
@@ -196,7 +214,35 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
     for (const Layer& layer : m_template.layers) {
         if (layer.type == LayerType::Picture && layer.layer_level == LayerLevel::BelowBackground)
             m_layersBelow = true;
+        const bool picture = layer.type == LayerType::Picture;
+        m_fixedPictures.push_back(picture && layer.isFixed ? preparePicture(layer.filePath, layer)
+                                                           : std::nullopt);
+        m_placeholders.push_back(picture && !layer.isFixed && !layer.placeholderPath.empty()
+                                     ? preparePicture(layer.placeholderPath, layer)
+                                     : std::nullopt);
     }
+}
+
+std::optional<CardRenderer::PreparedPicture>
+CardRenderer::preparePicture(const std::string& storedPath, const Layer& layer) const
+{
+    if (storedPath.empty() || layer.width <= 0 || layer.height <= 0)
+        return std::nullopt;
+    DecodedPicture picture = readPicture(resolveTemplatePath(storedPath, m_template.templatePath));
+    if (!picture)
+        return std::nullopt;
+    const FitPosition at = fitPicture(picture.wand.get(), layer, picture.width, picture.height);
+    framePicture(picture.wand.get(), layer);
+    return PreparedPicture{std::move(picture.wand), at};
+}
+
+MagickWandPtr CardRenderer::preparedCopy(const std::optional<PreparedPicture>& prepared) const
+{
+    if (!prepared)
+        return nullptr;
+    // A clone shares the pixels; clones are made one at a time, as for the text boxes.
+    std::lock_guard lock(m_preparedMutex);
+    return MagickWandPtr(CloneMagickWand(prepared->wand.get()));
 }
 
 CardRenderer::~CardRenderer() = default;
@@ -329,19 +375,37 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
     }
 
     TextNotes notes;
+    std::string filled;
     for (std::size_t index = 0; index < m_template.layers.size(); ++index) {
         const Layer& layer = m_template.layers[index];
         if (stop.load())
             break;
-        const std::string* cell = findCell(row, layer.bind_col_name);
+        const std::string* cell = layerCell(layer, row, filled);
         if (layer.type == LayerType::Text) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
                 drawText(background.get(), index, *cell, notes, log);
             continue;
         }
         // An empty rectangle has no room for any part of a picture.
-        if (!cell || isBlankText(*cell) || layer.width <= 0 || layer.height <= 0)
+        if (layer.width <= 0 || layer.height <= 0)
             continue;
+        MagickWand* target =
+            layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();
+        const auto drawPrepared = [&](const std::optional<PreparedPicture>& prepared) {
+            if (const MagickWandPtr copy = preparedCopy(prepared))
+                composite(target, copy.get(), prepared->at.x, prepared->at.y);
+        };
+        if (layer.isFixed) {
+            if (!m_fixedPictures[index])
+                log.log(formatText("无效图片:%s\n", cellForLog(layer.filePath).c_str()));
+            drawPrepared(m_fixedPictures[index]);
+            continue;
+        }
+        // A row without a picture gets the placeholder, as one whose picture is missing.
+        if (!cell || isBlankText(*cell)) {
+            drawPrepared(m_placeholders[index]);
+            continue;
+        }
         const std::string path = resolveCellPicturePath(trimBlank(*cell), m_csvFolder);
         // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the
         // fitted sizes still follow from the picture's real size.
@@ -350,14 +414,15 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
                                                    static_cast<std::size_t>(layer.height))
                                      : readPicture(path);
         if (!picture) {
-            log.log(formatText("无效图片:%s\n", cellForLog(*cell).c_str()));
+            log.log(formatText("无效图片:%s%s\n", cellForLog(*cell).c_str(),
+                               m_placeholders[index] ? "（已使用占位图片）" : ""));
+            drawPrepared(m_placeholders[index]);
             continue;
         }
         if (picture.damaged)
             log.log(formatText("图片已损坏：%s\n", cellForLog(*cell).c_str()));
         const FitPosition at = fitPicture(picture.wand.get(), layer, picture.width, picture.height);
-        MagickWand* target =
-            layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();
+        framePicture(picture.wand.get(), layer);
         composite(target, picture.wand.get(), at.x, at.y);
     }
     notes.log(cardName, log);

@@ -6,10 +6,12 @@
 #include "render/log_sink.h"
 #include "render/magick.h"
 #include "render/output_file.h"
+#include "render/picture_fit.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -24,7 +26,13 @@ using CardRow = std::unordered_map<std::string, std::string>;
 /// The cell of a column in a row; nullptr when the row has no such column.
 const std::string* findCell(const CardRow& row, const std::string& column);
 
-/// The columns that cards read (the layers' bound columns and the file-name columns), found
+/// What a layer shows on the card of a row: a bound layer its cell (nullptr when the row has
+/// none); a fixed text layer its text with the row's fields filled in, kept in storage. A fixed
+/// picture layer has no cell (its picture is the same on every card).
+const std::string* layerCell(const Layer& layer, const CardRow& row, std::string& storage);
+
+/// The columns that cards read (the layers' bound columns and the fields of fixed texts, and the
+/// file-name columns), found
 /// once in a CSV header, so that a card row holds those cells only, however many columns the
 /// file has.
 class CardColumns {
@@ -97,8 +105,18 @@ private:
         void log(const std::string& cardName, LogSink& sink) const;
     };
     struct CachedText;
+    // A picture decoded, fitted and framed for one layer once per batch: a fixed picture or a
+    // placeholder.
+    struct PreparedPicture {
+        MagickWandPtr wand;
+        FitPosition at;
+    };
 
     MagickWandPtr backgroundImage() const;
+    std::optional<PreparedPicture> preparePicture(const std::string& storedPath,
+                                                  const Layer& layer) const;
+    // A copy of a prepared picture to composite (nothing when there is none).
+    MagickWandPtr preparedCopy(const std::optional<PreparedPicture>& prepared) const;
     void drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
                   TextNotes& notes, LogSink& log) const;
 
@@ -109,6 +127,10 @@ private:
     MagickWandPtr m_background;     // decoded once; cloned for every card
     bool m_backgroundOpaque = true; // the background has no alpha channel
     bool m_layersBelow = false;     // a picture layer is drawn below the background
+    // Per layer: the picture of a fixed picture layer and the placeholder of a picture layer.
+    std::vector<std::optional<PreparedPicture>> m_fixedPictures;
+    std::vector<std::optional<PreparedPicture>> m_placeholders;
+    mutable std::mutex m_preparedMutex;
 
     // Text boxes of texts that come back (a department, a company name), drawn once per batch.
     struct TextCache;

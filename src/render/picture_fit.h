@@ -47,4 +47,13 @@ bool overflowStyleAllowsReducedDecode(OverflowStyle style);
 FitPosition fitPicture(MagickWand* picture, const Layer& layer, std::size_t sourceWidth = 0,
                        std::size_t sourceHeight = 0);
 
+/// True when the layer rounds its picture's corners or draws a border.
+bool hasPictureFrame(const Layer& layer);
+
+/// Rounds the corners of a fitted picture by the layer's corner radius (anti-aliased; the
+/// picture turns transparent outside the shape) and draws its border inside the outline. A
+/// radius of at least half the shorter side makes an ellipse. False when the image library
+/// refused a step (the picture may then be drawn square).
+bool framePicture(MagickWand* picture, const Layer& layer);
+
 } // namespace torvale

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string_view>
 
 namespace torvale {
 
@@ -211,24 +213,24 @@ bool fitsLayer(const TextSize& size, const Layer& layer)
            static_cast<long>(boxSide(size.height)) <= layer.height;
 }
 
-// The size a text's fit is judged by: justified text without its spreading.
-std::optional<TextSize> fitSize(const TextMeasurer& measurer, const Layer& layer, double fontSize)
+// The spacing a text's fit is judged by: justified text without its spreading.
+double fitKerning(const Layer& layer)
 {
-    if (layer.tHAlign == kHAlignJustified)
-        return measurer.measure(fontSize, 0, true);
-    return measurer.measure(fontSize, layer.characterSpacing, true);
+    return layer.tHAlign == kHAlignJustified ? 0.0 : layer.characterSpacing;
 }
+
+// The size of the whole text at a pixel size; nothing when the font cannot measure it.
+using SizeAt = std::function<std::optional<TextSize>(double fontSize)>;
 
 // The pixel size a text is drawn at: its own, or with auto-shrink the largest whole size down
 // to the minimum that fits the layer. Nothing when the font cannot measure the text.
-std::optional<double> chooseFontSize(const TextMeasurer& measurer, const Layer& layer,
-                                     bool& atMinimum)
+std::optional<double> chooseFontSize(const SizeAt& sizeAt, const Layer& layer, bool& atMinimum)
 {
     const double normal = pixelSize(layer.fontSize);
     atMinimum = false;
     if (!layer.autoShrink)
         return normal;
-    const std::optional<TextSize> atNormal = fitSize(measurer, layer, normal);
+    const std::optional<TextSize> atNormal = sizeAt(normal);
     if (!atNormal)
         return std::nullopt;
     if (fitsLayer(*atNormal, layer))
@@ -241,7 +243,7 @@ std::optional<double> chooseFontSize(const TextMeasurer& measurer, const Layer& 
     // Widths grow with the size: the largest fitting size is found by halving the range.
     double low = minimum;      // fits unless atMinimum
     double high = normal - 1; // largest candidate
-    const std::optional<TextSize> atLow = fitSize(measurer, layer, low);
+    const std::optional<TextSize> atLow = sizeAt(low);
     if (!atLow)
         return std::nullopt;
     if (!fitsLayer(*atLow, layer)) {
@@ -250,7 +252,7 @@ std::optional<double> chooseFontSize(const TextMeasurer& measurer, const Layer& 
     }
     while (low < high) {
         const double middle = std::floor((low + high + 1) / 2);
-        const std::optional<TextSize> size = fitSize(measurer, layer, middle);
+        const std::optional<TextSize> size = sizeAt(middle);
         if (!size)
             return std::nullopt;
         if (fitsLayer(*size, layer))
@@ -259,6 +261,177 @@ std::optional<double> chooseFontSize(const TextMeasurer& measurer, const Layer& 
             high = middle - 1;
     }
     return low;
+}
+
+// Chinese, Japanese and Korean characters: a line may break before and after each of them.
+bool isIdeographic(char32_t cp)
+{
+    return (cp >= 0x2E80 && cp <= 0x9FFF) || (cp >= 0xAC00 && cp <= 0xD7AF) ||
+           (cp >= 0xF900 && cp <= 0xFAFF) || (cp >= 0xFF00 && cp <= 0xFFEF) ||
+           (cp >= 0x20000 && cp <= 0x3FFFF);
+}
+
+// Punctuation that never starts a line (it closes what came before) and that never ends one.
+bool closesText(char32_t cp)
+{
+    static constexpr std::u32string_view kClosing = U"，。、；：！？）」』】》〉”’…,.;:!?)]}%";
+    return kClosing.find(cp) != std::u32string_view::npos;
+}
+
+bool opensText(char32_t cp)
+{
+    static constexpr std::u32string_view kOpening = U"（「『【《〈“‘([{";
+    return kOpening.find(cp) != std::u32string_view::npos;
+}
+
+// Where a line of text may break: the line ends at end (spaces before it left out) and the
+// next one starts at next.
+struct LineBreak {
+    std::size_t end = 0;
+    std::size_t next = 0;
+};
+
+// The places a text may break: after spaces between words, and before or after an ideograph.
+std::vector<LineBreak> lineBreaks(std::string_view text)
+{
+    std::vector<LineBreak> breaks;
+    char32_t previous = 0;
+    std::size_t previousEnd = 0; // after the last character that is not a space
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        const char32_t cp = nextCodePoint(text, i);
+        if (cp == ' ' || cp == 0x3000) {
+            std::size_t j = i;
+            while (j < text.size()) {
+                std::size_t k = j;
+                const char32_t next = nextCodePoint(text, k);
+                if (next != ' ' && next != 0x3000)
+                    break;
+                j = k;
+            }
+            if (previousEnd > 0 && j < text.size())
+                breaks.push_back({previousEnd, j});
+            i = j;
+            previous = ' ';
+            continue;
+        }
+        if (previous != 0 && previous != ' ' && (isIdeographic(cp) || isIdeographic(previous)) &&
+            !closesText(cp) && !opensText(previous))
+            breaks.push_back({start, start});
+        previous = cp;
+        previousEnd = i;
+    }
+    return breaks;
+}
+
+// Splits a text into lines that fit a width: each line ends at the last break that fits, a
+// word too wide on its own is broken between characters, and the last line allowed takes the
+// rest however wide it is.
+class LineWrapper {
+public:
+    using Width = std::function<std::optional<double>(std::string_view)>;
+
+    LineWrapper(const Width& width, long maxWidth) : m_width(width), m_maxWidth(maxWidth) {}
+
+    // The lines of one paragraph, at most maxLines of them; nothing when measuring failed.
+    std::optional<std::vector<std::string_view>> wrap(std::string_view text, std::size_t maxLines)
+    {
+        std::vector<std::string_view> lines;
+        const std::vector<LineBreak> breaks = lineBreaks(text);
+        std::size_t start = 0;
+        std::size_t first = 0; // the first break after start
+        while (lines.size() + 1 < maxLines) {
+            const std::optional<bool> restFits = fits(text.substr(start));
+            if (!restFits)
+                return std::nullopt;
+            if (*restFits)
+                break;
+            while (first < breaks.size() && breaks[first].end <= start)
+                ++first;
+            // The last break whose line fits, found by halving (wider with every break).
+            std::size_t low = first;
+            std::size_t high = breaks.size();
+            while (low < high) {
+                const std::size_t middle = (low + high) / 2;
+                const std::optional<bool> fit =
+                    fits(text.substr(start, breaks[middle].end - start));
+                if (!fit)
+                    return std::nullopt;
+                if (*fit)
+                    low = middle + 1;
+                else
+                    high = middle;
+            }
+            LineBreak at;
+            if (low > first) {
+                at = breaks[low - 1];
+            } else {
+                const std::optional<std::size_t> end = characterBreak(text, start);
+                if (!end)
+                    return std::nullopt;
+                at = {*end, *end};
+            }
+            lines.push_back(text.substr(start, at.end - start));
+            start = at.next;
+        }
+        lines.push_back(text.substr(start));
+        return lines;
+    }
+
+private:
+    std::optional<bool> fits(std::string_view text) const
+    {
+        const std::optional<double> width = m_width(text);
+        if (!width)
+            return std::nullopt;
+        return static_cast<long>(boxSide(*width)) <= m_maxWidth;
+    }
+
+    // The end of the longest run of whole characters from start that fits (at least one).
+    std::optional<std::size_t> characterBreak(std::string_view text, std::size_t start) const
+    {
+        std::vector<std::size_t> ends;
+        for (std::size_t i = start; i < text.size();) {
+            nextCodePoint(text, i);
+            ends.push_back(i);
+        }
+        std::size_t low = 1; // one character always goes on the line
+        std::size_t high = ends.size();
+        while (low < high) {
+            const std::size_t middle = (low + high + 1) / 2;
+            const std::optional<bool> fit = fits(text.substr(start, ends[middle - 1] - start));
+            if (!fit)
+                return std::nullopt;
+            if (*fit)
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        return ends.empty() ? text.size() : ends[low - 1];
+    }
+
+    const Width& m_width;
+    long m_maxWidth;
+};
+
+// Splits a line of text between the layer's font and fallback fonts, noting the characters no
+// font has.
+TextLine makeLine(std::string_view part, const FontEntry* font, const Layer& layer,
+                  std::vector<char32_t>& missing)
+{
+    TextLine line;
+    line.text = part;
+    if (!font) {
+        if (!part.empty())
+            line.split.runs.push_back({std::string(), line.text});
+        return line;
+    }
+    line.split = splitTextByFont(part, font->fontReference, layer.isBold != 0, layer.isItalic != 0);
+    for (const char32_t cp : line.split.missing) {
+        if (std::find(missing.begin(), missing.end(), cp) == missing.end())
+            missing.push_back(cp);
+    }
+    return line;
 }
 
 // Lays a layer's text out without drawing it; nothing when the font cannot measure it.
@@ -276,28 +449,52 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
     if (font)
         DrawSetFont(draw, font->fontReference.c_str());
     TextLayout layout;
-    std::vector<std::string_view> lines = textLines(text);
+    std::vector<std::string_view> paragraphs = textLines(text);
     // Every line is at least a pixel high: lines past the layer's height never show.
-    lines.resize(std::min<std::size_t>(lines.size(), std::max(1, layer.height)));
-    for (const std::string_view part : lines) {
-        TextLine& line = layout.lines.emplace_back();
-        line.text = part;
-        if (!font) {
-            if (!part.empty())
-                line.split.runs.push_back({std::string(), line.text});
-            continue;
-        }
-        line.split = splitTextByFont(part, font->fontReference, layer.isBold != 0,
-                                     layer.isItalic != 0);
-        for (const char32_t cp : line.split.missing) {
-            if (std::find(layout.missing.begin(), layout.missing.end(), cp) ==
-                layout.missing.end())
-                layout.missing.push_back(cp);
-        }
-    }
+    const auto maxLines = static_cast<std::size_t>(std::max(1, layer.height));
+    paragraphs.resize(std::min(paragraphs.size(), maxLines));
+    for (const std::string_view part : paragraphs)
+        layout.lines.push_back(makeLine(part, font, layer, layout.missing));
     const TextMeasurer measurer(draw, scratch, layout.lines);
-    const std::optional<double> fontSize = chooseFontSize(measurer, layer, layout.atMinimum);
-    if (!fontSize)
+    SizeAt sizeAt = [&](double fontSize) {
+        return measurer.measure(fontSize, fitKerning(layer), true);
+    };
+
+    // A text that may wrap is broken into lines anew at every size tried. Breaks in the cell
+    // always start a line; the lines wrapping adds keep the total within maxLines.
+    const auto wrapLines = static_cast<std::size_t>(std::clamp(layer.maxLines, 1, kMaxTextLines));
+    std::vector<char32_t> ignored;
+    const LineWrapper::Width widthOf = [&](std::string_view part) -> std::optional<double> {
+        const std::optional<TextSize> size =
+            measurer.measureLine(makeLine(part, font, layer, ignored), fitKerning(layer));
+        return size ? std::optional<double>(size->width) : std::nullopt;
+    };
+    const auto wrapAt = [&](double fontSize) -> bool {
+        DrawSetFontSize(draw, fontSize);
+        DrawSetTextKerning(draw, fitKerning(layer));
+        LineWrapper wrapper(widthOf, layer.width);
+        layout.lines.clear();
+        for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+            const std::size_t used = layout.lines.size() + (paragraphs.size() - p - 1);
+            const std::size_t allowed =
+                std::min(maxLines, std::max<std::size_t>(1, wrapLines > used ? wrapLines - used : 1));
+            const auto lines = wrapper.wrap(paragraphs[p], allowed);
+            if (!lines)
+                return false;
+            for (const std::string_view line : *lines)
+                layout.lines.push_back(makeLine(line, font, layer, ignored));
+        }
+        return true;
+    };
+    if (wrapLines > 1)
+        sizeAt = [&](double fontSize) -> std::optional<TextSize> {
+            if (!wrapAt(fontSize))
+                return std::nullopt;
+            return measurer.measure(fontSize, fitKerning(layer), true);
+        };
+
+    const std::optional<double> fontSize = chooseFontSize(sizeAt, layer, layout.atMinimum);
+    if (!fontSize || (wrapLines > 1 && !wrapAt(*fontSize)))
         return std::nullopt;
     layout.fontSize = *fontSize;
     DrawSetFontSize(draw, layout.fontSize);

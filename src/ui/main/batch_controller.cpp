@@ -113,6 +113,8 @@ const char* controlName(BatchControl control)
     case BatchControl::LayerList:
     case BatchControl::LayerColumnSelector:
     case BatchControl::LayerFontSelector:
+    case BatchControl::LayerContentField:
+    case BatchControl::LayerPlaceholderField:
         return "layerList";
     case BatchControl::OutputFolderButton:
     case BatchControl::OutputFolderMessage:

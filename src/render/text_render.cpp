@@ -758,7 +758,7 @@ std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
     for (const std::int32_t value :
          {layer.fontSize, layer.isBold, layer.isItalic, layer.tHAlign, layer.tVAlign,
           layer.characterSpacing, layer.width, layer.height,
-          static_cast<std::int32_t>(layer.autoShrink), layer.minFontSize})
+          static_cast<std::int32_t>(layer.autoShrink), layer.minFontSize, layer.maxLines})
         key += std::to_string(value) + ',';
     return key;
 }

@@ -1,6 +1,7 @@
 #include "batch/batch_validation.h"
 #include "batch/csv_source.h"
 #include "common/settings_store.h"
+#include "render/magick.h"
 #include "support/test_support.h"
 
 #include <cerrno>
@@ -137,6 +138,45 @@ const CheckCase kCases[] = {
          unsetRect(s.tpl.layers[1]);
      },
      13, BatchControl::LayerFontSelector, "没找到【NoSuchFont】字体", "请重新选择一个字体", 1},
+    {"FixedLayersNeedNoColumn",
+     [](Scene& s) {
+         for (Layer& layer : s.tpl.layers) {
+             layer.isFixed = true;
+             layer.bind_col_name = "";
+             layer.text = "编号：{Code} {{x}}";
+         }
+         const MagickWandPtr logo = newCanvas(4, 4, "red");
+         MagickWriteImage(logo.get(), s.dir.file("logo.png").c_str());
+         s.tpl.templatePath = s.dir.file("badge.dat");
+         s.tpl.layers[1].filePath = "logo.png";
+     },
+     0},
+    {"FixedTextEmpty",
+     [](Scene& s) {
+         s.tpl.layers[0].isFixed = true;
+         s.tpl.layers[0].text = "";
+     },
+     12, BatchControl::LayerContentField, "图层#1 的固定内容为空", "请输入每张卡片上都显示的文字",
+     1},
+    {"FixedTextFieldNotAColumn",
+     [](Scene& s) {
+         s.tpl.layers[2].isFixed = true;
+         s.tpl.layers[2].text = "{姓名}/{工号}";
+     },
+     12, BatchControl::LayerContentField, "图层#3 的字段 {工号} 不是CSV文件的列",
+     "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身", 3},
+    {"FixedPictureNotAPicture",
+     [](Scene& s) {
+         s.tpl.templatePath = s.dir.file("badge.dat");
+         s.tpl.layers[1].isFixed = true;
+         s.tpl.layers[1].filePath = "bg.png";
+     },
+     12, BatchControl::LayerContentField, "图片无法读取",
+     "图片 'bg.png' 已损坏、不是图片或尺寸太大，请重新选择", 2},
+    {"PlaceholderMissing",
+     [](Scene& s) { s.tpl.layers[1].placeholderPath = "/no/such.png"; }, 12,
+     BatchControl::LayerPlaceholderField, "占位图片无法读取",
+     "图片 '/no/such.png' 不存在，请重新选择", 2},
     {"OutputEmpty", [](Scene& s) { s.inputs.outputFolder = ""; }, 14,
      BatchControl::OutputFolderButton, "请选择【图片保存到】文件夹",
      "制作的图片将保存到这个文件夹里"},

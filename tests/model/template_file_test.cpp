@@ -1,5 +1,6 @@
 #include "common/text.h"
 #include "model/template_file.h"
+#include "model/text_fields.h"
 #include "support/test_support.h"
 
 #include <cjson/cJSON.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <random>
 
@@ -435,6 +437,78 @@ TEST(TemplateFile, TextFitMembersComeLastAndOnlyWhenOn)
             // Off: the file is the one a template without the option gives.
             EXPECT_EQ(saved, golden("custom_other.dat"));
         }
+    }
+}
+
+TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
+{
+    // Each member set alone: written after the others and read back; an unknown value is read
+    // as the default, and a default value leaves the golden bytes.
+    struct Case {
+        const char* key;
+        cJSON* (*value)();
+        bool kept;
+    };
+    const Case cases[] = {
+        {"isFixed", [] { return cJSON_CreateNumber(1); }, true},
+        {"maxLines", [] { return cJSON_CreateNumber(3); }, true},
+        {"placeholderPath", [] { return cJSON_CreateString("none.png"); }, true},
+        {"cornerRadius", [] { return cJSON_CreateNumber(12); }, true},
+        {"borderWidth", [] { return cJSON_CreateNumber(2); }, true},
+        {"borderColor", [] { return cJSON_CreateString("#12abEF"); }, true},
+        {"overflow_style", [] { return cJSON_CreateNumber(5); }, true},
+        {"isFixed", [] { return cJSON_CreateNumber(7); }, false},
+        {"maxLines", [] { return cJSON_CreateNumber(0); }, false},
+        {"maxLines", [] { return cJSON_CreateNumber(1e9); }, false},
+        {"cornerRadius", [] { return cJSON_CreateNumber(-4); }, false},
+        {"borderWidth", [] { return cJSON_CreateString("2"); }, false},
+        {"borderColor", [] { return cJSON_CreateString("red"); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        const std::string text = edited("custom_other.dat", [&c](cJSON* root) {
+            cJSON* layer = cJSON_GetArrayItem(cJSON_GetObjectItem(root, "picture_items"), 0);
+            setMember(layer, c.key, c.value());
+        });
+        Template tpl;
+        ASSERT_TRUE(readTemplateText(text, "a.dat", tpl, 72, columnsLoader()).ok());
+        const std::string saved = templateToJson(tpl, 72);
+        if (!c.kept) {
+            EXPECT_EQ(saved, golden("custom_other.dat"));
+            continue;
+        }
+        const std::size_t at = saved.find(std::string("\"") + c.key + "\"");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_LE(saved.find("\"overflow_style\""), at);
+        Template again;
+        ASSERT_TRUE(readTemplateText(saved, "a.dat", again, 72, columnsLoader()).ok());
+        EXPECT_EQ(templateToJson(again, 72), saved);
+    }
+}
+
+TEST(TextFields, FillsColumnsAndKeepsBraces)
+{
+    const std::map<std::string, std::string> row = {{"工号", "A0001"}, {"名", "李"}};
+    const FieldCell cell = [&row](const std::string& column) -> const std::string* {
+        const auto it = row.find(column);
+        return it == row.end() ? nullptr : &it->second;
+    };
+    const struct {
+        const char* text;
+        const char* filled;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"编号：{工号}", "编号：A0001", {"工号"}},
+        {"{名}{工号}{名}", "李A0001李", {"名", "工号"}},
+        {"{{工号}} }} {{", "{工号} } {", {}},
+        {"{没有}!", "!", {"没有"}},
+        {"a { b", "a { b", {}},
+        {"a } b {", "a } b {", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(fillTextFields(c.text, cell), c.filled);
+        EXPECT_EQ(textFieldNames(c.text), c.names);
     }
 }
 

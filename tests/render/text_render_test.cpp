@@ -477,6 +477,47 @@ TEST_F(TextRenderTest, LinesShrinkUntilTheyAllFitAndTheFitterCountsThem)
     EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(text).atMinimum);
 }
 
+TEST_F(TextRenderTest, LongTextsWrapBetweenWordsOrCharactersWithinTheirLines)
+{
+    // A wrapped text is drawn as the same text broken by hand where it may break.
+    const struct {
+        const char* text;
+        const char* brokenByHand;
+        int width;
+        int maxLines;
+    } cases[] = {
+        {"Alexander Montgomery", "Alexander\nMontgomery", 100, 2},
+        {"Alexander Montgomery Smith", "Alexander\nMontgomery Smith", 100, 2},
+        {"中华人民共和国", "中华人民\n共和国", 70, 3},
+        {"中华人民共和国国家统计局", "中华人民\n共和国国家统计局", 70, 2},
+        {"中华人民共和国，统计", "中华人民\n共和国，\n统计", 70, 3},
+        {"Short\n中华人民共和国", "Short\n中华人民\n共和国", 70, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Layer layer = textLayer(c.width, 60, 1, 1);
+        const Pixels byHand = render(layer, c.brokenByHand);
+        layer.maxLines = c.maxLines;
+        EXPECT_EQ(render(layer, c.text).rgba, byHand.rgba);
+    }
+
+    // A word too wide alone is broken inside; shrinking fits the wrapped lines, not one line.
+    Layer layer = textLayer(60, 40, 0, 0);
+    layer.maxLines = 2;
+    const Ink broken = renderInk(layer, "WWWWWWWW");
+    EXPECT_LT(broken.right, 59);
+    EXPECT_GT(broken.bottom - broken.top, 16);
+    layer = textLayer(120, 60, 0, 1);
+    layer.fontSize = 26;
+    layer.autoShrink = true;
+    layer.maxLines = 2;
+    const std::string name = "Alexander Montgomery";
+    EXPECT_FALSE(TextFitter(layer, *s_fonts).fit(name).wider);
+    const Ink shrunk = renderInk(layer, name);
+    EXPECT_LT(shrunk.right, 119);
+    EXPECT_GT(shrunk.bottom - shrunk.top, 30); // two lines, each larger than one line would be
+}
+
 TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
 {
     const std::string longName = "WWWWWWWWWW";

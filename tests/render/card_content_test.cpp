@@ -1,0 +1,172 @@
+#include "common/text.h"
+#include "model/template_file.h"
+#include "render/card.h"
+#include "render/fonts.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace torvale {
+namespace {
+
+struct CollectingLog : LogSink {
+    void log(const std::string& message) override { lines.push_back(message); }
+    std::vector<std::string> lines;
+};
+
+// A picture of equal vertical stripes (or horizontal ones), one per colour.
+void writeStripes(const std::string& path, std::size_t stripe, std::size_t length, bool vertical,
+                  const std::vector<const char*>& colors)
+{
+    MagickWandPtr picture = newCanvas(vertical ? stripe * colors.size() : length,
+                                      vertical ? length : stripe * colors.size(), "white");
+    ASSERT_TRUE(picture);
+    for (std::size_t i = 0; i < colors.size(); ++i) {
+        MagickWandPtr part = newCanvas(vertical ? stripe : length, vertical ? length : stripe,
+                                       colors[i]);
+        const auto at = static_cast<long>(i * stripe);
+        MagickCompositeImage(picture.get(), part.get(), OverCompositeOp, vertical ? at : 0,
+                             vertical ? 0 : at);
+    }
+    ASSERT_NE(MagickWriteImage(picture.get(), path.c_str()), MagickFalse);
+}
+
+class CardContentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tpl.templatePath = dir.file("card.dat");
+        tpl.background.width = 120;
+        tpl.background.height = 80;
+        tpl.output.format = OutputFormat::Png;
+        tpl.output.transparent_open = false;
+    }
+
+    Layer& addLayer(LayerType type, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h)
+    {
+        Layer layer = makeLayer(type, LayerLevel::AboveBackground, OverflowStyle::ShrinkToFit);
+        layer.x = x;
+        layer.y = y;
+        layer.width = w;
+        layer.height = h;
+        layer.fontName = "WenQuanYi Zen Hei";
+        layer.fontSize = 12;
+        tpl.layers.push_back(layer);
+        return tpl.layers.back();
+    }
+
+    // The card of a row, decoded to RGBA bytes.
+    std::vector<unsigned char> card(const CardRow& row)
+    {
+        const CardRenderer renderer(tpl, 300, test::testFonts(), dir.file("data.csv"));
+        const auto encoded = renderer.compose(row, tpl.output, log, stop);
+        EXPECT_TRUE(encoded);
+        if (!encoded)
+            return {};
+        MagickWandPtr wand(NewMagickWand());
+        MagickReadImageBlob(wand.get(), encoded->bytes.data(), encoded->bytes.size());
+        std::vector<unsigned char> pixels(120 * 80 * 4);
+        MagickExportImagePixels(wand.get(), 0, 0, 120, 80, "RGBA", CharPixel, pixels.data());
+        return pixels;
+    }
+
+    static std::string colorAt(const std::vector<unsigned char>& pixels, long x, long y)
+    {
+        const unsigned char* p = &pixels[static_cast<std::size_t>(y * 120 + x) * 4];
+        return colorToHtml(p[0] | (p[1] << 8) | (p[2] << 16));
+    }
+
+    test::TempDir dir;
+    Template tpl;
+    CollectingLog log;
+    std::atomic<bool> stop{false};
+};
+
+TEST_F(CardContentTest, FixedTextFillsItsFieldsAsABoundCellWouldShowThem)
+{
+    Layer& fixed = addLayer(LayerType::Text, 0, 0, 120, 40);
+    fixed.isFixed = true;
+    fixed.text = "编号：{工号}";
+    const auto a = card({{"工号", "A0001"}});
+    const auto b = card({{"工号", "B0002"}});
+    EXPECT_NE(a, b);
+
+    tpl.layers[0].isFixed = false;
+    tpl.layers[0].bind_col_name = "shown";
+    EXPECT_EQ(card({{"shown", "编号：A0001"}}), a);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(CardContentTest, FixedPictureAndPlaceholderAreDrawnFromTheTemplateFolder)
+{
+    writeStripes(dir.file("logo.png"), 20, 20, true, {"#FF0000"});
+    writeStripes(dir.file("none.png"), 30, 30, true, {"#0000FF"});
+    Layer& logo = addLayer(LayerType::Picture, 0, 0, 20, 20);
+    logo.isFixed = true;
+    logo.filePath = "logo.png";
+    Layer& photo = addLayer(LayerType::Picture, 60, 0, 30, 30);
+    photo.bind_col_name = "photo";
+    photo.placeholderPath = "none.png";
+
+    for (const char* cell : {"", "missing.png"}) {
+        SCOPED_TRACE(cell);
+        log.lines.clear();
+        const auto pixels = card({{"photo", cell}});
+        EXPECT_EQ(colorAt(pixels, 10, 10), "#FF0000");
+        EXPECT_EQ(colorAt(pixels, 75, 15), "#0000FF");
+        EXPECT_EQ(colorAt(pixels, 40, 40), "#FFFFFF");
+        // A named picture that is missing is still a problem of the card; no picture is none.
+        if (*cell)
+            EXPECT_EQ(log.lines, std::vector<std::string>{"无效图片:missing.png（已使用占位图片）\n"});
+        else
+            EXPECT_TRUE(log.lines.empty());
+    }
+}
+
+TEST_F(CardContentTest, CoverFillsTheFrameAndKeepsTheAlignedPart)
+{
+    // Three stripes of 30; scaled by 2/3 to cover a 20 x 20 frame, each stripe is 20 wide.
+    writeStripes(dir.file("across.png"), 30, 30, true, {"#FF0000", "#00FF00", "#0000FF"});
+    writeStripes(dir.file("down.png"), 30, 30, false, {"#FF0000", "#00FF00", "#0000FF"});
+    Layer& photo = addLayer(LayerType::Picture, 10, 10, 20, 20);
+    photo.bind_col_name = "photo";
+    photo.overflow_style = OverflowStyle::Cover;
+    const char* kept[] = {"#FF0000", "#00FF00", "#0000FF"};
+    for (const int align : {0, 1, 2}) {
+        SCOPED_TRACE(align);
+        tpl.layers[0].pHAlign = align;
+        tpl.layers[0].pVAlign = align;
+        for (const char* file : {"across.png", "down.png"}) {
+            const auto pixels = card({{"photo", dir.file(file)}});
+            EXPECT_EQ(colorAt(pixels, 20, 20), kept[align]) << file;
+            for (const auto& [x, y] : {std::pair{10L, 10L}, {29L, 29L}})
+                EXPECT_NE(colorAt(pixels, x, y), "#FFFFFF") << file;
+            for (const auto& [x, y] : {std::pair{9L, 9L}, {30L, 30L}, {30L, 10L}, {10L, 30L}})
+                EXPECT_EQ(colorAt(pixels, x, y), "#FFFFFF") << file;
+        }
+    }
+}
+
+TEST_F(CardContentTest, RoundCornersShowTheCardBelowAndTheBorderIsInside)
+{
+    tpl.background.drawingColor = 0x00FF00; // 0x00BBGGRR: the card is green
+    writeStripes(dir.file("red.png"), 40, 40, true, {"#FF0000"});
+    Layer& photo = addLayer(LayerType::Picture, 10, 10, 40, 40);
+    photo.bind_col_name = "photo";
+    photo.cornerRadius = 20; // half the side: a circle
+    photo.borderWidth = 3;
+    photo.borderColor = "#0000FF";
+    const auto pixels = card({{"photo", dir.file("red.png")}});
+    EXPECT_EQ(colorAt(pixels, 10, 10), "#00FF00"); // outside the circle
+    EXPECT_EQ(colorAt(pixels, 30, 30), "#FF0000");
+    EXPECT_EQ(colorAt(pixels, 30, 11), "#0000FF"); // the border at the top
+    EXPECT_EQ(colorAt(pixels, 30, 14), "#FF0000"); // and the picture under it
+    EXPECT_EQ(colorAt(pixels, 30, 9), "#00FF00");
+
+    // Square corners with a border: the corner pixel is the border's.
+    tpl.layers[0].cornerRadius = 0;
+    EXPECT_EQ(colorAt(card({{"photo", dir.file("red.png")}}), 10, 10), "#0000FF");
+}
+
+} // namespace
+} // namespace torvale

@@ -125,6 +125,37 @@ TEST(RunCommand, LargePhotosGiveTheSameCardsForAnyJobCount)
     EXPECT_TRUE(one == folderContent(dir.file("4")));
 }
 
+TEST(RunCommand, StaffCardExampleDrawsTheSameCardsOnEveryPath)
+{
+    // Fixed texts with fields, a logo, a round cover-cropped photo with a placeholder, wrapped
+    // titles: run, card and sheet draw them through the same renderer.
+    TempDir dir;
+    const std::string example =
+        shellQuote(std::string(TORVALE_SOURCE_DIR) + "/examples/staff-card/staff-card.dat");
+    const CommandResult run =
+        runTool(dir, example + " --strict --quiet --out " + shellQuote(dir.file("cards")));
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    const auto cards = folderContent(dir.path() / "cards");
+    EXPECT_EQ(cards.size(), 8u);
+    const std::string config = "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                               shellQuote(TORVALE_BATCH_EXE);
+    const CommandResult card =
+        runCommand(config + " card " + example + " --row 6 --out " + shellQuote(dir.file("one")));
+    EXPECT_EQ(card.exitCode, 0) << card.err;
+    EXPECT_EQ(folderContent(dir.path() / "one").at("A0006-陈静.png"), cards.at("A0006-陈静.png"));
+    const CommandResult sheet = runCommand(config + " sheet " + example + " --strict --quiet --out " +
+                                           shellQuote(dir.file("cards.pdf")));
+    EXPECT_EQ(sheet.exitCode, 0) << sheet.err;
+    EXPECT_TRUE(fs::exists(dir.path() / "cards.pdf"));
+
+    // The row check names the photo the placeholder stands in for.
+    writeFile(dir.file("missing.csv"), "工号,姓名,职务,照片\nB1,名,职务,gone.jpg\n");
+    const CommandResult rows = runCommand(config + " check " + example + " --rows --csv " +
+                                          shellQuote(dir.file("missing.csv")) + " --out " +
+                                          shellQuote(dir.file("cards")));
+    EXPECT_NE(rows.out.find("gone.jpg（将使用占位图片）"), std::string::npos) << rows.out;
+}
+
 TEST(RunCommand, RefusesBadInput)
 {
     TempDir dir;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 namespace torvale {
@@ -155,17 +156,8 @@ std::array<std::uint8_t, 3> colorBytes(const std::string& html)
             static_cast<std::uint8_t>(value)};
 }
 
-} // namespace
-
-bool hasPictureFrame(const Layer& layer)
+bool framePictureUnguarded(MagickWand* picture, const Layer& layer)
 {
-    return layer.cornerRadius > 0 || layer.borderWidth > 0;
-}
-
-bool framePicture(MagickWand* picture, const Layer& layer)
-{
-    if (!picture || !hasPictureFrame(layer))
-        return true;
     const std::size_t w = MagickGetImageWidth(picture);
     const std::size_t h = MagickGetImageHeight(picture);
     if (w == 0 || h == 0)
@@ -197,6 +189,24 @@ bool framePicture(MagickWand* picture, const Layer& layer)
         return true;
     const MagickWandPtr mask = alphaImage(w, h, {255, 255, 255}, shape);
     return mask && MagickCompositeImage(picture, mask.get(), DstInCompositeOp, 0, 0) != MagickFalse;
+}
+
+} // namespace
+
+bool hasPictureFrame(const Layer& layer)
+{
+    return layer.cornerRadius > 0 || layer.borderWidth > 0;
+}
+
+bool framePicture(MagickWand* picture, const Layer& layer)
+{
+    if (!picture || !hasPictureFrame(layer))
+        return true;
+    try {
+        return framePictureUnguarded(picture, layer);
+    } catch (const std::bad_alloc&) {
+        return false; // drawn square: the masks of a huge picture did not fit in memory
+    }
 }
 
 bool overflowStyleAllowsReducedDecode(OverflowStyle style)

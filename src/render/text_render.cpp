@@ -331,7 +331,13 @@ class LineWrapper {
 public:
     using Width = std::function<std::optional<double>(std::string_view)>;
 
-    LineWrapper(const Width& width, long maxWidth) : m_width(width), m_maxWidth(maxWidth) {}
+    LineWrapper(const Width& width, long maxWidth)
+        : m_width(width), m_maxWidth(maxWidth),
+          // No glyph is narrower than a quarter pixel (as maxDrawnUnits assumes), and a UTF-16
+          // unit takes at most 3 bytes: a longer line is too wide without measuring it.
+          m_maxLineBytes(12 * static_cast<std::size_t>(std::max(0L, maxWidth)) + 12)
+    {
+    }
 
     // The lines of one paragraph, at most maxLines of them; nothing when measuring failed.
     std::optional<std::vector<std::string_view>> wrap(std::string_view text, std::size_t maxLines)
@@ -341,30 +347,22 @@ public:
         std::size_t start = 0;
         std::size_t first = 0; // the first break after start
         while (lines.size() + 1 < maxLines) {
-            const std::optional<bool> restFits = fits(text.substr(start));
-            if (!restFits)
-                return std::nullopt;
-            if (*restFits)
-                break;
             while (first < breaks.size() && breaks[first].end <= start)
                 ++first;
-            // The last break whose line fits, found by halving (wider with every break).
-            std::size_t low = first;
-            std::size_t high = breaks.size();
-            while (low < high) {
-                const std::size_t middle = (low + high) / 2;
-                const std::optional<bool> fit =
-                    fits(text.substr(start, breaks[middle].end - start));
-                if (!fit)
-                    return std::nullopt;
-                if (*fit)
-                    low = middle + 1;
-                else
-                    high = middle;
-            }
+            // The line may end at each later break, or take the rest of the text.
+            const std::size_t candidates = breaks.size() - first + 1;
+            const std::optional<std::size_t> fitting = leadingFits(candidates, [&](std::size_t k) {
+                const std::size_t end = first + k < breaks.size() ? breaks[first + k].end
+                                                                 : text.size();
+                return fits(text.substr(start, end - start));
+            });
+            if (!fitting)
+                return std::nullopt;
+            if (*fitting == candidates)
+                break;
             LineBreak at;
-            if (low > first) {
-                at = breaks[low - 1];
+            if (*fitting > 0) {
+                at = breaks[first + *fitting - 1];
             } else {
                 const std::optional<std::size_t> end = characterBreak(text, start);
                 if (!end)
@@ -374,13 +372,55 @@ public:
             lines.push_back(text.substr(start, at.end - start));
             start = at.next;
         }
-        lines.push_back(text.substr(start));
+        // The last line shows its beginning only: what lies past any width it could fill is left.
+        std::string_view rest = text.substr(start);
+        if (rest.size() > m_maxLineBytes) {
+            std::size_t cut = m_maxLineBytes;
+            while (cut > 0 && (static_cast<unsigned char>(rest[cut]) & 0xC0) == 0x80)
+                --cut;
+            rest = rest.substr(0, cut);
+        }
+        lines.push_back(rest);
         return lines;
     }
 
 private:
+    // How many of count candidates fit, when every candidate is wider than the one before:
+    // probed at growing steps from the first, then halved, so that a line costs a few
+    // measurements of about its own length.
+    template <typename Fits>
+    static std::optional<std::size_t> leadingFits(std::size_t count, const Fits& fitsAt)
+    {
+        std::size_t good = 0;    // candidates [0, good) fit
+        std::size_t bad = count; // candidate bad does not (count: none known)
+        for (std::size_t step = 1; good < bad; step *= 2) {
+            const std::size_t probe = std::min(good + step - 1, bad - 1);
+            const std::optional<bool> fit = fitsAt(probe);
+            if (!fit)
+                return std::nullopt;
+            if (!*fit) {
+                bad = probe;
+                break;
+            }
+            good = probe + 1;
+        }
+        while (good < bad) {
+            const std::size_t middle = (good + bad) / 2;
+            const std::optional<bool> fit = fitsAt(middle);
+            if (!fit)
+                return std::nullopt;
+            if (*fit)
+                good = middle + 1;
+            else
+                bad = middle;
+        }
+        return good;
+    }
+
     std::optional<bool> fits(std::string_view text) const
     {
+        if (text.size() > m_maxLineBytes)
+            return false;
         const std::optional<double> width = m_width(text);
         if (!width)
             return std::nullopt;
@@ -391,27 +431,22 @@ private:
     std::optional<std::size_t> characterBreak(std::string_view text, std::size_t start) const
     {
         std::vector<std::size_t> ends;
-        for (std::size_t i = start; i < text.size();) {
+        for (std::size_t i = start; i < text.size() && i - start <= m_maxLineBytes;) {
             nextCodePoint(text, i);
             ends.push_back(i);
         }
-        std::size_t low = 1; // one character always goes on the line
-        std::size_t high = ends.size();
-        while (low < high) {
-            const std::size_t middle = (low + high + 1) / 2;
-            const std::optional<bool> fit = fits(text.substr(start, ends[middle - 1] - start));
-            if (!fit)
-                return std::nullopt;
-            if (*fit)
-                low = middle;
-            else
-                high = middle - 1;
-        }
-        return ends.empty() ? text.size() : ends[low - 1];
+        if (ends.empty())
+            return text.size();
+        const std::optional<std::size_t> fitting = leadingFits(
+            ends.size(), [&](std::size_t k) { return fits(text.substr(start, ends[k] - start)); });
+        if (!fitting)
+            return std::nullopt;
+        return ends[std::max<std::size_t>(1, *fitting) - 1]; // one character always goes
     }
 
     const Width& m_width;
     long m_maxWidth;
+    std::size_t m_maxLineBytes;
 };
 
 // Splits a line of text between the layer's font and fallback fonts, noting the characters no
@@ -564,12 +599,15 @@ bool annotateLines(MagickWand* canvas, DrawingWand* draw, const TextLayout& layo
     const double lineHeight = size.ascent - size.descent;
     double baseline = (static_cast<double>(boxHeight) - size.height) / 2 + size.ascent;
     const bool severalLines = layout.lines.size() > 1;
+    // Lines are placed in the part of the block the layer shows: a line wider than the layer
+    // (clipped on the right) does not push the others out of it.
+    const double span = std::min(size.width, static_cast<double>(layer.width));
     for (const TextLine& line : layout.lines) {
         double x = left;
         if (layer.tHAlign == kHAlignRight)
-            x += size.width - line.size.width;
+            x += std::max(0.0, span - line.size.width);
         else if (layer.tHAlign != 0)
-            x += (size.width - line.size.width) / 2;
+            x += std::max(0.0, (span - line.size.width) / 2);
         if (severalLines)
             DrawSetTextKerning(draw, line.kerning);
         if (!annotateLine(canvas, draw, line, x, baseline))
@@ -583,7 +621,9 @@ bool annotateLines(MagickWand* canvas, DrawingWand* draw, const TextLayout& layo
 
 std::size_t maxDrawnUnits(const Layer& layer)
 {
-    return 256 + 4 * static_cast<std::size_t>(std::max(0, layer.width));
+    // A text that wraps shows that much on each of its lines.
+    return 256 + 4 * static_cast<std::size_t>(std::max(0, layer.width)) *
+                     static_cast<std::size_t>(std::clamp(layer.maxLines, 1, kMaxTextLines));
 }
 
 TextFitter::TextFitter(const Layer& layer, const FontRegistry& fonts)

@@ -53,7 +53,8 @@ struct TextFit {
 
 /// The most UTF-16 units of a cell a text layer draws: a text wider than its layer is clipped,
 /// so only its beginning can show; four units per pixel of width is more than even the
-/// narrowest glyphs can fill, and a cell of megabytes is not measured and drawn whole.
+/// narrowest glyphs can fill (on each line a text may wrap onto), and a cell of megabytes is not
+/// measured and drawn whole.
 std::size_t maxDrawnUnits(const Layer& layer);
 
 /// Measures the texts of one layer as renderTextBox would draw them, without drawing. A text

@@ -501,6 +501,15 @@ TEST_F(TextRenderTest, LongTextsWrapBetweenWordsOrCharactersWithinTheirLines)
         EXPECT_EQ(render(layer, c.text).rgba, byHand.rgba);
     }
 
+    // The last line takes the rest, clipped on the right; the first stays centred in the layer.
+    Layer centred = textLayer(70, 60, 1, 0);
+    centred.maxLines = 2;
+    Pixels pixels = render(centred, "中华人民共和国国家统计局");
+    pixels.rgba.resize(pixels.width * 4 * 18); // the first line only
+    pixels.height = 18;
+    const Ink firstLine = inkOf(pixels);
+    EXPECT_NEAR(firstLine.centreX(), 35, 3);
+
     // A word too wide alone is broken inside; shrinking fits the wrapped lines, not one line.
     Layer layer = textLayer(60, 40, 0, 0);
     layer.maxLines = 2;

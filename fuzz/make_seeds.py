@@ -26,6 +26,7 @@ def templates(root, folder):
     # loads them, an even one ("\n") does not. Each template comes with both endings.
     paths = sorted(glob.glob(os.path.join(root, "tests", "data", "templates", "*.dat")))
     paths.append(os.path.join(root, "examples", "badge", "badge.dat"))
+    paths.append(os.path.join(root, "examples", "staff-card", "staff-card.dat"))
     for path in paths:
         with open(path, "rb") as source:
             data = source.read().rstrip()

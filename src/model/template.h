@@ -26,7 +26,18 @@ enum class OverflowStyle : std::int32_t {
     Cover = 5,       // 等比例填满: scaled to cover the rectangle, the overflow cut off
 };
 
-enum class LayerType : std::int32_t { Text = 0, Picture = 1 };
+enum class LayerType : std::int32_t { Text = 0, Picture = 1, Code = 2 };
+
+/// The symbologies of code layers, by their file names, the default first.
+inline constexpr const char* kCodeTypes[] = {"QR",   "DataMatrix", "PDF417", "Aztec", "Code128",
+                                             "Code39", "EAN13",     "EAN8",   "UPCA",  "ITF14"};
+inline constexpr const char* kCodeErrorLevels[] = {"L", "M", "Q", "H"};
+inline constexpr const char* kDefaultCodeType = "QR";
+inline constexpr const char* kDefaultCodeErrorLevel = "M";
+inline constexpr const char* kDefaultCodeBackground = "#FFFFFF";
+/// The quiet zone of a code layer that takes the symbology's own.
+inline constexpr std::int32_t kStandardQuietZone = -1;
+inline constexpr std::int32_t kMaxQuietZone = 100;
 
 enum class OutputFormat { Jpg, Png };
 
@@ -126,6 +137,12 @@ struct Layer {
     std::int32_t cornerRadius = 0;
     std::int32_t borderWidth = 0;
     std::string borderColor = kDefaultBorderColor;
+    /// Code layers: the value comes from the column or, fixed, from text (with its fields).
+    std::string codeType = kDefaultCodeType;
+    std::string codeErrorLevel = kDefaultCodeErrorLevel; // QR only
+    bool codeShowText = false;                           // the text under a linear code
+    std::string codeBackground = kDefaultCodeBackground; // "": none, the card shows through
+    std::int32_t codeQuietZone = kStandardQuietZone;     // modules
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

@@ -97,7 +97,7 @@ template <typename Visitor, typename L> void visitLayerMembers(Visitor& v, L& la
     v.number("y", layer.y);
     v.number("width", layer.width);
     v.number("height", layer.height);
-    v.enumeration("type", layer.type, 1);
+    v.enumeration("type", layer.type, 2);
     v.text("bind_col_name", layer.bind_col_name);
     v.text("text", layer.text);
     v.text("fontName", layer.fontName);
@@ -138,6 +138,16 @@ void writeLaterMembers(JsonWriter& out, const Layer& layer)
         out.number("borderWidth", layer.borderWidth);
     if (layer.borderColor != kDefaultBorderColor)
         out.text("borderColor", layer.borderColor);
+    if (layer.codeType != kDefaultCodeType)
+        out.text("codeType", layer.codeType);
+    if (layer.codeErrorLevel != kDefaultCodeErrorLevel)
+        out.text("codeErrorLevel", layer.codeErrorLevel);
+    if (layer.codeShowText)
+        out.number("codeShowText", 1);
+    if (layer.codeBackground != kDefaultCodeBackground)
+        out.text("codeBackground", layer.codeBackground);
+    if (layer.codeQuietZone != kStandardQuietZone)
+        out.number("codeQuietZone", layer.codeQuietZone);
 }
 
 // A number member within first..last; nothing when it is missing, not a number or outside.
@@ -156,6 +166,19 @@ std::string laterText(const cJSON* element, const char* key, const std::string& 
     return cJSON_IsString(item) && item->valuestring ? item->valuestring : fallback;
 }
 
+// A text member that must be one of choices; anything else reads as fallback.
+template <std::size_t N>
+std::string laterChoice(const cJSON* element, const char* key, const char* const (&choices)[N],
+                        const char* fallback)
+{
+    const std::string value = laterText(element, key, fallback);
+    return std::find_if(std::begin(choices), std::end(choices),
+                        [&value](const char* choice) { return value == choice; }) !=
+                   std::end(choices)
+               ? value
+               : fallback;
+}
+
 void readLaterMembers(const cJSON* element, Layer& layer)
 {
     const cJSON* on = cJSON_GetObjectItemCaseSensitive(element, "autoShrink");
@@ -170,6 +193,15 @@ void readLaterMembers(const cJSON* element, Layer& layer)
     layer.borderWidth = laterNumber(element, "borderWidth", 0, kMaxPictureEdge).value_or(0);
     const std::string color = laterText(element, "borderColor", kDefaultBorderColor);
     layer.borderColor = isHtmlColor(color) ? color : kDefaultBorderColor;
+    layer.codeType = laterChoice(element, "codeType", kCodeTypes, kDefaultCodeType);
+    layer.codeErrorLevel =
+        laterChoice(element, "codeErrorLevel", kCodeErrorLevels, kDefaultCodeErrorLevel);
+    layer.codeShowText = laterNumber(element, "codeShowText", 0, 1) == 1;
+    const std::string background = laterText(element, "codeBackground", kDefaultCodeBackground);
+    layer.codeBackground =
+        background.empty() || isHtmlColor(background) ? background : kDefaultCodeBackground;
+    layer.codeQuietZone =
+        laterNumber(element, "codeQuietZone", 0, kMaxQuietZone).value_or(kStandardQuietZone);
 }
 
 const char* backgroundColorText(BackgroundColorMode mode)

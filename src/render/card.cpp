@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "model/template_file.h"
 #include "model/text_fields.h"
+#include "render/code_render.h"
 #include "render/output_file.h"
 #include "render/picture_fit.h"
 #include "render/glyph_coverage.h"
@@ -78,7 +79,7 @@ const std::string* layerCell(const Layer& layer, const CardRow& row, std::string
 {
     if (!layer.isFixed)
         return findCell(row, layer.bind_col_name);
-    if (layer.type != LayerType::Text)
+    if (layer.type == LayerType::Picture)
         return nullptr;
     storage = fillTextFields(layer.text,
                              [&row](const std::string& column) { return findCell(row, column); });
@@ -132,7 +133,7 @@ CardColumns::CardColumns(const PackedStrings& header, const Template& tpl, const
         for (const Layer& layer : t->layers) {
             if (!layer.isFixed)
                 add(layer.bind_col_name);
-            else if (layer.type == LayerType::Text)
+            else if (layer.type != LayerType::Picture)
                 for (const std::string& column : textFieldNames(layer.text))
                     add(column);
         }
@@ -333,6 +334,24 @@ void CardRenderer::TextNotes::log(const std::string& cardName, LogSink& sink) co
     sink.log(line + named + "\n");
 }
 
+void CardRenderer::drawCodeLayer(MagickWand* target, const Layer& layer, const std::string& value,
+                                 std::vector<DrawnCode>& codes, LogSink& log) const
+{
+    CodeEncoding encoded = encodeCode(layer, value);
+    if (!encoded.symbol) {
+        log.log(codeInvalidText(layer, value, encoded.reason) + "\n");
+        return;
+    }
+    CodeImage image = drawCode(layer, *encoded.symbol, m_fonts);
+    if (!image.image) {
+        log.log(codeTooSmallText(layer) + "\n");
+        return;
+    }
+    composite(target, image.image.get(), static_cast<std::int32_t>(image.x),
+              static_cast<std::int32_t>(image.y));
+    codes.push_back({&layer, std::move(image), std::move(*encoded.symbol)});
+}
+
 MagickWandPtr CardRenderer::backgroundImage() const
 {
     return MagickWandPtr(m_background ? CloneMagickWand(m_background.get()) : nullptr);
@@ -375,6 +394,7 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
     }
 
     TextNotes notes;
+    std::vector<DrawnCode> codes;
     std::string filled;
     for (std::size_t index = 0; index < m_template.layers.size(); ++index) {
         const Layer& layer = m_template.layers[index];
@@ -384,6 +404,11 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
         if (layer.type == LayerType::Text) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
                 drawText(background.get(), index, *cell, notes, log);
+            continue;
+        }
+        if (layer.type == LayerType::Code) {
+            if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
+                drawCodeLayer(background.get(), layer, *cell, codes, log);
             continue;
         }
         // An empty rectangle has no room for any part of a picture.
@@ -430,6 +455,11 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
     if (canvas) {
         composite(canvas.get(), card.get(), 0, 0);
         card = std::move(canvas);
+    }
+    // Every code is read back from the card as it will be written.
+    for (const DrawnCode& code : codes) {
+        if (!readsBack(card.get(), code.image, code.symbol))
+            log.log(codeUnreadableText(*code.layer) + "\n");
     }
     MagickSetImageUnits(card.get(), PixelsPerInchResolution);
     MagickSetImageResolution(card.get(), m_dpi, m_dpi);

@@ -2,6 +2,7 @@
 
 #include "common/packed_strings.h"
 #include "model/template.h"
+#include "render/code_render.h"
 #include "render/fonts.h"
 #include "render/log_sink.h"
 #include "render/magick.h"
@@ -27,8 +28,8 @@ using CardRow = std::unordered_map<std::string, std::string>;
 const std::string* findCell(const CardRow& row, const std::string& column);
 
 /// What a layer shows on the card of a row: a bound layer its cell (nullptr when the row has
-/// none); a fixed text layer its text with the row's fields filled in, kept in storage. A fixed
-/// picture layer has no cell (its picture is the same on every card).
+/// none); a fixed text or code layer its text with the row's fields filled in, kept in storage. A
+/// fixed picture layer has no cell (its picture is the same on every card).
 const std::string* layerCell(const Layer& layer, const CardRow& row, std::string& storage);
 
 /// The columns that cards read (the layers' bound columns and the fields of fixed texts, and the
@@ -112,7 +113,16 @@ private:
         FitPosition at;
     };
 
+    // A code drawn on a card, to be read back once the card is composed.
+    struct DrawnCode {
+        const Layer* layer;
+        CodeImage image;
+        CodeSymbol symbol;
+    };
+
     MagickWandPtr backgroundImage() const;
+    void drawCodeLayer(MagickWand* target, const Layer& layer, const std::string& value,
+                       std::vector<DrawnCode>& codes, LogSink& log) const;
     std::optional<PreparedPicture> preparePicture(const std::string& storedPath,
                                                   const Layer& layer) const;
     // A copy of a prepared picture to composite (nothing when there is none).

@@ -1,0 +1,368 @@
+#include "render/code_render.h"
+
+#include "common/text.h"
+#include "render/card.h"
+#include "render/text_render.h"
+
+#include <zbar.h>
+#include <zint.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace torvale {
+
+// zbar's C interface is declared in a namespace of its own when read as C++.
+using namespace zbar;
+
+namespace {
+
+struct Symbology {
+    const char* name;
+    int zint;
+    zbar_symbol_type_t zbar; // ZBAR_NONE: the reader does not know it
+    std::int32_t quietZone;  // modules, as the symbology's standard asks
+    bool linear;
+    std::size_t digits; // a GS1 number of this many digits before its check digit; 0: none
+};
+
+// zbar reads no Data Matrix or Aztec code, and finds PDF417 symbols without decoding them.
+constexpr Symbology kSymbologies[] = {
+    {"QR", BARCODE_QRCODE, ZBAR_QRCODE, 4, false, 0},
+    {"DataMatrix", BARCODE_DATAMATRIX, ZBAR_NONE, 1, false, 0},
+    {"PDF417", BARCODE_PDF417, ZBAR_NONE, 2, false, 0},
+    {"Aztec", BARCODE_AZTEC, ZBAR_NONE, 1, false, 0},
+    {"Code128", BARCODE_CODE128, ZBAR_CODE128, 10, true, 0},
+    {"Code39", BARCODE_CODE39, ZBAR_CODE39, 10, true, 0},
+    {"EAN13", BARCODE_EANX, ZBAR_EAN13, 10, true, 12},
+    {"EAN8", BARCODE_EANX, ZBAR_EAN8, 10, true, 7},
+    {"UPCA", BARCODE_UPCA, ZBAR_UPCA, 10, true, 11},
+    {"ITF14", BARCODE_ITF14, ZBAR_I25, 10, true, 13},
+};
+
+const Symbology& symbologyOf(const std::string& name)
+{
+    for (const Symbology& symbology : kSymbologies) {
+        if (name == symbology.name)
+            return symbology;
+    }
+    return kSymbologies[0];
+}
+
+struct ZintDeleter {
+    void operator()(zint_symbol* symbol) const { ZBarcode_Delete(symbol); }
+};
+
+// The GS1 check digit of a run of digits (weights 3 and 1 from the right).
+char gs1CheckDigit(std::string_view digits)
+{
+    int sum = 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const int digit = digits[digits.size() - 1 - i] - '0';
+        sum += i % 2 == 0 ? 3 * digit : digit;
+    }
+    return static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+// A GS1 number without its check digit; the reason it is not one otherwise.
+std::optional<std::string> gs1Digits(const std::string& value, std::size_t digits,
+                                     std::string& reason)
+{
+    if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        reason = "只能是数字";
+        return std::nullopt;
+    }
+    if (value.size() != digits && value.size() != digits + 1) {
+        reason = formatText("应为 %zu 位数字（不含校验位）或 %zu 位（含校验位）", digits,
+                            digits + 1);
+        return std::nullopt;
+    }
+    if (value.size() == digits + 1) {
+        const char check = gs1CheckDigit(std::string_view(value).substr(0, digits));
+        if (value.back() != check) {
+            reason = formatText("校验位应为 %c", check);
+            return std::nullopt;
+        }
+    }
+    return value.substr(0, digits);
+}
+
+std::string zintReason(int error)
+{
+    switch (error) {
+    case ZINT_ERROR_TOO_LONG:
+        return "内容太长";
+    case ZINT_ERROR_INVALID_DATA:
+        return "含有这种码不能表示的字符";
+    case ZINT_ERROR_INVALID_CHECK:
+        return "校验位不对";
+    default:
+        return "无法编码";
+    }
+}
+
+int errorLevel(const std::string& level)
+{
+    for (int i = 0; i < 4; ++i) {
+        if (level == kCodeErrorLevels[i])
+            return i + 1;
+    }
+    return 2;
+}
+
+bool isAscii(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::array<std::uint8_t, 3> colorBytes(const std::string& html)
+{
+    if (!isHtmlColor(html))
+        return {0, 0, 0};
+    const unsigned long value = std::strtoul(html.c_str() + 1, nullptr, 16);
+    return {static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value)};
+}
+
+// The height of the text under a linear code: the layer's font size and a little room.
+std::int32_t codeTextHeight(const Layer& layer)
+{
+    if (!layer.codeShowText)
+        return 0;
+    const double pixels = static_cast<double>(std::int64_t{kTextDpi} * layer.fontSize / 72);
+    return static_cast<std::int32_t>(std::ceil(pixels * 1.25));
+}
+
+// The shortest bars that still read.
+constexpr std::int32_t kMinBarHeight = 10;
+
+std::int64_t alignedOffset(std::int64_t room, std::int64_t size, std::int32_t align)
+{
+    if (size >= room || align == 0)
+        return 0;
+    return align == 2 ? room - size : (room - size) / 2;
+}
+
+std::int32_t symbolHeight(const CodeSymbol& symbol)
+{
+    std::int32_t height = 0;
+    for (const std::int32_t row : symbol.rows)
+        height += row;
+    return height;
+}
+
+} // namespace
+
+CodeEncoding encodeCode(const Layer& layer, const std::string& value)
+{
+    CodeEncoding result;
+    const Symbology& symbology = symbologyOf(layer.codeType);
+    std::string data = value;
+    if (symbology.digits > 0) {
+        const auto digits = gs1Digits(value, symbology.digits, result.reason);
+        if (!digits)
+            return result;
+        data = *digits;
+    }
+    const std::unique_ptr<zint_symbol, ZintDeleter> zint(ZBarcode_Create());
+    if (!zint) {
+        result.reason = "无法编码";
+        return result;
+    }
+    zint->symbology = symbology.zint;
+    zint->input_mode = UNICODE_MODE;
+    if (symbology.zint == BARCODE_QRCODE)
+        zint->option_1 = errorLevel(layer.codeErrorLevel);
+    // Text beyond ASCII goes into the 2D codes as UTF-8, which every reader turns back into it.
+    if (!symbology.linear && !isAscii(data))
+        zint->eci = 26;
+    const int error = ZBarcode_Encode(zint.get(), reinterpret_cast<const unsigned char*>(data.data()),
+                                      static_cast<int>(data.size()));
+    if (error >= ZINT_ERROR || zint->width <= 0 || zint->rows <= 0) {
+        result.reason = zintReason(error);
+        return result;
+    }
+    CodeSymbol symbol;
+    symbol.width = zint->width;
+    symbol.linear = symbology.linear;
+    symbol.quietZone =
+        layer.codeQuietZone == kStandardQuietZone ? symbology.quietZone : layer.codeQuietZone;
+    const int rows = symbology.linear ? 1 : zint->rows;
+    for (int row = 0; row < rows; ++row) {
+        // Matrix codes have square modules; a PDF417 row is several modules high.
+        const float height = zint->row_height[row] > 0 ? zint->row_height[row]
+                                                        : zint->height / static_cast<float>(rows);
+        symbol.rows.push_back(
+            symbology.linear ? 1 : std::max(1, static_cast<int>(std::lround(height))));
+        for (int column = 0; column < zint->width; ++column)
+            symbol.dark.push_back(
+                static_cast<std::uint8_t>((zint->encoded_data[row][column >> 3] >> (column & 7)) & 1));
+    }
+    symbol.text = reinterpret_cast<const char*>(zint->text);
+    // Readers give the number with its check digit, and Code 39 without its start and stop.
+    symbol.expected = symbology.digits > 0 ? symbol.text : value;
+    symbol.verifiable = symbology.zbar != ZBAR_NONE;
+    symbol.readerType = symbology.zbar;
+    result.symbol = std::move(symbol);
+    return result;
+}
+
+std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol, const FontRegistry&)
+{
+    if (layer.width <= 0 || layer.height <= 0 || symbol.width <= 0)
+        return 0;
+    const std::int64_t across = symbol.width + 2 * std::int64_t{symbol.quietZone};
+    std::int64_t module = layer.width / across;
+    if (symbol.linear) {
+        if (layer.height - codeTextHeight(layer) < kMinBarHeight)
+            return 0;
+    } else {
+        const std::int64_t down = symbolHeight(symbol) + 2 * std::int64_t{symbol.quietZone};
+        module = std::min(module, layer.height / down);
+    }
+    return static_cast<std::int32_t>(std::min<std::int64_t>(module, 100000));
+}
+
+CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts)
+{
+    CodeImage drawn;
+    const std::int32_t module = codeModuleSize(layer, symbol, fonts);
+    if (module < kMinCodeModule)
+        return drawn;
+    const std::int32_t quiet = symbol.quietZone;
+    const auto width = static_cast<std::size_t>(symbol.width + 2 * quiet) * module;
+    const std::int32_t textHeight = codeTextHeight(layer);
+    const auto height = symbol.linear
+                            ? static_cast<std::size_t>(layer.height)
+                            : static_cast<std::size_t>(symbolHeight(symbol) + 2 * quiet) * module;
+    const std::size_t barsHeight = symbol.linear ? height - static_cast<std::size_t>(textHeight)
+                                                 : 0;
+
+    const bool background = !layer.codeBackground.empty();
+    const auto paper = colorBytes(layer.codeBackground);
+    const auto ink = colorBytes(layer.htmlColor);
+    std::vector<std::uint8_t> pixels(width * height * 4, 0);
+    const auto fill = [&](std::size_t x0, std::size_t y0, std::size_t w, std::size_t h,
+                          const std::array<std::uint8_t, 3>& rgb) {
+        for (std::size_t y = y0; y < y0 + h && y < height; ++y) {
+            std::uint8_t* p = &pixels[(y * width + x0) * 4];
+            for (std::size_t x = 0; x < w; ++x, p += 4) {
+                p[0] = rgb[0];
+                p[1] = rgb[1];
+                p[2] = rgb[2];
+                p[3] = 255;
+            }
+        }
+    };
+    if (background)
+        fill(0, 0, width, height, paper);
+    std::size_t top = symbol.linear ? 0 : static_cast<std::size_t>(quiet) * module;
+    for (std::size_t row = 0; row < symbol.rows.size(); ++row) {
+        const std::size_t rowHeight =
+            symbol.linear ? barsHeight : static_cast<std::size_t>(symbol.rows[row]) * module;
+        for (std::int32_t column = 0; column < symbol.width; ++column) {
+            if (symbol.dark[row * static_cast<std::size_t>(symbol.width) +
+                            static_cast<std::size_t>(column)])
+                fill(static_cast<std::size_t>(quiet + column) * module, top,
+                     static_cast<std::size_t>(module), rowHeight, ink);
+        }
+        top += rowHeight;
+    }
+    drawn.image.reset(NewMagickWand());
+    if (!drawn.image || MagickConstituteImage(drawn.image.get(), width, height, "RGBA", CharPixel,
+                                              pixels.data()) == MagickFalse) {
+        drawn.image.reset();
+        return drawn;
+    }
+    if (textHeight > 0 && !symbol.text.empty()) {
+        Layer caption = layer;
+        caption.type = LayerType::Text;
+        caption.x = 0;
+        caption.y = 0;
+        caption.width = static_cast<std::int32_t>(width);
+        caption.height = textHeight;
+        caption.tHAlign = 1;
+        caption.tVAlign = 1;
+        caption.maxLines = 1;
+        if (const auto box = renderTextBox(caption, symbol.text, fonts).box)
+            MagickCompositeImage(drawn.image.get(), box->box.get(), OverCompositeOp, box->x,
+                                 static_cast<long>(barsHeight) + box->y);
+    }
+    drawn.module = module;
+    drawn.x = layer.x + alignedOffset(layer.width, static_cast<std::int64_t>(width), layer.pHAlign);
+    drawn.y = layer.y + alignedOffset(layer.height, static_cast<std::int64_t>(height), layer.pVAlign);
+    return drawn;
+}
+
+bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol)
+{
+    if (!symbol.verifiable)
+        return true;
+    if (!card || !drawn.image)
+        return false;
+    const auto cardWidth = static_cast<long>(MagickGetImageWidth(card));
+    const auto cardHeight = static_cast<long>(MagickGetImageHeight(card));
+    const long left = std::max(0L, drawn.x);
+    const long top = std::max(0L, drawn.y);
+    const long right =
+        std::min(cardWidth, drawn.x + static_cast<long>(MagickGetImageWidth(drawn.image.get())));
+    const long bottom =
+        std::min(cardHeight, drawn.y + static_cast<long>(MagickGetImageHeight(drawn.image.get())));
+    if (right <= left || bottom <= top)
+        return false;
+    const auto width = static_cast<unsigned>(right - left);
+    const auto height = static_cast<unsigned>(bottom - top);
+    std::vector<unsigned char> grey(static_cast<std::size_t>(width) * height);
+    if (MagickExportImagePixels(card, left, top, width, height, "I", CharPixel, grey.data()) ==
+        MagickFalse)
+        return false;
+
+
+    zbar_image_scanner_t* scanner = zbar_image_scanner_create();
+    zbar_image_t* image = zbar_image_create();
+    if (!scanner || !image) {
+        if (scanner)
+            zbar_image_scanner_destroy(scanner);
+        if (image)
+            zbar_image_destroy(image);
+        return false;
+    }
+    zbar_image_scanner_set_config(scanner, ZBAR_NONE, ZBAR_CFG_ENABLE, 0);
+    zbar_image_scanner_set_config(scanner, static_cast<zbar_symbol_type_t>(symbol.readerType),
+                                  ZBAR_CFG_ENABLE, 1);
+    zbar_image_set_format(image, zbar_fourcc('Y', '8', '0', '0'));
+    zbar_image_set_size(image, width, height);
+    zbar_image_set_data(image, grey.data(), grey.size(), nullptr);
+    bool read = false;
+    if (zbar_scan_image(scanner, image) > 0) {
+        for (const zbar_symbol_t* found = zbar_image_first_symbol(image); found && !read;
+             found = zbar_symbol_next(found))
+            read = symbol.expected == zbar_symbol_get_data(found);
+    }
+    zbar_image_destroy(image);
+    zbar_image_scanner_destroy(scanner);
+    return read;
+}
+
+std::string codeInvalidText(const Layer& layer, const std::string& value, const std::string& reason)
+{
+    return formatText("图层#%d 的内容无法生成条码（%s）：%s", layer.number, reason.c_str(),
+                      cellForLog(value).c_str());
+}
+
+std::string codeTooSmallText(const Layer& layer)
+{
+    return formatText("图层#%d 太小，放不下条码", layer.number);
+}
+
+std::string codeUnreadableText(const Layer& layer)
+{
+    return formatText("图层#%d 条码无法识别", layer.number);
+}
+
+} // namespace torvale

@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <system_error>
 #include <thread>
 

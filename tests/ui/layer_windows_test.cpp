@@ -275,7 +275,8 @@ TEST_F(LayerWindowsTest, PictureWindowChoosesAndChecksTheDemoPicture)
 
 TEST_F(LayerWindowsTest, FixedContentEntryMakesTheLayerFixedInOneStep)
 {
-    ASSERT_TRUE(document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+    ASSERT_TRUE(
+        document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
     const auto& columns = document->csvColumns();
     window->execute(CommandId::NewPictureLayer);
     window->execute(CommandId::NewTextLayer);

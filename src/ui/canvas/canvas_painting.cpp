@@ -90,9 +90,9 @@ void drawFramedPicture(QPainter& painter, const QRectF& target, const QImage& im
     painter.drawImage(target, image, source);
     if (layer.borderWidth > 0) {
         const QColor color(QString::fromStdString(layer.borderColor));
-        painter.fillPath(outline.subtracted(
-                             roundedOutline(target, width, height, radius, layer.borderWidth)),
-                         color.isValid() ? color : QColor(Qt::black));
+        painter.fillPath(
+            outline.subtracted(roundedOutline(target, width, height, radius, layer.borderWidth)),
+            color.isValid() ? color : QColor(Qt::black));
     }
     painter.restore();
 }

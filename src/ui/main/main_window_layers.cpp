@@ -87,9 +87,9 @@ void MainWindow::registerLayerCommands()
         layerCommand(id, [level = *layerLevelOf(id)](auto& d, auto& s) {
             d.setLayerLevel(s.marked(), level);
         });
-    for (CommandId id : {CommandId::OverflowShrink, CommandId::OverflowScale,
-                         CommandId::OverflowFill, CommandId::OverflowCropTopLeft,
-                         CommandId::OverflowCropCentre, CommandId::OverflowCover})
+    for (CommandId id :
+         {CommandId::OverflowShrink, CommandId::OverflowScale, CommandId::OverflowFill,
+          CommandId::OverflowCropTopLeft, CommandId::OverflowCropCentre, CommandId::OverflowCover})
         layerCommand(id, [style = *overflowStyleOf(id)](auto& d, auto& s) {
             d.setLayerOverflow(s.marked(), style);
         });

@@ -113,7 +113,8 @@ bool prepareItems(QMenu& menu, const LayerMenuState& state)
 // says so beside its type.
 QString typeText(const Layer& layer)
 {
-    const QString type = layer.type == LayerType::Text ? QStringLiteral("字") : QStringLiteral("图");
+    const QString type =
+        layer.type == LayerType::Text ? QStringLiteral("字") : QStringLiteral("图");
     return layer.isFixed ? type + QStringLiteral("(固定)") : type;
 }
 

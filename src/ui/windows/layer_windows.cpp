@@ -92,10 +92,9 @@ LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeigh
     connect(m_columnBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (m_filling || index < 0)
             return;
-        writeFields(
-            FieldBinding,
-            [&](Layer& l) { applyColumnListEntry(l, index, m_context.document().csvColumns()); },
-            true);
+        writeChoice(FieldBinding, [&](Layer& l) {
+            applyColumnListEntry(l, index, m_context.document().csvColumns());
+        });
     });
     m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
         switch (event.change) {
@@ -161,9 +160,9 @@ FilteredField* LayerWindow::numberField(QWidget* parent, int maxLength)
     return field;
 }
 
-FilteredField* LayerWindow::memberField(const char* objectName, int maxLength,
-                                        std::int32_t minimum, std::int32_t maximum,
-                                        LayerFieldSet fields, std::int32_t Layer::*member)
+FilteredField* LayerWindow::memberField(const char* objectName, int maxLength, std::int32_t minimum,
+                                        std::int32_t maximum, LayerFieldSet fields,
+                                        std::int32_t Layer::*member)
 {
     FilteredField* field = numberField(this, maxLength);
     field->setObjectName(QString::fromLatin1(objectName));
@@ -315,19 +314,29 @@ void LayerWindow::layerChanged(LayerFieldSet fields)
         fill();
 }
 
-void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change,
-                              bool choice)
+void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change)
+{
+    // Typing in one field is one undo step until the field is left.
+    const QWidget* field = QApplication::focusWidget();
+    write(fields, change,
+          field ? "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer)
+                : std::string());
+}
+
+void LayerWindow::writeChoice(LayerFieldSet fields, const std::function<void(Layer&)>& change)
+{
+    write(fields, change, {});
+}
+
+void LayerWindow::write(LayerFieldSet fields, const std::function<void(Layer&)>& change,
+                        const std::string& stepKey)
 {
     const Layer* target = layer();
     if (!target || m_filling)
         return;
     Layer values = *target;
     change(values);
-    // Typing in one field is one undo step until the field is left.
-    const QWidget* field = choice ? nullptr : QApplication::focusWidget();
-    const EditStep step = m_context.document().beginStep(
-        {}, field ? "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer)
-                  : std::string());
+    const EditStep step = m_context.document().beginStep({}, stepKey);
     // The window's own edit is already shown: the announcement must not refill it.
     m_filling = true;
     m_context.document().setLayerFields({m_layer}, fields, values);

@@ -56,10 +56,11 @@ protected:
     const Layer* layer() const;
     /// Fills the controls of the window's own rows (change handling is suspended).
     virtual void fillOwnControls(const Layer& layer) = 0;
-    /// Writes fields of the layer through the document. Edits while one field keeps the focus
-    /// are one undo step; a choice (from a list or a dialog) is a step of its own.
-    void writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change,
-                     bool choice = false);
+    /// Writes fields of the layer through the document; edits while one field keeps the focus
+    /// are one undo step.
+    void writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change);
+    /// Writes fields of the layer chosen from a list or a dialog: an undo step of its own.
+    void writeChoice(LayerFieldSet fields, const std::function<void(Layer&)>& change);
     /// A numeric field with the filter of these windows.
     FilteredField* numberField(QWidget* parent, int maxLength);
     /// A numeric field that edits a layer member in [minimum, maximum]: a value below the
@@ -91,6 +92,8 @@ protected:
 
 private:
     void fill();
+    void write(LayerFieldSet fields, const std::function<void(Layer&)>& change,
+               const std::string& stepKey);
     void geometryEdited(QLineEdit* field, bool size);
     void refuse(QLineEdit* field, const char* title, BalloonIcon icon);
 

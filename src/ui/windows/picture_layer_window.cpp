@@ -57,7 +57,8 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
     m_choosePlaceholderButton = new QPushButton(QStringLiteral("选择"), this);
     m_choosePlaceholderButton->setGeometry(kControlLeft + kControlWidth - 2 * kButtonWidth - 4,
                                            placeholderTop - 1, kButtonWidth, 24);
-    connect(m_choosePlaceholderButton, &QPushButton::clicked, this, [this] { choosePlaceholder(); });
+    connect(m_choosePlaceholderButton, &QPushButton::clicked, this,
+            [this] { choosePlaceholder(); });
     m_clearPlaceholderButton = new QPushButton(QStringLiteral("清除"), this);
     m_clearPlaceholderButton->setGeometry(kControlLeft + kControlWidth - kButtonWidth,
                                           placeholderTop - 1, kButtonWidth, 24);
@@ -66,15 +67,15 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
         m_context.focusCanvas();
     });
 
-    m_overflowBox = addList(addRow("溢出样式："),
-                            {QStringLiteral("等比例缩小"), QStringLiteral("等比例缩放"),
-                             QStringLiteral("填充式缩放"), QStringLiteral("裁剪左上角"),
-                             QStringLiteral("裁剪正中间"), QStringLiteral("等比例填满")});
+    m_overflowBox =
+        addList(addRow("溢出样式："), {QStringLiteral("等比例缩小"), QStringLiteral("等比例缩放"),
+                                       QStringLiteral("填充式缩放"), QStringLiteral("裁剪左上角"),
+                                       QStringLiteral("裁剪正中间"), QStringLiteral("等比例填满")});
     m_overflowBox->setObjectName(QStringLiteral("overflowBox"));
     connect(m_overflowBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
-            writeFields(
-                FieldOverflow, [&](Layer& l) { l.overflow_style = overflowStyleAt(index); }, true);
+            writeChoice(FieldOverflow,
+                        [&](Layer& l) { l.overflow_style = overflowStyleAt(index); });
     });
     m_levelBox = addList(addRow("层次："), {QStringLiteral("背景上方"), QStringLiteral("背景下方")});
     m_levelBox->setObjectName(QStringLiteral("levelBox"));
@@ -98,11 +99,11 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
 
     // Rounded corners (a radius of half the shorter side or more makes an ellipse) and a border
     // inside the picture's outline.
-    m_radiusField = memberField("radiusField", 6, 0, kMaxPictureEdge, FieldFrame,
-                                &Layer::cornerRadius);
+    m_radiusField =
+        memberField("radiusField", 6, 0, kMaxPictureEdge, FieldFrame, &Layer::cornerRadius);
     m_radiusField->setGeometry(kControlLeft, addRow("圆角半径："), kNumberWidth, 22);
-    m_borderWidthField = memberField("borderWidthField", 6, 0, kMaxPictureEdge, FieldFrame,
-                                     &Layer::borderWidth);
+    m_borderWidthField =
+        memberField("borderWidthField", 6, 0, kMaxPictureEdge, FieldFrame, &Layer::borderWidth);
     m_borderWidthField->setGeometry(kControlLeft, addRow("边框宽度："), kNumberWidth, 22);
     const int colorTop = addRow("边框颜色：");
     m_borderSwatch = new ColorSwatch(
@@ -183,7 +184,7 @@ void PictureLayerWindow::setPlaceholder(const std::string& path)
     const Layer* target = layer();
     if (!target || target->placeholderPath == path)
         return;
-    writeFields(FieldFrame, [&](Layer& l) { l.placeholderPath = path; }, true);
+    writeChoice(FieldFrame, [&](Layer& l) { l.placeholderPath = path; });
     showPath(m_placeholderField, path);
     m_clearPlaceholderButton->setEnabled(!path.empty());
 }
@@ -199,7 +200,7 @@ void PictureLayerWindow::chooseBorderColor()
         return;
     const std::string html = colorToHtml(*color);
     if (html != target->borderColor)
-        writeFields(FieldFrame, [&](Layer& l) { l.borderColor = html; }, true);
+        writeChoice(FieldFrame, [&](Layer& l) { l.borderColor = html; });
     m_borderSwatch->update();
 }
 

@@ -109,9 +109,9 @@ TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
         editLayer(c.row, c.fields, c.change);
         window->balloons().dismissAll();
         window->execute(CommandId::StartBatch);
-        ASSERT_FALSE(balloons().empty());
-        EXPECT_EQ(balloons().back().first, c.title);
-        EXPECT_EQ(window->balloons().open().back()->control()->objectName(), c.control);
+        ASSERT_EQ(balloons().size(), 1u);
+        EXPECT_EQ(balloons()[0].first, c.title);
+        EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), c.control);
         EXPECT_EQ(currentLayerRow(), std::optional<std::size_t>(c.row));
     }
 }

@@ -193,6 +193,9 @@ void BatchController::showProblem(const BatchProblem& problem)
                         {static_cast<std::size_t>(problem.layerNumber - 1)});
     if (problem.scrollToTop)
         m_window.scrollSettingsToTop();
+    // The layer's window may have pointed out the same fault while it filled its fields: only
+    // the problem's own balloon stays.
+    m_window.balloons().dismissAll();
     QWidget* control = controlFor(problem.control);
     if (problem.control == BatchControl::OutputFolderMessage) {
         m_window.prompts().message("提示", PromptIcon::Error, problem.text, PromptButtons::Ok);

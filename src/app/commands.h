@@ -64,6 +64,7 @@ enum class CommandId : int {
     OverflowFill = 35414,   // 填充式缩放 (1)
     OverflowCropTopLeft = 35415,
     OverflowCropCentre = 35416,
+    OverflowCover = 35417, // 等比例填满 (5)
     LayerTypeText = 35418,
     LayerTypePicture = 35419,
     SelectAllLayers = 35420, // Ctrl+A on the canvas or the layer list

@@ -119,4 +119,24 @@ OverflowStyle overflowStyleAt(int index)
     return kOverflowListOrder[index];
 }
 
+int columnListIndex(const Layer& layer, const std::vector<std::string>& columns)
+{
+    if (layer.isFixed)
+        return 0;
+    const auto found = std::find(columns.begin(), columns.end(), layer.bind_col_name);
+    return found == columns.end() ? 1 : static_cast<int>(found - columns.begin()) + 2;
+}
+
+void applyColumnListEntry(Layer& layer, int index, const std::vector<std::string>& columns)
+{
+    if (index == 0) {
+        layer.isFixed = true;
+        return;
+    }
+    layer.isFixed = false;
+    layer.bind_col_name = index >= 2 && index - 2 < static_cast<int>(columns.size())
+                              ? columns[static_cast<std::size_t>(index) - 2]
+                              : std::string();
+}
+
 } // namespace torvale

@@ -62,4 +62,16 @@ NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimu
 int overflowListIndex(OverflowStyle style);
 OverflowStyle overflowStyleAt(int index);
 
+/// The first entry of the property windows' column list; an empty entry (no column) and the
+/// CSV columns follow it.
+inline constexpr const char* kFixedContentEntry = "(固定内容)";
+
+/// The column-list entry a layer shows: 0 for a fixed layer, its column's entry when the CSV
+/// file has that column, else the empty entry 1.
+int columnListIndex(const Layer& layer, const std::vector<std::string>& columns);
+
+/// Binds a layer by a column-list entry: entry 0 makes it fixed (its column is kept for when
+/// it is bound again), any other entry binds that column (none for the empty entry).
+void applyColumnListEntry(Layer& layer, int index, const std::vector<std::string>& columns);
+
 } // namespace torvale

@@ -369,6 +369,15 @@ bool isHtmlColor(std::string_view text)
                        [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
+std::optional<std::uint32_t> htmlToColor(std::string_view text)
+{
+    if (!isHtmlColor(text))
+        return std::nullopt;
+    const auto rgb =
+        static_cast<std::uint32_t>(std::stoul(std::string(text.substr(1)), nullptr, 16));
+    return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
 std::vector<std::string> splitText(std::string_view text, char separator)
 {
     std::vector<std::string> pieces;

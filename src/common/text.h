@@ -83,6 +83,9 @@ std::string colorToHtml(std::uint32_t color);
 /// True for a colour text of the form "#RRGGBB" (hex digits of either case).
 bool isHtmlColor(std::string_view text);
 
+/// The 0x00BBGGRR value of a colour text "#RRGGBB"; nothing for any other text.
+std::optional<std::uint32_t> htmlToColor(std::string_view text);
+
 /// Splits text at every occurrence of separator (empty pieces kept).
 std::vector<std::string> splitText(std::string_view text, char separator);
 

@@ -148,6 +148,8 @@ TEST(TextTest, FormatTextAndColours)
     EXPECT_EQ(colorToHtml(0x00FFFFFF), "#FFFFFF");
     EXPECT_EQ(colorToHtml(0x00CCBBAA), "#AABBCC");
     EXPECT_EQ(colorToHtml(0xFF0A0B0C), "#0C0B0A"); // the top byte is ignored
+    EXPECT_EQ(htmlToColor("#aaBBcc"), std::optional<std::uint32_t>(0x00CCBBAA));
+    EXPECT_EQ(htmlToColor("#AABBC"), std::nullopt);
 }
 
 TEST(TextTest, ControlCharactersIncludeFormatCharactersAndSeparators)

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -85,6 +86,34 @@ TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)
     }
     // The template's 300 dpi became the current DPI setting.
     EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
+
+    // A fixed layer's content and a placeholder are pointed out on their fields.
+    editLayer(1, FieldBinding, [](Layer& layer) { layer.bind_col_name = "姓名"; });
+    const struct {
+        std::size_t row;
+        LayerFieldSet fields;
+        std::function<void(Layer&)> change;
+        const char* title;
+        const char* control;
+    } cases[] = {
+        {2, FieldBinding | FieldDemo, [](Layer& l) { l.isFixed = true, l.text.clear(); },
+         "图层#3 的固定内容为空", "demoField"},
+        {0, FieldBinding | FieldDemo, [](Layer& l) { l.isFixed = true, l.filePath = "none.png"; },
+         "图片无法读取", "pathField"},
+        {0, FieldBinding | FieldFrame,
+         [](Layer& l) { l.isFixed = false, l.placeholderPath = "none.png"; }, "占位图片无法读取",
+         "placeholderField"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.control);
+        editLayer(c.row, c.fields, c.change);
+        window->balloons().dismissAll();
+        window->execute(CommandId::StartBatch);
+        ASSERT_EQ(balloons().size(), 1u);
+        EXPECT_EQ(balloons()[0].first, c.title);
+        EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), c.control);
+        EXPECT_EQ(currentLayerRow(), std::optional<std::size_t>(c.row));
+    }
 }
 
 TEST_F(BatchWindowTest, BackgroundThatCannotBeDecodedStopsTheStart)

@@ -9,10 +9,12 @@
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <functional>
 
 namespace torvale::test {
 namespace {
@@ -81,7 +83,7 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     EXPECT_EQ(text().xField()->text(), "100");
     EXPECT_EQ(text().widthField()->text(), "300");
 
-    text().columnBox()->setCurrentIndex(2);
+    text().columnBox()->setCurrentIndex(3); // after "(固定内容)" and the empty entry
     EXPECT_EQ(layer(0).bind_col_name, document->csvColumns().at(1));
     type(text().demoField(), QStringLiteral("Wang"));
     EXPECT_EQ(layer(0).text, "Wang");
@@ -122,6 +124,10 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     EXPECT_TRUE(layer(0).autoShrink);
     type(text().minSizeField(), QStringLiteral("12"));
     EXPECT_EQ(layer(0).minFontSize, 12);
+    type(text().maxLinesField(), QStringLiteral("300")); // at most 100 lines
+    EXPECT_EQ(layer(0).maxLines, 100);
+    type(text().maxLinesField(), QStringLiteral("3"));
+    EXPECT_EQ(layer(0).maxLines, 3);
 
     prompts.answerColor(0x3366CC);
     QTest::mouseClick(text().swatch(), Qt::LeftButton);
@@ -162,6 +168,7 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     EXPECT_EQ(saved.characterSpacing, 4);
     EXPECT_TRUE(saved.autoShrink);
     EXPECT_EQ(saved.minFontSize, 12);
+    EXPECT_EQ(saved.maxLines, 3);
     EXPECT_EQ(saved.htmlColor, "#CC6633");
     EXPECT_EQ((std::vector<int>{saved.tHAlign, saved.tVAlign, saved.x, saved.y, saved.width,
                                 saved.height}),
@@ -264,6 +271,122 @@ TEST_F(LayerWindowsTest, PictureWindowChoosesAndChecksTheDemoPicture)
     // Deleting the layer hides its window.
     window->execute(CommandId::DeleteLayers);
     EXPECT_FALSE(picture().isVisible());
+}
+
+TEST_F(LayerWindowsTest, FixedContentEntryMakesTheLayerFixedInOneStep)
+{
+    ASSERT_TRUE(
+        document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+    const auto& columns = document->csvColumns();
+    window->execute(CommandId::NewPictureLayer);
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 100, 80);
+    placeLayer(1, 10, 100, 100, 40);
+    QTableWidget& list = *window->layerPanel()->table();
+    const struct {
+        int row;
+        LayerWindow* window;
+        QString type;
+    } cases[] = {{0, &picture(), QStringLiteral("图")}, {1, &text(), QStringLiteral("字")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        selectOnly(c.row);
+        ASSERT_TRUE(c.window->isVisible());
+        QComboBox& box = *c.window->columnBox();
+        EXPECT_EQ(box.itemText(0), "(固定内容)");
+        EXPECT_EQ(box.currentIndex(), 1); // unbound: the empty entry
+        box.setCurrentIndex(3);
+        EXPECT_EQ(layer(c.row).bind_col_name, columns.at(1));
+
+        const std::size_t steps = document->history().stepCount();
+        box.setCurrentIndex(0);
+        EXPECT_TRUE(layer(c.row).isFixed);
+        EXPECT_EQ(document->history().stepCount(), steps + 1);
+        EXPECT_EQ(list.item(c.row, 5)->text(), c.type + "(固定)");
+        // Shown again, the fixed layer's list says so.
+        selectOnly(1 - c.row);
+        selectOnly(c.row);
+        EXPECT_EQ(box.currentText(), "(固定内容)");
+
+        box.setCurrentIndex(2);
+        EXPECT_FALSE(layer(c.row).isFixed);
+        EXPECT_EQ(layer(c.row).bind_col_name, columns.at(0));
+        EXPECT_EQ(list.item(c.row, 5)->text(), c.type);
+        window->execute(CommandId::Undo);
+        EXPECT_TRUE(layer(c.row).isFixed);
+        EXPECT_EQ(box.currentIndex(), 0);
+    }
+}
+
+TEST_F(LayerWindowsTest, PictureFrameFieldsAndCoverEachWriteOneStep)
+{
+    const std::string png = dir.file("placeholder.png");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(QString::fromStdString(png), "PNG"));
+    window->execute(CommandId::NewPictureLayer);
+    placeLayer(0, 10, 10, 100, 80);
+    selectOnly(0);
+    ASSERT_TRUE(picture().isVisible());
+    QMenu* overflowMenu = window->context().layerSubMenu(false);
+    ASSERT_NE(overflowMenu, nullptr);
+    QAction* cover = overflowMenu->actions().back();
+    EXPECT_EQ(cover->text(), "等比例填满");
+    EXPECT_TRUE(cover->isCheckable());
+    EXPECT_EQ(picture().overflowBox()->itemText(5), "等比例填满");
+
+    const auto field = [this](QLineEdit* edit, const char* keys) {
+        return [this, edit, keys] {
+            type(edit, QString::fromUtf8(keys));
+            leave(edit);
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+        std::function<std::string(const Layer&)> value;
+        std::string expected;
+    } cases[] = {
+        {"radius", field(picture().radiusField(), "20"),
+         [](const Layer& l) { return std::to_string(l.cornerRadius); }, "20"},
+        {"border width", field(picture().borderWidthField(), "4"),
+         [](const Layer& l) { return std::to_string(l.borderWidth); }, "4"},
+        {"border colour",
+         [this] {
+             prompts.answerColor(0x3366CC);
+             QTest::mouseClick(picture().borderSwatch(), Qt::LeftButton);
+         },
+         [](const Layer& l) { return l.borderColor; }, "#CC6633"},
+        {"placeholder",
+         [this, png] {
+             prompts.answerFile(png);
+             picture().choosePlaceholderButton()->click();
+         },
+         [](const Layer& l) { return l.placeholderPath; }, png},
+        {"clear placeholder", [this] { picture().clearPlaceholderButton()->click(); },
+         [](const Layer& l) { return l.placeholderPath; }, ""},
+        {"cover from the list", [this] { picture().overflowBox()->setCurrentIndex(5); },
+         [](const Layer& l) { return std::to_string(static_cast<int>(l.overflow_style)); }, "5"},
+        {"shrink from the menu", [this] { window->execute(CommandId::OverflowShrink); },
+         [](const Layer& l) { return std::to_string(static_cast<int>(l.overflow_style)); }, "0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = c.value(layer(0));
+        const std::size_t steps = document->history().stepCount();
+        c.edit();
+        EXPECT_EQ(c.value(layer(0)), c.expected);
+        EXPECT_EQ(document->history().stepCount(), steps + 1);
+        window->execute(CommandId::Undo);
+        EXPECT_EQ(c.value(layer(0)), before);
+        window->execute(CommandId::Redo);
+        EXPECT_EQ(c.value(layer(0)), c.expected);
+    }
+    EXPECT_EQ(picture().radiusField()->text(), "20");
+    EXPECT_EQ(picture().placeholderField()->text(), "");
+    cover->trigger();
+    EXPECT_EQ(layer(0).overflow_style, OverflowStyle::Cover);
+    EXPECT_EQ(picture().overflowBox()->currentText(), "等比例填满");
 }
 
 } // namespace

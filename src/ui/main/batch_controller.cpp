@@ -153,12 +153,18 @@ BatchController::~BatchController()
 
 QWidget* BatchController::controlFor(BatchControl control) const
 {
-    // The property window of the layer, when it is open, holds the layer's column and font.
+    // The property window of the layer, when it is open, holds the layer's column, font,
+    // content and placeholder.
     if (LayerWindow* window = m_window.openLayerWindow()) {
         if (control == BatchControl::LayerColumnSelector)
             return window->columnBox();
+        if (control == BatchControl::LayerContentField)
+            return window->contentField();
         if (control == BatchControl::LayerFontSelector && window == m_window.textLayerWindow())
             return m_window.textLayerWindow()->fontBox();
+        if (control == BatchControl::LayerPlaceholderField &&
+            window == m_window.pictureLayerWindow())
+            return m_window.pictureLayerWindow()->placeholderField();
     }
     const QString name = QString::fromLatin1(controlName(control));
     if (auto* widget = m_window.findChild<QWidget*>(name))
@@ -187,6 +193,9 @@ void BatchController::showProblem(const BatchProblem& problem)
                         {static_cast<std::size_t>(problem.layerNumber - 1)});
     if (problem.scrollToTop)
         m_window.scrollSettingsToTop();
+    // The layer's window may have pointed out the same fault while it filled its fields: only
+    // the problem's own balloon stays.
+    m_window.balloons().dismissAll();
     QWidget* control = controlFor(problem.control);
     if (problem.control == BatchControl::OutputFolderMessage) {
         m_window.prompts().message("提示", PromptIcon::Error, problem.text, PromptButtons::Ok);

@@ -39,6 +39,7 @@ void MainWindow::buildLayerMenus()
     add(overflow, "填充式缩放", CommandId::OverflowFill, true);
     add(overflow, "裁剪左上角", CommandId::OverflowCropTopLeft, true);
     add(overflow, "裁剪正中间", CommandId::OverflowCropCentre, true);
+    add(overflow, "等比例填满", CommandId::OverflowCover, true);
 
     m_layerTypeMenu = new QMenu(this);
     add(m_layerTypeMenu, "字", CommandId::LayerTypeText, true);
@@ -86,9 +87,9 @@ void MainWindow::registerLayerCommands()
         layerCommand(id, [level = *layerLevelOf(id)](auto& d, auto& s) {
             d.setLayerLevel(s.marked(), level);
         });
-    for (CommandId id : {CommandId::OverflowShrink, CommandId::OverflowScale,
-                         CommandId::OverflowFill, CommandId::OverflowCropTopLeft,
-                         CommandId::OverflowCropCentre})
+    for (CommandId id :
+         {CommandId::OverflowShrink, CommandId::OverflowScale, CommandId::OverflowFill,
+          CommandId::OverflowCropTopLeft, CommandId::OverflowCropCentre, CommandId::OverflowCover})
         layerCommand(id, [style = *overflowStyleOf(id)](auto& d, auto& s) {
             d.setLayerOverflow(s.marked(), style);
         });

@@ -109,9 +109,13 @@ bool prepareItems(QMenu& menu, const LayerMenuState& state)
     return holdsChoices;
 }
 
-QString typeText(LayerType type)
+// The list has no column of its own for the bound column: a fixed layer, which has none,
+// says so beside its type.
+QString typeText(const Layer& layer)
 {
-    return type == LayerType::Text ? QStringLiteral("字") : QStringLiteral("图");
+    const QString type =
+        layer.type == LayerType::Text ? QStringLiteral("字") : QStringLiteral("图");
+    return layer.isFixed ? type + QStringLiteral("(固定)") : type;
 }
 
 } // namespace
@@ -141,6 +145,8 @@ std::optional<OverflowStyle> overflowStyleOf(CommandId id)
         return OverflowStyle::CropTopLeft;
     case CommandId::OverflowCropCentre:
         return OverflowStyle::CropCentre;
+    case CommandId::OverflowCover:
+        return OverflowStyle::Cover;
     default:
         return std::nullopt;
     }
@@ -385,10 +391,11 @@ void LayerPanel::writeRow(int row, LayerFieldSet fields)
     };
     const QString texts[] = {
         QString::number(layer.number), geometry(layer.x),      geometry(layer.y),
-        geometry(layer.width),         geometry(layer.height), typeText(layer.type)};
+        geometry(layer.width),         geometry(layer.height), typeText(layer)};
     for (int column = 0; column < 6; ++column) {
-        const bool named = column == 0 || (column == kTypeColumn ? (fields & FieldType) != 0
-                                                                 : (fields & FieldGeometry) != 0);
+        const bool named =
+            column == 0 || (column == kTypeColumn ? (fields & (FieldType | FieldBinding)) != 0
+                                                  : (fields & FieldGeometry) != 0);
         QTableWidgetItem* item = m_table->item(row, column);
         if (!item) {
             item = new QTableWidgetItem;

@@ -30,7 +30,7 @@ namespace {
 
 constexpr int kLabelLeft = 10;
 constexpr int kWindowWidth = 280;
-constexpr int kTextWindowHeight = 305;
+constexpr int kTextWindowHeight = 331;
 constexpr int kGeometryFieldWidth = 58;
 
 QString qs(const std::string& text)
@@ -87,17 +87,14 @@ LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeigh
     if (const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_columnBox = addList(addRow("绑定列名："), {QString()});
+    m_columnBox = addList(addRow("绑定列名："), {QString::fromUtf8(kFixedContentEntry), QString()});
     m_columnBox->setObjectName(QStringLiteral("columnBox"));
-    connect(m_columnBox, &QComboBox::currentIndexChanged, this, [this] {
-        if (m_filling)
+    connect(m_columnBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (m_filling || index < 0)
             return;
-        const int index = m_columnBox->currentIndex();
-        const auto& columns = m_context.document().csvColumns();
-        const std::string name = index > 0 && index <= static_cast<int>(columns.size())
-                                     ? columns[static_cast<std::size_t>(index) - 1]
-                                     : std::string();
-        writeFields(FieldBinding, [&](Layer& l) { l.bind_col_name = name; });
+        writeChoice(FieldBinding, [&](Layer& l) {
+            applyColumnListEntry(l, index, m_context.document().csvColumns());
+        });
     });
     m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
         switch (event.change) {
@@ -160,6 +157,27 @@ FilteredField* LayerWindow::numberField(QWidget* parent, int maxLength)
                  [this, made] { refuse(*made, "不能接受的字符3", BalloonIcon::Warning); }});
     *made = field;
     field->setMaxLength(maxLength);
+    return field;
+}
+
+FilteredField* LayerWindow::memberField(const char* objectName, int maxLength, std::int32_t minimum,
+                                        std::int32_t maximum, LayerFieldSet fields,
+                                        std::int32_t Layer::*member)
+{
+    FilteredField* field = numberField(this, maxLength);
+    field->setObjectName(QString::fromLatin1(objectName));
+    field->setStepping(minimum, maximum);
+    connect(field, &QLineEdit::textEdited, this, [=, this] {
+        const NumericFieldValue value = numericFieldValue(field->text().toStdString(), minimum);
+        if (value.clearField)
+            field->clear();
+        else if (value.value)
+            writeFields(fields, [&](Layer& l) { l.*member = std::min(*value.value, maximum); });
+    });
+    field->setFocusLost([=, this] {
+        restoreField(field, [member](const Layer& l) { return l.*member; });
+        m_context.document().endMerging();
+    });
     return field;
 }
 
@@ -253,15 +271,11 @@ void LayerWindow::refreshColumnList()
     const bool filling = m_filling;
     m_filling = true;
     m_columnBox->clear();
-    m_columnBox->addItem(QString());
+    m_columnBox->addItems({QString::fromUtf8(kFixedContentEntry), QString()});
     const auto& columns = m_context.document().csvColumns();
-    int selected = 0;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        m_columnBox->addItem(qs(columns[i]));
-        if (target && columns[i] == target->bind_col_name && selected == 0)
-            selected = static_cast<int>(i) + 1;
-    }
-    m_columnBox->setCurrentIndex(selected);
+    for (const std::string& column : columns)
+        m_columnBox->addItem(qs(column));
+    m_columnBox->setCurrentIndex(target ? columnListIndex(*target, columns) : 1);
     m_filling = filling;
 }
 
@@ -302,16 +316,27 @@ void LayerWindow::layerChanged(LayerFieldSet fields)
 
 void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change)
 {
+    // Typing in one field is one undo step until the field is left.
+    const QWidget* field = QApplication::focusWidget();
+    write(fields, change,
+          field ? "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer)
+                : std::string());
+}
+
+void LayerWindow::writeChoice(LayerFieldSet fields, const std::function<void(Layer&)>& change)
+{
+    write(fields, change, {});
+}
+
+void LayerWindow::write(LayerFieldSet fields, const std::function<void(Layer&)>& change,
+                        const std::string& stepKey)
+{
     const Layer* target = layer();
     if (!target || m_filling)
         return;
     Layer values = *target;
     change(values);
-    // Typing in one field is one undo step until the field is left.
-    const QWidget* field = QApplication::focusWidget();
-    const EditStep step = m_context.document().beginStep(
-        {}, field ? "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer)
-                  : std::string());
+    const EditStep step = m_context.document().beginStep({}, stepKey);
     // The window's own edit is already shown: the announcement must not refill it.
     m_filling = true;
     m_context.document().setLayerFields({m_layer}, fields, values);
@@ -464,28 +489,15 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
     });
     auto* minLabel = new QLabel(QStringLiteral("最小字号："), this);
     minLabel->move(kControlLeft + 10, shrinkTop + 4);
-    m_minSizeField = numberField(this, 4);
-    m_minSizeField->setObjectName(QStringLiteral("minSizeField"));
+    m_minSizeField =
+        memberField("minSizeField", 4, 1, kMaxMinFontSize, FieldFont, &Layer::minFontSize);
     m_minSizeField->setGeometry(kControlLeft + kGeometryFieldWidth + 20, shrinkTop,
                                 kGeometryFieldWidth, 22);
-    connect(m_minSizeField, &QLineEdit::textEdited, this, [this] {
-        const NumericFieldValue value =
-            numericFieldValue(m_minSizeField->text().toStdString(), 1);
-        if (value.clearField)
-            m_minSizeField->clear();
-        else if (value.value)
-            writeFields(FieldFont, [&](Layer& l) {
-                l.minFontSize = std::min(*value.value, kMaxMinFontSize);
-            });
-    });
-    m_minSizeField->setFocusLost([this] {
-        if (const Layer* target = layer(); target && m_minSizeField->text().isEmpty()) {
-            m_filling = true;
-            m_minSizeField->setText(QString::number(target->minFontSize));
-            m_filling = false;
-        }
-        m_context.document().endMerging();
-    });
+
+    // A text wider than the layer wraps into up to this many lines.
+    m_maxLinesField =
+        memberField("maxLinesField", 3, 1, kMaxTextLines, FieldFont, &Layer::maxLines);
+    m_maxLinesField->setGeometry(kControlLeft, addRow("最多行数："), kGeometryFieldWidth, 22);
 
     const int colorTop = addRow("颜色：");
     m_swatch = new ColorSwatch(
@@ -551,6 +563,7 @@ void TextLayerWindow::fillOwnControls(const Layer& layer)
     m_shrinkBox->setChecked(layer.autoShrink);
     m_minSizeField->setText(QString::number(layer.minFontSize));
     m_minSizeField->setEnabled(layer.autoShrink);
+    m_maxLinesField->setText(QString::number(layer.maxLines));
     m_swatch->update();
     m_horizontalBox->setCurrentIndex(layer.tHAlign);
     m_verticalBox->setCurrentIndex(layer.tVAlign);

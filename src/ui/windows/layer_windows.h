@@ -6,6 +6,8 @@
 #include "ui/input_fields.h"
 
 #include <QWidget>
+#include <optional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -41,6 +43,8 @@ public:
     /// Follows a change of the layer's fields made elsewhere.
     void layerChanged(LayerFieldSet fields);
     QComboBox* columnBox() const { return m_columnBox; }
+    /// The field of the layer's own content: what a fixed layer shows on every card.
+    virtual QLineEdit* contentField() const = 0;
     QLineEdit* xField() const { return m_xField; }
     QLineEdit* yField() const { return m_yField; }
     QLineEdit* widthField() const { return m_widthField; }
@@ -52,10 +56,19 @@ protected:
     const Layer* layer() const;
     /// Fills the controls of the window's own rows (change handling is suspended).
     virtual void fillOwnControls(const Layer& layer) = 0;
-    /// Writes fields of the layer through the document.
+    /// Writes fields of the layer through the document; edits while one field keeps the focus
+    /// are one undo step.
     void writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change);
+    /// Writes fields of the layer chosen from a list or a dialog: an undo step of its own.
+    void writeChoice(LayerFieldSet fields, const std::function<void(Layer&)>& change);
     /// A numeric field with the filter of these windows.
     FilteredField* numberField(QWidget* parent, int maxLength);
+    /// A numeric field that edits a layer member in [minimum, maximum]: a value below the
+    /// minimum empties the field, one above the maximum is stored as the maximum, and a field
+    /// left empty gets the layer's value back.
+    FilteredField* memberField(const char* objectName, int maxLength, std::int32_t minimum,
+                               std::int32_t maximum, LayerFieldSet fields,
+                               std::int32_t Layer::*member);
     /// A label at a row's left and the row's top.
     int addRow(const char* label);
     QComboBox* addList(int top, const QStringList& items, int x = kControlLeft,
@@ -79,6 +92,8 @@ protected:
 
 private:
     void fill();
+    void write(LayerFieldSet fields, const std::function<void(Layer&)>& change,
+               const std::string& stepKey);
     void geometryEdited(QLineEdit* field, bool size);
     void refuse(QLineEdit* field, const char* title, BalloonIcon icon);
 
@@ -104,12 +119,14 @@ public:
     void fontRemoved(const QString& name);
 
     QLineEdit* demoField() const { return m_demoField; }
+    QLineEdit* contentField() const override { return m_demoField; }
     QComboBox* fontBox() const { return m_fontBox; }
     QComboBox* sizeBox() const { return m_sizeBox; }
     QLineEdit* spacingField() const { return m_spacingField; }
     QPushButton* boldButton() const { return m_boldButton; }
     QCheckBox* shrinkBox() const { return m_shrinkBox; }
     QLineEdit* minSizeField() const { return m_minSizeField; }
+    QLineEdit* maxLinesField() const { return m_maxLinesField; }
     QWidget* swatch() const;
     QComboBox* horizontalBox() const { return m_horizontalBox; }
     QComboBox* verticalBox() const { return m_verticalBox; }
@@ -133,6 +150,7 @@ private:
     QPushButton* m_boldButton = nullptr;
     QCheckBox* m_shrinkBox = nullptr;
     FilteredField* m_minSizeField = nullptr;
+    FilteredField* m_maxLinesField = nullptr;
     ColorSwatch* m_swatch = nullptr;
     QComboBox* m_horizontalBox = nullptr;
     QComboBox* m_verticalBox = nullptr;
@@ -147,20 +165,38 @@ public:
     PictureLayerWindow(EditorContext& context, QWidget* owner);
 
     QLineEdit* pathField() const { return m_pathField; }
+    QLineEdit* contentField() const override { return m_pathField; }
     QPushButton* chooseButton() const { return m_chooseButton; }
+    QLineEdit* placeholderField() const { return m_placeholderField; }
+    QPushButton* choosePlaceholderButton() const { return m_choosePlaceholderButton; }
+    QPushButton* clearPlaceholderButton() const { return m_clearPlaceholderButton; }
     QComboBox* overflowBox() const { return m_overflowBox; }
     QComboBox* levelBox() const { return m_levelBox; }
     QComboBox* horizontalBox() const { return m_horizontalBox; }
     QComboBox* verticalBox() const { return m_verticalBox; }
+    QLineEdit* radiusField() const { return m_radiusField; }
+    QLineEdit* borderWidthField() const { return m_borderWidthField; }
+    QWidget* borderSwatch() const;
 
 protected:
     void fillOwnControls(const Layer& layer) override;
 
 private:
+    /// Asks for a picture file until a usable one is chosen; nothing when cancelled.
+    std::optional<std::string> askPicture();
     void choosePicture();
+    void choosePlaceholder();
+    void setPlaceholder(const std::string& path);
+    void chooseBorderColor();
 
     QLineEdit* m_pathField = nullptr;
     QPushButton* m_chooseButton = nullptr;
+    QLineEdit* m_placeholderField = nullptr;
+    QPushButton* m_choosePlaceholderButton = nullptr;
+    QPushButton* m_clearPlaceholderButton = nullptr;
+    FilteredField* m_radiusField = nullptr;
+    FilteredField* m_borderWidthField = nullptr;
+    ColorSwatch* m_borderSwatch = nullptr;
     QComboBox* m_overflowBox = nullptr;
     QComboBox* m_levelBox = nullptr;
     QComboBox* m_horizontalBox = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/windows/layer_windows.h"
 
 #include "app/layer_properties.h"
+#include "common/text.h"
 #include "model/template_file.h"
 #include "render/picture_input.h"
 #include "ui/editor_context.h"
@@ -14,7 +15,26 @@ namespace torvale {
 
 namespace {
 
-constexpr int kPictureWindowHeight = 248;
+constexpr int kPictureWindowHeight = 352;
+constexpr int kButtonWidth = 46;
+constexpr int kNumberWidth = 58;
+
+/// A read-only path field: a white background, the end of the path (the file name) in view.
+QLineEdit* readOnlyPathField(QWidget* parent, const char* objectName)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(objectName));
+    field->setReadOnly(true);
+    field->setStyleSheet(QStringLiteral("QLineEdit { background: white; }"));
+    return field;
+}
+
+void showPath(QLineEdit* field, const std::string& path)
+{
+    field->setText(QString::fromStdString(path));
+    field->setToolTip(field->text());
+    field->end(false);
+}
 
 } // namespace
 
@@ -22,23 +42,40 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
     : LayerWindow(context, owner, kPictureWindowHeight, "pictureLayerWindow")
 {
     const int pathTop = addRow("演示图片：");
-    m_pathField = new QLineEdit(this);
-    m_pathField->setObjectName(QStringLiteral("pathField"));
-    m_pathField->setReadOnly(true);
-    m_pathField->setStyleSheet(QStringLiteral("QLineEdit { background: white; }"));
-    m_pathField->setGeometry(kControlLeft, pathTop, kControlWidth - 50, 22);
+    m_pathField = readOnlyPathField(this, "pathField");
+    m_pathField->setGeometry(kControlLeft, pathTop, kControlWidth - kButtonWidth - 4, 22);
     m_chooseButton = new QPushButton(QStringLiteral("选择"), this);
-    m_chooseButton->setGeometry(kControlLeft + kControlWidth - 46, pathTop - 1, 46, 24);
+    m_chooseButton->setGeometry(kControlLeft + kControlWidth - kButtonWidth, pathTop - 1,
+                                kButtonWidth, 24);
     connect(m_chooseButton, &QPushButton::clicked, this, [this] { choosePicture(); });
 
-    m_overflowBox = addList(addRow("溢出样式："),
-                            {QStringLiteral("等比例缩小"), QStringLiteral("等比例缩放"),
-                             QStringLiteral("填充式缩放"), QStringLiteral("裁剪左上角"),
-                             QStringLiteral("裁剪正中间")});
+    // Drawn on the cards whose own picture is missing or cannot be read.
+    const int placeholderTop = addRow("占位图片：");
+    m_placeholderField = readOnlyPathField(this, "placeholderField");
+    m_placeholderField->setGeometry(kControlLeft, placeholderTop,
+                                    kControlWidth - 2 * kButtonWidth - 8, 22);
+    m_choosePlaceholderButton = new QPushButton(QStringLiteral("选择"), this);
+    m_choosePlaceholderButton->setGeometry(kControlLeft + kControlWidth - 2 * kButtonWidth - 4,
+                                           placeholderTop - 1, kButtonWidth, 24);
+    connect(m_choosePlaceholderButton, &QPushButton::clicked, this,
+            [this] { choosePlaceholder(); });
+    m_clearPlaceholderButton = new QPushButton(QStringLiteral("清除"), this);
+    m_clearPlaceholderButton->setGeometry(kControlLeft + kControlWidth - kButtonWidth,
+                                          placeholderTop - 1, kButtonWidth, 24);
+    connect(m_clearPlaceholderButton, &QPushButton::clicked, this, [this] {
+        setPlaceholder({});
+        m_context.focusCanvas();
+    });
+
+    m_overflowBox =
+        addList(addRow("溢出样式："), {QStringLiteral("等比例缩小"), QStringLiteral("等比例缩放"),
+                                       QStringLiteral("填充式缩放"), QStringLiteral("裁剪左上角"),
+                                       QStringLiteral("裁剪正中间"), QStringLiteral("等比例填满")});
     m_overflowBox->setObjectName(QStringLiteral("overflowBox"));
     connect(m_overflowBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
-            writeFields(FieldOverflow, [&](Layer& l) { l.overflow_style = overflowStyleAt(index); });
+            writeChoice(FieldOverflow,
+                        [&](Layer& l) { l.overflow_style = overflowStyleAt(index); });
     });
     m_levelBox = addList(addRow("层次："), {QStringLiteral("背景上方"), QStringLiteral("背景下方")});
     m_levelBox->setObjectName(QStringLiteral("levelBox"));
@@ -59,23 +96,52 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
         if (index >= 0)
             writeFields(FieldAlignment, [&](Layer& l) { l.pVAlign = index; });
     });
+
+    // Rounded corners (a radius of half the shorter side or more makes an ellipse) and a border
+    // inside the picture's outline.
+    m_radiusField =
+        memberField("radiusField", 6, 0, kMaxPictureEdge, FieldFrame, &Layer::cornerRadius);
+    m_radiusField->setGeometry(kControlLeft, addRow("圆角半径："), kNumberWidth, 22);
+    m_borderWidthField =
+        memberField("borderWidthField", 6, 0, kMaxPictureEdge, FieldFrame, &Layer::borderWidth);
+    m_borderWidthField->setGeometry(kControlLeft, addRow("边框宽度："), kNumberWidth, 22);
+    const int colorTop = addRow("边框颜色：");
+    m_borderSwatch = new ColorSwatch(
+        this,
+        [this]() -> std::optional<std::uint32_t> {
+            const Layer* target = layer();
+            return target ? htmlToColor(target->borderColor) : std::nullopt;
+        },
+        [this] { chooseBorderColor(); });
+    m_borderSwatch->setObjectName(QStringLiteral("borderSwatch"));
+    m_borderSwatch->setGeometry(kControlLeft, colorTop + 1, 64, 19);
     addGeometryRows();
+}
+
+QWidget* PictureLayerWindow::borderSwatch() const
+{
+    return m_borderSwatch;
 }
 
 void PictureLayerWindow::fillOwnControls(const Layer& layer)
 {
-    m_pathField->setText(QString::fromStdString(layer.filePath));
+    showPath(m_pathField, layer.filePath);
     if (!layer.filePath.empty() &&
         !fileExists(resolveTemplatePath(layer.filePath, m_context.document().tpl().templatePath)))
         m_context.balloons().show(m_pathField, QStringLiteral("图片不存在"),
                                  QStringLiteral("请重新选择一个演示图片"));
+    showPath(m_placeholderField, layer.placeholderPath);
+    m_clearPlaceholderButton->setEnabled(!layer.placeholderPath.empty());
     m_overflowBox->setCurrentIndex(overflowListIndex(layer.overflow_style));
     m_levelBox->setCurrentIndex(static_cast<int>(layer.layer_level));
     m_horizontalBox->setCurrentIndex(layer.pHAlign);
     m_verticalBox->setCurrentIndex(layer.pVAlign);
+    m_radiusField->setText(QString::number(layer.cornerRadius));
+    m_borderWidthField->setText(QString::number(layer.borderWidth));
+    m_borderSwatch->update();
 }
 
-void PictureLayerWindow::choosePicture()
+std::optional<std::string> PictureLayerWindow::askPicture()
 {
     std::filesystem::path& folder = m_context.document()
                                         .settings()
@@ -92,12 +158,50 @@ void PictureLayerWindow::choosePicture()
             m_context.prompts().message("提示", PromptIcon::Warning, *problem, PromptButtons::Ok);
             continue;
         }
+        return *path;
+    }
+    return std::nullopt;
+}
+
+void PictureLayerWindow::choosePicture()
+{
+    if (const auto path = askPicture()) {
         writeFields(FieldDemo, [&](Layer& l) { l.filePath = *path; });
-        m_pathField->setText(QString::fromStdString(*path));
-        m_pathField->end(false);
-        break;
+        showPath(m_pathField, *path);
     }
     m_context.focusCanvas();
+}
+
+void PictureLayerWindow::choosePlaceholder()
+{
+    if (const auto path = askPicture())
+        setPlaceholder(*path);
+    m_context.focusCanvas();
+}
+
+void PictureLayerWindow::setPlaceholder(const std::string& path)
+{
+    const Layer* target = layer();
+    if (!target || target->placeholderPath == path)
+        return;
+    writeChoice(FieldFrame, [&](Layer& l) { l.placeholderPath = path; });
+    showPath(m_placeholderField, path);
+    m_clearPlaceholderButton->setEnabled(!path.empty());
+}
+
+void PictureLayerWindow::chooseBorderColor()
+{
+    const Layer* target = layer();
+    if (!target)
+        return;
+    const auto color =
+        m_context.prompts().chooseColor(htmlToColor(target->borderColor).value_or(0), this);
+    if (!color)
+        return;
+    const std::string html = colorToHtml(*color);
+    if (html != target->borderColor)
+        writeChoice(FieldFrame, [&](Layer& l) { l.borderColor = html; });
+    m_borderSwatch->update();
 }
 
 } // namespace torvale

@@ -299,6 +299,25 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
     return drawn;
 }
 
+MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
+                                   const FontRegistry& fonts)
+{
+    if (layer.width <= 0 || layer.height <= 0)
+        return nullptr;
+    MagickWandPtr image = newCanvas(static_cast<std::size_t>(layer.width),
+                                    static_cast<std::size_t>(layer.height), "none");
+    if (!image || value.empty())
+        return image;
+    const CodeEncoding encoded = encodeCode(layer, value);
+    if (!encoded.symbol)
+        return image;
+    const CodeImage drawn = drawCode(layer, *encoded.symbol, fonts);
+    if (drawn.image)
+        MagickCompositeImage(image.get(), drawn.image.get(), OverCompositeOp, drawn.x - layer.x,
+                             drawn.y - layer.y);
+    return image;
+}
+
 bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol)
 {
     if (!symbol.verifiable)

@@ -57,6 +57,11 @@ std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol,
 /// under it when the layer shows it.
 CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts);
 
+/// A code layer's value drawn into a transparent image of the layer's size, as on a card;
+/// transparent when the value cannot be encoded or does not fit (nothing for an empty layer).
+MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
+                                   const FontRegistry& fonts);
+
 /// Reads the code in the area of a card it was drawn in and compares it with what it must
 /// give; true for symbologies the reader does not know.
 bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol);

@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "model/template_file.h"
+#include "render/code_render.h"
 #include "render/glyph_coverage.h"
 #include "render/picture_input.h"
 
@@ -792,6 +793,16 @@ void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox)
 
 std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
 {
+    if (layer.type == LayerType::Code) {
+        std::string key = "C" + layer.text + '\n' + layer.codeType + '\n' + layer.codeErrorLevel +
+                          '\n' + layer.htmlColor + '\n' + layer.codeBackground + '\n' +
+                          layer.fontName + '\n';
+        for (const std::int32_t value :
+             {layer.width, layer.height, layer.pHAlign, layer.pVAlign, layer.codeQuietZone,
+              static_cast<std::int32_t>(layer.codeShowText), layer.fontSize, layer.isBold})
+            key += std::to_string(value) + ',';
+        return key;
+    }
     if (layer.type != LayerType::Text)
         return "P" + layer.filePath + '\n' + templatePath;
     std::string key = "T" + layer.text + '\n' + layer.fontName + '\n' + layer.htmlColor + '\n';
@@ -808,6 +819,8 @@ Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
 {
     if (layer.type == LayerType::Text)
         return exportRgba(renderLayerImage(layer, layer.text, fonts).get());
+    if (layer.type == LayerType::Code)
+        return exportRgba(renderCodeLayerImage(layer, layer.text, fonts).get());
     if (layer.filePath.empty())
         return {};
     const DecodedPicture picture = readPicture(resolveTemplatePath(layer.filePath, templatePath));

@@ -89,7 +89,8 @@ using Thumbnail = RgbaPixels;
 /// the same key have the same thumbnail (with the same fonts installed).
 std::string thumbnailKey(const Layer& layer, const std::string& templatePath);
 
-/// Text layer: its demo text rendered; picture layer: its demo picture whole and unscaled
+/// Text layer: its demo text rendered; code layer: the code of its demo value in an image of the
+/// layer's size (transparent when it cannot be drawn); picture layer: its demo picture whole and unscaled
 /// (width and height 0 when it has none or it cannot be read). A relative demo picture is
 /// resolved against the folder of templatePath, then the program folder.
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,

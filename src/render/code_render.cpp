@@ -352,8 +352,11 @@ bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbo
         return false;
     }
     zbar_image_scanner_set_config(scanner, ZBAR_NONE, ZBAR_CFG_ENABLE, 0);
-    zbar_image_scanner_set_config(scanner, static_cast<zbar_symbol_type_t>(symbol.readerType),
-                                  ZBAR_CFG_ENABLE, 1);
+    const auto type = static_cast<zbar_symbol_type_t>(symbol.readerType);
+    zbar_image_scanner_set_config(scanner, type, ZBAR_CFG_ENABLE, 1);
+    // EAN-8 and UPC-A are read by the EAN-13 reader, which reports UPC-A with a leading 0.
+    if (type == ZBAR_EAN8 || type == ZBAR_UPCA)
+        zbar_image_scanner_set_config(scanner, ZBAR_EAN13, ZBAR_CFG_ENABLE, 1);
     zbar_image_set_format(image, zbar_fourcc('Y', '8', '0', '0'));
     zbar_image_set_size(image, width, height);
     zbar_image_set_data(image, grey.data(), grey.size(), nullptr);
@@ -361,7 +364,10 @@ bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbo
     if (zbar_scan_image(scanner, image) > 0) {
         for (const zbar_symbol_t* found = zbar_image_first_symbol(image); found && !read;
              found = zbar_symbol_next(found))
-            read = symbol.expected == zbar_symbol_get_data(found);
+        {
+            const std::string data = zbar_symbol_get_data(found);
+            read = data == symbol.expected || (type == ZBAR_UPCA && data == "0" + symbol.expected);
+        }
     }
     zbar_image_destroy(image);
     zbar_image_scanner_destroy(scanner);

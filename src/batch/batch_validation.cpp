@@ -7,6 +7,7 @@
 #include "model/text_fields.h"
 #include "render/magick.h"
 #include "render/output_file.h"
+#include "render/code_render.h"
 #include "render/picture_input.h"
 
 #include <algorithm>
@@ -140,6 +141,27 @@ std::optional<BatchProblem> checkFixedContent(const Layer& layer, const PackedSt
     return std::nullopt;
 }
 
+// A code layer's demo value (its value on every card when fixed and without fields) must fit
+// the layer; a fixed one must be a value the code can hold.
+std::optional<BatchProblem> checkCodeValue(const Layer& layer, const FontRegistry& fonts)
+{
+    if (layer.text.empty())
+        return std::nullopt;
+    const bool everyCard = layer.isFixed && textFieldNames(layer.text).empty();
+    const CodeEncoding encoded = encodeCode(layer, layer.text);
+    if (!encoded.symbol) {
+        if (!everyCard)
+            return std::nullopt;
+        return makeProblem(12, BatchControl::LayerContentField,
+                           formatText("图层#%d 的内容无法生成条码", layer.number),
+                           encoded.reason);
+    }
+    if (codeModuleSize(layer, *encoded.symbol, fonts) < kMinCodeModule)
+        return makeProblem(12, BatchControl::LayerContentField, codeTooSmallText(layer),
+                           "请把图层放大，或减少内容");
+    return std::nullopt;
+}
+
 std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& columns,
                                        const FontRegistry& fonts, const std::string& templatePath)
 {
@@ -158,6 +180,8 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& 
             problem = makeProblem(12, BatchControl::LayerPlaceholderField, "占位图片无法读取",
                                   *unreadable);
     }
+    if (!problem && layer.type == LayerType::Code)
+        problem = checkCodeValue(layer, fonts);
     if (!problem && layer.type == LayerType::Text && !fonts.hasFontName(layer.fontName)) {
         problem = makeProblem(13, BatchControl::LayerFontSelector,
                               formatText("没找到【%s】字体", layer.fontName.c_str()),

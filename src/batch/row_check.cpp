@@ -4,6 +4,7 @@
 #include "common/paths.h"
 #include "common/text.h"
 #include "render/card.h"
+#include "render/code_render.h"
 #include "render/glyph_coverage.h"
 #include "render/output_file.h"
 #include "render/picture_fit.h"
@@ -37,7 +38,7 @@ class RowChecker {
 public:
     RowChecker(const Template& tpl, const BatchInputs& inputs, const FontRegistry& fonts,
                RowCheckResult& result)
-        : m_tpl(tpl), m_inputs(inputs), m_result(result),
+        : m_tpl(tpl), m_inputs(inputs), m_fonts(fonts), m_result(result),
           m_csvFolder(inputs.csvPath.empty() ? std::string()
                                              : pathToUtf8(folderOf(inputs.csvPath))),
           m_extension(cardExtension(tpl.output.format))
@@ -81,7 +82,11 @@ public:
                 continue;
             if (layer.type == LayerType::Picture)
                 checkPicture(layer, *cell);
-            else if (!cell->empty())
+            else if (cell->empty())
+                continue;
+            else if (layer.type == LayerType::Code)
+                checkCode(layer, *cell);
+            else
                 checkText(index, layer, *cell);
         }
         checkFileName(row, cardNumber);
@@ -185,6 +190,18 @@ private:
                 layer.number);
     }
 
+    void checkCode(const Layer& layer, const std::string& value)
+    {
+        const std::string column =
+            layer.isFixed ? formatText("图层#%d", layer.number) : layer.bind_col_name;
+        const CodeEncoding encoded = encodeCode(layer, value);
+        if (!encoded.symbol)
+            add(column, RowProblemKind::CodeInvalid, codeInvalidText(layer, value, encoded.reason),
+                {}, layer.number);
+        else if (codeModuleSize(layer, *encoded.symbol, m_fonts) < kMinCodeModule)
+            add(column, RowProblemKind::CodeTooSmall, codeTooSmallText(layer), {}, layer.number);
+    }
+
     void checkFileName(const CardRow& row, std::size_t cardNumber)
     {
         const OutputSettings& output = m_tpl.output;
@@ -217,6 +234,7 @@ private:
 
     const Template& m_tpl;
     const BatchInputs& m_inputs;
+    const FontRegistry& m_fonts;
     RowCheckResult& m_result;
     const std::string m_csvFolder;
     const std::string m_extension;
@@ -315,6 +333,10 @@ const char* rowProblemKindName(RowProblemKind kind)
         return "text-clipped";
     case RowProblemKind::TextAtMinimum:
         return "text-at-minimum";
+    case RowProblemKind::CodeInvalid:
+        return "code-invalid";
+    case RowProblemKind::CodeTooSmall:
+        return "code-too-small";
     }
     return "unknown";
 }

@@ -28,6 +28,8 @@ enum class RowProblemKind {
     MissingCharacters, // characters no installed font can draw
     TextClipped,       // the text is wider (or its lines taller) than its layer and is cut off
     TextAtMinimum,     // a shrinking text does not fit even at its minimum size
+    CodeInvalid,       // the value cannot be encoded in the layer's code
+    CodeTooSmall,      // the code of the value does not fit its layer
 };
 
 /// One problem of a data row.

@@ -1,0 +1,107 @@
+#include "render/magick.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <zbar.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace torvale {
+namespace {
+
+using test::CommandResult;
+using test::runCommand;
+using test::shellQuote;
+using test::TempDir;
+using test::writeFile;
+
+// A 600 x 300 card at 300 dpi with an EAN-13 bound to 码 and a fixed QR of a link with a field.
+const char* kTemplate = R"({
+ "background_type": 1, "width": "600", "height": "300", "szWidth": "600", "szHeight": "300",
+ "unit": 0, "dpi": 300, "background_color": "#ffffff", "csv_file_path": "codes.csv",
+ "is_trim_csv_cell_value": 1, "pictures_show_select_area": 1, "pictures_show_picture": 1,
+ "picture_items": [
+  {"x": 10, "y": 20, "width": 300, "height": 200, "type": 2, "bind_col_name": "码",
+   "text": "400638133393", "fontName": "宋体", "fontSize": 10, "isBold": 0, "isUnderline": 0,
+   "isItalic": 0, "color": 0, "htmlColor": "#000000", "tHAlign": 0, "tVAlign": 1,
+   "characterSpacing": 0, "filePath": "", "pHAlign": 1, "pVAlign": 1, "layer_level": 0,
+   "overflow_style": 1, "codeType": "EAN13", "codeShowText": 1},
+  {"x": 340, "y": 20, "width": 250, "height": 250, "type": 2, "bind_col_name": "",
+   "text": "https://id.example/{工号}", "fontName": "宋体", "fontSize": 10, "isBold": 0,
+   "isUnderline": 0, "isItalic": 0, "color": 0, "htmlColor": "#000000", "tHAlign": 0,
+   "tVAlign": 1, "characterSpacing": 0, "filePath": "", "pHAlign": 1, "pVAlign": 1,
+   "layer_level": 0, "overflow_style": 1, "isFixed": 1}],
+ "format": "JPG", "quality": 90, "colorspace": "sRGB",
+ "file_name_bind_col_name": "工号", "file_name_bind_col_name2": ""})";
+
+std::vector<std::string> readCodes(MagickWand* wand)
+{
+    const std::size_t width = MagickGetImageWidth(wand);
+    const std::size_t height = MagickGetImageHeight(wand);
+    std::vector<unsigned char> grey(width * height);
+    MagickExportImagePixels(wand, 0, 0, width, height, "I", CharPixel, grey.data());
+    zbar::ImageScanner scanner;
+    zbar::Image image(static_cast<unsigned>(width), static_cast<unsigned>(height), "Y800",
+                      grey.data(), grey.size());
+    scanner.scan(image);
+    std::vector<std::string> codes;
+    for (auto symbol = image.symbol_begin(); symbol != image.symbol_end(); ++symbol)
+        codes.push_back(symbol->get_data());
+    std::sort(codes.begin(), codes.end());
+    return codes;
+}
+
+TEST(CodeLayers, RunReportsValuesThatCannotBeEncodedAndSheetsKeepCodesReadable)
+{
+    TempDir dir;
+    writeFile(dir.file("codes.dat"), kTemplate);
+    writeFile(dir.file("codes.csv"), "工号,码\nA0001,400638133393\nA0002,ABC\n");
+    const std::string tool = "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                             shellQuote(TORVALE_BATCH_EXE) + " ";
+    const std::string tpl = shellQuote(dir.file("codes.dat"));
+    const std::string problem = "图层#1 的内容无法生成条码（只能是数字）：ABC";
+
+    for (const bool strict : {false, true}) {
+        const CommandResult run = runCommand(tool + "run " + tpl + (strict ? " --strict" : "") +
+                                             " --out " + shellQuote(dir.file(strict ? "b" : "a")));
+        EXPECT_EQ(run.exitCode, strict ? 1 : 0) << run.err;
+        EXPECT_NE((run.out + run.err).find(problem), std::string::npos) << run.out << run.err;
+    }
+    MagickWandPtr first(NewMagickWand());
+    ASSERT_NE(MagickReadImage(first.get(), dir.file("a/A0001.jpg").c_str()), MagickFalse);
+    EXPECT_EQ(readCodes(first.get()),
+              (std::vector<std::string>{"4006381333931", "https://id.example/A0001"}));
+
+    const CommandResult rows =
+        runCommand(tool + "check " + tpl + " --rows --out " + shellQuote(dir.file("a")));
+    EXPECT_NE(rows.out.find("第 2 行，码：" + problem), std::string::npos) << rows.out;
+
+    // A card whose layer is too small for the demo value is refused before any card is made.
+    std::string small = kTemplate;
+    const std::string large = "\"width\": 250, \"height\": 250";
+    small.replace(small.find(large), large.size(), "\"width\": 20, \"height\": 20");
+    writeFile(dir.file("small.dat"), small);
+    const CommandResult refused =
+        runCommand(tool + "check " + shellQuote(dir.file("small.dat")) + " --out " +
+                   shellQuote(dir.file("a")));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.out.find("图层#2 太小，放不下条码"), std::string::npos) << refused.out;
+
+    const CommandResult sheet = runCommand(tool + "sheet " + tpl + " --quiet --out " +
+                                           shellQuote(dir.file("codes.pdf")));
+    EXPECT_EQ(sheet.exitCode, 0) << sheet.err;
+    const CommandResult page = runCommand("pdftoppm -singlefile -r 300 " +
+                                          shellQuote(dir.file("codes.pdf")) + " " +
+                                          shellQuote(dir.file("page")));
+    ASSERT_EQ(page.exitCode, 0) << page.err;
+    MagickWandPtr pixels(NewMagickWand());
+    ASSERT_NE(MagickReadImage(pixels.get(), dir.file("page.ppm").c_str()), MagickFalse);
+    const auto codes = readCodes(pixels.get());
+    for (const char* code : {"4006381333931", "https://id.example/A0001", "https://id.example/A0002"})
+        EXPECT_NE(std::find(codes.begin(), codes.end(), code), codes.end()) << code;
+}
+
+} // namespace
+} // namespace torvale

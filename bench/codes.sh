@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The cost of a code layer: the bundled example badge with a QR code of the person's number
+# added (read back from every card) against the example as it is, N rows with --jobs 1; then
+# the parts of the code per card (bench/code_steps): encoding and drawing, and reading back.
+# Usage: bench/codes.sh [N]        N rows, default 200; ROUNDS=3 rounds, medians.
+set -euo pipefail
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+rows=${1:-200}
+rounds=${ROUNDS:-3}
+example=$root/examples/badge
+steps=$build/bench/code_steps
+
+# The example's rows, numbered, with absolute photo paths; and the template with a QR layer.
+"$py" - "$example" "$rows" "$work" <<'PY'
+import csv, json, os, shutil, sys
+example, n, work = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+with open(os.path.join(example, "staff.csv"), newline="", encoding="utf-8") as f:
+    table = list(csv.reader(f))
+header, rows = table[0], table[1:]
+number, photo = header.index("工号"), header.index("照片")
+with open(os.path.join(work, "rows.csv"), "w", newline="", encoding="utf-8") as f:
+    w = csv.writer(f, lineterminator="\n")
+    w.writerow(header)
+    for i in range(n):
+        row = list(rows[i % len(rows)])
+        row[number] = f"A{i + 1:06d}"
+        row[photo] = os.path.join(example, row[photo])
+        w.writerow(row)
+with open(os.path.join(example, "badge.dat"), encoding="utf-8") as f:
+    tpl = json.load(f)
+shutil.copy(os.path.join(example, "background.png"), work)
+json.dump(tpl, open(os.path.join(work, "plain.dat"), "w", encoding="utf-8"), ensure_ascii=False)
+code = dict(tpl["picture_items"][-1])
+code.update({"x": 820, "y": 440, "width": 150, "height": 150, "type": 2, "text": "A0001"})
+tpl["picture_items"].append(code)
+json.dump(tpl, open(os.path.join(work, "code.dat"), "w", encoding="utf-8"), ensure_ascii=False)
+PY
+
+declare -A seconds cpu
+for ((round = 1; round <= rounds; round++)); do
+    for name in plain code; do
+        read -r s _ c <<<"$(torvale_run "$work/$name.dat" "$work/rows.csv" 1 "$rows")"
+        seconds[$name]+="$s "
+        cpu[$name]+="$c "
+    done
+done
+echo "example badge with and without a QR layer, $rows cards, --jobs 1, median of $rounds rounds"
+# shellcheck disable=SC2086 # the lists of figures are split on purpose
+for name in plain code; do
+    s=$(median ${seconds[$name]})
+    printf '  %-5s %6.1f cards/s  (%s CPU ms per card)\n' "$name" "$(rate "$rows" "$s")" \
+        "$(cpu_ms "$rows" "$(median ${cpu[$name]})")"
+done
+if [[ -x $steps ]]; then
+    "$steps" "$example/badge.dat" 100
+else
+    echo "($steps not built: the parts of the code are not timed)"
+fi

@@ -120,15 +120,6 @@ bool isAscii(const std::string& text)
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-std::array<std::uint8_t, 3> colorBytes(const std::string& html)
-{
-    if (!isHtmlColor(html))
-        return {0, 0, 0};
-    const unsigned long value = std::strtoul(html.c_str() + 1, nullptr, 16);
-    return {static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value)};
-}
-
 // The height of the text under a linear code: the layer's font size and a little room.
 std::int32_t codeTextHeight(const Layer& layer)
 {
@@ -244,8 +235,8 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
                                                  : 0;
 
     const bool background = !layer.codeBackground.empty();
-    const auto paper = colorBytes(layer.codeBackground);
-    const auto ink = colorBytes(layer.htmlColor);
+    const auto paper = htmlToRgb(layer.codeBackground);
+    const auto ink = htmlToRgb(layer.htmlColor);
     std::vector<std::uint8_t> pixels(width * height * 4, 0);
     const auto fill = [&](std::size_t x0, std::size_t y0, std::size_t w, std::size_t h,
                           const std::array<std::uint8_t, 3>& rgb) {

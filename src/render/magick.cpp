@@ -1,5 +1,7 @@
 #include "render/magick.h"
 
+#include "common/text.h"
+
 namespace torvale {
 
 namespace {
@@ -16,6 +18,13 @@ int hexDigit(char c)
 }
 
 } // namespace
+
+std::array<std::uint8_t, 3> htmlToRgb(const std::string& color)
+{
+    const std::uint32_t value = htmlToColor(color).value_or(0); // 0x00BBGGRR
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16)};
+}
 
 bool setPixelColor(PixelWand* pixel, const std::string& color)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,6 +59,9 @@ template <typename T> using MagickMemoryPtr = std::unique_ptr<T, MagickMemoryDel
 /// Sets a pixel wand to a colour string ("none", "#RRGGBB" or any colour the library knows);
 /// false when the colour is not understood.
 bool setPixelColor(PixelWand* pixel, const std::string& color);
+
+/// Red, green and blue of a "#RRGGBB" colour text (black for any other text).
+std::array<std::uint8_t, 3> htmlToRgb(const std::string& color);
 
 /// A new image of width x height filled with a colour string ("none", "#ffffff", "#RRGGBB");
 /// nothing when it cannot be created.

@@ -149,13 +149,6 @@ MagickWandPtr alphaImage(std::size_t w, std::size_t h, const std::array<std::uin
     return image;
 }
 
-std::array<std::uint8_t, 3> colorBytes(const std::string& html)
-{
-    const unsigned long value = std::strtoul(html.c_str() + (html.empty() ? 0 : 1), nullptr, 16);
-    return {static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value)};
-}
-
 bool framePictureUnguarded(MagickWand* picture, const Layer& layer)
 {
     const std::size_t w = MagickGetImageWidth(picture);
@@ -181,7 +174,7 @@ bool framePictureUnguarded(MagickWand* picture, const Layer& layer)
     }
     MagickSetImageAlphaChannel(picture, SetAlphaChannel);
     if (!border.empty()) {
-        const MagickWandPtr line = alphaImage(w, h, colorBytes(layer.borderColor), border);
+        const MagickWandPtr line = alphaImage(w, h, htmlToRgb(layer.borderColor), border);
         if (!line || MagickCompositeImage(picture, line.get(), OverCompositeOp, 0, 0) == MagickFalse)
             return false;
     }

@@ -37,7 +37,11 @@ LayerFieldSet changedFields(const Layer& a, const Layer& b)
                                      std::tie(b.tHAlign, b.tVAlign, b.pHAlign, b.pVAlign)) |
            group(FieldFrame, std::tie(a.placeholderPath, a.cornerRadius, a.borderWidth,
                                       a.borderColor) != std::tie(b.placeholderPath, b.cornerRadius,
-                                                                 b.borderWidth, b.borderColor));
+                                                                 b.borderWidth, b.borderColor)) |
+           group(FieldCode, std::tie(a.codeType, a.codeErrorLevel, a.codeShowText,
+                                     a.codeBackground, a.codeQuietZone) !=
+                                std::tie(b.codeType, b.codeErrorLevel, b.codeShowText,
+                                         b.codeBackground, b.codeQuietZone));
 }
 
 /// True when two layers differ in a field that is saved.
@@ -574,6 +578,13 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
             layer.borderWidth = values.borderWidth;
             layer.borderColor = values.borderColor;
         }
+        if (fields & FieldCode) {
+            layer.codeType = values.codeType;
+            layer.codeErrorLevel = values.codeErrorLevel;
+            layer.codeShowText = values.codeShowText;
+            layer.codeBackground = values.codeBackground;
+            layer.codeQuietZone = values.codeQuietZone;
+        }
         return layerFieldsDiffer(before, layer);
     });
 }
@@ -633,7 +644,8 @@ std::string stepName(const DocumentEvent& event)
         {FieldLevel, "修改图层层级"}, {FieldOverflow, "修改超出部分处理方式"},
         {FieldBinding, "修改绑定列"},   {FieldDemo, "修改演示内容"},
         {FieldFont, "修改字体"},        {FieldColor, "修改颜色"},
-        {FieldAlignment, "修改对齐方式"}, {FieldFrame, "修改图片边框"}};
+        {FieldAlignment, "修改对齐方式"}, {FieldFrame, "修改图片边框"},
+        {FieldCode, "修改条码"}};
     for (const auto& [field, name] : kFieldNames) {
         if (event.fields == field)
             return name;

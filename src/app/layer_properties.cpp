@@ -119,6 +119,73 @@ OverflowStyle overflowStyleAt(int index)
     return kOverflowListOrder[index];
 }
 
+const char* layerTypeName(LayerType type)
+{
+    switch (type) {
+    case LayerType::Text:
+        return "字";
+    case LayerType::Picture:
+        return "图";
+    case LayerType::Code:
+        return "码";
+    }
+    return "";
+}
+
+namespace {
+
+template <std::size_t N>
+int entryIndex(const char* const (&entries)[N], const std::string& value, const char* fallback)
+{
+    for (const std::string& wanted : {value, std::string(fallback)}) {
+        const auto found = std::find(std::begin(entries), std::end(entries), wanted);
+        if (found != std::end(entries))
+            return static_cast<int>(found - std::begin(entries));
+    }
+    return 0;
+}
+
+template <std::size_t N>
+std::string entryAt(const char* const (&entries)[N], int index, const char* fallback)
+{
+    return index >= 0 && index < static_cast<int>(N) ? entries[index] : fallback;
+}
+
+} // namespace
+
+int codeTypeIndex(const std::string& codeType)
+{
+    return entryIndex(kCodeTypes, codeType, kDefaultCodeType);
+}
+
+std::string codeTypeAt(int index)
+{
+    return entryAt(kCodeTypes, index, kDefaultCodeType);
+}
+
+int codeErrorLevelIndex(const std::string& level)
+{
+    return entryIndex(kCodeErrorLevels, level, kDefaultCodeErrorLevel);
+}
+
+std::string codeErrorLevelAt(int index)
+{
+    return entryAt(kCodeErrorLevels, index, kDefaultCodeErrorLevel);
+}
+
+bool codeTypeHasErrorLevel(const std::string& codeType)
+{
+    return codeType == "QR";
+}
+
+bool isLinearCodeType(const std::string& codeType)
+{
+    // The matrix and stacked symbologies; every other one is a single row of bars.
+    static const std::string twoDimensional[] = {"QR", "DataMatrix", "PDF417", "Aztec"};
+    return std::find(std::begin(twoDimensional), std::end(twoDimensional), codeType) ==
+           std::end(twoDimensional);
+}
+
 int columnListIndex(const Layer& layer, const std::vector<std::string>& columns)
 {
     if (layer.isFixed)

@@ -63,8 +63,7 @@ void setCurrentLayerType(EditorDocument& document, EditorState& state, LayerType
     if (state.currentKind() != CurrentKind::Layer || !state.currentLayer())
         return;
     const Layer* layer = document.layer(*state.currentLayer());
-    if (!layer || layer->type == type || !isTypeSwitchable(layer->type) ||
-        !isTypeSwitchable(type))
+    if (!layer || layer->type == type || !isTypeSwitchable(layer->type) || !isTypeSwitchable(type))
         return;
     document.setLayerType(*state.currentLayer(), type);
     SelectionEffects effects;

@@ -1,6 +1,7 @@
 #include "app/layer_properties.h"
 
 #include "common/text.h"
+#include "render/code_render.h"
 
 #include <algorithm>
 #include <charconv>
@@ -184,6 +185,18 @@ bool isLinearCodeType(const std::string& codeType)
     static const std::string twoDimensional[] = {"QR", "DataMatrix", "PDF417", "Aztec"};
     return std::find(std::begin(twoDimensional), std::end(twoDimensional), codeType) ==
            std::end(twoDimensional);
+}
+
+std::optional<PropertyWarning> checkCodeLayer(const FontRegistry& fonts, const Layer& layer)
+{
+    if (layer.text.empty())
+        return std::nullopt;
+    const CodeEncoding encoded = encodeCode(layer, layer.text);
+    if (!encoded.symbol)
+        return PropertyWarning{"演示内容无法生成" + layer.codeType, encoded.reason};
+    if (layer.hasRect() && codeModuleSize(layer, *encoded.symbol, fonts) < kMinCodeModule)
+        return PropertyWarning{"图层太小，放不下条码", "请加大图层或缩短内容"};
+    return std::nullopt;
 }
 
 int columnListIndex(const Layer& layer, const std::vector<std::string>& columns)

@@ -196,9 +196,9 @@ TEST_F(LayerPanelTest, RightClickMenuFollowsTheSelection)
 
     list().clearSelection();
     panel().prepareLayerMenu(menu);
-    for (CommandId id : {CommandId::InsertTextLayer, CommandId::InsertPictureLayer,
-                         CommandId::InsertCodeLayer, CommandId::CopyLayers,
-                         CommandId::DeleteLayers})
+    for (CommandId id :
+         {CommandId::InsertTextLayer, CommandId::InsertPictureLayer, CommandId::InsertCodeLayer,
+          CommandId::CopyLayers, CommandId::DeleteLayers})
         EXPECT_FALSE(action(menu, id)->isEnabled());
     EXPECT_TRUE(action(menu, CommandId::NewPictureLayer)->isEnabled());
 

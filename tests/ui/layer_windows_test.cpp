@@ -480,6 +480,18 @@ TEST_F(LayerWindowsTest, CodeWindowWritesEachChangeAsOneStep)
     EXPECT_FALSE(code().noBackgroundBox()->isChecked());
     EXPECT_TRUE(code().backgroundSwatch()->isEnabled());
     EXPECT_EQ(window->openLayerWindow(), &code());
+
+    // A value the symbology cannot take, or a code the layer cannot hold, is pointed out at
+    // once (each key closes the balloon of the value before).
+    installEventFilter();
+    window->balloons().dismissAll();
+    code().typeBox()->setCurrentIndex(6); // EAN13
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{"演示内容无法生成EAN13"});
+    type(code().demoField(), QStringLiteral("690123456789"));
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{"图层太小，放不下条码"});
+    placeLayer(1, 10, 100, 400, 160);
+    type(code().demoField(), QStringLiteral("6901234567892"));
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{});
 }
 
 } // namespace

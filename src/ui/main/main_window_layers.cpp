@@ -58,7 +58,8 @@ void MainWindow::registerLayerCommands()
     layerCommand(CommandId::NewTextLayer, [](auto& d, auto& s) { newLayer(d, s, LayerType::Text); });
     layerCommand(CommandId::NewPictureLayer,
                  [](auto& d, auto& s) { newLayer(d, s, LayerType::Picture); });
-    layerCommand(CommandId::NewCodeLayer, [](auto& d, auto& s) { newLayer(d, s, LayerType::Code); });
+    layerCommand(CommandId::NewCodeLayer,
+                 [](auto& d, auto& s) { newLayer(d, s, LayerType::Code); });
     layerCommand(CommandId::InsertTextLayer,
                  [](auto& d, auto& s) { insertLayer(d, s, LayerType::Text); });
     layerCommand(CommandId::InsertPictureLayer,

@@ -4,8 +4,8 @@
 #include "app/layer_commands.h"
 #include "app/layer_properties.h"
 #include "ui/balloon.h"
-#include "ui/panels/layer_panel_layout.h"
 #include "ui/editor_context.h"
+#include "ui/panels/layer_panel_layout.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

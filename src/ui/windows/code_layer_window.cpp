@@ -35,8 +35,10 @@ CodeLayerWindow::CodeLayerWindow(EditorContext& context, QWidget* owner)
     connect(m_demoField, &QLineEdit::editingFinished, this,
             [this] { m_context.document().endMerging(); });
     connect(m_demoField, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (!m_filling)
-            writeFields(FieldDemo, [&](Layer& l) { l.text = text.toStdString(); });
+        if (m_filling)
+            return;
+        writeFields(FieldDemo, [&](Layer& l) { l.text = text.toStdString(); });
+        checkCode();
     });
 
     m_typeBox = addList(addRow("码制："), entries(kCodeTypes));
@@ -47,6 +49,7 @@ CodeLayerWindow::CodeLayerWindow(EditorContext& context, QWidget* owner)
         const std::string type = codeTypeAt(index);
         enableTypeControls(type);
         writeChoice(FieldCode, [&](Layer& l) { l.codeType = type; });
+        checkCode();
     });
     m_errorLevelBox = addList(addRow("纠错等级："), entries(kCodeErrorLevels));
     m_errorLevelBox->setObjectName(QStringLiteral("errorLevelBox"));
@@ -58,9 +61,8 @@ CodeLayerWindow::CodeLayerWindow(EditorContext& context, QWidget* owner)
     m_showTextBox = new QCheckBox(QStringLiteral("显示文字"), this);
     m_showTextBox->setObjectName(QStringLiteral("showTextBox"));
     m_showTextBox->setGeometry(kControlLeft, addRow(nullptr), kControlWidth, 22);
-    connect(m_showTextBox, &QCheckBox::toggled, this, [this](bool on) {
-        writeChoice(FieldCode, [&](Layer& l) { l.codeShowText = on; });
-    });
+    connect(m_showTextBox, &QCheckBox::toggled, this,
+            [this](bool on) { writeChoice(FieldCode, [&](Layer& l) { l.codeShowText = on; }); });
 
     const int colorTop = addRow("颜色：");
     m_colorSwatch = new ColorSwatch(
@@ -95,15 +97,15 @@ CodeLayerWindow::CodeLayerWindow(EditorContext& context, QWidget* owner)
         m_backgroundSwatch->update();
     });
 
-    m_horizontalBox = addList(addRow("水平对齐："), {QStringLiteral("左"), QStringLiteral("距中"),
-                                                   QStringLiteral("右")});
+    m_horizontalBox = addList(addRow("水平对齐："),
+                              {QStringLiteral("左"), QStringLiteral("距中"), QStringLiteral("右")});
     m_horizontalBox->setObjectName(QStringLiteral("horizontalBox"));
     connect(m_horizontalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
             writeChoice(FieldAlignment, [&](Layer& l) { l.pHAlign = index; });
     });
     m_verticalBox = addList(addRow("垂直对齐："), {QStringLiteral("顶端"), QStringLiteral("距中"),
-                                                 QStringLiteral("底部")});
+                                                   QStringLiteral("底部")});
     m_verticalBox->setObjectName(QStringLiteral("verticalBox"));
     connect(m_verticalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
@@ -141,6 +143,16 @@ void CodeLayerWindow::enableTypeControls(const std::string& codeType)
 {
     m_errorLevelBox->setEnabled(codeTypeHasErrorLevel(codeType));
     m_showTextBox->setEnabled(isLinearCodeType(codeType));
+}
+
+void CodeLayerWindow::checkCode()
+{
+    const Layer* target = layer();
+    if (!target)
+        return;
+    if (const auto warning = checkCodeLayer(m_context.fonts(), *target))
+        m_context.balloons().show(m_demoField, QString::fromStdString(warning->title),
+                                  QString::fromStdString(warning->text));
 }
 
 void CodeLayerWindow::chooseColor()

@@ -229,6 +229,8 @@ private:
     void chooseBackground();
     /// The controls that apply to only some symbologies.
     void enableTypeControls(const std::string& codeType);
+    /// Points out a demo value the symbology cannot encode, or a code the layer cannot hold.
+    void checkCode();
 
     QLineEdit* m_demoField = nullptr;
     QComboBox* m_typeBox = nullptr;

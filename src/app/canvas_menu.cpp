@@ -103,6 +103,7 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
     if (menu.empty()) {
         menu.push_back({Kind::Item, CommandId::NewTextLayer, "新建\t字", false});
         menu.push_back({Kind::Item, CommandId::NewPictureLayer, "新建\t图", false});
+        menu.push_back({Kind::Item, CommandId::NewCodeLayer, "新建\t码", false});
         menu.push_back({Kind::Separator, std::nullopt, {}, false});
         menu.push_back({Kind::Item, CommandId::Refresh, "刷新", false});
         return menu;

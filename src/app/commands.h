@@ -39,6 +39,8 @@ enum class CommandId : int {
     ChangeWatermarkPicture = 35309,
     DeleteWatermark = 35310,
     Refresh = 35311,
+    NewCodeLayer = 35312,    // 新建 码: a QR code or barcode layer
+    InsertCodeLayer = 35313, // 插入 码
 
     Zoom25 = 35319, // 35319..35329: 25% .. 800%
     Zoom800 = 35329,

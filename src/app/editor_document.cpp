@@ -18,26 +18,28 @@ namespace {
 LayerFieldSet changedFields(const Layer& a, const Layer& b)
 {
     const auto group = [](LayerFieldSet field, bool differs) { return differs ? field : 0u; };
-    return group(FieldGeometry, std::tie(a.x, a.y, a.width, a.height) !=
-                                    std::tie(b.x, b.y, b.width, b.height)) |
-           group(FieldType, a.type != b.type) |
-           group(FieldLevel, a.layer_level != b.layer_level) |
+    return group(FieldGeometry,
+                 std::tie(a.x, a.y, a.width, a.height) != std::tie(b.x, b.y, b.width, b.height)) |
+           group(FieldType, a.type != b.type) | group(FieldLevel, a.layer_level != b.layer_level) |
            group(FieldOverflow, a.overflow_style != b.overflow_style) |
            group(FieldBinding,
                  std::tie(a.bind_col_name, a.isFixed) != std::tie(b.bind_col_name, b.isFixed)) |
            group(FieldDemo, std::tie(a.text, a.filePath) != std::tie(b.text, b.filePath)) |
-           group(FieldFont, std::tie(a.fontName, a.fontSize, a.isBold, a.isUnderline, a.isItalic,
-                                     a.characterSpacing, a.autoShrink, a.minFontSize,
-                                     a.maxLines) !=
-                                std::tie(b.fontName, b.fontSize, b.isBold, b.isUnderline,
-                                         b.isItalic, b.characterSpacing, b.autoShrink,
-                                         b.minFontSize, b.maxLines)) |
+           group(FieldFont,
+                 std::tie(a.fontName, a.fontSize, a.isBold, a.isUnderline, a.isItalic,
+                          a.characterSpacing, a.autoShrink, a.minFontSize, a.maxLines) !=
+                     std::tie(b.fontName, b.fontSize, b.isBold, b.isUnderline, b.isItalic,
+                              b.characterSpacing, b.autoShrink, b.minFontSize, b.maxLines)) |
            group(FieldColor, std::tie(a.color, a.htmlColor) != std::tie(b.color, b.htmlColor)) |
            group(FieldAlignment, std::tie(a.tHAlign, a.tVAlign, a.pHAlign, a.pVAlign) !=
                                      std::tie(b.tHAlign, b.tVAlign, b.pHAlign, b.pVAlign)) |
-           group(FieldFrame, std::tie(a.placeholderPath, a.cornerRadius, a.borderWidth,
-                                      a.borderColor) != std::tie(b.placeholderPath, b.cornerRadius,
-                                                                 b.borderWidth, b.borderColor));
+           group(FieldFrame,
+                 std::tie(a.placeholderPath, a.cornerRadius, a.borderWidth, a.borderColor) !=
+                     std::tie(b.placeholderPath, b.cornerRadius, b.borderWidth, b.borderColor)) |
+           group(FieldCode,
+                 std::tie(a.codeType, a.codeErrorLevel, a.codeShowText, a.codeBackground,
+                          a.codeQuietZone) != std::tie(b.codeType, b.codeErrorLevel, b.codeShowText,
+                                                       b.codeBackground, b.codeQuietZone));
 }
 
 /// True when two layers differ in a field that is saved.
@@ -574,6 +576,13 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
             layer.borderWidth = values.borderWidth;
             layer.borderColor = values.borderColor;
         }
+        if (fields & FieldCode) {
+            layer.codeType = values.codeType;
+            layer.codeErrorLevel = values.codeErrorLevel;
+            layer.codeShowText = values.codeShowText;
+            layer.codeBackground = values.codeBackground;
+            layer.codeQuietZone = values.codeQuietZone;
+        }
         return layerFieldsDiffer(before, layer);
     });
 }
@@ -629,11 +638,12 @@ std::string stepName(const DocumentEvent& event)
         return {};
     }
     static const std::pair<LayerFieldSet, const char*> kFieldNames[] = {
-        {FieldGeometry, "移动图层"},   {FieldType, "修改图层类型"},
-        {FieldLevel, "修改图层层级"}, {FieldOverflow, "修改超出部分处理方式"},
-        {FieldBinding, "修改绑定列"},   {FieldDemo, "修改演示内容"},
-        {FieldFont, "修改字体"},        {FieldColor, "修改颜色"},
-        {FieldAlignment, "修改对齐方式"}, {FieldFrame, "修改图片边框"}};
+        {FieldGeometry, "移动图层"},      {FieldType, "修改图层类型"},
+        {FieldLevel, "修改图层层级"},     {FieldOverflow, "修改超出部分处理方式"},
+        {FieldBinding, "修改绑定列"},     {FieldDemo, "修改演示内容"},
+        {FieldFont, "修改字体"},          {FieldColor, "修改颜色"},
+        {FieldAlignment, "修改对齐方式"}, {FieldFrame, "修改图片边框"},
+        {FieldCode, "修改条码"}};
     for (const auto& [field, name] : kFieldNames) {
         if (event.fields == field)
             return name;

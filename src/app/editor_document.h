@@ -48,6 +48,8 @@ enum LayerField : unsigned {
     FieldColor = 1u << 7,     // color, htmlColor
     FieldAlignment = 1u << 8, // tHAlign, tVAlign, pHAlign, pVAlign
     FieldFrame = 1u << 9,     // placeholderPath, cornerRadius, borderWidth, borderColor
+    FieldCode = 1u << 10,     // codeType, codeErrorLevel, codeShowText, codeBackground,
+                              // codeQuietZone
 };
 using LayerFieldSet = unsigned;
 

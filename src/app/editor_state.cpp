@@ -18,6 +18,19 @@ double steppedZoom(double zoom, bool larger)
     return zoom;
 }
 
+PropertyWindow propertyWindowOf(LayerType type)
+{
+    switch (type) {
+    case LayerType::Text:
+        return PropertyWindow::Text;
+    case LayerType::Picture:
+        return PropertyWindow::Picture;
+    case LayerType::Code:
+        return PropertyWindow::Code;
+    }
+    return PropertyWindow::Hidden;
+}
+
 std::string sizeStatusText(std::int32_t width, std::int32_t height)
 {
     return std::to_string(width) + " x " + std::to_string(height) + " 像素";
@@ -82,8 +95,7 @@ SelectionEffects applyLayerSelectionChange(EditorState& state, const std::vector
         } else {
             state.mode = CanvasMode::PlacingLayer;
         }
-        effects.propertyWindow =
-            layer.type == LayerType::Text ? PropertyWindow::Text : PropertyWindow::Picture;
+        effects.propertyWindow = propertyWindowOf(layer.type);
         return effects;
     }
 

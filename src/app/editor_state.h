@@ -57,7 +57,10 @@ enum class CurrentKind { None, Layer, Watermark };
 std::string sizeStatusText(std::int32_t width, std::int32_t height);
 
 /// Which layer property window is shown after a change.
-enum class PropertyWindow { Unchanged, Text, Picture, Hidden };
+enum class PropertyWindow { Unchanged, Text, Picture, Code, Hidden };
+
+/// The property window that edits a layer of a type.
+PropertyWindow propertyWindowOf(LayerType type);
 
 /// What the window does after the selection changed; announced to the selection's listeners.
 struct SelectionEffects {

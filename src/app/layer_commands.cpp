@@ -11,6 +11,11 @@ std::optional<std::size_t> currentListRow(const EditorDocument& document, const 
     return currentListRow(focused, document.rowsOf(state.marked()));
 }
 
+bool isTypeSwitchable(LayerType type)
+{
+    return type == LayerType::Text || type == LayerType::Picture;
+}
+
 void newLayer(EditorDocument& document, EditorState& state, LayerType type)
 {
     const LayerId id = document.addLayer(type);
@@ -58,13 +63,12 @@ void setCurrentLayerType(EditorDocument& document, EditorState& state, LayerType
     if (state.currentKind() != CurrentKind::Layer || !state.currentLayer())
         return;
     const Layer* layer = document.layer(*state.currentLayer());
-    if (!layer || layer->type == type)
+    if (!layer || layer->type == type || !isTypeSwitchable(layer->type) || !isTypeSwitchable(type))
         return;
     document.setLayerType(*state.currentLayer(), type);
     SelectionEffects effects;
     effects.ignored = false;
-    effects.propertyWindow =
-        type == LayerType::Text ? PropertyWindow::Text : PropertyWindow::Picture;
+    effects.propertyWindow = propertyWindowOf(type);
     state.announce(effects);
 }
 

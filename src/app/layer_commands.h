@@ -11,16 +11,19 @@ namespace torvale {
 /// else the first marked row.
 std::optional<std::size_t> currentListRow(const EditorDocument& document, const EditorState& state);
 
-/// New layer of a type at the end, selected (35300, 35301).
+/// Whether the layer type menu may switch a layer of this type: text and picture layers only.
+bool isTypeSwitchable(LayerType type);
+
+/// New layer of a type at the end, selected (35300, 35301, 35312).
 void newLayer(EditorDocument& document, EditorState& state, LayerType type);
-/// New layer of a type at the current row, selected (35302, 35303).
+/// New layer of a type at the current row, selected (35302, 35303, 35313).
 void insertLayer(EditorDocument& document, EditorState& state, LayerType type);
 /// Copies of the marked layers at the end, selected (35304).
 void copyMarkedLayers(EditorDocument& document, EditorState& state);
 /// Deletes the marked layers and selects the layer that took the place of the first (35305).
 void deleteMarkedLayers(EditorDocument& document, EditorState& state);
-/// Changes the type of the current layer; the property window of the new type is shown
-/// (35418, 35419).
+/// Changes the type of the current layer between text and picture; the property window of the
+/// new type is shown (35418, 35419). A code layer is never switched, nor anything made one.
 void setCurrentLayerType(EditorDocument& document, EditorState& state, LayerType type);
 
 } // namespace torvale

@@ -1,6 +1,7 @@
 #include "app/layer_properties.h"
 
 #include "common/text.h"
+#include "render/code_render.h"
 
 #include <algorithm>
 #include <charconv>
@@ -117,6 +118,85 @@ OverflowStyle overflowStyleAt(int index)
     if (index < 0 || index >= static_cast<int>(std::size(kOverflowListOrder)))
         return OverflowStyle::ShrinkToFit;
     return kOverflowListOrder[index];
+}
+
+const char* layerTypeName(LayerType type)
+{
+    switch (type) {
+    case LayerType::Text:
+        return "字";
+    case LayerType::Picture:
+        return "图";
+    case LayerType::Code:
+        return "码";
+    }
+    return "";
+}
+
+namespace {
+
+template <std::size_t N>
+int entryIndex(const char* const (&entries)[N], const std::string& value, const char* fallback)
+{
+    for (const std::string& wanted : {value, std::string(fallback)}) {
+        const auto found = std::find(std::begin(entries), std::end(entries), wanted);
+        if (found != std::end(entries))
+            return static_cast<int>(found - std::begin(entries));
+    }
+    return 0;
+}
+
+template <std::size_t N>
+std::string entryAt(const char* const (&entries)[N], int index, const char* fallback)
+{
+    return index >= 0 && index < static_cast<int>(N) ? entries[index] : fallback;
+}
+
+} // namespace
+
+int codeTypeIndex(const std::string& codeType)
+{
+    return entryIndex(kCodeTypes, codeType, kDefaultCodeType);
+}
+
+std::string codeTypeAt(int index)
+{
+    return entryAt(kCodeTypes, index, kDefaultCodeType);
+}
+
+int codeErrorLevelIndex(const std::string& level)
+{
+    return entryIndex(kCodeErrorLevels, level, kDefaultCodeErrorLevel);
+}
+
+std::string codeErrorLevelAt(int index)
+{
+    return entryAt(kCodeErrorLevels, index, kDefaultCodeErrorLevel);
+}
+
+bool codeTypeHasErrorLevel(const std::string& codeType)
+{
+    return codeType == "QR";
+}
+
+bool isLinearCodeType(const std::string& codeType)
+{
+    // The matrix and stacked symbologies; every other one is a single row of bars.
+    static const std::string twoDimensional[] = {"QR", "DataMatrix", "PDF417", "Aztec"};
+    return std::find(std::begin(twoDimensional), std::end(twoDimensional), codeType) ==
+           std::end(twoDimensional);
+}
+
+std::optional<PropertyWarning> checkCodeLayer(const FontRegistry& fonts, const Layer& layer)
+{
+    if (layer.text.empty())
+        return std::nullopt;
+    const CodeEncoding encoded = encodeCode(layer, layer.text);
+    if (!encoded.symbol)
+        return PropertyWarning{"演示内容无法生成" + layer.codeType, encoded.reason};
+    if (layer.hasRect() && codeModuleSize(layer, *encoded.symbol, fonts) < kMinCodeModule)
+        return PropertyWarning{"图层太小，放不下条码", "请加大图层或缩短内容"};
+    return std::nullopt;
 }
 
 int columnListIndex(const Layer& layer, const std::vector<std::string>& columns)

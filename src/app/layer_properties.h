@@ -62,6 +62,27 @@ NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimu
 int overflowListIndex(OverflowStyle style);
 OverflowStyle overflowStyleAt(int index);
 
+/// The layer list's name of a layer type: "字", "图" or "码".
+const char* layerTypeName(LayerType type);
+
+/// The code window's symbology list holds kCodeTypes in order: the entry of a code type (an
+/// unknown one shows the default's), and the type of an entry.
+int codeTypeIndex(const std::string& codeType);
+std::string codeTypeAt(int index);
+/// The error level list holds kCodeErrorLevels in order: the entry of a level (an unknown one
+/// shows the default's), and the level of an entry.
+int codeErrorLevelIndex(const std::string& level);
+std::string codeErrorLevelAt(int index);
+/// Whether a symbology takes an error level (QR only).
+bool codeTypeHasErrorLevel(const std::string& codeType);
+/// Whether a symbology is a row of bars, the kind that shows its text under it.
+bool isLinearCodeType(const std::string& codeType);
+
+/// The check after a code layer's demo value or symbology changed: a value the symbology cannot
+/// encode names the reason; a code too large for the layer's rectangle says so. Nothing for an
+/// empty value.
+std::optional<PropertyWarning> checkCodeLayer(const FontRegistry& fonts, const Layer& layer);
+
 /// The first entry of the property windows' column list; an empty entry (no column) and the
 /// CSV columns follow it.
 inline constexpr const char* kFixedContentEntry = "(固定内容)";

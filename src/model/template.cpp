@@ -76,6 +76,9 @@ Layer makeLayer(LayerType type, LayerLevel defaultLevel, OverflowStyle defaultOv
     layer.type = type;
     layer.layer_level = defaultLevel;
     layer.overflow_style = defaultOverflow;
+    // A code needs a value to be drawn at all: the editor shows this one until it is changed.
+    if (type == LayerType::Code)
+        layer.text = kDefaultCodeDemo;
     return layer;
 }
 

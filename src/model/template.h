@@ -35,6 +35,8 @@ inline constexpr const char* kCodeErrorLevels[] = {"L", "M", "Q", "H"};
 inline constexpr const char* kDefaultCodeType = "QR";
 inline constexpr const char* kDefaultCodeErrorLevel = "M";
 inline constexpr const char* kDefaultCodeBackground = "#FFFFFF";
+/// The demo value of a new code layer: valid for every symbology that takes letters.
+inline constexpr const char* kDefaultCodeDemo = "A0001";
 /// The quiet zone of a code layer that takes the symbology's own.
 inline constexpr std::int32_t kStandardQuietZone = -1;
 inline constexpr std::int32_t kMaxQuietZone = 100;

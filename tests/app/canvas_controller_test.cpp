@@ -290,8 +290,11 @@ TEST_F(CanvasControllerTest, ContextMenuEntries)
     // Outside the card, or over nothing: new layers and refresh only.
     canvas.move({1200, 100}, {}, false);
     EXPECT_EQ(kinds(canvas.contextMenu({1200, 100})),
-              (std::vector<std::pair<Kind, int>>{
-                  {Kind::Item, 35300}, {Kind::Item, 35301}, {Kind::Separator, 0}, {Kind::Item, 35311}}));
+              (std::vector<std::pair<Kind, int>>{{Kind::Item, 35300},
+                                                 {Kind::Item, 35301},
+                                                 {Kind::Item, 35312},
+                                                 {Kind::Separator, 0},
+                                                 {Kind::Item, 35311}}));
     // Two layers under the pointer in a multiple selection: no alignment, the picture menus.
     select({a, b});
     canvas.move({175, 175}, {}, false);

@@ -100,6 +100,26 @@ TEST_F(CanvasTest, DrawingANewTextLayerGivesItsRectangleToTheListAndTheFile)
               (LayerRect{0, 120, 60, 210, 80}));
 }
 
+TEST_F(CanvasTest, ACodeLayerShowsItsDemoCodeInItsRectangle)
+{
+    window->execute(CommandId::NewCodeLayer);
+    drag({100, 100}, {260, 260});
+    QApplication::processEvents();
+    ASSERT_EQ(canvas().thumbnail(layer(0).id).size(), QSize(160, 160));
+    const QImage shown = canvas().viewport()->grab().toImage();
+    const auto darkIn = [&](QRect area) {
+        int dark = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                dark += qGray(shown.pixel(x, y)) < 64;
+        }
+        return dark;
+    };
+    // Dark modules inside the layer's rectangle, none beside it.
+    EXPECT_GT(darkIn(QRect(at({110, 110}), at({250, 250}))), 1000);
+    EXPECT_EQ(darkIn(QRect(at({300, 110}), at({400, 250}))), 0);
+}
+
 TEST_F(CanvasTest, ThumbnailsFollowUndoAndFontMappings)
 {
     window->execute(CommandId::NewTextLayer);

@@ -196,8 +196,9 @@ TEST_F(LayerPanelTest, RightClickMenuFollowsTheSelection)
 
     list().clearSelection();
     panel().prepareLayerMenu(menu);
-    for (CommandId id : {CommandId::InsertTextLayer, CommandId::InsertPictureLayer,
-                         CommandId::CopyLayers, CommandId::DeleteLayers})
+    for (CommandId id :
+         {CommandId::InsertTextLayer, CommandId::InsertPictureLayer, CommandId::InsertCodeLayer,
+          CommandId::CopyLayers, CommandId::DeleteLayers})
         EXPECT_FALSE(action(menu, id)->isEnabled());
     EXPECT_TRUE(action(menu, CommandId::NewPictureLayer)->isEnabled());
 
@@ -339,6 +340,40 @@ TEST_F(LayerPanelTest, TypeMenuOnTheTypeCellChangesTheLayerType)
     EXPECT_EQ(layers()[0].type, LayerType::Picture);
     EXPECT_EQ(list().item(0, 5)->text(), "图");
     EXPECT_EQ(lastEffects->propertyWindow, PropertyWindow::Picture);
+}
+
+TEST_F(LayerPanelTest, CodeLayersComeFromTheLayerMenuAndKeepTheirType)
+{
+    addTextLayers(2);
+    selectOnly({1});
+    QMenu& menu = *panel().layerMenu();
+    const auto item = [&](const char* text) {
+        for (QAction* a : menu.actions()) {
+            if (a->text() == QString::fromUtf8(text))
+                return a;
+        }
+        return static_cast<QAction*>(nullptr);
+    };
+    ASSERT_NE(item("新建 \t码"), nullptr);
+    ASSERT_NE(item("插入 \t码"), nullptr);
+    item("插入 \t码")->trigger();
+    item("新建 \t码")->trigger();
+    ASSERT_EQ(layers().size(), 4u);
+    EXPECT_EQ(layers()[1].type, LayerType::Code);
+    EXPECT_EQ(layers()[3].type, LayerType::Code);
+    EXPECT_EQ(layers()[3].text, "A0001");
+    EXPECT_EQ(layers()[3].htmlColor, "#000000");
+    EXPECT_EQ(column(5), (QStringList{"字", "码", "字", "码"}));
+    editLayer(3, FieldBinding, [](Layer& layer) { layer.isFixed = true; });
+    EXPECT_EQ(list().item(3, 5)->text(), "码(固定)");
+
+    // The type cell offers no switch for a code layer, and the type commands leave it alone.
+    doubleClick(1, 5);
+    EXPECT_FALSE(panel().layerTypeMenu()->isVisible());
+    window->execute(CommandId::LayerTypePicture);
+    window->execute(CommandId::LayerTypeText);
+    EXPECT_EQ(layers()[1].type, LayerType::Code);
+    EXPECT_EQ(lastEffects->propertyWindow, PropertyWindow::Code);
 }
 
 TEST(LayerPanelLayout, HeightsFollowTheMaximisedWindowHeight)

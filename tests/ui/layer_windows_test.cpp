@@ -23,6 +23,7 @@ class LayerWindowsTest : public UiTest {
 protected:
     TextLayerWindow& text() { return *window->textLayerWindow(); }
     PictureLayerWindow& picture() { return *window->pictureLayerWindow(); }
+    CodeLayerWindow& code() { return *window->codeLayerWindow(); }
     const Layer& layer(std::size_t row) { return document->tpl().layers.at(row); }
     /// A click on a row of the layer list.
     void selectOnly(int row)
@@ -387,6 +388,110 @@ TEST_F(LayerWindowsTest, PictureFrameFieldsAndCoverEachWriteOneStep)
     cover->trigger();
     EXPECT_EQ(layer(0).overflow_style, OverflowStyle::Cover);
     EXPECT_EQ(picture().overflowBox()->currentText(), "等比例填满");
+}
+
+TEST_F(LayerWindowsTest, CodeWindowWritesEachChangeAsOneStep)
+{
+    ASSERT_TRUE(
+        document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+    window->execute(CommandId::NewTextLayer);
+    window->execute(CommandId::NewCodeLayer);
+    placeLayer(0, 10, 10, 100, 40);
+    placeLayer(1, 10, 100, 160, 160);
+    selectOnly(1);
+    ASSERT_TRUE(code().isVisible());
+    EXPECT_FALSE(text().isVisible());
+    EXPECT_EQ(code().demoField()->text(), "A0001");
+    EXPECT_EQ(code().typeBox()->count(), 10);
+    EXPECT_EQ(code().typeBox()->currentText(), "QR");
+    EXPECT_EQ(code().errorLevelBox()->currentText(), "M");
+    EXPECT_FALSE(code().showTextBox()->isEnabled()); // no text under a QR code
+
+    const auto fields = [](const Layer& l) {
+        return l.text + "|" + l.codeType + "|" + l.codeErrorLevel + "|" +
+               std::to_string(l.codeShowText) + "|" + l.htmlColor + "|" + l.codeBackground + "|" +
+               std::to_string(l.pHAlign) + std::to_string(l.pVAlign) + "|" + l.bind_col_name +
+               std::to_string(l.isFixed);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+        std::string expected;
+    } cases[] = {
+        {"demo value",
+         [this] {
+             type(code().demoField(), QStringLiteral("B7"));
+             leave(code().demoField());
+         },
+         "B7|QR|M|0|#000000|#FFFFFF|11|0"},
+        {"error level", [this] { code().errorLevelBox()->setCurrentIndex(3); },
+         "B7|QR|H|0|#000000|#FFFFFF|11|0"},
+        {"code type", [this] { code().typeBox()->setCurrentIndex(4); },
+         "B7|Code128|H|0|#000000|#FFFFFF|11|0"},
+        {"text under the bars", [this] { code().showTextBox()->click(); },
+         "B7|Code128|H|1|#000000|#FFFFFF|11|0"},
+        {"bars colour",
+         [this] {
+             prompts.answerColor(0x3366CC);
+             QTest::mouseClick(code().colorSwatch(), Qt::LeftButton);
+         },
+         "B7|Code128|H|1|#CC6633|#FFFFFF|11|0"},
+        {"background colour",
+         [this] {
+             prompts.answerColor(0x00FFFF);
+             QTest::mouseClick(code().backgroundSwatch(), Qt::LeftButton);
+         },
+         "B7|Code128|H|1|#CC6633|#FFFF00|11|0"},
+        {"no background", [this] { code().noBackgroundBox()->click(); },
+         "B7|Code128|H|1|#CC6633||11|0"},
+        {"horizontal", [this] { code().horizontalBox()->setCurrentIndex(2); },
+         "B7|Code128|H|1|#CC6633||21|0"},
+        {"vertical", [this] { code().verticalBox()->setCurrentIndex(0); },
+         "B7|Code128|H|1|#CC6633||20|0"},
+        {"column", [this] { code().columnBox()->setCurrentIndex(2); },
+         "B7|Code128|H|1|#CC6633||20|" + document->csvColumns().at(0) + "0"},
+        {"fixed", [this] { code().columnBox()->setCurrentIndex(0); },
+         "B7|Code128|H|1|#CC6633||20|" + document->csvColumns().at(0) + "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string before = fields(layer(1));
+        const std::size_t steps = document->history().stepCount();
+        c.edit();
+        EXPECT_EQ(fields(layer(1)), c.expected);
+        EXPECT_EQ(document->history().stepCount(), steps + 1);
+        window->execute(CommandId::Undo);
+        EXPECT_EQ(fields(layer(1)), before);
+        window->execute(CommandId::Redo);
+        EXPECT_EQ(fields(layer(1)), c.expected);
+    }
+    // The controls follow the layer: only QR takes an error level, the swatch waits for "无".
+    EXPECT_FALSE(code().errorLevelBox()->isEnabled());
+    EXPECT_TRUE(code().showTextBox()->isEnabled());
+    EXPECT_FALSE(code().backgroundSwatch()->isEnabled());
+    EXPECT_EQ(document->undoName(), "修改绑定列");
+    window->execute(CommandId::Undo);
+    window->execute(CommandId::Undo);
+    window->execute(CommandId::Undo);
+    window->execute(CommandId::Undo);
+    EXPECT_EQ(document->undoName(), "修改条码");
+    EXPECT_TRUE(code().noBackgroundBox()->isChecked());
+    window->execute(CommandId::Undo);
+    EXPECT_FALSE(code().noBackgroundBox()->isChecked());
+    EXPECT_TRUE(code().backgroundSwatch()->isEnabled());
+    EXPECT_EQ(window->openLayerWindow(), &code());
+
+    // A value the symbology cannot take, or a code the layer cannot hold, is pointed out at
+    // once (each key closes the balloon of the value before).
+    installEventFilter();
+    window->balloons().dismissAll();
+    code().typeBox()->setCurrentIndex(6); // EAN13
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{"演示内容无法生成EAN13"});
+    type(code().demoField(), QStringLiteral("690123456789"));
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{"图层太小，放不下条码"});
+    placeLayer(1, 10, 100, 400, 160);
+    type(code().demoField(), QStringLiteral("6901234567892"));
+    EXPECT_EQ(balloonTitles(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -203,7 +203,8 @@ void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
                            layer.layer_level == LayerLevel::BelowBackground;
         if (below != belowBackground)
             continue;
-        if (layer.type == LayerType::Text) {
+        // Text and code images are made at the layer's size; only pictures are fitted here.
+        if (layer.type != LayerType::Picture) {
             const QRect s = screenRect(shown);
             const QImage& image = found->second.image;
             painter.drawImage(QRect(s.left(), s.top(), static_cast<int>(zoom * image.width()),

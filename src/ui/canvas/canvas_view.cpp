@@ -285,8 +285,8 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
         Thumb& thumb = m_thumbnails[layer.id];
         thumb = Thumb{};
         thumb.source = source;
-        // A text is laid out in its rectangle: without one there is nothing to show yet.
-        if (layer.type == LayerType::Text && !layer.hasRect())
+        // A text or code is laid out in its rectangle: without one there is nothing to show yet.
+        if (layer.type != LayerType::Picture && !layer.hasRect())
             continue;
         const Thumbnail made =
             renderLayerThumbnail(layer, m_context.fonts(), document.tpl().templatePath);

@@ -154,7 +154,7 @@ BatchController::~BatchController()
 QWidget* BatchController::controlFor(BatchControl control) const
 {
     // The property window of the layer, when it is open, holds the layer's column, font,
-    // content and placeholder.
+    // content and placeholder (the code window only column and content).
     if (LayerWindow* window = m_window.openLayerWindow()) {
         if (control == BatchControl::LayerColumnSelector)
             return window->columnBox();

@@ -170,8 +170,9 @@ bool AppEventFilter::forwardToCanvas(QWidget* target, QKeyEvent* event)
 
 bool AppEventFilter::inLayerWindow(const QWidget* widget) const
 {
-    return isInside(widget, m_window.textLayerWindow()) ||
-           isInside(widget, m_window.pictureLayerWindow());
+    const auto windows = m_window.layerWindows();
+    return std::any_of(windows.begin(), windows.end(),
+                       [this, widget](const QWidget* window) { return isInside(widget, window); });
 }
 
 bool AppEventFilter::escape()

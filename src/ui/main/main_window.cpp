@@ -70,14 +70,14 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     m_logWindow = new LogWindow(this);
     m_textWindow = new TextLayerWindow(*m_context, this);
     m_pictureWindow = new PictureLayerWindow(*m_context, this);
+    m_codeWindow = new CodeLayerWindow(*m_context, this);
     m_watermarkDialog = new WatermarkPositionDialog(*m_context, this);
     // A new layer's window appears once its rectangle is drawn.
     connect(m_canvas, &CanvasView::rectangleFinished, this, [this] {
         const Layer* layer =
             m_state.currentLayer() ? m_document.layer(*m_state.currentLayer()) : nullptr;
         if (layer)
-            showPropertyWindow(layer->type == LayerType::Text ? PropertyWindow::Text
-                                                              : PropertyWindow::Picture);
+            showPropertyWindow(propertyWindowOf(layer->type));
     });
     m_batch = std::make_unique<BatchController>(*this);
     connect(m_batch.get(), &BatchController::rowsChecked, this, [this] { showRowCheck(); });
@@ -111,6 +111,7 @@ MainWindow::~MainWindow()
     // while it is still there.
     delete m_textWindow;
     delete m_pictureWindow;
+    delete m_codeWindow;
     delete takeCentralWidget();
 }
 
@@ -290,31 +291,42 @@ void MainWindow::onSelectionChanged(const SelectionEffects& effects)
 
 void MainWindow::showPropertyWindow(PropertyWindow which)
 {
-    const bool text = which == PropertyWindow::Text;
+    LayerWindow* shown = nullptr;
     switch (which) {
     case PropertyWindow::Unchanged:
         return;
     case PropertyWindow::Hidden:
-        m_textWindow->hideLayer();
-        m_pictureWindow->hideLayer();
-        return;
+        break;
     case PropertyWindow::Text:
+        shown = m_textWindow;
+        break;
     case PropertyWindow::Picture:
+        shown = m_pictureWindow;
+        break;
+    case PropertyWindow::Code:
+        shown = m_codeWindow;
         break;
     }
-    LayerWindow* shown = text ? static_cast<LayerWindow*>(m_textWindow) : m_pictureWindow;
-    LayerWindow* other = text ? static_cast<LayerWindow*>(m_pictureWindow) : m_textWindow;
-    other->hideLayer();
+    for (LayerWindow* window : layerWindows()) {
+        if (window != shown)
+            window->hideLayer();
+    }
+    if (!shown)
+        return;
     if (m_state.currentKind() == CurrentKind::Layer && m_state.currentLayer())
         shown->showLayer(*m_state.currentLayer());
     else
         shown->hideLayer();
 }
 
+std::array<LayerWindow*, 3> MainWindow::layerWindows() const
+{
+    return {m_textWindow, m_pictureWindow, m_codeWindow};
+}
+
 LayerWindow* MainWindow::openLayerWindow() const
 {
-    for (LayerWindow* window : {static_cast<LayerWindow*>(m_textWindow),
-                                static_cast<LayerWindow*>(m_pictureWindow)}) {
+    for (LayerWindow* window : layerWindows()) {
         if (window->isVisible() && window->layerId())
             return window;
     }

@@ -9,6 +9,7 @@
 #include "ui/prompts.h"
 
 #include <QMainWindow>
+#include <array>
 #include <memory>
 
 class QLabel;
@@ -21,6 +22,7 @@ namespace torvale {
 class BackgroundPanel;
 class BalloonManager;
 class CanvasView;
+class CodeLayerWindow;
 class DataSourcePanel;
 class FontMappingDialog;
 class RowCheckWindow;
@@ -80,6 +82,9 @@ public:
     WatermarkPanel* watermarkPanel() const { return m_watermarkPanel; }
     WatermarkPositionDialog* watermarkDialog() const { return m_watermarkDialog; }
     PictureLayerWindow* pictureLayerWindow() const { return m_pictureWindow; }
+    CodeLayerWindow* codeLayerWindow() const { return m_codeWindow; }
+    /// The property windows of the three layer types.
+    std::array<LayerWindow*, 3> layerWindows() const;
     /// The property window showing a layer, when one is open.
     LayerWindow* openLayerWindow() const;
 
@@ -182,6 +187,7 @@ private:
     QAction* m_watermarkPanelAction = nullptr;
     bool m_watermarkPanelShown = false;
     PictureLayerWindow* m_pictureWindow = nullptr;
+    CodeLayerWindow* m_codeWindow = nullptr;
     FontMappingDialog* m_fontMappingDialog = nullptr;
     RowCheckWindow* m_rowCheckWindow = nullptr;
     std::unique_ptr<BatchController> m_batch;

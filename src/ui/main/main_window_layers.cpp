@@ -23,9 +23,11 @@ void MainWindow::buildLayerMenus()
     m_layerMenu = new QMenu(this);
     add(m_layerMenu, "新建 \t字", CommandId::NewTextLayer);
     add(m_layerMenu, "新建 \t图", CommandId::NewPictureLayer);
+    add(m_layerMenu, "新建 \t码", CommandId::NewCodeLayer);
     m_layerMenu->addSeparator();
     add(m_layerMenu, "插入 \t字", CommandId::InsertTextLayer);
     add(m_layerMenu, "插入 \t图", CommandId::InsertPictureLayer);
+    add(m_layerMenu, "插入 \t码", CommandId::InsertCodeLayer);
     m_layerMenu->addSeparator();
     add(m_layerMenu, "复制", CommandId::CopyLayers);
     add(m_layerMenu, "删除", CommandId::DeleteLayers);
@@ -56,10 +58,14 @@ void MainWindow::registerLayerCommands()
     layerCommand(CommandId::NewTextLayer, [](auto& d, auto& s) { newLayer(d, s, LayerType::Text); });
     layerCommand(CommandId::NewPictureLayer,
                  [](auto& d, auto& s) { newLayer(d, s, LayerType::Picture); });
+    layerCommand(CommandId::NewCodeLayer,
+                 [](auto& d, auto& s) { newLayer(d, s, LayerType::Code); });
     layerCommand(CommandId::InsertTextLayer,
                  [](auto& d, auto& s) { insertLayer(d, s, LayerType::Text); });
     layerCommand(CommandId::InsertPictureLayer,
                  [](auto& d, auto& s) { insertLayer(d, s, LayerType::Picture); });
+    layerCommand(CommandId::InsertCodeLayer,
+                 [](auto& d, auto& s) { insertLayer(d, s, LayerType::Code); });
     layerCommand(CommandId::CopyLayers, [](auto& d, auto& s) { copyMarkedLayers(d, s); });
     layerCommand(CommandId::DeleteLayers, [](auto& d, auto& s) { deleteMarkedLayers(d, s); });
     layerCommand(CommandId::LayerTypeText,

@@ -2,9 +2,10 @@
 
 #include "app/canvas_controller.h"
 #include "app/layer_commands.h"
+#include "app/layer_properties.h"
 #include "ui/balloon.h"
-#include "ui/panels/layer_panel_layout.h"
 #include "ui/editor_context.h"
+#include "ui/panels/layer_panel_layout.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -91,6 +92,7 @@ bool prepareItems(QMenu& menu, const LayerMenuState& state)
         switch (*id) {
         case CommandId::InsertTextLayer:
         case CommandId::InsertPictureLayer:
+        case CommandId::InsertCodeLayer:
         case CommandId::CopyLayers:
         case CommandId::DeleteLayers:
             action->setEnabled(state.selectionItemsEnabled);
@@ -113,8 +115,7 @@ bool prepareItems(QMenu& menu, const LayerMenuState& state)
 // says so beside its type.
 QString typeText(const Layer& layer)
 {
-    const QString type =
-        layer.type == LayerType::Text ? QStringLiteral("字") : QStringLiteral("图");
+    const QString type = QString::fromUtf8(layerTypeName(layer.type));
     return layer.isFixed ? type + QStringLiteral("(固定)") : type;
 }
 
@@ -466,6 +467,9 @@ void LayerPanel::openTypeMenu(int row, int column)
     if (!layer)
         return;
     const LayerType type = layer->type;
+    // A code layer keeps its type: its members mean nothing to a text or picture layer.
+    if (!isTypeSwitchable(type))
+        return;
     for (QAction* action : m_layerTypeMenu->actions()) {
         const auto id = commandOf(action);
         action->setChecked(id == (type == LayerType::Text ? CommandId::LayerTypeText

@@ -19,7 +19,7 @@ namespace torvale {
 class ColorSwatch;
 class EditorContext;
 
-/// What the text and picture layer windows share: one instance each for the program's life, a
+/// What the text, picture and code layer windows share: one instance each for the program's life, a
 /// tool window of the main window that edits the selected layer in place (no OK/Cancel), with
 /// the bound column, the position and size fields and "应用". It holds no copy of the layer:
 /// it reads the document's layer by id and writes through the document.
@@ -199,6 +199,46 @@ private:
     ColorSwatch* m_borderSwatch = nullptr;
     QComboBox* m_overflowBox = nullptr;
     QComboBox* m_levelBox = nullptr;
+    QComboBox* m_horizontalBox = nullptr;
+    QComboBox* m_verticalBox = nullptr;
+};
+
+/// The code layer window "图层#%d - 属性": the code's value, symbology and looks.
+class CodeLayerWindow : public LayerWindow {
+    Q_OBJECT
+
+public:
+    CodeLayerWindow(EditorContext& context, QWidget* owner);
+
+    QLineEdit* demoField() const { return m_demoField; }
+    QLineEdit* contentField() const override { return m_demoField; }
+    QComboBox* typeBox() const { return m_typeBox; }
+    QComboBox* errorLevelBox() const { return m_errorLevelBox; }
+    QCheckBox* showTextBox() const { return m_showTextBox; }
+    QWidget* colorSwatch() const;
+    QWidget* backgroundSwatch() const;
+    QCheckBox* noBackgroundBox() const { return m_noBackgroundBox; }
+    QComboBox* horizontalBox() const { return m_horizontalBox; }
+    QComboBox* verticalBox() const { return m_verticalBox; }
+
+protected:
+    void fillOwnControls(const Layer& layer) override;
+
+private:
+    void chooseColor();
+    void chooseBackground();
+    /// The controls that apply to only some symbologies.
+    void enableTypeControls(const std::string& codeType);
+    /// Points out a demo value the symbology cannot encode, or a code the layer cannot hold.
+    void checkCode();
+
+    QLineEdit* m_demoField = nullptr;
+    QComboBox* m_typeBox = nullptr;
+    QComboBox* m_errorLevelBox = nullptr;
+    QCheckBox* m_showTextBox = nullptr;
+    ColorSwatch* m_colorSwatch = nullptr;
+    ColorSwatch* m_backgroundSwatch = nullptr;
+    QCheckBox* m_noBackgroundBox = nullptr;
     QComboBox* m_horizontalBox = nullptr;
     QComboBox* m_verticalBox = nullptr;
 };

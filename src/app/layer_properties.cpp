@@ -179,14 +179,6 @@ bool codeTypeHasErrorLevel(const std::string& codeType)
     return codeType == "QR";
 }
 
-bool isLinearCodeType(const std::string& codeType)
-{
-    // The matrix and stacked symbologies; every other one is a single row of bars.
-    static const std::string twoDimensional[] = {"QR", "DataMatrix", "PDF417", "Aztec"};
-    return std::find(std::begin(twoDimensional), std::end(twoDimensional), codeType) ==
-           std::end(twoDimensional);
-}
-
 std::optional<PropertyWarning> checkCodeLayer(const FontRegistry& fonts, const Layer& layer)
 {
     if (layer.text.empty())

@@ -75,8 +75,6 @@ int codeErrorLevelIndex(const std::string& level);
 std::string codeErrorLevelAt(int index);
 /// Whether a symbology takes an error level (QR only).
 bool codeTypeHasErrorLevel(const std::string& codeType);
-/// Whether a symbology is a row of bars, the kind that shows its text under it.
-bool isLinearCodeType(const std::string& codeType);
 
 /// The check after a code layer's demo value or symbology changed: a value the symbology cannot
 /// encode names the reason; a code too large for the layer's rectangle says so. Nothing for an

@@ -149,6 +149,11 @@ std::int32_t symbolHeight(const CodeSymbol& symbol)
 
 } // namespace
 
+bool isLinearCode(const std::string& codeType)
+{
+    return symbologyOf(codeType).linear;
+}
+
 CodeEncoding encodeCode(const Layer& layer, const std::string& value)
 {
     CodeEncoding result;

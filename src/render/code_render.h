@@ -30,6 +30,10 @@ struct CodeEncoding {
     std::string reason; // why the value cannot be encoded, when it cannot
 };
 
+/// Whether a symbology is a single row of bars (drawn as tall as its layer, with its text
+/// under it when the layer shows it).
+bool isLinearCode(const std::string& codeType);
+
 /// Encodes a layer's value by its code type and error level: EAN and UPC values without their
 /// check digit get it; a wrong check digit, letters in a numeric code or a value too long for
 /// the symbology cannot be encoded.

@@ -2,6 +2,7 @@
 
 #include "app/layer_properties.h"
 #include "common/text.h"
+#include "render/code_render.h"
 #include "ui/editor_context.h"
 
 #include <QCheckBox>
@@ -142,7 +143,7 @@ void CodeLayerWindow::fillOwnControls(const Layer& layer)
 void CodeLayerWindow::enableTypeControls(const std::string& codeType)
 {
     m_errorLevelBox->setEnabled(codeTypeHasErrorLevel(codeType));
-    m_showTextBox->setEnabled(isLinearCodeType(codeType));
+    m_showTextBox->setEnabled(isLinearCode(codeType));
 }
 
 void CodeLayerWindow::checkCode()

@@ -41,6 +41,13 @@ bool CanvasController::setZoom(double zoom)
     return true;
 }
 
+std::string CanvasController::hint() const
+{
+    if (m_context.state.mode == CanvasMode::PlacingLayer && m_context.state.currentLayer())
+        return "在画布上拖动以绘制图层，Esc 取消";
+    return {};
+}
+
 std::int32_t CanvasController::cardWidth() const
 {
     return m_context.card().width;

@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
+#include "app/layer_arrange.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,8 +13,6 @@
 
 namespace torvale {
 
-enum class AlignEdge { Top, Bottom, Left, Right };
-
 /// One entry of the canvas's context menu.
 struct ContextMenuEntry {
     enum class Kind { Item, Separator, AlignMenu, LevelMenu, OverflowMenu };
@@ -21,6 +20,9 @@ struct ContextMenuEntry {
     std::optional<CommandId> command; // nothing: an item that does nothing
     std::string text;
     bool checked = false;
+    bool enabled = true;
+    /// AlignMenu: the entries of the sub-menu.
+    std::vector<ContextMenuEntry> items = {};
 };
 
 /// The design canvas without a window, in card pixels: it hands the mouse and the keys to the
@@ -84,9 +86,11 @@ public:
     /// The release of a pan: armed again while Space is still down.
     void endPan(bool spaceStillDown);
 
-    /// Aligns the marked layers on the menu's reference layer, else on their extreme edge;
-    /// layers may go partly outside the card.
-    CanvasEffects align(AlignEdge edge);
+    /// Lines up, spreads or sizes the marked layers (those with a rectangle) as one undo step:
+    /// on the menu's reference layer, else on the box around them (sizes: the first layer's);
+    /// nothing when the arrangement does not apply to their number. Layers may go partly
+    /// outside the card.
+    CanvasEffects arrange(Arrangement arrangement);
     /// The context menu for a right click at a point; sets the alignment reference.
     std::vector<ContextMenuEntry> contextMenu(CardPoint p);
     /// "图层 %d": selects the layer of that number alone.
@@ -108,8 +112,13 @@ public:
         return {m_context.bandStart, m_context.bandEnd};
     }
     bool pointerInCard() const { return m_context.pointerInCard; }
+    /// The line shown at the top of the canvas while a new layer waits for the press that
+    /// starts drawing it; empty otherwise.
+    std::string hint() const;
 
 private:
+    /// The 对齐 sub-menu for a number of marked layers, its entries enabled where they apply.
+    static ContextMenuEntry alignMenu(std::size_t markedCount);
     /// The tool of the current mode.
     const CanvasTool& tool() const;
     CanvasTool& tool();

@@ -1,55 +1,50 @@
 #include "app/canvas_controller.h"
 
+#include "app/layer_arrange.h"
+
 #include <algorithm>
 #include <string>
 
 namespace torvale {
 
-CanvasEffects CanvasController::align(AlignEdge edge)
+CanvasEffects CanvasController::arrange(Arrangement arrangement)
 {
     CanvasEffects effects;
-    const std::vector<const Layer*> marked = m_context.markedLayers();
-    if (marked.empty())
-        return effects;
-    const Layer* reference = m_menuReference ? m_context.document.layer(*m_menuReference) : nullptr;
-    std::int32_t top = 0, bottom = 0, left = 0, right = 0;
-    if (reference) {
-        top = reference->y;
-        bottom = reference->y + reference->height;
-        left = reference->x;
-        right = reference->x + reference->width;
-    } else {
-        top = marked.front()->y;
-        bottom = marked.front()->y + marked.front()->height;
-        left = marked.front()->x;
-        right = marked.front()->x + marked.front()->width;
-        for (const Layer* layer : marked) {
-            top = std::min(top, layer->y);
-            bottom = std::max(bottom, layer->y + layer->height);
-            left = std::min(left, layer->x);
-            right = std::max(right, layer->x + layer->width);
-        }
-    }
     std::vector<LayerRect> rects;
-    for (const Layer* layer : marked) {
-        LayerRect r = rectOf(*layer);
-        switch (edge) {
-        case AlignEdge::Top:
-            r.y = top;
-            break;
-        case AlignEdge::Bottom:
-            r.y = bottom - r.height;
-            break;
-        case AlignEdge::Left:
-            r.x = left;
-            break;
-        case AlignEdge::Right:
-            r.x = right - r.width;
-            break;
-        }
-        rects.push_back(r);
+    for (const Layer* layer : m_context.markedLayers()) {
+        if (layer->hasRect())
+            rects.push_back(rectOf(*layer));
     }
-    m_context.document.setLayerGeometry(rects);
+    if (rects.empty() || !arrangementApplies(arrangement, rects.size()))
+        return effects;
+    const Layer* clicked = m_menuReference ? m_context.document.layer(*m_menuReference) : nullptr;
+    LayerRect reference = rects.front();
+    if (clicked && clicked->hasRect()) {
+        reference = rectOf(*clicked);
+    } else if (arrangement != Arrangement::SameWidth && arrangement != Arrangement::SameHeight) {
+        // Without a clicked layer the layers line up on the box around them all.
+        std::int64_t left = reference.x, top = reference.y;
+        std::int64_t right = left + reference.width, bottom = top + reference.height;
+        for (const LayerRect& r : rects) {
+            left = std::min<std::int64_t>(left, r.x);
+            top = std::min<std::int64_t>(top, r.y);
+            right = std::max<std::int64_t>(right, std::int64_t{r.x} + r.width);
+            bottom = std::max<std::int64_t>(bottom, std::int64_t{r.y} + r.height);
+        }
+        reference = {0, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                     static_cast<std::int32_t>(right - left),
+                     static_cast<std::int32_t>(bottom - top)};
+    }
+    const char* name = "对齐图层";
+    if (arrangement == Arrangement::SpreadX || arrangement == Arrangement::SpreadY)
+        name = "等距分布图层";
+    else if (arrangement == Arrangement::SameWidth || arrangement == Arrangement::SameHeight)
+        name = "统一图层尺寸";
+    {
+        const EditStep step = m_context.document.beginStep(name);
+        m_context.document.setLayerGeometry(
+            arrangeRects(std::move(rects), arrangement, reference, m_context.card()));
+    }
     effects.merge(m_context.report());
     effects.repaint = true;
     return effects;
@@ -67,6 +62,21 @@ std::optional<CommandId> pick(const CommandRange& range, std::int32_t number)
 }
 
 } // namespace
+
+ContextMenuEntry CanvasController::alignMenu(std::size_t markedCount)
+{
+    using Kind = ContextMenuEntry::Kind;
+    ContextMenuEntry menu{Kind::AlignMenu, std::nullopt, "对齐", false};
+    for (const ArrangeEntry& entry : kArrangeEntries) {
+        // The edges, then the later entries after a line.
+        if (entry.id == CommandId::AlignCentreX)
+            menu.items.push_back({Kind::Separator, std::nullopt, {}, false});
+        ContextMenuEntry item{Kind::Item, entry.id, entry.text, false};
+        item.enabled = arrangementApplies(entry.arrangement, markedCount);
+        menu.items.push_back(std::move(item));
+    }
+    return menu;
+}
 
 std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
 {
@@ -108,15 +118,21 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
         menu.push_back({Kind::Item, CommandId::Refresh, "刷新", false});
         return menu;
     }
+    const std::vector<const Layer*> marked = m_context.markedLayers();
+    // One selected layer can still be centred on the card.
+    if (m_context.state.mode == CanvasMode::LayerSelected && markedHit) {
+        menu.push_back({Kind::Separator, std::nullopt, {}, false});
+        menu.push_back(alignMenu(1));
+        return menu;
+    }
     if (m_context.state.mode != CanvasMode::MultiSelected || !markedHit)
         return menu;
     if (hits == 1) {
         menu.push_back({Kind::Separator, std::nullopt, {}, false});
-        menu.push_back({Kind::AlignMenu, std::nullopt, "对齐", false});
+        menu.push_back(alignMenu(marked.size()));
     } else {
         m_menuReference.reset();
     }
-    const std::vector<const Layer*> marked = m_context.markedLayers();
     if (std::any_of(marked.begin(), marked.end(),
                     [](const Layer* layer) { return layer->type == LayerType::Picture; })) {
         menu.push_back({Kind::Separator, std::nullopt, {}, false});

@@ -195,6 +195,7 @@ CanvasEffects DrawTool::press(CardPoint p, KeyModifiers)
         m_draftMoved = false;
         state.mode = CanvasMode::DrawingLayer;
         effects.merge(m_context.report());
+        effects.repaint = true; // the hint of the placing mode goes
     }
     return effects;
 }

@@ -56,6 +56,16 @@ enum class CommandId : int {
     AlignBottom = 35338,
     AlignLeft = 35339,
     AlignRight = 35340,
+    AlignCentreX = 35341, // 水平居中
+    AlignCentreY = 35342, // 垂直居中
+    AlignCardCentreX = 35343,
+    AlignCardCentreY = 35344,
+    SpreadX = 35345, // 横向等距分布
+    SpreadY = 35346,
+    SameWidth = 35347, // 等宽
+    SameHeight = 35348,
+    ZoomToFit = 35349,     // 适合窗口 (zoom menu, Ctrl+0)
+    NewFromCardSize = 35350, // 文件 menu: "按标准尺寸新建..."
 
     CompletedAlert = 35408,
     FontMapping = 35409,

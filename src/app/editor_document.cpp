@@ -167,8 +167,21 @@ bool EditorDocument::setTrimCsv(bool on)
 
 void EditorDocument::newTemplate()
 {
+    resetToNewTemplate(nullptr);
+}
+
+void EditorDocument::newTemplate(const CardSizeChoice& size)
+{
+    setDpi(size.dpi);
+    resetToNewTemplate(&size);
+}
+
+void EditorDocument::resetToNewTemplate(const CardSizeChoice* size)
+{
     resetTemplate(m_template);
     m_template.background.dpi = m_settings.dpi;
+    if (size)
+        makeCardCanvas(m_template.background, *size);
     m_template.templatePath.clear();
     m_template.templateName = kNewTemplateName;
     m_csvColumns.clear();

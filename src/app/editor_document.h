@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/card_sizes.h"
 #include "app/edit_history.h"
 #include "common/settings_store.h"
 #include "common/signal.h"
@@ -120,6 +121,9 @@ public:
     /// The new-template state (keeps output format settings, display switches, the DPI and the
     /// chosen colour).
     void newTemplate();
+    /// A new template as newTemplate makes it, whose blank canvas has a chosen size, DPI (which
+    /// becomes the current DPI) and colour; it counts as unchanged until edited.
+    void newTemplate(const CardSizeChoice& size);
     /// Reads a template file (see readTemplateFile); applies its dpi, loads the background
     /// picture and the CSV columns, adds it to the recent files on success.
     TemplateReadResult open(const std::string& path);
@@ -241,6 +245,8 @@ public:
 
 private:
     friend class EditStep;
+    /// The new-template state, with the canvas of a size when one is given.
+    void resetToNewTemplate(const CardSizeChoice* size);
     void endStep();
     /// Puts back a state of the history (nothing: there was none to go to).
     bool goTo(std::optional<Template> state);

@@ -1,21 +1,32 @@
 #include "app/editor_state.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace torvale {
 
 double steppedZoom(double zoom, bool larger)
 {
-    constexpr int count = static_cast<int>(std::size(kZoomLevels));
-    for (int i = 0; i < count; ++i) {
-        if (kZoomLevels[i] != zoom)
-            continue;
-        if (larger)
-            return i + 1 < count ? kZoomLevels[i + 1] : zoom;
-        return i > 0 ? kZoomLevels[i - 1] : zoom;
+    if (larger) {
+        const auto next = std::upper_bound(std::begin(kZoomLevels), std::end(kZoomLevels), zoom);
+        return next != std::end(kZoomLevels) ? *next : zoom;
     }
-    return zoom;
+    const auto next = std::lower_bound(std::begin(kZoomLevels), std::end(kZoomLevels), zoom);
+    return next != std::begin(kZoomLevels) ? *(next - 1) : zoom;
+}
+
+double fitZoom(std::int32_t cardWidth, std::int32_t cardHeight, int viewWidth, int viewHeight,
+               int margin)
+{
+    constexpr double kLargest = kZoomLevels[std::size(kZoomLevels) - 1];
+    if (cardWidth <= 0 || cardHeight <= 0)
+        return 1;
+    const double across = (viewWidth - 2.0 * margin) / cardWidth;
+    const double down = (viewHeight - 2.0 * margin) / cardHeight;
+    // Rounded down, so the zoomed card never passes the room by a rounding.
+    const double zoom = std::floor(std::min(across, down) * 1000) / 1000;
+    return std::clamp(zoom, 0.01, kLargest);
 }
 
 PropertyWindow propertyWindowOf(LayerType type)

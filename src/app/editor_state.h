@@ -19,9 +19,15 @@ namespace torvale {
 /// The zoom levels of the canvas: the zoom menu's entries and the steps of Ctrl + wheel.
 inline constexpr double kZoomLevels[] = {0.25, 0.5, 0.75, 1, 2, 3, 4, 5, 6, 7, 8};
 
-/// The zoom one step larger or smaller than zoom; zoom itself at a custom zoom (not one of the
-/// levels) or at either end.
+/// The zoom one step larger or smaller than zoom: the next level beyond it that way (from a
+/// zoom between two levels, the nearer of them that way); zoom itself past either end.
 double steppedZoom(double zoom, bool larger);
+
+/// The largest zoom at which a card fits a view of viewWidth x viewHeight screen pixels with
+/// margin pixels to spare on every side, any value up to the largest level, rounded down to
+/// thousandths (at least 0.01).
+double fitZoom(std::int32_t cardWidth, std::int32_t cardHeight, int viewWidth, int viewHeight,
+               int margin);
 
 /// What the design canvas is doing.
 enum class CanvasMode {

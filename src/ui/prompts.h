@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/card_sizes.h"  // CardSizeChoice
 #include "app/input_check.h" // InputMode
 
 #include <optional>
@@ -60,6 +61,9 @@ public:
     /// nothing when cancelled.
     virtual std::optional<std::string> input(const std::string& title, const std::string& prompt,
                                              InputMode mode, const std::string& text) = 0;
+    /// "按标准尺寸新建": a card size from the list or typed, its DPI and colour; nothing when
+    /// cancelled.
+    virtual std::optional<CardSizeChoice> chooseCardSize() = 0;
 };
 
 } // namespace torvale

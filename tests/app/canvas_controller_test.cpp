@@ -168,14 +168,16 @@ TEST_F(CanvasControllerTest, DrawingANewLayer)
     const LayerId id = document.addLayer(LayerType::Text);
     select({id});
     ASSERT_EQ(state.mode, CanvasMode::PlacingLayer);
+    EXPECT_EQ(canvas.hint(), "在画布上拖动以绘制图层，Esc 取消");
     canvas.move({300, 200}, {}, false);
     EXPECT_EQ(canvas.draftRect(), (LayerRect{id, 300, 200, -1, -1}));
     canvas.leave();
     EXPECT_EQ(canvas.draftRect(), (LayerRect{id, -1, -1, -1, -1}));
 
     // Dragged up and left with Shift: a square of the shorter side, turned over at the release.
-    canvas.press({300, 200}, {});
+    EXPECT_TRUE(canvas.press({300, 200}, {}).repaint); // the hint goes
     EXPECT_EQ(state.mode, CanvasMode::DrawingLayer);
+    EXPECT_EQ(canvas.hint(), "");
     const CanvasEffects moved = canvas.move({250, 120}, {false, true}, true);
     EXPECT_EQ(canvas.draftRect(), (LayerRect{id, 300, 200, -50, -50}));
     EXPECT_EQ(moved.statusPart2, "50 x 50 像素");
@@ -271,9 +273,43 @@ TEST_F(CanvasControllerTest, AlignmentFollowsTheMenuReferenceAndDoesNotClamp)
     EXPECT_EQ(menu[0].text, "图层 1");
     EXPECT_EQ(menu[0].command, CommandId::PickLayerFirst);
     EXPECT_EQ(menu[2].kind, ContextMenuEntry::Kind::AlignMenu);
-    canvas.align(AlignEdge::Bottom);
+    // Two layers: everything but spreading.
+    std::vector<std::pair<std::string, bool>> entries;
+    for (const ContextMenuEntry& entry : menu[2].items) {
+        if (entry.kind == ContextMenuEntry::Kind::Item)
+            entries.emplace_back(entry.text, entry.enabled);
+    }
+    ASSERT_EQ(entries.size(), 12u);
+    EXPECT_EQ(entries[8], (std::pair<std::string, bool>{"横向等距分布", false}));
+    EXPECT_EQ(entries[10], (std::pair<std::string, bool>{"等宽", true}));
+    canvas.arrange(Arrangement::Bottom);
     EXPECT_EQ(rect(b).y, -40);
     EXPECT_EQ(rect(a).y, 10);
+    // Each arrangement is one undo step.
+    canvas.arrange(Arrangement::SameWidth);
+    EXPECT_EQ(rect(b), (LayerRect{b, 300, -40, 50, 100}));
+    EXPECT_EQ(document.undoName(), "统一图层尺寸");
+    document.undo();
+    EXPECT_EQ(rect(b), (LayerRect{b, 300, -40, 80, 100}));
+}
+
+TEST_F(CanvasControllerTest, OneSelectedLayerCanBeCentredOnTheCard)
+{
+    const LayerId a = layerAt(100, 10, 50, 50);
+    select({a});
+    canvas.move({120, 30}, {}, false);
+    const auto menu = canvas.contextMenu({120, 30});
+    ASSERT_EQ(menu.size(), 3u);
+    ASSERT_EQ(menu[2].kind, ContextMenuEntry::Kind::AlignMenu);
+    std::vector<std::string> enabled;
+    for (const ContextMenuEntry& entry : menu[2].items) {
+        if (entry.kind == ContextMenuEntry::Kind::Item && entry.enabled)
+            enabled.push_back(entry.text);
+    }
+    EXPECT_EQ(enabled, (std::vector<std::string>{"卡片水平居中", "卡片垂直居中"}));
+    canvas.arrange(Arrangement::CardCentreX);
+    canvas.arrange(Arrangement::CardCentreY);
+    EXPECT_EQ(rect(a), (LayerRect{a, 475, 375, 50, 50}));
 }
 
 TEST_F(CanvasControllerTest, ContextMenuEntries)
@@ -304,11 +340,12 @@ TEST_F(CanvasControllerTest, ContextMenuEntries)
                                                  {Kind::Separator, 0},
                                                  {Kind::LevelMenu, 0},
                                                  {Kind::OverflowMenu, 0}}));
-    // One layer selected: its entry is checked, nothing else is offered.
+    // One layer selected: its entry is checked, the alignment offered (for the card centre).
     select({b});
     const auto menu = canvas.contextMenu({220, 220});
-    ASSERT_EQ(menu.size(), 1u);
+    ASSERT_EQ(menu.size(), 3u);
     EXPECT_TRUE(menu[0].checked);
+    EXPECT_EQ(menu[2].kind, Kind::AlignMenu);
     canvas.pickLayerNumber(1);
     EXPECT_EQ(state.currentLayer(), a);
 

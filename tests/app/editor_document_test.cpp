@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
+#include <tuple>
 
 namespace torvale {
 namespace {
@@ -179,6 +180,38 @@ TEST_F(EditorDocumentTest, ABlankCanvasKeepsItsSizeTextsTrueAcrossADpiChange)
     EXPECT_EQ(document.tpl().background.width, 638);
     document.setBackgroundUnit(SizeUnit::Millimetre);
     EXPECT_EQ(document.tpl().background.szWidth, "108.04");
+}
+
+TEST_F(EditorDocumentTest, ANewCardOfAStandardSizeHasThatSizeAtItsDpi)
+{
+    document.addLayer(LayerType::Text);
+    document.newTemplate(cardSizeChoice(kCardSizePresets[0], 300, 0xFFFFFF));
+    const BackgroundLayer& background = document.tpl().background;
+    EXPECT_EQ(std::pair(background.width, background.height), std::pair(1011, 638));
+    EXPECT_EQ(std::pair(background.szWidth, background.szHeight),
+              std::pair(std::string("85.6"), std::string("54")));
+    EXPECT_EQ(background.unit, SizeUnit::Millimetre);
+    EXPECT_EQ(background.colorMode, BackgroundColorMode::White);
+    EXPECT_EQ(document.dpi(), 300);
+    EXPECT_TRUE(document.tpl().layers.empty());
+    EXPECT_FALSE(document.isModified());
+    EXPECT_FALSE(document.canUndo());
+
+    // Inches and a colour of one's own.
+    document.newTemplate(cardSizeChoice(kCardSizePresets[6], 150, 0x3366CC));
+    EXPECT_EQ(std::pair(background.width, background.height), std::pair(600, 450));
+    EXPECT_EQ(background.unit, SizeUnit::Inch);
+    EXPECT_EQ(background.drawingColor, 0x3366CCu);
+
+    // What the dialog's own fields may hold.
+    CardSizeChoice typed;
+    EXPECT_TRUE(isUsableCardSize(typed));
+    for (const auto& [width, height, dpi] :
+         {std::tuple("0", "54", 300), std::tuple("8a", "54", 300), std::tuple("85.6", "54", 0),
+          std::tuple("9999", "9999", 1200)}) {
+        typed = {width, height, SizeUnit::Millimetre, dpi, 0xFFFFFF};
+        EXPECT_FALSE(isUsableCardSize(typed)) << width << " x " << height << " @ " << dpi;
+    }
 }
 
 TEST_F(EditorDocumentTest, EditsAreUndoneStepByStepWithTheirNames)

@@ -261,14 +261,27 @@ TEST(LayerRows, CurrentRowIsTheFocusedSelectedRowElseTheFirstSelected)
     EXPECT_EQ(currentListRow(1, {}), std::nullopt);
 }
 
-TEST(Zoom, StepsThroughTheLevelsOnly)
+TEST(Zoom, StepsThroughTheLevelsAndFromAZoomBetweenThem)
 {
     EXPECT_EQ(steppedZoom(0.25, false), 0.25);
     EXPECT_EQ(steppedZoom(0.25, true), 0.5);
     EXPECT_EQ(steppedZoom(1, true), 2);
     EXPECT_EQ(steppedZoom(1, false), 0.75);
     EXPECT_EQ(steppedZoom(8, true), 8);
-    EXPECT_EQ(steppedZoom(2.5, true), 2.5);
+    EXPECT_EQ(steppedZoom(2.5, true), 3);
+    EXPECT_EQ(steppedZoom(2.5, false), 2);
+    EXPECT_EQ(steppedZoom(0.1, false), 0.1);
+    EXPECT_EQ(steppedZoom(0.1, true), 0.25);
+}
+
+TEST(Zoom, FitTakesTheTighterSideOfTheView)
+{
+    // An 800 x 600 view with 32 pixels to spare on each side leaves 736 x 536.
+    EXPECT_DOUBLE_EQ(fitZoom(1000, 200, 800, 600, 32), 0.736); // wide: the width decides
+    EXPECT_DOUBLE_EQ(fitZoom(200, 1000, 800, 600, 32), 0.536); // tall: the height
+    // Rounded down: 936 / 1011 is 0.9258..., and 0.925 x 1011 still fits 936.
+    EXPECT_DOUBLE_EQ(fitZoom(1011, 638, 1000, 800, 32), 0.925);
+    EXPECT_DOUBLE_EQ(fitZoom(10, 10, 800, 600, 32), 8); // no larger than the largest level
 }
 
 TEST(EditorKeys, DeleteAndEscapeFollowTheMode)

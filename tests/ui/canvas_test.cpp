@@ -196,6 +196,17 @@ TEST_F(CanvasTest, BandSelectsThreeLayersWhichAlignOnTheOneRightClicked)
     EXPECT_EQ(layer(1).y, 130);
     EXPECT_EQ(layer(2).y, 170);
     EXPECT_EQ(row(2), (QStringList{"500", "170", "60", "40", "图"}));
+
+    // The sub-menu's entries act through their commands.
+    QMenu* align = menu->actions()[2]->menu();
+    QStringList entries;
+    for (QAction* action : align->actions())
+        entries << action->text();
+    EXPECT_EQ(entries, (QStringList{"顶边", "底边", "左边", "右边", "", "水平居中", "垂直居中",
+                                    "卡片水平居中", "卡片垂直居中", "横向等距分布",
+                                    "纵向等距分布", "等宽", "等高"}));
+    align->actions()[11]->trigger();
+    EXPECT_EQ(layer(2).width, 50);
 }
 
 TEST_F(CanvasTest, EscapeDuringADragPutsTheLayerBack)

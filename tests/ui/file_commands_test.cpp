@@ -1,5 +1,7 @@
 #include "ui/main_window_fixture.h"
 
+#include "ui/dialogs/card_size_dialog.h"
+
 namespace torvale::test {
 namespace {
 
@@ -83,6 +85,48 @@ TEST_F(MainWindowTest, YesWithAFailedSaveAbandonsTheCommand)
     EXPECT_EQ(lastAsked().icon, PromptIcon::Error);
     EXPECT_EQ(document->tpl().layers.size(), 1u);
     EXPECT_TRUE(window->logWindow()->text().contains(QStringLiteral("保存模版文件")));
+}
+
+TEST_F(MainWindowTest, NewFromACardSizeAsksAboutTheModifiedTemplateBeforeMakingIt)
+{
+    addLayer();
+    const CardSizeChoice id1 = cardSizeChoice(kCardSizePresets[0], 300, 0xFFFFFF);
+    prompts.answerCardSize(id1);
+    prompts.answerMessage(PromptAnswer::Cancel);
+    window->execute(CommandId::NewFromCardSize);
+    ASSERT_EQ(prompts.asked().size(), 2u);
+    EXPECT_EQ(prompts.asked()[0].kind, "cardSize");
+    EXPECT_EQ(lastAsked().text, "当前模版已更改，是否保存更改？");
+    EXPECT_EQ(document->tpl().layers.size(), 1u);
+
+    prompts.clear();
+    prompts.answerCardSize(id1);
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::NewFromCardSize);
+    EXPECT_TRUE(document->tpl().layers.empty());
+    EXPECT_EQ(window->statusText(0).toStdString(), "1011 x 638 像素");
+    EXPECT_EQ(window->statusText(4).trimmed().toStdString(), "300 dpi");
+    EXPECT_EQ(window->backgroundPanel()->widthField()->text().toStdString(), "85.6");
+}
+
+TEST_F(MainWindowTest, CardSizeDialogOffersTheTypedSizeOnlyForItsOwnEntry)
+{
+    CardSizeDialog dialog(prompts, window.get());
+    EXPECT_EQ(dialog.choice(), cardSizeChoice(kCardSizePresets[0], 300, 0xFFFFFF));
+    EXPECT_EQ(dialog.pixelsLabel()->text().toStdString(), "= 1011 x 638 像素");
+    EXPECT_FALSE(dialog.widthField()->isEnabled());
+    dialog.sizeBox()->setCurrentIndex(6); // 4 x 3 in
+    EXPECT_EQ(dialog.unitBox()->currentText().toStdString(), "英寸");
+    dialog.sizeBox()->setCurrentIndex(dialog.sizeBox()->count() - 1);
+    EXPECT_EQ(dialog.sizeBox()->currentText().toStdString(), "自定义");
+    EXPECT_TRUE(dialog.widthField()->isEnabled());
+    dialog.widthField()->clear();
+    EXPECT_FALSE(dialog.okButton()->isEnabled());
+    dialog.widthField()->setText(QStringLiteral("50"));
+    prompts.answerColor(0x0000FFu);
+    dialog.colorButton()->click();
+    EXPECT_EQ(dialog.choice(), (CardSizeChoice{"50", "3", SizeUnit::Inch, 300, 0x0000FF}));
+    EXPECT_TRUE(dialog.okButton()->isEnabled());
 }
 
 TEST_F(MainWindowTest, SaveAsksForANameOnceAndAppendsDat)

@@ -52,6 +52,7 @@ TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
     EXPECT_EQ(titles[3]->text().toStdString(), "帮助(&H)");
 
     EXPECT_EQ(itemsOf(menu(0)), (std::vector<Item>{{"新建(&N)\tCtrl+N", 35200},
+                                                   {"按标准尺寸新建...", 35350},
                                                    {"打开(&O)...\tCtrl+O", 35201},
                                                    {"-", 0},
                                                    {"保存(&S)...\tCtrl+S", 35202},
@@ -90,7 +91,9 @@ TEST_F(MainWindowTest, PopUpMenusOfZoomAndDpi)
                                                                      {"500%", 35326},
                                                                      {"600%", 35327},
                                                                      {"700%", 35328},
-                                                                     {"800%", 35329}}));
+                                                                     {"800%", 35329},
+                                                                     {"-", 0},
+                                                                     {"适合窗口\tCtrl+0", 35349}}));
     EXPECT_EQ(itemsOf(window->popupMenu("dpi")), (std::vector<Item>{{"自定义...", 35330},
                                                                     {"-", 0},
                                                                     {"350 dpi", 35331},
@@ -158,6 +161,21 @@ TEST_F(MainWindowTest, ZoomMenuChecksTheCurrentLevel)
     window->canvas()->setZoom(1.5);
     EXPECT_EQ(window->statusText(3).toStdString(), "150%");
     EXPECT_TRUE(checkedItems(window->popupMenu("zoom")).empty());
+
+    // 适合窗口 (Ctrl+0): the whole card in view, at a zoom of its own.
+    EXPECT_EQ(actionWithId(window->popupMenu("zoom"), CommandId::ZoomToFit)->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::Key_0));
+    document->setBackgroundSize("3000", "500");
+    window->execute(CommandId::ZoomToFit);
+    QApplication::processEvents(); // the scroll bars go once the view is laid out again
+    CanvasView* canvas = window->canvas();
+    const double fitted = canvas->zoom();
+    EXPECT_LT(fitted, 1);
+    EXPECT_EQ(canvas->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(window->statusText(3), QStringLiteral("%1%").arg(static_cast<int>(fitted * 100)));
+    const int room = canvas->viewport()->width() - 2 * CanvasView::kMargin;
+    EXPECT_LE(fitted * 3000, room);
+    EXPECT_GT(fitted * 3000, room - 4); // thousandths of a zoom are 3 pixels here
 }
 
 TEST_F(MainWindowTest, DpiMenuChecksTheCurrentPreset)
@@ -533,7 +551,7 @@ TEST_F(EventFilterTest, CtrlWheelOverTheCanvasStepsTheZoomLevels)
     EXPECT_EQ(canvas->zoom(), 8.0);
     canvas->setZoom(1.5);
     wheel(canvas, 120, Qt::ControlModifier);
-    EXPECT_EQ(canvas->zoom(), 1.5);
+    EXPECT_EQ(canvas->zoom(), 2.0);
     canvas->setZoom(1);
     wheel(canvas, 120, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(canvas->zoom(), 1.0);

@@ -98,4 +98,13 @@ std::optional<std::string> ScriptedPrompts::input(const std::string& title,
     return std::nullopt;
 }
 
+std::optional<CardSizeChoice> ScriptedPrompts::chooseCardSize()
+{
+    m_asked.push_back({"cardSize", "按标准尺寸新建", PromptIcon::None, ""});
+    const auto value = next();
+    if (value && std::holds_alternative<std::optional<CardSizeChoice>>(*value))
+        return std::get<std::optional<CardSizeChoice>>(*value);
+    return std::nullopt;
+}
+
 } // namespace torvale::test

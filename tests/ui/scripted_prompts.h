@@ -14,7 +14,8 @@ namespace torvale::test {
 
 /// What the editor asked.
 struct AskedPrompt {
-    std::string kind;    // "message", "choice", "openFile", "saveFile", "color", "folder", "input"
+    std::string kind;    // "message", "choice", "openFile", "saveFile", "color", "folder", "input",
+                         // "cardSize"
     std::string caption; // caption or dialog title
     PromptIcon icon = PromptIcon::None;
     std::string text; // message text or input prompt
@@ -31,8 +32,8 @@ struct AskedPrompt {
 /// question without a prepared answer fails the test and is answered with "cancel".
 class ScriptedPrompts : public Prompts {
 public:
-    using Answer =
-        std::variant<PromptAnswer, int, std::optional<std::string>, std::optional<unsigned>>;
+    using Answer = std::variant<PromptAnswer, int, std::optional<std::string>,
+                                std::optional<unsigned>, std::optional<CardSizeChoice>>;
 
     /// Queue the answer to the next question (folder and input dialogs take answerFile).
     void answerMessage(PromptAnswer value)
@@ -47,6 +48,11 @@ public:
     void answerColor(std::optional<unsigned> color)
     {
         m_answers.emplace_back(std::in_place_type<std::optional<unsigned>>, color);
+    }
+
+    void answerCardSize(std::optional<CardSizeChoice> size)
+    {
+        m_answers.emplace_back(std::in_place_type<std::optional<CardSizeChoice>>, std::move(size));
     }
 
     const std::vector<AskedPrompt>& asked() const { return m_asked; }
@@ -70,6 +76,7 @@ public:
                                             const std::string& startFolder) override;
     std::optional<std::string> input(const std::string& title, const std::string& prompt,
                                      InputMode mode, const std::string& text) override;
+    std::optional<CardSizeChoice> chooseCardSize() override;
 
 private:
     std::optional<Answer> next();

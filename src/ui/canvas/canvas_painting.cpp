@@ -132,6 +132,7 @@ void CanvasView::paintEvent(QPaintEvent*)
         painter.drawImage(card, preview);
         paintWatermarks(painter);
         paintOutlines(painter);
+        paintHint(painter);
         return;
     }
     // A card too large to be drawn shows only its outline over a hatch, whatever its background.
@@ -170,6 +171,25 @@ void CanvasView::paintEvent(QPaintEvent*)
         paintLayers(painter, false);
     paintWatermarks(painter);
     paintOutlines(painter);
+    paintHint(painter);
+}
+
+void CanvasView::paintHint(QPainter& painter)
+{
+    const QString text = QString::fromStdString(m_controller.hint());
+    if (text.isEmpty())
+        return;
+    const QFontMetrics metrics(painter.font());
+    const QSize size(metrics.horizontalAdvance(text) + 24, metrics.height() + 12);
+    const QRect box(QPoint((viewport()->width() - size.width()) / 2, 8), size);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(40, 40, 40, 210));
+    painter.drawRoundedRect(box, 6, 6);
+    painter.setPen(Qt::white);
+    painter.drawText(box, Qt::AlignCenter, text);
+    painter.restore();
 }
 
 void CanvasView::paintWatermarks(QPainter& painter)

@@ -60,19 +60,6 @@ CanvasView::CanvasView(EditorContext& context, QWidget* parent)
         connect(bar, &QScrollBar::actionTriggered, this, [this] { setFocus(); });
     m_menu = new QMenu(this);
     m_alignMenu = new QMenu(QStringLiteral("对齐"), this);
-    const struct {
-        const char* text;
-        CommandId id;
-    } edges[] = {{"顶边", CommandId::AlignTop},
-                 {"底边", CommandId::AlignBottom},
-                 {"左边", CommandId::AlignLeft},
-                 {"右边", CommandId::AlignRight}};
-    for (const auto& edge : edges) {
-        QAction* action = m_alignMenu->addAction(QString::fromUtf8(edge.text));
-        action->setData(static_cast<int>(edge.id));
-        connect(action, &QAction::triggered, this,
-                [this, id = edge.id] { m_context.execute(id); });
-    }
     subscribe();
 }
 
@@ -136,6 +123,14 @@ void CanvasView::setZoom(double zoom)
     m_scaledPicture = QPixmap();
     updateScrollBars();
     viewport()->update();
+}
+
+void CanvasView::zoomToFit()
+{
+    // The room the card has once it fits: the scroll bars are gone then.
+    const QSize room = maximumViewportSize();
+    setZoom(fitZoom(m_controller.cardWidth(), m_controller.cardHeight(), room.width(),
+                    room.height(), kMargin));
 }
 
 void CanvasView::refreshBackground()
@@ -525,6 +520,18 @@ void CanvasView::openContextMenu(QPoint viewportPoint)
             break;
         }
         case Kind::AlignMenu:
+            m_alignMenu->clear();
+            for (const ContextMenuEntry& item : entry.items) {
+                if (item.kind == Kind::Separator || !item.command) {
+                    m_alignMenu->addSeparator();
+                    continue;
+                }
+                QAction* action = m_alignMenu->addAction(QString::fromStdString(item.text));
+                action->setData(static_cast<int>(*item.command));
+                action->setEnabled(item.enabled);
+                connect(action, &QAction::triggered, this,
+                        [this, id = *item.command] { m_context.execute(id); });
+            }
             m_menu->addMenu(m_alignMenu);
             break;
         case Kind::LevelMenu:

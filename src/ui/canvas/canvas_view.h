@@ -38,6 +38,8 @@ public:
     /// Sets the zoom factor (nothing when equal): status part 3 and its icon, the scroll bars,
     /// a repaint.
     void setZoom(double zoom);
+    /// The largest zoom at which the whole card fits the canvas without scroll bars.
+    void zoomToFit();
     /// Takes the background from the document again, keeping the scroll positions.
     void refreshBackground();
     /// The decoded background picture (null for a custom canvas or bytes that do not decode).
@@ -110,6 +112,8 @@ private:
     void paintPictureLayer(QPainter& painter, const Layer& layer, const Thumb& thumb);
     void paintOutlines(QPainter& painter);
     void paintWatermarks(QPainter& painter);
+    /// The controller's hint in a box at the top of the view.
+    void paintHint(QPainter& painter);
     const QPixmap& scaledBackground(QSize size);
 
     EditorContext& m_context;

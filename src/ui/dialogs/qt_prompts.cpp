@@ -1,5 +1,6 @@
 #include "ui/dialogs/qt_prompts.h"
 
+#include "ui/dialogs/card_size_dialog.h"
 #include "ui/dialogs/folder_browser.h"
 
 #include "ui/dialogs/input_dialog.h"
@@ -181,6 +182,12 @@ std::optional<std::string> QtPrompts::input(const std::string& title, const std:
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.result();
+}
+
+std::optional<CardSizeChoice> QtPrompts::chooseCardSize()
+{
+    CardSizeDialog dialog(*this, m_owner);
+    return dialog.ask();
 }
 
 } // namespace torvale

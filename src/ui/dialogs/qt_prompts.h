@@ -34,6 +34,7 @@ public:
                                             const std::string& startFolder) override;
     std::optional<std::string> input(const std::string& title, const std::string& prompt,
                                      InputMode mode, const std::string& text) override;
+    std::optional<CardSizeChoice> chooseCardSize() override;
 
 private:
     QPointer<QWidget> m_owner;

@@ -32,6 +32,11 @@ void MainWindow::registerFileCommands()
         if (confirmDiscard())
             m_document.newTemplate();
     });
+    m_commands.add(CommandId::NewFromCardSize, [this] {
+        const std::optional<CardSizeChoice> size = m_prompts.chooseCardSize();
+        if (size && confirmDiscard())
+            m_document.newTemplate(*size);
+    });
     m_commands.add(CommandId::OpenTemplate, [this] { openTemplatePath(std::string()); });
     m_commands.add(CommandId::SaveTemplate, [this] { saveTemplate(false); });
     m_commands.add(CommandId::SaveTemplateAs, [this] { saveTemplate(true); });

@@ -80,10 +80,9 @@ void MainWindow::registerLayerCommands()
     const auto canvasCommand = [this](CommandId id, auto action) {
         m_commands.add(id, [this, action] { m_canvas->apply(action(m_canvas->controller())); });
     };
-    canvasCommand(CommandId::AlignTop, [](auto& c) { return c.align(AlignEdge::Top); });
-    canvasCommand(CommandId::AlignBottom, [](auto& c) { return c.align(AlignEdge::Bottom); });
-    canvasCommand(CommandId::AlignLeft, [](auto& c) { return c.align(AlignEdge::Left); });
-    canvasCommand(CommandId::AlignRight, [](auto& c) { return c.align(AlignEdge::Right); });
+    for (const ArrangeEntry& entry : kArrangeEntries)
+        canvasCommand(entry.id,
+                      [arrangement = entry.arrangement](auto& c) { return c.arrange(arrangement); });
     // "图层 %d" of the canvas's context menu.
     m_commands.addRange(kPickLayerCommands, [this](std::size_t i) {
         m_canvas->controller().pickLayerNumber(static_cast<int>(i) + 1);

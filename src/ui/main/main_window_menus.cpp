@@ -83,6 +83,7 @@ void MainWindow::buildMenus()
     m_fileMenu = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     withShortcut(addCommand(m_fileMenu, QStringLiteral("新建(&N)\tCtrl+N"), CommandId::NewTemplate),
                  QKeySequence(Qt::CTRL | Qt::Key_N));
+    addCommand(m_fileMenu, QStringLiteral("按标准尺寸新建..."), CommandId::NewFromCardSize);
     withShortcut(
         addCommand(m_fileMenu, QStringLiteral("打开(&O)...\tCtrl+O"), CommandId::OpenTemplate),
         QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -139,10 +140,15 @@ void MainWindow::buildMenus()
             kZoomCommands.at(i));
         item->setCheckable(true);
     }
+    addSeparator(m_zoomMenu);
+    QAction* fit = addCommand(m_zoomMenu, QStringLiteral("适合窗口\tCtrl+0"), CommandId::ZoomToFit);
+    fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    addAction(fit); // the window carries the shortcut while the menu is closed
     connect(m_zoomMenu, &QMenu::aboutToShow, this, [this] {
-        const auto items = m_zoomMenu->actions();
-        for (int i = 0; i < items.size(); ++i)
-            items[i]->setChecked(m_canvas->zoom() == kZoomLevels[i]);
+        for (QAction* item : m_zoomMenu->actions()) {
+            if (const auto level = kZoomCommands.indexOf(static_cast<CommandId>(item->data().toInt())))
+                item->setChecked(m_canvas->zoom() == kZoomLevels[*level]);
+        }
     });
 
     m_dpiMenu = new QMenu(this);

@@ -31,6 +31,7 @@ void MainWindow::registerSettingsCommands()
 {
     m_commands.addRange(kZoomCommands,
                         [this](std::size_t i) { m_canvas->setZoom(kZoomLevels[i]); });
+    m_commands.add(CommandId::ZoomToFit, [this] { m_canvas->zoomToFit(); });
     m_commands.addRange(kDpiPresetCommands,
                         [this](std::size_t i) { m_document.setDpi(kDpiPresets[i]); });
     m_commands.add(CommandId::CustomDpi, [this] { runCustomDpi(); });

@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -125,8 +126,10 @@ void CardSizeDialog::chooseColor()
 
 void CardSizeDialog::refresh()
 {
+    // Framed, so that a white card shows on a white button.
     QPixmap swatch(32, 14);
     swatch.fill(colorOf(m_color));
+    QPainter(&swatch).drawRect(0, 0, swatch.width() - 1, swatch.height() - 1);
     m_colorButton->setIcon(QIcon(swatch));
     m_colorButton->setIconSize(swatch.size());
     m_colorButton->setText(QString::fromStdString(colorToHtml(m_color)));

@@ -64,7 +64,7 @@ enum class CommandId : int {
     SpreadY = 35346,
     SameWidth = 35347, // 等宽
     SameHeight = 35348,
-    ZoomToFit = 35349,     // 适合窗口 (zoom menu, Ctrl+0)
+    ZoomToFit = 35349,       // 适合窗口 (zoom menu, Ctrl+0)
     NewFromCardSize = 35350, // 文件 menu: "按标准尺寸新建..."
 
     CompletedAlert = 35408,

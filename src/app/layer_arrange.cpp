@@ -49,7 +49,8 @@ void spread(std::vector<LayerRect>& rects, Span axis)
     for (const LayerRect& r : rects)
         lengths += r.*axis.length;
     const std::int64_t begin = first.*axis.start;
-    const std::int64_t free = std::int64_t{last.*axis.start} + (last.*axis.length) - begin - lengths;
+    const std::int64_t free =
+        std::int64_t{last.*axis.start} + (last.*axis.length) - begin - lengths;
     const auto gaps = static_cast<std::int64_t>(n - 1);
     // Each layer starts after the ones before it and i gaps' share of the free space, so the
     // rounding never adds up and the last layer lands where it was.
@@ -57,7 +58,8 @@ void spread(std::vector<LayerRect>& rects, Span axis)
     for (std::size_t i = 0; i + 1 < n; ++i) {
         LayerRect& r = rects[order[i]];
         if (i > 0)
-            r.*axis.start = clampToInt(begin + before + floorDiv(static_cast<std::int64_t>(i) * free, gaps));
+            r.*axis.start =
+                clampToInt(begin + before + floorDiv(static_cast<std::int64_t>(i) * free, gaps));
         before += r.*axis.length;
     }
 }

@@ -11,10 +11,10 @@ namespace torvale {
 
 /// The entries of the canvas's 对齐 menu: how the marked layers are lined up, spread or sized.
 enum class Arrangement {
-    Top,    // 顶边: top edges on the reference's top edge
-    Bottom, // 底边
-    Left,   // 左边
-    Right,  // 右边
+    Top,         // 顶边: top edges on the reference's top edge
+    Bottom,      // 底边
+    Left,        // 左边
+    Right,       // 右边
     CentreX,     // 水平居中: centres on the reference's vertical centre line
     CentreY,     // 垂直居中: centres on the reference's horizontal centre line
     CardCentreX, // 卡片水平居中

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/card_sizes.h"  // CardSizeChoice
+#include "app/card_sizes.h" // CardSizeChoice
 #include "app/input_check.h" // InputMode
 
 #include <optional>

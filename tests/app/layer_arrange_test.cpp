@@ -59,8 +59,8 @@ TEST(LayerArrangeTest, SpreadingGivesEqualGapsAndKeepsTheOuterLayers)
     EXPECT_EQ(arrangeRects(turned(across), Arrangement::SpreadY, {}, kCard), turned(spread));
 
     // Overlapping layers get equal negative gaps; two layers are not spread.
-    const std::vector<LayerRect> crowded = {{1, 0, 0, 100, 10}, {2, 20, 0, 100, 10},
-                                            {3, 100, 0, 100, 10}};
+    const std::vector<LayerRect> crowded = {
+        {1, 0, 0, 100, 10}, {2, 20, 0, 100, 10}, {3, 100, 0, 100, 10}};
     EXPECT_EQ(arrangeRects(crowded, Arrangement::SpreadX, {}, kCard)[1].x, 50);
     const std::vector<LayerRect> two(across.begin(), across.begin() + 2);
     EXPECT_EQ(arrangeRects(two, Arrangement::SpreadX, {}, kCard), two);

@@ -203,8 +203,8 @@ TEST_F(CanvasTest, BandSelectsThreeLayersWhichAlignOnTheOneRightClicked)
     for (QAction* action : align->actions())
         entries << action->text();
     EXPECT_EQ(entries, (QStringList{"顶边", "底边", "左边", "右边", "", "水平居中", "垂直居中",
-                                    "卡片水平居中", "卡片垂直居中", "横向等距分布",
-                                    "纵向等距分布", "等宽", "等高"}));
+                                    "卡片水平居中", "卡片垂直居中", "横向等距分布", "纵向等距分布",
+                                    "等宽", "等高"}));
     align->actions()[11]->trigger();
     EXPECT_EQ(layer(2).width, 50);
 }

@@ -81,8 +81,9 @@ void MainWindow::registerLayerCommands()
         m_commands.add(id, [this, action] { m_canvas->apply(action(m_canvas->controller())); });
     };
     for (const ArrangeEntry& entry : kArrangeEntries)
-        canvasCommand(entry.id,
-                      [arrangement = entry.arrangement](auto& c) { return c.arrange(arrangement); });
+        canvasCommand(entry.id, [arrangement = entry.arrangement](auto& c) {
+            return c.arrange(arrangement);
+        });
     // "图层 %d" of the canvas's context menu.
     m_commands.addRange(kPickLayerCommands, [this](std::size_t i) {
         m_canvas->controller().pickLayerNumber(static_cast<int>(i) + 1);

@@ -146,7 +146,8 @@ void MainWindow::buildMenus()
     addAction(fit); // the window carries the shortcut while the menu is closed
     connect(m_zoomMenu, &QMenu::aboutToShow, this, [this] {
         for (QAction* item : m_zoomMenu->actions()) {
-            if (const auto level = kZoomCommands.indexOf(static_cast<CommandId>(item->data().toInt())))
+            if (const auto level =
+                    kZoomCommands.indexOf(static_cast<CommandId>(item->data().toInt())))
                 item->setChecked(m_canvas->zoom() == kZoomLevels[*level]);
         }
     });

@@ -108,8 +108,13 @@ public:
         return {m_context.bandStart, m_context.bandEnd};
     }
     bool pointerInCard() const { return m_context.pointerInCard; }
+    /// The guide lines of the snap that holds during a drag (card pixels).
+    const SnapGuides& guides() const { return m_context.guides; }
 
 private:
+    /// The drag ended: its guides go.
+    void dropGuides(CanvasEffects& effects);
+
     /// The tool of the current mode.
     const CanvasTool& tool() const;
     CanvasTool& tool();

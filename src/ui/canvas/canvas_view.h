@@ -110,6 +110,7 @@ private:
     void paintPictureLayer(QPainter& painter, const Layer& layer, const Thumb& thumb);
     void paintOutlines(QPainter& painter);
     void paintWatermarks(QPainter& painter);
+    void paintGuides(QPainter& painter);
     const QPixmap& scaledBackground(QSize size);
 
     EditorContext& m_context;

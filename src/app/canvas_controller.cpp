@@ -100,9 +100,17 @@ LayerRect CanvasController::shownRect(const Layer& layer) const
     return rectOf(layer);
 }
 
+void CanvasController::dropGuides(CanvasEffects& effects)
+{
+    if (m_context.setGuides({}))
+        effects.repaint = true;
+}
+
 CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
 {
-    CanvasEffects effects = tool().press(p, modifiers);
+    CanvasEffects effects;
+    dropGuides(effects);
+    effects.merge(tool().press(p, modifiers));
     // Whatever the tool grabbed, the drag it started is one undo step and Esc puts back the
     // geometry found now.
     EditorState& state = m_context.state;
@@ -134,7 +142,8 @@ CanvasEffects CanvasController::move(CardPoint p, KeyModifiers modifiers, bool l
 
 CanvasEffects CanvasController::release(CardPoint p)
 {
-    const CanvasEffects effects = tool().release(p);
+    CanvasEffects effects = tool().release(p);
+    dropGuides(effects);
     m_context.dragStep.reset();
     m_context.saveGeometry();
     return effects;
@@ -159,7 +168,10 @@ CanvasEffects CanvasController::arrowKey(int dx, int dy, KeyModifiers modifiers)
 
 CanvasEffects CanvasController::escape()
 {
-    return tool().escape();
+    CanvasEffects effects = tool().escape();
+    if (effects.consumed)
+        dropGuides(effects);
+    return effects;
 }
 
 CanvasEffects CanvasController::ctrlKey(bool down, std::optional<CardPoint> pointer)

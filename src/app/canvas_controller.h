@@ -116,9 +116,15 @@ public:
     /// starts drawing it; empty otherwise.
     std::string hint() const;
 
+    /// The guide lines of the snap that holds during a drag (card pixels).
+    const SnapGuides& guides() const { return m_context.guides; }
+
 private:
     /// The 对齐 sub-menu for a number of marked layers, its entries enabled where they apply.
     static ContextMenuEntry alignMenu(std::size_t markedCount);
+    /// The drag ended: its guides go.
+    void dropGuides(CanvasEffects& effects);
+
     /// The tool of the current mode.
     const CanvasTool& tool() const;
     CanvasTool& tool();

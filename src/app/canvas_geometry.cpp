@@ -208,6 +208,34 @@ ResizeAnchor resizeAnchor(const LayerRect& r, DragKind handle, CardPoint p)
     return anchor;
 }
 
+DraggedEdges draggedEdges(const ResizeAnchor& a, CardPoint p)
+{
+    DraggedEdges edges;
+    if (movesLeft(a.handle))
+        edges.x = p.x + a.grabX;
+    else if (movesRight(a.handle))
+        edges.x = p.x - a.grabX;
+    if (movesTop(a.handle))
+        edges.y = p.y + a.grabY;
+    else if (movesBottom(a.handle))
+        edges.y = p.y - a.grabY;
+    return edges;
+}
+
+DraggedEdges draggedEdges(const LayerRect& r, DragKind handle)
+{
+    DraggedEdges edges;
+    if (movesLeft(handle))
+        edges.x = r.x;
+    else if (movesRight(handle))
+        edges.x = r.x + r.width;
+    if (movesTop(handle))
+        edges.y = r.y;
+    else if (movesBottom(handle))
+        edges.y = r.y + r.height;
+    return edges;
+}
+
 LayerRect resizedRect(const LayerRect& r, const ResizeAnchor& a, CardPoint p, bool square,
                       CardSize card)
 {

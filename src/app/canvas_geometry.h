@@ -104,6 +104,19 @@ struct ResizeAnchor {
 /// The anchor of a press at p on a handle of the rectangle.
 ResizeAnchor resizeAnchor(const LayerRect& rect, DragKind handle, CardPoint p);
 
+/// The positions of the edges a resize handle drags: the vertical one (x) and the horizontal
+/// one (y); nothing for an axis the handle does not move.
+struct DraggedEdges {
+    std::optional<std::int32_t> x;
+    std::optional<std::int32_t> y;
+};
+
+/// Where the anchor's handle would put its edges with the pointer at p (before they are kept on
+/// the card and apart from the fixed ones).
+DraggedEdges draggedEdges(const ResizeAnchor& anchor, CardPoint p);
+/// Where the edges a handle drags are in a rectangle.
+DraggedEdges draggedEdges(const LayerRect& rect, DragKind handle);
+
 /// The rectangle while the anchor's handle is dragged to p: the dragged edges follow the
 /// pointer but stay on the card and at least 1 pixel from the fixed ones; square (on a corner
 /// handle) shrinks the longer side to the shorter against the fixed corner.

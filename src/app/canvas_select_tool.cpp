@@ -8,6 +8,7 @@ namespace torvale {
 CanvasEffects SelectTool::press(CardPoint p, KeyModifiers modifiers)
 {
     EditorState& state = m_context.state;
+    m_snapShift = {};
     switch (state.mode) {
     case CanvasMode::Idle:
         return pickOrBand(p, false);
@@ -98,16 +99,32 @@ CanvasEffects SelectTool::move(CardPoint p, KeyModifiers modifiers, bool leftBut
         effects.merge(moveCurrent(p, modifiers));
         break;
     case CanvasMode::WatermarkSelected:
-        effects.merge(moveWatermark(p));
+        effects.merge(moveWatermark(p, modifiers));
         break;
     case CanvasMode::MultiSelected:
-        effects.merge(moveGroup(p));
+        effects.merge(moveGroup(p, modifiers));
         break;
     default:
         break;
     }
     return effects;
 }
+
+namespace {
+
+LayerRect shifted(LayerRect r, CardPoint by)
+{
+    r.x += by.x;
+    r.y += by.y;
+    return r;
+}
+
+CardPoint shiftBetween(const LayerRect& from, const LayerRect& to)
+{
+    return {to.x - from.x, to.y - from.y};
+}
+
+} // namespace
 
 CanvasEffects SelectTool::moveCurrent(CardPoint p, KeyModifiers modifiers)
 {
@@ -116,43 +133,77 @@ CanvasEffects SelectTool::moveCurrent(CardPoint p, KeyModifiers modifiers)
     const DragKind d = m_context.state.drag;
     if (!layer || d == DragKind::None || d == DragKind::MoveGroup || d == DragKind::MoveWatermark)
         return effects;
+    const CardSize card = m_context.card();
+    const Snapper snapper = m_context.snapper({layer->id}, modifiers);
     LayerRect r;
+    SnapGuides guides;
     if (d == DragKind::MoveLayer) {
-        r = movedInCard(rectOf(*layer), p.x - m_lastPoint.x, p.y - m_lastPoint.y, m_context.card());
+        const LayerRect free =
+            movedInCard(shifted(rectOf(*layer), {-m_snapShift.x, -m_snapShift.y}),
+                        p.x - m_lastPoint.x, p.y - m_lastPoint.y, card);
+        const SnappedBox snapped = snappedBox(free, snapper.box(free), card);
+        r = snapped.rect;
+        guides = snapped.guides;
+        m_snapShift = shiftBetween(free, r);
         // The pointer is followed even where the layer stopped at an edge.
         m_lastPoint = p;
     } else {
-        r = resizedRect(rectOf(*layer), m_anchor, p, modifiers.shift, m_context.card());
+        // Only the dragged edges snap: the pointer is moved by their snap.
+        const DraggedEdges wanted = draggedEdges(m_anchor, p);
+        const Snap snap = snapper.edges(wanted.x, wanted.y);
+        const CardPoint pointer{p.x + (snap.x ? snap.x->shift : 0),
+                                p.y + (snap.y ? snap.y->shift : 0)};
+        r = resizedRect(rectOf(*layer), m_anchor, pointer, modifiers.shift, card);
+        // An edge held back on the card, apart from the fixed one or by Shift is off the line.
+        const DraggedEdges got = draggedEdges(r, d);
+        if (snap.x && got.x == *wanted.x + snap.x->shift)
+            guides.x = snap.x->line;
+        if (snap.y && got.y == *wanted.y + snap.y->shift)
+            guides.y = snap.y->line;
     }
+    m_context.setGuides(guides);
     m_context.document.setLayerGeometry({r});
     effects.merge(m_context.report());
     effects.repaint = true;
     return effects;
 }
 
-CanvasEffects SelectTool::moveWatermark(CardPoint p)
+CanvasEffects SelectTool::moveWatermark(CardPoint p, KeyModifiers modifiers)
 {
     CanvasEffects effects;
     const Watermark* watermark = m_context.state.current();
     if (m_context.state.drag != DragKind::MoveWatermark || !watermark)
         return effects;
-    const LayerRect moved =
-        movedInCard(rectOf(*watermark), p.x - m_lastPoint.x, p.y - m_lastPoint.y, m_context.card());
-    m_context.state.watermarks.move(watermark->id, moved.x, moved.y);
+    const CardSize card = m_context.card();
+    const LayerRect free =
+        movedInCard(shifted(rectOf(*watermark), {-m_snapShift.x, -m_snapShift.y}),
+                    p.x - m_lastPoint.x, p.y - m_lastPoint.y, card);
+    const SnappedBox snapped = snappedBox(free, m_context.snapper({}, modifiers).box(free), card);
+    m_snapShift = shiftBetween(free, snapped.rect);
+    m_context.setGuides(snapped.guides);
+    m_context.state.watermarks.move(watermark->id, snapped.rect.x, snapped.rect.y);
     m_lastPoint = p;
     effects.merge(m_context.report());
     effects.repaint = true;
     return effects;
 }
 
-CanvasEffects SelectTool::moveGroup(CardPoint p)
+CanvasEffects SelectTool::moveGroup(CardPoint p, KeyModifiers modifiers)
 {
     CanvasEffects effects;
     if (m_context.state.drag != DragKind::MoveGroup)
         return effects;
+    std::vector<LayerRect> shown;
+    std::vector<LayerId> ids;
+    for (const Layer* layer : m_context.markedLayers()) {
+        shown.push_back(rectOf(*layer));
+        ids.push_back(layer->id);
+    }
+    if (shown.empty())
+        return effects;
     std::vector<LayerRect> rects;
-    for (const Layer* layer : m_context.markedLayers())
-        rects.push_back(rectOf(*layer));
+    for (const LayerRect& r : shown)
+        rects.push_back(shifted(r, {-m_snapShift.x, -m_snapShift.y}));
     const CardSize card = m_context.card();
     const int dx = p.x - m_lastPoint.x;
     const int dy = p.y - m_lastPoint.y;
@@ -162,11 +213,28 @@ CanvasEffects SelectTool::moveGroup(CardPoint p)
     if (moveX || moveY) {
         for (LayerRect& r : rects)
             r = movedInCard(r, moveX ? step.dx : 0, moveY ? step.dy : 0, card);
-        m_context.document.setLayerGeometry(rects);
-        effects.repaint = true;
     }
     m_lastPoint.x += step.dx;
     m_lastPoint.y += step.dy;
+    // The group snaps as one box: the one around its layers.
+    LayerRect box = rects.front();
+    for (const LayerRect& r : rects) {
+        const int right = std::max(box.x + box.width, r.x + r.width);
+        const int bottom = std::max(box.y + box.height, r.y + r.height);
+        box.x = std::min(box.x, r.x);
+        box.y = std::min(box.y, r.y);
+        box.width = right - box.x;
+        box.height = bottom - box.y;
+    }
+    const SnappedBox snapped = snappedBox(box, m_context.snapper(ids, modifiers).box(box), card);
+    m_snapShift = shiftBetween(box, snapped.rect);
+    for (LayerRect& r : rects)
+        r = shifted(r, m_snapShift);
+    effects.repaint = m_context.setGuides(snapped.guides);
+    if (rects != shown) {
+        m_context.document.setLayerGeometry(rects);
+        effects.repaint = true;
+    }
     return effects;
 }
 

@@ -185,12 +185,53 @@ void CanvasContext::saveGeometry()
     }
 }
 
-CanvasEffects DrawTool::press(CardPoint p, KeyModifiers)
+Snapper CanvasContext::snapper(const std::vector<LayerId>& dragged, KeyModifiers modifiers) const
+{
+    return Snapper(card(), document.tpl().layers, dragged, zoom,
+                   document.settings().snapping && !modifiers.alt);
+}
+
+bool CanvasContext::setGuides(const SnapGuides& shown)
+{
+    if (guides == shown)
+        return false;
+    guides = shown;
+    return true;
+}
+
+namespace {
+
+/// The pointer's corner of a new rectangle snapped (the guides of the axes that snapped) and
+/// kept on the card.
+CardPoint snappedCorner(const CanvasContext& context, CardPoint p, KeyModifiers modifiers,
+                        LayerId drawn, SnapGuides& guides)
+{
+    const CardSize card = context.card();
+    const CardPoint at = clampToCard(p, card);
+    const Snap snap = context.snapper({drawn}, modifiers).edges(at.x, at.y);
+    CardPoint snapped = at;
+    guides = {};
+    if (snap.x && 0 <= at.x + snap.x->shift && at.x + snap.x->shift <= card.width) {
+        snapped.x += snap.x->shift;
+        guides.x = snap.x->line;
+    }
+    if (snap.y && 0 <= at.y + snap.y->shift && at.y + snap.y->shift <= card.height) {
+        snapped.y += snap.y->shift;
+        guides.y = snap.y->line;
+    }
+    return snapped;
+}
+
+} // namespace
+
+CanvasEffects DrawTool::press(CardPoint p, KeyModifiers modifiers)
 {
     CanvasEffects effects;
     EditorState& state = m_context.state;
     if (state.mode == CanvasMode::PlacingLayer && state.currentLayer()) {
-        const CardPoint at = clampToCard(p, m_context.card());
+        SnapGuides guides;
+        const CardPoint at = snappedCorner(m_context, p, modifiers, *state.currentLayer(), guides);
+        effects.repaint = m_context.setGuides(guides);
         m_context.draft = LayerRect{*state.currentLayer(), at.x, at.y, -1, -1};
         m_draftMoved = false;
         state.mode = CanvasMode::DrawingLayer;
@@ -210,7 +251,15 @@ CanvasEffects DrawTool::move(CardPoint p, KeyModifiers modifiers, bool leftButto
                                         : LayerRect{*state.currentLayer(), -1, -1, -1, -1};
         effects.merge(m_context.report());
     } else if (state.mode == CanvasMode::DrawingLayer && leftButtonDown && draft) {
-        draft = drawnTo(*draft, clampToCard(p, m_context.card()), modifiers.shift);
+        SnapGuides guides;
+        const CardPoint corner = snappedCorner(m_context, p, modifiers, draft->id, guides);
+        draft = drawnTo(*draft, corner, modifiers.shift);
+        // A square's side may leave the snapped line again.
+        if (draft->x + draft->width != corner.x)
+            guides.x.reset();
+        if (draft->y + draft->height != corner.y)
+            guides.y.reset();
+        m_context.setGuides(guides);
         m_draftMoved = true;
         effects.merge(m_context.report());
         effects.repaint = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/canvas_geometry.h"
+#include "app/canvas_snap.h"
 #include "app/editor_document.h"
 #include "app/editor_state.h"
 
@@ -22,6 +23,8 @@ enum class CanvasCursor { Arrow, Cross, SizeNWSE, SizeNESW, SizeWE, SizeNS, Size
 struct KeyModifiers {
     bool ctrl = false;
     bool shift = false;
+    /// Alt: no snapping for this move.
+    bool alt = false;
 };
 
 /// What the widget does after an event: the layer list and the canvas follow the document's
@@ -72,6 +75,8 @@ struct CanvasContext {
     std::optional<CardPoint> savedWatermark;
     /// A drag of layers is one undo step, recorded when the button is released.
     std::optional<EditStep> dragStep;
+    /// The guide lines of the snap that holds during a drag, which the widget draws.
+    SnapGuides guides;
 
     /// The card the canvas shows and clamps to: the background's size, each side at most the
     /// largest the image library draws.
@@ -100,6 +105,11 @@ struct CanvasContext {
     CanvasEffects settleOnMarked(CardPoint p);
     /// Keeps the geometry of the current object or the marked layers for Esc.
     void saveGeometry();
+    /// The snapping of a drag of the layers named (none for a watermark or a new layer) at the
+    /// zoom: on when the setting is on and Alt is not held.
+    Snapper snapper(const std::vector<LayerId>& dragged, KeyModifiers modifiers) const;
+    /// Sets the guides; true when they changed (the canvas repaints).
+    bool setGuides(const SnapGuides& shown);
 };
 
 /// One way of handling the canvas's mouse and keys, chosen by the canvas mode. A tool keeps its
@@ -152,13 +162,16 @@ private:
     CanvasEffects pickOrBand(CardPoint p, bool ctrlAdds);
     void startDrag(CardPoint p);
     CanvasEffects moveCurrent(CardPoint p, KeyModifiers modifiers);
-    CanvasEffects moveWatermark(CardPoint p);
-    CanvasEffects moveGroup(CardPoint p);
+    CanvasEffects moveWatermark(CardPoint p, KeyModifiers modifiers);
+    CanvasEffects moveGroup(CardPoint p, KeyModifiers modifiers);
     CanvasEffects arrowMarked(int dx, int dy, KeyModifiers modifiers);
 
     /// The pointer at the press or the last move of a drag.
     CardPoint m_lastPoint;
     ResizeAnchor m_anchor;
+    /// How far the last move's snap shifted what is dragged: the drag goes on from the
+    /// unsnapped place, so a snap never holds the box once the pointer has moved on.
+    CardPoint m_snapShift;
 };
 
 /// A layer without a rectangle: its rectangle is placed under the pointer, then drawn with the

@@ -84,6 +84,7 @@ enum class CommandId : int {
     Undo = 35422,            // 编辑 menu
     Redo = 35423,
     PrintSheet = 35424, // 文件 menu: the cards laid out on pages of a PDF file
+    Snapping = 35428,   // 设置 menu: "吸附对齐", dragging snaps to the card and the layers
     CheckRows = 35430,  // 文件 menu: "检查数据..."
 
     // The canvas's context menu: "图层 n" and "水印 n" select that layer or watermark.

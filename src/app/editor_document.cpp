@@ -120,6 +120,12 @@ void EditorDocument::setCompletedAlert(bool on)
     writeNumberSetting(m_store, Setting::CompletedAlert, on ? 1 : 0);
 }
 
+void EditorDocument::setSnapping(bool on)
+{
+    m_settings.snapping = on;
+    writeNumberSetting(m_store, Setting::Snapping, on ? 1 : 0);
+}
+
 void EditorDocument::setCheckShortcutStatus(bool on)
 {
     m_settings.check_shortcut_status = on;

@@ -113,6 +113,8 @@ public:
     bool setDpi(std::int32_t dpi);
     /// Sets and stores the completion alert ("completed_alert").
     void setCompletedAlert(bool on);
+    /// Sets and stores whether dragging on the canvas snaps ("snap_to_guides").
+    void setSnapping(bool on);
     /// Sets and stores whether start-up offers the desktop shortcut ("check_shortcut_status").
     void setCheckShortcutStatus(bool on);
 

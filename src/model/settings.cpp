@@ -96,6 +96,7 @@ Settings readSettings(const SettingsStore& store)
         static_cast<OverflowStyle>(numberSetting(store, Setting::DefaultOverflowStyle));
     settings.completed_alert = numberSetting(store, Setting::CompletedAlert) != 0;
     settings.check_shortcut_status = numberSetting(store, Setting::CheckShortcutStatus) != 0;
+    settings.snapping = numberSetting(store, Setting::Snapping) != 0;
 
     std::optional<std::filesystem::path> desktop;
     for (int i = 0; i < kDialogFolderCount; ++i) {

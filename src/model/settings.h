@@ -30,6 +30,7 @@ enum class Setting {
     RecentFiles,
     FolderBrowserWidth,
     FolderBrowserHeight,
+    Snapping,
 };
 
 enum class SettingType {
@@ -71,6 +72,8 @@ inline constexpr SettingDefinition kSettingTable[] = {
     // The folder browser's size when it was last closed; -1 while unknown.
     {Setting::FolderBrowserWidth,      "Browse For Folder Width",         SettingType::Number,  -1, 0,          kNumberMax, 0},
     {Setting::FolderBrowserHeight,     "Browse For Folder Height",        SettingType::Number,  -1, 0,          kNumberMax, 0},
+    // "设置 > 吸附对齐": dragged layers and watermarks snap to the card and the other layers.
+    {Setting::Snapping,                "snap_to_guides",                  SettingType::Number,  1,  0,          1,          0},
     // clang-format on
 };
 
@@ -123,6 +126,7 @@ struct Settings {
         static_cast<OverflowStyle>(settingDefinition(Setting::DefaultOverflowStyle).defaultNumber);
     bool completed_alert = settingDefinition(Setting::CompletedAlert).defaultNumber != 0;
     bool check_shortcut_status = settingDefinition(Setting::CheckShortcutStatus).defaultNumber != 0;
+    bool snapping = settingDefinition(Setting::Snapping).defaultNumber != 0;
     /// Start folders of the file dialogs, indexed by DialogFolder.
     std::filesystem::path dialogFolders[kDialogFolderCount];
 };

@@ -19,6 +19,8 @@ protected:
     CanvasControllerTest() : store(dir.file("settings.json")), document(store)
     {
         document.setBackgroundSize("1000", "800");
+        // These are the pointer's rules; snapping has its own tests (canvas_snap_test.cpp).
+        document.setSnapping(false);
     }
 
     /// A layer with a rectangle, at the end of the list.

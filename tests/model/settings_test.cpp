@@ -33,6 +33,7 @@ TEST_F(SettingsTest, EmptyStoreGivesDefaults)
     EXPECT_EQ(settings.default_pictures_overflow_style, OverflowStyle::FillScale);
     EXPECT_TRUE(settings.completed_alert);
     EXPECT_TRUE(settings.check_shortcut_status);
+    EXPECT_TRUE(settings.snapping);
     for (const auto& folder : settings.dialogFolders)
         EXPECT_EQ(folder, desktopFolder());
 }
@@ -70,7 +71,7 @@ TEST_F(SettingsTest, StoredValuesAreUsedWhenInRange)
 TEST(SettingTable, HasEverySettingOnceWithDistinctNamesAndDefaultsInRange)
 {
     std::set<std::string> names;
-    for (int i = 0; i <= static_cast<int>(Setting::FolderBrowserHeight); ++i) {
+    for (int i = 0; i <= static_cast<int>(Setting::Snapping); ++i) {
         const auto setting = static_cast<Setting>(i);
         const SettingDefinition& definition = settingDefinition(setting);
         SCOPED_TRACE(definition.name);

@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, MenusHaveTheTextsAndIdsOfTheTable)
     EXPECT_EQ(itemsOf(menu(2)),
               (std::vector<Item>{
                   {"字体文件映射...", 35409}, {"水印面板", 35421}, {"-", 0},
-                  {"处理完成后弹出提示对话框", 35408}}));
+                  {"处理完成后弹出提示对话框", 35408}, {"-", 0}, {"吸附对齐", 35428}}));
     EXPECT_EQ(itemsOf(menu(3)), (std::vector<Item>{{"使用指南", 35216},
                                                    {"-", 0},
                                                    {"在桌面创建快捷启动方式", 35217},
@@ -340,6 +340,23 @@ TEST_F(MainWindowTest, CompletedAlertToggles)
     EXPECT_TRUE(alert->isChecked());
     ASSERT_TRUE(store->readSettingNumber(kSettingsKey, "completed_alert", stored));
     EXPECT_EQ(stored, 1);
+}
+
+TEST_F(MainWindowTest, SnappingIsOnByDefaultAndTogglesItsSetting)
+{
+    QAction* snapping = actionWithId(menu(2), CommandId::Snapping);
+    ASSERT_NE(snapping, nullptr);
+    EXPECT_TRUE(snapping->isCheckable());
+    EXPECT_TRUE(snapping->isChecked());
+    snapping->trigger();
+    EXPECT_FALSE(document->settings().snapping);
+    EXPECT_FALSE(snapping->isChecked());
+    std::int32_t stored = 1;
+    ASSERT_TRUE(store->readSettingNumber(kSettingsKey, "snap_to_guides", stored));
+    EXPECT_EQ(stored, 0);
+    snapping->trigger();
+    EXPECT_TRUE(document->settings().snapping);
+    EXPECT_TRUE(snapping->isChecked());
 }
 
 TEST_F(MainWindowTest, FontMappingOpensItsDialogWithoutAQuestion)

@@ -9,9 +9,10 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 
 // The canvas's painting, in passes: background, layers below it, the background again, layers
-// above, watermarks, outlines, the current layer's handles and the band.
+// above, watermarks, outlines, the current layer's handles and the band, the snap guides.
 
 namespace torvale {
 
@@ -132,6 +133,7 @@ void CanvasView::paintEvent(QPaintEvent*)
         painter.drawImage(card, preview);
         paintWatermarks(painter);
         paintOutlines(painter);
+        paintGuides(painter);
         paintHint(painter);
         return;
     }
@@ -171,7 +173,30 @@ void CanvasView::paintEvent(QPaintEvent*)
         paintLayers(painter, false);
     paintWatermarks(painter);
     paintOutlines(painter);
+    paintGuides(painter);
     paintHint(painter);
+}
+
+void CanvasView::paintGuides(QPainter& painter)
+{
+    const SnapGuides& guides = m_controller.guides();
+    if (guides.empty())
+        return;
+    const double zoom = m_controller.zoom();
+    const QPoint origin = cardOrigin();
+    const QRect all = viewport()->rect();
+    // One screen pixel at every zoom, across the whole view.
+    QPen pen(QColor(255, 0, 255), 1);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    if (guides.x) {
+        const int x = static_cast<int>(std::floor(zoom * *guides.x + origin.x()));
+        painter.drawLine(x, all.top(), x, all.bottom());
+    }
+    if (guides.y) {
+        const int y = static_cast<int>(std::floor(zoom * *guides.y + origin.y()));
+        painter.drawLine(all.left(), y, all.right(), y);
+    }
 }
 
 void CanvasView::paintHint(QPainter& painter)

@@ -340,7 +340,8 @@ QImage CanvasView::thumbnail(LayerId id) const
 
 KeyModifiers CanvasView::modifiers(Qt::KeyboardModifiers keys) const
 {
-    return {(keys & Qt::ControlModifier) != 0, (keys & Qt::ShiftModifier) != 0};
+    return {(keys & Qt::ControlModifier) != 0, (keys & Qt::ShiftModifier) != 0,
+            (keys & Qt::AltModifier) != 0};
 }
 
 void CanvasView::showCursor()

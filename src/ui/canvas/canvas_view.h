@@ -114,6 +114,7 @@ private:
     void paintWatermarks(QPainter& painter);
     /// The controller's hint in a box at the top of the view.
     void paintHint(QPainter& painter);
+    void paintGuides(QPainter& painter);
     const QPixmap& scaledBackground(QSize size);
 
     EditorContext& m_context;

@@ -200,6 +200,7 @@ private:
     QMenu* m_levelMenu = nullptr;
     QMenu* m_overflowMenu = nullptr;
     QAction* m_completedAlertAction = nullptr;
+    QAction* m_snappingAction = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
     std::string m_templatesFolder;

@@ -116,6 +116,10 @@ void MainWindow::buildMenus()
         addCommand(settings, QStringLiteral("处理完成后弹出提示对话框"), CommandId::CompletedAlert);
     m_completedAlertAction->setCheckable(true);
     m_completedAlertAction->setChecked(m_document.settings().completed_alert);
+    addSeparator(settings);
+    m_snappingAction = addCommand(settings, QStringLiteral("吸附对齐"), CommandId::Snapping);
+    m_snappingAction->setCheckable(true);
+    m_snappingAction->setChecked(m_document.settings().snapping);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     addCommand(help, QStringLiteral("使用指南"), CommandId::UserGuide);

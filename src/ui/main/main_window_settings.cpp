@@ -44,6 +44,10 @@ void MainWindow::registerSettingsCommands()
         m_document.setCompletedAlert(!m_document.settings().completed_alert);
         m_completedAlertAction->setChecked(m_document.settings().completed_alert);
     });
+    m_commands.add(CommandId::Snapping, [this] {
+        m_document.setSnapping(!m_document.settings().snapping);
+        m_snappingAction->setChecked(m_document.settings().snapping);
+    });
     m_commands.add(CommandId::DesktopShortcut, [this] {
         const std::filesystem::path exe =
             pathFromUtf8(QCoreApplication::applicationFilePath().toStdString());

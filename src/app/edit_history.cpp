@@ -16,7 +16,7 @@ std::size_t templateBytes(const Template& tpl)
     for (const Layer& layer : tpl.layers) {
         size += sizeof(Layer) + layer.bind_col_name.capacity() + layer.text.capacity() +
                 layer.fontName.capacity() + layer.htmlColor.capacity() +
-                layer.filePath.capacity() + layer.placeholderPath.capacity() +
+                layer.filePath.capacity() + layer.placeholderPath.capacity() + layer.pictureFolder.capacity() +
                 layer.borderColor.capacity();
     }
     return size;

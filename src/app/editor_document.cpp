@@ -23,7 +23,8 @@ LayerFieldSet changedFields(const Layer& a, const Layer& b)
            group(FieldType, a.type != b.type) | group(FieldLevel, a.layer_level != b.layer_level) |
            group(FieldOverflow, a.overflow_style != b.overflow_style) |
            group(FieldBinding,
-                 std::tie(a.bind_col_name, a.isFixed) != std::tie(b.bind_col_name, b.isFixed)) |
+                 std::tie(a.bind_col_name, a.isFixed, a.pictureFolder) !=
+                     std::tie(b.bind_col_name, b.isFixed, b.pictureFolder)) |
            group(FieldDemo, std::tie(a.text, a.filePath) != std::tie(b.text, b.filePath)) |
            group(FieldFont,
                  std::tie(a.fontName, a.fontSize, a.isBold, a.isUnderline, a.isItalic,
@@ -563,6 +564,7 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
         if (fields & FieldBinding) {
             layer.bind_col_name = values.bind_col_name;
             layer.isFixed = values.isFixed;
+            layer.pictureFolder = values.pictureFolder;
         }
         if (fields & FieldDemo) {
             layer.text = values.text;

@@ -42,7 +42,7 @@ enum LayerField : unsigned {
     FieldType = 1u << 1,      // type
     FieldLevel = 1u << 2,     // layer_level
     FieldOverflow = 1u << 3,  // overflow_style
-    FieldBinding = 1u << 4,   // bind_col_name, isFixed
+    FieldBinding = 1u << 4,   // bind_col_name, isFixed, pictureFolder
     FieldDemo = 1u << 5,      // text, filePath
     FieldFont = 1u << 6,      // fontName, fontSize, isBold, isUnderline, isItalic, spacing,
                               // autoShrink, minFontSize, maxLines

@@ -3,6 +3,7 @@
 #include "batch/csv_source.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "model/template_file.h"
 #include "render/card.h"
 #include "render/code_render.h"
 #include "render/glyph_coverage.h"
@@ -116,10 +117,25 @@ private:
     {
         if (isBlankText(cell))
             return;
-        const std::string path = resolveCellPicturePath(trimBlank(cell), m_csvFolder);
         const std::string& column = layer.bind_col_name;
         // The card shows the placeholder instead; it is still a card with a problem.
         const std::string instead = layer.placeholderPath.empty() ? "" : "（将使用占位图片）";
+        std::string path;
+        if (!layer.pictureFolder.empty()) {
+            const std::string folder =
+                resolveTemplatePath(layer.pictureFolder, m_tpl.templatePath);
+            const std::string name = trimBlank(cell);
+            const FolderPicture found = findFolderPicture(folder, name);
+            if (found.path.empty()) {
+                add(column, RowProblemKind::PictureMissing,
+                    "图片不存在：" + folderPictureProblem(folder, name, found) + instead, folder,
+                    layer.number);
+                return;
+            }
+            path = found.path;
+        } else {
+            path = resolveCellPicturePath(trimBlank(cell), m_csvFolder);
+        }
         const auto problem = [&](RowProblemKind kind, const std::string& message) {
             add(column, kind, message + instead, path, layer.number);
         };

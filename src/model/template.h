@@ -134,6 +134,9 @@ struct Layer {
     bool isFixed = false;
     /// Picture layers: drawn when a row's picture is missing or cannot be read ("": none).
     std::string placeholderPath;
+    /// Picture layers: the folder a cell's picture is looked up in by its name ("": the cell
+    /// is a path).
+    std::string pictureFolder;
     /// Picture layers: rounded corners, and a border drawn inside the picture's outline
     /// (pixels; 0: none).
     std::int32_t cornerRadius = 0;

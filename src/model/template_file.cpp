@@ -148,6 +148,8 @@ void writeLaterMembers(JsonWriter& out, const Layer& layer)
         out.text("codeBackground", layer.codeBackground);
     if (layer.codeQuietZone != kStandardQuietZone)
         out.number("codeQuietZone", layer.codeQuietZone);
+    if (!layer.pictureFolder.empty())
+        out.text("pictureFolder", layer.pictureFolder);
 }
 
 // A number member within first..last; nothing when it is missing, not a number or outside.
@@ -202,6 +204,7 @@ void readLaterMembers(const cJSON* element, Layer& layer)
         background.empty() || isHtmlColor(background) ? background : kDefaultCodeBackground;
     layer.codeQuietZone =
         laterNumber(element, "codeQuietZone", 0, kMaxQuietZone).value_or(kStandardQuietZone);
+    layer.pictureFolder = laterText(element, "pictureFolder", {});
 }
 
 const char* backgroundColorText(BackgroundColorMode mode)

@@ -13,6 +13,7 @@
 #include "render/text_render.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -65,6 +66,14 @@ std::string visibleNamePart(std::string_view text)
         out.append(text.substr(start, i - start));
     }
     return out;
+}
+
+// An extension in upper case (".JPG").
+std::string upperExtension(std::string extension)
+{
+    for (char& c : extension)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return extension;
 }
 
 } // namespace
@@ -221,6 +230,10 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
         m_placeholders.push_back(picture && !layer.isFixed && !layer.placeholderPath.empty()
                                      ? preparePicture(layer.placeholderPath, layer)
                                      : std::nullopt);
+        m_pictureFolders.push_back(
+            picture && !layer.pictureFolder.empty()
+                ? resolveTemplatePath(layer.pictureFolder, m_template.templatePath)
+                : std::string());
     }
 }
 
@@ -369,6 +382,71 @@ std::string resolveCellPicturePath(const std::string& cell, const std::string& c
     return pathToUtf8(pathFromUtf8(csvFolder) / path);
 }
 
+FolderPicture findFolderPicture(const std::string& folder, const std::string& cell)
+{
+    FolderPicture found;
+    const std::filesystem::path name = pathFromUtf8(cell);
+    if (cell.empty() || name.has_root_path() ||
+        std::any_of(name.begin(), name.end(), [](const auto& part) { return part == ".."; })) {
+        found.outside = true;
+        return found;
+    }
+    const std::filesystem::path base = pathFromUtf8(folder) / name;
+    std::error_code error;
+    if (name.has_extension()) {
+        if (std::filesystem::exists(base, error))
+            found.path = pathToUtf8(base);
+        else
+            found.tried.push_back(cell);
+        return found;
+    }
+    static constexpr const char* kExtensions[] = {".jpg", ".jpeg", ".png", ".bmp",
+                                                  ".gif", ".webp", ".tif", ".tiff"};
+    for (const char* extension : kExtensions)
+        found.tried.push_back(cell + extension);
+    // The names as written first, in lower and in upper case; then the folder is listed for a
+    // name that differs in case only (A0001.Jpg).
+    for (const std::string& tried : found.tried) {
+        for (const std::string& candidate : {tried, cell + upperExtension(tried.substr(cell.size()))}) {
+            const std::filesystem::path path = pathFromUtf8(folder) / pathFromUtf8(candidate);
+            if (std::filesystem::is_regular_file(path, error)) {
+                found.path = pathToUtf8(path);
+                found.tried.clear();
+                return found;
+            }
+        }
+    }
+    std::vector<std::string> names;
+    for (std::filesystem::directory_iterator it(base.parent_path(), error), end;
+         !error && it != end; it.increment(error)) {
+        if (it->is_regular_file(error))
+            names.push_back(pathToUtf8(it->path().filename()));
+    }
+    const std::string stem = pathToUtf8(name.filename());
+    for (const char* extension : kExtensions) {
+        for (const std::string& file : names) {
+            if (equalsIgnoreCase(file, stem + extension)) {
+                found.path = pathToUtf8(base.parent_path() / pathFromUtf8(file));
+                found.tried.clear();
+                return found;
+            }
+        }
+    }
+    return found;
+}
+
+std::string folderPictureProblem(const std::string& folder, const std::string& cell,
+                                 const FolderPicture& found)
+{
+    if (found.outside)
+        return formatText("'%s' 不在图片文件夹 '%s' 里，不会读取", cellForLog(cell).c_str(),
+                          folder.c_str());
+    std::string tried;
+    for (const std::string& name : found.tried)
+        tried += (tried.empty() ? "" : "、") + cellForLog(name);
+    return formatText("图片文件夹 '%s' 里没有这张图片（试过 %s）", folder.c_str(), tried.c_str());
+}
+
 MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
                                  const std::atomic<bool>& stop, const std::string& cardName) const
 {
@@ -431,7 +509,21 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
             drawPrepared(m_placeholders[index]);
             continue;
         }
-        const std::string path = resolveCellPicturePath(trimBlank(*cell), m_csvFolder);
+        std::string path;
+        if (const std::string& folder = m_pictureFolders[index]; !folder.empty()) {
+            const std::string name = trimBlank(*cell);
+            const FolderPicture found = findFolderPicture(folder, name);
+            if (found.path.empty()) {
+                log.log(formatText("无效图片:%s（%s）%s\n", cellForLog(*cell).c_str(),
+                                   folderPictureProblem(folder, name, found).c_str(),
+                                   m_placeholders[index] ? "（已使用占位图片）" : ""));
+                drawPrepared(m_placeholders[index]);
+                continue;
+            }
+            path = found.path;
+        } else {
+            path = resolveCellPicturePath(trimBlank(*cell), m_csvFolder);
+        }
         // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the
         // fitted sizes still follow from the picture's real size.
         DecodedPicture picture = overflowStyleAllowsReducedDecode(layer.overflow_style)

@@ -140,6 +140,7 @@ private:
     // Per layer: the picture of a fixed picture layer and the placeholder of a picture layer.
     std::vector<std::optional<PreparedPicture>> m_fixedPictures;
     std::vector<std::optional<PreparedPicture>> m_placeholders;
+    std::vector<std::string> m_pictureFolders; // per layer, resolved; "" for none
     mutable std::mutex m_preparedMutex;
 
     // Text boxes of texts that come back (a department, a company name), drawn once per batch.
@@ -172,6 +173,23 @@ bool isBlankNameCell(const std::string* cell);
 /// The file a picture cell names: an absolute path as it is; a relative one in the program
 /// folder when it is there, else in csvFolder (the CSV file's folder; empty: none).
 std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder);
+
+/// Where a picture cell leads when its layer looks pictures up in a folder.
+struct FolderPicture {
+    std::string path;               // the picture found; empty when there is none
+    std::vector<std::string> tried; // the names looked for in the folder when none was found
+    bool outside = false;           // the cell names a path outside the folder: not followed
+};
+
+/// The picture a cell names in a folder: a name with an extension as it is; one without is
+/// tried with .jpg, .jpeg, .png, .bmp, .gif, .webp, .tif and .tiff in that order, the case of
+/// the file's name ignored (A0001 finds A0001.JPG). An absolute path or one through ".." is
+/// outside the folder.
+FolderPicture findFolderPicture(const std::string& folder, const std::string& cell);
+
+/// Why a cell found no picture in a folder, for the log and the row check.
+std::string folderPictureProblem(const std::string& folder, const std::string& cell,
+                                 const FolderPicture& found);
 
 /// The extension of the cards of an output format: ".png" or ".jpg".
 inline const char* cardExtension(OutputFormat format)

@@ -4,6 +4,7 @@
 #include "render/fonts.h"
 #include "support/test_support.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace torvale {
@@ -166,6 +167,46 @@ TEST_F(CardContentTest, RoundCornersShowTheCardBelowAndTheBorderIsInside)
     // Square corners with a border: the corner pixel is the border's.
     tpl.layers[0].cornerRadius = 0;
     EXPECT_EQ(colorAt(card({{"photo", dir.file("red.png")}}), 10, 10), "#0000FF");
+}
+
+TEST_F(CardContentTest, PicturesAreFoundInTheirFolderByName)
+{
+    std::filesystem::create_directories(dir.path() / "photos" / "2026");
+    writeStripes(dir.file("photos/A0001.JPG"), 30, 30, true, {"#FF0000"});
+    writeStripes(dir.file("photos/b2.Png"), 30, 30, true, {"#00FF00"});
+    writeStripes(dir.file("photos/2026/C3.jpeg"), 30, 30, true, {"#0000FF"});
+    writeStripes(dir.file("photos/D4.gif"), 30, 30, true, {"#FF0000"});
+    const std::string folder = dir.file("photos");
+    const struct {
+        const char* cell;
+        const char* found; // "" when not found
+        bool outside;
+    } cases[] = {
+        {"A0001", "A0001.JPG", false}, {"B2", "b2.Png", false},
+        {"2026/C3", "2026/C3.jpeg", false}, {"D4.gif", "D4.gif", false},
+        {"D4.jpg", "", false},   {"Z9", "", false},
+        {"../A0001", "", true},  {"/etc/hostname", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cell);
+        const FolderPicture found = findFolderPicture(folder, c.cell);
+        EXPECT_EQ(found.path, *c.found ? folder + "/" + c.found : "");
+        EXPECT_EQ(found.outside, c.outside);
+    }
+    EXPECT_EQ(folderPictureProblem(folder, "Z9", findFolderPicture(folder, "Z9")),
+              "图片文件夹 '" + folder +
+                  "' 里没有这张图片（试过 Z9.jpg、Z9.jpeg、Z9.png、Z9.bmp、Z9.gif、Z9.webp、"
+                  "Z9.tif、Z9.tiff）");
+
+    // The layer's folder is relative to the template's; a card draws what it finds.
+    Layer& photo = addLayer(LayerType::Picture, 0, 0, 30, 30);
+    photo.bind_col_name = "工号";
+    photo.pictureFolder = "photos";
+    EXPECT_EQ(colorAt(card({{"工号", "B2"}}), 15, 15), "#00FF00");
+    EXPECT_TRUE(log.lines.empty());
+    card({{"工号", "../A0001"}});
+    EXPECT_EQ(log.lines, std::vector<std::string>{"无效图片:../A0001（'../A0001' 不在图片文件夹 '" +
+                                                  folder + "' 里，不会读取）\n"});
 }
 
 } // namespace

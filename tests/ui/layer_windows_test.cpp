@@ -366,6 +366,14 @@ TEST_F(LayerWindowsTest, PictureFrameFieldsAndCoverEachWriteOneStep)
          [](const Layer& l) { return l.placeholderPath; }, png},
         {"clear placeholder", [this] { picture().clearPlaceholderButton()->click(); },
          [](const Layer& l) { return l.placeholderPath; }, ""},
+        {"picture folder",
+         [this] {
+             prompts.answerFile(dir.path().string());
+             picture().chooseFolderButton()->click();
+         },
+         [](const Layer& l) { return l.pictureFolder; }, dir.path().string()},
+        {"clear picture folder", [this] { picture().clearFolderButton()->click(); },
+         [](const Layer& l) { return l.pictureFolder; }, ""},
         {"cover from the list", [this] { picture().overflowBox()->setCurrentIndex(5); },
          [](const Layer& l) { return std::to_string(static_cast<int>(l.overflow_style)); }, "5"},
         {"shrink from the menu", [this] { window->execute(CommandId::OverflowShrink); },

@@ -170,6 +170,9 @@ public:
     QLineEdit* placeholderField() const { return m_placeholderField; }
     QPushButton* choosePlaceholderButton() const { return m_choosePlaceholderButton; }
     QPushButton* clearPlaceholderButton() const { return m_clearPlaceholderButton; }
+    QLineEdit* folderField() const { return m_folder.field; }
+    QPushButton* chooseFolderButton() const { return m_folder.choose; }
+    QPushButton* clearFolderButton() const { return m_folder.clear; }
     QComboBox* overflowBox() const { return m_overflowBox; }
     QComboBox* levelBox() const { return m_levelBox; }
     QComboBox* horizontalBox() const { return m_horizontalBox; }
@@ -182,11 +185,21 @@ protected:
     void fillOwnControls(const Layer& layer) override;
 
 private:
+    /// A read-only path with its 选择 and 清除 buttons.
+    struct PathRow {
+        QLineEdit* field = nullptr;
+        QPushButton* choose = nullptr;
+        QPushButton* clear = nullptr;
+    };
+    PathRow addPathRow(const char* label, const char* objectName);
+
     /// Asks for a picture file until a usable one is chosen; nothing when cancelled.
     std::optional<std::string> askPicture();
     void choosePicture();
     void choosePlaceholder();
     void setPlaceholder(const std::string& path);
+    void chooseFolder();
+    void setFolder(const std::string& folder);
     void chooseBorderColor();
 
     QLineEdit* m_pathField = nullptr;
@@ -194,6 +207,7 @@ private:
     QLineEdit* m_placeholderField = nullptr;
     QPushButton* m_choosePlaceholderButton = nullptr;
     QPushButton* m_clearPlaceholderButton = nullptr;
+    PathRow m_folder;
     FilteredField* m_radiusField = nullptr;
     FilteredField* m_borderWidthField = nullptr;
     ColorSwatch* m_borderSwatch = nullptr;

@@ -15,7 +15,7 @@ namespace torvale {
 
 namespace {
 
-constexpr int kPictureWindowHeight = 352;
+constexpr int kPictureWindowHeight = 378;
 constexpr int kButtonWidth = 46;
 constexpr int kNumberWidth = 58;
 
@@ -50,20 +50,22 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
     connect(m_chooseButton, &QPushButton::clicked, this, [this] { choosePicture(); });
 
     // Drawn on the cards whose own picture is missing or cannot be read.
-    const int placeholderTop = addRow("占位图片：");
-    m_placeholderField = readOnlyPathField(this, "placeholderField");
-    m_placeholderField->setGeometry(kControlLeft, placeholderTop,
-                                    kControlWidth - 2 * kButtonWidth - 8, 22);
-    m_choosePlaceholderButton = new QPushButton(QStringLiteral("选择"), this);
-    m_choosePlaceholderButton->setGeometry(kControlLeft + kControlWidth - 2 * kButtonWidth - 4,
-                                           placeholderTop - 1, kButtonWidth, 24);
+    const PathRow placeholder = addPathRow("占位图片：", "placeholderField");
+    m_placeholderField = placeholder.field;
+    m_choosePlaceholderButton = placeholder.choose;
+    m_clearPlaceholderButton = placeholder.clear;
     connect(m_choosePlaceholderButton, &QPushButton::clicked, this,
             [this] { choosePlaceholder(); });
-    m_clearPlaceholderButton = new QPushButton(QStringLiteral("清除"), this);
-    m_clearPlaceholderButton->setGeometry(kControlLeft + kControlWidth - kButtonWidth,
-                                          placeholderTop - 1, kButtonWidth, 24);
     connect(m_clearPlaceholderButton, &QPushButton::clicked, this, [this] {
         setPlaceholder({});
+        m_context.focusCanvas();
+    });
+
+    // With a folder, a cell names the person's picture in it (A0001 finds A0001.jpg).
+    m_folder = addPathRow("图片文件夹：", "folderField");
+    connect(m_folder.choose, &QPushButton::clicked, this, [this] { chooseFolder(); });
+    connect(m_folder.clear, &QPushButton::clicked, this, [this] {
+        setFolder({});
         m_context.focusCanvas();
     });
 
@@ -118,6 +120,21 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
     addGeometryRows();
 }
 
+PictureLayerWindow::PathRow PictureLayerWindow::addPathRow(const char* label,
+                                                           const char* objectName)
+{
+    const int top = addRow(label);
+    PathRow row;
+    row.field = readOnlyPathField(this, objectName);
+    row.field->setGeometry(kControlLeft, top, kControlWidth - 2 * kButtonWidth - 8, 22);
+    row.choose = new QPushButton(QStringLiteral("选择"), this);
+    row.choose->setGeometry(kControlLeft + kControlWidth - 2 * kButtonWidth - 4, top - 1,
+                            kButtonWidth, 24);
+    row.clear = new QPushButton(QStringLiteral("清除"), this);
+    row.clear->setGeometry(kControlLeft + kControlWidth - kButtonWidth, top - 1, kButtonWidth, 24);
+    return row;
+}
+
 QWidget* PictureLayerWindow::borderSwatch() const
 {
     return m_borderSwatch;
@@ -132,6 +149,8 @@ void PictureLayerWindow::fillOwnControls(const Layer& layer)
                                  QStringLiteral("请重新选择一个演示图片"));
     showPath(m_placeholderField, layer.placeholderPath);
     m_clearPlaceholderButton->setEnabled(!layer.placeholderPath.empty());
+    showPath(m_folder.field, layer.pictureFolder);
+    m_folder.clear->setEnabled(!layer.pictureFolder.empty());
     m_overflowBox->setCurrentIndex(overflowListIndex(layer.overflow_style));
     m_levelBox->setCurrentIndex(static_cast<int>(layer.layer_level));
     m_horizontalBox->setCurrentIndex(layer.pHAlign);
@@ -187,6 +206,28 @@ void PictureLayerWindow::setPlaceholder(const std::string& path)
     writeChoice(FieldFrame, [&](Layer& l) { l.placeholderPath = path; });
     showPath(m_placeholderField, path);
     m_clearPlaceholderButton->setEnabled(!path.empty());
+}
+
+void PictureLayerWindow::chooseFolder()
+{
+    const Layer* target = layer();
+    const std::string start =
+        target && !target->pictureFolder.empty()
+            ? resolveTemplatePath(target->pictureFolder, m_context.document().tpl().templatePath)
+            : std::string();
+    if (const auto folder = m_context.prompts().browseFolder("选择图片文件夹", start))
+        setFolder(*folder);
+    m_context.focusCanvas();
+}
+
+void PictureLayerWindow::setFolder(const std::string& folder)
+{
+    const Layer* target = layer();
+    if (!target || target->pictureFolder == folder)
+        return;
+    writeChoice(FieldBinding, [&](Layer& l) { l.pictureFolder = folder; });
+    showPath(m_folder.field, folder);
+    m_folder.clear->setEnabled(!folder.empty());
 }
 
 void PictureLayerWindow::chooseBorderColor()

@@ -611,9 +611,14 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
 void EditorDocument::setLayerGeometry(const std::vector<LayerRect>& rects)
 {
     std::vector<LayerId> changed;
-    for (const LayerRect& rect : rects) {
+    for (LayerRect rect : rects) {
         const bool unset = rect.x == -1 && rect.y == -1 && rect.width == -1 && rect.height == -1;
-        const bool set = rect.width >= 1 && rect.height >= 1 && rect.x != -1;
+        const bool set = rect.width >= 1 && rect.height >= 1;
+        // x = -1 marks a layer without a rectangle (in the file too): a rectangle that would
+        // start there, one pixel left of the card (centred on a card a little narrower than
+        // the layer, say), starts one pixel further left instead of being dropped.
+        if (set && rect.x == -1)
+            rect.x = -2;
         Layer* layer = findLayer(rect.id);
         if (!layer || (!set && !unset))
             continue;

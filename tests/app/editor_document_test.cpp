@@ -112,6 +112,10 @@ TEST_F(EditorDocumentTest, FieldEditsAnnounceTheLayersThatChangedAndTheirFields)
     EXPECT_EQ(events.at(0).fields, LayerFieldSet{FieldGeometry});
     document.setLayerGeometry({{text, -1, -1, -1, -1}});
     EXPECT_FALSE(at(0).hasRect());
+    // A rectangle at x = -1 would read as none: it is kept a pixel further left.
+    document.setLayerGeometry({{text, -1, 4, 70, 30}});
+    EXPECT_TRUE(at(0).hasRect());
+    EXPECT_EQ(at(0).x, -2);
 }
 
 TEST_F(EditorDocumentTest, OpenedLayersGetIdsThatAreNotSaved)

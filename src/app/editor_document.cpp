@@ -14,33 +14,43 @@ namespace torvale {
 
 namespace {
 
+/// Calls visit(group, members) for each group of layer fields, members(layer) giving the
+/// group's members of a layer as a tuple of references. The one list serves comparing and
+/// copying, so a member added to a group is both compared and copied.
+template <typename Visit> void visitFieldGroups(const Visit& visit)
+{
+    visit(FieldGeometry, [](auto& l) { return std::tie(l.x, l.y, l.width, l.height); });
+    visit(FieldType, [](auto& l) { return std::tie(l.type); });
+    visit(FieldLevel, [](auto& l) { return std::tie(l.layer_level); });
+    visit(FieldOverflow, [](auto& l) { return std::tie(l.overflow_style); });
+    visit(FieldBinding,
+          [](auto& l) { return std::tie(l.bind_col_name, l.isFixed, l.pictureFolder); });
+    visit(FieldDemo, [](auto& l) { return std::tie(l.text, l.filePath); });
+    visit(FieldFont, [](auto& l) {
+        return std::tie(l.fontName, l.fontSize, l.isBold, l.isUnderline, l.isItalic,
+                        l.characterSpacing, l.autoShrink, l.minFontSize, l.maxLines);
+    });
+    visit(FieldColor, [](auto& l) { return std::tie(l.color, l.htmlColor); });
+    visit(FieldAlignment,
+          [](auto& l) { return std::tie(l.tHAlign, l.tVAlign, l.pHAlign, l.pVAlign); });
+    visit(FieldFrame, [](auto& l) {
+        return std::tie(l.placeholderPath, l.cornerRadius, l.borderWidth, l.borderColor);
+    });
+    visit(FieldCode, [](auto& l) {
+        return std::tie(l.codeType, l.codeErrorLevel, l.codeShowText, l.codeBackground,
+                        l.codeQuietZone);
+    });
+}
+
 /// The groups of fields in which two states of a layer differ.
 LayerFieldSet changedFields(const Layer& a, const Layer& b)
 {
-    const auto group = [](LayerFieldSet field, bool differs) { return differs ? field : 0u; };
-    return group(FieldGeometry,
-                 std::tie(a.x, a.y, a.width, a.height) != std::tie(b.x, b.y, b.width, b.height)) |
-           group(FieldType, a.type != b.type) | group(FieldLevel, a.layer_level != b.layer_level) |
-           group(FieldOverflow, a.overflow_style != b.overflow_style) |
-           group(FieldBinding,
-                 std::tie(a.bind_col_name, a.isFixed, a.pictureFolder) !=
-                     std::tie(b.bind_col_name, b.isFixed, b.pictureFolder)) |
-           group(FieldDemo, std::tie(a.text, a.filePath) != std::tie(b.text, b.filePath)) |
-           group(FieldFont,
-                 std::tie(a.fontName, a.fontSize, a.isBold, a.isUnderline, a.isItalic,
-                          a.characterSpacing, a.autoShrink, a.minFontSize, a.maxLines) !=
-                     std::tie(b.fontName, b.fontSize, b.isBold, b.isUnderline, b.isItalic,
-                              b.characterSpacing, b.autoShrink, b.minFontSize, b.maxLines)) |
-           group(FieldColor, std::tie(a.color, a.htmlColor) != std::tie(b.color, b.htmlColor)) |
-           group(FieldAlignment, std::tie(a.tHAlign, a.tVAlign, a.pHAlign, a.pVAlign) !=
-                                     std::tie(b.tHAlign, b.tVAlign, b.pHAlign, b.pVAlign)) |
-           group(FieldFrame,
-                 std::tie(a.placeholderPath, a.cornerRadius, a.borderWidth, a.borderColor) !=
-                     std::tie(b.placeholderPath, b.cornerRadius, b.borderWidth, b.borderColor)) |
-           group(FieldCode,
-                 std::tie(a.codeType, a.codeErrorLevel, a.codeShowText, a.codeBackground,
-                          a.codeQuietZone) != std::tie(b.codeType, b.codeErrorLevel, b.codeShowText,
-                                                       b.codeBackground, b.codeQuietZone));
+    LayerFieldSet changed = 0;
+    visitFieldGroups([&](LayerFieldSet group, const auto& members) {
+        if (members(a) != members(b))
+            changed |= group;
+    });
+    return changed;
 }
 
 /// True when two layers differ in a field that is saved.
@@ -557,53 +567,10 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
     fields &= ~(FieldType | FieldGeometry);
     editLayers(ids, fields, [fields, &values](Layer& layer) {
         const Layer before = layer;
-        if (fields & FieldLevel)
-            layer.layer_level = values.layer_level;
-        if (fields & FieldOverflow)
-            layer.overflow_style = values.overflow_style;
-        if (fields & FieldBinding) {
-            layer.bind_col_name = values.bind_col_name;
-            layer.isFixed = values.isFixed;
-            layer.pictureFolder = values.pictureFolder;
-        }
-        if (fields & FieldDemo) {
-            layer.text = values.text;
-            layer.filePath = values.filePath;
-        }
-        if (fields & FieldFont) {
-            layer.fontName = values.fontName;
-            layer.fontSize = values.fontSize;
-            layer.isBold = values.isBold;
-            layer.isUnderline = values.isUnderline;
-            layer.isItalic = values.isItalic;
-            layer.characterSpacing = values.characterSpacing;
-            layer.autoShrink = values.autoShrink;
-            layer.minFontSize = values.minFontSize;
-            layer.maxLines = values.maxLines;
-        }
-        if (fields & FieldColor) {
-            layer.color = values.color;
-            layer.htmlColor = values.htmlColor;
-        }
-        if (fields & FieldAlignment) {
-            layer.tHAlign = values.tHAlign;
-            layer.tVAlign = values.tVAlign;
-            layer.pHAlign = values.pHAlign;
-            layer.pVAlign = values.pVAlign;
-        }
-        if (fields & FieldFrame) {
-            layer.placeholderPath = values.placeholderPath;
-            layer.cornerRadius = values.cornerRadius;
-            layer.borderWidth = values.borderWidth;
-            layer.borderColor = values.borderColor;
-        }
-        if (fields & FieldCode) {
-            layer.codeType = values.codeType;
-            layer.codeErrorLevel = values.codeErrorLevel;
-            layer.codeShowText = values.codeShowText;
-            layer.codeBackground = values.codeBackground;
-            layer.codeQuietZone = values.codeQuietZone;
-        }
+        visitFieldGroups([&](LayerFieldSet group, const auto& members) {
+            if (fields & group)
+                members(layer) = members(values);
+        });
         return layerFieldsDiffer(before, layer);
     });
 }

@@ -4,7 +4,6 @@
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <zbar.h>
 
 namespace torvale {
 namespace {
@@ -13,25 +12,6 @@ struct CollectingLog : LogSink {
     void log(const std::string& message) override { lines.push_back(message); }
     std::vector<std::string> lines;
 };
-
-// Every code a reader finds in a picture file's bytes, of any symbology.
-std::vector<std::string> readCodes(const std::vector<unsigned char>& bytes)
-{
-    MagickWandPtr wand(NewMagickWand());
-    MagickReadImageBlob(wand.get(), bytes.data(), bytes.size());
-    const std::size_t width = MagickGetImageWidth(wand.get());
-    const std::size_t height = MagickGetImageHeight(wand.get());
-    std::vector<unsigned char> grey(width * height);
-    MagickExportImagePixels(wand.get(), 0, 0, width, height, "I", CharPixel, grey.data());
-    zbar::ImageScanner scanner;
-    zbar::Image image(static_cast<unsigned>(width), static_cast<unsigned>(height), "Y800",
-                      grey.data(), grey.size());
-    scanner.scan(image);
-    std::vector<std::string> codes;
-    for (auto symbol = image.symbol_begin(); symbol != image.symbol_end(); ++symbol)
-        codes.push_back(symbol->get_data());
-    return codes;
-}
 
 class CodeLayerTest : public ::testing::Test {
 protected:
@@ -60,13 +40,13 @@ protected:
         return tpl.layers.back();
     }
 
-    std::vector<unsigned char> card(const CardRow& row)
+    std::string card(const CardRow& row)
     {
         log.lines.clear();
         const CardRenderer renderer(tpl, 300, test::testFonts(), {});
         const auto encoded = renderer.compose(row, tpl.output, log, stop);
         EXPECT_TRUE(encoded);
-        return encoded ? encoded->bytes : std::vector<unsigned char>();
+        return encoded ? std::string(encoded->bytes.begin(), encoded->bytes.end()) : std::string();
     }
 
     Template tpl;
@@ -98,7 +78,7 @@ TEST_F(CodeLayerTest, CodesOnTheCardReadBackAsTheirValues)
         layer.text = c.value;
         layer.codeShowText = true;
         const auto bytes = card({{"value", c.value}, {"工号", "A0001"}});
-        EXPECT_EQ(readCodes(bytes), std::vector<std::string>{c.read});
+        EXPECT_EQ(test::readCodes(bytes), std::vector<std::string>{c.read});
         EXPECT_TRUE(log.lines.empty()) << log.lines.front();
     }
 }
@@ -106,7 +86,7 @@ TEST_F(CodeLayerTest, CodesOnTheCardReadBackAsTheirValues)
 TEST_F(CodeLayerTest, ValuesThatCannotBeDrawnAreProblemsOfTheCard)
 {
     addCode("EAN13", 380, 200);
-    EXPECT_TRUE(readCodes(card({{"value", "ABC"}})).empty());
+    EXPECT_TRUE(test::readCodes(card({{"value", "ABC"}})).empty());
     EXPECT_EQ(log.lines, std::vector<std::string>{"图层#1 的内容无法生成条码（只能是数字）：ABC\n"});
     card({{"value", "4006381333932"}});
     EXPECT_EQ(log.lines, std::vector<std::string>{"图层#1 的内容无法生成条码（校验位应为 1）：4006381333932\n"});
@@ -137,7 +117,7 @@ TEST_F(CodeLayerTest, WithoutBackgroundTheCardShowsThroughWholePixelModules)
     Layer& layer = addCode("QR", 150, 150);
     layer.codeBackground = "";
     const auto bytes = card({{"value", "A0001"}});
-    EXPECT_EQ(readCodes(bytes), std::vector<std::string>{"A0001"});
+    EXPECT_EQ(test::readCodes(bytes), std::vector<std::string>{"A0001"});
     // 21 modules and 4 on each side fit 5 pixels each: 145 pixels, placed at the centre.
     const auto encoded = encodeCode(layer, "A0001");
     ASSERT_TRUE(encoded.symbol);

@@ -2,7 +2,11 @@
 
 #include "common/settings_store.h"
 #include "render/fonts.h"
+#include "render/magick.h"
 
+#include <zbar.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -148,6 +152,26 @@ int spawnTool(const std::vector<std::string>& args, const std::string& configDir
                                    argvPointers.data(), envPointers.data());
     posix_spawn_file_actions_destroy(&actions);
     return status == 0 ? pid : -1;
+}
+
+std::vector<std::string> readCodes(const std::string& pictureBytes)
+{
+    MagickWandPtr wand(NewMagickWand());
+    if (MagickReadImageBlob(wand.get(), pictureBytes.data(), pictureBytes.size()) == MagickFalse)
+        return {};
+    const std::size_t width = MagickGetImageWidth(wand.get());
+    const std::size_t height = MagickGetImageHeight(wand.get());
+    std::vector<unsigned char> grey(width * height);
+    MagickExportImagePixels(wand.get(), 0, 0, width, height, "I", CharPixel, grey.data());
+    zbar::ImageScanner scanner;
+    zbar::Image image(static_cast<unsigned>(width), static_cast<unsigned>(height), "Y800",
+                      grey.data(), grey.size());
+    scanner.scan(image);
+    std::vector<std::string> codes;
+    for (auto symbol = image.symbol_begin(); symbol != image.symbol_end(); ++symbol)
+        codes.push_back(symbol->get_data());
+    std::sort(codes.begin(), codes.end());
+    return codes;
 }
 
 } // namespace torvale::test

@@ -12,6 +12,9 @@ class FontRegistry;
 
 namespace torvale::test {
 
+/// Every code a reader finds in a picture (its encoded bytes), of any symbology, sorted.
+std::vector<std::string> readCodes(const std::string& pictureBytes);
+
 /// A fresh temporary folder, removed with its content when the object goes.
 class TempDir {
 public:

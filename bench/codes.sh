@@ -11,22 +11,11 @@ rounds=${ROUNDS:-3}
 example=$root/examples/badge
 steps=$build/bench/code_steps
 
-# The example's rows, numbered, with absolute photo paths; and the template with a QR layer.
-"$py" - "$example" "$rows" "$work" <<'PY'
-import csv, json, os, shutil, sys
-example, n, work = sys.argv[1], int(sys.argv[2]), sys.argv[3]
-with open(os.path.join(example, "staff.csv"), newline="", encoding="utf-8") as f:
-    table = list(csv.reader(f))
-header, rows = table[0], table[1:]
-number, photo = header.index("工号"), header.index("照片")
-with open(os.path.join(work, "rows.csv"), "w", newline="", encoding="utf-8") as f:
-    w = csv.writer(f, lineterminator="\n")
-    w.writerow(header)
-    for i in range(n):
-        row = list(rows[i % len(rows)])
-        row[number] = f"A{i + 1:06d}"
-        row[photo] = os.path.join(example, row[photo])
-        w.writerow(row)
+example_rows "$rows" "$work/rows.csv"
+# The example as it is and with a QR code of 工号 in its lower right corner.
+"$py" - "$example" "$work" <<'PY'
+import json, os, shutil, sys
+example, work = sys.argv[1], sys.argv[2]
 with open(os.path.join(example, "badge.dat"), encoding="utf-8") as f:
     tpl = json.load(f)
 shutil.copy(os.path.join(example, "background.png"), work)

@@ -62,6 +62,28 @@ torvale_jobs_round() {
     done
 }
 
+# example_rows N OUT: N data rows of the bundled example badge into the CSV file OUT: its rows
+# over and over, each with its own number (so every card gets its own file name) and the photo
+# as an absolute path.
+example_rows() {
+    "$py" - "$root/examples/badge" "$1" "$2" <<'PY'
+import csv, os, sys
+example, n, out = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+with open(os.path.join(example, "staff.csv"), newline="", encoding="utf-8") as f:
+    table = list(csv.reader(f))
+header, rows = table[0], table[1:]
+number, photo = header.index("工号"), header.index("照片")
+with open(out, "w", newline="", encoding="utf-8") as f:
+    w = csv.writer(f, lineterminator="\n")
+    w.writerow(header)
+    for i in range(n):
+        row = list(rows[i % len(rows)])
+        row[number] = f"A{i + 1:06d}"
+        row[photo] = os.path.join(example, row[photo])
+        w.writerow(row)
+PY
+}
+
 # median VALUE...: the median of the values.
 median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 }

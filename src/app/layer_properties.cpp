@@ -179,14 +179,14 @@ bool codeTypeHasErrorLevel(const std::string& codeType)
     return codeType == "QR";
 }
 
-std::optional<PropertyWarning> checkCodeLayer(const FontRegistry& fonts, const Layer& layer)
+std::optional<PropertyWarning> checkCodeLayer(const Layer& layer)
 {
     if (layer.text.empty())
         return std::nullopt;
     const CodeEncoding encoded = encodeCode(layer, layer.text);
     if (!encoded.symbol)
         return PropertyWarning{"演示内容无法生成" + layer.codeType, encoded.reason};
-    if (layer.hasRect() && codeModuleSize(layer, *encoded.symbol, fonts) < kMinCodeModule)
+    if (layer.hasRect() && codeModuleSize(layer, *encoded.symbol) < kMinCodeModule)
         return PropertyWarning{"图层太小，放不下条码", "请加大图层或缩短内容"};
     return std::nullopt;
 }

@@ -79,7 +79,7 @@ bool codeTypeHasErrorLevel(const std::string& codeType);
 /// The check after a code layer's demo value or symbology changed: a value the symbology cannot
 /// encode names the reason; a code too large for the layer's rectangle says so. Nothing for an
 /// empty value.
-std::optional<PropertyWarning> checkCodeLayer(const FontRegistry& fonts, const Layer& layer);
+std::optional<PropertyWarning> checkCodeLayer(const Layer& layer);
 
 /// The first entry of the property windows' column list; an empty entry (no column) and the
 /// CSV columns follow it.

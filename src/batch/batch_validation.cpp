@@ -143,7 +143,7 @@ std::optional<BatchProblem> checkFixedContent(const Layer& layer, const PackedSt
 
 // A code layer's demo value (its value on every card when fixed and without fields) must fit
 // the layer; a fixed one must be a value the code can hold.
-std::optional<BatchProblem> checkCodeValue(const Layer& layer, const FontRegistry& fonts)
+std::optional<BatchProblem> checkCodeValue(const Layer& layer)
 {
     if (layer.text.empty())
         return std::nullopt;
@@ -156,7 +156,7 @@ std::optional<BatchProblem> checkCodeValue(const Layer& layer, const FontRegistr
                            formatText("图层#%d 的内容无法生成条码", layer.number),
                            encoded.reason);
     }
-    if (codeModuleSize(layer, *encoded.symbol, fonts) < kMinCodeModule)
+    if (codeModuleSize(layer, *encoded.symbol) < kMinCodeModule)
         return makeProblem(12, BatchControl::LayerContentField, codeTooSmallText(layer),
                            "请把图层放大，或减少内容");
     return std::nullopt;
@@ -181,7 +181,7 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& 
                                   *unreadable);
     }
     if (!problem && layer.type == LayerType::Code)
-        problem = checkCodeValue(layer, fonts);
+        problem = checkCodeValue(layer);
     if (!problem && layer.type == LayerType::Text && !fonts.hasFontName(layer.fontName)) {
         problem = makeProblem(13, BatchControl::LayerFontSelector,
                               formatText("没找到【%s】字体", layer.fontName.c_str()),

@@ -39,7 +39,7 @@ class RowChecker {
 public:
     RowChecker(const Template& tpl, const BatchInputs& inputs, const FontRegistry& fonts,
                RowCheckResult& result)
-        : m_tpl(tpl), m_inputs(inputs), m_fonts(fonts), m_result(result),
+        : m_tpl(tpl), m_inputs(inputs), m_result(result),
           m_csvFolder(inputs.csvPath.empty() ? std::string()
                                              : pathToUtf8(folderOf(inputs.csvPath))),
           m_extension(cardExtension(tpl.output.format))
@@ -214,7 +214,7 @@ private:
         if (!encoded.symbol)
             add(column, RowProblemKind::CodeInvalid, codeInvalidText(layer, value, encoded.reason),
                 {}, layer.number);
-        else if (codeModuleSize(layer, *encoded.symbol, m_fonts) < kMinCodeModule)
+        else if (codeModuleSize(layer, *encoded.symbol) < kMinCodeModule)
             add(column, RowProblemKind::CodeTooSmall, codeTooSmallText(layer), {}, layer.number);
     }
 
@@ -250,7 +250,6 @@ private:
 
     const Template& m_tpl;
     const BatchInputs& m_inputs;
-    const FontRegistry& m_fonts;
     RowCheckResult& m_result;
     const std::string m_csvFolder;
     const std::string m_extension;

@@ -208,7 +208,7 @@ CodeEncoding encodeCode(const Layer& layer, const std::string& value)
     return result;
 }
 
-std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol, const FontRegistry&)
+std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol)
 {
     if (layer.width <= 0 || layer.height <= 0 || symbol.width <= 0)
         return 0;
@@ -227,7 +227,7 @@ std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol, const 
 CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts)
 {
     CodeImage drawn;
-    const std::int32_t module = codeModuleSize(layer, symbol, fonts);
+    const std::int32_t module = codeModuleSize(layer, symbol);
     if (module < kMinCodeModule)
         return drawn;
     const std::int32_t quiet = symbol.quietZone;

@@ -53,8 +53,7 @@ inline constexpr std::int32_t kMinCodeModule = 2;
 /// The pixels per module of a symbol in a layer: the largest whole number at which the symbol
 /// with its quiet zone (and a linear code's text) fits the rectangle; below kMinCodeModule it
 /// does not fit.
-std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol,
-                            const FontRegistry& fonts);
+std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol);
 
 /// Draws the symbol with whole-pixel modules in the bars' colour on the code's background,
 /// placed in the layer by its alignment; a linear code fills the layer's height, with its text

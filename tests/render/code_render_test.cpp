@@ -121,7 +121,7 @@ TEST_F(CodeLayerTest, WithoutBackgroundTheCardShowsThroughWholePixelModules)
     // 21 modules and 4 on each side fit 5 pixels each: 145 pixels, placed at the centre.
     const auto encoded = encodeCode(layer, "A0001");
     ASSERT_TRUE(encoded.symbol);
-    EXPECT_EQ(codeModuleSize(layer, *encoded.symbol, test::testFonts()), 5);
+    EXPECT_EQ(codeModuleSize(layer, *encoded.symbol), 5);
     MagickWandPtr wand(NewMagickWand());
     MagickReadImageBlob(wand.get(), bytes.data(), bytes.size());
     unsigned char p[3];

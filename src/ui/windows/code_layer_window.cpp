@@ -151,7 +151,7 @@ void CodeLayerWindow::checkCode()
     const Layer* target = layer();
     if (!target)
         return;
-    if (const auto warning = checkCodeLayer(m_context.fonts(), *target))
+    if (const auto warning = checkCodeLayer(*target))
         m_context.balloons().show(m_demoField, QString::fromStdString(warning->title),
                                   QString::fromStdString(warning->text));
 }

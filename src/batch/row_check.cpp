@@ -45,10 +45,15 @@ public:
           m_extension(cardExtension(tpl.output.format))
     {
         m_fitters.reserve(tpl.layers.size());
-        for (const Layer& layer : tpl.layers)
+        for (const Layer& layer : tpl.layers) {
             m_fitters.emplace_back(layer.type == LayerType::Text
                                        ? std::make_unique<TextFitter>(layer, fonts)
                                        : nullptr);
+            m_pictureFolders.push_back(
+                layer.pictureFolder.empty()
+                    ? std::string()
+                    : resolveTemplatePath(layer.pictureFolder, tpl.templatePath));
+        }
     }
 
     // The problems the file itself gives a row; true when the batch draws the row at all.
@@ -82,7 +87,7 @@ public:
             if (!cell || layer.width <= 0 || layer.height <= 0)
                 continue;
             if (layer.type == LayerType::Picture)
-                checkPicture(layer, *cell);
+                checkPicture(index, layer, *cell);
             else if (cell->empty())
                 continue;
             else if (layer.type == LayerType::Code)
@@ -113,7 +118,7 @@ private:
         return formatText("引号没有闭合，文件第 %zu 行到末尾的内容都读进了这一行", quoteLine);
     }
 
-    void checkPicture(const Layer& layer, const std::string& cell)
+    void checkPicture(std::size_t index, const Layer& layer, const std::string& cell)
     {
         if (isBlankText(cell))
             return;
@@ -121,9 +126,7 @@ private:
         // The card shows the placeholder instead; it is still a card with a problem.
         const std::string instead = layer.placeholderPath.empty() ? "" : "（将使用占位图片）";
         std::string path;
-        if (!layer.pictureFolder.empty()) {
-            const std::string folder =
-                resolveTemplatePath(layer.pictureFolder, m_tpl.templatePath);
+        if (const std::string& folder = m_pictureFolders[index]; !folder.empty()) {
             const std::string name = trimBlank(cell);
             const FolderPicture found = findFolderPicture(folder, name);
             if (found.path.empty()) {
@@ -256,6 +259,7 @@ private:
     std::size_t m_row = 0;
     std::size_t m_line = 0;
     std::vector<std::unique_ptr<TextFitter>> m_fitters; // per layer; null for pictures
+    std::vector<std::string> m_pictureFolders;          // per layer, resolved; "" for none
     std::unordered_map<std::string, TextFit> m_fits;
     std::unordered_map<std::string, std::size_t> m_names; // file -> first row giving it
 };

@@ -62,7 +62,7 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
     });
 
     // With a folder, a cell names the person's picture in it (A0001 finds A0001.jpg).
-    m_folder = addPathRow("图片文件夹：", "folderField");
+    m_folder = addPathRow("图片目录：", "folderField");
     connect(m_folder.choose, &QPushButton::clicked, this, [this] { chooseFolder(); });
     connect(m_folder.clear, &QPushButton::clicked, this, [this] {
         setFolder({});

@@ -185,6 +185,8 @@ private:
 
     void work()
     {
+        // The worker's card buffers, kept from card to card.
+        CardBuffers buffers;
         for (;;) {
             CardRow row;
             std::size_t number = 0;
@@ -197,11 +199,13 @@ private:
             ComposedRow composed;
             composed.folder = output.outputFolder;
             composed.name = makeOutputName(row, output, number);
-            composed.card = m_renderer.compose(row, output, composed.log, m_stop, composed.name);
+            composed.card =
+                m_renderer.compose(row, output, composed.log, m_stop, composed.name, &buffers);
             if (composed.card && m_backRenderer) {
                 // A row is one card with its back or nothing.
-                composed.back = m_backRenderer->compose(row, m_backRenderer->tpl().output,
-                                                        composed.log, m_stop, composed.name);
+                composed.back =
+                    m_backRenderer->compose(row, m_backRenderer->tpl().output, composed.log, m_stop,
+                                            composed.name, &buffers);
                 if (!composed.back)
                     composed.card.reset();
             }

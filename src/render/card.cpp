@@ -5,9 +5,9 @@
 #include "model/template_file.h"
 #include "model/text_fields.h"
 #include "render/code_render.h"
+#include "render/glyph_coverage.h"
 #include "render/output_file.h"
 #include "render/picture_fit.h"
-#include "render/glyph_coverage.h"
 #include "render/picture_input.h"
 #include "render/png8.h"
 #include "render/text_render.h"
@@ -193,6 +193,69 @@ struct CardRenderer::TextCache {
     std::size_t pixels = 0;
 };
 
+// Where the layers of a card are drawn.
+class CardRenderer::Surface {
+public:
+    virtual ~Surface() = default;
+    // A fitted picture at (x, y), on the canvas under the background when below.
+    virtual void picture(MagickWand* picture, long x, long y, bool below) = 0;
+    // A text box, clipped to its layer.
+    virtual void text(const Layer& layer, const TextBox& box) = 0;
+    virtual void code(const CodeImage& image) = 0;
+};
+
+// The image library's images, in 16 bits per channel.
+class CardRenderer::WandSurface final : public Surface {
+public:
+    WandSurface(MagickWand* card, MagickWand* canvas) : m_card(card), m_canvas(canvas) {}
+    void picture(MagickWand* picture, long x, long y, bool below) override
+    {
+        composite(below ? m_canvas : m_card, picture, static_cast<std::int32_t>(x),
+                  static_cast<std::int32_t>(y));
+    }
+    void text(const Layer& layer, const TextBox& box) override { drawTextBox(m_card, layer, box); }
+    void code(const CodeImage& image) override
+    {
+        composite(m_card, image.image.get(), static_cast<std::int32_t>(image.x),
+                  static_cast<std::int32_t>(image.y));
+    }
+
+private:
+    MagickWand* m_card;
+    MagickWand* m_canvas;
+};
+
+// A worker's 8-bit buffers: each picture, text box and code is exported from the image library
+// and blended in.
+class CardRenderer::BufferSurface final : public Surface {
+public:
+    BufferSurface(CardBuffers& buffers, ToEightBits mode) : m_buffers(buffers), m_mode(mode) {}
+    void picture(MagickWand* picture, long x, long y, bool below) override
+    {
+        if (exportWide(picture, m_buffers.scratch))
+            blendOver(below ? m_buffers.under : m_buffers.card, m_buffers.scratch, x, y, m_mode);
+    }
+    void text(const Layer& layer, const TextBox& box) override
+    {
+        if (!exportWide(box.box.get(), m_buffers.scratch))
+            return;
+        const long x = layer.x + box.x;
+        const long y = layer.y + box.y;
+        blendOver(m_buffers.card, m_buffers.scratch, x, y, m_mode,
+                  {x, y, static_cast<long>(layer.x) + layer.width,
+                   static_cast<long>(layer.y) + layer.height});
+    }
+    void code(const CodeImage& image) override
+    {
+        if (exportWide(image.image.get(), m_buffers.scratch))
+            blendOver(m_buffers.card, m_buffers.scratch, image.x, image.y, m_mode);
+    }
+
+private:
+    CardBuffers& m_buffers;
+    ToEightBits m_mode;
+};
+
 CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegistry& fonts,
                            std::string csvPath)
     : m_template(tpl), m_dpi(dpi), m_fonts(fonts), m_textCache(std::make_unique<TextCache>())
@@ -201,9 +264,11 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
         m_csvFolder = pathToUtf8(folderOf(csvPath));
 
     const BackgroundLayer& background = m_template.background;
+    bool backgroundPicture = false;
     if (background.kind == BackgroundKind::Picture && background.picture) {
         const auto& bytes = background.picture->bytes;
         m_background = decodePicture(bytes.data(), bytes.size()).wand;
+        backgroundPicture = m_background != nullptr;
         // A grey picture decodes in a grey colour space; the layers drawn on it are in colour.
         if (m_background && MagickGetImageColorspace(m_background.get()) != sRGBColorspace)
             MagickTransformImageColorspace(m_background.get(), sRGBColorspace);
@@ -235,6 +300,34 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
                 ? resolveTemplatePath(layer.pictureFolder, m_template.templatePath)
                 : std::string());
     }
+    // A background of more than 8 bits per channel is kept exact: its cards are drawn by the
+    // image library.
+    MagickWand* backgroundWand = m_background.get();
+    if (backgroundWand && (!backgroundPicture || MagickGetImageDepth(backgroundWand) <= 8) &&
+        exportRgba(backgroundWand, m_backgroundPixels)) {
+        if (!m_backgroundOpaque) {
+            WidePixels wide;
+            widen(m_backgroundPixels, wide);
+            for (const ToEightBits mode : {ToEightBits::Nearest, ToEightBits::Down}) {
+                RgbaPixels& onWhite = m_backgroundOnWhite[static_cast<std::size_t>(mode)];
+                fillPixels(onWhite, m_backgroundPixels.width, m_backgroundPixels.height,
+                           {255, 255, 255, 255});
+                blendOver(onWhite, wide, 0, 0, mode);
+            }
+        }
+        std::size_t profileCount = 0;
+        MagickMemoryPtr<char*> profiles(MagickGetImageProfiles(backgroundWand, "*", &profileCount));
+        MagickMemoryPtr<char> comment(MagickGetImageProperty(backgroundWand, "comment"));
+        MagickMemoryPtr<char> format(MagickGetImageFormat(backgroundWand));
+        // A JPEG background may carry its own sampling into the cards the library writes.
+        m_plainBackground = profileCount == 0 && !comment &&
+                            MagickGetImageInterlaceScheme(backgroundWand) == NoInterlace &&
+                            !(format && std::strcmp(format.get(), "JPEG") == 0);
+        if (profiles) {
+            for (std::size_t i = 0; i < profileCount; ++i)
+                MagickRelinquishMemory(profiles.get()[i]);
+        }
+    }
 }
 
 std::optional<CardRenderer::PreparedPicture>
@@ -261,7 +354,7 @@ MagickWandPtr CardRenderer::preparedCopy(const std::optional<PreparedPicture>& p
 
 CardRenderer::~CardRenderer() = default;
 
-void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
+void CardRenderer::drawText(Surface& surface, std::size_t layerIndex, const std::string& cell,
                             TextNotes& notes, LogSink& log) const
 {
     const Layer& layer = m_template.layers[layerIndex];
@@ -285,14 +378,14 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const st
         // the lock, so workers drawing the same text do not wait for each other.
         std::lock_guard lock(cache.mutex);
         if (const auto it = cache.boxes.find(key); it != cache.boxes.end())
-            cached = {{MagickWandPtr(CloneMagickWand(it->second.box.box.get())),
-                       it->second.box.x, it->second.box.y},
+            cached = {{MagickWandPtr(CloneMagickWand(it->second.box.box.get())), it->second.box.x,
+                       it->second.box.y},
                       it->second.atMinimum,
                       it->second.missing};
     }
     if (cached.box.box) {
         notes.add(layer, cached.atMinimum, cached.missing);
-        drawTextBox(target, layer, cached.box);
+        surface.text(layer, cached.box);
         return;
     }
     TextBoxResult drawn = renderTextBox(layer, text, m_fonts);
@@ -320,7 +413,7 @@ void CardRenderer::drawText(MagickWand* target, std::size_t layerIndex, const st
             }
         }
     }
-    drawTextBox(target, layer, *box);
+    surface.text(layer, *box);
 }
 
 void CardRenderer::TextNotes::add(const Layer& layer, bool atMinimum,
@@ -347,7 +440,7 @@ void CardRenderer::TextNotes::log(const std::string& cardName, LogSink& sink) co
     sink.log(line + named + "\n");
 }
 
-void CardRenderer::drawCodeLayer(MagickWand* target, const Layer& layer, const std::string& value,
+void CardRenderer::drawCodeLayer(Surface& surface, const Layer& layer, const std::string& value,
                                  std::vector<DrawnCode>& codes, LogSink& log) const
 {
     CodeEncoding encoded = encodeCode(layer, value);
@@ -360,8 +453,7 @@ void CardRenderer::drawCodeLayer(MagickWand* target, const Layer& layer, const s
         log.log(codeTooSmallText(layer) + "\n");
         return;
     }
-    composite(target, image.image.get(), static_cast<std::int32_t>(image.x),
-              static_cast<std::int32_t>(image.y));
+    surface.code(image);
     codes.push_back({&layer, std::move(image), std::move(*encoded.symbol)});
 }
 
@@ -407,7 +499,8 @@ FolderPicture findFolderPicture(const std::string& folder, const std::string& ce
     // The names as written first, in lower and in upper case; then the folder is listed for a
     // name that differs in case only (A0001.Jpg).
     for (const std::string& tried : found.tried) {
-        for (const std::string& candidate : {tried, cell + upperExtension(tried.substr(cell.size()))}) {
+        for (const std::string& candidate :
+             {tried, cell + upperExtension(tried.substr(cell.size()))}) {
             const std::filesystem::path path = pathFromUtf8(folder) / pathFromUtf8(candidate);
             if (std::filesystem::is_regular_file(path, error)) {
                 found.path = pathToUtf8(path);
@@ -447,32 +540,11 @@ std::string folderPictureProblem(const std::string& folder, const std::string& c
     return formatText("图片文件夹 '%s' 里没有这张图片（试过 %s）", folder.c_str(), tried.c_str());
 }
 
-MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
-                                 const std::atomic<bool>& stop, const std::string& cardName) const
+void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log,
+                              const std::atomic<bool>& stop, const std::string& cardName,
+                              std::vector<DrawnCode>& codes) const
 {
-    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
-    const BackgroundLayer& bg = m_template.background;
-    MagickWandPtr background = backgroundImage();
-    // The background composited over a transparent canvas, or an opaque background over a
-    // white one, is the background itself: the canvas is only needed under a background that
-    // lets it show through, or for layers below the background.
-    MagickWandPtr canvas;
-    if (m_layersBelow || (!transparentCard && !m_backgroundOpaque)) {
-        canvas = newCanvas(static_cast<std::size_t>(std::max(1, bg.width)),
-                           static_cast<std::size_t>(std::max(1, bg.height)),
-                           transparentCard ? "none" : "#ffffff");
-        if (!canvas) {
-            log.log("无法创建画布\n");
-            return nullptr;
-        }
-    }
-    if (!background) {
-        log.log("无法创建画布\n");
-        return nullptr;
-    }
-
     TextNotes notes;
-    std::vector<DrawnCode> codes;
     std::string filled;
     for (std::size_t index = 0; index < m_template.layers.size(); ++index) {
         const Layer& layer = m_template.layers[index];
@@ -481,22 +553,21 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
         const std::string* cell = layerCell(layer, row, filled);
         if (layer.type == LayerType::Text) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
-                drawText(background.get(), index, *cell, notes, log);
+                drawText(surface, index, *cell, notes, log);
             continue;
         }
         if (layer.type == LayerType::Code) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
-                drawCodeLayer(background.get(), layer, *cell, codes, log);
+                drawCodeLayer(surface, layer, *cell, codes, log);
             continue;
         }
         // An empty rectangle has no room for any part of a picture.
         if (layer.width <= 0 || layer.height <= 0)
             continue;
-        MagickWand* target =
-            layer.layer_level == LayerLevel::BelowBackground ? canvas.get() : background.get();
+        const bool below = layer.layer_level == LayerLevel::BelowBackground;
         const auto drawPrepared = [&](const std::optional<PreparedPicture>& prepared) {
             if (const MagickWandPtr copy = preparedCopy(prepared))
-                composite(target, copy.get(), prepared->at.x, prepared->at.y);
+                surface.picture(copy.get(), prepared->at.x, prepared->at.y, below);
         };
         if (layer.isFixed) {
             if (!m_fixedPictures[index])
@@ -540,9 +611,38 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
             log.log(formatText("图片已损坏：%s\n", cellForLog(*cell).c_str()));
         const FitPosition at = fitPicture(picture.wand.get(), layer, picture.width, picture.height);
         framePicture(picture.wand.get(), layer);
-        composite(target, picture.wand.get(), at.x, at.y);
+        surface.picture(picture.wand.get(), at.x, at.y, below);
     }
     notes.log(cardName, log);
+}
+
+MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
+                                 const std::atomic<bool>& stop, const std::string& cardName) const
+{
+    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
+    const BackgroundLayer& bg = m_template.background;
+    MagickWandPtr background = backgroundImage();
+    // The background composited over a transparent canvas, or an opaque background over a
+    // white one, is the background itself: the canvas is only needed under a background that
+    // lets it show through, or for layers below the background.
+    MagickWandPtr canvas;
+    if (needsCanvas(transparentCard)) {
+        canvas = newCanvas(static_cast<std::size_t>(std::max(1, bg.width)),
+                           static_cast<std::size_t>(std::max(1, bg.height)),
+                           transparentCard ? "none" : "#ffffff");
+        if (!canvas) {
+            log.log("无法创建画布\n");
+            return nullptr;
+        }
+    }
+    if (!background) {
+        log.log("无法创建画布\n");
+        return nullptr;
+    }
+
+    std::vector<DrawnCode> codes;
+    WandSurface surface(background.get(), canvas.get());
+    drawLayers(surface, row, log, stop, cardName, codes);
     MagickWandPtr card = std::move(background);
     if (canvas) {
         composite(canvas.get(), card.get(), 0, 0);
@@ -558,16 +658,110 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
     return card;
 }
 
+bool CardRenderer::drawsInBuffers(const OutputSettings& output) const
+{
+    if (m_backgroundPixels.empty())
+        return false;
+    if (output.format == OutputFormat::Png)
+        return !(output.isSaveToPng8 && output.transparent_open);
+    return output.colorspace == OutputColorspace::SRgb;
+}
+
+const RgbaPixels& CardRenderer::drawInBuffers(CardBuffers& buffers, const CardRow& row,
+                                              const OutputSettings& output, LogSink& log,
+                                              const std::atomic<bool>& stop,
+                                              const std::string& cardName,
+                                              std::vector<DrawnCode>& codes) const
+{
+    // The card starts as a copy of the background: over white when it lets an opaque card's
+    // canvas show through and no layer is drawn under it.
+    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
+    const bool onWhite = !m_layersBelow && needsCanvas(transparentCard);
+    // Values are made 8-bit as the writer of the card would make them.
+    const ToEightBits mode = output.format == OutputFormat::Png && !output.isSaveToPng8
+                                 ? ToEightBits::Down
+                                 : ToEightBits::Nearest;
+    buffers.card =
+        onWhite ? m_backgroundOnWhite[static_cast<std::size_t>(mode)] : m_backgroundPixels;
+    if (m_layersBelow)
+        fillPixels(buffers.under, m_backgroundPixels.width, m_backgroundPixels.height,
+                   transparentCard ? std::array<std::uint8_t, 4>{0, 0, 0, 0}
+                                   : std::array<std::uint8_t, 4>{255, 255, 255, 255});
+    BufferSurface surface(buffers, mode);
+    drawLayers(surface, row, log, stop, cardName, codes);
+    if (!m_layersBelow)
+        return buffers.card;
+    widen(buffers.card, buffers.wide);
+    blendOver(buffers.under, buffers.wide, 0, 0, mode);
+    return buffers.under;
+}
+
+RgbaPixels CardRenderer::drawPixels(const CardRow& row, const OutputSettings& output, LogSink& log,
+                                    const std::atomic<bool>& stop) const
+{
+    CardBuffers buffers;
+    std::vector<DrawnCode> codes;
+    return drawInBuffers(buffers, row, output, log, stop, {}, codes);
+}
+
 std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const OutputSettings& output,
                                                  LogSink& log, std::atomic<bool>& stop,
-                                                 const std::string& cardName) const
+                                                 const std::string& cardName,
+                                                 CardBuffers* buffers) const
 {
-    MagickWandPtr canvas = draw(row, output, log, stop, cardName);
-    if (stop.load() || !canvas)
+    if (!drawsInBuffers(output)) {
+        MagickWandPtr canvas = draw(row, output, log, stop, cardName);
+        if (stop.load() || !canvas)
+            return std::nullopt;
+        return encode(canvas.get(), output, log, stop);
+    }
+    CardBuffers ownBuffers;
+    CardBuffers& used = buffers ? *buffers : ownBuffers;
+    std::vector<DrawnCode> codes;
+    const RgbaPixels& pixels = drawInBuffers(used, row, output, log, stop, cardName, codes);
+    if (stop.load())
         return std::nullopt;
+    for (const DrawnCode& code : codes) {
+        if (!readsBack(pixels, code.image, code.symbol))
+            log.log(codeUnreadableText(*code.layer) + "\n");
+    }
+    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
+    // A JPEG the library would write with nothing but the pixels and the resolution is
+    // encoded here; one it cannot (larger than a JPEG may be) goes to the library, which says why.
+    if (output.format == OutputFormat::Jpg && (m_plainBackground || needsCanvas(false))) {
+        EncodedCard card;
+        card.extension = cardExtension(OutputFormat::Jpg);
+        if (encodeJpeg(pixels, output.quality, m_dpi, card.bytes))
+            return card;
+    }
+    // Other cards are written by the image library, from an image that carries what the
+    // background's would (its profiles, its comment): the pixels put into a copy of it, or into
+    // a fresh canvas where the card has one.
+    MagickWandPtr wand =
+        needsCanvas(transparentCard)
+            ? newCanvas(pixels.width, pixels.height, transparentCard ? "none" : "#ffffff")
+            : backgroundImage();
+    if (!wand) {
+        log.log("无法创建画布\n");
+        return std::nullopt;
+    }
+    if (transparentCard)
+        MagickSetImageAlphaChannel(wand.get(), ActivateAlphaChannel);
+    if (MagickImportImagePixels(wand.get(), 0, 0, pixels.width, pixels.height, "RGBA", CharPixel,
+                                pixels.bytes.data()) == MagickFalse) {
+        log.log(
+            formatText("编码图片时发生错误:\r\n%s\r\n", magickExceptionText(wand.get()).c_str()));
+        return std::nullopt;
+    }
+    MagickSetImageUnits(wand.get(), PixelsPerInchResolution);
+    MagickSetImageResolution(wand.get(), m_dpi, m_dpi);
+    return encode(wand.get(), output, log, stop);
+}
 
+std::optional<EncodedCard> CardRenderer::encode(MagickWand* wand, const OutputSettings& output,
+                                                LogSink& log, std::atomic<bool>& stop) const
+{
     EncodedCard card;
-    MagickWand* wand = canvas.get();
     // The wand of a decoded background remembers the format it was read in, which would win
     // over the image's own format when the card is encoded.
     MagickSetFormat(wand, output.format == OutputFormat::Png ? "PNG" : "JPEG");

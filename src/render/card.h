@@ -2,6 +2,7 @@
 
 #include "common/packed_strings.h"
 #include "model/template.h"
+#include "render/card_pixels.h"
 #include "render/code_render.h"
 #include "render/fonts.h"
 #include "render/log_sink.h"
@@ -9,6 +10,7 @@
 #include "render/output_file.h"
 #include "render/picture_fit.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -85,14 +87,26 @@ public:
 
     /// Draws and encodes one card. Nothing when the stop flag was set before or during the
     /// layers, or when PNG-8 encoding failed (which logs and sets the stop flag). cardName (the
-    /// card's file name) is named in the log lines about its texts.
+    /// card's file name) is named in the log lines about its texts. buffers, when given, are a
+    /// worker's own, kept from card to card.
     std::optional<EncodedCard> compose(const CardRow& row, const OutputSettings& output,
                                        LogSink& log, std::atomic<bool>& stop,
-                                       const std::string& cardName = {}) const;
+                                       const std::string& cardName = {},
+                                       CardBuffers* buffers = nullptr) const;
 
-    /// The decoded canvas of a card before encoding (for tests and previews).
+    /// The decoded canvas of a card before encoding (for tests and previews), drawn by the image
+    /// library in 16 bits per channel.
     MagickWandPtr draw(const CardRow& row, const OutputSettings& output, LogSink& log,
                        const std::atomic<bool>& stop, const std::string& cardName = {}) const;
+
+    /// Whether compose() draws the cards of output in 8-bit buffers: an sRGB JPEG or a PNG
+    /// (not a transparent PNG-8) on a background of at most 8 bits per channel. Other cards
+    /// are drawn by the image library as draw() does.
+    bool drawsInBuffers(const OutputSettings& output) const;
+
+    /// The card's pixels as compose() draws them in 8-bit buffers (for tests).
+    RgbaPixels drawPixels(const CardRow& row, const OutputSettings& output, LogSink& log,
+                          const std::atomic<bool>& stop) const;
 
     const Template& tpl() const { return m_template; }
 
@@ -106,6 +120,9 @@ private:
         void log(const std::string& cardName, LogSink& sink) const;
     };
     struct CachedText;
+    class Surface;
+    class WandSurface;
+    class BufferSurface;
     // A picture decoded, fitted and framed for one layer once per batch: a fixed picture or a
     // placeholder.
     struct PreparedPicture {
@@ -121,13 +138,31 @@ private:
     };
 
     MagickWandPtr backgroundImage() const;
-    void drawCodeLayer(MagickWand* target, const Layer& layer, const std::string& value,
+    // The layers of a row drawn onto a surface, in order; the codes drawn are listed in codes.
+    void drawLayers(Surface& surface, const CardRow& row, LogSink& log,
+                    const std::atomic<bool>& stop, const std::string& cardName,
+                    std::vector<DrawnCode>& codes) const;
+    // The card in buffers.card (or buffers.under, which it returns then) drawn in 8 bits.
+    const RgbaPixels& drawInBuffers(CardBuffers& buffers, const CardRow& row,
+                                    const OutputSettings& output, LogSink& log,
+                                    const std::atomic<bool>& stop, const std::string& cardName,
+                                    std::vector<DrawnCode>& codes) const;
+    // A drawn card encoded as output says (the wand's settings are changed).
+    std::optional<EncodedCard> encode(MagickWand* wand, const OutputSettings& output, LogSink& log,
+                                      std::atomic<bool>& stop) const;
+    // The card needs a canvas under the background: a picture layer is below it, or the
+    // background lets an opaque card's white show through.
+    bool needsCanvas(bool transparentCard) const
+    {
+        return m_layersBelow || (!transparentCard && !m_backgroundOpaque);
+    }
+    void drawCodeLayer(Surface& surface, const Layer& layer, const std::string& value,
                        std::vector<DrawnCode>& codes, LogSink& log) const;
     std::optional<PreparedPicture> preparePicture(const std::string& storedPath,
                                                   const Layer& layer) const;
     // A copy of a prepared picture to composite (nothing when there is none).
     MagickWandPtr preparedCopy(const std::optional<PreparedPicture>& prepared) const;
-    void drawText(MagickWand* target, std::size_t layerIndex, const std::string& cell,
+    void drawText(Surface& surface, std::size_t layerIndex, const std::string& cell,
                   TextNotes& notes, LogSink& log) const;
 
     Template m_template;
@@ -137,6 +172,13 @@ private:
     MagickWandPtr m_background;     // decoded once; cloned for every card
     bool m_backgroundOpaque = true; // the background has no alpha channel
     bool m_layersBelow = false;     // a picture layer is drawn below the background
+    // The background in 8 bits (empty when cards are never drawn in buffers), and over white
+    // when it is not opaque, made 8-bit in each way (ToEightBits).
+    RgbaPixels m_backgroundPixels;
+    std::array<RgbaPixels, 2> m_backgroundOnWhite;
+    // The image library would write nothing but the pixels and the resolution into a JPEG of
+    // the background: no profile, comment or progressive scans.
+    bool m_plainBackground = false;
     // Per layer: the picture of a fixed picture layer and the placeholder of a picture layer.
     std::vector<std::optional<PreparedPicture>> m_fixedPictures;
     std::vector<std::optional<PreparedPicture>> m_placeholders;

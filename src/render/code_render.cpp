@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "render/card.h"
+#include "render/card_pixels.h"
 #include "render/text_render.h"
 
 #include <zbar.h>
@@ -77,8 +78,8 @@ std::optional<std::string> gs1Digits(const std::string& value, std::size_t digit
         return std::nullopt;
     }
     if (value.size() != digits && value.size() != digits + 1) {
-        reason = formatText("应为 %zu 位数字（不含校验位）或 %zu 位（含校验位）", digits,
-                            digits + 1);
+        reason =
+            formatText("应为 %zu 位数字（不含校验位）或 %zu 位（含校验位）", digits, digits + 1);
         return std::nullopt;
     }
     if (value.size() == digits + 1) {
@@ -177,8 +178,9 @@ CodeEncoding encodeCode(const Layer& layer, const std::string& value)
     // Text beyond ASCII goes into the 2D codes as UTF-8, which every reader turns back into it.
     if (!symbology.linear && !isAscii(data))
         zint->eci = 26;
-    const int error = ZBarcode_Encode(zint.get(), reinterpret_cast<const unsigned char*>(data.data()),
-                                      static_cast<int>(data.size()));
+    const int error =
+        ZBarcode_Encode(zint.get(), reinterpret_cast<const unsigned char*>(data.data()),
+                        static_cast<int>(data.size()));
     if (error >= ZINT_ERROR || zint->width <= 0 || zint->rows <= 0) {
         result.reason = zintReason(error);
         return result;
@@ -192,12 +194,12 @@ CodeEncoding encodeCode(const Layer& layer, const std::string& value)
     for (int row = 0; row < rows; ++row) {
         // Matrix codes have square modules; a PDF417 row is several modules high.
         const float height = zint->row_height[row] > 0 ? zint->row_height[row]
-                                                        : zint->height / static_cast<float>(rows);
+                                                       : zint->height / static_cast<float>(rows);
         symbol.rows.push_back(
             symbology.linear ? 1 : std::max(1, static_cast<int>(std::lround(height))));
         for (int column = 0; column < zint->width; ++column)
-            symbol.dark.push_back(
-                static_cast<std::uint8_t>((zint->encoded_data[row][column >> 3] >> (column & 7)) & 1));
+            symbol.dark.push_back(static_cast<std::uint8_t>(
+                (zint->encoded_data[row][column >> 3] >> (column & 7)) & 1));
     }
     symbol.text = reinterpret_cast<const char*>(zint->text);
     // Readers give the number with its check digit, and Code 39 without its start and stop.
@@ -236,8 +238,8 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
     const auto height = symbol.linear
                             ? static_cast<std::size_t>(layer.height)
                             : static_cast<std::size_t>(symbolHeight(symbol) + 2 * quiet) * module;
-    const std::size_t barsHeight = symbol.linear ? height - static_cast<std::size_t>(textHeight)
-                                                 : 0;
+    const std::size_t barsHeight =
+        symbol.linear ? height - static_cast<std::size_t>(textHeight) : 0;
 
     const bool background = !layer.codeBackground.empty();
     const auto paper = htmlToRgb(layer.codeBackground);
@@ -291,7 +293,8 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
     }
     drawn.module = module;
     drawn.x = layer.x + alignedOffset(layer.width, static_cast<std::int64_t>(width), layer.pHAlign);
-    drawn.y = layer.y + alignedOffset(layer.height, static_cast<std::int64_t>(height), layer.pVAlign);
+    drawn.y =
+        layer.y + alignedOffset(layer.height, static_cast<std::int64_t>(height), layer.pVAlign);
     return drawn;
 }
 
@@ -314,14 +317,11 @@ MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
     return image;
 }
 
-bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol)
+namespace {
+
+// The part of a card of width x height that a drawn code covers; nothing when it is off the card.
+std::optional<PixelRect> codeArea(long cardWidth, long cardHeight, const CodeImage& drawn)
 {
-    if (!symbol.verifiable)
-        return true;
-    if (!card || !drawn.image)
-        return false;
-    const auto cardWidth = static_cast<long>(MagickGetImageWidth(card));
-    const auto cardHeight = static_cast<long>(MagickGetImageHeight(card));
     const long left = std::max(0L, drawn.x);
     const long top = std::max(0L, drawn.y);
     const long right =
@@ -329,15 +329,14 @@ bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbo
     const long bottom =
         std::min(cardHeight, drawn.y + static_cast<long>(MagickGetImageHeight(drawn.image.get())));
     if (right <= left || bottom <= top)
-        return false;
-    const auto width = static_cast<unsigned>(right - left);
-    const auto height = static_cast<unsigned>(bottom - top);
-    std::vector<unsigned char> grey(static_cast<std::size_t>(width) * height);
-    if (MagickExportImagePixels(card, left, top, width, height, "I", CharPixel, grey.data()) ==
-        MagickFalse)
-        return false;
+        return std::nullopt;
+    return PixelRect{left, top, right, bottom};
+}
 
-
+// Whether the reader finds the symbol's value in width x height grey pixels.
+bool scanGrey(std::vector<unsigned char>& grey, unsigned width, unsigned height,
+              const CodeSymbol& symbol)
+{
     zbar_image_scanner_t* scanner = zbar_image_scanner_create();
     zbar_image_t* image = zbar_image_create();
     if (!scanner || !image) {
@@ -359,8 +358,7 @@ bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbo
     bool read = false;
     if (zbar_scan_image(scanner, image) > 0) {
         for (const zbar_symbol_t* found = zbar_image_first_symbol(image); found && !read;
-             found = zbar_symbol_next(found))
-        {
+             found = zbar_symbol_next(found)) {
             const std::string data = zbar_symbol_get_data(found);
             read = data == symbol.expected || (type == ZBAR_UPCA && data == "0" + symbol.expected);
         }
@@ -368,6 +366,53 @@ bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbo
     zbar_image_destroy(image);
     zbar_image_scanner_destroy(scanner);
     return read;
+}
+
+} // namespace
+
+bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol)
+{
+    if (!symbol.verifiable)
+        return true;
+    if (!card || !drawn.image)
+        return false;
+    const auto area = codeArea(static_cast<long>(MagickGetImageWidth(card)),
+                               static_cast<long>(MagickGetImageHeight(card)), drawn);
+    if (!area)
+        return false;
+    const auto width = static_cast<unsigned>(area->right - area->left);
+    const auto height = static_cast<unsigned>(area->bottom - area->top);
+    std::vector<unsigned char> grey(static_cast<std::size_t>(width) * height);
+    if (MagickExportImagePixels(card, area->left, area->top, width, height, "I", CharPixel,
+                                grey.data()) == MagickFalse)
+        return false;
+    return scanGrey(grey, width, height, symbol);
+}
+
+bool readsBack(const RgbaPixels& card, const CodeImage& drawn, const CodeSymbol& symbol)
+{
+    if (!symbol.verifiable)
+        return true;
+    if (card.empty() || !drawn.image)
+        return false;
+    const auto area =
+        codeArea(static_cast<long>(card.width), static_cast<long>(card.height), drawn);
+    if (!area)
+        return false;
+    const auto width = static_cast<unsigned>(area->right - area->left);
+    const auto height = static_cast<unsigned>(area->bottom - area->top);
+    std::vector<unsigned char> grey;
+    grey.reserve(static_cast<std::size_t>(width) * height);
+    // The image library's intensity: Rec. 709 luma of the stored values.
+    for (long y = area->top; y < area->bottom; ++y) {
+        const unsigned char* p = &card.bytes[(static_cast<std::size_t>(y) * card.width +
+                                              static_cast<std::size_t>(area->left)) *
+                                             4];
+        for (unsigned x = 0; x < width; ++x, p += 4)
+            grey.push_back(static_cast<unsigned char>(
+                std::lround(0.212656 * p[0] + 0.715158 * p[1] + 0.072186 * p[2])));
+    }
+    return scanGrey(grey, width, height, symbol);
 }
 
 std::string codeInvalidText(const Layer& layer, const std::string& value, const std::string& reason)

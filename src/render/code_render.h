@@ -68,6 +68,8 @@ MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
 /// Reads the code in the area of a card it was drawn in and compares it with what it must
 /// give; true for symbologies the reader does not know.
 bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol);
+/// readsBack on a card's 8-bit pixels.
+bool readsBack(const RgbaPixels& card, const CodeImage& drawn, const CodeSymbol& symbol);
 
 /// The problem texts of code layers.
 std::string codeInvalidText(const Layer& layer, const std::string& value, const std::string& reason);

@@ -82,24 +82,32 @@ std::string magickExceptionText(MagickWand* wand)
     return description.get();
 }
 
-RgbaPixels exportRgba(MagickWand* image)
+bool exportRgba(MagickWand* image, RgbaPixels& pixels)
 {
-    RgbaPixels pixels;
+    pixels.width = pixels.height = 0;
     if (!image || MagickGetNumberImages(image) == 0)
-        return pixels;
+        return false;
     const std::size_t width = MagickGetImageWidth(image);
     const std::size_t height = MagickGetImageHeight(image);
     if (width == 0 || height == 0)
-        return pixels;
+        return false;
     pixels.bytes.resize(width * height * 4);
     if (MagickExportImagePixels(image, 0, 0, width, height, "RGBA", CharPixel,
                                 pixels.bytes.data()) == MagickFalse) {
         pixels.bytes.clear();
-        return pixels;
+        return false;
     }
     pixels.width = width;
     pixels.height = height;
     pixels.opaque = MagickGetImageAlphaChannel(image) == MagickFalse;
+    return true;
+}
+
+RgbaPixels exportRgba(MagickWand* image)
+{
+    RgbaPixels pixels;
+    if (!exportRgba(image, pixels))
+        pixels.bytes.clear();
     return pixels;
 }
 

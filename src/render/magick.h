@@ -79,6 +79,9 @@ struct RgbaPixels {
 
 /// The pixels of an image; empty when there is none or they cannot be read.
 RgbaPixels exportRgba(MagickWand* image);
+/// The pixels of an image into pixels, keeping the memory they already have when that is
+/// enough; false when there is no image or its pixels cannot be read.
+bool exportRgba(MagickWand* image, RgbaPixels& pixels);
 
 /// The wand's current exception text ("" when there is none); clears the exception.
 std::string magickExceptionText(MagickWand* wand);

@@ -95,7 +95,7 @@ const FontEntry* layerFont(const Layer& layer, const FontRegistry& fonts)
 // One line of a layer's text: the fonts that draw it and how it is spaced and measured.
 struct TextLine {
     std::string text;
-    FontSplit split;        // no runs for an empty line
+    FontSplit split; // no runs for an empty line
     double kerning = 0;
     bool setKerning = false; // justified text sets the kerning only when it spreads the line
     TextSize size;
@@ -107,9 +107,9 @@ struct TextLayout {
     std::vector<TextLine> lines;
     std::vector<char32_t> missing; // characters no installed font has, each once
     double fontSize = 0;
-    TextSize size; // several lines follow each other at size.ascent - size.descent
-    bool atMinimum = false;   // shrinking, and even the minimum size does not fit
-    double naturalWidth = 0;  // the widest line before justification spreads it
+    TextSize size;           // several lines follow each other at size.ascent - size.descent
+    bool atMinimum = false;  // shrinking, and even the minimum size does not fit
+    double naturalWidth = 0; // the widest line before justification spreads it
 };
 
 // The lines of a text, split at "\r\n", "\n" and "\r".
@@ -163,7 +163,7 @@ public:
             // The line's one font may be a fallback: none of its characters is in the layer's.
             if (!runs.front().font.empty())
                 DrawSetFont(m_draw, runs.front().font.c_str());
-            const std::optional<TextSize> size = measureText(m_scratch, m_draw, runs.front().text);
+            const std::optional<TextSize> size = measured(runs.front().text);
             if (size && runSizes)
                 runSizes->push_back(*size);
             return size;
@@ -172,7 +172,7 @@ public:
         TextSize total;
         for (const FontRun& run : runs) {
             DrawSetFont(m_draw, run.font.c_str());
-            const std::optional<TextSize> size = measureText(m_scratch, m_draw, run.text);
+            const std::optional<TextSize> size = measured(run.text);
             if (!size)
                 return std::nullopt;
             if (runSizes)
@@ -203,9 +203,39 @@ public:
     }
 
 private:
+    // A text measured at the drawing's font, size and kerning. Laying a text out measures the
+    // same line more than once (to choose the size, then at that size), and each measuring
+    // opens the font anew: short texts are measured once.
+    std::optional<TextSize> measured(const std::string& text) const
+    {
+        static constexpr std::size_t kMaxRemembered = 64;
+        static constexpr std::size_t kMaxRememberedBytes = 256;
+        const MagickMemoryPtr<char> fontName(DrawGetFont(m_draw));
+        Measured key{fontName ? fontName.get() : "", DrawGetFontSize(m_draw),
+                     DrawGetTextKerning(m_draw), text, std::nullopt};
+        for (const Measured& known : m_measured) {
+            if (known.fontSize == key.fontSize && known.kerning == key.kerning &&
+                known.text == key.text && known.font == key.font)
+                return known.size;
+        }
+        key.size = measureText(m_scratch, m_draw, text);
+        if (text.size() <= kMaxRememberedBytes && m_measured.size() < kMaxRemembered)
+            m_measured.push_back(key);
+        return key.size;
+    }
+
+    struct Measured {
+        std::string font;
+        double fontSize;
+        double kerning;
+        std::string text;
+        std::optional<TextSize> size;
+    };
+
     DrawingWand* m_draw;
     MagickWand* m_scratch;
     const std::vector<TextLine>& m_lines;
+    mutable std::vector<Measured> m_measured;
 };
 
 bool fitsLayer(const TextSize& size, const Layer& layer)
@@ -242,7 +272,7 @@ std::optional<double> chooseFontSize(const SizeAt& sizeAt, const Layer& layer, b
         return normal;
     }
     // Widths grow with the size: the largest fitting size is found by halving the range.
-    double low = minimum;      // fits unless atMinimum
+    double low = minimum;     // fits unless atMinimum
     double high = normal - 1; // largest candidate
     const std::optional<TextSize> atLow = sizeAt(low);
     if (!atLow)
@@ -353,8 +383,8 @@ public:
             // The line may end at each later break, or take the rest of the text.
             const std::size_t candidates = breaks.size() - first + 1;
             const std::optional<std::size_t> fitting = leadingFits(candidates, [&](std::size_t k) {
-                const std::size_t end = first + k < breaks.size() ? breaks[first + k].end
-                                                                 : text.size();
+                const std::size_t end =
+                    first + k < breaks.size() ? breaks[first + k].end : text.size();
                 return fits(text.substr(start, end - start));
             });
             if (!fitting)
@@ -512,8 +542,8 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
         layout.lines.clear();
         for (std::size_t p = 0; p < paragraphs.size(); ++p) {
             const std::size_t used = layout.lines.size() + (paragraphs.size() - p - 1);
-            const std::size_t allowed =
-                std::min(maxLines, std::max<std::size_t>(1, wrapLines > used ? wrapLines - used : 1));
+            const std::size_t allowed = std::min(
+                maxLines, std::max<std::size_t>(1, wrapLines > used ? wrapLines - used : 1));
             const auto lines = wrapper.wrap(paragraphs[p], allowed);
             if (!lines)
                 return false;
@@ -560,8 +590,8 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
         }
         if (line.setKerning || severalLines)
             DrawSetTextKerning(draw, line.kerning);
-        const std::optional<TextSize> size = measurer.measureLine(line, line.kerning,
-                                                                  &line.runSizes);
+        const std::optional<TextSize> size =
+            measurer.measureLine(line, line.kerning, &line.runSizes);
         if (!size)
             return std::nullopt;
         line.size = *size;
@@ -668,8 +698,8 @@ TextFit TextFitter::fit(const std::string& text) const
     if (text.empty())
         return fit;
     if (!m_fontFile.empty()) {
-        FontSplit split = splitTextByFont(text, m_fontFile, m_layer.isBold != 0,
-                                          m_layer.isItalic != 0);
+        FontSplit split =
+            splitTextByFont(text, m_fontFile, m_layer.isBold != 0, m_layer.isItalic != 0);
         if (surelyFits(text, split)) {
             fit.measured = true;
             fit.missing = std::move(split.missing);

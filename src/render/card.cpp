@@ -232,8 +232,12 @@ public:
     BufferSurface(CardBuffers& buffers, ToEightBits mode) : m_buffers(buffers), m_mode(mode) {}
     void picture(MagickWand* picture, long x, long y, bool below) override
     {
-        if (exportWide(picture, m_buffers.scratch))
-            blendOver(below ? m_buffers.under : m_buffers.card, m_buffers.scratch, x, y, m_mode);
+        if (!exportWide(picture, m_buffers.scratch))
+            return;
+        if (below)
+            blendOver(m_buffers.under, m_buffers.scratch, x, y, m_mode);
+        else
+            m_buffers.drawn.push_back(blendOver(m_buffers.card, m_buffers.scratch, x, y, m_mode));
     }
     void text(const Layer& layer, const TextBox& box) override
     {
@@ -241,14 +245,15 @@ public:
             return;
         const long x = layer.x + box.x;
         const long y = layer.y + box.y;
-        blendOver(m_buffers.card, m_buffers.scratch, x, y, m_mode,
-                  {x, y, static_cast<long>(layer.x) + layer.width,
-                   static_cast<long>(layer.y) + layer.height});
+        m_buffers.drawn.push_back(blendOver(m_buffers.card, m_buffers.scratch, x, y, m_mode,
+                                            {x, y, static_cast<long>(layer.x) + layer.width,
+                                             static_cast<long>(layer.y) + layer.height}));
     }
     void code(const CodeImage& image) override
     {
         if (exportWide(image.image.get(), m_buffers.scratch))
-            blendOver(m_buffers.card, m_buffers.scratch, image.x, image.y, m_mode);
+            m_buffers.drawn.push_back(
+                blendOver(m_buffers.card, m_buffers.scratch, image.x, image.y, m_mode));
     }
 
 private:
@@ -681,8 +686,23 @@ const RgbaPixels& CardRenderer::drawInBuffers(CardBuffers& buffers, const CardRo
     const ToEightBits mode = output.format == OutputFormat::Png && !output.isSaveToPng8
                                  ? ToEightBits::Down
                                  : ToEightBits::Nearest;
-    buffers.card =
+    const RgbaPixels& start =
         onWhite ? m_backgroundOnWhite[static_cast<std::size_t>(mode)] : m_backgroundPixels;
+    if (buffers.start == &start && buffers.card.bytes.size() == start.bytes.size()) {
+        const std::size_t stride = start.width * 4;
+        for (const PixelRect& rect : buffers.drawn) {
+            const auto offset = static_cast<std::size_t>(rect.left) * 4;
+            const auto length = static_cast<std::size_t>(rect.right - rect.left) * 4;
+            for (long y = rect.top; y < rect.bottom; ++y) {
+                const std::size_t at = static_cast<std::size_t>(y) * stride + offset;
+                std::memcpy(&buffers.card.bytes[at], &start.bytes[at], length);
+            }
+        }
+    } else {
+        buffers.card = start;
+        buffers.start = &start;
+    }
+    buffers.drawn.clear();
     if (m_layersBelow)
         fillPixels(buffers.under, m_backgroundPixels.width, m_backgroundPixels.height,
                    transparentCard ? std::array<std::uint8_t, 4>{0, 0, 0, 0}
@@ -731,8 +751,12 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
     if (output.format == OutputFormat::Jpg && (m_plainBackground || needsCanvas(false))) {
         EncodedCard card;
         card.extension = cardExtension(OutputFormat::Jpg);
-        if (encodeJpeg(pixels, output.quality, m_dpi, card.bytes))
+        // Room for about the last card's size, so that the bytes are not copied as they grow.
+        card.bytes.reserve(used.lastEncodedSize + used.lastEncodedSize / 4);
+        if (encodeJpeg(pixels, output.quality, m_dpi, card.bytes)) {
+            used.lastEncodedSize = card.bytes.size();
             return card;
+        }
     }
     // Other cards are written by the image library, from an image that carries what the
     // background's would (its profiles, its comment): the pixels put into a copy of it, or into

@@ -102,8 +102,8 @@ void widen(const RgbaPixels& pixels, WidePixels& wide)
         wide.values[i] = static_cast<std::uint16_t>(pixels.bytes[i] * 257u);
 }
 
-void blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode,
-               PixelRect clip)
+PixelRect blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode,
+                    PixelRect clip)
 {
     const long left = std::max({clip.left, x, 0L});
     const long top = std::max({clip.top, y, 0L});
@@ -112,7 +112,7 @@ void blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBi
     const long bottom =
         std::min({clip.bottom, y + static_cast<long>(src.height), static_cast<long>(dst.height)});
     if (right <= left || bottom <= top)
-        return;
+        return {};
     for (long row = top; row < bottom; ++row) {
         const std::uint16_t* s =
             src.values.data() +
@@ -130,11 +130,12 @@ void blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBi
                 blendPixel<ToEightBits::Nearest>(d + 4 * i, s + 4 * i);
         }
     }
+    return {left, top, right, bottom};
 }
 
-void blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode)
+PixelRect blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode)
 {
-    blendOver(dst, src, x, y, mode,
+    return blendOver(dst, src, x, y, mode,
               {0, 0, static_cast<long>(dst.width), static_cast<long>(dst.height)});
 }
 

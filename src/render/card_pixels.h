@@ -45,11 +45,12 @@ enum class ToEightBits { Nearest, Down };
 /// mode says, so that over a card of 8-bit values the result is what the library would write,
 /// to the last bit. A transparent card pixel under a transparent one becomes transparent black,
 /// as there.
-void blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode,
-               PixelRect clip);
+/// Returns the part of dst drawn on (empty when none).
+PixelRect blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode,
+                    PixelRect clip);
 
 /// blendOver with the whole card as the clip.
-void blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode);
+PixelRect blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode);
 
 /// Encodes opaque card pixels (alpha ignored) as a baseline JPEG with libjpeg-turbo, as the
 /// image library writes cards: the fast integer DCT, standard Huffman tables, 4:4:4 from
@@ -61,10 +62,15 @@ bool encodeJpeg(const RgbaPixels& pixels, int quality, std::int32_t dpi,
 /// What one batch worker keeps from card to card, so that drawing a card allocates no
 /// card-sized memory.
 struct CardBuffers {
-    RgbaPixels card;    // the background and the layers above it
+    RgbaPixels card; // the background and the layers above it
+    // What card was last started from, and where it was drawn on since: the next card from the
+    // same start only needs those parts put back.
+    const RgbaPixels* start = nullptr;
+    std::vector<PixelRect> drawn;
     RgbaPixels under;   // the canvas under the background (layers below it)
     WidePixels scratch; // the pixels of one picture, text box or code
     WidePixels wide;    // the card widened, to be drawn over the canvas under it
+    std::size_t lastEncodedSize = 0;
 };
 
 } // namespace torvale

@@ -4,6 +4,7 @@
 #include "support/test_support.h"
 #include "support/workbook_files.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -315,7 +316,8 @@ TEST(WorkbookSource, HostileAndBrokenFilesAreRefusedWithTheReason)
     limits.maxFileBytes = 100;
     EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text, limits), CsvStatus::TooLarge);
     EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text), CsvStatus::Ok);
-    EXPECT_EQ(loadCsvText(dir.path().string(), text), CsvStatus::CannotAccess);
+    std::filesystem::create_directory(dir.file("folder.xlsx"));
+    EXPECT_EQ(loadCsvText(dir.file("folder.xlsx"), text), CsvStatus::CannotAccess);
 }
 
 TEST(WorkbookSource, ChoiceRuleAcceptsWorkbooks)

@@ -366,7 +366,14 @@ std::optional<PackedStrings> loadCsvColumns(const std::string& path, bool trim, 
     std::optional<PackedStrings> columns;
     try {
         std::string text;
-        result = loadCsvText(path, text);
+        if (isWorkbookPath(path)) {
+            // The names are all that is wanted: the sheet is read no further than its header.
+            WorkbookLimits limits;
+            limits.headerOnly = true;
+            result = loadWorkbookText(path, text, limits);
+        } else {
+            result = loadCsvText(path, text);
+        }
         if (result == CsvStatus::Ok) {
             CsvRows rows(text, csvFormatFor(trim));
             columns.emplace(rows.takeHeader());

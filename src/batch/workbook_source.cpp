@@ -176,6 +176,8 @@ public:
     virtual void text(std::string_view /*text*/) {}
     /// Set by a handler to stop the parse with this status.
     std::optional<CsvStatus> failure;
+    /// Set by a handler that needs no more of the part: the parse stops without a failure.
+    bool finished = false;
 };
 
 // Expat separates a namespace from the local name with this character, which no name holds.
@@ -221,7 +223,7 @@ struct ParseContext {
 template <typename Step> void runStep(void* data, Step&& step)
 {
     auto& context = *static_cast<ParseContext*>(data);
-    if (context.handler.failure)
+    if (context.handler.failure || context.handler.finished)
         return;
     try {
         step(context.handler);
@@ -232,7 +234,7 @@ template <typename Step> void runStep(void* data, Step&& step)
     } catch (const Failure& failure) {
         context.handler.failure = failure.status;
     }
-    if (context.handler.failure)
+    if (context.handler.failure || context.handler.finished)
         XML_StopParser(context.parser, XML_FALSE);
 }
 
@@ -270,17 +272,24 @@ void parsePart(const Archive& archive, zip_uint64_t index, XmlHandler& handler)
     XML_SetElementHandler(parser.get(), onStart, onEnd);
     XML_SetCharacterDataHandler(parser.get(), onText);
     XML_SetStartDoctypeDeclHandler(parser.get(), onDoctype);
+    struct Finished {};
     const auto check = [&](XML_Status status) {
         if (handler.failure)
             fail(*handler.failure);
+        if (handler.finished)
+            throw Finished{};
         if (status != XML_STATUS_OK)
             fail(XML_GetErrorCode(parser.get()) == XML_ERROR_NO_MEMORY ? CsvStatus::OutOfMemory
                                                                        : CsvStatus::WorkbookBroken);
     };
-    archive.read(index, [&](const char* data, std::size_t size) {
-        check(XML_Parse(parser.get(), data, static_cast<int>(size), XML_FALSE));
-    });
-    check(XML_Parse(parser.get(), "", 0, XML_TRUE));
+    try {
+        archive.read(index, [&](const char* data, std::size_t size) {
+            check(XML_Parse(parser.get(), data, static_cast<int>(size), XML_FALSE));
+        });
+        check(XML_Parse(parser.get(), "", 0, XML_TRUE));
+    } catch (const Finished&) {
+        // The rest of the part is neither unpacked nor checked.
+    }
 }
 
 // ---- Relationships and parts ----
@@ -766,8 +775,9 @@ std::uint64_t referenceColumn(std::string_view reference)
 class SheetHandler : public XmlHandler {
 public:
     SheetHandler(const PackedStrings& strings, const std::vector<NumberShow>& shows, bool date1904,
-                 std::string& out, std::uint64_t maxText)
-        : m_strings(strings), m_shows(shows), m_date1904(date1904), m_out(out), m_maxText(maxText)
+                 std::string& out, const WorkbookLimits& limits)
+        : m_strings(strings), m_shows(shows), m_date1904(date1904), m_out(out),
+          m_maxText(limits.maxTextBytes), m_headerOnly(limits.headerOnly)
     {
     }
 
@@ -924,6 +934,7 @@ private:
                 }
             }
             m_width = 0;
+            finished = m_headerOnly;
         }
         m_out += '\n';
         ++m_line;
@@ -936,6 +947,7 @@ private:
     bool m_date1904;
     std::string& m_out;
     std::uint64_t m_maxText;
+    bool m_headerOnly;
 
     bool m_inData = false;
     bool m_inRow = false;
@@ -1114,7 +1126,7 @@ CsvStatus loadWorkbookText(const std::string& path, std::string& text, const Wor
         const SheetEntry& sheet = workbook.choose(where);
         const std::vector<NumberShow> shows = workbook.readShows();
         const PackedStrings strings = workbook.readSharedStrings();
-        SheetHandler handler(strings, shows, workbook.date1904(), text, limits.maxTextBytes);
+        SheetHandler handler(strings, shows, workbook.date1904(), text, limits);
         workbook.readSheet(sheet, handler);
         return CsvStatus::Ok;
     } catch (const Failure& failure) {

@@ -20,6 +20,8 @@ struct WorkbookLimits {
     /// A part larger than this, unpacked, that packs more than kMaxPackRatio to one is refused:
     /// spreadsheets never pack that tightly, zip bombs do.
     std::uint64_t ratioCheckBytes = 4u << 20;
+    /// Read the sheet up to its header row (the column names) and no further.
+    bool headerOnly = false;
 };
 
 /// The highest unpacked-to-packed ratio of a large part (WorkbookLimits::ratioCheckBytes).

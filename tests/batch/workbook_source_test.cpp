@@ -316,6 +316,15 @@ TEST(WorkbookSource, HostileAndBrokenFilesAreRefusedWithTheReason)
     limits.maxFileBytes = 100;
     EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text, limits), CsvStatus::TooLarge);
     EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text), CsvStatus::Ok);
+    // The column names need the header only: a sheet broken after it still gives them.
+    TestWorkbook brokenLater;
+    brokenLater.sheets = {{"S", header + "<row><c t=\"s\"><v>9</v></c></row>"}};
+    writeWorkbook(dir.file("later.xlsx"), brokenLater);
+    const auto columns = loadCsvColumns(dir.file("later.xlsx"), true);
+    ASSERT_TRUE(columns);
+    EXPECT_EQ(columns->toVector(), (std::vector<std::string>{"名"}));
+    EXPECT_EQ(loadCsvText(dir.file("later.xlsx"), text), CsvStatus::WorkbookBroken);
+
     std::filesystem::create_directory(dir.file("folder.xlsx"));
     EXPECT_EQ(loadCsvText(dir.file("folder.xlsx"), text), CsvStatus::CannotAccess);
 }

@@ -292,8 +292,6 @@ void parsePart(const Archive& archive, zip_uint64_t index, XmlHandler& handler)
     }
 }
 
-// ---- Relationships and parts ----
-
 struct Relationship {
     std::string id;
     std::string type;
@@ -440,8 +438,6 @@ public:
 private:
     bool m_sawRoot = false;
 };
-
-// ---- Number formats ----
 
 // How a number cell is shown, from its number format.
 enum class NumberShow { General, Date, Time, TimeSeconds, DateTime, DateTimeSeconds };
@@ -602,8 +598,6 @@ private:
     std::map<long, NumberShow> m_codes;
     std::vector<long> m_cellFormats;
 };
-
-// ---- Cell text ----
 
 // Spreadsheets write characters that XML cannot hold (and "_x" itself, as _x005F_) as
 // _xHHHH_, a UTF-16 unit each.
@@ -966,8 +960,6 @@ private:
     std::size_t m_width = 0;          // the row's last non-empty column
     std::size_t m_headerWidth = 0;
 };
-
-// ---- The workbook ----
 
 class Workbook {
 public:

@@ -989,12 +989,13 @@ public:
                 m_stylesPart = relationship.target;
         }
         // Chart sheets and the like are in the list too; only worksheets hold cells.
-        for (const auto& [name, id] : workbook.sheets) {
-            const auto found = std::find_if(
-                relationships.begin(), relationships.end(),
-                [&id](const Relationship& relationship) { return relationship.id == id; });
+        for (const auto& sheet : workbook.sheets) {
+            const auto found = std::find_if(relationships.begin(), relationships.end(),
+                                            [&sheet](const Relationship& relationship) {
+                                                return relationship.id == sheet.second;
+                                            });
             if (found != relationships.end() && hasType(*found, "worksheet"))
-                m_sheets.push_back({name, found->target});
+                m_sheets.push_back({sheet.first, found->target});
         }
     }
 

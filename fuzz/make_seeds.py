@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Writes the seed inputs of the fuzz targets into OUT/template, OUT/csv and OUT/picture.
+"""Writes the seed inputs of the fuzz targets into OUT/template, OUT/csv, OUT/picture and
+OUT/workbook (worksheet parts).
 
 Usage: make_seeds.py SOURCE_ROOT OUT
 
@@ -12,6 +13,7 @@ import io
 import os
 import shutil
 import sys
+import zipfile
 
 from PIL import Image, ImageDraw
 
@@ -95,11 +97,34 @@ def pictures(root, folder):
     write(folder, "packbits.tif", encoded(drawing("L", (6, 5)), "TIFF", compression="packbits"))
 
 
+SHEET = ('<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+         "<sheetData>{}</sheetData></worksheet>")
+
+SHEET_SEEDS = {
+    "cells.xml": SHEET.format(
+        '<row r="1"><c r="A1" t="s"><v>0</v></c><c r="C1" t="s"><v>1</v></c></row>'
+        '<row r="3"><c r="A3"><v>0.30000000000000004</v></c><c s="1"><v>46096</v></c>'
+        '<c s="2"><v>46096.354166666667</v></c></row>'
+        '<row><c t="b"><v>1</v></c><c t="e"><v>#N/A</v></c><c t="str"><f>A1</f><v>x</v></c>'
+        '<c t="inlineStr"><is><r><t>a_x000D_b</t></r><rPh><t>y</t></rPh></is></c>'
+        '<c t="d"><v>2026-03-15</v></c></row>'),
+    "gap.xml": SHEET.format('<row r="2"><c r="B2"><v>1</v></c></row><row r="9"><c r="D9"><v>2</v></c></row>'),
+}
+
+
+def workbook(root, folder):
+    with zipfile.ZipFile(os.path.join(root, "examples", "badge", "staff.xlsx")) as example:
+        write(folder, "staff.xml", example.read("xl/worksheets/sheet1.xml"))
+    for name, text in SHEET_SEEDS.items():
+        write(folder, name, text.encode("utf-8"))
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     root, out = sys.argv[1], sys.argv[2]
-    for name, make in (("template", templates), ("csv", csvs), ("picture", pictures)):
+    for name, make in (("template", templates), ("csv", csvs), ("picture", pictures),
+                       ("workbook", workbook)):
         folder = os.path.join(out, name)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)

@@ -217,7 +217,7 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
 
     if (inputs.csvPath.empty())
         return makeProblem(7, BatchControl::CsvChooseButton, "请选择一个【csv文件】", "请选择...");
-    if (!fileExists(inputs.csvPath))
+    if (!fileExists(splitSheetPath(inputs.csvPath).file))
         return makeProblem(8, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
     CsvStatus status = CsvStatus::Ok;
     const auto loaded = loadCsvColumns(inputs.csvPath, tpl.is_trim_csv_cell_value, &status);
@@ -235,7 +235,8 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
         return makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle,
                            status == CsvStatus::TooLarge      ? "文件太大（超过 2 GB）"
                            : status == CsvStatus::OutOfMemory ? "文件太大，内存不足"
-                                                              : kCsvBalloonText);
+                           : isWorkbookStatus(status) ? csvStatusMessage(inputs.csvPath, status)
+                                                      : kCsvBalloonText);
 
     if (tpl.layers.empty())
         return makeProblem(10, BatchControl::LayerList, "请至少创建一个【图层】", "点右键创建...");

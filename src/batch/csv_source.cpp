@@ -1,7 +1,9 @@
 #include "batch/csv_source.h"
 
+#include "batch/workbook_source.h"
 #include "common/c_resources.h"
 #include "common/file_io.h"
+#include "common/paths.h"
 #include "common/text.h"
 
 #include <algorithm>
@@ -284,8 +286,29 @@ std::vector<std::string> csvRowNotes(const CsvDataRow& row, std::size_t headerCe
     return notes;
 }
 
+bool isWorkbookStatus(CsvStatus status)
+{
+    switch (status) {
+    case CsvStatus::WorkbookEncrypted:
+    case CsvStatus::WorkbookNotXlsx:
+    case CsvStatus::WorkbookNoSheet:
+    case CsvStatus::WorkbookSheetMissing:
+    case CsvStatus::WorkbookBroken:
+    case CsvStatus::WorkbookTooLarge:
+        return true;
+    case CsvStatus::Ok:
+    case CsvStatus::CannotAccess:
+    case CsvStatus::TooLarge:
+    case CsvStatus::OutOfMemory:
+        break;
+    }
+    return false;
+}
+
 CsvStatus loadCsvText(const std::string& path, std::string& text)
 {
+    if (isWorkbookPath(path))
+        return loadWorkbookText(path, text);
     text.clear();
     try {
         std::string bytes;
@@ -311,16 +334,30 @@ CsvStatus loadCsvText(const std::string& path, std::string& text)
 
 std::string csvStatusMessage(const std::string& path, CsvStatus status)
 {
+    const SheetPath where = splitSheetPath(path);
+    const char* file = where.file.c_str();
     switch (status) {
     case CsvStatus::TooLarge:
-        return formatText(kMsgCsvTooLarge, path.c_str());
+        return formatText(kMsgCsvTooLarge, file);
     case CsvStatus::OutOfMemory:
-        return formatText(kMsgCsvOutOfMemory, path.c_str());
+        return formatText(kMsgCsvOutOfMemory, file);
+    case CsvStatus::WorkbookEncrypted:
+        return formatText(kMsgWorkbookEncrypted, file);
+    case CsvStatus::WorkbookNotXlsx:
+        return formatText(kMsgWorkbookNotXlsx, file);
+    case CsvStatus::WorkbookNoSheet:
+        return formatText(kMsgWorkbookNoSheet, file);
+    case CsvStatus::WorkbookSheetMissing:
+        return formatText(kMsgWorkbookSheetMissing, file, where.sheet.c_str());
+    case CsvStatus::WorkbookBroken:
+        return formatText(kMsgWorkbookBroken, file);
+    case CsvStatus::WorkbookTooLarge:
+        return formatText(kMsgWorkbookTooLarge, file);
     case CsvStatus::Ok:
     case CsvStatus::CannotAccess:
         break;
     }
-    return formatText(kMsgCsvCannotAccess, path.c_str());
+    return formatText(kMsgCsvCannotAccess, file);
 }
 
 std::optional<PackedStrings> loadCsvColumns(const std::string& path, bool trim, CsvStatus* status)
@@ -329,7 +366,14 @@ std::optional<PackedStrings> loadCsvColumns(const std::string& path, bool trim, 
     std::optional<PackedStrings> columns;
     try {
         std::string text;
-        result = loadCsvText(path, text);
+        if (isWorkbookPath(path)) {
+            // The names are all that is wanted: the sheet is read no further than its header.
+            WorkbookLimits limits;
+            limits.headerOnly = true;
+            result = loadWorkbookText(path, text, limits);
+        } else {
+            result = loadCsvText(path, text);
+        }
         if (result == CsvStatus::Ok) {
             CsvRows rows(text, csvFormatFor(trim));
             columns.emplace(rows.takeHeader());
@@ -347,13 +391,14 @@ CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
 {
     CsvChoiceResult result;
     std::error_code error;
-    const auto fsPath = std::filesystem::path(reinterpret_cast<const char8_t*>(path.c_str()));
-    if (std::filesystem::status(fsPath, error).type() == std::filesystem::file_type::not_found) {
+    const std::string file = splitSheetPath(path).file;
+    if (std::filesystem::status(pathFromUtf8(file), error).type() ==
+        std::filesystem::file_type::not_found) {
         result.status = CsvChoice::Missing;
-        result.message = formatText(kMsgCsvGone, path.c_str());
+        result.message = formatText(kMsgCsvGone, file.c_str());
         return result;
     }
-    if (!endsWithIgnoreCase(path, ".csv")) {
+    if (!endsWithIgnoreCase(file, ".csv") && !endsWithIgnoreCase(file, ".xlsx")) {
         result.status = CsvChoice::NotCsv;
         result.message = kMsgCsvNotCsv;
         return result;

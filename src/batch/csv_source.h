@@ -130,20 +130,45 @@ inline constexpr const char* kMsgCsvOutOfMemory = "文件 '%s' 太大，内存�
 /// per cell besides its text.
 inline constexpr std::uint64_t kMaxCsvBytes = 2ULL * 1024 * 1024 * 1024;
 
-/// Whether a CSV file could be read.
+/// Why an Excel workbook (.xlsx) read as a data file could not be read: the file, and the sheet
+/// for kMsgWorkbookSheetMissing.
+inline constexpr const char* kMsgWorkbookEncrypted = "无法读取 Excel 文件：'%s' 有密码保护。";
+inline constexpr const char* kMsgWorkbookNotXlsx =
+    "无法读取 Excel 文件：'%s' 不是 Excel 工作簿（xlsx）。";
+inline constexpr const char* kMsgWorkbookNoSheet = "无法读取 Excel 文件：'%s' 里没有工作表。";
+inline constexpr const char* kMsgWorkbookSheetMissing =
+    "无法读取 Excel 文件：'%s' 里没有名为 '%s' 的工作表。";
+inline constexpr const char* kMsgWorkbookBroken = "无法读取 Excel 文件：'%s' 已损坏。";
+inline constexpr const char* kMsgWorkbookTooLarge =
+    "无法读取 Excel 文件：'%s' 解压后太大，不会读取。";
+
+/// Whether a CSV file (or a workbook read as one) could be read.
 enum class CsvStatus {
     Ok,
     CannotAccess, // not a regular file, cannot be opened, changed while read
     TooLarge,     // larger than kMaxCsvBytes
     OutOfMemory,  // the file, its text or one of its rows does not fit in memory
+    // A workbook (isWorkbookPath):
+    WorkbookEncrypted,    // protected by a password
+    WorkbookNotXlsx,      // not a zip, or a zip without a workbook
+    WorkbookNoSheet,      // no worksheet at all
+    WorkbookSheetMissing, // the sheet named after "#" is not there
+    WorkbookBroken,       // a part is missing, cut off or not well-formed
+    WorkbookTooLarge,     // a part or the sheet's text unpacks to more than is read
 };
 
+/// True for the statuses of a workbook that was found but could not be read.
+bool isWorkbookStatus(CsvStatus status);
+
 /// Reads a whole CSV file (a regular file of at most kMaxCsvBytes) and decodes it into text
-/// (decodeCsvText). Running out of memory gives OutOfMemory, never an exception.
+/// (decodeCsvText). A workbook path (isWorkbookPath, with an optional "#sheet") gives the
+/// sheet's cells as CSV text instead (loadWorkbookText). Running out of memory gives
+/// OutOfMemory, never an exception.
 CsvStatus loadCsvText(const std::string& path, std::string& text);
 
-/// The message for a CSV file that could not be read: kMsgCsvCannotAccess, kMsgCsvTooLarge or
-/// kMsgCsvOutOfMemory.
+/// The message for a CSV file or workbook that could not be read: kMsgCsvCannotAccess,
+/// kMsgCsvTooLarge, kMsgCsvOutOfMemory or one of the kMsgWorkbook messages, naming the file
+/// (without its "#sheet").
 std::string csvStatusMessage(const std::string& path, CsvStatus status);
 
 /// The column names of a CSV file in header order (duplicates kept), read without the rows
@@ -161,8 +186,8 @@ struct CsvChoiceResult {
     std::vector<std::string> columns;
 };
 
-/// The rule for choosing a CSV file in the editor: the file must exist, end with ".csv" (any
-/// case) and load.
+/// The rule for choosing a CSV file in the editor: the file must exist, end with ".csv" or
+/// ".xlsx" (any case; a workbook may name its sheet after "#") and load.
 CsvChoiceResult checkCsvChoice(const std::string& path, bool trim);
 
 } // namespace torvale

@@ -40,8 +40,9 @@ public:
     RowChecker(const Template& tpl, const BatchInputs& inputs, const FontRegistry& fonts,
                RowCheckResult& result)
         : m_tpl(tpl), m_inputs(inputs), m_result(result),
-          m_csvFolder(inputs.csvPath.empty() ? std::string()
-                                             : pathToUtf8(folderOf(inputs.csvPath))),
+          m_csvFolder(inputs.csvPath.empty()
+                          ? std::string()
+                          : pathToUtf8(folderOf(splitSheetPath(inputs.csvPath).file))),
           m_extension(cardExtension(tpl.output.format))
     {
         m_fitters.reserve(tpl.layers.size());

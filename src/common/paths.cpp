@@ -1,5 +1,7 @@
 #include "common/paths.h"
 
+#include "common/text.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <system_error>
@@ -84,6 +86,31 @@ std::string pathToUtf8(const std::filesystem::path& path)
 {
     const auto u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
+}
+
+SheetPath splitSheetPath(const std::string& path)
+{
+    // A sheet name never holds a slash or a backslash (spreadsheets refuse them), so a "#"
+    // followed by one belongs to a folder's name, not to a sheet.
+    for (std::size_t hash = path.find('#'); hash != std::string::npos;
+         hash = path.find('#', hash + 1)) {
+        if (!endsWithIgnoreCase(std::string_view(path).substr(0, hash), ".xlsx"))
+            continue;
+        if (path.find_first_of("/\\", hash) != std::string::npos)
+            continue;
+        return {path.substr(0, hash), path.substr(hash + 1), true};
+    }
+    return {path, {}, false};
+}
+
+std::string joinSheetPath(const std::string& file, const std::string& sheet)
+{
+    return file + '#' + sheet;
+}
+
+bool isWorkbookPath(const std::string& path)
+{
+    return endsWithIgnoreCase(splitSheetPath(path).file, ".xlsx");
 }
 
 } // namespace torvale

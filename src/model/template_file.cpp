@@ -641,6 +641,9 @@ bool isTemplateModified(const Template& tpl, std::int32_t currentDpi, std::strin
 
 std::string resolveTemplatePath(const std::string& stored, const std::string& templatePath)
 {
+    // A workbook's sheet rides along: the file is looked for, the sheet kept as it is.
+    if (const SheetPath where = splitSheetPath(stored); where.hasSheet)
+        return joinSheetPath(resolveTemplatePath(where.file, templatePath), where.sheet);
     const std::filesystem::path storedPath = pathFromUtf8(stored);
     if (stored.empty() || storedPath.is_absolute())
         return stored;

@@ -111,7 +111,8 @@ std::string matchColumn(const std::vector<std::string>& columns, const std::stri
 
 /// Resolves a path stored in a template: absolute paths as they are; relative ones against the
 /// template's own folder first, then the program folder. When neither exists the path relative
-/// to the template's folder is returned (or the text itself for a template without a file).
+/// to the template's folder is returned (or the text itself for a template without a file). A
+/// workbook's "#sheet" (splitSheetPath) stays after the resolved file.
 std::string resolveTemplatePath(const std::string& stored, const std::string& templatePath);
 
 } // namespace torvale

@@ -266,7 +266,7 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
     : m_template(tpl), m_dpi(dpi), m_fonts(fonts), m_textCache(std::make_unique<TextCache>())
 {
     if (!csvPath.empty())
-        m_csvFolder = pathToUtf8(folderOf(csvPath));
+        m_csvFolder = pathToUtf8(folderOf(splitSheetPath(csvPath).file));
 
     const BackgroundLayer& background = m_template.background;
     bool backgroundPicture = false;

@@ -226,5 +226,22 @@ TEST(RowsCommand, DoubleDashEndsOptions)
     EXPECT_EQ(r.out, "[\"1\"]\n");
 }
 
+TEST(CsvCommands, ExampleWorkbookReadsAsItsCsvTwin)
+{
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge/";
+    for (const char* command : {"columns ", "rows "}) {
+        const CommandResult csv = runBatch(command + shellQuote(folder + "staff.csv"));
+        const CommandResult xlsx = runBatch(command + shellQuote(folder + "staff.xlsx"));
+        EXPECT_EQ(xlsx.exitCode, 0) << xlsx.err;
+        EXPECT_EQ(xlsx.err, "");
+        EXPECT_EQ(xlsx.out, csv.out) << command;
+        EXPECT_NE(csv.out, "");
+    }
+    const CommandResult missing = runBatch("columns " + shellQuote(folder + "staff.xlsx#三月"));
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.err,
+              "无法读取 Excel 文件：'" + folder + "staff.xlsx' 里没有名为 '三月' 的工作表。\n");
+}
+
 } // namespace
 } // namespace torvale

@@ -254,10 +254,11 @@ TEST(HostileInput, CardRefusesAnEmptyFolderAndBlankRows)
     TempDir dir;
     copyExample(dir, "工号,姓名,部门,照片\n , ,\t,\nA1,张三,研发部,\n");
     const std::string folder = dir.file("badge");
+    const auto before = folderContent(folder);
     const CommandResult empty = runIn(dir, folder, "card badge.dat --out ''");
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_NE(empty.err.find("请选择【图片保存到】文件夹"), std::string::npos) << empty.err;
-    EXPECT_EQ(folderContent(folder).size(), 4u); // badge.dat, staff.csv, background.png, photos
+    EXPECT_EQ(folderContent(folder), before) << "no card in the template's folder";
 
     const CommandResult blank =
         runIn(dir, folder, "card badge.dat --row 1 --out " + shellQuote(dir.file("cards")));

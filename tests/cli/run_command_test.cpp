@@ -99,6 +99,21 @@ TEST(RunCommand, SameCardsForAnyJobCountAndNothingOverwritten)
     }
 }
 
+TEST(RunCommand, WorkbookGivesTheSameCardsAsItsCsvTwin)
+{
+    TempDir dir;
+    for (const char* data : {"staff.csv", "staff.xlsx"}) {
+        const CommandResult r = runTool(dir, shellQuote(kExample) + " --csv " +
+                                                 shellQuote(kExampleFolder + "/" + data) +
+                                                 " --out " + shellQuote(dir.file(data)));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+    }
+    const auto cards = folderContent(dir.file("staff.csv"));
+    EXPECT_EQ(cards.size(), 24u);
+    EXPECT_TRUE(cards == folderContent(dir.file("staff.xlsx")));
+}
+
 TEST(RunCommand, LargePhotosGiveTheSameCardsForAnyJobCount)
 {
     // Photos that each fit the image library's limits alone but not four at once: the workers

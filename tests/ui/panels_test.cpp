@@ -6,6 +6,8 @@
 #include "ui/panels/output_panel.h"
 #include "ui/ui_fixture.h"
 
+#include "support/workbook_files.h"
+
 #include "model/settings.h"
 #include "model/template_file.h"
 
@@ -331,6 +333,44 @@ TEST_F(PanelsTest, CsvChoiceAsksAgainUntilAFileLoads)
     prompts.answerFile(std::nullopt);
     QTest::mouseClick(dataSource().chooseButton(), Qt::LeftButton);
     EXPECT_EQ(document->tpl().csv_file_path, good);
+}
+
+TEST_F(PanelsTest, WorkbookSheetsAreChosenInAListAsOneUndoStep)
+{
+    const std::string book = dir.file("staff.xlsx");
+    const auto cell = [](const std::string& ref, const std::string& text) {
+        return "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+    };
+    TestWorkbook workbook;
+    workbook.sheets = {{"一月", "<row>" + cell("A1", "姓名") + "</row>"},
+                       {"二月入职", "<row>" + cell("A1", "工号") + cell("B1", "部门") + "</row>"}};
+    writeWorkbook(book, workbook);
+    prompts.answerFile(book);
+    QTest::mouseClick(dataSource().chooseButton(), Qt::LeftButton);
+    EXPECT_EQ(document->tpl().csv_file_path, book);
+    EXPECT_EQ(document->csvColumns(), (std::vector<std::string>{"姓名"}));
+    QComboBox* sheets = dataSource().sheetBox();
+    EXPECT_FALSE(sheets->isHidden());
+    EXPECT_EQ(boxEntries(sheets), (std::vector<std::string>{"一月", "二月入职"}));
+    EXPECT_EQ(sheets->currentIndex(), 0);
+
+    const bool couldUndo = document->canUndo();
+    sheets->setCurrentIndex(1);
+    emit sheets->activated(1);
+    EXPECT_EQ(document->tpl().csv_file_path, book + "#二月入职");
+    EXPECT_EQ(document->csvColumns(), (std::vector<std::string>{"工号", "部门"}));
+    EXPECT_EQ(dataSource().csvPathField()->text().toStdString(), book + "#二月入职");
+    ASSERT_TRUE(document->canUndo());
+    ASSERT_TRUE(document->undo());
+    EXPECT_EQ(document->tpl().csv_file_path, book);
+    EXPECT_EQ(document->csvColumns(), (std::vector<std::string>{"姓名"}));
+    EXPECT_EQ(sheets->currentIndex(), 0);
+    EXPECT_EQ(document->canUndo(), couldUndo) << "one step";
+
+    // A CSV file has no sheets to offer.
+    prompts.answerFile(writeCsv("people.csv", "Name\n"));
+    QTest::mouseClick(dataSource().chooseButton(), Qt::LeftButton);
+    EXPECT_TRUE(sheets->isHidden());
 }
 
 TEST_F(PanelsTest, TrimSwitchReadsTheFileAgain)

@@ -1,10 +1,13 @@
 #include "ui/panels/data_source_panel.h"
 
 #include "batch/csv_source.h"
+#include "batch/workbook_source.h"
+#include "common/paths.h"
 #include "ui/editor_context.h"
 #include "ui/row_preview.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +22,9 @@ namespace {
 
 constexpr int kPanelHeight = 88;
 constexpr int kPanelWidth = 400;
+// The path field gives room to the sheet list when a workbook has several sheets.
+constexpr int kPathWidth = 260;
+constexpr int kPathWidthBesideSheets = 170;
 
 } // namespace
 
@@ -32,7 +38,12 @@ DataSourcePanel::DataSourcePanel(EditorContext& context, QWidget* parent)
     m_pathField = new QLineEdit(this);
     m_pathField->setObjectName(QStringLiteral("csvPath"));
     m_pathField->setReadOnly(true);
-    m_pathField->setGeometry(70, 26, 260, 20);
+    m_pathField->setGeometry(70, 26, kPathWidth, 20);
+    m_sheetBox = new QComboBox(this);
+    m_sheetBox->setObjectName(QStringLiteral("csvSheet"));
+    m_sheetBox->setGeometry(70 + kPathWidthBesideSheets + 4, 25,
+                            kPathWidth - kPathWidthBesideSheets - 4, 22);
+    m_sheetBox->hide();
     m_chooseButton = new QPushButton(QStringLiteral("选择"), this);
     m_chooseButton->setGeometry(334, 24, 59, 23);
     m_chooseButton->setObjectName(QStringLiteral("chooseCsv"));
@@ -51,6 +62,7 @@ DataSourcePanel::DataSourcePanel(EditorContext& context, QWidget* parent)
     connect(m_chooseButton, &QPushButton::clicked, this,
             [this] { handleControl(ControlId::ChooseCsv); });
     connect(m_trimBox, &QCheckBox::clicked, this, [this] { handleControl(ControlId::TrimCsv); });
+    connect(m_sheetBox, &QComboBox::activated, this, [this](int index) { chooseSheet(index); });
     RowPreview* preview = &context.preview();
     connect(preview, &RowPreview::cardChanged, this,
             [this, preview] { showPreviewRows(preview->rowCount()); });
@@ -108,6 +120,49 @@ void DataSourcePanel::refreshFromDocument()
     m_pathField->setText(QString::fromStdString(tpl.csv_file_path));
     const QSignalBlocker blocker(m_trimBox);
     m_trimBox->setChecked(tpl.is_trim_csv_cell_value);
+    showSheets();
+}
+
+void DataSourcePanel::showSheets()
+{
+    EditorDocument& document = m_context.document();
+    const std::string& path = document.tpl().csv_file_path;
+    std::vector<std::string> names;
+    if (isWorkbookPath(path)) {
+        if (auto read = workbookSheetNames(document.resolve(path)))
+            names = std::move(*read);
+    }
+    const SheetPath where = splitSheetPath(path);
+    const QSignalBlocker blocker(m_sheetBox);
+    m_sheetBox->clear();
+    int current = where.hasSheet ? -1 : 0;
+    for (const std::string& name : names) {
+        if (where.hasSheet && current < 0 && name == where.sheet)
+            current = m_sheetBox->count();
+        m_sheetBox->addItem(QString::fromStdString(name));
+    }
+    m_sheetBox->setCurrentIndex(current);
+    const bool several = names.size() > 1;
+    m_sheetBox->setVisible(several);
+    m_pathField->resize(several ? kPathWidthBesideSheets : kPathWidth, m_pathField->height());
+}
+
+void DataSourcePanel::chooseSheet(int index)
+{
+    EditorDocument& document = m_context.document();
+    const std::string file = splitSheetPath(document.tpl().csv_file_path).file;
+    const std::string path = joinSheetPath(file, m_sheetBox->itemText(index).toStdString());
+    if (path == document.tpl().csv_file_path)
+        return;
+    // A sheet that cannot be read (the file changed meanwhile) leaves the choice as it was.
+    const CsvChoiceResult choice =
+        checkCsvChoice(document.resolve(path), document.tpl().is_trim_csv_cell_value);
+    if (choice.status != CsvChoice::Ok) {
+        m_context.prompts().message("提示", PromptIcon::Warning, choice.message, PromptButtons::Ok);
+        showSheets();
+        return;
+    }
+    document.setCsvFile(path);
 }
 
 void DataSourcePanel::chooseCsv()
@@ -116,7 +171,12 @@ void DataSourcePanel::chooseCsv()
     std::filesystem::path& folder =
         document.settings().dialogFolders[static_cast<int>(DialogFolder::ChooseCsvFile)];
     while (const auto path = m_context.prompts().openFile(
-               {"选择csv文件", "csv文件 (*.csv)", "*.csv", folder.string(), "", {}})) {
+               {"选择csv文件",
+                "csv 或 Excel 文件 (*.csv *.xlsx)",
+                "*.csv *.xlsx",
+                folder.string(),
+                "",
+                {{"csv文件 (*.csv)", "*.csv"}, {"Excel 文件 (*.xlsx)", "*.xlsx"}}})) {
         folder = std::filesystem::path(*path).parent_path();
         const CsvChoiceResult choice = checkCsvChoice(*path, document.tpl().is_trim_csv_cell_value);
         if (choice.status != CsvChoice::Ok) {

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Reading a large workbook: ROWS rows (default 100 000) of the example badge's people in one
+# worksheet (and the same rows as a CSV file, for comparison), through `torvale-batch columns`
+# and `rows`: seconds and peak memory, the median of ROUNDS runs.
+#
+# Usage: bench/workbook.sh [ROWS]     ROWS default 100000
+#   ROUNDS=3            runs
+set -euo pipefail
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
+rows=${1:-100000}
+rounds=${ROUNDS:-3}
+csv=$work/staff.csv
+xlsx=$work/staff.xlsx
+example_rows "$rows" "$csv"
+"$py" - "$root/scripts" "$csv" "$xlsx" <<'PY'
+import csv, sys
+sys.path.insert(0, sys.argv[1])
+from make_workbook import write_workbook
+with open(sys.argv[2], newline="", encoding="utf-8") as f:
+    table = list(csv.reader(f))
+write_workbook(sys.argv[3], [("员工", table)])
+PY
+echo "$rows rows: workbook $(($(stat -c %s "$xlsx") / 1024)) KiB, CSV $(($(stat -c %s "$csv") / 1024)) KiB"
+
+# measure COMMAND FILE: "SECONDS PEAK_MIB" of the median run.
+measure() {
+    local times="" peaks="" s p
+    for ((round = 1; round <= rounds; round++)); do
+        read -r s p _ <<<"$(timed "$tool" "$1" "$2")"
+        times+="$s "
+        peaks+="$p "
+    done
+    # shellcheck disable=SC2086
+    echo "$(median $times) s, peak $(mib "$(median $peaks)") MiB"
+}
+
+# The workbook must read as its CSV twin, or the figures mean nothing.
+if ! cmp -s <("$tool" rows "$csv") <("$tool" rows "$xlsx"); then
+    echo "the workbook's rows differ from the CSV file's" >&2
+    exit 1
+fi
+for command in columns rows; do
+    echo "$command, workbook: $(measure "$command" "$xlsx")"
+    echo "$command, CSV:      $(measure "$command" "$csv")"
+done

@@ -93,7 +93,8 @@ std::size_t skipLineBreak(std::string_view text, std::size_t i)
     return i + 1;
 }
 
-// Number of line breaks in text (CR LF counts once).
+} // namespace
+
 std::size_t countLineBreaks(std::string_view text)
 {
     std::size_t breaks = 0;
@@ -103,8 +104,6 @@ std::size_t countLineBreaks(std::string_view text)
     }
     return breaks;
 }
-
-} // namespace
 
 std::string decodeCsvText(std::string bytes)
 {

@@ -18,6 +18,9 @@ namespace torvale {
 /// each malformed sequence. Bytes that are already UTF-8 are returned in the same buffer.
 std::string decodeCsvText(std::string bytes);
 
+/// The number of line breaks in text as the CSV reader counts lines (CR LF once).
+std::size_t countLineBreaks(std::string_view text);
+
 /// How CSV text is cut into cells.
 struct CsvFormat {
     char delimiter = ',';

@@ -313,26 +313,16 @@ std::string partFolder(std::string_view part)
     return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The part a target names from the part whose relationships hold it: a target is a URI,
 // absolute from the package's root or relative to the source part's folder, %-escaped.
 std::string resolveTarget(std::string_view sourcePart, std::string_view target)
 {
     std::string decoded;
     for (std::size_t i = 0; i < target.size(); ++i) {
-        if (target[i] == '%' && i + 2 < target.size() && hexValue(target[i + 1]) >= 0 &&
-            hexValue(target[i + 2]) >= 0) {
-            decoded += static_cast<char>(hexValue(target[i + 1]) * 16 + hexValue(target[i + 2]));
+        if (target[i] == '%' && i + 2 < target.size() && hexDigitValue(target[i + 1]) >= 0 &&
+            hexDigitValue(target[i + 2]) >= 0) {
+            decoded +=
+                static_cast<char>(hexDigitValue(target[i + 1]) * 16 + hexDigitValue(target[i + 2]));
             i += 2;
         } else {
             decoded += target[i];
@@ -610,7 +600,7 @@ std::string decodeEscapes(std::string text)
             return false;
         unsigned value = 0;
         for (std::size_t k = i + 2; k < i + 6; ++k) {
-            const int digit = hexValue(text[k]);
+            const int digit = hexDigitValue(text[k]);
             if (digit < 0)
                 return false;
             value = value * 16 + static_cast<unsigned>(digit);
@@ -730,17 +720,6 @@ void appendCsvCell(std::string& out, std::string_view cell)
         out += c;
     }
     out += '"';
-}
-
-// Line breaks as the CSV reader counts them (CR LF once).
-std::size_t lineBreaks(std::string_view text)
-{
-    std::size_t breaks = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
-            ++breaks;
-    }
-    return breaks;
 }
 
 template <typename Number> bool parseNumber(std::string_view text, Number& value)
@@ -923,7 +902,7 @@ private:
                     m_out += ',';
                 if (i < m_width) {
                     appendCsvCell(m_out, m_cells[i]);
-                    m_line += lineBreaks(m_cells[i]);
+                    m_line += countLineBreaks(m_cells[i]);
                     m_cells[i].clear();
                 }
             }

@@ -362,6 +362,17 @@ std::string colorToHtml(std::uint32_t color)
     return formatText("#%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
 
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 bool isHtmlColor(std::string_view text)
 {
     return text.size() == 7 && text[0] == '#' &&

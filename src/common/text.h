@@ -80,6 +80,9 @@ std::string formatText(const char* format, ...) __attribute__((format(printf, 1,
 /// Colour text of a 0x00BBGGRR colour value: "#" and red, green, blue as "%02X" each.
 std::string colorToHtml(std::uint32_t color);
 
+/// The value of a hexadecimal digit (either case); -1 for any other character.
+int hexDigitValue(char c);
+
 /// True for a colour text of the form "#RRGGBB" (hex digits of either case).
 bool isHtmlColor(std::string_view text);
 

@@ -77,12 +77,10 @@ void fillPixels(RgbaPixels& pixels, std::size_t width, std::size_t height,
 
 bool exportWide(MagickWand* image, WidePixels& pixels)
 {
+    std::size_t width = 0;
+    std::size_t height = 0;
     pixels.width = pixels.height = 0;
-    if (!image || MagickGetNumberImages(image) == 0)
-        return false;
-    const std::size_t width = MagickGetImageWidth(image);
-    const std::size_t height = MagickGetImageHeight(image);
-    if (width == 0 || height == 0)
+    if (!exportablePixels(image, width, height))
         return false;
     pixels.values.resize(width * height * 4);
     if (MagickExportImagePixels(image, 0, 0, width, height, "RGBA", ShortPixel,
@@ -136,7 +134,7 @@ PixelRect blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEi
 PixelRect blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode)
 {
     return blendOver(dst, src, x, y, mode,
-              {0, 0, static_cast<long>(dst.width), static_cast<long>(dst.height)});
+                     {0, 0, static_cast<long>(dst.width), static_cast<long>(dst.height)});
 }
 
 namespace {

@@ -4,21 +4,6 @@
 
 namespace torvale {
 
-namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 std::array<std::uint8_t, 3> htmlToRgb(const std::string& color)
 {
     const std::uint32_t value = htmlToColor(color).value_or(0); // 0x00BBGGRR
@@ -43,8 +28,8 @@ bool setPixelColor(PixelWand* pixel, const std::string& color)
     if (color.size() == 7 && color[0] == '#') {
         MagickRealType* channels[] = {&packet.red, &packet.green, &packet.blue};
         for (int i = 0; i < 3; ++i) {
-            const int high = hexDigit(color[1 + 2 * i]);
-            const int low = hexDigit(color[2 + 2 * i]);
+            const int high = hexDigitValue(color[1 + 2 * i]);
+            const int low = hexDigitValue(color[2 + 2 * i]);
             if (high < 0 || low < 0)
                 return PixelSetColor(pixel, color.c_str()) != MagickFalse;
             *channels[i] = (high * 16 + low) * (QuantumRange / 255.0);
@@ -82,14 +67,22 @@ std::string magickExceptionText(MagickWand* wand)
     return description.get();
 }
 
-bool exportRgba(MagickWand* image, RgbaPixels& pixels)
+bool exportablePixels(MagickWand* image, std::size_t& width, std::size_t& height)
 {
-    pixels.width = pixels.height = 0;
+    width = height = 0;
     if (!image || MagickGetNumberImages(image) == 0)
         return false;
-    const std::size_t width = MagickGetImageWidth(image);
-    const std::size_t height = MagickGetImageHeight(image);
-    if (width == 0 || height == 0)
+    width = MagickGetImageWidth(image);
+    height = MagickGetImageHeight(image);
+    return width > 0 && height > 0;
+}
+
+bool exportRgba(MagickWand* image, RgbaPixels& pixels)
+{
+    std::size_t width = 0;
+    std::size_t height = 0;
+    pixels.width = pixels.height = 0;
+    if (!exportablePixels(image, width, height))
         return false;
     pixels.bytes.resize(width * height * 4);
     if (MagickExportImagePixels(image, 0, 0, width, height, "RGBA", CharPixel,

@@ -77,6 +77,10 @@ struct RgbaPixels {
     bool empty() const { return bytes.empty(); }
 };
 
+/// The size of an image whose pixels can be exported; false when there is no image or it is
+/// empty.
+bool exportablePixels(MagickWand* image, std::size_t& width, std::size_t& height);
+
 /// The pixels of an image; empty when there is none or they cannot be read.
 RgbaPixels exportRgba(MagickWand* image);
 /// The pixels of an image into pixels, keeping the memory they already have when that is

@@ -31,6 +31,27 @@ nav.toc { background: #f3f5f8; padding: .5em 1.5em; }
 """
 
 
+def is_cjk(character: str) -> bool:
+    return ord(character) >= 0x2E80
+
+
+def join_cjk_lines(text: str) -> str:
+    """Joins the lines of a paragraph where the break falls between two Chinese characters:
+    browsers show such a break as a space, which Chinese text does not have."""
+    lines: list[str] = []
+    fenced = False
+    for line in text.split("\n"):
+        if line.startswith("```"):
+            fenced = not fenced
+        stripped = line.lstrip()
+        if (not fenced and lines and stripped and lines[-1] and is_cjk(stripped[0])
+                and is_cjk(lines[-1][-1])):
+            lines[-1] += stripped
+        else:
+            lines.append(line)
+    return "\n".join(lines)
+
+
 def main() -> int:
     parser = argparse.ArgumentParser()
     parser.add_argument("--version", required=True)
@@ -41,7 +62,7 @@ def main() -> int:
     text = args.guide.read_text(encoding="utf-8")
     converter = markdown.Markdown(extensions=["attr_list", "tables", "fenced_code", "toc"],
                                   extension_configs={"toc": {"toc_depth": "2-2"}})
-    body = converter.convert(text.replace("@VERSION@", args.version))
+    body = converter.convert(join_cjk_lines(text.replace("@VERSION@", args.version)))
     title_match = re.search(r"<h1[^>]*>(.*?)</h1>", body)
     title = re.sub(r"<[^>]+>", "", title_match.group(1)) if title_match else "Torvale"
 

@@ -22,18 +22,19 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fonts-wqy-zenhei, fonts-arphic-uming, fonts-arphic-ukai, qt6-translations-l10n")
 # xdg-open shows the user guide in the browser.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
-# The first line is the synopsis; the rest, each line indented by one space, the description.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "badge and name-card pictures in bulk from a CSV file
- Torvale makes badge, employee-pass and name-card pictures in bulk. A card
- template is designed once in the editor: a background picture or a blank
- card, text layers, photo layers and QR or bar codes, each bound to a column
- of a CSV file. Torvale then renders one JPG or PNG picture per row into a
- folder, never overwriting a file, and can lay the cards out on the pages of
- a PDF file for printing.
- .
- The command-line tool torvale-batch runs the same batch without a display.
- The editor's interface is in Chinese.")
+# bash-completion loads the completion of torvale-batch.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
+# CPack puts the summary above as the synopsis and indents these lines for the control file.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Torvale makes badge, employee-pass and name-card pictures in bulk. A card
+template is designed once in the editor: a background picture or a blank
+card, text layers, photo layers and QR or bar codes, each bound to a column
+of a CSV file. Torvale then renders one JPG or PNG picture per row into a
+folder, never overwriting a file, and can lay the cards out on the pages of
+a PDF file for printing.
+
+The command-line tool torvale-batch runs the same batch without a display.
+The editor's interface is in Chinese.")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 set(CPACK_GENERATOR DEB)

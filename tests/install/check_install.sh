@@ -58,7 +58,8 @@ done
 
 # The completion as bash runs it after <Tab>: COMP_WORDS and COMP_CWORD set, the function called.
 mkdir -p "$stage/work/folder"
-touch "$stage/work/badge.dat" "$stage/work/staff.csv" "$stage/work/cards.pdf"
+touch "$stage/work/badge.dat" "$stage/work/staff.csv" "$stage/work/staff.xlsx" \
+    "$stage/work/cards.pdf"
 completions() {
     (cd "$stage/work" && bash -c 'source "$1"; shift; COMP_WORDS=("$@")
         COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _torvale_batch; echo "${COMPREPLY[*]}"' \
@@ -67,6 +68,7 @@ completions() {
 [[ $(completions ru) == run ]] || fail "'torvale-batch ru<Tab>' gives '$(completions ru)'"
 [[ $(completions run "") == "badge.dat folder" ]] || fail "run <Tab>: $(completions run "")"
 [[ $(completions sheet badge.dat --out "") == "cards.pdf folder" ]] || fail "sheet --out <Tab>"
+[[ $(completions run badge.dat --csv "") == "staff.csv staff.xlsx folder" ]] || fail "--csv <Tab>"
 [[ $(completions sheet badge.dat --paper "") == "A4 A3 A5 Letter" ]] || fail "--paper <Tab>"
 [[ $(completions check badge.dat --r) == "--rows" ]] || fail "check --r<Tab>"
 echo "installed tree ok"

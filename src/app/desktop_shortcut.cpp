@@ -58,7 +58,7 @@ std::filesystem::path desktopLauncherPath(const std::filesystem::path& desktopFo
 }
 
 bool writeDesktopLauncher(const std::filesystem::path& desktopFolder,
-                          const std::filesystem::path& executable)
+                          const std::filesystem::path& executable, const std::string& icon)
 {
     std::error_code ec;
     if (!std::filesystem::is_directory(desktopFolder, ec))
@@ -75,7 +75,9 @@ bool writeDesktopLauncher(const std::filesystem::path& desktopFolder,
                        "Path=" +
                        escapeValue(folder) +
                        "\n"
-                       "Icon=applications-graphics\n"
+                       "Icon=" +
+                       escapeValue(icon) +
+                       "\n"
                        "Terminal=false\n";
     // A failed write leaves an old launcher as it was; a launcher must be executable.
     return replaceFileAtomically(pathToUtf8(target), text, 0755).ok();

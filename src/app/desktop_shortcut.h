@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace torvale {
 
@@ -11,9 +12,10 @@ inline constexpr const char* kDesktopLauncherName = "Torvale.desktop";
 std::filesystem::path desktopLauncherPath(const std::filesystem::path& desktopFolder);
 
 /// Writes the launcher of the program into the desktop folder (mode 0755), replacing an
-/// existing one: it starts the executable in the program folder. True on success.
+/// existing one: it starts the executable in the program folder and shows the icon (a file
+/// path or an icon theme's name). True on success.
 bool writeDesktopLauncher(const std::filesystem::path& desktopFolder,
-                          const std::filesystem::path& executable);
+                          const std::filesystem::path& executable, const std::string& icon);
 
 /// Whether start-up offers to create the launcher: not when check_shortcut_status is 0, not
 /// when the program folder's path contains the desktop folder's path (the program lies on the

@@ -1,4 +1,5 @@
 #include "cli/cli_common.h"
+#include "common/build_info.h"
 
 #include <clocale>
 #include <csignal>
@@ -16,7 +17,8 @@ constexpr const torvale::cli::CommandSpec* kCommands[] = {
 
 std::string toolUsage()
 {
-    std::string usage = "Usage: torvale-batch COMMAND [ARGS...]\n\nCommands:\n";
+    std::string usage = "Usage: torvale-batch COMMAND [ARGS...]\n"
+                        "       torvale-batch --version | --help\n\nCommands:\n";
     for (const auto* command : kCommands)
         usage += command->summary;
     usage += "\nRun 'torvale-batch COMMAND --help' for the options of a command.\n";
@@ -39,6 +41,10 @@ int main(int argc, char** argv)
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         std::fputs(usage.c_str(), stdout);
+        return torvale::cli::kExitOk;
+    }
+    if (name == "--version") {
+        std::printf("torvale-batch %s\n", torvale::kVersion);
         return torvale::cli::kExitOk;
     }
     const torvale::cli::Args args(argv + 2, argv + argc);

@@ -2,7 +2,9 @@
 
 #include "app/editor_document.h"
 #include "app/image_library.h"
+#include "app/installed_files.h"
 #include "app/templates_folder.h"
+#include "common/build_info.h"
 #include "common/paths.h"
 #include "common/settings_store.h"
 #include "render/fonts.h"
@@ -10,10 +12,12 @@
 #include "ui/main/event_filter.h"
 #include "ui/main/main_window.h"
 #include "ui/qt_translation.h"
+#include "ui/user_guide.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
@@ -23,10 +27,12 @@
 #include <QUrl>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -36,7 +42,13 @@ namespace {
 
 constexpr const char* kCrashMessage =
     "Torvale 已停止工作。\n\n出现了一个问题，导致软件停止工作。请进入软件官网联系客服。";
-constexpr const char* kSupportPage = "https://torvale.example.com/support";
+constexpr const char* kUsage = "Usage: torvale [TEMPLATE.dat]\n"
+                               "\n"
+                               "Opens the card editor, with the template TEMPLATE.dat when one is "
+                               "given.\n"
+                               "\n"
+                               "  --version   print the version and exit\n"
+                               "  -h, --help  show this help and exit\n";
 // The crash message is shown by a fresh process of the program started with this argument:
 // after a fatal signal nothing of the crashed process (Qt, the heap) can be trusted.
 constexpr const char* kCrashArgument = "--torvale-crash-message";
@@ -94,7 +106,9 @@ void installCrashHandlers(const QString& executable)
 int showCrashMessage()
 {
     QMessageBox::critical(nullptr, QStringLiteral("错误"), QString::fromUtf8(kCrashMessage));
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kSupportPage)));
+    // The support page is the guide's part about problems, installed with the program.
+    if (findUserGuide(programFolder()))
+        QDesktopServices::openUrl(userGuideUrl(QStringLiteral("problems")));
     return 0;
 }
 
@@ -108,6 +122,35 @@ std::string templateArgument(const QStringList& arguments)
         return QFileInfo(argument).absoluteFilePath().toStdString();
     }
     return {};
+}
+
+// "--version" and "--help" are answered without a display; nullopt for every other command line.
+std::optional<int> answerInformationArguments(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--version") {
+            std::printf("torvale %s\n", kVersion);
+            return 0;
+        }
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+// The icon of every window and dialog, at each size rendered from the SVG.
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/apps/%2.png")
+                         .arg(size)
+                         .arg(QLatin1String(kAppId)),
+                     QSize(size, size));
+    return icon;
 }
 
 void placeWindow(MainWindow& window)
@@ -124,8 +167,14 @@ void placeWindow(MainWindow& window)
 
 int runEditor(int argc, char** argv)
 {
+    if (const auto answered = answerInformationArguments(argc, argv))
+        return *answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvale"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
+    // The desktop entry's id lets the desktop match the windows to the entry and its icon.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+    QApplication::setWindowIcon(applicationIcon());
     // Qt's dialogs and buttons speak Chinese like the rest of the editor, whatever the locale;
     // without the translation they stay in English. The default locale names file types in
     // the file dialogs in Chinese too.

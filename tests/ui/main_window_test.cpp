@@ -1,4 +1,6 @@
+#include "common/build_info.h"
 #include "ui/main_window_fixture.h"
+#include "ui/user_guide.h"
 
 #include <QAction>
 #include <QApplication>
@@ -321,9 +323,12 @@ TEST_F(MainWindowTest, AboutBox)
     EXPECT_EQ(lastAsked().caption, "关于");
     EXPECT_EQ(lastAsked().icon, PromptIcon::Information);
     const std::string bits = std::to_string(sizeof(void*) * 8);
-    EXPECT_EQ(lastAsked().text, "Torvale V1.0 (" + bits +
-                                    "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n"
-                                    "https://torvale.example.com");
+    const std::string version = QString::number(kVersionNumber, 'f', 1).toStdString();
+    // The last line is the address of the guide's "about" part, a local file.
+    EXPECT_EQ(lastAsked().text, "Torvale V" + version + " (" + bits +
+                                    "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n" +
+                                    userGuideUrl(QStringLiteral("about")).toString().toStdString());
+    EXPECT_TRUE(userGuideUrl().isLocalFile());
 }
 
 TEST_F(MainWindowTest, CompletedAlertToggles)

@@ -149,6 +149,9 @@ private:
     void registerSettingsCommands();
     void openRecentFile(std::size_t index);
     void runCustomDpi();
+    /// Opens the user guide (at a section when one is named) in the browser, or says that it
+    /// is not installed.
+    void openUserGuide(const QString& section);
     // Layer commands and menus (main_window_layers.cpp).
     void registerLayerCommands();
     void buildLayerMenus();

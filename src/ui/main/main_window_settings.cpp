@@ -2,10 +2,13 @@
 
 #include "app/desktop_shortcut.h"
 #include "app/font_mapping.h"
+#include "app/installed_files.h"
+#include "common/build_info.h"
 #include "common/paths.h"
 #include "ui/canvas/canvas_view.h"
 #include "ui/dialogs/font_mapping_dialog.h"
 #include "ui/main/main_window_parts.h"
+#include "ui/user_guide.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -18,9 +21,6 @@
 namespace torvale {
 
 namespace {
-
-constexpr const char* kWebSite = "https://torvale.example.com";
-constexpr const char* kUserGuide = "https://torvale.example.com/guide";
 
 static_assert(kZoomCommands.size() == std::size(kZoomLevels));
 static_assert(kDpiPresetCommands.size() == std::size(kDpiPresets));
@@ -51,24 +51,42 @@ void MainWindow::registerSettingsCommands()
     m_commands.add(CommandId::DesktopShortcut, [this] {
         const std::filesystem::path exe =
             pathFromUtf8(QCoreApplication::applicationFilePath().toStdString());
-        if (writeDesktopLauncher(desktopFolder(), exe))
+        const auto icon = findApplicationIcon(programFolder());
+        if (writeDesktopLauncher(desktopFolder(), exe,
+                                 icon ? pathToUtf8(*icon) : "applications-graphics"))
             m_prompts.message("提示", PromptIcon::Information,
                               "在桌面上成功创建了一个【快捷启动方式】", PromptButtons::Ok);
         else
             m_prompts.message("提示", PromptIcon::Error, "在桌面上创建【快捷启动方式】失败",
                               PromptButtons::Ok);
     });
-    m_commands.add(CommandId::UserGuide,
-                   [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kUserGuide))); });
-    m_commands.add(CommandId::WebSite,
-                   [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebSite))); });
+    // There is no web site: the guide installed with the program stands in for it, its last
+    // part ("关于 Torvale") for the product's page.
+    m_commands.add(CommandId::UserGuide, [this] { openUserGuide({}); });
+    m_commands.add(CommandId::WebSite, [this] { openUserGuide(QStringLiteral("about")); });
     m_commands.add(CommandId::About, [this] {
-        const int bits = static_cast<int>(sizeof(void*) * 8);
-        const std::string text = "Torvale V1.0 (" + std::to_string(bits) +
-                                 "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n" +
-                                 kWebSite;
+        // "%s V%0.1f (%d位)", with the point whatever the locale says.
+        char version[32];
+        const auto written = std::to_chars(version, version + sizeof version, kVersionNumber,
+                                           std::chars_format::fixed, 1);
+        const std::string text =
+            "Torvale V" + std::string(version, written.ptr) + " (" +
+            std::to_string(sizeof(void*) * 8) +
+            "位)\n\n\n设计图片模版，批量制作工牌、工作证、胸牌图片。\n" +
+            userGuideUrl(QStringLiteral("about")).toString().toStdString();
         m_prompts.message("关于", PromptIcon::Information, text, PromptButtons::Ok);
     });
+}
+
+void MainWindow::openUserGuide(const QString& section)
+{
+    if (!findUserGuide(programFolder())) {
+        m_prompts.message("提示", PromptIcon::Warning,
+                          "找不到使用指南：" + pathToUtf8(installedUserGuide(programFolder())),
+                          PromptButtons::Ok);
+        return;
+    }
+    QDesktopServices::openUrl(userGuideUrl(section));
 }
 
 void MainWindow::runCustomDpi()

@@ -2,6 +2,7 @@
 
 #include "render/magick.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -44,8 +45,7 @@ enum class ToEightBits { Nearest, Down };
 /// the image library's "over" composite computed from src's 16-bit values and made 8-bit as
 /// mode says, so that over a card of 8-bit values the result is what the library would write,
 /// to the last bit. A transparent card pixel under a transparent one becomes transparent black,
-/// as there.
-/// Returns the part of dst drawn on (empty when none).
+/// as there. Returns the part of dst drawn on (empty when none).
 PixelRect blendOver(RgbaPixels& dst, const WidePixels& src, long x, long y, ToEightBits mode,
                     PixelRect clip);
 

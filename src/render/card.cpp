@@ -43,6 +43,12 @@ std::optional<ColorspaceType> jpegColorspace(OutputColorspace colorspace)
     return std::nullopt;
 }
 
+// A card written with its transparency: a PNG with the transparency switch on.
+bool isTransparentCard(const OutputSettings& output)
+{
+    return output.format == OutputFormat::Png && output.transparent_open;
+}
+
 bool composite(MagickWand* target, MagickWand* source, std::int32_t x, std::int32_t y)
 {
     return MagickCompositeImage(target, source, OverCompositeOp, x, y) != MagickFalse;
@@ -306,20 +312,12 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
                 : std::string());
     }
     // A background of more than 8 bits per channel is kept exact: its cards are drawn by the
-    // image library.
+    // image library. Its 8-bit copies are made when the first card needs them, not for a
+    // renderer that only draws previews.
     MagickWand* backgroundWand = m_background.get();
-    if (backgroundWand && (!backgroundPicture || MagickGetImageDepth(backgroundWand) <= 8) &&
-        exportRgba(backgroundWand, m_backgroundPixels)) {
-        if (!m_backgroundOpaque) {
-            WidePixels wide;
-            widen(m_backgroundPixels, wide);
-            for (const ToEightBits mode : {ToEightBits::Nearest, ToEightBits::Down}) {
-                RgbaPixels& onWhite = m_backgroundOnWhite[static_cast<std::size_t>(mode)];
-                fillPixels(onWhite, m_backgroundPixels.width, m_backgroundPixels.height,
-                           {255, 255, 255, 255});
-                blendOver(onWhite, wide, 0, 0, mode);
-            }
-        }
+    m_drawsInBuffers =
+        backgroundWand && (!backgroundPicture || MagickGetImageDepth(backgroundWand) <= 8);
+    if (m_drawsInBuffers) {
         std::size_t profileCount = 0;
         MagickMemoryPtr<char*> profiles(MagickGetImageProfiles(backgroundWand, "*", &profileCount));
         MagickMemoryPtr<char> comment(MagickGetImageProperty(backgroundWand, "comment"));
@@ -624,7 +622,7 @@ void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log
 MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& output, LogSink& log,
                                  const std::atomic<bool>& stop, const std::string& cardName) const
 {
-    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
+    const bool transparentCard = isTransparentCard(output);
     const BackgroundLayer& bg = m_template.background;
     MagickWandPtr background = backgroundImage();
     // The background composited over a transparent canvas, or an opaque background over a
@@ -663,9 +661,26 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
     return card;
 }
 
+const CardRenderer::BackgroundPixels& CardRenderer::backgroundPixels() const
+{
+    std::call_once(m_backgroundPixelsOnce, [this] {
+        BackgroundPixels& made = m_backgroundPixels;
+        if (!exportRgba(m_background.get(), made.plain) || m_backgroundOpaque)
+            return;
+        WidePixels wide;
+        widen(made.plain, wide);
+        for (const ToEightBits mode : {ToEightBits::Nearest, ToEightBits::Down}) {
+            RgbaPixels& onWhite = made.onWhite[static_cast<std::size_t>(mode)];
+            fillPixels(onWhite, made.plain.width, made.plain.height, {255, 255, 255, 255});
+            blendOver(onWhite, wide, 0, 0, mode);
+        }
+    });
+    return m_backgroundPixels;
+}
+
 bool CardRenderer::drawsInBuffers(const OutputSettings& output) const
 {
-    if (m_backgroundPixels.empty())
+    if (!m_drawsInBuffers)
         return false;
     if (output.format == OutputFormat::Png)
         return !(output.isSaveToPng8 && output.transparent_open);
@@ -680,14 +695,15 @@ const RgbaPixels& CardRenderer::drawInBuffers(CardBuffers& buffers, const CardRo
 {
     // The card starts as a copy of the background: over white when it lets an opaque card's
     // canvas show through and no layer is drawn under it.
-    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
+    const bool transparentCard = isTransparentCard(output);
     const bool onWhite = !m_layersBelow && needsCanvas(transparentCard);
     // Values are made 8-bit as the writer of the card would make them.
     const ToEightBits mode = output.format == OutputFormat::Png && !output.isSaveToPng8
                                  ? ToEightBits::Down
                                  : ToEightBits::Nearest;
+    const BackgroundPixels& background = backgroundPixels();
     const RgbaPixels& start =
-        onWhite ? m_backgroundOnWhite[static_cast<std::size_t>(mode)] : m_backgroundPixels;
+        onWhite ? background.onWhite[static_cast<std::size_t>(mode)] : background.plain;
     if (buffers.start == &start && buffers.card.bytes.size() == start.bytes.size()) {
         const std::size_t stride = start.width * 4;
         for (const PixelRect& rect : buffers.drawn) {
@@ -704,7 +720,7 @@ const RgbaPixels& CardRenderer::drawInBuffers(CardBuffers& buffers, const CardRo
     }
     buffers.drawn.clear();
     if (m_layersBelow)
-        fillPixels(buffers.under, m_backgroundPixels.width, m_backgroundPixels.height,
+        fillPixels(buffers.under, background.plain.width, background.plain.height,
                    transparentCard ? std::array<std::uint8_t, 4>{0, 0, 0, 0}
                                    : std::array<std::uint8_t, 4>{255, 255, 255, 255});
     BufferSurface surface(buffers, mode);
@@ -729,7 +745,8 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
                                                  const std::string& cardName,
                                                  CardBuffers* buffers) const
 {
-    if (!drawsInBuffers(output)) {
+    // A background that could not be exported leaves the card to the image library.
+    if (!drawsInBuffers(output) || backgroundPixels().plain.empty()) {
         MagickWandPtr canvas = draw(row, output, log, stop, cardName);
         if (stop.load() || !canvas)
             return std::nullopt;
@@ -745,7 +762,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         if (!readsBack(pixels, code.image, code.symbol))
             log.log(codeUnreadableText(*code.layer) + "\n");
     }
-    const bool transparentCard = output.format == OutputFormat::Png && output.transparent_open;
+    const bool transparentCard = isTransparentCard(output);
     // A JPEG the library would write with nothing but the pixels and the resolution is
     // encoded here; one it cannot (larger than a JPEG may be) goes to the library, which says why.
     if (output.format == OutputFormat::Jpg && (m_plainBackground || needsCanvas(false))) {

@@ -172,10 +172,16 @@ private:
     MagickWandPtr m_background;     // decoded once; cloned for every card
     bool m_backgroundOpaque = true; // the background has no alpha channel
     bool m_layersBelow = false;     // a picture layer is drawn below the background
-    // The background in 8 bits (empty when cards are never drawn in buffers), and over white
-    // when it is not opaque, made 8-bit in each way (ToEightBits).
-    RgbaPixels m_backgroundPixels;
-    std::array<RgbaPixels, 2> m_backgroundOnWhite;
+    // The background in 8 bits, and over white when it is not opaque, made 8-bit in each way
+    // (ToEightBits); made once, when the first card is drawn in buffers.
+    struct BackgroundPixels {
+        RgbaPixels plain;
+        std::array<RgbaPixels, 2> onWhite;
+    };
+    const BackgroundPixels& backgroundPixels() const;
+    bool m_drawsInBuffers = false; // the background allows cards drawn in 8-bit buffers
+    mutable std::once_flag m_backgroundPixelsOnce;
+    mutable BackgroundPixels m_backgroundPixels;
     // The image library would write nothing but the pixels and the resolution into a JPEG of
     // the background: no profile, comment or progressive scans.
     bool m_plainBackground = false;

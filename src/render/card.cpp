@@ -183,15 +183,14 @@ CardRow CardColumns::row(const PackedStrings& cells, const OutputSettings& outpu
 
 struct CardRenderer::CachedText {
     TextBox box;
-    bool atMinimum = false;
-    std::vector<char32_t> missing;
+    TextFit fit;
 };
 
 // A text is drawn into the cache the second time it is seen, so texts that never repeat (names,
 // numbers) cost nothing but their key. Keys and pixels are both bounded.
 struct CardRenderer::TextCache {
     static constexpr std::size_t kMaxKeys = 20000;
-    static constexpr std::size_t kMaxPixels = 1024 * 1024; // 8 MiB of 16-bit RGBA
+    static constexpr std::size_t kMaxPixels = 2 * 1024 * 1024; // 8 MiB of RGBA
 
     std::mutex mutex;
     std::unordered_map<std::string, bool> seen;
@@ -247,8 +246,7 @@ public:
     }
     void text(const Layer& layer, const TextBox& box) override
     {
-        if (!exportWide(box.box.get(), m_buffers.scratch))
-            return;
+        widen(box.box, m_buffers.scratch);
         const long x = layer.x + box.x;
         const long y = layer.y + box.y;
         m_buffers.drawn.push_back(blendOver(m_buffers.card, m_buffers.scratch, x, y, m_mode,
@@ -375,56 +373,54 @@ void CardRenderer::drawText(Surface& surface, std::size_t layerIndex, const std:
     key += '\0';
     key += text;
     TextCache& cache = *m_textCache;
-    CachedText cached;
     {
-        // A clone shares the pixels until it is cropped; each thread draws its own copy, outside
-        // the lock, so workers drawing the same text do not wait for each other.
-        std::lock_guard lock(cache.mutex);
-        if (const auto it = cache.boxes.find(key); it != cache.boxes.end())
-            cached = {{MagickWandPtr(CloneMagickWand(it->second.box.box.get())), it->second.box.x,
-                       it->second.box.y},
-                      it->second.atMinimum,
-                      it->second.missing};
-    }
-    if (cached.box.box) {
-        notes.add(layer, cached.atMinimum, cached.missing);
-        surface.text(layer, cached.box);
-        return;
+        // The cached box is copied under the lock and drawn outside it, so workers drawing
+        // the same text do not wait for each other.
+        std::optional<CachedText> cached;
+        {
+            std::lock_guard lock(cache.mutex);
+            if (const auto it = cache.boxes.find(key); it != cache.boxes.end())
+                cached = it->second;
+        }
+        if (cached) {
+            notes.add(layer, cached->fit);
+            surface.text(layer, cached->box);
+            return;
+        }
     }
     TextBoxResult drawn = renderTextBox(layer, text, m_fonts);
     if (drawn.failed)
         log.log(formatText("图层#%d 的文字无法绘制（字体 '%s'，%d 磅）:%s\n", layer.number,
                            layer.fontName.c_str(), layer.fontSize, cellForLog(text).c_str()));
-    notes.add(layer, drawn.atMinimum, drawn.missing);
+    notes.add(layer, drawn.fit);
     std::optional<TextBox>& box = drawn.box;
     if (!box)
         return;
     {
         std::lock_guard lock(cache.mutex);
         const auto seen = cache.seen.find(key);
-        const std::size_t pixels =
-            MagickGetImageWidth(box->box.get()) * MagickGetImageHeight(box->box.get());
+        const std::size_t pixels = box->box.width * box->box.height;
         if (seen == cache.seen.end()) {
             if (cache.seen.size() < TextCache::kMaxKeys)
                 cache.seen.emplace(key, true);
         } else if (cache.pixels + pixels <= TextCache::kMaxPixels && !cache.boxes.count(key)) {
-            MagickWandPtr stored(CloneMagickWand(box->box.get()));
-            if (stored) {
-                cache.pixels += pixels;
-                cache.boxes.emplace(key, CachedText{TextBox{std::move(stored), box->x, box->y},
-                                                    drawn.atMinimum, drawn.missing});
-            }
+            cache.pixels += pixels;
+            cache.boxes.emplace(key, CachedText{*box, drawn.fit});
         }
     }
     surface.text(layer, *box);
 }
 
-void CardRenderer::TextNotes::add(const Layer& layer, bool atMinimum,
-                                  const std::vector<char32_t>& missingHere)
+void CardRenderer::TextNotes::add(const Layer& layer, const TextFit& fit)
 {
-    if (atMinimum)
+    // A shrinking layer reports only that even its minimum size does not fit.
+    if (layer.autoShrink && fit.atMinimum)
         shrunkToMinimum.push_back(layer.number);
-    for (const char32_t cp : missingHere) {
+    else if (!layer.autoShrink && fit.wider)
+        wider.push_back(layer.number);
+    else if (!layer.autoShrink && fit.taller)
+        taller.push_back(layer.number);
+    for (const char32_t cp : fit.missing) {
         if (std::find(missing.begin(), missing.end(), cp) == missing.end())
             missing.push_back(cp);
     }
@@ -435,6 +431,11 @@ void CardRenderer::TextNotes::log(const std::string& cardName, LogSink& sink) co
     const std::string named = cardName.empty() ? std::string() : "（" + cardName + "）";
     for (const std::int32_t number : shrunkToMinimum)
         sink.log(formatText("文字太长，已按最小字号绘制：图层#%d%s\n", number, named.c_str()));
+    for (const std::int32_t number : wider)
+        sink.log(formatText("文字比图层宽，超出的部分不会显示：图层#%d%s\n", number, named.c_str()));
+    for (const std::int32_t number : taller)
+        sink.log(formatText("文字的行比图层高，超出的部分不会显示：图层#%d%s\n", number,
+                            named.c_str()));
     if (missing.empty())
         return;
     std::string line = "无法显示的字符：";

@@ -9,6 +9,7 @@
 #include "render/magick.h"
 #include "render/output_file.h"
 #include "render/picture_fit.h"
+#include "render/text_render.h"
 
 #include <array>
 #include <atomic>
@@ -115,8 +116,10 @@ private:
     // size, characters no font can draw.
     struct TextNotes {
         std::vector<std::int32_t> shrunkToMinimum; // layer numbers
+        std::vector<std::int32_t> wider;           // layer numbers: clipped on the right
+        std::vector<std::int32_t> taller;          // layer numbers: lines cut at the bottom
         std::vector<char32_t> missing;
-        void add(const Layer& layer, bool atMinimum, const std::vector<char32_t>& missingHere);
+        void add(const Layer& layer, const TextFit& fit);
         void log(const std::string& cardName, LogSink& sink) const;
     };
     struct CachedText;

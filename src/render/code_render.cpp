@@ -287,9 +287,11 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
         caption.tHAlign = 1;
         caption.tVAlign = 1;
         caption.maxLines = 1;
-        if (const auto box = renderTextBox(caption, symbol.text, fonts).box)
-            MagickCompositeImage(drawn.image.get(), box->box.get(), OverCompositeOp, box->x,
-                                 static_cast<long>(barsHeight) + box->y);
+        if (const auto box = renderTextBox(caption, symbol.text, fonts).box) {
+            if (const MagickWandPtr text = importRgba(box->box))
+                MagickCompositeImage(drawn.image.get(), text.get(), OverCompositeOp, box->x,
+                                     static_cast<long>(barsHeight) + box->y);
+        }
     }
     drawn.module = module;
     drawn.x = layer.x + alignedOffset(layer.width, static_cast<std::int64_t>(width), layer.pHAlign);

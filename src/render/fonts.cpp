@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "render/fc_resources.h"
 #include "render/magick.h"
+#include "render/text_engine.h"
 
 #include <algorithm>
 #include <array>
@@ -507,24 +508,6 @@ FontEntry mappedFontEntry(const std::string& name, const std::string& path)
     entry.mapped = true;
     return entry;
 }
-FontMeasure::FontMeasure(const std::string& font, double pixelSize)
-    : m_scratch(newCanvas(32, 32, "none")), m_draw(NewDrawingWand())
-{
-    if (!m_draw)
-        return;
-    DrawSetTextEncoding(m_draw.get(), "UTF-8");
-    DrawSetFont(m_draw.get(), font.c_str());
-    if (pixelSize > 0)
-        DrawSetFontSize(m_draw.get(), pixelSize);
-}
-
-MagickMemoryPtr<double> FontMeasure::metrics(const char* text) const
-{
-    if (!m_scratch || !m_draw)
-        return MagickMemoryPtr<double>(nullptr);
-    return MagickMemoryPtr<double>(MagickQueryFontMetrics(m_scratch.get(), m_draw.get(), text));
-}
-
 
 bool isReadableFontFile(const std::string& path)
 {
@@ -535,8 +518,7 @@ bool isReadableFontFile(const std::string& path)
         FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(path.c_str()), 0, nullptr, &faces));
     if (!pattern)
         return false;
-    const FontMeasure measure(path);
-    return measure.metrics("a") != nullptr;
+    return faceHasGlyphs(path, "");
 }
 
 std::vector<FontEntry> loadFontMapping(const SettingsStore& store)
@@ -592,15 +574,7 @@ bool fontSupportsText(const FontRegistry& registry, const std::string& family, b
         !registry.isChineseCapable(family))
         return false;
 
-    const FontMeasure measure(entry.fontReference);
-    const MagickMemoryPtr<double> latin = measure.metrics("a");
-    if (!latin)
-        return false;
-    if (!needChinese)
-        return true;
-    const MagickMemoryPtr<double> chinese = measure.metrics("中");
-    // Without a glyph for the character the library draws nothing: the box does not grow.
-    return chinese && chinese.get()[9] - latin.get()[9] > 0.099999;
+    return faceHasGlyphs(entry.fontReference, needChinese ? "a中" : "a");
 }
 
 } // namespace torvale

@@ -111,24 +111,10 @@ private:
 /// The entry of a mapped font: family = name, reference = path, weight 400, not italic.
 FontEntry mappedFontEntry(const std::string& name, const std::string& path);
 
-/// Measures text in one font file on a scratch canvas.
-class FontMeasure {
-public:
-    /// pixelSize 0 keeps the library's default size.
-    explicit FontMeasure(const std::string& font, double pixelSize = 0);
-    /// The library's metrics of a UTF-8 text; null when it cannot measure it.
-    MagickMemoryPtr<double> metrics(const char* text) const;
-
-private:
-    MagickWandPtr m_scratch;
-    DrawingWandPtr m_draw;
-};
-
 /// True for the font file names the image library draws with: .ttf, .ttc and .otf.
 bool isFontFileName(const std::string& path);
 
-/// True when fontconfig can read the file as a font and the image library can measure text
-/// with it.
+/// True when fontconfig and the text engine can both read the file as a font.
 bool isReadableFontFile(const std::string& path);
 
 /// The mapped fonts kept under the font map key: family = value name, reference = path.

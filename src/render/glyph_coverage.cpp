@@ -4,6 +4,8 @@
 #include "render/fc_resources.h"
 #include "render/fonts.h"
 
+#include <unicode/ubrk.h>
+
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -50,14 +52,19 @@ FcCharSetPtr readCharSet(const std::string& path)
     return nullptr;
 }
 
-// The installed font file that fontconfig ranks first for a character in a style, among the
-// first faces of files the image library can draw; "" when none has the character.
-std::string matchFallback(char32_t cp, bool bold, bool italic)
+// The installed font file that fontconfig ranks first for a set of characters in a style and
+// that has all of them, among the first faces of font files; "" when none has them all.
+std::string matchFallback(const std::u32string& chars, bool bold, bool italic)
 {
     FcPatternPtr pattern(FcPatternCreate());
     FcCharSetPtr wanted(FcCharSetCreate());
-    if (!pattern || !wanted || !FcCharSetAddChar(wanted.get(), cp) ||
-        !FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get()) ||
+    if (!pattern || !wanted)
+        return {};
+    for (const char32_t cp : chars) {
+        if (!FcCharSetAddChar(wanted.get(), cp))
+            return {};
+    }
+    if (!FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted.get()) ||
         !FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR) ||
         !FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN))
         return {};
@@ -75,13 +82,43 @@ std::string matchFallback(char32_t cp, bool bold, bool italic)
         if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch ||
             (FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch && index != 0) ||
             FcPatternGetCharSet(font, FC_CHARSET, 0, &set) != FcResultMatch ||
-            !FcCharSetHasChar(set, cp))
+            FcCharSetIntersectCount(set, wanted.get()) != FcCharSetCount(wanted.get()))
             continue;
         const std::string path = reinterpret_cast<const char*>(file);
         if (isFontFileName(path))
             return path;
     }
     return {};
+}
+
+// Where the words of a text end (UTF-16 units, ascending, the text's length last).
+std::vector<std::size_t> wordEnds(std::u16string_view text)
+{
+    std::vector<std::size_t> ends;
+    UErrorCode status = U_ZERO_ERROR;
+    thread_local std::unique_ptr<UBreakIterator, decltype(&ubrk_close)> words(
+        ubrk_open(UBRK_WORD, "", nullptr, 0, &status), &ubrk_close);
+    status = U_ZERO_ERROR;
+    if (words)
+        ubrk_setText(words.get(), reinterpret_cast<const UChar*>(text.data()),
+                     static_cast<int32_t>(text.size()), &status);
+    if (words && U_SUCCESS(status)) {
+        ubrk_first(words.get());
+        for (int32_t end = ubrk_next(words.get()); end != UBRK_DONE; end = ubrk_next(words.get()))
+            ends.push_back(static_cast<std::size_t>(end));
+    }
+    if (ends.empty() || ends.back() != text.size())
+        ends.push_back(text.size());
+    return ends;
+}
+
+char32_t codePointAt(std::u16string_view text, std::size_t& i)
+{
+    const char16_t unit = text[i++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 &&
+        text[i] <= 0xDFFF)
+        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i++] - 0xDC00);
+    return unit;
 }
 
 class CoverageTables {
@@ -92,30 +129,62 @@ public:
         return tables;
     }
 
-    FontSplit split(std::string_view text, const std::string& fontFile, bool bold, bool italic)
+    FacedText split(std::string_view utf8, const TextFont& font)
     {
-        FontSplit result;
+        FacedText result;
+        result.text = utf8ToUtf16(utf8);
+        const std::u16string_view text = result.text;
+        const std::vector<std::size_t> ends = wordEnds(text);
         const std::lock_guard lock(m_mutex);
-        const FcCharSet* own = charSet(fontFile);
-        std::size_t i = 0;
-        while (i < text.size()) {
-            const std::size_t start = i;
-            const char32_t cp = nextCodePoint(text, i);
-            const std::string* font = &fontFile;
-            if (own && !needsNoGlyph(cp) && !FcCharSetHasChar(own, cp)) {
-                const std::string& fallback = fallbackFor(cp, bold, italic);
-                if (!fallback.empty()) {
-                    font = &fallback;
-                } else if (std::find(result.missing.begin(), result.missing.end(), cp) ==
-                           result.missing.end()) {
-                    result.missing.push_back(cp);
-                }
+        const FcCharSet* own = charSet(font.file);
+        const auto append = [&](std::size_t start, std::size_t end, const std::string& face) {
+            if (!result.runs.empty() && result.runs.back().face == face)
+                result.runs.back().end = end;
+            else
+                result.runs.push_back({start, end, face});
+        };
+        std::size_t start = 0;
+        for (const std::size_t end : ends) {
+            // The characters of the word that the font's face lacks.
+            std::u32string lacking;
+            for (std::size_t i = start; own && i < end;) {
+                const char32_t cp = codePointAt(text, i);
+                if (!needsNoGlyph(cp) && !FcCharSetHasChar(own, cp))
+                    lacking += cp;
             }
-            // A character without a glyph of its own joins the run before it.
-            if (result.runs.empty() ||
-                (result.runs.back().font != *font && !(needsNoGlyph(cp) && start > 0)))
-                result.runs.push_back({*font, {}});
-            result.runs.back().text.append(text.substr(start, i - start));
+            if (lacking.empty()) {
+                append(start, end, font.file);
+                start = end;
+                continue;
+            }
+            std::u32string needed; // every character of the word that needs a glyph
+            for (std::size_t i = start; i < end;) {
+                const char32_t cp = codePointAt(text, i);
+                if (!needsNoGlyph(cp) && needed.find(cp) == std::u32string::npos)
+                    needed += cp;
+            }
+            if (const std::string whole = fallbackFor(needed, font); !whole.empty()) {
+                append(start, end, whole);
+                start = end;
+                continue;
+            }
+            // No face has the whole word: each character from the first face that has it.
+            for (std::size_t i = start; i < end;) {
+                const std::size_t from = i;
+                const char32_t cp = codePointAt(text, i);
+                std::string face = font.file;
+                if (needsNoGlyph(cp)) {
+                    if (!result.runs.empty() && result.runs.back().end == from)
+                        face = result.runs.back().face;
+                } else if (!FcCharSetHasChar(own, cp)) {
+                    face = fallbackFor(std::u32string(1, cp), font);
+                    if (face.empty() && std::find(result.missing.begin(), result.missing.end(),
+                                                  cp) == result.missing.end())
+                        result.missing.push_back(cp);
+                }
+                append(from, i, face);
+            }
+            start = end;
         }
         return result;
     }
@@ -129,26 +198,30 @@ private:
         return it->second.get();
     }
 
-    const std::string& fallbackFor(char32_t cp, bool bold, bool italic)
+    const std::string& fallbackFor(const std::u32string& chars, const TextFont& font)
     {
-        const auto key = std::make_tuple(cp, bold, italic);
+        // Words are many; the table is emptied rather than grown without bound.
+        static constexpr std::size_t kMaxRemembered = 20000;
+        const auto key = std::make_tuple(chars, font.bold, font.italic);
         auto it = m_fallbacks.find(key);
-        if (it == m_fallbacks.end())
-            it = m_fallbacks.emplace(key, matchFallback(cp, bold, italic)).first;
+        if (it == m_fallbacks.end()) {
+            if (m_fallbacks.size() >= kMaxRemembered)
+                m_fallbacks.clear();
+            it = m_fallbacks.emplace(key, matchFallback(chars, font.bold, font.italic)).first;
+        }
         return it->second;
     }
 
     std::mutex m_mutex;
     std::unordered_map<std::string, FcCharSetPtr> m_charSets;
-    std::map<std::tuple<char32_t, bool, bool>, std::string> m_fallbacks;
+    std::map<std::tuple<std::u32string, bool, bool>, std::string> m_fallbacks;
 };
 
 } // namespace
 
-FontSplit splitTextByFont(std::string_view text, const std::string& fontFile, bool bold,
-                          bool italic)
+FacedText faceText(std::string_view text, const TextFont& font)
 {
-    return CoverageTables::instance().split(text, fontFile, bold, italic);
+    return CoverageTables::instance().split(text, font);
 }
 
 std::string codePointName(char32_t cp)

@@ -104,4 +104,15 @@ RgbaPixels exportRgba(MagickWand* image)
     return pixels;
 }
 
+MagickWandPtr importRgba(const RgbaPixels& pixels)
+{
+    if (pixels.empty())
+        return nullptr;
+    MagickWandPtr image(NewMagickWand());
+    if (!image || MagickConstituteImage(image.get(), pixels.width, pixels.height, "RGBA",
+                                        CharPixel, pixels.bytes.data()) == MagickFalse)
+        return nullptr;
+    return image;
+}
+
 } // namespace torvale

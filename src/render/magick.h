@@ -87,6 +87,9 @@ RgbaPixels exportRgba(MagickWand* image);
 /// enough; false when there is no image or its pixels cannot be read.
 bool exportRgba(MagickWand* image, RgbaPixels& pixels);
 
+/// A new image of straight-alpha RGBA pixels; nothing when there are none or it cannot be made.
+MagickWandPtr importRgba(const RgbaPixels& pixels);
+
 /// The wand's current exception text ("" when there is none); clears the exception.
 std::string magickExceptionText(MagickWand* wand);
 

@@ -2,7 +2,6 @@
 
 #include "model/template.h"
 #include "render/fonts.h"
-#include "render/glyph_coverage.h"
 #include "render/magick.h"
 
 #include <optional>
@@ -14,72 +13,62 @@ namespace torvale {
 /// Text size is taken at this fixed resolution so cards are the same on every machine.
 inline constexpr int kTextDpi = 96;
 
-/// Draws text with the layer's font, size, colour, spacing and alignment into a transparent
-/// image of the layer's width x height. Characters the layer's font cannot draw are drawn with
-/// a fallback font that can. A text with line breaks is drawn line under line, each line placed
-/// by the horizontal alignment. With auto-shrink a text too large for the layer is drawn
-/// smaller. Never fails: problems give a transparent image (nothing only when not even that
-/// image can be created).
-MagickWandPtr renderLayerImage(const Layer& layer, const std::string& text,
-                               const FontRegistry& fonts);
+/// Draws text with the layer's font, size, colour, spacing and alignment into transparent
+/// pixels of the layer's width x height, shaped and ordered by the shaping engine. Characters
+/// the layer's font cannot draw are drawn with a fallback face that can. A text with line
+/// breaks is drawn line under line, each line placed by the horizontal alignment. With
+/// auto-shrink a text too large for the layer is drawn smaller. Never fails: problems give
+/// transparent pixels (none only for a layer without area).
+RgbaPixels renderLayerImage(const Layer& layer, const std::string& text, const FontRegistry& fonts);
 
-/// A layer's text drawn into its own tight box, and where the box goes inside the layer.
+/// A layer's text drawn into its own tight box (straight-alpha RGBA, cut to the part inside
+/// the layer), and where the box goes inside the layer.
 struct TextBox {
-    MagickWandPtr box;
+    RgbaPixels box;
     long x = 0;
     long y = 0;
+};
+
+/// What laying out a layer's text found, drawn or not.
+struct TextFit {
+    bool measured = false; // false for an empty text or one that cannot be laid out
+    bool wider = false;    // wider than the layer: clipped on the right
+    bool taller = false;   // several lines, taller than the layer: clipped at the bottom
+    bool atMinimum = false; // the layer shrinks its text, and even at its minimum it does not fit
+    std::vector<char32_t> missing; // characters no installed font has, each once
 };
 
 struct TextBoxResult {
     /// Nothing when there is nothing to draw.
     std::optional<TextBox> box;
-    /// A text that is not empty could not be drawn (the font cannot be loaded, the size is
-    /// beyond what the image library can draw).
+    /// A text that is not empty could not be drawn (the font cannot be read, the size is
+    /// beyond what can be drawn).
     bool failed = false;
-    /// The layer shrinks its text, and even at its minimum size the text does not fit.
-    bool atMinimum = false;
-    /// Characters no installed font can draw.
-    std::vector<char32_t> missing;
-};
-
-/// A layer's text measured as renderTextBox would draw it, without drawing.
-struct TextFit {
-    bool measured = false; // false for an empty text or one the font cannot measure
-    bool wider = false;    // wider than the layer: clipped on the right
-    bool taller = false;   // several lines, taller than the layer: clipped at the bottom
-    bool atMinimum = false;
-    std::vector<char32_t> missing;
+    TextFit fit;
 };
 
 /// The most UTF-16 units of a cell a text layer draws: a text wider than its layer is clipped,
 /// so only its beginning can show; four units per pixel of width is more than even the
 /// narrowest glyphs can fill (on each line a text may wrap onto), and a cell of megabytes is not
-/// measured and drawn whole.
+/// laid out and drawn whole.
 std::size_t maxDrawnUnits(const Layer& layer);
 
-/// Measures the texts of one layer as renderTextBox would draw them, without drawing. A text
-/// that fits for sure (by the font's widest character) is not measured at all.
+/// Lays out the texts of one layer as renderTextBox draws them, without drawing.
 class TextFitter {
 public:
     /// The layer and the fonts must outlive the fitter.
-    TextFitter(const Layer& layer, const FontRegistry& fonts);
+    TextFitter(const Layer& layer, const FontRegistry& fonts) : m_layer(layer), m_fonts(fonts) {}
     TextFit fit(const std::string& text) const;
 
 private:
-    bool surelyFits(const std::string& text, const FontSplit& split) const;
-
     const Layer& m_layer;
     const FontRegistry& m_fonts;
-    std::string m_fontFile;
-    double m_maxAdvance = 0; // at the layer's own size; 0 when unknown
-    double m_height = 0;
 };
 
 /// The text box of renderLayerImage, cut to the part that lies inside the layer.
 TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts);
 
-/// Composites a text box straight onto target at the layer's position, clipped to the layer
-/// (the same pixels as compositing the layer image there). The box may be cropped.
+/// Composites a text box onto target at the layer's position.
 void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox);
 
 /// A layer's demo content as pixels for the design canvas.

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "render/glyph_coverage.h"
+#include "render/magick.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace torvale {
+
+/// One glyph placed on a line: pen position in pixels from the line's origin on its baseline
+/// (y grows downwards).
+struct PlacedGlyph {
+    std::uint32_t face = 0; // index into ShapedLine::faces
+    std::uint32_t glyph = 0;
+    double x = 0;
+    double y = 0;
+};
+
+/// One line of text shaped and ordered for display: its glyphs in visual order from left to
+/// right, and its measures in pixels.
+struct ShapedLine {
+    std::vector<std::string> faces; // font files the glyphs come from
+    std::vector<PlacedGlyph> glyphs;
+    double advance = 0;  // where the pen ends, spacing included
+    double inkRight = 0; // the right edge of the rightmost ink (0 without ink)
+    double ascent = 0;   // above the baseline, whole pixels, of the faces used
+    double descent = 0;  // below the baseline, zero or negative
+    std::size_t gaps = 0; // places between clusters that spacing widens
+    /// For each UTF-16 unit of the text, the pen advance of the cluster it starts (spacing
+    /// after it included), 0 inside a cluster: the widths of any part of the line, in order.
+    std::vector<double> unitAdvances;
+};
+
+/// Shapes a paragraph at a pixel size and orders it by the bidirectional algorithm. spacing is
+/// added between grapheme clusters, except between two letters of a cursive script (Arabic,
+/// Syriac, Mongolian, N'Ko, ...), whose joins it would break. units, when given, limits the
+/// line to that part [first, last) of the text. Returns false when a face cannot be read.
+bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLine& line,
+               std::size_t first = 0, std::size_t last = std::u16string::npos);
+
+/// Where a line may end: after the UTF-16 unit before each returned index (the Unicode line
+/// breaking rules, with dictionaries for Thai, Khmer and the like). Ascending; the text's
+/// length is not included.
+std::vector<std::size_t> lineBreakOpportunities(std::u16string_view text);
+
+/// The ends of the grapheme clusters of text from first on, ascending.
+std::vector<std::size_t> clusterEnds(std::u16string_view text, std::size_t first);
+
+/// Draws a shaped line into straight-alpha RGBA pixels with its origin at (x, baseline) in
+/// them, in colour (red, green, blue); colour glyphs (emoji) keep their own colours. Glyphs
+/// outside the pixels are clipped. False when a face cannot be read.
+bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target, double x,
+                    double baseline, const std::array<std::uint8_t, 3>& color);
+
+/// The largest pixel size text is drawn at: a glyph is rendered whole before it is clipped.
+inline constexpr double kMaxTextPixelSize = 4000;
+
+/// True when the file's first face can be read as a font and has a glyph for every character
+/// of text (UTF-8).
+bool faceHasGlyphs(const std::string& file, std::string_view text);
+
+/// The ascent and descent (negative) of a font file at a pixel size; nothing when it cannot be
+/// read.
+std::optional<std::pair<double, double>> faceExtents(const std::string& file, double pixelSize);
+
+} // namespace torvale

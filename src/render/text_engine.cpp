@@ -599,31 +599,29 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
                 const long tx = left + gx;
                 if (tx < 0 || tx >= width)
                     continue;
-                // Premultiplied source over the straight-alpha target.
-                std::array<unsigned, 4> src{};
+                // The glyph over the straight-alpha target ("over", in floating point so that
+                // ink of one colour keeps that colour exactly where glyphs overlap).
                 const auto at = static_cast<std::size_t>(gy * glyph->width + gx);
+                std::array<float, 3> source{}; // premultiplied
+                float sourceAlpha = 0;
                 if (glyph->color) {
-                    for (std::size_t c = 0; c < 4; ++c)
-                        src[c] = glyph->pixels[at * 4 + c];
-                } else {
-                    const unsigned coverage = glyph->pixels[at];
+                    sourceAlpha = glyph->pixels[at * 4 + 3] / 255.0F;
                     for (std::size_t c = 0; c < 3; ++c)
-                        src[c] = (color[c] * coverage + 127) / 255;
-                    src[3] = coverage;
+                        source[c] = glyph->pixels[at * 4 + c] / 255.0F;
+                } else {
+                    sourceAlpha = glyph->pixels[at] / 255.0F;
+                    for (std::size_t c = 0; c < 3; ++c)
+                        source[c] = color[c] / 255.0F * sourceAlpha;
                 }
-                if (src[3] == 0)
+                if (sourceAlpha <= 0)
                     continue;
                 std::uint8_t* dst = &target.bytes[static_cast<std::size_t>(ty * width + tx) * 4];
-                const unsigned keep = 255 - src[3];
-                const unsigned dstAlpha = dst[3];
-                const unsigned alpha = src[3] + (dstAlpha * keep + 127) / 255;
-                for (std::size_t c = 0; c < 3; ++c) {
-                    const unsigned premultiplied =
-                        src[c] * 255 + dst[c] * dstAlpha * keep / 255;
+                const float below = dst[3] / 255.0F * (1 - sourceAlpha);
+                const float alpha = sourceAlpha + below;
+                for (std::size_t c = 0; c < 3; ++c)
                     dst[c] = static_cast<std::uint8_t>(
-                        std::min(255u, (premultiplied + alpha / 2) / std::max(1u, alpha)));
-                }
-                dst[3] = static_cast<std::uint8_t>(std::min(255u, alpha));
+                        std::lround(std::clamp((source[c] + dst[c] / 255.0F * below) / alpha, 0.0F, 1.0F) * 255));
+                dst[3] = static_cast<std::uint8_t>(std::lround(std::min(alpha, 1.0F) * 255));
             }
         }
     }

@@ -122,7 +122,7 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
               "A3,王五,市场部,\n"
               "A3,王五,市场部,\n"
               ",赵六,市场部,\n"
-              "A6,钱七,表情\U0001F92F,\n"
+              "A6,钱七,表情\U0010FFFD,\n"
               "A7,Alexander Maximilian Wolfeschlegelsteinhausen,市场部,\n"
               "A8,孙八,市场部,\n"
               "A9,周九,\"研发部\n第二组\n第三室\",\n");
@@ -138,7 +138,7 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
                          "第 2 行，照片：不是图片：" + notes + "\n" +
                          "第 4 行，工号：文件名“A3-王五.jpg”与第 3 行相同，将另存为带编号的名字\n"
                          "第 5 行，工号：文件名的这一部分为空，将用列名“工号”代替\n"
-                         "第 6 行，部门：无法显示的字符：U+1F92F\n"
+                         "第 6 行，部门：无法显示的字符：U+10FFFD\n"
                          "第 7 行，姓名：文字比图层宽，超出的部分不会显示（图层#2）\n"
                          "第 9 行，部门：文字的行比图层高，超出的部分不会显示（图层#3）\n");
     EXPECT_NE(r.err.find("已检查 9 行，发现 7 个问题。"), std::string::npos) << r.err;

@@ -390,9 +390,10 @@ TEST_F(CardTest, HugeCellsAndUndrawableTextsAreLogged)
     // A cell of megabytes is cut to what the layer can show, and the echo in the log is short.
     const std::string huge(5'000'000, 'W');
     ASSERT_TRUE(compose({{"name", huge}, {"photo", huge}}));
-    ASSERT_EQ(log.lines.size(), 2u);
+    ASSERT_EQ(log.lines.size(), 3u);
     EXPECT_EQ(log.lines[0], "图层#1 的文字过长（5000000 个字符），只绘制前 656 个字符\n");
     EXPECT_EQ(log.lines[1], "无效图片:" + std::string(200, 'W') + "...（共 5000000 个字符）\n");
+    EXPECT_EQ(log.lines[2], "文字比图层宽，超出的部分不会显示：图层#1\n");
 
     // A text that cannot be drawn at all is reported instead of leaving the layer empty.
     log.lines.clear();
@@ -416,7 +417,7 @@ TEST_F(CardTest, TextsAtTheirMinimumAndCharactersNoFontHasAreLoggedOncePerCard)
     title.autoShrink = false;
     title.bind_col_name = "title";
     tpl.layers = {name, title};
-    const CardRow row = {{"name", "Alexander Wolfeschlegel\U0001F92F"}, {"title", "\U0001F92F"}};
+    const CardRow row = {{"name", "Alexander Wolfeschlegel\U0010FFFD"}, {"title", "\U0010FFFD"}};
     // Drawn afresh, then from the text cache: the same lines each time.
     const CardRenderer renderer(tpl, 300, test::testFonts(), dir.file("data.csv"));
     for (int card = 0; card < 3; ++card) {
@@ -425,7 +426,7 @@ TEST_F(CardTest, TextsAtTheirMinimumAndCharactersNoFontHasAreLoggedOncePerCard)
         ASSERT_TRUE(renderer.compose(row, tpl.output, log, stop, "Alexander"));
         EXPECT_EQ(log.lines, (std::vector<std::string>{
                                  "文字太长，已按最小字号绘制：图层#1（Alexander）\n",
-                                 "无法显示的字符：U+1F92F（Alexander）\n"}));
+                                 "无法显示的字符：U+10FFFD（Alexander）\n"}));
     }
 }
 

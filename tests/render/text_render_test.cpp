@@ -1,6 +1,7 @@
 #include "render/text_render.h"
 
 #include "model/template_file.h"
+#include "common/text.h"
 #include "render/glyph_coverage.h"
 
 #include "support/test_support.h"
@@ -33,17 +34,6 @@ struct Ink {
     double centreX() const { return (left + right) / 2.0; }
     double centreY() const { return (top + bottom) / 2.0; }
 };
-
-Pixels exportPixels(MagickWand* wand)
-{
-    Pixels pixels;
-    pixels.width = MagickGetImageWidth(wand);
-    pixels.height = MagickGetImageHeight(wand);
-    pixels.rgba.resize(pixels.width * pixels.height * 4);
-    EXPECT_TRUE(MagickExportImagePixels(wand, 0, 0, pixels.width, pixels.height, "RGBA", CharPixel,
-                                        pixels.rgba.data()));
-    return pixels;
-}
 
 Ink inkOf(const Pixels& pixels, unsigned char threshold = 96)
 {
@@ -94,11 +84,9 @@ protected:
 
     static Pixels render(const Layer& layer, const std::string& text)
     {
-        MagickWandPtr image = renderLayerImage(layer, text, *s_fonts);
-        EXPECT_TRUE(image);
-        if (!image)
-            return {};
-        Pixels pixels = exportPixels(image.get());
+        const RgbaPixels image = renderLayerImage(layer, text, *s_fonts);
+        EXPECT_FALSE(image.empty());
+        Pixels pixels{image.width, image.height, image.bytes};
         EXPECT_EQ(pixels.width, static_cast<std::size_t>(layer.width));
         EXPECT_EQ(pixels.height, static_cast<std::size_t>(layer.height));
         return pixels;
@@ -346,7 +334,7 @@ std::string fontFileOf(const FontRegistry& fonts, const std::string& family, boo
     return entries ? chooseFontFile(*entries, bold, false).fontReference : std::string();
 }
 
-TEST_F(TextRenderTest, TextIsSplitBetweenItsFontAndFallbacks)
+TEST_F(TextRenderTest, TextIsSplitBetweenItsFontAndFallbacksByWord)
 {
     const std::string cjkOnly = fontFileOf(*s_fonts, "Droid Sans Fallback");
     const std::string latinOnly = fontFileOf(*s_fonts, "DejaVu Sans");
@@ -359,29 +347,34 @@ TEST_F(TextRenderTest, TextIsSplitBetweenItsFontAndFallbacks)
         std::vector<std::string> runs;
         std::vector<char32_t> missing;
     };
+    // Runs marked "=" are drawn in the font itself, "+" in a fallback, "!" by no face.
     const Case cases[] = {
-        {"王小明ABC", both, {"王小明ABC"}, {}},
-        {"王小明ABC", cjkOnly, {"王小明", "ABC"}, {}},
-        {"Name 名字", latinOnly, {"Name ", "名字"}, {}},
-        // A joiner goes with the character before it; a character no font has stays in the
-        // text's own font and is reported once.
-        {"A名\u200d字", latinOnly, {"A", "名\u200d字"}, {}},
-        {"A\U0001F92FB\U0001F92F", latinOnly, {"A\U0001F92FB\U0001F92F"}, {0x1F92F}},
+        {"王小明ABC", both, {"=王小明ABC"}, {}},
+        {"王小明ABC", cjkOnly, {"=王小明", "+ABC"}, {}},
+        {"Name 名字", latinOnly, {"=Name ", "+名字"}, {}},
+        // A joiner goes with the character before it.
+        {"A名\u200d字", latinOnly, {"=A", "+名\u200d字"}, {}},
+        // The font lacks "ễ": the whole word goes to a face that has all of it.
+        {"Nguyễn 王", both, {"+Nguyễn", "= 王"}, {}},
+        // A character no face has is a run of its own, with no face, named once.
+        {"A\U0010FFFDB\U0010FFFD", latinOnly, {"=A", "!\U0010FFFD", "=B", "!\U0010FFFD"}, {0x10FFFD}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        const FontSplit split = splitTextByFont(c.text, c.font, false, false);
+        const FacedText faced = faceText(c.text, {c.font, false, false});
         std::vector<std::string> runs;
-        for (const FontRun& run : split.runs)
-            runs.push_back(run.text);
+        for (const FacedText::Run& run : faced.runs) {
+            const char mark = run.face == c.font ? '=' : run.face.empty() ? '!' : '+';
+            runs.push_back(mark + utf16ToUtf8(std::u16string_view(faced.text).substr(
+                                      run.start, run.end - run.start)));
+        }
         EXPECT_EQ(runs, c.runs);
-        EXPECT_EQ(split.runs.front().font, c.font);
-        EXPECT_EQ(split.missing, c.missing);
+        EXPECT_EQ(faced.missing, c.missing);
     }
     // The fallback keeps bold where its family has it.
-    const FontSplit bold = splitTextByFont("王A", cjkOnly, true, false);
+    const FacedText bold = faceText("王A", {cjkOnly, true, false});
     ASSERT_EQ(bold.runs.size(), 2u);
-    EXPECT_NE(bold.runs[1].font.find("Bold"), std::string::npos) << bold.runs[1].font;
+    EXPECT_NE(bold.runs[1].face.find("Bold"), std::string::npos) << bold.runs[1].face;
 }
 
 TEST_F(TextRenderTest, FallbackCharactersAreDrawnAndMeasuredWithTheText)
@@ -467,7 +460,7 @@ TEST_F(TextRenderTest, LinesShrinkUntilTheyAllFitAndTheFitterCountsThem)
     EXPECT_FALSE(TextFitter(layer, *s_fonts).fit("Name").taller);
     layer.autoShrink = true;
     const TextBoxResult shrunk = renderTextBox(layer, text, *s_fonts);
-    EXPECT_FALSE(shrunk.atMinimum);
+    EXPECT_FALSE(shrunk.fit.atMinimum);
     const Ink ink = renderInk(layer, text);
     EXPECT_GT(ink.top, 0);
     EXPECT_LT(ink.bottom, 39); // the lower line is not clipped
@@ -534,14 +527,14 @@ TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
     layer.fontSize = 26;
     layer.autoShrink = true;
     const TextBoxResult fitted = renderTextBox(layer, longName, *s_fonts);
-    EXPECT_FALSE(fitted.atMinimum);
+    EXPECT_FALSE(fitted.fit.atMinimum);
     const Ink shrunk = renderInk(layer, longName);
     EXPECT_LT(shrunk.right, 119); // not clipped
     EXPECT_GT(shrunk.right - shrunk.left, 100); // the largest size that fits, not just any
     EXPECT_FALSE(TextFitter(layer, *s_fonts).fit(longName).atMinimum);
 
     layer.minFontSize = 20;
-    EXPECT_TRUE(renderTextBox(layer, longName, *s_fonts).atMinimum);
+    EXPECT_TRUE(renderTextBox(layer, longName, *s_fonts).fit.atMinimum);
     EXPECT_EQ(renderInk(layer, longName).right, 119); // clipped at the minimum
     EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(longName).atMinimum);
 
@@ -555,7 +548,7 @@ TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
     Layer low = textLayer(300, 16, 0, 0);
     low.fontSize = 26;
     low.autoShrink = true;
-    EXPECT_FALSE(renderTextBox(low, "Hg", *s_fonts).atMinimum);
+    EXPECT_FALSE(renderTextBox(low, "Hg", *s_fonts).fit.atMinimum);
     const Ink lowInk = renderInk(low, "Hg");
     EXPECT_GE(lowInk.top, 0);
     EXPECT_LT(lowInk.bottom, 15);
@@ -574,19 +567,21 @@ TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
 
 TEST_F(TextRenderTest, FitterSaysWhichTextsAreClipped)
 {
-    // The fitter skips measuring texts that fit for sure; it must agree with the drawing on
-    // every length, up to the one that no longer fits.
-    for (const char* letter : {"W", "i", "中"}) {
+    // Growing a text letter by letter: while the fitter says it fits, the layer shows all the
+    // ink a wider layer shows; a letter after it says the text is wider, ink is cut off.
+    for (const char* letter : {"W", "i", "中", "ب"}) {
         SCOPED_TRACE(letter);
         const Layer layer = textLayer(150, 30, 0, 1);
+        const Layer wide = textLayer(600, 30, 0, 1);
         const TextFitter fitter(layer, *s_fonts);
         std::string text;
-        bool clipped = false;
-        while (!clipped) {
+        for (int n = 0; n < 200 && !fitter.fit(text + letter).wider; ++n) {
             text += letter;
-            clipped = renderInk(layer, text).right == layer.width - 1;
-            ASSERT_EQ(fitter.fit(text).wider, clipped) << text;
+            ASSERT_EQ(renderInk(layer, text).count, renderInk(wide, text).count) << text;
         }
+        text += std::string(letter) + letter;
+        EXPECT_TRUE(fitter.fit(text).wider);
+        EXPECT_LT(renderInk(layer, text).count, renderInk(wide, text).count) << text;
     }
 }
 

@@ -256,7 +256,9 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
     const FontEntry* font = layerFont(layer, fonts);
     if (!font)
         return std::nullopt;
-    const TextFont textFont{font->fontReference, layer.isBold != 0, layer.isItalic != 0};
+    // Fallback faces take the style of the face drawn, not the one asked for: a family
+    // without bold draws its own letters regular, and so the others of the same name.
+    const TextFont textFont{font->fontReference, font->weight > 400, font->italic};
     TextLayout layout;
     std::vector<std::string_view> parts = textLines(text);
     // Every line is at least a pixel high: lines past the layer's height never show.

@@ -599,9 +599,23 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
                 const long tx = left + gx;
                 if (tx < 0 || tx >= width)
                     continue;
-                // The glyph over the straight-alpha target ("over", in floating point so that
-                // ink of one colour keeps that colour exactly where glyphs overlap).
                 const auto at = static_cast<std::size_t>(gy * glyph->width + gx);
+                std::uint8_t* dst = &target.bytes[static_cast<std::size_t>(ty * width + tx) * 4];
+                if (!glyph->color) {
+                    const std::uint8_t coverage = glyph->pixels[at];
+                    if (coverage == 0)
+                        continue;
+                    // Ink of the text's colour on nothing or on ink of the same colour (the
+                    // usual cases): only the coverage adds up.
+                    if (dst[3] == 0 || (dst[0] == color[0] && dst[1] == color[1] && dst[2] == color[2])) {
+                        dst[0] = color[0];
+                        dst[1] = color[1];
+                        dst[2] = color[2];
+                        dst[3] = static_cast<std::uint8_t>(coverage + (dst[3] * (255 - coverage) + 127) / 255);
+                        continue;
+                    }
+                }
+                // Otherwise "over" in floating point on the straight-alpha target.
                 std::array<float, 3> source{}; // premultiplied
                 float sourceAlpha = 0;
                 if (glyph->color) {
@@ -615,13 +629,13 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
                 }
                 if (sourceAlpha <= 0)
                     continue;
-                std::uint8_t* dst = &target.bytes[static_cast<std::size_t>(ty * width + tx) * 4];
                 const float below = dst[3] / 255.0F * (1 - sourceAlpha);
                 const float alpha = sourceAlpha + below;
-                for (std::size_t c = 0; c < 3; ++c)
-                    dst[c] = static_cast<std::uint8_t>(
-                        std::lround(std::clamp((source[c] + dst[c] / 255.0F * below) / alpha, 0.0F, 1.0F) * 255));
-                dst[3] = static_cast<std::uint8_t>(std::lround(std::min(alpha, 1.0F) * 255));
+                for (std::size_t c = 0; c < 3; ++c) {
+                    const float value = (source[c] + dst[c] / 255.0F * below) / alpha;
+                    dst[c] = static_cast<std::uint8_t>(std::clamp(value, 0.0F, 1.0F) * 255 + 0.5F);
+                }
+                dst[3] = static_cast<std::uint8_t>(std::min(alpha, 1.0F) * 255 + 0.5F);
             }
         }
     }

@@ -208,6 +208,37 @@ TEST(CheckCommand, ACutJpegIsDamagedForTheCheckAndTheBatchAlike)
     EXPECT_EQ(folderContent(dir.file("cards")).size(), 1u);
 }
 
+// The row check and the batch agree on the texts of an international list: a name with an
+// emoji is drawn (in colour where a colour emoji font is installed) and reported by neither;
+// a character no font has and an Arabic name too long for its layer are reported by both.
+TEST(CheckCommand, RowsAndTheBatchAgreeOnTexts)
+{
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    writeFile(dir.file("rows.csv"),
+              "工号,姓名,部门,照片\n"
+              "A1,Lily 🌸 Chen,研发部,\n"
+              "A2,王\U0010FFFD,研发部,\n"
+              "A3,عبد الرحمن بن محمد بن عبد العزيز الأحمد الهاشمي,研发部,\n"
+              "A4,محمد الأحمد,研发部,\n");
+    const std::string arguments = shellQuote(folder + "/badge.dat") + " --out " +
+                                  shellQuote(dir.file("cards")) + " --csv " +
+                                  shellQuote(dir.file("rows.csv"));
+    const CommandResult check = runCheck(dir, arguments + " --rows");
+    EXPECT_EQ(check.out, "第 2 行，姓名：无法显示的字符：U+10FFFD\n"
+                         "第 3 行，姓名：文字比图层宽，超出的部分不会显示（图层#2）\n");
+    const CommandResult run =
+        runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                   shellQuote(TORVALE_BATCH_EXE) + " run --strict --quiet " + arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.find("A1-"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("无法显示的字符：U+10FFFD（A2-"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("文字比图层宽，超出的部分不会显示：图层#2（A3-"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("A4-"), std::string::npos) << run.err;
+    EXPECT_EQ(folderContent(dir.file("cards")).size(), 4u);
+}
+
 TEST(CheckCommand, RowsReportWhatTheBatchSkipsOrCannotRead)
 {
     TempDir dir;

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Writes the seed inputs of the fuzz targets into OUT/template, OUT/csv, OUT/picture and
-OUT/workbook (worksheet parts).
+"""Writes the seed inputs of the fuzz targets into OUT/template, OUT/csv, OUT/picture,
+OUT/workbook (worksheet parts) and OUT/text (layer settings and a cell).
 
 Usage: make_seeds.py SOURCE_ROOT OUT
 
@@ -119,12 +119,29 @@ def workbook(root, folder):
         write(folder, name, text.encode("utf-8"))
 
 
+TEXT_SEEDS = {
+    "names.txt": "王小明 Wang Xiaoming",
+    "arabic.txt": "Ali محمد الأحمد 123",
+    "indic.txt": "क्षत्रिय অমিত রায় สมชาย ใจดี សុខ ដារ៉ា བཀྲ་ཤིས་",
+    "marks.txt": "Adébáyọ̀ Nguyễn " + "a" + "\u0301" * 200,
+    "format.txt": "\u202eabc\u200b\ufeff\u2067محمد",
+    "emoji.txt": "Lily 🌸 Chen 👩‍👩‍👧 \U0010fffd",
+    "lines.txt": "研发部\n第二组\r\n第三室 long words wrapped",
+}
+
+
+def texts(root, folder):
+    # Four bytes of layer settings, then the cell.
+    for i, (name, text) in enumerate(TEXT_SEEDS.items()):
+        write(folder, name, bytes([i * 37 % 256, 3, i, 20 + i]) + text.encode("utf-8"))
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     root, out = sys.argv[1], sys.argv[2]
     for name, make in (("template", templates), ("csv", csvs), ("picture", pictures),
-                       ("workbook", workbook)):
+                       ("workbook", workbook), ("text", texts)):
         folder = os.path.join(out, name)
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(folder)

@@ -19,7 +19,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fonts-wqy-zenhei, fonts-arphic-uming, fonts-arphic-ukai, qt6-translations-l10n")
+    "fonts-wqy-zenhei, fonts-arphic-uming, fonts-arphic-ukai, fonts-noto-core, fonts-noto-color-emoji, qt6-translations-l10n")
 # xdg-open shows the user guide in the browser.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # bash-completion loads the completion of torvale-batch.

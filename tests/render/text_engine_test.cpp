@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace torvale {
@@ -267,6 +268,38 @@ TEST(TextEngine, HostileCellsDrawOrAreRefused)
             EXPECT_LE(result.box->box.width, static_cast<std::size_t>(layer.width));
             EXPECT_LE(result.box->box.height, static_cast<std::size_t>(layer.height));
         }
+    }
+}
+
+// Threads keep faces and glyphs of their own: texts drawn on four threads at once are the texts
+// drawn on one (scripts/tsan runs this under ThreadSanitizer).
+TEST(TextEngine, ThreadsDrawTheSameTexts)
+{
+    const std::vector<std::string> texts = {"محمد الأحمد", "क्षत्रिय", "王小明 Wang", "Lily 🌸 Chen",
+                                            "สมชาย ใจดี", "Nguyễn Thị Ánh"};
+    const Layer layer = layerFor("WenQuanYi Zen Hei", 500);
+    std::vector<RgbaPixels> expected;
+    for (const std::string& text : texts)
+        expected.push_back(renderLayerImage(layer, text, test::testFonts()));
+    std::vector<std::vector<RgbaPixels>> drawn(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < drawn.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 3; ++round) {
+                for (std::size_t i = 0; i < texts.size(); ++i) {
+                    const std::size_t k = (i + t) % texts.size();
+                    RgbaPixels pixels = renderLayerImage(layer, texts[k], test::testFonts());
+                    if (round == 2 && drawn[t].size() < texts.size())
+                        drawn[t].push_back(std::move(pixels));
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (std::size_t t = 0; t < drawn.size(); ++t) {
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            EXPECT_EQ(drawn[t][i].bytes, expected[(i + t) % texts.size()].bytes) << t << " " << i;
     }
 }
 

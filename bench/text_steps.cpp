@@ -43,7 +43,8 @@ int main(int argc, char** argv)
     const FontRegistry fonts = FontRegistry::build(SettingsStore(settings.string()));
     Template tpl;
     std::string text;
-    if (!readTemplateFile(argv[1], tpl, 300, {}).ok() || loadCsvText(argv[2], text) != CsvStatus::Ok) {
+    if (!readTemplateFile(argv[1], tpl, 300, {}).ok() ||
+        loadCsvText(argv[2], text) != CsvStatus::Ok) {
         std::fprintf(stderr, "cannot open %s or %s\n", argv[1], argv[2]);
         return 1;
     }
@@ -78,9 +79,9 @@ int main(int argc, char** argv)
     for (const CardRow& row : rows) {
         const auto begin = std::chrono::steady_clock::now();
         card(row);
-        times.push_back(std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - begin)
-                            .count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+                .count());
     }
     double total = 0;
     for (const double t : times)

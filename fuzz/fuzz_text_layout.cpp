@@ -17,8 +17,9 @@ namespace {
 
 const torvale::FontRegistry& fonts()
 {
-    static const torvale::FontRegistry registry = torvale::FontRegistry::build(
-        torvale::SettingsStore((std::filesystem::temp_directory_path() / "torvale-fuzz-text.json").string()));
+    static const torvale::FontRegistry registry =
+        torvale::FontRegistry::build(torvale::SettingsStore(
+            (std::filesystem::temp_directory_path() / "torvale-fuzz-text.json").string()));
     return registry;
 }
 
@@ -43,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     layer.minFontSize = 4;
     layer.width = 40 + data[3] * 2;
     layer.height = 20 + data[2];
-    std::string text = torvale::toValidUtf8(std::string(reinterpret_cast<const char*>(data + 4), size - 4));
+    std::string text =
+        torvale::toValidUtf8(std::string(reinterpret_cast<const char*>(data + 4), size - 4));
     text = torvale::truncateUtf16Units(text, torvale::maxDrawnUnits(layer));
 
     const torvale::TextBoxResult drawn = torvale::renderTextBox(layer, text, fonts());
@@ -51,8 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const torvale::TextBox& box = *drawn.box;
         FUZZ_CHECK(box.x >= 0 && box.y >= 0);
         FUZZ_CHECK(box.box.width >= 1 && box.box.height >= 1);
-        FUZZ_CHECK(box.x + static_cast<long>(box.box.width) <= std::max<long>(layer.width, box.x + 1));
-        FUZZ_CHECK(box.y + static_cast<long>(box.box.height) <= std::max<long>(layer.height, box.y + 1));
+        FUZZ_CHECK(box.x + static_cast<long>(box.box.width) <=
+                   std::max<long>(layer.width, box.x + 1));
+        FUZZ_CHECK(box.y + static_cast<long>(box.box.height) <=
+                   std::max<long>(layer.height, box.y + 1));
         FUZZ_CHECK(box.box.bytes.size() == box.box.width * box.box.height * 4);
     }
     const torvale::TextFit fit = torvale::TextFitter(layer, fonts()).fit(text);

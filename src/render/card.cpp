@@ -432,10 +432,11 @@ void CardRenderer::TextNotes::log(const std::string& cardName, LogSink& sink) co
     for (const std::int32_t number : shrunkToMinimum)
         sink.log(formatText("文字太长，已按最小字号绘制：图层#%d%s\n", number, named.c_str()));
     for (const std::int32_t number : wider)
-        sink.log(formatText("文字比图层宽，超出的部分不会显示：图层#%d%s\n", number, named.c_str()));
+        sink.log(
+            formatText("文字比图层宽，超出的部分不会显示：图层#%d%s\n", number, named.c_str()));
     for (const std::int32_t number : taller)
-        sink.log(formatText("文字的行比图层高，超出的部分不会显示：图层#%d%s\n", number,
-                            named.c_str()));
+        sink.log(
+            formatText("文字的行比图层高，超出的部分不会显示：图层#%d%s\n", number, named.c_str()));
     if (missing.empty())
         return;
     std::string line = "无法显示的字符：";

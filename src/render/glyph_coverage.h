@@ -23,7 +23,7 @@ struct FacedText {
         std::size_t end = 0;
         std::string face; // "" for characters no installed face has: they take no room
     };
-    std::vector<Run> runs; // in text order, covering the whole text
+    std::vector<Run> runs;         // in text order, covering the whole text
     std::vector<char32_t> missing; // characters no installed face has, each once, in order
 };
 

@@ -109,8 +109,8 @@ MagickWandPtr importRgba(const RgbaPixels& pixels)
     if (pixels.empty())
         return nullptr;
     MagickWandPtr image(NewMagickWand());
-    if (!image || MagickConstituteImage(image.get(), pixels.width, pixels.height, "RGBA",
-                                        CharPixel, pixels.bytes.data()) == MagickFalse)
+    if (!image || MagickConstituteImage(image.get(), pixels.width, pixels.height, "RGBA", CharPixel,
+                                        pixels.bytes.data()) == MagickFalse)
         return nullptr;
     return image;
 }

@@ -56,8 +56,8 @@ struct Face {
     FT_Face ft = nullptr;
     hb_face_t* hbFace = nullptr;
     hb_font_t* hbFont = nullptr;
-    double hbSize = 0;     // the pixel size hbFont is scaled to
-    double ftSize = 0;     // the pixel size ft is set to
+    double hbSize = 0;      // the pixel size hbFont is scaled to
+    double ftSize = 0;      // the pixel size ft is set to
     double bitmapScale = 1; // a face of bitmaps only (colour emoji): its strike to the size
 
     ~Face()
@@ -122,11 +122,6 @@ public:
     {
         if (const auto it = m_faces.find(file); it != m_faces.end())
             return it->second.get();
-        if (m_faces.size() >= kMaxFaces) {
-            m_glyphs.clear();
-            m_glyphBytes = 0;
-            m_faces.clear();
-        }
         auto face = std::make_unique<Face>();
         if (!m_library || FT_New_Face(m_library, file.c_str(), 0, &face->ft) != 0) {
             face->ft = nullptr;
@@ -142,6 +137,17 @@ public:
         hb_blob_destroy(blob);
         face->hbFont = hb_font_create(face->hbFace);
         return m_faces.emplace(file, std::move(face)).first->second.get();
+    }
+
+    // Closes every face when many are open; called where no face is in use, at the start of
+    // each operation, so that the faces an operation opens stay open until it ends.
+    void trim()
+    {
+        if (m_faces.size() < kMaxFaces)
+            return;
+        m_glyphs.clear();
+        m_glyphBytes = 0;
+        m_faces.clear();
     }
 
     // The HarfBuzz font of a face at a pixel size.
@@ -246,12 +252,12 @@ private:
         out.rows = static_cast<int>(bitmap.rows);
         out.pixels.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.rows));
         for (int y = 0; y < out.rows; ++y) {
-            const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
+            const unsigned char* row =
+                bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
             for (int x = 0; x < out.width; ++x) {
-                const std::uint8_t value =
-                    bitmap.pixel_mode == FT_PIXEL_MODE_GRAY
-                        ? row[x]
-                        : ((row[x / 8] >> (7 - x % 8)) & 1 ? 255 : 0);
+                const std::uint8_t value = bitmap.pixel_mode == FT_PIXEL_MODE_GRAY
+                                               ? row[x]
+                                               : ((row[x / 8] >> (7 - x % 8)) & 1 ? 255 : 0);
                 out.pixels[static_cast<std::size_t>(y * out.width + x)] = value;
             }
         }
@@ -270,8 +276,8 @@ private:
         out.top = static_cast<int>(std::lround(top * scale));
         out.width = std::max(1, static_cast<int>(std::lround(sourceWidth * scale)));
         out.rows = std::max(1, static_cast<int>(std::lround(sourceRows * scale)));
-        out.pixels.assign(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.rows) * 4,
-                          0);
+        out.pixels.assign(
+            static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.rows) * 4, 0);
         if (sourceWidth == 0 || sourceRows == 0)
             return;
         for (int y = 0; y < out.rows; ++y) {
@@ -282,7 +288,8 @@ private:
                 const int x1 = std::max(x0 + 1, (x + 1) * sourceWidth / out.width);
                 std::array<unsigned, 4> sum{};
                 for (int sy = y0; sy < y1; ++sy) {
-                    const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(sy) * bitmap.pitch;
+                    const unsigned char* row =
+                        bitmap.buffer + static_cast<std::ptrdiff_t>(sy) * bitmap.pitch;
                     for (int sx = x0; sx < x1; ++sx) {
                         // BGRA to RGBA.
                         sum[0] += row[sx * 4 + 2];
@@ -294,7 +301,8 @@ private:
                 const auto count = static_cast<unsigned>((y1 - y0) * (x1 - x0));
                 std::uint8_t* pixel = &out.pixels[static_cast<std::size_t>(y * out.width + x) * 4];
                 for (int c = 0; c < 4; ++c)
-                    pixel[c] = static_cast<std::uint8_t>((sum[static_cast<std::size_t>(c)] + count / 2) / count);
+                    pixel[c] = static_cast<std::uint8_t>(
+                        (sum[static_cast<std::size_t>(c)] + count / 2) / count);
             }
         }
     }
@@ -453,6 +461,7 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
     ubidi_reorderVisual(itemLevels.data(), static_cast<int32_t>(items.size()), visual.data());
 
     ThreadFonts& fonts = ThreadFonts::instance();
+    fonts.trim();
     std::unique_ptr<hb_buffer_t, HbBufferDeleter> buffer(hb_buffer_create());
     std::unordered_map<const std::string*, std::uint32_t> faceIndex;
     double pen = 0;
@@ -466,18 +475,23 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
         if (!face || !ThreadFonts::setSize(*face, pixelSize))
             return false;
         hb_font_t* font = ThreadFonts::shapingFont(*face, pixelSize);
-        auto [known, added] = faceIndex.emplace(item.face, static_cast<std::uint32_t>(line.faces.size()));
+        auto [known, added] =
+            faceIndex.emplace(item.face, static_cast<std::uint32_t>(line.faces.size()));
         if (added) {
             line.faces.push_back(*item.face);
             const FT_Size_Metrics& metrics = face->ft->size->metrics;
-            line.ascent = std::max(line.ascent, std::ceil(static_cast<double>(metrics.ascender) / 64 * face->bitmapScale));
-            line.descent = std::min(line.descent, std::floor(static_cast<double>(metrics.descender) / 64 * face->bitmapScale));
+            line.ascent = std::max(line.ascent, std::ceil(static_cast<double>(metrics.ascender) /
+                                                          64 * face->bitmapScale));
+            line.descent =
+                std::min(line.descent, std::floor(static_cast<double>(metrics.descender) / 64 *
+                                                  face->bitmapScale));
         }
         hb_buffer_t* buf = buffer.get();
         hb_buffer_clear_contents(buf);
         // The whole line is the context, so that letters join across faces and scripts.
         hb_buffer_add_utf16(buf, reinterpret_cast<const std::uint16_t*>(units.data() + first),
-                            static_cast<int>(last - first), static_cast<unsigned>(item.start - first),
+                            static_cast<int>(last - first),
+                            static_cast<unsigned>(item.start - first),
                             static_cast<int>(item.end - item.start));
         hb_buffer_set_direction(buf, item.level % 2 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
         hb_buffer_set_script(buf, hbScript(item.script));
@@ -506,7 +520,8 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
             line.glyphs.push_back({known->second, infos[g].codepoint, x, y});
             hb_glyph_extents_t extents{};
             if (hb_font_get_glyph_extents(font, infos[g].codepoint, &extents) && extents.width != 0)
-                line.inkRight = std::max(line.inkRight, x + (extents.x_bearing + extents.width) / kUnitsPerPixel);
+                line.inkRight = std::max(line.inkRight,
+                                         x + (extents.x_bearing + extents.width) / kUnitsPerPixel);
             double advance = positions[g].x_advance / kUnitsPerPixel;
             if (roundsAdvances(item.script))
                 advance = std::round(advance);
@@ -562,6 +577,7 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
                     double baseline, const std::array<std::uint8_t, 3>& color)
 {
     ThreadFonts& fonts = ThreadFonts::instance();
+    fonts.trim();
     std::vector<Face*> faces;
     for (const std::string& file : line.faces) {
         Face* face = fonts.face(file);
@@ -586,7 +602,8 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
             subY = 0;
             ++wholeY;
         }
-        const GlyphBitmap* glyph = fonts.glyph(*faces[placed.face], pixelSize, placed.glyph, subX, subY);
+        const GlyphBitmap* glyph =
+            fonts.glyph(*faces[placed.face], pixelSize, placed.glyph, subX, subY);
         if (!glyph)
             return false;
         const long left = wholeX + glyph->left;
@@ -607,11 +624,13 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
                         continue;
                     // Ink of the text's colour on nothing or on ink of the same colour (the
                     // usual cases): only the coverage adds up.
-                    if (dst[3] == 0 || (dst[0] == color[0] && dst[1] == color[1] && dst[2] == color[2])) {
+                    if (dst[3] == 0 ||
+                        (dst[0] == color[0] && dst[1] == color[1] && dst[2] == color[2])) {
                         dst[0] = color[0];
                         dst[1] = color[1];
                         dst[2] = color[2];
-                        dst[3] = static_cast<std::uint8_t>(coverage + (dst[3] * (255 - coverage) + 127) / 255);
+                        dst[3] = static_cast<std::uint8_t>(coverage +
+                                                           (dst[3] * (255 - coverage) + 127) / 255);
                         continue;
                     }
                 }
@@ -644,6 +663,7 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
 
 bool faceHasGlyphs(const std::string& file, std::string_view text)
 {
+    ThreadFonts::instance().trim();
     Face* face = ThreadFonts::instance().face(file);
     if (!face)
         return false;
@@ -656,12 +676,14 @@ bool faceHasGlyphs(const std::string& file, std::string_view text)
 
 std::optional<std::pair<double, double>> faceExtents(const std::string& file, double pixelSize)
 {
+    ThreadFonts::instance().trim();
     Face* face = ThreadFonts::instance().face(file);
     if (!face || !ThreadFonts::setSize(*face, pixelSize))
         return std::nullopt;
     const FT_Size_Metrics& metrics = face->ft->size->metrics;
-    return std::make_pair(std::ceil(static_cast<double>(metrics.ascender) / 64 * face->bitmapScale),
-                          std::floor(static_cast<double>(metrics.descender) / 64 * face->bitmapScale));
+    return std::make_pair(
+        std::ceil(static_cast<double>(metrics.ascender) / 64 * face->bitmapScale),
+        std::floor(static_cast<double>(metrics.descender) / 64 * face->bitmapScale));
 }
 
 } // namespace torvale

@@ -27,10 +27,10 @@ struct PlacedGlyph {
 struct ShapedLine {
     std::vector<std::string> faces; // font files the glyphs come from
     std::vector<PlacedGlyph> glyphs;
-    double advance = 0;  // where the pen ends, spacing included
-    double inkRight = 0; // the right edge of the rightmost ink (0 without ink)
-    double ascent = 0;   // above the baseline, whole pixels, of the faces used
-    double descent = 0;  // below the baseline, zero or negative
+    double advance = 0;   // where the pen ends, spacing included
+    double inkRight = 0;  // the right edge of the rightmost ink (0 without ink)
+    double ascent = 0;    // above the baseline, whole pixels, of the faces used
+    double descent = 0;   // below the baseline, zero or negative
     std::size_t gaps = 0; // places between clusters that spacing widens
     /// For each UTF-16 unit of the text, the pen advance of the cluster it starts (spacing
     /// after it included), 0 inside a cluster: the widths of any part of the line, in order.

@@ -86,7 +86,8 @@ TextSize lineSize(const ShapedLine& line)
     const double ink = line.inkRight;
     const double advance = line.advance;
     if (ink > 0 && advance > 0)
-        size.width = std::abs(ink - advance) < 100 ? std::max(ink, advance) : std::min(ink, advance);
+        size.width =
+            std::abs(ink - advance) < 100 ? std::max(ink, advance) : std::min(ink, advance);
     else
         size.width = std::max({ink, advance, 0.0});
     size.ascent = line.ascent;
@@ -188,9 +189,9 @@ bool isBreakSpace(char16_t unit)
 // ends at the last break opportunity that fits (spaces at its end left out), a word too wide on
 // its own is broken between grapheme clusters, and the last line allowed takes the rest.
 std::vector<std::pair<std::size_t, std::size_t>> wrapParagraph(const FacedText& text,
-                                                                const ShapedLine& whole,
-                                                                const Layer& layer,
-                                                                std::size_t allowed)
+                                                               const ShapedLine& whole,
+                                                               const Layer& layer,
+                                                               std::size_t allowed)
 {
     const std::u16string& units = text.text;
     std::vector<double> before(units.size() + 1, 0); // advance of the units before each index
@@ -296,14 +297,15 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
             if (!shapeLine(paragraph, fontSize, spacing, whole.shaped))
                 return false;
             const std::size_t used = layout.lines.size() + (count - p - 1);
-            const std::size_t allowed =
-                std::min(maxLines, std::max<std::size_t>(1, wrapLines > used ? wrapLines - used : 1));
+            const std::size_t allowed = std::min(
+                maxLines, std::max<std::size_t>(1, wrapLines > used ? wrapLines - used : 1));
             if (allowed <= 1 || fitsWidth(lineSize(whole.shaped).width, layer)) {
                 finish(whole, fontSize);
                 layout.lines.push_back(std::move(whole));
                 continue;
             }
-            for (const auto& [first, last] : wrapParagraph(paragraph, whole.shaped, layer, allowed)) {
+            for (const auto& [first, last] :
+                 wrapParagraph(paragraph, whole.shaped, layer, allowed)) {
                 LaidLine line{p, first, last, {}, {}};
                 if (!shapeLine(paragraph, fontSize, spacing, line.shaped, first, last))
                     return false;
@@ -357,8 +359,8 @@ TextFit fitOf(const TextLayout& layout, const Layer& layer)
     fit.atMinimum = layout.atMinimum;
     // Justified text is spread to the layer's width when it is narrower; wider, it is clipped.
     fit.wider = !fitsWidth(layout.naturalWidth, layer);
-    fit.taller = layout.lines.size() > 1 &&
-                 static_cast<long>(boxSide(layout.size.height)) > layer.height;
+    fit.taller =
+        layout.lines.size() > 1 && static_cast<long>(boxSide(layout.size.height)) > layer.height;
     return fit;
 }
 
@@ -458,8 +460,9 @@ RgbaPixels renderLayerImage(const Layer& layer, const std::string& text, const F
                 break;
             const std::size_t count =
                 std::min(box.width, image.width - static_cast<std::size_t>(textBox->x));
-            std::copy_n(&box.bytes[y * box.width * 4], count * 4,
-                        &image.bytes[(target * image.width + static_cast<std::size_t>(textBox->x)) * 4]);
+            std::copy_n(
+                &box.bytes[y * box.width * 4], count * 4,
+                &image.bytes[(target * image.width + static_cast<std::size_t>(textBox->x)) * 4]);
         }
     }
     return image;

@@ -31,9 +31,9 @@ struct TextBox {
 
 /// What laying out a layer's text found, drawn or not.
 struct TextFit {
-    bool measured = false; // false for an empty text or one that cannot be laid out
-    bool wider = false;    // wider than the layer: clipped on the right
-    bool taller = false;   // several lines, taller than the layer: clipped at the bottom
+    bool measured = false;  // false for an empty text or one that cannot be laid out
+    bool wider = false;     // wider than the layer: clipped on the right
+    bool taller = false;    // several lines, taller than the layer: clipped at the bottom
     bool atMinimum = false; // the layer shrinks its text, and even at its minimum it does not fit
     std::vector<char32_t> missing; // characters no installed font has, each once
 };
@@ -79,8 +79,8 @@ using Thumbnail = RgbaPixels;
 std::string thumbnailKey(const Layer& layer, const std::string& templatePath);
 
 /// Text layer: its demo text rendered; code layer: the code of its demo value in an image of the
-/// layer's size (transparent when it cannot be drawn); picture layer: its demo picture whole and unscaled
-/// (width and height 0 when it has none or it cannot be read). A relative demo picture is
+/// layer's size (transparent when it cannot be drawn); picture layer: its demo picture whole and
+/// unscaled (width and height 0 when it has none or it cannot be read). A relative demo picture is
 /// resolved against the folder of templatePath, then the program folder.
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
                                const std::string& templatePath);

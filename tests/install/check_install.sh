@@ -24,7 +24,8 @@ for file in bin/torvale bin/torvale-batch "share/applications/$id.desktop" \
     share/man/man1/torvale-batch.1.gz share/bash-completion/completions/torvale-batch \
     share/doc/torvale/copyright share/doc/torvale/changelog.gz \
     share/doc/torvale/guide/index.html share/torvale/examples/badge/badge.dat \
-    share/torvale/examples/staff-card/staff-card.dat; do
+    share/torvale/examples/staff-card/staff-card.dat \
+    share/torvale/examples/international/international.dat; do
     [[ -f $root/$file ]] || fail "$file is not installed"
 done
 for size in 16 32 48 64 128 256; do

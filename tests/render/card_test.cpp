@@ -424,9 +424,9 @@ TEST_F(CardTest, TextsAtTheirMinimumAndCharactersNoFontHasAreLoggedOncePerCard)
         SCOPED_TRACE(card);
         log.lines.clear();
         ASSERT_TRUE(renderer.compose(row, tpl.output, log, stop, "Alexander"));
-        EXPECT_EQ(log.lines, (std::vector<std::string>{
-                                 "文字太长，已按最小字号绘制：图层#1（Alexander）\n",
-                                 "无法显示的字符：U+10FFFD（Alexander）\n"}));
+        EXPECT_EQ(log.lines,
+                  (std::vector<std::string>{"文字太长，已按最小字号绘制：图层#1（Alexander）\n",
+                                            "无法显示的字符：U+10FFFD（Alexander）\n"}));
     }
 }
 

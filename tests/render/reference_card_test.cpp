@@ -40,9 +40,10 @@ struct ExampleTemplate {
 ExampleTemplate readExample(const std::string& templatePath)
 {
     ExampleTemplate example;
-    const TemplateReadResult read = readTemplateFile(
-        templatePath, example.tpl, 72,
-        [](const std::string& path, bool trim) { return loadCsvColumns(path, trim); });
+    const TemplateReadResult read =
+        readTemplateFile(templatePath, example.tpl, 72, [](const std::string& path, bool trim) {
+            return loadCsvColumns(path, trim);
+        });
     EXPECT_TRUE(read.ok()) << read.message;
     example.dpi = read.dpi.value_or(72);
     if (example.tpl.background.kind == BackgroundKind::Picture) {
@@ -157,7 +158,7 @@ TEST(ReferenceCards, ExampleTextsKeepTheirPlaces)
         ASSERT_EQ(f.size(), 7u) << line;
         const std::string key = f[0] + "#" + f[2];
         expected[{key, std::stoul(f[1])}] = {std::stol(f[3]), std::stol(f[4]), std::stol(f[5]) - 1,
-                                              std::stol(f[6]) - 1};
+                                             std::stol(f[6]) - 1};
         layersOf[f[0]].insert(std::stoul(f[2]));
     }
     std::size_t compared = 0;

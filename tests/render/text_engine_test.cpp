@@ -54,7 +54,8 @@ struct Mask {
         double best = 0;
         for (long dy = -maxShift; dy <= maxShift; ++dy) {
             for (long dx = -2; dx <= 2; ++dx)
-                best = std::max(best, std::min(within(other, dx, dy), other.within(*this, -dx, -dy)));
+                best =
+                    std::max(best, std::min(within(other, dx, dy), other.within(*this, -dx, -dy)));
         }
         return best;
     }
@@ -101,10 +102,11 @@ template <typename Coverage> Mask maskOf(long width, long height, const Coverage
 
 Mask maskOf(const RgbaPixels& pixels)
 {
-    return maskOf(static_cast<long>(pixels.width), static_cast<long>(pixels.height),
-                  [&](long x, long y) {
-                      return pixels.bytes[static_cast<std::size_t>(y * static_cast<long>(pixels.width) + x) * 4 + 3];
-                  });
+    return maskOf(
+        static_cast<long>(pixels.width), static_cast<long>(pixels.height), [&](long x, long y) {
+            return pixels
+                .bytes[static_cast<std::size_t>(y * static_cast<long>(pixels.width) + x) * 4 + 3];
+        });
 }
 
 // The text as HarfBuzz's own viewer draws it in a font file (black on white); shapers
@@ -129,10 +131,12 @@ Mask viewerMask(const std::string& fontFile, const std::string& text, int pixelS
     if (!picture)
         return {};
     const RgbaPixels pixels = exportRgba(picture.wand.get());
-    return maskOf(static_cast<long>(pixels.width), static_cast<long>(pixels.height),
-                  [&](long x, long y) {
-                      return 255 - pixels.bytes[static_cast<std::size_t>(y * static_cast<long>(pixels.width) + x) * 4];
-                  });
+    return maskOf(
+        static_cast<long>(pixels.width), static_cast<long>(pixels.height), [&](long x, long y) {
+            return 255 -
+                   pixels.bytes[static_cast<std::size_t>(y * static_cast<long>(pixels.width) + x) *
+                                4];
+        });
 }
 
 std::string fileOf(const std::string& family)
@@ -164,16 +168,11 @@ TEST(TextEngine, EveryScriptIsDrawnAsTheShapingEngineShapesIt)
         bool unlikeUnshaped;
     };
     const Case cases[] = {
-        {"Noto Sans Arabic", "محمد الأحمد", true},
-        {"Noto Sans Arabic", "ئابدۇرېھىم ئۆتكۈر", true},
-        {"Noto Sans Hebrew", "דוד כהן", true},
-        {"Noto Sans Devanagari", "क्षत्रिय प्रिया", true},
-        {"Noto Sans Bengali", "অমিত রায়", false},
-        {"Noto Sans Thai", "สมชาย ใจดี", false},
-        {"Noto Sans Khmer", "សុខ ដារ៉ា", false},
-        {"Noto Serif Tibetan", "བཀྲ་ཤིས་ཚེ་རིང་", false},
-        {"Noto Sans", "Adébáyọ̀ Nguyễn", false},
-        {"WenQuanYi Zen Hei", "王小明 김민준", false},
+        {"Noto Sans Arabic", "محمد الأحمد", true}, {"Noto Sans Arabic", "ئابدۇرېھىم ئۆتكۈر", true},
+        {"Noto Sans Hebrew", "דוד כהן", true},     {"Noto Sans Devanagari", "क्षत्रिय प्रिया", true},
+        {"Noto Sans Bengali", "অমিত রায়", false},  {"Noto Sans Thai", "สมชาย ใจดี", false},
+        {"Noto Sans Khmer", "សុខ ដារ៉ា", false},     {"Noto Serif Tibetan", "བཀྲ་ཤིས་ཚེ་རིང་", false},
+        {"Noto Sans", "Adébáyọ̀ Nguyễn", false},    {"WenQuanYi Zen Hei", "王小明 김민준", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -190,7 +189,8 @@ TEST(TextEngine, EveryScriptIsDrawnAsTheShapingEngineShapesIt)
         const double same = ours.agreement(shaped);
         EXPECT_GT(same, 0.9);
         if (c.unlikeUnshaped) {
-            const Mask unshaped = viewerMask(file, c.text, 48, "--shapers=fallback --direction=ltr");
+            const Mask unshaped =
+                viewerMask(file, c.text, 48, "--shapers=fallback --direction=ltr");
             EXPECT_LT(ours.agreement(unshaped), same - 0.2);
         }
     }
@@ -259,7 +259,8 @@ TEST(TextEngine, HostileCellsDrawOrAreRefused)
             s += "محمد ";
         return s;
     }();
-    const std::string halfSurrogate = "ab\xED\xA0\x80" "cd"; // as UTF-8 it is invalid
+    const std::string halfSurrogate = "ab\xED\xA0\x80"
+                                      "cd"; // as UTF-8 it is invalid
     for (const std::string* text : {&marks, &openOverride, &longArabic, &halfSurrogate}) {
         const std::string cut = text->substr(0, std::min(text->size(), 4 * maxDrawnUnits(layer)));
         const TextBoxResult result = renderTextBox(layer, cut, test::testFonts());
@@ -275,8 +276,8 @@ TEST(TextEngine, HostileCellsDrawOrAreRefused)
 // drawn on one (scripts/tsan runs this under ThreadSanitizer).
 TEST(TextEngine, ThreadsDrawTheSameTexts)
 {
-    const std::vector<std::string> texts = {"محمد الأحمد", "क्षत्रिय", "王小明 Wang", "Lily 🌸 Chen",
-                                            "สมชาย ใจดี", "Nguyễn Thị Ánh"};
+    const std::vector<std::string> texts = {"محمد الأحمد", "क्षत्रिय",    "王小明 Wang",
+                                            "Lily 🌸 Chen", "สมชาย ใจดี", "Nguyễn Thị Ánh"};
     const Layer layer = layerFor("WenQuanYi Zen Hei", 500);
     std::vector<RgbaPixels> expected;
     for (const std::string& text : texts)

@@ -1,7 +1,7 @@
 #include "render/text_render.h"
 
-#include "model/template_file.h"
 #include "common/text.h"
+#include "model/template_file.h"
 #include "render/glyph_coverage.h"
 
 #include "support/test_support.h"
@@ -357,7 +357,10 @@ TEST_F(TextRenderTest, TextIsSplitBetweenItsFontAndFallbacksByWord)
         // The font lacks "ễ": the whole word goes to a face that has all of it.
         {"Nguyễn 王", both, {"+Nguyễn", "= 王"}, {}},
         // A character no face has is a run of its own, with no face, named once.
-        {"A\U0010FFFDB\U0010FFFD", latinOnly, {"=A", "!\U0010FFFD", "=B", "!\U0010FFFD"}, {0x10FFFD}},
+        {"A\U0010FFFDB\U0010FFFD",
+         latinOnly,
+         {"=A", "!\U0010FFFD", "=B", "!\U0010FFFD"},
+         {0x10FFFD}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -365,8 +368,9 @@ TEST_F(TextRenderTest, TextIsSplitBetweenItsFontAndFallbacksByWord)
         std::vector<std::string> runs;
         for (const FacedText::Run& run : faced.runs) {
             const char mark = run.face == c.font ? '=' : run.face.empty() ? '!' : '+';
-            runs.push_back(mark + utf16ToUtf8(std::u16string_view(faced.text).substr(
-                                      run.start, run.end - run.start)));
+            runs.push_back(
+                mark + utf16ToUtf8(
+                           std::u16string_view(faced.text).substr(run.start, run.end - run.start)));
         }
         EXPECT_EQ(runs, c.runs);
         EXPECT_EQ(faced.missing, c.missing);
@@ -384,7 +388,8 @@ TEST_F(TextRenderTest, FallbackCharactersAreDrawnAndMeasuredWithTheText)
         const char* own;   // what the font draws itself
         const char* other; // what a fallback font must draw
     };
-    const Case cases[] = {{"Droid Sans Fallback", "王小明", "ABC"}, {"DejaVu Sans", "Name ", "名字"}};
+    const Case cases[] = {{"Droid Sans Fallback", "王小明", "ABC"},
+                          {"DejaVu Sans", "Name ", "名字"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.font);
         Layer layer = textLayer(400, 40, 0, 1);
@@ -444,8 +449,7 @@ TEST_F(TextRenderTest, LineBreaksGiveLinesPlacedByTheAlignment)
         std::fill(lower.rgba.begin(), lower.rgba.begin() + static_cast<long>(middle), 0);
         const Ink first = inkOf(upper), second = inkOf(lower);
         EXPECT_GT(first.right - first.left, 2 * (second.right - second.left));
-        const double wanted[] = {first.left - second.left + 0.0,
-                                 first.centreX() - second.centreX(),
+        const double wanted[] = {first.left - second.left + 0.0, first.centreX() - second.centreX(),
                                  first.right - second.right + 0.0};
         EXPECT_NEAR(wanted[align], 0, 2);
     }
@@ -529,7 +533,7 @@ TEST_F(TextRenderTest, AutoShrinkFitsTheTextOrStopsAtTheMinimum)
     const TextBoxResult fitted = renderTextBox(layer, longName, *s_fonts);
     EXPECT_FALSE(fitted.fit.atMinimum);
     const Ink shrunk = renderInk(layer, longName);
-    EXPECT_LT(shrunk.right, 119); // not clipped
+    EXPECT_LT(shrunk.right, 119);               // not clipped
     EXPECT_GT(shrunk.right - shrunk.left, 100); // the largest size that fits, not just any
     EXPECT_FALSE(TextFitter(layer, *s_fonts).fit(longName).atMinimum);
 

@@ -211,6 +211,31 @@ TEST(TextEngine, MixedDirectionsAreOrderedByTheBidiAlgorithm)
     EXPECT_LT(whole.columns(0, name.width).agreement(name, 20), 0.6);
 }
 
+// Justification spreads a text between its grapheme clusters, but never between two joined
+// letters: a cursive word is drawn as shaped, Arabic words spread at their spaces only, and a
+// Latin or Devanagari word spreads to the layer's width.
+TEST(TextEngine, JustificationKeepsJoinsAndClusters)
+{
+    Layer justified = layerFor("Noto Sans Arabic", 800);
+    justified.tHAlign = 3;
+    Layer left = justified;
+    left.tHAlign = 0;
+    const auto ink = [](const Layer& layer, const char* text) {
+        return maskOf(renderLayerImage(layer, text, test::testFonts()));
+    };
+    const Mask word = ink(justified, "محمد");
+    EXPECT_EQ(word.ink, ink(left, "محمد").ink);
+    const Mask words = ink(justified, "محمد الأحمد");
+    EXPECT_GT(words.width, 700);
+    EXPECT_GT(words.columns(words.width - word.width, word.width).agreement(word, 20), 0.9);
+    for (const auto& [family, text] :
+         {std::pair{"Noto Sans", "Wang"}, std::pair{"Noto Sans Devanagari", "क्षत्रिय"}}) {
+        SCOPED_TRACE(family);
+        justified.fontName = family;
+        EXPECT_GT(ink(justified, text).width, 700);
+    }
+}
+
 // Characters no face has take no room, an emoji is drawn in colour, and format characters
 // alone draw nothing and fail nothing.
 TEST(TextEngine, MissingCharactersEmojiAndFormatCharacters)

@@ -137,21 +137,21 @@ std::u16string utf8ToUtf16(std::string_view text)
     return out;
 }
 
+char32_t nextCodePoint(std::u16string_view text, std::size_t& i)
+{
+    const char32_t unit = text[i++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 &&
+        text[i] <= 0xDFFF)
+        return 0x10000 + ((unit - 0xD800) << 10) + (text[i++] - 0xDC00);
+    return unit >= 0xD800 && unit <= 0xDFFF ? kReplacement : unit;
+}
+
 std::string utf16ToUtf8(std::u16string_view text)
 {
     std::string out;
     out.reserve(text.size() * 3);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = kReplacement;
-        }
-        appendUtf8(out, cp);
-    }
+    for (std::size_t i = 0; i < text.size();)
+        appendUtf8(out, nextCodePoint(text, i));
     return out;
 }
 

@@ -41,6 +41,9 @@ inline bool isValidUtf8(std::string_view bytes)
 /// Decodes the UTF-8 character at text[i] and moves i past it; malformed input gives U+FFFD and
 /// moves one byte.
 char32_t nextCodePoint(std::string_view text, std::size_t& i);
+/// Decodes the UTF-16 character at text[i] and moves i past it; an unpaired surrogate gives
+/// U+FFFD and moves one unit.
+char32_t nextCodePoint(std::u16string_view text, std::size_t& i);
 
 /// The text as strictly valid UTF-8: every malformed or over-long sequence, surrogate and code
 /// point above U+10FFFF becomes U+FFFD. Valid text is returned as it is.

@@ -112,15 +112,6 @@ std::vector<std::size_t> wordEnds(std::u16string_view text)
     return ends;
 }
 
-char32_t codePointAt(std::u16string_view text, std::size_t& i)
-{
-    const char16_t unit = text[i++];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 &&
-        text[i] <= 0xDFFF)
-        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i++] - 0xDC00);
-    return unit;
-}
-
 class CoverageTables {
 public:
     static CoverageTables& instance()
@@ -148,7 +139,7 @@ public:
             // The characters of the word that the font's face lacks.
             std::u32string lacking;
             for (std::size_t i = start; own && i < end;) {
-                const char32_t cp = codePointAt(text, i);
+                const char32_t cp = nextCodePoint(text, i);
                 if (!needsNoGlyph(cp) && !FcCharSetHasChar(own, cp))
                     lacking += cp;
             }
@@ -159,7 +150,7 @@ public:
             }
             std::u32string needed; // every character of the word that needs a glyph
             for (std::size_t i = start; i < end;) {
-                const char32_t cp = codePointAt(text, i);
+                const char32_t cp = nextCodePoint(text, i);
                 if (!needsNoGlyph(cp) && needed.find(cp) == std::u32string::npos)
                     needed += cp;
             }
@@ -171,7 +162,7 @@ public:
             // No face has the whole word: each character from the first face that has it.
             for (std::size_t i = start; i < end;) {
                 const std::size_t from = i;
-                const char32_t cp = codePointAt(text, i);
+                const char32_t cp = nextCodePoint(text, i);
                 std::string face = font.file;
                 if (needsNoGlyph(cp)) {
                     if (!result.runs.empty() && result.runs.back().end == from)

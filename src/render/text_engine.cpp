@@ -315,15 +315,6 @@ private:
     UBreakPtr m_characters;
 };
 
-char32_t codePointAt(std::u16string_view text, std::size_t& i)
-{
-    const char16_t unit = text[i++];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i < text.size() && text[i] >= 0xDC00 &&
-        text[i] <= 0xDFFF)
-        return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (text[i++] - 0xDC00);
-    return unit;
-}
-
 // Scripts whose letters join: spacing between two of their letters would break the join.
 bool isCursive(UScriptCode script)
 {
@@ -353,7 +344,7 @@ std::vector<UScriptCode> unitScripts(std::u16string_view text, std::size_t first
     UScriptCode current = USCRIPT_COMMON;
     for (std::size_t i = first; i < last;) {
         const std::size_t start = i;
-        const char32_t cp = codePointAt(text, i);
+        const char32_t cp = nextCodePoint(text, i);
         UErrorCode status = U_ZERO_ERROR;
         UScriptCode script = uscript_getScript(static_cast<UChar32>(cp), &status);
         if (U_FAILURE(status) || script == USCRIPT_INHERITED || script == USCRIPT_COMMON ||
@@ -562,7 +553,7 @@ std::vector<std::size_t> clusterEnds(std::u16string_view text, std::size_t first
                      static_cast<int32_t>(text.size()), &status);
     if (!characters || U_FAILURE(status)) {
         for (std::size_t i = first; i < text.size();) {
-            codePointAt(text, i);
+            nextCodePoint(text, i);
             ends.push_back(i);
         }
         return ends;

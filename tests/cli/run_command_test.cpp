@@ -140,6 +140,23 @@ TEST(RunCommand, LargePhotosGiveTheSameCardsForAnyJobCount)
     EXPECT_TRUE(one == folderContent(dir.file("4")));
 }
 
+TEST(RunCommand, InternationalExampleDrawsEveryNameAlikeOnAnyJobCount)
+{
+    // Thirteen scripts, an emoji and mixed directions: no problem for --strict, and the same
+    // bytes whether one worker or four draw them (each keeps faces and glyphs of its own).
+    TempDir dir;
+    const std::string example =
+        std::string(TORVALE_SOURCE_DIR) + "/examples/international/international.dat";
+    for (const char* jobs : {"1", "4"}) {
+        const CommandResult r = runTool(dir, shellQuote(example) + " --strict --out " +
+                                                 shellQuote(dir.file(jobs)) + " --jobs " + jobs);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+    }
+    const auto one = folderContent(dir.file("1"));
+    EXPECT_EQ(one.size(), 13u);
+    EXPECT_TRUE(one == folderContent(dir.file("4")));
+}
+
 TEST(RunCommand, StaffCardExampleDrawsTheSameCardsOnEveryPath)
 {
     // Fixed texts with fields, a logo, a round cover-cropped photo with a placeholder, wrapped

@@ -36,9 +36,9 @@ template <typename Step> std::vector<double> timeRounds(int rounds, const Step& 
     for (int i = 0; i < rounds; ++i) {
         const auto start = std::chrono::steady_clock::now();
         step(i);
-        times.push_back(std::chrono::duration<double, std::milli>(
-                            std::chrono::steady_clock::now() - start)
-                            .count());
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     return times;
 }
@@ -79,8 +79,8 @@ int main(int argc, char** argv)
     NoLog log;
     std::atomic<bool> stop{false};
     const auto value = [](int i) { return "A" + std::to_string(100000 + i); };
-    const CardRow row = {{"姓名", "张伟"}, {"部门", "研发部"}, {"工号", "A0001"},
-                         {"照片", "photos/p01.jpg"}};
+    const CardRow row = {
+        {"姓名", "张伟"}, {"部门", "研发部"}, {"工号", "A0001"}, {"照片", "photos/p01.jpg"}};
     const auto card = timeRounds(rounds, [&](int i) {
         CardRow r = row;
         r["工号"] = value(i);
@@ -88,11 +88,13 @@ int main(int argc, char** argv)
     });
     const auto draw = timeRounds(rounds, [&](int i) {
         const CodeEncoding encoded = encodeCode(layer, value(i));
-        drawCode(layer, *encoded.symbol, fonts);
+        drawCode(layer, *encoded.symbol, fonts,
+                 {0, 0, tpl.background.width, tpl.background.height});
     });
     MagickWandPtr composed = renderer.draw(row, tpl.output, log, stop);
     const CodeEncoding encoded = encodeCode(layer, "A0001");
-    const CodeImage drawn = drawCode(layer, *encoded.symbol, fonts);
+    const CodeImage drawn = drawCode(layer, *encoded.symbol, fonts,
+                                     {0, 0, tpl.background.width, tpl.background.height});
     const auto read = timeRounds(rounds, [&](int) {
         if (!readsBack(composed.get(), drawn, *encoded.symbol))
             std::fprintf(stderr, "the code did not read back\n");

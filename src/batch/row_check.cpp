@@ -220,6 +220,25 @@ private:
                 {}, layer.number);
         else if (codeModuleSize(layer, *encoded.symbol) < kMinCodeModule)
             add(column, RowProblemKind::CodeTooSmall, codeTooSmallText(layer), {}, layer.number);
+        else if (encoded.symbol->verifiable && !symbolOnCard(layer, *encoded.symbol))
+            add(column, RowProblemKind::CodeUnreadable, codeUnreadableText(layer), {},
+                layer.number);
+    }
+
+    // Whether every module of a code lies on the card (its quiet zone may leave it).
+    bool symbolOnCard(const Layer& layer, const CodeSymbol& symbol) const
+    {
+        PixelRect area = codeRect(layer, symbol);
+        const long quiet = static_cast<long>(symbol.quietZone) * codeModuleSize(layer, symbol);
+        area.left += quiet;
+        area.right -= quiet;
+        if (!symbol.linear) {
+            area.top += quiet;
+            area.bottom -= quiet;
+        }
+        const BackgroundLayer& card = m_tpl.background;
+        return area.left >= 0 && area.top >= 0 && area.right <= card.width &&
+               area.bottom <= card.height;
     }
 
     void checkFileName(const CardRow& row, std::size_t cardNumber)
@@ -357,6 +376,8 @@ const char* rowProblemKindName(RowProblemKind kind)
         return "code-invalid";
     case RowProblemKind::CodeTooSmall:
         return "code-too-small";
+    case RowProblemKind::CodeUnreadable:
+        return "code-unreadable";
     }
     return "unknown";
 }

@@ -30,6 +30,7 @@ enum class RowProblemKind {
     TextAtMinimum,     // a shrinking text does not fit even at its minimum size
     CodeInvalid,       // the value cannot be encoded in the layer's code
     CodeTooSmall,      // the code of the value does not fit its layer
+    CodeUnreadable,    // a part of the code lies off the card: it cannot be read from it
 };
 
 /// One problem of a data row.

@@ -453,13 +453,23 @@ void CardRenderer::drawCodeLayer(Surface& surface, const Layer& layer, const std
         log.log(codeInvalidText(layer, value, encoded.reason) + "\n");
         return;
     }
-    CodeImage image = drawCode(layer, *encoded.symbol, m_fonts);
+    CodeImage image = drawCode(layer, *encoded.symbol, m_fonts, cardArea());
     if (!image.image) {
-        log.log(codeTooSmallText(layer) + "\n");
+        // A code that misses the card cannot be read from it.
+        log.log((image.module < kMinCodeModule ? codeTooSmallText(layer)
+                                               : codeUnreadableText(layer)) +
+                "\n");
         return;
     }
     surface.code(image);
     codes.push_back({&layer, std::move(image), std::move(*encoded.symbol)});
+}
+
+PixelRect CardRenderer::cardArea() const
+{
+    MagickWand* background = m_background.get();
+    return {0, 0, background ? static_cast<long>(MagickGetImageWidth(background)) : 0,
+            background ? static_cast<long>(MagickGetImageHeight(background)) : 0};
 }
 
 MagickWandPtr CardRenderer::backgroundImage() const

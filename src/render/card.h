@@ -141,6 +141,8 @@ private:
     };
 
     MagickWandPtr backgroundImage() const;
+    // The card's pixels: the background's size.
+    PixelRect cardArea() const;
     // The layers of a row drawn onto a surface, in order; the codes drawn are listed in codes.
     void drawLayers(Surface& surface, const CardRow& row, LogSink& log,
                     const std::atomic<bool>& stop, const std::string& cardName,

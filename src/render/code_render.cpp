@@ -226,30 +226,62 @@ std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol)
     return static_cast<std::int32_t>(std::min<std::int64_t>(module, 100000));
 }
 
-CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts)
+PixelRect codeRect(const Layer& layer, const CodeSymbol& symbol)
+{
+    const std::int64_t module = codeModuleSize(layer, symbol);
+    const std::int64_t width = (symbol.width + 2 * std::int64_t{symbol.quietZone}) * module;
+    const std::int64_t height =
+        symbol.linear ? layer.height
+                      : (symbolHeight(symbol) + 2 * std::int64_t{symbol.quietZone}) * module;
+    const long x = layer.x + alignedOffset(layer.width, width, layer.pHAlign);
+    const long y = layer.y + alignedOffset(layer.height, height, layer.pVAlign);
+    return {x, y, x + static_cast<long>(width), y + static_cast<long>(height)};
+}
+
+CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts,
+                   const PixelRect& visible)
 {
     CodeImage drawn;
     const std::int32_t module = codeModuleSize(layer, symbol);
     if (module < kMinCodeModule)
         return drawn;
+    drawn.module = module;
     const std::int32_t quiet = symbol.quietZone;
-    const auto width = static_cast<std::size_t>(symbol.width + 2 * quiet) * module;
+    const PixelRect whole = codeRect(layer, symbol);
+    const long codeX = whole.left;
+    const long codeY = whole.top;
+    const auto width = static_cast<std::size_t>(whole.right - whole.left);
+    const auto height = static_cast<std::size_t>(whole.bottom - whole.top);
     const std::int32_t textHeight = codeTextHeight(layer);
-    const auto height = symbol.linear
-                            ? static_cast<std::size_t>(layer.height)
-                            : static_cast<std::size_t>(symbolHeight(symbol) + 2 * quiet) * module;
     const std::size_t barsHeight =
         symbol.linear ? height - static_cast<std::size_t>(textHeight) : 0;
+
+    // The window of the whole symbol's image that lies inside visible.
+    const long left = std::max(codeX, visible.left);
+    const long top = std::max(codeY, visible.top);
+    const long right = std::min(codeX + static_cast<long>(width), visible.right);
+    const long bottom = std::min(codeY + static_cast<long>(height), visible.bottom);
+    if (right <= left || bottom <= top)
+        return drawn;
+    const auto windowX = static_cast<std::size_t>(left - codeX);
+    const auto windowY = static_cast<std::size_t>(top - codeY);
+    const auto windowWidth = static_cast<std::size_t>(right - left);
+    const auto windowHeight = static_cast<std::size_t>(bottom - top);
 
     const bool background = !layer.codeBackground.empty();
     const auto paper = htmlToRgb(layer.codeBackground);
     const auto ink = htmlToRgb(layer.htmlColor);
-    std::vector<std::uint8_t> pixels(width * height * 4, 0);
+    std::vector<std::uint8_t> pixels(windowWidth * windowHeight * 4, 0);
+    // Fills a rectangle of the whole symbol's image, as far as it lies in the window.
     const auto fill = [&](std::size_t x0, std::size_t y0, std::size_t w, std::size_t h,
                           const std::array<std::uint8_t, 3>& rgb) {
-        for (std::size_t y = y0; y < y0 + h && y < height; ++y) {
-            std::uint8_t* p = &pixels[(y * width + x0) * 4];
-            for (std::size_t x = 0; x < w; ++x, p += 4) {
+        const std::size_t fromX = std::max(x0, windowX);
+        const std::size_t toX = std::min(x0 + w, windowX + windowWidth);
+        const std::size_t fromY = std::max(y0, windowY);
+        const std::size_t toY = std::min(y0 + h, windowY + windowHeight);
+        for (std::size_t y = fromY; y < toY; ++y) {
+            std::uint8_t* p = &pixels[((y - windowY) * windowWidth + (fromX - windowX)) * 4];
+            for (std::size_t x = fromX; x < toX; ++x, p += 4) {
                 p[0] = rgb[0];
                 p[1] = rgb[1];
                 p[2] = rgb[2];
@@ -259,25 +291,27 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
     };
     if (background)
         fill(0, 0, width, height, paper);
-    std::size_t top = symbol.linear ? 0 : static_cast<std::size_t>(quiet) * module;
-    for (std::size_t row = 0; row < symbol.rows.size(); ++row) {
+    std::size_t rowTop = symbol.linear ? 0 : static_cast<std::size_t>(quiet) * module;
+    for (std::size_t row = 0; row < symbol.rows.size() && rowTop < windowY + windowHeight; ++row) {
         const std::size_t rowHeight =
             symbol.linear ? barsHeight : static_cast<std::size_t>(symbol.rows[row]) * module;
-        for (std::int32_t column = 0; column < symbol.width; ++column) {
-            if (symbol.dark[row * static_cast<std::size_t>(symbol.width) +
-                            static_cast<std::size_t>(column)])
-                fill(static_cast<std::size_t>(quiet + column) * module, top,
-                     static_cast<std::size_t>(module), rowHeight, ink);
+        if (rowTop + rowHeight > windowY) {
+            for (std::int32_t column = 0; column < symbol.width; ++column) {
+                if (symbol.dark[row * static_cast<std::size_t>(symbol.width) +
+                                static_cast<std::size_t>(column)])
+                    fill(static_cast<std::size_t>(quiet + column) * module, rowTop,
+                         static_cast<std::size_t>(module), rowHeight, ink);
+            }
         }
-        top += rowHeight;
+        rowTop += rowHeight;
     }
     drawn.image.reset(NewMagickWand());
-    if (!drawn.image || MagickConstituteImage(drawn.image.get(), width, height, "RGBA", CharPixel,
-                                              pixels.data()) == MagickFalse) {
+    if (!drawn.image || MagickConstituteImage(drawn.image.get(), windowWidth, windowHeight, "RGBA",
+                                              CharPixel, pixels.data()) == MagickFalse) {
         drawn.image.reset();
         return drawn;
     }
-    if (textHeight > 0 && !symbol.text.empty()) {
+    if (textHeight > 0 && !symbol.text.empty() && barsHeight < windowY + windowHeight) {
         Layer caption = layer;
         caption.type = LayerType::Text;
         caption.x = 0;
@@ -289,14 +323,14 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
         caption.maxLines = 1;
         if (const auto box = renderTextBox(caption, symbol.text, fonts).box) {
             if (const MagickWandPtr text = importRgba(box->box))
-                MagickCompositeImage(drawn.image.get(), text.get(), OverCompositeOp, box->x,
-                                     static_cast<long>(barsHeight) + box->y);
+                MagickCompositeImage(drawn.image.get(), text.get(), OverCompositeOp,
+                                     box->x - static_cast<long>(windowX),
+                                     static_cast<long>(barsHeight) + box->y -
+                                         static_cast<long>(windowY));
         }
     }
-    drawn.module = module;
-    drawn.x = layer.x + alignedOffset(layer.width, static_cast<std::int64_t>(width), layer.pHAlign);
-    drawn.y =
-        layer.y + alignedOffset(layer.height, static_cast<std::int64_t>(height), layer.pVAlign);
+    drawn.x = left;
+    drawn.y = top;
     return drawn;
 }
 
@@ -312,7 +346,10 @@ MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
     const CodeEncoding encoded = encodeCode(layer, value);
     if (!encoded.symbol)
         return image;
-    const CodeImage drawn = drawCode(layer, *encoded.symbol, fonts);
+    const CodeImage drawn =
+        drawCode(layer, *encoded.symbol, fonts,
+                 {layer.x, layer.y, static_cast<long>(layer.x) + layer.width,
+                  static_cast<long>(layer.y) + layer.height});
     if (drawn.image)
         MagickCompositeImage(image.get(), drawn.image.get(), OverCompositeOp, drawn.x - layer.x,
                              drawn.y - layer.y);

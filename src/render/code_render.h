@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/template.h"
+#include "render/card_pixels.h"
 #include "render/fonts.h"
 #include "render/magick.h"
 
@@ -55,10 +56,18 @@ inline constexpr std::int32_t kMinCodeModule = 2;
 /// does not fit.
 std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol);
 
+/// Where the whole symbol of a layer goes on the card, quiet zone (and a linear code's text)
+/// included, at codeModuleSize.
+PixelRect codeRect(const Layer& layer, const CodeSymbol& symbol);
+
 /// Draws the symbol with whole-pixel modules in the bars' colour on the code's background,
 /// placed in the layer by its alignment; a linear code fills the layer's height, with its text
-/// under it when the layer shows it.
-CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts);
+/// under it when the layer shows it. Only the part inside visible (card coordinates) is made,
+/// so a layer far larger than its card costs no more than the card: the image is that part and
+/// x, y where it goes. No image when the layer is too small or the code misses visible (module
+/// tells which).
+CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts,
+                   const PixelRect& visible);
 
 /// A code layer's value drawn into a transparent image of the layer's size, as on a card;
 /// transparent when the value cannot be encoded or does not fit (nothing for an empty layer).

@@ -62,22 +62,50 @@ TEST(CodeLayers, RunReportsValuesThatCannotBeEncodedAndSheetsKeepCodesReadable)
     const std::string large = "\"width\": 250, \"height\": 250";
     small.replace(small.find(large), large.size(), "\"width\": 20, \"height\": 20");
     writeFile(dir.file("small.dat"), small);
-    const CommandResult refused =
-        runCommand(tool + "check " + shellQuote(dir.file("small.dat")) + " --out " +
-                   shellQuote(dir.file("a")));
+    const CommandResult refused = runCommand(tool + "check " + shellQuote(dir.file("small.dat")) +
+                                             " --out " + shellQuote(dir.file("a")));
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.out.find("图层#2 太小，放不下条码"), std::string::npos) << refused.out;
 
-    const CommandResult sheet = runCommand(tool + "sheet " + tpl + " --quiet --out " +
-                                           shellQuote(dir.file("codes.pdf")));
+    const CommandResult sheet =
+        runCommand(tool + "sheet " + tpl + " --quiet --out " + shellQuote(dir.file("codes.pdf")));
     EXPECT_EQ(sheet.exitCode, 0) << sheet.err;
-    const CommandResult page = runCommand("pdftoppm -singlefile -r 300 " +
-                                          shellQuote(dir.file("codes.pdf")) + " " +
-                                          shellQuote(dir.file("page")));
+    const CommandResult page =
+        runCommand("pdftoppm -singlefile -r 300 " + shellQuote(dir.file("codes.pdf")) + " " +
+                   shellQuote(dir.file("page")));
     ASSERT_EQ(page.exitCode, 0) << page.err;
     const auto codes = test::readCodes(test::readFile(dir.file("page.ppm")));
-    for (const char* code : {"4006381333931", "https://id.example/A0001", "https://id.example/A0002"})
+    for (const char* code :
+         {"4006381333931", "https://id.example/A0001", "https://id.example/A0002"})
         EXPECT_NE(std::find(codes.begin(), codes.end(), code), codes.end()) << code;
+}
+
+// A code layer far larger than its card, or running off it: only the part on the card is drawn
+// (no abort, memory bounded by the card), and the batch and the row check both say the code
+// cannot be read from the card.
+TEST(CodeLayers, CodesOffTheCardAreReportedByTheBatchAndTheRowCheckAlike)
+{
+    TempDir dir;
+    writeFile(dir.file("codes.csv"), "工号,码\nA0001,400638133393\n");
+    const std::string tool = "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                             shellQuote(TORVALE_BATCH_EXE) + " ";
+    const std::string geometry = "{\"x\": 340, \"y\": 20, \"width\": 250, \"height\": 250";
+    for (const char* placed : {"{\"x\": 0, \"y\": 0, \"width\": 12000, \"height\": 12000",
+                               "{\"x\": 0, \"y\": 0, \"width\": 100000, \"height\": 100000",
+                               "{\"x\": 340, \"y\": 102, \"width\": 250, \"height\": 250"}) {
+        SCOPED_TRACE(placed);
+        std::string text = kTemplate;
+        text.replace(text.find(geometry), geometry.size(), placed);
+        writeFile(dir.file("off.dat"), text);
+        const std::string tpl = shellQuote(dir.file("off.dat"));
+        const std::string out = shellQuote(dir.file(std::string("cards") + placed));
+        const CommandResult rows = runCommand(tool + "check " + tpl + " --rows --out " + out);
+        EXPECT_EQ(rows.out, "第 1 行，图层#2：图层#2 条码无法识别\n");
+        const CommandResult run =
+            runCommand(tool + "run --strict --quiet " + tpl + " --out " + out);
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_NE(run.err.find("图层#2 条码无法识别"), std::string::npos) << run.err;
+    }
 }
 
 } // namespace

@@ -181,6 +181,16 @@ CardRow CardColumns::row(const PackedStrings& cells, const OutputSettings& outpu
     return row;
 }
 
+namespace {
+
+// What a log line about one card ends with: its name, when it has one.
+std::string cardSuffix(const std::string& cardName)
+{
+    return cardName.empty() ? std::string() : "（" + cardName + "）";
+}
+
+} // namespace
+
 struct CardRenderer::CachedText {
     TextBox box;
     TextFit fit;
@@ -428,7 +438,7 @@ void CardRenderer::TextNotes::add(const Layer& layer, const TextFit& fit)
 
 void CardRenderer::TextNotes::log(const std::string& cardName, LogSink& sink) const
 {
-    const std::string named = cardName.empty() ? std::string() : "（" + cardName + "）";
+    const std::string named = cardSuffix(cardName);
     for (const std::int32_t number : shrunkToMinimum)
         sink.log(formatText("文字太长，已按最小字号绘制：图层#%d%s\n", number, named.c_str()));
     for (const std::int32_t number : wider)
@@ -446,11 +456,12 @@ void CardRenderer::TextNotes::log(const std::string& cardName, LogSink& sink) co
 }
 
 void CardRenderer::drawCodeLayer(Surface& surface, const Layer& layer, const std::string& value,
-                                 std::vector<DrawnCode>& codes, LogSink& log) const
+                                 std::vector<DrawnCode>& codes, LogSink& log,
+                                 const std::string& cardName) const
 {
     CodeEncoding encoded = encodeCode(layer, value);
     if (!encoded.symbol) {
-        log.log(codeInvalidText(layer, value, encoded.reason) + "\n");
+        log.log(codeInvalidText(layer, value, encoded.reason) + cardSuffix(cardName) + "\n");
         return;
     }
     CodeImage image = drawCode(layer, *encoded.symbol, m_fonts, cardArea());
@@ -458,7 +469,7 @@ void CardRenderer::drawCodeLayer(Surface& surface, const Layer& layer, const std
         // A code that misses the card cannot be read from it.
         log.log((image.module < kMinCodeModule ? codeTooSmallText(layer)
                                                : codeUnreadableText(layer)) +
-                "\n");
+                cardSuffix(cardName) + "\n");
         return;
     }
     surface.code(image);
@@ -573,7 +584,7 @@ void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log
         }
         if (layer.type == LayerType::Code) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
-                drawCodeLayer(surface, layer, *cell, codes, log);
+                drawCodeLayer(surface, layer, *cell, codes, log, cardName);
             continue;
         }
         // An empty rectangle has no room for any part of a picture.
@@ -666,7 +677,7 @@ MagickWandPtr CardRenderer::draw(const CardRow& row, const OutputSettings& outpu
     // Every code is read back from the card as it will be written.
     for (const DrawnCode& code : codes) {
         if (!readsBack(card.get(), code.image, code.symbol))
-            log.log(codeUnreadableText(*code.layer) + "\n");
+            log.log(codeUnreadableText(*code.layer) + cardSuffix(cardName) + "\n");
     }
     MagickSetImageUnits(card.get(), PixelsPerInchResolution);
     MagickSetImageResolution(card.get(), m_dpi, m_dpi);
@@ -772,7 +783,7 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
         return std::nullopt;
     for (const DrawnCode& code : codes) {
         if (!readsBack(pixels, code.image, code.symbol))
-            log.log(codeUnreadableText(*code.layer) + "\n");
+            log.log(codeUnreadableText(*code.layer) + cardSuffix(cardName) + "\n");
     }
     const bool transparentCard = isTransparentCard(output);
     // A JPEG the library would write with nothing but the pixels and the resolution is

@@ -162,7 +162,8 @@ private:
         return m_layersBelow || (!transparentCard && !m_backgroundOpaque);
     }
     void drawCodeLayer(Surface& surface, const Layer& layer, const std::string& value,
-                       std::vector<DrawnCode>& codes, LogSink& log) const;
+                       std::vector<DrawnCode>& codes, LogSink& log,
+                       const std::string& cardName) const;
     std::optional<PreparedPicture> preparePicture(const std::string& storedPath,
                                                   const Layer& layer) const;
     // A copy of a prepared picture to composite (nothing when there is none).

@@ -160,6 +160,12 @@ CodeEncoding encodeCode(const Layer& layer, const std::string& value)
     CodeEncoding result;
     const Symbology& symbology = symbologyOf(layer.codeType);
     std::string data = value;
+    // Code 39 holds capital letters only; its encoder would change "abc" into "ABC" unasked.
+    if (symbology.zint == BARCODE_CODE39 &&
+        std::any_of(value.begin(), value.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+        result.reason = "含有小写字母，这种码只能表示大写字母";
+        return result;
+    }
     if (symbology.digits > 0) {
         const auto digits = gs1Digits(value, symbology.digits, result.reason);
         if (!digits)
@@ -413,19 +419,8 @@ bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbo
 {
     if (!symbol.verifiable)
         return true;
-    if (!card || !drawn.image)
-        return false;
-    const auto area = codeArea(static_cast<long>(MagickGetImageWidth(card)),
-                               static_cast<long>(MagickGetImageHeight(card)), drawn);
-    if (!area)
-        return false;
-    const auto width = static_cast<unsigned>(area->right - area->left);
-    const auto height = static_cast<unsigned>(area->bottom - area->top);
-    std::vector<unsigned char> grey(static_cast<std::size_t>(width) * height);
-    if (MagickExportImagePixels(card, area->left, area->top, width, height, "I", CharPixel,
-                                grey.data()) == MagickFalse)
-        return false;
-    return scanGrey(grey, width, height, symbol);
+    RgbaPixels pixels;
+    return card && exportRgba(card, pixels) && readsBack(pixels, drawn, symbol);
 }
 
 bool readsBack(const RgbaPixels& card, const CodeImage& drawn, const CodeSymbol& symbol)
@@ -442,14 +437,17 @@ bool readsBack(const RgbaPixels& card, const CodeImage& drawn, const CodeSymbol&
     const auto height = static_cast<unsigned>(area->bottom - area->top);
     std::vector<unsigned char> grey;
     grey.reserve(static_cast<std::size_t>(width) * height);
-    // The image library's intensity: Rec. 709 luma of the stored values.
+    // The card as it is seen: transparent pixels over white, as viewers and printers show
+    // them; the intensity is the Rec. 709 luma of the stored values.
     for (long y = area->top; y < area->bottom; ++y) {
         const unsigned char* p = &card.bytes[(static_cast<std::size_t>(y) * card.width +
                                               static_cast<std::size_t>(area->left)) *
                                              4];
-        for (unsigned x = 0; x < width; ++x, p += 4)
-            grey.push_back(static_cast<unsigned char>(
-                std::lround(0.212656 * p[0] + 0.715158 * p[1] + 0.072186 * p[2])));
+        for (unsigned x = 0; x < width; ++x, p += 4) {
+            const double luma = 0.212656 * p[0] + 0.715158 * p[1] + 0.072186 * p[2];
+            const double alpha = card.opaque ? 1.0 : p[3] / 255.0;
+            grey.push_back(static_cast<unsigned char>(std::lround(luma * alpha + 255 * (1 - alpha))));
+        }
     }
     return scanGrey(grey, width, height, symbol);
 }

@@ -108,5 +108,47 @@ TEST(CodeLayers, CodesOffTheCardAreReportedByTheBatchAndTheRowCheckAlike)
     }
 }
 
+// Codes on a transparent card are read back as the card is seen (over white), so they are no
+// problem; a code's problem names its card; Code 39 refuses lower-case letters it would change.
+TEST(CodeLayers, TransparentCardsReadBackAndProblemsNameTheirCard)
+{
+    TempDir dir;
+    std::string text = kTemplate;
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        text.replace(text.find(from), from.size(), to);
+    };
+    replace("\"background_color\": \"#ffffff\"", "\"background_color\": \"none\"");
+    replace(
+        "\"format\": \"JPG\", \"quality\": 90, \"colorspace\": \"sRGB\"",
+        "\"format\": \"PNG\", \"transparent_open\": 1, \"isSaveToPng8\": 0, \"colorCount\": 256");
+    writeFile(dir.file("clear.dat"), text);
+    replace("\"codeType\": \"EAN13\"", "\"codeType\": \"Code39\"");
+    replace("\"text\": \"400638133393\"", "\"text\": \"AB1\"");
+    writeFile(dir.file("code39.dat"), text);
+    writeFile(dir.file("codes.csv"), "工号,码\nA0001,400638133393\nA0002,ABC-12\n");
+    writeFile(dir.file("code39.csv"), "工号,码\nA0002,ABC-12\nA0003,abc\n");
+    const std::string tool = "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                             shellQuote(TORVALE_BATCH_EXE) + " ";
+    const CommandResult clear =
+        runCommand(tool + "run --strict --quiet " + shellQuote(dir.file("clear.dat")) + " --csv " +
+                   shellQuote(dir.file("codes.csv")) + " --out " + shellQuote(dir.file("a")));
+    // Only the values EAN-13 cannot hold are problems, each naming its card.
+    EXPECT_EQ(clear.err.find("条码无法识别"), std::string::npos) << clear.err;
+    EXPECT_NE(clear.err.find("只能是数字）：ABC-12（A0002）"), std::string::npos) << clear.err;
+
+    const std::string problem =
+        "图层#1 的内容无法生成条码（含有小写字母，这种码只能表示大写字母）：abc";
+    const std::string code39 = shellQuote(dir.file("code39.dat")) + " --csv " +
+                               shellQuote(dir.file("code39.csv")) + " --out ";
+    const CommandResult run =
+        runCommand(tool + "run --strict --quiet " + code39 + shellQuote(dir.file("b")));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find(problem + "（A0003）"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("A0002"), std::string::npos) << run.err;
+    const CommandResult rows =
+        runCommand(tool + "check --rows " + code39 + shellQuote(dir.file("c")));
+    EXPECT_EQ(rows.out, "第 2 行，码：" + problem + "\n");
+}
+
 } // namespace
 } // namespace torvale

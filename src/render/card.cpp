@@ -500,7 +500,49 @@ std::string resolveCellPicturePath(const std::string& cell, const std::string& c
     return pathToUtf8(pathFromUtf8(csvFolder) / path);
 }
 
+namespace {
+
+// Whether a found file's real path, symbolic links followed, lies inside the folder's.
+bool staysInFolder(const std::filesystem::path& folder, const std::filesystem::path& file)
+{
+    std::error_code error;
+    const std::filesystem::path realFolder = std::filesystem::canonical(folder, error);
+    if (error)
+        return false;
+    const std::filesystem::path realFile = std::filesystem::canonical(file, error);
+    if (error)
+        return false;
+    const auto [folderEnd, fileAt] =
+        std::mismatch(realFolder.begin(), realFolder.end(), realFile.begin(), realFile.end());
+    return folderEnd == realFolder.end() && fileAt != realFile.end();
+}
+
+FolderPicture findInFolder(const std::string& folder, const std::string& cell);
+
+} // namespace
+
 FolderPicture findFolderPicture(const std::string& folder, const std::string& cell)
+{
+    // A NUL would end the path early (p1\0.jpg opening p1); no file is named with controls.
+    for (std::size_t i = 0; i < cell.size();) {
+        const char32_t cp = nextCodePoint(cell, i);
+        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) {
+            FolderPicture found;
+            found.controls = true;
+            return found;
+        }
+    }
+    FolderPicture found = findInFolder(folder, cell);
+    if (!found.path.empty() && !staysInFolder(pathFromUtf8(folder), pathFromUtf8(found.path))) {
+        found.path.clear();
+        found.outside = true;
+    }
+    return found;
+}
+
+namespace {
+
+FolderPicture findInFolder(const std::string& folder, const std::string& cell)
 {
     FolderPicture found;
     const std::filesystem::path name = pathFromUtf8(cell);
@@ -554,9 +596,13 @@ FolderPicture findFolderPicture(const std::string& folder, const std::string& ce
     return found;
 }
 
+} // namespace
+
 std::string folderPictureProblem(const std::string& folder, const std::string& cell,
                                  const FolderPicture& found)
 {
+    if (found.controls)
+        return formatText("'%s' 含有控制字符，不能用作图片文件名", cellForLog(cell).c_str());
     if (found.outside)
         return formatText("'%s' 不在图片文件夹 '%s' 里，不会读取", cellForLog(cell).c_str(),
                           folder.c_str());

@@ -233,12 +233,13 @@ struct FolderPicture {
     std::string path;               // the picture found; empty when there is none
     std::vector<std::string> tried; // the names looked for in the folder when none was found
     bool outside = false;           // the cell names a path outside the folder: not followed
+    bool controls = false;          // the cell holds control characters: no file is named so
 };
 
 /// The picture a cell names in a folder: a name with an extension as it is; one without is
 /// tried with .jpg, .jpeg, .png, .bmp, .gif, .webp, .tif and .tiff in that order, the case of
-/// the file's name ignored (A0001 finds A0001.JPG). An absolute path or one through ".." is
-/// outside the folder.
+/// the file's name ignored (A0001 finds A0001.JPG). An absolute path, one through "..", and a
+/// name whose real path (symbolic links followed) ends outside the folder are outside it.
 FolderPicture findFolderPicture(const std::string& folder, const std::string& cell);
 
 /// Why a cell found no picture in a folder, for the log and the row check.

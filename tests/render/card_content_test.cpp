@@ -23,8 +23,8 @@ void writeStripes(const std::string& path, std::size_t stripe, std::size_t lengt
                                       vertical ? length : stripe * colors.size(), "white");
     ASSERT_TRUE(picture);
     for (std::size_t i = 0; i < colors.size(); ++i) {
-        MagickWandPtr part = newCanvas(vertical ? stripe : length, vertical ? length : stripe,
-                                       colors[i]);
+        MagickWandPtr part =
+            newCanvas(vertical ? stripe : length, vertical ? length : stripe, colors[i]);
         const auto at = static_cast<long>(i * stripe);
         MagickCompositeImage(picture.get(), part.get(), OverCompositeOp, vertical ? at : 0,
                              vertical ? 0 : at);
@@ -118,7 +118,8 @@ TEST_F(CardContentTest, FixedPictureAndPlaceholderAreDrawnFromTheTemplateFolder)
         EXPECT_EQ(colorAt(pixels, 40, 40), "#FFFFFF");
         // A named picture that is missing is still a problem of the card; no picture is none.
         if (*cell)
-            EXPECT_EQ(log.lines, std::vector<std::string>{"无效图片:missing.png（已使用占位图片）\n"});
+            EXPECT_EQ(log.lines,
+                      std::vector<std::string>{"无效图片:missing.png（已使用占位图片）\n"});
         else
             EXPECT_TRUE(log.lines.empty());
     }
@@ -176,16 +177,28 @@ TEST_F(CardContentTest, PicturesAreFoundInTheirFolderByName)
     writeStripes(dir.file("photos/b2.Png"), 30, 30, true, {"#00FF00"});
     writeStripes(dir.file("photos/2026/C3.jpeg"), 30, 30, true, {"#0000FF"});
     writeStripes(dir.file("photos/D4.gif"), 30, 30, true, {"#FF0000"});
+    // Links: out of the folder (a folder link and a file link) and within it.
+    writeStripes(dir.file("secret.jpg"), 30, 30, true, {"#FF0000"});
+    std::filesystem::create_directory_symlink("..", dir.path() / "photos" / "up");
+    std::filesystem::create_symlink("../secret.jpg", dir.path() / "photos" / "link.jpg");
+    std::filesystem::create_symlink("b2.Png", dir.path() / "photos" / "alias.png");
     const std::string folder = dir.file("photos");
     const struct {
         const char* cell;
         const char* found; // "" when not found
         bool outside;
     } cases[] = {
-        {"A0001", "A0001.JPG", false}, {"B2", "b2.Png", false},
-        {"2026/C3", "2026/C3.jpeg", false}, {"D4.gif", "D4.gif", false},
-        {"D4.jpg", "", false},   {"Z9", "", false},
-        {"../A0001", "", true},  {"/etc/hostname", "", true},
+        {"A0001", "A0001.JPG", false},
+        {"B2", "b2.Png", false},
+        {"2026/C3", "2026/C3.jpeg", false},
+        {"D4.gif", "D4.gif", false},
+        {"D4.jpg", "", false},
+        {"Z9", "", false},
+        {"../A0001", "", true},
+        {"/etc/hostname", "", true},
+        {"up/secret", "", true},
+        {"link.jpg", "", true},
+        {"alias.png", "alias.png", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cell);
@@ -193,6 +206,12 @@ TEST_F(CardContentTest, PicturesAreFoundInTheirFolderByName)
         EXPECT_EQ(found.path, *c.found ? folder + "/" + c.found : "");
         EXPECT_EQ(found.outside, c.outside);
     }
+    // A NUL would cut the name short: a cell with control characters names no file.
+    const std::string withNul("A0001\0.jpg", 10);
+    const FolderPicture nul = findFolderPicture(folder, withNul);
+    EXPECT_TRUE(nul.controls && nul.path.empty());
+    EXPECT_EQ(folderPictureProblem(folder, withNul, nul),
+              "'A0001\uFFFD.jpg' 含有控制字符，不能用作图片文件名");
     EXPECT_EQ(folderPictureProblem(folder, "Z9", findFolderPicture(folder, "Z9")),
               "图片文件夹 '" + folder +
                   "' 里没有这张图片（试过 Z9.jpg、Z9.jpeg、Z9.png、Z9.bmp、Z9.gif、Z9.webp、"

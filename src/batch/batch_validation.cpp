@@ -170,6 +170,16 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& 
         problem = makeProblem(11, BatchControl::LayerList,
                               formatText("图层#%d 还没有创建选区", layer.number),
                               "可以创建一个选区或删除这个图层");
+    } else if (layer.type == LayerType::Picture && !withinCanvasLimits(layer.width, layer.height)) {
+        // The picture is fitted to the whole layer before the card takes its part: beyond
+        // the image library's limits it cannot be made at all.
+        problem = makeProblem(11, BatchControl::LayerList,
+                              formatText("图层#%d 太大（%d x %d 像素）", layer.number, layer.width,
+                                         layer.height),
+                              formatText("图片图层的宽和高最多 %lld 像素，面积最多 %lld 像素，"
+                                         "请缩小图层",
+                                         static_cast<long long>(kMaxPictureSide),
+                                         static_cast<long long>(kMaxPicturePixels)));
     } else if (layer.isFixed) {
         problem = checkFixedContent(layer, columns, templatePath);
     } else if (layer.bind_col_name.empty() || !columns.contains(layer.bind_col_name)) {

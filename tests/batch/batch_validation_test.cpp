@@ -123,6 +123,14 @@ const CheckCase kCases[] = {
      "请至少创建一个【图层】", "点右键创建..."},
     {"NoRect", [](Scene& s) { unsetRect(s.tpl.layers[0]); }, 11, BatchControl::LayerList,
      "图层#1 还没有创建选区", "可以创建一个选区或删除这个图层", 1},
+    // A picture fitted to a layer beyond the image library's limits could not be made at all.
+    {"PictureLayerTooLarge",
+     [](Scene& s) {
+         s.tpl.layers[1].width = 12000;
+         s.tpl.layers[1].height = 12000;
+     },
+     11, BatchControl::LayerList, "图层#2 太大（12000 x 12000 像素）",
+     "图片图层的宽和高最多 16000 像素，面积最多 128000000 像素，请缩小图层", 2},
     {"UnboundBeforeLaterNoRect",
      [](Scene& s) {
          s.tpl.layers[1].bind_col_name = "";

@@ -430,7 +430,17 @@ private:
 };
 
 // How a number cell is shown, from its number format.
-enum class NumberShow { General, Date, Time, TimeSeconds, DateTime, DateTimeSeconds };
+// Elapsed times ([h]:mm:ss) count hours past a day: 1.5 days is 36:00:00.
+enum class NumberShow {
+    General,
+    Date,
+    Time,
+    TimeSeconds,
+    DateTime,
+    DateTimeSeconds,
+    Elapsed,
+    ElapsedSeconds
+};
 
 bool showsDate(NumberShow show)
 {
@@ -445,11 +455,19 @@ bool showsTime(NumberShow show)
 
 bool showsSeconds(NumberShow show)
 {
-    return show == NumberShow::TimeSeconds || show == NumberShow::DateTimeSeconds;
+    return show == NumberShow::TimeSeconds || show == NumberShow::DateTimeSeconds ||
+           show == NumberShow::ElapsedSeconds;
 }
 
-NumberShow showFor(bool date, bool time, bool seconds)
+bool showsElapsed(NumberShow show)
 {
+    return show == NumberShow::Elapsed || show == NumberShow::ElapsedSeconds;
+}
+
+NumberShow showFor(bool date, bool time, bool seconds, bool elapsed = false)
+{
+    if (elapsed && !date)
+        return seconds ? NumberShow::ElapsedSeconds : NumberShow::Elapsed;
     if (date && time)
         return seconds ? NumberShow::DateTimeSeconds : NumberShow::DateTime;
     if (time)
@@ -472,8 +490,9 @@ NumberShow builtInShow(long id)
     case 21: // h:mm:ss
     case 33: // h"时"mm"分"ss"秒"
     case 35:
-    case 45: // mm:ss
     case 46: // [h]:mm:ss
+        return NumberShow::ElapsedSeconds;
+    case 45: // mm:ss
     case 47: // mmss.0
     case 56:
         return NumberShow::TimeSeconds;
@@ -497,6 +516,7 @@ NumberShow codeShow(std::string_view code)
     bool time = false;
     bool seconds = false;
     bool month = false;
+    bool elapsed = false;
     for (std::size_t i = 0; i < code.size(); ++i) {
         const char c = static_cast<char>(code[i] | 0x20); // ASCII lower case
         switch (code[i]) {
@@ -507,6 +527,14 @@ NumberShow codeShow(std::string_view code)
         }
         case '[': {
             const std::size_t close = code.find(']', i + 1);
+            // [h], [mm], [ss]: a count of elapsed time, not a time of day.
+            const std::string_view inside =
+                code.substr(i + 1, close == std::string_view::npos ? 0 : close - i - 1);
+            if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos &&
+                inside.find_first_not_of(inside[0]) == std::string_view::npos) {
+                elapsed = time = true;
+                seconds = seconds || (inside[0] | 0x20) == 's';
+            }
             i = close == std::string_view::npos ? code.size() : close;
             continue;
         }
@@ -541,7 +569,7 @@ NumberShow codeShow(std::string_view code)
     // Next to hours or seconds, m counts minutes; alone, months.
     if (month && !time)
         date = true;
-    return showFor(date, time, seconds);
+    return showFor(date, time, seconds, elapsed);
 }
 
 class StylesHandler : public XmlHandler {
@@ -675,6 +703,13 @@ std::string formatSerial(double serial, bool date1904, NumberShow show)
     const auto totalSeconds = static_cast<long long>(std::llround(serial * 86400.0));
     const long long days = totalSeconds / 86400;
     const long long secondOfDay = totalSeconds % 86400;
+    if (showsElapsed(show)) {
+        std::string elapsed =
+            formatText("%02lld:%02lld", totalSeconds / 3600, totalSeconds / 60 % 60);
+        if (showsSeconds(show))
+            elapsed += formatText(":%02lld", totalSeconds % 60);
+        return elapsed;
+    }
     std::string out;
     if (showsDate(show)) {
         using namespace std::chrono;

@@ -76,6 +76,8 @@ TEST(WorkbookSource, CellsShowAsTheSpreadsheetShowsThem)
         {R"(s="6"><v>1.5</v>)", "1.5"},   // "h" and "s" only inside quotes
         {R"(s="7"><v>2.25</v>)", "2.25"}, // [Red] is no date
         {R"(s="99"><v>7</v>)", "7"},      // a style that is not there
+        {R"(s="8"><v>1.5</v>)", "36:00:00"}, // elapsed time, built in: [h]:mm:ss
+        {R"(s="9"><v>1.5</v>)", "36:00"},    // [h]:mm
         {R"(t="b"><v>1</v>)", "TRUE"},
         {R"(t="b"><v>0</v>)", "FALSE"},
         {R"(t="str"><f>A1&amp;"x"</f><v>abc</v>)", "abc"},
@@ -97,10 +99,12 @@ TEST(WorkbookSource, CellsShowAsTheSpreadsheetShowsThem)
     book.styles = R"(<numFmts count="4"><numFmt numFmtId="164" formatCode="hh:mm:ss"/>)"
                   R"(<numFmt numFmtId="165" formatCode="yyyy/m/d\ h:mm;@"/>)"
                   R"(<numFmt numFmtId="166" formatCode="0.00&quot; hrs&quot;"/>)"
-                  R"(<numFmt numFmtId="167" formatCode="[Red]0.00"/></numFmts>)"
-                  R"(<cellXfs count="8"><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="20"/>)"
+                  R"(<numFmt numFmtId="167" formatCode="[Red]0.00"/>)"
+                  R"(<numFmt numFmtId="168" formatCode="[h]:mm"/></numFmts>)"
+                  R"(<cellXfs count="10"><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="20"/>)"
                   R"(<xf numFmtId="164"/><xf numFmtId="165"/><xf numFmtId="31"/>)"
-                  R"(<xf numFmtId="166"/><xf numFmtId="167"/></cellXfs>)";
+                  R"(<xf numFmtId="166"/><xf numFmtId="167"/><xf numFmtId="46"/>)"
+                  R"(<xf numFmtId="168"/></cellXfs>)";
     TempDir dir;
     writeWorkbook(dir.file("cells.xlsx"), book);
     const std::vector<std::string> got = rowsOf(dir.file("cells.xlsx"), false);

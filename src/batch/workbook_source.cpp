@@ -893,8 +893,14 @@ private:
         if (text.empty())
             return;
         const auto index = static_cast<std::size_t>(m_column - 1);
+        // The text the sheet produces counts against the cap as it grows: a small workbook
+        // whose cells all repeat one long shared string would otherwise expand to gigabytes.
+        m_rowBytes += text.size() + 1;
+        if (m_out.size() + m_rowBytes > m_maxText)
+            fail(CsvStatus::WorkbookTooLarge);
         if (m_cells.size() <= index)
             m_cells.resize(index + 1);
+        m_rowBytes -= m_cells[index].size();
         m_cells[index] = std::move(text);
         m_width = std::max(m_width, index + 1);
     }
@@ -944,6 +950,7 @@ private:
             m_width = 0;
             finished = m_headerOnly;
         }
+        m_rowBytes = 0;
         m_out += '\n';
         ++m_line;
         if (m_out.size() > m_maxText)
@@ -972,6 +979,7 @@ private:
     std::string m_value;
     std::vector<std::string> m_cells; // the row's cells by column, up to m_width
     std::size_t m_width = 0;          // the row's last non-empty column
+    std::uint64_t m_rowBytes = 0;     // the text of the row's cells so far
     std::size_t m_headerWidth = 0;
 };
 

@@ -316,6 +316,19 @@ TEST(WorkbookSource, HostileAndBrokenFilesAreRefusedWithTheReason)
     limits = WorkbookLimits();
     limits.maxTextBytes = 1000;
     EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text, limits), CsvStatus::WorkbookTooLarge);
+    // A small workbook whose cells all repeat one long shared string is refused as its text
+    // grows, inside the row, not once the row is whole.
+    TestWorkbook repeating;
+    std::string wideRow = "<row r=\"1\">";
+    for (int i = 0; i < 5000; ++i)
+        wideRow += "<c t=\"s\"><v>0</v></c>";
+    repeating.sheets = {{"S", wideRow + "</row>"}};
+    repeating.sharedStrings = "<si><t>" + std::string(20000, 'x') + "</t></si>";
+    writeWorkbook(dir.file("repeating.xlsx"), repeating);
+    limits = WorkbookLimits();
+    limits.maxTextBytes = 1024 * 1024;
+    EXPECT_EQ(loadWorkbookText(dir.file("repeating.xlsx"), text, limits),
+              CsvStatus::WorkbookTooLarge);
     limits = WorkbookLimits();
     limits.maxFileBytes = 100;
     EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text, limits), CsvStatus::TooLarge);

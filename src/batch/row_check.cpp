@@ -157,6 +157,33 @@ private:
                     formatText("图片太大（%lld x %lld 像素），无法读取：%s",
                                static_cast<long long>(info->fullWidth),
                                static_cast<long long>(info->fullHeight), path.c_str()));
+        else if (const Decoded decoded = decode(path, layer); decoded == Decoded::Failed)
+            problem(RowProblemKind::PictureUnreadable, "图片无法读取：" + path);
+        else if (decoded == Decoded::Damaged)
+            add(column, RowProblemKind::PictureIncomplete, "图片已损坏：" + path, path,
+                layer.number);
+    }
+
+    // What decoding a picture as the batch does finds; a picture that comes back (a logo, a
+    // placeholder-like default photo) is decoded once.
+    enum class Decoded { Whole, Damaged, Failed };
+    Decoded decode(const std::string& path, const Layer& layer)
+    {
+        std::string key = path;
+        key += '\0';
+        key += overflowStyleAllowsReducedDecode(layer.overflow_style)
+                   ? std::to_string(layer.width) + "x" + std::to_string(layer.height)
+                   : std::string();
+        if (const auto it = m_decoded.find(key); it != m_decoded.end())
+            return it->second;
+        const DecodedPicture picture = readLayerPicture(path, layer);
+        const Decoded result = !picture         ? Decoded::Failed
+                               : picture.damaged ? Decoded::Damaged
+                                                 : Decoded::Whole;
+        if (m_decoded.size() >= kMaxRememberedTexts)
+            m_decoded.clear();
+        m_decoded.emplace(std::move(key), result);
+        return result;
     }
 
     // As the batch reads the picture: at a reduced scale when the layer allows it.
@@ -281,6 +308,7 @@ private:
     std::vector<std::unique_ptr<TextFitter>> m_fitters; // per layer; null for pictures
     std::vector<std::string> m_pictureFolders;          // per layer, resolved; "" for none
     std::unordered_map<std::string, TextFit> m_fits;
+    std::unordered_map<std::string, Decoded> m_decoded; // by path and decoded size
     std::unordered_map<std::string, std::size_t> m_names; // file -> first row giving it
 };
 

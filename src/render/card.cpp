@@ -488,6 +488,16 @@ MagickWandPtr CardRenderer::backgroundImage() const
     return MagickWandPtr(m_background ? CloneMagickWand(m_background.get()) : nullptr);
 }
 
+DecodedPicture readLayerPicture(const std::string& path, const Layer& layer)
+{
+    // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the fitted
+    // sizes still follow from the picture's real size.
+    return overflowStyleAllowsReducedDecode(layer.overflow_style)
+               ? readPicture(path, static_cast<std::size_t>(layer.width),
+                             static_cast<std::size_t>(layer.height))
+               : readPicture(path);
+}
+
 std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder)
 {
     const auto path = pathFromUtf8(cell);
@@ -667,12 +677,7 @@ void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log
         } else {
             path = resolveCellPicturePath(trimBlank(*cell), m_csvFolder);
         }
-        // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the
-        // fitted sizes still follow from the picture's real size.
-        DecodedPicture picture = overflowStyleAllowsReducedDecode(layer.overflow_style)
-                                     ? readPicture(path, static_cast<std::size_t>(layer.width),
-                                                   static_cast<std::size_t>(layer.height))
-                                     : readPicture(path);
+        DecodedPicture picture = readLayerPicture(path, layer);
         if (!picture) {
             log.log(formatText("无效图片:%s%s\n", cellForLog(*cell).c_str(),
                                m_placeholders[index] ? "（已使用占位图片）" : ""));

@@ -9,6 +9,7 @@
 #include "render/magick.h"
 #include "render/output_file.h"
 #include "render/picture_fit.h"
+#include "render/picture_input.h"
 #include "render/text_render.h"
 
 #include <array>
@@ -227,6 +228,10 @@ bool isBlankNameCell(const std::string* cell);
 /// The file a picture cell names: an absolute path as it is; a relative one in the program
 /// folder when it is there, else in csvFolder (the CSV file's folder; empty: none).
 std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder);
+
+/// A picture file decoded as a card draws it in a layer (at a reduced scale where the layer
+/// allows it).
+DecodedPicture readLayerPicture(const std::string& path, const Layer& layer);
 
 /// Where a picture cell leads when its layer looks pictures up in a folder.
 struct FolderPicture {

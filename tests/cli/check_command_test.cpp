@@ -115,17 +115,16 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
     TempDir dir;
     const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
     writeFile(dir.file("notes.jpg"), "not a picture\n");
-    writeFile(dir.file("rows.csv"),
-              "工号,姓名,部门,照片\n"
-              "A1,张三,研发部,missing.jpg\n"
-              "A2,李四,研发部,notes.jpg\n"
-              "A3,王五,市场部,\n"
-              "A3,王五,市场部,\n"
-              ",赵六,市场部,\n"
-              "A6,钱七,表情\U0010FFFD,\n"
-              "A7,Alexander Maximilian Wolfeschlegelsteinhausen,市场部,\n"
-              "A8,孙八,市场部,\n"
-              "A9,周九,\"研发部\n第二组\n第三室\",\n");
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\n"
+                                    "A1,张三,研发部,missing.jpg\n"
+                                    "A2,李四,研发部,notes.jpg\n"
+                                    "A3,王五,市场部,\n"
+                                    "A3,王五,市场部,\n"
+                                    ",赵六,市场部,\n"
+                                    "A6,钱七,表情\U0010FFFD,\n"
+                                    "A7,Alexander Maximilian Wolfeschlegelsteinhausen,市场部,\n"
+                                    "A8,孙八,市场部,\n"
+                                    "A9,周九,\"研发部\n第二组\n第三室\",\n");
     writeFile(dir.file("clean.csv"), "工号,姓名,部门,照片\nB1,周九,研发部,\n");
     const std::string base = shellQuote(folder + "/badge.dat") + " --out " +
                              shellQuote(dir.file("cards")) + " --rows --csv ";
@@ -134,8 +133,8 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
     EXPECT_EQ(r.exitCode, 1) << r.err;
     const std::string missing = dir.file("missing.jpg");
     const std::string notes = dir.file("notes.jpg");
-    EXPECT_EQ(r.out, "第 1 行，照片：图片不存在：" + missing + "\n" +
-                         "第 2 行，照片：不是图片：" + notes + "\n" +
+    EXPECT_EQ(r.out, "第 1 行，照片：图片不存在：" + missing + "\n" + "第 2 行，照片：不是图片：" +
+                         notes + "\n" +
                          "第 4 行，工号：文件名“A3-王五.jpg”与第 3 行相同，将另存为带编号的名字\n"
                          "第 5 行，工号：文件名的这一部分为空，将用列名“工号”代替\n"
                          "第 6 行，部门：无法显示的字符：U+10FFFD\n"
@@ -145,8 +144,7 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
 
     // Scripts get one object per problem; a card of that name already in the folder counts.
     writeFile(dir.file("cards/A8-孙八.jpg"), "");
-    const CommandResult json =
-        runCheck(dir, base + shellQuote(dir.file("rows.csv")) + " --json");
+    const CommandResult json = runCheck(dir, base + shellQuote(dir.file("rows.csv")) + " --json");
     EXPECT_EQ(json.exitCode, 1) << json.err;
     std::istringstream lines(json.out);
     std::vector<std::string> kinds;
@@ -160,10 +158,9 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
                          missing.c_str());
         }
     }
-    EXPECT_EQ(kinds, (std::vector<std::string>{"picture-missing", "not-a-picture",
-                                                "same-file-name", "empty-file-name",
-                                                "missing-characters", "text-clipped",
-                                                "file-exists", "text-clipped"}));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"picture-missing", "not-a-picture", "same-file-name",
+                                               "empty-file-name", "missing-characters",
+                                               "text-clipped", "file-exists", "text-clipped"}));
 
     const CommandResult clean = runCheck(dir, base + shellQuote(dir.file("clean.csv")));
     EXPECT_EQ(clean.exitCode, 0) << clean.err;
@@ -186,26 +183,34 @@ std::string pngClaiming(std::uint32_t width, std::uint32_t height)
            std::string("\x08\x02\x00\x00\x00", 5) + be32(0) + be32(0) + "IEND" + be32(0xAE426082);
 }
 
-TEST(CheckCommand, ACutJpegIsDamagedForTheCheckAndTheBatchAlike)
+TEST(CheckCommand, DamagedPicturesAreDamagedForTheCheckAndTheBatchAlike)
 {
     TempDir dir;
     const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
     const std::string photo = readFile(folder + "/photos/p02.jpg");
+    // Cut short, and corrupt in the middle with its end marker intact.
     writeFile(dir.file("cut.jpg"), photo.substr(0, photo.size() * 3 / 4));
-    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\nA1,张三,研发部,cut.jpg\n");
-    const std::string arguments = shellQuote(folder + "/badge.dat") + " --out " +
-                                  shellQuote(dir.file("cards")) + " --csv " +
-                                  shellQuote(dir.file("rows.csv"));
-    const CommandResult check = runCheck(dir, arguments + " --rows");
-    EXPECT_EQ(check.exitCode, 1);
-    EXPECT_EQ(check.out, "第 1 行，照片：图片已损坏：" + dir.file("cut.jpg") + "\n");
-    // The batch draws what decodes, says so, and --strict fails on it.
-    const CommandResult run =
-        runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
-                   shellQuote(TORVALE_BATCH_EXE) + " run --strict " + arguments);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("图片已损坏：cut.jpg"), std::string::npos) << run.err;
-    EXPECT_EQ(folderContent(dir.file("cards")).size(), 1u);
+    std::string corrupt = photo;
+    for (std::size_t i = corrupt.size() / 2; i < corrupt.size() / 2 + 2000; ++i)
+        corrupt[i] = static_cast<char>(i * 37);
+    writeFile(dir.file("corrupt.jpg"), corrupt);
+    for (const char* name : {"cut.jpg", "corrupt.jpg"}) {
+        SCOPED_TRACE(name);
+        writeFile(dir.file("rows.csv"),
+                  std::string("工号,姓名,部门,照片\nA1,张三,研发部,") + name + "\n");
+        const std::string arguments = shellQuote(folder + "/badge.dat") + " --out " +
+                                      shellQuote(dir.file(std::string("cards-") + name)) +
+                                      " --csv " + shellQuote(dir.file("rows.csv"));
+        const CommandResult check = runCheck(dir, arguments + " --rows");
+        EXPECT_EQ(check.exitCode, 1);
+        EXPECT_EQ(check.out, "第 1 行，照片：图片已损坏：" + dir.file(name) + "\n");
+        // The batch draws what decodes, says so, and --strict fails on it.
+        const CommandResult run =
+            runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                       shellQuote(TORVALE_BATCH_EXE) + " run --strict " + arguments);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find(std::string("图片已损坏：") + name), std::string::npos) << run.err;
+    }
 }
 
 // The row check and the batch agree on the texts of an international list: a name with an
@@ -215,12 +220,11 @@ TEST(CheckCommand, RowsAndTheBatchAgreeOnTexts)
 {
     TempDir dir;
     const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
-    writeFile(dir.file("rows.csv"),
-              "工号,姓名,部门,照片\n"
-              "A1,Lily 🌸 Chen,研发部,\n"
-              "A2,王\U0010FFFD,研发部,\n"
-              "A3,عبد الرحمن بن محمد بن عبد العزيز الأحمد الهاشمي,研发部,\n"
-              "A4,محمد الأحمد,研发部,\n");
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\n"
+                                    "A1,Lily 🌸 Chen,研发部,\n"
+                                    "A2,王\U0010FFFD,研发部,\n"
+                                    "A3,عبد الرحمن بن محمد بن عبد العزيز الأحمد الهاشمي,研发部,\n"
+                                    "A4,محمد الأحمد,研发部,\n");
     const std::string arguments = shellQuote(folder + "/badge.dat") + " --out " +
                                   shellQuote(dir.file("cards")) + " --csv " +
                                   shellQuote(dir.file("rows.csv"));
@@ -283,8 +287,8 @@ TEST(CheckCommand, RowsReportWhatTheBatchSkipsOrCannotRead)
         lineNumbers.push_back(cJSON_GetNumberValue(cJSON_GetObjectItem(object.get(), "line")));
     }
     EXPECT_EQ(kinds, (std::vector<std::string>{"picture-too-large", "picture-too-large",
-                                               "picture-damaged", "empty-file-name",
-                                               "row-skipped", "unclosed-quote", "row-skipped"}));
+                                               "picture-damaged", "empty-file-name", "row-skipped",
+                                               "unclosed-quote", "row-skipped"}));
     EXPECT_EQ(lineNumbers, (std::vector<double>{2, 3, 4, 5, 7, 8, 8}));
 
     // What the check reports, the batch refuses: the three pictures and the two rows.

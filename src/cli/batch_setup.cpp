@@ -33,6 +33,7 @@ std::optional<BatchTemplate> openBatchTemplate(const std::string& path,
     }
     batch.dpi = result.dpi.value_or(currentDpi);
     batch.fileNameColumnsInFile = result.fileNameColumnsInFile;
+    batch.replacedValues = result.replacedValues;
     if (result.loadBackgroundPicture) {
         loadBackgroundPicture(resolveTemplatePath(batch.tpl.background.background_path, path),
                               batch.tpl.background);
@@ -103,7 +104,8 @@ std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, const std::s
         return std::nullopt;
     }
     batch->tpl.output.outputFolder = outDir;
-    PreparedBatch prepared{planBatch(batch->tpl, batch->dpi, csvOverride), {}};
+    PreparedBatch prepared{planBatch(batch->tpl, batch->dpi, csvOverride), {},
+                           batch->replacedValues};
     BatchPlan& plan = prepared.plan;
     if (!chooseFileNameColumns(parsed, batch->fileNameColumnsInFile, plan.inputs.csvPath,
                                plan.options.tpl, prepared.missingNameColumns)) {

@@ -23,6 +23,8 @@ struct BatchTemplate {
     std::int32_t dpi = 72;
     /// The file-name columns as the template file names them, matched or not.
     std::array<std::string, 2> fileNameColumnsInFile;
+    /// Values of the file read as their defaults (TemplateReadResult::replacedValues).
+    std::vector<std::string> replacedValues;
 };
 
 /// Opens a template as the editor would and loads its background picture; the CSV file's
@@ -40,6 +42,8 @@ struct PreparedBatch {
     BatchPlan plan;
     /// The template's file-name columns that the CSV file of the batch does not have.
     std::vector<std::string> missingNameColumns;
+    /// Values of the template file read as their defaults.
+    std::vector<std::string> replacedValues;
 
     /// The font tables of the batch, held by the plan's options.
     const FontRegistry& fonts() const { return *plan.options.fonts; }

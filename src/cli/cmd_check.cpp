@@ -90,6 +90,9 @@ int runCheckCommand(const ParsedArgs& args)
     const auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
+    // Values read as their defaults do not stop a batch; the check names each once.
+    for (const std::string& replaced : prepared->replacedValues)
+        printError("警告：" + replaced);
     const BatchProblem problem = checkPreparedBatch(*prepared);
     if (!problem.ok()) {
         // The message quotes the template's font names and paths: cleaned as run cleans them.

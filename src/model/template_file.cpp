@@ -181,6 +181,36 @@ std::string laterChoice(const cJSON* element, const char* key, const char* const
                : fallback;
 }
 
+// Notes a code member that the file holds but that reads as its default.
+void noteReplacedCodeMembers(const cJSON* element, const Layer& layer,
+                             std::vector<std::string>& replaced)
+{
+    const auto shown = [element](const char* key) -> std::optional<std::string> {
+        const cJSON* item = cJSON_GetObjectItemCaseSensitive(element, key);
+        if (!item)
+            return std::nullopt;
+        if (cJSON_IsString(item) && item->valuestring)
+            return std::string(item->valuestring);
+        const JsonText text(cJSON_PrintUnformatted(item));
+        return text ? std::string(text.get()) : std::string();
+    };
+    const auto note = [&](const char* key, const char* what, const std::string& stored,
+                          const std::string& used) {
+        if (const auto value = shown(key); value && *value != stored)
+            replaced.push_back(formatText("图层#%d 的%s '%s' 无法识别，使用 %s", layer.number, what,
+                                          value->c_str(), used.c_str()));
+    };
+    note("codeType", "码制", layer.codeType, layer.codeType);
+    note("codeErrorLevel", "纠错级别", layer.codeErrorLevel, layer.codeErrorLevel);
+    note("codeBackground", "码背景", layer.codeBackground,
+         layer.codeBackground.empty() ? "无背景" : layer.codeBackground);
+    const std::string zone = layer.codeQuietZone == kStandardQuietZone
+                                 ? std::to_string(kStandardQuietZone)
+                                 : std::to_string(layer.codeQuietZone);
+    note("codeQuietZone", "静区", zone,
+         layer.codeQuietZone == kStandardQuietZone ? "标准静区" : zone);
+}
+
 void readLaterMembers(const cJSON* element, Layer& layer)
 {
     const cJSON* on = cJSON_GetObjectItemCaseSensitive(element, "autoShrink");
@@ -370,6 +400,8 @@ bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& 
         layer.characterSpacing =
             std::clamp(layer.characterSpacing, -kMaxCharacterSpacing, kMaxCharacterSpacing);
         layer.number = static_cast<std::int32_t>(layers.size() + 1);
+        if (layer.type == LayerType::Code)
+            noteReplacedCodeMembers(element, layer, result.replacedValues);
         layers.push_back(std::move(layer));
     }
     result.selectFirstLayer = !layers.empty();

@@ -62,6 +62,9 @@ struct TemplateReadResult {
     std::array<std::string, 2> fileNameColumnsInFile;
     /// At least one layer was read: select the first row of the layer list.
     bool selectFirstLayer = false;
+    /// Values the file holds that are not valid and were read as their defaults (a code
+    /// layer's "qr"), one line each, for the batch check to name.
+    std::vector<std::string> replacedValues;
 
     bool ok() const { return status == TemplateReadStatus::Ok; }
 };

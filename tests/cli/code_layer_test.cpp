@@ -150,5 +150,41 @@ TEST(CodeLayers, TransparentCardsReadBackAndProblemsNameTheirCard)
     EXPECT_EQ(rows.out, "第 2 行，码：" + problem + "\n");
 }
 
+// Code settings a file holds that are not valid still read as the defaults (other tools rely
+// on it), but the check names each once, as a warning that does not stop the batch.
+TEST(CodeLayers, InvalidCodeSettingsAreNamedByTheCheck)
+{
+    TempDir dir;
+    writeFile(dir.file("codes.csv"), "工号,码\nA0001,400638133393\n");
+    const std::string tool = "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                             shellQuote(TORVALE_BATCH_EXE) + " check ";
+    const struct {
+        const char* members;
+        const char* warning; // "" for none
+    } cases[] = {
+        {R"("codeType": "qr")", "图层#2 的码制 'qr' 无法识别，使用 QR"},
+        {R"("codeType": 7)", "图层#2 的码制 '7' 无法识别，使用 QR"},
+        {R"("codeErrorLevel": "X")", "图层#2 的纠错级别 'X' 无法识别，使用 M"},
+        {R"("codeQuietZone": -5)", "图层#2 的静区 '-5' 无法识别，使用 标准静区"},
+        {R"("codeQuietZone": 101)", "图层#2 的静区 '101' 无法识别，使用 标准静区"},
+        {R"("codeBackground": "transparent")",
+         "图层#2 的码背景 'transparent' 无法识别，使用 #FFFFFF"},
+        {R"("codeType": "QR", "codeQuietZone": 4, "codeBackground": "")", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.members);
+        std::string text = kTemplate;
+        const std::string fixed = "\"isFixed\": 1}";
+        text.replace(text.find(fixed), fixed.size(),
+                     "\"isFixed\": 1, " + std::string(c.members) + "}");
+        writeFile(dir.file("codes.dat"), text);
+        const CommandResult check = runCommand(tool + shellQuote(dir.file("codes.dat")) +
+                                               " --out " + shellQuote(dir.file("cards")));
+        EXPECT_EQ(check.exitCode, 0) << check.err;
+        EXPECT_EQ(check.out, "ok\n");
+        EXPECT_EQ(check.err, *c.warning ? "警告：" + std::string(c.warning) + "\n" : "");
+    }
+}
+
 } // namespace
 } // namespace torvale

@@ -816,6 +816,8 @@ public:
     {
         if (name == "sheetData") {
             m_inData = false;
+            if (m_outOfOrder)
+                putRowsInOrder();
         } else if (!m_inData) {
             return;
         } else if (name == "row") {
@@ -848,13 +850,15 @@ private:
             if (!parseNumber(std::string_view(r), number) || number == 0 || number > kMaxSheetRows)
                 fail(CsvStatus::WorkbookBroken);
         }
+        m_outOfOrder = m_outOfOrder || (m_lastRow > 0 && number <= m_lastRow);
         m_lastRow = number;
         // Rows missing before this one become empty lines, so that the reader's line is the
-        // sheet's row (rows out of order simply follow).
+        // sheet's row; rows stored out of order are put in order at the end.
         if (number > m_line) {
             m_out.append(number - m_line, '\n');
             m_line = number;
         }
+        m_rows.push_back({number, m_out.size(), 0, m_line});
         m_inRow = true;
         m_nextColumn = 1;
     }
@@ -953,8 +957,33 @@ private:
         m_rowBytes = 0;
         m_out += '\n';
         ++m_line;
+        if (!m_rows.empty()) {
+            m_rows.back().end = m_out.size();
+            m_rows.back().lines = m_line - m_rows.back().lines;
+        }
         if (m_out.size() > m_maxText)
             fail(CsvStatus::WorkbookTooLarge);
+    }
+
+    // Rewrites the text with the rows in the order of their numbers, each on the line of its
+    // number (as a spreadsheet shows them), rows missing between them as empty lines.
+    void putRowsInOrder()
+    {
+        std::stable_sort(m_rows.begin(), m_rows.end(),
+                         [](const RowText& a, const RowText& b) { return a.number < b.number; });
+        std::string ordered;
+        ordered.reserve(m_out.size());
+        std::uint64_t line = 1;
+        for (const RowText& row : m_rows) {
+            if (row.number > line) {
+                ordered.append(row.number - line, '\n');
+                line = row.number;
+            }
+            ordered.append(m_out, row.start, row.end - row.start);
+            line += row.lines;
+        }
+        m_out = std::move(ordered);
+        m_line = line;
     }
 
     const PackedStrings& m_strings;
@@ -980,6 +1009,15 @@ private:
     std::vector<std::string> m_cells; // the row's cells by column, up to m_width
     std::size_t m_width = 0;          // the row's last non-empty column
     std::uint64_t m_rowBytes = 0;     // the text of the row's cells so far
+    // Where each row's text lies in m_out, to put rows stored out of order in order.
+    struct RowText {
+        std::uint64_t number;
+        std::size_t start;
+        std::size_t end;
+        std::uint64_t lines; // the line it starts on while written; then the lines it takes
+    };
+    std::vector<RowText> m_rows;
+    bool m_outOfOrder = false;
     std::size_t m_headerWidth = 0;
 };
 

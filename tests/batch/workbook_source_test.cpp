@@ -73,9 +73,9 @@ TEST(WorkbookSource, CellsShowAsTheSpreadsheetShowsThem)
         {R"(s="1"><v>59</v>)", "1900-02-28"},
         {R"(s="1"><v>60</v>)", "1900-02-29"}, // the 1900 system's day that never was
         {R"(s="1"><v>61</v>)", "1900-03-01"},
-        {R"(s="6"><v>1.5</v>)", "1.5"},   // "h" and "s" only inside quotes
-        {R"(s="7"><v>2.25</v>)", "2.25"}, // [Red] is no date
-        {R"(s="99"><v>7</v>)", "7"},      // a style that is not there
+        {R"(s="6"><v>1.5</v>)", "1.5"},      // "h" and "s" only inside quotes
+        {R"(s="7"><v>2.25</v>)", "2.25"},    // [Red] is no date
+        {R"(s="99"><v>7</v>)", "7"},         // a style that is not there
         {R"(s="8"><v>1.5</v>)", "36:00:00"}, // elapsed time, built in: [h]:mm:ss
         {R"(s="9"><v>1.5</v>)", "36:00"},    // [h]:mm
         {R"(t="b"><v>1</v>)", "TRUE"},
@@ -156,6 +156,23 @@ TEST(WorkbookSource, RowsKeepTheirPlacesAndWidths)
     while (rows.next(row))
         lines.push_back(row.line);
     EXPECT_EQ(lines, (std::vector<std::size_t>{4, 6, 7})) << "the sheet's row numbers";
+
+    // Rows stored out of order (row 3 after row 9) come in the order of their numbers, each
+    // on its own line, as a spreadsheet shows them.
+    TestWorkbook shuffled;
+    shuffled.sheets = {{"S", "<row r=\"1\">" + inlineCell("A1", "名") + "</row><row r=\"2\">" +
+                                 inlineCell("A2", "a") + "</row><row r=\"9\">" +
+                                 inlineCell("A9", "c") + "</row><row r=\"3\">" +
+                                 inlineCell("A3", "b\nb") + "</row>"}};
+    writeWorkbook(dir.file("shuffled.xlsx"), shuffled);
+    EXPECT_EQ(rowsOf(dir.file("shuffled.xlsx")),
+              (std::vector<std::string>{"名", "a", "b\nb", "c"}));
+    ASSERT_EQ(loadCsvText(dir.file("shuffled.xlsx"), text), CsvStatus::Ok);
+    CsvRows ordered(text, csvFormatFor(true));
+    lines.clear();
+    while (ordered.next(row))
+        lines.push_back(row.line);
+    EXPECT_EQ(lines, (std::vector<std::size_t>{2, 3, 9}));
 }
 
 TEST(WorkbookSource, SheetsByNameAndPartsFoundThroughRelationships)

@@ -1,6 +1,7 @@
 #include "model/text_fields.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace torvale {
 
@@ -40,25 +41,40 @@ void walkFields(std::string_view text, Literal literal, Field field)
 std::vector<std::string> textFieldNames(std::string_view text)
 {
     std::vector<std::string> names;
+    std::unordered_set<std::string_view> seen; // views into text
     walkFields(
         text, [](std::string_view) {},
-        [&names](std::string_view name) {
-            if (std::find(names.begin(), names.end(), name) == names.end())
+        [&names, &seen](std::string_view name) {
+            if (seen.insert(name).second)
                 names.emplace_back(name);
         });
     return names;
 }
 
-std::string fillTextFields(std::string_view text, const FieldCell& cellOf)
+std::string fillTextFields(std::string_view text, const FieldCell& cellOf, std::size_t maxBytes)
 {
     std::string out;
-    out.reserve(text.size());
-    walkFields(
-        text, [&out](std::string_view piece) { out.append(piece); },
-        [&out, &cellOf](std::string_view name) {
-            if (const std::string* cell = cellOf(std::string(name)))
-                out += *cell;
-        });
+    out.reserve(std::min(text.size(), maxBytes));
+    const auto append = [&out, maxBytes](std::string_view piece) {
+        if (out.size() < maxBytes)
+            out.append(piece.substr(0, maxBytes - out.size()));
+    };
+    walkFields(text, append, [&append, &cellOf](std::string_view name) {
+        if (const std::string* cell = cellOf(std::string(name)))
+            append(*cell);
+    });
+    // A character cut in two at the end is left out.
+    if (out.size() >= maxBytes) {
+        std::size_t end = out.size();
+        while (end > 0 && (static_cast<unsigned char>(out[end - 1]) & 0xC0) == 0x80)
+            --end;
+        if (end > 0 && static_cast<unsigned char>(out[end - 1]) >= 0xC0) {
+            const auto lead = static_cast<unsigned char>(out[end - 1]);
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            if (out.size() - (end - 1) < length)
+                out.resize(end - 1);
+        }
+    }
     return out;
 }
 

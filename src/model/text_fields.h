@@ -16,7 +16,9 @@ std::vector<std::string> textFieldNames(std::string_view text);
 /// The cell of a column of the row being drawn; nullptr when the row has no such column.
 using FieldCell = std::function<const std::string*(const std::string& column)>;
 
-/// The text with every field replaced by its cell (a column the row lacks gives "").
-std::string fillTextFields(std::string_view text, const FieldCell& cellOf);
+/// The text with every field replaced by its cell (a column the row lacks gives ""), cut to
+/// its first maxBytes bytes (whole characters): no more is ever made of it.
+std::string fillTextFields(std::string_view text, const FieldCell& cellOf,
+                           std::size_t maxBytes = std::string::npos);
 
 } // namespace torvale

@@ -413,8 +413,8 @@ TEST(TemplateFile, TextFitMembersComeLastAndOnlyWhenOn)
         bool on;
         std::int32_t readSize;
     };
-    const Case cases[] = {{1, 12, true, 12}, {0, 12, false, 12}, {5, 0, true, 1},
-                          {1, 1e9, true, kMaxMinFontSize}};
+    const Case cases[] = {
+        {1, 12, true, 12}, {0, 12, false, 12}, {5, 0, true, 1}, {1, 1e9, true, kMaxMinFontSize}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.autoShrink);
         const std::string text = edited("custom_other.dat", [&c](cJSON* root) {
@@ -515,6 +515,23 @@ TEST(TextFields, FillsColumnsAndKeepsBraces)
         EXPECT_EQ(fillTextFields(c.text, cell), c.filled);
         EXPECT_EQ(textFieldNames(c.text), c.names);
     }
+    // Filled only up to a byte cap, whole characters: a megabyte cell in a thousand fields is
+    // never joined whole.
+    EXPECT_EQ(fillTextFields("编号：{工号}{工号}", cell, 12), "编号：A00");
+    EXPECT_EQ(fillTextFields("{名}{名}{名}", cell, 8), "李李");
+    const std::string big(1'000'000, 'x');
+    std::string manyFields;
+    for (int i = 0; i < 1000; ++i)
+        manyFields += "{big}";
+    EXPECT_EQ(fillTextFields(
+                  manyFields, [&big](const std::string&) { return &big; }, 5000)
+                  .size(),
+              5000u);
+    // A hundred thousand fields are listed once each, quickly.
+    std::string distinct;
+    for (int i = 0; i < 100000; ++i)
+        distinct += "{c" + std::to_string(i) + "}{c0}";
+    EXPECT_EQ(textFieldNames(distinct).size(), 100000u);
 }
 
 TEST(TemplateFile, UnreadableFilesGiveTheirMessages)

@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <zip.h>
 
 namespace torvale {
@@ -1048,14 +1049,16 @@ public:
             else if (hasType(relationship, "styles") && m_stylesPart.empty())
                 m_stylesPart = relationship.target;
         }
-        // Chart sheets and the like are in the list too; only worksheets hold cells.
+        // Chart sheets and the like are in the list too; only worksheets hold cells. The
+        // relationships are looked up by id, so that a workbook of very many sheets is read in
+        // time linear in its size (the first relationship of an id counts).
+        std::unordered_map<std::string_view, const Relationship*> byId;
+        for (const Relationship& relationship : relationships)
+            byId.emplace(relationship.id, &relationship);
         for (const auto& sheet : workbook.sheets) {
-            const auto found = std::find_if(relationships.begin(), relationships.end(),
-                                            [&sheet](const Relationship& relationship) {
-                                                return relationship.id == sheet.second;
-                                            });
-            if (found != relationships.end() && hasType(*found, "worksheet"))
-                m_sheets.push_back({sheet.first, found->target});
+            const auto found = byId.find(sheet.second);
+            if (found != byId.end() && hasType(*found->second, "worksheet"))
+                m_sheets.push_back({sheet.first, found->second->target});
         }
     }
 

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <list>
 #include <memory>
 #include <unordered_map>
 

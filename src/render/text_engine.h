@@ -37,10 +37,14 @@ struct ShapedLine {
     std::vector<double> unitAdvances;
 };
 
-/// Shapes a paragraph at a pixel size and orders it by the bidirectional algorithm. spacing is
-/// added between grapheme clusters, except between two letters of a cursive script (Arabic,
-/// Syriac, Mongolian, N'Ko, ...), whose joins it would break. units, when given, limits the
-/// line to that part [first, last) of the text. Returns false when a face cannot be read.
+/// The largest pixel size text is drawn at: a glyph is rendered whole before it is clipped.
+inline constexpr double kMaxTextPixelSize = 4000;
+
+/// Shapes a paragraph, or its part [first, last) in UTF-16 units, at a pixel size (at least 1,
+/// at most kMaxTextPixelSize) and orders it by the bidirectional algorithm. spacing is added
+/// between clusters (a grapheme or more), except between two letters of a cursive script
+/// (Arabic, Syriac, Mongolian, N'Ko, ...), whose joins it would break. Characters no face has
+/// take no room. Returns false when a face cannot be read or the size is out of range.
 bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLine& line,
                std::size_t first = 0, std::size_t last = std::u16string::npos);
 
@@ -58,8 +62,6 @@ std::vector<std::size_t> clusterEnds(std::u16string_view text, std::size_t first
 bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target, double x,
                     double baseline, const std::array<std::uint8_t, 3>& color);
 
-/// The largest pixel size text is drawn at: a glyph is rendered whole before it is clipped.
-inline constexpr double kMaxTextPixelSize = 4000;
 
 /// True when the file's first face can be read as a font and has a glyph for every character
 /// of text (UTF-8).

@@ -634,6 +634,8 @@ void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log
 {
     TextNotes notes;
     std::string filled;
+    // Every problem of a picture names its card, as those of texts and codes do.
+    const std::string named = cardSuffix(cardName);
     for (std::size_t index = 0; index < m_template.layers.size(); ++index) {
         const Layer& layer = m_template.layers[index];
         if (stop.load())
@@ -659,7 +661,8 @@ void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log
         };
         if (layer.isFixed) {
             if (!m_fixedPictures[index])
-                log.log(formatText("无效图片:%s\n", cellForLog(layer.filePath).c_str()));
+                log.log(formatText("无效图片:%s%s\n", cellForLog(layer.filePath).c_str(),
+                                   named.c_str()));
             drawPrepared(m_fixedPictures[index]);
             continue;
         }
@@ -673,9 +676,10 @@ void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log
             const std::string name = trimBlank(*cell);
             const FolderPicture found = findFolderPicture(folder, name);
             if (found.path.empty()) {
-                log.log(formatText("无效图片:%s（%s）%s\n", cellForLog(*cell).c_str(),
+                log.log(formatText("无效图片:%s（%s）%s%s\n", cellForLog(*cell).c_str(),
                                    folderPictureProblem(folder, name, found).c_str(),
-                                   m_placeholders[index] ? "（已使用占位图片）" : ""));
+                                   m_placeholders[index] ? "（已使用占位图片）" : "",
+                                   named.c_str()));
                 drawPrepared(m_placeholders[index]);
                 continue;
             }
@@ -685,13 +689,13 @@ void CardRenderer::drawLayers(Surface& surface, const CardRow& row, LogSink& log
         }
         DecodedPicture picture = readLayerPicture(path, layer);
         if (!picture) {
-            log.log(formatText("无效图片:%s%s\n", cellForLog(*cell).c_str(),
-                               m_placeholders[index] ? "（已使用占位图片）" : ""));
+            log.log(formatText("无效图片:%s%s%s\n", cellForLog(*cell).c_str(),
+                               m_placeholders[index] ? "（已使用占位图片）" : "", named.c_str()));
             drawPrepared(m_placeholders[index]);
             continue;
         }
         if (picture.damaged)
-            log.log(formatText("图片已损坏：%s\n", cellForLog(*cell).c_str()));
+            log.log(formatText("图片已损坏：%s%s\n", cellForLog(*cell).c_str(), named.c_str()));
         const FitPosition at = fitPicture(picture.wand.get(), layer, picture.width, picture.height);
         framePicture(picture.wand.get(), layer);
         surface.picture(picture.wand.get(), at.x, at.y, below);

@@ -315,8 +315,12 @@ TEST_F(BatchRunnerTest, LogLinesComeInRowOrder)
     EXPECT_EQ(summary.written, 12u);
     std::vector<std::string> expected = {
         formatText(kMsgRowSkipped, std::size_t{3}, std::size_t{4}, std::size_t{2}, std::size_t{3})};
+    // Each names its card.
     for (int i = 1; i <= 12; ++i)
-        expected.push_back(formatText("无效图片:missing-%d.png\n", i));
+        expected.push_back(formatText("无效图片:missing-%d.png（%s）\n", i,
+                                      i == 1   ? "A"
+                                      : i == 2 ? "B"
+                                               : formatText("N%d", i).c_str()));
     EXPECT_EQ(listener.logs, expected);
     std::vector<std::size_t> steps(12);
     std::iota(steps.begin(), steps.end(), std::size_t{1});

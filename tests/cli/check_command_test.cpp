@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -241,6 +242,63 @@ TEST(CheckCommand, RowsAndTheBatchAgreeOnTexts)
         << run.err;
     EXPECT_EQ(run.err.find("A4-"), std::string::npos) << run.err;
     EXPECT_EQ(folderContent(dir.file("cards")).size(), 4u);
+}
+
+// One list holding the hostile cases of pictures, codes and texts: every row the batch reports
+// a problem for (--strict) is a row the row check reports, and no other.
+TEST(CheckCommand, RowsAndTheBatchAgreeOnAHostileList)
+{
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    std::filesystem::create_directories(dir.path() / "pics");
+    const std::string photo = readFile(folder + "/photos/p02.jpg");
+    writeFile(dir.file("pics/ok.jpg"), photo);
+    std::string corrupt = photo;
+    for (std::size_t i = corrupt.size() / 2; i < corrupt.size() / 2 + 2000; ++i)
+        corrupt[i] = static_cast<char>(i * 37);
+    writeFile(dir.file("pics/corrupt.jpg"), corrupt);
+    writeFile(dir.file("secret.jpg"), photo);
+    std::filesystem::create_directory_symlink("..", dir.path() / "pics" / "up");
+    // The badge with its photo looked up in the folder and a Code 39 of the number.
+    std::string tpl = readFile(folder + "/badge.dat");
+    const std::string bound = "\"bind_col_name\":\t\"照片\",";
+    ASSERT_NE(tpl.find(bound), std::string::npos);
+    tpl.replace(tpl.find(bound), bound.size(),
+                bound + "\n\t\t\t\"pictureFolder\":\t\"" + dir.file("pics") + "\",");
+    const std::string layers = "\"picture_items\":\t[";
+    tpl.replace(tpl.find(layers), layers.size(),
+                layers + R"({"x": 700, "y": 440, "width": 300, "height": 120, "type": 2,
+                "bind_col_name": "工号", "text": "A1", "fontName": "宋体", "fontSize": 10,
+                "isBold": 0, "isUnderline": 0, "isItalic": 0, "color": 0, "htmlColor": "#000000",
+                "tHAlign": 0, "tVAlign": 1, "characterSpacing": 0, "filePath": "", "pHAlign": 1,
+                "pVAlign": 1, "layer_level": 0, "overflow_style": 1, "codeType": "Code39"},)");
+    writeFile(dir.file("badge.dat"), tpl);
+    std::filesystem::copy_file(folder + "/background.png", dir.file("background.png"));
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\n"
+                                    "A1,张三,研发部,ok\n"          // no problem
+                                    "A2,李四,研发部,corrupt\n"     // damaged picture
+                                    "A3,王五,研发部,up/secret\n"   // a link out of the folder
+                                    "a4,赵六,研发部,ok\n"          // lower case in Code 39
+                                    "A5,钱\U0010FFFD,研发部,ok\n"  // a character no font has
+                                    "A6,Lily 🌸 Chen,研发部,ok\n"); // no problem
+    const std::string arguments = shellQuote(dir.file("badge.dat")) + " --csv " +
+                                  shellQuote(dir.file("rows.csv")) + " --out " +
+                                  shellQuote(dir.file("cards"));
+    const CommandResult check = runCheck(dir, arguments + " --rows");
+    std::set<std::string> checked;
+    std::istringstream lines(check.out);
+    for (std::string line; std::getline(lines, line);)
+        checked.insert(line.substr(0, line.find("，")));
+    EXPECT_EQ(checked, (std::set<std::string>{"第 2 行", "第 3 行", "第 4 行", "第 5 行"}))
+        << check.out;
+    const CommandResult run =
+        runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                   shellQuote(TORVALE_BATCH_EXE) + " run --strict --quiet " + arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    for (const char* card : {"A2-", "A3-", "a4-", "A5-"})
+        EXPECT_NE(run.err.find(card), std::string::npos) << card << "\n" << run.err;
+    for (const char* card : {"A1-", "A6-"})
+        EXPECT_EQ(run.err.find(card), std::string::npos) << card << "\n" << run.err;
 }
 
 TEST(CheckCommand, RowsReportWhatTheBatchSkipsOrCannotRead)

@@ -4,12 +4,11 @@
 // and the cell. A drawn code must lie on the card and never be larger than it; a cell never
 // finds a file outside the folder.
 #include "common/paths.h"
-#include "common/settings_store.h"
 #include "common/text.h"
 #include "fuzz_check.h"
+#include "fuzz_fonts.h"
 #include "render/card.h"
 #include "render/code_render.h"
-#include "render/fonts.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,14 +17,6 @@
 #include <string>
 
 namespace {
-
-const torvale::FontRegistry& fonts()
-{
-    static const torvale::FontRegistry registry =
-        torvale::FontRegistry::build(torvale::SettingsStore(
-            (std::filesystem::temp_directory_path() / "torvale-fuzz-code.json").string()));
-    return registry;
-}
 
 // A picture folder with one file in it, beside a file outside it and a link leading out.
 const std::filesystem::path& pictureFolder()
@@ -51,7 +42,7 @@ std::int32_t span(std::uint8_t a, std::uint8_t b)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    fonts();
+    fuzzFonts();
     pictureFolder();
     return 0;
 }
@@ -78,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const torvale::PixelRect card{0, 0, 500, 400};
     const torvale::CodeEncoding encoded = torvale::encodeCode(layer, value.substr(0, 200));
     if (encoded.symbol) {
-        const torvale::CodeImage drawn = torvale::drawCode(layer, *encoded.symbol, fonts(), card);
+        const torvale::CodeImage drawn =
+            torvale::drawCode(layer, *encoded.symbol, fuzzFonts(), card);
         if (drawn.image) {
             FUZZ_CHECK(drawn.x >= card.left && drawn.y >= card.top);
             FUZZ_CHECK(drawn.x + static_cast<long>(MagickGetImageWidth(drawn.image.get())) <=

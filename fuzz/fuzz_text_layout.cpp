@@ -2,28 +2,15 @@
 // the first bytes choose the layer's alignment, spacing, lines, shrinking and font, the rest is
 // the cell (made valid UTF-8, as cells are). The drawn box must lie inside the layer, and the
 // fitter must say what drawing found.
-#include "common/settings_store.h"
 #include "common/text.h"
 #include "fuzz_check.h"
-#include "render/fonts.h"
+#include "fuzz_fonts.h"
 #include "render/text_render.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
-
-namespace {
-
-const torvale::FontRegistry& fonts()
-{
-    static const torvale::FontRegistry registry =
-        torvale::FontRegistry::build(torvale::SettingsStore(
-            (std::filesystem::temp_directory_path() / "torvale-fuzz-text.json").string()));
-    return registry;
-}
-
-} // namespace
 
 // fontconfig loads its configuration on first use and keeps a few bytes of it for the process:
 // that first use is made here, before the inputs, whose runs are checked for leaks.
@@ -34,7 +21,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     layer.fontName = "DejaVu Sans";
     layer.width = 200;
     layer.height = 40;
-    torvale::renderTextBox(layer, "名 محمد \U0010FFFD", fonts());
+    torvale::renderTextBox(layer, "名 محمد \U0010FFFD", fuzzFonts());
     return 0;
 }
 
@@ -61,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         torvale::toValidUtf8(std::string(reinterpret_cast<const char*>(data + 4), size - 4));
     text = torvale::truncateUtf16Units(text, torvale::maxDrawnUnits(layer));
 
-    const torvale::TextBoxResult drawn = torvale::renderTextBox(layer, text, fonts());
+    const torvale::TextBoxResult drawn = torvale::renderTextBox(layer, text, fuzzFonts());
     if (drawn.box) {
         const torvale::TextBox& box = *drawn.box;
         FUZZ_CHECK(box.x >= 0 && box.y >= 0);
@@ -72,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    std::max<long>(layer.height, box.y + 1));
         FUZZ_CHECK(box.box.bytes.size() == box.box.width * box.box.height * 4);
     }
-    const torvale::TextFit fit = torvale::TextFitter(layer, fonts()).fit(text);
+    const torvale::TextFit fit = torvale::TextFitter(layer, fuzzFonts()).fit(text);
     FUZZ_CHECK(fit.wider == drawn.fit.wider && fit.taller == drawn.fit.taller);
     FUZZ_CHECK(fit.missing == drawn.fit.missing && fit.atMinimum == drawn.fit.atMinimum);
     return 0;

@@ -204,9 +204,7 @@ void noteReplacedCodeMembers(const cJSON* element, const Layer& layer,
     note("codeErrorLevel", "纠错级别", layer.codeErrorLevel, layer.codeErrorLevel);
     note("codeBackground", "码背景", layer.codeBackground,
          layer.codeBackground.empty() ? "无背景" : layer.codeBackground);
-    const std::string zone = layer.codeQuietZone == kStandardQuietZone
-                                 ? std::to_string(kStandardQuietZone)
-                                 : std::to_string(layer.codeQuietZone);
+    const std::string zone = std::to_string(layer.codeQuietZone);
     note("codeQuietZone", "静区", zone,
          layer.codeQuietZone == kStandardQuietZone ? "标准静区" : zone);
 }

@@ -3,8 +3,7 @@
 #include "common/text.h"
 #include "render/fc_resources.h"
 #include "render/fonts.h"
-
-#include <unicode/ubrk.h>
+#include "render/text_engine.h"
 
 #include <algorithm>
 #include <map>
@@ -91,27 +90,6 @@ std::string matchFallback(const std::u32string& chars, bool bold, bool italic)
     return {};
 }
 
-// Where the words of a text end (UTF-16 units, ascending, the text's length last).
-std::vector<std::size_t> wordEnds(std::u16string_view text)
-{
-    std::vector<std::size_t> ends;
-    UErrorCode status = U_ZERO_ERROR;
-    thread_local std::unique_ptr<UBreakIterator, decltype(&ubrk_close)> words(
-        ubrk_open(UBRK_WORD, "", nullptr, 0, &status), &ubrk_close);
-    status = U_ZERO_ERROR;
-    if (words)
-        ubrk_setText(words.get(), reinterpret_cast<const UChar*>(text.data()),
-                     static_cast<int32_t>(text.size()), &status);
-    if (words && U_SUCCESS(status)) {
-        ubrk_first(words.get());
-        for (int32_t end = ubrk_next(words.get()); end != UBRK_DONE; end = ubrk_next(words.get()))
-            ends.push_back(static_cast<std::size_t>(end));
-    }
-    if (ends.empty() || ends.back() != text.size())
-        ends.push_back(text.size());
-    return ends;
-}
-
 class CoverageTables {
 public:
     static CoverageTables& instance()
@@ -125,7 +103,7 @@ public:
         FacedText result;
         result.text = utf8ToUtf16(utf8);
         const std::u16string_view text = result.text;
-        const std::vector<std::size_t> ends = wordEnds(text);
+        const std::vector<std::size_t> ends = textBoundaries(text, Boundary::Word);
         const std::lock_guard lock(m_mutex);
         const FcCharSet* own = charSet(font.file);
         const auto append = [&](std::size_t start, std::size_t end, const std::string& face) {

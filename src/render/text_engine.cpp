@@ -209,7 +209,9 @@ public:
 
     UBreakIterator* breaker(UBreakIteratorType type)
     {
-        UBreakPtr& iterator = type == UBRK_LINE ? m_lineBreaks : m_characters;
+        UBreakPtr& iterator = type == UBRK_LINE   ? m_lineBreaks
+                              : type == UBRK_WORD ? m_words
+                                                  : m_characters;
         if (!iterator) {
             UErrorCode status = U_ZERO_ERROR;
             iterator.reset(ubrk_open(type, "", nullptr, 0, &status));
@@ -311,6 +313,7 @@ private:
     std::unordered_map<GlyphKey, GlyphBitmap, GlyphKeyHash> m_glyphs;
     std::size_t m_glyphBytes = 0;
     UBreakPtr m_lineBreaks;
+    UBreakPtr m_words;
     UBreakPtr m_characters;
 };
 
@@ -523,43 +526,30 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
     return true;
 }
 
-std::vector<std::size_t> lineBreakOpportunities(std::u16string_view text)
-{
-    std::vector<std::size_t> breaks;
-    UBreakIterator* lines = ThreadFonts::instance().breaker(UBRK_LINE);
-    UErrorCode status = U_ZERO_ERROR;
-    if (!lines)
-        return breaks;
-    ubrk_setText(lines, reinterpret_cast<const UChar*>(text.data()),
-                 static_cast<int32_t>(text.size()), &status);
-    if (U_FAILURE(status))
-        return breaks;
-    ubrk_first(lines);
-    for (int32_t at = ubrk_next(lines); at != UBRK_DONE; at = ubrk_next(lines)) {
-        if (static_cast<std::size_t>(at) < text.size())
-            breaks.push_back(static_cast<std::size_t>(at));
-    }
-    return breaks;
-}
-
-std::vector<std::size_t> clusterEnds(std::u16string_view text, std::size_t first)
+std::vector<std::size_t> textBoundaries(std::u16string_view text, Boundary kind, std::size_t first)
 {
     std::vector<std::size_t> ends;
-    UBreakIterator* characters = ThreadFonts::instance().breaker(UBRK_CHARACTER);
+    const UBreakIteratorType type = kind == Boundary::Line   ? UBRK_LINE
+                                    : kind == Boundary::Word ? UBRK_WORD
+                                                             : UBRK_CHARACTER;
+    UBreakIterator* iterator = ThreadFonts::instance().breaker(type);
     UErrorCode status = U_ZERO_ERROR;
-    if (characters)
-        ubrk_setText(characters, reinterpret_cast<const UChar*>(text.data()),
+    if (iterator)
+        ubrk_setText(iterator, reinterpret_cast<const UChar*>(text.data()),
                      static_cast<int32_t>(text.size()), &status);
-    if (!characters || U_FAILURE(status)) {
+    if (iterator && U_SUCCESS(status)) {
+        for (int32_t at = ubrk_following(iterator, static_cast<int32_t>(first)); at != UBRK_DONE;
+             at = ubrk_next(iterator))
+            ends.push_back(static_cast<std::size_t>(at));
+    } else if (kind == Boundary::Grapheme) {
+        // Without the rules, at least never inside a character.
         for (std::size_t i = first; i < text.size();) {
             nextCodePoint(text, i);
             ends.push_back(i);
         }
-        return ends;
     }
-    for (int32_t at = ubrk_following(characters, static_cast<int32_t>(first)); at != UBRK_DONE;
-         at = ubrk_next(characters))
-        ends.push_back(static_cast<std::size_t>(at));
+    if (ends.empty() || ends.back() != text.size())
+        ends.push_back(text.size());
     return ends;
 }
 

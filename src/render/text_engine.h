@@ -48,20 +48,20 @@ inline constexpr double kMaxTextPixelSize = 4000;
 bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLine& line,
                std::size_t first = 0, std::size_t last = std::u16string::npos);
 
-/// Where a line may end: after the UTF-16 unit before each returned index (the Unicode line
-/// breaking rules, with dictionaries for Thai, Khmer and the like). Ascending; the text's
-/// length is not included.
-std::vector<std::size_t> lineBreakOpportunities(std::u16string_view text);
+/// Kinds of text boundaries, by the Unicode rules (line breaks with dictionaries for Thai,
+/// Khmer and the like; each Chinese character is a word).
+enum class Boundary { Grapheme, Word, Line };
 
-/// The ends of the grapheme clusters of text from first on, ascending.
-std::vector<std::size_t> clusterEnds(std::u16string_view text, std::size_t first);
+/// The boundaries of a kind in text after first, in UTF-16 units, ascending, the text's length
+/// last: the ends of its grapheme clusters or words, or where a line may end.
+std::vector<std::size_t> textBoundaries(std::u16string_view text, Boundary kind,
+                                        std::size_t first = 0);
 
 /// Draws a shaped line into straight-alpha RGBA pixels with its origin at (x, baseline) in
 /// them, in colour (red, green, blue); colour glyphs (emoji) keep their own colours. Glyphs
 /// outside the pixels are clipped. False when a face cannot be read.
 bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target, double x,
                     double baseline, const std::array<std::uint8_t, 3>& color);
-
 
 /// True when the file's first face can be read as a font and has a glyph for every character
 /// of text (UTF-8).

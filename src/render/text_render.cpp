@@ -202,7 +202,7 @@ std::vector<std::pair<std::size_t, std::size_t>> wrapParagraph(const FacedText& 
             --last;
         return before[last] - before[first];
     };
-    const std::vector<std::size_t> breaks = lineBreakOpportunities(units);
+    const std::vector<std::size_t> breaks = textBoundaries(units, Boundary::Line);
     std::vector<std::pair<std::size_t, std::size_t>> lines;
     std::size_t start = 0;
     auto next = breaks.begin();
@@ -218,7 +218,8 @@ std::vector<std::pair<std::size_t, std::size_t>> wrapParagraph(const FacedText& 
             end = *std::prev(fitting);
         } else {
             end = units.size();
-            const std::vector<std::size_t> clusters = clusterEnds(units, start);
+            const std::vector<std::size_t> clusters =
+                textBoundaries(units, Boundary::Grapheme, start);
             for (std::size_t k = 0; k < clusters.size(); ++k) {
                 if (k > 0 && !fitsWidth(widthOf(start, clusters[k]), layer)) {
                     end = clusters[k - 1];

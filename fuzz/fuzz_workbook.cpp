@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(torvale::isValidUtf8(text));
     // Every row is one line of the text at least: the walker ends.
-    torvale::CsvRows rows(text, torvale::csvFormatFor(true));
+    torvale::CsvRows rows(text, torvale::csvFormatFor(true, true));
     torvale::CsvDataRow row;
     std::size_t count = 0;
     while (rows.next(row))

@@ -1,6 +1,7 @@
 #include "batch/batch_runner.h"
 
 #include "batch/csv_source.h"
+#include "common/paths.h"
 #include "common/text.h"
 #include "render/card.h"
 
@@ -355,7 +356,7 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
     std::string text;
     if (const CsvStatus status = loadCsvText(options.csvPath, text); status != CsvStatus::Ok)
         return unreadable(status);
-    const CsvFormat format = csvFormatFor(options.tpl.is_trim_csv_cell_value);
+    const CsvFormat format = csvFormatFor(options.tpl.is_trim_csv_cell_value, isWorkbookPath(options.csvPath));
     std::optional<CardPipeline> pipeline;
     try {
         countCards(text, format, listener, summary);

@@ -1,6 +1,7 @@
 #include "batch/card_preview.h"
 
 #include "batch/csv_source.h"
+#include "common/paths.h"
 #include "common/text.h"
 #include "render/card.h"
 #include "render/log_sink.h"
@@ -35,7 +36,7 @@ PreviewResult renderPreview(const PreviewRequest& request)
     std::optional<CsvRows> rows;
     std::optional<CsvDataRow> found;
     try {
-        rows.emplace(text, csvFormatFor(request.tpl.is_trim_csv_cell_value));
+        rows.emplace(text, csvFormatFor(request.tpl.is_trim_csv_cell_value, isWorkbookPath(request.csvPath)));
         result.rowCount = findCsvRow(*rows, request.row, found);
     } catch (const std::bad_alloc&) {
         result.problem = csvStatusMessage(request.csvPath, CsvStatus::OutOfMemory);

@@ -122,12 +122,13 @@ std::string decodeCsvText(std::string bytes)
     return gb18030ToUtf8Lenient(view);
 }
 
-CsvFormat csvFormatFor(bool trim)
+CsvFormat csvFormatFor(bool trim, bool workbook)
 {
     CsvFormat format;
     format.delimiter = ',';
     format.quote = '"';
     format.trimSpacesTabs = trim;
+    format.fillShortRows = workbook;
     return format;
 }
 
@@ -236,7 +237,8 @@ bool CsvReader::next(PackedStrings& row, std::size_t& rowLine)
     return false;
 }
 
-CsvRows::CsvRows(std::string_view text, const CsvFormat& format) : m_reader(text, format)
+CsvRows::CsvRows(std::string_view text, const CsvFormat& format)
+    : m_reader(text, format), m_fillShortRows(format.fillShortRows)
 {
     if (m_reader.next(m_header, m_headerLine))
         m_headerUnclosedQuoteLine = m_reader.unclosedQuoteLine();
@@ -248,6 +250,10 @@ bool CsvRows::next(CsvDataRow& row)
         return false;
     row.number = ++m_count;
     row.unclosedQuoteLine = m_reader.unclosedQuoteLine();
+    if (m_fillShortRows) {
+        while (row.cells.size() < m_header.size())
+            row.cells.push_back({});
+    }
     row.skipped = row.cells.size() != m_header.size();
     return true;
 }

@@ -27,10 +27,14 @@ struct CsvFormat {
     char quote = '"';
     /// Remove spaces and tabs at both ends of each cell (header included).
     bool trimSpacesTabs = true;
+    /// A data row with fewer cells than the header gets empty cells up to the header's count
+    /// instead of being skipped: a workbook row stores no empty cells after its last value.
+    bool fillShortRows = false;
 };
 
-/// The reading format: "," delimiter, double quotes, trimming of spaces and tabs when trim is on.
-CsvFormat csvFormatFor(bool trim);
+/// The reading format: "," delimiter, double quotes, trimming of spaces and tabs when trim is on;
+/// short rows filled for the text of a workbook (loadCsvText of a path isWorkbookPath names).
+CsvFormat csvFormatFor(bool trim, bool workbook = false);
 
 /// Cuts decoded CSV text into rows one at a time (the header is the first row), so a large
 /// file is walked without holding all its rows. The text must outlive the reader.
@@ -67,7 +71,8 @@ struct CsvDataRow {
     std::size_t number = 0;
     std::size_t line = 0;              // 1-based line of the file where the row starts
     std::size_t unclosedQuoteLine = 0; // as CsvReader::unclosedQuoteLine
-    /// Its cell count differs from the header's: the batch makes no card of it.
+    /// Its cell count differs from the header's (after filling a short row when the format
+    /// does): the batch makes no card of it.
     bool skipped = false;
 };
 
@@ -96,6 +101,7 @@ private:
     std::size_t m_headerLine = 0;
     std::size_t m_headerUnclosedQuoteLine = 0;
     std::size_t m_count = 0;
+    bool m_fillShortRows = false;
 };
 
 /// Reads every data row left, keeping the one numbered number in found when there is one;

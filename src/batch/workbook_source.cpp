@@ -942,16 +942,21 @@ private:
         if (m_width > 0) {
             if (m_headerWidth == 0)
                 m_headerWidth = m_width;
-            const std::size_t cells = std::max(m_width, m_headerWidth);
-            for (std::size_t i = 0; i < cells; ++i) {
+            // A row shorter than the header is written up to its last value (the reader fills
+            // it, see CsvFormat::fillShortRows), so that a header cell far to the right does not
+            // pad every row with thousands of commas. A line of blanks alone would be no row
+            // to the reader, so such a row keeps one empty cell more.
+            const std::size_t start = m_out.size();
+            for (std::size_t i = 0; i < m_width; ++i) {
                 if (i > 0)
                     m_out += ',';
-                if (i < m_width) {
-                    appendCsvCell(m_out, m_cells[i]);
-                    m_line += countLineBreaks(m_cells[i]);
-                    m_cells[i].clear();
-                }
+                appendCsvCell(m_out, m_cells[i]);
+                m_line += countLineBreaks(m_cells[i]);
+                m_cells[i].clear();
             }
+            if (m_width < m_headerWidth &&
+                m_out.find_first_not_of(" \t", start) == std::string::npos)
+                m_out += ',';
             m_width = 0;
             finished = m_headerOnly;
         }

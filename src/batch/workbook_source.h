@@ -31,8 +31,9 @@ inline constexpr std::uint64_t kMaxPackRatio = 200;
 /// sheet's rows: the first worksheet, or the one named after "#" in path (splitSheetPath).
 ///
 /// Each sheet row is one line of the text, so missing and empty rows are empty lines and a
-/// row's line is its row number while no cell holds a line break. A row has as many cells as
-/// the first non-empty row (the header), more when it has non-empty cells beyond them. Cells
+/// row's line is its row number while no cell holds a line break. A row ends at its last
+/// non-empty cell; read with csvFormatFor(trim, true), a row shorter than the header (the first
+/// non-empty row) gets empty cells up to the header's count. Cells
 /// are shown as the spreadsheet shows them in the General format: strings as they are, numbers
 /// to 15 significant digits without an exponent below 1e21, dates and times (by their number
 /// format) as "2026-03-15", "08:30", "08:30:15" or "2026-03-15 08:30", booleans as TRUE and

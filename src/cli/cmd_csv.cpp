@@ -1,5 +1,6 @@
 #include "batch/csv_source.h"
 #include "cli/cli_common.h"
+#include "common/paths.h"
 #include "common/text.h"
 
 #include <new>
@@ -111,7 +112,7 @@ int runRowsCommand(const ParsedArgs& args)
     }
     std::string out;
     try {
-        CsvRows rows(text, csvFormatFor(args.flags.count("--no-trim") == 0));
+        CsvRows rows(text, csvFormatFor(args.flags.count("--no-trim") == 0, isWorkbookPath(path)));
         if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine())
             printError(formatText(kMsgHeaderUnclosedQuote, quoteLine));
         CsvDataRow row;

@@ -27,7 +27,7 @@ std::vector<std::string> rowsOf(const std::string& path, bool trim = true)
     std::string text;
     const CsvStatus status = loadCsvText(path, text);
     EXPECT_EQ(status, CsvStatus::Ok) << csvStatusMessage(path, status);
-    CsvRows rows(text, csvFormatFor(trim));
+    CsvRows rows(text, csvFormatFor(trim, true));
     std::vector<std::string> out;
     std::string header;
     for (std::size_t i = 0; i < rows.header().size(); ++i)
@@ -149,7 +149,7 @@ TEST(WorkbookSource, RowsKeepTheirPlacesAndWidths)
 
     std::string text;
     ASSERT_EQ(loadCsvText(path, text), CsvStatus::Ok);
-    CsvRows rows(text, csvFormatFor(true));
+    CsvRows rows(text, csvFormatFor(true, true));
     EXPECT_EQ(rows.headerLine(), 2u);
     CsvDataRow row;
     std::vector<std::size_t> lines;
@@ -168,11 +168,32 @@ TEST(WorkbookSource, RowsKeepTheirPlacesAndWidths)
     EXPECT_EQ(rowsOf(dir.file("shuffled.xlsx")),
               (std::vector<std::string>{"名", "a", "b\nb", "c"}));
     ASSERT_EQ(loadCsvText(dir.file("shuffled.xlsx"), text), CsvStatus::Ok);
-    CsvRows ordered(text, csvFormatFor(true));
+    CsvRows ordered(text, csvFormatFor(true, true));
     lines.clear();
     while (ordered.next(row))
         lines.push_back(row.line);
     EXPECT_EQ(lines, (std::vector<std::size_t>{2, 3, 9}));
+
+    // A header cell in the last column pads no row: each row's text ends at its last value and
+    // the reader fills it; a row of blanks alone is still a row.
+    TestWorkbook far;
+    far.sheets = {{"S", "<row r=\"1\">" + inlineCell("A1", "名") + inlineCell("XFD1", "末") +
+                            "</row><row r=\"2\">" + inlineCell("A2", " ") + "</row>"}};
+    for (int r = 3; r <= 1000; ++r)
+        far.sheets[0].rows += "<row>" + inlineCell("B" + std::to_string(r), "x") + "</row>";
+    writeWorkbook(dir.file("far.xlsx"), far);
+    ASSERT_EQ(loadCsvText(dir.file("far.xlsx"), text), CsvStatus::Ok);
+    EXPECT_LT(text.size(), 100000u);
+    CsvRows filled(text, csvFormatFor(true, true));
+    std::vector<std::string> seen;
+    while (filled.next(row)) {
+        ASSERT_FALSE(row.skipped) << row.line;
+        ASSERT_EQ(row.cells.size(), 16384u);
+        seen.push_back(std::to_string(row.line) + ":" + std::string(row.cells[1]));
+    }
+    ASSERT_EQ(seen.size(), 999u);
+    EXPECT_EQ(seen[0], "2:");
+    EXPECT_EQ(seen[998], "1000:x");
 }
 
 TEST(WorkbookSource, SheetsByNameAndPartsFoundThroughRelationships)

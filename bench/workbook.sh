@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Reading a large workbook: ROWS rows (default 100 000) of the example badge's people in one
 # worksheet (and the same rows as a CSV file, for comparison), through `torvale-batch columns`
-# and `rows`: seconds and peak memory, the median of ROUNDS runs.
+# and `rows`: seconds and peak memory, the median of ROUNDS runs. Then the same workbook with
+# one hostile tag: an attribute of ATTR_MB of random letters on its second row.
 #
 # Usage: bench/workbook.sh [ROWS]     ROWS default 100000
 #   ROUNDS=3            runs
+#   ATTR_MB=100         the attribute's size
 set -euo pipefail
 # shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
@@ -44,3 +46,19 @@ for command in columns rows; do
     echo "$command, workbook: $(measure "$command" "$xlsx")"
     echo "$command, CSV:      $(measure "$command" "$csv")"
 done
+
+# The hostile tag: a parser fed in small chunks would read it again from its start with each.
+attr_xlsx=$work/attribute.xlsx
+"$py" - "$xlsx" "$attr_xlsx" "${ATTR_MB:-100}" <<'PY'
+import base64, os, sys, zipfile
+source, target, mib = sys.argv[1], sys.argv[2], int(sys.argv[3])
+letters = base64.b64encode(os.urandom(mib * 3 << 18))
+with zipfile.ZipFile(source) as src, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as out:
+    for item in src.infolist():
+        data = src.read(item)
+        if item.filename.startswith("xl/worksheets/"):
+            at = data.index(b"<row", data.index(b"<row") + 1) + 4
+            data = data[:at] + b' x="' + letters + b'"' + data[at:]
+        out.writestr(item.filename, data)
+PY
+echo "rows, one ${ATTR_MB:-100} MiB attribute: $(measure rows "$attr_xlsx")"

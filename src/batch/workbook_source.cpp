@@ -30,6 +30,8 @@ constexpr std::uint64_t kMaxSheetRows = 1048576;
 constexpr std::uint64_t kMaxSheetColumns = 16384;
 // Zip entries are unpacked and parsed this many bytes at a time.
 constexpr std::size_t kChunkBytes = 64 * 1024;
+// XML_Parse takes an int length: data held back for the parser is fed before it grows past it.
+constexpr std::size_t kMaxHeldBytes = 1u << 30;
 // Serial 2958466 is 10000-01-01, past what a date format shows.
 constexpr double kMaxDateSerial = 2958466.0;
 
@@ -217,6 +219,7 @@ const XML_Char* relationshipId(const XML_Char** attributes)
 struct ParseContext {
     XML_Parser parser;
     XmlHandler& handler;
+    std::uint64_t events = 0; // the handler's steps so far
 };
 
 // Runs a handler step; what it throws is kept as its failure, since nothing may unwind
@@ -224,6 +227,7 @@ struct ParseContext {
 template <typename Step> void runStep(void* data, Step&& step)
 {
     auto& context = *static_cast<ParseContext*>(data);
+    ++context.events;
     if (context.handler.failure || context.handler.finished)
         return;
     try {
@@ -283,10 +287,31 @@ void parsePart(const Archive& archive, zip_uint64_t index, XmlHandler& handler)
             fail(XML_GetErrorCode(parser.get()) == XML_ERROR_NO_MEMORY ? CsvStatus::OutOfMemory
                                                                        : CsvStatus::WorkbookBroken);
     };
+    // Expat parses a token that a chunk leaves unfinished again from its start with the next
+    // chunk, so one huge token (an attribute of 100 MB) fed in small chunks would cost its size
+    // squared. While the parser reports nothing, the data is held back until it is as large as
+    // what the parser already holds: each new attempt at the token is twice as long as the last.
+    std::string held;
+    std::uint64_t silentBytes = 0; // fed since the parser last reported something
+    const auto feed = [&](const char* data, std::size_t size) {
+        const std::uint64_t before = context.events;
+        check(XML_Parse(parser.get(), data, static_cast<int>(size), XML_FALSE));
+        silentBytes = context.events == before ? silentBytes + size : 0;
+    };
     try {
         archive.read(index, [&](const char* data, std::size_t size) {
-            check(XML_Parse(parser.get(), data, static_cast<int>(size), XML_FALSE));
+            if (held.empty() && silentBytes < kChunkBytes) {
+                feed(data, size);
+                return;
+            }
+            held.append(data, size);
+            if (held.size() >= silentBytes || held.size() > kMaxHeldBytes) {
+                feed(held.data(), held.size());
+                held.clear();
+            }
         });
+        if (!held.empty())
+            feed(held.data(), held.size());
         check(XML_Parse(parser.get(), "", 0, XML_TRUE));
     } catch (const Finished&) {
         // The rest of the part is neither unpacked nor checked.

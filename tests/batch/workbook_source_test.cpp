@@ -194,6 +194,16 @@ TEST(WorkbookSource, RowsKeepTheirPlacesAndWidths)
     ASSERT_EQ(seen.size(), 999u);
     EXPECT_EQ(seen[0], "2:");
     EXPECT_EQ(seen[998], "1000:x");
+
+    // A tag far longer than the chunks the sheet is unpacked in, between ordinary rows, and one
+    // at the very end of the part.
+    TestWorkbook longTag;
+    const std::string attribute = " x=\"" + std::string(1u << 20, 'a') + "\"";
+    longTag.sheets = {{"S", "<row>" + inlineCell("A1", "名") + "</row><row" + attribute + ">" +
+                                inlineCell("A2", "甲") + "</row><row>" + inlineCell("A3", "乙") +
+                                "</row><row" + attribute + "/>"}};
+    writeWorkbook(dir.file("long-tag.xlsx"), longTag);
+    EXPECT_EQ(rowsOf(dir.file("long-tag.xlsx")), (std::vector<std::string>{"名", "甲", "乙"}));
 }
 
 TEST(WorkbookSource, SheetsByNameAndPartsFoundThroughRelationships)

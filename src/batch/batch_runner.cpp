@@ -356,7 +356,8 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
     std::string text;
     if (const CsvStatus status = loadCsvText(options.csvPath, text); status != CsvStatus::Ok)
         return unreadable(status);
-    const CsvFormat format = csvFormatFor(options.tpl.is_trim_csv_cell_value, isWorkbookPath(options.csvPath));
+    const CsvFormat format =
+        csvFormatFor(options.tpl.is_trim_csv_cell_value, isWorkbookPath(options.csvPath));
     std::optional<CardPipeline> pipeline;
     try {
         countCards(text, format, listener, summary);

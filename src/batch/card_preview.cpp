@@ -36,7 +36,8 @@ PreviewResult renderPreview(const PreviewRequest& request)
     std::optional<CsvRows> rows;
     std::optional<CsvDataRow> found;
     try {
-        rows.emplace(text, csvFormatFor(request.tpl.is_trim_csv_cell_value, isWorkbookPath(request.csvPath)));
+        rows.emplace(text, csvFormatFor(request.tpl.is_trim_csv_cell_value,
+                                        isWorkbookPath(request.csvPath)));
         result.rowCount = findCsvRow(*rows, request.row, found);
     } catch (const std::bad_alloc&) {
         result.problem = csvStatusMessage(request.csvPath, CsvStatus::OutOfMemory);

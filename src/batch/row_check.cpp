@@ -323,7 +323,8 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
         result.csvProblem = csvStatusMessage(inputs.csvPath, status);
         return result;
     }
-    const CsvFormat format = csvFormatFor(tpl.is_trim_csv_cell_value, isWorkbookPath(inputs.csvPath));
+    const CsvFormat format =
+        csvFormatFor(tpl.is_trim_csv_cell_value, isWorkbookPath(inputs.csvPath));
     try {
         std::size_t total = 0;
         if (progress) {

@@ -66,7 +66,8 @@ int runCardCommand(const ParsedArgs& args)
     std::optional<CsvDataRow> found;
     std::size_t rowCount = 0;
     try {
-        rows.emplace(text, csvFormatFor(batch.tpl.is_trim_csv_cell_value, isWorkbookPath(batch.csvPath)));
+        rows.emplace(text,
+                     csvFormatFor(batch.tpl.is_trim_csv_cell_value, isWorkbookPath(batch.csvPath)));
         rowCount = findCsvRow(*rows, static_cast<std::size_t>(rowNumber), found);
     } catch (const std::bad_alloc&) {
         printError(csvStatusMessage(batch.csvPath, CsvStatus::OutOfMemory));

@@ -3,6 +3,7 @@
 #include "common/c_resources.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
@@ -259,7 +260,28 @@ TEST(CheckCommand, RowsAndTheBatchAgreeOnAHostileList)
     writeFile(dir.file("pics/corrupt.jpg"), corrupt);
     writeFile(dir.file("secret.jpg"), photo);
     std::filesystem::create_directory_symlink("..", dir.path() / "pics" / "up");
-    // The badge with its photo looked up in the folder and a Code 39 of the number.
+    // An uncompressed grey 200 x 200 TIFF with its directory before the pixels, cut at 60 %.
+    std::string tiff("II*\0\x08\0\0\0\x09\0", 10);
+    const auto put = [&tiff](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            tiff += static_cast<char>(value >> (8 * i));
+    };
+    const std::uint32_t pixels = 10 + 9 * 12 + 4;
+    const std::uint32_t entries[][3] = {{256, 3, 200}, {257, 3, 200}, {258, 3, 8},
+                                        {259, 3, 1},   {262, 3, 1},   {273, 4, pixels},
+                                        {277, 3, 1},   {278, 3, 200}, {279, 4, 40000}};
+    for (const auto& entry : entries) { // tag, type, one value
+        put(entry[0], 2);
+        put(entry[1], 2);
+        put(1, 4);
+        put(entry[2], 4);
+    }
+    put(0, 4);
+    for (int i = 0; i < 40000; ++i)
+        tiff += static_cast<char>(i * 7);
+    writeFile(dir.file("pics/cut.tif"), tiff.substr(0, tiff.size() * 6 / 10));
+    // The badge with its photo looked up in the folder, a Code 39 of the number and a QR code
+    // of the column 码 that runs off the card's bottom edge.
     std::string tpl = readFile(folder + "/badge.dat");
     const std::string bound = "\"bind_col_name\":\t\"照片\",";
     ASSERT_NE(tpl.find(bound), std::string::npos);
@@ -271,16 +293,24 @@ TEST(CheckCommand, RowsAndTheBatchAgreeOnAHostileList)
                 "bind_col_name": "工号", "text": "A1", "fontName": "宋体", "fontSize": 10,
                 "isBold": 0, "isUnderline": 0, "isItalic": 0, "color": 0, "htmlColor": "#000000",
                 "tHAlign": 0, "tVAlign": 1, "characterSpacing": 0, "filePath": "", "pHAlign": 1,
-                "pVAlign": 1, "layer_level": 0, "overflow_style": 1, "codeType": "Code39"},)");
+                "pVAlign": 1, "layer_level": 0, "overflow_style": 1, "codeType": "Code39"},
+                {"x": 850, "y": 560, "width": 130, "height": 130, "type": 2,
+                "bind_col_name": "码", "text": "Q", "fontName": "宋体", "fontSize": 10,
+                "isBold": 0, "isUnderline": 0, "isItalic": 0, "color": 0, "htmlColor": "#000000",
+                "tHAlign": 0, "tVAlign": 1, "characterSpacing": 0, "filePath": "", "pHAlign": 1,
+                "pVAlign": 1, "layer_level": 0, "overflow_style": 1, "codeType": "QR"},)");
     writeFile(dir.file("badge.dat"), tpl);
     std::filesystem::copy_file(folder + "/background.png", dir.file("background.png"));
-    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\n"
-                                    "A1,张三,研发部,ok\n"          // no problem
-                                    "A2,李四,研发部,corrupt\n"     // damaged picture
-                                    "A3,王五,研发部,up/secret\n"   // a link out of the folder
-                                    "a4,赵六,研发部,ok\n"          // lower case in Code 39
-                                    "A5,钱\U0010FFFD,研发部,ok\n"  // a character no font has
-                                    "A6,Lily 🌸 Chen,研发部,ok\n"); // no problem
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片,码\n"
+                                    "A1,张三,研发部,ok,\n"         // no problem
+                                    "A2,李四,研发部,corrupt,\n"    // damaged picture
+                                    "A3,王五,研发部,up/secret,\n"  // a link out of the folder
+                                    "a4,赵六,研发部,ok,\n"         // lower case in Code 39
+                                    "A5,钱\U0010FFFD,研发部,ok,\n" // a character no font has
+                                    "A6,Lily 🌸 Chen,研发部,ok,\n"  // no problem
+                                    "A7,孙七,研发部,cut.tif,\n"    // a TIFF cut short
+                                    "A8,周八,研发部,o\x01k,\n"     // a control character
+                                    "A9,吴九,研发部,ok,A9\n");     // a code off the card
     const std::string arguments = shellQuote(dir.file("badge.dat")) + " --csv " +
                                   shellQuote(dir.file("rows.csv")) + " --out " +
                                   shellQuote(dir.file("cards"));
@@ -289,13 +319,15 @@ TEST(CheckCommand, RowsAndTheBatchAgreeOnAHostileList)
     std::istringstream lines(check.out);
     for (std::string line; std::getline(lines, line);)
         checked.insert(line.substr(0, line.find("，")));
-    EXPECT_EQ(checked, (std::set<std::string>{"第 2 行", "第 3 行", "第 4 行", "第 5 行"}))
+    EXPECT_EQ(checked, (std::set<std::string>{"第 2 行", "第 3 行", "第 4 行", "第 5 行", "第 7 行",
+                                              "第 8 行", "第 9 行"}))
         << check.out;
+    EXPECT_NE(check.out.find("第 7 行，照片：图片已损坏"), std::string::npos) << check.out;
     const CommandResult run =
         runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
                    shellQuote(TORVALE_BATCH_EXE) + " run --strict --quiet " + arguments);
     EXPECT_EQ(run.exitCode, 1);
-    for (const char* card : {"A2-", "A3-", "a4-", "A5-"})
+    for (const char* card : {"A2-", "A3-", "a4-", "A5-", "A7-", "A8-", "A9-"})
         EXPECT_NE(run.err.find(card), std::string::npos) << card << "\n" << run.err;
     for (const char* card : {"A1-", "A6-"})
         EXPECT_EQ(run.err.find(card), std::string::npos) << card << "\n" << run.err;

@@ -242,9 +242,10 @@ struct FolderPicture {
 };
 
 /// The picture a cell names in a folder: a name with an extension as it is; one without is
-/// tried with .jpg, .jpeg, .png, .bmp, .gif, .webp, .tif and .tiff in that order, the case of
-/// the file's name ignored (A0001 finds A0001.JPG). An absolute path, one through "..", and a
-/// name whose real path (symbolic links followed) ends outside the folder are outside it.
+/// tried with .jpg, .jpeg, .png, .bmp, .gif, .webp, .tif, .tiff, .heic, .heif and .avif in that
+/// order, the case of the file's name ignored (A0001 finds A0001.JPG). An absolute path, one
+/// through "..", and a name whose real path (symbolic links followed) ends outside the folder
+/// are outside it.
 FolderPicture findFolderPicture(const std::string& folder, const std::string& cell);
 
 /// Why a cell found no picture in a folder, for the log and the row check.

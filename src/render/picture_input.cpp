@@ -5,8 +5,10 @@
 #include "common/paths.h"
 #include "common/shared_budget.h"
 #include "common/text.h"
+#include "render/picture_orientation.h"
 
 #include <algorithm>
+#include <lcms2.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -55,9 +57,21 @@ std::uint32_t be32(const unsigned char* p)
     return (be16(p) << 16) | be16(p + 2);
 }
 
-// The format named by the first two bytes; shorter input counts as zero-padded.
+// The format named by the first bytes; shorter input counts as zero-padded. Phones' and the
+// web's formats are told by more than two: a WebP is a RIFF file of type WEBP, HEIC and AVIF
+// are ISO media files whose major brand names a still image.
 const char* signatureFormat(const unsigned char* bytes, std::size_t length)
 {
+    if (length >= 12 && std::memcmp(bytes, "RIFF", 4) == 0 && std::memcmp(bytes + 8, "WEBP", 4) == 0)
+        return "WEBP";
+    if (length >= 12 && std::memcmp(bytes + 4, "ftyp", 4) == 0) {
+        const std::string_view brand(reinterpret_cast<const char*>(bytes + 8), 4);
+        for (const char* heif : {"heic", "heix", "hevc", "heim", "heis", "mif1", "msf1"}) {
+            if (brand == heif)
+                return "HEIC";
+        }
+        return brand == "avif" ? "AVIF" : nullptr;
+    }
     const unsigned char first = length > 0 ? bytes[0] : 0;
     const unsigned char second = length > 1 ? bytes[1] : 0;
     static constexpr struct {
@@ -72,6 +86,13 @@ const char* signatureFormat(const unsigned char* bytes, std::size_t length)
             return signature.format;
     }
     return nullptr;
+}
+
+// Formats whose size the image library reads from the whole file (libheif parses the boxes
+// that lead to the primary image, its transformations applied).
+bool isoMediaFormat(std::string_view format)
+{
+    return format == "HEIC" || format == "AVIF";
 }
 
 struct Size {
@@ -126,6 +147,23 @@ Size tiffSize(std::FILE* file, const unsigned char* header, bool bigEndian)
             size.height = value;
     }
     return size;
+}
+
+// The canvas of an extended WebP, or the frame of a simple lossy or lossless one, from the
+// file's first 32 bytes.
+Size webpSize(const unsigned char* header)
+{
+    const auto le24 = [](const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16); };
+    if (std::memcmp(header + 12, "VP8X", 4) == 0)
+        return {1 + le24(header + 24), 1 + le24(header + 27)};
+    if (std::memcmp(header + 12, "VP8 ", 4) == 0 && header[23] == 0x9D && header[24] == 0x01 &&
+        header[25] == 0x2A)
+        return {le16(header + 26) & 0x3FFF, le16(header + 28) & 0x3FFF};
+    if (std::memcmp(header + 12, "VP8L", 4) == 0 && header[20] == 0x2F) {
+        const std::uint32_t bits = le32(header + 21);
+        return {1 + (bits & 0x3FFF), 1 + ((bits >> 14) & 0x3FFF)};
+    }
+    return {};
 }
 
 // Whether a JPEG or GIF file's last bytes hold the end of a whole picture. Writers may leave a
@@ -328,6 +366,78 @@ std::unique_ptr<BudgetedBytes> readFileBytes(const std::string& path)
     return bytes;
 }
 
+// Turns a decoded picture upright by its EXIF orientation (2 to 8 mirror or turn it).
+bool turnUpright(MagickWand* wand, int orientation)
+{
+    const PixelWandPtr background(NewPixelWand());
+    if (!background)
+        return false;
+    switch (orientation) {
+    case 2:
+        return MagickFlopImage(wand) != MagickFalse;
+    case 3:
+        return MagickRotateImage(wand, background.get(), 180) != MagickFalse;
+    case 4:
+        return MagickFlipImage(wand) != MagickFalse;
+    case 5:
+        return MagickTransposeImage(wand) != MagickFalse;
+    case 6:
+        return MagickRotateImage(wand, background.get(), 90) != MagickFalse;
+    case 7:
+        return MagickTransverseImage(wand) != MagickFalse;
+    case 8:
+        return MagickRotateImage(wand, background.get(), 270) != MagickFalse;
+    default:
+        return true;
+    }
+}
+
+// The sRGB profile that pictures with a profile of their own are converted to.
+const std::vector<unsigned char>& srgbProfile()
+{
+    static const std::vector<unsigned char> profile = [] {
+        std::vector<unsigned char> bytes;
+        const cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+        cmsUInt32Number size = 0;
+        if (srgb && cmsSaveProfileToMem(srgb, nullptr, &size) && size > 0) {
+            bytes.resize(size);
+            if (!cmsSaveProfileToMem(srgb, bytes.data(), &size))
+                bytes.clear();
+        }
+        if (srgb)
+            cmsCloseProfile(srgb);
+        return bytes;
+    }();
+    return profile;
+}
+
+// Brings a picture to sRGB: one with a colour profile (Display P3 from phones, Adobe RGB from
+// cameras, a CMYK press profile) through it with the perceptual intent; a CMYK or YCbCr one
+// (HEIC and AVIF come as YCbCr) without a usable profile by the plain formula; RGB and grey
+// are taken as sRGB already. A profile that cannot be used leaves the pixels as stored.
+bool convertToSrgb(MagickWand* wand)
+{
+    std::size_t length = 0;
+    const MagickMemoryPtr<unsigned char> embedded(MagickGetImageProfile(wand, "icc", &length));
+    if (embedded && length > 0 && !srgbProfile().empty()) {
+        MagickSetImageRenderingIntent(wand, PerceptualIntent);
+        if (MagickProfileImage(wand, "icc", srgbProfile().data(), srgbProfile().size()) ==
+            MagickFalse)
+            magickExceptionText(wand);
+        const MagickMemoryPtr<unsigned char> removed(MagickRemoveImageProfile(wand, "icc", &length));
+    }
+    switch (MagickGetImageColorspace(wand)) {
+    case sRGBColorspace:
+    case RGBColorspace:
+    case GRAYColorspace:
+    case TransparentColorspace:
+    case UndefinedColorspace:
+        return true;
+    default:
+        return MagickTransformImageColorspace(wand, sRGBColorspace) != MagickFalse;
+    }
+}
+
 } // namespace
 
 bool fileExists(const std::string& path)
@@ -363,6 +473,7 @@ std::optional<PictureInfo> sniffPicture(const std::string& path)
     std::int64_t byteSize = -1;
     bool complete = true;
     const std::string_view name = format;
+    const std::int64_t length = lengthOf(file.get());
     if (name == "BMP") {
         size = {std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(le32(header + 18)))),
                 std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(le32(header + 22))))};
@@ -377,30 +488,46 @@ std::optional<PictureInfo> sniffPicture(const std::string& path)
         // The low halves of the 32-bit width and height.
         size = {be16(header + 18), be16(header + 22)};
         fullSize = {be32(header + 16), be32(header + 20)};
-        complete = pngComplete(file.get(), lengthOf(file.get()));
+        complete = pngComplete(file.get(), length);
     } else if (name == "TIFF") {
         size = tiffSize(file.get(), header, header[0] == 0x4D);
+    } else if (name == "WEBP") {
+        size = webpSize(header);
+        complete = length >= 8 + std::int64_t(le32(header + 4));
+    } else if (isoMediaFormat(name)) {
+        if (const auto bytes = readFileBytes(path))
+            size = headerSize(bytes->bytes().data(), bytes->bytes().size(), format);
     } else {
         size = {be32(header + 18), be32(header + 14)};
     }
-    const std::int64_t length = lengthOf(file.get());
     if (name != "BMP")
         byteSize = length;
+    if (name != "PNG")
+        fullSize = size;
 
     if (!positiveInt32(size.width) || !positiveInt32(size.height) || byteSize <= 0)
         return std::nullopt;
     PictureInfo info;
     info.format = format;
+    info.orientation = pictureOrientation(
+        [&file](std::int64_t offset, unsigned char* out, std::size_t count) {
+            return readAt(file.get(), offset, out, count);
+        },
+        length, name);
+    if (orientationTransposes(info.orientation)) {
+        std::swap(size.width, size.height);
+        std::swap(fullSize.width, fullSize.height);
+    }
     info.width = static_cast<std::int32_t>(size.width);
     info.height = static_cast<std::int32_t>(size.height);
     info.byteSize = byteSize;
-    info.fullWidth = name == "PNG" ? fullSize.width : size.width;
-    info.fullHeight = name == "PNG" ? fullSize.height : size.height;
-    // A PNG's end is checked above; a BMP states its length in its header.
+    info.fullWidth = fullSize.width;
+    info.fullHeight = fullSize.height;
+    // A PNG's and a WebP's ends are checked above; a BMP states its length in its header.
     if (name == "BMP")
         info.complete = length >= byteSize;
     else
-        info.complete = name == "PNG" ? complete : endsWhole(file.get(), name, length);
+        info.complete = name == "PNG" || name == "WEBP" ? complete : endsWhole(file.get(), name, length);
     return info;
 }
 
@@ -442,7 +569,24 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
     if (!format || length == 0)
         return {};
 
+    // The picture is decoded as stored and turned upright afterwards, so a reduced decode
+    // asks for the layer's size turned the way the picture is stored.
+    const int orientation = pictureOrientation(
+        [bytes, length](std::int64_t offset, unsigned char* out, std::size_t count) {
+            if (offset < 0 || static_cast<std::uint64_t>(offset) > length ||
+                count > length - static_cast<std::size_t>(offset))
+                return false;
+            std::memcpy(out, bytes + offset, count);
+            return true;
+        },
+        static_cast<std::int64_t>(length), format);
+    if (orientationTransposes(orientation))
+        std::swap(minWidth, minHeight);
+
     const Size header = headerSize(bytes, length, format);
+    // Libheif decodes the whole picture before the image library can check its size.
+    if (isoMediaFormat(format) && !withinDecodeLimits(header.width, header.height))
+        return {};
     std::size_t realWidth = 0;
     std::size_t realHeight = 0;
     std::string reducedSize;
@@ -464,8 +608,9 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
                 scale *= 2;
         }
         // A header may claim any size: beyond the budget it takes the whole budget anyway.
+        // Turning the picture upright holds a second copy for a moment.
         const std::size_t columns = width / scale + 1;
-        const std::size_t rows = height / scale + 1;
+        const std::size_t rows = (height / scale + 1) * (orientation == 1 ? 1 : 2);
         if (rows <= decodedPixels / columns)
             decodedPixels = columns * rows;
     }
@@ -477,13 +622,20 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
     if (!picture || MagickGetImageWidth(picture.get()) == 0 ||
         MagickGetImageHeight(picture.get()) == 0)
         return {};
-    if (MagickGetImageColorspace(picture.get()) == CMYKColorspace &&
-        MagickTransformImageColorspace(picture.get(), sRGBColorspace) == MagickFalse)
+    // The HEIC coder leaves the alpha of a picture without one unset: whatever the memory held
+    // would show through wherever alpha is read.
+    if (isoMediaFormat(format) && MagickGetImageAlphaChannel(picture.get()) == MagickFalse &&
+        (MagickSetImageAlphaChannel(picture.get(), OpaqueAlphaChannel) == MagickFalse ||
+         MagickSetImageAlphaChannel(picture.get(), DeactivateAlphaChannel) == MagickFalse))
+        return {};
+    if (!turnUpright(picture.get(), orientation) || !convertToSrgb(picture.get()))
         return {};
 
     DecodedPicture result;
     result.width = realWidth ? realWidth : MagickGetImageWidth(picture.get());
     result.height = realHeight ? realHeight : MagickGetImageHeight(picture.get());
+    if (realWidth && orientationTransposes(orientation))
+        std::swap(result.width, result.height);
     result.damaged = frame.damaged;
     result.wand = std::move(picture);
     result.pixels = std::move(pixels);

@@ -22,9 +22,14 @@ bool directoryExists(const std::string& path);
 
 /// What the first bytes of a picture file say about it.
 struct PictureInfo {
-    std::string format; // "BMP", "JPEG", "GIF", "PNG", "TIFF" or "PSD"
+    /// "BMP", "JPEG", "GIF", "PNG", "TIFF", "PSD", "WEBP", "HEIC" (HEIF brands) or "AVIF"
+    std::string format;
+    /// The size upright: turned by the EXIF orientation (HEIC and AVIF: by their own
+    /// transformations, which libheif applies).
     std::int32_t width = 0;
     std::int32_t height = 0;
+    /// The EXIF orientation, 1 to 8 (1: as stored).
+    int orientation = 1;
     std::int64_t byteSize = 0;
     /// The size the image library reads from the header: width and height keep only the low
     /// halves of a PNG's 32-bit size, these keep all of it.
@@ -37,8 +42,8 @@ struct PictureInfo {
 };
 
 /// Identifies a picture by its signature and reads its pixel size from the header without
-/// decoding; nothing when the file cannot be opened, is not one of the six formats, or the
-/// size cannot be read.
+/// decoding (HEIC and AVIF: the image library reads it from the whole file); nothing when the
+/// file cannot be opened, is not one of the formats, or the size cannot be read.
 std::optional<PictureInfo> sniffPicture(const std::string& path);
 
 /// The image library is set up (setUpImageLibrary) to refuse a picture wider or taller than
@@ -60,9 +65,10 @@ bool withinCanvasLimits(std::int64_t width, std::int64_t height);
 std::pair<std::int64_t, std::int64_t>
 decodedPictureSize(const PictureInfo& info, std::size_t minWidth = 0, std::size_t minHeight = 0);
 
-/// A decoded picture: the wand holds its first frame (CMYK converted to sRGB); width and height
-/// are the picture's real size, which is larger than the wand's when it was decoded at a
-/// reduced scale. While it lives it holds its pixels' share of what all threads may decode
+/// A decoded picture: the wand holds its first frame, turned upright by its EXIF orientation and
+/// converted to sRGB (through its colour profile when it has one, CMYK by the plain formula
+/// otherwise); width and height are the picture's real size upright, which is larger than the
+/// wand's when it was decoded at a reduced scale. While it lives it holds its pixels' share of what all threads may decode
 /// at once; keep it only as long as the picture is worked on.
 struct DecodedPicture {
     MagickWandPtr wand;
@@ -76,11 +82,12 @@ struct DecodedPicture {
     explicit operator bool() const { return wand != nullptr; }
 };
 
-/// Decodes a BMP, JPEG, GIF, PNG, TIFF or PSD file, recognised by its first bytes (the path is
-/// never interpreted by the image library); an empty result on failure. Waits while other
+/// Decodes a BMP, JPEG, GIF, PNG, TIFF, PSD, WebP, HEIC or AVIF file (its first or primary
+/// image), recognised by its first bytes (the path is never interpreted by the image library);
+/// an empty result on failure. Waits while other
 /// threads hold decoded pictures whose pixels leave no room for this one. When minWidth and
 /// minHeight are positive, a JPEG at least twice as large on both sides may be decoded at a
-/// reduced scale that is still at least minWidth x minHeight.
+/// reduced scale that is still at least minWidth x minHeight (both upright).
 DecodedPicture readPicture(const std::string& path, std::size_t minWidth = 0,
                            std::size_t minHeight = 0);
 

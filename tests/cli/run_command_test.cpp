@@ -16,6 +16,7 @@ namespace torvale {
 namespace {
 
 using test::CommandResult;
+using test::exampleRows;
 using test::folderContent;
 using test::readFile;
 using test::runCommand;
@@ -53,17 +54,6 @@ void expectOnlyCompleteCards(const std::map<std::string, std::string>& files)
         EXPECT_NE(name.rfind(".torvale-", 0), 0u) << name;
         EXPECT_TRUE(isCompleteJpeg(bytes)) << name;
     }
-}
-
-// The example's data with absolute photo paths, its rows repeated up to `rows` rows.
-std::string exampleRows(int rows)
-{
-    std::string csv = "工号,姓名,部门,照片\n";
-    for (int i = 1; i <= rows; ++i) {
-        csv += "B" + std::to_string(i) + ",名" + std::to_string(i) + ",研发部," + kExampleFolder +
-               "/photos/p0" + std::to_string(1 + i % 8) + ".jpg\n";
-    }
-    return csv;
 }
 
 TEST(RunCommand, SameCardsForAnyJobCountAndNothingOverwritten)

@@ -17,6 +17,7 @@ namespace torvale {
 namespace {
 
 using test::CommandResult;
+using test::exampleRows;
 using test::folderContent;
 using test::readFile;
 using test::runCommand;
@@ -49,17 +50,6 @@ CommandResult sheetTool(const TempDir& dir, const std::string& arguments)
 {
     return runCommand("TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
                       shellQuote(TORVALE_BATCH_EXE) + " sheet " + arguments);
-}
-
-// The example's data with absolute photo paths, its rows repeated up to `rows` rows.
-std::string exampleRows(int rows)
-{
-    std::string csv = "工号,姓名,部门,照片\n";
-    for (int i = 1; i <= rows; ++i) {
-        csv += "B" + std::to_string(i) + ",名" + std::to_string(i) + ",研发部," + kExampleFolder +
-               "/photos/p0" + std::to_string(1 + i % 8) + ".jpg\n";
-    }
-    return csv;
 }
 
 // The example's template with its picture replaced by a white canvas of width x height pixels

@@ -215,7 +215,7 @@ TEST_F(CardContentTest, PicturesAreFoundInTheirFolderByName)
     EXPECT_EQ(folderPictureProblem(folder, "Z9", findFolderPicture(folder, "Z9")),
               "图片文件夹 '" + folder +
                   "' 里没有这张图片（试过 Z9.jpg、Z9.jpeg、Z9.png、Z9.bmp、Z9.gif、Z9.webp、"
-                  "Z9.tif、Z9.tiff）");
+                  "Z9.tif、Z9.tiff、Z9.heic、Z9.heif、Z9.avif）");
 
     // The layer's folder is relative to the template's; a card draws what it finds.
     Layer& photo = addLayer(LayerType::Picture, 0, 0, 30, 30);

@@ -1,9 +1,11 @@
 #include "common/text.h"
 #include "render/picture_input.h"
+#include "render/picture_orientation.h"
 #include "render/test_pictures.h"
 #include "support/test_support.h"
 
 #include <atomic>
+#include <lcms2.h>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -487,6 +489,268 @@ TEST(LoadBackgroundPicture, UnreadablePictureGivesWhitePixel)
     ASSERT_TRUE(pixel);
     EXPECT_EQ(pixel.width, 1u);
     EXPECT_GT(test::pixelAt(pixel.wand.get(), 0, 0)[1], 65000);
+}
+
+// An EXIF block (a big-endian TIFF structure) that holds only an orientation.
+std::string exifBlock(int orientation)
+{
+    return "MM" + be16(42) + be32(8) + be16(1) + be16(0x112) + be16(3) + be32(1) +
+           be16(static_cast<unsigned>(orientation)) + be16(0) + be32(0);
+}
+
+// A picture encoded by the image library, with its orientation tagged as its format carries
+// it: a JPEG APP1 segment, a PNG eXIf chunk, a WebP EXIF chunk (in an extended file), a TIFF
+// tag.
+std::string tagged(MagickWand* wand, const std::string& format, int orientation)
+{
+    if (format == "TIFF") {
+        MagickSetImageOrientation(wand, static_cast<OrientationType>(orientation));
+        return test::encodePicture(wand, "TIFF");
+    }
+    std::string encoded = test::encodePicture(wand, format.c_str());
+    const std::string exif = exifBlock(orientation);
+    if (format == "JPEG")
+        return encoded.insert(2, bytes({0xFF, 0xE1}) + be16(2 + 6 + exif.size()) +
+                                   std::string("Exif\0\0", 6) + exif);
+    if (format == "PNG")
+        return encoded.insert(encoded.find("IDAT") - 4,
+                            be32(exif.size()) + "eXIf" + exif + be32(crc32("eXIf" + exif)));
+    const std::string frame = encoded.substr(12);
+    const auto le24 = [](std::size_t v) { return bytes({int(v & 255), int(v >> 8 & 255), int(v >> 16)}); };
+    const std::string extended = "VP8X" + le32(10) + bytes({0x08, 0, 0, 0}) +
+                                 le24(MagickGetImageWidth(wand) - 1) +
+                                 le24(MagickGetImageHeight(wand) - 1);
+    const std::string chunks = extended + frame + "EXIF" + le32(exif.size()) + exif;
+    return "RIFF" + le32(4 + chunks.size()) + "WEBP" + chunks;
+}
+
+bool isRed(const std::array<unsigned short, 3>& rgb)
+{
+    return rgb[0] > 50000 && rgb[1] < 15000 && rgb[2] < 15000;
+}
+
+TEST(ReadPicture, EveryOrientationIsTurnedUpright)
+{
+    // Upright the picture is 40 x 20, white with a red corner at the top left. Each case stores
+    // it turned the other way and tagged, so that only the right turn brings it back: the eight
+    // orientations put the corner in eight different places.
+    const auto store = [](MagickWand* wand, int orientation) {
+        const PixelWandPtr none(NewPixelWand());
+        switch (orientation) {
+        case 2: MagickFlopImage(wand); break;
+        case 3: MagickRotateImage(wand, none.get(), 180); break;
+        case 4: MagickFlipImage(wand); break;
+        case 5: MagickTransposeImage(wand); break;
+        case 6: MagickRotateImage(wand, none.get(), 270); break;
+        case 7: MagickTransverseImage(wand); break;
+        case 8: MagickRotateImage(wand, none.get(), 90); break;
+        }
+    };
+    test::TempDir dir;
+    for (const std::string format : {"JPEG", "PNG", "WEBP", "TIFF"}) {
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(format + " " + std::to_string(orientation));
+            MagickWandPtr wand = newCanvas(40, 20, "white");
+            std::vector<unsigned char> red(10 * 10 * 3, 0);
+            for (std::size_t i = 0; i < red.size(); i += 3)
+                red[i] = 255;
+            MagickImportImagePixels(wand.get(), 0, 0, 10, 10, "RGB", CharPixel, red.data());
+            store(wand.get(), orientation);
+            const std::string path = dir.file("turned");
+            test::writeFile(path, tagged(wand.get(), format, orientation));
+
+            const auto info = sniffPicture(path);
+            ASSERT_TRUE(info);
+            EXPECT_EQ(info->format, format);
+            EXPECT_EQ(info->orientation, orientation);
+            EXPECT_EQ(std::pair(info->width, info->height), std::pair(40, 20));
+            // Whole, and (a JPEG) at half the size, asked for upright.
+            for (const auto& [width, height] : {std::pair<std::size_t, std::size_t>{0, 0}, {20, 10}}) {
+                const DecodedPicture picture = readPicture(path, width, height);
+                ASSERT_TRUE(picture);
+                EXPECT_EQ(std::pair(picture.width, picture.height), (std::pair<std::size_t, std::size_t>(40, 20)));
+                MagickWand* got = picture.wand.get();
+                const long right = static_cast<long>(MagickGetImageWidth(got)) - 2;
+                const long bottom = static_cast<long>(MagickGetImageHeight(got)) - 2;
+                EXPECT_EQ(MagickGetImageWidth(got), 2 * MagickGetImageHeight(got));
+                EXPECT_TRUE(isRed(test::pixelAt(got, 1, 1)));
+                for (const auto& [x, y] : {std::pair{right, 1L}, {1L, bottom}, {right, bottom}})
+                    EXPECT_FALSE(isRed(test::pixelAt(got, x, y))) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(ExifOrientation, DamagedOrOutOfRangeTagsMeanAsStored)
+{
+    std::string little = "II" + le16(42) + le32(8) + le16(1) + le16(0x112) + le16(3) + le32(1) +
+                         le16(8) + le16(0) + le32(0);
+    const std::string good = exifBlock(6);
+    std::string junk(60 * 1024, '\0');
+    for (std::size_t i = 0; i < junk.size(); ++i)
+        junk[i] = static_cast<char>(i * 131 + 7);
+    const struct {
+        const char* name;
+        std::string block;
+        int orientation;
+    } cases[] = {
+        {"big-endian", good, 6},
+        {"little-endian", little, 8},
+        {"cut in the entry", good.substr(0, 16), 1},
+        {"zero", exifBlock(0), 1},
+        {"nine", exifBlock(9), 1},
+        {"a LONG", good.substr(0, 12) + be16(4) + good.substr(14), 1},
+        {"directory past the end", "MM" + be16(42) + be32(4000) + good.substr(8), 1},
+        {"many entries claimed", good.substr(0, 8) + be16(65535) + good.substr(10), 6},
+        {"junk", junk, 1},
+        {"empty", "", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(exifOrientation(reinterpret_cast<const unsigned char*>(c.block.data()),
+                                  c.block.size()),
+                  c.orientation)
+            << c.name;
+    }
+    // A JPEG whose tag is damaged is drawn as stored.
+    test::TempDir dir;
+    std::string jpeg = test::solidPictureBytes(30, 20, "red", "JPEG");
+    jpeg.insert(2, bytes({0xFF, 0xE1}) + be16(2 + 6 + 16) + std::string("Exif\0\0", 6) +
+                       good.substr(0, 16));
+    test::writeFile(dir.file("cut-exif.jpg"), jpeg);
+    const DecodedPicture picture = readPicture(dir.file("cut-exif.jpg"));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(std::pair(picture.width, picture.height), (std::pair<std::size_t, std::size_t>(30, 20)));
+}
+
+TEST(ReadPicture, PhoneAndWebFormatsByTheirSignature)
+{
+    // The image library writes them; each is read back with its size and colour.
+    test::TempDir dir;
+    for (const char* format : {"WEBP", "HEIC", "AVIF"}) {
+        SCOPED_TRACE(format);
+        const std::string path = dir.file(std::string("photo.") + format);
+        test::writeFile(path, test::solidPictureBytes(64, 48, "#2060C0", format));
+        const auto info = sniffPicture(path);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->format, format);
+        EXPECT_EQ(std::pair(info->width, info->height), std::pair(64, 48));
+        const DecodedPicture picture = readPicture(path);
+        ASSERT_TRUE(picture);
+        EXPECT_FALSE(picture.damaged);
+        // Opaque everywhere: the HEIC coder left the alpha of such pictures unset.
+        const RgbaPixels rgba = exportRgba(picture.wand.get());
+        for (std::size_t i = 3; i < rgba.bytes.size(); i += 4)
+            ASSERT_EQ(rgba.bytes[i], 255) << i / 4;
+        const auto rgb = test::pixelAt(picture.wand.get(), 32, 24);
+        EXPECT_NEAR(rgb[0] / 257, 0x20, 8);
+        EXPECT_NEAR(rgb[1] / 257, 0x60, 8);
+        EXPECT_NEAR(rgb[2] / 257, 0xC0, 8);
+    }
+
+    // Hostile ones: refused, or the first frame only, never a crash.
+    const std::string heic = test::solidPictureBytes(64, 48, "red", "HEIC");
+    std::string wide = heic;
+    const std::size_t extents = wide.find("ispe");
+    ASSERT_NE(extents, std::string::npos);
+    wide.replace(extents + 8, 4, be32(100000));
+    std::string sequence = test::solidPictureBytes(64, 48, "red", "AVIF");
+    sequence.replace(8, 4, "avis");
+    MagickWandPtr frames = newCanvas(30, 20, "red");
+    MagickWandPtr second = newCanvas(30, 20, "blue");
+    MagickAddImage(frames.get(), second.get());
+    const std::string animated = test::encodePicture(frames.get(), "WEBP");
+    std::string overstated = test::solidPictureBytes(30, 20, "red", "WEBP");
+    overstated.replace(4, 4, le32(1 << 20));
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool decodes;
+        bool sniffed;
+    } cases[] = {
+        {"heic cut before its picture", heic.substr(0, heic.size() / 3), false, false},
+        {"heic 100 000 pixels wide", wide, false, false},
+        {"avif sequence", sequence, false, false},
+        {"animated webp", animated, true, true},
+        {"webp longer than its file", overstated, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file("hostile");
+        test::writeFile(path, c.bytes);
+        EXPECT_EQ(sniffPicture(path).has_value(), c.sniffed);
+        const DecodedPicture picture = readPicture(path);
+        EXPECT_EQ(static_cast<bool>(picture), c.decodes);
+        if (picture) {
+            EXPECT_EQ(MagickGetNumberImages(picture.wand.get()), 1u);
+            EXPECT_TRUE(isRed(test::pixelAt(picture.wand.get(), 5, 5)));
+        }
+    }
+    const auto overstatedInfo = sniffPicture(dir.file("hostile"));
+    ASSERT_TRUE(overstatedInfo);
+    EXPECT_FALSE(overstatedInfo->complete);
+}
+
+// The sRGB colour that a pixel of a profile's colour space stands for, by lcms.
+std::array<int, 3> toSrgb(const std::string& profile, cmsUInt32Number type,
+                          const std::vector<unsigned char>& pixel)
+{
+    const cmsHPROFILE source = cmsOpenProfileFromMem(profile.data(), profile.size());
+    const cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    const cmsHTRANSFORM transform =
+        cmsCreateTransform(source, type, srgb, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
+    unsigned char out[3] = {};
+    cmsDoTransform(transform, pixel.data(), out, 1);
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(source);
+    cmsCloseProfile(srgb);
+    return {out[0], out[1], out[2]};
+}
+
+TEST(ReadPicture, ColourProfilesAreConvertedToSrgb)
+{
+    const std::string icc = "/usr/share/color/icc/ghostscript/";
+    const std::string adobe = test::readFile(icc + "a98.icc");
+    const std::string cmyk = test::readFile(icc + "default_cmyk.icc");
+    ASSERT_FALSE(adobe.empty() || cmyk.empty()) << "the profiles of libgs-common";
+    std::string junk(10 << 20, 'x');
+    const struct {
+        const char* name;
+        const char* format;
+        ColorspaceType space;
+        std::vector<unsigned char> pixel; // as stored
+        std::string profile;
+        std::array<int, 3> expected; // {-1}: the formula's sRGB of the stored pixel
+    } cases[] = {
+        {"Adobe RGB, PNG", "PNG", sRGBColorspace, {40, 160, 60}, adobe, toSrgb(adobe, TYPE_RGB_8, {40, 160, 60})},
+        {"Adobe RGB, JPEG", "JPEG", sRGBColorspace, {200, 90, 60}, adobe, toSrgb(adobe, TYPE_RGB_8, {200, 90, 60})},
+        {"CMYK JPEG", "JPEG", CMYKColorspace, {0, 200, 230, 0}, cmyk, toSrgb(cmyk, TYPE_CMYK_8, {0, 200, 230, 0})},
+        {"not a profile", "PNG", sRGBColorspace, {40, 160, 60}, "not a profile at all", {40, 160, 60}},
+        {"10 MB of junk", "JPEG", sRGBColorspace, {200, 90, 60}, junk, {200, 90, 60}},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MagickWandPtr wand = newCanvas(16, 16, "black");
+        const bool isCmyk = c.space == CMYKColorspace;
+        if (isCmyk)
+            MagickTransformImageColorspace(wand.get(), CMYKColorspace);
+        std::vector<unsigned char> pixels;
+        for (int i = 0; i < 16 * 16; ++i)
+            pixels.insert(pixels.end(), c.pixel.begin(), c.pixel.end());
+        MagickImportImagePixels(wand.get(), 0, 0, 16, 16, isCmyk ? "CMYK" : "RGB", CharPixel,
+                                pixels.data());
+        MagickSetImageProfile(wand.get(), "icc", c.profile.data(), c.profile.size());
+        const std::string path = dir.file("tagged");
+        test::writeFile(path, test::encodePicture(wand.get(), c.format));
+        const DecodedPicture picture = readPicture(path);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(MagickGetImageColorspace(picture.wand.get()), sRGBColorspace);
+        const auto rgb = test::pixelAt(picture.wand.get(), 8, 8);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(rgb[k] / 257, c.expected[k], 4) << k;
+    }
+    // The conversion matters: Adobe RGB's green read as sRGB is far off.
+    EXPECT_GT(std::abs(toSrgb(adobe, TYPE_RGB_8, {40, 160, 60})[0] - 40), 20);
 }
 
 } // namespace

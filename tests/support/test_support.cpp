@@ -52,6 +52,22 @@ std::string dataFile(const std::string& relative)
     return std::string(TORVALE_TEST_DATA) + "/" + relative;
 }
 
+std::string exampleRows(int rows)
+{
+    const std::filesystem::path folder =
+        std::filesystem::path(TORVALE_SOURCE_DIR) / "examples/badge/photos";
+    std::vector<std::string> photos;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        photos.push_back(entry.path().string());
+    std::sort(photos.begin(), photos.end());
+    std::string csv = "工号,姓名,部门,照片\n";
+    for (int i = 1; i <= rows; ++i) {
+        csv += "B" + std::to_string(i) + ",名" + std::to_string(i) + ",研发部," +
+               photos[static_cast<std::size_t>(i) % photos.size()] + "\n";
+    }
+    return csv;
+}
+
 void writeFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

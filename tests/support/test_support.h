@@ -34,6 +34,10 @@ private:
 /// The absolute path of a file under tests/data.
 std::string dataFile(const std::string& relative);
 
+/// The example badge's data: rows rows under its header (工号 B1, B2, ...), each with the
+/// absolute path of one of the example's photos in turn, starting with the second.
+std::string exampleRows(int rows);
+
 /// Writes bytes to a file (replacing it).
 void writeFile(const std::string& path, const std::string& bytes);
 

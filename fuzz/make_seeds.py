@@ -12,6 +12,7 @@ import glob
 import io
 import os
 import shutil
+import subprocess
 import sys
 import zipfile
 
@@ -76,7 +77,7 @@ def encoded(image, fmt, **options):
 
 def pictures(root, folder):
     examples = os.path.join(root, "examples", "badge")
-    for pattern in ("*.png", "*.jpg", "photos/*.png", "photos/*.jpg"):
+    for pattern in ("*.png", "*.jpg", "photos/*.png", "photos/*.jpg", "photos/*.heic"):
         for path in sorted(glob.glob(os.path.join(examples, pattern))):
             shutil.copy(path, folder)
 
@@ -95,6 +96,21 @@ def pictures(root, folder):
     write(folder, "picture.bmp", encoded(drawing("RGB", (7, 5)), "BMP"))
     write(folder, "little-endian.tif", encoded(drawing("RGB", (6, 5)), "TIFF"))
     write(folder, "packbits.tif", encoded(drawing("L", (6, 5)), "TIFF", compression="packbits"))
+    # Phones' pictures: stored sideways with an orientation tag, in a colour profile, WebP, and
+    # HEIC and AVIF as the image library writes them.
+    exif = Image.Exif()
+    exif[0x0112] = 6
+    write(folder, "orientation-6.jpg", encoded(rgb, "JPEG", quality=50, exif=exif.tobytes()))
+    write(folder, "orientation-5.png", encoded(drawing("RGB", (6, 4)), "PNG", exif=exif.tobytes()))
+    profile = "/usr/share/color/icc/ghostscript/a98.icc"
+    if os.path.exists(profile):
+        with open(profile, "rb") as f:
+            write(folder, "adobe-rgb.jpg", encoded(rgb, "JPEG", quality=50, icc_profile=f.read()))
+    write(folder, "lossy.webp", encoded(rgb, "WEBP", quality=30))
+    write(folder, "lossless.webp", encoded(drawing("RGBA", (7, 5)), "WEBP", lossless=True))
+    for name in ("tiny.heic", "tiny.avif"):
+        subprocess.run(["convert", "-size", "16x12", "gradient:red-blue", os.path.join(folder, name)],
+                       check=True)
 
 
 SHEET = ('<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'

@@ -576,8 +576,8 @@ FolderPicture findInFolder(const std::string& folder, const std::string& cell)
             found.tried.push_back(cell);
         return found;
     }
-    static constexpr const char* kExtensions[] = {".jpg", ".jpeg", ".png",  ".bmp",
-                                                  ".gif", ".webp", ".tif",  ".tiff",
+    static constexpr const char* kExtensions[] = {".jpg",  ".jpeg", ".png", ".bmp",
+                                                  ".gif",  ".webp", ".tif", ".tiff",
                                                   ".heic", ".heif", ".avif"};
     for (const char* extension : kExtensions)
         found.tried.push_back(cell + extension);

@@ -8,12 +8,12 @@
 #include "render/picture_orientation.h"
 
 #include <algorithm>
-#include <lcms2.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <lcms2.h>
 #include <limits>
 #include <memory>
 #include <new>
@@ -62,7 +62,8 @@ std::uint32_t be32(const unsigned char* p)
 // are ISO media files whose major brand names a still image.
 const char* signatureFormat(const unsigned char* bytes, std::size_t length)
 {
-    if (length >= 12 && std::memcmp(bytes, "RIFF", 4) == 0 && std::memcmp(bytes + 8, "WEBP", 4) == 0)
+    if (length >= 12 && std::memcmp(bytes, "RIFF", 4) == 0 &&
+        std::memcmp(bytes + 8, "WEBP", 4) == 0)
         return "WEBP";
     if (length >= 12 && std::memcmp(bytes + 4, "ftyp", 4) == 0) {
         const std::string_view brand(reinterpret_cast<const char*>(bytes + 8), 4);
@@ -424,7 +425,8 @@ bool convertToSrgb(MagickWand* wand)
         if (MagickProfileImage(wand, "icc", srgbProfile().data(), srgbProfile().size()) ==
             MagickFalse)
             magickExceptionText(wand);
-        const MagickMemoryPtr<unsigned char> removed(MagickRemoveImageProfile(wand, "icc", &length));
+        const MagickMemoryPtr<unsigned char> removed(
+            MagickRemoveImageProfile(wand, "icc", &length));
     }
     switch (MagickGetImageColorspace(wand)) {
     case sRGBColorspace:
@@ -527,7 +529,8 @@ std::optional<PictureInfo> sniffPicture(const std::string& path)
     if (name == "BMP")
         info.complete = length >= byteSize;
     else
-        info.complete = name == "PNG" || name == "WEBP" ? complete : endsWhole(file.get(), name, length);
+        info.complete =
+            name == "PNG" || name == "WEBP" ? complete : endsWhole(file.get(), name, length);
     return info;
 }
 
@@ -604,7 +607,8 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
             realWidth = width;
             realHeight = height;
             // Libjpeg scales by at least the largest power of two that keeps the minimum.
-            while (scale < 8 && width / (2 * scale) >= minWidth && height / (2 * scale) >= minHeight)
+            while (scale < 8 && width / (2 * scale) >= minWidth &&
+                   height / (2 * scale) >= minHeight)
                 scale *= 2;
         }
         // A header may claim any size: beyond the budget it takes the whole budget anyway.

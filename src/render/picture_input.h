@@ -68,8 +68,8 @@ decodedPictureSize(const PictureInfo& info, std::size_t minWidth = 0, std::size_
 /// A decoded picture: the wand holds its first frame, turned upright by its EXIF orientation and
 /// converted to sRGB (through its colour profile when it has one, CMYK by the plain formula
 /// otherwise); width and height are the picture's real size upright, which is larger than the
-/// wand's when it was decoded at a reduced scale. While it lives it holds its pixels' share of what all threads may decode
-/// at once; keep it only as long as the picture is worked on.
+/// wand's when it was decoded at a reduced scale. While it lives it holds its pixels' share of what
+/// all threads may decode at once; keep it only as long as the picture is worked on.
 struct DecodedPicture {
     MagickWandPtr wand;
     std::size_t width = 0;

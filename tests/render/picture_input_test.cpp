@@ -5,8 +5,8 @@
 #include "support/test_support.h"
 
 #include <atomic>
-#include <lcms2.h>
 #include <gtest/gtest.h>
+#include <lcms2.h>
 #include <thread>
 
 #include <filesystem>
@@ -511,12 +511,14 @@ std::string tagged(MagickWand* wand, const std::string& format, int orientation)
     const std::string exif = exifBlock(orientation);
     if (format == "JPEG")
         return encoded.insert(2, bytes({0xFF, 0xE1}) + be16(2 + 6 + exif.size()) +
-                                   std::string("Exif\0\0", 6) + exif);
+                                     std::string("Exif\0\0", 6) + exif);
     if (format == "PNG")
         return encoded.insert(encoded.find("IDAT") - 4,
-                            be32(exif.size()) + "eXIf" + exif + be32(crc32("eXIf" + exif)));
+                              be32(exif.size()) + "eXIf" + exif + be32(crc32("eXIf" + exif)));
     const std::string frame = encoded.substr(12);
-    const auto le24 = [](std::size_t v) { return bytes({int(v & 255), int(v >> 8 & 255), int(v >> 16)}); };
+    const auto le24 = [](std::size_t v) {
+        return bytes({int(v & 255), int(v >> 8 & 255), int(v >> 16)});
+    };
     const std::string extended = "VP8X" + le32(10) + bytes({0x08, 0, 0, 0}) +
                                  le24(MagickGetImageWidth(wand) - 1) +
                                  le24(MagickGetImageHeight(wand) - 1);
@@ -537,13 +539,27 @@ TEST(ReadPicture, EveryOrientationIsTurnedUpright)
     const auto store = [](MagickWand* wand, int orientation) {
         const PixelWandPtr none(NewPixelWand());
         switch (orientation) {
-        case 2: MagickFlopImage(wand); break;
-        case 3: MagickRotateImage(wand, none.get(), 180); break;
-        case 4: MagickFlipImage(wand); break;
-        case 5: MagickTransposeImage(wand); break;
-        case 6: MagickRotateImage(wand, none.get(), 270); break;
-        case 7: MagickTransverseImage(wand); break;
-        case 8: MagickRotateImage(wand, none.get(), 90); break;
+        case 2:
+            MagickFlopImage(wand);
+            break;
+        case 3:
+            MagickRotateImage(wand, none.get(), 180);
+            break;
+        case 4:
+            MagickFlipImage(wand);
+            break;
+        case 5:
+            MagickTransposeImage(wand);
+            break;
+        case 6:
+            MagickRotateImage(wand, none.get(), 270);
+            break;
+        case 7:
+            MagickTransverseImage(wand);
+            break;
+        case 8:
+            MagickRotateImage(wand, none.get(), 90);
+            break;
         }
     };
     test::TempDir dir;
@@ -565,10 +581,12 @@ TEST(ReadPicture, EveryOrientationIsTurnedUpright)
             EXPECT_EQ(info->orientation, orientation);
             EXPECT_EQ(std::pair(info->width, info->height), std::pair(40, 20));
             // Whole, and (a JPEG) at half the size, asked for upright.
-            for (const auto& [width, height] : {std::pair<std::size_t, std::size_t>{0, 0}, {20, 10}}) {
+            for (const auto& [width, height] :
+                 {std::pair<std::size_t, std::size_t>{0, 0}, {20, 10}}) {
                 const DecodedPicture picture = readPicture(path, width, height);
                 ASSERT_TRUE(picture);
-                EXPECT_EQ(std::pair(picture.width, picture.height), (std::pair<std::size_t, std::size_t>(40, 20)));
+                EXPECT_EQ(std::pair(picture.width, picture.height),
+                          (std::pair<std::size_t, std::size_t>(40, 20)));
                 MagickWand* got = picture.wand.get();
                 const long right = static_cast<long>(MagickGetImageWidth(got)) - 2;
                 const long bottom = static_cast<long>(MagickGetImageHeight(got)) - 2;
@@ -606,9 +624,9 @@ TEST(ExifOrientation, DamagedOrOutOfRangeTagsMeanAsStored)
         {"empty", "", 1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(exifOrientation(reinterpret_cast<const unsigned char*>(c.block.data()),
-                                  c.block.size()),
-                  c.orientation)
+        EXPECT_EQ(
+            exifOrientation(reinterpret_cast<const unsigned char*>(c.block.data()), c.block.size()),
+            c.orientation)
             << c.name;
     }
     // A JPEG whose tag is damaged is drawn as stored.
@@ -619,7 +637,8 @@ TEST(ExifOrientation, DamagedOrOutOfRangeTagsMeanAsStored)
     test::writeFile(dir.file("cut-exif.jpg"), jpeg);
     const DecodedPicture picture = readPicture(dir.file("cut-exif.jpg"));
     ASSERT_TRUE(picture);
-    EXPECT_EQ(std::pair(picture.width, picture.height), (std::pair<std::size_t, std::size_t>(30, 20)));
+    EXPECT_EQ(std::pair(picture.width, picture.height),
+              (std::pair<std::size_t, std::size_t>(30, 20)));
 }
 
 TEST(ReadPicture, PhoneAndWebFormatsByTheirSignature)
@@ -721,10 +740,30 @@ TEST(ReadPicture, ColourProfilesAreConvertedToSrgb)
         std::string profile;
         std::array<int, 3> expected; // {-1}: the formula's sRGB of the stored pixel
     } cases[] = {
-        {"Adobe RGB, PNG", "PNG", sRGBColorspace, {40, 160, 60}, adobe, toSrgb(adobe, TYPE_RGB_8, {40, 160, 60})},
-        {"Adobe RGB, JPEG", "JPEG", sRGBColorspace, {200, 90, 60}, adobe, toSrgb(adobe, TYPE_RGB_8, {200, 90, 60})},
-        {"CMYK JPEG", "JPEG", CMYKColorspace, {0, 200, 230, 0}, cmyk, toSrgb(cmyk, TYPE_CMYK_8, {0, 200, 230, 0})},
-        {"not a profile", "PNG", sRGBColorspace, {40, 160, 60}, "not a profile at all", {40, 160, 60}},
+        {"Adobe RGB, PNG",
+         "PNG",
+         sRGBColorspace,
+         {40, 160, 60},
+         adobe,
+         toSrgb(adobe, TYPE_RGB_8, {40, 160, 60})},
+        {"Adobe RGB, JPEG",
+         "JPEG",
+         sRGBColorspace,
+         {200, 90, 60},
+         adobe,
+         toSrgb(adobe, TYPE_RGB_8, {200, 90, 60})},
+        {"CMYK JPEG",
+         "JPEG",
+         CMYKColorspace,
+         {0, 200, 230, 0},
+         cmyk,
+         toSrgb(cmyk, TYPE_CMYK_8, {0, 200, 230, 0})},
+        {"not a profile",
+         "PNG",
+         sRGBColorspace,
+         {40, 160, 60},
+         "not a profile at all",
+         {40, 160, 60}},
         {"10 MB of junk", "JPEG", sRGBColorspace, {200, 90, 60}, junk, {200, 90, 60}},
     };
     test::TempDir dir;

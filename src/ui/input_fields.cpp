@@ -48,17 +48,23 @@ bool FilteredField::event(QEvent* event)
     return QLineEdit::event(event);
 }
 
+bool FilteredField::step(bool up)
+{
+    if (!m_stepping)
+        return false;
+    const QString stepped = QString::fromStdString(
+        steppedFieldText(text().toStdString(), up, m_stepping->first, m_stepping->second));
+    setText(stepped);
+    selectAll();
+    emit textEdited(stepped);
+    return true;
+}
+
 void FilteredField::keyPressEvent(QKeyEvent* event)
 {
-    if (m_stepping && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
-        const QString stepped = QString::fromStdString(
-            steppedFieldText(text().toStdString(), event->key() == Qt::Key_Up,
-                             m_stepping->first, m_stepping->second));
-        setText(stepped);
-        selectAll();
-        emit textEdited(stepped);
+    if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) &&
+        step(event->key() == Qt::Key_Up))
         return;
-    }
     if (event->matches(QKeySequence::Paste)) {
         checkedPaste();
         return;

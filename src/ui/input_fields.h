@@ -32,6 +32,8 @@ public:
     /// Up and Down step the field's value within these bounds (see steppedFieldText); the
     /// change is reported as an edit.
     void setStepping(int minimum, int maximum) { m_stepping = {minimum, maximum}; }
+    /// Up (lowers) or Down (raises) as the field steps its number; false when it does not step.
+    bool step(bool up);
 
 protected:
     bool event(QEvent* event) override;

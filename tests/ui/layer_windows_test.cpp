@@ -225,6 +225,30 @@ TEST_F(LayerWindowsTest, FieldsStepFollowTheDrawnRectangleAndTheStatusBar)
     EXPECT_EQ(document->tpl().layers.size(), 1u);
 }
 
+TEST_F(LayerWindowsTest, FontSizeStepsByOneFromWhatWasTyped)
+{
+    // Keys go where the user's focus is: typed 30, then Down (raises) and Up (lowers) twice.
+    window->activateWindow();
+    window->execute(CommandId::NewTextLayer);
+    drawOnCanvas({100, 50}, {400, 150});
+    ASSERT_TRUE(text().isVisible());
+    QApplication::setActiveWindow(&text());
+    text().sizeBox()->lineEdit()->setFocus();
+    text().sizeBox()->lineEdit()->selectAll();
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    QTest::keyClicks(focused, QStringLiteral("30"));
+    EXPECT_EQ(layer(0).fontSize, 30);
+    for (const auto& [key, size] : {std::pair{Qt::Key_Down, 31}, {Qt::Key_Up, 30}, {Qt::Key_Up, 29}}) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_EQ(layer(0).fontSize, size);
+        EXPECT_EQ(text().sizeBox()->currentText().toInt(), size);
+    }
+    const std::string path = dir.file("sized.dat");
+    ASSERT_TRUE(document->save(path).ok());
+    EXPECT_NE(readFile(path).find("\"fontSize\":\t29,"), std::string::npos);
+}
+
 TEST_F(LayerWindowsTest, PictureWindowChoosesAndChecksTheDemoPicture)
 {
     const std::string bmp = dir.file("photo.bmp");

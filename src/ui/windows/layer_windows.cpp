@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -56,10 +57,22 @@ public:
 };
 
 /// The font size box: when it opens it offers the usual sizes, the current one first when it
-/// is not among them, and keeps the current text.
+/// is not among them, and keeps the current text. Up and Down step the typed size by one, as
+/// in every number field, instead of jumping between the list's entries (the box, not its
+/// field, has the keyboard focus).
 class SizeBox : public QComboBox {
 public:
     using QComboBox::QComboBox;
+
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        auto* field = static_cast<FilteredField*>(lineEdit());
+        if ((event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) &&
+            !(event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)) && field &&
+            field->step(event->key() == Qt::Key_Up))
+            return;
+        QComboBox::keyPressEvent(event);
+    }
 
     void showPopup() override
     {

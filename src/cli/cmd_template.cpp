@@ -30,6 +30,7 @@ int runTemplateCommand(const ParsedArgs& args)
     }
     if (result.csvUnreadable)
         printError(std::string(kCsvBalloonTitle) + ": " + kCsvBalloonText);
+    storePathsFor(tpl, tpl.templatePath);
     writeStdout(templateToJson(tpl, result.dpi.value_or(currentDpi)));
     return kExitOk;
 }

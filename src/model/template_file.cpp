@@ -634,9 +634,64 @@ TemplateReadResult readTemplateText(const std::string& text, const std::string& 
     return result;
 }
 
+namespace {
+
+// A stored path as storePathsFor expresses it.
+std::string storedPath(const std::string& stored, const std::string& fromTemplate,
+                       const std::string& toTemplate)
+{
+    if (stored.empty())
+        return stored;
+    if (const SheetPath where = splitSheetPath(stored); where.hasSheet)
+        return joinSheetPath(storedPath(where.file, fromTemplate, toTemplate), where.sheet);
+    std::error_code error;
+    const std::filesystem::path folder =
+        std::filesystem::absolute(folderOf(toTemplate), error).lexically_normal();
+    if (error)
+        return stored;
+    std::filesystem::path path = pathFromUtf8(stored);
+    if (!path.is_absolute()) {
+        // A relative path stays as it is in the same folder (it may name a file beside the
+        // program); it has nothing to be relative to in a template without a file.
+        if (fromTemplate.empty() ||
+            std::filesystem::absolute(folderOf(fromTemplate), error).lexically_normal() == folder)
+            return stored;
+        path = std::filesystem::absolute(pathFromUtf8(resolveTemplatePath(stored, fromTemplate)),
+                                         error);
+        if (error)
+            return stored;
+    }
+    path = path.lexically_normal();
+    if (!path.has_filename() && path.has_relative_path())
+        path = path.parent_path(); // a folder, "dir/." normalised to "dir/"
+    const std::filesystem::path relative = path.lexically_relative(folder);
+    if (relative.empty() || *relative.begin() == "..")
+        return pathToUtf8(path);
+    const std::u8string generic = relative.generic_u8string();
+    return std::string(generic.begin(), generic.end());
+}
+
+} // namespace
+
+void storePathsFor(Template& tpl, const std::string& templatePath)
+{
+    const std::string from = tpl.templatePath;
+    const auto store = [&](std::string& path) { path = storedPath(path, from, templatePath); };
+    store(tpl.csv_file_path);
+    store(tpl.background.background_path);
+    for (Layer& layer : tpl.layers) {
+        store(layer.filePath);
+        store(layer.placeholderPath);
+        store(layer.pictureFolder);
+    }
+}
+
 TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl, std::int32_t currentDpi)
 {
-    const AtomicWriteResult written = replaceFileAtomically(path, templateToJson(tpl, currentDpi));
+    Template stored = tpl;
+    storePathsFor(stored, path);
+    const AtomicWriteResult written =
+        replaceFileAtomically(path, templateToJson(stored, currentDpi));
     switch (written.status) {
     case AtomicWriteStatus::Ok:
         break;
@@ -648,6 +703,7 @@ TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl, std:
     case AtomicWriteStatus::CannotReplace:
         return saveFailure(TemplateSaveStatus::CannotCreate, path, written.error);
     }
+    tpl = std::move(stored);
     tpl.templatePath = path;
     tpl.templateName = fileNameOf(path);
     return {};

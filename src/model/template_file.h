@@ -96,9 +96,17 @@ struct TemplateSaveResult {
     bool ok() const { return status == TemplateSaveStatus::Ok; }
 };
 
+/// Expresses the paths a template stores (data file, background, layers' pictures, placeholders
+/// and picture folders) for its file at templatePath: a path to something inside that file's
+/// folder, or below it, becomes relative with "/" separators, anything else absolute. Stored
+/// paths are first resolved for the template's present file (resolveTemplatePath), so that a
+/// template saved into another folder still names the same files.
+void storePathsFor(Template& tpl, const std::string& templatePath);
+
 /// Writes templateToJson to path through a temporary file in the same folder renamed over the
-/// target, so a failed save leaves the old file intact. On success sets templatePath and
-/// templateName.
+/// target, so a failed save leaves the old file intact; the paths are stored for path
+/// (storePathsFor). On success sets templatePath and templateName, and the template holds its
+/// paths as stored.
 TemplateSaveResult saveTemplateFile(const std::string& path, Template& tpl,
                                     std::int32_t currentDpi);
 

@@ -1,3 +1,5 @@
+#include "batch/csv_source.h"
+#include "model/template_file.h"
 #include "support/test_support.h"
 
 #include <filesystem>
@@ -32,6 +34,55 @@ TEST(TemplateCommand, PrintsTheSavedBytes)
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, golden);
     EXPECT_EQ(r.err, "");
+}
+
+TEST(TemplateCommand, PathsInsideTheTemplatesFolderAreSavedRelative)
+{
+    // The badge example in a folder of its own, its files named by absolute paths as the
+    // editor's file choosers give them, and one placeholder outside the folder.
+    namespace fs = std::filesystem;
+    TempDir dir;
+    const fs::path a = dir.path() / "a";
+    fs::copy(fs::path(TORVALE_SOURCE_DIR) / "examples/badge", a, fs::copy_options::recursive);
+    fs::create_directory(dir.path() / "outside");
+    fs::copy_file(a / "photos/p02.jpg", dir.path() / "outside/nobody.jpg");
+    const auto loadColumns = [](const std::string& path, bool trim) {
+        return loadCsvColumns(path, trim);
+    };
+    Template tpl;
+    ASSERT_TRUE(readTemplateFile((a / "badge.dat").string(), tpl, 72, loadColumns).ok());
+    tpl.csv_file_path = (a / "staff.xlsx").string() + "#员工";
+    tpl.background.background_path = (a / "background.png").string();
+    Layer& photo = tpl.layers.at(0);
+    ASSERT_EQ(photo.type, LayerType::Picture);
+    photo.filePath = (a / "photos/../photos/p01.jpg").string();
+    photo.pictureFolder = a.string(); // the cells name photos/p01.jpg and so on
+    photo.placeholderPath = dir.file("outside/nobody.jpg");
+    ASSERT_TRUE(saveTemplateFile((a / "badge.dat").string(), tpl, 72).ok());
+    const std::string saved = readFile((a / "badge.dat").string());
+    for (const std::string& stored : std::vector<std::string>{
+             "\"staff.xlsx#员工\"", "\"background.png\"", "\"photos/p01.jpg\"", "\".\"",
+          "\"" + dir.file("outside/nobody.jpg") + "\""})
+        EXPECT_NE(saved.find(stored), std::string::npos) << stored;
+    EXPECT_EQ(runTemplate(dir, shellQuote((a / "badge.dat").string())).out, saved);
+
+    // The folder moves: every file is still found. Saved into another folder, the template
+    // names the same files.
+    fs::rename(a, dir.path() / "b");
+    const std::string moved = dir.file("b/badge.dat");
+    Template again;
+    ASSERT_TRUE(readTemplateFile(moved, again, 72, loadColumns).ok());
+    fs::create_directory(dir.path() / "c");
+    ASSERT_TRUE(saveTemplateFile(dir.file("c/copy.dat"), again, 72).ok());
+    EXPECT_NE(readFile(dir.file("c/copy.dat")).find("\"" + dir.file("b") + "\""),
+              std::string::npos);
+    for (const std::string& path : {moved, dir.file("c/copy.dat")}) {
+        const CommandResult check = runCommand(
+            "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+            shellQuote(TORVALE_BATCH_EXE) + " check " + shellQuote(path) + " --rows --out " +
+            shellQuote(dir.file("cards")));
+        EXPECT_EQ(check.exitCode, 0) << path << "\n" << check.out << check.err;
+    }
 }
 
 TEST(TemplateCommand, PictureBackgroundWithoutDpiTakesTheSetting)

@@ -218,6 +218,12 @@ std::optional<BatchProblem> validateBackground(const Template& tpl, const BatchI
                : checkPictureBackground(tpl.background, inputs.backgroundPath);
 }
 
+std::string csvProblemDetail(const std::string& csvPath)
+{
+    return formatText("%s: %s（%s）", kCsvBalloonTitle, kCsvBalloonText,
+                      splitSheetPath(csvPath).file.c_str());
+}
+
 BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
                            const FontRegistry& fonts,
                            std::optional<std::vector<std::string>>* columns)
@@ -227,8 +233,12 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
 
     if (inputs.csvPath.empty())
         return makeProblem(7, BatchControl::CsvChooseButton, "请选择一个【csv文件】", "请选择...");
-    if (!fileExists(splitSheetPath(inputs.csvPath).file))
-        return makeProblem(8, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
+    if (!fileExists(splitSheetPath(inputs.csvPath).file)) {
+        BatchProblem problem =
+            makeProblem(8, BatchControl::CsvPathBox, kCsvBalloonTitle, kCsvBalloonText);
+        problem.detail = csvProblemDetail(inputs.csvPath);
+        return problem;
+    }
     CsvStatus status = CsvStatus::Ok;
     const auto loaded = loadCsvColumns(inputs.csvPath, tpl.is_trim_csv_cell_value, &status);
     if (columns) {
@@ -241,12 +251,17 @@ BatchProblem validateBatch(const Template& tpl, const BatchInputs& inputs,
             }
         }
     }
-    if (!loaded)
-        return makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle,
-                           status == CsvStatus::TooLarge      ? "文件太大（超过 2 GB）"
-                           : status == CsvStatus::OutOfMemory ? "文件太大，内存不足"
-                           : isWorkbookStatus(status) ? csvStatusMessage(inputs.csvPath, status)
-                                                      : kCsvBalloonText);
+    if (!loaded) {
+        BatchProblem problem =
+            makeProblem(9, BatchControl::CsvPathBox, kCsvBalloonTitle,
+                        status == CsvStatus::TooLarge      ? "文件太大（超过 2 GB）"
+                        : status == CsvStatus::OutOfMemory ? "文件太大，内存不足"
+                        : isWorkbookStatus(status) ? csvStatusMessage(inputs.csvPath, status)
+                                                   : kCsvBalloonText);
+        if (!isWorkbookStatus(status))
+            problem.detail = csvProblemDetail(inputs.csvPath);
+        return problem;
+    }
 
     if (tpl.layers.empty())
         return makeProblem(10, BatchControl::LayerList, "请至少创建一个【图层】", "点右键创建...");

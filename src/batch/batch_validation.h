@@ -35,6 +35,9 @@ struct BatchProblem {
     BatchControl control = BatchControl::None;
     std::string title; // empty for the message box of check 15
     std::string text;
+    /// A line for the information log and the command line naming what was tried (the data
+    /// file that cannot be opened); empty when the title and text say it all.
+    std::string detail;
     /// The control that gets the focus afterwards (None: the focus stays where it is).
     BatchControl focus = BatchControl::None;
     int layerNumber = 0;      // checks 11..13: the number of the layer to select
@@ -46,6 +49,10 @@ struct BatchProblem {
 /// Check 14: no output folder.
 inline constexpr const char* kMsgNoOutputFolderTitle = "请选择【图片保存到】文件夹";
 inline constexpr const char* kMsgNoOutputFolderText = "制作的图片将保存到这个文件夹里";
+
+/// The data file's problem naming the file: "csv文件无法访问: 请检查…（path）", for the log and
+/// the command line (the balloon keeps the title and text alone).
+std::string csvProblemDetail(const std::string& csvPath);
 
 /// What a batch check needs besides the template.
 struct BatchInputs {

@@ -144,6 +144,8 @@ BatchProblem checkPreparedBatch(const PreparedBatch& prepared)
 
 std::string problemLine(const BatchProblem& problem)
 {
+    if (!problem.detail.empty())
+        return problem.detail;
     return problem.title.empty() ? problem.text : problem.title + ": " + problem.text;
 }
 

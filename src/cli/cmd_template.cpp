@@ -1,3 +1,4 @@
+#include "batch/batch_validation.h"
 #include "batch/csv_source.h"
 #include "cli/cli_common.h"
 #include "common/settings_store.h"
@@ -29,7 +30,7 @@ int runTemplateCommand(const ParsedArgs& args)
         return kExitUsage;
     }
     if (result.csvUnreadable)
-        printError(std::string(kCsvBalloonTitle) + ": " + kCsvBalloonText);
+        printError(csvProblemDetail(resolveTemplatePath(tpl.csv_file_path, tpl.templatePath)));
     storePathsFor(tpl, tpl.templatePath);
     writeStdout(templateToJson(tpl, result.dpi.value_or(currentDpi)));
     return kExitOk;

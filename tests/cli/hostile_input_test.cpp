@@ -82,7 +82,8 @@ TEST(HostileInput, FifosAndDevicesAreRefusedWithoutBlocking)
         {"template fifo.dat", 2, "读取文件时出错, 无法打开文件句柄"},
         {"template /dev/zero", 2, "读取文件时出错, 无法打开文件句柄"},
         {"columns fifo.csv", 2, "fifo.csv"},
-        {"check badge.dat --csv fifo.csv" + out, 1, "csv文件无法访问"},
+        {"check badge.dat --csv fifo.csv" + out, 1,
+         "csv文件无法访问: 请检查文件是否存在或被别的软件【独占方式】打开（fifo.csv）"},
         {"check fifo-background.dat" + out, 1, "背景图片 'fifo.png' 已不存在"},
     };
     for (const auto& c : cases) {

@@ -103,7 +103,8 @@ TEST(TemplateCommand, UnreadableCsvWarnsButPrints)
     writeFile(dir.file("card.dat"), readFile(dataFile("templates/custom_other.dat")));
     const CommandResult r = runTemplate(dir, shellQuote(dir.file("card.dat")));
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.err, "csv文件无法访问: 请检查文件是否存在或被别的软件【独占方式】打开\n");
+    EXPECT_EQ(r.err, "csv文件无法访问: 请检查文件是否存在或被别的软件【独占方式】打开（" +
+                         dir.file("people.csv") + "）\n");
     EXPECT_NE(r.out.find("\t\"file_name_bind_col_name\":\t\"\",\n"), std::string::npos);
     EXPECT_EQ(r.out.back(), '}');
 }

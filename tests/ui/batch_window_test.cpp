@@ -2,6 +2,7 @@
 #include "ui/main/batch_controller.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/ui_fixture.h"
+#include "ui/windows/log_window.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -65,6 +66,17 @@ TEST_F(BatchWindowTest, FirstProblemIsShownAsABalloonAndNothingStarts)
                               {"请选择一个【csv文件】", "请选择..."}}));
     EXPECT_EQ(window->balloons().open()[0]->control()->objectName(), "chooseCsv");
     EXPECT_TRUE(prompts.asked().empty());
+
+    // A data file that is gone: the balloon as always, the log names the file.
+    window->balloons().dismissAll();
+    const std::string gone = dir.file("gone.csv");
+    test::writeFile(gone, "姓名\n张三\n");
+    ASSERT_TRUE(document->setCsvFile(gone));
+    std::filesystem::remove(gone);
+    window->execute(CommandId::StartBatch);
+    EXPECT_EQ(balloons(), (std::vector<std::pair<std::string, std::string>>{
+                              {"csv文件无法访问", "请检查文件是否存在或被别的软件【独占方式】打开"}}));
+    EXPECT_TRUE(window->logWindow()->text().contains(QString::fromStdString("（" + gone + "）")));
 }
 
 TEST_F(BatchWindowTest, LayerProblemsSelectTheLayer)

@@ -197,6 +197,8 @@ void BatchController::showProblem(const BatchProblem& problem)
     // the problem's own balloon stays.
     m_window.balloons().dismissAll();
     QWidget* control = controlFor(problem.control);
+    if (!problem.detail.empty())
+        m_window.appendLog(problem.detail);
     if (problem.control == BatchControl::OutputFolderMessage) {
         m_window.prompts().message("提示", PromptIcon::Error, problem.text, PromptButtons::Ok);
     } else {

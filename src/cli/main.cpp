@@ -40,6 +40,17 @@ int main(int argc, char** argv)
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
+        // "help COMMAND" is "COMMAND --help".
+        if (name == "help" && argc == 3) {
+            for (const auto* command : kCommands) {
+                if (argv[2] == std::string(command->name)) {
+                    torvale::cli::writeStdout(command->usage);
+                    return torvale::cli::kExitOk;
+                }
+            }
+            return torvale::cli::usageError("unknown command '" + std::string(argv[2]) + "'",
+                                            usage.c_str());
+        }
         std::fputs(usage.c_str(), stdout);
         return torvale::cli::kExitOk;
     }

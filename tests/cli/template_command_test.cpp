@@ -140,6 +140,15 @@ TEST(TemplateCommand, FailuresAndUsage)
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("config"))); // reading never writes settings
+
+    // "help COMMAND" prints that command's help, "help" alone the general usage.
+    const auto tool = [](const std::string& arguments) {
+        return runCommand(shellQuote(TORVALE_BATCH_EXE) + " " + arguments);
+    };
+    EXPECT_EQ(tool("help run").out, tool("run --help").out);
+    EXPECT_NE(tool("help run").out.find("Usage: torvale-batch run"), std::string::npos);
+    EXPECT_EQ(tool("help").out, tool("--help").out);
+    EXPECT_EQ(tool("help nothing").exitCode, 2);
 }
 
 } // namespace

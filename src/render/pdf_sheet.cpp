@@ -275,16 +275,6 @@ void PdfSheetWriter::drawMarks(int count, bool back)
         return;
     cairo_t* cr = m_cairo->context.get();
     cairo_save(cr);
-    // The page less the cards: a mark continuing an edge into a neighbour (no gap, or a small
-    // one) is cut off where the neighbour begins.
-    cairo_new_path(cr);
-    cairo_rectangle(cr, 0, 0, m_layout.pageWidth, m_layout.pageHeight);
-    for (int i = 0; i < count; ++i) {
-        const SheetRect r = m_layout.place(i, back);
-        cairo_rectangle(cr, r.x, r.y, r.width, r.height);
-    }
-    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-    cairo_clip(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, kMarkWidthPoints / kPointsPerMm);
     for (const SheetLine& line : cuttingMarks(m_layout, count, back)) {

@@ -3,6 +3,7 @@
 #include "common/text.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -193,6 +194,60 @@ SheetRect SheetLayout::place(int index, bool back) const
             cardHeight};
 }
 
+namespace {
+
+// Adds the parts of an axis-parallel line that keep kMarkClearance from every one of the first
+// places cards: with no gap, or a small one, a mark would otherwise run along or over a
+// neighbour.
+void addClearParts(const SheetLayout& layout, int places, bool back, const SheetLine& line,
+                   std::vector<SheetLine>& out)
+{
+    const bool horizontal = line.y1 == line.y2;
+    std::vector<std::pair<double, double>> parts{horizontal ? std::minmax(line.x1, line.x2)
+                                                            : std::minmax(line.y1, line.y2)};
+    const double at = horizontal ? line.y1 : line.x1;
+    const double clear = kMarkClearance;
+    const double pitchX = layout.cardWidth + layout.gap;
+    const double pitchY = layout.cardHeight + layout.gap;
+    const auto cell = [](double value, double origin, double pitch, int cells) {
+        return std::clamp(static_cast<int>(std::floor((value - origin) / pitch)), 0, cells - 1);
+    };
+    const double minX = std::min(line.x1, line.x2) - clear,
+                 maxX = std::max(line.x1, line.x2) + clear;
+    const double minY = std::min(line.y1, line.y2) - clear,
+                 maxY = std::max(line.y1, line.y2) + clear;
+    for (int row = cell(minY, layout.top, pitchY, layout.rows);
+         row <= cell(maxY, layout.top, pitchY, layout.rows); ++row) {
+        for (int column = cell(minX, layout.left, pitchX, layout.columns);
+             column <= cell(maxX, layout.left, pitchX, layout.columns); ++column) {
+            const int index = row * layout.columns + (back ? layout.columns - 1 - column : column);
+            if (index >= places)
+                continue;
+            const SheetRect r = layout.place(index, back);
+            const auto [acrossLow, acrossHigh] =
+                horizontal ? std::pair(r.y, r.y + r.height) : std::pair(r.x, r.x + r.width);
+            if (at < acrossLow - clear || at > acrossHigh + clear)
+                continue;
+            const double low = (horizontal ? r.x : r.y) - clear;
+            const double high = (horizontal ? r.x + r.width : r.y + r.height) + clear;
+            std::vector<std::pair<double, double>> kept;
+            for (const auto& [from, to] : parts) {
+                if (from < low)
+                    kept.emplace_back(from, std::min(to, low));
+                if (to > high)
+                    kept.emplace_back(std::max(from, high), to);
+            }
+            parts = std::move(kept);
+        }
+    }
+    for (const auto& [from, to] : parts) {
+        if (to > from)
+            out.push_back(horizontal ? SheetLine{from, at, to, at} : SheetLine{at, from, at, to});
+    }
+}
+
+} // namespace
+
 std::vector<SheetLine> cuttingMarks(const SheetLayout& layout, int count, bool back)
 {
     std::vector<SheetLine> lines;
@@ -205,11 +260,23 @@ std::vector<SheetLine> cuttingMarks(const SheetLayout& layout, int count, bool b
             for (const double dy : {-1.0, 1.0}) {
                 const double x = dx < 0 ? r.x : r.x + r.width;
                 const double y = dy < 0 ? r.y : r.y + r.height;
-                lines.push_back({x + dx * near, y, x + dx * far, y});
-                lines.push_back({x, y + dy * near, x, y + dy * far});
+                addClearParts(layout, places, back, {x + dx * near, y, x + dx * far, y}, lines);
+                addClearParts(layout, places, back, {x, y + dy * near, x, y + dy * far}, lines);
             }
         }
     }
+    // Neighbours without a gap share the marks on the grid's border: each is drawn once.
+    const auto key = [](const SheetLine& l) {
+        const auto micrometres = [](double mm) { return std::llround(mm * 1000); };
+        return std::array{micrometres(l.x1), micrometres(l.y1), micrometres(l.x2),
+                          micrometres(l.y2)};
+    };
+    std::sort(lines.begin(), lines.end(),
+              [&](const SheetLine& a, const SheetLine& b) { return key(a) < key(b); });
+    lines.erase(
+        std::unique(lines.begin(), lines.end(),
+                    [&](const SheetLine& a, const SheetLine& b) { return key(a) == key(b); }),
+        lines.end());
     return lines;
 }
 

@@ -85,9 +85,12 @@ struct SheetLine {
     double y2 = 0;
 };
 
+/// The room in mm a cutting mark keeps from every card, its own included.
+inline constexpr double kMarkClearance = 0.5;
+
 /// The cutting marks of the first count places of a page: two lines at each corner, continuing
-/// the card's edges outwards. Parts that fall on a neighbouring card (with a small gap or none)
-/// are left to the drawing, which keeps the marks off every card.
+/// the card's edges outwards, less the parts nearer than kMarkClearance to a card (with a small
+/// gap or none, the marks between cards go and those in the page's margins stay).
 std::vector<SheetLine> cuttingMarks(const SheetLayout& layout, int count, bool back = false);
 
 /// The most cards a page may carry. Every card is an image of its own on the page: the writer

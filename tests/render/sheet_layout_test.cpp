@@ -274,7 +274,27 @@ TEST(SheetLayout, CuttingMarksContinueTheEdgesOutwards)
                     (a >= high + kMarkOffset && b >= high + kMarkOffset));
         EXPECT_NEAR(std::abs(b - a), kMarkLength, 1e-9);
     }
-    EXPECT_EQ(cuttingMarks(layout, 3).size(), 24u);
+    // Cards apart by more than a mark's reach keep all their marks; without a gap the marks
+    // between cards go and each on the grid's border is drawn once, clear of every card.
+    const SheetLayout apart =
+        *layoutSheet(kCardWidth, kCardHeight, settingsFor("A4", SheetOrientation::Best, 10))
+             .layout;
+    EXPECT_EQ(cuttingMarks(apart, 3).size(), 24u);
+    ASSERT_GE(layout.columns, 2);
+    ASSERT_GE(layout.rows, 2);
+    const int cards = layout.columns * 2;
+    const std::vector<SheetLine> joined = cuttingMarks(layout, cards);
+    EXPECT_EQ(joined.size(), static_cast<std::size_t>(8 + 2 * (layout.columns - 1) + 2));
+    for (const SheetLine& line : joined) {
+        for (int i = 0; i < cards; ++i) {
+            const SheetRect r = layout.place(i);
+            const double clear = kMarkClearance - 1e-9;
+            EXPECT_TRUE(std::max(line.x1, line.x2) < r.x - clear ||
+                        std::min(line.x1, line.x2) > r.x + r.width + clear ||
+                        std::max(line.y1, line.y2) < r.y - clear ||
+                        std::min(line.y1, line.y2) > r.y + r.height + clear);
+        }
+    }
 }
 
 } // namespace

@@ -180,6 +180,19 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
     EXPECT_EQ(prompts.asked()[0].buttons, (std::vector<std::string>{"Yes", "No"}));
     EXPECT_EQ(window->batch().dialog()->textLabel()->text().toStdString(), "正在处理 24/24...");
     EXPECT_FALSE(window->batch().dialog()->isVisible());
+
+    // "是" where no program opens folders: a message names the folder to open by hand.
+    QUrl opened;
+    window->setExternalOpener([&](const QUrl& url) {
+        opened = url;
+        return false;
+    });
+    prompts.answerMessage(PromptAnswer::Yes);
+    prompts.answerMessage(PromptAnswer::Ok);
+    window->execute(CommandId::StartBatch);
+    EXPECT_EQ(opened, QUrl::fromLocalFile(QString::fromStdString(dir.file("cards"))));
+    ASSERT_EQ(prompts.asked().size(), 3u);
+    EXPECT_EQ(prompts.asked()[2].text, "没有找到可以打开它的程序，请手动打开：\n" + dir.file("cards"));
 }
 
 TEST_F(BatchWindowTest, CompletionQuestionCountsCardsWithProblemsAndNumberedNames)

@@ -100,6 +100,21 @@ TEST_F(PrintSheetTest, DialogShowsWhatFitsAndTheSheetIsMadeWithProgress)
     EXPECT_EQ(prompts.asked()[1].text, "打印排版文件 '" + pdf + "' 已制作完成，是否查看？");
 }
 
+TEST_F(PrintSheetTest, CompletionMessageCountsCardsWithProblems)
+{
+    const std::string csv = dir.file("two.csv");
+    test::writeFile(csv, "工号,姓名,部门,照片\nB1,甲,研发部," + examplePath("photos/p01.jpg") +
+                             "\nB2,乙,研发部," + dir.file("gone.jpg") + "\n");
+    ASSERT_TRUE(document->setCsvFile(csv));
+    QTimer::singleShot(0, [&] { dialog().okButton()->click(); });
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::PrintSheet);
+
+    ASSERT_EQ(prompts.asked().size(), 1u);
+    EXPECT_EQ(prompts.asked()[0].text, "打印排版文件 '" + dir.file("cards/badge.pdf") +
+                                           "' 已制作完成\n其中 1 张有问题，详见信息窗口 (F2)\n是否查看？");
+}
+
 TEST_F(PrintSheetTest, APathThatCannotTakeThePdfIsRefusedWithTheDialogOpen)
 {
     // A pipe named as the file: the sheet would have gone beside it as fifo.pdf.

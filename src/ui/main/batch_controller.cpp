@@ -32,6 +32,8 @@ constexpr const char* kViewQuestion = "是否查看图片？";
 constexpr const char* kCardsWithProblems = "其中 %zu 张有问题，详见信息窗口 (F2)";
 constexpr const char* kCardsNumbered = "其中 %zu 张因同名文件已存在而加了编号";
 constexpr const char* kSheetCompletedQuestion = "打印排版文件 '%1' 已制作完成，是否查看？";
+constexpr const char* kSheetCompleted = "打印排版文件 '%1' 已制作完成";
+constexpr const char* kSheetViewQuestion = "是否查看？";
 constexpr const char* kThreadFailed = "启动线程失败";
 constexpr int kThreadFailedExitCode = -1;
 
@@ -258,8 +260,8 @@ void BatchController::start()
         const PromptAnswer answer = m_window.prompts().message(
             "完成", PromptIcon::Information, completedQuestion(m_summary), PromptButtons::YesNo);
         if (answer == PromptAnswer::Yes) {
-            QDesktopServices::openUrl(
-                QUrl::fromLocalFile(QString::fromStdString(tpl.output.outputFolder)));
+            const QString folder = QString::fromStdString(tpl.output.outputFolder);
+            m_window.openExternally(folder, QUrl::fromLocalFile(folder));
         }
     }
 }
@@ -351,12 +353,17 @@ void BatchController::startSheet()
         m_window.prompts().message("提示", PromptIcon::Error, m_sheet.error, PromptButtons::Ok);
     } else if (!m_sheet.path.empty() && document.settings().completed_alert) {
         const QString path = QString::fromStdString(m_sheet.path);
+        // Cards that logged problems are told first, as after a batch.
+        const std::size_t problems = m_sheet.batch.withProblems;
+        const std::string question =
+            problems == 0 ? QString::fromUtf8(kSheetCompletedQuestion).arg(path).toStdString()
+                          : QString::fromUtf8(kSheetCompleted).arg(path).toStdString() + "\n" +
+                                formatText(kCardsWithProblems, problems) + "\n" +
+                                kSheetViewQuestion;
         const PromptAnswer answer = m_window.prompts().message(
-            "完成", PromptIcon::Information,
-            QString::fromUtf8(kSheetCompletedQuestion).arg(path).toStdString(),
-            PromptButtons::YesNo);
+            "完成", PromptIcon::Information, question, PromptButtons::YesNo);
         if (answer == PromptAnswer::Yes)
-            QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+            m_window.openExternally(path, QUrl::fromLocalFile(path));
     }
 }
 

@@ -13,6 +13,7 @@
 #include "ui/panels/output_panel.h"
 #include "ui/main/status_line.h"
 
+#include <QDesktopServices>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -49,6 +50,7 @@ constexpr int kMinimumHeight = 500;
 MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prompts& prompts,
                        QWidget* parent)
     : QMainWindow(parent), m_document(document), m_prompts(prompts),
+      m_externalOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
       m_context(std::make_unique<EditorContext>(document, fonts, prompts)),
       m_state(m_context->state())
 {
@@ -191,6 +193,15 @@ void MainWindow::stackPanels()
 void MainWindow::appendLog(const std::string& message)
 {
     m_logWindow->appendLine(message);
+}
+
+void MainWindow::openExternally(const QString& path, const QUrl& url)
+{
+    if (m_externalOpener(url))
+        return;
+    m_prompts.message("提示", PromptIcon::Information,
+                      "没有找到可以打开它的程序，请手动打开：\n" + path.toStdString(),
+                      PromptButtons::Ok);
 }
 
 void MainWindow::scrollSettingsToTop()

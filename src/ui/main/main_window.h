@@ -9,7 +9,9 @@
 #include "ui/prompts.h"
 
 #include <QMainWindow>
+#include <QUrl>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QLabel;
@@ -116,6 +118,14 @@ public:
     QMenu* overflowMenu() const { return m_overflowMenu; }
     /// The modified prompt; false when the user cancelled (or a chosen save did not happen).
     bool confirmDiscard();
+    /// Opens a file or folder with the desktop's program for it; where there is none, a message
+    /// names what to open by hand.
+    void openExternally(const QString& path, const QUrl& url);
+    /// What openExternally uses (the desktop's opener; tests put their own).
+    void setExternalOpener(std::function<bool(const QUrl&)> opener)
+    {
+        m_externalOpener = std::move(opener);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -171,6 +181,7 @@ private:
 
     EditorDocument& m_document;
     Prompts& m_prompts;
+    std::function<bool(const QUrl&)> m_externalOpener;
     std::unique_ptr<EditorContext> m_context;
     EditorState& m_state;
     std::unique_ptr<StatusLine> m_status;

@@ -86,7 +86,8 @@ void MainWindow::openUserGuide(const QString& section)
                           PromptButtons::Ok);
         return;
     }
-    QDesktopServices::openUrl(userGuideUrl(section));
+    openExternally(QString::fromStdString(pathToUtf8(installedUserGuide(programFolder()))),
+                   userGuideUrl(section));
 }
 
 void MainWindow::runCustomDpi()

@@ -225,6 +225,23 @@ TEST_F(LayerWindowsTest, FieldsStepFollowTheDrawnRectangleAndTheStatusBar)
     EXPECT_EQ(document->tpl().layers.size(), 1u);
 }
 
+TEST_F(LayerWindowsTest, ALayerAtTheLeftEdgeShowsItsPosition)
+{
+    // Drawn from the card's left edge, and shown again after another layer was selected.
+    window->activateWindow();
+    for (const int x : {0, 50}) {
+        window->execute(CommandId::NewTextLayer);
+        drawOnCanvas({x, 0}, {200, 80});
+    }
+    for (const int row : {0, 1, 0}) {
+        selectOnly(row);
+        ASSERT_TRUE(text().isVisible());
+        EXPECT_EQ(text().xField()->text(), row == 0 ? "0" : "50");
+        EXPECT_EQ(text().yField()->text(), "0");
+        EXPECT_EQ(text().widthField()->text(), row == 0 ? "200" : "150");
+    }
+}
+
 TEST_F(LayerWindowsTest, FontSizeStepsByOneFromWhatWasTyped)
 {
     // Keys go where the user's focus is: typed 30, then Down (raises) and Up (lowers) twice.

@@ -269,12 +269,12 @@ void LayerWindow::fill()
     m_filling = true;
     refreshColumnList();
     fillOwnControls(*target);
-    const bool placed = target->x > 0;
-    m_xField->setText(placed ? QString::number(target->x) : QString());
-    m_yField->setText(placed ? QString::number(target->y) : QString());
-    const bool sized = target->width > 0 && target->height > 0;
-    m_widthField->setText(sized ? QString::number(target->width) : QString());
-    m_heightField->setText(sized ? QString::number(target->height) : QString());
+    // Every placed layer shows its rectangle, one at the card's left edge (x = 0) too.
+    const bool placed = target->hasRect();
+    m_xField->setText(placed && target->x >= 0 ? QString::number(target->x) : QString());
+    m_yField->setText(placed && target->y >= 0 ? QString::number(target->y) : QString());
+    m_widthField->setText(placed ? QString::number(std::abs(target->width)) : QString());
+    m_heightField->setText(placed ? QString::number(std::abs(target->height)) : QString());
     m_filling = false;
 }
 

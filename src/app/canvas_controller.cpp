@@ -121,7 +121,8 @@ CanvasEffects CanvasController::press(CardPoint p, KeyModifiers modifiers)
     }
     m_context.dragStep.reset();
     if (state.mode == CanvasMode::DrawingLayer)
-        m_context.dragStep.emplace(m_context.document.beginStep("绘制图层"));
+        m_context.dragStep.emplace(
+            m_context.document.continueStep("绘制图层", EditorDocument::kNewLayerStepKey));
     else if (state.drag == DragKind::MoveLayer || state.drag == DragKind::MoveGroup)
         m_context.dragStep.emplace(m_context.document.beginStep("移动图层"));
     else if (state.drag != DragKind::None && state.drag != DragKind::MoveWatermark)

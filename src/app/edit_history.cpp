@@ -11,12 +11,12 @@ namespace {
 // What a copy of the template holds besides the shared background picture.
 std::size_t templateBytes(const Template& tpl)
 {
-    std::size_t size = sizeof(Template) + tpl.csv_file_path.capacity() +
-                       tpl.background.background_path.capacity();
+    std::size_t size =
+        sizeof(Template) + tpl.csv_file_path.capacity() + tpl.background.background_path.capacity();
     for (const Layer& layer : tpl.layers) {
         size += sizeof(Layer) + layer.bind_col_name.capacity() + layer.text.capacity() +
-                layer.fontName.capacity() + layer.htmlColor.capacity() +
-                layer.filePath.capacity() + layer.placeholderPath.capacity() + layer.pictureFolder.capacity() +
+                layer.fontName.capacity() + layer.htmlColor.capacity() + layer.filePath.capacity() +
+                layer.placeholderPath.capacity() + layer.pictureFolder.capacity() +
                 layer.borderColor.capacity();
     }
     return size;
@@ -43,6 +43,7 @@ void EditHistory::reset(const Template& current, std::int32_t dpi)
     m_steps.push_back(makeStep(current, templateToJson(current, dpi), {}));
     m_current = 0;
     m_openKey.clear();
+    m_lastKey.clear();
 }
 
 bool EditHistory::record(const Template& current, std::int32_t dpi, const std::string& name,
@@ -53,11 +54,12 @@ bool EditHistory::record(const Template& current, std::int32_t dpi, const std::s
         return false;
     }
     std::string bytes = templateToJson(current, dpi);
-    const bool coalesce = !key.empty() && key == m_openKey && m_current > 0 &&
-                          m_current + 1 == m_steps.size();
+    const bool coalesce =
+        !key.empty() && key == m_openKey && m_current > 0 && m_current + 1 == m_steps.size();
     m_openKey = key;
     if (bytes == m_steps[m_current].bytes)
         return false;
+    m_lastKey = key;
     // A new edit drops what could have been redone.
     m_steps.resize(m_current + 1);
     if (coalesce) {
@@ -68,6 +70,7 @@ bool EditHistory::record(const Template& current, std::int32_t dpi, const std::s
             m_steps.pop_back();
             --m_current;
             m_openKey.clear();
+            m_lastKey.clear();
         }
         return true;
     }
@@ -107,6 +110,7 @@ std::optional<Template> EditHistory::undo()
     if (!canUndo())
         return std::nullopt;
     m_openKey.clear();
+    m_lastKey.clear();
     return m_steps[--m_current].tpl;
 }
 
@@ -115,6 +119,7 @@ std::optional<Template> EditHistory::redo()
     if (!canRedo())
         return std::nullopt;
     m_openKey.clear();
+    m_lastKey.clear();
     return m_steps[++m_current].tpl;
 }
 

@@ -29,6 +29,13 @@ public:
                 const std::string& key = {});
     /// Ends the step being coalesced: the next edit makes a step of its own.
     void endStep() { m_openKey.clear(); }
+    /// Lets the next edit under key join the last step again when that step was recorded under
+    /// key and is the newest (a new layer's drawing joins its adding, whatever ended it).
+    void reopen(const std::string& key)
+    {
+        if (!key.empty() && key == m_lastKey && m_current > 0 && m_current + 1 == m_steps.size())
+            m_openKey = key;
+    }
 
     bool canUndo() const { return m_current > 0; }
     bool canRedo() const { return m_current + 1 < m_steps.size(); }
@@ -57,6 +64,7 @@ private:
     std::vector<Step> m_steps;
     std::size_t m_current = 0;
     std::string m_openKey; // the key of the step that later edits may still replace
+    std::string m_lastKey; // the key the newest step was recorded under
     std::size_t m_maxSteps;
     std::size_t m_maxBytes;
 };

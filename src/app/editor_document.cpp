@@ -662,6 +662,13 @@ EditStep EditorDocument::beginStep(std::string name, std::string key)
     return EditStep(this);
 }
 
+EditStep EditorDocument::continueStep(std::string name, std::string key)
+{
+    if (m_stepDepth == 0)
+        m_history.reopen(key);
+    return beginStep(std::move(name), std::move(key));
+}
+
 void EditorDocument::endStep()
 {
     if (--m_stepDepth > 0 || !m_stepChanged)

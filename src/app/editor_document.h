@@ -230,6 +230,11 @@ public:
     /// of arrow keys, the keystrokes of one field). Steps opened inside a step are part of it.
     /// An edit made outside any step is a step of its own.
     EditStep beginStep(std::string name = {}, std::string key = {});
+    /// beginStep whose edits join the newest step when it was recorded under the same key,
+    /// even after endMerging (see EditHistory::reopen).
+    EditStep continueStep(std::string name, std::string key);
+    /// The key of the steps of a new layer: adding it and drawing its rectangle are one step.
+    static constexpr const char* kNewLayerStepKey = "new-layer";
     /// The next step does not join the one before, whatever its key (a field lost the focus).
     void endMerging() { m_history.endStep(); }
     bool canUndo() const { return m_history.canUndo(); }

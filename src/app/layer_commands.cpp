@@ -18,6 +18,9 @@ bool isTypeSwitchable(LayerType type)
 
 void newLayer(EditorDocument& document, EditorState& state, LayerType type)
 {
+    // One undo step with the drawing of its rectangle, none with an edit before it.
+    document.endMerging();
+    const EditStep step = document.beginStep("添加图层", EditorDocument::kNewLayerStepKey);
     const LayerId id = document.addLayer(type);
     selectLayerRows(state, document.tpl().layers, document.rowsOf({id}));
 }
@@ -27,6 +30,8 @@ void insertLayer(EditorDocument& document, EditorState& state, LayerType type)
     const auto row = currentListRow(document, state);
     if (!row)
         return;
+    document.endMerging();
+    const EditStep step = document.beginStep("添加图层", EditorDocument::kNewLayerStepKey);
     const LayerId id = document.insertLayer(type, *row);
     selectLayerRows(state, document.tpl().layers, document.rowsOf({id}));
 }

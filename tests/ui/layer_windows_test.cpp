@@ -242,6 +242,24 @@ TEST_F(LayerWindowsTest, ALayerAtTheLeftEdgeShowsItsPosition)
     }
 }
 
+TEST_F(LayerWindowsTest, ANewLayerIsOneUndoStep)
+{
+    // Added and drawn, twice: two steps, each taking its layer back whole.
+    window->activateWindow();
+    for (const int x : {10, 300}) {
+        window->execute(CommandId::NewTextLayer);
+        drawOnCanvas({x, 10}, {x + 100, 60});
+    }
+    ASSERT_EQ(document->tpl().layers.size(), 2u);
+    EXPECT_EQ(document->undoName(), "添加图层");
+    window->execute(CommandId::Undo);
+    ASSERT_EQ(document->tpl().layers.size(), 1u);
+    EXPECT_EQ(layer(0).x, 10);
+    window->execute(CommandId::Undo);
+    EXPECT_TRUE(document->tpl().layers.empty());
+    EXPECT_FALSE(document->canUndo());
+}
+
 TEST_F(LayerWindowsTest, FontSizeStepsByOneFromWhatWasTyped)
 {
     // Keys go where the user's focus is: typed 30, then Down (raises) and Up (lowers) twice.

@@ -44,7 +44,7 @@ TEST_F(MainWindowTest, NewAnsweredNoDropsTheTemplate)
     window->execute(CommandId::NewTemplate);
     EXPECT_TRUE(document->tpl().layers.empty());
     EXPECT_EQ(window->state().mode, CanvasMode::Idle);
-    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版[*]");
 }
 
 TEST_F(MainWindowTest, NewAnsweredYesSavesFirst)
@@ -55,7 +55,7 @@ TEST_F(MainWindowTest, NewAnsweredYesSavesFirst)
     window->execute(CommandId::NewTemplate);
     EXPECT_TRUE(std::filesystem::exists(dir.file("card.dat")));
     EXPECT_TRUE(document->tpl().layers.empty());
-    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版[*]");
 }
 
 TEST_F(MainWindowTest, YesWithACancelledSaveAbandonsTheCommand)
@@ -132,16 +132,19 @@ TEST_F(MainWindowTest, CardSizeDialogOffersTheTypedSizeOnlyForItsOwnEntry)
 TEST_F(MainWindowTest, SaveAsksForANameOnceAndAppendsDat)
 {
     addLayer();
+    EXPECT_TRUE(window->isWindowModified()); // the title's "*"
     prompts.answerFile(dir.file("card"));
     window->execute(CommandId::SaveTemplate);
     EXPECT_EQ(lastAsked().kind, "saveFile");
     EXPECT_EQ(lastAsked().caption, "模版保存到");
     EXPECT_TRUE(std::filesystem::exists(dir.file("card.dat")));
-    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - card.dat");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - card.dat[*]");
     EXPECT_FALSE(document->isModified());
+    EXPECT_FALSE(window->isWindowModified());
 
     // Saving again writes to the same file without asking.
     editLayer(0, FieldDemo, [](Layer& layer) { layer.text = "changed"; });
+    EXPECT_TRUE(window->isWindowModified());
     window->execute(CommandId::SaveTemplate);
     EXPECT_EQ(prompts.asked().size(), 1u);
     EXPECT_NE(readFile(dir.file("card.dat")).find("changed"), std::string::npos);
@@ -181,7 +184,7 @@ TEST_F(MainWindowTest, OpenReadsTheChosenFile)
     EXPECT_EQ(lastAsked().caption, "打开模版");
     EXPECT_EQ(document->tpl().layers.size(), 2u);
     EXPECT_EQ(document->tpl().templatePath, path);
-    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - two.dat");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - two.dat[*]");
 }
 
 TEST_F(MainWindowTest, OpenFailureShowsTheMessageAndLeavesANewTemplate)
@@ -193,7 +196,7 @@ TEST_F(MainWindowTest, OpenFailureShowsTheMessageAndLeavesANewTemplate)
     EXPECT_EQ(lastAsked().caption, "提示");
     EXPECT_EQ(lastAsked().icon, PromptIcon::Error);
     EXPECT_EQ(lastAsked().text, "这是一个空白文件");
-    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版[*]");
 }
 
 TEST_F(MainWindowTest, OpenWithAnUnreadableCsvShowsTheBalloon)

@@ -30,7 +30,7 @@ namespace {
 
 TEST_F(MainWindowTest, StartsWithTheNewTemplateAndTheCanvasSizeToType)
 {
-    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Torvale - 新模版[*]");
     // Start-up chooses "自定义" as a click does: the width field takes the focus, text selected.
     BackgroundPanel& background = *window->backgroundPanel();
     EXPECT_TRUE(background.customRadio()->isChecked());
@@ -280,7 +280,7 @@ TEST_F(MainWindowTest, AWindowThatWentIsNoLongerToldOfDocumentChanges)
     window->execute(CommandId::NewTemplate);
     ASSERT_TRUE(document->setDpi(300));
     EXPECT_EQ(window->statusText(4).toStdString(), "\t300 dpi");
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Torvale - 新模版"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Torvale - 新模版[*]"));
 }
 
 TEST_F(MainWindowTest, AtMostSevenBalloonsStayOpenAndDeactivationClosesThem)

@@ -211,8 +211,10 @@ void MainWindow::scrollSettingsToTop()
 
 void MainWindow::updateTitle()
 {
+    // "[*]" is where Qt shows the mark of unsaved changes ("*").
     setWindowTitle(QStringLiteral("Torvale - ") +
-                   QString::fromStdString(m_document.tpl().templateName));
+                   QString::fromStdString(m_document.tpl().templateName) + QStringLiteral("[*]"));
+    setWindowModified(m_document.isModified());
 }
 
 void MainWindow::showBackgroundSize()
@@ -261,6 +263,7 @@ void MainWindow::onDocumentChanged(const DocumentEvent& event)
         break;
     case DocumentChange::History:
         showHistory();
+        updateTitle();
         break;
     case DocumentChange::LayerFields: {
         // Status part 2 follows the current layer's size, whoever changed it.

@@ -222,8 +222,11 @@ TemplateReadResult EditorDocument::open(const std::string& path)
         loadBackgroundPicture(resolveTemplatePath(m_template.background.background_path, path),
                               m_template.background);
     m_csvColumns = result.csvColumns.toVector();
-    if (result.ok())
+    if (result.ok()) {
         addToRecentFiles(path);
+        if (auto folder = rememberedOutputFolder(m_store, path))
+            m_template.output.outputFolder = std::move(*folder);
+    }
     nameLayers();
     announce(DocumentChange::Everything);
     return result;
@@ -234,6 +237,8 @@ TemplateSaveResult EditorDocument::save(const std::string& path)
     TemplateSaveResult result = saveTemplateFile(path, m_template, m_settings.dpi);
     if (result.ok()) {
         addToRecentFiles(path);
+        if (!m_template.output.outputFolder.empty())
+            rememberOutputFolder(m_store, path, m_template.output.outputFolder);
         announce(DocumentChange::FileLink);
     }
     return result;
@@ -390,6 +395,8 @@ void EditorDocument::setChosenColor(std::uint32_t color)
 
 void EditorDocument::setOutput(const OutputSettings& output)
 {
+    if (output.outputFolder != m_template.output.outputFolder)
+        rememberOutputFolder(m_store, m_template.templatePath, output.outputFolder);
     m_template.output = output;
     OutputSettings& stored = m_template.output;
     stored.quality = std::clamp(stored.quality, kMinQuality, kMaxQuality);

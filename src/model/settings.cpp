@@ -141,4 +141,34 @@ bool writeFolderBrowserSize(const SettingsStore& store, int width, int height)
     return widthWritten && heightWritten;
 }
 
+namespace {
+
+// The output folders by template path.
+constexpr const char* kOutputFoldersKey = "OutputFolders";
+constexpr std::size_t kOutputFolderCapacity = 4096;
+
+} // namespace
+
+std::optional<std::string> rememberedOutputFolder(const SettingsStore& store,
+                                                  const std::string& templatePath)
+{
+    std::string folder;
+    std::error_code error;
+    if (templatePath.empty() ||
+        !store.readSettingText(kOutputFoldersKey, templatePath, folder, kOutputFolderCapacity) ||
+        !std::filesystem::is_directory(pathFromUtf8(folder), error))
+        return std::nullopt;
+    return folder;
+}
+
+bool rememberOutputFolder(const SettingsStore& store, const std::string& templatePath,
+                          const std::string& folder)
+{
+    if (templatePath.empty())
+        return false;
+    if (folder.empty())
+        return store.deleteSetting(kOutputFoldersKey, templatePath);
+    return store.writeSettingText(kOutputFoldersKey, templatePath, folder);
+}
+
 } // namespace torvale

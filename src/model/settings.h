@@ -146,4 +146,12 @@ std::optional<std::pair<int, int>> storedFolderBrowserSize(const SettingsStore& 
 /// Stores the folder browser's size; true when both values were written.
 bool writeFolderBrowserSize(const SettingsStore& store, int width, int height);
 
+/// The output folder last chosen for the template at templatePath (it is not stored in the
+/// template); nothing when none was, or it is no folder any more.
+std::optional<std::string> rememberedOutputFolder(const SettingsStore& store,
+                                                  const std::string& templatePath);
+/// Remembers the output folder of the template at templatePath (an empty folder forgets it).
+bool rememberOutputFolder(const SettingsStore& store, const std::string& templatePath,
+                          const std::string& folder);
+
 } // namespace torvale

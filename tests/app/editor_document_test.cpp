@@ -135,6 +135,29 @@ TEST_F(EditorDocumentTest, OpenedLayersGetIdsThatAreNotSaved)
     EXPECT_EQ(events.back().change, DocumentChange::Everything);
 }
 
+TEST_F(EditorDocumentTest, TheOutputFolderIsRememberedPerTemplate)
+{
+    // Chosen for a saved template, found again when it is opened; saved under a new name, the
+    // new file remembers it too; a folder that is gone is not offered.
+    const std::string path = dir.file("card.dat");
+    ASSERT_TRUE(document.save(path).ok());
+    std::filesystem::create_directory(dir.file("cards"));
+    OutputSettings output = document.tpl().output;
+    output.outputFolder = dir.file("cards");
+    document.setOutput(output);
+    ASSERT_TRUE(document.save(dir.file("copy.dat")).ok());
+    for (const std::string& opened : {path, dir.file("copy.dat")}) {
+        EditorDocument other(store);
+        ASSERT_TRUE(other.open(opened).ok());
+        EXPECT_EQ(other.tpl().output.outputFolder, dir.file("cards")) << opened;
+        EXPECT_FALSE(other.isModified());
+    }
+    std::filesystem::remove(dir.file("cards"));
+    EditorDocument gone(store);
+    ASSERT_TRUE(gone.open(path).ok());
+    EXPECT_EQ(gone.tpl().output.outputFolder, "");
+}
+
 TEST_F(EditorDocumentTest, TrimSwitchThatCannotReadTheFileKeepsTheColumnsAndBindings)
 {
     const std::string csv = dir.file("staff.csv");

@@ -525,10 +525,11 @@ TEST_F(PanelsTest, NewTemplateShowsTheStartValuesWithoutAsking)
     EXPECT_EQ(prompts.asked().size(), 1u) << "refreshing does not run the edit handlers";
 }
 
-TEST(FolderBrowser, RefusesATypedPathThatIsNotAFolder)
+TEST(FolderBrowser, MakesATypedNewFolderAndRefusesAPathThatCannotBeOne)
 {
     TempDir dir;
-    const QString missing = QString::fromStdString(dir.file("missing"));
+    const QString missing = QString::fromStdString(dir.file("no/such")); // its parent too
+    const std::string made = dir.file("新文件夹");
     QString message;
     QString caption;
     bool stayedOpen = false;
@@ -551,14 +552,15 @@ TEST(FolderBrowser, RefusesATypedPathThatIsNotAFolder)
         edit->setText(missing);
         dialog->accept();
         stayedOpen = dialog->isVisible();
-        edit->setText(QString::fromStdString(dir.path().string()));
+        edit->setText(QString::fromStdString(made)); // a new folder's name: it is made
         dialog->accept();
     });
     const auto chosen = browseForFolder(nullptr, "图片保存到：", dir.path().string(), nullptr);
     EXPECT_EQ(message, QStringLiteral("文件夹 '%1' 不存在").arg(missing));
     EXPECT_EQ(caption, QStringLiteral("提示"));
     EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(chosen, dir.path().string());
+    EXPECT_EQ(chosen, made);
+    EXPECT_TRUE(std::filesystem::is_directory(made));
 }
 
 TEST(FolderBrowser, EditBoxShowsTheSelectedPathAndTheSizeIsKeptForTheNextRun)

@@ -67,6 +67,10 @@ public:
         const QString typed = edit ? edit->text().trimmed() : QString();
         const QString path =
             typed.isEmpty() ? directory().absolutePath() : directory().absoluteFilePath(typed);
+        // A name typed for a folder that is not there yet makes it (in an existing folder).
+        const QFileInfo info(path);
+        if (!typed.isEmpty() && !info.exists() && info.dir().exists())
+            info.dir().mkdir(info.fileName());
         if (!QFileInfo(path).isDir()) {
             QMessageBox box(QMessageBox::Critical, QStringLiteral("提示"),
                             QStringLiteral("文件夹 '%1' 不存在").arg(typed), QMessageBox::Ok, this);

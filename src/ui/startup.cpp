@@ -186,10 +186,8 @@ int runEditor(int argc, char** argv)
         return showCrashMessage();
     installCrashHandlers(QCoreApplication::applicationFilePath());
 
-    const std::filesystem::path templates = prepareTemplatesFolder(
-        programFolder(),
-        pathFromUtf8(
-            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString()));
+    const std::filesystem::path templates = prepareTemplatesFolder(pathFromUtf8(
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString()));
 
     if (const auto problem = setUpImageLibrary()) {
         QMessageBox::critical(nullptr, QStringLiteral("错误"), QString::fromStdString(*problem));

@@ -160,12 +160,21 @@ TEST_F(MainWindowTest, SaveAsKeepsADatEndingInAnyCase)
     EXPECT_FALSE(std::filesystem::exists(dir.file("Card.DAT.dat")));
 }
 
-TEST_F(MainWindowTest, SaveDialogStartsInTheTemplatesFolder)
+TEST_F(MainWindowTest, SaveDialogStartsInTheTemplatesFolderOrTheTemplatesOwn)
 {
     window->setTemplatesFolder(dir.path().string());
     prompts.answerFile(std::nullopt);
     window->execute(CommandId::SaveTemplateAs);
     EXPECT_EQ(lastAsked().text, dir.path().string());
+
+    // Once the template has a file, the dialogs start in its folder.
+    std::filesystem::create_directory(dir.file("elsewhere"));
+    ASSERT_TRUE(document->save(dir.file("elsewhere/card.dat")).ok());
+    for (const CommandId command : {CommandId::SaveTemplateAs, CommandId::OpenTemplate}) {
+        prompts.answerFile(std::nullopt);
+        window->execute(command);
+        EXPECT_EQ(lastAsked().text, dir.file("elsewhere"));
+    }
 }
 
 TEST_F(MainWindowTest, OpenReadsTheChosenFile)

@@ -109,6 +109,8 @@ public:
     /// The default folder of the template dialogs ("我的模版", set at start-up).
     void setTemplatesFolder(const std::string& folder) { m_templatesFolder = folder; }
     const std::string& templatesFolder() const { return m_templatesFolder; }
+    /// Where the template dialogs start: the open template's folder, else templatesFolder.
+    std::string templateDialogFolder() const;
     /// The shortcut offer shown once after start-up.
     void offerDesktopShortcut();
     /// The menu of a name ("layer", "zoom", "dpi", "layerType") for tests and the canvas.

@@ -75,6 +75,13 @@ bool MainWindow::confirmDiscard()
     }
 }
 
+std::string MainWindow::templateDialogFolder() const
+{
+    // The open template's folder, or the templates folder for a new one.
+    const std::string& path = m_document.tpl().templatePath;
+    return path.empty() ? m_templatesFolder : pathToUtf8(folderOf(path));
+}
+
 bool MainWindow::saveTemplate(bool saveAs)
 {
     std::string path = saveAs ? std::string() : m_document.tpl().templatePath;
@@ -83,7 +90,7 @@ bool MainWindow::saveTemplate(bool saveAs)
         request.title = saveAs ? "模版另存为" : "模版保存到";
         request.filterName = "模版文件 (*.dat)";
         request.filterPattern = "*.dat";
-        request.startFolder = m_templatesFolder;
+        request.startFolder = templateDialogFolder();
         request.defaultSuffix = "dat";
         const auto chosen = m_prompts.saveFile(request);
         if (!chosen || chosen->empty())
@@ -113,7 +120,7 @@ void MainWindow::openTemplatePath(const std::string& requested)
         request.title = "打开模版";
         request.filterName = "模版文件 (*.dat)";
         request.filterPattern = "*.dat";
-        request.startFolder = m_templatesFolder;
+        request.startFolder = templateDialogFolder();
         const auto chosen = m_prompts.openFile(request);
         if (!chosen || chosen->empty())
             return;

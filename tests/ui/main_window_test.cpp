@@ -1,6 +1,7 @@
 #include "common/build_info.h"
 #include "ui/main_window_fixture.h"
 #include "ui/user_guide.h"
+#include "ui/windows/log_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -119,6 +120,14 @@ TEST_F(MainWindowTest, AcceleratorsCarryTheirCommands)
     EXPECT_EQ(shortcuts["F2"], 131);
     EXPECT_EQ(shortcuts["Ctrl+Z"], 35422);
     EXPECT_EQ(shortcuts["Ctrl+Y"], 35423);
+
+    // F2 toggles the log from the main window and from the log window itself: one shortcut.
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window.get(), Qt::Key_F2);
+    ASSERT_TRUE(window->logWindow()->isVisible());
+    QApplication::setActiveWindow(window->logWindow());
+    QTest::keyClick(window->logWindow(), Qt::Key_F2);
+    EXPECT_FALSE(window->logWindow()->isVisible());
 }
 
 TEST_F(MainWindowTest, CustomDpi)

@@ -129,9 +129,11 @@ void MainWindow::buildMenus()
     addCommand(help, QStringLiteral("官方网站"), CommandId::WebSite);
     addCommand(help, QStringLiteral("关于(&A)..."), CommandId::About);
 
-    // F2 has no menu item: a window action carries it.
+    // F2 has no menu item: an action carries it, for every window of the editor (the log
+    // window and the layer windows too), so no second shortcut of its own makes it ambiguous.
     auto* toggleLog = new QAction(this);
     toggleLog->setShortcut(QKeySequence(Qt::Key_F2));
+    toggleLog->setShortcutContext(Qt::ApplicationShortcut);
     toggleLog->setData(idOf(CommandId::ToggleLog));
     connect(toggleLog, &QAction::triggered, this, [this] { execute(CommandId::ToggleLog); });
     addAction(toggleLog);

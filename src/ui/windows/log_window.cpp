@@ -4,7 +4,6 @@
 #include <QKeySequence>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTextCursor>
 #include <QTime>
 #include <QVBoxLayout>
@@ -27,9 +26,6 @@ LogWindow::LogWindow(QWidget* owner) : QWidget(owner, Qt::Tool)
     colours.setColor(QPalette::Text, Qt::white);
     m_edit->setPalette(colours);
     layout->addWidget(m_edit);
-    // F2 also works while the log window itself is active.
-    auto* toggleKey = new QShortcut(QKeySequence(Qt::Key_F2), this);
-    connect(toggleKey, &QShortcut::activated, this, [this] { toggle(); });
     hide();
 }
 

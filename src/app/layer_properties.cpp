@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "render/code_render.h"
+#include "render/text_render.h"
 
 #include <algorithm>
 #include <charconv>
@@ -209,6 +210,11 @@ void applyColumnListEntry(Layer& layer, int index, const std::vector<std::string
     layer.bind_col_name = index >= 2 && index - 2 < static_cast<int>(columns.size())
                               ? columns[static_cast<std::size_t>(index) - 2]
                               : std::string();
+}
+
+std::string printedSizeText(std::int32_t fontSize, std::int32_t dpi)
+{
+    return formatText("≈ %.1f 磅（打印）", printedPoints(fontSize * double{kTextDpi} / 72.0, dpi));
 }
 
 } // namespace torvale

@@ -93,4 +93,8 @@ int columnListIndex(const Layer& layer, const std::vector<std::string>& columns)
 /// it is bound again), any other entry binds that column (none for the empty entry).
 void applyColumnListEntry(Layer& layer, int index, const std::vector<std::string>& columns);
 
+/// The size a text of fontSize points (at the screen's 96 dpi) prints at on a card of dpi:
+/// "≈ 12.8 磅（打印）" for 40 on a 300 dpi card.
+std::string printedSizeText(std::int32_t fontSize, std::int32_t dpi);
+
 } // namespace torvale

@@ -223,10 +223,17 @@ private:
             add(column, RowProblemKind::MissingCharacters, "无法显示的字符：" + names, {},
                 layer.number);
         }
+        const double printed = printedPoints(fit.pixelSize, m_tpl.background.dpi);
         if (layer.autoShrink && fit.atMinimum)
             add(column, RowProblemKind::TextAtMinimum,
                 formatText("文字太长，按最小字号绘制仍放不下（图层#%d）", layer.number), {},
                 layer.number);
+        else if (layer.autoShrink && fit.measured && printed > 0 && printed < kMinReadablePoints &&
+                 fit.pixelSize < layer.fontSize * double{kTextDpi} / 72.0)
+            add(column, RowProblemKind::TextTiny,
+                formatText("打印后字高约 %.1f 磅，太小可能看不清（图层#%d）", printed,
+                           layer.number),
+                {}, layer.number);
         else if (!layer.autoShrink && fit.wider)
             add(column, RowProblemKind::TextClipped,
                 formatText("文字比图层宽，超出的部分不会显示（图层#%d）", layer.number), {},
@@ -401,6 +408,8 @@ const char* rowProblemKindName(RowProblemKind kind)
         return "text-clipped";
     case RowProblemKind::TextAtMinimum:
         return "text-at-minimum";
+    case RowProblemKind::TextTiny:
+        return "text-tiny";
     case RowProblemKind::CodeInvalid:
         return "code-invalid";
     case RowProblemKind::CodeTooSmall:

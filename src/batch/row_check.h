@@ -28,6 +28,7 @@ enum class RowProblemKind {
     MissingCharacters, // characters no installed font can draw
     TextClipped,       // the text is wider (or its lines taller) than its layer and is cut off
     TextAtMinimum,     // a shrinking text does not fit even at its minimum size
+    TextTiny,          // a shrinking text is drawn too small to read once printed
     CodeInvalid,       // the value cannot be encoded in the layer's code
     CodeTooSmall,      // the code of the value does not fit its layer
     CodeUnreadable,    // a part of the code lies off the card: it cannot be read from it

@@ -358,6 +358,7 @@ TextFit fitOf(const TextLayout& layout, const Layer& layer)
     fit.measured = true;
     fit.missing = layout.missing;
     fit.atMinimum = layout.atMinimum;
+    fit.pixelSize = layout.fontSize;
     // Justified text is spread to the layer's width when it is narrower; wider, it is clipped.
     fit.wider = !fitsWidth(layout.naturalWidth, layer);
     fit.taller =

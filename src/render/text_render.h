@@ -36,7 +36,20 @@ struct TextFit {
     bool taller = false;    // several lines, taller than the layer: clipped at the bottom
     bool atMinimum = false; // the layer shrinks its text, and even at its minimum it does not fit
     std::vector<char32_t> missing; // characters no installed font has, each once
+    double pixelSize = 0; // the size the text is drawn at, in pixels (after shrinking)
 };
+
+/// The height in printed points of text drawn at pixelSize pixels on a card of dpi pixels per
+/// inch (a layer's font size is in points at the screen's 96 dpi: 40 prints at 12.8 points on
+/// a 300 dpi card).
+inline double printedPoints(double pixelSize, std::int32_t dpi)
+{
+    return dpi > 0 ? pixelSize * 72.0 / dpi : 0.0;
+}
+
+/// Text printed smaller than this is hard to read: the row check names a shrinking text that
+/// goes below it.
+inline constexpr double kMinReadablePoints = 6.0;
 
 struct TextBoxResult {
     /// Nothing when there is nothing to draw.

@@ -25,6 +25,14 @@ TEST(LayerProperties, SizeListOffersTheUsualSizesAndKeepsAnOtherOneFirst)
     EXPECT_EQ(fontSizeEntries("").size(), 24u);
 }
 
+TEST(LayerProperties, PrintedSizeIsThePointSizeAtTheCardsDpi)
+{
+    // Sizes are points at the screen's 96 dpi: 40 prints at 12.8 points on a 300 dpi card.
+    EXPECT_EQ(printedSizeText(40, 300), "≈ 12.8 磅（打印）");
+    EXPECT_EQ(printedSizeText(8, 300), "≈ 2.6 磅（打印）");
+    EXPECT_EQ(printedSizeText(12, 96), "≈ 12.0 磅（打印）");
+}
+
 TEST(LayerProperties, NumericFieldsTakeIntegersAndEmptyBelowTheMinimum)
 {
     const struct {

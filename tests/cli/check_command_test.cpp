@@ -245,6 +245,37 @@ TEST(CheckCommand, RowsAndTheBatchAgreeOnTexts)
     EXPECT_EQ(folderContent(dir.file("cards")).size(), 4u);
 }
 
+TEST(CheckCommand, RowsNameAShrunkTextTooSmallToReadOncePrinted)
+{
+    // The international example's name shrinks down to 8 (2.6 points printed at 300 dpi) for
+    // the long name; the short one keeps its size.
+    TempDir dir;
+    const std::filesystem::path examples = std::filesystem::path(TORVALE_SOURCE_DIR) / "examples";
+    for (const char* folder : {"international", "staff-card"}) // the logo is the staff card's
+        std::filesystem::copy(examples / folder, dir.path() / folder,
+                              std::filesystem::copy_options::recursive);
+    std::string tpl = readFile(dir.file("international/international.dat"));
+    const std::string minimum = "\"minFontSize\":\t20";
+    ASSERT_NE(tpl.find(minimum), std::string::npos);
+    writeFile(dir.file("international/small.dat"),
+              tpl.replace(tpl.find(minimum), minimum.size(), "\"minFontSize\":\t8"));
+    writeFile(dir.file("names.csv"), "编号,姓名,语言\nI1,李娜,中文\nI2," +
+                                         std::string(60, 'W') + ",英语\n");
+    const CommandResult check =
+        runCheck(dir, shellQuote(dir.file("international/small.dat")) + " --out " +
+                          shellQuote(dir.file("cards")) +
+                          " --rows --json --csv " + shellQuote(dir.file("names.csv")));
+    EXPECT_EQ(check.exitCode, 1) << check.err;
+    const JsonPtr object(cJSON_Parse(check.out.c_str()));
+    ASSERT_TRUE(object) << check.out;
+    EXPECT_STREQ(cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "kind")), "text-tiny");
+    EXPECT_EQ(cJSON_GetNumberValue(cJSON_GetObjectItem(object.get(), "row")), 2);
+    EXPECT_NE(std::string(cJSON_GetStringValue(cJSON_GetObjectItem(object.get(), "message")))
+                  .find("打印后字高约"),
+              std::string::npos)
+        << check.out;
+}
+
 // One list holding the hostile cases of pictures, codes and texts: every row the batch reports
 // a problem for (--strict) is a row the row check reports, and no other.
 TEST(CheckCommand, RowsAndTheBatchAgreeOnAHostileList)

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -99,6 +100,8 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     QLineEdit* size = text().sizeBox()->lineEdit();
     type(size, QStringLiteral("36"));
     EXPECT_EQ(layer(0).fontSize, 36);
+    EXPECT_EQ(text().printedSizeLabel()->text().toStdString(),
+              printedSizeText(36, document->tpl().background.dpi));
     type(size, QStringLiteral("0")); // below 1: the field empties, the layer keeps its size
     EXPECT_EQ(size->text(), "");
     leave(size);

@@ -452,6 +452,7 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
         const std::int32_t size = m_sizeBox->currentText().toInt();
         if (size > 0)
             writeFields(FieldFont, [&](Layer& l) { l.fontSize = size; });
+        showPrintedSize();
     });
     connect(m_sizeField, &QLineEdit::textEdited, this, [this] { sizeTyped(); });
     m_sizeField->setFocusLost([this] {
@@ -467,6 +468,12 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
     m_spacingField = numberField(this, 3);
     m_spacingField->setObjectName(QStringLiteral("spacingField"));
     m_spacingField->setGeometry(kControlLeft, spacingTop, kGeometryFieldWidth, 22);
+    // Under the size: what the size in points at 96 dpi prints at on this card.
+    m_printedLabel = new QLabel(this);
+    m_printedLabel->setObjectName(QStringLiteral("printedSize"));
+    m_printedLabel->setGeometry(kControlLeft + kGeometryFieldWidth + 6, spacingTop,
+                                kControlWidth - kGeometryFieldWidth - 6, 22);
+    m_printedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_spacingField->setStepping(0, 999);
     m_spacingField->setFocusLost([this] {
         restoreField(m_spacingField, [](const Layer& l) { return l.characterSpacing; });
@@ -571,6 +578,7 @@ void TextLayerWindow::fillOwnControls(const Layer& layer)
     updateBoldButton(layer.fontName);
     m_boldButton->setChecked(layer.isBold != 0);
     m_sizeField->setText(QString::number(layer.fontSize));
+    showPrintedSize();
     m_spacingField->setText(QString::number(layer.characterSpacing));
     m_spacingField->setEnabled(layer.tHAlign != 3);
     m_shrinkBox->setChecked(layer.autoShrink);
@@ -609,6 +617,14 @@ void TextLayerWindow::sizeTyped()
     }
     if (value.value)
         writeFields(FieldFont, [&](Layer& l) { l.fontSize = *value.value; });
+    showPrintedSize();
+}
+
+void TextLayerWindow::showPrintedSize()
+{
+    if (const Layer* target = layer())
+        m_printedLabel->setText(
+            qs(printedSizeText(target->fontSize, m_context.document().tpl().background.dpi)));
 }
 
 void TextLayerWindow::checkFont()

@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -123,6 +124,8 @@ public:
     QComboBox* fontBox() const { return m_fontBox; }
     QComboBox* sizeBox() const { return m_sizeBox; }
     QLineEdit* spacingField() const { return m_spacingField; }
+    /// The size the text prints at on this card ("≈ 12.8 磅（打印）").
+    QLabel* printedSizeLabel() const { return m_printedLabel; }
     QPushButton* boldButton() const { return m_boldButton; }
     QCheckBox* shrinkBox() const { return m_shrinkBox; }
     QLineEdit* minSizeField() const { return m_minSizeField; }
@@ -138,6 +141,7 @@ private:
     void fillFontList();
     void fontChosen();
     void sizeTyped();
+    void showPrintedSize();
     void checkFont();
     void chooseColor();
     void updateBoldButton(const std::string& family);
@@ -147,6 +151,7 @@ private:
     QComboBox* m_sizeBox = nullptr;
     FilteredField* m_sizeField = nullptr;
     FilteredField* m_spacingField = nullptr;
+    QLabel* m_printedLabel = nullptr;
     QPushButton* m_boldButton = nullptr;
     QCheckBox* m_shrinkBox = nullptr;
     FilteredField* m_minSizeField = nullptr;

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 namespace torvale {
 
@@ -29,21 +31,30 @@ Balloon::Balloon(QWidget* control, BalloonIcon icon, const QString& title, const
     bold.setBold(true);
     const QFontMetrics titleMetrics(bold);
     const QFontMetrics textMetrics(font());
-    const QRect titleRect = titleMetrics.boundingRect(QRect(0, 0, kMaxTextWidth, 1000),
-                                                      Qt::TextWordWrap, m_title);
+    const QRect titleRect =
+        titleMetrics.boundingRect(QRect(0, 0, kMaxTextWidth, 1000), Qt::TextWordWrap, m_title);
     const QRect textRect =
         textMetrics.boundingRect(QRect(0, 0, kMaxTextWidth, 1000), Qt::TextWordWrap, m_text);
-    const int width =
-        kPadding * 3 + kIconSize + std::max(titleRect.width(), textRect.width());
-    const int height = kStem + kPadding * 3 + std::max(kIconSize, titleRect.height()) +
-                       textRect.height();
+    const int width = kPadding * 3 + kIconSize + std::max(titleRect.width(), textRect.width());
+    const int height =
+        kStem + kPadding * 3 + std::max(kIconSize, titleRect.height()) + textRect.height();
     resize(width, height);
 
-    // The stem points at the bottom centre of the control.
+    // The stem points at the bottom centre of the control; the balloon stays on the control's
+    // screen, its stem moving along it when the balloon is pushed in from an edge.
     if (control) {
-        const QPoint anchor =
-            control->mapToGlobal(QPoint(control->width() / 2, control->height()));
-        move(anchor.x() - 2 * kStem, anchor.y());
+        const QPoint anchor = control->mapToGlobal(QPoint(control->width() / 2, control->height()));
+        QPoint at(anchor.x() - 2 * kStem, anchor.y());
+        if (const QScreen* screen = control->screen()) {
+            const QRect area = screen->availableGeometry();
+            at.setX(
+                std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - width)));
+            at.setY(
+                std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height)));
+        }
+        m_stemTip =
+            std::clamp(anchor.x() - at.x(), 2 * kStem, std::max(2 * kStem, width - 2 * kStem));
+        move(at);
     }
 }
 
@@ -55,9 +66,9 @@ void Balloon::paintEvent(QPaintEvent*)
     QPainterPath path;
     path.addRoundedRect(body, 6, 6);
     QPainterPath stem;
-    stem.moveTo(kStem, kStem + 1);
-    stem.lineTo(2 * kStem, 0.5);
-    stem.lineTo(3 * kStem, kStem + 1);
+    stem.moveTo(m_stemTip - kStem, kStem + 1);
+    stem.lineTo(m_stemTip, 0.5);
+    stem.lineTo(m_stemTip + kStem, kStem + 1);
     stem.closeSubpath();
     path = path.united(stem);
     painter.setPen(QColor(118, 118, 118));
@@ -81,8 +92,7 @@ void Balloon::paintEvent(QPaintEvent*)
     painter.drawText(titleRect, Qt::TextWordWrap, m_title, &drawnTitle);
     painter.setFont(font());
     const int textTop = kStem + kPadding + std::max(kIconSize, drawnTitle.height()) + kPadding;
-    painter.drawText(QRect(textLeft, textTop, width() - textLeft - kPadding,
-                           height() - textTop),
+    painter.drawText(QRect(textLeft, textTop, width() - textLeft - kPadding, height() - textTop),
                      Qt::TextWordWrap, m_text);
 }
 

@@ -29,6 +29,7 @@ private:
     BalloonIcon m_icon;
     QString m_title;
     QString m_text;
+    int m_stemTip = 20; // the x of the stem's tip, in the balloon
 };
 
 /// The open balloon alerts: at most 7; any press, key or deactivation of the main window

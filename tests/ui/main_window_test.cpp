@@ -624,6 +624,22 @@ TEST_F(EventFilterTest, AnyKeyOrPressDismissesTheBalloons)
     EXPECT_TRUE(window->balloons().open().empty());
 }
 
+TEST_F(MainWindowTest, BalloonsStayInsideTheScreen)
+{
+    // A button at the right edge of a window as wide as the screen.
+    const QRect area = window->screen()->availableGeometry();
+    window->setGeometry(area);
+    auto* edge = new QPushButton(window.get());
+    edge->setGeometry(window->width() - 24, 40, 20, 20);
+    edge->show();
+    QApplication::processEvents();
+    window->balloons().show(edge, "请选择【图片保存到】文件夹", "制作的图片将保存到这个文件夹里");
+    ASSERT_EQ(window->balloons().open().size(), 1u);
+    const QRect balloon = window->balloons().open()[0]->frameGeometry();
+    EXPECT_TRUE(area.contains(balloon)) << balloon.x() << "," << balloon.y() << " "
+                                        << balloon.width() << "x" << balloon.height();
+}
+
 TEST_F(EventFilterTest, EscapeWhilePlacingALayerDeletesIt)
 {
     window->activateWindow();

@@ -217,4 +217,21 @@ std::string printedSizeText(std::int32_t fontSize, std::int32_t dpi)
     return formatText("≈ %.1f 磅（打印）", printedPoints(fontSize * double{kTextDpi} / 72.0, dpi));
 }
 
+std::optional<std::string> listedFontName(const FontRegistry& fonts, const std::string& name)
+{
+    const std::vector<std::string>& listed = fonts.fontNames();
+    if (std::find(listed.begin(), listed.end(), name) != listed.end())
+        return name;
+    // The listed name whose family has the same font files.
+    const std::vector<FontEntry>* entries = fonts.family(name);
+    if (!entries || entries->empty())
+        return std::nullopt;
+    for (const std::string& candidate : listed) {
+        const std::vector<FontEntry>* other = fonts.family(candidate);
+        if (other && !other->empty() && other->front().filePath == entries->front().filePath)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
 } // namespace torvale

@@ -97,4 +97,9 @@ void applyColumnListEntry(Layer& layer, int index, const std::vector<std::string
 /// "≈ 12.8 磅（打印）" for 40 on a 300 dpi card.
 std::string printedSizeText(std::int32_t fontSize, std::int32_t dpi);
 
+/// The name the font list shows for a layer's font name: the name itself when listed, else the
+/// listed name of the family it finds as the renderer does (a family's English name finds its
+/// localised one, "WenQuanYi Zen Hei" finds "文泉驿正黑"); nothing when it finds no listed family.
+std::optional<std::string> listedFontName(const FontRegistry& fonts, const std::string& name);
+
 } // namespace torvale

@@ -157,6 +157,14 @@ TEST_F(LayerWindowsTest, TextWindowEditsTheLayerItWasOpenedFor)
     editLayer(0, FieldFont, [](Layer& l) { l.fontName = "没有的字体"; });
     EXPECT_EQ(balloonTitles(), std::vector<std::string>{"没找到【没有的字体】字体"});
     EXPECT_EQ(text().fontBox()->currentText(), "");
+    // A family's other name (as other tools write it) shows its listed name, no balloon.
+    window->balloons().dismissAll();
+    editLayer(0, FieldFont, [](Layer& l) { l.fontName = kInstalledCjkFamily; });
+    EXPECT_EQ(text().fontBox()->currentText().toStdString(),
+              *listedFontName(fonts(), kInstalledCjkFamily));
+    EXPECT_NE(text().fontBox()->currentText().toStdString(), kInstalledCjkFamily);
+    EXPECT_TRUE(balloonTitles().empty());
+    EXPECT_EQ(layer(0).fontName, kInstalledCjkFamily);
     editLayer(0, FieldFont, [&](Layer& l) { l.fontName = fonts().fontNames().front(); });
 
     const std::string path = dir.file("text.dat");

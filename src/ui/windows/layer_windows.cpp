@@ -567,7 +567,8 @@ void TextLayerWindow::fillFontList()
 void TextLayerWindow::fillOwnControls(const Layer& layer)
 {
     m_demoField->setText(qs(layer.text));
-    const int font = m_fontBox->findText(qs(layer.fontName), Qt::MatchExactly);
+    const auto listed = listedFontName(m_context.fonts(), layer.fontName);
+    const int font = listed ? m_fontBox->findText(qs(*listed), Qt::MatchExactly) : -1;
     m_fontBox->setCurrentIndex(font);
     if (font < 0) {
         m_fontBox->setEditText(QString());

@@ -2,6 +2,8 @@
 #include "ui/main/batch_controller.h"
 #include "ui/dialogs/progress_dialog.h"
 #include "ui/ui_fixture.h"
+#include "ui/panels/layer_panel.h"
+#include "ui/windows/layer_windows.h"
 #include "ui/windows/log_window.h"
 
 #include <QLabel>
@@ -161,8 +163,14 @@ TEST_F(BatchWindowTest, OutputFolderThatCannotBeCreatedIsAMessage)
 TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
 {
     openExample();
+    // The open layer window steps aside while the batch runs.
+    window->layerPanel()->selectRow(1);
+    QWidget* layerWindow = window->textLayerWindow();
+    ASSERT_TRUE(layerWindow->isVisible());
     bool dialogWasModal = false;
+    bool layerWindowShown = true;
     QObject::connect(&window->batch(), &BatchController::batchStarted, [&] {
+        layerWindowShown = layerWindow->isVisible();
         QTimer::singleShot(0, [&] {
             dialogWasModal = QApplication::activeModalWidget() == window->batch().dialog();
         });
@@ -171,6 +179,8 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
     window->execute(CommandId::StartBatch);
 
     EXPECT_TRUE(dialogWasModal);
+    EXPECT_FALSE(layerWindowShown);
+    EXPECT_TRUE(layerWindow->isVisible());
     EXPECT_FALSE(window->batch().running());
     EXPECT_EQ(window->batch().lastSummary().written, 24u);
     EXPECT_EQ(cardCount(dir.file("cards")), 24u);

@@ -286,8 +286,18 @@ bool BatchController::runWithProgress(Work work)
         threadFailed();
         return false;
     }
+    // The open layer window steps aside while the work runs and comes back after it.
+    std::vector<LayerWindow*> hidden;
+    for (LayerWindow* window : m_window.layerWindows()) {
+        if (window && window->isVisible()) {
+            window->hide();
+            hidden.push_back(window);
+        }
+    }
     emit batchStarted();
     m_dialog->exec();
+    for (LayerWindow* window : hidden)
+        window->show();
     return true;
 }
 

@@ -979,9 +979,10 @@ CardResult writeCard(const EncodedCard& card, const std::string& folder, const s
     if (file.ok)
         return {CardOutcome::Written, file.path, file.number > 1};
     if (card.png8) {
-        log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n%s\r\n"
-                                                           : "fwrite() error: %s\r\n%s\r\n",
-                                           file.path.c_str(), std::strerror(file.error))));
+        log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n"
+                                                           : "fwrite() error: %s\r\n",
+                                           file.path.c_str()),
+                                std::strerror(file.error)));
         stop.store(true);
         return {CardOutcome::Stopped, {}};
     }

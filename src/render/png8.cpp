@@ -37,9 +37,9 @@ constexpr const char* kSupportLine =
 
 } // namespace
 
-std::string png8FailureText(const std::string& firstLine)
+std::string png8FailureText(const std::string& firstLine, const std::string& systemError)
 {
-    return firstLine + kSupportLine;
+    return firstLine + kSupportLine + (systemError.empty() ? "" : systemError + "\r\n");
 }
 
 std::optional<std::vector<unsigned char>> encodePng8(MagickWand* card, int colorCount, int dpi,

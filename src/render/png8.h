@@ -16,7 +16,8 @@ std::optional<std::vector<unsigned char>> encodePng8(MagickWand* card, int color
                                                      LogSink& log);
 
 /// The log text of a PNG-8 failure: the first line (which ends in "\r\n") followed by the
-/// support line.
-std::string png8FailureText(const std::string& firstLine);
+/// support line ("--- ..."), then the system's error text on a line of its own when there is
+/// one.
+std::string png8FailureText(const std::string& firstLine, const std::string& systemError = {});
 
 } // namespace torvale

@@ -253,6 +253,23 @@ TEST_F(LayerWindowsTest, ALayerAtTheLeftEdgeShowsItsPosition)
     }
 }
 
+TEST_F(LayerWindowsTest, TabStopsOnFieldsAndEditableListsOnly)
+{
+    window->activateWindow();
+    window->execute(CommandId::NewTextLayer);
+    drawOnCanvas({10, 10}, {200, 60});
+    ASSERT_TRUE(text().isVisible());
+    std::vector<std::string> stops;
+    for (QWidget* child : text().findChildren<QWidget*>()) {
+        if (child->isVisibleTo(&text()) && (child->focusPolicy() & Qt::TabFocus) &&
+            !qobject_cast<QLineEdit*>(child))
+            stops.push_back(child->objectName().toStdString());
+    }
+    std::sort(stops.begin(), stops.end());
+    EXPECT_EQ(stops, (std::vector<std::string>{"fontBox", "sizeBox"})) << "besides the fields";
+    EXPECT_TRUE(text().xField()->focusPolicy() & Qt::TabFocus);
+}
+
 TEST_F(LayerWindowsTest, ANewLayerIsOneUndoStep)
 {
     // Added and drawn, twice: two steps, each taking its layer back whole.

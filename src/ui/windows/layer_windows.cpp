@@ -150,6 +150,17 @@ int LayerWindow::addRow(const char* label)
     return top;
 }
 
+void LayerWindow::showEvent(QShowEvent* event)
+{
+    for (QWidget* child : findChildren<QWidget*>()) {
+        const auto* list = qobject_cast<QComboBox*>(child);
+        const bool typed = qobject_cast<QLineEdit*>(child) || (list && list->isEditable());
+        if (!typed && (child->focusPolicy() & Qt::TabFocus))
+            child->setFocusPolicy(Qt::ClickFocus);
+    }
+    QWidget::showEvent(event);
+}
+
 QComboBox* LayerWindow::addList(int top, const QStringList& items, int x, int width)
 {
     auto* box = new QComboBox(this);

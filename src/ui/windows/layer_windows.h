@@ -53,6 +53,9 @@ public:
 
 protected:
     LayerWindow(EditorContext& context, QWidget* owner, int clientHeight, const char* objectName);
+    /// Tab stops on the edit fields and editable lists only; buttons, check boxes and fixed
+    /// lists take the focus from a click.
+    void showEvent(QShowEvent* event) override;
 
     const Layer* layer() const;
     /// Fills the controls of the window's own rows (change handling is suspended).

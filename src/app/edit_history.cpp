@@ -37,6 +37,14 @@ EditHistory::Step EditHistory::makeStep(const Template& current, std::string byt
     return step;
 }
 
+void EditHistory::rewrite(const std::function<void(Template&)>& change, std::int32_t dpi)
+{
+    for (Step& step : m_steps) {
+        change(step.tpl);
+        step = makeStep(step.tpl, templateToJson(step.tpl, dpi), step.name);
+    }
+}
+
 void EditHistory::reset(const Template& current, std::int32_t dpi)
 {
     m_steps.clear();

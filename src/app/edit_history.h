@@ -3,6 +3,7 @@
 #include "model/template.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ public:
     std::optional<Template> undo();
     /// The state to go forward to, or nothing.
     std::optional<Template> redo();
+
+    /// Changes the template of every step (paths expressed for a template saved elsewhere); the
+    /// steps' bytes are made again at dpi.
+    void rewrite(const std::function<void(Template&)>& change, std::int32_t dpi);
 
     std::size_t stepCount() const { return m_steps.size(); }
     /// Memory the steps hold, as counted against the limit.

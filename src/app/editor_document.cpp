@@ -234,8 +234,18 @@ TemplateReadResult EditorDocument::open(const std::string& path)
 
 TemplateSaveResult EditorDocument::save(const std::string& path)
 {
+    const std::string before = m_template.templatePath;
     TemplateSaveResult result = saveTemplateFile(path, m_template, m_settings.dpi);
     if (result.ok()) {
+        // The steps to undo name their files as the saved template does, so that relative
+        // paths still find them from the new folder.
+        m_history.rewrite(
+            [&](Template& state) {
+                state.templatePath = before;
+                storePathsFor(state, path);
+                state.templatePath = path;
+            },
+            m_settings.dpi);
         addToRecentFiles(path);
         if (!m_template.output.outputFolder.empty())
             rememberOutputFolder(m_store, path, m_template.output.outputFolder);

@@ -158,6 +158,24 @@ TEST_F(EditorDocumentTest, TheOutputFolderIsRememberedPerTemplate)
     EXPECT_EQ(gone.tpl().output.outputFolder, "");
 }
 
+TEST_F(EditorDocumentTest, UndoAfterSavingIntoAnotherFolderFindsTheSameFiles)
+{
+    // The example in a folder of its own, an edit, then "另存为" into another folder: the step
+    // undone names the data file and the background as the saved template does.
+    namespace fs = std::filesystem;
+    fs::copy(fs::path(TORVALE_SOURCE_DIR) / "examples/badge", dir.path() / "a",
+             fs::copy_options::recursive);
+    ASSERT_TRUE(document.open(dir.file("a/badge.dat")).ok());
+    document.addLayer(LayerType::Text);
+    fs::create_directory(dir.file("b"));
+    ASSERT_TRUE(document.save(dir.file("b/copy.dat")).ok());
+    ASSERT_TRUE(document.undo());
+    EXPECT_EQ(document.tpl().layers.size(), 4u);
+    for (const std::string* stored :
+         {&document.tpl().csv_file_path, &document.tpl().background.background_path})
+        EXPECT_TRUE(fs::exists(document.resolve(*stored))) << *stored;
+}
+
 TEST_F(EditorDocumentTest, TrimSwitchThatCannotReadTheFileKeepsTheColumnsAndBindings)
 {
     const std::string csv = dir.file("staff.csv");

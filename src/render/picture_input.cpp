@@ -574,15 +574,8 @@ DecodedPicture decodePicture(const unsigned char* bytes, std::size_t length, std
 
     // The picture is decoded as stored and turned upright afterwards, so a reduced decode
     // asks for the layer's size turned the way the picture is stored.
-    const int orientation = pictureOrientation(
-        [bytes, length](std::int64_t offset, unsigned char* out, std::size_t count) {
-            if (offset < 0 || static_cast<std::uint64_t>(offset) > length ||
-                count > length - static_cast<std::size_t>(offset))
-                return false;
-            std::memcpy(out, bytes + offset, count);
-            return true;
-        },
-        static_cast<std::int64_t>(length), format);
+    const int orientation = pictureOrientation(memoryReader(bytes, length),
+                                               static_cast<std::int64_t>(length), format);
     if (orientationTransposes(orientation))
         std::swap(minWidth, minHeight);
 

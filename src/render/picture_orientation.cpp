@@ -135,16 +135,20 @@ int webpOrientation(const ReadBytesAt& read, std::int64_t length)
 
 } // namespace
 
-int exifOrientation(const unsigned char* block, std::size_t length)
+ReadBytesAt memoryReader(const unsigned char* bytes, std::size_t length)
 {
-    const ReadBytesAt read = [&](std::int64_t offset, unsigned char* out, std::size_t count) {
+    return [bytes, length](std::int64_t offset, unsigned char* out, std::size_t count) {
         if (offset < 0 || static_cast<std::uint64_t>(offset) > length ||
             count > length - static_cast<std::size_t>(offset))
             return false;
-        std::memcpy(out, block + offset, count);
+        std::memcpy(out, bytes + offset, count);
         return true;
     };
-    return tiffOrientation(read, 0, static_cast<std::int64_t>(length));
+}
+
+int exifOrientation(const unsigned char* block, std::size_t length)
+{
+    return tiffOrientation(memoryReader(block, length), 0, static_cast<std::int64_t>(length));
 }
 
 int pictureOrientation(const ReadBytesAt& read, std::int64_t length, std::string_view format)

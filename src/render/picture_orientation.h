@@ -10,6 +10,9 @@ namespace torvale {
 /// Reads count bytes at offset into out; false when they are not all there.
 using ReadBytesAt = std::function<bool(std::int64_t offset, unsigned char* out, std::size_t count)>;
 
+/// A reader of length bytes held in memory (they must outlive it).
+ReadBytesAt memoryReader(const unsigned char* bytes, std::size_t length);
+
 /// The EXIF orientation (1 to 8) of a TIFF-structured block (an EXIF block after its
 /// "Exif\0\0", or a TIFF file's start): the Orientation tag of its first directory. 1 (as
 /// stored) when the block holds none, is damaged or the value is out of range.

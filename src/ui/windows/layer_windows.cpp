@@ -150,6 +150,16 @@ int LayerWindow::addRow(const char* label)
     return top;
 }
 
+LayerWindow::~LayerWindow()
+{
+    // FilteredField has no meta-object of its own: findChildren would give every line edit.
+    for (QObject* child : findChildren<QObject*>()) {
+        if (auto* field = dynamic_cast<FilteredField*>(child))
+            field->setFocusLost({});
+        child->blockSignals(true);
+    }
+}
+
 void LayerWindow::showEvent(QShowEvent* event)
 {
     for (QWidget* child : findChildren<QWidget*>()) {

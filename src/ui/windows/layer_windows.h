@@ -51,6 +51,11 @@ public:
     QLineEdit* widthField() const { return m_widthField; }
     QLineEdit* heightField() const { return m_heightField; }
 
+public:
+    /// The controls go silent first: deleting the focused one would report its edit to a
+    /// window that is no longer whole.
+    ~LayerWindow() override;
+
 protected:
     LayerWindow(EditorContext& context, QWidget* owner, int clientHeight, const char* objectName);
     /// Tab stops on the edit fields and editable lists only; buttons, check boxes and fixed

@@ -2,6 +2,7 @@
 
 #include "batch/csv_source.h"
 #include "app/panel_rules.h"
+#include "common/paths.h"
 #include "common/text.h"
 #include "render/picture_input.h"
 
@@ -237,15 +238,16 @@ TemplateSaveResult EditorDocument::save(const std::string& path)
     const std::string before = m_template.templatePath;
     TemplateSaveResult result = saveTemplateFile(path, m_template, m_settings.dpi);
     if (result.ok()) {
-        // The steps to undo name their files as the saved template does, so that relative
-        // paths still find them from the new folder.
-        m_history.rewrite(
-            [&](Template& state) {
-                state.templatePath = before;
-                storePathsFor(state, path);
-                state.templatePath = path;
-            },
-            m_settings.dpi);
+        // Saved into another folder, the steps to undo name their files as the saved template
+        // does, so that relative paths still find them from there.
+        if (!before.empty() && folderOf(before) != folderOf(path))
+            m_history.rewrite(
+                [&](Template& state) {
+                    state.templatePath = before;
+                    storePathsFor(state, path);
+                    state.templatePath = path;
+                },
+                m_settings.dpi);
         addToRecentFiles(path);
         if (!m_template.output.outputFolder.empty())
             rememberOutputFolder(m_store, path, m_template.output.outputFolder);

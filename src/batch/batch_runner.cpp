@@ -1,7 +1,6 @@
 #include "batch/batch_runner.h"
 
 #include "batch/csv_source.h"
-#include "common/paths.h"
 #include "common/text.h"
 #include "render/card.h"
 
@@ -357,7 +356,7 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
     if (const CsvStatus status = loadCsvText(options.csvPath, text); status != CsvStatus::Ok)
         return unreadable(status);
     const CsvFormat format =
-        csvFormatFor(options.tpl.is_trim_csv_cell_value, isWorkbookPath(options.csvPath));
+        dataFileFormat(options.csvPath, options.tpl.is_trim_csv_cell_value);
     std::optional<CardPipeline> pipeline;
     try {
         countCards(text, format, listener, summary);

@@ -1,7 +1,6 @@
 #include "batch/card_preview.h"
 
 #include "batch/csv_source.h"
-#include "common/paths.h"
 #include "common/text.h"
 #include "render/card.h"
 #include "render/log_sink.h"
@@ -36,8 +35,7 @@ PreviewResult renderPreview(const PreviewRequest& request)
     std::optional<CsvRows> rows;
     std::optional<CsvDataRow> found;
     try {
-        rows.emplace(text, csvFormatFor(request.tpl.is_trim_csv_cell_value,
-                                        isWorkbookPath(request.csvPath)));
+        rows.emplace(text, dataFileFormat(request.csvPath, request.tpl.is_trim_csv_cell_value));
         result.rowCount = findCsvRow(*rows, request.row, found);
     } catch (const std::bad_alloc&) {
         result.problem = csvStatusMessage(request.csvPath, CsvStatus::OutOfMemory);

@@ -132,6 +132,11 @@ CsvFormat csvFormatFor(bool trim, bool workbook)
     return format;
 }
 
+CsvFormat dataFileFormat(const std::string& path, bool trim)
+{
+    return csvFormatFor(trim, isWorkbookPath(path));
+}
+
 // Reading rules for the cases a plain CSV leaves open, chosen so that no text is lost and the split
 // into cells never depends on the trim switch:
 // - A quote opens a quoted section only when it is the first character of the cell other than

@@ -33,8 +33,10 @@ struct CsvFormat {
 };
 
 /// The reading format: "," delimiter, double quotes, trimming of spaces and tabs when trim is on;
-/// short rows filled for the text of a workbook (loadCsvText of a path isWorkbookPath names).
+/// short rows filled for the text of a workbook.
 CsvFormat csvFormatFor(bool trim, bool workbook = false);
+/// csvFormatFor the text loadCsvText gives of the data file at path (a workbook or a CSV file).
+CsvFormat dataFileFormat(const std::string& path, bool trim);
 
 /// Cuts decoded CSV text into rows one at a time (the header is the first row), so a large
 /// file is walked without holding all its rows. The text must outlive the reader.

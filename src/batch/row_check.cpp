@@ -229,7 +229,7 @@ private:
                 formatText("文字太长，按最小字号绘制仍放不下（图层#%d）", layer.number), {},
                 layer.number);
         else if (layer.autoShrink && fit.measured && printed > 0 && printed < kMinReadablePoints &&
-                 fit.pixelSize < layer.fontSize * double{kTextDpi} / 72.0)
+                 fit.pixelSize < textPixelSize(layer.fontSize))
             add(column, RowProblemKind::TextTiny,
                 formatText("打印后字高约 %.1f 磅，太小可能看不清（图层#%d）", printed,
                            layer.number),
@@ -331,7 +331,7 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
         return result;
     }
     const CsvFormat format =
-        csvFormatFor(tpl.is_trim_csv_cell_value, isWorkbookPath(inputs.csvPath));
+        dataFileFormat(inputs.csvPath, tpl.is_trim_csv_cell_value);
     try {
         std::size_t total = 0;
         if (progress) {

@@ -67,7 +67,7 @@ int runCardCommand(const ParsedArgs& args)
     std::size_t rowCount = 0;
     try {
         rows.emplace(text,
-                     csvFormatFor(batch.tpl.is_trim_csv_cell_value, isWorkbookPath(batch.csvPath)));
+                     dataFileFormat(batch.csvPath, batch.tpl.is_trim_csv_cell_value));
         rowCount = findCsvRow(*rows, static_cast<std::size_t>(rowNumber), found);
     } catch (const std::bad_alloc&) {
         printError(csvStatusMessage(batch.csvPath, CsvStatus::OutOfMemory));

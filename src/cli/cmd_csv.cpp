@@ -1,6 +1,5 @@
 #include "batch/csv_source.h"
 #include "cli/cli_common.h"
-#include "common/paths.h"
 #include "common/text.h"
 
 #include <new>
@@ -112,7 +111,7 @@ int runRowsCommand(const ParsedArgs& args)
     }
     std::string out;
     try {
-        CsvRows rows(text, csvFormatFor(args.flags.count("--no-trim") == 0, isWorkbookPath(path)));
+        CsvRows rows(text, dataFileFormat(path, args.flags.count("--no-trim") == 0));
         if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine())
             printError(formatText(kMsgHeaderUnclosedQuote, quoteLine));
         CsvDataRow row;

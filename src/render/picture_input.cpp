@@ -1,5 +1,6 @@
 #include "render/picture_input.h"
 
+#include "common/byte_order.h"
 #include "common/c_resources.h"
 #include "common/file_io.h"
 #include "common/paths.h"
@@ -40,22 +41,6 @@ bool readAt(std::FILE* file, std::int64_t offset, unsigned char* out, std::size_
            std::fread(out, 1, count, file) == count;
 }
 
-std::uint32_t le16(const unsigned char* p)
-{
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t be16(const unsigned char* p)
-{
-    return (p[0] << 8) | p[1];
-}
-std::uint32_t le32(const unsigned char* p)
-{
-    return le16(p) | (le16(p + 2) << 16);
-}
-std::uint32_t be32(const unsigned char* p)
-{
-    return (be16(p) << 16) | be16(p + 2);
-}
 
 // The format named by the first bytes; shorter input counts as zero-padded. Phones' and the
 // web's formats are told by more than two: a WebP is a RIFF file of type WEBP, HEIC and AVIF

@@ -1,5 +1,7 @@
 #include "render/picture_orientation.h"
 
+#include "common/byte_order.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -14,40 +16,28 @@ constexpr std::size_t kMaxExifBytes = 64 * 1024;
 constexpr unsigned kOrientationTag = 0x0112;
 constexpr unsigned kShortType = 3;
 
-std::uint32_t be32(const unsigned char* p)
-{
-    return (std::uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-std::uint32_t le32(const unsigned char* p)
-{
-    return (std::uint32_t(p[3]) << 24) | (p[2] << 16) | (p[1] << 8) | p[0];
-}
-
-// The orientation in the TIFF structure that starts at base and has length bytes.
-int tiffOrientation(const ReadBytesAt& read, std::int64_t base, std::int64_t length)
+// The orientation in the TIFF structure of length bytes that read gives.
+int tiffOrientation(const ReadBytesAt& read, std::int64_t length)
 {
     unsigned char header[8];
-    if (length < 8 || !read(base, header, 8))
+    if (length < 8 || !read(0, header, 8))
         return 1;
     bool bigEndian = false;
     if (std::memcmp(header, "MM\0*", 4) == 0)
         bigEndian = true;
     else if (std::memcmp(header, "II*\0", 4) != 0)
         return 1;
-    const auto u16 = [bigEndian](const unsigned char* p) -> unsigned {
-        return bigEndian ? (p[0] << 8) | p[1] : p[0] | (p[1] << 8);
-    };
+    const auto u16 = [bigEndian](const unsigned char* p) { return bigEndian ? be16(p) : le16(p); };
     const auto u32 = [bigEndian](const unsigned char* p) { return bigEndian ? be32(p) : le32(p); };
     const std::int64_t directory = u32(header + 4);
     unsigned char countBytes[2];
-    if (directory < 8 || directory + 2 > length || !read(base + directory, countBytes, 2))
+    if (directory < 8 || directory + 2 > length || !read(directory, countBytes, 2))
         return 1;
     const std::int64_t count = u16(countBytes);
     for (std::int64_t i = 0; i < count; ++i) {
         const std::int64_t at = directory + 2 + 12 * i;
         unsigned char entry[12];
-        if (at + 12 > length || !read(base + at, entry, 12))
+        if (at + 12 > length || !read(at, entry, 12))
             return 1;
         if (u16(entry) != kOrientationTag)
             continue;
@@ -148,7 +138,7 @@ ReadBytesAt memoryReader(const unsigned char* bytes, std::size_t length)
 
 int exifOrientation(const unsigned char* block, std::size_t length)
 {
-    return tiffOrientation(memoryReader(block, length), 0, static_cast<std::int64_t>(length));
+    return tiffOrientation(memoryReader(block, length), static_cast<std::int64_t>(length));
 }
 
 int pictureOrientation(const ReadBytesAt& read, std::int64_t length, std::string_view format)
@@ -156,7 +146,7 @@ int pictureOrientation(const ReadBytesAt& read, std::int64_t length, std::string
     if (format == "JPEG")
         return jpegOrientation(read, length);
     if (format == "TIFF")
-        return tiffOrientation(read, 0, length);
+        return tiffOrientation(read, length);
     if (format == "PNG")
         return pngOrientation(read, length);
     if (format == "WEBP")

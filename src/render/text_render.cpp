@@ -44,13 +44,6 @@ long boxOffset(double offset)
     return std::max(0L, static_cast<long>(offset));
 }
 
-// A point size as the whole pixel size the text is drawn at (in 64 bits: a template may hold
-// any 32-bit size).
-double pixelSize(std::int32_t points)
-{
-    return static_cast<double>(std::int64_t{kTextDpi} * points / 72);
-}
-
 // The font file a text layer draws with. An unknown family draws with the installed font that
 // best covers Chinese and Latin text.
 const FontEntry* layerFont(const Layer& layer, const FontRegistry& fonts)
@@ -134,7 +127,7 @@ using SizeAt = std::function<std::optional<TextSize>(double fontSize)>;
 // to the minimum that fits the layer. Nothing when the text cannot be laid out.
 std::optional<double> chooseFontSize(const SizeAt& sizeAt, const Layer& layer, bool& atMinimum)
 {
-    const double normal = pixelSize(layer.fontSize);
+    const double normal = textPixelSize(layer.fontSize);
     atMinimum = false;
     if (!layer.autoShrink)
         return normal;
@@ -143,7 +136,7 @@ std::optional<double> chooseFontSize(const SizeAt& sizeAt, const Layer& layer, b
         return std::nullopt;
     if (fitsLayer(*atNormal, layer))
         return normal;
-    const double minimum = std::max(1.0, pixelSize(layer.minFontSize));
+    const double minimum = std::max(1.0, textPixelSize(layer.minFontSize));
     if (minimum >= normal) {
         atMinimum = true;
         return normal;
@@ -367,6 +360,11 @@ TextFit fitOf(const TextLayout& layout, const Layer& layer)
 }
 
 } // namespace
+
+double textPixelSize(std::int32_t points)
+{
+    return static_cast<double>(std::int64_t{kTextDpi} * points / 72);
+}
 
 std::size_t maxDrawnUnits(const Layer& layer)
 {

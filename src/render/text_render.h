@@ -39,6 +39,10 @@ struct TextFit {
     double pixelSize = 0; // the size the text is drawn at, in pixels (after shrinking)
 };
 
+/// A point size as the whole pixel size the text is drawn at (in 64 bits: a template may hold
+/// any 32-bit size).
+double textPixelSize(std::int32_t points);
+
 /// The height in printed points of text drawn at pixelSize pixels on a card of dpi pixels per
 /// inch (a layer's font size is in points at the screen's 96 dpi: 40 prints at 12.8 points on
 /// a 300 dpi card).

@@ -247,8 +247,8 @@ TEST(CheckCommand, RowsAndTheBatchAgreeOnTexts)
 
 TEST(CheckCommand, RowsNameAShrunkTextTooSmallToReadOncePrinted)
 {
-    // The international example's name shrinks down to 8 (2.6 points printed at 300 dpi) for
-    // the long name; the short one keeps its size.
+    // The international example's name at 13 (17 pixels, 4.1 points printed at 300 dpi) shrinks
+    // down to 8 for the long name; the short one keeps its size and is not called shrunk.
     TempDir dir;
     const std::filesystem::path examples = std::filesystem::path(TORVALE_SOURCE_DIR) / "examples";
     for (const char* folder : {"international", "staff-card"}) // the logo is the staff card's
@@ -257,10 +257,13 @@ TEST(CheckCommand, RowsNameAShrunkTextTooSmallToReadOncePrinted)
     std::string tpl = readFile(dir.file("international/international.dat"));
     const std::string minimum = "\"minFontSize\":\t20";
     ASSERT_NE(tpl.find(minimum), std::string::npos);
+    tpl.replace(tpl.find(minimum), minimum.size(), "\"minFontSize\":\t8");
+    const std::string size = "\"fontSize\":\t44";
+    ASSERT_NE(tpl.find(size), std::string::npos);
     writeFile(dir.file("international/small.dat"),
-              tpl.replace(tpl.find(minimum), minimum.size(), "\"minFontSize\":\t8"));
+              tpl.replace(tpl.find(size), size.size(), "\"fontSize\":\t13"));
     writeFile(dir.file("names.csv"), "编号,姓名,语言\nI1,李娜,中文\nI2," +
-                                         std::string(60, 'W') + ",英语\n");
+                                         std::string(80, 'W') + ",英语\n");
     const CommandResult check =
         runCheck(dir, shellQuote(dir.file("international/small.dat")) + " --out " +
                           shellQuote(dir.file("cards")) +

@@ -162,6 +162,11 @@ LayerWindow::~LayerWindow()
 
 void LayerWindow::showEvent(QShowEvent* event)
 {
+    // Once, when every control of the window is made.
+    if (std::exchange(m_tabStopsSet, true)) {
+        QWidget::showEvent(event);
+        return;
+    }
     for (QWidget* child : findChildren<QWidget*>()) {
         const auto* list = qobject_cast<QComboBox*>(child);
         const bool typed = qobject_cast<QLineEdit*>(child) || (list && list->isEditable());

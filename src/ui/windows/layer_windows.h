@@ -112,6 +112,7 @@ private:
     FilteredField* m_widthField = nullptr;
     FilteredField* m_heightField = nullptr;
     QPushButton* m_applyButton = nullptr;
+    bool m_tabStopsSet = false;
     int m_nextRow = 8;
 };
 

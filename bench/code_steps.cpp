@@ -91,12 +91,12 @@ int main(int argc, char** argv)
         drawCode(layer, *encoded.symbol, fonts,
                  {0, 0, tpl.background.width, tpl.background.height});
     });
-    MagickWandPtr composed = renderer.draw(row, tpl.output, log, stop);
+    const RgbaPixels composed = renderer.draw(row, tpl.output, log, stop);
     const CodeEncoding encoded = encodeCode(layer, "A0001");
     const CodeImage drawn = drawCode(layer, *encoded.symbol, fonts,
                                      {0, 0, tpl.background.width, tpl.background.height});
     const auto read = timeRounds(rounds, [&](int) {
-        if (!readsBack(composed.get(), drawn, *encoded.symbol))
+        if (!readsBack(composed, drawn, *encoded.symbol))
             std::fprintf(stderr, "the code did not read back\n");
     });
     std::printf("QR layer on the example card, %d rounds, median ms per card\n", rounds);

@@ -3,6 +3,7 @@
 // a CSV file in turn, after one pass over the rows that opens the faces and fills the glyph
 // cache. Run through bench/text.sh.
 #include "app/image_library.h"
+#include "batch/card_columns.h"
 #include "batch/csv_source.h"
 #include "common/settings_store.h"
 #include "model/template_file.h"

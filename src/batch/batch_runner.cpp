@@ -1,5 +1,6 @@
 #include "batch/batch_runner.h"
 
+#include "batch/card_columns.h"
 #include "batch/csv_source.h"
 #include "common/text.h"
 #include "render/card.h"

@@ -1,5 +1,6 @@
 #include "batch/card_preview.h"
 
+#include "batch/card_columns.h"
 #include "batch/csv_source.h"
 #include "common/text.h"
 #include "render/card.h"
@@ -57,11 +58,12 @@ PreviewResult renderPreview(const PreviewRequest& request)
     const std::atomic<bool> runsOut{false};
     const std::atomic<bool>& stop = request.stop ? *request.stop : runsOut;
     const CardRow row = CardColumns(rows->header(), request.tpl).row(found->cells);
-    const MagickWandPtr card = renderer.draw(row, request.tpl.output, log, stop,
-                                             makeOutputName(row, request.tpl.output, request.row));
-    if (stop.load())
+    result.card = renderer.draw(row, request.tpl.output, log, stop,
+                                makeOutputName(row, request.tpl.output, request.row));
+    if (stop.load()) {
+        result.card = {};
         return result;
-    result.card = exportRgba(card.get());
+    }
     if (result.card.empty())
         result.problem = "无法绘制卡片";
     return result;

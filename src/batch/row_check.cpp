@@ -1,5 +1,6 @@
 #include "batch/row_check.h"
 
+#include "batch/card_columns.h"
 #include "batch/csv_source.h"
 #include "common/paths.h"
 #include "common/text.h"

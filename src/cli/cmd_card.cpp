@@ -1,3 +1,4 @@
+#include "batch/card_columns.h"
 #include "batch/csv_source.h"
 #include "cli/batch_setup.h"
 #include "common/paths.h"

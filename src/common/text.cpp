@@ -11,6 +11,9 @@ namespace torvale {
 
 namespace {
 
+// Cell text echoed in a log line is cut to this many UTF-16 units.
+constexpr std::size_t kMaxLoggedUnits = 200;
+
 constexpr char32_t kReplacement = 0xFFFD;
 
 // Decodes one UTF-8 character starting at text[i]; advances i. Malformed input yields U+FFFD
@@ -400,6 +403,21 @@ std::vector<std::string> splitText(std::string_view text, char separator)
         }
     }
     return pieces;
+}
+
+std::string cellForLog(const std::string& cell)
+{
+    // A line break in a cell would split the log line (and could fake another one); invisible
+    // characters would make it read like another cell.
+    if (cell.size() <= kMaxLoggedUnits)
+        return replaceTerminalControls(cell, false);
+    const std::size_t units = utf16Length(cell);
+    if (units <= kMaxLoggedUnits)
+        return replaceTerminalControls(cell, false);
+    return formatText(
+        "%s...（共 %zu 个字符）",
+        replaceTerminalControls(truncateUtf16Units(cell, kMaxLoggedUnits), false).c_str(),
+        units);
 }
 
 } // namespace torvale

@@ -95,4 +95,8 @@ std::optional<std::uint32_t> htmlToColor(std::string_view text);
 /// Splits text at every occurrence of separator (empty pieces kept).
 std::vector<std::string> splitText(std::string_view text, char separator);
 
+/// A cell as it is shown in a log line: cut to 200 UTF-16 units, with its length, when longer,
+/// and on one line: line breaks, format characters and other control characters become U+FFFD.
+std::string cellForLog(const std::string& cell);
+
 } // namespace torvale

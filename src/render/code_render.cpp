@@ -1,7 +1,6 @@
 #include "render/code_render.h"
 
 #include "common/text.h"
-#include "render/card.h"
 #include "render/card_pixels.h"
 #include "render/text_render.h"
 
@@ -311,12 +310,10 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
         }
         rowTop += rowHeight;
     }
-    drawn.image.reset(NewMagickWand());
-    if (!drawn.image || MagickConstituteImage(drawn.image.get(), windowWidth, windowHeight, "RGBA",
-                                              CharPixel, pixels.data()) == MagickFalse) {
-        drawn.image.reset();
-        return drawn;
-    }
+    drawn.pixels.bytes = std::move(pixels);
+    drawn.pixels.width = windowWidth;
+    drawn.pixels.height = windowHeight;
+    drawn.pixels.opaque = background;
     if (textHeight > 0 && !symbol.text.empty() && barsHeight < windowY + windowHeight) {
         Layer caption = layer;
         caption.type = LayerType::Text;
@@ -327,27 +324,24 @@ CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegis
         caption.tHAlign = 1;
         caption.tVAlign = 1;
         caption.maxLines = 1;
-        if (const auto box = renderTextBox(caption, symbol.text, fonts).box) {
-            if (const MagickWandPtr text = importRgba(box->box))
-                MagickCompositeImage(drawn.image.get(), text.get(), OverCompositeOp,
-                                     box->x - static_cast<long>(windowX),
-                                     static_cast<long>(barsHeight) + box->y -
-                                         static_cast<long>(windowY));
-        }
+        if (const auto box = renderTextBox(caption, symbol.text, fonts).box)
+            blendOver(drawn.pixels, box->box, box->x - static_cast<long>(windowX),
+                      static_cast<long>(barsHeight) + box->y - static_cast<long>(windowY));
     }
     drawn.x = left;
     drawn.y = top;
     return drawn;
 }
 
-MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
-                                   const FontRegistry& fonts)
+RgbaPixels renderCodeLayerImage(const Layer& layer, const std::string& value,
+                                const FontRegistry& fonts)
 {
+    RgbaPixels image;
     if (layer.width <= 0 || layer.height <= 0)
-        return nullptr;
-    MagickWandPtr image = newCanvas(static_cast<std::size_t>(layer.width),
-                                    static_cast<std::size_t>(layer.height), "none");
-    if (!image || value.empty())
+        return image;
+    fillPixels(image, static_cast<std::size_t>(layer.width), static_cast<std::size_t>(layer.height),
+               {0, 0, 0, 0});
+    if (value.empty())
         return image;
     const CodeEncoding encoded = encodeCode(layer, value);
     if (!encoded.symbol)
@@ -356,9 +350,8 @@ MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
         drawCode(layer, *encoded.symbol, fonts,
                  {layer.x, layer.y, static_cast<long>(layer.x) + layer.width,
                   static_cast<long>(layer.y) + layer.height});
-    if (drawn.image)
-        MagickCompositeImage(image.get(), drawn.image.get(), OverCompositeOp, drawn.x - layer.x,
-                             drawn.y - layer.y);
+    if (!drawn.pixels.empty())
+        blendOver(image, drawn.pixels, drawn.x - layer.x, drawn.y - layer.y);
     return image;
 }
 
@@ -369,10 +362,8 @@ std::optional<PixelRect> codeArea(long cardWidth, long cardHeight, const CodeIma
 {
     const long left = std::max(0L, drawn.x);
     const long top = std::max(0L, drawn.y);
-    const long right =
-        std::min(cardWidth, drawn.x + static_cast<long>(MagickGetImageWidth(drawn.image.get())));
-    const long bottom =
-        std::min(cardHeight, drawn.y + static_cast<long>(MagickGetImageHeight(drawn.image.get())));
+    const long right = std::min(cardWidth, drawn.x + static_cast<long>(drawn.pixels.width));
+    const long bottom = std::min(cardHeight, drawn.y + static_cast<long>(drawn.pixels.height));
     if (right <= left || bottom <= top)
         return std::nullopt;
     return PixelRect{left, top, right, bottom};
@@ -415,19 +406,11 @@ bool scanGrey(std::vector<unsigned char>& grey, unsigned width, unsigned height,
 
 } // namespace
 
-bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol)
-{
-    if (!symbol.verifiable)
-        return true;
-    RgbaPixels pixels;
-    return card && exportRgba(card, pixels) && readsBack(pixels, drawn, symbol);
-}
-
 bool readsBack(const RgbaPixels& card, const CodeImage& drawn, const CodeSymbol& symbol)
 {
     if (!symbol.verifiable)
         return true;
-    if (card.empty() || !drawn.image)
+    if (card.empty() || drawn.pixels.empty())
         return false;
     const auto area =
         codeArea(static_cast<long>(card.width), static_cast<long>(card.height), drawn);

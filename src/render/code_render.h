@@ -42,7 +42,7 @@ CodeEncoding encodeCode(const Layer& layer, const std::string& value);
 
 /// A code drawn for a layer: the image and where it goes on the card.
 struct CodeImage {
-    MagickWandPtr image; // nothing when the layer is too small for it
+    RgbaPixels pixels; // none when the layer is too small for it
     long x = 0;
     long y = 0;
     std::int32_t module = 0; // pixels per module
@@ -69,15 +69,13 @@ PixelRect codeRect(const Layer& layer, const CodeSymbol& symbol);
 CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts,
                    const PixelRect& visible);
 
-/// A code layer's value drawn into a transparent image of the layer's size, as on a card;
-/// transparent when the value cannot be encoded or does not fit (nothing for an empty layer).
-MagickWandPtr renderCodeLayerImage(const Layer& layer, const std::string& value,
-                                   const FontRegistry& fonts);
+/// A code layer's value drawn into transparent pixels of the layer's size, as on a card;
+/// transparent when the value cannot be encoded or does not fit (none for an empty layer).
+RgbaPixels renderCodeLayerImage(const Layer& layer, const std::string& value,
+                                const FontRegistry& fonts);
 
-/// Reads the code in the area of a card it was drawn in and compares it with what it must
-/// give; true for symbologies the reader does not know.
-bool readsBack(MagickWand* card, const CodeImage& drawn, const CodeSymbol& symbol);
-/// readsBack on a card's 8-bit pixels.
+/// Reads the code in the area of a card's pixels it was drawn in and compares it with what it
+/// must give; true for symbologies the reader does not know.
 bool readsBack(const RgbaPixels& card, const CodeImage& drawn, const CodeSymbol& symbol);
 
 /// The problem texts of code layers.

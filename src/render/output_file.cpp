@@ -3,8 +3,10 @@
 #include "common/file_io.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "render/png8.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -271,6 +273,94 @@ void syncFolder(const std::string& folder)
     const UniqueFd entries(::open(pathFromUtf8(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (entries.get() >= 0)
         ::fsync(entries.get());
+}
+
+namespace {
+
+constexpr std::size_t kMaxFileNameUnits = 64;
+
+// The text of a cell as it goes into a file name: without format characters, cut to
+// kMaxFileNameUnits UTF-16 units (the scan ends there, however long the cell).
+std::string visibleNamePart(std::string_view text)
+{
+    std::string out;
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size() && units < kMaxFileNameUnits;) {
+        const std::size_t start = i;
+        const char32_t cp = nextCodePoint(text, i);
+        if (isFormatCodePoint(cp))
+            continue;
+        const std::size_t width = cp >= 0x10000 ? 2 : 1;
+        if (units + width > kMaxFileNameUnits)
+            break;
+        units += width;
+        out.append(text.substr(start, i - start));
+    }
+    return out;
+}
+
+} // namespace
+
+bool isBlankNameCell(const std::string* cell)
+{
+    if (!cell)
+        return true;
+    for (std::size_t i = 0; i < cell->size();) {
+        const char32_t cp = nextCodePoint(*cell, i);
+        if (cp != ' ' && cp != '\t' && cp != '\r' && cp != '\n' && !isFormatCodePoint(cp))
+            return false;
+    }
+    return true;
+}
+
+std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber)
+{
+    // Each part is cut first: nothing past 64 units can stay, and a cell may be megabytes. The
+    // format characters go before the cut, so that they take no room from the visible ones.
+    const auto part = [&row](const std::string& column) {
+        const std::string* cell = findCell(row, column);
+        return visibleNamePart(isBlankNameCell(cell) ? column : *cell);
+    };
+    const bool first = !output.file_name_bind_col_name.empty();
+    const bool second = !output.file_name_bind_col_name2.empty();
+    std::string name;
+    if (first && second)
+        name = part(output.file_name_bind_col_name) + "-" + part(output.file_name_bind_col_name2);
+    else if (first)
+        name = part(output.file_name_bind_col_name);
+    else if (second)
+        name = part(output.file_name_bind_col_name2);
+    else
+        name = std::to_string(rowNumber);
+    name = sanitizeFileName(name);
+    // A column named only with format characters leaves nothing: the name a row without
+    // file-name columns gets.
+    if (name.empty())
+        name = std::to_string(rowNumber);
+    // A name starting with "." would make a hidden card ("." and ".." would be no file at all).
+    if (name.starts_with('.'))
+        name.insert(0, "-");
+    return truncateUtf16Units(name, kMaxFileNameUnits);
+}
+
+CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
+                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints)
+{
+    const WrittenFile file =
+        writeFileUnderFreeName(folder, name, card.extension, card.bytes, hints);
+    if (file.ok)
+        return {CardOutcome::Written, file.path, file.number > 1};
+    if (card.png8) {
+        log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n"
+                                                           : "fwrite() error: %s\r\n",
+                                           file.path.c_str()),
+                                std::strerror(file.error)));
+        stop.store(true);
+        return {CardOutcome::Stopped, {}};
+    }
+    log.log(formatText("写入文件 '%s' 时发生错误:\r\n%s\r\n", file.path.c_str(),
+                       std::strerror(file.error)));
+    return {CardOutcome::WriteFailed, {}};
 }
 
 } // namespace torvale

@@ -1,7 +1,12 @@
 #pragma once
 
 #include "common/file_io.h"
+#include "model/template.h"
+#include "render/card_encode.h"
+#include "render/card_row.h"
+#include "render/log_sink.h"
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <optional>
@@ -81,5 +86,36 @@ std::size_t removeStaleTemporaries(const std::string& folder,
 
 /// Flushes the folder's entries (the names of the cards written) to the disk.
 void syncFolder(const std::string& folder);
+
+/// How one card ended.
+enum class CardOutcome {
+    Written,     // the file was written
+    WriteFailed, // logged; the batch goes on
+    Stopped,     // the stop flag was set (by the user or a PNG-8 failure); nothing written
+};
+
+struct CardResult {
+    CardOutcome outcome = CardOutcome::Stopped;
+    std::string path;      // the file written
+    bool numbered = false; // written as name(n).ext, name.ext being taken
+};
+
+/// True when a file-name cell gives no part of the name, so that its column name stands in: the
+/// cell is missing or holds only spaces, tabs, line breaks and format characters (U+200B,
+/// U+FEFF, ...).
+bool isBlankNameCell(const std::string* cell);
+
+/// The file name (without folder and extension) of a card: the cells of the file-name
+/// columns (the column name when a cell is blank, isBlankNameCell), joined by "-", with unsafe
+/// characters replaced and format characters left out (sanitizeFileName), "-" put in front of a
+/// leading ".", and cut to 64 UTF-16 units. With no file-name column, or when nothing is left,
+/// the data row number.
+std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber);
+
+/// Writes an encoded card into the output folder under the first free name
+/// (name.ext, name(2).ext, ...; with hints, from the last number the batch took for the name
+/// on). Logs failures; a PNG-8 failure sets the stop flag.
+CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
+                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints = nullptr);
 
 } // namespace torvale

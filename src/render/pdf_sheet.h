@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/card.h"
+#include "render/card_encode.h"
 #include "render/magick.h"
 #include "render/output_file.h"
 #include "render/sheet_layout.h"

@@ -1,10 +1,13 @@
 #include "render/picture_fit.h"
 
+#include "render/card_pixels.h"
+#include "render/resample.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <new>
+#include <cstring>
 #include <vector>
 
 namespace torvale {
@@ -19,20 +22,6 @@ std::int64_t shift(std::int64_t box, std::int64_t size, std::int32_t align)
     if (align == 2)
         return box - size;
     return (box - size) / 2;
-}
-
-bool resize(MagickWand* picture, std::int64_t width, std::int64_t height)
-{
-    return MagickResizeImage(picture, static_cast<std::size_t>(width),
-                             static_cast<std::size_t>(height), LanczosFilter, 1.0) != MagickFalse;
-}
-
-// A resize to the size the picture already has is skipped unless the style always resizes.
-void resizeUnlessSame(MagickWand* picture, std::int64_t width, std::int64_t height)
-{
-    if (static_cast<std::int64_t>(MagickGetImageWidth(picture)) != width ||
-        static_cast<std::int64_t>(MagickGetImageHeight(picture)) != height)
-        resize(picture, width, height);
 }
 
 // Proportional shrink; sizes are truncated, not rounded, and never drop below one pixel.
@@ -131,57 +120,17 @@ RoundRect pictureOutline(std::int64_t w, std::int64_t h, std::int32_t radius, do
             std::max(0.0, ry - inset)};
 }
 
-// An image of w x h in one colour whose alpha is given per pixel.
-MagickWandPtr alphaImage(std::size_t w, std::size_t h, const std::array<std::uint8_t, 3>& rgb,
-                         const std::vector<std::uint8_t>& alpha)
+// Blends one colour with the given alpha over one straight-alpha pixel.
+void blendColor(unsigned char* p, const std::array<std::uint8_t, 3>& rgb, unsigned alpha)
 {
-    std::vector<std::uint8_t> pixels(w * h * 4);
-    for (std::size_t i = 0; i < w * h; ++i) {
-        pixels[i * 4] = rgb[0];
-        pixels[i * 4 + 1] = rgb[1];
-        pixels[i * 4 + 2] = rgb[2];
-        pixels[i * 4 + 3] = alpha[i];
-    }
-    MagickWandPtr image(NewMagickWand());
-    if (!image ||
-        MagickConstituteImage(image.get(), w, h, "RGBA", CharPixel, pixels.data()) == MagickFalse)
-        return nullptr;
-    return image;
-}
-
-bool framePictureUnguarded(MagickWand* picture, const Layer& layer)
-{
-    const std::size_t w = MagickGetImageWidth(picture);
-    const std::size_t h = MagickGetImageHeight(picture);
-    if (w == 0 || h == 0)
-        return true;
-    const auto sw = static_cast<std::int64_t>(w);
-    const auto sh = static_cast<std::int64_t>(h);
-    const RoundRect outer = pictureOutline(sw, sh, layer.cornerRadius, 0);
-    const RoundRect inner =
-        pictureOutline(sw, sh, layer.cornerRadius, std::max(0, layer.borderWidth));
-    std::vector<std::uint8_t> shape(w * h);
-    std::vector<std::uint8_t> border(layer.borderWidth > 0 ? w * h : 0);
-    for (std::size_t y = 0; y < h; ++y) {
-        for (std::size_t x = 0; x < w; ++x) {
-            const std::size_t i = y * w + x;
-            shape[i] = outer.coverage(static_cast<long>(x), static_cast<long>(y));
-            // The border is opaque up to the outline; the shape's own edge then smooths it.
-            if (!border.empty())
-                border[i] = static_cast<std::uint8_t>(
-                    255 - inner.coverage(static_cast<long>(x), static_cast<long>(y)));
-        }
-    }
-    MagickSetImageAlphaChannel(picture, SetAlphaChannel);
-    if (!border.empty()) {
-        const MagickWandPtr line = alphaImage(w, h, htmlToRgb(layer.borderColor), border);
-        if (!line || MagickCompositeImage(picture, line.get(), OverCompositeOp, 0, 0) == MagickFalse)
-            return false;
-    }
-    if (layer.cornerRadius <= 0)
-        return true;
-    const MagickWandPtr mask = alphaImage(w, h, {255, 255, 255}, shape);
-    return mask && MagickCompositeImage(picture, mask.get(), DstInCompositeOp, 0, 0) != MagickFalse;
+    RgbaPixels pixel;
+    pixel.width = pixel.height = 1;
+    pixel.bytes.assign(p, p + 4);
+    RgbaPixels color;
+    color.width = color.height = 1;
+    color.bytes = {rgb[0], rgb[1], rgb[2], static_cast<unsigned char>(alpha)};
+    blendOver(pixel, color, 0, 0);
+    std::memcpy(p, pixel.bytes.data(), 4);
 }
 
 } // namespace
@@ -191,15 +140,36 @@ bool hasPictureFrame(const Layer& layer)
     return layer.cornerRadius > 0 || layer.borderWidth > 0;
 }
 
-bool framePicture(MagickWand* picture, const Layer& layer)
+void framePixels(RgbaPixels& picture, const Layer& layer)
 {
-    if (!picture || !hasPictureFrame(layer))
-        return true;
-    try {
-        return framePictureUnguarded(picture, layer);
-    } catch (const std::bad_alloc&) {
-        return false; // drawn square: the masks of a huge picture did not fit in memory
+    const std::size_t w = picture.width;
+    const std::size_t h = picture.height;
+    if (!hasPictureFrame(layer) || w == 0 || h == 0)
+        return;
+    const auto sw = static_cast<std::int64_t>(w);
+    const auto sh = static_cast<std::int64_t>(h);
+    const RoundRect outer = pictureOutline(sw, sh, layer.cornerRadius, 0);
+    const RoundRect inner =
+        pictureOutline(sw, sh, layer.cornerRadius, std::max(0, layer.borderWidth));
+    const bool border = layer.borderWidth > 0;
+    const bool rounded = layer.cornerRadius > 0;
+    const std::array<std::uint8_t, 3> rgb = htmlToRgb(layer.borderColor);
+    for (std::size_t y = 0; y < h; ++y) {
+        for (std::size_t x = 0; x < w; ++x) {
+            unsigned char* p = &picture.bytes[(y * w + x) * 4];
+            const auto px = static_cast<long>(x);
+            const auto py = static_cast<long>(y);
+            // The border is opaque up to the outline; the shape's own edge then smooths it.
+            if (border) {
+                if (const unsigned line = 255u - inner.coverage(px, py); line > 0)
+                    blendColor(p, rgb, line);
+            }
+            if (rounded)
+                p[3] = static_cast<unsigned char>((p[3] * outer.coverage(px, py) + 127u) / 255u);
+        }
     }
+    if (rounded)
+        picture.opaque = false;
 }
 
 bool overflowStyleAllowsReducedDecode(OverflowStyle style)
@@ -273,53 +243,76 @@ std::optional<PictureFit> fitPictureRect(const Layer& layer, std::int64_t iw, st
     return std::nullopt;
 }
 
-FitPosition fitPicture(MagickWand* picture, const Layer& layer, std::size_t sourceWidth,
-                       std::size_t sourceHeight)
+std::optional<FitPosition> fitPixels(const RgbaPixels& picture, std::size_t realWidth,
+                                     std::size_t realHeight, const Layer& layer,
+                                     RgbaPixels& fitted, RgbaPixels& scaled)
 {
-    FitPosition position{layer.x, layer.y};
-    if (!picture || MagickGetNumberImages(picture) == 0)
-        return position;
-    const std::int64_t iw = sourceWidth ? sourceWidth : MagickGetImageWidth(picture);
-    const std::int64_t ih = sourceHeight ? sourceHeight : MagickGetImageHeight(picture);
+    if (picture.empty())
+        return std::nullopt;
+    const auto iw = static_cast<std::int64_t>(realWidth ? realWidth : picture.width);
+    const auto ih = static_cast<std::int64_t>(realHeight ? realHeight : picture.height);
     const std::optional<PictureFit> fit = fitPictureRect(layer, iw, ih);
-    if (!fit)
-        return position;
-    position = {static_cast<std::int32_t>(fit->x), static_cast<std::int32_t>(fit->y)};
+    if (!fit) {
+        // A style this program does not know draws the picture as it is at the layer's corner.
+        if (layer.width <= 0 || layer.height <= 0 ||
+            !resamplePixels(picture, 0, 0, picture.width, picture.height, picture.width,
+                            picture.height, fitted))
+            return std::nullopt;
+        return FitPosition{layer.x, layer.y};
+    }
+    const auto width = static_cast<std::size_t>(fit->width);
+    const auto height = static_cast<std::size_t>(fit->height);
+    // The whole picture scaled to wholeWidth x wholeHeight, then the part at (left, top) of the
+    // fit's size cut from it.
+    const auto scaleThenCut = [&](std::int64_t wholeWidth, std::int64_t wholeHeight,
+                                  std::int64_t left, std::int64_t top) {
+        const RgbaPixels* whole = &picture;
+        if (static_cast<std::int64_t>(picture.width) != wholeWidth ||
+            static_cast<std::int64_t>(picture.height) != wholeHeight) {
+            if (!resamplePixels(picture, 0, 0, picture.width, picture.height,
+                                static_cast<std::size_t>(wholeWidth),
+                                static_cast<std::size_t>(wholeHeight), scaled))
+                return false;
+            whole = &scaled;
+        }
+        return resamplePixels(*whole, static_cast<long>(left), static_cast<long>(top), width,
+                              height, width, height, fitted);
+    };
+    bool done = false;
     switch (layer.overflow_style) {
     case OverflowStyle::ScaleToFit:
-        resize(picture, fit->width, fit->height);
-        break;
     case OverflowStyle::ShrinkToFit:
     case OverflowStyle::FillScale:
-        resizeUnlessSame(picture, fit->width, fit->height);
+        done = resamplePixels(picture, 0, 0, picture.width, picture.height, width, height, fitted);
         break;
     case OverflowStyle::CropTopLeft:
     case OverflowStyle::CropCentre:
         // A reduced decode is first scaled up to the real size the crop is measured in.
-        resizeUnlessSame(picture, iw, ih);
-        MagickSetImagePage(picture, static_cast<std::size_t>(iw), static_cast<std::size_t>(ih), 0,
-                           0);
-        MagickCropImage(picture, static_cast<std::size_t>(layer.width),
-                        static_cast<std::size_t>(layer.height), fit->sourceX, fit->sourceY);
-        MagickSetImagePage(picture, static_cast<std::size_t>(layer.width),
-                           static_cast<std::size_t>(layer.height), 0, 0);
+        done = scaleThenCut(iw, ih, fit->sourceX, fit->sourceY);
         break;
     case OverflowStyle::Cover: {
         // Scaled as a whole, then cut: the scaled size follows from the real size, so a reduced
         // decode gives the same part of the picture.
-        const Cover cover = coverSize(iw, ih, fit->width, fit->height, layer.pHAlign,
-                                      layer.pVAlign);
-        resizeUnlessSame(picture, cover.width, cover.height);
-        MagickSetImagePage(picture, static_cast<std::size_t>(cover.width),
-                           static_cast<std::size_t>(cover.height), 0, 0);
-        MagickCropImage(picture, static_cast<std::size_t>(fit->width),
-                        static_cast<std::size_t>(fit->height), cover.left, cover.top);
-        MagickSetImagePage(picture, static_cast<std::size_t>(fit->width),
-                           static_cast<std::size_t>(fit->height), 0, 0);
+        const Cover cover =
+            coverSize(iw, ih, fit->width, fit->height, layer.pHAlign, layer.pVAlign);
+        done = scaleThenCut(cover.width, cover.height, cover.left, cover.top);
         break;
     }
     }
-    return position;
+    if (!done)
+        return std::nullopt;
+    return FitPosition{static_cast<std::int32_t>(fit->x), static_cast<std::int32_t>(fit->y)};
+}
+
+std::optional<FitPosition> layerPicture(const RgbaPixels& picture, std::size_t realWidth,
+                                        std::size_t realHeight, const Layer& layer,
+                                        RgbaPixels& fitted, RgbaPixels& scaled)
+{
+    const std::optional<FitPosition> at =
+        fitPixels(picture, realWidth, realHeight, layer, fitted, scaled);
+    if (at)
+        framePixels(fitted, layer);
+    return at;
 }
 
 } // namespace torvale

@@ -38,22 +38,28 @@ std::optional<PictureFit> fitPictureRect(const Layer& layer, std::int64_t pictur
 /// anyway); the crop styles and unknown codes need the picture at its full size.
 bool overflowStyleAllowsReducedDecode(OverflowStyle style);
 
-/// Scales or crops the picture in place by the layer's overflow style and returns the card
-/// position at which it is composited. sourceWidth x sourceHeight is the picture's real size
-/// when it was decoded at a reduced scale (0 = the wand's own size): every size and position
-/// follows from the real size, exactly as for a full decode. A reduced decode gives exact
-/// pixels only for styles that allow it (overflowStyleAllowsReducedDecode); for the others it
-/// is first scaled up to the real size.
-FitPosition fitPicture(MagickWand* picture, const Layer& layer, std::size_t sourceWidth = 0,
-                       std::size_t sourceHeight = 0);
+/// Fits decoded picture pixels into the layer by its overflow style, as fitPictureRect
+/// places them: scaled by a Lanczos-class filter and cut. realWidth x realHeight is the
+/// picture's real size when it was decoded at a reduced scale (0: the pixels' own size); every
+/// size and position follows from the real size, exactly as for a full decode. The result goes
+/// into fitted; scaled is room for a picture scaled before it is cut. Returns where fitted goes
+/// on the card; nothing when the layer or the picture is empty. A style this program does not
+/// know draws the picture as it is at the layer's corner.
+std::optional<FitPosition> fitPixels(const RgbaPixels& picture, std::size_t realWidth,
+                                     std::size_t realHeight, const Layer& layer,
+                                     RgbaPixels& fitted, RgbaPixels& scaled);
 
 /// True when the layer rounds its picture's corners or draws a border.
 bool hasPictureFrame(const Layer& layer);
 
-/// Rounds the corners of a fitted picture by the layer's corner radius (anti-aliased; the
+/// Rounds the corners of fitted picture pixels by the layer's corner radius (anti-aliased; the
 /// picture turns transparent outside the shape) and draws its border inside the outline. A
-/// radius of at least half the shorter side makes an ellipse. False when the image library
-/// refused a step (the picture may then be drawn square).
-bool framePicture(MagickWand* picture, const Layer& layer);
+/// radius of at least half the shorter side makes an ellipse.
+void framePixels(RgbaPixels& picture, const Layer& layer);
+
+/// A picture as cards and the design canvas show it in a layer: fitPixels, then framePixels.
+std::optional<FitPosition> layerPicture(const RgbaPixels& picture, std::size_t realWidth,
+                                        std::size_t realHeight, const Layer& layer,
+                                        RgbaPixels& fitted, RgbaPixels& scaled);
 
 } // namespace torvale

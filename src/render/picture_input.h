@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace torvale {
 
@@ -105,5 +106,32 @@ std::optional<std::string> validatePictureFile(const std::string& path, PictureK
 /// and alpha flag in the background; an unreadable picture gives a 1 x 1 white JPEG and the
 /// size 1 x 1. True when the picture itself was decoded.
 bool loadBackgroundPicture(const std::string& path, BackgroundLayer& background);
+
+/// The file a picture cell names: an absolute path as it is; a relative one in the program
+/// folder when it is there, else in csvFolder (the CSV file's folder; empty: none).
+std::string resolveCellPicturePath(const std::string& cell, const std::string& csvFolder);
+
+/// A picture file decoded as a card draws it in a layer (at a reduced scale where the layer
+/// allows it).
+DecodedPicture readLayerPicture(const std::string& path, const Layer& layer);
+
+/// Where a picture cell leads when its layer looks pictures up in a folder.
+struct FolderPicture {
+    std::string path;               // the picture found; empty when there is none
+    std::vector<std::string> tried; // the names looked for in the folder when none was found
+    bool outside = false;           // the cell names a path outside the folder: not followed
+    bool controls = false;          // the cell holds control characters: no file is named so
+};
+
+/// The picture a cell names in a folder: a name with an extension as it is; one without is
+/// tried with .jpg, .jpeg, .png, .bmp, .gif, .webp, .tif, .tiff, .heic, .heif and .avif in that
+/// order, the case of the file's name ignored (A0001 finds A0001.JPG). An absolute path, one
+/// through "..", and a name whose real path (symbolic links followed) ends outside the folder
+/// are outside it.
+FolderPicture findFolderPicture(const std::string& folder, const std::string& cell);
+
+/// Why a cell found no picture in a folder, for the log and the row check.
+std::string folderPictureProblem(const std::string& folder, const std::string& cell,
+                                 const FolderPicture& found);
 
 } // namespace torvale

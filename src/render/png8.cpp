@@ -42,28 +42,26 @@ std::string png8FailureText(const std::string& firstLine, const std::string& sys
     return firstLine + kSupportLine + (systemError.empty() ? "" : systemError + "\r\n");
 }
 
-std::optional<std::vector<unsigned char>> encodePng8(MagickWand* card, int colorCount, int dpi,
-                                                     LogSink& log)
+std::optional<std::vector<unsigned char>> encodePng8(const RgbaPixels& card, int colorCount,
+                                                     int dpi, LogSink& log)
 {
     const auto fail = [&log](const std::string& firstLine) {
         log.log(png8FailureText(firstLine));
         return std::nullopt;
     };
 
-    MagickSetImageFormat(card, "PNG");
-    const std::size_t width = MagickGetImageWidth(card);
-    const std::size_t height = MagickGetImageHeight(card);
-
-    std::vector<unsigned char> pixels(width * height * 4);
-    if (pixels.empty() || MagickExportImagePixels(card, 0, 0, width, height, "RGBA", CharPixel,
-                                                  pixels.data()) == MagickFalse)
+    const std::size_t width = card.width;
+    const std::size_t height = card.height;
+    if (card.empty() || card.bytes.size() != width * height * 4)
         return fail("MagickExportImagePixels() error.\r\n");
+    // The quantiser reads the pixels without changing them.
+    auto* pixels = const_cast<unsigned char*>(card.bytes.data());
 
     std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr)
         return fail("liq_image_quantize() error.\r\n");
     std::unique_ptr<liq_image, LiqImageDeleter> image(
-        liq_image_create_rgba(attr.get(), pixels.data(), static_cast<int>(width),
+        liq_image_create_rgba(attr.get(), pixels, static_cast<int>(width),
                               static_cast<int>(height), 0));
     if (!image)
         return fail("liq_image_quantize() error.\r\n");

@@ -85,21 +85,4 @@ private:
 /// The text box of renderLayerImage, cut to the part that lies inside the layer.
 TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts);
 
-/// Composites a text box onto target at the layer's position.
-void drawTextBox(MagickWand* target, const Layer& layer, const TextBox& textBox);
-
-/// A layer's demo content as pixels for the design canvas.
-using Thumbnail = RgbaPixels;
-
-/// Everything renderLayerThumbnail draws a layer's thumbnail from, as one text: two layers with
-/// the same key have the same thumbnail (with the same fonts installed).
-std::string thumbnailKey(const Layer& layer, const std::string& templatePath);
-
-/// Text layer: its demo text rendered; code layer: the code of its demo value in an image of the
-/// layer's size (transparent when it cannot be drawn); picture layer: its demo picture whole and
-/// unscaled (width and height 0 when it has none or it cannot be read). A relative demo picture is
-/// resolved against the folder of templatePath, then the program folder.
-Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
-                               const std::string& templatePath);
-
 } // namespace torvale

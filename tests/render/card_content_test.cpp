@@ -2,6 +2,7 @@
 #include "model/template_file.h"
 #include "render/card.h"
 #include "render/fonts.h"
+#include "render/picture_input.h"
 #include "support/test_support.h"
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+#include "render/card_pixels.h"
 #include "render/picture_fit.h"
 #include "render/picture_input.h"
 #include "render/test_pictures.h"
@@ -33,10 +34,34 @@ struct FitCase {
 
 class FitPictureTest : public ::testing::TestWithParam<FitCase> {};
 
+// A picture whose pixels name their place: red and green the low bytes of x and y, blue their
+// high bits.
+RgbaPixels coordinatePixels(std::size_t width, std::size_t height)
+{
+    RgbaPixels pixels;
+    fillPixels(pixels, width, height, {0, 0, 0, 255});
+    for (std::size_t y = 0; y < height; ++y) {
+        for (std::size_t x = 0; x < width; ++x) {
+            unsigned char* p = &pixels.bytes[(y * width + x) * 4];
+            p[0] = static_cast<unsigned char>(x % 256);
+            p[1] = static_cast<unsigned char>(y % 256);
+            p[2] = static_cast<unsigned char>(x / 256 * 16 + y / 256);
+        }
+    }
+    return pixels;
+}
+
+// The place a pixel of coordinatePixels names.
+std::pair<long, long> placeAt(const RgbaPixels& pixels, std::size_t x, std::size_t y)
+{
+    const unsigned char* p = &pixels.bytes[(y * pixels.width + x) * 4];
+    return {p[0] + 256L * (p[2] / 16), p[1] + 256L * (p[2] % 16)};
+}
+
 TEST_P(FitPictureTest, SizePositionAndPixels)
 {
     const FitCase& c = GetParam();
-    MagickWandPtr picture = test::coordinatePicture(c.iw, c.ih);
+    const RgbaPixels picture = coordinatePixels(c.iw, c.ih);
     const Layer layer = rectLayer(static_cast<OverflowStyle>(c.style), c.hAlign, c.vAlign);
 
     // The rule the canvas draws by gives the same rectangles.
@@ -52,20 +77,19 @@ TEST_P(FitPictureTest, SizePositionAndPixels)
         EXPECT_EQ(rect->sourceY, std::max(0L, c.cropY));
     }
 
-    const FitPosition position = fitPicture(picture.get(), layer);
-
-    EXPECT_EQ(position.x, c.px);
-    EXPECT_EQ(position.y, c.py);
-    EXPECT_EQ(MagickGetImageWidth(picture.get()), c.nw);
-    EXPECT_EQ(MagickGetImageHeight(picture.get()), c.nh);
+    RgbaPixels fitted;
+    RgbaPixels scaled;
+    const std::optional<FitPosition> position = fitPixels(picture, 0, 0, layer, fitted, scaled);
+    ASSERT_TRUE(position);
+    EXPECT_EQ(position->x, c.px);
+    EXPECT_EQ(position->y, c.py);
+    EXPECT_EQ(fitted.width, c.nw);
+    EXPECT_EQ(fitted.height, c.nh);
     if (c.cropX >= 0) {
-        const auto first = test::pixelAt(picture.get(), 0, 0);
-        EXPECT_EQ(first[0], c.cropX);
-        EXPECT_EQ(first[1], c.cropY);
-        const auto last =
-            test::pixelAt(picture.get(), static_cast<long>(c.nw) - 1, static_cast<long>(c.nh) - 1);
-        EXPECT_EQ(last[0], c.cropX + c.nw - 1);
-        EXPECT_EQ(last[1], c.cropY + c.nh - 1);
+        EXPECT_EQ(placeAt(fitted, 0, 0), std::pair(c.cropX, c.cropY));
+        EXPECT_EQ(placeAt(fitted, c.nw - 1, c.nh - 1),
+                  std::pair(c.cropX + static_cast<long>(c.nw) - 1,
+                            c.cropY + static_cast<long>(c.nh) - 1));
     }
 }
 
@@ -88,14 +112,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FitPicture, ScaledPictureKeepsItsColour)
 {
-    MagickWandPtr picture = newCanvas(40, 30, "red");
-    fitPicture(picture.get(), rectLayer(OverflowStyle::FillScale, 1, 1));
-    for (const auto& [x, y] : {std::pair{0L, 0L}, {50L, 25L}, {99L, 49L}}) {
-        const auto rgb = test::pixelAt(picture.get(), x, y);
-        EXPECT_EQ(rgb[0], 65535);
-        EXPECT_EQ(rgb[1], 0);
-        EXPECT_EQ(rgb[2], 0);
-    }
+    RgbaPixels picture;
+    fillPixels(picture, 40, 30, {255, 0, 0, 255});
+    RgbaPixels fitted;
+    RgbaPixels scaled;
+    ASSERT_TRUE(fitPixels(picture, 0, 0, rectLayer(OverflowStyle::FillScale, 1, 1), fitted, scaled));
+    ASSERT_EQ(fitted.width * fitted.height, 100u * 50u);
+    for (std::size_t i = 0; i < fitted.bytes.size(); i += 4)
+        ASSERT_EQ((std::array{fitted.bytes[i], fitted.bytes[i + 1], fitted.bytes[i + 2]}),
+                  (std::array<unsigned char, 3>{255, 0, 0}));
 }
 
 TEST(FitPicture, ReducedDecodeGivesTheSameGeometryAsAFullDecode)
@@ -114,15 +139,16 @@ TEST(FitPicture, ReducedDecodeGivesTheSameGeometryAsAFullDecode)
             DecodedPicture reduced = readPicture(path, 100, 50);
             ASSERT_TRUE(full && reduced);
             EXPECT_LT(MagickGetImageWidth(reduced.wand.get()), 1203u);
-            const FitPosition a = fitPicture(full.wand.get(), layer);
-            const FitPosition b =
-                fitPicture(reduced.wand.get(), layer, reduced.width, reduced.height);
-            EXPECT_EQ(a.x, b.x);
-            EXPECT_EQ(a.y, b.y);
-            EXPECT_EQ(MagickGetImageWidth(full.wand.get()),
-                      MagickGetImageWidth(reduced.wand.get()));
-            EXPECT_EQ(MagickGetImageHeight(full.wand.get()),
-                      MagickGetImageHeight(reduced.wand.get()));
+            RgbaPixels fullFit;
+            RgbaPixels reducedFit;
+            RgbaPixels scaled;
+            const auto a = fitPixels(exportRgba(full.wand.get()), 0, 0, layer, fullFit, scaled);
+            const auto b = fitPixels(exportRgba(reduced.wand.get()), reduced.width,
+                                     reduced.height, layer, reducedFit, scaled);
+            ASSERT_TRUE(a && b);
+            EXPECT_EQ(std::pair(a->x, a->y), std::pair(b->x, b->y));
+            EXPECT_EQ(std::pair(fullFit.width, fullFit.height),
+                      std::pair(reducedFit.width, reducedFit.height));
         }
     }
     EXPECT_FALSE(overflowStyleAllowsReducedDecode(OverflowStyle::CropTopLeft));

@@ -52,7 +52,7 @@ TEST(EncodePng8, LimitsThePaletteToTheAskedCount)
     for (int count : {2, 16, 128}) {
         MagickWandPtr card = rampCard();
         CollectingLog log;
-        const auto png = encodePng8(card.get(), count, 300, log);
+        const auto png = encodePng8(exportRgba(card.get()), count, 300, log);
         ASSERT_TRUE(png) << count;
         const DecodedPng decoded = decode(*png);
         EXPECT_EQ(decoded.colortype, LCT_PALETTE);
@@ -69,7 +69,7 @@ TEST(EncodePng8, CountOutsideTheRangeKeeps256)
     for (int count : {0, 1, 300}) {
         MagickWandPtr card = rampCard();
         CollectingLog log;
-        const auto png = encodePng8(card.get(), count, 72, log);
+        const auto png = encodePng8(exportRgba(card.get()), count, 72, log);
         ASSERT_TRUE(png);
         EXPECT_LE(decode(*png).paletteSize, 256u);
     }
@@ -79,7 +79,7 @@ TEST(EncodePng8, KeepsTransparentAreas)
 {
     MagickWandPtr card = rampCard();
     CollectingLog log;
-    const auto png = encodePng8(card.get(), 16, 72, log);
+    const auto png = encodePng8(exportRgba(card.get()), 16, 72, log);
     ASSERT_TRUE(png);
     const DecodedPng decoded = decode(*png);
     for (unsigned y = 0; y < decoded.height; ++y) {

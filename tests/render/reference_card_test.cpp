@@ -1,3 +1,4 @@
+#include "batch/card_columns.h"
 #include "batch/csv_source.h"
 #include "model/template_file.h"
 #include "render/card.h"
@@ -178,8 +179,8 @@ TEST(ReferenceCards, ExampleTextsKeepTheirPlaces)
                 SCOPED_TRACE(testing::Message() << "layer index " << index << ", row " << row + 1);
                 StrictLog log("文字");
                 std::atomic<bool> stop{false};
-                const RgbaPixels a = full.drawPixels(rows[row], example.tpl.output, log, stop);
-                const RgbaPixels b = other.drawPixels(rows[row], example.tpl.output, log, stop);
+                const RgbaPixels a = full.draw(rows[row], example.tpl.output, log, stop);
+                const RgbaPixels b = other.draw(rows[row], example.tpl.output, log, stop);
                 ASSERT_EQ(a.bytes.size(), b.bytes.size());
                 std::array<long, 4> box{LONG_MAX, LONG_MAX, -1, -1};
                 for (std::size_t i = 0; i < a.bytes.size(); i += 4) {

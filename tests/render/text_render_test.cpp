@@ -1,4 +1,5 @@
 #include "render/text_render.h"
+#include "render/thumbnail.h"
 
 #include "common/text.h"
 #include "model/template_file.h"

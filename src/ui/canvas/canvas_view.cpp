@@ -2,7 +2,7 @@
 
 #include "render/picture_fit.h"
 #include "render/picture_input.h"
-#include "render/text_render.h"
+#include "render/thumbnail.h"
 #include "ui/editor_context.h"
 #include "ui/qt_pixels.h"
 #include "ui/row_preview.h"

@@ -1,0 +1,31 @@
+#include "render/card_row.h"
+
+#include "model/text_fields.h"
+#include "render/text_render.h"
+
+namespace torvale {
+
+const std::string* findCell(const CardRow& row, const std::string& column)
+{
+    const auto it = row.find(column);
+    return it == row.end() ? nullptr : &it->second;
+}
+
+const std::string* layerCell(const Layer& layer, const CardRow& row, std::string& storage)
+{
+    if (!layer.isFixed)
+        return findCell(row, layer.bind_col_name);
+    if (layer.type == LayerType::Picture)
+        return nullptr;
+    // A text layer draws at most maxDrawnUnits of it (each at most 3 bytes); one more unit
+    // still shows that the text was cut. Cells of megabytes repeated by many fields are
+    // never joined whole.
+    const std::size_t maxBytes = layer.type == LayerType::Text
+                                     ? 3 * (maxDrawnUnits(layer) + 1)
+                                     : std::string::npos;
+    storage = fillTextFields(
+        layer.text, [&row](const std::string& column) { return findCell(row, column); }, maxBytes);
+    return &storage;
+}
+
+} // namespace torvale

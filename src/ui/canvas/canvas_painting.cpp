@@ -2,11 +2,11 @@
 
 #include "app/panel_rules.h"
 #include "render/picture_fit.h"
+#include "ui/qt_pixels.h"
 #include "ui/editor_context.h"
 #include "ui/row_preview.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <algorithm>
 #include <cmath>
@@ -55,47 +55,6 @@ QPen dottedPen(const QColor& color)
     pen.setCosmetic(true);
     pen.setDashPattern({1, 1});
     return pen;
-}
-
-/// A rounded rectangle as the cards cut a picture of width x height card pixels with this
-/// corner radius: a radius of half the shorter side or more gives the ellipse. Radii shrink by
-/// the inset (card pixels) as the rectangle does; everything is scaled to the screen rectangle.
-QPainterPath roundedOutline(const QRectF& screen, double width, double height, double radius,
-                            double inset)
-{
-    double rx = radius;
-    double ry = radius;
-    if (2 * radius >= std::min(width, height)) {
-        rx = width / 2;
-        ry = height / 2;
-    }
-    const double sx = screen.width() / width;
-    const double sy = screen.height() / height;
-    QPainterPath path;
-    const QRectF rect = screen.adjusted(inset * sx, inset * sy, -inset * sx, -inset * sy);
-    if (rect.isEmpty())
-        return path;
-    path.addRoundedRect(rect, std::max(0.0, rx - inset) * sx, std::max(0.0, ry - inset) * sy);
-    return path;
-}
-
-/// Draws a fitted picture with the layer's rounded corners and its border inside the outline.
-void drawFramedPicture(QPainter& painter, const QRectF& target, const QImage& image,
-                       const QRectF& source, const Layer& layer, double width, double height)
-{
-    const double radius = std::max(0, layer.cornerRadius);
-    const QPainterPath outline = roundedOutline(target, width, height, radius, 0);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setClipPath(outline, Qt::IntersectClip);
-    painter.drawImage(target, image, source);
-    if (layer.borderWidth > 0) {
-        const QColor color(QString::fromStdString(layer.borderColor));
-        painter.fillPath(
-            outline.subtracted(roundedOutline(target, width, height, radius, layer.borderWidth)),
-            color.isValid() ? color : QColor(Qt::black));
-    }
-    painter.restore();
 }
 
 } // namespace
@@ -287,13 +246,31 @@ void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const 
     const QRect& capture = target;
     if (target.isEmpty())
         return;
-    // A framed picture is transparent around its corners: drawn each time, never cached.
+    // A framed picture is shown as the cards draw it: fitted and framed at the card's scale by
+    // the same function, made again only when what it is made from changes.
     if (hasPictureFrame(layer)) {
         m_caches.erase(layer.id);
-        drawFramedPicture(painter, QRectF(target), image, source, layer,
-                          static_cast<double>(fit->width), static_cast<double>(fit->height));
+        std::string key = std::to_string(thumb.key) + ',' + layer.borderColor;
+        for (const std::int32_t value :
+             {shown.width, shown.height, static_cast<std::int32_t>(shown.overflow_style),
+              shown.pHAlign, shown.pVAlign, shown.cornerRadius, shown.borderWidth})
+            key += ',' + std::to_string(value);
+        FramedPicture& framed = m_framed[layer.id];
+        if (framed.key != key) {
+            RgbaPixels fitted;
+            RgbaPixels scaled;
+            framed.key = key;
+            framed.image = layerPicture(thumb.pixels, 0, 0, shown, fitted, scaled)
+                               ? toQImage(fitted)
+                               : QImage();
+        }
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        painter.drawImage(QRectF(target), framed.image);
+        painter.restore();
         return;
     }
+    m_framed.erase(layer.id);
 
     // The cache holds the drawn pixels; it is valid while the drawing is the same one.
     const EditorState& state = m_context.state();

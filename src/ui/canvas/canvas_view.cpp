@@ -289,10 +289,13 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
             continue;
         thumb.image = toQImage(made);
         thumb.key = m_nextThumbKey++;
+        if (layer.type == LayerType::Picture)
+            thumb.pixels = made;
     }
     // Layers that are gone take their pictures with them.
     std::erase_if(m_thumbnails, [&](const auto& entry) { return !document.layer(entry.first); });
     std::erase_if(m_caches, [&](const auto& entry) { return !document.layer(entry.first); });
+    std::erase_if(m_framed, [&](const auto& entry) { return !document.layer(entry.first); });
     viewport()->update();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/canvas_controller.h"
+#include "render/magick.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>
@@ -92,6 +93,7 @@ private:
     };
     struct Thumb {
         QImage image;
+        RgbaPixels pixels; // a picture layer's picture, for the frame the cards draw
         qint64 key = 0;
         std::string source; // what it was made from: the fields that change it
     };
@@ -124,6 +126,12 @@ private:
     QPixmap m_scaledPicture;
     std::unordered_map<LayerId, Thumb> m_thumbnails;
     std::unordered_map<LayerId, DisplayCache> m_caches;
+    // The pictures of framed layers, fitted and framed as on a card.
+    struct FramedPicture {
+        QImage image;
+        std::string key; // what it was made from
+    };
+    std::unordered_map<LayerId, FramedPicture> m_framed;
     std::vector<LayerId> m_staleThumbnails;
     std::unordered_map<std::uint32_t, WatermarkImage> m_watermarkPictures;
     std::vector<Subscription> m_subscriptions;

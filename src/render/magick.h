@@ -16,13 +16,6 @@ struct MagickWandDeleter {
             DestroyMagickWand(wand);
     }
 };
-struct DrawingWandDeleter {
-    void operator()(DrawingWand* wand) const
-    {
-        if (wand)
-            DestroyDrawingWand(wand);
-    }
-};
 struct PixelWandDeleter {
     void operator()(PixelWand* wand) const
     {
@@ -52,7 +45,6 @@ using MagickWandPtr = std::unique_ptr<MagickWand, MagickWandDeleter>;
 using ImageInfoPtr = std::unique_ptr<ImageInfo, ImageInfoDeleter>;
 using ExceptionInfoPtr = std::unique_ptr<ExceptionInfo, ExceptionInfoDeleter>;
 using ImageListPtr = std::unique_ptr<Image, ImageListDeleter>;
-using DrawingWandPtr = std::unique_ptr<DrawingWand, DrawingWandDeleter>;
 using PixelWandPtr = std::unique_ptr<PixelWand, PixelWandDeleter>;
 template <typename T> using MagickMemoryPtr = std::unique_ptr<T, MagickMemoryDeleter>;
 

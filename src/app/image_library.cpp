@@ -5,6 +5,10 @@
 
 #include <mutex>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace torvale {
 
 namespace {
@@ -16,6 +20,13 @@ std::once_flag genesisOnce;
 // as the user set them.
 void startLibrary()
 {
+#if defined(__GLIBC__)
+    // Decoded pictures come and go with every card. With a fixed threshold the allocator gives
+    // their blocks back to the system when they go; left to adjust itself, it would keep them
+    // in each worker's heap, where they scatter, and a long batch would end up larger than a
+    // short one.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     MagickWandGenesis();
     // Cards are drawn in parallel, one card per worker; a second level of threads inside each
     // operation would only compete with them (and the output is the same either way).

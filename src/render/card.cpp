@@ -73,7 +73,7 @@ struct CardRenderer::CachedText {
 // numbers) cost nothing but their key. Keys and pixels are both bounded.
 struct CardRenderer::TextCache {
     static constexpr std::size_t kMaxKeys = 20000;
-    static constexpr std::size_t kMaxPixels = 2 * 1024 * 1024; // 8 MiB of RGBA
+    static constexpr std::size_t kMaxPixels = 1024 * 1024; // 4 MiB of RGBA
 
     std::mutex mutex;
     std::unordered_map<std::string, bool> seen;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 
 namespace torvale {
@@ -58,7 +59,11 @@ RgbaPixels decodeBackground(const PictureBytes& picture)
     // A grey picture decodes in a grey colour space; the layers drawn on it are in colour.
     if (MagickGetImageColorspace(wand) != sRGBColorspace)
         MagickTransformImageColorspace(wand, sRGBColorspace);
-    exportRgba(wand, pixels);
+    try {
+        exportRgba(wand, pixels);
+    } catch (const std::bad_alloc&) {
+        pixels = RgbaPixels();
+    }
     return pixels;
 }
 
@@ -97,19 +102,28 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
         const std::uint32_t color =
             background.kind == BackgroundKind::Custom ? background.drawingColor : 0xFFFFFF;
         const bool clear = background.kind == BackgroundKind::Custom && background.hasAlpha;
-        if (withinCanvasLimits(width, height))
-            fillPixels(m_background, static_cast<std::size_t>(width),
+        if (withinCanvasLimits(width, height)) {
+            try {
+                fillPixels(m_background, static_cast<std::size_t>(width),
                        static_cast<std::size_t>(height),
                        clear ? std::array<std::uint8_t, 4>{0, 0, 0, 0}
                              : std::array<std::uint8_t, 4>{
                                    static_cast<std::uint8_t>(color & 0xFF),
                                    static_cast<std::uint8_t>((color >> 8) & 0xFF),
                                    static_cast<std::uint8_t>((color >> 16) & 0xFF), 255});
+            } catch (const std::bad_alloc&) {
+                m_background = RgbaPixels(); // every card then says it has no canvas
+            }
+        }
     }
-    if (!m_background.empty() && !m_background.opaque) {
-        fillPixels(m_backgroundOnWhite, m_background.width, m_background.height,
-                   {255, 255, 255, 255});
-        blendOver(m_backgroundOnWhite, m_background, 0, 0);
+    try {
+        if (!m_background.empty() && !m_background.opaque) {
+            fillPixels(m_backgroundOnWhite, m_background.width, m_background.height,
+                       {255, 255, 255, 255});
+            blendOver(m_backgroundOnWhite, m_background, 0, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        m_background = m_backgroundOnWhite = RgbaPixels();
     }
     for (const Layer& layer : m_template.layers) {
         if (layer.type == LayerType::Picture && layer.layer_level == LayerLevel::BelowBackground)
@@ -135,17 +149,21 @@ CardRenderer::preparePicture(const std::string& storedPath, const Layer& layer) 
     if (storedPath.empty() || layer.width <= 0 || layer.height <= 0)
         return std::nullopt;
     DecodedPicture picture = readPicture(resolveTemplatePath(storedPath, m_template.templatePath));
-    RgbaPixels decoded;
-    if (!picture || !exportRgba(picture.wand.get(), decoded))
-        return std::nullopt;
-    PreparedPicture prepared;
-    RgbaPixels scaled;
-    const std::optional<FitPosition> at =
-        layerPicture(decoded, picture.width, picture.height, layer, prepared.pixels, scaled);
-    if (!at)
-        return std::nullopt;
-    prepared.at = *at;
-    return prepared;
+    try {
+        RgbaPixels decoded;
+        if (!picture || !exportRgba(picture.wand.get(), decoded))
+            return std::nullopt;
+        PreparedPicture prepared;
+        RgbaPixels scaled;
+        const std::optional<FitPosition> at =
+            layerPicture(decoded, picture.width, picture.height, layer, prepared.pixels, scaled);
+        if (!at)
+            return std::nullopt;
+        prepared.at = *at;
+        return prepared;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt; // an invalid picture, as one that cannot be decoded
+    }
 }
 
 void CardRenderer::drawText(CardBuffers& buffers, std::size_t layerIndex, const std::string& cell,
@@ -407,8 +425,13 @@ RgbaPixels CardRenderer::draw(const CardRow& row, const OutputSettings& output, 
 {
     CardBuffers buffers;
     std::vector<DrawnCode> codes;
-    const RgbaPixels* pixels = drawCard(buffers, row, output, log, stop, cardName, codes);
-    return pixels ? *pixels : RgbaPixels();
+    try {
+        const RgbaPixels* pixels = drawCard(buffers, row, output, log, stop, cardName, codes);
+        return pixels ? *pixels : RgbaPixels();
+    } catch (const std::bad_alloc&) {
+        log.log("无法创建画布\n");
+        return {};
+    }
 }
 
 std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const OutputSettings& output,
@@ -419,7 +442,14 @@ std::optional<EncodedCard> CardRenderer::compose(const CardRow& row, const Outpu
     CardBuffers ownBuffers;
     CardBuffers& used = buffers ? *buffers : ownBuffers;
     std::vector<DrawnCode> codes;
-    const RgbaPixels* pixels = drawCard(used, row, output, log, stop, cardName, codes);
+    const RgbaPixels* pixels = nullptr;
+    try {
+        pixels = drawCard(used, row, output, log, stop, cardName, codes);
+    } catch (const std::bad_alloc&) {
+        // The card's pixels did not fit in memory: this card fails, the batch goes on.
+        used = CardBuffers();
+        log.log("无法创建画布\n");
+    }
     if (!pixels || stop.load())
         return std::nullopt;
     // Every code is read back from the card as it will be written.

@@ -1,3 +1,5 @@
+#include "render/picture_fit.h"
+#include "render/picture_input.h"
 #include "ui/canvas/canvas_view.h"
 #include "ui/panels/layer_panel.h"
 #include "ui/ui_fixture.h"
@@ -118,6 +120,53 @@ TEST_F(CanvasTest, ACodeLayerShowsItsDemoCodeInItsRectangle)
     // Dark modules inside the layer's rectangle, none beside it.
     EXPECT_GT(darkIn(QRect(at({110, 110}), at({250, 250}))), 1000);
     EXPECT_EQ(darkIn(QRect(at({300, 110}), at({400, 250}))), 0);
+}
+
+TEST_F(CanvasTest, AFramedPictureShowsAsTheCardDrawsIt)
+{
+    const std::string path = dir.file("photo.png");
+    {
+        const MagickWandPtr wand = newCanvas(200, 160, "#3080C0");
+        ASSERT_NE(MagickWriteImage(wand.get(), path.c_str()), MagickFalse);
+    }
+    makeLayers({{0, 100, 100, 100, 80}});
+    editLayer(0, FieldBinding | FieldDemo | FieldOverflow | FieldFrame, [&](Layer& l) {
+        l.isFixed = true;
+        l.filePath = path;
+        l.overflow_style = OverflowStyle::FillScale;
+        l.cornerRadius = 40; // half the shorter side: an ellipse
+        l.borderWidth = 4;
+        l.borderColor = "#FF0000";
+    });
+    canvas().setZoom(1.0);
+    QApplication::processEvents();
+    const QImage shown = canvas().viewport()->grab().toImage();
+
+    // The card's own fitted and framed pixels, over the white canvas.
+    RgbaPixels fitted;
+    RgbaPixels scaled;
+    const RgbaPixels picture = exportRgba(readPicture(path).wand.get());
+    ASSERT_TRUE(layerPicture(picture, 0, 0, layer(0), fitted, scaled));
+    ASSERT_EQ(fitted.width * fitted.height, 100u * 80u);
+    // The layer's outline and handles cover the 3 pixels along its edges.
+    int largest = 0;
+    for (std::size_t y = 3; y + 3 < fitted.height; ++y) {
+        for (std::size_t x = 3; x + 3 < fitted.width; ++x) {
+            const unsigned char* p = &fitted.bytes[(y * fitted.width + x) * 4];
+            const QColor seen = shown.pixelColor(at({static_cast<std::int32_t>(100 + x),
+                                                     static_cast<std::int32_t>(100 + y)}));
+            const int channels[3] = {seen.red(), seen.green(), seen.blue()};
+            for (int c = 0; c < 3; ++c) {
+                const int expected = (p[c] * p[3] + 255 * (255 - p[3]) + 127) / 255;
+                largest = std::max(largest, std::abs(channels[c] - expected));
+            }
+        }
+    }
+    EXPECT_LE(largest, 1);
+    // The corner outside the ellipse shows the canvas, the edge the border, the middle the photo.
+    EXPECT_EQ(shown.pixelColor(at({103, 103})), QColor(Qt::white));
+    EXPECT_EQ(shown.pixelColor(at({103, 140})), QColor(255, 0, 0));
+    EXPECT_EQ(shown.pixelColor(at({150, 140})), QColor(0x30, 0x80, 0xC0));
 }
 
 TEST_F(CanvasTest, ThumbnailsFollowUndoAndFontMappings)

@@ -105,12 +105,12 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
         if (withinCanvasLimits(width, height)) {
             try {
                 fillPixels(m_background, static_cast<std::size_t>(width),
-                       static_cast<std::size_t>(height),
-                       clear ? std::array<std::uint8_t, 4>{0, 0, 0, 0}
-                             : std::array<std::uint8_t, 4>{
-                                   static_cast<std::uint8_t>(color & 0xFF),
-                                   static_cast<std::uint8_t>((color >> 8) & 0xFF),
-                                   static_cast<std::uint8_t>((color >> 16) & 0xFF), 255});
+                           static_cast<std::size_t>(height),
+                           clear ? std::array<std::uint8_t, 4>{0, 0, 0, 0}
+                                 : std::array<std::uint8_t, 4>{
+                                       static_cast<std::uint8_t>(color & 0xFF),
+                                       static_cast<std::uint8_t>((color >> 8) & 0xFF),
+                                       static_cast<std::uint8_t>((color >> 16) & 0xFF), 255});
             } catch (const std::bad_alloc&) {
                 m_background = RgbaPixels(); // every card then says it has no canvas
             }
@@ -265,14 +265,14 @@ void CardRenderer::drawCodeLayer(CardBuffers& buffers, const Layer& layer, const
         log.log(codeInvalidText(layer, value, encoded.reason) + cardSuffix(cardName) + "\n");
         return;
     }
-    CodeImage image = drawCode(layer, *encoded.symbol, m_fonts,
-                               {0, 0, static_cast<long>(m_background.width),
-                                static_cast<long>(m_background.height)});
+    CodeImage image = drawCode(
+        layer, *encoded.symbol, m_fonts,
+        {0, 0, static_cast<long>(m_background.width), static_cast<long>(m_background.height)});
     if (image.pixels.empty()) {
         // A code that misses the card cannot be read from it.
-        log.log((image.module < kMinCodeModule ? codeTooSmallText(layer)
-                                               : codeUnreadableText(layer)) +
-                cardSuffix(cardName) + "\n");
+        log.log(
+            (image.module < kMinCodeModule ? codeTooSmallText(layer) : codeUnreadableText(layer)) +
+            cardSuffix(cardName) + "\n");
         return;
     }
     buffers.drawn.push_back(blendOver(buffers.card, image.pixels, image.x, image.y));
@@ -288,8 +288,8 @@ void CardRenderer::drawPicture(CardBuffers& buffers, const RgbaPixels& pixels, F
         buffers.drawn.push_back(blendOver(buffers.card, pixels, at.x, at.y));
 }
 
-bool CardRenderer::drawRowPicture(CardBuffers& buffers, const Layer& layer,
-                                  const std::string& path, const std::string& cell, LogSink& log,
+bool CardRenderer::drawRowPicture(CardBuffers& buffers, const Layer& layer, const std::string& path,
+                                  const std::string& cell, LogSink& log,
                                   const std::string& named) const
 {
     DecodedPicture picture = readLayerPicture(path, layer);
@@ -302,8 +302,7 @@ bool CardRenderer::drawRowPicture(CardBuffers& buffers, const Layer& layer,
     const std::optional<FitPosition> at = layerPicture(
         buffers.decoded, picture.width, picture.height, layer, buffers.fitted, buffers.scaled);
     if (at)
-        drawPicture(buffers, buffers.fitted, *at,
-                    layer.layer_level == LayerLevel::BelowBackground);
+        drawPicture(buffers, buffers.fitted, *at, layer.layer_level == LayerLevel::BelowBackground);
     releaseIfLarge(buffers.decoded);
     releaseIfLarge(buffers.scaled);
     releaseIfLarge(buffers.fitted);
@@ -380,8 +379,7 @@ void CardRenderer::drawLayers(CardBuffers& buffers, const CardRow& row, LogSink&
 
 const RgbaPixels* CardRenderer::drawCard(CardBuffers& buffers, const CardRow& row,
                                          const OutputSettings& output, LogSink& log,
-                                         const std::atomic<bool>& stop,
-                                         const std::string& cardName,
+                                         const std::atomic<bool>& stop, const std::string& cardName,
                                          std::vector<DrawnCode>& codes) const
 {
     if (m_background.empty()) {

@@ -155,8 +155,8 @@ bool writePng(png_structp png, png_infop info, const RgbaPixels& pixels, bool al
 }
 
 // A JPEG written by the image library: the pixels converted to the output's colour space.
-bool encodeConvertedJpeg(const RgbaPixels& pixels, const OutputSettings& output,
-                         std::int32_t dpi, std::vector<unsigned char>& out, std::string& error)
+bool encodeConvertedJpeg(const RgbaPixels& pixels, const OutputSettings& output, std::int32_t dpi,
+                         std::vector<unsigned char>& out, std::string& error)
 {
     MagickWandPtr wand(NewMagickWand());
     if (!wand || MagickConstituteImage(wand.get(), pixels.width, pixels.height, "RGBA", CharPixel,
@@ -172,12 +172,10 @@ bool encodeConvertedJpeg(const RgbaPixels& pixels, const OutputSettings& output,
     MagickSetImageCompressionQuality(wand.get(), static_cast<std::size_t>(output.quality));
     MagickSetOption(wand.get(), "jpeg:optimize-coding", "false");
     MagickSetImageDepth(wand.get(), 8);
-    const ColorspaceType colorspace = output.colorspace == OutputColorspace::Cmyk ? CMYKColorspace
-                                      : output.colorspace == OutputColorspace::Gray
-                                          ? GRAYColorspace
-                                      : output.colorspace == OutputColorspace::Rgb
-                                          ? RGBColorspace
-                                          : sRGBColorspace;
+    const ColorspaceType colorspace = output.colorspace == OutputColorspace::Cmyk   ? CMYKColorspace
+                                      : output.colorspace == OutputColorspace::Gray ? GRAYColorspace
+                                      : output.colorspace == OutputColorspace::Rgb  ? RGBColorspace
+                                                                                   : sRGBColorspace;
     if (colorspace != sRGBColorspace)
         MagickTransformImageColorspace(wand.get(), colorspace);
     std::size_t length = 0;
@@ -225,14 +223,13 @@ bool encodePng(const RgbaPixels& pixels, bool alpha, std::int32_t dpi,
 {
     out.clear();
     if (pixels.width == 0 || pixels.height == 0 ||
-        pixels.bytes.size() != pixels.width * pixels.height * 4 ||
-        pixels.width > PNG_UINT_31_MAX || pixels.height > PNG_UINT_31_MAX) {
+        pixels.bytes.size() != pixels.width * pixels.height * 4 || pixels.width > PNG_UINT_31_MAX ||
+        pixels.height > PNG_UINT_31_MAX) {
         error = "no pixels to encode";
         return false;
     }
     PngSink sink{&out, {}};
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, pngError, pngWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, pngError, pngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);

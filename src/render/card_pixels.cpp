@@ -67,10 +67,9 @@ PixelRect blendOver(RgbaPixels& dst, const RgbaPixels& src, long x, long y, Pixe
         return {};
     const auto count = static_cast<std::size_t>(right - left);
     for (long row = top; row < bottom; ++row) {
-        const unsigned char* s =
-            src.bytes.data() +
-            (static_cast<std::size_t>(row - y) * src.width + static_cast<std::size_t>(left - x)) *
-                4;
+        const unsigned char* s = src.bytes.data() + (static_cast<std::size_t>(row - y) * src.width +
+                                                     static_cast<std::size_t>(left - x)) *
+                                                        4;
         unsigned char* d =
             dst.bytes.data() +
             (static_cast<std::size_t>(row) * dst.width + static_cast<std::size_t>(left)) * 4;

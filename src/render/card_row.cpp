@@ -20,9 +20,8 @@ const std::string* layerCell(const Layer& layer, const CardRow& row, std::string
     // A text layer draws at most maxDrawnUnits of it (each at most 3 bytes); one more unit
     // still shows that the text was cut. Cells of megabytes repeated by many fields are
     // never joined whole.
-    const std::size_t maxBytes = layer.type == LayerType::Text
-                                     ? 3 * (maxDrawnUnits(layer) + 1)
-                                     : std::string::npos;
+    const std::size_t maxBytes =
+        layer.type == LayerType::Text ? 3 * (maxDrawnUnits(layer) + 1) : std::string::npos;
     storage = fillTextFields(
         layer.text, [&row](const std::string& column) { return findCell(row, column); }, maxBytes);
     return &storage;

@@ -244,8 +244,8 @@ std::optional<PictureFit> fitPictureRect(const Layer& layer, std::int64_t iw, st
 }
 
 std::optional<FitPosition> fitPixels(const RgbaPixels& picture, std::size_t realWidth,
-                                     std::size_t realHeight, const Layer& layer,
-                                     RgbaPixels& fitted, RgbaPixels& scaled)
+                                     std::size_t realHeight, const Layer& layer, RgbaPixels& fitted,
+                                     RgbaPixels& scaled)
 {
     if (picture.empty())
         return std::nullopt;

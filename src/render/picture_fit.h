@@ -46,8 +46,8 @@ bool overflowStyleAllowsReducedDecode(OverflowStyle style);
 /// on the card; nothing when the layer or the picture is empty. A style this program does not
 /// know draws the picture as it is at the layer's corner.
 std::optional<FitPosition> fitPixels(const RgbaPixels& picture, std::size_t realWidth,
-                                     std::size_t realHeight, const Layer& layer,
-                                     RgbaPixels& fitted, RgbaPixels& scaled);
+                                     std::size_t realHeight, const Layer& layer, RgbaPixels& fitted,
+                                     RgbaPixels& scaled);
 
 /// True when the layer rounds its picture's corners or draws a border.
 bool hasPictureFrame(const Layer& layer);

@@ -17,9 +17,9 @@ struct Rgba {
 };
 
 // A picture file of one colour, made by the image library in a format and depth.
-void writePicture(const std::string& path, const char* color, const char* format,
-                  std::size_t depth, ImageType type = UndefinedType,
-                  ColorspaceType colorspace = sRGBColorspace, std::size_t width = 120)
+void writePicture(const std::string& path, const char* color, const char* format, std::size_t depth,
+                  ImageType type = UndefinedType, ColorspaceType colorspace = sRGBColorspace,
+                  std::size_t width = 120)
 {
     const MagickWandPtr wand = newCanvas(width, width * 2 / 3, color);
     ASSERT_TRUE(wand);
@@ -56,8 +56,8 @@ TEST(CardPipeline, PictureKindsOnEveryOutput)
         Rgba color; // as it shows, alpha included
     };
     const Kind kinds[] = {
-        {"photo.jpg", {40, 120, 200, 255}}, {"grey.jpg", {128, 128, 128, 255}},
-        {"cmyk.jpg", {40, 120, 200, 255}},  {"deep.png", {40, 120, 200, 255}},
+        {"photo.jpg", {40, 120, 200, 255}},  {"grey.jpg", {128, 128, 128, 255}},
+        {"cmyk.jpg", {40, 120, 200, 255}},   {"deep.png", {40, 120, 200, 255}},
         {"palette.png", {200, 40, 60, 255}}, {"glass.png", {0, 160, 60, 128}},
         {"photo.gif", {200, 40, 60, 255}},
     };
@@ -100,8 +100,8 @@ TEST(CardPipeline, PictureKindsOnEveryOutput)
             tpl.background.kind = BackgroundKind::Picture;
         }
         const Rgba background = output.transparent ? Rgba{0, 0, 0, 0} : Rgba{240, 224, 208, 255};
-        Layer layer = makeLayer(LayerType::Picture, LayerLevel::AboveBackground,
-                                OverflowStyle::FillScale);
+        Layer layer =
+            makeLayer(LayerType::Picture, LayerLevel::AboveBackground, OverflowStyle::FillScale);
         layer.x = 20;
         layer.y = 10;
         layer.width = 60; // half the pictures' size: every picture is scaled
@@ -118,8 +118,8 @@ TEST(CardPipeline, PictureKindsOnEveryOutput)
             SCOPED_TRACE(std::string(output.name) + ", " + kind.name);
             QuietLog log;
             std::atomic<bool> stop{false};
-            const auto card = renderer.compose({{"photo", dir.file(kind.name)}}, tpl.output, log,
-                                               stop);
+            const auto card =
+                renderer.compose({{"photo", dir.file(kind.name)}}, tpl.output, log, stop);
             ASSERT_TRUE(card);
             const DecodedPicture decoded = decodePicture(card->bytes.data(), card->bytes.size());
             ASSERT_TRUE(decoded);
@@ -131,15 +131,15 @@ TEST(CardPipeline, PictureKindsOnEveryOutput)
             const auto over = [&](int s, int d) {
                 return a == 0 ? 0 : (s * c.a + d * background.a * (255 - c.a) / 255) / a;
             };
-            Rgba expected{over(c.r, background.r), over(c.g, background.g),
-                          over(c.b, background.b), a};
+            Rgba expected{over(c.r, background.r), over(c.g, background.g), over(c.b, background.b),
+                          a};
             Rgba beside = background;
             if (output.colorspace == OutputColorspace::Gray) {
                 expected.r = expected.g = expected.b = luma(expected);
                 beside.r = beside.g = beside.b = luma(beside);
             }
-            for (const auto& [at, want] :
-                 {std::pair{pixelAt(pixels, 50, 30), expected}, {pixelAt(pixels, 120, 70), beside}}) {
+            for (const auto& [at, want] : {std::pair{pixelAt(pixels, 50, 30), expected},
+                                           {pixelAt(pixels, 120, 70), beside}}) {
                 EXPECT_NEAR(at.a, want.a, output.tolerance);
                 if (want.a == 0)
                     continue;

@@ -116,7 +116,8 @@ TEST(FitPicture, ScaledPictureKeepsItsColour)
     fillPixels(picture, 40, 30, {255, 0, 0, 255});
     RgbaPixels fitted;
     RgbaPixels scaled;
-    ASSERT_TRUE(fitPixels(picture, 0, 0, rectLayer(OverflowStyle::FillScale, 1, 1), fitted, scaled));
+    ASSERT_TRUE(
+        fitPixels(picture, 0, 0, rectLayer(OverflowStyle::FillScale, 1, 1), fitted, scaled));
     ASSERT_EQ(fitted.width * fitted.height, 100u * 50u);
     for (std::size_t i = 0; i < fitted.bytes.size(); i += 4)
         ASSERT_EQ((std::array{fitted.bytes[i], fitted.bytes[i + 1], fitted.bytes[i + 2]}),
@@ -143,8 +144,8 @@ TEST(FitPicture, ReducedDecodeGivesTheSameGeometryAsAFullDecode)
             RgbaPixels reducedFit;
             RgbaPixels scaled;
             const auto a = fitPixels(exportRgba(full.wand.get()), 0, 0, layer, fullFit, scaled);
-            const auto b = fitPixels(exportRgba(reduced.wand.get()), reduced.width,
-                                     reduced.height, layer, reducedFit, scaled);
+            const auto b = fitPixels(exportRgba(reduced.wand.get()), reduced.width, reduced.height,
+                                     layer, reducedFit, scaled);
             ASSERT_TRUE(a && b);
             EXPECT_EQ(std::pair(a->x, a->y), std::pair(b->x, b->y));
             EXPECT_EQ(std::pair(fullFit.width, fullFit.height),

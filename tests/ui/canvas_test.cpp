@@ -153,8 +153,8 @@ TEST_F(CanvasTest, AFramedPictureShowsAsTheCardDrawsIt)
     for (std::size_t y = 3; y + 3 < fitted.height; ++y) {
         for (std::size_t x = 3; x + 3 < fitted.width; ++x) {
             const unsigned char* p = &fitted.bytes[(y * fitted.width + x) * 4];
-            const QColor seen = shown.pixelColor(at({static_cast<std::int32_t>(100 + x),
-                                                     static_cast<std::int32_t>(100 + y)}));
+            const QColor seen = shown.pixelColor(
+                at({static_cast<std::int32_t>(100 + x), static_cast<std::int32_t>(100 + y)}));
             const int channels[3] = {seen.red(), seen.green(), seen.blue()};
             for (int c = 0; c < 3; ++c) {
                 const int expected = (p[c] * p[3] + 255 * (255 - p[3]) + 127) / 255;

@@ -2,8 +2,8 @@
 
 #include "app/panel_rules.h"
 #include "render/picture_fit.h"
-#include "ui/qt_pixels.h"
 #include "ui/editor_context.h"
+#include "ui/qt_pixels.h"
 #include "ui/row_preview.h"
 
 #include <QPainter>

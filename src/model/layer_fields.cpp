@@ -39,6 +39,7 @@ constexpr FileRule kRequired = FileRule::Required;
 constexpr FileRule kUnlessDefault = FileRule::UnlessDefault;
 
 // The template file's order: the first format's members, then those added later.
+// clang-format off
 const LayerFieldInfo kLayerFields[] = {
     {.member = "x", .field = &Layer::x, .rule = kRequired, .group = FieldGeometry,
      .stepName = kGeometry, .mergeKey = "x"},
@@ -187,6 +188,7 @@ const LayerFieldInfo kLayerFields[] = {
      .controls = {{{.windows = kPictureLayers, .row = 30, .kind = ControlKind::Custom,
                     .caption = "图片目录："}}}},
 };
+// clang-format on
 
 std::span<const LayerFieldInfo> g_table = kLayerFields;
 
@@ -327,8 +329,7 @@ std::string fieldStepName(LayerFieldSet groups)
     return "修改图层";
 }
 
-int controlEntryIndex(const LayerFieldInfo& field, const FieldControl& control,
-                      const Layer& layer)
+int controlEntryIndex(const LayerFieldInfo& field, const FieldControl& control, const Layer& layer)
 {
     const auto indexOf = [&](const FieldValue& value) {
         for (std::size_t i = 0; i < control.entries.size(); ++i) {

@@ -31,9 +31,9 @@ enum LayerField : unsigned {
 using LayerFieldSet = unsigned;
 
 /// The layer member a field is kept in.
-using LayerMember = std::variant<std::int32_t Layer::*, std::uint32_t Layer::*, bool Layer::*,
-                                 std::string Layer::*, LayerType Layer::*, LayerLevel Layer::*,
-                                 OverflowStyle Layer::*>;
+using LayerMember =
+    std::variant<std::int32_t Layer::*, std::uint32_t Layer::*, bool Layer::*, std::string Layer::*,
+                 LayerType Layer::*, LayerLevel Layer::*, OverflowStyle Layer::*>;
 
 /// A field's value: numbers (flags, list codes and colour values too) or text.
 using FieldValue = std::variant<std::int64_t, std::string>;
@@ -77,7 +77,7 @@ struct FieldControl {
     unsigned windows = 0; // the layer types whose windows show it
     int row = 0;          // rows go down in ascending order; equal rows share a line
     ControlKind kind = ControlKind::None;
-    const char* caption = nullptr; // the row's label, or the check box's text
+    const char* caption = nullptr;             // the row's label, or the check box's text
     std::span<const char* const> entries = {}; // a list's entries
     std::span<const std::int32_t> codes = {};  // the value of each entry (none: its position)
     std::int32_t minimum = 0;                  // a number field's range
@@ -94,12 +94,12 @@ struct LayerFieldInfo {
     std::int32_t minimum = INT32_MIN; // numbers: the range kept, and outside it
     std::int32_t maximum = INT32_MAX;
     RangeRule range = RangeRule::Clamp;
-    std::span<const char* const> choices = {}; // text: the values taken (none: any)
+    std::span<const char* const> choices = {};   // text: the values taken (none: any)
     bool (*accepts)(std::string_view) = nullptr; // text: what else is taken (none: any)
     LayerFieldSet group = 0;
-    unsigned thumbnail = 0;      // the layer types whose thumbnail it changes
-    const char* stepName = "";   // the undo step of an edit of its group
-    const char* mergeKey = "";   // typed edits under it are one step ("": each is a step)
+    unsigned thumbnail = 0;    // the layer types whose thumbnail it changes
+    const char* stepName = ""; // the undo step of an edit of its group
+    const char* mergeKey = ""; // typed edits under it are one step ("": each is a step)
     std::array<FieldControl, 2> controls = {};
 };
 
@@ -151,8 +151,7 @@ void copyFields(LayerFieldSet groups, Layer& to, const Layer& from);
 std::string fieldStepName(LayerFieldSet groups);
 
 /// A list control's entry for a layer's value (-1: none), and the value of an entry.
-int controlEntryIndex(const LayerFieldInfo& field, const FieldControl& control,
-                      const Layer& layer);
+int controlEntryIndex(const LayerFieldInfo& field, const FieldControl& control, const Layer& layer);
 FieldValue controlEntryValue(const LayerFieldInfo& field, const FieldControl& control, int index);
 
 } // namespace torvale

@@ -126,8 +126,7 @@ std::optional<std::int64_t> fieldNumberOf(const LayerFieldInfo& field, const cJS
         break;
     }
     // Like a list selection for the first format's members; later members are judged whole.
-    const double value =
-        field.rule == FileRule::Required ? item->valueint : item->valuedouble;
+    const double value = field.rule == FileRule::Required ? item->valueint : item->valuedouble;
     if (value < field.minimum || value > field.maximum)
         return std::nullopt;
     return item->valueint;
@@ -148,8 +147,8 @@ bool readLayer(const cJSON* element, Layer& layer)
 {
     for (const LayerFieldInfo& field : layerFields()) {
         const cJSON* item = cJSON_GetObjectItemCaseSensitive(element, field.member);
-        const bool present = isTextField(field) ? cJSON_IsString(item) && item->valuestring
-                                                : cJSON_IsNumber(item);
+        const bool present =
+            isTextField(field) ? cJSON_IsString(item) && item->valuestring : cJSON_IsNumber(item);
         if (!present) {
             if (field.rule == FileRule::Required)
                 return false;

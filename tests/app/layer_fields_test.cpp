@@ -42,8 +42,8 @@ TEST(LayerFields, ListEntriesMapToValuesBothWays)
         int index;
         FieldValue value;
     } cases[] = {
-        {"overflow_style", 1, std::int64_t{4}}, {"overflow_style", 5, std::int64_t{5}},
-        {"tHAlign", 3, std::int64_t{3}},        {"codeType", 4, std::string("Code128")},
+        {"overflow_style", 1, std::int64_t{4}},  {"overflow_style", 5, std::int64_t{5}},
+        {"tHAlign", 3, std::int64_t{3}},         {"codeType", 4, std::string("Code128")},
         {"codeErrorLevel", 3, std::string("H")},
     };
     for (const auto& c : cases) {
@@ -85,9 +85,14 @@ TEST(LayerFields, AFieldAddedToTheTableReachesFileUndoAndThumbnail)
         if (std::string_view(field.member) != "isUnderline")
             table.push_back(field);
     }
-    table.push_back({.member = "isUnderline", .field = &Layer::isUnderline,
-                     .rule = FileRule::UnlessDefault, .minimum = 0, .maximum = 1,
-                     .range = RangeRule::Default, .group = kUnderline, .thumbnail = kTextLayers,
+    table.push_back({.member = "isUnderline",
+                     .field = &Layer::isUnderline,
+                     .rule = FileRule::UnlessDefault,
+                     .minimum = 0,
+                     .maximum = 1,
+                     .range = RangeRule::Default,
+                     .group = kUnderline,
+                     .thumbnail = kTextLayers,
                      .stepName = "修改下划线"});
     const ScopedLayerFields scoped(table);
 

@@ -297,9 +297,14 @@ std::optional<std::uint32_t> fieldColor(const LayerFieldInfo& field, const Layer
     return htmlToColor(fieldText(field, layer));
 }
 
+FieldValue defaultFieldValue(const LayerFieldInfo& field)
+{
+    return fieldValue(field, defaultLayer());
+}
+
 bool isDefaultField(const LayerFieldInfo& field, const Layer& layer)
 {
-    return fieldValue(field, layer) == fieldValue(field, defaultLayer());
+    return fieldValue(field, layer) == defaultFieldValue(field);
 }
 
 LayerFieldSet changedFields(const Layer& a, const Layer& b)

@@ -139,6 +139,8 @@ void setFieldValue(const LayerFieldInfo& field, Layer& layer, const FieldValue& 
 void setFieldColor(const LayerFieldInfo& field, Layer& layer, std::uint32_t color);
 /// A colour field's colour value; nothing for a text that is no colour ("": none).
 std::optional<std::uint32_t> fieldColor(const LayerFieldInfo& field, const Layer& layer);
+/// The value a default-made Layer holds.
+FieldValue defaultFieldValue(const LayerFieldInfo& field);
 /// Whether a field holds the value a default-made Layer holds.
 bool isDefaultField(const LayerFieldInfo& field, const Layer& layer);
 

@@ -595,6 +595,47 @@ TEST_F(LayerWindowsTest, CodeWindowWritesEachChangeAsOneStep)
 namespace torvale::test {
 namespace {
 
+// A field described by the field table alone gets its row in its window (the file, undo and
+// canvas side: LayerFields.AFieldAddedToTheTableReachesFileUndoAndThumbnail).
+TEST_F(LayerWindowsTest, AFieldOfTheTableGetsItsControl)
+{
+    constexpr LayerFieldSet kUnderline = 1u << 20;
+    std::vector<LayerFieldInfo> table;
+    for (const LayerFieldInfo& field : layerFields()) {
+        if (std::string_view(field.member) != "isUnderline")
+            table.push_back(field);
+    }
+    table.push_back({.member = "isUnderline",
+                     .field = &Layer::isUnderline,
+                     .rule = FileRule::UnlessDefault,
+                     .group = kUnderline,
+                     .thumbnail = kTextLayers,
+                     .stepName = "修改下划线",
+                     .controls = {{{.windows = kTextLayers,
+                                    .row = 85,
+                                    .kind = ControlKind::Check,
+                                    .caption = "下划线"}}}});
+    const ScopedLayerFields scoped(table);
+    TextLayerWindow underlined(window->context(), &*window);
+
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 200, 50);
+    underlined.showLayer(layer(0).id);
+    QCheckBox* box = nullptr;
+    for (QCheckBox* check : underlined.findChildren<QCheckBox*>()) {
+        if (check->text() == QStringLiteral("下划线"))
+            box = check;
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(box->isChecked());
+    box->click();
+    EXPECT_EQ(layer(0).isUnderline, 1);
+    EXPECT_EQ(document->undoName(), "修改下划线");
+    window->execute(CommandId::Undo);
+    EXPECT_EQ(layer(0).isUnderline, 0);
+    EXPECT_FALSE(box->isChecked()) << "the row follows the layer";
+}
+
 TEST_F(LayerWindowsTest, AFontMappedNowIsOfferedAndItsRemovalFallsBackToTheFirstFont)
 {
     const std::filesystem::path font = dir.path() / "mapped.ttf";

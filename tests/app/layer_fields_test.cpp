@@ -3,6 +3,7 @@
 #include "model/template_file.h"
 #include "render/thumbnail.h"
 
+#include "support/field_tables.h"
 #include "support/test_support.h"
 
 #include <bit>
@@ -75,25 +76,10 @@ TEST(LayerFields, ColourFieldsKeepTheDrawnColourInStep)
 }
 
 // A field described by the table alone reaches the file, the undo names and the canvas refresh
-// (the property window: LayerWindowsTest.AFieldOfTheTableGetsItsControl): here isUnderline,
-// taken out of the table and added back as a later member of a group of its own.
+// (the property window: LayerWindowsTest.AFieldOfTheTableGetsItsControl).
 TEST(LayerFields, AFieldAddedToTheTableReachesFileUndoAndThumbnail)
 {
-    constexpr LayerFieldSet kUnderline = 1u << 20;
-    std::vector<LayerFieldInfo> table;
-    for (const LayerFieldInfo& field : layerFields()) {
-        if (std::string_view(field.member) != "isUnderline")
-            table.push_back(field);
-    }
-    table.push_back({.member = "isUnderline",
-                     .field = &Layer::isUnderline,
-                     .rule = FileRule::UnlessDefault,
-                     .minimum = 0,
-                     .maximum = 1,
-                     .range = RangeRule::Default,
-                     .group = kUnderline,
-                     .thumbnail = kTextLayers,
-                     .stepName = "修改下划线"});
+    const std::vector<LayerFieldInfo> table = test::underlineFieldTable();
     const ScopedLayerFields scoped(table);
 
     TempDir dir;
@@ -106,7 +92,7 @@ TEST(LayerFields, AFieldAddedToTheTableReachesFileUndoAndThumbnail)
 
     Layer values = *document.layer(id);
     values.isUnderline = 1;
-    document.setLayerFields({id}, kUnderline, values);
+    document.setLayerFields({id}, test::kUnderlineGroup, values);
     EXPECT_EQ(document.layer(id)->isUnderline, 1);
     EXPECT_EQ(document.undoName(), "修改下划线");
     EXPECT_NE(thumbnailKey(*document.layer(id), {}), before);

@@ -4,6 +4,7 @@
 #include "ui/panels/layer_panel.h"
 #include "ui/windows/layer_windows.h"
 #include "ui/ui_fixture.h"
+#include "support/field_tables.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -599,22 +600,7 @@ namespace {
 // canvas side: LayerFields.AFieldAddedToTheTableReachesFileUndoAndThumbnail).
 TEST_F(LayerWindowsTest, AFieldOfTheTableGetsItsControl)
 {
-    constexpr LayerFieldSet kUnderline = 1u << 20;
-    std::vector<LayerFieldInfo> table;
-    for (const LayerFieldInfo& field : layerFields()) {
-        if (std::string_view(field.member) != "isUnderline")
-            table.push_back(field);
-    }
-    table.push_back({.member = "isUnderline",
-                     .field = &Layer::isUnderline,
-                     .rule = FileRule::UnlessDefault,
-                     .group = kUnderline,
-                     .thumbnail = kTextLayers,
-                     .stepName = "修改下划线",
-                     .controls = {{{.windows = kTextLayers,
-                                    .row = 85,
-                                    .kind = ControlKind::Check,
-                                    .caption = "下划线"}}}});
+    const std::vector<LayerFieldInfo> table = underlineFieldTable();
     const ScopedLayerFields scoped(table);
     TextLayerWindow underlined(window->context(), &*window);
 

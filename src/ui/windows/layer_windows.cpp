@@ -20,7 +20,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <climits>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -180,6 +179,18 @@ void LayerWindow::showEvent(QShowEvent* event)
         if (!typed && (child->focusPolicy() & Qt::TabFocus))
             child->setFocusPolicy(Qt::ClickFocus);
     }
+    // The controls a window makes itself were made after the table's rows: Tab goes down the
+    // rows as they stand, left to right within a row.
+    std::vector<QWidget*> stops;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->focusPolicy() & Qt::TabFocus)
+            stops.push_back(child);
+    }
+    std::stable_sort(stops.begin(), stops.end(), [](const QWidget* a, const QWidget* b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    for (std::size_t i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
     QWidget::showEvent(event);
 }
 
@@ -212,14 +223,16 @@ void LayerWindow::addFieldRows(LayerType type)
     int top = 0;
     int x = 0;
     std::optional<int> row;
-    for (const auto& [field, control] : controls) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const auto [field, control] = controls[i];
         const bool labelled = control->caption && control->kind != ControlKind::Check;
         if (row != control->row) {
-            // A row's first control: its caption as the row's label; a check box stands in the
-            // label column.
+            // A row's first control: its caption as the row's label. A check box that other
+            // controls follow on its row stands in the label column to leave them room.
             row = control->row;
             top = addRow(labelled ? control->caption : nullptr);
-            x = labelled ? kControlLeft : kLabelLeft;
+            const bool followed = i + 1 < controls.size() && controls[i + 1].second->row == row;
+            x = labelled || !followed ? kControlLeft : kLabelLeft;
         } else if (labelled) {
             auto* label = new QLabel(QString::fromUtf8(control->caption), this);
             label->move(x, top + 4);

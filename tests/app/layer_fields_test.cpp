@@ -43,7 +43,10 @@ TEST(LayerFields, ListEntriesMapToValuesBothWays)
         int index;
         FieldValue value;
     } cases[] = {
-        {"overflow_style", 1, std::int64_t{4}},  {"overflow_style", 5, std::int64_t{5}},
+        // The overflow list is in menu order: 0, 4, 1, 2, 3, 5.
+        {"overflow_style", 0, std::int64_t{0}},  {"overflow_style", 1, std::int64_t{4}},
+        {"overflow_style", 2, std::int64_t{1}},  {"overflow_style", 3, std::int64_t{2}},
+        {"overflow_style", 4, std::int64_t{3}},  {"overflow_style", 5, std::int64_t{5}},
         {"tHAlign", 3, std::int64_t{3}},         {"codeType", 4, std::string("Code128")},
         {"codeErrorLevel", 3, std::string("H")},
     };

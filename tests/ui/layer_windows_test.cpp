@@ -1,10 +1,10 @@
 #include "app/layer_properties.h"
+#include "support/field_tables.h"
 #include "ui/balloon.h"
 #include "ui/canvas/canvas_view.h"
 #include "ui/panels/layer_panel.h"
-#include "ui/windows/layer_windows.h"
 #include "ui/ui_fixture.h"
-#include "support/field_tables.h"
+#include "ui/windows/layer_windows.h"
 
 #include <QCheckBox>
 #include <QComboBox>

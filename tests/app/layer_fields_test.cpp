@@ -28,10 +28,12 @@ TEST(LayerFields, EveryFieldIsNamedOnceAndItsGroupHasOneStepName)
         const auto [named, added] = names.emplace(field.group, field.stepName);
         EXPECT_EQ(named->second, field.stepName) << "one group, one undo name";
         for (const FieldControl& control : field.controls) {
-            if (control.kind == ControlKind::List)
+            if (control.kind == ControlKind::List) {
                 EXPECT_FALSE(control.entries.empty());
-            if (!control.codes.empty())
+            }
+            if (!control.codes.empty()) {
                 EXPECT_EQ(control.codes.size(), control.entries.size());
+            }
         }
     }
 }

@@ -9,50 +9,10 @@
 #include <algorithm>
 #include <iterator>
 #include <new>
-#include <tuple>
 
 namespace torvale {
 
 namespace {
-
-/// Calls visit(group, members) for each group of layer fields, members(layer) giving the
-/// group's members of a layer as a tuple of references. The one list serves comparing and
-/// copying, so a member added to a group is both compared and copied.
-template <typename Visit> void visitFieldGroups(const Visit& visit)
-{
-    visit(FieldGeometry, [](auto& l) { return std::tie(l.x, l.y, l.width, l.height); });
-    visit(FieldType, [](auto& l) { return std::tie(l.type); });
-    visit(FieldLevel, [](auto& l) { return std::tie(l.layer_level); });
-    visit(FieldOverflow, [](auto& l) { return std::tie(l.overflow_style); });
-    visit(FieldBinding,
-          [](auto& l) { return std::tie(l.bind_col_name, l.isFixed, l.pictureFolder); });
-    visit(FieldDemo, [](auto& l) { return std::tie(l.text, l.filePath); });
-    visit(FieldFont, [](auto& l) {
-        return std::tie(l.fontName, l.fontSize, l.isBold, l.isUnderline, l.isItalic,
-                        l.characterSpacing, l.autoShrink, l.minFontSize, l.maxLines);
-    });
-    visit(FieldColor, [](auto& l) { return std::tie(l.color, l.htmlColor); });
-    visit(FieldAlignment,
-          [](auto& l) { return std::tie(l.tHAlign, l.tVAlign, l.pHAlign, l.pVAlign); });
-    visit(FieldFrame, [](auto& l) {
-        return std::tie(l.placeholderPath, l.cornerRadius, l.borderWidth, l.borderColor);
-    });
-    visit(FieldCode, [](auto& l) {
-        return std::tie(l.codeType, l.codeErrorLevel, l.codeShowText, l.codeBackground,
-                        l.codeQuietZone);
-    });
-}
-
-/// The groups of fields in which two states of a layer differ.
-LayerFieldSet changedFields(const Layer& a, const Layer& b)
-{
-    LayerFieldSet changed = 0;
-    visitFieldGroups([&](LayerFieldSet group, const auto& members) {
-        if (members(a) != members(b))
-            changed |= group;
-    });
-    return changed;
-}
 
 /// True when two layers differ in a field that is saved.
 bool layerFieldsDiffer(const Layer& a, const Layer& b)
@@ -586,10 +546,7 @@ void EditorDocument::setLayerFields(const std::vector<LayerId>& ids, LayerFieldS
     fields &= ~(FieldType | FieldGeometry);
     editLayers(ids, fields, [fields, &values](Layer& layer) {
         const Layer before = layer;
-        visitFieldGroups([&](LayerFieldSet group, const auto& members) {
-            if (fields & group)
-                members(layer) = members(values);
-        });
+        copyFields(fields, layer, values);
         return layerFieldsDiffer(before, layer);
     });
 }
@@ -649,18 +606,7 @@ std::string stepName(const DocumentEvent& event)
     default:
         return {};
     }
-    static const std::pair<LayerFieldSet, const char*> kFieldNames[] = {
-        {FieldGeometry, "移动图层"},      {FieldType, "修改图层类型"},
-        {FieldLevel, "修改图层层级"},     {FieldOverflow, "修改超出部分处理方式"},
-        {FieldBinding, "修改绑定列"},     {FieldDemo, "修改演示内容"},
-        {FieldFont, "修改字体"},          {FieldColor, "修改颜色"},
-        {FieldAlignment, "修改对齐方式"}, {FieldFrame, "修改图片边框"},
-        {FieldCode, "修改条码"}};
-    for (const auto& [field, name] : kFieldNames) {
-        if (event.fields == field)
-            return name;
-    }
-    return "修改图层";
+    return fieldStepName(event.fields);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "app/edit_history.h"
 #include "common/settings_store.h"
 #include "common/signal.h"
+#include "model/layer_fields.h"
 #include "model/recent_files.h"
 #include "model/settings.h"
 #include "model/template.h"
@@ -35,24 +36,6 @@ enum class DocumentChange {
 
 /// The editor's name for a layer while the program runs (Layer::id); 0 is no layer.
 using LayerId = std::uint32_t;
-
-/// Groups of layer fields an edit may change (a flag set).
-enum LayerField : unsigned {
-    FieldGeometry = 1u << 0,  // x, y, width, height
-    FieldType = 1u << 1,      // type
-    FieldLevel = 1u << 2,     // layer_level
-    FieldOverflow = 1u << 3,  // overflow_style
-    FieldBinding = 1u << 4,   // bind_col_name, isFixed, pictureFolder
-    FieldDemo = 1u << 5,      // text, filePath
-    FieldFont = 1u << 6,      // fontName, fontSize, isBold, isUnderline, isItalic, spacing,
-                              // autoShrink, minFontSize, maxLines
-    FieldColor = 1u << 7,     // color, htmlColor
-    FieldAlignment = 1u << 8, // tHAlign, tVAlign, pHAlign, pVAlign
-    FieldFrame = 1u << 9,     // placeholderPath, cornerRadius, borderWidth, borderColor
-    FieldCode = 1u << 10,     // codeType, codeErrorLevel, codeShowText, codeBackground,
-                              // codeQuietZone
-};
-using LayerFieldSet = unsigned;
 
 /// One announced change: its kind, the layers concerned and, for layer fields, which fields.
 struct DocumentEvent {

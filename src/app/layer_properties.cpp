@@ -12,10 +12,6 @@ namespace torvale {
 
 namespace {
 
-constexpr OverflowStyle kOverflowListOrder[] = {
-    OverflowStyle::ShrinkToFit, OverflowStyle::ScaleToFit, OverflowStyle::FillScale,
-    OverflowStyle::CropTopLeft, OverflowStyle::CropCentre, OverflowStyle::Cover};
-
 bool hasNonAscii(std::string_view text)
 {
     return std::any_of(text.begin(), text.end(),
@@ -106,21 +102,6 @@ NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimu
     return {value, false};
 }
 
-int overflowListIndex(OverflowStyle style)
-{
-    const auto found = std::find(std::begin(kOverflowListOrder), std::end(kOverflowListOrder), style);
-    return found == std::end(kOverflowListOrder)
-               ? 0
-               : static_cast<int>(found - std::begin(kOverflowListOrder));
-}
-
-OverflowStyle overflowStyleAt(int index)
-{
-    if (index < 0 || index >= static_cast<int>(std::size(kOverflowListOrder)))
-        return OverflowStyle::ShrinkToFit;
-    return kOverflowListOrder[index];
-}
-
 const char* layerTypeName(LayerType type)
 {
     switch (type) {
@@ -132,47 +113,6 @@ const char* layerTypeName(LayerType type)
         return "码";
     }
     return "";
-}
-
-namespace {
-
-template <std::size_t N>
-int entryIndex(const char* const (&entries)[N], const std::string& value, const char* fallback)
-{
-    for (const std::string& wanted : {value, std::string(fallback)}) {
-        const auto found = std::find(std::begin(entries), std::end(entries), wanted);
-        if (found != std::end(entries))
-            return static_cast<int>(found - std::begin(entries));
-    }
-    return 0;
-}
-
-template <std::size_t N>
-std::string entryAt(const char* const (&entries)[N], int index, const char* fallback)
-{
-    return index >= 0 && index < static_cast<int>(N) ? entries[index] : fallback;
-}
-
-} // namespace
-
-int codeTypeIndex(const std::string& codeType)
-{
-    return entryIndex(kCodeTypes, codeType, kDefaultCodeType);
-}
-
-std::string codeTypeAt(int index)
-{
-    return entryAt(kCodeTypes, index, kDefaultCodeType);
-}
-
-int codeErrorLevelIndex(const std::string& level)
-{
-    return entryIndex(kCodeErrorLevels, level, kDefaultCodeErrorLevel);
-}
-
-std::string codeErrorLevelAt(int index)
-{
-    return entryAt(kCodeErrorLevels, index, kDefaultCodeErrorLevel);
 }
 
 bool codeTypeHasErrorLevel(const std::string& codeType)

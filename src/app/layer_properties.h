@@ -57,22 +57,9 @@ struct NumericFieldValue {
 /// anything else is stored.
 NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimum);
 
-/// The overflow list's entries are in menu order ("等比例缩小", "等比例缩放", "填充式缩放",
-/// "裁剪左上角", "裁剪正中间", "等比例填满"): the index of a style, and the style of an index.
-int overflowListIndex(OverflowStyle style);
-OverflowStyle overflowStyleAt(int index);
-
 /// The layer list's name of a layer type: "字", "图" or "码".
 const char* layerTypeName(LayerType type);
 
-/// The code window's symbology list holds kCodeTypes in order: the entry of a code type (an
-/// unknown one shows the default's), and the type of an entry.
-int codeTypeIndex(const std::string& codeType);
-std::string codeTypeAt(int index);
-/// The error level list holds kCodeErrorLevels in order: the entry of a level (an unknown one
-/// shows the default's), and the level of an entry.
-int codeErrorLevelIndex(const std::string& level);
-std::string codeErrorLevelAt(int index);
 /// Whether a symbology takes an error level (QR only).
 bool codeTypeHasErrorLevel(const std::string& codeType);
 

@@ -4,6 +4,7 @@
 #include "common/file_io.h"
 #include "common/paths.h"
 #include "common/text.h"
+#include "model/layer_fields.h"
 #include "model/settings.h"
 
 #include <cjson/cJSON.h>
@@ -21,7 +22,7 @@ namespace torvale {
 
 namespace {
 
-// Writes members into a cJSON object; used with visitLayerMembers.
+// Writes members into a cJSON object.
 struct JsonWriter {
     cJSON* object;
 
@@ -35,6 +36,17 @@ struct JsonWriter {
         number(key, static_cast<int>(value));
     }
 };
+
+// A colour value read whole, so that what a save writes reads back the same (a negative value
+// is saved as its 32-bit unsigned twin, which cJSON's int would saturate).
+std::uint32_t colorValue(const cJSON* item)
+{
+    const double value = item->valuedouble;
+    if (value >= 0)
+        return value >= 4294967295.0 ? UINT32_MAX : static_cast<std::uint32_t>(value);
+    return static_cast<std::uint32_t>(value <= INT32_MIN ? INT32_MIN
+                                                         : static_cast<std::int32_t>(value));
+}
 
 // Reads members of a cJSON object; a member that is missing or of another type clears ok and
 // every later call is ignored.
@@ -55,21 +67,13 @@ struct JsonReader {
             ok = false;
         return ok;
     }
-    // Colour values: read whole, so that what a save writes reads back the same (a negative
-    // value is saved as its 32-bit unsigned twin, which cJSON's int would saturate).
     bool number(const char* key, std::uint32_t& field)
     {
         const cJSON* found = item(key);
-        if (!cJSON_IsNumber(found)) {
-            ok = false;
-            return ok;
-        }
-        const double value = found->valuedouble;
-        if (value >= 0)
-            field = value >= 4294967295.0 ? UINT32_MAX : static_cast<std::uint32_t>(value);
+        if (cJSON_IsNumber(found))
+            field = colorValue(found);
         else
-            field = static_cast<std::uint32_t>(
-                value <= INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(value));
+            ok = false;
         return ok;
     }
     bool text(const char* key, std::string& field)
@@ -81,104 +85,85 @@ struct JsonReader {
             ok = false;
         return ok;
     }
-    // Like a list selection: a value outside 0..last selects nothing, the field keeps its value.
-    template <typename E> void enumeration(const char* key, E& field, int last)
-    {
-        std::int32_t value = 0;
-        if (number(key, value) && value >= 0 && value <= last)
-            field = static_cast<E>(value);
-    }
 };
 
-// The members of a layer object in file order; the one list serves writing and reading.
-template <typename Visitor, typename L> void visitLayerMembers(Visitor& v, L& layer)
+// A layer's members in the field table's order. Members added after the first file format are
+// written only when the table says so, mostly when not at their default, so a template that
+// does not use them is written as before and older readers skip them.
+void writeLayer(JsonWriter& out, const Layer& layer)
 {
-    v.number("x", layer.x);
-    v.number("y", layer.y);
-    v.number("width", layer.width);
-    v.number("height", layer.height);
-    v.enumeration("type", layer.type, 2);
-    v.text("bind_col_name", layer.bind_col_name);
-    v.text("text", layer.text);
-    v.text("fontName", layer.fontName);
-    v.number("fontSize", layer.fontSize);
-    v.number("isBold", layer.isBold);
-    v.number("isUnderline", layer.isUnderline);
-    v.number("isItalic", layer.isItalic);
-    v.number("color", layer.color);
-    v.text("htmlColor", layer.htmlColor);
-    v.number("tHAlign", layer.tHAlign);
-    v.number("tVAlign", layer.tVAlign);
-    v.number("characterSpacing", layer.characterSpacing);
-    v.text("filePath", layer.filePath);
-    v.number("pHAlign", layer.pHAlign);
-    v.number("pVAlign", layer.pVAlign);
-    v.enumeration("layer_level", layer.layer_level, 1);
-    v.enumeration("overflow_style", layer.overflow_style, 5);
-}
-
-// The members added after the first file format come last and only when they are not at their
-// default, so a template that does not use them is written as before and older readers skip
-// them. Values a reader does not know are read as the default.
-void writeLaterMembers(JsonWriter& out, const Layer& layer)
-{
-    if (layer.autoShrink) {
-        out.number("autoShrink", 1);
-        out.number("minFontSize", layer.minFontSize);
+    bool previousWritten = true;
+    for (const LayerFieldInfo& field : layerFields()) {
+        switch (field.rule) {
+        case FileRule::Required:
+            previousWritten = true;
+            break;
+        case FileRule::UnlessDefault:
+            previousWritten = !isDefaultField(field, layer);
+            break;
+        case FileRule::WithPrevious:
+            break;
+        }
+        if (!previousWritten)
+            continue;
+        const FieldValue value = fieldValue(field, layer);
+        if (const auto* text = std::get_if<std::string>(&value))
+            out.text(field.member, *text);
+        else
+            out.number(field.member, static_cast<double>(std::get<std::int64_t>(value)));
     }
-    if (layer.isFixed)
-        out.number("isFixed", 1);
-    if (layer.maxLines != 1)
-        out.number("maxLines", layer.maxLines);
-    if (!layer.placeholderPath.empty())
-        out.text("placeholderPath", layer.placeholderPath);
-    if (layer.cornerRadius != 0)
-        out.number("cornerRadius", layer.cornerRadius);
-    if (layer.borderWidth != 0)
-        out.number("borderWidth", layer.borderWidth);
-    if (layer.borderColor != kDefaultBorderColor)
-        out.text("borderColor", layer.borderColor);
-    if (layer.codeType != kDefaultCodeType)
-        out.text("codeType", layer.codeType);
-    if (layer.codeErrorLevel != kDefaultCodeErrorLevel)
-        out.text("codeErrorLevel", layer.codeErrorLevel);
-    if (layer.codeShowText)
-        out.number("codeShowText", 1);
-    if (layer.codeBackground != kDefaultCodeBackground)
-        out.text("codeBackground", layer.codeBackground);
-    if (layer.codeQuietZone != kStandardQuietZone)
-        out.number("codeQuietZone", layer.codeQuietZone);
-    if (!layer.pictureFolder.empty())
-        out.text("pictureFolder", layer.pictureFolder);
 }
 
-// A number member within first..last; nothing when it is missing, not a number or outside.
-std::optional<std::int32_t> laterNumber(const cJSON* element, const char* key, std::int32_t first,
-                                        std::int32_t last)
+// A number member as its field's range rule reads it; nothing: the field keeps its default.
+std::optional<std::int64_t> fieldNumberOf(const LayerFieldInfo& field, const cJSON* item)
 {
-    const cJSON* item = cJSON_GetObjectItemCaseSensitive(element, key);
-    if (!cJSON_IsNumber(item) || item->valuedouble < first || item->valuedouble > last)
+    switch (field.range) {
+    case RangeRule::NonZeroIsOn:
+        return item->valueint != 0;
+    case RangeRule::Clamp:
+        return std::clamp(item->valueint, field.minimum, field.maximum);
+    case RangeRule::Default:
+        break;
+    }
+    // Like a list selection for the first format's members; later members are judged whole.
+    const double value = field.rule == FileRule::Required ? item->valueint : item->valuedouble;
+    if (value < field.minimum || value > field.maximum)
         return std::nullopt;
     return item->valueint;
 }
 
-std::string laterText(const cJSON* element, const char* key, const std::string& fallback)
+bool acceptsText(const LayerFieldInfo& field, const std::string& text)
 {
-    const cJSON* item = cJSON_GetObjectItemCaseSensitive(element, key);
-    return cJSON_IsString(item) && item->valuestring ? item->valuestring : fallback;
+    if (!field.choices.empty() &&
+        std::none_of(field.choices.begin(), field.choices.end(),
+                     [&text](const char* choice) { return text == choice; }))
+        return false;
+    return !field.accepts || field.accepts(text);
 }
 
-// A text member that must be one of choices; anything else reads as fallback.
-template <std::size_t N>
-std::string laterChoice(const cJSON* element, const char* key, const char* const (&choices)[N],
-                        const char* fallback)
+// Reads a layer object into a default-made layer: false when a required member is missing or
+// of another type; a later member that is missing or unusable leaves its default.
+bool readLayer(const cJSON* element, Layer& layer)
 {
-    const std::string value = laterText(element, key, fallback);
-    return std::find_if(std::begin(choices), std::end(choices),
-                        [&value](const char* choice) { return value == choice; }) !=
-                   std::end(choices)
-               ? value
-               : fallback;
+    for (const LayerFieldInfo& field : layerFields()) {
+        const cJSON* item = cJSON_GetObjectItemCaseSensitive(element, field.member);
+        const bool present =
+            isTextField(field) ? cJSON_IsString(item) && item->valuestring : cJSON_IsNumber(item);
+        if (!present) {
+            if (field.rule == FileRule::Required)
+                return false;
+            continue;
+        }
+        if (isTextField(field)) {
+            if (std::string text = item->valuestring; acceptsText(field, text))
+                setFieldValue(field, layer, std::move(text));
+        } else if (isColorValueField(field)) {
+            setFieldValue(field, layer, static_cast<std::int64_t>(colorValue(item)));
+        } else if (const auto value = fieldNumberOf(field, item)) {
+            setFieldValue(field, layer, *value);
+        }
+    }
+    return true;
 }
 
 // Notes a code member that the file holds but that reads as its default.
@@ -207,32 +192,6 @@ void noteReplacedCodeMembers(const cJSON* element, const Layer& layer,
     const std::string zone = std::to_string(layer.codeQuietZone);
     note("codeQuietZone", "静区", zone,
          layer.codeQuietZone == kStandardQuietZone ? "标准静区" : zone);
-}
-
-void readLaterMembers(const cJSON* element, Layer& layer)
-{
-    const cJSON* on = cJSON_GetObjectItemCaseSensitive(element, "autoShrink");
-    layer.autoShrink = cJSON_IsNumber(on) && on->valueint != 0;
-    const cJSON* size = cJSON_GetObjectItemCaseSensitive(element, "minFontSize");
-    if (cJSON_IsNumber(size))
-        layer.minFontSize = std::clamp(size->valueint, 1, kMaxMinFontSize);
-    layer.isFixed = laterNumber(element, "isFixed", 0, 1) == 1;
-    layer.maxLines = laterNumber(element, "maxLines", 1, kMaxTextLines).value_or(1);
-    layer.placeholderPath = laterText(element, "placeholderPath", {});
-    layer.cornerRadius = laterNumber(element, "cornerRadius", 0, kMaxPictureEdge).value_or(0);
-    layer.borderWidth = laterNumber(element, "borderWidth", 0, kMaxPictureEdge).value_or(0);
-    const std::string color = laterText(element, "borderColor", kDefaultBorderColor);
-    layer.borderColor = isHtmlColor(color) ? color : kDefaultBorderColor;
-    layer.codeType = laterChoice(element, "codeType", kCodeTypes, kDefaultCodeType);
-    layer.codeErrorLevel =
-        laterChoice(element, "codeErrorLevel", kCodeErrorLevels, kDefaultCodeErrorLevel);
-    layer.codeShowText = laterNumber(element, "codeShowText", 0, 1) == 1;
-    const std::string background = laterText(element, "codeBackground", kDefaultCodeBackground);
-    layer.codeBackground =
-        background.empty() || isHtmlColor(background) ? background : kDefaultCodeBackground;
-    layer.codeQuietZone =
-        laterNumber(element, "codeQuietZone", 0, kMaxQuietZone).value_or(kStandardQuietZone);
-    layer.pictureFolder = laterText(element, "pictureFolder", {});
 }
 
 const char* backgroundColorText(BackgroundColorMode mode)
@@ -390,13 +349,8 @@ bool readLayers(JsonReader& in, std::vector<Layer>& layers, TemplateReadResult& 
         if (!cJSON_IsObject(element))
             return false;
         Layer layer;
-        JsonReader layerIn{element};
-        visitLayerMembers(layerIn, layer);
-        if (!layerIn.ok)
+        if (!readLayer(element, layer))
             return false;
-        readLaterMembers(element, layer);
-        layer.characterSpacing =
-            std::clamp(layer.characterSpacing, -kMaxCharacterSpacing, kMaxCharacterSpacing);
         layer.number = static_cast<std::int32_t>(layers.size() + 1);
         if (layer.type == LayerType::Code)
             noteReplacedCodeMembers(element, layer, result.replacedValues);
@@ -594,8 +548,7 @@ std::string templateToJson(const Template& tpl, std::int32_t currentDpi)
             continue;
         }
         JsonWriter layerOut{item};
-        visitLayerMembers(layerOut, layer);
-        writeLaterMembers(layerOut, layer);
+        writeLayer(layerOut, layer);
     }
     writeOutput(out, tpl.output);
     const JsonText text(cJSON_Print(root.get()));

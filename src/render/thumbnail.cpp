@@ -1,5 +1,6 @@
 #include "render/thumbnail.h"
 
+#include "model/layer_fields.h"
 #include "model/template_file.h"
 #include "render/code_render.h"
 #include "render/picture_input.h"
@@ -9,24 +10,14 @@ namespace torvale {
 
 std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
 {
-    if (layer.type == LayerType::Code) {
-        std::string key = "C" + layer.text + '\n' + layer.codeType + '\n' + layer.codeErrorLevel +
-                          '\n' + layer.htmlColor + '\n' + layer.codeBackground + '\n' +
-                          layer.fontName + '\n';
-        for (const std::int32_t value :
-             {layer.width, layer.height, layer.pHAlign, layer.pVAlign, layer.codeQuietZone,
-              static_cast<std::int32_t>(layer.codeShowText), layer.fontSize, layer.isBold})
-            key += std::to_string(value) + ',';
-        return key;
+    std::string key(1, static_cast<char>('0' + static_cast<int>(layer.type)));
+    for (const LayerFieldInfo& field : layerFields()) {
+        if (field.thumbnail & layerTypeBit(layer.type))
+            key += fieldText(field, layer) + '\0';
     }
-    if (layer.type != LayerType::Text)
-        return "P" + layer.filePath + '\n' + templatePath;
-    std::string key = "T" + layer.text + '\n' + layer.fontName + '\n' + layer.htmlColor + '\n';
-    for (const std::int32_t value :
-         {layer.fontSize, layer.isBold, layer.isItalic, layer.tHAlign, layer.tVAlign,
-          layer.characterSpacing, layer.width, layer.height,
-          static_cast<std::int32_t>(layer.autoShrink), layer.minFontSize, layer.maxLines})
-        key += std::to_string(value) + ',';
+    // A picture layer's relative demo path names another file in another template's folder.
+    if (layer.type == LayerType::Picture)
+        key += templatePath;
     return key;
 }
 

@@ -56,18 +56,6 @@ TEST(LayerProperties, NumericFieldsTakeIntegersAndEmptyBelowTheMinimum)
         EXPECT_FALSE(acceptsPastedInteger(refused)) << refused;
 }
 
-TEST(LayerProperties, OverflowListIsInMenuOrder)
-{
-    const OverflowStyle order[] = {OverflowStyle::ShrinkToFit, OverflowStyle::ScaleToFit,
-                                   OverflowStyle::FillScale, OverflowStyle::CropTopLeft,
-                                   OverflowStyle::CropCentre};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(overflowStyleAt(i), order[i]);
-        EXPECT_EQ(overflowListIndex(order[i]), i);
-    }
-    EXPECT_EQ(overflowListIndex(static_cast<OverflowStyle>(9)), 0);
-}
-
 TEST(LayerProperties, FontCheckWarnsWhenTheFontCannotShowTheDemoText)
 {
     const FontRegistry& fonts = test::testFonts();

@@ -1,9 +1,10 @@
 #include "app/layer_properties.h"
+#include "support/field_tables.h"
 #include "ui/balloon.h"
 #include "ui/canvas/canvas_view.h"
 #include "ui/panels/layer_panel.h"
-#include "ui/windows/layer_windows.h"
 #include "ui/ui_fixture.h"
+#include "ui/windows/layer_windows.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -594,6 +595,32 @@ TEST_F(LayerWindowsTest, CodeWindowWritesEachChangeAsOneStep)
 
 namespace torvale::test {
 namespace {
+
+// A field described by the field table alone gets its row in its window (the file, undo and
+// canvas side: LayerFields.AFieldAddedToTheTableReachesFileUndoAndThumbnail).
+TEST_F(LayerWindowsTest, AFieldOfTheTableGetsItsControl)
+{
+    const std::vector<LayerFieldInfo> table = underlineFieldTable();
+    const ScopedLayerFields scoped(table);
+    TextLayerWindow underlined(window->context(), &*window);
+
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 200, 50);
+    underlined.showLayer(layer(0).id);
+    QCheckBox* box = nullptr;
+    for (QCheckBox* check : underlined.findChildren<QCheckBox*>()) {
+        if (check->text() == QStringLiteral("下划线"))
+            box = check;
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(box->isChecked());
+    box->click();
+    EXPECT_EQ(layer(0).isUnderline, 1);
+    EXPECT_EQ(document->undoName(), "修改下划线");
+    window->execute(CommandId::Undo);
+    EXPECT_EQ(layer(0).isUnderline, 0);
+    EXPECT_FALSE(box->isChecked()) << "the row follows the layer";
+}
 
 TEST_F(LayerWindowsTest, AFontMappedNowIsOfferedAndItsRemovalFallsBackToTheFirstFont)
 {

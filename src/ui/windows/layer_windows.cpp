@@ -20,7 +20,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <climits>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -32,7 +31,9 @@ namespace {
 constexpr int kLabelLeft = 10;
 constexpr int kWindowWidth = 280;
 constexpr int kTextWindowHeight = 331;
-constexpr int kGeometryFieldWidth = 58;
+constexpr int kRowHeight = 26;
+constexpr int kGap = 10;
+constexpr int kSwatchWidth = 64;
 
 QString qs(const std::string& text)
 {
@@ -91,7 +92,8 @@ public:
 
 } // namespace
 
-LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeight, const char* objectName)
+LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeight,
+                         const char* objectName, LayerType type)
     : QWidget(owner, Qt::Tool), m_context(context)
 {
     setObjectName(QString::fromLatin1(objectName));
@@ -100,15 +102,19 @@ LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeigh
     if (const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_columnBox = addList(addRow("绑定列名："), {QString::fromUtf8(kFixedContentEntry), QString()});
+    m_columnBox = new QComboBox(this);
+    m_columnBox->addItems({QString::fromUtf8(kFixedContentEntry), QString()});
+    m_columnBox->setGeometry(kControlLeft, addRow("绑定列名："), kControlWidth, 22);
     m_columnBox->setObjectName(QStringLiteral("columnBox"));
     connect(m_columnBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (m_filling || index < 0)
             return;
-        writeChoice(FieldBinding, [&](Layer& l) {
+        writeField("bind_col_name", [&](Layer& l) {
             applyColumnListEntry(l, index, m_context.document().csvColumns());
         });
     });
+    addFieldRows(type);
+    addGeometryRows();
     m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
         switch (event.change) {
         case DocumentChange::DataSource:
@@ -173,15 +179,19 @@ void LayerWindow::showEvent(QShowEvent* event)
         if (!typed && (child->focusPolicy() & Qt::TabFocus))
             child->setFocusPolicy(Qt::ClickFocus);
     }
+    // The controls a window makes itself were made after the table's rows: Tab goes down the
+    // rows as they stand, left to right within a row.
+    std::vector<QWidget*> stops;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->focusPolicy() & Qt::TabFocus)
+            stops.push_back(child);
+    }
+    std::stable_sort(stops.begin(), stops.end(), [](const QWidget* a, const QWidget* b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    for (std::size_t i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
     QWidget::showEvent(event);
-}
-
-QComboBox* LayerWindow::addList(int top, const QStringList& items, int x, int width)
-{
-    auto* box = new QComboBox(this);
-    box->addItems(items);
-    box->setGeometry(x, top, width, 22);
-    return box;
 }
 
 FilteredField* LayerWindow::numberField(QWidget* parent, int maxLength)
@@ -199,25 +209,206 @@ FilteredField* LayerWindow::numberField(QWidget* parent, int maxLength)
     return field;
 }
 
-FilteredField* LayerWindow::memberField(const char* objectName, int maxLength, std::int32_t minimum,
-                                        std::int32_t maximum, LayerFieldSet fields,
-                                        std::int32_t Layer::*member)
+void LayerWindow::addFieldRows(LayerType type)
 {
-    FilteredField* field = numberField(this, maxLength);
-    field->setObjectName(QString::fromLatin1(objectName));
-    field->setStepping(minimum, maximum);
-    connect(field, &QLineEdit::textEdited, this, [=, this] {
-        const NumericFieldValue value = numericFieldValue(field->text().toStdString(), minimum);
-        if (value.clearField)
-            field->clear();
-        else if (value.value)
-            writeFields(fields, [&](Layer& l) { l.*member = std::min(*value.value, maximum); });
-    });
-    field->setFocusLost([=, this] {
-        restoreField(field, [member](const Layer& l) { return l.*member; });
-        m_context.document().endMerging();
-    });
-    return field;
+    std::vector<std::pair<const LayerFieldInfo*, const FieldControl*>> controls;
+    for (const LayerFieldInfo& field : layerFields()) {
+        for (const FieldControl& control : field.controls) {
+            if (control.kind != ControlKind::None && (control.windows & layerTypeBit(type)))
+                controls.emplace_back(&field, &control);
+        }
+    }
+    std::stable_sort(controls.begin(), controls.end(),
+                     [](const auto& a, const auto& b) { return a.second->row < b.second->row; });
+    int top = 0;
+    int x = 0;
+    std::optional<int> row;
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const auto [field, control] = controls[i];
+        const bool labelled = control->caption && control->kind != ControlKind::Check;
+        if (row != control->row) {
+            // A row's first control: its caption as the row's label. A check box that other
+            // controls follow on its row stands in the label column to leave them room.
+            row = control->row;
+            top = addRow(labelled ? control->caption : nullptr);
+            const bool followed = i + 1 < controls.size() && controls[i + 1].second->row == row;
+            x = labelled || !followed ? kControlLeft : kLabelLeft;
+        } else if (labelled) {
+            auto* label = new QLabel(QString::fromUtf8(control->caption), this);
+            label->move(x, top + 4);
+            x += label->sizeHint().width();
+        }
+        QWidget* widget = makeControl(*field, *control, x, top);
+        if (widget)
+            x = widget->geometry().right() + 1 + kGap;
+        m_rows.push_back({field, control, widget, top});
+    }
+}
+
+QWidget* LayerWindow::makeControl(const LayerFieldInfo& field, const FieldControl& control, int x,
+                                  int top)
+{
+    const int rest = std::max(kControlLeft + kControlWidth - x, kGeometryFieldWidth);
+    const QString name = QString::fromLatin1(field.member);
+    switch (control.kind) {
+    case ControlKind::Line: {
+        auto* edit = new QLineEdit(this);
+        edit->setMaxLength(control.maxLength);
+        edit->setGeometry(x, top, rest, 22);
+        connect(edit, &QLineEdit::editingFinished, this,
+                [this] { m_context.document().endMerging(); });
+        connect(edit, &QLineEdit::textChanged, this, [this, &field](const QString& text) {
+            if (m_filling)
+                return;
+            writeField(
+                field.member, [&](Layer& l) { setFieldValue(field, l, text.toStdString()); }, true);
+            fieldWritten(field);
+        });
+        edit->setObjectName(name);
+        return edit;
+    }
+    case ControlKind::Number: {
+        // A value below the minimum empties the field, one above the maximum is stored as the
+        // maximum, and a field left empty gets the layer's value back.
+        FilteredField* edit = numberField(this, control.maxLength);
+        edit->setStepping(control.minimum, control.maximum);
+        edit->setGeometry(x, top, kGeometryFieldWidth, 22);
+        connect(edit, &QLineEdit::textEdited, this, [this, edit, &field, &control] {
+            const NumericFieldValue value =
+                numericFieldValue(edit->text().toStdString(), control.minimum);
+            if (value.clearField) {
+                edit->clear();
+                return;
+            }
+            if (!value.value)
+                return;
+            const std::int64_t number = std::min(*value.value, control.maximum);
+            writeField(
+                field.member, [&](Layer& l) { setFieldValue(field, l, number); }, true);
+            fieldWritten(field);
+        });
+        edit->setFocusLost([this, edit, &field] {
+            restoreField(edit, [&field](const Layer& l) {
+                return static_cast<std::int32_t>(fieldNumber(field, l));
+            });
+            m_context.document().endMerging();
+        });
+        edit->setObjectName(name);
+        return edit;
+    }
+    case ControlKind::List: {
+        auto* box = new QComboBox(this);
+        for (const char* entry : control.entries)
+            box->addItem(QString::fromUtf8(entry));
+        box->setGeometry(x, top, rest, 22);
+        connect(box, &QComboBox::currentIndexChanged, this, [this, &field, &control](int index) {
+            if (m_filling || index < 0)
+                return;
+            const FieldValue value = controlEntryValue(field, control, index);
+            writeField(field.member, [&](Layer& l) { setFieldValue(field, l, value); });
+            fieldWritten(field);
+        });
+        box->setObjectName(name);
+        return box;
+    }
+    case ControlKind::Check: {
+        auto* box = new QCheckBox(QString::fromUtf8(control.caption), this);
+        box->setGeometry(x, top, std::min(box->sizeHint().width(), rest), 22);
+        // On a text member the box means "none": checked empties it, unchecked gives the
+        // default back.
+        connect(box, &QCheckBox::toggled, this, [this, &field](bool on) {
+            if (m_filling)
+                return;
+            const FieldValue value =
+                isTextField(field) ? (on ? FieldValue(std::string()) : defaultFieldValue(field))
+                                   : FieldValue(std::int64_t{on});
+            writeField(field.member, [&](Layer& l) { setFieldValue(field, l, value); });
+            fieldWritten(field);
+        });
+        box->setObjectName(name);
+        return box;
+    }
+    case ControlKind::Swatch: {
+        auto made = std::make_shared<QWidget*>(nullptr);
+        auto* swatch = new ColorSwatch(
+            this,
+            [this, &field]() -> std::optional<std::uint32_t> {
+                const Layer* target = layer();
+                return target ? fieldColor(field, *target) : std::nullopt;
+            },
+            [this, &field, made] { chooseColor(field, *made); });
+        *made = swatch;
+        swatch->setGeometry(x, top + 1, kSwatchWidth, 19);
+        swatch->setObjectName(name);
+        return swatch;
+    }
+    case ControlKind::Custom:
+    case ControlKind::None:
+        break;
+    }
+    return nullptr;
+}
+
+void LayerWindow::chooseColor(const LayerFieldInfo& field, QWidget* swatch)
+{
+    const Layer* target = layer();
+    const auto current = target ? fieldColor(field, *target) : std::nullopt;
+    if (!current)
+        return; // a colour that is none: its box says so
+    const auto color = m_context.prompts().chooseColor(*current, this);
+    if (!color || *color == *current)
+        return;
+    writeField(field.member, [&](Layer& l) { setFieldColor(field, l, *color); });
+    fieldWritten(field);
+    swatch->update();
+}
+
+QWidget* LayerWindow::fieldControl(std::string_view member, ControlKind kind) const
+{
+    for (const FieldRow& row : m_rows) {
+        if (row.widget && member == row.field->member &&
+            (kind == ControlKind::None || kind == row.control->kind))
+            return row.widget;
+    }
+    return nullptr;
+}
+
+int LayerWindow::rowTop(std::string_view member) const
+{
+    for (const FieldRow& row : m_rows) {
+        if (member == row.field->member)
+            return row.top;
+    }
+    return 0;
+}
+
+void LayerWindow::fillFieldRows(const Layer& layer)
+{
+    for (const FieldRow& row : m_rows) {
+        const LayerFieldInfo& field = *row.field;
+        switch (row.control->kind) {
+        case ControlKind::Line:
+        case ControlKind::Number:
+            static_cast<QLineEdit*>(row.widget)
+                ->setText(QString::fromStdString(fieldText(field, layer)));
+            break;
+        case ControlKind::List:
+            static_cast<QComboBox*>(row.widget)
+                ->setCurrentIndex(controlEntryIndex(field, *row.control, layer));
+            break;
+        case ControlKind::Check:
+            static_cast<QCheckBox*>(row.widget)
+                ->setChecked(isTextField(field) ? fieldText(field, layer).empty()
+                                                : fieldNumber(field, layer) != 0);
+            break;
+        case ControlKind::Swatch:
+            row.widget->update();
+            break;
+        case ControlKind::Custom:
+        case ControlKind::None:
+            break;
+        }
+    }
 }
 
 void LayerWindow::refuse(QLineEdit* field, const char* title, BalloonIcon icon)
@@ -294,6 +485,7 @@ void LayerWindow::fill()
         return;
     m_filling = true;
     refreshColumnList();
+    fillFieldRows(*target);
     fillOwnControls(*target);
     // Every placed layer shows its rectangle, one at the card's left edge (x = 0) too.
     const bool placed = target->hasRect();
@@ -353,18 +545,19 @@ void LayerWindow::layerChanged(LayerFieldSet fields)
         fill();
 }
 
-void LayerWindow::writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change)
+std::string LayerWindow::mergeKey(const LayerFieldInfo& field) const
 {
-    // Typing in one field is one undo step until the field is left.
-    const QWidget* field = QApplication::focusWidget();
-    write(fields, change,
-          field ? "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer)
-                : std::string());
+    return "field:" + std::string(field.mergeKey) + ":" + std::to_string(m_layer);
 }
 
-void LayerWindow::writeChoice(LayerFieldSet fields, const std::function<void(Layer&)>& change)
+void LayerWindow::writeField(std::string_view member, const std::function<void(Layer&)>& change,
+                             bool typed)
 {
-    write(fields, change, {});
+    const LayerFieldInfo* field = findLayerField(member);
+    if (!field)
+        return;
+    // Typing in one field is one undo step until the field is left.
+    write(field->group, change, typed && *field->mergeKey ? mergeKey(*field) : std::string());
 }
 
 void LayerWindow::write(LayerFieldSet fields, const std::function<void(Layer&)>& change,
@@ -395,13 +588,14 @@ void LayerWindow::geometryEdited(QLineEdit* field, bool size)
     if (!value.value)
         return;
     LayerRect rect{m_layer, target->x, target->y, target->width, target->height};
-    std::int32_t* member = field == m_xField   ? &rect.x
-                           : field == m_yField ? &rect.y
-                           : field == m_widthField ? &rect.width
-                                                   : &rect.height;
+    const auto [member, name] = field == m_xField       ? std::pair{&rect.x, "x"}
+                                : field == m_yField     ? std::pair{&rect.y, "y"}
+                                : field == m_widthField ? std::pair{&rect.width, "width"}
+                                                        : std::pair{&rect.height, "height"};
     *member = *value.value;
-    const EditStep step = m_context.document().beginStep(
-        {}, "field:" + field->objectName().toStdString() + ":" + std::to_string(m_layer));
+    const LayerFieldInfo* info = findLayerField(name);
+    const EditStep step =
+        m_context.document().beginStep({}, info ? mergeKey(*info) : std::string());
     m_context.document().setLayerGeometry({rect});
 }
 
@@ -433,8 +627,10 @@ void LayerWindow::restoreField(QLineEdit* field,
 // ---- the text layer window
 
 TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
-    : LayerWindow(context, owner, kTextWindowHeight, "textLayerWindow")
+    : LayerWindow(context, owner, kTextWindowHeight, "textLayerWindow", LayerType::Text)
 {
+    // The name the batch's balloons find the content field by.
+    demoField()->setObjectName(QStringLiteral("demoField"));
     // A font mapped or unmapped while the program runs is offered or withdrawn at once.
     m_fontSubscription = context.fontsChanged.subscribe([this](const FontChange& change) {
         if (change.added)
@@ -442,19 +638,8 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
         else
             fontRemoved(QString::fromStdString(change.name));
     });
-    m_demoField = new QLineEdit(this);
-    m_demoField->setObjectName(QStringLiteral("demoField"));
-    m_demoField->setMaxLength(256);
-    m_demoField->setGeometry(kControlLeft, addRow("演示文本："), kControlWidth, 22);
-    connect(m_demoField, &QLineEdit::editingFinished, this, [this] { m_context.document().endMerging(); });
-    connect(m_demoField, &QLineEdit::textChanged, this, [this](const QString& text) {
-        if (m_filling)
-            return;
-        writeFields(FieldDemo, [&](Layer& l) { l.text = text.toStdString(); });
-        checkFont();
-    });
 
-    const int fontTop = addRow("字体：");
+    const int fontTop = rowTop("fontName");
     m_fontBox = new FontBox(this);
     m_fontBox->setObjectName(QStringLiteral("fontBox"));
     m_fontBox->setEditable(true);
@@ -477,40 +662,23 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
     connect(m_sizeBox, &QComboBox::activated, this, [this] {
         const std::int32_t size = m_sizeBox->currentText().toInt();
         if (size > 0)
-            writeFields(FieldFont, [&](Layer& l) { l.fontSize = size; });
+            writeField(
+                "fontSize", [&](Layer& l) { l.fontSize = size; }, true);
         showPrintedSize();
     });
     connect(m_sizeField, &QLineEdit::textEdited, this, [this] { sizeTyped(); });
     m_sizeField->setFocusLost([this] {
-        if (const Layer* target = layer(); target && m_sizeField->text().isEmpty()) {
-            m_filling = true;
-            m_sizeField->setText(QString::number(target->fontSize));
-            m_filling = false;
-        }
+        restoreField(m_sizeField, [](const Layer& l) { return l.fontSize; });
         m_context.document().endMerging();
     });
 
-    const int spacingTop = addRow("字间距：");
-    m_spacingField = numberField(this, 3);
-    m_spacingField->setObjectName(QStringLiteral("spacingField"));
-    m_spacingField->setGeometry(kControlLeft, spacingTop, kGeometryFieldWidth, 22);
-    // Under the size: what the size in points at 96 dpi prints at on this card.
+    // Beside the spacing: what the size in points at 96 dpi prints at on this card.
+    const int spacingTop = rowTop("characterSpacing");
     m_printedLabel = new QLabel(this);
     m_printedLabel->setObjectName(QStringLiteral("printedSize"));
     m_printedLabel->setGeometry(kControlLeft + kGeometryFieldWidth + 6, spacingTop,
                                 kControlWidth - kGeometryFieldWidth - 6, 22);
     m_printedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_spacingField->setStepping(0, 999);
-    m_spacingField->setFocusLost([this] {
-        restoreField(m_spacingField, [](const Layer& l) { return l.characterSpacing; });
-        m_context.document().endMerging();
-    });
-    connect(m_spacingField, &QLineEdit::textEdited, this, [this] {
-        const NumericFieldValue value =
-            numericFieldValue(m_spacingField->text().toStdString(), INT_MIN);
-        if (value.value)
-            writeFields(FieldFont, [&](Layer& l) { l.characterSpacing = *value.value; });
-    });
     m_boldButton = new QPushButton(QStringLiteral("B"), this);
     m_boldButton->setObjectName(QStringLiteral("boldButton"));
     m_boldButton->setCheckable(true);
@@ -519,65 +687,12 @@ TextLayerWindow::TextLayerWindow(EditorContext& context, QWidget* owner)
     bold.setPixelSize(14);
     bold.setWeight(QFont::Bold);
     m_boldButton->setFont(bold);
-    m_boldButton->setGeometry(kControlLeft + kGeometryFieldWidth + 10, spacingTop - 1, 28, 24);
+    m_boldButton->setGeometry(kControlLeft + kGeometryFieldWidth + 10, rowTop("isBold") - 1, 28,
+                              24);
     connect(m_boldButton, &QPushButton::toggled, this, [this](bool on) {
-        writeFields(FieldFont, [&](Layer& l) { l.isBold = on ? 1 : 0; });
+        if (!m_filling)
+            writeField("isBold", [&](Layer& l) { l.isBold = on ? 1 : 0; });
     });
-
-    // A text too large for the layer is drawn smaller, down to the minimum size.
-    const int shrinkTop = addRow(nullptr);
-    m_shrinkBox = new QCheckBox(QStringLiteral("自动缩小"), this);
-    m_shrinkBox->setObjectName(QStringLiteral("shrinkBox"));
-    m_shrinkBox->setGeometry(kLabelLeft, shrinkTop, 90, 22);
-    connect(m_shrinkBox, &QCheckBox::toggled, this, [this](bool on) {
-        m_minSizeField->setEnabled(on);
-        writeFields(FieldFont, [&](Layer& l) { l.autoShrink = on; });
-    });
-    auto* minLabel = new QLabel(QStringLiteral("最小字号："), this);
-    minLabel->move(kControlLeft + 10, shrinkTop + 4);
-    m_minSizeField =
-        memberField("minSizeField", 4, 1, kMaxMinFontSize, FieldFont, &Layer::minFontSize);
-    m_minSizeField->setGeometry(kControlLeft + kGeometryFieldWidth + 20, shrinkTop,
-                                kGeometryFieldWidth, 22);
-
-    // A text wider than the layer wraps into up to this many lines.
-    m_maxLinesField =
-        memberField("maxLinesField", 3, 1, kMaxTextLines, FieldFont, &Layer::maxLines);
-    m_maxLinesField->setGeometry(kControlLeft, addRow("最多行数："), kGeometryFieldWidth, 22);
-
-    const int colorTop = addRow("颜色：");
-    m_swatch = new ColorSwatch(
-        this,
-        [this]() -> std::optional<std::uint32_t> {
-            const Layer* target = layer();
-            return target ? std::optional<std::uint32_t>(target->color) : std::nullopt;
-        },
-        [this] { chooseColor(); });
-    m_swatch->setObjectName(QStringLiteral("colorSwatch"));
-    m_swatch->setGeometry(kControlLeft, colorTop + 1, 64, 19);
-
-    m_horizontalBox = addList(addRow("水平对齐："), {QStringLiteral("左"), QStringLiteral("距中"),
-                                                   QStringLiteral("右"), QStringLiteral("两端")});
-    m_horizontalBox->setObjectName(QStringLiteral("horizontalBox"));
-    connect(m_horizontalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (m_filling || index < 0)
-            return;
-        m_spacingField->setEnabled(index != 3);
-        writeFields(FieldAlignment, [&](Layer& l) { l.tHAlign = index; });
-    });
-    m_verticalBox = addList(addRow("垂直对齐："), {QStringLiteral("顶端"), QStringLiteral("距中"),
-                                                 QStringLiteral("底部")});
-    m_verticalBox->setObjectName(QStringLiteral("verticalBox"));
-    connect(m_verticalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            writeFields(FieldAlignment, [&](Layer& l) { l.tVAlign = index; });
-    });
-    addGeometryRows();
-}
-
-QWidget* TextLayerWindow::swatch() const
-{
-    return m_swatch;
 }
 
 void TextLayerWindow::fillFontList()
@@ -592,7 +707,6 @@ void TextLayerWindow::fillFontList()
 
 void TextLayerWindow::fillOwnControls(const Layer& layer)
 {
-    m_demoField->setText(qs(layer.text));
     const auto listed = listedFontName(m_context.fonts(), layer.fontName);
     const int font = listed ? m_fontBox->findText(qs(*listed), Qt::MatchExactly) : -1;
     m_fontBox->setCurrentIndex(font);
@@ -606,15 +720,22 @@ void TextLayerWindow::fillOwnControls(const Layer& layer)
     m_boldButton->setChecked(layer.isBold != 0);
     m_sizeField->setText(QString::number(layer.fontSize));
     showPrintedSize();
-    m_spacingField->setText(QString::number(layer.characterSpacing));
-    m_spacingField->setEnabled(layer.tHAlign != 3);
-    m_shrinkBox->setChecked(layer.autoShrink);
-    m_minSizeField->setText(QString::number(layer.minFontSize));
-    m_minSizeField->setEnabled(layer.autoShrink);
-    m_maxLinesField->setText(QString::number(layer.maxLines));
-    m_swatch->update();
-    m_horizontalBox->setCurrentIndex(layer.tHAlign);
-    m_verticalBox->setCurrentIndex(layer.tVAlign);
+    enableControls(layer);
+}
+
+void TextLayerWindow::fieldWritten(const LayerFieldInfo& field)
+{
+    if (const Layer* target = layer())
+        enableControls(*target);
+    if (field.group == FieldDemo)
+        checkFont();
+}
+
+void TextLayerWindow::enableControls(const Layer& layer)
+{
+    // Justified text spreads its letters itself; the minimum size is for shrinking text.
+    spacingField()->setEnabled(layer.tHAlign != 3);
+    minSizeField()->setEnabled(layer.autoShrink);
 }
 
 void TextLayerWindow::updateBoldButton(const std::string& family)
@@ -630,7 +751,7 @@ void TextLayerWindow::fontChosen()
     const std::string name = m_fontBox->currentText().toStdString();
     if (name == target->fontName)
         return;
-    writeFields(FieldFont, [&](Layer& l) { l.fontName = name; });
+    writeField("fontName", [&](Layer& l) { l.fontName = name; });
     updateBoldButton(name);
     checkFont();
 }
@@ -643,7 +764,8 @@ void TextLayerWindow::sizeTyped()
         return;
     }
     if (value.value)
-        writeFields(FieldFont, [&](Layer& l) { l.fontSize = *value.value; });
+        writeField(
+            "fontSize", [&](Layer& l) { l.fontSize = *value.value; }, true);
     showPrintedSize();
 }
 
@@ -661,21 +783,6 @@ void TextLayerWindow::checkFont()
         return;
     if (const auto warning = checkLayerFont(m_context.fonts(), target->fontName, target->text))
         m_context.balloons().show(m_fontBox, qs(warning->title), qs(warning->text));
-}
-
-void TextLayerWindow::chooseColor()
-{
-    const Layer* target = layer();
-    if (!target)
-        return;
-    const auto color = m_context.prompts().chooseColor(target->color, this);
-    if (!color || *color == target->color)
-        return;
-    writeFields(FieldColor, [&](Layer& l) {
-        l.color = *color;
-        l.htmlColor = colorToHtml(*color);
-    });
-    m_swatch->update();
 }
 
 void TextLayerWindow::fontAdded(const QString& name)

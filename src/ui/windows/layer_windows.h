@@ -2,22 +2,24 @@
 
 #include "app/editor_document.h"
 #include "common/signal.h"
+#include "model/layer_fields.h"
 #include "ui/balloon.h"
 #include "ui/input_fields.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 namespace torvale {
 
-class ColorSwatch;
 class EditorContext;
 
 /// What the text, picture and code layer windows share: one instance each for the program's life, a
@@ -57,41 +59,40 @@ public:
     ~LayerWindow() override;
 
 protected:
-    LayerWindow(EditorContext& context, QWidget* owner, int clientHeight, const char* objectName);
+    /// Makes the column list, the field rows the field table gives windows of type, and the
+    /// position and size rows with "应用" at the bottom.
+    LayerWindow(EditorContext& context, QWidget* owner, int clientHeight, const char* objectName,
+                LayerType type);
     /// Tab stops on the edit fields and editable lists only; buttons, check boxes and fixed
     /// lists take the focus from a click.
     void showEvent(QShowEvent* event) override;
 
     const Layer* layer() const;
-    /// Fills the controls of the window's own rows (change handling is suspended).
+    /// The control of a field's row (of a kind, or the first), or null.
+    QWidget* fieldControl(std::string_view member, ControlKind kind = ControlKind::None) const;
+    template <typename W> W* control(std::string_view member) const
+    {
+        return static_cast<W*>(fieldControl(member));
+    }
+    /// The top of the row of a field's control.
+    int rowTop(std::string_view member) const;
+    /// Fills the window's own controls and what follows from the layer's values (change
+    /// handling is suspended).
     virtual void fillOwnControls(const Layer& layer) = 0;
-    /// Writes fields of the layer through the document; edits while one field keeps the focus
-    /// are one undo step.
-    void writeFields(LayerFieldSet fields, const std::function<void(Layer&)>& change);
-    /// Writes fields of the layer chosen from a list or a dialog: an undo step of its own.
-    void writeChoice(LayerFieldSet fields, const std::function<void(Layer&)>& change);
+    /// A field row wrote a field of the layer.
+    virtual void fieldWritten(const LayerFieldInfo& field) = 0;
+    /// Writes a field of the layer (with others of its group) through the document. A typed
+    /// edit joins the one before while the field keeps the focus; any other is a step of its own.
+    void writeField(std::string_view member, const std::function<void(Layer&)>& change,
+                    bool typed = false);
     /// A numeric field with the filter of these windows.
     FilteredField* numberField(QWidget* parent, int maxLength);
-    /// A numeric field that edits a layer member in [minimum, maximum]: a value below the
-    /// minimum empties the field, one above the maximum is stored as the maximum, and a field
-    /// left empty gets the layer's value back.
-    FilteredField* memberField(const char* objectName, int maxLength, std::int32_t minimum,
-                               std::int32_t maximum, LayerFieldSet fields,
-                               std::int32_t Layer::*member);
-    /// A label at a row's left and the row's top.
-    int addRow(const char* label);
-    QComboBox* addList(int top, const QStringList& items, int x = kControlLeft,
-                       int width = kControlWidth);
-    /// The position and size rows and "应用", at the bottom.
-    void addGeometryRows();
-    /// A field left empty shows the layer's value again (a position or size field only once
-    /// the layer has its rectangle).
-    void restoreField(QLineEdit* field);
+    /// A field left empty shows the layer's value again.
     void restoreField(QLineEdit* field, const std::function<std::int32_t(const Layer&)>& value);
 
     static constexpr int kControlLeft = 78;
     static constexpr int kControlWidth = 190;
-    static constexpr int kRowHeight = 26;
+    static constexpr int kGeometryFieldWidth = 58;
 
     EditorContext& m_context;
     Subscription m_subscription;
@@ -100,12 +101,31 @@ protected:
     LayerId m_layer = 0;
 
 private:
+    struct FieldRow {
+        const LayerFieldInfo* field = nullptr;
+        const FieldControl* control = nullptr;
+        QWidget* widget = nullptr;
+        int top = 0;
+    };
+    /// A label at a row's left and the row's top.
+    int addRow(const char* label);
+    void addFieldRows(LayerType type);
+    QWidget* makeControl(const LayerFieldInfo& field, const FieldControl& control, int x, int top);
+    void fillFieldRows(const Layer& layer);
+    void chooseColor(const LayerFieldInfo& field, QWidget* swatch);
+    void addGeometryRows();
+    /// A position or size field left empty shows the layer's value again once the layer has its
+    /// rectangle.
+    void restoreField(QLineEdit* field);
     void fill();
     void write(LayerFieldSet fields, const std::function<void(Layer&)>& change,
                const std::string& stepKey);
     void geometryEdited(QLineEdit* field, bool size);
     void refuse(QLineEdit* field, const char* title, BalloonIcon icon);
+    /// The key under which typed edits of a field of the layer are one step.
+    std::string mergeKey(const LayerFieldInfo& field) const;
 
+    std::vector<FieldRow> m_rows;
     QComboBox* m_columnBox = nullptr;
     FilteredField* m_xField = nullptr;
     FilteredField* m_yField = nullptr;
@@ -128,23 +148,24 @@ public:
     void fontAdded(const QString& name);
     void fontRemoved(const QString& name);
 
-    QLineEdit* demoField() const { return m_demoField; }
-    QLineEdit* contentField() const override { return m_demoField; }
+    QLineEdit* demoField() const { return control<QLineEdit>("text"); }
+    QLineEdit* contentField() const override { return demoField(); }
     QComboBox* fontBox() const { return m_fontBox; }
     QComboBox* sizeBox() const { return m_sizeBox; }
-    QLineEdit* spacingField() const { return m_spacingField; }
+    QLineEdit* spacingField() const { return control<QLineEdit>("characterSpacing"); }
     /// The size the text prints at on this card ("≈ 12.8 磅（打印）").
     QLabel* printedSizeLabel() const { return m_printedLabel; }
     QPushButton* boldButton() const { return m_boldButton; }
-    QCheckBox* shrinkBox() const { return m_shrinkBox; }
-    QLineEdit* minSizeField() const { return m_minSizeField; }
-    QLineEdit* maxLinesField() const { return m_maxLinesField; }
-    QWidget* swatch() const;
-    QComboBox* horizontalBox() const { return m_horizontalBox; }
-    QComboBox* verticalBox() const { return m_verticalBox; }
+    QCheckBox* shrinkBox() const { return control<QCheckBox>("autoShrink"); }
+    QLineEdit* minSizeField() const { return control<QLineEdit>("minFontSize"); }
+    QLineEdit* maxLinesField() const { return control<QLineEdit>("maxLines"); }
+    QWidget* swatch() const { return fieldControl("color"); }
+    QComboBox* horizontalBox() const { return control<QComboBox>("tHAlign"); }
+    QComboBox* verticalBox() const { return control<QComboBox>("tVAlign"); }
 
 protected:
     void fillOwnControls(const Layer& layer) override;
+    void fieldWritten(const LayerFieldInfo& field) override;
 
 private:
     void fillFontList();
@@ -152,22 +173,14 @@ private:
     void sizeTyped();
     void showPrintedSize();
     void checkFont();
-    void chooseColor();
+    void enableControls(const Layer& layer);
     void updateBoldButton(const std::string& family);
 
-    QLineEdit* m_demoField = nullptr;
     QComboBox* m_fontBox = nullptr;
     QComboBox* m_sizeBox = nullptr;
     FilteredField* m_sizeField = nullptr;
-    FilteredField* m_spacingField = nullptr;
     QLabel* m_printedLabel = nullptr;
     QPushButton* m_boldButton = nullptr;
-    QCheckBox* m_shrinkBox = nullptr;
-    FilteredField* m_minSizeField = nullptr;
-    FilteredField* m_maxLinesField = nullptr;
-    ColorSwatch* m_swatch = nullptr;
-    QComboBox* m_horizontalBox = nullptr;
-    QComboBox* m_verticalBox = nullptr;
     Subscription m_fontSubscription;
 };
 
@@ -181,22 +194,23 @@ public:
     QLineEdit* pathField() const { return m_pathField; }
     QLineEdit* contentField() const override { return m_pathField; }
     QPushButton* chooseButton() const { return m_chooseButton; }
-    QLineEdit* placeholderField() const { return m_placeholderField; }
-    QPushButton* choosePlaceholderButton() const { return m_choosePlaceholderButton; }
-    QPushButton* clearPlaceholderButton() const { return m_clearPlaceholderButton; }
+    QLineEdit* placeholderField() const { return m_placeholder.field; }
+    QPushButton* choosePlaceholderButton() const { return m_placeholder.choose; }
+    QPushButton* clearPlaceholderButton() const { return m_placeholder.clear; }
     QLineEdit* folderField() const { return m_folder.field; }
     QPushButton* chooseFolderButton() const { return m_folder.choose; }
     QPushButton* clearFolderButton() const { return m_folder.clear; }
-    QComboBox* overflowBox() const { return m_overflowBox; }
-    QComboBox* levelBox() const { return m_levelBox; }
-    QComboBox* horizontalBox() const { return m_horizontalBox; }
-    QComboBox* verticalBox() const { return m_verticalBox; }
-    QLineEdit* radiusField() const { return m_radiusField; }
-    QLineEdit* borderWidthField() const { return m_borderWidthField; }
-    QWidget* borderSwatch() const;
+    QComboBox* overflowBox() const { return control<QComboBox>("overflow_style"); }
+    QComboBox* levelBox() const { return control<QComboBox>("layer_level"); }
+    QComboBox* horizontalBox() const { return control<QComboBox>("pHAlign"); }
+    QComboBox* verticalBox() const { return control<QComboBox>("pVAlign"); }
+    QLineEdit* radiusField() const { return control<QLineEdit>("cornerRadius"); }
+    QLineEdit* borderWidthField() const { return control<QLineEdit>("borderWidth"); }
+    QWidget* borderSwatch() const { return fieldControl("borderColor"); }
 
 protected:
     void fillOwnControls(const Layer& layer) override;
+    void fieldWritten(const LayerFieldInfo&) override {}
 
 private:
     /// A read-only path with its 选择 and 清除 buttons.
@@ -205,30 +219,19 @@ private:
         QPushButton* choose = nullptr;
         QPushButton* clear = nullptr;
     };
-    PathRow addPathRow(const char* label, const char* objectName);
+    PathRow addPathRow(const char* member, const char* objectName);
 
     /// Asks for a picture file until a usable one is chosen; nothing when cancelled.
     std::optional<std::string> askPicture();
     void choosePicture();
-    void choosePlaceholder();
-    void setPlaceholder(const std::string& path);
+    /// Sets a path member and shows it in its row.
+    void setPath(const char* member, PathRow& row, const std::string& path);
     void chooseFolder();
-    void setFolder(const std::string& folder);
-    void chooseBorderColor();
 
     QLineEdit* m_pathField = nullptr;
     QPushButton* m_chooseButton = nullptr;
-    QLineEdit* m_placeholderField = nullptr;
-    QPushButton* m_choosePlaceholderButton = nullptr;
-    QPushButton* m_clearPlaceholderButton = nullptr;
+    PathRow m_placeholder;
     PathRow m_folder;
-    FilteredField* m_radiusField = nullptr;
-    FilteredField* m_borderWidthField = nullptr;
-    ColorSwatch* m_borderSwatch = nullptr;
-    QComboBox* m_overflowBox = nullptr;
-    QComboBox* m_levelBox = nullptr;
-    QComboBox* m_horizontalBox = nullptr;
-    QComboBox* m_verticalBox = nullptr;
 };
 
 /// The code layer window "图层#%d - 属性": the code's value, symbology and looks.
@@ -238,37 +241,29 @@ class CodeLayerWindow : public LayerWindow {
 public:
     CodeLayerWindow(EditorContext& context, QWidget* owner);
 
-    QLineEdit* demoField() const { return m_demoField; }
-    QLineEdit* contentField() const override { return m_demoField; }
-    QComboBox* typeBox() const { return m_typeBox; }
-    QComboBox* errorLevelBox() const { return m_errorLevelBox; }
-    QCheckBox* showTextBox() const { return m_showTextBox; }
-    QWidget* colorSwatch() const;
-    QWidget* backgroundSwatch() const;
-    QCheckBox* noBackgroundBox() const { return m_noBackgroundBox; }
-    QComboBox* horizontalBox() const { return m_horizontalBox; }
-    QComboBox* verticalBox() const { return m_verticalBox; }
+    QLineEdit* demoField() const { return control<QLineEdit>("text"); }
+    QLineEdit* contentField() const override { return demoField(); }
+    QComboBox* typeBox() const { return control<QComboBox>("codeType"); }
+    QComboBox* errorLevelBox() const { return control<QComboBox>("codeErrorLevel"); }
+    QCheckBox* showTextBox() const { return control<QCheckBox>("codeShowText"); }
+    QWidget* colorSwatch() const { return fieldControl("color"); }
+    QWidget* backgroundSwatch() const
+    {
+        return fieldControl("codeBackground", ControlKind::Swatch);
+    }
+    QCheckBox* noBackgroundBox() const;
+    QComboBox* horizontalBox() const { return control<QComboBox>("pHAlign"); }
+    QComboBox* verticalBox() const { return control<QComboBox>("pVAlign"); }
 
 protected:
     void fillOwnControls(const Layer& layer) override;
+    void fieldWritten(const LayerFieldInfo& field) override;
 
 private:
-    void chooseColor();
-    void chooseBackground();
-    /// The controls that apply to only some symbologies.
-    void enableTypeControls(const std::string& codeType);
+    /// The controls that apply to only some symbologies, and the swatch of a background.
+    void enableControls(const Layer& layer);
     /// Points out a demo value the symbology cannot encode, or a code the layer cannot hold.
     void checkCode();
-
-    QLineEdit* m_demoField = nullptr;
-    QComboBox* m_typeBox = nullptr;
-    QComboBox* m_errorLevelBox = nullptr;
-    QCheckBox* m_showTextBox = nullptr;
-    ColorSwatch* m_colorSwatch = nullptr;
-    ColorSwatch* m_backgroundSwatch = nullptr;
-    QCheckBox* m_noBackgroundBox = nullptr;
-    QComboBox* m_horizontalBox = nullptr;
-    QComboBox* m_verticalBox = nullptr;
 };
 
 } // namespace torvale

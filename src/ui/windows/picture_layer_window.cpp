@@ -17,7 +17,6 @@ namespace {
 
 constexpr int kPictureWindowHeight = 378;
 constexpr int kButtonWidth = 46;
-constexpr int kNumberWidth = 58;
 
 /// A read-only path field: a white background, the end of the path (the file name) in view.
 QLineEdit* readOnlyPathField(QWidget* parent, const char* objectName)
@@ -39,9 +38,9 @@ void showPath(QLineEdit* field, const std::string& path)
 } // namespace
 
 PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
-    : LayerWindow(context, owner, kPictureWindowHeight, "pictureLayerWindow")
+    : LayerWindow(context, owner, kPictureWindowHeight, "pictureLayerWindow", LayerType::Picture)
 {
-    const int pathTop = addRow("演示图片：");
+    const int pathTop = rowTop("filePath");
     m_pathField = readOnlyPathField(this, "pathField");
     m_pathField->setGeometry(kControlLeft, pathTop, kControlWidth - kButtonWidth - 4, 22);
     m_chooseButton = new QPushButton(QStringLiteral("选择"), this);
@@ -50,80 +49,29 @@ PictureLayerWindow::PictureLayerWindow(EditorContext& context, QWidget* owner)
     connect(m_chooseButton, &QPushButton::clicked, this, [this] { choosePicture(); });
 
     // Drawn on the cards whose own picture is missing or cannot be read.
-    const PathRow placeholder = addPathRow("占位图片：", "placeholderField");
-    m_placeholderField = placeholder.field;
-    m_choosePlaceholderButton = placeholder.choose;
-    m_clearPlaceholderButton = placeholder.clear;
-    connect(m_choosePlaceholderButton, &QPushButton::clicked, this,
-            [this] { choosePlaceholder(); });
-    connect(m_clearPlaceholderButton, &QPushButton::clicked, this, [this] {
-        setPlaceholder({});
+    m_placeholder = addPathRow("placeholderPath", "placeholderField");
+    connect(m_placeholder.choose, &QPushButton::clicked, this, [this] {
+        if (const auto path = askPicture())
+            setPath("placeholderPath", m_placeholder, *path);
+        m_context.focusCanvas();
+    });
+    connect(m_placeholder.clear, &QPushButton::clicked, this, [this] {
+        setPath("placeholderPath", m_placeholder, {});
         m_context.focusCanvas();
     });
 
-    // With a folder, a cell names the person's picture in it (A0001 finds A0001.jpg).
-    m_folder = addPathRow("图片目录：", "folderField");
+    m_folder = addPathRow("pictureFolder", "folderField");
     connect(m_folder.choose, &QPushButton::clicked, this, [this] { chooseFolder(); });
     connect(m_folder.clear, &QPushButton::clicked, this, [this] {
-        setFolder({});
+        setPath("pictureFolder", m_folder, {});
         m_context.focusCanvas();
     });
-
-    m_overflowBox =
-        addList(addRow("溢出样式："), {QStringLiteral("等比例缩小"), QStringLiteral("等比例缩放"),
-                                       QStringLiteral("填充式缩放"), QStringLiteral("裁剪左上角"),
-                                       QStringLiteral("裁剪正中间"), QStringLiteral("等比例填满")});
-    m_overflowBox->setObjectName(QStringLiteral("overflowBox"));
-    connect(m_overflowBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            writeChoice(FieldOverflow,
-                        [&](Layer& l) { l.overflow_style = overflowStyleAt(index); });
-    });
-    m_levelBox = addList(addRow("层次："), {QStringLiteral("背景上方"), QStringLiteral("背景下方")});
-    m_levelBox->setObjectName(QStringLiteral("levelBox"));
-    connect(m_levelBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            writeFields(FieldLevel,
-                        [&](Layer& l) { l.layer_level = static_cast<LayerLevel>(index); });
-    });
-    m_horizontalBox = addList(addRow("水平对齐："), {QStringLiteral("左"), QStringLiteral("距中"),
-                                                   QStringLiteral("右")});
-    connect(m_horizontalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            writeFields(FieldAlignment, [&](Layer& l) { l.pHAlign = index; });
-    });
-    m_verticalBox = addList(addRow("垂直对齐："), {QStringLiteral("顶端"), QStringLiteral("距中"),
-                                                 QStringLiteral("底部")});
-    connect(m_verticalBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (index >= 0)
-            writeFields(FieldAlignment, [&](Layer& l) { l.pVAlign = index; });
-    });
-
-    // Rounded corners (a radius of half the shorter side or more makes an ellipse) and a border
-    // inside the picture's outline.
-    m_radiusField =
-        memberField("radiusField", 6, 0, kMaxPictureEdge, FieldFrame, &Layer::cornerRadius);
-    m_radiusField->setGeometry(kControlLeft, addRow("圆角半径："), kNumberWidth, 22);
-    m_borderWidthField =
-        memberField("borderWidthField", 6, 0, kMaxPictureEdge, FieldFrame, &Layer::borderWidth);
-    m_borderWidthField->setGeometry(kControlLeft, addRow("边框宽度："), kNumberWidth, 22);
-    const int colorTop = addRow("边框颜色：");
-    m_borderSwatch = new ColorSwatch(
-        this,
-        [this]() -> std::optional<std::uint32_t> {
-            const Layer* target = layer();
-            return target ? htmlToColor(target->borderColor) : std::nullopt;
-        },
-        [this] { chooseBorderColor(); });
-    m_borderSwatch->setObjectName(QStringLiteral("borderSwatch"));
-    m_borderSwatch->setGeometry(kControlLeft, colorTop + 1, 64, 19);
-    addGeometryRows();
 }
 
-PictureLayerWindow::PathRow PictureLayerWindow::addPathRow(const char* label,
+PictureLayerWindow::PathRow PictureLayerWindow::addPathRow(const char* member,
                                                            const char* objectName)
 {
-    const int top = addRow(label);
+    const int top = rowTop(member);
     PathRow row;
     row.field = readOnlyPathField(this, objectName);
     row.field->setGeometry(kControlLeft, top, kControlWidth - 2 * kButtonWidth - 8, 22);
@@ -135,11 +83,6 @@ PictureLayerWindow::PathRow PictureLayerWindow::addPathRow(const char* label,
     return row;
 }
 
-QWidget* PictureLayerWindow::borderSwatch() const
-{
-    return m_borderSwatch;
-}
-
 void PictureLayerWindow::fillOwnControls(const Layer& layer)
 {
     showPath(m_pathField, layer.filePath);
@@ -147,17 +90,10 @@ void PictureLayerWindow::fillOwnControls(const Layer& layer)
         !fileExists(resolveTemplatePath(layer.filePath, m_context.document().tpl().templatePath)))
         m_context.balloons().show(m_pathField, QStringLiteral("图片不存在"),
                                  QStringLiteral("请重新选择一个演示图片"));
-    showPath(m_placeholderField, layer.placeholderPath);
-    m_clearPlaceholderButton->setEnabled(!layer.placeholderPath.empty());
+    showPath(m_placeholder.field, layer.placeholderPath);
+    m_placeholder.clear->setEnabled(!layer.placeholderPath.empty());
     showPath(m_folder.field, layer.pictureFolder);
     m_folder.clear->setEnabled(!layer.pictureFolder.empty());
-    m_overflowBox->setCurrentIndex(overflowListIndex(layer.overflow_style));
-    m_levelBox->setCurrentIndex(static_cast<int>(layer.layer_level));
-    m_horizontalBox->setCurrentIndex(layer.pHAlign);
-    m_verticalBox->setCurrentIndex(layer.pVAlign);
-    m_radiusField->setText(QString::number(layer.cornerRadius));
-    m_borderWidthField->setText(QString::number(layer.borderWidth));
-    m_borderSwatch->update();
 }
 
 std::optional<std::string> PictureLayerWindow::askPicture()
@@ -185,27 +121,21 @@ std::optional<std::string> PictureLayerWindow::askPicture()
 void PictureLayerWindow::choosePicture()
 {
     if (const auto path = askPicture()) {
-        writeFields(FieldDemo, [&](Layer& l) { l.filePath = *path; });
+        writeField("filePath", [&](Layer& l) { l.filePath = *path; });
         showPath(m_pathField, *path);
     }
     m_context.focusCanvas();
 }
 
-void PictureLayerWindow::choosePlaceholder()
-{
-    if (const auto path = askPicture())
-        setPlaceholder(*path);
-    m_context.focusCanvas();
-}
-
-void PictureLayerWindow::setPlaceholder(const std::string& path)
+void PictureLayerWindow::setPath(const char* member, PathRow& row, const std::string& path)
 {
     const Layer* target = layer();
-    if (!target || target->placeholderPath == path)
+    const LayerFieldInfo* field = findLayerField(member);
+    if (!target || !field || fieldText(*field, *target) == path)
         return;
-    writeChoice(FieldFrame, [&](Layer& l) { l.placeholderPath = path; });
-    showPath(m_placeholderField, path);
-    m_clearPlaceholderButton->setEnabled(!path.empty());
+    writeField(member, [&](Layer& l) { setFieldValue(*field, l, path); });
+    showPath(row.field, path);
+    row.clear->setEnabled(!path.empty());
 }
 
 void PictureLayerWindow::chooseFolder()
@@ -216,33 +146,8 @@ void PictureLayerWindow::chooseFolder()
             ? resolveTemplatePath(target->pictureFolder, m_context.document().tpl().templatePath)
             : std::string();
     if (const auto folder = m_context.prompts().browseFolder("选择图片文件夹", start))
-        setFolder(*folder);
+        setPath("pictureFolder", m_folder, *folder);
     m_context.focusCanvas();
-}
-
-void PictureLayerWindow::setFolder(const std::string& folder)
-{
-    const Layer* target = layer();
-    if (!target || target->pictureFolder == folder)
-        return;
-    writeChoice(FieldBinding, [&](Layer& l) { l.pictureFolder = folder; });
-    showPath(m_folder.field, folder);
-    m_folder.clear->setEnabled(!folder.empty());
-}
-
-void PictureLayerWindow::chooseBorderColor()
-{
-    const Layer* target = layer();
-    if (!target)
-        return;
-    const auto color =
-        m_context.prompts().chooseColor(htmlToColor(target->borderColor).value_or(0), this);
-    if (!color)
-        return;
-    const std::string html = colorToHtml(*color);
-    if (html != target->borderColor)
-        writeChoice(FieldFrame, [&](Layer& l) { l.borderColor = html; });
-    m_borderSwatch->update();
 }
 
 } // namespace torvale

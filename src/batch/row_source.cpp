@@ -34,6 +34,9 @@ public:
     bool next(CsvDataRow&) override { return false; }
 };
 
+// The rows of CSV text. The marks are made on the first need (a count, a row far down), or at
+// once while the rows are visited: reading every row in order needs none, so `rows` cuts the
+// text once.
 class CsvRowSource : public RowSource {
 public:
     CsvRowSource(std::string text, const CsvFormat& format, const RowVisitor& visit)
@@ -42,27 +45,27 @@ public:
         CsvRows rows(m_text, m_format);
         m_headerLine = rows.headerLine();
         m_headerUnclosedQuoteLine = rows.headerUnclosedQuoteLine();
-        CsvDataRow row;
-        for (;;) {
-            if (m_count % kRowsPerMark == 0)
-                m_marks.push_back(rows.position());
-            if (!rows.next(row))
-                break;
-            m_count = row.number;
-            if (visit)
-                visit(row, rows.header());
-        }
+        m_first = rows.position();
         m_columns = rows.takeHeader();
+        if (visit)
+            std::call_once(m_marked, [&] { mark(visit); });
     }
 
     const PackedStrings& columns() const override { return m_columns; }
     std::size_t headerLine() const override { return m_headerLine; }
     std::size_t headerUnclosedQuoteLine() const override { return m_headerUnclosedQuoteLine; }
-    std::size_t rowCount() const override { return m_count; }
+
+    std::size_t rowCount() const override
+    {
+        std::call_once(m_marked, [this] { mark({}); });
+        return m_count;
+    }
 
     std::unique_ptr<RowCursor> rows(std::size_t from) const override
     {
-        if (from == 0 || from > m_count)
+        if (from <= 1)
+            return std::make_unique<CsvCursor>(m_text, m_format, m_first, m_columns.size(), 0);
+        if (from > rowCount())
             return std::make_unique<EmptyCursor>();
         const std::size_t mark = (from - 1) / kRowsPerMark;
         auto cursor = std::make_unique<CsvCursor>(m_text, m_format, m_marks[mark], m_columns.size(),
@@ -74,13 +77,34 @@ public:
     }
 
 private:
+    // Reads every row once, counting them and marking where every kRowsPerMark-th starts.
+    void mark(const RowVisitor& visit) const
+    {
+        m_marks.clear();
+        CsvRows rows(m_text, m_format, m_first, m_columns.size(), 0);
+        CsvDataRow row;
+        std::size_t count = 0;
+        for (;;) {
+            if (count % kRowsPerMark == 0)
+                m_marks.push_back(rows.position());
+            if (!rows.next(row))
+                break;
+            count = row.number;
+            if (visit)
+                visit(row, m_columns);
+        }
+        m_count = count;
+    }
+
     std::string m_text;
     CsvFormat m_format;
     PackedStrings m_columns;
     std::size_t m_headerLine = 0;
     std::size_t m_headerUnclosedQuoteLine = 0;
-    std::size_t m_count = 0;
-    std::vector<CsvPosition> m_marks; // where rows 1, 1 + kRowsPerMark, ... start
+    CsvPosition m_first; // where the first data row is looked for
+    mutable std::once_flag m_marked;
+    mutable std::size_t m_count = 0;
+    mutable std::vector<CsvPosition> m_marks; // where rows 1, 1 + kRowsPerMark, ... start
 };
 
 } // namespace
@@ -107,14 +131,13 @@ CsvStatus openRowSource(const std::string& path, bool trim, std::unique_ptr<RowS
         return status;
     try {
         source = makeCsvRowSource(std::move(text), csvFormatFor(trim), visit);
+        return CsvStatus::Ok;
     } catch (const std::bad_alloc&) {
-        source.reset();
-        return CsvStatus::OutOfMemory;
     } catch (const std::length_error&) {
-        source.reset();
-        return CsvStatus::OutOfMemory;
     }
-    return CsvStatus::Ok;
+    // Out of memory, also in visit: nothing of the file is kept.
+    source.reset();
+    return CsvStatus::OutOfMemory;
 }
 
 CsvStatus RowSourceCache::open(const std::string& path, bool trim,
@@ -140,13 +163,19 @@ CsvStatus RowSourceCache::open(const std::string& path, bool trim,
     const CsvStatus status = openRowSource(path, trim, opened);
     if (status != CsvStatus::Ok)
         return status;
-    source = std::move(opened);
-    if (known && !error) {
-        m_path = path;
-        m_trim = trim;
-        m_size = size;
-        m_modified = stamp;
-        m_source = source;
+    try {
+        source = std::move(opened);
+        if (known && !error) {
+            m_path = path;
+            m_trim = trim;
+            m_size = size;
+            m_modified = stamp;
+            m_source = source;
+        }
+    } catch (const std::bad_alloc&) {
+        source.reset();
+        m_source.reset();
+        return CsvStatus::OutOfMemory;
     }
     return status;
 }

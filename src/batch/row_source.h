@@ -32,7 +32,8 @@ public:
     virtual std::size_t headerLine() const = 0;
     /// The line where a quote of the header was opened and never closed; 0 when none was.
     virtual std::size_t headerUnclosedQuoteLine() const { return 0; }
-    /// The number of data rows, blank and skipped ones included.
+    /// The number of data rows, blank and skipped ones included. Throws std::bad_alloc when
+    /// counting them needs more memory than there is.
     virtual std::size_t rowCount() const = 0;
     /// A cursor at the data row numbered from (1-based); past the last row it reads nothing.
     /// Throws std::bad_alloc when it does not fit in memory.
@@ -53,8 +54,8 @@ using RowVisitor = std::function<void(const CsvDataRow& row, const PackedStrings
 CsvStatus openRowSource(const std::string& path, bool trim, std::unique_ptr<RowSource>& source,
                         const RowVisitor& visit = {});
 
-/// The rows of decoded CSV text as a source (the text is kept), with a mark every few rows so
-/// that a row far down is found without cutting every row before it.
+/// The rows of decoded CSV text as a source (the text is kept). Counting the rows leaves a mark
+/// every few rows, so that a row far down is found without cutting every row before it.
 std::unique_ptr<RowSource> makeCsvRowSource(std::string text, const CsvFormat& format,
                                             const RowVisitor& visit = {});
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <expat.h>
 #include <map>
 #include <memory>
@@ -827,18 +828,76 @@ std::uint64_t referenceColumn(std::string_view reference)
     return i > 0 && i < reference.size() ? column : 0;
 }
 
-// A sheet's rows as read: every cell of the rows in one list, a row's cells one after another.
-struct SheetRows {
+// A sheet's rows as read. A row's cells lie one after another in a block of text, each as its
+// length (seven bits a byte, low bits first, the high bit set while more follow) and its bytes:
+// a short cell costs one byte more than its text, and blocks of a fixed size are never copied to
+// grow, so the rows take hardly more memory than the sheet's text.
+class SheetRows {
+public:
     struct Row {
-        std::uint64_t firstCell; // in cells
-        std::uint64_t line;      // the line it starts on, as a CSV reader of the sheet counts
-        std::uint32_t cells;
+        std::uint32_t block;
+        std::uint32_t offset;
+        std::uint32_t line;   // the line it starts on, as a CSV reader of the sheet counts
         std::uint32_t number; // the sheet's row number
         std::uint32_t lines;  // 1 and the line breaks of its cells
-        bool blank;           // no row at all: no cell, or one cell of spaces and tabs only
+        std::uint16_t cells;
+        bool blank; // no row at all: no cell, or one cell of spaces and tabs only
     };
-    PackedStrings cells;
-    std::vector<Row> rows;
+
+    std::deque<Row>& rows() { return m_rows; }
+    const std::deque<Row>& rows() const { return m_rows; }
+
+    /// Adds row with cells (trimmed of spaces and tabs when trim is on).
+    void add(Row row, const std::vector<std::string>& cells, std::size_t count, bool trim)
+    {
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            bytes += cells[i].size() + 10;
+        if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < bytes) {
+            if (m_blocks.size() == UINT32_MAX)
+                fail(CsvStatus::WorkbookTooLarge);
+            m_blocks.emplace_back().reserve(std::max(kBlockBytes, bytes));
+        }
+        std::string& block = m_blocks.back();
+        row.block = static_cast<std::uint32_t>(m_blocks.size() - 1);
+        row.offset = static_cast<std::uint32_t>(block.size());
+        row.cells = static_cast<std::uint16_t>(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view cell =
+                trim ? trimmedSpacesTabs(cells[i]) : std::string_view(cells[i]);
+            for (std::size_t length = cell.size();; length >>= 7) {
+                block += static_cast<char>((length & 0x7F) | (length > 0x7F ? 0x80 : 0));
+                if (length <= 0x7F)
+                    break;
+            }
+            block += cell;
+        }
+        m_rows.push_back(row);
+    }
+
+    /// The cells of row into out (cleared first).
+    void cells(const Row& row, PackedStrings& out) const
+    {
+        out.clear();
+        const std::string& block = m_blocks[row.block];
+        std::size_t at = row.offset;
+        for (std::uint16_t i = 0; i < row.cells; ++i) {
+            std::size_t length = 0;
+            for (unsigned shift = 0;; shift += 7) {
+                const auto byte = static_cast<unsigned char>(block[at++]);
+                length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+                if (!(byte & 0x80))
+                    break;
+            }
+            out.push_back(std::string_view(block).substr(at, length));
+            at += length;
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlockBytes = 1 << 20;
+    std::vector<std::string> m_blocks;
+    std::deque<Row> m_rows;
 };
 
 // Reads a sheet's rows into SheetRows, each cell as the spreadsheet shows it, trimmed when
@@ -1007,7 +1066,10 @@ private:
         if (!m_inRow)
             return;
         m_inRow = false;
-        SheetRows::Row row{m_out.cells.size(), m_line, 0, m_number, 1, true};
+        if (m_line > UINT32_MAX)
+            fail(CsvStatus::WorkbookTooLarge);
+        SheetRows::Row row{0, 0, static_cast<std::uint32_t>(m_line), m_number, 1, 0, true};
+        std::size_t stored = 0;
         if (m_width > 0) {
             if (m_headerWidth == 0)
                 m_headerWidth = m_width;
@@ -1021,18 +1083,13 @@ private:
             row.blank = spaces && m_headerWidth <= 1;
             if (spaces && !row.blank)
                 ++m_textBytes;
-            if (!row.blank) {
-                for (std::size_t i = 0; i < m_width; ++i)
-                    m_out.cells.push_back(m_trim ? trimmedSpacesTabs(m_cells[i])
-                                                 : std::string_view(m_cells[i]));
-                row.cells = static_cast<std::uint32_t>(m_width);
-            }
-            for (std::size_t i = 0; i < m_width; ++i)
-                m_cells[i].clear();
-            m_width = 0;
+            stored = row.blank ? 0 : m_width;
             finished = m_headerOnly;
         }
-        m_out.rows.push_back(row);
+        m_out.add(row, m_cells, stored, m_trim);
+        for (std::size_t i = 0; i < m_width; ++i)
+            m_cells[i].clear();
+        m_width = 0;
         m_rowBytes = 0;
         ++m_textBytes;
         m_line += row.lines;
@@ -1045,12 +1102,14 @@ private:
     void putRowsInOrder()
     {
         std::stable_sort(
-            m_out.rows.begin(), m_out.rows.end(),
+            m_out.rows().begin(), m_out.rows().end(),
             [](const SheetRows::Row& a, const SheetRows::Row& b) { return a.number < b.number; });
         std::uint64_t line = 1;
-        for (SheetRows::Row& row : m_out.rows) {
+        for (SheetRows::Row& row : m_out.rows()) {
             line = std::max<std::uint64_t>(line, row.number);
-            row.line = line;
+            if (line > UINT32_MAX)
+                fail(CsvStatus::WorkbookTooLarge);
+            row.line = static_cast<std::uint32_t>(line);
             line += row.lines;
         }
     }
@@ -1095,13 +1154,10 @@ public:
 
     bool next(CsvDataRow& row) override
     {
-        if (m_next == 0 || m_next > m_sheet.rows.size())
+        if (m_next == 0 || m_next > m_sheet.rows().size())
             return false;
-        const SheetRows::Row& stored = m_sheet.rows[m_next - 1];
-        row.cells.clear();
-        row.cells.reserve(std::max<std::size_t>(stored.cells, m_headerCells), 0);
-        for (std::uint32_t i = 0; i < stored.cells; ++i)
-            row.cells.push_back(m_sheet.cells[stored.firstCell + i]);
+        const SheetRows::Row& stored = m_sheet.rows()[m_next - 1];
+        m_sheet.cells(stored, row.cells);
         // A row stores no empty cells after its last value: it is filled up to the header.
         while (row.cells.size() < m_headerCells)
             row.cells.push_back({});
@@ -1124,21 +1180,19 @@ class SheetRowSource : public RowSource {
 public:
     explicit SheetRowSource(SheetRows sheet) : m_sheet(std::move(sheet))
     {
-        std::vector<SheetRows::Row>& rows = m_sheet.rows;
+        std::deque<SheetRows::Row>& rows = m_sheet.rows();
         std::erase_if(rows, [](const SheetRows::Row& row) { return row.blank; });
         if (rows.empty())
             return;
-        const SheetRows::Row& header = rows.front();
-        m_headerLine = header.line;
-        for (std::uint32_t i = 0; i < header.cells; ++i)
-            m_columns.push_back(m_sheet.cells[header.firstCell + i]);
-        rows.erase(rows.begin());
+        m_headerLine = rows.front().line;
+        m_sheet.cells(rows.front(), m_columns);
+        rows.pop_front();
         rows.shrink_to_fit();
     }
 
     const PackedStrings& columns() const override { return m_columns; }
     std::size_t headerLine() const override { return m_headerLine; }
-    std::size_t rowCount() const override { return m_sheet.rows.size(); }
+    std::size_t rowCount() const override { return m_sheet.rows().size(); }
     std::unique_ptr<RowCursor> rows(std::size_t from) const override
     {
         return std::make_unique<SheetCursor>(m_sheet, m_columns.size(), from);

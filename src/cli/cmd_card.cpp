@@ -67,8 +67,9 @@ int runCardCommand(const ParsedArgs& args)
         return kExitFailed;
     }
     std::optional<CsvDataRow> found;
-    const std::size_t rowCount = rows->rowCount();
+    std::size_t rowCount = 0;
     try {
+        rowCount = rows->rowCount();
         if (CsvDataRow row; rows->rowAt(static_cast<std::size_t>(rowNumber), row))
             found = std::move(row);
     } catch (const std::bad_alloc&) {

@@ -264,18 +264,6 @@ bool CsvRows::next(CsvDataRow& row)
     return true;
 }
 
-std::size_t findCsvRow(CsvRows& rows, std::size_t number, std::optional<CsvDataRow>& found)
-{
-    CsvDataRow row;
-    std::size_t last = 0;
-    while (rows.next(row)) {
-        last = row.number;
-        if (row.number == number)
-            found = row;
-    }
-    return last;
-}
-
 bool makesCard(const PackedStrings& cells)
 {
     for (std::size_t i = 0; i < cells.size(); ++i) {

@@ -116,11 +116,6 @@ private:
     std::size_t m_count = 0;
 };
 
-/// Reads every data row left, keeping the one numbered number in found when there is one;
-/// returns the number of the last data row (the count of data rows when rows was just made).
-/// Throws std::bad_alloc when a row does not fit in memory.
-std::size_t findCsvRow(CsvRows& rows, std::size_t number, std::optional<CsvDataRow>& found);
-
 /// True when a data row makes a card: at least one of its cells is not blank.
 bool makesCard(const PackedStrings& cells);
 

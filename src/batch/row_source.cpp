@@ -63,9 +63,9 @@ public:
 
     std::unique_ptr<RowCursor> rows(std::size_t from) const override
     {
-        if (from <= 1)
+        if (from == 1)
             return std::make_unique<CsvCursor>(m_text, m_format, m_first, m_columns.size(), 0);
-        if (from > rowCount())
+        if (from == 0 || from > rowCount())
             return std::make_unique<EmptyCursor>();
         const std::size_t mark = (from - 1) / kRowsPerMark;
         auto cursor = std::make_unique<CsvCursor>(m_text, m_format, m_marks[mark], m_columns.size(),

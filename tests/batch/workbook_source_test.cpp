@@ -44,7 +44,8 @@ std::unique_ptr<RowSource> openRows(const std::string& path, bool trim = true)
 std::vector<std::size_t> linesOf(const std::string& path)
 {
     std::vector<std::size_t> lines;
-    const auto rows = openRows(path)->rows();
+    const auto source = openRows(path);
+    const auto rows = source->rows();
     for (CsvDataRow row; rows->next(row);)
         lines.push_back(row.line);
     return lines;
@@ -203,7 +204,8 @@ TEST(WorkbookSource, RowsKeepTheirPlacesAndWidths)
     for (int r = 3; r <= 1000; ++r)
         far.sheets[0].rows += "<row>" + inlineCell("B" + std::to_string(r), "x") + "</row>";
     writeWorkbook(dir.file("far.xlsx"), far);
-    const auto filled = openRows(dir.file("far.xlsx"))->rows();
+    const auto source = openRows(dir.file("far.xlsx"));
+    const auto filled = source->rows();
     std::vector<std::string> seen;
     for (CsvDataRow row; filled->next(row);) {
         ASSERT_FALSE(row.skipped) << row.line;

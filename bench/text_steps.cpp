@@ -5,7 +5,7 @@
 #include "app/image_library.h"
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "common/settings_store.h"
 #include "model/template_file.h"
 #include "render/card.h"

@@ -2,7 +2,7 @@
 // strings and styles of the example's kind), and checks that the sheet becomes rows a cursor
 // reads in order and each found by its number, all valid UTF-8, or a refusal that gives no rows.
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "batch/workbook_source.h"
 #include "common/text.h"
 #include "fuzz_check.h"

@@ -2,7 +2,7 @@
 
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "common/text.h"
 #include "render/card.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "model/template.h"
 #include "render/fonts.h"
 #include "render/magick.h"

@@ -1,6 +1,5 @@
 #include "batch/csv_source.h"
 
-#include "batch/workbook_source.h"
 #include "common/c_resources.h"
 #include "common/file_io.h"
 #include "common/paths.h"
@@ -355,68 +354,6 @@ std::string csvStatusMessage(const std::string& path, CsvStatus status)
         break;
     }
     return formatText(kMsgCsvCannotAccess, file);
-}
-
-std::optional<PackedStrings> loadCsvColumns(const std::string& path, bool trim, CsvStatus* status)
-{
-    CsvStatus result = CsvStatus::OutOfMemory;
-    std::optional<PackedStrings> columns;
-    try {
-        if (isWorkbookPath(path)) {
-            // The names are all that is wanted: the sheet is read no further than its header.
-            WorkbookLimits limits;
-            limits.headerOnly = true;
-            std::unique_ptr<RowSource> source;
-            result = openWorkbookRows(path, trim, source, {}, limits);
-            if (result == CsvStatus::Ok)
-                columns.emplace(source->columns());
-        } else {
-            std::string text;
-            result = loadCsvText(path, text);
-            if (result == CsvStatus::Ok) {
-                CsvRows rows(text, csvFormatFor(trim));
-                columns.emplace(rows.takeHeader());
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        columns.reset();
-        result = CsvStatus::OutOfMemory;
-    }
-    if (status)
-        *status = result;
-    return columns;
-}
-
-CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
-{
-    CsvChoiceResult result;
-    std::error_code error;
-    const std::string file = splitSheetPath(path).file;
-    if (std::filesystem::status(pathFromUtf8(file), error).type() ==
-        std::filesystem::file_type::not_found) {
-        result.status = CsvChoice::Missing;
-        result.message = formatText(kMsgCsvGone, file.c_str());
-        return result;
-    }
-    if (!endsWithIgnoreCase(file, ".csv") && !endsWithIgnoreCase(file, ".xlsx")) {
-        result.status = CsvChoice::NotCsv;
-        result.message = kMsgCsvNotCsv;
-        return result;
-    }
-    CsvStatus status = CsvStatus::Ok;
-    auto columns = loadCsvColumns(path, trim, &status);
-    if (!columns) {
-        result.status = CsvChoice::CannotAccess;
-        result.message = csvStatusMessage(path, status);
-        return result;
-    }
-    try {
-        result.columns = columns->toVector();
-    } catch (const std::bad_alloc&) {
-        result.status = CsvChoice::CannotAccess;
-        result.message = csvStatusMessage(path, CsvStatus::OutOfMemory);
-    }
-    return result;
 }
 
 } // namespace torvale

@@ -186,6 +186,9 @@ CsvStatus loadCsvText(const std::string& path, std::string& text);
 /// (without its "#sheet").
 std::string csvStatusMessage(const std::string& path, CsvStatus status);
 
+// The two below take workbooks too: they are defined with the other functions of a data file
+// of either kind, in data_file.cpp.
+
 /// The column names of a CSV file in header order (duplicates kept), read without the rows
 /// after the header; nothing when the file cannot be read, with the reason in status. An empty
 /// file gives no columns.

@@ -2,7 +2,7 @@
 
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "model/template_file.h"
@@ -334,7 +334,8 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
         return result;
     }
     try {
-        const std::size_t total = source->rowCount();
+        // Counting a CSV file's rows reads it through once more: only for the progress.
+        const std::size_t total = progress ? source->rowCount() : 0;
         const PackedStrings& header = source->columns();
         const CardColumns columns(header, tpl);
         RowChecker checker(tpl, inputs, fonts, result);

@@ -1,11 +1,6 @@
 #include "batch/row_source.h"
 
-#include "batch/workbook_source.h"
-#include "common/paths.h"
-
-#include <filesystem>
-#include <new>
-#include <stdexcept>
+#include <mutex>
 #include <vector>
 
 namespace torvale {
@@ -118,66 +113,6 @@ std::unique_ptr<RowSource> makeCsvRowSource(std::string text, const CsvFormat& f
                                             const RowVisitor& visit)
 {
     return std::make_unique<CsvRowSource>(std::move(text), format, visit);
-}
-
-CsvStatus openRowSource(const std::string& path, bool trim, std::unique_ptr<RowSource>& source,
-                        const RowVisitor& visit)
-{
-    source.reset();
-    if (isWorkbookPath(path))
-        return openWorkbookRows(path, trim, source, visit);
-    std::string text;
-    if (const CsvStatus status = loadCsvText(path, text); status != CsvStatus::Ok)
-        return status;
-    try {
-        source = makeCsvRowSource(std::move(text), csvFormatFor(trim), visit);
-        return CsvStatus::Ok;
-    } catch (const std::bad_alloc&) {
-    } catch (const std::length_error&) {
-    }
-    // Out of memory, also in visit: nothing of the file is kept.
-    source.reset();
-    return CsvStatus::OutOfMemory;
-}
-
-CsvStatus RowSourceCache::open(const std::string& path, bool trim,
-                               std::shared_ptr<const RowSource>& source)
-{
-    // The version is taken before the file is read: a change while it is read shows as another
-    // version next time.
-    std::error_code error;
-    const std::filesystem::path file = pathFromUtf8(splitSheetPath(path).file);
-    const std::uint64_t size = std::filesystem::file_size(file, error);
-    const bool known = !error;
-    const auto modified = std::filesystem::last_write_time(file, error);
-    const std::int64_t stamp = error ? 0 : modified.time_since_epoch().count();
-
-    const std::lock_guard lock(m_mutex);
-    if (known && !error && m_source && m_path == path && m_trim == trim && m_size == size &&
-        m_modified == stamp) {
-        source = m_source;
-        return CsvStatus::Ok;
-    }
-    m_source.reset();
-    std::unique_ptr<RowSource> opened;
-    const CsvStatus status = openRowSource(path, trim, opened);
-    if (status != CsvStatus::Ok)
-        return status;
-    try {
-        source = std::move(opened);
-        if (known && !error) {
-            m_path = path;
-            m_trim = trim;
-            m_size = size;
-            m_modified = stamp;
-            m_source = source;
-        }
-    } catch (const std::bad_alloc&) {
-        source.reset();
-        m_source.reset();
-        return CsvStatus::OutOfMemory;
-    }
-    return status;
 }
 
 } // namespace torvale

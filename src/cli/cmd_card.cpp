@@ -1,6 +1,6 @@
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "cli/batch_setup.h"
 #include "common/paths.h"
 #include "common/text.h"

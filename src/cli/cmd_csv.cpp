@@ -1,5 +1,5 @@
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "cli/cli_common.h"
 #include "common/text.h"
 

@@ -1,4 +1,4 @@
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "support/test_support.h"
 #include "support/workbook_files.h"
 

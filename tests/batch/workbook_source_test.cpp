@@ -1,5 +1,5 @@
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "batch/workbook_source.h"
 #include "common/paths.h"
 #include "support/test_support.h"

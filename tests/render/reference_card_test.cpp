@@ -1,6 +1,6 @@
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
-#include "batch/row_source.h"
+#include "batch/data_file.h"
 #include "model/template_file.h"
 #include "render/card.h"
 #include "render/picture_input.h"

@@ -5,6 +5,7 @@
 #include "app/image_library.h"
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "common/settings_store.h"
 #include "model/template_file.h"
 #include "render/card.h"
@@ -43,16 +44,16 @@ int main(int argc, char** argv)
     const auto settings = std::filesystem::temp_directory_path() / "torvale-text-steps.json";
     const FontRegistry fonts = FontRegistry::build(SettingsStore(settings.string()));
     Template tpl;
-    std::string text;
+    std::unique_ptr<RowSource> source;
     if (!readTemplateFile(argv[1], tpl, 300, {}).ok() ||
-        loadCsvText(argv[2], text) != CsvStatus::Ok) {
+        openRowSource(argv[2], true, source) != CsvStatus::Ok) {
         std::fprintf(stderr, "cannot open %s or %s\n", argv[1], argv[2]);
         return 1;
     }
-    CsvRows csv(text, csvFormatFor(true));
-    const CardColumns columns(csv.header(), tpl);
+    const CardColumns columns(source->columns(), tpl);
     std::vector<CardRow> rows;
-    for (CsvDataRow cells; csv.next(cells);)
+    const auto csv = source->rows();
+    for (CsvDataRow cells; csv->next(cells);)
         rows.push_back(columns.row(cells.cells));
     std::vector<const Layer*> texts;
     for (const Layer& layer : tpl.layers) {

@@ -2,6 +2,7 @@
 // the raw reader, the data-row walker the batch, the row check and the commands use, and the
 // header alone as the column lists read it.
 #include "batch/csv_source.h"
+#include "batch/row_source.h"
 #include "common/text.h"
 #include "fuzz_check.h"
 
@@ -100,12 +101,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CsvRows headerOnly(text, format);
         FUZZ_CHECK(headerOnly.takeHeader() == rows.front().cells);
         const std::size_t wanted = size == 0 ? 0 : data[0] % rows.size();
-        CsvRows finding(text, format);
-        std::optional<torvale::CsvDataRow> found;
-        FUZZ_CHECK(torvale::findCsvRow(finding, wanted, found) == rows.size() - 1);
-        FUZZ_CHECK(found.has_value() == (wanted >= 1));
-        if (found)
-            FUZZ_CHECK(found->number == wanted && found->cells == rows[wanted].cells);
+        const auto source = torvale::makeCsvRowSource(std::string(text), format);
+        FUZZ_CHECK(source->rowCount() == rows.size() - 1);
+        torvale::CsvDataRow found;
+        FUZZ_CHECK(source->rowAt(wanted, found) == (wanted >= 1));
+        if (wanted >= 1)
+            FUZZ_CHECK(found.number == wanted && found.cells == rows[wanted].cells);
     }
     return 0;
 }

@@ -1,13 +1,15 @@
 // Reads arbitrary bytes as the worksheet part of an otherwise well-formed workbook (the shared
-// strings and styles of the example's kind), and checks that the sheet becomes CSV text the
-// data-row walker reads, or a refusal that leaves no text.
+// strings and styles of the example's kind), and checks that the sheet becomes rows a cursor
+// reads in order and each found by its number, all valid UTF-8, or a refusal that gives no rows.
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "batch/workbook_source.h"
 #include "common/text.h"
 #include "fuzz_check.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -68,20 +70,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(zip_close(archive) == 0);
 
-    std::string text;
-    const torvale::CsvStatus status = torvale::loadCsvText(path, text);
+    std::unique_ptr<torvale::RowSource> source;
+    const torvale::CsvStatus status = torvale::openRowSource(path, true, source);
     if (status != torvale::CsvStatus::Ok) {
-        FUZZ_CHECK(text.empty());
+        FUZZ_CHECK(!source);
         FUZZ_CHECK(status == torvale::CsvStatus::WorkbookBroken ||
                    status == torvale::CsvStatus::WorkbookTooLarge);
         return 0;
     }
-    FUZZ_CHECK(torvale::isValidUtf8(text));
-    // Every row is one line of the text at least: the walker ends.
-    torvale::CsvRows rows(text, torvale::csvFormatFor(true, true));
+    for (std::size_t i = 0; i < source->columns().size(); ++i)
+        FUZZ_CHECK(torvale::isValidUtf8(source->columns()[i]));
+    // The cursor ends after the rows counted, numbering them in order; each is also found by
+    // its number.
+    const auto rows = source->rows();
     torvale::CsvDataRow row;
+    torvale::CsvDataRow found;
     std::size_t count = 0;
-    while (rows.next(row))
-        FUZZ_CHECK(++count <= text.size());
+    while (rows->next(row)) {
+        FUZZ_CHECK(row.number == ++count && count <= source->rowCount());
+        for (std::size_t i = 0; i < row.cells.size(); ++i)
+            FUZZ_CHECK(torvale::isValidUtf8(row.cells[i]));
+        FUZZ_CHECK(source->rowAt(count, found) && found.cells == row.cells);
+    }
+    FUZZ_CHECK(count == source->rowCount());
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "common/text.h"
 #include "render/card.h"
 
@@ -39,9 +40,9 @@ struct ComposedRow {
 class RowQueue {
 public:
     // Throws std::bad_alloc when the header does not fit in memory.
-    RowQueue(std::string_view text, const CsvFormat& format, const BatchOptions& options)
-        : m_rows(text, format),
-          m_columns(m_rows.header(), options.tpl, options.backTpl ? &*options.backTpl : nullptr),
+    RowQueue(const RowSource& source, const BatchOptions& options)
+        : m_rows(source.rows()),
+          m_columns(source.columns(), options.tpl, options.backTpl ? &*options.backTpl : nullptr),
           m_output(options.tpl.output)
     {
     }
@@ -51,7 +52,7 @@ public:
     bool next(CardRow& row, std::size_t& number)
     {
         try {
-            while (m_rows.next(m_row)) {
+            while (m_rows->next(m_row)) {
                 if (m_row.skipped || !makesCard(m_row.cells))
                     continue;
                 row = m_columns.row(m_row.cells, m_output);
@@ -67,7 +68,7 @@ public:
     bool outOfMemory() const { return m_outOfMemory; }
 
 private:
-    CsvRows m_rows;
+    std::unique_ptr<RowCursor> m_rows;
     CardColumns m_columns;
     const OutputSettings& m_output;
     CsvDataRow m_row;
@@ -104,27 +105,19 @@ private:
     std::set<std::string> m_foldersWritten;
 };
 
-// Counts the cards of a batch and logs every row that the file keeps from making its card (a
-// row skipped for its cell count, a quote that took the rest of the file). Throws
-// std::bad_alloc when a row does not fit in memory.
-void countCards(std::string_view text, const CsvFormat& format, LogSink& log, BatchSummary& summary)
+// Counts a data row of a batch among its cards and logs what the file keeps it from making its
+// card (skipped for its cell count, a quote that took the rest of the file).
+void countCard(const CsvDataRow& row, const PackedStrings& columns, LogSink& log,
+               BatchSummary& summary)
 {
-    CsvRows rows(text, format);
-    if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine()) {
-        log.log(formatText(kMsgHeaderUnclosedQuote, quoteLine));
+    for (const std::string& note : csvRowNotes(row, columns.size()))
+        log.log(note);
+    if (row.unclosedQuoteLine > 0)
         summary.unclosedQuote = true;
-    }
-    CsvDataRow row;
-    while (rows.next(row)) {
-        for (const std::string& note : csvRowNotes(row, rows.header().size()))
-            log.log(note);
-        if (row.unclosedQuoteLine > 0)
-            summary.unclosedQuote = true;
-        if (row.skipped)
-            ++summary.skipped;
-        else if (makesCard(row.cells))
-            ++summary.total;
-    }
+    if (row.skipped)
+        ++summary.skipped;
+    else if (makesCard(row.cells))
+        ++summary.total;
 }
 
 // The card pass of a batch in three parts: the hand-out gives rows, in file order, to the
@@ -133,11 +126,10 @@ void countCards(std::string_view text, const CsvFormat& format, LogSink& log, Ba
 // places on a sheet) are those of a one-by-one batch whatever the number of workers.
 class CardPipeline {
 public:
-    CardPipeline(const BatchOptions& options, std::string_view csvText, const CsvFormat& format,
-                 CardSink& sink, BatchListener& listener, std::atomic<bool>& stop,
-                 BatchSummary& summary)
+    CardPipeline(const BatchOptions& options, const RowSource& source, CardSink& sink,
+                 BatchListener& listener, std::atomic<bool>& stop, BatchSummary& summary)
         : m_options(options), m_renderer(options.tpl, options.dpi, *options.fonts, options.csvPath),
-          m_rows(csvText, format, options), m_sink(sink), m_listener(listener), m_stop(stop),
+          m_rows(source, options), m_sink(sink), m_listener(listener), m_stop(stop),
           m_summary(summary), m_jobs(std::max(1u, options.jobs)),
           m_window(2 * static_cast<std::size_t>(m_jobs)), m_workersRunning(m_jobs)
     {
@@ -353,15 +345,25 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
         return summary;
     };
 
-    std::string text;
-    if (const CsvStatus status = loadCsvText(options.csvPath, text); status != CsvStatus::Ok)
+    // The rows are counted as the file is read; a quote of the header left open took the whole
+    // file, so no row comes before its note.
+    std::unique_ptr<RowSource> source;
+    const CsvStatus status =
+        openRowSource(options.csvPath, options.tpl.is_trim_csv_cell_value, source,
+                      [&](const CsvDataRow& row, const PackedStrings& columns) {
+                          countCard(row, columns, listener, summary);
+                      });
+    if (status != CsvStatus::Ok) {
+        summary = BatchSummary();
         return unreadable(status);
-    const CsvFormat format =
-        dataFileFormat(options.csvPath, options.tpl.is_trim_csv_cell_value);
+    }
+    if (const std::size_t quoteLine = source->headerUnclosedQuoteLine()) {
+        listener.log(formatText(kMsgHeaderUnclosedQuote, quoteLine));
+        summary.unclosedQuote = true;
+    }
     std::optional<CardPipeline> pipeline;
     try {
-        countCards(text, format, listener, summary);
-        pipeline.emplace(options, text, format, sink, listener, stop, summary);
+        pipeline.emplace(options, *source, sink, listener, stop, summary);
     } catch (const std::bad_alloc&) {
         summary = BatchSummary();
         return unreadable(CsvStatus::OutOfMemory);

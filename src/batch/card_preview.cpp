@@ -2,6 +2,7 @@
 
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "common/text.h"
 #include "render/card.h"
 #include "render/log_sink.h"
@@ -28,16 +29,19 @@ private:
 PreviewResult renderPreview(const PreviewRequest& request)
 {
     PreviewResult result;
-    std::string text;
-    if (const CsvStatus status = loadCsvText(request.csvPath, text); status != CsvStatus::Ok) {
+    const bool trim = request.tpl.is_trim_csv_cell_value;
+    std::shared_ptr<const RowSource> rows;
+    const CsvStatus status = request.rows ? request.rows->open(request.csvPath, trim, rows)
+                                          : RowSourceCache().open(request.csvPath, trim, rows);
+    if (status != CsvStatus::Ok) {
         result.problem = csvStatusMessage(request.csvPath, status);
         return result;
     }
-    std::optional<CsvRows> rows;
     std::optional<CsvDataRow> found;
     try {
-        rows.emplace(text, dataFileFormat(request.csvPath, request.tpl.is_trim_csv_cell_value));
-        result.rowCount = findCsvRow(*rows, request.row, found);
+        result.rowCount = rows->rowCount();
+        if (CsvDataRow row; rows->rowAt(request.row, row))
+            found = std::move(row);
     } catch (const std::bad_alloc&) {
         result.problem = csvStatusMessage(request.csvPath, CsvStatus::OutOfMemory);
         return result;
@@ -46,7 +50,7 @@ PreviewResult renderPreview(const PreviewRequest& request)
         result.problem = formatText("没有第 %zu 行数据", request.row);
         return result;
     }
-    const std::vector<std::string> notes = csvRowNotes(*found, rows->header().size());
+    const std::vector<std::string> notes = csvRowNotes(*found, rows->columns().size());
     // A skipped row is shown as the batch treats it: without a card.
     if (found->skipped) {
         result.problem = notes.back();
@@ -57,7 +61,7 @@ PreviewResult renderPreview(const PreviewRequest& request)
     CollectingLog log(result.log);
     const std::atomic<bool> runsOut{false};
     const std::atomic<bool>& stop = request.stop ? *request.stop : runsOut;
-    const CardRow row = CardColumns(rows->header(), request.tpl).row(found->cells);
+    const CardRow row = CardColumns(rows->columns(), request.tpl).row(found->cells);
     result.card = renderer.draw(row, request.tpl.output, log, stop,
                                 makeOutputName(row, request.tpl.output, request.row));
     if (stop.load()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/data_file.h"
 #include "model/template.h"
 #include "render/fonts.h"
 #include "render/magick.h"
@@ -21,6 +22,8 @@ struct PreviewRequest {
     std::shared_ptr<const FontRegistry> fonts;
     std::string csvPath; // resolved
     std::size_t row = 1; // 1-based data row
+    /// The rows of the data file kept from one request to the next; none to read it afresh.
+    std::shared_ptr<RowSourceCache> rows;
     /// Set to stop drawing (the card is then not finished); none for a render that runs out.
     std::shared_ptr<const std::atomic<bool>> stop;
 };

@@ -1,6 +1,5 @@
 #include "batch/csv_source.h"
 
-#include "batch/workbook_source.h"
 #include "common/c_resources.h"
 #include "common/file_io.h"
 #include "common/paths.h"
@@ -122,19 +121,13 @@ std::string decodeCsvText(std::string bytes)
     return gb18030ToUtf8Lenient(view);
 }
 
-CsvFormat csvFormatFor(bool trim, bool workbook)
+CsvFormat csvFormatFor(bool trim)
 {
     CsvFormat format;
     format.delimiter = ',';
     format.quote = '"';
     format.trimSpacesTabs = trim;
-    format.fillShortRows = workbook;
     return format;
-}
-
-CsvFormat dataFileFormat(const std::string& path, bool trim)
-{
-    return csvFormatFor(trim, isWorkbookPath(path));
 }
 
 // Reading rules for the cases a plain CSV leaves open, chosen so that no text is lost and the split
@@ -150,6 +143,11 @@ CsvFormat dataFileFormat(const std::string& path, bool trim)
 // - A line made only of spaces and tabs is a blank line like an empty one: it yields no row.
 CsvReader::CsvReader(std::string_view text, const CsvFormat& format)
     : m_text(text), m_format(format), m_pos(text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0)
+{
+}
+
+CsvReader::CsvReader(std::string_view text, const CsvFormat& format, CsvPosition at)
+    : m_text(text), m_format(format), m_pos(at.offset), m_line(at.line)
 {
 }
 
@@ -242,11 +240,17 @@ bool CsvReader::next(PackedStrings& row, std::size_t& rowLine)
     return false;
 }
 
-CsvRows::CsvRows(std::string_view text, const CsvFormat& format)
-    : m_reader(text, format), m_fillShortRows(format.fillShortRows)
+CsvRows::CsvRows(std::string_view text, const CsvFormat& format) : m_reader(text, format)
 {
     if (m_reader.next(m_header, m_headerLine))
         m_headerUnclosedQuoteLine = m_reader.unclosedQuoteLine();
+    m_headerCells = m_header.size();
+}
+
+CsvRows::CsvRows(std::string_view text, const CsvFormat& format, CsvPosition at,
+                 std::size_t headerCells, std::size_t rowsBefore)
+    : m_reader(text, format, at), m_headerCells(headerCells), m_count(rowsBefore)
+{
 }
 
 bool CsvRows::next(CsvDataRow& row)
@@ -255,24 +259,8 @@ bool CsvRows::next(CsvDataRow& row)
         return false;
     row.number = ++m_count;
     row.unclosedQuoteLine = m_reader.unclosedQuoteLine();
-    if (m_fillShortRows) {
-        while (row.cells.size() < m_header.size())
-            row.cells.push_back({});
-    }
-    row.skipped = row.cells.size() != m_header.size();
+    row.skipped = row.cells.size() != m_headerCells;
     return true;
-}
-
-std::size_t findCsvRow(CsvRows& rows, std::size_t number, std::optional<CsvDataRow>& found)
-{
-    CsvDataRow row;
-    std::size_t last = 0;
-    while (rows.next(row)) {
-        last = row.number;
-        if (row.number == number)
-            found = row;
-    }
-    return last;
 }
 
 bool makesCard(const PackedStrings& cells)
@@ -317,8 +305,6 @@ bool isWorkbookStatus(CsvStatus status)
 
 CsvStatus loadCsvText(const std::string& path, std::string& text)
 {
-    if (isWorkbookPath(path))
-        return loadWorkbookText(path, text);
     text.clear();
     try {
         std::string bytes;
@@ -368,65 +354,6 @@ std::string csvStatusMessage(const std::string& path, CsvStatus status)
         break;
     }
     return formatText(kMsgCsvCannotAccess, file);
-}
-
-std::optional<PackedStrings> loadCsvColumns(const std::string& path, bool trim, CsvStatus* status)
-{
-    CsvStatus result = CsvStatus::OutOfMemory;
-    std::optional<PackedStrings> columns;
-    try {
-        std::string text;
-        if (isWorkbookPath(path)) {
-            // The names are all that is wanted: the sheet is read no further than its header.
-            WorkbookLimits limits;
-            limits.headerOnly = true;
-            result = loadWorkbookText(path, text, limits);
-        } else {
-            result = loadCsvText(path, text);
-        }
-        if (result == CsvStatus::Ok) {
-            CsvRows rows(text, csvFormatFor(trim));
-            columns.emplace(rows.takeHeader());
-        }
-    } catch (const std::bad_alloc&) {
-        columns.reset();
-        result = CsvStatus::OutOfMemory;
-    }
-    if (status)
-        *status = result;
-    return columns;
-}
-
-CsvChoiceResult checkCsvChoice(const std::string& path, bool trim)
-{
-    CsvChoiceResult result;
-    std::error_code error;
-    const std::string file = splitSheetPath(path).file;
-    if (std::filesystem::status(pathFromUtf8(file), error).type() ==
-        std::filesystem::file_type::not_found) {
-        result.status = CsvChoice::Missing;
-        result.message = formatText(kMsgCsvGone, file.c_str());
-        return result;
-    }
-    if (!endsWithIgnoreCase(file, ".csv") && !endsWithIgnoreCase(file, ".xlsx")) {
-        result.status = CsvChoice::NotCsv;
-        result.message = kMsgCsvNotCsv;
-        return result;
-    }
-    CsvStatus status = CsvStatus::Ok;
-    auto columns = loadCsvColumns(path, trim, &status);
-    if (!columns) {
-        result.status = CsvChoice::CannotAccess;
-        result.message = csvStatusMessage(path, status);
-        return result;
-    }
-    try {
-        result.columns = columns->toVector();
-    } catch (const std::bad_alloc&) {
-        result.status = CsvChoice::CannotAccess;
-        result.message = csvStatusMessage(path, CsvStatus::OutOfMemory);
-    }
-    return result;
 }
 
 } // namespace torvale

@@ -27,16 +27,16 @@ struct CsvFormat {
     char quote = '"';
     /// Remove spaces and tabs at both ends of each cell (header included).
     bool trimSpacesTabs = true;
-    /// A data row with fewer cells than the header gets empty cells up to the header's count
-    /// instead of being skipped: a workbook row stores no empty cells after its last value.
-    bool fillShortRows = false;
 };
 
-/// The reading format: "," delimiter, double quotes, trimming of spaces and tabs when trim is on;
-/// short rows filled for the text of a workbook.
-CsvFormat csvFormatFor(bool trim, bool workbook = false);
-/// csvFormatFor the text loadCsvText gives of the data file at path (a workbook or a CSV file).
-CsvFormat dataFileFormat(const std::string& path, bool trim);
+/// The reading format: "," delimiter, double quotes, trimming of spaces and tabs when trim is on.
+CsvFormat csvFormatFor(bool trim);
+
+/// Where a CsvReader stands in its text: a byte offset and the 1-based line there.
+struct CsvPosition {
+    std::size_t offset = 0;
+    std::size_t line = 1;
+};
 
 /// Cuts decoded CSV text into rows one at a time (the header is the first row), so a large
 /// file is walked without holding all its rows. The text must outlive the reader.
@@ -50,12 +50,16 @@ class CsvReader {
 public:
     /// Starts at the beginning of text (a leading UTF-8 mark is skipped).
     CsvReader(std::string_view text, const CsvFormat& format);
+    /// Starts at a position an earlier reader of the same text and format stood at.
+    CsvReader(std::string_view text, const CsvFormat& format, CsvPosition at);
     /// The next row's cells and the 1-based line where it starts; false at the end. Throws
     /// std::bad_alloc when the row does not fit in memory.
     bool next(PackedStrings& row, std::size_t& rowLine);
     /// The line where a quote of the row last read was opened and never closed, so that the row
     /// took the rest of the text; 0 when every quote was closed.
     std::size_t unclosedQuoteLine() const { return m_unclosedQuoteLine; }
+    /// Where the next row is looked for.
+    CsvPosition position() const { return {m_pos, m_line}; }
 
 private:
     std::string_view m_text;
@@ -73,7 +77,7 @@ struct CsvDataRow {
     std::size_t number = 0;
     std::size_t line = 0;              // 1-based line of the file where the row starts
     std::size_t unclosedQuoteLine = 0; // as CsvReader::unclosedQuoteLine
-    /// Its cell count differs from the header's (after filling a short row when the format
+    /// Its cell count differs from the header's (after filling a short row when the source
     /// does): the batch makes no card of it.
     bool skipped = false;
 };
@@ -85,6 +89,10 @@ public:
     /// Reads the header (none when the text holds no row). Throws std::bad_alloc when it does
     /// not fit in memory.
     CsvRows(std::string_view text, const CsvFormat& format);
+    /// Goes on reading data rows at a position an earlier walker of the same text stood at,
+    /// after rowsBefore data rows, under a header of headerCells cells (header() stays empty).
+    CsvRows(std::string_view text, const CsvFormat& format, CsvPosition at, std::size_t headerCells,
+            std::size_t rowsBefore);
     /// The column names, in file order (duplicates kept); empty when there is no row at all.
     const PackedStrings& header() const { return m_header; }
     /// Moves the header out, for a caller that reads no further.
@@ -96,20 +104,17 @@ public:
     /// The next data row; false at the end. Throws std::bad_alloc when the row does not fit in
     /// memory.
     bool next(CsvDataRow& row);
+    /// Where the next data row is looked for.
+    CsvPosition position() const { return m_reader.position(); }
 
 private:
     CsvReader m_reader;
     PackedStrings m_header;
+    std::size_t m_headerCells = 0;
     std::size_t m_headerLine = 0;
     std::size_t m_headerUnclosedQuoteLine = 0;
     std::size_t m_count = 0;
-    bool m_fillShortRows = false;
 };
-
-/// Reads every data row left, keeping the one numbered number in found when there is one;
-/// returns the number of the last data row (the count of data rows when rows was just made).
-/// Throws std::bad_alloc when a row does not fit in memory.
-std::size_t findCsvRow(CsvRows& rows, std::size_t number, std::optional<CsvDataRow>& found);
 
 /// True when a data row makes a card: at least one of its cells is not blank.
 bool makesCard(const PackedStrings& cells);
@@ -172,8 +177,7 @@ enum class CsvStatus {
 bool isWorkbookStatus(CsvStatus status);
 
 /// Reads a whole CSV file (a regular file of at most kMaxCsvBytes) and decodes it into text
-/// (decodeCsvText). A workbook path (isWorkbookPath, with an optional "#sheet") gives the
-/// sheet's cells as CSV text instead (loadWorkbookText). Running out of memory gives
+/// (decodeCsvText); a workbook is read by openRowSource instead. Running out of memory gives
 /// OutOfMemory, never an exception.
 CsvStatus loadCsvText(const std::string& path, std::string& text);
 
@@ -181,6 +185,9 @@ CsvStatus loadCsvText(const std::string& path, std::string& text);
 /// kMsgCsvTooLarge, kMsgCsvOutOfMemory or one of the kMsgWorkbook messages, naming the file
 /// (without its "#sheet").
 std::string csvStatusMessage(const std::string& path, CsvStatus status);
+
+// The two below take workbooks too: they are defined with the other functions of a data file
+// of either kind, in data_file.cpp.
 
 /// The column names of a CSV file in header order (duplicates kept), read without the rows
 /// after the header; nothing when the file cannot be read, with the reason in status. An empty

@@ -2,6 +2,7 @@
 
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "model/template_file.h"
@@ -326,28 +327,24 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
                          const std::atomic<bool>* stop, const RowCheckProgress& progress)
 {
     RowCheckResult result;
-    std::string text;
-    if (const CsvStatus status = loadCsvText(inputs.csvPath, text); status != CsvStatus::Ok) {
+    std::unique_ptr<RowSource> source;
+    if (const CsvStatus status = openRowSource(inputs.csvPath, tpl.is_trim_csv_cell_value, source);
+        status != CsvStatus::Ok) {
         result.csvProblem = csvStatusMessage(inputs.csvPath, status);
         return result;
     }
-    const CsvFormat format =
-        dataFileFormat(inputs.csvPath, tpl.is_trim_csv_cell_value);
     try {
-        std::size_t total = 0;
-        if (progress) {
-            CsvRows counting(text, format);
-            std::optional<CsvDataRow> none;
-            total = findCsvRow(counting, 0, none);
-        }
-        CsvRows rows(text, format);
-        const CardColumns columns(rows.header(), tpl);
+        // Counting a CSV file's rows reads it through once more: only for the progress.
+        const std::size_t total = progress ? source->rowCount() : 0;
+        const PackedStrings& header = source->columns();
+        const CardColumns columns(header, tpl);
         RowChecker checker(tpl, inputs, fonts, result);
-        if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine())
-            checker.checkHeader(rows.headerLine(), quoteLine);
+        if (const std::size_t quoteLine = source->headerUnclosedQuoteLine())
+            checker.checkHeader(source->headerLine(), quoteLine);
+        const auto rows = source->rows();
         CsvDataRow row;
         std::size_t cards = 0;
-        while (rows.next(row)) {
+        while (rows->next(row)) {
             if (stop && stop->load()) {
                 result.stopped = true;
                 break;
@@ -355,7 +352,7 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
             if (progress && result.rows % kProgressEvery == 0)
                 progress(result.rows, total);
             ++result.rows;
-            if (checker.checkStructure(row, rows.header().size()) && makesCard(row.cells))
+            if (checker.checkStructure(row, header.size()) && makesCard(row.cells))
                 checker.check(++cards, columns.row(row.cells));
         }
         if (progress && !result.stopped)

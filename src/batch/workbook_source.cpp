@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <expat.h>
 #include <map>
 #include <memory>
@@ -765,28 +766,50 @@ std::string formatSerial(double serial, bool date1904, NumberShow show)
     return out;
 }
 
-// A cell value in CSV: quoted only when the reader would otherwise cut it or lose a part
-// (a delimiter, a quote, a line break, a leading byte-order mark).
-void appendCsvCell(std::string& out, std::string_view cell)
+// The bytes a cell takes in CSV text: quoted when a reader would otherwise cut it or lose a part
+// (a delimiter, a quote, a line break, a leading byte-order mark), its quotes doubled.
+std::uint64_t csvCellBytes(std::string_view cell)
 {
     if (cell.find_first_of(",\"\r\n") == std::string_view::npos &&
-        !cell.starts_with("\xEF\xBB\xBF")) {
-        out += cell;
-        return;
-    }
-    out += '"';
-    for (const char c : cell) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
+        !cell.starts_with("\xEF\xBB\xBF"))
+        return cell.size();
+    return cell.size() + 2 + static_cast<std::uint64_t>(std::count(cell.begin(), cell.end(), '"'));
+}
+
+bool isSpacesTabs(std::string_view text)
+{
+    return text.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+std::string_view trimmedSpacesTabs(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 template <typename Number> bool parseNumber(std::string_view text, Number& value)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
+}
+
+// A number written as a whole number ("-0042") without its sign of zero and leading zeros,
+// when it has fewer digits than the General format would show in exponent form; nothing for
+// anything else (a fraction, an exponent, a sign "+").
+std::optional<std::string> wholeNumberText(std::string_view text)
+{
+    const bool negative = text.starts_with('-');
+    std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    digits.remove_prefix(std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    if (digits.size() > 21)
+        return std::nullopt;
+    if (digits == "0")
+        return std::string("0");
+    return (negative ? "-" : "") + std::string(digits);
 }
 
 // The column of a cell reference ("AB12" -> 28); 0 when it is no reference.
@@ -805,12 +828,87 @@ std::uint64_t referenceColumn(std::string_view reference)
     return i > 0 && i < reference.size() ? column : 0;
 }
 
-// Writes a sheet's rows as CSV text, one line per sheet row.
+// A sheet's rows as read. A row's cells lie one after another in a block of text, each as its
+// length (seven bits a byte, low bits first, the high bit set while more follow) and its bytes:
+// a short cell costs one byte more than its text, and blocks of a fixed size are never copied to
+// grow, so the rows take hardly more memory than the sheet's text.
+class SheetRows {
+public:
+    struct Row {
+        std::uint32_t block;
+        std::uint32_t offset;
+        std::uint32_t line;   // the line it starts on, as a CSV reader of the sheet counts
+        std::uint32_t number; // the sheet's row number
+        std::uint32_t lines;  // 1 and the line breaks of its cells
+        std::uint16_t cells;
+        bool blank; // no row at all: no cell, or one cell of spaces and tabs only
+    };
+
+    std::deque<Row>& rows() { return m_rows; }
+    const std::deque<Row>& rows() const { return m_rows; }
+
+    /// Adds row with cells (trimmed of spaces and tabs when trim is on).
+    void add(Row row, const std::vector<std::string>& cells, std::size_t count, bool trim)
+    {
+        std::size_t bytes = 0;
+        for (std::size_t i = 0; i < count; ++i)
+            bytes += cells[i].size() + 10;
+        if (m_blocks.empty() || m_blocks.back().capacity() - m_blocks.back().size() < bytes) {
+            if (m_blocks.size() == UINT32_MAX)
+                fail(CsvStatus::WorkbookTooLarge);
+            m_blocks.emplace_back().reserve(std::max(kBlockBytes, bytes));
+        }
+        std::string& block = m_blocks.back();
+        row.block = static_cast<std::uint32_t>(m_blocks.size() - 1);
+        row.offset = static_cast<std::uint32_t>(block.size());
+        row.cells = static_cast<std::uint16_t>(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view cell =
+                trim ? trimmedSpacesTabs(cells[i]) : std::string_view(cells[i]);
+            for (std::size_t length = cell.size();; length >>= 7) {
+                block += static_cast<char>((length & 0x7F) | (length > 0x7F ? 0x80 : 0));
+                if (length <= 0x7F)
+                    break;
+            }
+            block += cell;
+        }
+        m_rows.push_back(row);
+    }
+
+    /// The cells of row into out (cleared first).
+    void cells(const Row& row, PackedStrings& out) const
+    {
+        out.clear();
+        const std::string& block = m_blocks[row.block];
+        std::size_t at = row.offset;
+        for (std::uint16_t i = 0; i < row.cells; ++i) {
+            std::size_t length = 0;
+            for (unsigned shift = 0;; shift += 7) {
+                const auto byte = static_cast<unsigned char>(block[at++]);
+                length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+                if (!(byte & 0x80))
+                    break;
+            }
+            out.push_back(std::string_view(block).substr(at, length));
+            at += length;
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlockBytes = 1 << 20;
+    std::vector<std::string> m_blocks;
+    std::deque<Row> m_rows;
+};
+
+// Reads a sheet's rows into SheetRows, each cell as the spreadsheet shows it, trimmed when
+// asked. Lines are counted as a CSV reader would count them in the sheet written as CSV, one
+// sheet row a line: a row starts on the line of its number unless the line breaks of the cells
+// above pushed it further down.
 class SheetHandler : public XmlHandler {
 public:
     SheetHandler(const PackedStrings& strings, const std::vector<NumberShow>& shows, bool date1904,
-                 std::string& out, const WorkbookLimits& limits)
-        : m_strings(strings), m_shows(shows), m_date1904(date1904), m_out(out),
+                 bool trim, SheetRows& out, const WorkbookLimits& limits)
+        : m_strings(strings), m_shows(shows), m_date1904(date1904), m_trim(trim), m_out(out),
           m_maxText(limits.maxTextBytes), m_headerOnly(limits.headerOnly)
     {
     }
@@ -878,13 +976,11 @@ private:
         }
         m_outOfOrder = m_outOfOrder || (m_lastRow > 0 && number <= m_lastRow);
         m_lastRow = number;
-        // Rows missing before this one become empty lines, so that the reader's line is the
-        // sheet's row; rows stored out of order are put in order at the end.
         if (number > m_line) {
-            m_out.append(number - m_line, '\n');
+            m_textBytes += number - m_line; // the empty lines of the rows missing before it
             m_line = number;
         }
-        m_rows.push_back({number, m_out.size(), 0, m_line});
+        m_number = static_cast<std::uint32_t>(number);
         m_inRow = true;
         m_nextColumn = 1;
     }
@@ -926,7 +1022,7 @@ private:
         // The text the sheet produces counts against the cap as it grows: a small workbook
         // whose cells all repeat one long shared string would otherwise expand to gigabytes.
         m_rowBytes += text.size() + 1;
-        if (m_out.size() + m_rowBytes > m_maxText)
+        if (m_textBytes + m_rowBytes > m_maxText)
             fail(CsvStatus::WorkbookTooLarge);
         if (m_cells.size() <= index)
             m_cells.resize(index + 1);
@@ -951,12 +1047,18 @@ private:
             return m_value == "1" ? "TRUE" : "FALSE";
         if (!m_type.empty() && m_type != "n")
             return std::move(m_value); // an error (#N/A), an ISO date, whatever else comes
+        const std::string written = trimBlank(m_value);
         double number = 0;
-        if (!parseNumber(trimBlank(m_value), number) || !std::isfinite(number))
+        if (!parseNumber(written, number) || !std::isfinite(number))
             return std::move(m_value);
         const NumberShow show = m_style < m_shows.size() ? m_shows[m_style] : NumberShow::General;
-        return show == NumberShow::General ? formatGeneralNumber(number)
-                                           : formatSerial(number, m_date1904, show);
+        if (show != NumberShow::General)
+            return formatSerial(number, m_date1904, show);
+        // A whole number keeps every digit it was written with (an 18-digit identity number
+        // would lose its last three through a double).
+        if (auto whole = wholeNumberText(written))
+            return std::move(*whole);
+        return formatGeneralNumber(number);
     }
 
     void endRow()
@@ -964,63 +1066,59 @@ private:
         if (!m_inRow)
             return;
         m_inRow = false;
+        if (m_line > UINT32_MAX)
+            fail(CsvStatus::WorkbookTooLarge);
+        SheetRows::Row row{0, 0, static_cast<std::uint32_t>(m_line), m_number, 1, 0, true};
+        std::size_t stored = 0;
         if (m_width > 0) {
             if (m_headerWidth == 0)
                 m_headerWidth = m_width;
-            // A row shorter than the header is written up to its last value (the reader fills
-            // it, see CsvFormat::fillShortRows), so that a header cell far to the right does not
-            // pad every row with thousands of commas. A line of blanks alone would be no row
-            // to the reader, so such a row keeps one empty cell more.
-            const std::size_t start = m_out.size();
             for (std::size_t i = 0; i < m_width; ++i) {
-                if (i > 0)
-                    m_out += ',';
-                appendCsvCell(m_out, m_cells[i]);
-                m_line += countLineBreaks(m_cells[i]);
-                m_cells[i].clear();
+                m_textBytes += csvCellBytes(m_cells[i]) + (i > 0 ? 1 : 0);
+                row.lines += static_cast<std::uint32_t>(countLineBreaks(m_cells[i]));
             }
-            if (m_width < m_headerWidth &&
-                m_out.find_first_not_of(" \t", start) == std::string::npos)
-                m_out += ',';
-            m_width = 0;
+            // One cell of spaces and tabs alone is a blank line to a CSV reader, no row; in a
+            // row shorter than the header it is a row of blank cells (a delimiter follows).
+            const bool spaces = m_width == 1 && isSpacesTabs(m_cells[0]);
+            row.blank = spaces && m_headerWidth <= 1;
+            if (spaces && !row.blank)
+                ++m_textBytes;
+            stored = row.blank ? 0 : m_width;
             finished = m_headerOnly;
         }
+        m_out.add(row, m_cells, stored, m_trim);
+        for (std::size_t i = 0; i < m_width; ++i)
+            m_cells[i].clear();
+        m_width = 0;
         m_rowBytes = 0;
-        m_out += '\n';
-        ++m_line;
-        if (!m_rows.empty()) {
-            m_rows.back().end = m_out.size();
-            m_rows.back().lines = m_line - m_rows.back().lines;
-        }
-        if (m_out.size() > m_maxText)
+        ++m_textBytes;
+        m_line += row.lines;
+        if (m_textBytes > m_maxText)
             fail(CsvStatus::WorkbookTooLarge);
     }
 
-    // Rewrites the text with the rows in the order of their numbers, each on the line of its
-    // number (as a spreadsheet shows them), rows missing between them as empty lines.
+    // Puts the rows in the order of their numbers, each on the line of its number (as a
+    // spreadsheet shows them) unless the line breaks above push it down.
     void putRowsInOrder()
     {
-        std::stable_sort(m_rows.begin(), m_rows.end(),
-                         [](const RowText& a, const RowText& b) { return a.number < b.number; });
-        std::string ordered;
-        ordered.reserve(m_out.size());
+        std::stable_sort(
+            m_out.rows().begin(), m_out.rows().end(),
+            [](const SheetRows::Row& a, const SheetRows::Row& b) { return a.number < b.number; });
         std::uint64_t line = 1;
-        for (const RowText& row : m_rows) {
-            if (row.number > line) {
-                ordered.append(row.number - line, '\n');
-                line = row.number;
-            }
-            ordered.append(m_out, row.start, row.end - row.start);
+        for (SheetRows::Row& row : m_out.rows()) {
+            line = std::max<std::uint64_t>(line, row.number);
+            if (line > UINT32_MAX)
+                fail(CsvStatus::WorkbookTooLarge);
+            row.line = static_cast<std::uint32_t>(line);
             line += row.lines;
         }
-        m_out = std::move(ordered);
-        m_line = line;
     }
 
     const PackedStrings& m_strings;
     const std::vector<NumberShow>& m_shows;
     bool m_date1904;
-    std::string& m_out;
+    bool m_trim;
+    SheetRows& m_out;
     std::uint64_t m_maxText;
     bool m_headerOnly;
 
@@ -1031,7 +1129,10 @@ private:
     bool m_inInline = false;
     int m_phonetic = 0;
     std::uint64_t m_lastRow = 0;
-    std::uint64_t m_line = 1; // the line the next row is written on, as the reader counts
+    std::uint32_t m_number = 0;
+    std::uint64_t m_line = 1; // the line the next row starts on
+    // The sheet's size as CSV text so far, which the limit caps.
+    std::uint64_t m_textBytes = 0;
     std::uint64_t m_nextColumn = 1;
     std::uint64_t m_column = 1;
     std::string m_type;
@@ -1040,16 +1141,67 @@ private:
     std::vector<std::string> m_cells; // the row's cells by column, up to m_width
     std::size_t m_width = 0;          // the row's last non-empty column
     std::uint64_t m_rowBytes = 0;     // the text of the row's cells so far
-    // Where each row's text lies in m_out, to put rows stored out of order in order.
-    struct RowText {
-        std::uint64_t number;
-        std::size_t start;
-        std::size_t end;
-        std::uint64_t lines; // the line it starts on while written; then the lines it takes
-    };
-    std::vector<RowText> m_rows;
     bool m_outOfOrder = false;
     std::size_t m_headerWidth = 0;
+};
+
+class SheetCursor : public RowCursor {
+public:
+    SheetCursor(const SheetRows& sheet, std::size_t headerCells, std::size_t from)
+        : m_sheet(sheet), m_headerCells(headerCells), m_next(from)
+    {
+    }
+
+    bool next(CsvDataRow& row) override
+    {
+        if (m_next == 0 || m_next > m_sheet.rows().size())
+            return false;
+        const SheetRows::Row& stored = m_sheet.rows()[m_next - 1];
+        m_sheet.cells(stored, row.cells);
+        // A row stores no empty cells after its last value: it is filled up to the header.
+        while (row.cells.size() < m_headerCells)
+            row.cells.push_back({});
+        row.number = m_next++;
+        row.line = stored.line;
+        row.unclosedQuoteLine = 0;
+        row.skipped = row.cells.size() != m_headerCells;
+        return true;
+    }
+
+private:
+    const SheetRows& m_sheet;
+    std::size_t m_headerCells;
+    std::size_t m_next;
+};
+
+// A worksheet's data rows: the first row that is not blank is the header, the others under it
+// are the data rows.
+class SheetRowSource : public RowSource {
+public:
+    explicit SheetRowSource(SheetRows sheet) : m_sheet(std::move(sheet))
+    {
+        std::deque<SheetRows::Row>& rows = m_sheet.rows();
+        std::erase_if(rows, [](const SheetRows::Row& row) { return row.blank; });
+        if (rows.empty())
+            return;
+        m_headerLine = rows.front().line;
+        m_sheet.cells(rows.front(), m_columns);
+        rows.pop_front();
+        rows.shrink_to_fit();
+    }
+
+    const PackedStrings& columns() const override { return m_columns; }
+    std::size_t headerLine() const override { return m_headerLine; }
+    std::size_t rowCount() const override { return m_sheet.rows().size(); }
+    std::unique_ptr<RowCursor> rows(std::size_t from) const override
+    {
+        return std::make_unique<SheetCursor>(m_sheet, m_columns.size(), from);
+    }
+
+private:
+    SheetRows m_sheet;
+    PackedStrings m_columns;
+    std::size_t m_headerLine = 0;
 };
 
 class Workbook {
@@ -1203,26 +1355,37 @@ std::string formatGeneralNumber(double value)
     return out;
 }
 
-CsvStatus loadWorkbookText(const std::string& path, std::string& text, const WorkbookLimits& limits)
+CsvStatus openWorkbookRows(const std::string& path, bool trim, std::unique_ptr<RowSource>& source,
+                           const RowVisitor& visit, const WorkbookLimits& limits)
 {
-    text.clear();
+    source.reset();
     try {
-        const SheetPath where = splitSheetPath(path);
-        const Workbook workbook(where.file, limits);
-        const SheetEntry& sheet = workbook.choose(where);
-        const std::vector<NumberShow> shows = workbook.readShows();
-        const PackedStrings strings = workbook.readSharedStrings();
-        SheetHandler handler(strings, shows, workbook.date1904(), text, limits);
-        workbook.readSheet(sheet, handler);
+        SheetRows rows;
+        {
+            const SheetPath where = splitSheetPath(path);
+            const Workbook workbook(where.file, limits);
+            const SheetEntry& sheet = workbook.choose(where);
+            const std::vector<NumberShow> shows = workbook.readShows();
+            const PackedStrings strings = workbook.readSharedStrings();
+            SheetHandler handler(strings, shows, workbook.date1904(), trim, rows, limits);
+            workbook.readSheet(sheet, handler);
+        }
+        source = std::make_unique<SheetRowSource>(std::move(rows));
+        if (visit) {
+            const auto cursor = source->rows();
+            CsvDataRow row;
+            while (cursor->next(row))
+                visit(row, source->columns());
+        }
         return CsvStatus::Ok;
     } catch (const Failure& failure) {
-        text = std::string();
+        source.reset();
         return failure.status;
     } catch (const std::bad_alloc&) {
-        text = std::string();
+        source.reset();
         return CsvStatus::OutOfMemory;
     } catch (const std::length_error&) {
-        text = std::string();
+        source.reset();
         return CsvStatus::OutOfMemory;
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "batch/csv_source.h"
+#include "batch/row_source.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,7 +17,7 @@ struct WorkbookLimits {
     std::uint64_t maxFileBytes = kMaxCsvBytes;
     /// The unpacked size of one part (a sheet, the shared strings, the styles).
     std::uint64_t maxPartBytes = kMaxCsvBytes;
-    /// The CSV text made of the sheet.
+    /// The sheet's text: its cells as CSV would hold them, a row a line.
     std::uint64_t maxTextBytes = kMaxCsvBytes;
     /// A part larger than this, unpacked, that packs more than kMaxPackRatio to one is refused:
     /// spreadsheets never pack that tightly, zip bombs do.
@@ -27,20 +29,23 @@ struct WorkbookLimits {
 /// The highest unpacked-to-packed ratio of a large part (WorkbookLimits::ratioCheckBytes).
 inline constexpr std::uint64_t kMaxPackRatio = 200;
 
-/// Reads one worksheet of an Excel workbook (.xlsx) as CSV text that CsvRows reads back into the
-/// sheet's rows: the first worksheet, or the one named after "#" in path (splitSheetPath).
+/// Opens one worksheet of an Excel workbook (.xlsx) as rows: the first worksheet, or the one
+/// named after "#" in path (splitSheetPath). The sheet is read once, straight into rows; visit,
+/// when given, then sees every data row in order.
 ///
-/// Each sheet row is one line of the text, so missing and empty rows are empty lines and a
-/// row's line is its row number while no cell holds a line break. A row ends at its last
-/// non-empty cell; read with csvFormatFor(trim, true), a row shorter than the header (the first
-/// non-empty row) gets empty cells up to the header's count. Cells
-/// are shown as the spreadsheet shows them in the General format: strings as they are, numbers
-/// to 15 significant digits without an exponent below 1e21, dates and times (by their number
-/// format) as "2026-03-15", "08:30", "08:30:15" or "2026-03-15 08:30", booleans as TRUE and
-/// FALSE, formulas by their last value, errors by their text. Running out of memory gives
-/// OutOfMemory, never an exception.
-CsvStatus loadWorkbookText(const std::string& path, std::string& text,
-                           const WorkbookLimits& limits = {});
+/// The sheet's rows read as the same rows written as a CSV file, one sheet row a line: the
+/// header is the first row that is not blank (a row without values, or whose one value is
+/// spaces and tabs alone), a row's line is its row number while no cell above holds a line
+/// break, rows stored out of order come in the order of their numbers, cells are trimmed when
+/// trim is on, and a row shorter than the header gets empty cells up to the header's count. Cells
+/// are shown as the spreadsheet shows them in the General format: strings as they are, whole
+/// numbers with every digit they were written with, other numbers to 15 significant digits
+/// without an exponent below 1e21, dates and times (by their number format) as "2026-03-15",
+/// "08:30", "08:30:15" or "2026-03-15 08:30", booleans as TRUE and FALSE, formulas by their
+/// last value, errors by their text. Running out of memory gives OutOfMemory, never an
+/// exception.
+CsvStatus openWorkbookRows(const std::string& path, bool trim, std::unique_ptr<RowSource>& source,
+                           const RowVisitor& visit = {}, const WorkbookLimits& limits = {});
 
 /// The names of the worksheets of a workbook in the workbook's order (chart sheets left out);
 /// nothing when it cannot be read, with the reason in status. A "#sheet" in path is ignored.

@@ -1,5 +1,6 @@
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "cli/batch_setup.h"
 #include "common/paths.h"
 #include "common/text.h"
@@ -58,18 +59,19 @@ int runCardCommand(const ParsedArgs& args)
         return kExitFailed;
     }
 
-    std::string text;
-    if (const CsvStatus status = loadCsvText(batch.csvPath, text); status != CsvStatus::Ok) {
+    std::unique_ptr<RowSource> rows;
+    if (const CsvStatus status =
+            openRowSource(batch.csvPath, batch.tpl.is_trim_csv_cell_value, rows);
+        status != CsvStatus::Ok) {
         printError(csvStatusMessage(batch.csvPath, status));
         return kExitFailed;
     }
-    std::optional<CsvRows> rows;
     std::optional<CsvDataRow> found;
     std::size_t rowCount = 0;
     try {
-        rows.emplace(text,
-                     dataFileFormat(batch.csvPath, batch.tpl.is_trim_csv_cell_value));
-        rowCount = findCsvRow(*rows, static_cast<std::size_t>(rowNumber), found);
+        rowCount = rows->rowCount();
+        if (CsvDataRow row; rows->rowAt(static_cast<std::size_t>(rowNumber), row))
+            found = std::move(row);
     } catch (const std::bad_alloc&) {
         printError(csvStatusMessage(batch.csvPath, CsvStatus::OutOfMemory));
         return kExitFailed;
@@ -79,7 +81,7 @@ int runCardCommand(const ParsedArgs& args)
         return kExitFailed;
     }
     // A batch makes no card of a skipped row, nor of a blank one.
-    const std::vector<std::string> notes = csvRowNotes(*found, rows->header().size());
+    const std::vector<std::string> notes = csvRowNotes(*found, rows->columns().size());
     for (const std::string& note : notes)
         printError(note);
     if (found->skipped)
@@ -94,7 +96,7 @@ int runCardCommand(const ParsedArgs& args)
     const CardRenderer renderer(batch.tpl, batch.dpi, prepared->fonts(), batch.csvPath);
     StderrLog log;
     std::atomic<bool> stop{false};
-    const CardRow row = CardColumns(rows->header(), batch.tpl).row(found->cells);
+    const CardRow row = CardColumns(rows->columns(), batch.tpl).row(found->cells);
     const CardResult result =
         renderCard(renderer, row, batch.tpl.output, static_cast<std::size_t>(rowNumber), log, stop);
     if (result.outcome != CardOutcome::Written)

@@ -1,4 +1,5 @@
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "cli/cli_common.h"
 #include "common/text.h"
 
@@ -104,19 +105,20 @@ int runColumnsCommand(const ParsedArgs& args)
 int runRowsCommand(const ParsedArgs& args)
 {
     const std::string& path = args.positional[0];
-    std::string text;
-    if (const CsvStatus status = loadCsvText(path, text); status != CsvStatus::Ok) {
+    std::unique_ptr<RowSource> source;
+    if (const CsvStatus status = openRowSource(path, args.flags.count("--no-trim") == 0, source);
+        status != CsvStatus::Ok) {
         printError(csvStatusMessage(path, status));
         return kExitUsage;
     }
     std::string out;
     try {
-        CsvRows rows(text, dataFileFormat(path, args.flags.count("--no-trim") == 0));
-        if (const std::size_t quoteLine = rows.headerUnclosedQuoteLine())
+        if (const std::size_t quoteLine = source->headerUnclosedQuoteLine())
             printError(formatText(kMsgHeaderUnclosedQuote, quoteLine));
+        const auto rows = source->rows();
         CsvDataRow row;
-        while (rows.next(row)) {
-            for (const std::string& note : csvRowNotes(row, rows.header().size()))
+        while (rows->next(row)) {
+            for (const std::string& note : csvRowNotes(row, source->columns().size()))
                 printError(note);
             if (row.skipped)
                 continue;

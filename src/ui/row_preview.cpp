@@ -81,6 +81,7 @@ void RowPreview::start()
     request.row = static_cast<std::size_t>(std::max(1, m_row));
     const std::uint64_t generation = ++m_generation;
     request.stop = m_stop;
+    request.rows = m_rows;
     m_worker = std::thread([this, request = std::move(request), generation]() mutable {
         PreviewResult result = renderPreview(request);
         if (request.stop->load())

@@ -62,6 +62,8 @@ private:
     std::uint64_t m_generation = 0;
     bool m_restart = false; // a change came during it: render again when it is done
     std::thread m_worker;
+    /// The data file's rows, read again only when the file changes.
+    std::shared_ptr<RowSourceCache> m_rows = std::make_shared<RowSourceCache>();
     /// Set when the preview goes: a running render stops and posts nothing.
     std::shared_ptr<std::atomic<bool>> m_stop = std::make_shared<std::atomic<bool>>(false);
 };

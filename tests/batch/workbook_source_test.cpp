@@ -1,4 +1,5 @@
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "batch/workbook_source.h"
 #include "common/paths.h"
 #include "support/test_support.h"
@@ -21,20 +22,49 @@ using test::writeFile;
 using test::writeWorkbook;
 using test::writeZip;
 
+// The status of opening a workbook's rows with the limits.
+CsvStatus openStatus(const std::string& path, const WorkbookLimits& limits = {})
+{
+    std::unique_ptr<RowSource> source;
+    const CsvStatus status = openWorkbookRows(path, true, source, {}, limits);
+    EXPECT_EQ(source != nullptr, status == CsvStatus::Ok) << path;
+    return status;
+}
+
+// The rows of a workbook that must open.
+std::unique_ptr<RowSource> openRows(const std::string& path, bool trim = true)
+{
+    std::unique_ptr<RowSource> source;
+    const CsvStatus status = openRowSource(path, trim, source);
+    EXPECT_EQ(status, CsvStatus::Ok) << csvStatusMessage(path, status);
+    return source;
+}
+
+// The lines of a workbook's data rows.
+std::vector<std::size_t> linesOf(const std::string& path)
+{
+    std::vector<std::size_t> lines;
+    const auto source = openRows(path);
+    const auto rows = source->rows();
+    for (CsvDataRow row; rows->next(row);)
+        lines.push_back(row.line);
+    return lines;
+}
+
 // The data rows a workbook gives the batch, cells joined by "|", skipped rows marked.
 std::vector<std::string> rowsOf(const std::string& path, bool trim = true)
 {
-    std::string text;
-    const CsvStatus status = loadCsvText(path, text);
-    EXPECT_EQ(status, CsvStatus::Ok) << csvStatusMessage(path, status);
-    CsvRows rows(text, csvFormatFor(trim, true));
+    const auto source = openRows(path, trim);
+    if (!source)
+        return {};
     std::vector<std::string> out;
     std::string header;
-    for (std::size_t i = 0; i < rows.header().size(); ++i)
-        header += (i ? "|" : "") + std::string(rows.header()[i]);
+    for (std::size_t i = 0; i < source->columns().size(); ++i)
+        header += (i ? "|" : "") + std::string(source->columns()[i]);
     out.push_back(header);
+    const auto rows = source->rows();
     CsvDataRow row;
-    while (rows.next(row)) {
+    while (rows->next(row)) {
         std::string line = row.skipped ? "skipped:" : "";
         for (std::size_t i = 0; i < row.cells.size(); ++i)
             line += (i ? "|" : "") + std::string(row.cells[i]);
@@ -62,7 +92,11 @@ TEST(WorkbookSource, CellsShowAsTheSpreadsheetShowsThem)
         {R"(><v>42</v>)", "42"},
         {R"(><v>0.1</v>)", "0.1"},
         {R"(><v>0.30000000000000004</v>)", "0.3"},
-        {R"(><v>110101199003071234</v>)", "110101199003071000"},
+        {R"(><v>110101199003071234</v>)", "110101199003071234"}, // every digit written
+        {R"(><v>-0012345678901234567</v>)", "-12345678901234567"},
+        {R"(><v>-0</v>)", "0"},
+        {R"(><v>1.10101199003071E+17</v>)", "110101199003071000"},
+        {R"(><v>1234567890123456789012</v>)", "1.23456789012346E+21"},
         {R"(><v>-3.5</v>)", "-3.5"},
         {R"(><v>1.5E+21</v>)", "1.5E+21"},
         {R"(s="1"><v>46096</v>)", "2026-03-15"},
@@ -147,15 +181,8 @@ TEST(WorkbookSource, RowsKeepTheirPlacesAndWidths)
     EXPECT_EQ(rowsOf(path),
               (std::vector<std::string>{"姓名||部门", "张三|x|3", "|李四|", "skipped:|||多"}));
 
-    std::string text;
-    ASSERT_EQ(loadCsvText(path, text), CsvStatus::Ok);
-    CsvRows rows(text, csvFormatFor(true, true));
-    EXPECT_EQ(rows.headerLine(), 2u);
-    CsvDataRow row;
-    std::vector<std::size_t> lines;
-    while (rows.next(row))
-        lines.push_back(row.line);
-    EXPECT_EQ(lines, (std::vector<std::size_t>{4, 6, 7})) << "the sheet's row numbers";
+    EXPECT_EQ(openRows(path)->headerLine(), 2u);
+    EXPECT_EQ(linesOf(path), (std::vector<std::size_t>{4, 6, 7})) << "the sheet's row numbers";
 
     // Rows stored out of order (row 3 after row 9) come in the order of their numbers, each
     // on its own line, as a spreadsheet shows them.
@@ -167,26 +194,20 @@ TEST(WorkbookSource, RowsKeepTheirPlacesAndWidths)
     writeWorkbook(dir.file("shuffled.xlsx"), shuffled);
     EXPECT_EQ(rowsOf(dir.file("shuffled.xlsx")),
               (std::vector<std::string>{"名", "a", "b\nb", "c"}));
-    ASSERT_EQ(loadCsvText(dir.file("shuffled.xlsx"), text), CsvStatus::Ok);
-    CsvRows ordered(text, csvFormatFor(true, true));
-    lines.clear();
-    while (ordered.next(row))
-        lines.push_back(row.line);
-    EXPECT_EQ(lines, (std::vector<std::size_t>{2, 3, 9}));
+    EXPECT_EQ(linesOf(dir.file("shuffled.xlsx")), (std::vector<std::size_t>{2, 3, 9}));
 
-    // A header cell in the last column pads no row: each row's text ends at its last value and
-    // the reader fills it; a row of blanks alone is still a row.
+    // A header cell in the last column pads no row: a row keeps its cells up to its last value
+    // and is filled as it is read; a row of blanks alone is still a row.
     TestWorkbook far;
     far.sheets = {{"S", "<row r=\"1\">" + inlineCell("A1", "名") + inlineCell("XFD1", "末") +
                             "</row><row r=\"2\">" + inlineCell("A2", " ") + "</row>"}};
     for (int r = 3; r <= 1000; ++r)
         far.sheets[0].rows += "<row>" + inlineCell("B" + std::to_string(r), "x") + "</row>";
     writeWorkbook(dir.file("far.xlsx"), far);
-    ASSERT_EQ(loadCsvText(dir.file("far.xlsx"), text), CsvStatus::Ok);
-    EXPECT_LT(text.size(), 100000u);
-    CsvRows filled(text, csvFormatFor(true, true));
+    const auto source = openRows(dir.file("far.xlsx"));
+    const auto filled = source->rows();
     std::vector<std::string> seen;
-    while (filled.next(row)) {
+    for (CsvDataRow row; filled->next(row);) {
         ASSERT_FALSE(row.skipped) << row.line;
         ASSERT_EQ(row.cells.size(), 16384u);
         seen.push_back(std::to_string(row.line) + ":" + std::string(row.cells[1]));
@@ -244,8 +265,7 @@ TEST(WorkbookSource, SheetsByNameAndPartsFoundThroughRelationships)
     ASSERT_TRUE(columns);
     EXPECT_EQ(columns->toVector(), (std::vector<std::string>{"二月"}));
 
-    std::string text;
-    EXPECT_EQ(loadCsvText(path + "#图表", text), CsvStatus::WorkbookSheetMissing);
+    EXPECT_EQ(openStatus(path + "#图表"), CsvStatus::WorkbookSheetMissing);
     EXPECT_EQ(csvStatusMessage(path + "#图表", CsvStatus::WorkbookSheetMissing),
               "无法读取 Excel 文件：'" + path + "' 里没有名为 '图表' 的工作表。");
 }
@@ -349,21 +369,18 @@ TEST(WorkbookSource, HostileAndBrokenFilesAreRefusedWithTheReason)
     };
     for (const Case& c : cases) {
         const std::string path = dir.file(c.file);
-        std::string text = "old";
-        EXPECT_EQ(loadCsvText(path, text), c.status) << c.file;
-        EXPECT_EQ(text, "") << c.file;
+        EXPECT_EQ(openStatus(path), c.status) << c.file;
         EXPECT_EQ(csvStatusMessage(path + "#S", c.status),
                   "无法读取 Excel 文件：'" + path + "'" + c.tail);
     }
 
     // The caps: a part larger than allowed, and a sheet whose text grows past the limit.
-    std::string text;
     WorkbookLimits limits;
     limits.maxPartBytes = 16 * 1024;
-    EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text, limits), CsvStatus::WorkbookTooLarge);
+    EXPECT_EQ(openStatus(dir.file("good.xlsx"), limits), CsvStatus::WorkbookTooLarge);
     limits = WorkbookLimits();
     limits.maxTextBytes = 1000;
-    EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text, limits), CsvStatus::WorkbookTooLarge);
+    EXPECT_EQ(openStatus(dir.file("good.xlsx"), limits), CsvStatus::WorkbookTooLarge);
     // A small workbook whose cells all repeat one long shared string is refused as its text
     // grows, inside the row, not once the row is whole.
     TestWorkbook repeating;
@@ -375,12 +392,11 @@ TEST(WorkbookSource, HostileAndBrokenFilesAreRefusedWithTheReason)
     writeWorkbook(dir.file("repeating.xlsx"), repeating);
     limits = WorkbookLimits();
     limits.maxTextBytes = 1024 * 1024;
-    EXPECT_EQ(loadWorkbookText(dir.file("repeating.xlsx"), text, limits),
-              CsvStatus::WorkbookTooLarge);
+    EXPECT_EQ(openStatus(dir.file("repeating.xlsx"), limits), CsvStatus::WorkbookTooLarge);
     limits = WorkbookLimits();
     limits.maxFileBytes = 100;
-    EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text, limits), CsvStatus::TooLarge);
-    EXPECT_EQ(loadWorkbookText(dir.file("good.xlsx"), text), CsvStatus::Ok);
+    EXPECT_EQ(openStatus(dir.file("good.xlsx"), limits), CsvStatus::TooLarge);
+    EXPECT_EQ(openStatus(dir.file("good.xlsx")), CsvStatus::Ok);
     // The column names need the header only: a sheet broken after it still gives them.
     TestWorkbook brokenLater;
     brokenLater.sheets = {{"S", header + "<row><c t=\"s\"><v>9</v></c></row>"}};
@@ -388,10 +404,10 @@ TEST(WorkbookSource, HostileAndBrokenFilesAreRefusedWithTheReason)
     const auto columns = loadCsvColumns(dir.file("later.xlsx"), true);
     ASSERT_TRUE(columns);
     EXPECT_EQ(columns->toVector(), (std::vector<std::string>{"名"}));
-    EXPECT_EQ(loadCsvText(dir.file("later.xlsx"), text), CsvStatus::WorkbookBroken);
+    EXPECT_EQ(openStatus(dir.file("later.xlsx")), CsvStatus::WorkbookBroken);
 
     std::filesystem::create_directory(dir.file("folder.xlsx"));
-    EXPECT_EQ(loadCsvText(dir.file("folder.xlsx"), text), CsvStatus::CannotAccess);
+    EXPECT_EQ(openStatus(dir.file("folder.xlsx")), CsvStatus::CannotAccess);
 }
 
 TEST(WorkbookSource, ChoiceRuleAcceptsWorkbooks)

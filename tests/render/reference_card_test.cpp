@@ -1,5 +1,6 @@
 #include "batch/card_columns.h"
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "model/template_file.h"
 #include "render/card.h"
 #include "render/picture_input.h"
@@ -60,14 +61,15 @@ ExampleTemplate readExample(const std::string& templatePath)
 std::vector<CardRow> exampleRows(const ExampleTemplate& example)
 {
     std::vector<CardRow> rows;
-    std::string text;
-    if (loadCsvText(example.csvPath, text) != CsvStatus::Ok) {
+    std::unique_ptr<RowSource> source;
+    if (openRowSource(example.csvPath, example.tpl.is_trim_csv_cell_value, source) !=
+        CsvStatus::Ok) {
         ADD_FAILURE() << "cannot read " << example.csvPath;
         return rows;
     }
-    CsvRows csvRows(text, csvFormatFor(example.tpl.is_trim_csv_cell_value));
-    const CardColumns columns(csvRows.header(), example.tpl);
-    for (CsvDataRow cells; csvRows.next(cells);)
+    const CardColumns columns(source->columns(), example.tpl);
+    const auto cursor = source->rows();
+    for (CsvDataRow cells; cursor->next(cells);)
         rows.push_back(columns.row(cells.cells));
     return rows;
 }

@@ -94,9 +94,9 @@ const LayerFieldInfo kLayerFields[] = {
     {.member = "characterSpacing", .field = &Layer::characterSpacing, .rule = kRequired,
      .minimum = -kMaxCharacterSpacing, .maximum = kMaxCharacterSpacing, .group = FieldFont,
      .thumbnail = kTextLayers, .stepName = kFont, .mergeKey = "characterSpacing",
+     // The arrow keys step the field from 0 to 999; a file may hold any spacing in the range.
      .controls = {{{.windows = kTextLayers, .row = 30, .kind = ControlKind::Number,
-                    .caption = "字间距：", .minimum = -kMaxCharacterSpacing,
-                    .maximum = kMaxCharacterSpacing, .maxLength = 3}}}},
+                    .caption = "字间距：", .minimum = 0, .maximum = 999, .maxLength = 3}}}},
     {.member = "filePath", .field = &Layer::filePath, .rule = kRequired, .group = FieldDemo,
      .thumbnail = kPictureLayers, .stepName = kDemo,
      .controls = {{{.windows = kPictureLayers, .row = 10, .kind = ControlKind::Custom,

@@ -217,6 +217,10 @@ TEST_F(LayerWindowsTest, FieldsStepFollowTheDrawnRectangleAndTheStatusBar)
     QTest::keyClick(text().spacingField(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(text().spacingField(), QStringLiteral("3"));
     EXPECT_EQ(layer(0).characterSpacing, 3);
+    // The arrow keys step the spacing from 0: an emptied field becomes 0.
+    type(text().spacingField(), QString());
+    QTest::keyClick(text().spacingField(), Qt::Key_Up);
+    EXPECT_EQ(layer(0).characterSpacing, 0);
 
     // A second layer drawn while the window is open shows its rectangle live; Esc in the
     // window takes the layer being drawn back.

@@ -36,6 +36,13 @@ def templates(root, folder):
         name = os.path.splitext(os.path.basename(path))[0]
         write(folder, name + "-columns.dat", data)
         write(folder, name + "-no-columns.dat", data + b"\n")
+    # The example with a rule on its first layer, so the rule's members are there to mutate.
+    with open(os.path.join(root, "examples", "badge", "badge.dat"), "rb") as source:
+        data = source.read().rstrip()
+    rule = '"overflow_style":\t3,\n\t\t\t"showIfColumn":\t"部门",\n\t\t\t"showIfOp":\t4,' \
+           '\n\t\t\t"showIfValue":\t"研发"\n'
+    data = data.replace(b'"overflow_style":\t3\n', rule.encode("utf-8"), 1)
+    write(folder, "badge-rule-columns.dat", data)
 
 
 CSV_TEXT = "工号,姓名,部门\nA1,张伟,研发部\nA2,王芳,市场部\n"

@@ -180,6 +180,12 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& 
                                          "请缩小图层",
                                          static_cast<long long>(kMaxPictureSide),
                                          static_cast<long long>(kMaxPicturePixels)));
+    } else if (!layer.showIfColumn.empty() && !columns.contains(layer.showIfColumn)) {
+        // A rule on a column the rows lack would hide or show the layer on every card alike.
+        problem = makeProblem(12, BatchControl::LayerShowIfColumn,
+                              formatText("图层#%d 的显示条件列 '%s' 不是CSV文件的列", layer.number,
+                                         layer.showIfColumn.c_str()),
+                              "请选择CSV文件中的列，或选择“(总是显示)”");
     } else if (layer.isFixed) {
         problem = checkFixedContent(layer, columns, templatePath);
     } else if (layer.bind_col_name.empty() || !columns.contains(layer.bind_col_name)) {

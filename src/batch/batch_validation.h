@@ -18,10 +18,11 @@ enum class BatchControl {
     CsvChooseButton,
     CsvPathBox,
     LayerList,
-    LayerColumnSelector, // the bound-column selector of the layer's property panel
-    LayerFontSelector,   // the font selector of the text layer panel
-    LayerContentField,   // the demo text or demo picture of the layer's panel (fixed content)
+    LayerColumnSelector,   // the bound-column selector of the layer's property panel
+    LayerFontSelector,     // the font selector of the text layer panel
+    LayerContentField,     // the demo text or demo picture of the layer's panel (fixed content)
     LayerPlaceholderField, // the placeholder picture of the picture layer panel
+    LayerShowIfColumn,     // the rule's column list of the layer's property panel
     OutputFolderButton,
     OutputFolderMessage, // shown as a message box ("提示", error icon), not a balloon
     FileNameColumn,

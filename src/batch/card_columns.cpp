@@ -22,6 +22,7 @@ CardColumns::CardColumns(const PackedStrings& header, const Template& tpl, const
         if (!t)
             continue;
         for (const Layer& layer : t->layers) {
+            add(layer.showIfColumn);
             if (!layer.isFixed)
                 add(layer.bind_col_name);
             else if (layer.type != LayerType::Picture)

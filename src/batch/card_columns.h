@@ -11,9 +11,9 @@
 
 namespace torvale {
 
-/// The columns that cards read (the layers' bound columns and the fields of fixed texts, and the
-/// file-name columns), found once in a data file's header, so that a card row holds those cells
-/// only, however many columns the file has.
+/// The columns that cards read (the layers' bound columns, rule columns and the fields of fixed
+/// texts, and the file-name columns), found once in a data file's header, so that a card row holds
+/// those cells only, however many columns the file has.
 class CardColumns {
 public:
     /// The columns of tpl (and of back, when given) in header, which must outlive this object.

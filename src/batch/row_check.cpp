@@ -85,6 +85,9 @@ public:
         std::string filled;
         for (std::size_t index = 0; index < m_tpl.layers.size(); ++index) {
             const Layer& layer = m_tpl.layers[index];
+            // A layer the row hides is not on its card: nothing of it can be wrong there.
+            if (!layerShown(layer, row))
+                continue;
             // A fixed picture is the same on every card: the batch check has read it.
             const std::string* cell = layerCell(layer, row, filled);
             if (!cell || layer.width <= 0 || layer.height <= 0)

@@ -25,6 +25,8 @@ constexpr const char* kLevels[] = {"背景上方", "背景下方"};
 constexpr const char* kOverflowEntries[] = {"等比例缩小", "等比例缩放", "填充式缩放",
                                             "裁剪左上角", "裁剪正中间", "等比例填满"};
 constexpr std::int32_t kOverflowCodes[] = {0, 4, 1, 2, 3, 5};
+// In the order of ShowIfOp.
+constexpr const char* kShowIfOps[] = {"等于", "不等于", "为空", "不为空", "包含"};
 
 constexpr const char* kGeometry = "移动图层";
 constexpr const char* kBinding = "修改绑定列";
@@ -34,6 +36,7 @@ constexpr const char* kColor = "修改颜色";
 constexpr const char* kAlignment = "修改对齐方式";
 constexpr const char* kFrame = "修改图片边框";
 constexpr const char* kCode = "修改条码";
+constexpr const char* kShowIf = "修改显示条件";
 
 constexpr FileRule kRequired = FileRule::Required;
 constexpr FileRule kUnlessDefault = FileRule::UnlessDefault;
@@ -187,6 +190,20 @@ const LayerFieldInfo kLayerFields[] = {
      .group = FieldBinding, .stepName = kBinding,
      .controls = {{{.windows = kPictureLayers, .row = 30, .kind = ControlKind::Custom,
                     .caption = "图片目录："}}}},
+    // The rule a row must pass for the layer to be drawn on its card; the column list is the
+    // windows' own (the data file's columns after "(总是显示)").
+    {.member = "showIfColumn", .field = &Layer::showIfColumn, .rule = kUnlessDefault,
+     .group = FieldShowIf, .stepName = kShowIf,
+     .controls = {{{.windows = kAllLayers, .row = 200, .kind = ControlKind::Custom,
+                    .caption = "显示条件："}}}},
+    {.member = "showIfOp", .field = &Layer::showIfOp, .rule = kUnlessDefault, .minimum = 0,
+     .maximum = 4, .range = RangeRule::Default, .group = FieldShowIf, .stepName = kShowIf,
+     .controls = {{{.windows = kAllLayers, .row = 210, .kind = ControlKind::List,
+                    .entries = kShowIfOps, .width = 80}}}},
+    {.member = "showIfValue", .field = &Layer::showIfValue, .rule = kUnlessDefault,
+     .group = FieldShowIf, .stepName = kShowIf, .mergeKey = "showIfValue",
+     .controls = {{{.windows = kAllLayers, .row = 210, .kind = ControlKind::Line,
+                    .maxLength = 256}}}},
 };
 // clang-format on
 

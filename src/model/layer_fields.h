@@ -27,13 +27,14 @@ enum LayerField : unsigned {
     FieldFrame = 1u << 9,     // placeholderPath, cornerRadius, borderWidth, borderColor
     FieldCode = 1u << 10,     // codeType, codeErrorLevel, codeShowText, codeBackground,
                               // codeQuietZone
+    FieldShowIf = 1u << 11,   // showIfColumn, showIfOp, showIfValue
 };
 using LayerFieldSet = unsigned;
 
 /// The layer member a field is kept in.
-using LayerMember =
-    std::variant<std::int32_t Layer::*, std::uint32_t Layer::*, bool Layer::*, std::string Layer::*,
-                 LayerType Layer::*, LayerLevel Layer::*, OverflowStyle Layer::*>;
+using LayerMember = std::variant<std::int32_t Layer::*, std::uint32_t Layer::*, bool Layer::*,
+                                 std::string Layer::*, LayerType Layer::*, LayerLevel Layer::*,
+                                 OverflowStyle Layer::*, ShowIfOp Layer::*>;
 
 /// A field's value: numbers (flags, list codes and colour values too) or text.
 using FieldValue = std::variant<std::int64_t, std::string>;
@@ -60,6 +61,7 @@ constexpr unsigned layerTypeBit(LayerType type)
 inline constexpr unsigned kTextLayers = layerTypeBit(LayerType::Text);
 inline constexpr unsigned kPictureLayers = layerTypeBit(LayerType::Picture);
 inline constexpr unsigned kCodeLayers = layerTypeBit(LayerType::Code);
+inline constexpr unsigned kAllLayers = kTextLayers | kPictureLayers | kCodeLayers;
 
 /// How a property window edits a field.
 enum class ControlKind {
@@ -83,6 +85,7 @@ struct FieldControl {
     std::int32_t minimum = 0;                  // a number field's range
     std::int32_t maximum = 0;
     int maxLength = 0; // characters a text or number field takes
+    int width = 0;     // a list's or text field's width (0: the rest of the row)
 };
 
 /// One layer field: its member in the file and the layer, its values, its change group, what

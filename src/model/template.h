@@ -28,6 +28,15 @@ enum class OverflowStyle : std::int32_t {
 
 enum class LayerType : std::int32_t { Text = 0, Picture = 1, Code = 2 };
 
+/// How a layer's rule tests the cell of its column.
+enum class ShowIfOp : std::int32_t {
+    Equals = 0,    // 等于
+    NotEquals = 1, // 不等于
+    Empty = 2,     // 为空
+    NotEmpty = 3,  // 不为空
+    Contains = 4,  // 包含
+};
+
 /// The symbologies of code layers, by their file names, the default first.
 inline constexpr const char* kCodeTypes[] = {"QR",   "DataMatrix", "PDF417", "Aztec", "Code128",
                                              "Code39", "EAN13",     "EAN8",   "UPCA",  "ITF14"};
@@ -148,6 +157,12 @@ struct Layer {
     bool codeShowText = false;                           // the text under a linear code
     std::string codeBackground = kDefaultCodeBackground; // "": none, the card shows through
     std::int32_t codeQuietZone = kStandardQuietZone;     // modules
+    /// The layer is drawn only on the cards of rows whose cell of showIfColumn passes showIfOp
+    /// (against showIfValue, compared as the data source gives the cell, case and all); without
+    /// a column it is drawn on every card.
+    std::string showIfColumn;
+    ShowIfOp showIfOp = ShowIfOp::Equals;
+    std::string showIfValue;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

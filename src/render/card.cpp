@@ -321,6 +321,8 @@ void CardRenderer::drawLayers(CardBuffers& buffers, const CardRow& row, LogSink&
         const Layer& layer = m_template.layers[index];
         if (stop.load())
             break;
+        if (!layerShown(layer, row))
+            continue;
         const std::string* cell = layerCell(layer, row, filled);
         if (layer.type == LayerType::Text) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)

@@ -3,6 +3,8 @@
 #include "model/text_fields.h"
 #include "render/text_render.h"
 
+#include <string_view>
+
 namespace torvale {
 
 const std::string* findCell(const CardRow& row, const std::string& column)
@@ -25,6 +27,27 @@ const std::string* layerCell(const Layer& layer, const CardRow& row, std::string
     storage = fillTextFields(
         layer.text, [&row](const std::string& column) { return findCell(row, column); }, maxBytes);
     return &storage;
+}
+
+bool layerShown(const Layer& layer, const CardRow& row)
+{
+    if (layer.showIfColumn.empty())
+        return true;
+    const std::string* found = findCell(row, layer.showIfColumn);
+    const std::string_view cell = found ? std::string_view(*found) : std::string_view();
+    switch (layer.showIfOp) {
+    case ShowIfOp::Equals:
+        return cell == layer.showIfValue;
+    case ShowIfOp::NotEquals:
+        return cell != layer.showIfValue;
+    case ShowIfOp::Empty:
+        return cell.empty();
+    case ShowIfOp::NotEmpty:
+        return !cell.empty();
+    case ShowIfOp::Contains:
+        return cell.find(layer.showIfValue) != std::string_view::npos;
+    }
+    return true;
 }
 
 } // namespace torvale

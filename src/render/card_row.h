@@ -19,4 +19,8 @@ const std::string* findCell(const CardRow& row, const std::string& column);
 /// fixed picture layer has no cell (its picture is the same on every card).
 const std::string* layerCell(const Layer& layer, const CardRow& row, std::string& storage);
 
+/// Whether the card of a row shows a layer: always without a rule column; else whether the
+/// row's cell of that column (empty when the row has none) passes the layer's test.
+bool layerShown(const Layer& layer, const CardRow& row);
+
 } // namespace torvale

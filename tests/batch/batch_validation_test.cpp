@@ -181,6 +181,14 @@ const CheckCase kCases[] = {
      },
      12, BatchControl::LayerContentField, "图片无法读取",
      "图片 'bg.png' 已损坏、不是图片或尺寸太大，请重新选择", 2},
+    {"RuleColumnNotInCsv",
+     [](Scene& s) {
+         s.tpl.layers[0].showIfColumn = "姓名";
+         s.tpl.layers[1].isFixed = true; // the rule comes before the fixed picture
+         s.tpl.layers[1].showIfColumn = "类别";
+     },
+     12, BatchControl::LayerShowIfColumn, "图层#2 的显示条件列 '类别' 不是CSV文件的列",
+     "请选择CSV文件中的列，或选择“(总是显示)”", 2},
     {"PlaceholderMissing",
      [](Scene& s) { s.tpl.layers[1].placeholderPath = "/no/such.png"; }, 12,
      BatchControl::LayerPlaceholderField, "占位图片无法读取",

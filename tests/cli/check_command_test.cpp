@@ -174,6 +174,35 @@ TEST(CheckCommand, RowsListsTheProblemsOfEveryRow)
               2);
 }
 
+TEST(CheckCommand, RowsSkipTheLayersARowHides)
+{
+    // The example with its photo shown only for 研发部.
+    TempDir dir;
+    const std::string folder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
+    std::string tpl = readFile(folder + "/badge.dat");
+    const auto replaceFirst = [&tpl](const std::string& from, const std::string& to) {
+        const std::size_t at = tpl.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        tpl.replace(at, from.size(), to);
+    };
+    replaceFirst("\"background.png\"", "\"" + folder + "/background.png\"");
+    replaceFirst("\"overflow_style\":\t3\n",
+                 "\"overflow_style\":\t3,\n\"showIfColumn\":\t\"部门\",\n"
+                 "\"showIfValue\":\t\"研发部\"\n");
+    writeFile(dir.file("ruled.dat"), tpl);
+    writeFile(dir.file("rows.csv"), "工号,姓名,部门,照片\n"
+                                    "A1,张三,研发部,missing.jpg\n"
+                                    "A2,李四,市场部,missing.jpg\n"
+                                    "A3,王五, 研发部 ,gone.jpg\n");
+    const CommandResult r = runCheck(dir, shellQuote(dir.file("ruled.dat")) + " --out " +
+                                              shellQuote(dir.file("cards")) + " --rows --csv " +
+                                              shellQuote(dir.file("rows.csv")));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    // The cells are trimmed before the rule sees them.
+    EXPECT_EQ(r.out, "第 1 行，照片：图片不存在：" + dir.file("missing.jpg") + "\n" +
+                         "第 3 行，照片：图片不存在：" + dir.file("gone.jpg") + "\n");
+}
+
 // A PNG file of only its header and end chunk, claiming width x height.
 std::string pngClaiming(std::uint32_t width, std::uint32_t height)
 {

@@ -470,6 +470,13 @@ TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
         {"cornerRadius", [] { return cJSON_CreateNumber(-4); }, false},
         {"borderWidth", [] { return cJSON_CreateString("2"); }, false},
         {"borderColor", [] { return cJSON_CreateString("red"); }, false},
+        {"showIfColumn", [] { return cJSON_CreateString("类别"); }, true},
+        {"showIfColumn", [] { return cJSON_CreateString(""); }, false},
+        {"showIfOp", [] { return cJSON_CreateNumber(4); }, true},
+        {"showIfOp", [] { return cJSON_CreateNumber(5); }, false},
+        {"showIfOp", [] { return cJSON_CreateString("1"); }, false},
+        {"showIfValue", [] { return cJSON_CreateString("VIP"); }, true},
+        {"showIfValue", [] { return cJSON_CreateString(std::string(1 << 20, 'v').c_str()); }, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);

@@ -229,5 +229,76 @@ TEST_F(CardContentTest, PicturesAreFoundInTheirFolderByName)
                                                   folder + "' 里，不会读取）\n"});
 }
 
+TEST_F(CardContentTest, EachRowShowsOnlyTheLayersItsRulesLetThrough)
+{
+    const char* colors[] = {"#FF0000", "#00FF00", "#0000FF"};
+    const char* kinds[] = {"A", "B", "C"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string file = std::string("kind") + kinds[i] + ".png";
+        writeStripes(dir.file(file), 20, 20, true, {colors[i]});
+        Layer& layer = addLayer(LayerType::Picture, 10 + 35 * i, 10, 20, 20);
+        layer.isFixed = true;
+        layer.filePath = file;
+        layer.showIfColumn = "类别";
+        layer.showIfValue = kinds[i];
+    }
+    // Hidden on every row here: its missing picture is no problem of these cards.
+    Layer& missing = addLayer(LayerType::Picture, 0, 50, 20, 20);
+    missing.isFixed = true;
+    missing.filePath = "missing.png";
+    missing.showIfColumn = "类别";
+    missing.showIfValue = "D";
+
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(kinds[row]);
+        const auto pixels = card({{"类别", kinds[row]}});
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(colorAt(pixels, 20 + 35 * i, 20), i == row ? colors[i] : "#FFFFFF");
+    }
+    const auto none = card({{"类别", "a"}});
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(colorAt(none, 20 + 35 * i, 20), "#FFFFFF");
+    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(colorAt(card({{"类别", "D"}}), 10, 60), "#FFFFFF");
+    EXPECT_EQ(log.lines, std::vector<std::string>{"无效图片:missing.png\n"});
+}
+
+TEST(LayerRule, TestsTheCellOfItsColumn)
+{
+    const struct {
+        const char* column;
+        ShowIfOp op;
+        const char* value;
+        const char* cell; // nullptr: the row has no such column
+        bool shown;
+    } cases[] = {
+        {"", ShowIfOp::Equals, "x", "y", true},
+        {"类别", ShowIfOp::Equals, "VIP", "VIP", true},
+        {"类别", ShowIfOp::Equals, "VIP", "vip", false},
+        {"类别", ShowIfOp::Equals, "", nullptr, true},
+        {"类别", ShowIfOp::NotEquals, "VIP", "嘉宾", true},
+        {"类别", ShowIfOp::NotEquals, "VIP", "VIP", false},
+        {"类别", ShowIfOp::Empty, "", "", true},
+        {"类别", ShowIfOp::Empty, "", nullptr, true},
+        {"类别", ShowIfOp::Empty, "", " ", false},
+        {"类别", ShowIfOp::NotEmpty, "", "0", true},
+        {"类别", ShowIfOp::NotEmpty, "", nullptr, false},
+        {"类别", ShowIfOp::Contains, "宾", "贵宾席", true},
+        {"类别", ShowIfOp::Contains, "VIP", "vip席", false},
+        {"类别", ShowIfOp::Contains, "", "", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.column) + " " + c.value + " " + (c.cell ? c.cell : "(none)"));
+        Layer layer;
+        layer.showIfColumn = c.column;
+        layer.showIfOp = c.op;
+        layer.showIfValue = c.value;
+        CardRow row{{"其他", "VIP"}};
+        if (c.cell)
+            row.emplace("类别", c.cell);
+        EXPECT_EQ(layerShown(layer, row), c.shown);
+    }
+}
+
 } // namespace
 } // namespace torvale

@@ -117,6 +117,7 @@ const char* controlName(BatchControl control)
     case BatchControl::LayerFontSelector:
     case BatchControl::LayerContentField:
     case BatchControl::LayerPlaceholderField:
+    case BatchControl::LayerShowIfColumn:
         return "layerList";
     case BatchControl::OutputFolderButton:
     case BatchControl::OutputFolderMessage:

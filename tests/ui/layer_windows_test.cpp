@@ -411,6 +411,61 @@ TEST_F(LayerWindowsTest, FixedContentEntryMakesTheLayerFixedInOneStep)
     }
 }
 
+TEST_F(LayerWindowsTest, ShowIfRowWritesTheRuleInStepsAndTheListMarksIt)
+{
+    ASSERT_TRUE(
+        document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+    const auto& columns = document->csvColumns();
+    window->execute(CommandId::NewPictureLayer);
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 100, 80);
+    placeLayer(1, 10, 100, 100, 40);
+    QTableWidget& list = *window->layerPanel()->table();
+    const struct {
+        int row;
+        LayerWindow* window;
+        QString type;
+    } cases[] = {{0, &picture(), QStringLiteral("图")}, {1, &text(), QStringLiteral("字")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        selectOnly(c.row);
+        ASSERT_TRUE(c.window->isVisible());
+        QComboBox& column = *c.window->showIfColumnBox();
+        QComboBox& op = *c.window->showIfOpBox();
+        QLineEdit& value = *c.window->showIfValueField();
+        EXPECT_EQ(column.itemText(0), "(总是显示)");
+        EXPECT_EQ(column.count(), static_cast<int>(columns.size()) + 1);
+        EXPECT_EQ(column.currentIndex(), 0);
+        EXPECT_FALSE(op.isEnabled());
+        EXPECT_EQ(op.itemText(4), "包含");
+
+        column.setCurrentIndex(3);
+        op.setCurrentIndex(4);
+        type(&value, QStringLiteral("VIP"));
+        leave(&value);
+        EXPECT_EQ(layer(c.row).showIfColumn, columns.at(2));
+        EXPECT_EQ(layer(c.row).showIfOp, ShowIfOp::Contains);
+        EXPECT_EQ(layer(c.row).showIfValue, "VIP");
+        EXPECT_EQ(document->undoName(), "修改显示条件");
+        EXPECT_EQ(list.item(c.row, 5)->text(), c.type + "(条件)");
+        op.setCurrentIndex(2); // 为空 compares nothing
+        EXPECT_FALSE(value.isEnabled());
+
+        // Each choice is a step and the typing one more.
+        window->execute(CommandId::Undo);
+        EXPECT_EQ(layer(c.row).showIfOp, ShowIfOp::Contains);
+        window->execute(CommandId::Undo);
+        EXPECT_EQ(layer(c.row).showIfValue, "");
+        window->execute(CommandId::Undo);
+        EXPECT_EQ(layer(c.row).showIfOp, ShowIfOp::Equals);
+        EXPECT_EQ(layer(c.row).showIfColumn, columns.at(2));
+        window->execute(CommandId::Undo);
+        EXPECT_TRUE(layer(c.row).showIfColumn.empty());
+        EXPECT_EQ(column.currentIndex(), 0);
+        EXPECT_EQ(list.item(c.row, 5)->text(), c.type);
+    }
+}
+
 TEST_F(LayerWindowsTest, PictureFrameFieldsAndCoverEachWriteOneStep)
 {
     const std::string png = dir.file("placeholder.png");

@@ -156,13 +156,15 @@ BatchController::~BatchController()
 
 QWidget* BatchController::controlFor(BatchControl control) const
 {
-    // The property window of the layer, when it is open, holds the layer's column, font,
-    // content and placeholder (the code window only column and content).
+    // The property window of the layer, when it is open, holds the layer's column, rule,
+    // font, content and placeholder (the code window only column, rule and content).
     if (LayerWindow* window = m_window.openLayerWindow()) {
         if (control == BatchControl::LayerColumnSelector)
             return window->columnBox();
         if (control == BatchControl::LayerContentField)
             return window->contentField();
+        if (control == BatchControl::LayerShowIfColumn)
+            return window->showIfColumnBox();
         if (control == BatchControl::LayerFontSelector && window == m_window.textLayerWindow())
             return m_window.textLayerWindow()->fontBox();
         if (control == BatchControl::LayerPlaceholderField &&

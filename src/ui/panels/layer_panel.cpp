@@ -111,12 +111,16 @@ bool prepareItems(QMenu& menu, const LayerMenuState& state)
     return holdsChoices;
 }
 
-// The list has no column of its own for the bound column: a fixed layer, which has none,
-// says so beside its type.
+// The list has no column of its own for the bound column or the rule: a fixed layer, which
+// has no column, and a layer shown only on some cards say so beside its type.
 QString typeText(const Layer& layer)
 {
-    const QString type = QString::fromUtf8(layerTypeName(layer.type));
-    return layer.isFixed ? type + QStringLiteral("(固定)") : type;
+    QString type = QString::fromUtf8(layerTypeName(layer.type));
+    if (layer.isFixed)
+        type += QStringLiteral("(固定)");
+    if (!layer.showIfColumn.empty())
+        type += QStringLiteral("(条件)");
+    return type;
 }
 
 } // namespace
@@ -395,8 +399,9 @@ void LayerPanel::writeRow(int row, LayerFieldSet fields)
         geometry(layer.width),         geometry(layer.height), typeText(layer)};
     for (int column = 0; column < 6; ++column) {
         const bool named =
-            column == 0 || (column == kTypeColumn ? (fields & (FieldType | FieldBinding)) != 0
-                                                  : (fields & FieldGeometry) != 0);
+            column == 0 ||
+            (column == kTypeColumn ? (fields & (FieldType | FieldBinding | FieldShowIf)) != 0
+                                   : (fields & FieldGeometry) != 0);
         QTableWidgetItem* item = m_table->item(row, column);
         if (!item) {
             item = new QTableWidgetItem;

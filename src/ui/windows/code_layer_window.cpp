@@ -14,7 +14,7 @@ namespace torvale {
 
 namespace {
 
-constexpr int kCodeWindowHeight = 331;
+constexpr int kCodeWindowHeight = 383;
 
 } // namespace
 

@@ -30,7 +30,7 @@ namespace {
 
 constexpr int kLabelLeft = 10;
 constexpr int kWindowWidth = 280;
-constexpr int kTextWindowHeight = 331;
+constexpr int kTextWindowHeight = 383;
 constexpr int kRowHeight = 26;
 constexpr int kGap = 10;
 constexpr int kSwatchWidth = 64;
@@ -114,6 +114,7 @@ LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeigh
         });
     });
     addFieldRows(type);
+    addShowIfColumnBox();
     addGeometryRows();
     m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
         switch (event.change) {
@@ -232,7 +233,8 @@ void LayerWindow::addFieldRows(LayerType type)
             row = control->row;
             top = addRow(labelled ? control->caption : nullptr);
             const bool followed = i + 1 < controls.size() && controls[i + 1].second->row == row;
-            x = labelled || !followed ? kControlLeft : kLabelLeft;
+            const bool check = control->kind == ControlKind::Check;
+            x = labelled || !followed || !check ? kControlLeft : kLabelLeft;
         } else if (labelled) {
             auto* label = new QLabel(QString::fromUtf8(control->caption), this);
             label->move(x, top + 4);
@@ -248,7 +250,9 @@ void LayerWindow::addFieldRows(LayerType type)
 QWidget* LayerWindow::makeControl(const LayerFieldInfo& field, const FieldControl& control, int x,
                                   int top)
 {
-    const int rest = std::max(kControlLeft + kControlWidth - x, kGeometryFieldWidth);
+    const int rest = control.width > 0
+                         ? control.width
+                         : std::max(kControlLeft + kControlWidth - x, kGeometryFieldWidth);
     const QString name = QString::fromLatin1(field.member);
     switch (control.kind) {
     case ControlKind::Line: {
@@ -347,6 +351,34 @@ QWidget* LayerWindow::makeControl(const LayerFieldInfo& field, const FieldContro
         break;
     }
     return nullptr;
+}
+
+void LayerWindow::addShowIfColumnBox()
+{
+    m_showIfColumnBox = new QComboBox(this);
+    m_showIfColumnBox->setObjectName(QStringLiteral("showIfColumnBox"));
+    m_showIfColumnBox->setGeometry(kControlLeft, rowTop("showIfColumn"), kControlWidth, 22);
+    connect(m_showIfColumnBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (m_filling || index < 0)
+            return;
+        // Entries after the data file's columns: the layer's own column, kept as it is.
+        const auto& columns = m_context.document().csvColumns();
+        const auto at = static_cast<std::size_t>(index);
+        writeField("showIfColumn", [&](Layer& l) {
+            if (at == 0)
+                l.showIfColumn.clear();
+            else if (at <= columns.size())
+                l.showIfColumn = columns[at - 1];
+        });
+    });
+}
+
+void LayerWindow::enableShowIfControls(const Layer& layer)
+{
+    const bool ruled = !layer.showIfColumn.empty();
+    showIfOpBox()->setEnabled(ruled);
+    showIfValueField()->setEnabled(ruled && layer.showIfOp != ShowIfOp::Empty &&
+                                   layer.showIfOp != ShowIfOp::NotEmpty);
 }
 
 void LayerWindow::chooseColor(const LayerFieldInfo& field, QWidget* swatch)
@@ -487,6 +519,7 @@ void LayerWindow::fill()
     refreshColumnList();
     fillFieldRows(*target);
     fillOwnControls(*target);
+    enableShowIfControls(*target);
     // Every placed layer shows its rectangle, one at the card's left edge (x = 0) too.
     const bool placed = target->hasRect();
     m_xField->setText(placed && target->x >= 0 ? QString::number(target->x) : QString());
@@ -507,6 +540,20 @@ void LayerWindow::refreshColumnList()
     for (const std::string& column : columns)
         m_columnBox->addItem(qs(column));
     m_columnBox->setCurrentIndex(target ? columnListIndex(*target, columns) : 1);
+    // A rule on a column the data file lacks stays shown as it is, for the batch check to
+    // point at.
+    m_showIfColumnBox->clear();
+    m_showIfColumnBox->addItem(QStringLiteral("(总是显示)"));
+    for (const std::string& column : columns)
+        m_showIfColumnBox->addItem(qs(column));
+    if (target && !target->showIfColumn.empty()) {
+        const auto found = std::find(columns.begin(), columns.end(), target->showIfColumn);
+        if (found == columns.end())
+            m_showIfColumnBox->addItem(qs(target->showIfColumn));
+        m_showIfColumnBox->setCurrentIndex(found == columns.end()
+                                               ? m_showIfColumnBox->count() - 1
+                                               : static_cast<int>(found - columns.begin()) + 1);
+    }
     m_filling = filling;
 }
 
@@ -573,6 +620,8 @@ void LayerWindow::write(LayerFieldSet fields, const std::function<void(Layer&)>&
     m_filling = true;
     m_context.document().setLayerFields({m_layer}, fields, values);
     m_filling = false;
+    if (fields & FieldShowIf)
+        enableShowIfControls(values);
 }
 
 void LayerWindow::geometryEdited(QLineEdit* field, bool size)

@@ -46,6 +46,10 @@ public:
     /// Follows a change of the layer's fields made elsewhere.
     void layerChanged(LayerFieldSet fields);
     QComboBox* columnBox() const { return m_columnBox; }
+    /// The rule's column list ("(总是显示)" first), test list and value field.
+    QComboBox* showIfColumnBox() const { return m_showIfColumnBox; }
+    QComboBox* showIfOpBox() const { return control<QComboBox>("showIfOp"); }
+    QLineEdit* showIfValueField() const { return control<QLineEdit>("showIfValue"); }
     /// The field of the layer's own content: what a fixed layer shows on every card.
     virtual QLineEdit* contentField() const = 0;
     QLineEdit* xField() const { return m_xField; }
@@ -114,6 +118,10 @@ private:
     void fillFieldRows(const Layer& layer);
     void chooseColor(const LayerFieldInfo& field, QWidget* swatch);
     void addGeometryRows();
+    void addShowIfColumnBox();
+    /// The test and its value take part only with a column; the value only in tests that
+    /// compare.
+    void enableShowIfControls(const Layer& layer);
     /// A position or size field left empty shows the layer's value again once the layer has its
     /// rectangle.
     void restoreField(QLineEdit* field);
@@ -127,6 +135,7 @@ private:
 
     std::vector<FieldRow> m_rows;
     QComboBox* m_columnBox = nullptr;
+    QComboBox* m_showIfColumnBox = nullptr;
     FilteredField* m_xField = nullptr;
     FilteredField* m_yField = nullptr;
     FilteredField* m_widthField = nullptr;

@@ -15,7 +15,7 @@ namespace torvale {
 
 namespace {
 
-constexpr int kPictureWindowHeight = 378;
+constexpr int kPictureWindowHeight = 430;
 constexpr int kButtonWidth = 46;
 
 /// A read-only path field: a white background, the end of the path (the file name) in view.

@@ -17,7 +17,8 @@ std::size_t templateBytes(const Template& tpl)
         size += sizeof(Layer) + layer.bind_col_name.capacity() + layer.text.capacity() +
                 layer.fontName.capacity() + layer.htmlColor.capacity() + layer.filePath.capacity() +
                 layer.placeholderPath.capacity() + layer.pictureFolder.capacity() +
-                layer.borderColor.capacity();
+                layer.borderColor.capacity() + layer.showIfColumn.capacity() +
+                layer.showIfValue.capacity();
     }
     return size;
 }

@@ -9,6 +9,7 @@
 #include "fuzz_fonts.h"
 #include "render/card.h"
 #include "render/code_render.h"
+#include "render/picture_input.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -71,12 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (encoded.symbol) {
         const torvale::CodeImage drawn =
             torvale::drawCode(layer, *encoded.symbol, fuzzFonts(), card);
-        if (drawn.image) {
+        if (!drawn.pixels.empty()) {
             FUZZ_CHECK(drawn.x >= card.left && drawn.y >= card.top);
-            FUZZ_CHECK(drawn.x + static_cast<long>(MagickGetImageWidth(drawn.image.get())) <=
-                       card.right);
-            FUZZ_CHECK(drawn.y + static_cast<long>(MagickGetImageHeight(drawn.image.get())) <=
-                       card.bottom);
+            FUZZ_CHECK(drawn.x + static_cast<long>(drawn.pixels.width) <= card.right);
+            FUZZ_CHECK(drawn.y + static_cast<long>(drawn.pixels.height) <= card.bottom);
+            FUZZ_CHECK(drawn.pixels.bytes.size() == drawn.pixels.width * drawn.pixels.height * 4);
         }
     }
 

@@ -14,7 +14,9 @@ inline unsigned divide255(unsigned v)
     return (v + (v >> 8)) >> 8;
 }
 
-inline void blendPixel(unsigned char* d, const unsigned char* s)
+} // namespace
+
+void blendPixel(unsigned char* d, const unsigned char* s)
 {
     const unsigned a = s[3];
     if (a == 255) {
@@ -37,8 +39,6 @@ inline void blendPixel(unsigned char* d, const unsigned char* s)
         d[c] = static_cast<unsigned char>((s[c] * ws + d[c] * wd + total / 2) / total);
     d[3] = static_cast<unsigned char>((total + 127) / 255);
 }
-
-} // namespace
 
 void fillPixels(RgbaPixels& pixels, std::size_t width, std::size_t height,
                 const std::array<std::uint8_t, 4>& color)

@@ -29,6 +29,9 @@ struct PixelRect {
 /// card that is src a + dst (1 - a). Returns the part of dst drawn on (empty when none).
 PixelRect blendOver(RgbaPixels& dst, const RgbaPixels& src, long x, long y, PixelRect clip);
 
+/// One straight-alpha pixel s blended over d by the same formula.
+void blendPixel(unsigned char* d, const unsigned char* s);
+
 /// blendOver with the whole of dst as the clip.
 PixelRect blendOver(RgbaPixels& dst, const RgbaPixels& src, long x, long y);
 

@@ -120,19 +120,6 @@ RoundRect pictureOutline(std::int64_t w, std::int64_t h, std::int32_t radius, do
             std::max(0.0, ry - inset)};
 }
 
-// Blends one colour with the given alpha over one straight-alpha pixel.
-void blendColor(unsigned char* p, const std::array<std::uint8_t, 3>& rgb, unsigned alpha)
-{
-    RgbaPixels pixel;
-    pixel.width = pixel.height = 1;
-    pixel.bytes.assign(p, p + 4);
-    RgbaPixels color;
-    color.width = color.height = 1;
-    color.bytes = {rgb[0], rgb[1], rgb[2], static_cast<unsigned char>(alpha)};
-    blendOver(pixel, color, 0, 0);
-    std::memcpy(p, pixel.bytes.data(), 4);
-}
-
 } // namespace
 
 bool hasPictureFrame(const Layer& layer)
@@ -161,8 +148,11 @@ void framePixels(RgbaPixels& picture, const Layer& layer)
             const auto py = static_cast<long>(y);
             // The border is opaque up to the outline; the shape's own edge then smooths it.
             if (border) {
-                if (const unsigned line = 255u - inner.coverage(px, py); line > 0)
-                    blendColor(p, rgb, line);
+                if (const unsigned line = 255u - inner.coverage(px, py); line > 0) {
+                    const unsigned char color[4] = {rgb[0], rgb[1], rgb[2],
+                                                    static_cast<unsigned char>(line)};
+                    blendPixel(p, color);
+                }
             }
             if (rounded)
                 p[3] = static_cast<unsigned char>((p[3] * outer.coverage(px, py) + 127u) / 255u);

@@ -21,12 +21,30 @@
 namespace torvale::test {
 namespace {
 
+// A layer of a window test: its row, its window and its type mark in the layer list.
+struct WindowCase {
+    int row;
+    LayerWindow* window;
+    QString type;
+};
+
 class LayerWindowsTest : public UiTest {
 protected:
     TextLayerWindow& text() { return *window->textLayerWindow(); }
     PictureLayerWindow& picture() { return *window->pictureLayerWindow(); }
     CodeLayerWindow& code() { return *window->codeLayerWindow(); }
     const Layer& layer(std::size_t row) { return document->tpl().layers.at(row); }
+    /// A picture layer (row 0) and a text layer (row 1) over the example's staff list.
+    std::vector<WindowCase> pictureAndTextLayers()
+    {
+        EXPECT_TRUE(
+            document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+        window->execute(CommandId::NewPictureLayer);
+        window->execute(CommandId::NewTextLayer);
+        placeLayer(0, 10, 10, 100, 80);
+        placeLayer(1, 10, 100, 100, 40);
+        return {{0, &picture(), QStringLiteral("图")}, {1, &text(), QStringLiteral("字")}};
+    }
     /// A click on a row of the layer list.
     void selectOnly(int row)
     {
@@ -368,19 +386,9 @@ TEST_F(LayerWindowsTest, PictureWindowChoosesAndChecksTheDemoPicture)
 
 TEST_F(LayerWindowsTest, FixedContentEntryMakesTheLayerFixedInOneStep)
 {
-    ASSERT_TRUE(
-        document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+    const std::vector<WindowCase> cases = pictureAndTextLayers();
     const auto& columns = document->csvColumns();
-    window->execute(CommandId::NewPictureLayer);
-    window->execute(CommandId::NewTextLayer);
-    placeLayer(0, 10, 10, 100, 80);
-    placeLayer(1, 10, 100, 100, 40);
     QTableWidget& list = *window->layerPanel()->table();
-    const struct {
-        int row;
-        LayerWindow* window;
-        QString type;
-    } cases[] = {{0, &picture(), QStringLiteral("图")}, {1, &text(), QStringLiteral("字")}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         selectOnly(c.row);
@@ -413,19 +421,9 @@ TEST_F(LayerWindowsTest, FixedContentEntryMakesTheLayerFixedInOneStep)
 
 TEST_F(LayerWindowsTest, ShowIfRowWritesTheRuleInStepsAndTheListMarksIt)
 {
-    ASSERT_TRUE(
-        document->setCsvFile(std::string(TORVALE_SOURCE_DIR) + "/examples/badge/staff.csv"));
+    const std::vector<WindowCase> cases = pictureAndTextLayers();
     const auto& columns = document->csvColumns();
-    window->execute(CommandId::NewPictureLayer);
-    window->execute(CommandId::NewTextLayer);
-    placeLayer(0, 10, 10, 100, 80);
-    placeLayer(1, 10, 100, 100, 40);
     QTableWidget& list = *window->layerPanel()->table();
-    const struct {
-        int row;
-        LayerWindow* window;
-        QString type;
-    } cases[] = {{0, &picture(), QStringLiteral("图")}, {1, &text(), QStringLiteral("字")}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         selectOnly(c.row);

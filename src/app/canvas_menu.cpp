@@ -114,6 +114,7 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
         menu.push_back({Kind::Item, CommandId::NewTextLayer, "新建\t字", false});
         menu.push_back({Kind::Item, CommandId::NewPictureLayer, "新建\t图", false});
         menu.push_back({Kind::Item, CommandId::NewCodeLayer, "新建\t码", false});
+        menu.push_back({Kind::Item, CommandId::NewShapeLayer, "新建\t形", false});
         menu.push_back({Kind::Separator, std::nullopt, {}, false});
         menu.push_back({Kind::Item, CommandId::Refresh, "刷新", false});
         return menu;
@@ -133,12 +134,15 @@ std::vector<ContextMenuEntry> CanvasController::contextMenu(CardPoint p)
     } else {
         m_menuReference.reset();
     }
-    if (std::any_of(marked.begin(), marked.end(),
-                    [](const Layer* layer) { return layer->type == LayerType::Picture; })) {
+    const auto anyMarked = [&marked](auto test) {
+        return std::any_of(marked.begin(), marked.end(), test);
+    };
+    if (anyMarked([](const Layer* layer) { return followsLayerLevel(layer->type); })) {
         menu.push_back({Kind::Separator, std::nullopt, {}, false});
         menu.push_back({Kind::LevelMenu, std::nullopt, "层次", false});
-        menu.push_back({Kind::OverflowMenu, std::nullopt, "溢出样式", false});
     }
+    if (anyMarked([](const Layer* layer) { return layer->type == LayerType::Picture; }))
+        menu.push_back({Kind::OverflowMenu, std::nullopt, "溢出样式", false});
     return menu;
 }
 

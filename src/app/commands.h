@@ -39,8 +39,10 @@ enum class CommandId : int {
     ChangeWatermarkPicture = 35309,
     DeleteWatermark = 35310,
     Refresh = 35311,
-    NewCodeLayer = 35312,    // 新建 码: a QR code or barcode layer
-    InsertCodeLayer = 35313, // 插入 码
+    NewCodeLayer = 35312,     // 新建 码: a QR code or barcode layer
+    InsertCodeLayer = 35313,  // 插入 码
+    NewShapeLayer = 35314,    // 新建 形: a rectangle or ellipse
+    InsertShapeLayer = 35315, // 插入 形
 
     Zoom25 = 35319, // 35319..35329: 25% .. 800%
     Zoom800 = 35329,

@@ -523,7 +523,7 @@ void EditorDocument::setLayerType(LayerId id, LayerType type)
 void EditorDocument::setLayerLevel(const std::vector<LayerId>& ids, LayerLevel level)
 {
     editLayers(ids, FieldLevel, [level](Layer& layer) {
-        if (layer.type != LayerType::Picture || layer.layer_level == level)
+        if (!followsLayerLevel(layer.type) || layer.layer_level == level)
             return false;
         layer.layer_level = level;
         return true;

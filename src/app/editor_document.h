@@ -194,7 +194,7 @@ public:
     void deleteLayers(const std::vector<LayerId>& ids);
     /// Changes the type of one layer.
     void setLayerType(LayerId id, LayerType type);
-    /// Sets the level of the picture layers named (text layers have none).
+    /// Sets the level of the picture, code and shape layers named (text layers have none).
     void setLayerLevel(const std::vector<LayerId>& ids, LayerLevel level);
     /// Sets the overflow style of the layers named.
     void setLayerOverflow(const std::vector<LayerId>& ids, OverflowStyle style);

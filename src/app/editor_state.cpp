@@ -38,6 +38,8 @@ PropertyWindow propertyWindowOf(LayerType type)
         return PropertyWindow::Picture;
     case LayerType::Code:
         return PropertyWindow::Code;
+    case LayerType::Shape:
+        return PropertyWindow::Shape;
     }
     return PropertyWindow::Hidden;
 }
@@ -206,10 +208,14 @@ LayerMenuState layerMenuState(const EditorState& state, const std::vector<Layer>
     if (marked.empty())
         return menu;
     menu.selectionItemsEnabled = true;
-    if (std::none_of(marked.begin(), marked.end(),
-                     [](const Layer* layer) { return layer->type == LayerType::Picture; }))
+    menu.levelMenuEnabled = std::any_of(marked.begin(), marked.end(), [](const Layer* layer) {
+        return followsLayerLevel(layer->type);
+    });
+    menu.subMenusEnabled = std::any_of(marked.begin(), marked.end(), [](const Layer* layer) {
+        return layer->type == LayerType::Picture;
+    });
+    if (!menu.levelMenuEnabled)
         return menu;
-    menu.subMenusEnabled = true;
     const Layer& first = *marked.front();
     if (std::all_of(marked.begin(), marked.end(),
                     [&](const Layer* l) { return l->layer_level == first.layer_level; }))

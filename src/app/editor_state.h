@@ -63,7 +63,7 @@ enum class CurrentKind { None, Layer, Watermark };
 std::string sizeStatusText(std::int32_t width, std::int32_t height);
 
 /// Which layer property window is shown after a change.
-enum class PropertyWindow { Unchanged, Text, Picture, Code, Hidden };
+enum class PropertyWindow { Unchanged, Text, Picture, Code, Shape, Hidden };
 
 /// The property window that edits a layer of a type.
 PropertyWindow propertyWindowOf(LayerType type);
@@ -253,7 +253,8 @@ SelectionEffects selectWatermark(EditorState& state, std::optional<std::uint32_t
 /// Enabled state and check marks of the layer menu, from the selected rows.
 struct LayerMenuState {
     bool selectionItemsEnabled = false; // insert text/picture, copy, delete
-    bool subMenusEnabled = false;       // "层次" and "溢出样式"
+    bool subMenusEnabled = false;       // "溢出样式" (a picture is marked)
+    bool levelMenuEnabled = false;      // "层次" (a picture, code or shape is marked)
     std::optional<LayerLevel> checkedLevel;
     std::optional<OverflowStyle> checkedOverflow;
 };

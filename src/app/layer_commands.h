@@ -14,9 +14,9 @@ std::optional<std::size_t> currentListRow(const EditorDocument& document, const 
 /// Whether the layer type menu may switch a layer of this type: text and picture layers only.
 bool isTypeSwitchable(LayerType type);
 
-/// New layer of a type at the end, selected (35300, 35301, 35312).
+/// New layer of a type at the end, selected (35300, 35301, 35312, 35314).
 void newLayer(EditorDocument& document, EditorState& state, LayerType type);
-/// New layer of a type at the current row, selected (35302, 35303, 35313).
+/// New layer of a type at the current row, selected (35302, 35303, 35313, 35315).
 void insertLayer(EditorDocument& document, EditorState& state, LayerType type);
 /// Copies of the marked layers at the end, selected (35304).
 void copyMarkedLayers(EditorDocument& document, EditorState& state);

@@ -111,6 +111,8 @@ const char* layerTypeName(LayerType type)
         return "图";
     case LayerType::Code:
         return "码";
+    case LayerType::Shape:
+        return "形";
     }
     return "";
 }

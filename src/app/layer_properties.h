@@ -57,7 +57,7 @@ struct NumericFieldValue {
 /// anything else is stored.
 NumericFieldValue numericFieldValue(const std::string& text, std::int32_t minimum);
 
-/// The layer list's name of a layer type: "字", "图" or "码".
+/// The layer list's name of a layer type: "字", "图", "码" or "形".
 const char* layerTypeName(LayerType type);
 
 /// Whether a symbology takes an error level (QR only).

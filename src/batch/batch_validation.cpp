@@ -186,6 +186,8 @@ std::optional<BatchProblem> checkLayer(const Layer& layer, const PackedStrings& 
                               formatText("图层#%d 的显示条件列 '%s' 不是CSV文件的列", layer.number,
                                          layer.showIfColumn.c_str()),
                               "请选择CSV文件中的列，或选择“(总是显示)”");
+    } else if (layer.type == LayerType::Shape) {
+        // A shape draws its own fill and outline: no column, no content to read.
     } else if (layer.isFixed) {
         problem = checkFixedContent(layer, columns, templatePath);
     } else if (layer.bind_col_name.empty() || !columns.contains(layer.bind_col_name)) {

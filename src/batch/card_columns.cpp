@@ -23,6 +23,8 @@ CardColumns::CardColumns(const PackedStrings& header, const Template& tpl, const
             continue;
         for (const Layer& layer : t->layers) {
             add(layer.showIfColumn);
+            if (layer.type == LayerType::Shape)
+                continue;
             if (!layer.isFixed)
                 add(layer.bind_col_name);
             else if (layer.type != LayerType::Picture)

@@ -16,6 +16,8 @@ bool isColorOrNone(std::string_view text)
 
 constexpr unsigned kDrawnLayers = kTextLayers | kCodeLayers;
 constexpr unsigned kPictureWindows = kPictureLayers | kCodeLayers;
+// The layers drawn at their rectangle's size, whose pictures a new size makes again.
+constexpr unsigned kSizedLayers = kDrawnLayers | kShapeLayers;
 
 constexpr const char* kTextAlignments[] = {"左", "距中", "右", "两端"};
 constexpr const char* kPictureAlignments[] = {"左", "距中", "右"};
@@ -27,6 +29,8 @@ constexpr const char* kOverflowEntries[] = {"等比例缩小", "等比例缩放"
 constexpr std::int32_t kOverflowCodes[] = {0, 4, 1, 2, 3, 5};
 // In the order of ShowIfOp.
 constexpr const char* kShowIfOps[] = {"等于", "不等于", "为空", "不为空", "包含"};
+// In the order of ShapeKind.
+constexpr const char* kShapeKinds[] = {"矩形", "椭圆"};
 
 constexpr const char* kGeometry = "移动图层";
 constexpr const char* kBinding = "修改绑定列";
@@ -37,6 +41,7 @@ constexpr const char* kAlignment = "修改对齐方式";
 constexpr const char* kFrame = "修改图片边框";
 constexpr const char* kCode = "修改条码";
 constexpr const char* kShowIf = "修改显示条件";
+constexpr const char* kShape = "修改形状";
 
 constexpr FileRule kRequired = FileRule::Required;
 constexpr FileRule kUnlessDefault = FileRule::UnlessDefault;
@@ -49,10 +54,10 @@ const LayerFieldInfo kLayerFields[] = {
     {.member = "y", .field = &Layer::y, .rule = kRequired, .group = FieldGeometry,
      .stepName = kGeometry, .mergeKey = "y"},
     {.member = "width", .field = &Layer::width, .rule = kRequired, .group = FieldGeometry,
-     .thumbnail = kDrawnLayers, .stepName = kGeometry, .mergeKey = "width"},
+     .thumbnail = kSizedLayers, .stepName = kGeometry, .mergeKey = "width"},
     {.member = "height", .field = &Layer::height, .rule = kRequired, .group = FieldGeometry,
-     .thumbnail = kDrawnLayers, .stepName = kGeometry, .mergeKey = "height"},
-    {.member = "type", .field = &Layer::type, .rule = kRequired, .minimum = 0, .maximum = 2,
+     .thumbnail = kSizedLayers, .stepName = kGeometry, .mergeKey = "height"},
+    {.member = "type", .field = &Layer::type, .rule = kRequired, .minimum = 0, .maximum = 3,
      .range = RangeRule::Default, .group = FieldType, .stepName = "修改图层类型"},
     {.member = "bind_col_name", .field = &Layer::bind_col_name, .rule = kRequired,
      .group = FieldBinding, .stepName = kBinding},
@@ -83,8 +88,13 @@ const LayerFieldInfo kLayerFields[] = {
                     .caption = "颜色："},
                    {.windows = kCodeLayers, .row = 50, .kind = ControlKind::Swatch,
                     .caption = "颜色："}}}},
+    // A shape's fill; "" (无) leaves it unfilled.
     {.member = "htmlColor", .field = &Layer::htmlColor, .rule = kRequired, .group = FieldColor,
-     .thumbnail = kDrawnLayers, .stepName = kColor},
+     .thumbnail = kSizedLayers, .stepName = kColor,
+     .controls = {{{.windows = kShapeLayers, .row = 20, .kind = ControlKind::Swatch,
+                    .caption = "填充："},
+                   {.windows = kShapeLayers, .row = 20, .kind = ControlKind::Check,
+                    .caption = "无"}}}},
     {.member = "tHAlign", .field = &Layer::tHAlign, .rule = kRequired, .group = FieldAlignment,
      .thumbnail = kTextLayers, .stepName = kAlignment,
      .controls = {{{.windows = kTextLayers, .row = 70, .kind = ControlKind::List,
@@ -115,6 +125,8 @@ const LayerFieldInfo kLayerFields[] = {
     {.member = "layer_level", .field = &Layer::layer_level, .rule = kRequired, .minimum = 0,
      .maximum = 1, .range = RangeRule::Default, .group = FieldLevel, .stepName = "修改图层层级",
      .controls = {{{.windows = kPictureLayers, .row = 50, .kind = ControlKind::List,
+                    .caption = "层次：", .entries = kLevels},
+                   {.windows = kCodeLayers | kShapeLayers, .row = 190, .kind = ControlKind::List,
                     .caption = "层次：", .entries = kLevels}}}},
     {.member = "overflow_style", .field = &Layer::overflow_style, .rule = kRequired,
      .minimum = 0, .maximum = 5, .range = RangeRule::Default, .group = FieldOverflow,
@@ -147,19 +159,27 @@ const LayerFieldInfo kLayerFields[] = {
                     .caption = "占位图片："}}}},
     {.member = "cornerRadius", .field = &Layer::cornerRadius, .rule = kUnlessDefault,
      .minimum = 0, .maximum = kMaxPictureEdge, .range = RangeRule::Default, .group = FieldFrame,
-     .stepName = kFrame, .mergeKey = "cornerRadius",
+     .thumbnail = kShapeLayers, .stepName = kFrame, .mergeKey = "cornerRadius",
      .controls = {{{.windows = kPictureLayers, .row = 80, .kind = ControlKind::Number,
+                    .caption = "圆角半径：", .minimum = 0, .maximum = kMaxPictureEdge,
+                    .maxLength = 6},
+                   {.windows = kShapeLayers, .row = 50, .kind = ControlKind::Number,
                     .caption = "圆角半径：", .minimum = 0, .maximum = kMaxPictureEdge,
                     .maxLength = 6}}}},
     {.member = "borderWidth", .field = &Layer::borderWidth, .rule = kUnlessDefault,
      .minimum = 0, .maximum = kMaxPictureEdge, .range = RangeRule::Default, .group = FieldFrame,
-     .stepName = kFrame, .mergeKey = "borderWidth",
+     .thumbnail = kShapeLayers, .stepName = kFrame, .mergeKey = "borderWidth",
      .controls = {{{.windows = kPictureLayers, .row = 90, .kind = ControlKind::Number,
+                    .caption = "边框宽度：", .minimum = 0, .maximum = kMaxPictureEdge,
+                    .maxLength = 6},
+                   {.windows = kShapeLayers, .row = 30, .kind = ControlKind::Number,
                     .caption = "边框宽度：", .minimum = 0, .maximum = kMaxPictureEdge,
                     .maxLength = 6}}}},
     {.member = "borderColor", .field = &Layer::borderColor, .rule = kUnlessDefault,
-     .accepts = isHtmlColor, .group = FieldFrame, .stepName = kFrame,
+     .accepts = isHtmlColor, .group = FieldFrame, .thumbnail = kShapeLayers, .stepName = kFrame,
      .controls = {{{.windows = kPictureLayers, .row = 100, .kind = ControlKind::Swatch,
+                    .caption = "边框颜色："},
+                   {.windows = kShapeLayers, .row = 40, .kind = ControlKind::Swatch,
                     .caption = "边框颜色："}}}},
     {.member = "codeType", .field = &Layer::codeType, .rule = kUnlessDefault,
      .choices = kCodeTypes, .group = FieldCode, .thumbnail = kCodeLayers, .stepName = kCode,
@@ -204,6 +224,17 @@ const LayerFieldInfo kLayerFields[] = {
      .group = FieldShowIf, .stepName = kShowIf, .mergeKey = "showIfValue",
      .controls = {{{.windows = kAllLayers, .row = 210, .kind = ControlKind::Line,
                     .maxLength = 256}}}},
+    {.member = "shapeKind", .field = &Layer::shapeKind, .rule = kUnlessDefault, .minimum = 0,
+     .maximum = 1, .range = RangeRule::Default, .group = FieldShape, .thumbnail = kShapeLayers,
+     .stepName = kShape,
+     .controls = {{{.windows = kShapeLayers, .row = 10, .kind = ControlKind::List,
+                    .caption = "形状：", .entries = kShapeKinds}}}},
+    // Of the fill and the outline alike, in percent.
+    {.member = "opacity", .field = &Layer::opacity, .rule = kUnlessDefault, .minimum = 0,
+     .maximum = 100, .group = FieldShape, .thumbnail = kShapeLayers, .stepName = kShape,
+     .mergeKey = "opacity",
+     .controls = {{{.windows = kShapeLayers, .row = 60, .kind = ControlKind::Number,
+                    .caption = "不透明度：", .minimum = 0, .maximum = 100, .maxLength = 3}}}},
 };
 // clang-format on
 

@@ -28,13 +28,14 @@ enum LayerField : unsigned {
     FieldCode = 1u << 10,     // codeType, codeErrorLevel, codeShowText, codeBackground,
                               // codeQuietZone
     FieldShowIf = 1u << 11,   // showIfColumn, showIfOp, showIfValue
+    FieldShape = 1u << 12,    // shapeKind, opacity
 };
 using LayerFieldSet = unsigned;
 
 /// The layer member a field is kept in.
 using LayerMember = std::variant<std::int32_t Layer::*, std::uint32_t Layer::*, bool Layer::*,
                                  std::string Layer::*, LayerType Layer::*, LayerLevel Layer::*,
-                                 OverflowStyle Layer::*, ShowIfOp Layer::*>;
+                                 OverflowStyle Layer::*, ShowIfOp Layer::*, ShapeKind Layer::*>;
 
 /// A field's value: numbers (flags, list codes and colour values too) or text.
 using FieldValue = std::variant<std::int64_t, std::string>;
@@ -61,7 +62,8 @@ constexpr unsigned layerTypeBit(LayerType type)
 inline constexpr unsigned kTextLayers = layerTypeBit(LayerType::Text);
 inline constexpr unsigned kPictureLayers = layerTypeBit(LayerType::Picture);
 inline constexpr unsigned kCodeLayers = layerTypeBit(LayerType::Code);
-inline constexpr unsigned kAllLayers = kTextLayers | kPictureLayers | kCodeLayers;
+inline constexpr unsigned kShapeLayers = layerTypeBit(LayerType::Shape);
+inline constexpr unsigned kAllLayers = kTextLayers | kPictureLayers | kCodeLayers | kShapeLayers;
 
 /// How a property window edits a field.
 enum class ControlKind {

@@ -70,6 +70,11 @@ std::string pixelsToSizeText(std::int32_t pixels, SizeUnit unit, std::int32_t dp
     return formatText("%d", pixels);
 }
 
+bool followsLayerLevel(LayerType type)
+{
+    return type != LayerType::Text;
+}
+
 Layer makeLayer(LayerType type, LayerLevel defaultLevel, OverflowStyle defaultOverflow)
 {
     Layer layer;
@@ -79,6 +84,13 @@ Layer makeLayer(LayerType type, LayerLevel defaultLevel, OverflowStyle defaultOv
     // A code needs a value to be drawn at all: the editor shows this one until it is changed.
     if (type == LayerType::Code)
         layer.text = kDefaultCodeDemo;
+    // The default level is the pictures' setting: a new code or shape starts where it shows.
+    if (type == LayerType::Code || type == LayerType::Shape)
+        layer.layer_level = LayerLevel::AboveBackground;
+    if (type == LayerType::Shape) {
+        layer.color = kDefaultShapeFillValue;
+        layer.htmlColor = kDefaultShapeFill;
+    }
     return layer;
 }
 

@@ -26,7 +26,10 @@ enum class OverflowStyle : std::int32_t {
     Cover = 5,       // 等比例填满: scaled to cover the rectangle, the overflow cut off
 };
 
-enum class LayerType : std::int32_t { Text = 0, Picture = 1, Code = 2 };
+enum class LayerType : std::int32_t { Text = 0, Picture = 1, Code = 2, Shape = 3 };
+
+/// The outline of a shape layer.
+enum class ShapeKind : std::int32_t { Rectangle = 0, Ellipse = 1 };
 
 /// How a layer's rule tests the cell of its column.
 enum class ShowIfOp : std::int32_t {
@@ -107,6 +110,9 @@ inline constexpr std::int32_t kMaxTextLines = 100;
 /// The largest corner radius and border width a template may hold (pixels).
 inline constexpr std::int32_t kMaxPictureEdge = 100000;
 inline constexpr const char* kDefaultBorderColor = "#000000";
+/// The fill of a new shape layer.
+inline constexpr const char* kDefaultShapeFill = "#3C78D8";
+inline constexpr std::uint32_t kDefaultShapeFillValue = 0xD8783C; // 0x00BBGGRR
 
 struct Layer {
     std::int32_t number = 1;
@@ -163,6 +169,11 @@ struct Layer {
     std::string showIfColumn;
     ShowIfOp showIfOp = ShowIfOp::Equals;
     std::string showIfValue;
+    /// Shape layers: a rectangle (with cornerRadius) or an ellipse filled with htmlColor ("":
+    /// no fill) and outlined inside by borderWidth in borderColor; fill and outline are drawn
+    /// at opacity percent.
+    ShapeKind shapeKind = ShapeKind::Rectangle;
+    std::int32_t opacity = 100;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;
@@ -210,6 +221,10 @@ std::int32_t sizeToPixels(const std::string& text, SizeUnit unit, std::int32_t d
 
 /// Size text of a pixel count in a unit at a dpi ("%d", "%0.2f" or "%0.3f").
 std::string pixelsToSizeText(std::int32_t pixels, SizeUnit unit, std::int32_t dpi);
+
+/// Whether a layer of this type is drawn below the background when its layer_level says so
+/// (text is always drawn above it).
+bool followsLayerLevel(LayerType type);
 
 /// A new layer of a kind with the start values, the given default level and overflow style.
 Layer makeLayer(LayerType type, LayerLevel defaultLevel, OverflowStyle defaultOverflow);

@@ -126,11 +126,12 @@ CardRenderer::CardRenderer(const Template& tpl, std::int32_t dpi, const FontRegi
         m_background = m_backgroundOnWhite = RgbaPixels();
     }
     for (const Layer& layer : m_template.layers) {
-        if (layer.type == LayerType::Picture && layer.layer_level == LayerLevel::BelowBackground)
+        if (followsLayerLevel(layer.type) && layer.layer_level == LayerLevel::BelowBackground)
             m_layersBelow = true;
         const bool picture = layer.type == LayerType::Picture;
-        m_fixedPictures.push_back(picture && layer.isFixed ? preparePicture(layer.filePath, layer)
-                                                           : std::nullopt);
+        m_fixedPictures.push_back(layer.type == LayerType::Shape ? prepareShape(layer)
+                                  : picture && layer.isFixed ? preparePicture(layer.filePath, layer)
+                                                             : std::nullopt);
         m_placeholders.push_back(picture && !layer.isFixed && !layer.placeholderPath.empty()
                                      ? preparePicture(layer.placeholderPath, layer)
                                      : std::nullopt);
@@ -164,6 +165,25 @@ CardRenderer::preparePicture(const std::string& storedPath, const Layer& layer) 
     } catch (const std::bad_alloc&) {
         return std::nullopt; // an invalid picture, as one that cannot be decoded
     }
+}
+
+std::optional<CardRenderer::PreparedPicture> CardRenderer::prepareShape(const Layer& layer) const
+{
+    // Only the part on the card is drawn: a band far wider than the card costs no more.
+    const long x = layer.x;
+    const long y = layer.y;
+    PreparedPicture prepared;
+    try {
+        if (!drawShapePixels(layer, prepared.pixels,
+                             {-x, -y, static_cast<long>(m_background.width) - x,
+                              static_cast<long>(m_background.height) - y}))
+            return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    prepared.at = {static_cast<std::int32_t>(std::max(x, 0L)),
+                   static_cast<std::int32_t>(std::max(y, 0L))};
+    return prepared;
 }
 
 void CardRenderer::drawText(CardBuffers& buffers, std::size_t layerIndex, const std::string& cell,
@@ -275,7 +295,10 @@ void CardRenderer::drawCodeLayer(CardBuffers& buffers, const Layer& layer, const
             cardSuffix(cardName) + "\n");
         return;
     }
-    buffers.drawn.push_back(blendOver(buffers.card, image.pixels, image.x, image.y));
+    if (layer.layer_level == LayerLevel::BelowBackground)
+        blendOver(buffers.under, image.pixels, image.x, image.y);
+    else
+        buffers.drawn.push_back(blendOver(buffers.card, image.pixels, image.x, image.y));
     codes.push_back({&layer, std::move(image), std::move(*encoded.symbol)});
 }
 
@@ -323,6 +346,12 @@ void CardRenderer::drawLayers(CardBuffers& buffers, const CardRow& row, LogSink&
             break;
         if (!layerShown(layer, row))
             continue;
+        const bool below = layer.layer_level == LayerLevel::BelowBackground;
+        if (layer.type == LayerType::Shape) {
+            if (const std::optional<PreparedPicture>& shape = m_fixedPictures[index])
+                drawPicture(buffers, shape->pixels, shape->at, below);
+            continue;
+        }
         const std::string* cell = layerCell(layer, row, filled);
         if (layer.type == LayerType::Text) {
             if (cell && !cell->empty() && layer.width > 0 && layer.height > 0)
@@ -337,7 +366,6 @@ void CardRenderer::drawLayers(CardBuffers& buffers, const CardRow& row, LogSink&
         // An empty rectangle has no room for any part of a picture.
         if (layer.width <= 0 || layer.height <= 0)
             continue;
-        const bool below = layer.layer_level == LayerLevel::BelowBackground;
         const auto drawPrepared = [&](const std::optional<PreparedPicture>& prepared) {
             if (prepared)
                 drawPicture(buffers, prepared->pixels, prepared->at, below);

@@ -25,8 +25,9 @@ namespace torvale {
 /// during a batch applies from the next card. compose() may run on several threads at once.
 ///
 /// Every card is drawn the same way: the background, decoded once and kept as 8-bit RGBA, is
-/// copied into a worker's card buffer; pictures (fitted and framed in 8 bits), texts and codes
-/// are blended over it (blendOver); the card is then encoded from those pixels (encodeCard).
+/// copied into a worker's card buffer; pictures (fitted and framed in 8 bits), shapes, texts and
+/// codes are blended over it (blendOver), or under it when their layer_level says so; the card
+/// is then encoded from those pixels (encodeCard).
 class CardRenderer {
 public:
     /// tpl: the template (copied); dpi: the output resolution; csvPath: the data file, whose
@@ -67,7 +68,7 @@ private:
     struct CachedText;
     struct TextCache;
     // A picture fitted and framed for one layer once per batch: a fixed picture or a
-    // placeholder.
+    // placeholder; or a shape drawn once per batch (the part of it on the card).
     struct PreparedPicture {
         RgbaPixels pixels;
         FitPosition at;
@@ -100,6 +101,7 @@ private:
                   TextNotes& notes, LogSink& log) const;
     std::optional<PreparedPicture> preparePicture(const std::string& storedPath,
                                                   const Layer& layer) const;
+    std::optional<PreparedPicture> prepareShape(const Layer& layer) const;
 
     Template m_template;
     std::int32_t m_dpi;
@@ -107,8 +109,9 @@ private:
     std::string m_csvFolder;
     RgbaPixels m_background;        // decoded once; empty when it cannot be made
     RgbaPixels m_backgroundOnWhite; // a background that is not opaque over white
-    bool m_layersBelow = false;     // a picture layer is drawn below the background
-    // Per layer: the picture of a fixed picture layer and the placeholder of a picture layer.
+    bool m_layersBelow = false;     // a layer is drawn below the background
+    // Per layer: the picture of a fixed picture layer or a shape layer's pixels, and the
+    // placeholder of a picture layer.
     std::vector<std::optional<PreparedPicture>> m_fixedPictures;
     std::vector<std::optional<PreparedPicture>> m_placeholders;
     std::vector<std::string> m_pictureFolders; // per layer, resolved; "" for none

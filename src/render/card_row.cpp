@@ -15,6 +15,8 @@ const std::string* findCell(const CardRow& row, const std::string& column)
 
 const std::string* layerCell(const Layer& layer, const CardRow& row, std::string& storage)
 {
+    if (layer.type == LayerType::Shape)
+        return nullptr;
     if (!layer.isFixed)
         return findCell(row, layer.bind_col_name);
     if (layer.type == LayerType::Picture)

@@ -16,7 +16,7 @@ const std::string* findCell(const CardRow& row, const std::string& column);
 
 /// What a layer shows on the card of a row: a bound layer its cell (nullptr when the row has
 /// none); a fixed text or code layer its text with the row's fields filled in, kept in storage. A
-/// fixed picture layer has no cell (its picture is the same on every card).
+/// fixed picture layer and a shape layer have no cell (they are the same on every card).
 const std::string* layerCell(const Layer& layer, const CardRow& row, std::string& storage);
 
 /// Whether the card of a row shows a layer: always without a rule column; else whether the

@@ -73,6 +73,13 @@ struct RoundRect {
     double rx = 0;
     double ry = 0;
 
+    // The outline moved in by d on every side, the corners' radii with it.
+    RoundRect insetBy(double d) const
+    {
+        return {
+            left + d, top + d, right - d, bottom - d, std::max(0.0, rx - d), std::max(0.0, ry - d)};
+    }
+
     bool contains(double px, double py) const
     {
         if (px < left || px > right || py < top || py > bottom)
@@ -93,6 +100,9 @@ struct RoundRect {
     {
         const auto fx = static_cast<double>(x);
         const auto fy = static_cast<double>(y);
+        // A pixel beside the shape's box has no sample in it.
+        if (fx + 1 <= left || fx >= right || fy + 1 <= top || fy >= bottom)
+            return 0;
         if (contains(fx, fy) && contains(fx + 1, fy) && contains(fx, fy + 1) &&
             contains(fx + 1, fy + 1))
             return 255;
@@ -120,6 +130,32 @@ RoundRect pictureOutline(std::int64_t w, std::int64_t h, std::int32_t radius, do
             std::max(0.0, ry - inset)};
 }
 
+// Draws a border into pixels that hold the part of a frame whose top-left corner is (left, top)
+// in the frame: opaque from inner's outline out (none without inner), then, with cut, made
+// transparent outside outer; both anti-aliased.
+void frameArea(RgbaPixels& pixels, long left, long top, const RoundRect& outer,
+               const RoundRect* inner, const std::array<std::uint8_t, 3>& border, bool cut)
+{
+    const std::size_t w = pixels.width;
+    for (std::size_t y = 0; y < pixels.height; ++y) {
+        for (std::size_t x = 0; x < w; ++x) {
+            unsigned char* p = &pixels.bytes[(y * w + x) * 4];
+            const long px = left + static_cast<long>(x);
+            const long py = top + static_cast<long>(y);
+            // The border is opaque up to the outline; the shape's own edge then smooths it.
+            if (inner) {
+                if (const unsigned line = 255u - inner->coverage(px, py); line > 0) {
+                    const unsigned char color[4] = {border[0], border[1], border[2],
+                                                    static_cast<unsigned char>(line)};
+                    blendPixel(p, color);
+                }
+            }
+            if (cut)
+                p[3] = static_cast<unsigned char>((p[3] * outer.coverage(px, py) + 127u) / 255u);
+        }
+    }
+}
+
 } // namespace
 
 bool hasPictureFrame(const Layer& layer)
@@ -138,26 +174,9 @@ void framePixels(RgbaPixels& picture, const Layer& layer)
     const RoundRect outer = pictureOutline(sw, sh, layer.cornerRadius, 0);
     const RoundRect inner =
         pictureOutline(sw, sh, layer.cornerRadius, std::max(0, layer.borderWidth));
-    const bool border = layer.borderWidth > 0;
     const bool rounded = layer.cornerRadius > 0;
-    const std::array<std::uint8_t, 3> rgb = htmlToRgb(layer.borderColor);
-    for (std::size_t y = 0; y < h; ++y) {
-        for (std::size_t x = 0; x < w; ++x) {
-            unsigned char* p = &picture.bytes[(y * w + x) * 4];
-            const auto px = static_cast<long>(x);
-            const auto py = static_cast<long>(y);
-            // The border is opaque up to the outline; the shape's own edge then smooths it.
-            if (border) {
-                if (const unsigned line = 255u - inner.coverage(px, py); line > 0) {
-                    const unsigned char color[4] = {rgb[0], rgb[1], rgb[2],
-                                                    static_cast<unsigned char>(line)};
-                    blendPixel(p, color);
-                }
-            }
-            if (rounded)
-                p[3] = static_cast<unsigned char>((p[3] * outer.coverage(px, py) + 127u) / 255u);
-        }
-    }
+    frameArea(picture, 0, 0, outer, layer.borderWidth > 0 ? &inner : nullptr,
+              htmlToRgb(layer.borderColor), rounded);
     if (rounded)
         picture.opaque = false;
 }
@@ -303,6 +322,44 @@ std::optional<FitPosition> layerPicture(const RgbaPixels& picture, std::size_t r
     if (at)
         framePixels(fitted, layer);
     return at;
+}
+
+bool drawShapePixels(const Layer& layer, RgbaPixels& pixels, PixelRect part)
+{
+    const long w = layer.width;
+    const long h = layer.height;
+    part = {std::max(part.left, 0L), std::max(part.top, 0L), std::min(part.right, w),
+            std::min(part.bottom, h)};
+    const bool fill = !layer.htmlColor.empty();
+    const std::int32_t border = std::max(0, layer.borderWidth);
+    const std::int32_t opacity = std::clamp(layer.opacity, 0, 100);
+    if (w <= 0 || h <= 0 || part.left >= part.right || part.top >= part.bottom ||
+        (!fill && border == 0) || opacity == 0)
+        return false;
+    // A rectangle's radius is at most half its shorter side (a round-ended bar); an ellipse
+    // touches the middle of every side.
+    const double width = static_cast<double>(w);
+    const double height = static_cast<double>(h);
+    const bool ellipse = layer.shapeKind == ShapeKind::Ellipse;
+    const double radius = std::clamp<double>(layer.cornerRadius, 0, std::min(width, height) / 2);
+    const double rx = ellipse ? width / 2 : radius;
+    const double ry = ellipse ? height / 2 : radius;
+    const RoundRect outer{0, 0, width, height, rx, ry};
+    // A border wider than half the shape leaves no inside: the whole shape is border.
+    const RoundRect inner = outer.insetBy(border);
+    const std::array<std::uint8_t, 3> rgb = htmlToRgb(layer.htmlColor);
+    fillPixels(pixels, static_cast<std::size_t>(part.right - part.left),
+               static_cast<std::size_t>(part.bottom - part.top),
+               fill ? std::array<std::uint8_t, 4>{rgb[0], rgb[1], rgb[2], 255}
+                    : std::array<std::uint8_t, 4>{0, 0, 0, 0});
+    frameArea(pixels, part.left, part.top, outer, border > 0 ? &inner : nullptr,
+              htmlToRgb(layer.borderColor), true);
+    if (opacity < 100) {
+        for (std::size_t i = 3; i < pixels.bytes.size(); i += 4)
+            pixels.bytes[i] = static_cast<unsigned char>((pixels.bytes[i] * opacity + 50) / 100);
+    }
+    pixels.opaque = false;
+    return true;
 }
 
 } // namespace torvale

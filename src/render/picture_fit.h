@@ -1,8 +1,10 @@
 #pragma once
 
 #include "model/template.h"
+#include "render/card_pixels.h"
 #include "render/magick.h"
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 
@@ -61,5 +63,14 @@ void framePixels(RgbaPixels& picture, const Layer& layer);
 std::optional<FitPosition> layerPicture(const RgbaPixels& picture, std::size_t realWidth,
                                         std::size_t realHeight, const Layer& layer,
                                         RgbaPixels& fitted, RgbaPixels& scaled);
+
+/// Draws a shape layer (its shapeKind, cornerRadius, fill, border and opacity) into
+/// straight-alpha pixels of the layer's size, or of the part of it given, in the layer's own
+/// pixels (clipped to the layer): the fill inside the outline, the border inside the outline,
+/// both anti-aliased and at the layer's opacity. The cards and the design canvas both draw
+/// shapes by it. False, with pixels untouched, when nothing of the shape shows there (an empty
+/// layer or part, no fill and no border, opacity 0).
+bool drawShapePixels(const Layer& layer, RgbaPixels& pixels,
+                     PixelRect part = {0, 0, LONG_MAX, LONG_MAX});
 
 } // namespace torvale

@@ -3,10 +3,52 @@
 #include "model/layer_fields.h"
 #include "model/template_file.h"
 #include "render/code_render.h"
+#include "render/picture_fit.h"
 #include "render/picture_input.h"
 #include "render/text_render.h"
 
+#include <algorithm>
+#include <cmath>
+#include <new>
+
 namespace torvale {
+
+namespace {
+
+// A shape's picture is at most this large; the canvas stretches a smaller one over the layer.
+constexpr double kMaxShapeSide = 4096;
+constexpr double kMaxShapePixels = 8.0 * 1024 * 1024;
+
+Thumbnail shapeThumbnail(const Layer& layer)
+{
+    Thumbnail image;
+    if (layer.width <= 0 || layer.height <= 0)
+        return image;
+    const double width = layer.width;
+    const double height = layer.height;
+    const double scale = std::min({1.0, kMaxShapeSide / width, kMaxShapeSide / height,
+                                   std::sqrt(kMaxShapePixels / (width * height))});
+    Layer drawn = layer;
+    if (scale < 1) {
+        const auto scaled = [scale](std::int32_t value) {
+            return static_cast<std::int32_t>(std::lround(value * scale));
+        };
+        drawn.width = std::max(1, scaled(layer.width));
+        drawn.height = std::max(1, scaled(layer.height));
+        drawn.cornerRadius =
+            scaled(std::min(layer.cornerRadius, std::min(layer.width, layer.height)));
+        drawn.borderWidth =
+            scaled(std::min(layer.borderWidth, std::min(layer.width, layer.height)));
+    }
+    try {
+        drawShapePixels(drawn, image);
+    } catch (const std::bad_alloc&) {
+        image = Thumbnail();
+    }
+    return image;
+}
+
+} // namespace
 
 std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
 {
@@ -28,6 +70,8 @@ Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
         return renderLayerImage(layer, layer.text, fonts);
     if (layer.type == LayerType::Code)
         return renderCodeLayerImage(layer, layer.text, fonts);
+    if (layer.type == LayerType::Shape)
+        return shapeThumbnail(layer);
     if (layer.filePath.empty())
         return {};
     const DecodedPicture picture = readPicture(resolveTemplatePath(layer.filePath, templatePath));

@@ -16,7 +16,9 @@ using Thumbnail = RgbaPixels;
 std::string thumbnailKey(const Layer& layer, const std::string& templatePath);
 
 /// Text layer: its demo text rendered; code layer: the code of its demo value in an image of the
-/// layer's size (transparent when it cannot be drawn); picture layer: its demo picture whole and
+/// layer's size (transparent when it cannot be drawn); shape layer: the shape in an image of the
+/// layer's size, or made smaller for a layer of more than a few megapixels (to be stretched over
+/// the layer), empty when nothing of it shows; picture layer: its demo picture whole and
 /// unscaled (width and height 0 when it has none or it cannot be read). A relative demo picture is
 /// resolved against the folder of templatePath, then the program folder.
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,

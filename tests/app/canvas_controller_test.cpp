@@ -331,6 +331,7 @@ TEST_F(CanvasControllerTest, ContextMenuEntries)
               (std::vector<std::pair<Kind, int>>{{Kind::Item, 35300},
                                                  {Kind::Item, 35301},
                                                  {Kind::Item, 35312},
+                                                 {Kind::Item, 35314},
                                                  {Kind::Separator, 0},
                                                  {Kind::Item, 35311}}));
     // Two layers under the pointer in a multiple selection: no alignment, the picture menus.

@@ -197,29 +197,38 @@ TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
         std::vector<std::size_t> selected; // marked too
         LayerMenuState expected;
     };
+    // A code or shape has a level but no overflow style.
+    Layer code = pictureLayer(L::BelowBackground);
+    code.type = LayerType::Code;
+    Layer shape = pictureLayer(L::BelowBackground);
+    shape.type = LayerType::Shape;
     const Case cases[] = {
-        {"no rows", {}, {}, {false, false, {}, {}}},
-        {"no selection", {pictureLayer()}, {}, {false, false, {}, {}}},
-        {"text only", {textLayer(), textLayer()}, {0, 1}, {true, false, {}, {}}},
+        {"no rows", {}, {}, {false, false, false, {}, {}}},
+        {"no selection", {pictureLayer()}, {}, {false, false, false, {}, {}}},
+        {"text only", {textLayer(), textLayer()}, {0, 1}, {true, false, false, {}, {}}},
         {"one picture",
          {textLayer(), pictureLayer(L::BelowBackground, O::ScaleToFit)},
          {1},
-         {true, true, L::BelowBackground, O::ScaleToFit}},
+         {true, true, true, L::BelowBackground, O::ScaleToFit}},
         {"pictures agree",
          {pictureLayer(L::BelowBackground, O::CropCentre),
           pictureLayer(L::BelowBackground, O::CropCentre)},
          {0, 1},
-         {true, true, L::BelowBackground, O::CropCentre}},
+         {true, true, true, L::BelowBackground, O::CropCentre}},
         {"levels differ",
          {pictureLayer(L::AboveBackground, O::CropCentre),
           pictureLayer(L::BelowBackground, O::CropCentre)},
          {0, 1},
-         {true, true, {}, O::CropCentre}},
+         {true, true, true, {}, O::CropCentre}},
         {"styles differ",
          {pictureLayer(L::AboveBackground, O::ShrinkToFit),
           pictureLayer(L::AboveBackground, O::CropTopLeft)},
          {0, 1},
-         {true, true, L::AboveBackground, {}}},
+         {true, true, true, L::AboveBackground, {}}},
+        {"code and shape",
+         {code, shape},
+         {0, 1},
+         {true, false, true, L::BelowBackground, O::FillScale}},
     };
     for (const Case& c : cases) {
         EditorState selection;
@@ -229,6 +238,7 @@ TEST(LayerMenu, EnabledStateAndChecksFollowTheSelection)
         const LayerMenuState state = layerMenuState(selection, layers);
         EXPECT_EQ(state.selectionItemsEnabled, c.expected.selectionItemsEnabled) << c.name;
         EXPECT_EQ(state.subMenusEnabled, c.expected.subMenusEnabled) << c.name;
+        EXPECT_EQ(state.levelMenuEnabled, c.expected.levelMenuEnabled) << c.name;
         EXPECT_EQ(state.checkedLevel, c.expected.checkedLevel) << c.name;
         EXPECT_EQ(state.checkedOverflow, c.expected.checkedOverflow) << c.name;
     }

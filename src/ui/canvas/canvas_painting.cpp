@@ -203,10 +203,16 @@ void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
         const LayerRect shown = m_controller.shownRect(layer);
         if (shown.x == -1 || shown.width == -1)
             continue;
-        const bool below = layer.type == LayerType::Picture &&
-                           layer.layer_level == LayerLevel::BelowBackground;
+        const bool below =
+            followsLayerLevel(layer.type) && layer.layer_level == LayerLevel::BelowBackground;
         if (below != belowBackground)
             continue;
+        // A shape's image is made at the layer's size, or smaller for a huge layer: it covers
+        // the rectangle the layer is shown at.
+        if (layer.type == LayerType::Shape) {
+            painter.drawImage(screenRect(shown), found->second.image);
+            continue;
+        }
         // Text and code images are made at the layer's size; only pictures are fitted here.
         if (layer.type != LayerType::Picture) {
             const QRect s = screenRect(shown);

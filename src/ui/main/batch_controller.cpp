@@ -159,9 +159,10 @@ QWidget* BatchController::controlFor(BatchControl control) const
     // The property window of the layer, when it is open, holds the layer's column, rule,
     // font, content and placeholder (the code window only column, rule and content).
     if (LayerWindow* window = m_window.openLayerWindow()) {
-        if (control == BatchControl::LayerColumnSelector)
+        // A shape's window has neither.
+        if (control == BatchControl::LayerColumnSelector && window->columnBox())
             return window->columnBox();
-        if (control == BatchControl::LayerContentField)
+        if (control == BatchControl::LayerContentField && window->contentField())
             return window->contentField();
         if (control == BatchControl::LayerShowIfColumn)
             return window->showIfColumnBox();

@@ -73,6 +73,7 @@ MainWindow::MainWindow(EditorDocument& document, const FontRegistry& fonts, Prom
     m_textWindow = new TextLayerWindow(*m_context, this);
     m_pictureWindow = new PictureLayerWindow(*m_context, this);
     m_codeWindow = new CodeLayerWindow(*m_context, this);
+    m_shapeWindow = new ShapeLayerWindow(*m_context, this);
     m_watermarkDialog = new WatermarkPositionDialog(*m_context, this);
     // A new layer's window appears once its rectangle is drawn.
     connect(m_canvas, &CanvasView::rectangleFinished, this, [this] {
@@ -114,6 +115,7 @@ MainWindow::~MainWindow()
     delete m_textWindow;
     delete m_pictureWindow;
     delete m_codeWindow;
+    delete m_shapeWindow;
     delete takeCentralWidget();
 }
 
@@ -320,6 +322,9 @@ void MainWindow::showPropertyWindow(PropertyWindow which)
     case PropertyWindow::Code:
         shown = m_codeWindow;
         break;
+    case PropertyWindow::Shape:
+        shown = m_shapeWindow;
+        break;
     }
     for (LayerWindow* window : layerWindows()) {
         if (window != shown)
@@ -333,9 +338,9 @@ void MainWindow::showPropertyWindow(PropertyWindow which)
         shown->hideLayer();
 }
 
-std::array<LayerWindow*, 3> MainWindow::layerWindows() const
+std::array<LayerWindow*, 4> MainWindow::layerWindows() const
 {
-    return {m_textWindow, m_pictureWindow, m_codeWindow};
+    return {m_textWindow, m_pictureWindow, m_codeWindow, m_shapeWindow};
 }
 
 LayerWindow* MainWindow::openLayerWindow() const

@@ -25,6 +25,7 @@ class BackgroundPanel;
 class BalloonManager;
 class CanvasView;
 class CodeLayerWindow;
+class ShapeLayerWindow;
 class DataSourcePanel;
 class FontMappingDialog;
 class RowCheckWindow;
@@ -85,8 +86,9 @@ public:
     WatermarkPositionDialog* watermarkDialog() const { return m_watermarkDialog; }
     PictureLayerWindow* pictureLayerWindow() const { return m_pictureWindow; }
     CodeLayerWindow* codeLayerWindow() const { return m_codeWindow; }
-    /// The property windows of the three layer types.
-    std::array<LayerWindow*, 3> layerWindows() const;
+    ShapeLayerWindow* shapeLayerWindow() const { return m_shapeWindow; }
+    /// The property windows of the four layer types.
+    std::array<LayerWindow*, 4> layerWindows() const;
     /// The property window showing a layer, when one is open.
     LayerWindow* openLayerWindow() const;
 
@@ -204,6 +206,7 @@ private:
     bool m_watermarkPanelShown = false;
     PictureLayerWindow* m_pictureWindow = nullptr;
     CodeLayerWindow* m_codeWindow = nullptr;
+    ShapeLayerWindow* m_shapeWindow = nullptr;
     FontMappingDialog* m_fontMappingDialog = nullptr;
     RowCheckWindow* m_rowCheckWindow = nullptr;
     std::unique_ptr<BatchController> m_batch;

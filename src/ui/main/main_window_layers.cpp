@@ -24,10 +24,12 @@ void MainWindow::buildLayerMenus()
     add(m_layerMenu, "新建 \t字", CommandId::NewTextLayer);
     add(m_layerMenu, "新建 \t图", CommandId::NewPictureLayer);
     add(m_layerMenu, "新建 \t码", CommandId::NewCodeLayer);
+    add(m_layerMenu, "新建 \t形", CommandId::NewShapeLayer);
     m_layerMenu->addSeparator();
     add(m_layerMenu, "插入 \t字", CommandId::InsertTextLayer);
     add(m_layerMenu, "插入 \t图", CommandId::InsertPictureLayer);
     add(m_layerMenu, "插入 \t码", CommandId::InsertCodeLayer);
+    add(m_layerMenu, "插入 \t形", CommandId::InsertShapeLayer);
     m_layerMenu->addSeparator();
     add(m_layerMenu, "复制", CommandId::CopyLayers);
     add(m_layerMenu, "删除", CommandId::DeleteLayers);
@@ -66,6 +68,10 @@ void MainWindow::registerLayerCommands()
                  [](auto& d, auto& s) { insertLayer(d, s, LayerType::Picture); });
     layerCommand(CommandId::InsertCodeLayer,
                  [](auto& d, auto& s) { insertLayer(d, s, LayerType::Code); });
+    layerCommand(CommandId::NewShapeLayer,
+                 [](auto& d, auto& s) { newLayer(d, s, LayerType::Shape); });
+    layerCommand(CommandId::InsertShapeLayer,
+                 [](auto& d, auto& s) { insertLayer(d, s, LayerType::Shape); });
     layerCommand(CommandId::CopyLayers, [](auto& d, auto& s) { copyMarkedLayers(d, s); });
     layerCommand(CommandId::DeleteLayers, [](auto& d, auto& s) { deleteMarkedLayers(d, s); });
     layerCommand(CommandId::LayerTypeText,

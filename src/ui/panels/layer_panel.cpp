@@ -75,15 +75,20 @@ std::optional<CommandId> commandOf(const QAction* action)
     return static_cast<CommandId>(value);
 }
 
-// Sets the state of every layer-menu item in a menu and its sub-menus; returns true when the
-// menu holds a level or overflow item.
-bool prepareItems(QMenu& menu, const LayerMenuState& state)
+// What a menu holds besides commands.
+enum class MenuChoices { None, Level, Overflow };
+
+// Sets the state of every layer-menu item in a menu and its sub-menus; returns whether the
+// menu holds level or overflow items.
+MenuChoices prepareItems(QMenu& menu, const LayerMenuState& state)
 {
-    bool holdsChoices = false;
+    MenuChoices holdsChoices = MenuChoices::None;
     for (QAction* action : menu.actions()) {
         if (QMenu* sub = action->menu()) {
-            if (prepareItems(*sub, state))
-                action->setEnabled(state.subMenusEnabled);
+            const MenuChoices choices = prepareItems(*sub, state);
+            if (choices != MenuChoices::None)
+                action->setEnabled(choices == MenuChoices::Level ? state.levelMenuEnabled
+                                                                 : state.subMenusEnabled);
             continue;
         }
         const auto id = commandOf(action);
@@ -93,6 +98,7 @@ bool prepareItems(QMenu& menu, const LayerMenuState& state)
         case CommandId::InsertTextLayer:
         case CommandId::InsertPictureLayer:
         case CommandId::InsertCodeLayer:
+        case CommandId::InsertShapeLayer:
         case CommandId::CopyLayers:
         case CommandId::DeleteLayers:
             action->setEnabled(state.selectionItemsEnabled);
@@ -100,10 +106,10 @@ bool prepareItems(QMenu& menu, const LayerMenuState& state)
         default:
             if (const auto level = layerLevelOf(*id)) {
                 action->setChecked(state.checkedLevel == *level);
-                holdsChoices = true;
+                holdsChoices = MenuChoices::Level;
             } else if (const auto style = overflowStyleOf(*id)) {
                 action->setChecked(state.checkedOverflow == *style);
-                holdsChoices = true;
+                holdsChoices = MenuChoices::Overflow;
             }
             break;
         }

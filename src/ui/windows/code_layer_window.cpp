@@ -14,7 +14,7 @@ namespace torvale {
 
 namespace {
 
-constexpr int kCodeWindowHeight = 383;
+constexpr int kCodeWindowHeight = 409;
 
 } // namespace
 

@@ -102,17 +102,20 @@ LayerWindow::LayerWindow(EditorContext& context, QWidget* owner, int clientHeigh
     if (const QScreen* screen = owner->screen() ? owner->screen() : QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    m_columnBox = new QComboBox(this);
-    m_columnBox->addItems({QString::fromUtf8(kFixedContentEntry), QString()});
-    m_columnBox->setGeometry(kControlLeft, addRow("绑定列名："), kControlWidth, 22);
-    m_columnBox->setObjectName(QStringLiteral("columnBox"));
-    connect(m_columnBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (m_filling || index < 0)
-            return;
-        writeField("bind_col_name", [&](Layer& l) {
-            applyColumnListEntry(l, index, m_context.document().csvColumns());
+    // A shape is the same on every card: it has no column.
+    if (type != LayerType::Shape) {
+        m_columnBox = new QComboBox(this);
+        m_columnBox->addItems({QString::fromUtf8(kFixedContentEntry), QString()});
+        m_columnBox->setGeometry(kControlLeft, addRow("绑定列名："), kControlWidth, 22);
+        m_columnBox->setObjectName(QStringLiteral("columnBox"));
+        connect(m_columnBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+            if (m_filling || index < 0)
+                return;
+            writeField("bind_col_name", [&](Layer& l) {
+                applyColumnListEntry(l, index, m_context.document().csvColumns());
+            });
         });
-    });
+    }
     addFieldRows(type);
     addShowIfColumnBox();
     addGeometryRows();
@@ -534,12 +537,14 @@ void LayerWindow::refreshColumnList()
     const Layer* target = layer();
     const bool filling = m_filling;
     m_filling = true;
-    m_columnBox->clear();
-    m_columnBox->addItems({QString::fromUtf8(kFixedContentEntry), QString()});
     const auto& columns = m_context.document().csvColumns();
-    for (const std::string& column : columns)
-        m_columnBox->addItem(qs(column));
-    m_columnBox->setCurrentIndex(target ? columnListIndex(*target, columns) : 1);
+    if (m_columnBox) {
+        m_columnBox->clear();
+        m_columnBox->addItems({QString::fromUtf8(kFixedContentEntry), QString()});
+        for (const std::string& column : columns)
+            m_columnBox->addItem(qs(column));
+        m_columnBox->setCurrentIndex(target ? columnListIndex(*target, columns) : 1);
+    }
     // A rule on a column the data file lacks stays shown as it is, for the batch check to
     // point at.
     m_showIfColumnBox->clear();

@@ -22,10 +22,11 @@ namespace torvale {
 
 class EditorContext;
 
-/// What the text, picture and code layer windows share: one instance each for the program's life, a
-/// tool window of the main window that edits the selected layer in place (no OK/Cancel), with
-/// the bound column, the position and size fields and "应用". It holds no copy of the layer:
-/// it reads the document's layer by id and writes through the document.
+/// What the text, picture, code and shape layer windows share: one instance each for the
+/// program's life, a tool window of the main window that edits the selected layer in place (no
+/// OK/Cancel), with the bound column (none for shapes), the position and size fields and "应用".
+/// It holds no copy of the layer: it reads the document's layer by id and writes through the
+/// document.
 class LayerWindow : public QWidget {
     Q_OBJECT
 
@@ -45,12 +46,14 @@ public:
     void updateSizeFields();
     /// Follows a change of the layer's fields made elsewhere.
     void layerChanged(LayerFieldSet fields);
+    /// The column list; null in the shape window.
     QComboBox* columnBox() const { return m_columnBox; }
     /// The rule's column list ("(总是显示)" first), test list and value field.
     QComboBox* showIfColumnBox() const { return m_showIfColumnBox; }
     QComboBox* showIfOpBox() const { return control<QComboBox>("showIfOp"); }
     QLineEdit* showIfValueField() const { return control<QLineEdit>("showIfValue"); }
-    /// The field of the layer's own content: what a fixed layer shows on every card.
+    /// The field of the layer's own content: what a fixed layer shows on every card (none for
+    /// shapes).
     virtual QLineEdit* contentField() const = 0;
     QLineEdit* xField() const { return m_xField; }
     QLineEdit* yField() const { return m_yField; }
@@ -273,6 +276,32 @@ private:
     void enableControls(const Layer& layer);
     /// Points out a demo value the symbology cannot encode, or a code the layer cannot hold.
     void checkCode();
+};
+
+/// The shape layer window "图层#%d - 属性": the outline, fill, border and opacity of a shape.
+class ShapeLayerWindow : public LayerWindow {
+    Q_OBJECT
+
+public:
+    ShapeLayerWindow(EditorContext& context, QWidget* owner);
+
+    QLineEdit* contentField() const override { return nullptr; }
+    QComboBox* kindBox() const { return control<QComboBox>("shapeKind"); }
+    QWidget* fillSwatch() const { return fieldControl("htmlColor", ControlKind::Swatch); }
+    QCheckBox* noFillBox() const;
+    QLineEdit* borderWidthField() const { return control<QLineEdit>("borderWidth"); }
+    QWidget* borderSwatch() const { return fieldControl("borderColor"); }
+    QLineEdit* radiusField() const { return control<QLineEdit>("cornerRadius"); }
+    QLineEdit* opacityField() const { return control<QLineEdit>("opacity"); }
+    QComboBox* levelBox() const { return control<QComboBox>("layer_level"); }
+
+protected:
+    void fillOwnControls(const Layer& layer) override;
+    void fieldWritten(const LayerFieldInfo& field) override;
+
+private:
+    /// The radius is for rectangles, the fill colour for a shape that has a fill.
+    void enableControls(const Layer& layer);
 };
 
 } // namespace torvale

@@ -159,6 +159,14 @@ const CheckCase kCases[] = {
          s.tpl.layers[1].filePath = "logo.png";
      },
      0},
+    // A shape of any size has no column; it is checked only for its rectangle and its rule.
+    {"ShapeNeedsNoColumn",
+     [](Scene& s) {
+         s.tpl.layers[1].type = LayerType::Shape;
+         s.tpl.layers[1].bind_col_name = "";
+         s.tpl.layers[1].width = 20000;
+     },
+     0},
     {"FixedTextEmpty",
      [](Scene& s) {
          s.tpl.layers[0].isFixed = true;

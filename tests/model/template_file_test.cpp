@@ -477,6 +477,11 @@ TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
         {"showIfOp", [] { return cJSON_CreateString("1"); }, false},
         {"showIfValue", [] { return cJSON_CreateString("VIP"); }, true},
         {"showIfValue", [] { return cJSON_CreateString(std::string(1 << 20, 'v').c_str()); }, true},
+        {"shapeKind", [] { return cJSON_CreateNumber(1); }, true},
+        {"shapeKind", [] { return cJSON_CreateNumber(7); }, false},
+        {"opacity", [] { return cJSON_CreateNumber(50); }, true},
+        {"opacity", [] { return cJSON_CreateNumber(100); }, false},
+        {"opacity", [] { return cJSON_CreateNumber(250); }, false}, // clamped to 100
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
@@ -498,6 +503,27 @@ TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
         ASSERT_TRUE(readTemplateText(saved, "a.dat", again, 72, columnsLoader()).ok());
         EXPECT_EQ(templateToJson(again, 72), saved);
     }
+}
+
+TEST(TemplateFile, ShapeLayerKeepsAnEmptyFillAndClampsItsOpacity)
+{
+    const std::string text = edited("custom_other.dat", [](cJSON* root) {
+        cJSON* layer = cJSON_GetArrayItem(cJSON_GetObjectItem(root, "picture_items"), 0);
+        setMember(layer, "type", cJSON_CreateNumber(3));
+        setMember(layer, "htmlColor", cJSON_CreateString(""));
+        setMember(layer, "opacity", cJSON_CreateNumber(-5));
+    });
+    Template tpl;
+    ASSERT_TRUE(readTemplateText(text, "a.dat", tpl, 72, columnsLoader()).ok());
+    const Layer& shape = tpl.layers.at(0);
+    EXPECT_EQ(shape.type, LayerType::Shape);
+    EXPECT_EQ(shape.htmlColor, "");
+    EXPECT_EQ(shape.opacity, 0);
+    const std::string saved = templateToJson(tpl, 72);
+    EXPECT_NE(saved.find("\"opacity\":\t0"), std::string::npos);
+    Template again;
+    ASSERT_TRUE(readTemplateText(saved, "a.dat", again, 72, columnsLoader()).ok());
+    EXPECT_EQ(templateToJson(again, 72), saved);
 }
 
 TEST(TextFields, FillsColumnsAndKeepsBraces)

@@ -122,6 +122,24 @@ TEST_F(CanvasTest, ACodeLayerShowsItsDemoCodeInItsRectangle)
     EXPECT_EQ(darkIn(QRect(at({300, 110}), at({400, 250}))), 0);
 }
 
+TEST_F(CanvasTest, AShapeShowsAsTheCardDrawsItAndFollowsItsLevel)
+{
+    window->execute(CommandId::NewShapeLayer);
+    drag({100, 100}, {260, 200});
+    editLayer(0, FieldShape, [](Layer& l) { l.shapeKind = ShapeKind::Ellipse; });
+    canvas().setZoom(1.0);
+    const auto shown = [this](CardPoint p) {
+        QApplication::processEvents();
+        return canvas().viewport()->grab().toImage().pixelColor(at(p));
+    };
+    const QColor fill(0x3C, 0x78, 0xD8);
+    EXPECT_EQ(shown({180, 150}), fill);
+    EXPECT_EQ(shown({106, 106}), QColor(Qt::white)); // the ellipse's box corner
+    // Below the white background it is hidden.
+    editLayer(0, FieldLevel, [](Layer& l) { l.layer_level = LayerLevel::BelowBackground; });
+    EXPECT_EQ(shown({180, 150}), QColor(Qt::white));
+}
+
 TEST_F(CanvasTest, AFramedPictureShowsAsTheCardDrawsIt)
 {
     const std::string path = dir.file("photo.png");

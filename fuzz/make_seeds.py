@@ -43,6 +43,15 @@ def templates(root, folder):
            '\n\t\t\t"showIfValue":\t"研发"\n'
     data = data.replace(b'"overflow_style":\t3\n', rule.encode("utf-8"), 1)
     write(folder, "badge-rule-columns.dat", data)
+    # Its photo turned into an unfilled, outlined ellipse, so the shape's members are there too.
+    with open(os.path.join(root, "examples", "badge", "badge.dat"), "rb") as source:
+        data = source.read().rstrip()
+    shape = '"overflow_style":\t3,\n\t\t\t"cornerRadius":\t40,\n\t\t\t"borderWidth":\t6,' \
+            '\n\t\t\t"borderColor":\t"#FF0000",\n\t\t\t"shapeKind":\t1,\n\t\t\t"opacity":\t40\n'
+    data = data.replace(b'"type":\t1,', b'"type":\t3,', 1)
+    data = data.replace(b'"htmlColor":\t"#000000"', b'"htmlColor":\t""', 1)
+    data = data.replace(b'"overflow_style":\t3\n', shape.encode("utf-8"), 1)
+    write(folder, "badge-shape-columns.dat", data)
 
 
 CSV_TEXT = "工号,姓名,部门\nA1,张伟,研发部\nA2,王芳,市场部\n"

@@ -27,6 +27,8 @@ constexpr const char* kOverflowEntries[] = {"等比例缩小", "等比例缩放"
 constexpr std::int32_t kOverflowCodes[] = {0, 4, 1, 2, 3, 5};
 // In the order of ShowIfOp.
 constexpr const char* kShowIfOps[] = {"等于", "不等于", "为空", "不为空", "包含"};
+// In the order of kRotations.
+constexpr const char* kRotationEntries[] = {"0°", "90°", "180°", "270°"};
 
 constexpr const char* kGeometry = "移动图层";
 constexpr const char* kBinding = "修改绑定列";
@@ -204,6 +206,13 @@ const LayerFieldInfo kLayerFields[] = {
      .group = FieldShowIf, .stepName = kShowIf, .mergeKey = "showIfValue",
      .controls = {{{.windows = kAllLayers, .row = 210, .kind = ControlKind::Line,
                     .maxLength = 256}}}},
+    // The content turns inside the layer's rectangle; the rectangle and its handles stay.
+    {.member = "rotation", .field = &Layer::rotation, .rule = kUnlessDefault, .minimum = 0,
+     .maximum = 270, .range = RangeRule::Default, .values = kRotations, .group = FieldRotation,
+     .thumbnail = kDrawnLayers, .stepName = "旋转图层",
+     .controls = {{{.windows = kAllLayers, .row = 220, .kind = ControlKind::List,
+                    .caption = "旋转：", .entries = kRotationEntries, .codes = kRotations,
+                    .width = 80}}}},
 };
 // clang-format on
 

@@ -107,6 +107,8 @@ inline constexpr std::int32_t kMaxTextLines = 100;
 /// The largest corner radius and border width a template may hold (pixels).
 inline constexpr std::int32_t kMaxPictureEdge = 100000;
 inline constexpr const char* kDefaultBorderColor = "#000000";
+/// The turns a layer's content may take (degrees clockwise).
+inline constexpr std::int32_t kRotations[] = {0, 90, 180, 270};
 
 struct Layer {
     std::int32_t number = 1;
@@ -163,6 +165,9 @@ struct Layer {
     std::string showIfColumn;
     ShowIfOp showIfOp = ShowIfOp::Equals;
     std::string showIfValue;
+    /// The content turned clockwise inside the layer's rectangle (0, 90, 180 or 270 degrees):
+    /// laid out in the rectangle turned upright, then turned; the rectangle stays as it is.
+    std::int32_t rotation = 0;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

@@ -477,6 +477,14 @@ TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
         {"showIfOp", [] { return cJSON_CreateString("1"); }, false},
         {"showIfValue", [] { return cJSON_CreateString("VIP"); }, true},
         {"showIfValue", [] { return cJSON_CreateString(std::string(1 << 20, 'v').c_str()); }, true},
+        {"rotation", [] { return cJSON_CreateNumber(90); }, true},
+        {"rotation", [] { return cJSON_CreateNumber(270); }, true},
+        {"rotation", [] { return cJSON_CreateNumber(0); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(45); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(-90); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(360); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(90.5); }, false},
+        {"rotation", [] { return cJSON_CreateString("90"); }, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);

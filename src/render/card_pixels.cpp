@@ -107,8 +107,7 @@ Layer uprightFrame(const Layer& layer)
     return frame;
 }
 
-PixelRect turnRect(const PixelRect& rect, long frameWidth, long frameHeight,
-                   std::int32_t rotation)
+PixelRect turnRect(const PixelRect& rect, long frameWidth, long frameHeight, std::int32_t rotation)
 {
     switch (rotation) {
     case 90:

@@ -46,8 +46,7 @@ Layer uprightFrame(const Layer& layer);
 /// Where a rectangle of a frameWidth x frameHeight picture lies once the picture is turned
 /// clockwise by rotation degrees (0, 90, 180 or 270); turned back by 360 - rotation with the
 /// sides of the turned picture, it lies where it was.
-PixelRect turnRect(const PixelRect& rect, long frameWidth, long frameHeight,
-                   std::int32_t rotation);
+PixelRect turnRect(const PixelRect& rect, long frameWidth, long frameHeight, std::int32_t rotation);
 
 /// Straight-alpha RGBA pixels turned clockwise by rotation degrees (0, 90, 180 or 270), each
 /// pixel moved whole, into turned (another object than pixels).

@@ -296,10 +296,10 @@ CodeImage drawTurnedCode(const Layer& layer, const CodeSymbol& symbol, const Fon
     drawn.module = upright.module;
     if (upright.pixels.empty())
         return drawn;
-    const PixelRect at = turnedOnCard({upright.x, upright.y,
-                                       upright.x + static_cast<long>(upright.pixels.width),
-                                       upright.y + static_cast<long>(upright.pixels.height)},
-                                      layer, frame, rotation);
+    const PixelRect at =
+        turnedOnCard({upright.x, upright.y, upright.x + static_cast<long>(upright.pixels.width),
+                      upright.y + static_cast<long>(upright.pixels.height)},
+                     layer, frame, rotation);
     turnPixels(upright.pixels, rotation, drawn.pixels);
     drawn.x = at.left;
     drawn.y = at.top;

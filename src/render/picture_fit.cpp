@@ -313,10 +313,10 @@ std::optional<FitPosition> layerPicture(const RgbaPixels& picture, std::size_t r
         layerPicture(picture, realWidth, realHeight, frame, fitted, scaled);
     if (!upright)
         return std::nullopt;
-    const PixelRect at = turnRect({upright->x, upright->y,
-                                   upright->x + static_cast<long>(fitted.width),
-                                   upright->y + static_cast<long>(fitted.height)},
-                                  frame.width, frame.height, rotation);
+    const PixelRect at =
+        turnRect({upright->x, upright->y, upright->x + static_cast<long>(fitted.width),
+                  upright->y + static_cast<long>(fitted.height)},
+                 frame.width, frame.height, rotation);
     turnPixels(fitted, rotation, scaled);
     std::swap(fitted, scaled);
     return FitPosition{static_cast<std::int32_t>(layer.x + at.left),

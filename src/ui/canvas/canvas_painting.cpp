@@ -227,8 +227,8 @@ void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
         const QRect s = screenRect(shown);
         const QPointF corner(s.topLeft());
         painter.save();
-        painter.translate(corner + QPointF(rotation == 270 ? 0 : s.width(),
-                                           rotation == 90 ? 0 : s.height()));
+        painter.translate(
+            corner + QPointF(rotation == 270 ? 0 : s.width(), rotation == 90 ? 0 : s.height()));
         painter.rotate(rotation);
         painter.translate(-corner);
         paintPictureLayer(painter, layer, found->second);

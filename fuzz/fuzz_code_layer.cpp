@@ -1,8 +1,8 @@
 // Draws arbitrary values in code layers of arbitrary geometry on a small card, and looks
 // arbitrary cells up in a picture folder, as the batch does: the first bytes choose the
-// symbology and the layer's rectangle (up to far larger than the card), the rest is the value
-// and the cell. A drawn code must lie on the card and never be larger than it; a cell never
-// finds a file outside the folder.
+// symbology, the layer's rectangle (up to far larger than the card) and its rotation (odd
+// values too), the rest is the value and the cell. A drawn code must lie on the card and never
+// be larger than it; a cell never finds a file outside the folder.
 #include "common/paths.h"
 #include "common/text.h"
 #include "fuzz_check.h"
@@ -60,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     layer.codeBackground = data[0] & 0x40 ? "" : "#FFFFFF";
     layer.pHAlign = data[1] % 3;
     layer.pVAlign = (data[1] >> 2) % 3;
+    layer.rotation = (data[1] >> 4) * 45 - 90;
     layer.x = span(data[2], data[3]);
     layer.y = span(data[4], data[5]);
     layer.width = std::max(1, span(data[6], data[7]) + 2000);

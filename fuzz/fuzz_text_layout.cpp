@@ -1,7 +1,7 @@
 // Lays out and draws arbitrary text in a text layer, as cards, thumbnails and the row check do:
-// the first bytes choose the layer's alignment, spacing, lines, shrinking and font, the rest is
-// the cell (made valid UTF-8, as cells are). The drawn box must lie inside the layer, and the
-// fitter must say what drawing found.
+// the first bytes choose the layer's alignment, spacing, lines, shrinking, font and rotation,
+// the rest is the cell (made valid UTF-8, as cells are). The drawn box must lie inside the
+// layer, and the fitter must say what drawing found.
 #include "common/text.h"
 #include "fuzz_check.h"
 #include "fuzz_fonts.h"
@@ -44,6 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     layer.minFontSize = 4;
     layer.width = 40 + data[3] * 2;
     layer.height = 20 + data[2];
+    // Quarter turns and values that read as none.
+    layer.rotation = (data[2] >> 2) % 8 * 45 - 90;
     std::string text =
         torvale::toValidUtf8(std::string(reinterpret_cast<const char*>(data + 4), size - 4));
     text = torvale::truncateUtf16Units(text, torvale::maxDrawnUnits(layer));

@@ -11,6 +11,7 @@ start from every encoding and picture format the readers know.
 import glob
 import io
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -52,6 +53,11 @@ def templates(root, folder):
     data = data.replace(b'"htmlColor":\t"#000000"', b'"htmlColor":\t""', 1)
     data = data.replace(b'"overflow_style":\t3\n', shape.encode("utf-8"), 1)
     write(folder, "badge-shape-columns.dat", data)
+    # Every layer of the example turned, so that rotation is there to mutate.
+    with open(os.path.join(root, "examples", "badge", "badge.dat"), "rb") as source:
+        data = source.read().rstrip()
+    data = re.sub(rb'("overflow_style":\t\d)\n', rb'\1,\n\t\t\t"rotation":\t90\n', data)
+    write(folder, "badge-rotated-columns.dat", data)
 
 
 CSV_TEXT = "工号,姓名,部门\nA1,张伟,研发部\nA2,王芳,市场部\n"

@@ -267,14 +267,7 @@ private:
     // Whether every module of a code lies on the card (its quiet zone may leave it).
     bool symbolOnCard(const Layer& layer, const CodeSymbol& symbol) const
     {
-        PixelRect area = codeRect(layer, symbol);
-        const long quiet = static_cast<long>(symbol.quietZone) * codeModuleSize(layer, symbol);
-        area.left += quiet;
-        area.right -= quiet;
-        if (!symbol.linear) {
-            area.top += quiet;
-            area.bottom -= quiet;
-        }
+        const PixelRect area = codeSymbolRect(layer, symbol);
         const BackgroundLayer& card = m_tpl.background;
         return area.left >= 0 && area.top >= 0 && area.right <= card.width &&
                area.bottom <= card.height;

@@ -31,6 +31,8 @@ constexpr std::int32_t kOverflowCodes[] = {0, 4, 1, 2, 3, 5};
 constexpr const char* kShowIfOps[] = {"等于", "不等于", "为空", "不为空", "包含"};
 // In the order of ShapeKind.
 constexpr const char* kShapeKinds[] = {"矩形", "椭圆"};
+// In the order of kRotations.
+constexpr const char* kRotationEntries[] = {"0°", "90°", "180°", "270°"};
 
 constexpr const char* kGeometry = "移动图层";
 constexpr const char* kBinding = "修改绑定列";
@@ -235,6 +237,13 @@ const LayerFieldInfo kLayerFields[] = {
      .mergeKey = "opacity",
      .controls = {{{.windows = kShapeLayers, .row = 60, .kind = ControlKind::Number,
                     .caption = "不透明度：", .minimum = 0, .maximum = 100, .maxLength = 3}}}},
+    // The content turns inside the layer's rectangle; the rectangle and its handles stay.
+    {.member = "rotation", .field = &Layer::rotation, .rule = kUnlessDefault, .minimum = 0,
+     .maximum = 270, .range = RangeRule::Default, .values = kRotations, .group = FieldRotation,
+     .thumbnail = kDrawnLayers, .stepName = "旋转图层",
+     .controls = {{{.windows = kAllLayers, .row = 220, .kind = ControlKind::List,
+                    .caption = "旋转：", .entries = kRotationEntries, .codes = kRotations,
+                    .width = 80}}}},
 };
 // clang-format on
 

@@ -29,6 +29,7 @@ enum LayerField : unsigned {
                               // codeQuietZone
     FieldShowIf = 1u << 11,   // showIfColumn, showIfOp, showIfValue
     FieldShape = 1u << 12,    // shapeKind, opacity
+    FieldRotation = 1u << 13, // rotation
 };
 using LayerFieldSet = unsigned;
 
@@ -99,6 +100,8 @@ struct LayerFieldInfo {
     std::int32_t minimum = INT32_MIN; // numbers: the range kept, and outside it
     std::int32_t maximum = INT32_MAX;
     RangeRule range = RangeRule::Clamp;
+    // Numbers: the values taken, any other read as the default (none: any in the range).
+    std::span<const std::int32_t> values = {};
     std::span<const char* const> choices = {};   // text: the values taken (none: any)
     bool (*accepts)(std::string_view) = nullptr; // text: what else is taken (none: any)
     LayerFieldSet group = 0;

@@ -113,6 +113,8 @@ inline constexpr const char* kDefaultBorderColor = "#000000";
 /// The fill of a new shape layer.
 inline constexpr const char* kDefaultShapeFill = "#3C78D8";
 inline constexpr std::uint32_t kDefaultShapeFillValue = 0xD8783C; // 0x00BBGGRR
+/// The turns a layer's content may take (degrees clockwise).
+inline constexpr std::int32_t kRotations[] = {0, 90, 180, 270};
 
 struct Layer {
     std::int32_t number = 1;
@@ -174,6 +176,9 @@ struct Layer {
     /// at opacity percent.
     ShapeKind shapeKind = ShapeKind::Rectangle;
     std::int32_t opacity = 100;
+    /// The content turned clockwise inside the layer's rectangle (0, 90, 180 or 270 degrees):
+    /// laid out in the rectangle turned upright, then turned; the rectangle stays as it is.
+    std::int32_t rotation = 0;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

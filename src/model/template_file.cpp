@@ -129,6 +129,9 @@ std::optional<std::int64_t> fieldNumberOf(const LayerFieldInfo& field, const cJS
     const double value = field.rule == FileRule::Required ? item->valueint : item->valuedouble;
     if (value < field.minimum || value > field.maximum)
         return std::nullopt;
+    if (!field.values.empty() && std::none_of(field.values.begin(), field.values.end(),
+                                              [value](std::int32_t v) { return v == value; }))
+        return std::nullopt;
     return item->valueint;
 }
 

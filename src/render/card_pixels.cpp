@@ -1,6 +1,7 @@
 #include "render/card_pixels.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace torvale {
@@ -87,6 +88,77 @@ PixelRect blendOver(RgbaPixels& dst, const RgbaPixels& src, long x, long y)
 {
     return blendOver(dst, src, x, y,
                      {0, 0, static_cast<long>(dst.width), static_cast<long>(dst.height)});
+}
+
+std::int32_t layerRotation(const Layer& layer)
+{
+    const std::int32_t rotation = layer.rotation;
+    return rotation == 90 || rotation == 180 || rotation == 270 ? rotation : 0;
+}
+
+Layer uprightFrame(const Layer& layer)
+{
+    Layer frame = layer;
+    if (layerRotation(layer) % 180 != 0)
+        std::swap(frame.width, frame.height);
+    frame.x = 0;
+    frame.y = 0;
+    frame.rotation = 0;
+    return frame;
+}
+
+PixelRect turnRect(const PixelRect& rect, long frameWidth, long frameHeight, std::int32_t rotation)
+{
+    switch (rotation) {
+    case 90:
+        return {frameHeight - rect.bottom, rect.left, frameHeight - rect.top, rect.right};
+    case 180:
+        return {frameWidth - rect.right, frameHeight - rect.bottom, frameWidth - rect.left,
+                frameHeight - rect.top};
+    case 270:
+        return {rect.top, frameWidth - rect.right, rect.bottom, frameWidth - rect.left};
+    default:
+        return rect;
+    }
+}
+
+void turnPixels(const RgbaPixels& pixels, std::int32_t rotation, RgbaPixels& turned)
+{
+    const std::size_t w = pixels.width;
+    const std::size_t h = pixels.height;
+    const bool quarter = rotation == 90 || rotation == 270;
+    turned.width = quarter ? h : w;
+    turned.height = quarter ? w : h;
+    turned.opaque = pixels.opaque;
+    turned.bytes.resize(w * h * 4);
+    if (pixels.bytes.size() < w * h * 4)
+        return;
+    // The turned pixel of (x, y), counted in pixels: start + x * across + y * down.
+    const auto sw = static_cast<std::ptrdiff_t>(w);
+    const auto sh = static_cast<std::ptrdiff_t>(h);
+    std::ptrdiff_t start = 0;
+    std::ptrdiff_t across = 1;
+    std::ptrdiff_t down = sw;
+    if (rotation == 90) {
+        start = sh - 1;
+        across = sh;
+        down = -1;
+    } else if (rotation == 180) {
+        start = sw * sh - 1;
+        across = -1;
+        down = -sw;
+    } else if (rotation == 270) {
+        start = (sw - 1) * sh;
+        across = -sh;
+        down = 1;
+    }
+    const unsigned char* from = pixels.bytes.data();
+    unsigned char* to = turned.bytes.data();
+    for (std::ptrdiff_t y = 0; y < sh; ++y) {
+        std::ptrdiff_t at = start + y * down;
+        for (std::ptrdiff_t x = 0; x < sw; ++x, at += across, from += 4)
+            std::memcpy(to + at * 4, from, 4);
+    }
 }
 
 } // namespace torvale

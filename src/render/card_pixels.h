@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/template.h"
 #include "render/magick.h"
 
 #include <array>
@@ -34,6 +35,22 @@ void blendPixel(unsigned char* d, const unsigned char* s);
 
 /// blendOver with the whole of dst as the clip.
 PixelRect blendOver(RgbaPixels& dst, const RgbaPixels& src, long x, long y);
+
+/// A layer's rotation in degrees clockwise: 0, 90, 180 or 270 (any other value is 0).
+std::int32_t layerRotation(const Layer& layer);
+
+/// The layer a rotated layer's content is laid out in before it is turned: the layer at (0, 0),
+/// not rotated, with its width and height swapped when it turns by 90 or 270 degrees.
+Layer uprightFrame(const Layer& layer);
+
+/// Where a rectangle of a frameWidth x frameHeight picture lies once the picture is turned
+/// clockwise by rotation degrees (0, 90, 180 or 270); turned back by 360 - rotation with the
+/// sides of the turned picture, it lies where it was.
+PixelRect turnRect(const PixelRect& rect, long frameWidth, long frameHeight, std::int32_t rotation);
+
+/// Straight-alpha RGBA pixels turned clockwise by rotation degrees (0, 90, 180 or 270), each
+/// pixel moved whole, into turned (another object than pixels).
+void turnPixels(const RgbaPixels& pixels, std::int32_t rotation, RgbaPixels& turned);
 
 /// What one batch worker keeps from card to card, so that drawing a card allocates no
 /// card-sized memory.

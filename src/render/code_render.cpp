@@ -217,6 +217,8 @@ CodeEncoding encodeCode(const Layer& layer, const std::string& value)
 
 std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol)
 {
+    if (layerRotation(layer) % 180 != 0)
+        return codeModuleSize(uprightFrame(layer), symbol);
     if (layer.width <= 0 || layer.height <= 0 || symbol.width <= 0)
         return 0;
     const std::int64_t across = symbol.width + 2 * std::int64_t{symbol.quietZone};
@@ -231,8 +233,24 @@ std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol)
     return static_cast<std::int32_t>(std::min<std::int64_t>(module, 100000));
 }
 
+namespace {
+
+// A rectangle of a rotated layer turned upright, turned into its place on the card.
+PixelRect turnedOnCard(const PixelRect& rect, const Layer& layer, const Layer& frame,
+                       std::int32_t rotation)
+{
+    const PixelRect at = turnRect(rect, frame.width, frame.height, rotation);
+    return {layer.x + at.left, layer.y + at.top, layer.x + at.right, layer.y + at.bottom};
+}
+
+} // namespace
+
 PixelRect codeRect(const Layer& layer, const CodeSymbol& symbol)
 {
+    if (const std::int32_t rotation = layerRotation(layer); rotation != 0) {
+        const Layer frame = uprightFrame(layer);
+        return turnedOnCard(codeRect(frame, symbol), layer, frame, rotation);
+    }
     const std::int64_t module = codeModuleSize(layer, symbol);
     const std::int64_t width = (symbol.width + 2 * std::int64_t{symbol.quietZone}) * module;
     const std::int64_t height =
@@ -243,9 +261,58 @@ PixelRect codeRect(const Layer& layer, const CodeSymbol& symbol)
     return {x, y, x + static_cast<long>(width), y + static_cast<long>(height)};
 }
 
+PixelRect codeSymbolRect(const Layer& layer, const CodeSymbol& symbol)
+{
+    if (const std::int32_t rotation = layerRotation(layer); rotation != 0) {
+        const Layer frame = uprightFrame(layer);
+        return turnedOnCard(codeSymbolRect(frame, symbol), layer, frame, rotation);
+    }
+    PixelRect area = codeRect(layer, symbol);
+    const long quiet = static_cast<long>(symbol.quietZone) * codeModuleSize(layer, symbol);
+    area.left += quiet;
+    area.right -= quiet;
+    if (!symbol.linear) {
+        area.top += quiet;
+        area.bottom -= quiet;
+    }
+    return area;
+}
+
+namespace {
+
+// A rotated layer's code: drawn in the layer turned upright, then turned whole, its text with it.
+CodeImage drawTurnedCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts,
+                         const PixelRect& visible, std::int32_t rotation)
+{
+    const Layer frame = uprightFrame(layer);
+    const long x = layer.x;
+    const long y = layer.y;
+    // What is visible of the layer, in the pixels of the layer turned upright.
+    const PixelRect seen =
+        turnRect({visible.left - x, visible.top - y, visible.right - x, visible.bottom - y},
+                 layer.width, layer.height, 360 - rotation);
+    const CodeImage upright = drawCode(frame, symbol, fonts, seen);
+    CodeImage drawn;
+    drawn.module = upright.module;
+    if (upright.pixels.empty())
+        return drawn;
+    const PixelRect at =
+        turnedOnCard({upright.x, upright.y, upright.x + static_cast<long>(upright.pixels.width),
+                      upright.y + static_cast<long>(upright.pixels.height)},
+                     layer, frame, rotation);
+    turnPixels(upright.pixels, rotation, drawn.pixels);
+    drawn.x = at.left;
+    drawn.y = at.top;
+    return drawn;
+}
+
+} // namespace
+
 CodeImage drawCode(const Layer& layer, const CodeSymbol& symbol, const FontRegistry& fonts,
                    const PixelRect& visible)
 {
+    if (const std::int32_t rotation = layerRotation(layer); rotation != 0)
+        return drawTurnedCode(layer, symbol, fonts, visible, rotation);
     CodeImage drawn;
     const std::int32_t module = codeModuleSize(layer, symbol);
     if (module < kMinCodeModule)

@@ -52,17 +52,21 @@ struct CodeImage {
 inline constexpr std::int32_t kMinCodeModule = 2;
 
 /// The pixels per module of a symbol in a layer: the largest whole number at which the symbol
-/// with its quiet zone (and a linear code's text) fits the rectangle; below kMinCodeModule it
-/// does not fit.
+/// with its quiet zone (and a linear code's text) fits the rectangle (turned upright when the
+/// layer is rotated); below kMinCodeModule it does not fit.
 std::int32_t codeModuleSize(const Layer& layer, const CodeSymbol& symbol);
 
 /// Where the whole symbol of a layer goes on the card, quiet zone (and a linear code's text)
-/// included, at codeModuleSize.
+/// included, at codeModuleSize (turned with a rotated layer).
 PixelRect codeRect(const Layer& layer, const CodeSymbol& symbol);
+
+/// codeRect without the quiet zone: where the modules (and a linear code's text) go on the card.
+PixelRect codeSymbolRect(const Layer& layer, const CodeSymbol& symbol);
 
 /// Draws the symbol with whole-pixel modules in the bars' colour on the code's background,
 /// placed in the layer by its alignment; a linear code fills the layer's height, with its text
-/// under it when the layer shows it. Only the part inside visible (card coordinates) is made,
+/// under it when the layer shows it. A rotated layer's code is drawn in the layer turned
+/// upright and turned whole with its text. Only the part inside visible (card coordinates) is made,
 /// so a layer far larger than its card costs no more than the card: the image is that part and
 /// x, y where it goes. No image when the layer is too small or the code misses visible (module
 /// tells which).

@@ -317,11 +317,29 @@ std::optional<FitPosition> layerPicture(const RgbaPixels& picture, std::size_t r
                                         std::size_t realHeight, const Layer& layer,
                                         RgbaPixels& fitted, RgbaPixels& scaled)
 {
-    const std::optional<FitPosition> at =
-        fitPixels(picture, realWidth, realHeight, layer, fitted, scaled);
-    if (at)
-        framePixels(fitted, layer);
-    return at;
+    const std::int32_t rotation = layerRotation(layer);
+    if (rotation == 0) {
+        const std::optional<FitPosition> at =
+            fitPixels(picture, realWidth, realHeight, layer, fitted, scaled);
+        if (at)
+            framePixels(fitted, layer);
+        return at;
+    }
+    // Fitted and framed in the layer turned upright, then turned; scaled is free by then to
+    // take the turned pixels.
+    const Layer frame = uprightFrame(layer);
+    const std::optional<FitPosition> upright =
+        layerPicture(picture, realWidth, realHeight, frame, fitted, scaled);
+    if (!upright)
+        return std::nullopt;
+    const PixelRect at =
+        turnRect({upright->x, upright->y, upright->x + static_cast<long>(fitted.width),
+                  upright->y + static_cast<long>(fitted.height)},
+                 frame.width, frame.height, rotation);
+    turnPixels(fitted, rotation, scaled);
+    std::swap(fitted, scaled);
+    return FitPosition{static_cast<std::int32_t>(layer.x + at.left),
+                       static_cast<std::int32_t>(layer.y + at.top)};
 }
 
 bool drawShapePixels(const Layer& layer, RgbaPixels& pixels, PixelRect part)

@@ -59,7 +59,8 @@ bool hasPictureFrame(const Layer& layer);
 /// radius of at least half the shorter side makes an ellipse.
 void framePixels(RgbaPixels& picture, const Layer& layer);
 
-/// A picture as cards and the design canvas show it in a layer: fitPixels, then framePixels.
+/// A picture as cards and the design canvas show it in a layer: fitPixels, then framePixels; a
+/// rotated layer's picture is fitted and framed in the layer turned upright, then turned.
 std::optional<FitPosition> layerPicture(const RgbaPixels& picture, std::size_t realWidth,
                                         std::size_t realHeight, const Layer& layer,
                                         RgbaPixels& fitted, RgbaPixels& scaled);

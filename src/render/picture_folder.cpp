@@ -2,6 +2,7 @@
 
 #include "common/paths.h"
 #include "common/text.h"
+#include "render/card_pixels.h"
 #include "render/picture_fit.h"
 
 #include <algorithm>
@@ -14,11 +15,12 @@ namespace torvale {
 
 DecodedPicture readLayerPicture(const std::string& path, const Layer& layer)
 {
-    // Large JPEG photos are decoded at a reduced scale when the layer is smaller; the fitted
-    // sizes still follow from the picture's real size.
+    // Large JPEG photos are decoded at a reduced scale when the layer (turned upright) is
+    // smaller; the fitted sizes still follow from the picture's real size.
+    const Layer frame = uprightFrame(layer);
     return overflowStyleAllowsReducedDecode(layer.overflow_style)
-               ? readPicture(path, static_cast<std::size_t>(layer.width),
-                             static_cast<std::size_t>(layer.height))
+               ? readPicture(path, static_cast<std::size_t>(frame.width),
+                             static_cast<std::size_t>(frame.height))
                : readPicture(path);
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "model/template_file.h"
+#include "render/card_pixels.h"
 #include "render/glyph_coverage.h"
 #include "render/text_engine.h"
 
@@ -366,8 +367,10 @@ double textPixelSize(std::int32_t points)
 
 std::size_t maxDrawnUnits(const Layer& layer)
 {
-    // A text that wraps shows that much on each of its lines.
-    return 256 + 4 * static_cast<std::size_t>(std::max(0, layer.width)) *
+    // A text that wraps shows that much on each of its lines, as wide as the layer turned
+    // upright.
+    const std::int32_t width = layerRotation(layer) % 180 != 0 ? layer.height : layer.width;
+    return 256 + 4 * static_cast<std::size_t>(std::max(0, width)) *
                      static_cast<std::size_t>(std::clamp(layer.maxLines, 1, kMaxTextLines));
 }
 
@@ -375,12 +378,42 @@ TextFit TextFitter::fit(const std::string& text) const
 {
     if (text.empty())
         return {};
+    if (layerRotation(m_layer) % 180 != 0) {
+        const Layer frame = uprightFrame(m_layer);
+        return TextFitter(frame, m_fonts).fit(text);
+    }
     const std::optional<TextLayout> layout = layOutText(m_layer, text, m_fonts);
     return layout ? fitOf(*layout, m_layer) : TextFit{};
 }
 
+namespace {
+
+// A rotated layer's text: laid out and drawn in the layer turned upright, then turned.
+TextBoxResult turnedTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts,
+                            std::int32_t rotation)
+{
+    const Layer frame = uprightFrame(layer);
+    TextBoxResult result = renderTextBox(frame, text, fonts);
+    if (result.box) {
+        TextBox& box = *result.box;
+        const PixelRect at = turnRect({box.x, box.y, box.x + static_cast<long>(box.box.width),
+                                       box.y + static_cast<long>(box.box.height)},
+                                      frame.width, frame.height, rotation);
+        RgbaPixels turned;
+        turnPixels(box.box, rotation, turned);
+        box.box = std::move(turned);
+        box.x = at.left;
+        box.y = at.top;
+    }
+    return result;
+}
+
+} // namespace
+
 TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const FontRegistry& fonts)
 {
+    if (const std::int32_t rotation = layerRotation(layer); rotation != 0)
+        return turnedTextBox(layer, text, fonts, rotation);
     TextBoxResult result;
     if (text.empty())
         return result;

@@ -482,6 +482,14 @@ TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
         {"opacity", [] { return cJSON_CreateNumber(50); }, true},
         {"opacity", [] { return cJSON_CreateNumber(100); }, false},
         {"opacity", [] { return cJSON_CreateNumber(250); }, false}, // clamped to 100
+        {"rotation", [] { return cJSON_CreateNumber(90); }, true},
+        {"rotation", [] { return cJSON_CreateNumber(270); }, true},
+        {"rotation", [] { return cJSON_CreateNumber(0); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(45); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(-90); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(360); }, false},
+        {"rotation", [] { return cJSON_CreateNumber(90.5); }, false},
+        {"rotation", [] { return cJSON_CreateString("90"); }, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);

@@ -83,6 +83,35 @@ TEST_F(CodeLayerTest, CodesOnTheCardReadBackAsTheirValues)
     }
 }
 
+TEST_F(CodeLayerTest, RotatedCodesTurnWholeAndReadBack)
+{
+    // The Code 128 has room for its modules only along the layer's height: laid out upright.
+    const struct {
+        const char* type;
+        std::int32_t rotation;
+        std::int32_t width;
+        std::int32_t height;
+    } cases[] = {{"QR", 90, 200, 260}, {"QR", 270, 260, 200}, {"Code128", 90, 100, 280}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.type) + " " + std::to_string(c.rotation));
+        Layer& layer = addCode(c.type, c.width, c.height);
+        layer.rotation = c.rotation;
+        layer.codeShowText = true;
+        const auto bytes = card({{"value", "A0001"}});
+        EXPECT_EQ(test::readCodes(bytes), std::vector<std::string>{"A0001"});
+        // The card's own reading back found it too.
+        EXPECT_TRUE(log.lines.empty()) << log.lines.front();
+        if (std::string(c.type) != "Code128")
+            continue;
+        // The bars run across the layer: a row through them is of one colour.
+        MagickWandPtr wand(NewMagickWand());
+        MagickReadImageBlob(wand.get(), bytes.data(), bytes.size());
+        std::vector<unsigned char> row(60);
+        MagickExportImagePixels(wand.get(), 40, 150, 60, 1, "I", CharPixel, row.data());
+        EXPECT_EQ(std::count(row.begin(), row.end(), row.front()), 60);
+    }
+}
+
 TEST_F(CodeLayerTest, ValuesThatCannotBeDrawnAreProblemsOfTheCard)
 {
     addCode("EAN13", 380, 200);

@@ -465,6 +465,32 @@ TEST_F(LayerWindowsTest, ShowIfRowWritesTheRuleInStepsAndTheListMarksIt)
     }
 }
 
+TEST_F(LayerWindowsTest, RotationRowTurnsTheLayerInOneStep)
+{
+    std::vector<WindowCase> cases = pictureAndTextLayers();
+    window->execute(CommandId::NewCodeLayer);
+    placeLayer(2, 150, 10, 100, 100);
+    cases.push_back({2, &code(), QStringLiteral("码")});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        selectOnly(c.row);
+        auto* box = c.window->findChild<QComboBox*>(QStringLiteral("rotation"));
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->itemText(3), "270°");
+        // The window grew to keep every row above its button.
+        const auto* apply = c.window->findChild<QPushButton*>();
+        ASSERT_TRUE(apply);
+        EXPECT_LT(c.window->heightField()->geometry().bottom(), apply->geometry().top());
+
+        box->setCurrentIndex(1);
+        EXPECT_EQ(layer(c.row).rotation, 90);
+        EXPECT_EQ(document->undoName(), "旋转图层");
+        window->execute(CommandId::Undo);
+        EXPECT_EQ(layer(c.row).rotation, 0);
+        EXPECT_EQ(box->currentText(), "0°");
+    }
+}
+
 TEST_F(LayerWindowsTest, PictureFrameFieldsAndCoverEachWriteOneStep)
 {
     const std::string png = dir.file("placeholder.png");

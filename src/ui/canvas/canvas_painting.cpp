@@ -1,6 +1,7 @@
 #include "ui/canvas/canvas_view.h"
 
 #include "app/panel_rules.h"
+#include "render/card_pixels.h"
 #include "render/picture_fit.h"
 #include "ui/editor_context.h"
 #include "ui/qt_pixels.h"
@@ -222,20 +223,38 @@ void CanvasView::paintLayers(QPainter& painter, bool belowBackground)
                               image);
             continue;
         }
+        // A rotated layer's picture is painted upright in the layer turned upright at the same
+        // corner, and turned from there into the layer's rectangle.
+        const std::int32_t rotation = layerRotation(layer);
+        if (rotation == 0) {
+            paintPictureLayer(painter, layer, found->second);
+            continue;
+        }
+        const QRect s = screenRect(shown);
+        const QPointF corner(s.topLeft());
+        painter.save();
+        painter.translate(
+            corner + QPointF(rotation == 270 ? 0 : s.width(), rotation == 90 ? 0 : s.height()));
+        painter.rotate(rotation);
+        painter.translate(-corner);
         paintPictureLayer(painter, layer, found->second);
+        painter.restore();
     }
 }
 
 void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const Thumb& thumb)
 {
     const QImage& image = thumb.image;
-    // The picture is fitted as on a card, into the rectangle the layer is shown at.
+    // The picture is fitted as on a card, into the rectangle the layer is shown at (turned
+    // upright: the painter turns it).
     Layer shown = layer;
     const LayerRect at = m_controller.shownRect(layer);
+    const bool quarter = layerRotation(layer) % 180 != 0;
     shown.x = at.x;
     shown.y = at.y;
-    shown.width = at.width;
-    shown.height = at.height;
+    shown.width = quarter ? at.height : at.width;
+    shown.height = quarter ? at.width : at.height;
+    shown.rotation = 0;
     const std::optional<PictureFit> fit = fitPictureRect(shown, image.width(), image.height());
     if (!fit)
         return;
@@ -249,7 +268,7 @@ void CanvasView::paintPictureLayer(QPainter& painter, const Layer& layer, const 
                                      static_cast<std::int32_t>(fit->y),
                                      static_cast<std::int32_t>(fit->width),
                                      static_cast<std::int32_t>(fit->height)});
-    const QRect& capture = target;
+    const QRect capture = painter.transform().mapRect(target);
     if (target.isEmpty())
         return;
     // A framed picture is shown as the cards draw it: fitted and framed at the card's scale by

@@ -481,6 +481,9 @@ void LayerWindow::addGeometryRows()
     m_yField->setObjectName(QStringLiteral("yField"));
     m_widthField->setObjectName(QStringLiteral("widthField"));
     m_heightField->setObjectName(QStringLiteral("heightField"));
+    // A window with more rows than its height holds grows to keep "应用" under them.
+    if (const int needed = m_nextRow + 2 + 25 + 10; needed > height())
+        setFixedSize(kWindowWidth, needed);
     m_applyButton = new QPushButton(QStringLiteral("应用"), this);
     m_applyButton->setGeometry(kWindowWidth - 10 - 75, height() - 10 - 25, 75, 25);
     connect(m_applyButton, &QPushButton::clicked, this,

@@ -204,6 +204,12 @@ const LayerFieldInfo kLayerFields[] = {
      .group = FieldShowIf, .stepName = kShowIf, .mergeKey = "showIfValue",
      .controls = {{{.windows = kAllLayers, .row = 210, .kind = ControlKind::Line,
                     .maxLength = 256}}}},
+    // Beside the most lines, which count columns in vertical text.
+    {.member = "isVertical", .field = &Layer::isVertical, .rule = kUnlessDefault,
+     .range = RangeRule::NonZeroIsOn, .group = FieldFont, .thumbnail = kTextLayers,
+     .stepName = kFont,
+     .controls = {{{.windows = kTextLayers, .row = 50, .kind = ControlKind::Check,
+                    .caption = "竖排"}}}},
 };
 // clang-format on
 

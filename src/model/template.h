@@ -163,6 +163,9 @@ struct Layer {
     std::string showIfColumn;
     ShowIfOp showIfOp = ShowIfOp::Equals;
     std::string showIfValue;
+    /// Text layers: vertical writing, columns from top to bottom placed from right to left
+    /// (maxLines counts columns). Stored only when on.
+    bool isVertical = false;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

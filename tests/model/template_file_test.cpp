@@ -477,6 +477,10 @@ TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
         {"showIfOp", [] { return cJSON_CreateString("1"); }, false},
         {"showIfValue", [] { return cJSON_CreateString("VIP"); }, true},
         {"showIfValue", [] { return cJSON_CreateString(std::string(1 << 20, 'v').c_str()); }, true},
+        {"isVertical", [] { return cJSON_CreateNumber(1); }, true},
+        {"isVertical", [] { return cJSON_CreateNumber(-7); }, true},
+        {"isVertical", [] { return cJSON_CreateNumber(0); }, false},
+        {"isVertical", [] { return cJSON_CreateString("1"); }, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);

@@ -65,6 +65,7 @@ struct Face {
     hb_font_t* hbVerticalBase = nullptr;
     hb_font_t* hbVertical = nullptr;
     double hbVerticalSize = 0;
+    bool verticalMetricsHold = true; // false: every glyph stands in an em square (see below)
     std::optional<std::vector<unsigned>> vertLookups; // its GSUB lookups of the 'vert' feature
 
     ~Face()
@@ -82,12 +83,38 @@ struct Face {
     }
 };
 
-// Vertical metrics. A face's own (vmtx, VORG) are used, except for a glyph it gives no vertical
-// advance though it is no mark: some CJK fonts ship vertical metrics that are zero for most
-// ideographs (and their origins with them). Such a glyph stands in an em square centred on the
-// middle of the horizontal line. The font asked is a sub-font of a font at the face's units.
-bool lacksVerticalMetrics(hb_font_t* base, hb_codepoint_t glyph)
+// Vertical metrics. A face's own (vmtx, VORG) are used where they hold. Some CJK fonts ship
+// vertical metrics that are zero for most ideographs and wrong for others (kana that reach into
+// the next character): a face whose common ideographs do not stand inside their vertical
+// advances has every glyph stand in an em square centred on the middle of its horizontal line,
+// and so has a glyph another face gives no vertical advance though it is no mark. The font
+// asked is a sub-font (its data the Face) of a font at the face's units.
+bool verticalMetricsHold(hb_font_t* base)
 {
+    int em = 0;
+    int unused = 0;
+    hb_font_get_scale(base, &unused, &em);
+    for (const char32_t cp : {U'国', U'口', U'中'}) {
+        hb_codepoint_t glyph = 0;
+        if (!hb_font_get_nominal_glyph(base, cp, &glyph))
+            continue;
+        const hb_position_t advance = -hb_font_get_glyph_v_advance(base, glyph);
+        hb_position_t x = 0;
+        hb_position_t y = 0;
+        hb_font_get_glyph_origin_for_direction(base, glyph, HB_DIRECTION_TTB, &x, &y);
+        hb_glyph_extents_t ink{};
+        hb_font_get_glyph_extents(base, glyph, &ink);
+        const hb_position_t slack = em / 8;
+        return advance > 0 && y - ink.y_bearing >= -slack &&
+               y - (ink.y_bearing + ink.height) <= advance + slack;
+    }
+    return true;
+}
+
+bool lacksVerticalMetrics(const void* face, hb_font_t* base, hb_codepoint_t glyph)
+{
+    if (!static_cast<const Face*>(face)->verticalMetricsHold)
+        return true;
     return hb_font_get_glyph_v_advance(base, glyph) == 0 &&
            hb_ot_layout_get_glyph_class(hb_font_get_face(base), glyph) !=
                HB_OT_LAYOUT_GLYPH_CLASS_MARK &&
@@ -107,10 +134,10 @@ hb_position_t scaledFromBase(hb_font_t* font, hb_font_t* base, hb_position_t val
                      : 0;
 }
 
-hb_position_t verticalAdvance(hb_font_t* font, void*, hb_codepoint_t glyph, void*)
+hb_position_t verticalAdvance(hb_font_t* font, void* face, hb_codepoint_t glyph, void*)
 {
     hb_font_t* base = hb_font_get_parent(font);
-    if (lacksVerticalMetrics(base, glyph)) {
+    if (lacksVerticalMetrics(face, base, glyph)) {
         int scale = 0;
         int unused = 0;
         hb_font_get_scale(font, &unused, &scale);
@@ -119,13 +146,13 @@ hb_position_t verticalAdvance(hb_font_t* font, void*, hb_codepoint_t glyph, void
     return scaledFromBase(font, base, hb_font_get_glyph_v_advance(base, glyph));
 }
 
-hb_bool_t verticalOrigin(hb_font_t* font, void*, hb_codepoint_t glyph, hb_position_t* x,
+hb_bool_t verticalOrigin(hb_font_t* font, void* face, hb_codepoint_t glyph, hb_position_t* x,
                          hb_position_t* y, void*)
 {
     hb_font_t* base = hb_font_get_parent(font);
     hb_position_t baseX = 0;
     hb_position_t baseY = 0;
-    if (lacksVerticalMetrics(base, glyph)) {
+    if (lacksVerticalMetrics(face, base, glyph)) {
         hb_font_extents_t extents{};
         hb_font_get_h_extents(base, &extents);
         int em = 0;
@@ -283,7 +310,8 @@ public:
             // immutable: the parent stays at the face's units.
             face.hbVerticalBase = hb_font_create(face.hbFace);
             face.hbVertical = hb_font_create_sub_font(face.hbVerticalBase);
-            hb_font_set_funcs(face.hbVertical, verticalFuncs(), nullptr, nullptr);
+            hb_font_set_funcs(face.hbVertical, verticalFuncs(), &face, nullptr);
+            face.verticalMetricsHold = verticalMetricsHold(face.hbVerticalBase);
         }
         if (face.hbVerticalSize != size) {
             const auto scale = static_cast<int>(std::lround(size * kUnitsPerPixel));
@@ -598,8 +626,8 @@ hb_codepoint_t nominalGlyph(const Face& face, char32_t cp)
     return hb_font_get_nominal_glyph(face.hbFont, cp, &glyph) ? glyph : 0;
 }
 
-// Whether the face's 'vert' feature gives a glyph a vertical form.
-bool vertChanges(Face& face, hb_codepoint_t glyph)
+// The lookups of the face's 'vert' feature (vertical forms), in any script and language.
+const std::vector<unsigned>& vertLookups(Face& face)
 {
     if (!face.vertLookups) {
         face.vertLookups.emplace();
@@ -611,20 +639,25 @@ bool vertChanges(Face& face, hb_codepoint_t glyph)
             face.vertLookups->push_back(lookup);
         hb_set_destroy(lookups);
     }
-    return std::any_of(face.vertLookups->begin(), face.vertLookups->end(), [&](unsigned lookup) {
+    return *face.vertLookups;
+}
+
+// Whether the face's 'vert' feature gives a glyph a vertical form.
+bool vertChanges(Face& face, hb_codepoint_t glyph)
+{
+    const std::vector<unsigned>& lookups = vertLookups(face);
+    return std::any_of(lookups.begin(), lookups.end(), [&](unsigned lookup) {
         return hb_ot_layout_lookup_would_substitute(face.hbFace, lookup, &glyph, 1, true) != 0;
     });
 }
 
 // The character a face draws for cp in vertical text: cp, which its 'vert' feature may change,
-// or cp's presentation form when 'vert' does not and the face has the form.
+// or for a face without that feature cp's presentation form, when the face has the form (a face
+// with the feature has its vertical forms where it wants them).
 char32_t verticalStandIn(Face& face, char32_t cp)
 {
     const char32_t form = presentationForm(cp);
-    if (!form)
-        return cp;
-    const hb_codepoint_t glyph = nominalGlyph(face, cp);
-    if (glyph && vertChanges(face, glyph))
+    if (!form || !vertLookups(face).empty())
         return cp;
     return nominalGlyph(face, form) ? form : cp;
 }

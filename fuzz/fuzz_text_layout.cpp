@@ -1,7 +1,7 @@
 // Lays out and draws arbitrary text in a text layer, as cards, thumbnails and the row check do:
-// the first bytes choose the layer's alignment, spacing, lines, shrinking, font and rotation,
-// the rest is the cell (made valid UTF-8, as cells are). The drawn box must lie inside the
-// layer, and the fitter must say what drawing found.
+// the first bytes choose the layer's alignment, spacing, lines (or columns of vertical text),
+// shrinking, font and rotation, the rest is the cell (made valid UTF-8, as cells are). The drawn
+// box must lie inside the layer, and the fitter must say what drawing found.
 #include "common/text.h"
 #include "fuzz_check.h"
 #include "fuzz_fonts.h"
@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     layer.isBold = data[0] >> 7;
     layer.characterSpacing = static_cast<std::int8_t>(data[1]);
     layer.maxLines = 1 + data[2] % 4;
+    layer.isVertical = data[2] >> 7;
     layer.fontSize = 4 + data[3] % 40;
     layer.minFontSize = 4;
     layer.width = 40 + data[3] * 2;

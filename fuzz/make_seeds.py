@@ -172,6 +172,9 @@ def texts(root, folder):
     # Four bytes of layer settings, then the cell.
     for i, (name, text) in enumerate(TEXT_SEEDS.items()):
         write(folder, name, bytes([i * 37 % 256, 3, i, 20 + i]) + text.encode("utf-8"))
+    # Vertical text (the third byte's high bit): at most two columns in a layer 100 x 149.
+    write(folder, "vertical.txt",
+          bytes([0x18, 3, 0x81, 30]) + "员工证，（研发部）「名」ABC 123 محمد。".encode("utf-8"))
 
 
 def main():

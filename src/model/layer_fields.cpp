@@ -244,6 +244,12 @@ const LayerFieldInfo kLayerFields[] = {
      .controls = {{{.windows = kAllLayers, .row = 220, .kind = ControlKind::List,
                     .caption = "旋转：", .entries = kRotationEntries, .codes = kRotations,
                     .width = 80}}}},
+    // Beside the most lines, which count columns in vertical text.
+    {.member = "isVertical", .field = &Layer::isVertical, .rule = kUnlessDefault,
+     .range = RangeRule::NonZeroIsOn, .group = FieldFont, .thumbnail = kTextLayers,
+     .stepName = kFont,
+     .controls = {{{.windows = kTextLayers, .row = 50, .kind = ControlKind::Check,
+                    .caption = "竖排"}}}},
 };
 // clang-format on
 

@@ -21,7 +21,7 @@ enum LayerField : unsigned {
     FieldBinding = 1u << 4,   // bind_col_name, isFixed, pictureFolder
     FieldDemo = 1u << 5,      // text, filePath
     FieldFont = 1u << 6,      // fontName, fontSize, isBold, isUnderline, isItalic, spacing,
-                              // autoShrink, minFontSize, maxLines
+                              // autoShrink, minFontSize, maxLines, isVertical
     FieldColor = 1u << 7,     // color, htmlColor
     FieldAlignment = 1u << 8, // tHAlign, tVAlign, pHAlign, pVAlign
     FieldFrame = 1u << 9,     // placeholderPath, cornerRadius, borderWidth, borderColor

@@ -179,6 +179,9 @@ struct Layer {
     /// The content turned clockwise inside the layer's rectangle (0, 90, 180 or 270 degrees):
     /// laid out in the rectangle turned upright, then turned; the rectangle stays as it is.
     std::int32_t rotation = 0;
+    /// Text layers: vertical writing, columns from top to bottom placed from right to left
+    /// (maxLines counts columns). Stored only when on.
+    bool isVertical = false;
 
     /// The editor's name for the layer while the program runs (0: none); never stored.
     std::uint32_t id = 0;

@@ -11,11 +11,13 @@
 
 #include <unicode/ubidi.h>
 #include <unicode/ubrk.h>
+#include <unicode/uchar.h>
 #include <unicode/uscript.h>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <tuple>
 #include <unordered_map>
 
 namespace torvale {
@@ -58,9 +60,20 @@ struct Face {
     double hbSize = 0;      // the pixel size hbFont is scaled to
     double ftSize = 0;      // the pixel size ft is set to
     double bitmapScale = 1; // a face of bitmaps only (colour emoji): its strike to the size
+    // Vertical text: hbVertical shapes with the face's vertical metrics where they hold (see
+    // verticalFuncs), on hbVerticalBase at the face's own units.
+    hb_font_t* hbVerticalBase = nullptr;
+    hb_font_t* hbVertical = nullptr;
+    double hbVerticalSize = 0;
+    bool verticalMetricsHold = true; // false: every glyph stands in an em square (see below)
+    std::optional<std::vector<unsigned>> vertLookups; // its GSUB lookups of the 'vert' feature
 
     ~Face()
     {
+        if (hbVertical)
+            hb_font_destroy(hbVertical);
+        if (hbVerticalBase)
+            hb_font_destroy(hbVerticalBase);
         if (hbFont)
             hb_font_destroy(hbFont);
         if (hbFace)
@@ -70,12 +83,111 @@ struct Face {
     }
 };
 
+// Vertical metrics. A face's own (vmtx, VORG) are used where they hold. Some CJK fonts ship
+// vertical metrics that are zero for most ideographs and wrong for others (kana that reach into
+// the next character): a face whose common ideographs do not stand inside their vertical
+// advances has every glyph stand in an em square centred on the middle of its horizontal line,
+// and so has a glyph another face gives no vertical advance though it is no mark. The font
+// asked is a sub-font (its data the Face) of a font at the face's units.
+bool verticalMetricsHold(hb_font_t* base)
+{
+    int em = 0;
+    int unused = 0;
+    hb_font_get_scale(base, &unused, &em);
+    for (const char32_t cp : {U'国', U'口', U'中'}) {
+        hb_codepoint_t glyph = 0;
+        if (!hb_font_get_nominal_glyph(base, cp, &glyph))
+            continue;
+        const hb_position_t advance = -hb_font_get_glyph_v_advance(base, glyph);
+        hb_position_t x = 0;
+        hb_position_t y = 0;
+        hb_font_get_glyph_origin_for_direction(base, glyph, HB_DIRECTION_TTB, &x, &y);
+        hb_glyph_extents_t ink{};
+        hb_font_get_glyph_extents(base, glyph, &ink);
+        const hb_position_t slack = em / 8;
+        return advance > 0 && y - ink.y_bearing >= -slack &&
+               y - (ink.y_bearing + ink.height) <= advance + slack;
+    }
+    return true;
+}
+
+bool lacksVerticalMetrics(const void* face, hb_font_t* base, hb_codepoint_t glyph)
+{
+    if (!static_cast<const Face*>(face)->verticalMetricsHold)
+        return true;
+    return hb_font_get_glyph_v_advance(base, glyph) == 0 &&
+           hb_ot_layout_get_glyph_class(hb_font_get_face(base), glyph) !=
+               HB_OT_LAYOUT_GLYPH_CLASS_MARK &&
+           hb_font_get_glyph_h_advance(base, glyph) > 0;
+}
+
+// A length of the base font (face units) at the font's scale.
+hb_position_t scaledFromBase(hb_font_t* font, hb_font_t* base, hb_position_t value)
+{
+    int scale = 0;
+    int baseScale = 0;
+    int unused = 0;
+    hb_font_get_scale(font, &unused, &scale);
+    hb_font_get_scale(base, &unused, &baseScale);
+    return baseScale ? static_cast<hb_position_t>(
+                           std::llround(static_cast<double>(value) * scale / baseScale))
+                     : 0;
+}
+
+hb_position_t verticalAdvance(hb_font_t* font, void* face, hb_codepoint_t glyph, void*)
+{
+    hb_font_t* base = hb_font_get_parent(font);
+    if (lacksVerticalMetrics(face, base, glyph)) {
+        int scale = 0;
+        int unused = 0;
+        hb_font_get_scale(font, &unused, &scale);
+        return -scale; // an em, downwards
+    }
+    return scaledFromBase(font, base, hb_font_get_glyph_v_advance(base, glyph));
+}
+
+hb_bool_t verticalOrigin(hb_font_t* font, void* face, hb_codepoint_t glyph, hb_position_t* x,
+                         hb_position_t* y, void*)
+{
+    hb_font_t* base = hb_font_get_parent(font);
+    hb_position_t baseX = 0;
+    hb_position_t baseY = 0;
+    if (lacksVerticalMetrics(face, base, glyph)) {
+        hb_font_extents_t extents{};
+        hb_font_get_h_extents(base, &extents);
+        int em = 0;
+        int unused = 0;
+        hb_font_get_scale(base, &unused, &em);
+        baseX = hb_font_get_glyph_h_advance(base, glyph) / 2;
+        baseY = (extents.ascender + extents.descender) / 2 + em / 2;
+    } else {
+        hb_font_get_glyph_origin_for_direction(base, glyph, HB_DIRECTION_TTB, &baseX, &baseY);
+    }
+    *x = scaledFromBase(font, base, baseX);
+    *y = scaledFromBase(font, base, baseY);
+    return true;
+}
+
+hb_font_funcs_t* verticalFuncs()
+{
+    // Immutable once made, so every thread may use it.
+    static hb_font_funcs_t* const funcs = [] {
+        hb_font_funcs_t* made = hb_font_funcs_create();
+        hb_font_funcs_set_glyph_v_advance_func(made, verticalAdvance, nullptr, nullptr);
+        hb_font_funcs_set_glyph_v_origin_func(made, verticalOrigin, nullptr, nullptr);
+        hb_font_funcs_make_immutable(made);
+        return made;
+    }();
+    return funcs;
+}
+
 struct GlyphKey {
     const Face* face;
     double size;
     std::uint32_t glyph;
     int subX;
     int subY;
+    bool turned;
     bool operator==(const GlyphKey&) const = default;
 };
 
@@ -85,7 +197,8 @@ struct GlyphKeyHash {
         std::size_t h = std::hash<const void*>()(key.face);
         h = h * 31 + std::hash<double>()(key.size);
         h = h * 31 + key.glyph;
-        return h * 31 + static_cast<std::size_t>(key.subX * kSubpixels + key.subY);
+        return h * 31 + static_cast<std::size_t>((key.subX * kSubpixels + key.subY) * 2 +
+                                                 (key.turned ? 1 : 0));
     }
 };
 
@@ -189,15 +302,35 @@ public:
         return true;
     }
 
-    const GlyphBitmap* glyph(Face& face, double size, std::uint32_t glyph, int subX, int subY)
+    // The HarfBuzz font of a face for vertical shaping at a pixel size.
+    static hb_font_t* verticalFont(Face& face, double size)
     {
-        const GlyphKey key{&face, size, glyph, subX, subY};
+        if (!face.hbVertical) {
+            // A sub-font takes what it does not answer itself from its parent, which it makes
+            // immutable: the parent stays at the face's units.
+            face.hbVerticalBase = hb_font_create(face.hbFace);
+            face.hbVertical = hb_font_create_sub_font(face.hbVerticalBase);
+            hb_font_set_funcs(face.hbVertical, verticalFuncs(), &face, nullptr);
+            face.verticalMetricsHold = verticalMetricsHold(face.hbVerticalBase);
+        }
+        if (face.hbVerticalSize != size) {
+            const auto scale = static_cast<int>(std::lround(size * kUnitsPerPixel));
+            hb_font_set_scale(face.hbVertical, scale, scale);
+            face.hbVerticalSize = size;
+        }
+        return face.hbVertical;
+    }
+
+    const GlyphBitmap* glyph(Face& face, double size, std::uint32_t glyph, int subX, int subY,
+                             bool turned)
+    {
+        const GlyphKey key{&face, size, glyph, subX, subY, turned};
         if (const auto it = m_glyphs.find(key); it != m_glyphs.end())
             return &it->second;
         if (!setSize(face, size))
             return nullptr;
         GlyphBitmap bitmap;
-        if (!render(face, glyph, subX, subY, bitmap))
+        if (!render(face, glyph, subX, subY, turned, bitmap))
             return nullptr;
         if (m_glyphBytes + bitmap.pixels.size() > kMaxGlyphBytes) {
             m_glyphs.clear();
@@ -225,7 +358,8 @@ private:
     static constexpr std::size_t kMaxFaces = 48;
     static constexpr std::size_t kMaxGlyphBytes = 32 * 1024 * 1024;
 
-    static bool render(Face& face, std::uint32_t glyph, int subX, int subY, GlyphBitmap& out)
+    static bool render(Face& face, std::uint32_t glyph, int subX, int subY, bool turned,
+                       GlyphBitmap& out)
     {
         FT_Face ft = face.ft;
         const bool colorFace = FT_HAS_COLOR(ft) || !FT_IS_SCALABLE(ft);
@@ -235,7 +369,13 @@ private:
         if (FT_Load_Glyph(ft, glyph, flags) != 0)
             return false;
         FT_GlyphSlot slot = ft->glyph;
-        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        const bool outline = slot->format == FT_GLYPH_FORMAT_OUTLINE;
+        if (outline) {
+            if (turned) {
+                // Clockwise, in FreeType's upward y: (x, y) to (y, -x).
+                FT_Matrix clockwise{0, 0x10000, -0x10000, 0};
+                FT_Outline_Transform(&slot->outline, &clockwise);
+            }
             FT_Outline_Translate(&slot->outline, subX * 64 / kSubpixels, -subY * 64 / kSubpixels);
             if (FT_Render_Glyph(slot, FT_RENDER_MODE_LIGHT) != 0)
                 return false;
@@ -243,6 +383,8 @@ private:
         const FT_Bitmap& bitmap = slot->bitmap;
         if (bitmap.pixel_mode == FT_PIXEL_MODE_BGRA) {
             scaleColor(bitmap, slot->bitmap_left, slot->bitmap_top, face.bitmapScale, out);
+            if (turned)
+                turnClockwise(out);
             return true;
         }
         if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY && bitmap.pixel_mode != FT_PIXEL_MODE_MONO)
@@ -262,7 +404,30 @@ private:
                 out.pixels[static_cast<std::size_t>(y * out.width + x)] = value;
             }
         }
+        if (turned && !outline)
+            turnClockwise(out);
         return true;
+    }
+
+    // A rendered bitmap turned 90 degrees clockwise about the pen (pixels of a face without
+    // outlines).
+    static void turnClockwise(GlyphBitmap& bitmap)
+    {
+        const std::size_t channels = bitmap.color ? 4 : 1;
+        const auto width = static_cast<std::size_t>(bitmap.width);
+        const auto rows = static_cast<std::size_t>(bitmap.rows);
+        std::vector<std::uint8_t> turned(bitmap.pixels.size());
+        // Column x of row y goes to column rows - 1 - y of row x.
+        for (std::size_t y = 0; y < rows; ++y) {
+            for (std::size_t x = 0; x < width; ++x)
+                std::copy_n(&bitmap.pixels[(y * width + x) * channels], channels,
+                            &turned[(x * rows + rows - 1 - y) * channels]);
+        }
+        const int left = bitmap.left;
+        bitmap.left = bitmap.top - bitmap.rows;
+        bitmap.top = -left;
+        std::swap(bitmap.width, bitmap.rows);
+        bitmap.pixels = std::move(turned);
     }
 
     // A colour bitmap (premultiplied BGRA at its strike's size) scaled to the text's size by
@@ -394,19 +559,149 @@ hb_script_t hbScript(UScriptCode script)
     return name ? hb_script_from_string(name, -1) : HB_SCRIPT_COMMON;
 }
 
-// A stretch of a line shaped in one go: one face, one direction, one script.
+// How a character stands in vertical text, by its Unicode vertical orientation.
+enum class Orientation : std::uint8_t {
+    Upright,       // Chinese, Japanese, Korean, most symbols, "，。" (in their vertical forms)
+    UprightIfForm, // brackets and the like: upright in a vertical form the face has, else turned
+    Turned,        // Latin letters, digits, Arabic, ...: in a turned horizontal run
+    Inherit,       // marks, joiners and the second unit of a pair: as the unit before
+};
+
+std::vector<Orientation> unitOrientations(std::u16string_view text, std::size_t first,
+                                          std::size_t last)
+{
+    std::vector<Orientation> orientations(last - first, Orientation::Inherit);
+    for (std::size_t i = first; i < last;) {
+        const std::size_t start = i;
+        const char32_t cp = nextCodePoint(text, i);
+        const auto c = static_cast<UChar32>(cp);
+        const std::int8_t category = u_charType(c);
+        if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK ||
+            category == U_COMBINING_SPACING_MARK || cp == 0x200C || cp == 0x200D)
+            continue;
+        switch (u_getIntPropertyValue(c, UCHAR_VERTICAL_ORIENTATION)) {
+        case U_VO_UPRIGHT:
+        case U_VO_TRANSFORMED_UPRIGHT:
+            orientations[start - first] = Orientation::Upright;
+            break;
+        case U_VO_TRANSFORMED_ROTATED:
+            orientations[start - first] = Orientation::UprightIfForm;
+            break;
+        default:
+            orientations[start - first] = Orientation::Turned;
+            break;
+        }
+    }
+    return orientations;
+}
+
+// Unicode's vertical presentation form of a character (0: none), for faces whose 'vert'
+// feature does not give one.
+char32_t presentationForm(char32_t cp)
+{
+    static constexpr std::pair<char32_t, char32_t> kForms[] = {
+        {0x2013, 0xFE32}, {0x2014, 0xFE31}, {0x2025, 0xFE30}, {0x2026, 0xFE19}, {0x3001, 0xFE11},
+        {0x3002, 0xFE12}, {0x3008, 0xFE3F}, {0x3009, 0xFE40}, {0x300A, 0xFE3D}, {0x300B, 0xFE3E},
+        {0x300C, 0xFE41}, {0x300D, 0xFE42}, {0x300E, 0xFE43}, {0x300F, 0xFE44}, {0x3010, 0xFE3B},
+        {0x3011, 0xFE3C}, {0x3014, 0xFE39}, {0x3015, 0xFE3A}, {0x3016, 0xFE17}, {0x3017, 0xFE18},
+        {0xFE4F, 0xFE34}, {0xFF01, 0xFE15}, {0xFF08, 0xFE35}, {0xFF09, 0xFE36}, {0xFF0C, 0xFE10},
+        {0xFF1A, 0xFE13}, {0xFF1B, 0xFE14}, {0xFF1F, 0xFE16}, {0xFF3B, 0xFE47}, {0xFF3D, 0xFE48},
+        {0xFF3F, 0xFE33}, {0xFF5B, 0xFE37}, {0xFF5D, 0xFE38}};
+    const auto* found =
+        std::lower_bound(std::begin(kForms), std::end(kForms), cp,
+                         [](const auto& form, char32_t c) { return form.first < c; });
+    return found != std::end(kForms) && found->first == cp ? found->second : 0;
+}
+
+// Punctuation set in the lower left corner of its em square in horizontal text and in the upper
+// right one in vertical text.
+bool isCornerPunctuation(char32_t cp)
+{
+    return cp == 0x3001 || cp == 0x3002 || cp == 0xFF0C || cp == 0xFF0E;
+}
+
+hb_codepoint_t nominalGlyph(const Face& face, char32_t cp)
+{
+    hb_codepoint_t glyph = 0;
+    return hb_font_get_nominal_glyph(face.hbFont, cp, &glyph) ? glyph : 0;
+}
+
+// The lookups of the face's 'vert' feature (vertical forms), in any script and language.
+const std::vector<unsigned>& vertLookups(Face& face)
+{
+    if (!face.vertLookups) {
+        face.vertLookups.emplace();
+        hb_set_t* lookups = hb_set_create();
+        const hb_tag_t features[] = {HB_TAG('v', 'e', 'r', 't'), HB_TAG_NONE};
+        hb_ot_layout_collect_lookups(face.hbFace, HB_OT_TAG_GSUB, nullptr, nullptr, features,
+                                     lookups);
+        for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);)
+            face.vertLookups->push_back(lookup);
+        hb_set_destroy(lookups);
+    }
+    return *face.vertLookups;
+}
+
+// Whether the face's 'vert' feature gives a glyph a vertical form.
+bool vertChanges(Face& face, hb_codepoint_t glyph)
+{
+    const std::vector<unsigned>& lookups = vertLookups(face);
+    return std::any_of(lookups.begin(), lookups.end(), [&](unsigned lookup) {
+        return hb_ot_layout_lookup_would_substitute(face.hbFace, lookup, &glyph, 1, true) != 0;
+    });
+}
+
+// The character a face draws for cp in vertical text: cp, which its 'vert' feature may change,
+// or for a face without that feature cp's presentation form, when the face has the form (a face
+// with the feature has its vertical forms where it wants them).
+char32_t verticalStandIn(Face& face, char32_t cp)
+{
+    const char32_t form = presentationForm(cp);
+    if (!form || !vertLookups(face).empty())
+        return cp;
+    return nominalGlyph(face, form) ? form : cp;
+}
+
+bool hasVerticalForm(Face& face, char32_t cp)
+{
+    const hb_codepoint_t glyph = nominalGlyph(face, cp);
+    return glyph && (vertChanges(face, glyph) || verticalStandIn(face, cp) != cp);
+}
+
+// Where corner punctuation without a vertical form goes in a column: its ink moved from the
+// lower left of the em square to the upper right, as far from the right and top as it was from
+// the left and bottom. The glyph's origin across the column's centre and down from top.
+std::pair<double, double> cornerPlace(hb_font_t* font, hb_codepoint_t glyph, double top)
+{
+    hb_glyph_extents_t ink{};
+    hb_font_extents_t line{};
+    hb_font_get_glyph_extents(font, glyph, &ink);
+    hb_font_get_h_extents(font, &line);
+    int em = 0;
+    int unused = 0;
+    hb_font_get_scale(font, &unused, &em);
+    const double advance = hb_font_get_glyph_h_advance(font, glyph) / kUnitsPerPixel;
+    const double left = ink.x_bearing / kUnitsPerPixel;
+    const double width = ink.width / kUnitsPerPixel;
+    const double inkTop = ink.y_bearing / kUnitsPerPixel;
+    const double inkBottom = (ink.y_bearing + ink.height) / kUnitsPerPixel;
+    const double emBottom = ((line.ascender + line.descender) / 2.0 - em / 2.0) / kUnitsPerPixel;
+    return {advance / 2 - 2 * left - width, top + inkBottom - emBottom + inkTop};
+}
+
+// A stretch of a line shaped in one go: one face, one direction, one script, one orientation.
 struct Item {
     std::size_t start = 0;
     std::size_t end = 0;
     const std::string* face = nullptr;
     UBiDiLevel level = 0;
     UScriptCode script = USCRIPT_COMMON;
+    bool upright = false; // in a column: shaped vertically (else a turned horizontal run)
 };
 
-} // namespace
-
-bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLine& line,
-               std::size_t first, std::size_t last)
+// shapeLine, or shapeColumn when vertical.
+bool shapeText(const FacedText& text, double pixelSize, double spacing, ShapedLine& line,
+               std::size_t first, std::size_t last, bool vertical)
 {
     line = ShapedLine();
     const std::u16string& units = text.text;
@@ -417,30 +712,58 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
     if (!(pixelSize >= 1 && pixelSize <= kMaxTextPixelSize))
         return false;
 
-    // Bidirectional levels, the paragraph's direction from its first strong character.
+    // Bidirectional levels, the paragraph's direction from its first strong character; a
+    // column always reads from top to bottom, its right-to-left runs turned in reverse order.
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UBiDi, UBiDiDeleter> bidi(
         ubidi_openSized(static_cast<int32_t>(last - first), 0, &status));
     if (bidi && U_SUCCESS(status))
         ubidi_setPara(bidi.get(), reinterpret_cast<const UChar*>(units.data() + first),
-                      static_cast<int32_t>(last - first), UBIDI_DEFAULT_LTR, nullptr, &status);
+                      static_cast<int32_t>(last - first), vertical ? UBIDI_LTR : UBIDI_DEFAULT_LTR,
+                      nullptr, &status);
     const UBiDiLevel* levels =
         bidi && U_SUCCESS(status) ? ubidi_getLevels(bidi.get(), &status) : nullptr;
     if (!levels || U_FAILURE(status))
         return false;
     const std::vector<UScriptCode> scripts = unitScripts(units, first, last);
+    const std::vector<Orientation> orientations =
+        vertical ? unitOrientations(units, first, last) : std::vector<Orientation>();
 
+    ThreadFonts& fonts = ThreadFonts::instance();
+    fonts.trim();
     std::vector<Item> items;
+    bool upright = false;
     for (const FacedText::Run& run : text.runs) {
         if (run.face.empty())
             continue; // characters no face has take no room
         const std::size_t from = std::max(run.start, first);
         const std::size_t to = std::min(run.end, last);
+        Face* face = vertical && from < to ? fonts.face(run.face) : nullptr;
+        if (vertical && from < to && !face)
+            return false;
         for (std::size_t i = from; i < to; ++i) {
+            if (vertical) {
+                switch (orientations[i - first]) {
+                case Orientation::Upright:
+                    upright = true;
+                    break;
+                case Orientation::UprightIfForm: {
+                    std::size_t at = i;
+                    upright = hasVerticalForm(*face, nextCodePoint(units, at));
+                    break;
+                }
+                case Orientation::Turned:
+                    upright = false;
+                    break;
+                case Orientation::Inherit:
+                    break;
+                }
+            }
             const UBiDiLevel level = levels[i - first];
             const UScriptCode script = scripts[i - first];
-            if (i == from || items.back().level != level || items.back().script != script)
-                items.push_back({i, i + 1, &run.face, level, script});
+            if (i == from || items.back().level != level || items.back().script != script ||
+                items.back().upright != upright)
+                items.push_back({i, i + 1, &run.face, level, script, upright});
             else
                 items.back().end = i + 1;
         }
@@ -453,10 +776,10 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
     std::vector<int32_t> visual(items.size());
     ubidi_reorderVisual(itemLevels.data(), static_cast<int32_t>(items.size()), visual.data());
 
-    ThreadFonts& fonts = ThreadFonts::instance();
-    fonts.trim();
     std::unique_ptr<hb_buffer_t, HbBufferDeleter> buffer(hb_buffer_create());
     std::unordered_map<const std::string*, std::uint32_t> faceIndex;
+    std::vector<double> faceMiddles; // in a column: the middle of each face's line, above its
+                                     // baseline
     double pen = 0;
     std::size_t previousCluster = SIZE_MAX;
     UScriptCode previousScript = USCRIPT_COMMON;
@@ -473,12 +796,17 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
         if (added) {
             line.faces.push_back(*item.face);
             const FT_Size_Metrics& metrics = face->ft->size->metrics;
-            line.ascent = std::max(line.ascent, std::ceil(static_cast<double>(metrics.ascender) /
-                                                          64 * face->bitmapScale));
-            line.descent =
-                std::min(line.descent, std::floor(static_cast<double>(metrics.descender) / 64 *
-                                                  face->bitmapScale));
+            const double ascent =
+                std::ceil(static_cast<double>(metrics.ascender) / 64 * face->bitmapScale);
+            const double descent =
+                std::floor(static_cast<double>(metrics.descender) / 64 * face->bitmapScale);
+            line.ascent = std::max(line.ascent, ascent);
+            line.descent = std::min(line.descent, descent);
+            faceMiddles.push_back((ascent + descent) / 2);
         }
+        const bool turned = vertical && !item.upright;
+        hb_font_t* shaping =
+            vertical && item.upright ? ThreadFonts::verticalFont(*face, pixelSize) : font;
         hb_buffer_t* buf = buffer.get();
         hb_buffer_clear_contents(buf);
         // The whole line is the context, so that letters join across faces and scripts.
@@ -486,10 +814,18 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
                             static_cast<int>(last - first),
                             static_cast<unsigned>(item.start - first),
                             static_cast<int>(item.end - item.start));
-        hb_buffer_set_direction(buf, item.level % 2 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+        if (vertical && item.upright) {
+            unsigned length = 0;
+            hb_glyph_info_t* characters = hb_buffer_get_glyph_infos(buf, &length);
+            for (unsigned c = 0; c < length; ++c)
+                characters[c].codepoint = verticalStandIn(*face, characters[c].codepoint);
+            hb_buffer_set_direction(buf, HB_DIRECTION_TTB);
+        } else {
+            hb_buffer_set_direction(buf, item.level % 2 ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+        }
         hb_buffer_set_script(buf, hbScript(item.script));
         hb_buffer_set_cluster_level(buf, HB_BUFFER_CLUSTER_LEVEL_MONOTONE_GRAPHEMES);
-        hb_shape(font, buf, nullptr, 0);
+        hb_shape(shaping, buf, nullptr, 0);
         unsigned count = 0;
         const hb_glyph_info_t* infos = hb_buffer_get_glyph_infos(buf, &count);
         const hb_glyph_position_t* positions = hb_buffer_get_glyph_positions(buf, &count);
@@ -508,14 +844,44 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
                 previousScript = script;
                 previousSpace = space;
             }
-            const double x = pen + positions[g].x_offset / kUnitsPerPixel;
-            const double y = -positions[g].y_offset / kUnitsPerPixel;
-            line.glyphs.push_back({known->second, infos[g].codepoint, x, y});
+            const hb_codepoint_t glyph = infos[g].codepoint;
             hb_glyph_extents_t extents{};
-            if (hb_font_get_glyph_extents(font, infos[g].codepoint, &extents) && extents.width != 0)
-                line.inkRight = std::max(line.inkRight,
-                                         x + (extents.x_bearing + extents.width) / kUnitsPerPixel);
-            double advance = positions[g].x_advance / kUnitsPerPixel;
+            const bool inked =
+                hb_font_get_glyph_extents(font, glyph, &extents) && extents.width != 0;
+            double advance = 0;
+            if (!vertical) {
+                const double x = pen + positions[g].x_offset / kUnitsPerPixel;
+                const double y = -positions[g].y_offset / kUnitsPerPixel;
+                line.glyphs.push_back({known->second, glyph, x, y});
+                if (inked)
+                    line.inkRight = std::max(
+                        line.inkRight, x + (extents.x_bearing + extents.width) / kUnitsPerPixel);
+                advance = positions[g].x_advance / kUnitsPerPixel;
+            } else if (item.upright) {
+                // Across from the glyph's middle for now, along from the column's top.
+                double x = positions[g].x_offset / kUnitsPerPixel;
+                double y = pen - positions[g].y_offset / kUnitsPerPixel;
+                std::size_t at = cluster;
+                const char32_t cp = nextCodePoint(units, at);
+                if (isCornerPunctuation(cp) && glyph == nominalGlyph(*face, cp))
+                    std::tie(x, y) = cornerPlace(font, glyph, pen);
+                line.glyphs.push_back({known->second, glyph, x, y});
+                if (inked)
+                    line.inkRight = std::max(
+                        line.inkRight, y - (extents.y_bearing + extents.height) / kUnitsPerPixel);
+                advance = -positions[g].y_advance / kUnitsPerPixel;
+            } else {
+                // The run turned clockwise: its baseline runs down the column, the tops of its
+                // letters to the right; across from the middle of its face's line for now.
+                const double x =
+                    positions[g].y_offset / kUnitsPerPixel - faceMiddles[known->second];
+                const double y = pen + positions[g].x_offset / kUnitsPerPixel;
+                line.glyphs.push_back({known->second, glyph, x, y, turned});
+                if (inked)
+                    line.inkRight = std::max(
+                        line.inkRight, y + (extents.x_bearing + extents.width) / kUnitsPerPixel);
+                advance = positions[g].x_advance / kUnitsPerPixel;
+            }
             if (roundsAdvances(item.script))
                 advance = std::round(advance);
             pen += advance;
@@ -523,7 +889,26 @@ bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLi
         }
     }
     line.advance = pen;
+    // Every glyph of a column centred on the middle of the column's line.
+    if (vertical) {
+        for (PlacedGlyph& placed : line.glyphs)
+            placed.x += (line.ascent + line.descent) / 2;
+    }
     return true;
+}
+
+} // namespace
+
+bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLine& line,
+               std::size_t first, std::size_t last)
+{
+    return shapeText(text, pixelSize, spacing, line, first, last, false);
+}
+
+bool shapeColumn(const FacedText& text, double pixelSize, double spacing, ShapedLine& column,
+                 std::size_t first, std::size_t last)
+{
+    return shapeText(text, pixelSize, spacing, column, first, last, true);
 }
 
 std::vector<std::size_t> textBoundaries(std::u16string_view text, Boundary kind, std::size_t first)
@@ -583,7 +968,7 @@ bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target
             ++wholeY;
         }
         const GlyphBitmap* glyph =
-            fonts.glyph(*faces[placed.face], pixelSize, placed.glyph, subX, subY);
+            fonts.glyph(*faces[placed.face], pixelSize, placed.glyph, subX, subY, placed.turned);
         if (!glyph)
             return false;
         const long left = wholeX + glyph->left;

@@ -20,10 +20,12 @@ struct PlacedGlyph {
     std::uint32_t glyph = 0;
     double x = 0;
     double y = 0;
+    bool turned = false; // drawn turned 90 degrees clockwise: a sideways run of a column
 };
 
 /// One line of text shaped and ordered for display: its glyphs in visual order from left to
-/// right, and its measures in pixels.
+/// right, and its measures in pixels. A column of vertical text is kept the same way, turned: see
+/// shapeColumn.
 struct ShapedLine {
     std::vector<std::string> faces; // font files the glyphs come from
     std::vector<PlacedGlyph> glyphs;
@@ -48,6 +50,20 @@ inline constexpr double kMaxTextPixelSize = 4000;
 bool shapeLine(const FacedText& text, double pixelSize, double spacing, ShapedLine& line,
                std::size_t first = 0, std::size_t last = std::u16string::npos);
 
+/// Shapes a paragraph, or its part, as one column of vertical text read from top to bottom, as
+/// shapeLine does a line (its spacing, order and sizes the same). Characters that stand upright
+/// in vertical text (Chinese, Japanese, Korean, most symbols) are shaped vertically, with the
+/// faces' vertical forms and advances, and punctuation such as "，。" takes its vertical form;
+/// runs of the others (Latin letters, digits, Arabic, ...) are shaped as horizontal text and
+/// turned 90 degrees clockwise, as the Unicode vertical orientation of each character says.
+/// The column is the line turned clockwise: a glyph's y is along the column from its top
+/// (downwards) and its x across it from its reference line, which is the baseline of the turned
+/// runs; ascent reaches to the right of that line and descent (negative) to the left, and the
+/// upright characters stand centred between them. advance, inkRight (the lowest ink) and
+/// unitAdvances measure along the column.
+bool shapeColumn(const FacedText& text, double pixelSize, double spacing, ShapedLine& column,
+                 std::size_t first = 0, std::size_t last = std::u16string::npos);
+
 /// Kinds of text boundaries, by the Unicode rules (line breaks with dictionaries for Thai,
 /// Khmer and the like; each Chinese character is a word).
 enum class Boundary { Grapheme, Word, Line };
@@ -59,7 +75,8 @@ std::vector<std::size_t> textBoundaries(std::u16string_view text, Boundary kind,
 
 /// Draws a shaped line into straight-alpha RGBA pixels with its origin at (x, baseline) in
 /// them, in colour (red, green, blue); colour glyphs (emoji) keep their own colours. Glyphs
-/// outside the pixels are clipped. False when a face cannot be read.
+/// outside the pixels are clipped. A column is drawn the same way, with x its reference line
+/// and baseline its top. False when a face cannot be read.
 bool drawShapedLine(const ShapedLine& line, double pixelSize, RgbaPixels& target, double x,
                     double baseline, const std::array<std::uint8_t, 3>& color);
 

@@ -242,8 +242,30 @@ struct TextLayout {
     double naturalWidth = 0; // the widest line before justification spreads it
 };
 
-// Lays a layer's text out without drawing it; nothing when it cannot be laid out (no font,
-// a face that cannot be read, a size beyond what can be drawn).
+// Vertical text is laid out as lines in the layer's frame turned a quarter counter-clockwise:
+// its columns are the lines, as long as the layer is high, following each other from the
+// layer's right edge (the frame's top) to its left. The frame is that layer, its sides and
+// alignments swapped: tVAlign places each column along its length, tHAlign the block of columns
+// (justified: centred). A horizontal text's frame is its layer.
+const Layer& textFrame(const Layer& layer, std::optional<Layer>& storage)
+{
+    if (!layer.isVertical)
+        return layer;
+    Layer& frame = storage.emplace(layer);
+    std::swap(frame.width, frame.height);
+    frame.tHAlign = layer.tVAlign == kVAlignMiddle   ? kHAlignCentre
+                    : layer.tVAlign == kVAlignBottom ? kHAlignRight
+                                                     : 0;
+    frame.tVAlign = layer.tHAlign == kHAlignRight ? 0
+                    : layer.tHAlign == kHAlignCentre || layer.tHAlign == kHAlignJustified
+                        ? kVAlignMiddle
+                        : kVAlignBottom;
+    return frame;
+}
+
+// Lays a layer's text out without drawing it, a vertical text in its frame (layer is the
+// frame); nothing when it cannot be laid out (no font, a face that cannot be read, a size
+// beyond what can be drawn).
 std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text,
                                      const FontRegistry& fonts)
 {
@@ -270,6 +292,7 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
     // keep the total within maxLines.
     const auto wrapLines = static_cast<std::size_t>(std::clamp(layer.maxLines, 1, kMaxTextLines));
     const double spacing = fitSpacing(layer);
+    const auto shape = layer.isVertical ? shapeColumn : shapeLine;
     // Lines without any glyph are as tall as the layer's font.
     const auto finish = [&](LaidLine& line, double fontSize) {
         line.size = lineSize(line.shaped);
@@ -287,7 +310,7 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
         for (std::size_t p = 0; p < count; ++p) {
             const FacedText& paragraph = layout.paragraphs[p];
             LaidLine whole{p, 0, paragraph.text.size(), {}, {}};
-            if (!shapeLine(paragraph, fontSize, spacing, whole.shaped))
+            if (!shape(paragraph, fontSize, spacing, whole.shaped, 0, std::u16string::npos))
                 return false;
             const std::size_t used = layout.lines.size() + (count - p - 1);
             const std::size_t allowed = std::min(
@@ -300,7 +323,7 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
             for (const auto& [first, last] :
                  wrapParagraph(paragraph, whole.shaped, layer, allowed)) {
                 LaidLine line{p, first, last, {}, {}};
-                if (!shapeLine(paragraph, fontSize, spacing, line.shaped, first, last))
+                if (!shape(paragraph, fontSize, spacing, line.shaped, first, last))
                     return false;
                 finish(line, fontSize);
                 layout.lines.push_back(std::move(line));
@@ -332,8 +355,8 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
             const double w0 = natural > 0 ? natural : 1;
             const double stretch = (layer.width - w0) / static_cast<double>(line.shaped.gaps);
             if (stretch > 0) {
-                if (!shapeLine(layout.paragraphs[line.paragraph], layout.fontSize, stretch,
-                               line.shaped, line.first, line.last))
+                if (!shape(layout.paragraphs[line.paragraph], layout.fontSize, stretch, line.shaped,
+                           line.first, line.last))
                     return std::nullopt;
                 finish(line, layout.fontSize);
             }
@@ -344,6 +367,8 @@ std::optional<TextLayout> layOutText(const Layer& layer, const std::string& text
     return layout;
 }
 
+// What a layout found, for a vertical text in its frame (layer is the frame): a column longer
+// than the layer is taller than it, columns beyond its width wider.
 TextFit fitOf(const TextLayout& layout, const Layer& layer)
 {
     TextFit fit;
@@ -355,6 +380,8 @@ TextFit fitOf(const TextLayout& layout, const Layer& layer)
     fit.wider = !fitsWidth(layout.naturalWidth, layer);
     fit.taller =
         layout.lines.size() > 1 && static_cast<long>(boxSide(layout.size.height)) > layer.height;
+    if (layer.isVertical)
+        std::swap(fit.wider, fit.taller);
     return fit;
 }
 
@@ -367,10 +394,11 @@ double textPixelSize(std::int32_t points)
 
 std::size_t maxDrawnUnits(const Layer& layer)
 {
-    // A text that wraps shows that much on each of its lines, as wide as the layer turned
-    // upright.
-    const std::int32_t width = layerRotation(layer) % 180 != 0 ? layer.height : layer.width;
-    return 256 + 4 * static_cast<std::size_t>(std::max(0, width)) *
+    // A text that wraps shows that much on each of its lines: as long as the layer is wide,
+    // or high when the text runs down it (turned a quarter, or in columns).
+    const bool down = (layerRotation(layer) % 180 != 0) != layer.isVertical;
+    const std::int32_t length = down ? layer.height : layer.width;
+    return 256 + 4 * static_cast<std::size_t>(std::max(0, length)) *
                      static_cast<std::size_t>(std::clamp(layer.maxLines, 1, kMaxTextLines));
 }
 
@@ -382,8 +410,10 @@ TextFit TextFitter::fit(const std::string& text) const
         const Layer frame = uprightFrame(m_layer);
         return TextFitter(frame, m_fonts).fit(text);
     }
-    const std::optional<TextLayout> layout = layOutText(m_layer, text, m_fonts);
-    return layout ? fitOf(*layout, m_layer) : TextFit{};
+    std::optional<Layer> storage;
+    const Layer& frame = textFrame(m_layer, storage);
+    const std::optional<TextLayout> layout = layOutText(frame, text, m_fonts);
+    return layout ? fitOf(*layout, frame) : TextFit{};
 }
 
 namespace {
@@ -418,10 +448,14 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
     if (text.empty())
         return result;
     result.failed = true; // until the text is drawn
-    const std::optional<TextLayout> layout = layOutText(layer, text, fonts);
+    // Laid out and placed in the text's frame; a vertical text's box is turned into the layer
+    // as it is drawn.
+    std::optional<Layer> storage;
+    const Layer& frame = textFrame(layer, storage);
+    const std::optional<TextLayout> layout = layOutText(frame, text, fonts);
     if (!layout)
         return result;
-    result.fit = fitOf(*layout, layer);
+    result.fit = fitOf(*layout, frame);
     const TextSize& size = layout->size;
     if (size.width <= 0) {
         result.failed = false; // nothing to draw, as for a text of zero-width characters
@@ -429,27 +463,28 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
     }
     const std::size_t boxWidth = boxSide(size.width);
     const std::size_t boxHeight = boxSide(size.height);
-    const double spareWidth = static_cast<double>(layer.width) - static_cast<double>(boxWidth);
-    const double spareHeight = static_cast<double>(layer.height) - static_cast<double>(boxHeight);
+    const double spareWidth = static_cast<double>(frame.width) - static_cast<double>(boxWidth);
+    const double spareHeight = static_cast<double>(frame.height) - static_cast<double>(boxHeight);
     TextBox box;
-    if (layer.tHAlign == kHAlignRight)
+    if (frame.tHAlign == kHAlignRight)
         box.x = boxOffset(spareWidth);
-    else if (layer.tHAlign == kHAlignCentre || layer.tHAlign == kHAlignJustified)
+    else if (frame.tHAlign == kHAlignCentre || frame.tHAlign == kHAlignJustified)
         box.x = boxOffset(spareWidth * 0.5);
-    if (layer.tVAlign == kVAlignMiddle)
+    if (frame.tVAlign == kVAlignMiddle)
         box.y = boxOffset(spareHeight * 0.5);
-    else if (layer.tVAlign == kVAlignBottom)
+    else if (frame.tVAlign == kVAlignBottom)
         box.y = boxOffset(spareHeight);
 
     // A box larger than the layer sits at the layer's left or top edge and is clipped at the
     // other: only the part inside the layer is made, with the text where the whole box would
-    // have it.
+    // have it. (A vertical text's sits at the layer's top and right edges.)
     const auto visibleWidth = static_cast<std::size_t>(
-        std::max<long>(1, std::min<long>(static_cast<long>(boxWidth), layer.width - box.x)));
+        std::max<long>(1, std::min<long>(static_cast<long>(boxWidth), frame.width - box.x)));
     const auto visibleHeight = static_cast<std::size_t>(
-        std::max<long>(1, std::min<long>(static_cast<long>(boxHeight), layer.height - box.y)));
-    box.box.width = visibleWidth;
-    box.box.height = visibleHeight;
+        std::max<long>(1, std::min<long>(static_cast<long>(boxHeight), frame.height - box.y)));
+    const bool vertical = layer.isVertical;
+    box.box.width = vertical ? visibleHeight : visibleWidth;
+    box.box.height = vertical ? visibleWidth : visibleHeight;
     box.box.bytes.assign(visibleWidth * visibleHeight * 4, 0);
 
     // The text is centred in its box; the lines follow each other, each placed in the part of
@@ -459,16 +494,28 @@ TextBoxResult renderTextBox(const Layer& layer, const std::string& text, const F
     const double left = (static_cast<double>(boxWidth) - size.width) / 2;
     const double lineHeight = size.ascent - size.descent;
     double baseline = (static_cast<double>(boxHeight) - size.height) / 2 + size.ascent;
-    const double span = std::min(size.width, static_cast<double>(layer.width));
+    const double span = std::min(size.width, static_cast<double>(frame.width));
     for (const LaidLine& line : layout->lines) {
         double x = left;
-        if (layer.tHAlign == kHAlignRight)
+        if (frame.tHAlign == kHAlignRight)
             x += std::max(0.0, span - line.size.width);
-        else if (layer.tHAlign != 0)
+        else if (frame.tHAlign != 0)
             x += std::max(0.0, (span - line.size.width) / 2);
-        if (!drawShapedLine(line.shaped, layout->fontSize, box.box, x, baseline, color))
+        // A column's reference line is where the frame has its baseline, its top where the
+        // frame has the line's start.
+        const bool drawn =
+            vertical ? drawShapedLine(line.shaped, layout->fontSize, box.box,
+                                      static_cast<double>(visibleHeight) - baseline, x, color)
+                     : drawShapedLine(line.shaped, layout->fontSize, box.box, x, baseline, color);
+        if (!drawn)
             return result;
         baseline += lineHeight;
+    }
+    if (vertical) {
+        const long along = box.x;
+        box.x =
+            std::max(0L, static_cast<long>(layer.width) - box.y - static_cast<long>(visibleHeight));
+        box.y = along;
     }
     result.failed = false;
     result.box = std::move(box);

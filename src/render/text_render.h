@@ -17,8 +17,9 @@ inline constexpr int kTextDpi = 96;
 /// pixels of the layer's width x height, shaped and ordered by the shaping engine. Characters
 /// the layer's font cannot draw are drawn with a fallback face that can. A text with line
 /// breaks is drawn line under line, each line placed by the horizontal alignment. With
-/// auto-shrink a text too large for the layer is drawn smaller. Never fails: problems give
-/// transparent pixels (none only for a layer without area).
+/// auto-shrink a text too large for the layer is drawn smaller. A vertical text is set in
+/// columns from top to bottom, the first at the right, which wrap and shrink as lines do. Never
+/// fails: problems give transparent pixels (none only for a layer without area).
 RgbaPixels renderLayerImage(const Layer& layer, const std::string& text, const FontRegistry& fonts);
 
 /// A layer's text drawn into its own tight box (straight-alpha RGBA, cut to the part inside

@@ -490,6 +490,10 @@ TEST(TemplateFile, CardContentMembersAreWrittenOnlyWhenSetAndReadSafely)
         {"rotation", [] { return cJSON_CreateNumber(360); }, false},
         {"rotation", [] { return cJSON_CreateNumber(90.5); }, false},
         {"rotation", [] { return cJSON_CreateString("90"); }, false},
+        {"isVertical", [] { return cJSON_CreateNumber(1); }, true},
+        {"isVertical", [] { return cJSON_CreateNumber(-7); }, true},
+        {"isVertical", [] { return cJSON_CreateNumber(0); }, false},
+        {"isVertical", [] { return cJSON_CreateString("1"); }, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);

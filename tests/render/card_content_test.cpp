@@ -99,6 +99,38 @@ TEST_F(CardContentTest, FixedTextFillsItsFieldsAsABoundCellWouldShowThem)
     EXPECT_TRUE(log.lines.empty());
 }
 
+// A vertical text on the card: "员工证" stacked in one column at the layer's right, three
+// characters one above another; a column longer than the layer is logged as taller.
+TEST_F(CardContentTest, VerticalTextStandsInAColumnOfTheLayer)
+{
+    Layer& title = addLayer(LayerType::Text, 60, 0, 60, 80);
+    title.bind_col_name = "名称";
+    title.isVertical = true;
+    title.tHAlign = 2;
+    const auto pixels = card({{"名称", "员工证"}});
+    EXPECT_TRUE(log.lines.empty());
+    long left = 120, right = -1, top = 80, bottom = -1;
+    for (long y = 0; y < 80; ++y) {
+        for (long x = 0; x < 120; ++x) {
+            if (pixels[static_cast<std::size_t>(y * 120 + x) * 4] < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    // Characters of 16 pixels: one wide at the right edge, three high in the middle.
+    EXPECT_GE(left, 98);
+    EXPECT_GE(right, 114);
+    EXPECT_NEAR(bottom - top, 45, 3);
+    EXPECT_NEAR((top + bottom) / 2.0, 40, 2);
+
+    card({{"名称", "中华人民共和国居民身份证"}});
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0].rfind("文字的行比图层高", 0), 0u) << log.lines[0];
+}
+
 TEST_F(CardContentTest, FixedPictureAndPlaceholderAreDrawnFromTheTemplateFolder)
 {
     writeStripes(dir.file("logo.png"), 20, 20, true, {"#FF0000"});

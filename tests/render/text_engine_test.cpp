@@ -74,6 +74,19 @@ struct Mask {
     }
 };
 
+// The mask turned a quarter clockwise.
+Mask turnedClockwise(const Mask& mask)
+{
+    Mask turned;
+    turned.width = mask.height;
+    turned.height = mask.width;
+    for (long y = 0; y < turned.height; ++y) {
+        for (long x = 0; x < turned.width; ++x)
+            turned.ink.push_back(mask.at(y, mask.height - 1 - x));
+    }
+    return turned;
+}
+
 // coverage(x, y) from 0 to 255.
 template <typename Coverage> Mask maskOf(long width, long height, const Coverage& coverage)
 {
@@ -196,6 +209,30 @@ TEST(TextEngine, EveryScriptIsDrawnAsTheShapingEngineShapesIt)
     }
 }
 
+// In a column Latin letters and digits are turned clockwise as a run: the column is the line
+// turned. Chinese characters stand upright: one character is the same in a column and a line.
+TEST(TextEngine, VerticalTextTurnsLatinRunsAndKeepsChineseUpright)
+{
+    for (const char* family : {"WenQuanYi Zen Hei", "DejaVu Sans"}) {
+        SCOPED_TRACE(family);
+        Layer line = layerFor(family, 400);
+        line.tHAlign = 1;
+        Layer column = line;
+        column.isVertical = true;
+        std::swap(column.width, column.height);
+        const auto ink = [](const Layer& layer, const char* text) {
+            return maskOf(renderLayerImage(layer, text, test::testFonts()));
+        };
+        const Mask down = ink(column, "ABC 123");
+        const Mask clockwise = turnedClockwise(ink(line, "ABC 123"));
+        const Mask otherWay = turnedClockwise(turnedClockwise(clockwise));
+        EXPECT_GT(down.height, 3 * down.width);
+        EXPECT_GT(down.agreement(clockwise), 0.95);
+        EXPECT_LT(down.agreement(otherWay), down.agreement(clockwise) - 0.2);
+        EXPECT_GT(ink(column, "员").agreement(ink(line, "员")), 0.95);
+    }
+}
+
 // Left-to-right text with a right-to-left name in it is ordered by the bidirectional
 // algorithm: "Ali" on the left, then the name, shaped as it is alone.
 TEST(TextEngine, MixedDirectionsAreOrderedByTheBidiAlgorithm)
@@ -286,13 +323,17 @@ TEST(TextEngine, HostileCellsDrawOrAreRefused)
     }();
     const std::string halfSurrogate = "ab\xED\xA0\x80"
                                       "cd"; // as UTF-8 it is invalid
-    for (const std::string* text : {&marks, &openOverride, &longArabic, &halfSurrogate}) {
-        const std::string cut = text->substr(0, std::min(text->size(), 4 * maxDrawnUnits(layer)));
-        const TextBoxResult result = renderTextBox(layer, cut, test::testFonts());
-        EXPECT_TRUE(result.box || result.failed);
-        if (result.box) {
-            EXPECT_LE(result.box->box.width, static_cast<std::size_t>(layer.width));
-            EXPECT_LE(result.box->box.height, static_cast<std::size_t>(layer.height));
+    for (const bool vertical : {false, true}) {
+        layer.isVertical = vertical;
+        for (const std::string* text : {&marks, &openOverride, &longArabic, &halfSurrogate}) {
+            const std::string cut =
+                text->substr(0, std::min(text->size(), 4 * maxDrawnUnits(layer)));
+            const TextBoxResult result = renderTextBox(layer, cut, test::testFonts());
+            EXPECT_TRUE(result.box || result.failed);
+            if (result.box) {
+                EXPECT_LE(result.box->box.width, static_cast<std::size_t>(layer.width));
+                EXPECT_LE(result.box->box.height, static_cast<std::size_t>(layer.height));
+            }
         }
     }
 }

@@ -636,6 +636,172 @@ TEST_F(TextRenderTest, RotatedTextIsLaidOutInTheLayerTurnedUprightThenTurned)
     EXPECT_TRUE(TextFitter(textLayer(40, 200), *s_fonts).fit(text).wider);
 }
 
+// The runs of columns (across) or rows (along) of the pixels that hold ink, from the right or
+// from the top; runs less than 6 pixels apart are one.
+std::vector<std::pair<long, long>> inkBands(const Pixels& pixels, bool across, long from = 0,
+                                            long to = -1)
+{
+    constexpr long kGap = 6;
+    const long count = static_cast<long>(across ? pixels.width : pixels.height);
+    const long other = static_cast<long>(across ? pixels.height : pixels.width);
+    std::vector<std::pair<long, long>> bands;
+    for (long i = 0; i < count; ++i) {
+        const long at = across ? count - 1 - i : i;
+        bool inked = false;
+        for (long k = from; k < (to < 0 ? other : to) && !inked; ++k)
+            inked = (across ? pixels.at(static_cast<std::size_t>(at), static_cast<std::size_t>(k))
+                            : pixels.at(static_cast<std::size_t>(k),
+                                        static_cast<std::size_t>(at)))[3] > 96;
+        if (!inked)
+            continue;
+        if (bands.empty() || (across ? bands.back().first - at : at - bands.back().second) > kGap)
+            bands.emplace_back(at, at);
+        else
+            (across ? bands.back().first : bands.back().second) = at;
+    }
+    return bands;
+}
+
+// Vertical text: characters stacked in columns from the right, 32 pixels each and 10 apart;
+// a column breaks where a line does; the block of columns placed by tHAlign, each column
+// along its length by tVAlign; a column too long is taller than the layer, too many columns
+// wider.
+TEST_F(TextRenderTest, VerticalTextStacksCharactersInColumnsFromTheRight)
+{
+    const struct {
+        const char* text;
+        int width;
+        int height;
+        int maxLines;
+        int hAlign;
+        int vAlign;
+        std::vector<std::size_t> perColumn; // from the right
+        bool taller;
+        bool wider;
+    } cases[] = {
+        {"员工证", 80, 200, 1, 0, 0, {3}, false, false},
+        {"员工证", 80, 200, 1, 2, 2, {3}, false, false},
+        {"员工证明书", 120, 130, 2, 1, 1, {3, 2}, false, false},
+        {"员工\n证明书", 120, 130, 1, 2, 0, {2, 3}, false, false},
+        {"员工证明书", 120, 130, 1, 0, 0, {4}, true, false}, // the fourth cut off
+        {"员工\n证明\n书", 100, 130, 1, 2, 0, {2, 2, 1}, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.text << " " << c.hAlign << c.vAlign);
+        Layer layer = textLayer(c.width, c.height, c.hAlign, c.vAlign);
+        layer.fontSize = 24;
+        layer.characterSpacing = 10;
+        layer.isVertical = true;
+        layer.maxLines = c.maxLines;
+        const Pixels pixels = render(layer, c.text);
+        const auto columns = inkBands(pixels, true);
+        ASSERT_EQ(columns.size(), c.perColumn.size());
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            const auto characters =
+                inkBands(pixels, false, columns[k].first, columns[k].second + 1);
+            EXPECT_EQ(characters.size(), c.perColumn[k]) << k;
+            EXPECT_LT(columns[k].second - columns[k].first, 34) << k;
+        }
+        const Ink ink = inkOf(pixels);
+        if (!c.wider) {
+            EXPECT_EQ(c.hAlign == 0, ink.left <= 8);
+            EXPECT_EQ(c.hAlign == 2, ink.right >= c.width - 9);
+        }
+        EXPECT_EQ(c.vAlign == 0, ink.top <= 3);
+        if (!c.taller) {
+            EXPECT_EQ(c.vAlign == 2, ink.bottom >= c.height - 8);
+        }
+        const TextFit fit = TextFitter(layer, *s_fonts).fit(c.text);
+        EXPECT_EQ(fit.taller, c.taller);
+        EXPECT_EQ(fit.wider, c.wider);
+    }
+    // A column wraps as the same text broken by hand.
+    Layer layer = textLayer(120, 130, 2, 0);
+    layer.fontSize = 24;
+    layer.characterSpacing = 10;
+    layer.isVertical = true;
+    layer.maxLines = 2;
+    EXPECT_EQ(render(layer, "员工证明书").rgba, render(layer, "员工证\n明书").rgba);
+}
+
+// Shrinking fits a long column into the layer's height, at the largest size that fits.
+TEST_F(TextRenderTest, VerticalTextShrinksToTheLayersHeight)
+{
+    Layer layer = textLayer(60, 200, 1, 1);
+    layer.fontSize = 24;
+    layer.isVertical = true;
+    const std::string text = "中华人民共和国居民身份证";
+    EXPECT_TRUE(TextFitter(layer, *s_fonts).fit(text).taller);
+    layer.autoShrink = true;
+    const TextFit fit = TextFitter(layer, *s_fonts).fit(text);
+    EXPECT_FALSE(fit.taller || fit.atMinimum);
+    EXPECT_LT(fit.pixelSize, 32);
+    const Ink ink = renderInk(layer, text);
+    EXPECT_GT(ink.top, 0);
+    EXPECT_LT(ink.bottom, 199);
+    EXPECT_GT(ink.bottom - ink.top, 180);
+    EXPECT_EQ(inkBands(render(layer, text), true).size(), 1u);
+}
+
+// Punctuation set low on the left in a line takes its vertical form in a column (the font's,
+// Unicode's presentation form, or the line's glyph moved to the upper right): never low on the
+// left of its square.
+TEST_F(TextRenderTest, VerticalPunctuationTakesItsVerticalForm)
+{
+    for (const char* family : {kFont, "AR PL UMing CN"}) {
+        if (!s_fonts->family(family)) {
+            ADD_FAILURE() << family << " is not installed (scripts/install-deps)";
+            continue;
+        }
+        for (const char* mark : {"，", "。", "、"}) {
+            SCOPED_TRACE(testing::Message() << family << " " << mark);
+            Layer layer = textLayer(60, 120, 1, 0);
+            layer.fontName = family;
+            layer.fontSize = 24;
+            layer.isVertical = true;
+            const Ink square = renderInk(layer, "口");
+            Pixels pixels = render(layer, std::string("口") + mark);
+            std::fill_n(pixels.rgba.begin(), (square.bottom + 1) * 60 * 4, 0);
+            const Ink ink = inkOf(pixels);
+            ASSERT_FALSE(ink.empty());
+            EXPECT_GE(ink.centreX(), square.centreX() - 2);
+            EXPECT_LE(ink.centreY(), square.centreY() + 32 + 2);
+        }
+    }
+}
+
+// Hostile vertical layers draw inside the layer, without hanging.
+TEST_F(TextRenderTest, VerticalTextStaysInsideAnyLayer)
+{
+    const struct {
+        int width;
+        int height;
+        int fontSize;
+        std::string text;
+        bool inked; // the part of the text the layer shows has ink
+    } cases[] = {
+        {40, 200, 12, std::string(30000, 'W'), true},
+        {1, 1, 12, "员工证", false},
+        {10, 500, 3000, "员工 A", false},
+        {200, 60, 24, "Ali محمد الأحمد ١٢٣ 员工", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        Layer layer = textLayer(c.width, c.height, 2, 1);
+        layer.fontSize = c.fontSize;
+        layer.isVertical = true;
+        layer.maxLines = 3;
+        const std::string text = truncateUtf16Units(c.text, maxDrawnUnits(layer));
+        EXPECT_LE(text.size(), 256u + 4u * 3u * static_cast<std::size_t>(c.height));
+        const TextBoxResult result = renderTextBox(layer, text, *s_fonts);
+        ASSERT_TRUE(result.box);
+        EXPECT_FALSE(result.failed);
+        EXPECT_LE(result.box->x + static_cast<long>(result.box->box.width), c.width);
+        EXPECT_LE(result.box->y + static_cast<long>(result.box->box.height), c.height);
+        EXPECT_EQ(inkOf(render(layer, text)).empty(), !c.inked);
+    }
+}
+
 TEST_F(TextRenderTest, TextThumbnailIsThePngOfTheLayer)
 {
     // Also a text the layer's font has no character of, drawn wholly in a fallback font.

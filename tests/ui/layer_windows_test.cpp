@@ -755,6 +755,42 @@ TEST_F(LayerWindowsTest, AFieldOfTheTableGetsItsControl)
     EXPECT_FALSE(box->isChecked()) << "the row follows the layer";
 }
 
+// "竖排" is one undo step, and the canvas shows the text in a column.
+TEST_F(LayerWindowsTest, TheVerticalBoxIsOneStepAndTheCanvasShowsTheColumn)
+{
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 60, 200);
+    editLayer(0, FieldDemo | FieldFont, [](Layer& l) {
+        l.text = "员工证";
+        l.fontName = kInstalledCjkFamily;
+    });
+    text().showLayer(layer(0).id);
+    const auto inkSize = [this] {
+        QApplication::processEvents();
+        const QImage shown = window->canvas()->thumbnail(layer(0).id);
+        QRect ink;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                if (qAlpha(shown.pixel(x, y)) > 96)
+                    ink |= QRect(x, y, 1, 1);
+            }
+        }
+        return ink.size();
+    };
+    const QSize across = inkSize();
+    ASSERT_FALSE(text().verticalWritingBox()->isChecked());
+    text().verticalWritingBox()->click();
+    EXPECT_TRUE(layer(0).isVertical);
+    EXPECT_EQ(document->undoName(), "修改字体");
+    const QSize down = inkSize();
+    EXPECT_GT(down.height(), 2 * down.width());
+    EXPECT_GT(across.width(), down.width()); // clipped by the layer's width before
+    window->execute(CommandId::Undo);
+    EXPECT_FALSE(layer(0).isVertical);
+    EXPECT_FALSE(text().verticalWritingBox()->isChecked());
+    EXPECT_EQ(inkSize(), across);
+}
+
 TEST_F(LayerWindowsTest, AFontMappedNowIsOfferedAndItsRemovalFallsBackToTheFirstFont)
 {
     const std::filesystem::path font = dir.path() / "mapped.ttf";

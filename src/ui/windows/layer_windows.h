@@ -171,6 +171,7 @@ public:
     QCheckBox* shrinkBox() const { return control<QCheckBox>("autoShrink"); }
     QLineEdit* minSizeField() const { return control<QLineEdit>("minFontSize"); }
     QLineEdit* maxLinesField() const { return control<QLineEdit>("maxLines"); }
+    QCheckBox* verticalWritingBox() const { return control<QCheckBox>("isVertical"); }
     QWidget* swatch() const { return fieldControl("color"); }
     QComboBox* horizontalBox() const { return control<QComboBox>("tHAlign"); }
     QComboBox* verticalBox() const { return control<QComboBox>("tVAlign"); }

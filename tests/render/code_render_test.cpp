@@ -97,18 +97,9 @@ TEST_F(CodeLayerTest, RotatedCodesTurnWholeAndReadBack)
         Layer& layer = addCode(c.type, c.width, c.height);
         layer.rotation = c.rotation;
         layer.codeShowText = true;
-        const auto bytes = card({{"value", "A0001"}});
-        EXPECT_EQ(test::readCodes(bytes), std::vector<std::string>{"A0001"});
+        EXPECT_EQ(test::readCodes(card({{"value", "A0001"}})), std::vector<std::string>{"A0001"});
         // The card's own reading back found it too.
         EXPECT_TRUE(log.lines.empty()) << log.lines.front();
-        if (std::string(c.type) != "Code128")
-            continue;
-        // The bars run across the layer: a row through them is of one colour.
-        MagickWandPtr wand(NewMagickWand());
-        MagickReadImageBlob(wand.get(), bytes.data(), bytes.size());
-        std::vector<unsigned char> row(60);
-        MagickExportImagePixels(wand.get(), 40, 150, 60, 1, "I", CharPixel, row.data());
-        EXPECT_EQ(std::count(row.begin(), row.end(), row.front()), 60);
     }
 }
 

@@ -187,52 +187,6 @@ TEST_F(CanvasTest, AFramedPictureShowsAsTheCardDrawsIt)
     EXPECT_EQ(shown.pixelColor(at({150, 140})), QColor(0x30, 0x80, 0xC0));
 }
 
-TEST_F(CanvasTest, ARotatedPictureShowsTurnedAsTheCardDrawsIt)
-{
-    // A picture of the upright layer's size, red in its top-left corner, framed or not.
-    const std::string path = dir.file("corner.png");
-    {
-        const MagickWandPtr wand = newCanvas(60, 40, "#3080C0");
-        const MagickWandPtr corner = newCanvas(20, 20, "#FF0000");
-        MagickCompositeImage(wand.get(), corner.get(), OverCompositeOp, 0, 0);
-        ASSERT_NE(MagickWriteImage(wand.get(), path.c_str()), MagickFalse);
-    }
-    const std::pair<std::int32_t, std::int32_t> cases[] = {{90, 0}, {180, 0}, {270, 0}, {90, 4}};
-    makeLayers({{0, 100, 100, 60, 40}});
-    canvas().setZoom(1.0);
-    for (const auto& [rotation, border] : cases) {
-        SCOPED_TRACE(rotation + border);
-        const bool quarter = rotation % 180 != 0;
-        placeLayer(0, 100, 100, quarter ? 40 : 60, quarter ? 60 : 40);
-        editLayer(0, FieldBinding | FieldDemo | FieldOverflow | FieldFrame | FieldRotation,
-                  [&](Layer& l) {
-                      l.isFixed = true;
-                      l.filePath = path;
-                      l.overflow_style = OverflowStyle::FillScale;
-                      l.borderWidth = border;
-                      l.rotation = rotation;
-                  });
-        QApplication::processEvents();
-        const QImage shown = canvas().viewport()->grab().toImage();
-        RgbaPixels fitted;
-        RgbaPixels scaled;
-        const RgbaPixels picture = exportRgba(readPicture(path).wand.get());
-        ASSERT_TRUE(layerPicture(picture, 0, 0, layer(0), fitted, scaled));
-        ASSERT_EQ(fitted.width, static_cast<std::size_t>(layer(0).width));
-        // Inside the outline and handles, every pixel as on the card.
-        int differing = 0;
-        for (std::size_t y = 3; y + 3 < fitted.height; ++y) {
-            for (std::size_t x = 3; x + 3 < fitted.width; ++x) {
-                const unsigned char* p = &fitted.bytes[(y * fitted.width + x) * 4];
-                const QColor seen = shown.pixelColor(
-                    at({static_cast<std::int32_t>(100 + x), static_cast<std::int32_t>(100 + y)}));
-                differing += std::abs(seen.red() - p[0]) + std::abs(seen.blue() - p[2]) > 2;
-            }
-        }
-        EXPECT_EQ(differing, 0);
-    }
-}
-
 TEST_F(CanvasTest, ThumbnailsFollowUndoAndFontMappings)
 {
     window->execute(CommandId::NewTextLayer);

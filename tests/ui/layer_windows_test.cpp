@@ -465,12 +465,25 @@ TEST_F(LayerWindowsTest, ShowIfRowWritesTheRuleInStepsAndTheListMarksIt)
     }
 }
 
-TEST_F(LayerWindowsTest, RotationRowTurnsTheLayerInOneStep)
+TEST_F(LayerWindowsTest, RotationRowTurnsTheLayerInOneStepAndTheCanvasShowsIt)
 {
     std::vector<WindowCase> cases = pictureAndTextLayers();
     window->execute(CommandId::NewCodeLayer);
     placeLayer(2, 150, 10, 100, 100);
     cases.push_back({2, &code(), QStringLiteral("码")});
+    // The picture fits the 100 x 80 layer turned upright; its red corner turns to the top right.
+    QImage picture(80, 100, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    for (int i = 0; i < 400; ++i)
+        picture.setPixel(i % 20, i / 20, qRgb(255, 0, 0));
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("corner.png"))));
+    editLayer(0, FieldBinding | FieldDemo | FieldOverflow, [&](Layer& l) {
+        l.isFixed = true;
+        l.filePath = dir.file("corner.png");
+        l.overflow_style = OverflowStyle::FillScale;
+    });
+    CanvasView& canvas = *window->canvas();
+    canvas.setZoom(1.0);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.row);
         selectOnly(c.row);
@@ -485,6 +498,12 @@ TEST_F(LayerWindowsTest, RotationRowTurnsTheLayerInOneStep)
         box->setCurrentIndex(1);
         EXPECT_EQ(layer(c.row).rotation, 90);
         EXPECT_EQ(document->undoName(), "旋转图层");
+        if (c.row == 0) {
+            QApplication::processEvents();
+            const QImage shown = canvas.viewport()->grab().toImage();
+            EXPECT_EQ(shown.pixelColor(canvas.cardOrigin() + QPoint(100, 20)), QColor(Qt::red));
+            EXPECT_EQ(shown.pixelColor(canvas.cardOrigin() + QPoint(20, 80)), QColor(Qt::blue));
+        }
         window->execute(CommandId::Undo);
         EXPECT_EQ(layer(c.row).rotation, 0);
         EXPECT_EQ(box->currentText(), "0°");

@@ -130,21 +130,28 @@ TEST(RunCommand, LargePhotosGiveTheSameCardsForAnyJobCount)
     EXPECT_TRUE(one == folderContent(dir.file("4")));
 }
 
-TEST(RunCommand, InternationalExampleDrawsEveryNameAlikeOnAnyJobCount)
+TEST(RunCommand, ExamplesDrawEveryCardAlikeOnAnyJobCount)
 {
-    // Thirteen scripts, an emoji and mixed directions: no problem for --strict, and the same
+    // Thirteen scripts, an emoji and mixed directions; bands by category, a turned code-side
+    // text and a vertical title: no problem for --strict (every code reads back), and the same
     // bytes whether one worker or four draw them (each keeps faces and glyphs of its own).
-    TempDir dir;
-    const std::string example =
-        std::string(TORVALE_SOURCE_DIR) + "/examples/international/international.dat";
-    for (const char* jobs : {"1", "4"}) {
-        const CommandResult r = runTool(dir, shellQuote(example) + " --strict --out " +
-                                                 shellQuote(dir.file(jobs)) + " --jobs " + jobs);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
+    const struct {
+        const char* example;
+        std::size_t cards;
+    } cases[] = {{"international/international.dat", 13}, {"event-badge/event-badge.dat", 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.example);
+        TempDir dir;
+        const std::string example = std::string(TORVALE_SOURCE_DIR) + "/examples/" + c.example;
+        for (const char* jobs : {"1", "4"}) {
+            const CommandResult r = runTool(dir, shellQuote(example) + " --strict --out " +
+                                                     shellQuote(dir.file(jobs)) + " --jobs " + jobs);
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+        }
+        const auto one = folderContent(dir.file("1"));
+        EXPECT_EQ(one.size(), c.cards);
+        EXPECT_TRUE(one == folderContent(dir.file("4")));
     }
-    const auto one = folderContent(dir.file("1"));
-    EXPECT_EQ(one.size(), 13u);
-    EXPECT_TRUE(one == folderContent(dir.file("4")));
 }
 
 TEST(RunCommand, StaffCardExampleDrawsTheSameCardsOnEveryPath)

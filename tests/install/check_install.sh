@@ -25,6 +25,7 @@ for file in bin/torvale bin/torvale-batch "share/applications/$id.desktop" \
     share/doc/torvale/copyright share/doc/torvale/changelog.gz \
     share/doc/torvale/guide/index.html share/torvale/examples/badge/badge.dat \
     share/torvale/examples/staff-card/staff-card.dat \
+    share/torvale/examples/event-badge/event-badge.dat \
     share/torvale/examples/international/international.dat; do
     [[ -f $root/$file ]] || fail "$file is not installed"
 done

@@ -5,6 +5,7 @@
 #include "batch/data_file.h"
 #include "common/text.h"
 #include "render/card.h"
+#include "render/card_encode.h"
 
 #include <condition_variable>
 #include <ctime>
@@ -32,31 +33,48 @@ struct ComposedRow {
     std::optional<EncodedCard> card;
     std::optional<EncodedCard> back;
     std::string name;
+    int number = 1; // the n of name(n) in a batch of every row
     std::string folder;
     BufferedLog log;
 };
 
-// Hands out the rows that make cards, in file order, to the workers.
+// A row to draw: its cells, the card's place among the cards of this batch, and its file
+// name as a batch of every row gives it.
+struct QueuedRow {
+    CardRow row;
+    std::size_t sequence = 0;
+    std::string name;
+    int number = 1;
+};
+
+// Hands out the selected rows that make cards, in file order, to the workers. Every row that
+// makes a card is named, selected or not, so that the names are those of a batch of every row.
 class RowQueue {
 public:
     // Throws std::bad_alloc when the header does not fit in memory.
     RowQueue(const RowSource& source, const BatchOptions& options)
         : m_rows(source.rows()),
           m_columns(source.columns(), options.tpl, options.backTpl ? &*options.backTpl : nullptr),
-          m_output(options.tpl.output)
+          m_filter(options.selection, source.columns()), m_output(options.tpl.output),
+          m_extension(cardExtension(options.tpl.output.format))
     {
     }
 
-    // The next row with a non-blank cell and its card number; false at the end, or when a row
-    // does not fit in memory (outOfMemory).
-    bool next(CardRow& row, std::size_t& number)
+    // The next selected row with a non-blank cell; false at the end, or when a row does not
+    // fit in memory (outOfMemory).
+    bool next(QueuedRow& queued)
     {
         try {
             while (m_rows->next(m_row)) {
                 if (m_row.skipped || !makesCard(m_row.cells))
                     continue;
-                row = m_columns.row(m_row.cells, m_output);
-                number = ++m_count;
+                CardRow row = m_columns.row(m_row.cells, m_output);
+                // The name takes the row's card number among all the cards of the file.
+                std::string name = makeOutputName(row, m_output, ++m_cards);
+                const int number = m_numbers.next(name, m_extension);
+                if (!m_filter.selects(m_row))
+                    continue;
+                queued = {std::move(row), ++m_sequence, std::move(name), number};
                 return true;
             }
         } catch (const std::bad_alloc&) {
@@ -70,9 +88,13 @@ public:
 private:
     std::unique_ptr<RowCursor> m_rows;
     CardColumns m_columns;
+    RowFilter m_filter;
     const OutputSettings& m_output;
+    const std::string m_extension;
+    FullRunNumbers m_numbers;
     CsvDataRow m_row;
-    std::size_t m_count = 0;
+    std::size_t m_cards = 0;    // rows that make cards so far
+    std::size_t m_sequence = 0; // of those, the selected ones
     bool m_outOfMemory = false;
 };
 
@@ -87,7 +109,8 @@ public:
 
     CardResult put(const FinishedCard& card, LogSink& log, std::atomic<bool>& stop) override
     {
-        const CardResult result = writeCard(card.card, card.folder, card.name, log, stop, &m_hints);
+        const CardResult result =
+            writeCard(card.card, card.folder, card.name, log, stop, &m_hints, card.number);
         if (result.outcome == CardOutcome::Written)
             m_foldersWritten.insert(card.folder);
         return result;
@@ -105,15 +128,20 @@ private:
     std::set<std::string> m_foldersWritten;
 };
 
-// Counts a data row of a batch among its cards and logs what the file keeps it from making its
-// card (skipped for its cell count, a quote that took the rest of the file).
-void countCard(const CsvDataRow& row, const PackedStrings& columns, LogSink& log,
+// Counts a selected data row of a batch among its cards and logs what the file keeps it from
+// making its card (skipped for its cell count, a quote that took the rest of the file). A quote
+// that took the rest of the file is told whatever the selection: the rows after it are gone.
+void countCard(const CsvDataRow& row, const PackedStrings& columns, bool selected, LogSink& log,
                BatchSummary& summary)
 {
+    if (!selected && row.unclosedQuoteLine == 0)
+        return;
     for (const std::string& note : csvRowNotes(row, columns.size()))
         log.log(note);
     if (row.unclosedQuoteLine > 0)
         summary.unclosedQuote = true;
+    if (!selected)
+        return;
     if (row.skipped)
         ++summary.skipped;
     else if (makesCard(row.cells))
@@ -157,9 +185,8 @@ public:
     bool outOfMemory() const { return m_rows.outOfMemory(); }
 
 private:
-    // The next row to draw and its card number; false when the workers are to end. Called with
-    // the lock held.
-    bool handOut(std::unique_lock<std::mutex>& lock, CardRow& row, std::size_t& number)
+    // The next row to draw; false when the workers are to end. Called with the lock held.
+    bool handOut(std::unique_lock<std::mutex>& lock, QueuedRow& row)
     {
         m_changed.wait(lock, [&] {
             return m_writerDone || m_stop.load() || m_lastNumber < m_committed + m_window;
@@ -168,11 +195,11 @@ private:
             m_rowsExhausted = true;
             return false;
         }
-        if (!m_rows.next(row, number)) {
+        if (!m_rows.next(row)) {
             m_rowsExhausted = true;
             return false;
         }
-        m_lastNumber = number;
+        m_lastNumber = row.sequence;
         return true;
     }
 
@@ -181,17 +208,18 @@ private:
         // The worker's card buffers, kept from card to card.
         CardBuffers buffers;
         for (;;) {
-            CardRow row;
-            std::size_t number = 0;
+            QueuedRow queued;
             {
                 std::unique_lock lock(m_mutex);
-                if (!handOut(lock, row, number))
+                if (!handOut(lock, queued))
                     break;
             }
+            const CardRow& row = queued.row;
             const OutputSettings& output = m_options.tpl.output;
             ComposedRow composed;
             composed.folder = output.outputFolder;
-            composed.name = makeOutputName(row, output, number);
+            composed.name = std::move(queued.name);
+            composed.number = queued.number;
             composed.card =
                 m_renderer.compose(row, output, composed.log, m_stop, composed.name, &buffers);
             if (composed.card && m_backRenderer) {
@@ -204,7 +232,7 @@ private:
             }
             {
                 std::lock_guard lock(m_mutex);
-                m_ready.emplace(number, std::move(composed));
+                m_ready.emplace(queued.sequence, std::move(composed));
             }
             m_changed.notify_all();
         }
@@ -247,7 +275,7 @@ private:
             return true;
         }
         const FinishedCard card{*composed.card, composed.back ? &*composed.back : nullptr,
-                                composed.folder, composed.name};
+                                composed.folder, composed.name, composed.number};
         const CardResult result = m_sink.put(card, m_listener, m_stop);
         switch (result.outcome) {
         case CardOutcome::Written:
@@ -348,14 +376,27 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
     // The rows are counted as the file is read; a quote of the header left open took the whole
     // file, so no row comes before its note.
     std::unique_ptr<RowSource> source;
+    std::optional<RowFilter> filter; // made with the first row, which brings the columns
     const CsvStatus status =
         openRowSource(options.csvPath, options.tpl.is_trim_csv_cell_value, source,
                       [&](const CsvDataRow& row, const PackedStrings& columns) {
-                          countCard(row, columns, listener, summary);
+                          if (!filter)
+                              filter.emplace(options.selection, columns);
+                          countCard(row, columns, filter->selects(row), listener, summary);
                       });
     if (status != CsvStatus::Ok) {
         summary = BatchSummary();
         return unreadable(status);
+    }
+    // The file may have changed since the selection was checked against it.
+    if (const std::string problem =
+            checkRowSelection(options.selection, source->columns(), source->rowCount());
+        !problem.empty()) {
+        listener.log(problem);
+        stop.store(true);
+        summary = BatchSummary();
+        summary.stopped = true;
+        return summary;
     }
     if (const std::size_t quoteLine = source->headerUnclosedQuoteLine()) {
         listener.log(formatText(kMsgHeaderUnclosedQuote, quoteLine));

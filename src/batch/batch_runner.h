@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/row_selection.h"
 #include "model/template.h"
 #include "render/card.h"
 #include "render/fonts.h"
@@ -42,6 +43,9 @@ struct BatchOptions {
     /// backDpi, with its own output settings; its cards reach the sink beside the first's.
     std::optional<Template> backTpl;
     std::int32_t backDpi = 72;
+    /// The rows to make cards of (every row by default); each card keeps the file name (and the
+    /// "(n)" of equal names) that a batch of every row into an empty folder gives it.
+    RowSelection selection;
 };
 
 /// One row's card, ready to be stored.
@@ -50,6 +54,7 @@ struct FinishedCard {
     const EncodedCard* back;   // the back template's card of the row; null without a back
     const std::string& folder; // the output folder and file name the row's settings give
     const std::string& name;
+    int number; // the n of name(n) the card gets in a batch of every row into an empty folder
 };
 
 /// Where the cards of a batch go. Called from the thread that runs the batch, one card at a
@@ -71,7 +76,7 @@ struct BatchSummary {
     std::size_t written = 0;      // cards written
     std::size_t failed = 0;       // cards whose file could not be written
     std::size_t withProblems = 0; // cards that logged a problem (a missing photo, say)
-    std::size_t numbered = 0;     // cards written as "name(n)", a file of their name existing
+    std::size_t numbered = 0;     // cards that took a later "(n)", a file of their name existing
     std::size_t skipped = 0;      // data rows skipped for their number of cells (each logged)
     bool unclosedQuote = false;   // a quote never closed took the rest of the file into a row
     bool stopped = false;         // ended early (stop request, PNG-8 failure, unreadable CSV)
@@ -84,8 +89,9 @@ struct BatchSummary {
 /// Number of worker threads to use by default: the machine's cores.
 unsigned defaultJobs();
 
-/// Reads the CSV file afresh and makes one card per row with a non-blank cell, in row order,
-/// after logging the rows that make no card for the file's sake (csvRowNotes);
+/// Reads the CSV file afresh and makes one card per selected row with a non-blank cell, in row
+/// order, after logging the selected rows that make no card for the file's sake (csvRowNotes);
+/// a selection that does not fit the file (checkRowSelection) is logged and makes nothing;
 /// with jobs > 1 several cards are drawn at once, but files are named and written in row
 /// order, so the files are exactly those of a one-by-one batch. stop is checked before every
 /// card; the batch ends within one card per worker once it is set. The caller clears it before

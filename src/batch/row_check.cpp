@@ -104,6 +104,12 @@ public:
         checkFileName(row, cardNumber);
     }
 
+    // A card of a row that is not checked still takes its file name from the later ones.
+    void noteFileName(const CardRow& row, std::size_t cardNumber, std::size_t rowNumber)
+    {
+        m_names.emplace(makeOutputName(row, m_tpl.output, cardNumber) + m_extension, rowNumber);
+    }
+
 private:
     void add(const std::string& column, RowProblemKind kind, std::string message,
              std::string path = {}, int layerNumber = 0)
@@ -320,7 +326,8 @@ private:
 } // namespace
 
 RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const FontRegistry& fonts,
-                         const std::atomic<bool>* stop, const RowCheckProgress& progress)
+                         const std::atomic<bool>* stop, const RowCheckProgress& progress,
+                         const RowSelection& selection)
 {
     RowCheckResult result;
     std::unique_ptr<RowSource> source;
@@ -334,19 +341,25 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
         const std::size_t total = progress ? source->rowCount() : 0;
         const PackedStrings& header = source->columns();
         const CardColumns columns(header, tpl);
+        const RowFilter filter(selection, header);
         RowChecker checker(tpl, inputs, fonts, result);
         if (const std::size_t quoteLine = source->headerUnclosedQuoteLine())
             checker.checkHeader(source->headerLine(), quoteLine);
         const auto rows = source->rows();
         CsvDataRow row;
         std::size_t cards = 0;
-        while (rows->next(row)) {
+        for (std::size_t walked = 0; rows->next(row); ++walked) {
             if (stop && stop->load()) {
                 result.stopped = true;
                 break;
             }
-            if (progress && result.rows % kProgressEvery == 0)
-                progress(result.rows, total);
+            if (progress && walked % kProgressEvery == 0)
+                progress(walked, total);
+            if (!filter.selects(row)) {
+                if (!row.skipped && makesCard(row.cells))
+                    checker.noteFileName(columns.row(row.cells), ++cards, row.number);
+                continue;
+            }
             ++result.rows;
             if (checker.checkStructure(row, header.size()) && makesCard(row.cells))
                 checker.check(++cards, columns.row(row.cells));

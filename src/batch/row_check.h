@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/batch_validation.h"
+#include "batch/row_selection.h"
 #include "model/template.h"
 #include "render/fonts.h"
 
@@ -49,7 +50,7 @@ struct RowProblem {
 
 /// The result of walking every data row.
 struct RowCheckResult {
-    std::size_t rows = 0; // data rows checked, skipped ones included
+    std::size_t rows = 0; // data rows checked, skipped ones included (the selected ones)
     /// The first kMaxListedRowProblems problems, in row order.
     std::vector<RowProblem> problems;
     /// Problems found after those: counted, not kept (a file of a million short rows, each
@@ -69,11 +70,13 @@ using RowCheckProgress = std::function<void(std::size_t done, std::size_t total)
 /// Walks every data row of the batch's CSV file as the batch would draw it, without drawing:
 /// rows the batch skips and quotes never closed are reported, picture cells are checked by
 /// their headers (against the image library's size limits too), texts are measured, file
-/// names are made as the batch makes them. Meant to run after validateBatch passed; stop ends
-/// it early.
+/// names are made as the batch makes them. Only the rows of selection are checked and counted;
+/// the others still name their cards, so that equal names are told as the batch numbers them.
+/// Meant to run after validateBatch passed; stop ends it early.
 RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const FontRegistry& fonts,
                          const std::atomic<bool>* stop = nullptr,
-                         const RowCheckProgress& progress = {});
+                         const RowCheckProgress& progress = {},
+                         const RowSelection& selection = RowSelection());
 
 /// "已检查 %zu 行，发现 %zu 个问题。" (or "没有发现问题"; "只列出了前 %zu 个。" after it when
 /// problems went unlisted), "已停止：" in front when stopped; the CSV file's problem when it

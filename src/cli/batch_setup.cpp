@@ -3,6 +3,7 @@
 #include "app/image_library.h"
 #include "batch/batch_validation.h"
 #include "batch/csv_source.h"
+#include "batch/data_file.h"
 #include "common/text.h"
 #include "model/settings.h"
 #include "model/template_file.h"
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <new>
 
 namespace torvale::cli {
 
@@ -120,6 +122,56 @@ std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, const std::s
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode)
 {
     return prepareBatch(parsed, parsed.value("--out"), exitCode);
+}
+
+std::optional<RowSelection> rowSelectionOption(const ParsedArgs& parsed)
+{
+    RowSelection selection;
+    const auto each = [&parsed](const char* option, const auto& add) {
+        const auto values = parsed.allValues.find(option);
+        if (values == parsed.allValues.end())
+            return true;
+        for (const std::string& value : values->second) {
+            if (const std::string problem = add(value); !problem.empty()) {
+                usageError(std::string(option) + ": " + problem, parsed.usage);
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!each("--rows", [&](const std::string& v) { return addRowSpec(selection, v); }) ||
+        !each("--where", [&](const std::string& v) { return addRowCondition(selection, v); }) ||
+        !each("--part", [&](const std::string& v) { return setRowPart(selection, v); }))
+        return std::nullopt;
+    return selection;
+}
+
+bool selectRows(PreparedBatch& prepared, RowSelection selection, const char* usage)
+{
+    BatchOptions& options = prepared.plan.options;
+    std::unique_ptr<RowSource> source;
+    if (!selection.all() && openRowSource(options.csvPath, options.tpl.is_trim_csv_cell_value,
+                                          source) == CsvStatus::Ok) {
+        std::string problem;
+        try {
+            problem = checkRowNumbers(selection, source->rowCount());
+            if (!problem.empty())
+                problem = "--rows: " + problem;
+        } catch (const std::bad_alloc&) {
+            // The batch reports the file that does not fit in memory.
+        }
+        if (problem.empty()) {
+            problem = checkRowColumns(selection, source->columns());
+            if (!problem.empty())
+                problem = "--where: " + problem;
+        }
+        if (!problem.empty()) {
+            usageError(problem, usage);
+            return false;
+        }
+    }
+    options.selection = std::move(selection);
+    return true;
 }
 
 BatchProblem checkPreparedBatch(const PreparedBatch& prepared)

@@ -67,6 +67,18 @@ inline constexpr const char* kBatchArgumentError = "expected one template file";
 /// prepareBatch into the folder of --out.
 std::optional<PreparedBatch> prepareBatch(const ParsedArgs& parsed, int& exitCode);
 
+/// The options that choose the rows of run, sheet and check.
+inline const std::set<std::string> kSelectionOptions = {"--rows", "--where", "--part"};
+
+/// The rows of --rows and --where (every one given) and --part; nothing after printing a usage
+/// error naming the option and the part that is wrong.
+std::optional<RowSelection> rowSelectionOption(const ParsedArgs& parsed);
+
+/// Gives a selection to a prepared batch once it fits the batch's data (no row beyond it, no
+/// column it lacks); false after printing a usage error. Data that cannot be read is left to
+/// the batch check.
+bool selectRows(PreparedBatch& prepared, RowSelection selection, const char* usage);
+
 /// The batch check of a prepared batch (validateBatch). When no file-name column is chosen, the
 /// problem names the template's file-name columns that the CSV file lacks and points to --name.
 BatchProblem checkPreparedBatch(const PreparedBatch& prepared);

@@ -32,12 +32,16 @@ std::optional<ParsedArgs> parseCommandArgs(const CommandSpec& command, const Arg
             parsed.positional.push_back(arg);
         } else if (arg == "--") {
             optionsEnded = true;
-        } else if (command.valueOptions.count(arg)) {
+        } else if (command.valueOptions.count(arg) &&
+                   (!command.flagOptions.count(arg) ||
+                    (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] >= '0' &&
+                     args[i + 1][0] <= '9'))) {
             if (i + 1 >= args.size()) {
                 usageError("option '" + arg + "' needs a value", command.usage);
                 return std::nullopt;
             }
             parsed.values[arg] = args[++i];
+            parsed.allValues[arg].push_back(args[i]);
         } else if (command.flagOptions.count(arg)) {
             parsed.flags.insert(arg);
         } else if (arg.size() > 1 && arg[0] == '-') {

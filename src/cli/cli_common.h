@@ -22,7 +22,8 @@ bool wantsHelp(const Args& args);
 /// A subcommand's arguments once parsed against its table entry.
 struct ParsedArgs {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> values; // options that take a value
+    std::map<std::string, std::string> values; // options that take a value (the last given)
+    std::map<std::string, std::vector<std::string>> allValues; // every value, in order
     std::set<std::string> flags;               // options without a value
     const char* usage = "";                    // the command's usage, for its own usage errors
 
@@ -32,7 +33,9 @@ struct ParsedArgs {
 
 /// One subcommand of torvale-batch. The table of them is the tool's whole command line: the
 /// tool's usage lists their summaries, "--help" prints their usage, and their arguments are
-/// parsed against their options before they run.
+/// parsed against their options before they run. An option that is both a value option and a
+/// flag takes the next argument as its value when that starts with a digit (a row spec), and
+/// is a flag otherwise.
 struct CommandSpec {
     const char* name;
     const char* summary; // the command's lines in the tool's usage

@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kCheckUsage =
     "Usage: torvale-batch check TEMPLATE.dat --out DIR [--csv FILE] [--name COL] [--name2 COL]\n"
-    "                           [--rows [--json]]\n"
+    "                           [--rows [SPEC] [--json]] [--where COL=VALUE] [--part K/N]\n"
     "\n"
     "Checks the template as the editor does before a batch, with the template's CSV file or\n"
     "FILE and the output folder DIR (created when missing and its parent exists). Prints \"ok\"\n"
@@ -28,6 +28,10 @@ constexpr const char* kCheckUsage =
     "          a file in DIR), characters no installed font can draw, texts that do not fit\n"
     "          their layer, values a code cannot hold and codes that run off the card; then a\n"
     "          summary on standard error. Exits with 1 when there is any problem.\n"
+    "          With SPEC (e.g. 3-7,12; it must start with a digit), --where or --part only\n"
+    "          the rows 'run' would make with them are checked; file names still count the\n"
+    "          other rows, as the run names its cards\n"
+    "  --where COL=VALUE, --part K/N  as for 'run'; they check the rows they choose\n"
     "  --json  with --rows: one JSON object per problem and line (row, column, kind, message,\n"
     "          path, layer) instead of the lines; a failed template check is one object\n"
     "          too, of kind \"template\" (a CSV file that cannot be read: \"csv\")\n"
@@ -53,15 +57,17 @@ std::string problemJson(const char* kind, const std::string& message, int layerN
 
 int checkEveryRow(const PreparedBatch& prepared, bool json)
 {
+    const BatchOptions& options = prepared.plan.options;
     std::atomic<bool> stop{false};
     catchStopSignals(stop);
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    const RowCheckResult result =
-        checkRows(prepared.plan.options.tpl, prepared.plan.inputs, prepared.fonts(), &stop,
-                  [terminal](std::size_t done, std::size_t total) {
-                      if (terminal)
-                          std::fprintf(stderr, "\r正在检查 %zu/%zu...\033[K", done, total);
-                  });
+    const RowCheckResult result = checkRows(
+        options.tpl, prepared.plan.inputs, prepared.fonts(), &stop,
+        [terminal](std::size_t done, std::size_t total) {
+            if (terminal)
+                std::fprintf(stderr, "\r正在检查 %zu/%zu...\033[K", done, total);
+        },
+        options.selection);
     releaseStopSignals();
     if (terminal)
         std::fputs("\r\033[K", stderr);
@@ -82,14 +88,19 @@ int checkEveryRow(const PreparedBatch& prepared, bool json)
 
 int runCheckCommand(const ParsedArgs& args)
 {
-    const bool rows = args.flags.count("--rows") != 0;
+    auto selection = rowSelectionOption(args);
+    if (!selection)
+        return kExitUsage;
+    const bool rows = args.flags.count("--rows") != 0 || !selection->all();
     const bool json = args.flags.count("--json") != 0;
     if (json && !rows)
         return usageError("--json goes with --rows", kCheckUsage);
     int exitCode = kExitOk;
-    const auto prepared = prepareBatch(args, exitCode);
+    auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
+    if (!selectRows(*prepared, std::move(*selection), kCheckUsage))
+        return kExitUsage;
     // Values read as their defaults do not stop a batch; the check names each once.
     for (const std::string& replaced : prepared->replacedValues)
         printError("警告：" + replaced);
@@ -112,11 +123,15 @@ int runCheckCommand(const ParsedArgs& args)
 
 const CommandSpec kCheckCommand = {
     "check",
-    "  check TEMPLATE.dat --out DIR [--csv FILE] [--rows [--json]]\n"
+    "  check TEMPLATE.dat --out DIR [--csv FILE] [--rows [SPEC] [--json]]\n"
     "                                check the template as before a batch; with --rows,\n"
-    "                                every data row too\n",
+    "                                every data row (or those of SPEC) too\n",
     kCheckUsage,
-    kBatchValueOptions,
+    [] {
+        auto options = kBatchValueOptions;
+        options.insert(kSelectionOptions.begin(), kSelectionOptions.end());
+        return options;
+    }(),
     {"--rows", "--json"},
     kBatchRequiredOptions,
     kBatchArgumentError,

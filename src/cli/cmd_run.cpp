@@ -15,13 +15,24 @@ namespace {
 
 constexpr const char* kRunUsage =
     "Usage: torvale-batch run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
-    "                         [--strict] [--name COL] [--name2 COL]\n"
+    "                         [--strict] [--name COL] [--name2 COL] [--rows SPEC]\n"
+    "                         [--where COL=VALUE] [--part K/N]\n"
     "\n"
     "Checks the template as 'check' does, then makes one card per data row of the template's\n"
     "CSV file (or FILE) in the folder DIR. Existing files are never replaced. N cards are drawn\n"
     "at the same time (default: the number of cores); the files are the same for every N.\n"
     "Ctrl+C or SIGTERM stops after the cards being drawn; every file written is complete.\n"
     "A second Ctrl+C or SIGTERM ends the program at once.\n"
+    "\n"
+    "The selection options make the cards of some rows only, each under the name it has when\n"
+    "every row is made into an empty folder (\"name(2)\" for the second row of a name too);\n"
+    "together they take the rows that all of them take.\n"
+    "  --rows SPEC        the data rows numbered as 'rows' and 'check --rows' number them,\n"
+    "                     e.g. 3-7,12\n"
+    "  --where COL=VALUE  the rows whose cell in COL is VALUE (COL!=VALUE: is not), spaces\n"
+    "                     around both left out; may be given more than once\n"
+    "  --part K/N         the K-th of N parts: data rows K, K+N, K+2N, ... The N parts run\n"
+    "                     into one folder (on as many machines) make the files of one run\n"
     "\n"
     "  --quiet   no progress line; problems with single cards are still listed\n"
     "  --strict  a card with a problem (a missing photo, say), a row skipped for its number\n"
@@ -38,10 +49,15 @@ int runRunCommand(const ParsedArgs& args)
     const auto jobs = jobsOption(args);
     if (!jobs)
         return kExitUsage;
+    auto selection = rowSelectionOption(args);
+    if (!selection)
+        return kExitUsage;
     int exitCode = kExitOk;
     auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
         return exitCode;
+    if (!selectRows(*prepared, std::move(*selection), kRunUsage))
+        return kExitUsage;
     const BatchProblem problem = checkPreparedBatch(*prepared);
     if (!problem.ok()) {
         printError(problemLine(problem));
@@ -83,11 +99,14 @@ int runRunCommand(const ParsedArgs& args)
 const CommandSpec kRunCommand = {
     "run",
     "  run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet] [--strict]\n"
-    "                                make the cards of every data row into DIR\n",
+    "      [--rows SPEC] [--where COL=VALUE] [--part K/N]\n"
+    "                                make the cards of every data row (or those chosen)\n"
+    "                                into DIR\n",
     kRunUsage,
     [] {
         auto options = kBatchValueOptions;
         options.insert("--jobs");
+        options.insert(kSelectionOptions.begin(), kSelectionOptions.end());
         return options;
     }(),
     {"--quiet", "--strict"},

@@ -17,10 +17,11 @@ constexpr const char* kSheetUsage =
     "Usage: torvale-batch sheet TEMPLATE.dat --out FILE.pdf [--csv FILE] [--paper SIZE]\n"
     "                           [--landscape | --portrait] [--margin MM] [--gap MM]\n"
     "                           [--no-marks] [--fit] [--back BACK.dat] [--jobs N] [--quiet]\n"
-    "                           [--strict]\n"
+    "                           [--strict] [--rows SPEC] [--where COL=VALUE] [--part K/N]\n"
     "\n"
     "Checks the template as 'run' does, then makes one card per data row of the template's\n"
-    "CSV file (or FILE) and lays the cards out on the pages of one PDF file for printing: at\n"
+    "CSV file (or FILE; with --rows, --where and --part only those rows, as 'run' chooses\n"
+    "them) and lays the cards out on the pages of one PDF file for printing: at\n"
     "their true size (the card's pixels at the template's DPI), as many as fit on a page, the\n"
     "grid centred, with cutting marks at the corners. An existing FILE.pdf is never replaced:\n"
     "the new file is then named FILE(2).pdf, FILE(3).pdf, ... The file appears only once it is\n"
@@ -136,6 +137,9 @@ int runSheetCommand(const ParsedArgs& args)
     const auto settings = sheetSettings(args);
     if (!settings)
         return kExitUsage;
+    auto selection = rowSelectionOption(args);
+    if (!selection)
+        return kExitUsage;
     std::filesystem::path pdf = pathFromUtf8(args.value("--out"));
     std::error_code ec;
     if (pdf.filename().empty() || std::filesystem::is_directory(pdf, ec))
@@ -158,6 +162,8 @@ int runSheetCommand(const ParsedArgs& args)
     auto prepared = prepareBatch(args, folder, exitCode);
     if (!prepared)
         return exitCode;
+    if (!selectRows(*prepared, std::move(*selection), kSheetUsage))
+        return kExitUsage;
     const BatchProblem problem =
         validateSheet(prepared->plan.options.tpl, prepared->plan.inputs, prepared->fonts());
     if (!problem.ok()) {
@@ -218,11 +224,13 @@ int runSheetCommand(const ParsedArgs& args)
 const CommandSpec kSheetCommand = {
     "sheet",
     "  sheet TEMPLATE.dat --out FILE.pdf [--csv FILE] [--paper SIZE] [--back BACK.dat] ...\n"
-    "                                lay the cards of every data row out on pages of a PDF\n",
+    "                                lay the cards of every data row (or those chosen as\n"
+    "                                for run) out on pages of a PDF\n",
     kSheetUsage,
     [] {
         auto options = kBatchValueOptions;
         options.insert({"--jobs", "--paper", "--margin", "--gap", "--back"});
+        options.insert(kSelectionOptions.begin(), kSelectionOptions.end());
         return options;
     }(),
     {"--quiet", "--strict", "--landscape", "--portrait", "--no-marks", "--fit"},

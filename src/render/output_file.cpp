@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "render/png8.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -145,18 +146,30 @@ void FreeNameHints::taken(const std::string& key, int n)
     m_next[key] = n + 1;
 }
 
+int FullRunNumbers::next(const std::string& name, const std::string& extension)
+{
+    const std::string key = name + extension;
+    int n = m_hints.firstNumber(key);
+    std::string file = numberedPath({}, name, n, extension);
+    while (m_taken.count(file))
+        file = numberedPath({}, name, ++n, extension);
+    m_taken.insert(std::move(file));
+    m_hints.taken(key, n);
+    return n;
+}
+
 namespace {
 
 // Gives the complete file temp the first free name of folder/name[(n)].ext; createExclusive
 // makes the file under a name, failing with EEXIST when it is taken, where hard links do not
 // work. The temporary file is gone afterwards in every case.
 WrittenFile nameFreely(const std::string& temp, const std::string& folder, const std::string& name,
-                       const std::string& extension, FreeNameHints* hints,
+                       const std::string& extension, FreeNameHints* hints, int from,
                        const std::function<int(const std::string&)>& createExclusive)
 {
     WrittenFile result;
     const std::string hintKey = folder + '\0' + name + extension;
-    const int first = hints ? hints->firstNumber(hintKey) : 1;
+    const int first = std::max(from, hints ? hints->firstNumber(hintKey) : 1);
     // link() fails when the name exists, so the complete file appears under a free name in
     // one step; folders on file systems without hard links fall back to exclusive creation.
     // Numbers below the hint were all taken when this batch last looked, so they are skipped;
@@ -194,7 +207,8 @@ WrittenFile nameFreely(const std::string& temp, const std::string& folder, const
 
 WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
                                    const std::string& extension,
-                                   const std::vector<unsigned char>& bytes, FreeNameHints* hints)
+                                   const std::vector<unsigned char>& bytes, FreeNameHints* hints,
+                                   int from)
 {
     std::string temp;
     UniqueFd file = createTemporary(folder, temp);
@@ -202,9 +216,10 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
         WrittenFile result;
         result.error = error;
         result.openFailed = openFailed;
-        result.path = numberedPath(folder, name,
-                                   hints ? hints->firstNumber(folder + '\0' + name + extension) : 1,
-                                   extension);
+        result.path = numberedPath(
+            folder, name,
+            std::max(from, hints ? hints->firstNumber(folder + '\0' + name + extension) : 1),
+            extension);
         return result;
     };
     if (file.get() < 0)
@@ -213,7 +228,7 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
         ::unlink(temp.c_str());
         return failure(error, false);
     }
-    return nameFreely(temp, folder, name, extension, hints,
+    return nameFreely(temp, folder, name, extension, hints, from,
                       [&bytes](const std::string& path) { return writeExclusive(path, bytes); });
 }
 
@@ -227,7 +242,7 @@ WrittenFile nameTemporaryFile(const std::string& temp, const std::string& folder
 {
     // Without hard links the name is taken by an empty file first, which the rename then
     // replaces with the complete one: the name never shows a partial file of ours.
-    return nameFreely(temp, folder, name, extension, nullptr, [&temp](const std::string& path) {
+    return nameFreely(temp, folder, name, extension, nullptr, 1, [&temp](const std::string& path) {
         if (const UniqueFd placeholder = createFileExclusive(path.c_str()); placeholder.get() < 0)
             return errno;
         if (::rename(temp.c_str(), path.c_str()) != 0) {
@@ -344,12 +359,12 @@ std::string makeOutputName(const CardRow& row, const OutputSettings& output, std
 }
 
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
-                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints)
+                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints, int from)
 {
     const WrittenFile file =
-        writeFileUnderFreeName(folder, name, card.extension, card.bytes, hints);
+        writeFileUnderFreeName(folder, name, card.extension, card.bytes, hints, from);
     if (file.ok)
-        return {CardOutcome::Written, file.path, file.number > 1};
+        return {CardOutcome::Written, file.path, file.number > from};
     if (card.png8) {
         log.log(png8FailureText(formatText(file.openFailed ? "fopen() error: %s\r\n"
                                                            : "fwrite() error: %s\r\n",

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace torvale {
@@ -48,15 +49,28 @@ private:
     std::unordered_map<std::string, int> m_next;
 };
 
-/// Writes bytes under the first free name of folder/name[(n)].ext. The content goes to a
-/// temporary file first, is flushed to the disk and is linked to its name only when complete,
-/// so a name is never overwritten, never half written, and a name taken meanwhile by someone
-/// else moves on to the next n. With hints, the search starts after the last number the batch
-/// took for that name.
+/// The "(n)" of every card of a batch that writes all its cards, one after the other, into an
+/// empty folder: a batch of some of the rows names each of its cards as that batch would.
+class FullRunNumbers {
+public:
+    /// The n of the next card named name with extension: the first whose name[(n)].ext no
+    /// earlier card took (a card named "a(2)" takes the place of the second "a").
+    int next(const std::string& name, const std::string& extension);
+
+private:
+    std::unordered_set<std::string> m_taken; // name[(n)].ext of every card so far
+    FreeNameHints m_hints;
+};
+
+/// Writes bytes under the first free name of folder/name[(n)].ext from n = from on. The content
+/// goes to a temporary file first, is flushed to the disk and is linked to its name only when
+/// complete, so a name is never overwritten, never half written, and a name taken meanwhile by
+/// someone else moves on to the next n. With hints, the search starts after the last number the
+/// batch took for that name when that is later.
 WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
                                    const std::string& extension,
                                    const std::vector<unsigned char>& bytes,
-                                   FreeNameHints* hints = nullptr);
+                                   FreeNameHints* hints = nullptr, int from = 1);
 
 /// Creates a new, empty temporary file in folder, named like those of writeFileUnderFreeName
 /// (so removeStaleTemporaries finds it when its writer was killed): the open file and its path,
@@ -97,7 +111,7 @@ enum class CardOutcome {
 struct CardResult {
     CardOutcome outcome = CardOutcome::Stopped;
     std::string path;      // the file written
-    bool numbered = false; // written as name(n).ext, name.ext being taken
+    bool numbered = false; // written under a later n than the first tried, that file existing
 };
 
 /// True when a file-name cell gives no part of the name, so that its column name stands in: the
@@ -112,10 +126,11 @@ bool isBlankNameCell(const std::string* cell);
 /// the data row number.
 std::string makeOutputName(const CardRow& row, const OutputSettings& output, std::size_t rowNumber);
 
-/// Writes an encoded card into the output folder under the first free name
+/// Writes an encoded card into the output folder under the first free name from n = from on
 /// (name.ext, name(2).ext, ...; with hints, from the last number the batch took for the name
 /// on). Logs failures; a PNG-8 failure sets the stop flag.
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
-                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints = nullptr);
+                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints = nullptr,
+                     int from = 1);
 
 } // namespace torvale

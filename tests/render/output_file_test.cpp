@@ -116,6 +116,28 @@ TEST(WriteFileUnderFreeName, HintsSkipTakenNumbersAndStillNeverOverwrite)
     EXPECT_EQ(writeFileUnderFreeName(folder, "N", ".png", bytes, &hints).path, dir.file("N.png"));
 }
 
+TEST(FullRunNumbers, NumbersEqualNamesAsOneRunIntoAnEmptyFolder)
+{
+    // A card named "a(2)" takes the second "a"'s place; extensions keep their own numbers.
+    const struct {
+        const char* name;
+        const char* extension;
+        int number;
+    } cards[] = {{"a", ".png", 1},    {"a(2)", ".png", 1}, {"a", ".png", 3}, {"a", ".jpg", 1},
+                 {"a(3)", ".png", 2}, {"a", ".png", 4},    {"b", ".png", 1}, {"a", ".png", 5}};
+    FullRunNumbers numbers;
+    for (const auto& card : cards)
+        EXPECT_EQ(numbers.next(card.name, card.extension), card.number) << card.name;
+
+    // Writing from a card's own number never replaces a file: it moves on, and is told.
+    TempDir dir;
+    test::writeFile(dir.file("a(3).png"), "old");
+    const WrittenFile third =
+        writeFileUnderFreeName(dir.path().string(), "a", ".png", {'x'}, nullptr, 3);
+    EXPECT_EQ(third.path, dir.file("a(4).png"));
+    EXPECT_EQ(readFile(dir.file("a(3).png")), "old");
+}
+
 TEST(RemoveStaleTemporaries, OnlyOldFilesOfTheExactPattern)
 {
     TempDir dir;

@@ -153,7 +153,10 @@ int FullRunNumbers::next(const std::string& name, const std::string& extension)
     std::string file = numberedPath({}, name, n, extension);
     while (m_taken.count(file))
         file = numberedPath({}, name, ++n, extension);
-    m_taken.insert(std::move(file));
+    // Only a numbered file, or a name ending in ")", can be what a later card tries: a plain
+    // name is tried first by its own first card only, so most names need no entry here.
+    if (n > 1 || name.ends_with(')'))
+        m_taken.insert(std::move(file));
     m_hints.taken(key, n);
     return n;
 }

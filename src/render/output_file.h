@@ -58,7 +58,7 @@ public:
     int next(const std::string& name, const std::string& extension);
 
 private:
-    std::unordered_set<std::string> m_taken; // name[(n)].ext of every card so far
+    std::unordered_set<std::string> m_taken; // the names a later card may try: see next()
     FreeNameHints m_hints;
 };
 

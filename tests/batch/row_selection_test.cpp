@@ -34,14 +34,12 @@ TEST(RowSelection, TakesTheRowsOfItsOptionsTogether)
         {{}, {}, "", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
         {{"3-5,9"}, {}, "", {3, 4, 5, 9}},
         {{" 7 - 8 , 2", "8-10"}, {}, "", {2, 7, 8, 9, 10}}, // spaces; overlapping; repeated
-        {{"4-4,1-10"}, {}, "", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
-        {{}, {"部门=市场部"}, "", {2, 4, 6, 8, 10}}, // the cell's spaces do not count
+        {{}, {"部门=市场部"}, "", {2, 4, 6, 8, 10}},        // the cell's spaces do not count
         {{}, {"部门 != 市场部 "}, "", {1, 3, 5, 7, 9}},
         {{}, {"部门=研发部", "序号!=3"}, "", {1, 5, 7, 9}},
         {{}, {"部门="}, "", {}},
         {{}, {}, "1/3", {1, 4, 7, 10}},
         {{}, {}, "3/3", {3, 6, 9}},
-        {{}, {}, "1/1", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
         {{}, {}, "5/20", {5}},
         {{"2-9"}, {"部门=研发部"}, "2/3", {5}},
     };
@@ -69,23 +67,17 @@ TEST(RowSelection, RefusesBadPartsNamingThem)
     } cases[] = {
         {addRowSpec, "", "no row numbers given (e.g. 3-7,12)"},
         {addRowSpec, "3,,5", "an empty part between commas"},
-        {addRowSpec, "3,", "an empty part between commas"},
         {addRowSpec, "3,7-5", "'7-5' is reversed: write 5-7"},
         {addRowSpec, "0", "'0': rows are numbered from 1"},
-        {addRowSpec, "0-4", "'0-4': rows are numbered from 1"},
         {addRowSpec, "2,x", "'x' is not a row number or a range like 3-7"},
         {addRowSpec, "3-", "'3-' is not a row number or a range like 3-7"},
-        {addRowSpec, "-3", "'-3' is not a row number or a range like 3-7"},
         {addRowSpec, "1-2-3", "'1-2-3' is not a row number or a range like 3-7"},
-        {addRowSpec, "+4", "'+4' is not a row number or a range like 3-7"},
         {addRowSpec, "99999999999999999999", "'99999999999999999999' is too large"},
         {addRowCondition, "部门", "'部门' is not COL=VALUE or COL!=VALUE"},
-        {addRowCondition, "=x", "'=x' is not COL=VALUE or COL!=VALUE"},
         {addRowCondition, "!=x", "'!=x' is not COL=VALUE or COL!=VALUE"},
         {setRowPart, "0/3", "'0/3' is not a part K/N with 1 <= K <= N (e.g. 2/3)"},
         {setRowPart, "4/3", "'4/3' is not a part K/N with 1 <= K <= N (e.g. 2/3)"},
         {setRowPart, "1/0", "'1/0' is not a part K/N with 1 <= K <= N (e.g. 2/3)"},
-        {setRowPart, "0", "'0' is not a part K/N with 1 <= K <= N (e.g. 2/3)"},
         {setRowPart, "1/3/4", "'1/3/4' is not a part K/N with 1 <= K <= N (e.g. 2/3)"},
     };
     for (const auto& c : cases) {
@@ -96,19 +88,6 @@ TEST(RowSelection, RefusesBadPartsNamingThem)
         EXPECT_EQ(selection.ranges.size(), 1u) << c.text;
         EXPECT_TRUE(selection.conditions.empty() && selection.parts == 0) << c.text;
     }
-
-    // Parts that read well but do not fit the data.
-    RowSelection selection;
-    ASSERT_EQ(addRowSpec(selection, "2-10,12"), "");
-    ASSERT_EQ(addRowCondition(selection, "职务=经理"), "");
-    const PackedStrings columns{"序号", "部门"};
-    EXPECT_EQ(checkRowSelection(selection, columns, 12),
-              "'职务=经理': the data has no column '职务'");
-    EXPECT_EQ(checkRowSelection(selection, columns, 11), "'12' is beyond the data: it has 11 rows");
-    EXPECT_EQ(checkRowNumbers(selection, 1), "'2-10' is beyond the data: it has 1 row");
-    RowSelection anyCase;
-    ASSERT_EQ(addRowCondition(anyCase, "Dept=x"), "");
-    EXPECT_EQ(checkRowColumns(anyCase, PackedStrings{"dept"}), "");
 }
 
 } // namespace

@@ -44,7 +44,7 @@ std::size_t findColumn(const PackedStrings& columns, const std::string& name)
     return columns.size();
 }
 
-// The range of one part of a row spec, or the problem.
+// The range of one part of a row list, or the problem.
 std::optional<RowRange> parseRange(std::string_view part, std::string& problem)
 {
     const std::string text = trimSpacesTabs(part);
@@ -83,15 +83,15 @@ std::optional<RowRange> parseRange(std::string_view part, std::string& problem)
 
 } // namespace
 
-std::string addRowSpec(RowSelection& selection, std::string_view spec)
+std::string addRowNumbers(RowSelection& selection, std::string_view list)
 {
-    if (trimSpacesTabs(spec).empty())
+    if (trimSpacesTabs(list).empty())
         return "no row numbers given (e.g. 3-7,12)";
     std::vector<RowRange> ranges;
     std::string problem;
     for (std::size_t begin = 0;;) {
-        const std::size_t comma = spec.find(',', begin);
-        auto range = parseRange(spec.substr(begin, comma - begin), problem);
+        const std::size_t comma = list.find(',', begin);
+        auto range = parseRange(list.substr(begin, comma - begin), problem);
         if (!range)
             return problem;
         ranges.push_back(std::move(*range));

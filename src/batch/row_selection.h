@@ -41,10 +41,10 @@ struct RowSelection {
     bool all() const { return ranges.empty() && conditions.empty() && parts == 0; }
 };
 
-/// Adds the rows of a spec like "3-7,12" (numbers and ranges split by commas, spaces allowed
+/// Adds the rows of a list like "3-7,12" (numbers and ranges split by commas, spaces allowed
 /// around them). "" when it was read, else the problem naming the part that is wrong (empty,
 /// not a number, 0, reversed, too large); the selection is then unchanged.
-std::string addRowSpec(RowSelection& selection, std::string_view spec);
+std::string addRowNumbers(RowSelection& selection, std::string_view list);
 
 /// Adds a condition "COL=VALUE" or "COL!=VALUE" (the value may be empty). "" or the problem.
 std::string addRowCondition(RowSelection& selection, std::string_view text);

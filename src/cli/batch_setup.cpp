@@ -139,7 +139,7 @@ std::optional<RowSelection> rowSelectionOption(const ParsedArgs& parsed)
         }
         return true;
     };
-    if (!each("--rows", [&](const std::string& v) { return addRowSpec(selection, v); }) ||
+    if (!each("--rows", [&](const std::string& v) { return addRowNumbers(selection, v); }) ||
         !each("--where", [&](const std::string& v) { return addRowCondition(selection, v); }) ||
         !each("--part", [&](const std::string& v) { return setRowPart(selection, v); }))
         return std::nullopt;

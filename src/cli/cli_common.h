@@ -34,7 +34,7 @@ struct ParsedArgs {
 /// One subcommand of torvale-batch. The table of them is the tool's whole command line: the
 /// tool's usage lists their summaries, "--help" prints their usage, and their arguments are
 /// parsed against their options before they run. An option that is both a value option and a
-/// flag takes the next argument as its value when that starts with a digit (a row spec), and
+/// flag takes the next argument as its value when that starts with a digit (a row list), and
 /// is a flag otherwise.
 struct CommandSpec {
     const char* name;

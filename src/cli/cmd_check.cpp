@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kCheckUsage =
     "Usage: torvale-batch check TEMPLATE.dat --out DIR [--csv FILE] [--name COL] [--name2 COL]\n"
-    "                           [--rows [SPEC] [--json]] [--where COL=VALUE] [--part K/N]\n"
+    "                           [--rows [LIST] [--json]] [--where COL=VALUE] [--part K/N]\n"
     "\n"
     "Checks the template as the editor does before a batch, with the template's CSV file or\n"
     "FILE and the output folder DIR (created when missing and its parent exists). Prints \"ok\"\n"
@@ -28,7 +28,7 @@ constexpr const char* kCheckUsage =
     "          a file in DIR), characters no installed font can draw, texts that do not fit\n"
     "          their layer, values a code cannot hold and codes that run off the card; then a\n"
     "          summary on standard error. Exits with 1 when there is any problem.\n"
-    "          With SPEC (e.g. 3-7,12; it must start with a digit), --where or --part only\n"
+    "          With LIST (e.g. 3-7,12; it must start with a digit), --where or --part only\n"
     "          the rows 'run' would make with them are checked; file names still count the\n"
     "          other rows, as the run names its cards\n"
     "  --where COL=VALUE, --part K/N  as for 'run'; they check the rows they choose\n"
@@ -123,9 +123,9 @@ int runCheckCommand(const ParsedArgs& args)
 
 const CommandSpec kCheckCommand = {
     "check",
-    "  check TEMPLATE.dat --out DIR [--csv FILE] [--rows [SPEC] [--json]]\n"
+    "  check TEMPLATE.dat --out DIR [--csv FILE] [--rows [LIST] [--json]]\n"
     "                                check the template as before a batch; with --rows,\n"
-    "                                every data row (or those of SPEC) too\n",
+    "                                every data row (or those of LIST) too\n",
     kCheckUsage,
     [] {
         auto options = kBatchValueOptions;

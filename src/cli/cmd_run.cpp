@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kRunUsage =
     "Usage: torvale-batch run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
-    "                         [--strict] [--name COL] [--name2 COL] [--rows SPEC]\n"
+    "                         [--strict] [--name COL] [--name2 COL] [--rows LIST]\n"
     "                         [--where COL=VALUE] [--part K/N]\n"
     "\n"
     "Checks the template as 'check' does, then makes one card per data row of the template's\n"
@@ -27,7 +27,7 @@ constexpr const char* kRunUsage =
     "The selection options make the cards of some rows only, each under the name it has when\n"
     "every row is made into an empty folder (\"name(2)\" for the second row of a name too);\n"
     "together they take the rows that all of them take.\n"
-    "  --rows SPEC        the data rows numbered as 'rows' and 'check --rows' number them,\n"
+    "  --rows LIST        the data rows numbered as 'rows' and 'check --rows' number them,\n"
     "                     e.g. 3-7,12\n"
     "  --where COL=VALUE  the rows whose cell in COL is VALUE (COL!=VALUE: is not), spaces\n"
     "                     around both left out; may be given more than once\n"
@@ -99,7 +99,7 @@ int runRunCommand(const ParsedArgs& args)
 const CommandSpec kRunCommand = {
     "run",
     "  run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet] [--strict]\n"
-    "      [--rows SPEC] [--where COL=VALUE] [--part K/N]\n"
+    "      [--rows LIST] [--where COL=VALUE] [--part K/N]\n"
     "                                make the cards of every data row (or those chosen)\n"
     "                                into DIR\n",
     kRunUsage,

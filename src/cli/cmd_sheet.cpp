@@ -17,7 +17,7 @@ constexpr const char* kSheetUsage =
     "Usage: torvale-batch sheet TEMPLATE.dat --out FILE.pdf [--csv FILE] [--paper SIZE]\n"
     "                           [--landscape | --portrait] [--margin MM] [--gap MM]\n"
     "                           [--no-marks] [--fit] [--back BACK.dat] [--jobs N] [--quiet]\n"
-    "                           [--strict] [--rows SPEC] [--where COL=VALUE] [--part K/N]\n"
+    "                           [--strict] [--rows LIST] [--where COL=VALUE] [--part K/N]\n"
     "\n"
     "Checks the template as 'run' does, then makes one card per data row of the template's\n"
     "CSV file (or FILE; with --rows, --where and --part only those rows, as 'run' chooses\n"

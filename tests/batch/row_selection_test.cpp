@@ -45,8 +45,8 @@ TEST(RowSelection, TakesTheRowsOfItsOptionsTogether)
     };
     for (const auto& c : cases) {
         RowSelection selection;
-        for (const std::string& spec : c.rows)
-            ASSERT_EQ(addRowSpec(selection, spec), "") << spec;
+        for (const std::string& list : c.rows)
+            ASSERT_EQ(addRowNumbers(selection, list), "") << list;
         for (const std::string& condition : c.where)
             ASSERT_EQ(addRowCondition(selection, condition), "") << condition;
         if (!c.part.empty()) {
@@ -65,14 +65,14 @@ TEST(RowSelection, RefusesBadPartsNamingThem)
         std::string text;
         std::string problem;
     } cases[] = {
-        {addRowSpec, "", "no row numbers given (e.g. 3-7,12)"},
-        {addRowSpec, "3,,5", "an empty part between commas"},
-        {addRowSpec, "3,7-5", "'7-5' is reversed: write 5-7"},
-        {addRowSpec, "0", "'0': rows are numbered from 1"},
-        {addRowSpec, "2,x", "'x' is not a row number or a range like 3-7"},
-        {addRowSpec, "3-", "'3-' is not a row number or a range like 3-7"},
-        {addRowSpec, "1-2-3", "'1-2-3' is not a row number or a range like 3-7"},
-        {addRowSpec, "99999999999999999999", "'99999999999999999999' is too large"},
+        {addRowNumbers, "", "no row numbers given (e.g. 3-7,12)"},
+        {addRowNumbers, "3,,5", "an empty part between commas"},
+        {addRowNumbers, "3,7-5", "'7-5' is reversed: write 5-7"},
+        {addRowNumbers, "0", "'0': rows are numbered from 1"},
+        {addRowNumbers, "2,x", "'x' is not a row number or a range like 3-7"},
+        {addRowNumbers, "3-", "'3-' is not a row number or a range like 3-7"},
+        {addRowNumbers, "1-2-3", "'1-2-3' is not a row number or a range like 3-7"},
+        {addRowNumbers, "99999999999999999999", "'99999999999999999999' is too large"},
         {addRowCondition, "部门", "'部门' is not COL=VALUE or COL!=VALUE"},
         {addRowCondition, "!=x", "'!=x' is not COL=VALUE or COL!=VALUE"},
         {setRowPart, "0/3", "'0/3' is not a part K/N with 1 <= K <= N (e.g. 2/3)"},
@@ -82,7 +82,7 @@ TEST(RowSelection, RefusesBadPartsNamingThem)
     };
     for (const auto& c : cases) {
         RowSelection selection;
-        ASSERT_EQ(addRowSpec(selection, "1"), "");
+        ASSERT_EQ(addRowNumbers(selection, "1"), "");
         EXPECT_EQ(c.add(selection, c.text), c.problem) << c.text;
         // A refused part leaves the selection as it was.
         EXPECT_EQ(selection.ranges.size(), 1u) << c.text;

@@ -2,7 +2,9 @@
 
 #include "app/card_sizes.h" // CardSizeChoice
 #include "app/input_check.h" // InputMode
+#include "batch/row_choice.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,6 +29,14 @@ struct FileDialogRequest {
     std::string defaultSuffix; // save dialogs: "dat"
     /// Further filters offered after the first: (name, pattern) pairs.
     std::vector<std::pair<std::string, std::string>> moreFilters;
+};
+
+/// What the row picker shows.
+struct RowPickerRequest {
+    /// The rows that can be chosen, with the cells of the columns shown.
+    RowChoices rows;
+    /// Row numbers whose last made card had a problem ("上次有问题的行"); may be empty.
+    std::vector<std::size_t> problemRows;
 };
 
 /// Every modal question the editor asks goes through this interface, so tests can answer.
@@ -64,6 +74,9 @@ public:
     /// "按标准尺寸新建": a card size from the list or typed, its DPI and colour; nothing when
     /// cancelled.
     virtual std::optional<CardSizeChoice> chooseCardSize() = 0;
+    /// "选择行": the data rows to make cards of, ticked in a list; their numbers ascending
+    /// (at least one), or nothing when cancelled.
+    virtual std::optional<std::vector<std::size_t>> chooseRows(const RowPickerRequest& request) = 0;
 };
 
 } // namespace torvale

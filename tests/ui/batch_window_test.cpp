@@ -175,6 +175,7 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
             dialogWasModal = QApplication::activeModalWidget() == window->batch().dialog();
         });
     });
+    prompts.answerChoice(0); // 全部
     prompts.answerMessage(PromptAnswer::No);
     window->execute(CommandId::StartBatch);
 
@@ -184,10 +185,13 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
     EXPECT_FALSE(window->batch().running());
     EXPECT_EQ(window->batch().lastSummary().written, 24u);
     EXPECT_EQ(cardCount(dir.file("cards")), 24u);
-    ASSERT_EQ(prompts.asked().size(), 1u);
-    EXPECT_EQ(prompts.asked()[0].caption, "完成");
-    EXPECT_EQ(prompts.asked()[0].text, "图片已制作完成，是否查看图片？");
-    EXPECT_EQ(prompts.asked()[0].buttons, (std::vector<std::string>{"Yes", "No"}));
+    ASSERT_EQ(prompts.asked().size(), 2u);
+    EXPECT_EQ(prompts.asked()[0].caption, "询问");
+    EXPECT_EQ(prompts.asked()[0].text, "为全部行制作图片，还是选择要制作的行？");
+    EXPECT_EQ(prompts.asked()[0].buttons, (std::vector<std::string>{"全部", "选择行…", "取消"}));
+    EXPECT_EQ(prompts.asked()[1].caption, "完成");
+    EXPECT_EQ(prompts.asked()[1].text, "图片已制作完成，是否查看图片？");
+    EXPECT_EQ(prompts.asked()[1].buttons, (std::vector<std::string>{"Yes", "No"}));
     EXPECT_EQ(window->batch().dialog()->textLabel()->text().toStdString(), "正在处理 24/24...");
     EXPECT_FALSE(window->batch().dialog()->isVisible());
 
@@ -197,12 +201,13 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
         opened = url;
         return false;
     });
+    prompts.answerChoice(0);
     prompts.answerMessage(PromptAnswer::Yes);
     prompts.answerMessage(PromptAnswer::Ok);
     window->execute(CommandId::StartBatch);
     EXPECT_EQ(opened, QUrl::fromLocalFile(QString::fromStdString(dir.file("cards"))));
-    ASSERT_EQ(prompts.asked().size(), 3u);
-    EXPECT_EQ(prompts.asked()[2].text, "没有找到可以打开它的程序，请手动打开：\n" + dir.file("cards"));
+    ASSERT_EQ(prompts.asked().size(), 5u);
+    EXPECT_EQ(prompts.asked()[4].text, "没有找到可以打开它的程序，请手动打开：\n" + dir.file("cards"));
 }
 
 TEST_F(BatchWindowTest, CompletionQuestionCountsCardsWithProblemsAndNumberedNames)
@@ -218,11 +223,12 @@ TEST_F(BatchWindowTest, CompletionQuestionCountsCardsWithProblemsAndNumberedName
     std::filesystem::create_directories(dir.file("cards"));
     for (const char* taken : {"B2-乙.jpg", "B3-丙.jpg"})
         std::ofstream(dir.file("cards/") + taken) << "taken";
+    prompts.answerChoice(0);
     prompts.answerMessage(PromptAnswer::No);
     window->execute(CommandId::StartBatch);
 
-    ASSERT_EQ(prompts.asked().size(), 1u);
-    EXPECT_EQ(prompts.asked()[0].text, "图片已制作完成\n"
+    ASSERT_EQ(prompts.asked().size(), 2u);
+    EXPECT_EQ(prompts.asked()[1].text, "图片已制作完成\n"
                                        "其中 1 张有问题，详见信息窗口 (F2)\n"
                                        "其中 2 张因同名文件已存在而加了编号\n"
                                        "是否查看图片？");
@@ -258,6 +264,7 @@ TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
         }
     });
     poll.start();
+    prompts.answerChoice(0);
     window->execute(CommandId::StartBatch);
     poll.stop();
 
@@ -266,7 +273,7 @@ TEST_F(BatchWindowTest, StopInTheMiddleKeepsTheCardsWrittenAndAsksNothing)
     EXPECT_GE(summary.written, 2u);
     EXPECT_LT(summary.written, 300u);
     EXPECT_EQ(cardCount(dir.file("cards")), summary.written);
-    EXPECT_TRUE(prompts.asked().empty()); // no completion question after a stop
+    EXPECT_EQ(prompts.asked().size(), 1u); // no completion question after a stop
     EXPECT_EQ(window->batch().dialog()->stopButton()->text().toStdString(), "停止");
 }
 
@@ -288,11 +295,12 @@ TEST_F(BatchWindowTest, CsvThatCannotBeReadIsReportedOverTheRunningProgressDialo
         std::filesystem::remove(csv);
         return std::thread(std::move(body));
     });
+    prompts.answerChoice(0);
     prompts.answerMessage(PromptAnswer::Ok);
     window->execute(CommandId::StartBatch);
 
-    ASSERT_EQ(prompts.asked().size(), 1u) << "no completion question";
-    const AskedPrompt& asked = prompts.asked()[0];
+    ASSERT_EQ(prompts.asked().size(), 2u) << "no completion question";
+    const AskedPrompt& asked = prompts.asked()[1];
     EXPECT_EQ(asked.caption, "提示");
     EXPECT_EQ(asked.icon, PromptIcon::Error);
     EXPECT_EQ(asked.text, "csv文件无法访问");
@@ -325,6 +333,7 @@ TEST_F(BatchWindowTest, WorkerThatCannotStartEndsTheApplicationAfterTheSaveQuest
             throw std::system_error(
                 std::make_error_code(std::errc::resource_unavailable_try_again));
         });
+        prompts.answerChoice(0);
         prompts.answerMessage(PromptAnswer::Ok);
         prompts.answerMessage(c.saveAnswer);
         // The start runs inside the application's loop; a later call ends the loop with 7 unless
@@ -336,11 +345,11 @@ TEST_F(BatchWindowTest, WorkerThatCannotStartEndsTheApplicationAfterTheSaveQuest
         EXPECT_EQ(QApplication::exec(), c.exitCode);
         QApplication::processEvents(); // the call ending with 7, now without effect
 
-        ASSERT_EQ(prompts.asked().size(), 2u);
-        EXPECT_EQ(prompts.asked()[0].caption, "提示");
-        EXPECT_EQ(prompts.asked()[0].icon, PromptIcon::Error);
-        EXPECT_EQ(prompts.asked()[0].text, "启动线程失败");
-        EXPECT_EQ(prompts.asked()[1].caption, "询问");
+        ASSERT_EQ(prompts.asked().size(), 3u);
+        EXPECT_EQ(prompts.asked()[1].caption, "提示");
+        EXPECT_EQ(prompts.asked()[1].icon, PromptIcon::Error);
+        EXPECT_EQ(prompts.asked()[1].text, "启动线程失败");
+        EXPECT_EQ(prompts.asked()[2].caption, "询问");
         EXPECT_FALSE(window->batch().running());
         EXPECT_FALSE(window->batch().dialog()->isVisible());
     }

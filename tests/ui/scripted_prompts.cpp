@@ -107,4 +107,13 @@ std::optional<CardSizeChoice> ScriptedPrompts::chooseCardSize()
     return std::nullopt;
 }
 
+std::optional<std::vector<std::size_t>> ScriptedPrompts::chooseRows(const RowPickerRequest& request)
+{
+    m_asked.push_back({"rows", "选择行", PromptIcon::None, ""});
+    const auto value = next();
+    if (value && std::holds_alternative<RowsAnswer>(*value))
+        return std::get<RowsAnswer>(*value)(request);
+    return std::nullopt;
+}
+
 } // namespace torvale::test

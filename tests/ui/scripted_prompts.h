@@ -3,6 +3,7 @@
 #include "ui/prompts.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -15,7 +16,7 @@ namespace torvale::test {
 /// What the editor asked.
 struct AskedPrompt {
     std::string kind;    // "message", "choice", "openFile", "saveFile", "color", "folder", "input",
-                         // "cardSize"
+                         // "cardSize", "rows"
     std::string caption; // caption or dialog title
     PromptIcon icon = PromptIcon::None;
     std::string text; // message text or input prompt
@@ -32,8 +33,11 @@ struct AskedPrompt {
 /// question without a prepared answer fails the test and is answered with "cancel".
 class ScriptedPrompts : public Prompts {
 public:
+    /// Answers the row picker: a test may run the real dialog on the request.
+    using RowsAnswer =
+        std::function<std::optional<std::vector<std::size_t>>(const RowPickerRequest&)>;
     using Answer = std::variant<PromptAnswer, int, std::optional<std::string>,
-                                std::optional<unsigned>, std::optional<CardSizeChoice>>;
+                                std::optional<unsigned>, std::optional<CardSizeChoice>, RowsAnswer>;
 
     /// Queue the answer to the next question (folder and input dialogs take answerFile).
     void answerMessage(PromptAnswer value)
@@ -53,6 +57,11 @@ public:
     void answerCardSize(std::optional<CardSizeChoice> size)
     {
         m_answers.emplace_back(std::in_place_type<std::optional<CardSizeChoice>>, std::move(size));
+    }
+
+    void answerRows(RowsAnswer answer)
+    {
+        m_answers.emplace_back(std::in_place_type<RowsAnswer>, std::move(answer));
     }
 
     const std::vector<AskedPrompt>& asked() const { return m_asked; }
@@ -77,6 +86,7 @@ public:
     std::optional<std::string> input(const std::string& title, const std::string& prompt,
                                      InputMode mode, const std::string& text) override;
     std::optional<CardSizeChoice> chooseCardSize() override;
+    std::optional<std::vector<std::size_t>> chooseRows(const RowPickerRequest& request) override;
 
 private:
     std::optional<Answer> next();

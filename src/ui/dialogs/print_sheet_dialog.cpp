@@ -118,6 +118,8 @@ PrintSheetDialog::PrintSheetDialog(EditorContext& context, QWidget* owner)
     m_marks = new QCheckBox(QStringLiteral("裁切线"), this);
     m_marks->setChecked(defaults.marks);
     m_fit = new QCheckBox(QStringLiteral("缩小过大的卡片以适合纸张"), this);
+    m_rows = new QComboBox(this);
+    m_rows->addItems({QStringLiteral("全部"), QStringLiteral("选择行…")});
 
     m_file = new QLineEdit(this);
     m_file->setObjectName(QStringLiteral("sheetFile"));
@@ -134,6 +136,7 @@ PrintSheetDialog::PrintSheetDialog(EditorContext& context, QWidget* owner)
     form->addRow(QStringLiteral("卡片间距:"), m_gap);
     form->addRow(QString(), m_marks);
     form->addRow(QString(), m_fit);
+    form->addRow(QStringLiteral("行:"), m_rows);
     form->addRow(QStringLiteral("PDF文件:"), fileRow);
 
     m_preview = new SheetPreview(this);
@@ -266,6 +269,7 @@ std::optional<PrintSheetRequest> PrintSheetDialog::ask(double cardWidth, double 
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
     request.pdfPath = path.toStdString();
+    request.chooseRows = m_rows->currentIndex() == 1;
     return request;
 }
 

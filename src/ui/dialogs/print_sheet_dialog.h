@@ -23,6 +23,8 @@ struct PrintSheetRequest {
     SheetSettings settings;
     SheetLayout layout; // the layout the dialog showed for the settings
     std::string pdfPath;
+    /// "行: 选择行…": the rows are chosen in the row picker; otherwise every row.
+    bool chooseRows = false;
 };
 
 /// A small drawing of a page: the paper, its margins, the cards' places and the cutting marks.
@@ -44,9 +46,10 @@ private:
     double m_margin = 0;
 };
 
-/// "打印排版": paper, orientation, margins, gap, cutting marks and the PDF file, with how many
-/// cards fit a page and a drawing of the first page. "开始" is enabled only when a card fits and
-/// a file is named; the values are kept for the next time within the session.
+/// "打印排版": paper, orientation, margins, gap, cutting marks, the rows (全部 or 选择行…) and
+/// the PDF file, with how many cards fit a page and a drawing of the first page. "开始" is
+/// enabled only when a card fits and a file is named; the values are kept for the next time
+/// within the session.
 class PrintSheetDialog : public QDialog {
     Q_OBJECT
 
@@ -67,6 +70,7 @@ public:
     QDoubleSpinBox* paperWidthBox() const { return m_paperWidth; }
     QDoubleSpinBox* paperHeightBox() const { return m_paperHeight; }
     QComboBox* orientationBox() const { return m_orientation; }
+    QComboBox* rowsBox() const { return m_rows; }
     QLineEdit* fileField() const { return m_file; }
     QPushButton* chooseButton() const { return m_choose; }
     QPushButton* okButton() const { return m_ok; }
@@ -93,6 +97,7 @@ private:
     QPushButton* m_ok = nullptr;
     QLabel* m_summary = nullptr;
     SheetPreview* m_preview = nullptr;
+    QComboBox* m_rows = nullptr;
 };
 
 } // namespace torvale

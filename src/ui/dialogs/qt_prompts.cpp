@@ -4,6 +4,7 @@
 #include "ui/dialogs/folder_browser.h"
 
 #include "ui/dialogs/input_dialog.h"
+#include "ui/dialogs/row_picker_dialog.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -187,6 +188,12 @@ std::optional<std::string> QtPrompts::input(const std::string& title, const std:
 std::optional<CardSizeChoice> QtPrompts::chooseCardSize()
 {
     CardSizeDialog dialog(*this, m_owner);
+    return dialog.ask();
+}
+
+std::optional<std::vector<std::size_t>> QtPrompts::chooseRows(const RowPickerRequest& request)
+{
+    RowPickerDialog dialog(request, m_owner);
     return dialog.ask();
 }
 

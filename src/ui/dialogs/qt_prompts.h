@@ -35,6 +35,7 @@ public:
     std::optional<std::string> input(const std::string& title, const std::string& prompt,
                                      InputMode mode, const std::string& text) override;
     std::optional<CardSizeChoice> chooseCardSize() override;
+    std::optional<std::vector<std::size_t>> chooseRows(const RowPickerRequest& request) override;
 
 private:
     QPointer<QWidget> m_owner;

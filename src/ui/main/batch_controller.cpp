@@ -1,5 +1,6 @@
 #include "ui/main/batch_controller.h"
 
+#include "batch/row_choice.h"
 #include "common/paths.h"
 #include "common/text.h"
 #include "ui/panels/background_panel.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QUrl>
@@ -35,6 +37,8 @@ constexpr const char* kSheetCompletedQuestion = "打印排版文件 '%1' 已制�
 constexpr const char* kSheetCompleted = "打印排版文件 '%1' 已制作完成";
 constexpr const char* kSheetViewQuestion = "是否查看？";
 constexpr const char* kThreadFailed = "启动线程失败";
+constexpr const char* kRowsQuestion = "为全部行制作图片，还是选择要制作的行？";
+constexpr const char* kRowsCompleted = "所选行的图片已制作完成，共 %zu 张";
 constexpr int kThreadFailedExitCode = -1;
 
 // Forwards the worker's progress to the user-interface thread; queued calls keep their order,
@@ -85,17 +89,19 @@ private:
 };
 
 // The completion question; cards that logged problems or had to take a numbered name are told
-// first, on lines of their own.
-std::string completedQuestion(const BatchSummary& summary)
+// first, on lines of their own. After a batch of chosen rows it says how many cards were made.
+std::string completedQuestion(const BatchSummary& summary, bool someRows)
 {
     std::string notes;
+    if (someRows)
+        notes += formatText(kRowsCompleted, summary.written) + "\n";
     if (summary.withProblems > 0)
         notes += formatText(kCardsWithProblems, summary.withProblems) + "\n";
     if (summary.numbered > 0)
         notes += formatText(kCardsNumbered, summary.numbered) + "\n";
     if (notes.empty())
         return kCompletedQuestion;
-    return std::string(kCompleted) + "\n" + notes + kViewQuestion;
+    return (someRows ? std::string() : std::string(kCompleted) + "\n") + notes + kViewQuestion;
 }
 
 // Object names of the controls a batch problem points at.
@@ -252,6 +258,9 @@ void BatchController::start()
     if (!plan)
         return;
     BatchOptions& options = plan->options;
+    if (!askRows(options))
+        return;
+    const bool someRows = !options.selection.all();
     options.jobs = defaultJobs();
     const bool ran = runWithProgress(
         [options = std::move(options)](BatchListener& listener, std::atomic<bool>& stop) {
@@ -262,7 +271,8 @@ void BatchController::start()
 
     if (!m_summary.stopped && document.settings().completed_alert) {
         const PromptAnswer answer = m_window.prompts().message(
-            "完成", PromptIcon::Information, completedQuestion(m_summary), PromptButtons::YesNo);
+            "完成", PromptIcon::Information, completedQuestion(m_summary, someRows),
+            PromptButtons::YesNo);
         if (answer == PromptAnswer::Yes) {
             const QString folder = QString::fromStdString(tpl.output.outputFolder);
             m_window.openExternally(folder, QUrl::fromLocalFile(folder));
@@ -352,6 +362,8 @@ void BatchController::startSheet()
     if (!plan)
         return;
     BatchOptions& options = plan->options;
+    if (request->chooseRows && !pickRows(options))
+        return;
     options.jobs = defaultJobs();
     m_sheet = {};
     const bool ran = runWithProgress(
@@ -379,6 +391,39 @@ void BatchController::startSheet()
         if (answer == PromptAnswer::Yes)
             m_window.openExternally(path, QUrl::fromLocalFile(path));
     }
+}
+
+bool BatchController::askRows(BatchOptions& options)
+{
+    switch (m_window.prompts().choice("询问", PromptIcon::Question, kRowsQuestion,
+                                      {"全部", "选择行…", "取消"})) {
+    case 0:
+        return true;
+    case 1:
+        return pickRows(options);
+    default:
+        return false;
+    }
+}
+
+bool BatchController::pickRows(BatchOptions& options)
+{
+    // Rows whose last card had a problem are not known here: problemRows stays empty.
+    RowPickerRequest request;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const CsvStatus status = readRowChoices(options.csvPath, options.tpl.is_trim_csv_cell_value,
+                                            rowChoiceColumns(options.tpl), request.rows);
+    QGuiApplication::restoreOverrideCursor();
+    if (status != CsvStatus::Ok) {
+        m_window.prompts().message("提示", PromptIcon::Error,
+                                   csvStatusMessage(options.csvPath, status), PromptButtons::Ok);
+        return false;
+    }
+    const std::optional<std::vector<std::size_t>> rows = m_window.prompts().chooseRows(request);
+    if (!rows || rows->empty())
+        return false;
+    options.selection.ranges = rowRanges(*rows);
+    return true;
 }
 
 void BatchController::threadFailed()

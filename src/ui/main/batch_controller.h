@@ -32,14 +32,16 @@ public:
     /// Starts a thread running the given function; throws std::system_error when it cannot.
     using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
-    /// "开始处理": checks, then runs the batch; returns when it has ended. When the worker
-    /// thread cannot be started, says "启动线程失败", offers to save a modified template and
-    /// ends the application with exit code -1 (unless the save question is cancelled).
+    /// "开始处理": checks, asks whether to make every row or to choose rows (the row picker),
+    /// then runs the batch; returns when it has ended. When the worker thread cannot be
+    /// started, says "启动线程失败", offers to save a modified template and ends the
+    /// application with exit code -1 (unless the save question is cancelled).
     void start();
 
-    /// "打印排版...": asks for the paper and the PDF file, checks as for a batch, then makes the
-    /// PDF file on a worker thread with the progress dialog; a failure is a message, a finished
-    /// file is offered to be opened (when the completion question is on).
+    /// "打印排版...": asks for the paper, the rows and the PDF file, checks as for a batch (then
+    /// shows the row picker when rows are to be chosen), then makes the PDF file on a worker
+    /// thread with the progress dialog; a failure is a message, a finished file is offered to
+    /// be opened (when the completion question is on).
     void startSheet();
 
     /// "检查数据...": the checks of start(), then every data row walked on a worker thread
@@ -80,6 +82,11 @@ private:
     QWidget* controlFor(BatchControl control) const;
     void finish();
     void threadFailed();
+    // "全部" or "选择行…" before a batch; false when cancelled.
+    bool askRows(BatchOptions& options);
+    // The row picker over the batch's data rows; the ticked rows go into options. False when
+    // cancelled or the rows cannot be read (said in a message).
+    bool pickRows(BatchOptions& options);
 
     MainWindow& m_window;
     ProgressDialog* m_dialog;

@@ -49,8 +49,11 @@ TEST(RowChoice, ReadsTheRowsThatMakeCardsWithTheShownCells)
     const struct {
         std::string text;
         std::vector<bool> contained;
-    } filters[] = {{"", {true, true}}, {"a", {true, true}}, {"AN", {false, true}},
-                   {"甲", {true, false}}, {"研发", {false, false}}};
+    } filters[] = {{"", {true, true}},
+                   {"a", {true, true}},
+                   {"AN", {false, true}},
+                   {"甲", {true, false}},
+                   {"研发", {false, false}}};
     for (const auto& f : filters) {
         for (std::size_t row = 0; row < rows.size(); ++row)
             EXPECT_EQ(rowContains(rows, row, f.text), f.contained[row]) << f.text << " " << row;
@@ -85,8 +88,7 @@ TEST(RowChoice, TickedRowsBecomeRangesTheBatchSelects)
             CsvDataRow row;
             row.number = n;
             row.cells = PackedStrings{std::to_string(n)};
-            const bool ticked =
-                std::find(c.numbers.begin(), c.numbers.end(), n) != c.numbers.end();
+            const bool ticked = std::find(c.numbers.begin(), c.numbers.end(), n) != c.numbers.end();
             EXPECT_EQ(filter.selects(row), ticked) << n;
         }
     }

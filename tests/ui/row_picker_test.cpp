@@ -66,10 +66,10 @@ TEST_F(RowPickerTest, ChosenRowsAreMadeUnderTheirFullRunNames)
         RowPickerDialog picker(request, window.get());
         QTimer::singleShot(0, [&] {
             for (int column = 0; column < picker.model()->columnCount(); ++column)
-                headers.push_back(
-                    picker.model()->headerData(column, Qt::Horizontal, Qt::DisplayRole)
-                        .toString()
-                        .toStdString());
+                headers.push_back(picker.model()
+                                      ->headerData(column, Qt::Horizontal, Qt::DisplayRole)
+                                      .toString()
+                                      .toStdString());
             listed = request.rows.numbers;
             okAtFirst = picker.okButton()->isEnabled();
             // Rows 1, 3 and 4 are shown; the space key ticks rows 3 and 4.
@@ -105,6 +105,9 @@ TEST_F(RowPickerTest, SelectAllAndNoneActOnTheShownRows)
     request.problemRows = {2, 6, 99};
     RowPickerDialog picker(request, nullptr);
     picker.show();
+    QPushButton* all = picker.selectAllButton();
+    QPushButton* none = picker.selectNoneButton();
+    QPushButton* problems = picker.problemRowsButton();
     const struct {
         const char* filter;
         QPushButton* button;
@@ -112,12 +115,11 @@ TEST_F(RowPickerTest, SelectAllAndNoneActOnTheShownRows)
         const char* shown;
         const char* count;
     } steps[] = {
-        {"研发", picker.selectAllButton(), {1, 3, 4}, "显示 3 / 5 行", "已选 3 行"},
-        {"市场", picker.selectAllButton(), {1, 2, 3, 4, 6}, "显示 2 / 5 行",
-         "已选 5 行（其中 3 行未显示）"},
-        {"乙", picker.problemRowsButton(), {2, 6}, "显示 1 / 5 行", "已选 2 行（其中 1 行未显示）"},
-        {"市场", picker.selectNoneButton(), {}, "显示 2 / 5 行", "已选 0 行"},
-        {"", picker.selectAllButton(), {1, 2, 3, 4, 6}, "共 5 行", "已选 5 行"},
+        {"研发", all, {1, 3, 4}, "显示 3 / 5 行", "已选 3 行"},
+        {"市场", all, {1, 2, 3, 4, 6}, "显示 2 / 5 行", "已选 5 行（其中 3 行未显示）"},
+        {"乙", problems, {2, 6}, "显示 1 / 5 行", "已选 2 行（其中 1 行未显示）"},
+        {"市场", none, {}, "显示 2 / 5 行", "已选 0 行"},
+        {"", all, {1, 2, 3, 4, 6}, "共 5 行", "已选 5 行"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.filter);
@@ -128,6 +130,13 @@ TEST_F(RowPickerTest, SelectAllAndNoneActOnTheShownRows)
         EXPECT_EQ(picker.countLabel()->text().toStdString(), step.count);
         EXPECT_EQ(picker.okButton()->isEnabled(), !step.ticked.empty());
     }
+    // Enter in the filter goes to the rows; it does not close the picker.
+    picker.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&picker));
+    picker.filterField()->setFocus();
+    QTest::keyClick(picker.filterField(), Qt::Key_Return);
+    EXPECT_TRUE(picker.isVisible());
+    EXPECT_TRUE(picker.table()->hasFocus());
 }
 
 TEST_F(RowPickerTest, PrintSheetOfChosenRows)

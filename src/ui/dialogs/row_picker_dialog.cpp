@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -229,7 +230,8 @@ void RowPickerDialog::refresh()
     const auto total = static_cast<qulonglong>(m_model->totalRows());
     m_shown->setText(shown == total ? QStringLiteral("共 %1 行").arg(total)
                                     : QStringLiteral("显示 %1 / %2 行").arg(shown).arg(total));
-    QString count = QStringLiteral("已选 %1 行").arg(static_cast<qulonglong>(m_model->tickedCount()));
+    QString count =
+        QStringLiteral("已选 %1 行").arg(static_cast<qulonglong>(m_model->tickedCount()));
     if (const std::size_t hidden = m_model->tickedHidden(); hidden > 0)
         count += QStringLiteral("（其中 %1 行未显示）").arg(static_cast<qulonglong>(hidden));
     m_count->setText(count);
@@ -237,6 +239,17 @@ void RowPickerDialog::refresh()
     const bool any = shown > 0;
     m_all->setEnabled(any);
     m_none->setEnabled(any);
+}
+
+void RowPickerDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Enter after typing a filter goes on to the rows it shows; it does not start the batch.
+    if (m_filter->hasFocus() &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        m_table->setFocus();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 std::optional<std::vector<std::size_t>> RowPickerDialog::ask()

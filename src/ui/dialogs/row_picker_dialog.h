@@ -49,8 +49,8 @@ signals:
 
 private:
     const RowChoices& m_rows;
-    std::vector<char> m_ticked;          // per row of m_rows
-    std::vector<std::size_t> m_visible;  // indexes into m_rows, ascending
+    std::vector<char> m_ticked;         // per row of m_rows
+    std::vector<std::size_t> m_visible; // indexes into m_rows, ascending
     std::size_t m_tickedCount = 0;
 };
 
@@ -75,6 +75,9 @@ public:
     QPushButton* okButton() const { return m_ok; }
     QLabel* countLabel() const { return m_count; }
     QLabel* shownLabel() const { return m_shown; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void refresh();

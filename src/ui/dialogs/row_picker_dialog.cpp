@@ -244,8 +244,7 @@ void RowPickerDialog::refresh()
 void RowPickerDialog::keyPressEvent(QKeyEvent* event)
 {
     // Enter after typing a filter goes on to the rows it shows; it does not start the batch.
-    if (m_filter->hasFocus() &&
-        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+    if (m_filter->hasFocus() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
         m_table->setFocus();
         return;
     }

@@ -91,8 +91,9 @@ public:
                 const int number = m_numbers.next(name, m_extension);
                 if (!m_filter.selects(m_row) || m_record.passedOver.count(m_row.number))
                     continue;
-                queued = {std::move(row),       ++m_sequence, std::move(name), number,
-                          m_row.number, m_record.of(m_row.cells)};
+                queued = {std::move(row), ++m_sequence, std::move(name), number};
+                queued.dataRow = m_row.number;
+                queued.summary = m_record.of(m_row.cells);
                 return true;
             }
         } catch (const std::bad_alloc&) {
@@ -144,8 +145,8 @@ public:
                                  card.problems ? *card.problems : none, card.summary, log);
             };
         }
-        const CardResult result = writeCard(card.card, card.folder, card.name, log, stop,
-                                            &m_hints, card.number, recordLine);
+        const CardResult result = writeCard(card.card, card.folder, card.name, log, stop, &m_hints,
+                                            card.number, recordLine);
         if (result.outcome == CardOutcome::Written)
             m_foldersWritten.insert(card.folder);
         return result;
@@ -324,10 +325,11 @@ private:
             ++m_summary.failed;
             return true;
         }
-        const FinishedCard card{*composed.card, composed.back ? &*composed.back : nullptr,
-                                composed.folder,  composed.name,
-                                composed.number,  composed.row,
-                                composed.summary, &composed.log.lines};
+        FinishedCard card{*composed.card, composed.back ? &*composed.back : nullptr,
+                          composed.folder, composed.name, composed.number};
+        card.row = composed.row;
+        card.summary = composed.summary;
+        card.problems = &composed.log.lines;
         const CardResult result = m_sink.put(card, m_listener, m_stop);
         switch (result.outcome) {
         case CardOutcome::Written:
@@ -434,9 +436,9 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
         bool exists = false;
         made = readCardRecord(folder, listener, kMaxCardRecordBytes, &exists);
         if (!exists) {
-            listener.log(formatText(options.redoProblems ? kMsgRecordMissingRedo
-                                                         : kMsgRecordMissing,
-                                    cardRecordPath(folder).c_str()));
+            listener.log(
+                formatText(options.redoProblems ? kMsgRecordMissingRedo : kMsgRecordMissing,
+                           cardRecordPath(folder).c_str()));
         }
     }
     // A selected row the record passes over is no card of this batch.

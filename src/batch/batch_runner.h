@@ -64,7 +64,7 @@ struct FinishedCard {
     const std::string& folder; // the output folder and file name the row's settings give
     const std::string& name;
     int number; // the n of name(n) the card gets in a batch of every row into an empty folder
-    std::size_t row = 0;      // the data row number
+    std::size_t row = 0;       // the data row number
     std::uint64_t summary = 0; // CardSummary of the row (0 when the batch keeps no record)
     const std::vector<std::string>* problems = nullptr; // what the card logged
 };

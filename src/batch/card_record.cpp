@@ -218,8 +218,8 @@ bool CardRecordWriter::open(LogSink& log)
     m_needsHeader = info.st_size == 0;
     if (info.st_size > 0) {
         // Opened for appending only, the record is read through a descriptor of its own.
-        const UniqueFd reader(::open(pathFromUtf8(m_path).c_str(),
-                                     O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const UniqueFd reader(
+            ::open(pathFromUtf8(m_path).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         char last = '\n';
         if (reader.get() >= 0 && ::pread(reader.get(), &last, 1, info.st_size - 1) == 1)
             m_needsNewline = last != '\n';
@@ -376,8 +376,8 @@ CardRecord readCardRecord(const std::string& folder, LogSink& log, std::uint64_t
         if (error != ENOENT) {
             if (exists)
                 *exists = true;
-            log.log(formatText(kMsgRecordUnreadable, path.c_str(),
-                               openFailure(path, error).c_str()));
+            log.log(
+                formatText(kMsgRecordUnreadable, path.c_str(), openFailure(path, error).c_str()));
         }
         return record;
     }

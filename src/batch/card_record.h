@@ -27,7 +27,8 @@ inline constexpr const char* kMsgRecordUnwritable =
 inline constexpr const char* kMsgRecordUnreadable =
     "无法读取制作记录 '%s'：%s。没有卡片算作已经做过。";
 /// A line of the record that does not hold a card (path, line, reason); it is left out.
-inline constexpr const char* kMsgRecordLineDamaged = "制作记录 '%s' 第 %zu 行已损坏（%s），已忽略。";
+inline constexpr const char* kMsgRecordLineDamaged =
+    "制作记录 '%s' 第 %zu 行已损坏（%s），已忽略。";
 /// The record is larger than what is read (path, megabytes read).
 inline constexpr const char* kMsgRecordTooLarge =
     "制作记录 '%s' 太大，只读取了最后 %llu MB，下面的行号从那里数起。";

@@ -48,8 +48,8 @@ TEST(CardRecord, LinesQuoteTheirFieldsAndSummariesTellRowsApart)
     // Where the cards go changes no card; what is on them does.
     tpl.output.outputFolder = "/elsewhere";
     EXPECT_EQ(ab_c, CardSummary(tpl, 96).of({"ab", "c"}));
-    tpl.layers.push_back(makeLayer(LayerType::Text, LayerLevel::AboveBackground,
-                                   OverflowStyle::FillScale));
+    tpl.layers.push_back(
+        makeLayer(LayerType::Text, LayerLevel::AboveBackground, OverflowStyle::FillScale));
     EXPECT_NE(ab_c, CardSummary(tpl, 96).of({"ab", "c"}));
 }
 

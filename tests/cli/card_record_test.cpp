@@ -81,10 +81,10 @@ TEST_F(CardRecordRun, AKilledRunIsFinishedByResumeAsOneRun)
     EXPECT_EQ(row, 300u);
 
     const std::string out = dir.file("killed");
-    const pid_t pid = test::spawnTool({"run", kExampleFolder + "/badge.dat", "--csv",
-                                       dir.file("list.csv"), "--out", out, "--name", "部门",
-                                       "--jobs", "2"},
-                                      dir.file("config"), dir.file("stdout"));
+    const pid_t pid =
+        test::spawnTool({"run", kExampleFolder + "/badge.dat", "--csv", dir.file("list.csv"),
+                         "--out", out, "--name", "部门", "--jobs", "2"},
+                        dir.file("config"), dir.file("stdout"));
     ASSERT_GT(pid, 0);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     while (cards("killed").size() < 30 && std::chrono::steady_clock::now() < giveUp)

@@ -76,6 +76,12 @@ std::string oneLine(const std::string& problem)
     return out;
 }
 
+// The byte order mark and the header, which start a record.
+std::string headerLine()
+{
+    return std::string(kByteOrderMark) + kCardRecordHeader + "\r\n";
+}
+
 std::string errorText(int error)
 {
     return std::strerror(error);
@@ -186,13 +192,12 @@ bool CardRecordWriter::open(LogSink& log)
         std::string temp;
         UniqueFd file = createTemporaryFile(m_folder, temp);
         if (file.get() >= 0) {
-            const std::string header = std::string(kByteOrderMark) + kCardRecordHeader + "\r\n";
+            const std::string header = headerLine();
             // A link that fails (the name taken meanwhile, a folder without hard links) leaves
             // the record to be opened, or created empty, below.
-            const bool written =
-                writeAllBytes(file.get(), header.data(), header.size()) && file.close() == 0;
-            const bool linked = written && ::link(temp.c_str(), pathFromUtf8(m_path).c_str()) == 0;
-            static_cast<void>(linked);
+            [[maybe_unused]] const bool linked =
+                writeAllBytes(file.get(), header.data(), header.size()) && file.close() == 0 &&
+                ::link(temp.c_str(), pathFromUtf8(m_path).c_str()) == 0;
             ::unlink(temp.c_str());
         }
         m_fd = openForAppend();
@@ -207,11 +212,12 @@ bool CardRecordWriter::open(LogSink& log)
         return false;
     }
     struct stat info {};
-    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int error = errno;
+    const bool statFailed = ::fstat(m_fd, &info) != 0;
+    if (statFailed || !S_ISREG(info.st_mode)) {
+        const std::string reason = statFailed ? errorText(errno) : "这不是普通文件";
         ::close(m_fd);
         m_fd = -1;
-        fail(S_ISREG(info.st_mode) ? errorText(error) : "这不是普通文件", log);
+        fail(reason, log);
         return false;
     }
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
@@ -235,7 +241,7 @@ bool CardRecordWriter::append(std::size_t row, const std::string& file,
         return false;
     std::string line;
     if (m_needsHeader)
-        line = std::string(kByteOrderMark) + kCardRecordHeader + "\r\n";
+        line = headerLine();
     else if (m_needsNewline)
         line = "\r\n"; // a line cut short by an earlier crash stays a line of its own
     line += cardRecordLine(std::time(nullptr), row, file, problems, summary);

@@ -13,6 +13,7 @@
 #include <map>
 #include <numeric>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace torvale {
@@ -306,7 +307,8 @@ TEST_F(BatchRunnerTest, WriteFailures)
 TEST_F(BatchRunnerTest, ARecordThatCannotBeWrittenIsLoggedOnceAndTheCardsAreMade)
 {
     writeCsv("id,name,photo\n1,A,\n2,B,\n3,C,\n");
-    fs::create_directory(cardRecordPath(out.path().string()));
+    // A FIFO without a reader would hold up a writer that waited for one.
+    ASSERT_EQ(mkfifo(cardRecordPath(out.path().string()).c_str(), 0600), 0);
     const BatchSummary summary = runFresh(2);
     EXPECT_EQ(summary.written, 3u);
     EXPECT_EQ(folderContent(out.path()).size(), 3u);

@@ -2,7 +2,6 @@
 #include "common/text.h"
 #include "support/test_support.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -11,7 +10,6 @@
 namespace torvale {
 namespace {
 
-using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
@@ -21,29 +19,17 @@ public:
     std::vector<std::string> lines;
 };
 
-const std::string kHash = "00000000000000ff";
-
 TEST(CardRecord, LinesQuoteTheirFieldsAndSummariesTellRowsApart)
 {
-    const struct {
-        std::string file;
-        std::vector<std::string> problems;
-        std::string fields; // after the time
-    } lines[] = {
-        {"A1-张伟.jpg", {}, ",7,A1-张伟.jpg,,"},
-        {"a,b\"c.jpg", {"照片不存在：x.jpg\r\n"}, ",7,\"a,b\"\"c.jpg\",照片不存在：x.jpg,"},
-        {"b.jpg", {"写入:\r\nNo space\r\n", "", "放不下"}, ",7,b.jpg,写入: No space；放不下,"},
-    };
-    for (const auto& l : lines) {
-        const std::string line = cardRecordLine(0, 7, l.file, l.problems, 255);
-        EXPECT_EQ(line.substr(19), l.fields + kHash + "\r\n");
-    }
+    // After the time: one line per card, the log's line breaks gone.
+    EXPECT_EQ(cardRecordLine(0, 7, "a,b\"c.jpg", {"照片不存在\r\n", "", "写入:\r\nNo space"}, 255)
+                  .substr(19),
+              ",7,\"a,b\"\"c.jpg\",照片不存在；写入: No space,00000000000000ff\r\n");
 
     Template tpl;
-    const CardSummary summary(tpl, 96);
-    const std::uint64_t ab_c = summary.of({"ab", "c"});
-    EXPECT_NE(ab_c, summary.of({"a", "bc"}));
-    EXPECT_NE(summary.of({"a"}), summary.of({"a", ""}));
+    const std::uint64_t ab_c = CardSummary(tpl, 96).of({"ab", "c"});
+    EXPECT_NE(ab_c, CardSummary(tpl, 96).of({"a", "bc"}));
+    EXPECT_NE(CardSummary(tpl, 96).of({"a"}), CardSummary(tpl, 96).of({"a", ""}));
     EXPECT_NE(ab_c, CardSummary(tpl, 300).of({"ab", "c"}));
     // Where the cards go changes no card; what is on them does.
     tpl.output.outputFolder = "/elsewhere";
@@ -55,23 +41,18 @@ TEST(CardRecord, LinesQuoteTheirFieldsAndSummariesTellRowsApart)
 
 TEST(CardRecord, DamagedLinesAreLeftOutWithTheirLineNumber)
 {
-    TempDir dir;
-    const std::string good = "2026-12-09 14:03:05,2,b.jpg,照片不存在,00000000000000ff";
     const struct {
         std::string line;
         std::string reason;
     } damaged[] = {
         {"2026-12-09 14:03:05,3,c.jp", "有 3 列"},
-        {"2026-12-09 14:03:05,3,c.jpg,,00ff,extra", "有 6 列"},
         {"2026-12-09 14:0", "有 1 列"},
         {"2026-12-09 14:03:05,三,c.jpg,,00000000000000ff", "行号不是数字"},
-        {"2026-12-09 14:03:05,0,c.jpg,,00000000000000ff", "行号不是数字"},
         {"2026-12-09 14:03:05,99999999999999999999,c.jpg,,00000000000000ff", "行号不是数字"},
         {"\xEF\xBB\xBF时间,行号,文件,问题,摘要", "字节顺序标记"},
         {"2026-12-09 14:03:05,3,\xFF.jpg,,00000000000000ff", "UTF-8"},
         {"2026-12-09 14:03:05,3,\"c.jpg,,00000000000000ff", "引号没有闭合"},
         {"2026-12-09 14:03:05,3,../c.jpg,,00000000000000ff", "文件名不对"},
-        {"2026-12-09 14:03:05,3,.torvale-card-0123456789abcdef,,00000000000000ff", "文件名不对"},
         {"2026-12-09 14:03:05,3,c.jpg,,00000000000000fg", "摘要不对"},
         {"2026-12-09 14:3:05,3,c.jpg,,00000000000000ff", "时间不完整"},
     };
@@ -79,67 +60,43 @@ TEST(CardRecord, DamagedLinesAreLeftOutWithTheirLineNumber)
                        "2026-12-09 14:03:04,2,a.jpg,,0000000000000001\r\n";
     for (const auto& d : damaged)
         text += d.line + "\r\n";
-    text += good + "\n\n2026-12-09 14:03:06,1,\"x,y.jpg\",,0000000000000002";
+    const std::string last = "2026-12-09 14:03:06,2,\"b,c.jpg\",照片不存在,00000000000000ff";
+    text += "\n" + last;
+    TempDir dir;
     writeFile(cardRecordPath(dir.path().string()), text);
 
-    Lines log;
-    const CardRecord record = readCardRecord(dir.path().string(), log);
-    ASSERT_EQ(log.lines.size(), std::size(damaged));
-    for (std::size_t i = 0; i < std::size(damaged); ++i) {
-        const std::string& line = log.lines[i];
-        EXPECT_NE(line.find(formatText("第 %zu 行", i + 3)), std::string::npos) << line;
-        EXPECT_NE(line.find(damaged[i].reason), std::string::npos) << line;
+    // A record over the size read is read from its end: the last whole lines count.
+    for (const std::uint64_t size : {kMaxCardRecordBytes, std::uint64_t{last.size() + 2}}) {
+        Lines log;
+        const CardRecord record = readCardRecord(dir.path().string(), log, size);
+        const bool whole = size == kMaxCardRecordBytes;
+        ASSERT_EQ(log.lines.size(), whole ? std::size(damaged) : 1u);
+        for (std::size_t i = 0; whole && i < std::size(damaged); ++i) {
+            EXPECT_NE(log.lines[i].find(formatText("第 %zu 行", i + 3)), std::string::npos);
+            EXPECT_NE(log.lines[i].find(damaged[i].reason), std::string::npos) << log.lines[i];
+        }
+        ASSERT_NE(record.latest(2), nullptr);
+        EXPECT_EQ(record.latest(2)->file, "b,c.jpg");
+        EXPECT_EQ(record.latest(2)->summary, 255u);
+        EXPECT_EQ(record.latest(3), nullptr);
+        EXPECT_EQ(record.problemRows(), std::vector<std::size_t>{2});
     }
-    // The latest whole line of a row counts.
-    ASSERT_NE(record.latest(2), nullptr);
-    EXPECT_EQ(record.latest(2)->file, "b.jpg");
-    EXPECT_EQ(record.latest(2)->summary, 255u);
-    ASSERT_NE(record.latest(1), nullptr);
-    EXPECT_EQ(record.latest(1)->file, "x,y.jpg");
-    EXPECT_EQ(record.latest(3), nullptr);
-    EXPECT_EQ(record.problemRows(), std::vector<std::size_t>{2});
-
-    // A record larger than what is read is read from its end: the last whole lines count.
-    Lines tail;
-    const CardRecord last = readCardRecord(dir.path().string(), tail, good.size() + 60);
-    ASSERT_EQ(tail.lines.size(), 1u);
-    EXPECT_NE(tail.lines[0].find("太大"), std::string::npos);
-    EXPECT_EQ(last.problemRows(), std::vector<std::size_t>{2});
-    EXPECT_EQ(last.latest(1)->file, "x,y.jpg");
 }
 
-TEST(CardRecord, AnythingButAFileInItsPlaceIsRefusedWithoutWaiting)
+TEST(CardRecord, AFifoIsRefusedWithoutWaitingAndALineCutShortStaysOnItsOwn)
 {
-    for (const bool fifo : {false, true}) {
-        TempDir dir;
-        const std::string path = cardRecordPath(dir.path().string());
-        if (fifo)
-            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-        else
-            std::filesystem::create_directory(path);
-        Lines log;
-        bool exists = false;
-        EXPECT_TRUE(readCardRecord(dir.path().string(), log, kMaxCardRecordBytes, &exists).empty());
-        EXPECT_TRUE(exists);
-        CardRecordWriter writer(dir.path().string());
-        EXPECT_FALSE(writer.append(1, "a.jpg", {}, 1, log));
-        EXPECT_FALSE(writer.append(2, "b.jpg", {}, 2, log));
-        ASSERT_EQ(log.lines.size(), 2u); // one for reading, one for writing
-        EXPECT_NE(log.lines[1].find("卡片照常生成"), std::string::npos) << log.lines[1];
-    }
-
-    // A new record starts with the mark and the header; a line cut short stays on its own.
-    TempDir dir;
+    TempDir fifo;
+    ASSERT_EQ(mkfifo(cardRecordPath(fifo.path().string()).c_str(), 0600), 0);
     Lines log;
-    CardRecordWriter(dir.path().string()).append(1, "a.jpg", {}, 1, log);
-    const std::string path = cardRecordPath(dir.path().string());
-    const std::string first = readFile(path);
-    EXPECT_EQ(first.rfind(std::string("\xEF\xBB\xBF") + kCardRecordHeader + "\r\n2026-", 0), 0u)
-        << first;
-    writeFile(path, first + "2026-12-09 14:03:05,2,b.j");
+    EXPECT_TRUE(readCardRecord(fifo.path().string(), log).empty());
+    EXPECT_EQ(log.lines.size(), 1u);
+
+    TempDir dir;
+    writeFile(cardRecordPath(dir.path().string()),
+              "2026-12-09 14:03:05,1,a.jpg,,0000000000000001\n2026-12-09 14:03:05,2,b.j");
     CardRecordWriter(dir.path().string()).append(3, "c.jpg", {}, 3, log);
     const CardRecord record = readCardRecord(dir.path().string(), log);
-    EXPECT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines.size(), 2u);
     EXPECT_NE(record.latest(1), nullptr);
     EXPECT_NE(record.latest(3), nullptr);
 }

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -24,15 +23,7 @@ using test::shellQuote;
 using test::TempDir;
 using test::writeFile;
 
-namespace fs = std::filesystem;
-
 const std::string kExampleFolder = std::string(TORVALE_SOURCE_DIR) + "/examples/badge";
-
-class LogLines : public LogSink {
-public:
-    void log(const std::string& message) override { lines.push_back(message); }
-    std::vector<std::string> lines;
-};
 
 class CardRecordRun : public testing::Test {
 protected:
@@ -61,22 +52,20 @@ TEST_F(CardRecordRun, AKilledRunIsFinishedByResumeAsOneRun)
     // Every card is named 研发部, so all but the first take a "(n)" decided over the list.
     writeFile(dir.file("list.csv"), test::exampleRows(300));
     const std::string options = "--name 部门 --jobs 2";
-    const CommandResult full = run("full", options);
-    ASSERT_EQ(full.exitCode, 0) << full.err;
+    ASSERT_EQ(run("full", options).exitCode, 0);
     const auto expected = cards("full");
     ASSERT_EQ(expected.size(), 300u);
 
     // The record of a whole run: the mark, the header and one line per card, row by row.
-    const std::string record = readFile(cardRecordPath(dir.file("full")));
-    const std::string header = std::string("\xEF\xBB\xBF") + kCardRecordHeader + "\r\n";
-    ASSERT_EQ(record.rfind(header, 0), 0u);
-    std::istringstream lines(record.substr(header.size()));
+    std::istringstream record(readFile(cardRecordPath(dir.file("full"))));
+    std::string line;
+    std::getline(record, line);
+    EXPECT_EQ(line, std::string("\xEF\xBB\xBF") + kCardRecordHeader + "\r");
     std::size_t row = 0;
-    for (std::string line; std::getline(lines, line);) {
+    while (std::getline(record, line)) {
         const std::string file = ++row == 1 ? "研发部.jpg" : formatText("研发部(%zu).jpg", row);
-        ASSERT_GT(line.size(), 19u + 16u + 1u);
-        EXPECT_EQ(line.substr(19, line.size() - 19 - 17), formatText(",%zu,", row) + file + ",,")
-            << line;
+        // Between the time and the summary.
+        EXPECT_EQ(line.substr(19, line.size() - 36), formatText(",%zu,%s,,", row, file.c_str()));
     }
     EXPECT_EQ(row, 300u);
 
@@ -103,18 +92,10 @@ TEST_F(CardRecordRun, AKilledRunIsFinishedByResumeAsOneRun)
         << resumed.out;
     EXPECT_TRUE(cards("killed") == expected);
 
-    // The record now names every card as the latest line of its row.
-    LogLines log;
-    const CardRecord after = readCardRecord(out, log);
-    EXPECT_TRUE(log.lines.empty());
-    std::set<std::string> named;
-    for (std::size_t r = 1; r <= 300; ++r) {
-        ASSERT_NE(after.latest(r), nullptr) << r;
-        named.insert(after.latest(r)->file);
-    }
-    EXPECT_EQ(named.size(), 300u);
+    // The record names every card.
+    const std::string after = readFile(cardRecordPath(out));
     for (const auto& [name, bytes] : expected)
-        EXPECT_TRUE(named.count(name)) << name;
+        EXPECT_NE(after.find("," + name + ",,"), std::string::npos) << name;
 }
 
 TEST_F(CardRecordRun, RedoProblemsRemakesOnlyTheRowsThatHadOne)
@@ -130,32 +111,25 @@ TEST_F(CardRecordRun, RedoProblemsRemakesOnlyTheRowsThatHadOne)
     writeFile(dir.file("list.csv"), csv);
     ASSERT_EQ(run("cards", "--name 工号").exitCode, 0);
     for (const int i : {2, 5})
-        fs::copy_file(photos + "p02.jpg", dir.file(formatText("p%d.jpg", i)));
+        std::filesystem::copy_file(photos + "p02.jpg", dir.file(formatText("p%d.jpg", i)));
     ASSERT_EQ(run("fresh", "--name 工号").exitCode, 0);
     const auto fresh = cards("fresh");
 
-    // Each step names the files it adds; a redone card takes the next free name.
+    // Row 3 changes, which only --resume makes again. Each step names the files it adds; a
+    // card made again takes the next free name.
+    const std::string row3 = "B3,名3,研发部";
+    writeFile(dir.file("list.csv"), csv.replace(csv.find(row3), row3.size(), "B3,名3,市场部"));
     const struct {
         std::string options;
         std::set<std::string> added;
-        std::function<void()> before;
     } steps[] = {
-        {"--redo-problems --rows 4-6", {"B5(2).jpg"}, {}},
-        {"--redo-problems", {"B2(2).jpg"}, {}},
-        {"--redo-problems", {}, {}},
-        {"--resume",
-         {"B3(2).jpg"},
-         [&] {
-             const std::string row3 = "B3,名3,研发部";
-             std::string changed = csv;
-             changed.replace(changed.find(row3), row3.size(), "B3,名3,市场部");
-             writeFile(dir.file("list.csv"), changed);
-         }},
+        {"--redo-problems --rows 4-6", {"B5(2).jpg"}},
+        {"--redo-problems", {"B2(2).jpg"}},
+        {"--redo-problems", {}},
+        {"--resume", {"B3(2).jpg"}},
     };
     auto before = cards("cards");
     for (const auto& step : steps) {
-        if (step.before)
-            step.before();
         const CommandResult r = run("cards", "--name 工号 " + step.options);
         EXPECT_EQ(r.exitCode, 0) << step.options << r.err;
         const auto now = cards("cards");

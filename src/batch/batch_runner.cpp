@@ -140,9 +140,9 @@ public:
             // The line goes first: a batch killed in between leaves a line naming a file that
             // does not exist, which a resumed batch makes, never a card the record lacks.
             recordLine = [&](const std::string& path) {
-                static const std::vector<std::string> none;
                 m_record->append(card.row, pathToUtf8(pathFromUtf8(path).filename()),
-                                 card.problems ? *card.problems : none, card.summary, log);
+                                 card.problems ? *card.problems : std::vector<std::string>(),
+                                 card.summary, log);
             };
         }
         const CardResult result = writeCard(card.card, card.folder, card.name, log, stop, &m_hints,

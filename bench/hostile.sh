@@ -62,7 +62,7 @@ measure() {
     local out=$1 cards=$2 status=0 result written problems
     shift 2
     result=$(timed "$@" 2>"$work/stderr.txt") || status=$?
-    written=$(find "$out" -type f 2>/dev/null | wc -l)
+    written=$(find "$out" -type f ! -name 制作记录.csv 2>/dev/null | wc -l)
     rm -rf "$out"
     read -r seconds kib cpu <<<"$result"
     note=""

@@ -1,8 +1,10 @@
 #include "batch/batch_runner.h"
 
 #include "batch/card_columns.h"
+#include "batch/card_record.h"
 #include "batch/csv_source.h"
 #include "batch/data_file.h"
+#include "common/paths.h"
 #include "common/text.h"
 #include "render/card.h"
 #include "render/card_encode.h"
@@ -14,7 +16,9 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 namespace torvale {
@@ -36,6 +40,8 @@ struct ComposedRow {
     int number = 1; // the n of name(n) in a batch of every row
     std::string folder;
     BufferedLog log;
+    std::size_t row = 0; // the data row number
+    std::uint64_t summary = 0;
 };
 
 // A row to draw: its cells, the card's place among the cards of this batch, and its file
@@ -45,6 +51,17 @@ struct QueuedRow {
     std::size_t sequence = 0;
     std::string name;
     int number = 1;
+    std::size_t dataRow = 0;
+    std::uint64_t summary = 0;
+};
+
+// What the record of the output folder does to a batch: the summary the lines of its cards
+// carry, and the selected rows it passes over (made before, or without a problem to redo).
+struct RecordPlan {
+    std::optional<CardSummary> summary;
+    std::unordered_set<std::size_t> passedOver;
+
+    std::uint64_t of(const PackedStrings& cells) const { return summary ? summary->of(cells) : 0; }
 };
 
 // Hands out the selected rows that make cards, in file order, to the workers. Every row that
@@ -52,8 +69,8 @@ struct QueuedRow {
 class RowQueue {
 public:
     // Throws std::bad_alloc when the header does not fit in memory.
-    RowQueue(const RowSource& source, const BatchOptions& options)
-        : m_rows(source.rows()),
+    RowQueue(const RowSource& source, const BatchOptions& options, const RecordPlan& record)
+        : m_record(record), m_rows(source.rows()),
           m_columns(source.columns(), options.tpl, options.backTpl ? &*options.backTpl : nullptr),
           m_filter(options.selection, source.columns()), m_output(options.tpl.output),
           m_extension(cardExtension(options.tpl.output.format))
@@ -72,9 +89,11 @@ public:
                 // The name takes the row's card number among all the cards of the file.
                 std::string name = makeOutputName(row, m_output, ++m_cards);
                 const int number = m_numbers.next(name, m_extension);
-                if (!m_filter.selects(m_row))
+                if (!m_filter.selects(m_row) || m_record.passedOver.count(m_row.number))
                     continue;
                 queued = {std::move(row), ++m_sequence, std::move(name), number};
+                queued.dataRow = m_row.number;
+                queued.summary = m_record.of(m_row.cells);
                 return true;
             }
         } catch (const std::bad_alloc&) {
@@ -86,6 +105,7 @@ public:
     bool outOfMemory() const { return m_outOfMemory; }
 
 private:
+    const RecordPlan& m_record;
     std::unique_ptr<RowCursor> m_rows;
     CardColumns m_columns;
     RowFilter m_filter;
@@ -98,9 +118,15 @@ private:
     bool m_outOfMemory = false;
 };
 
-// Writes every card into its own file in the output folder.
+// Writes every card into its own file in the output folder, and its line into the record.
 class FileSink : public CardSink {
 public:
+    explicit FileSink(const BatchOptions& options)
+    {
+        if (options.record)
+            m_record.emplace(options.tpl.output.outputFolder);
+    }
+
     void begin(const OutputSettings& output) override
     {
         // Temporary files of a batch killed between writing a card and naming it.
@@ -109,8 +135,18 @@ public:
 
     CardResult put(const FinishedCard& card, LogSink& log, std::atomic<bool>& stop) override
     {
-        const CardResult result =
-            writeCard(card.card, card.folder, card.name, log, stop, &m_hints, card.number);
+        BeforeNaming recordLine;
+        if (m_record) {
+            // The line goes first: a batch killed in between leaves a line naming a file that
+            // does not exist, which a resumed batch makes, never a card the record lacks.
+            recordLine = [&](const std::string& path) {
+                m_record->append(card.row, pathToUtf8(pathFromUtf8(path).filename()),
+                                 card.problems ? *card.problems : std::vector<std::string>(),
+                                 card.summary, log);
+            };
+        }
+        const CardResult result = writeCard(card.card, card.folder, card.name, log, stop, &m_hints,
+                                            card.number, recordLine);
         if (result.outcome == CardOutcome::Written)
             m_foldersWritten.insert(card.folder);
         return result;
@@ -126,6 +162,7 @@ public:
 private:
     FreeNameHints m_hints;
     std::set<std::string> m_foldersWritten;
+    std::optional<CardRecordWriter> m_record;
 };
 
 // Counts a selected data row of a batch among its cards and logs what the file keeps it from
@@ -148,16 +185,28 @@ void countCard(const CsvDataRow& row, const PackedStrings& columns, bool selecte
         ++summary.total;
 }
 
+// True when the record shows the card of a row made and still there: its latest line names a
+// regular file of the output folder, made with the summary the row has now.
+bool madeBefore(const RecordedCard* last, std::uint64_t summary, const std::string& folder)
+{
+    if (!last || last->summary != summary)
+        return false;
+    struct stat info {};
+    return ::stat((pathFromUtf8(folder) / pathFromUtf8(last->file)).c_str(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
 // The card pass of a batch in three parts: the hand-out gives rows, in file order, to the
 // workers; the workers draw and encode cards, at most `window` ahead of the writer; the writer
 // hands them to the sink strictly in row order, so that files and their "(n)" numbers (or the
 // places on a sheet) are those of a one-by-one batch whatever the number of workers.
 class CardPipeline {
 public:
-    CardPipeline(const BatchOptions& options, const RowSource& source, CardSink& sink,
-                 BatchListener& listener, std::atomic<bool>& stop, BatchSummary& summary)
+    CardPipeline(const BatchOptions& options, const RowSource& source, const RecordPlan& record,
+                 CardSink& sink, BatchListener& listener, std::atomic<bool>& stop,
+                 BatchSummary& summary)
         : m_options(options), m_renderer(options.tpl, options.dpi, *options.fonts, options.csvPath),
-          m_rows(source, options), m_sink(sink), m_listener(listener), m_stop(stop),
+          m_rows(source, options, record), m_sink(sink), m_listener(listener), m_stop(stop),
           m_summary(summary), m_jobs(std::max(1u, options.jobs)),
           m_window(2 * static_cast<std::size_t>(m_jobs)), m_workersRunning(m_jobs)
     {
@@ -220,6 +269,8 @@ private:
             composed.folder = output.outputFolder;
             composed.name = std::move(queued.name);
             composed.number = queued.number;
+            composed.row = queued.dataRow;
+            composed.summary = queued.summary;
             composed.card =
                 m_renderer.compose(row, output, composed.log, m_stop, composed.name, &buffers);
             if (composed.card && m_backRenderer) {
@@ -274,8 +325,11 @@ private:
             ++m_summary.failed;
             return true;
         }
-        const FinishedCard card{*composed.card, composed.back ? &*composed.back : nullptr,
-                                composed.folder, composed.name, composed.number};
+        FinishedCard card{*composed.card, composed.back ? &*composed.back : nullptr,
+                          composed.folder, composed.name, composed.number};
+        card.row = composed.row;
+        card.summary = composed.summary;
+        card.problems = &composed.log.lines;
         const CardResult result = m_sink.put(card, m_listener, m_stop);
         switch (result.outcome) {
         case CardOutcome::Written:
@@ -354,7 +408,7 @@ unsigned defaultJobs()
 
 BatchSummary runBatch(const BatchOptions& options, BatchListener& listener, std::atomic<bool>& stop)
 {
-    FileSink files;
+    FileSink files(options);
     return runBatch(options, files, listener, stop);
 }
 
@@ -373,6 +427,34 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
         return summary;
     };
 
+    const std::string& folder = options.tpl.output.outputFolder;
+    RecordPlan record;
+    if (options.record || options.resume || options.redoProblems)
+        record.summary.emplace(options.tpl, options.dpi);
+    std::optional<CardRecord> made;
+    if (options.resume || options.redoProblems) {
+        bool exists = false;
+        made = readCardRecord(folder, listener, kMaxCardRecordBytes, &exists);
+        if (!exists) {
+            listener.log(
+                formatText(options.redoProblems ? kMsgRecordMissingRedo : kMsgRecordMissing,
+                           cardRecordPath(folder).c_str()));
+        }
+    }
+    // A selected row the record passes over is no card of this batch.
+    const auto passedOver = [&](const CsvDataRow& row) {
+        if (!made || row.skipped || !makesCard(row.cells))
+            return false;
+        const RecordedCard* last = made->latest(row.number);
+        const bool done = options.resume && madeBefore(last, record.of(row.cells), folder);
+        const bool noProblem = options.redoProblems && (!last || last->problems.empty());
+        if (done)
+            ++summary.alreadyMade;
+        if (done || noProblem)
+            record.passedOver.insert(row.number);
+        return done || noProblem;
+    };
+
     // The rows are counted as the file is read; a quote of the header left open took the whole
     // file, so no row comes before its note.
     std::unique_ptr<RowSource> source;
@@ -382,7 +464,8 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
                       [&](const CsvDataRow& row, const PackedStrings& columns) {
                           if (!filter)
                               filter.emplace(options.selection, columns);
-                          countCard(row, columns, filter->selects(row), listener, summary);
+                          const bool selected = filter->selects(row) && !passedOver(row);
+                          countCard(row, columns, selected, listener, summary);
                       });
     if (status != CsvStatus::Ok) {
         summary = BatchSummary();
@@ -404,7 +487,7 @@ BatchSummary runBatch(const BatchOptions& options, CardSink& sink, BatchListener
     }
     std::optional<CardPipeline> pipeline;
     try {
-        pipeline.emplace(options, *source, sink, listener, stop, summary);
+        pipeline.emplace(options, *source, record, sink, listener, stop, summary);
     } catch (const std::bad_alloc&) {
         summary = BatchSummary();
         return unreadable(CsvStatus::OutOfMemory);

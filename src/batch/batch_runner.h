@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace torvale {
 
@@ -46,6 +47,14 @@ struct BatchOptions {
     /// The rows to make cards of (every row by default); each card keeps the file name (and the
     /// "(n)" of equal names) that a batch of every row into an empty folder gives it.
     RowSelection selection;
+    /// A batch writing card files appends a line per card to the record of the output folder
+    /// (kCardRecordFileName).
+    bool record = true;
+    /// Passes over the selected rows whose latest line in the record names a file that still
+    /// exists, made from the same template and cells as the row has now (the same summary).
+    bool resume = false;
+    /// Makes only the selected rows whose latest line in the record names a problem.
+    bool redoProblems = false;
 };
 
 /// One row's card, ready to be stored.
@@ -55,6 +64,9 @@ struct FinishedCard {
     const std::string& folder; // the output folder and file name the row's settings give
     const std::string& name;
     int number; // the n of name(n) the card gets in a batch of every row into an empty folder
+    std::size_t row = 0;       // the data row number
+    std::uint64_t summary = 0; // CardSummary of the row (0 when the batch keeps no record)
+    const std::vector<std::string>* problems = nullptr; // what the card logged
 };
 
 /// Where the cards of a batch go. Called from the thread that runs the batch, one card at a
@@ -81,6 +93,7 @@ struct BatchSummary {
     bool unclosedQuote = false;   // a quote never closed took the rest of the file into a row
     bool stopped = false;         // ended early (stop request, PNG-8 failure, unreadable CSV)
     bool csvUnreadable = false;
+    std::size_t alreadyMade = 0; // selected rows passed over: the record shows their card made
 
     /// What --strict fails on: a card logged a problem, or the CSV file lost rows.
     bool hadProblems() const { return withProblems > 0 || skipped > 0 || unclosedQuote; }
@@ -95,7 +108,10 @@ unsigned defaultJobs();
 /// with jobs > 1 several cards are drawn at once, but files are named and written in row
 /// order, so the files are exactly those of a one-by-one batch. stop is checked before every
 /// card; the batch ends within one card per worker once it is set. The caller clears it before
-/// the batch starts, so a stop requested while the worker is starting is not lost.
+/// the batch starts, so a stop requested while the worker is starting is not lost. With
+/// options.record each card's line goes to the record just before the card takes its name, so
+/// that a record never lacks a card that exists (a killed batch may leave a line naming a file
+/// that does not).
 BatchSummary runBatch(const BatchOptions& options, BatchListener& listener,
                       std::atomic<bool>& stop);
 

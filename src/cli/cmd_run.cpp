@@ -16,7 +16,8 @@ namespace {
 constexpr const char* kRunUsage =
     "Usage: torvale-batch run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet]\n"
     "                         [--strict] [--name COL] [--name2 COL] [--rows LIST]\n"
-    "                         [--where COL=VALUE] [--part K/N]\n"
+    "                         [--where COL=VALUE] [--part K/N] [--resume | --redo-problems]\n"
+    "                         [--no-record]\n"
     "\n"
     "Checks the template as 'check' does, then makes one card per data row of the template's\n"
     "CSV file (or FILE) in the folder DIR. Existing files are never replaced. N cards are drawn\n"
@@ -33,6 +34,15 @@ constexpr const char* kRunUsage =
     "                     around both left out; may be given more than once\n"
     "  --part K/N         the K-th of N parts: data rows K, K+N, K+2N, ... The N parts run\n"
     "                     into one folder (on as many machines) make the files of one run\n"
+    "\n"
+    "Every card written is recorded, one line each, in DIR/制作记录.csv (time, data row, file,\n"
+    "problems, a summary of the template and the row's cells).\n"
+    "  --resume         leaves out the rows whose latest line in the record names a file that\n"
+    "                   still exists, made from the same template and cells: a run that was\n"
+    "                   stopped or killed is finished without \"(2)\" copies\n"
+    "  --redo-problems  makes again only the rows whose latest line in the record names a\n"
+    "                   problem (a missing photo, say); with the selection options too\n"
+    "  --no-record      writes no record\n"
     "\n"
     "  --quiet   no progress line; problems with single cards are still listed\n"
     "  --strict  a card with a problem (a missing photo, say), a row skipped for its number\n"
@@ -52,6 +62,10 @@ int runRunCommand(const ParsedArgs& args)
     auto selection = rowSelectionOption(args);
     if (!selection)
         return kExitUsage;
+    const bool resume = args.flags.count("--resume") != 0;
+    const bool redoProblems = args.flags.count("--redo-problems") != 0;
+    if (resume && redoProblems)
+        return usageError("--resume and --redo-problems cannot be used together", kRunUsage);
     int exitCode = kExitOk;
     auto prepared = prepareBatch(args, exitCode);
     if (!prepared)
@@ -66,6 +80,9 @@ int runRunCommand(const ParsedArgs& args)
 
     BatchOptions& options = prepared->plan.options;
     options.jobs = *jobs;
+    options.resume = resume;
+    options.redoProblems = redoProblems;
+    options.record = args.flags.count("--no-record") == 0;
 
     const bool quiet = args.flags.count("--quiet") != 0;
     TerminalProgress progress(quiet);
@@ -88,6 +105,8 @@ int runRunCommand(const ParsedArgs& args)
         std::printf("有 %zu 行数据被跳过，没有卡片，详见上面的信息。\n", summary.skipped);
     if (summary.failed > 0)
         std::printf("有 %zu 张卡片未能写入，详见上面的信息。\n", summary.failed);
+    if (summary.alreadyMade > 0)
+        std::printf("有 %zu 张卡片按制作记录已经做过，没有再做。\n", summary.alreadyMade);
     // A card that could not be written (a full disk, say) must not look like success.
     const bool strict = args.flags.count("--strict") != 0;
     return summary.stopped || summary.failed > 0 || (strict && summary.hadProblems()) ? kExitFailed
@@ -99,7 +118,8 @@ int runRunCommand(const ParsedArgs& args)
 const CommandSpec kRunCommand = {
     "run",
     "  run TEMPLATE.dat --out DIR [--csv FILE] [--jobs N] [--quiet] [--strict]\n"
-    "      [--rows LIST] [--where COL=VALUE] [--part K/N]\n"
+    "      [--rows LIST] [--where COL=VALUE] [--part K/N] [--resume | --redo-problems]\n"
+    "      [--no-record]\n"
     "                                make the cards of every data row (or those chosen)\n"
     "                                into DIR\n",
     kRunUsage,
@@ -109,7 +129,7 @@ const CommandSpec kRunCommand = {
         options.insert(kSelectionOptions.begin(), kSelectionOptions.end());
         return options;
     }(),
-    {"--quiet", "--strict"},
+    {"--quiet", "--strict", "--resume", "--redo-problems", "--no-record"},
     kBatchRequiredOptions,
     kBatchArgumentError,
     runRunCommand,

@@ -168,7 +168,8 @@ namespace {
 // work. The temporary file is gone afterwards in every case.
 WrittenFile nameFreely(const std::string& temp, const std::string& folder, const std::string& name,
                        const std::string& extension, FreeNameHints* hints, int from,
-                       const std::function<int(const std::string&)>& createExclusive)
+                       const std::function<int(const std::string&)>& createExclusive,
+                       const BeforeNaming& beforeNaming = {})
 {
     WrittenFile result;
     const std::string hintKey = folder + '\0' + name + extension;
@@ -180,6 +181,13 @@ WrittenFile nameFreely(const std::string& temp, const std::string& folder, const
     bool useLink = true;
     for (int n = first; n <= kMaxNumber; ++n) {
         const std::string path = numberedPath(folder, name, n, extension);
+        if (beforeNaming) {
+            // The caller is told only of names that look free, just before the file takes one.
+            struct stat info {};
+            if (::lstat(path.c_str(), &info) == 0)
+                continue;
+            beforeNaming(path);
+        }
         const int rc =
             useLink ? (::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno) : createExclusive(path);
         if (rc == 0) {
@@ -211,7 +219,7 @@ WrittenFile nameFreely(const std::string& temp, const std::string& folder, const
 WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
                                    const std::string& extension,
                                    const std::vector<unsigned char>& bytes, FreeNameHints* hints,
-                                   int from)
+                                   int from, const BeforeNaming& beforeNaming)
 {
     std::string temp;
     UniqueFd file = createTemporary(folder, temp);
@@ -231,8 +239,9 @@ WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string&
         ::unlink(temp.c_str());
         return failure(error, false);
     }
-    return nameFreely(temp, folder, name, extension, hints, from,
-                      [&bytes](const std::string& path) { return writeExclusive(path, bytes); });
+    return nameFreely(
+        temp, folder, name, extension, hints, from,
+        [&bytes](const std::string& path) { return writeExclusive(path, bytes); }, beforeNaming);
 }
 
 UniqueFd createTemporaryFile(const std::string& folder, std::string& path)
@@ -362,10 +371,11 @@ std::string makeOutputName(const CardRow& row, const OutputSettings& output, std
 }
 
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
-                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints, int from)
+                     LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints, int from,
+                     const BeforeNaming& beforeNaming)
 {
     const WrittenFile file =
-        writeFileUnderFreeName(folder, name, card.extension, card.bytes, hints, from);
+        writeFileUnderFreeName(folder, name, card.extension, card.bytes, hints, from, beforeNaming);
     if (file.ok)
         return {CardOutcome::Written, file.path, file.number > from};
     if (card.png8) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -62,15 +63,21 @@ private:
     FreeNameHints m_hints;
 };
 
+/// Called with the path a complete file is about to be given, once that name was seen free.
+using BeforeNaming = std::function<void(const std::string& path)>;
+
 /// Writes bytes under the first free name of folder/name[(n)].ext from n = from on. The content
 /// goes to a temporary file first, is flushed to the disk and is linked to its name only when
 /// complete, so a name is never overwritten, never half written, and a name taken meanwhile by
 /// someone else moves on to the next n. With hints, the search starts after the last number the
-/// batch took for that name when that is later.
+/// batch took for that name when that is later. With beforeNaming, names that exist are passed
+/// over without a call, and it is called with each name just before the file is given it (again
+/// for the next n when someone took the name in between).
 WrittenFile writeFileUnderFreeName(const std::string& folder, const std::string& name,
                                    const std::string& extension,
                                    const std::vector<unsigned char>& bytes,
-                                   FreeNameHints* hints = nullptr, int from = 1);
+                                   FreeNameHints* hints = nullptr, int from = 1,
+                                   const BeforeNaming& beforeNaming = {});
 
 /// Creates a new, empty temporary file in folder, named like those of writeFileUnderFreeName
 /// (so removeStaleTemporaries finds it when its writer was killed): the open file and its path,
@@ -128,9 +135,10 @@ std::string makeOutputName(const CardRow& row, const OutputSettings& output, std
 
 /// Writes an encoded card into the output folder under the first free name from n = from on
 /// (name.ext, name(2).ext, ...; with hints, from the last number the batch took for the name
-/// on). Logs failures; a PNG-8 failure sets the stop flag.
+/// on; beforeNaming as writeFileUnderFreeName calls it). Logs failures; a PNG-8 failure sets the
+/// stop flag.
 CardResult writeCard(const EncodedCard& card, const std::string& folder, const std::string& name,
                      LogSink& log, std::atomic<bool>& stop, FreeNameHints* hints = nullptr,
-                     int from = 1);
+                     int from = 1, const BeforeNaming& beforeNaming = {});
 
 } // namespace torvale

@@ -1,4 +1,5 @@
 #include "batch/batch_runner.h"
+#include "batch/card_record.h"
 #include "batch/csv_source.h"
 #include "common/settings_store.h"
 #include "common/text.h"
@@ -12,6 +13,7 @@
 #include <map>
 #include <numeric>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace torvale {
@@ -300,6 +302,18 @@ TEST_F(BatchRunnerTest, WriteFailures)
             EXPECT_NE(line.find(c.logged), std::string::npos) << line;
         EXPECT_NE(listener.logs[0].find(out.file("gone/A.png")), std::string::npos);
     }
+}
+
+TEST_F(BatchRunnerTest, ARecordThatCannotBeWrittenIsLoggedOnceAndTheCardsAreMade)
+{
+    writeCsv("id,name,photo\n1,A,\n2,B,\n3,C,\n");
+    // A FIFO without a reader would hold up a writer that waited for one.
+    ASSERT_EQ(mkfifo(cardRecordPath(out.path().string()).c_str(), 0600), 0);
+    const BatchSummary summary = runFresh(2);
+    EXPECT_EQ(summary.written, 3u);
+    EXPECT_EQ(folderContent(out.path()).size(), 3u);
+    ASSERT_EQ(listener.logs.size(), 1u);
+    EXPECT_NE(listener.logs[0].find(kCardRecordFileName), std::string::npos) << listener.logs[0];
 }
 
 TEST_F(BatchRunnerTest, LogLinesComeInRowOrder)

@@ -1,3 +1,4 @@
+#include "batch/card_record.h"
 #include "render/magick.h"
 #include "support/test_support.h"
 
@@ -327,7 +328,8 @@ pid_t startRunAndWaitForFirstCard(const TempDir& dir, const std::string& folder,
     const auto cardSeen = [&folder] {
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(folder, ec)) {
-            if (entry.path().filename().string().rfind(".torvale-", 0) != 0)
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(".torvale-", 0) != 0 && name != kCardRecordFileName)
                 return true;
         }
         return false;

@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include "batch/card_record.h"
 #include "common/settings_store.h"
 #include "render/fonts.h"
 #include "render/magick.h"
@@ -86,8 +87,10 @@ std::map<std::string, std::string> folderContent(const std::filesystem::path& fo
 {
     std::map<std::string, std::string> files;
     std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
-        files[entry.path().filename().string()] = readFile(entry.path().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.path().filename() != kCardRecordFileName)
+            files[entry.path().filename().string()] = readFile(entry.path().string());
+    }
     return files;
 }
 

@@ -44,7 +44,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 /// The whole content of a file ("" when it cannot be read).
 std::string readFile(const std::string& path);
 
-/// File name to content of every file in a folder.
+/// File name to content of every file in a folder but the record of the cards made there.
 std::map<std::string, std::string> folderContent(const std::filesystem::path& folder);
 
 /// The installed fonts, without any font mapping (built once per test program).

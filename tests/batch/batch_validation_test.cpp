@@ -151,7 +151,7 @@ const CheckCase kCases[] = {
          for (Layer& layer : s.tpl.layers) {
              layer.isFixed = true;
              layer.bind_col_name = "";
-             layer.text = "编号：{Code} {{x}}";
+             layer.text = "编号：{Code} {{x}} {#} {#:0000}";
          }
          const MagickWandPtr logo = newCanvas(4, 4, "red");
          MagickWriteImage(logo.get(), s.dir.file("logo.png").c_str());
@@ -181,6 +181,13 @@ const CheckCase kCases[] = {
      },
      12, BatchControl::LayerContentField, "图层#3 的字段 {工号} 不是CSV文件的列",
      "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身", 3},
+    {"FixedTextSerialMalformed",
+     [](Scene& s) {
+         s.tpl.layers[0].isFixed = true;
+         s.tpl.layers[0].text = "{#:abc}";
+     },
+     12, BatchControl::LayerContentField, "图层#1 的字段 {#:abc} 不是CSV文件的列",
+     "编号写作 {#}，补零到4位写作 {#:0000}；或改成CSV文件中的列名", 1},
     {"FixedPictureNotAPicture",
      [](Scene& s) {
          s.tpl.templatePath = s.dir.file("badge.dat");

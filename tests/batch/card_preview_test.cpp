@@ -1,3 +1,4 @@
+#include "batch/card_columns.h"
 #include "batch/card_preview.h"
 
 #include "support/test_support.h"
@@ -28,6 +29,41 @@ TEST(CardPreview, DrawsTheRowAsPixelsAndStopsWhenAsked)
     const PreviewResult stopped = renderPreview(request);
     EXPECT_TRUE(stopped.card.empty());
     EXPECT_FALSE(stopped.problem);
+}
+
+// A fixed text's fields as every card shows them: a column of the field's name first, else
+// the row's serial (serialStart plus the row's place among all data rows), padded as asked.
+TEST(CardColumns, FixedTextsShowTheSerialOfTheirRow)
+{
+    const struct {
+        PackedStrings header;
+        const char* text;
+        std::size_t number;
+        std::int32_t serialStart;
+        const char* shown;
+    } cases[] = {
+        {{"名"}, "{#}", 1, 1, "1"},
+        {{"名"}, "No.{#:0000} {名}", 3, 41, "No.0043 李"},
+        {{"名"}, "{#:00}", 200, 0, "199"},
+        {{"名", "#"}, "{#}/{#:000}", 3, 41, "x/043"},
+        {{"名"}, "[{#:abc}][{#:}]{{#}}", 1, 1, "[][]{#}"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Template tpl;
+        tpl.output.serialStart = c.serialStart;
+        Layer& layer = tpl.layers.emplace_back();
+        layer.isFixed = true;
+        layer.text = c.text;
+        CsvDataRow data;
+        data.cells = c.header.size() == 1 ? PackedStrings{"李"} : PackedStrings{"李", "x"};
+        data.number = c.number;
+        std::string storage;
+        const std::string* shown =
+            layerCell(layer, CardColumns(c.header, tpl).row(data), storage);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(*shown, c.shown);
+    }
 }
 
 } // namespace

@@ -134,12 +134,11 @@ std::optional<BatchProblem> checkFixedContent(const Layer& layer, const PackedSt
     for (const std::string& field : textFieldNames(layer.text)) {
         if (columns.contains(field) || serialFieldWidth(field))
             continue;
-        return makeProblem(12, BatchControl::LayerContentField,
-                           formatText("图层#%d 的字段 {%s} 不是CSV文件的列", layer.number,
-                                      field.c_str()),
-                           field.starts_with('#')
-                               ? "编号写作 {#}，补零到4位写作 {#:0000}；或改成CSV文件中的列名"
-                               : "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身");
+        return makeProblem(
+            12, BatchControl::LayerContentField,
+            formatText("图层#%d 的字段 {%s} 不是CSV文件的列", layer.number, field.c_str()),
+            field.starts_with('#') ? "编号写作 {#}，补零到4位写作 {#:0000}；或改成CSV文件中的列名"
+                                   : "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身");
     }
     return std::nullopt;
 }

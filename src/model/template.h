@@ -249,10 +249,10 @@ Layer makeLayer(LayerType type, LayerLevel defaultLevel, OverflowStyle defaultOv
 /// Sets every layer's number to its list position + 1.
 void renumberLayers(std::vector<Layer>& layers);
 
-/// The new-template state: background, layers, data source, output folder, file-name columns
-/// and the first serial number return to their start values; output format, quality, colour space, transparency, PNG-8
+/// The new-template state: background, layers, data source, output folder and file-name columns
+/// return to their start values; output format, quality, colour space, transparency, PNG-8
 /// settings, display switches, the background dpi and the chosen colour keep their current
-/// values.
+/// values. The first serial number returns to 1.
 void resetTemplate(Template& tpl);
 
 /// Recomputes a custom canvas's pixel size from its size texts, unit and own dpi.

@@ -59,8 +59,7 @@ TEST(CardColumns, FixedTextsShowTheSerialOfTheirRow)
         data.cells = c.header.size() == 1 ? PackedStrings{"李"} : PackedStrings{"李", "x"};
         data.number = c.number;
         std::string storage;
-        const std::string* shown =
-            layerCell(layer, CardColumns(c.header, tpl).row(data), storage);
+        const std::string* shown = layerCell(layer, CardColumns(c.header, tpl).row(data), storage);
         ASSERT_TRUE(shown);
         EXPECT_EQ(*shown, c.shown);
     }

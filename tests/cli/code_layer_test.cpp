@@ -90,13 +90,15 @@ TEST(CodeLayers, FixedCodeCarriesThePaddedSerialOfItsRow)
         text.replace(text.find(from), from.size(), to);
     };
     replace("https://id.example/{工号}", "{工号}-{#:0000}");
-    replace("\"file_name_bind_col_name2\": \"\"", "\"file_name_bind_col_name2\": \"\", \"serialStart\": 41");
+    replace("\"file_name_bind_col_name2\": \"\"",
+            "\"file_name_bind_col_name2\": \"\", \"serialStart\": 41");
     writeFile(dir.file("codes.dat"), text);
     writeFile(dir.file("codes.csv"),
               "工号,码\nA0001,400638133393\nA0002,400638133393\nA0003,400638133393\n");
     const std::string tool = "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
                              shellQuote(TORVALE_BATCH_EXE) + " ";
-    const std::string tpl = shellQuote(dir.file("codes.dat")) + " --out " + shellQuote(dir.file("a"));
+    const std::string tpl =
+        shellQuote(dir.file("codes.dat")) + " --out " + shellQuote(dir.file("a"));
     const CommandResult run = runCommand(tool + "run --quiet --strict --rows 3 " + tpl);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(test::readCodes(test::readFile(dir.file("a/A0003.jpg"))),

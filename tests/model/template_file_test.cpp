@@ -541,11 +541,15 @@ TEST(TemplateFile, SerialStartIsWrittenOnlyWhenSetAndReadSafely)
         cJSON* value;
         std::int32_t read;
     } cases[] = {
-        {cJSON_CreateNumber(41), 41},  {cJSON_CreateNumber(0), 0},
+        {cJSON_CreateNumber(41), 41},
+        {cJSON_CreateNumber(0), 0},
         {cJSON_CreateNumber(999999999), 999999999},
-        {cJSON_CreateNumber(1), 1},    {cJSON_CreateNumber(-1), 1},
-        {cJSON_CreateNumber(1e9), 1},  {cJSON_CreateNumber(4.5), 1},
-        {cJSON_CreateString("41"), 1}, {cJSON_CreateNull(), 1},
+        {cJSON_CreateNumber(1), 1},
+        {cJSON_CreateNumber(-1), 1},
+        {cJSON_CreateNumber(1e9), 1},
+        {cJSON_CreateNumber(4.5), 1},
+        {cJSON_CreateString("41"), 1},
+        {cJSON_CreateNull(), 1},
     };
     for (const auto& c : cases) {
         const std::string text =

@@ -83,10 +83,11 @@ std::optional<std::size_t> serialFieldWidth(std::string_view name)
     if (name == "#")
         return 0;
     constexpr std::string_view kPadded = "#:";
-    if (name.size() <= kPadded.size() || !name.starts_with(kPadded) ||
+    const std::size_t width = name.size() - std::min(name.size(), kPadded.size());
+    if (width == 0 || width > kMaxSerialWidth || !name.starts_with(kPadded) ||
         name.find_first_not_of('0', kPadded.size()) != std::string_view::npos)
         return std::nullopt;
-    return name.size() - kPadded.size();
+    return width;
 }
 
 std::string serialText(std::int64_t serial, std::size_t width)

@@ -24,10 +24,12 @@ std::string fillTextFields(std::string_view text, const FieldCell& cellOf,
                            std::size_t maxBytes = std::string::npos);
 
 /// The serial fields: "{#}" stands for the row's serial number, "{#:0000}" for it padded with
-/// zeros to as many digits as the format has 0s. A data column of the field's name wins over
-/// the serial. The number of digits of a serial field's name (0: as many as it takes);
-/// nothing when the name is no serial field ("#:abc" is then an unknown column).
+/// zeros to as many digits as the format has 0s (1 to kMaxSerialWidth). A data column of the
+/// field's name wins over the serial. The number of digits of a serial field's name (0: as many
+/// as it takes); nothing when the name is no serial field ("#:abc" is then an unknown column).
 std::optional<std::size_t> serialFieldWidth(std::string_view name);
+/// More zeros than a serial can have digits make no serial field.
+inline constexpr std::size_t kMaxSerialWidth = 20;
 
 /// A serial as a field of that width shows it.
 std::string serialText(std::int64_t serial, std::size_t width);

@@ -151,7 +151,7 @@ const CheckCase kCases[] = {
          for (Layer& layer : s.tpl.layers) {
              layer.isFixed = true;
              layer.bind_col_name = "";
-             layer.text = "编号：{Code} {{x}} {#} {#:0000}";
+             layer.text = "编号：{Code} {{x}}";
          }
          const MagickWandPtr logo = newCanvas(4, 4, "red");
          MagickWriteImage(logo.get(), s.dir.file("logo.png").c_str());

@@ -96,11 +96,8 @@ TEST(CodeLayers, FixedCodeCarriesThePaddedSerialOfItsRow)
     const std::string tpl =
         shellQuote(dir.file("codes.dat")) + " --out " + shellQuote(dir.file("a"));
     EXPECT_EQ(runCommand(tool + "run --quiet --strict --rows 3 " + tpl).exitCode, 0);
-    EXPECT_EQ(runCommand(tool + "card --row 2 " + tpl).exitCode, 0);
     EXPECT_EQ(test::readCodes(test::readFile(dir.file("a/A0003.jpg"))),
               (std::vector<std::string>{"4006381333931", "A0003-0043"}));
-    EXPECT_EQ(test::readCodes(test::readFile(dir.file("a/A0002.jpg"))),
-              (std::vector<std::string>{"4006381333931", "A0002-0042"}));
 }
 
 // A code layer far larger than its card, or running off it: only the part on the card is drawn

@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     std::vector<CardRow> rows;
     const auto csv = source->rows();
     for (CsvDataRow cells; csv->next(cells);)
-        rows.push_back(columns.row(cells.cells));
+        rows.push_back(columns.row(cells));
     std::vector<const Layer*> texts;
     for (const Layer& layer : tpl.layers) {
         if (layer.type == LayerType::Text)

@@ -375,6 +375,7 @@ void EditorDocument::setOutput(const OutputSettings& output)
     if (std::find(std::begin(kPaletteSizes), std::end(kPaletteSizes), stored.colorCount) ==
         std::end(kPaletteSizes))
         stored.colorCount = 256;
+    stored.serialStart = std::clamp(stored.serialStart, kMinSerialStart, kMaxSerialStart);
     announce(DocumentChange::Output);
 }
 

@@ -164,7 +164,8 @@ public:
 
     // ---- output and display switches
 
-    /// The output settings; quality is kept in 10..100 and an unknown palette size becomes 256.
+    /// The output settings; quality is kept in 10..100, an unknown palette size becomes 256 and
+    /// the first serial is kept in its range.
     void setOutput(const OutputSettings& output);
     /// "显示选区"; ignored while "显示图片" is off (the outlines are the only view then).
     void setShowSelectArea(bool on);

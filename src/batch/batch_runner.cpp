@@ -85,7 +85,7 @@ public:
             while (m_rows->next(m_row)) {
                 if (m_row.skipped || !makesCard(m_row.cells))
                     continue;
-                CardRow row = m_columns.row(m_row.cells, m_output);
+                CardRow row = m_columns.row(m_row, m_output);
                 // The name takes the row's card number among all the cards of the file.
                 std::string name = makeOutputName(row, m_output, ++m_cards);
                 const int number = m_numbers.next(name, m_extension);

@@ -114,7 +114,7 @@ std::optional<std::string> unreadablePicture(const std::string& stored,
 }
 
 // The content of a fixed layer: a text that is not empty and whose fields name columns of the
-// CSV file, a picture that can be read.
+// CSV file or the serial, a picture that can be read.
 std::optional<BatchProblem> checkFixedContent(const Layer& layer, const PackedStrings& columns,
                                               const std::string& templatePath)
 {
@@ -132,11 +132,13 @@ std::optional<BatchProblem> checkFixedContent(const Layer& layer, const PackedSt
                            formatText("图层#%d 的固定内容为空", layer.number),
                            "请输入每张卡片上都显示的文字");
     for (const std::string& field : textFieldNames(layer.text)) {
-        if (!columns.contains(field))
-            return makeProblem(12, BatchControl::LayerContentField,
-                               formatText("图层#%d 的字段 {%s} 不是CSV文件的列", layer.number,
-                                          field.c_str()),
-                               "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身");
+        if (columns.contains(field) || serialFieldWidth(field))
+            continue;
+        return makeProblem(
+            12, BatchControl::LayerContentField,
+            formatText("图层#%d 的字段 {%s} 不是CSV文件的列", layer.number, field.c_str()),
+            field.starts_with('#') ? "编号写作 {#}，补零到4位写作 {#:0000}；或改成CSV文件中的列名"
+                                   : "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身");
     }
     return std::nullopt;
 }

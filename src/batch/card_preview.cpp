@@ -61,7 +61,7 @@ PreviewResult renderPreview(const PreviewRequest& request)
     CollectingLog log(result.log);
     const std::atomic<bool> runsOut{false};
     const std::atomic<bool>& stop = request.stop ? *request.stop : runsOut;
-    const CardRow row = CardColumns(rows->columns(), request.tpl).row(found->cells);
+    const CardRow row = CardColumns(rows->columns(), request.tpl).row(*found);
     result.card = renderer.draw(row, request.tpl.output, log, stop,
                                 makeOutputName(row, request.tpl.output, request.row));
     if (stop.load()) {

@@ -357,12 +357,12 @@ RowCheckResult checkRows(const Template& tpl, const BatchInputs& inputs, const F
                 progress(walked, total);
             if (!filter.selects(row)) {
                 if (!row.skipped && makesCard(row.cells))
-                    checker.noteFileName(columns.row(row.cells), ++cards, row.number);
+                    checker.noteFileName(columns.row(row), ++cards, row.number);
                 continue;
             }
             ++result.rows;
             if (checker.checkStructure(row, header.size()) && makesCard(row.cells))
-                checker.check(++cards, columns.row(row.cells));
+                checker.check(++cards, columns.row(row));
         }
         if (progress && !result.stopped)
             progress(total, total);

@@ -96,7 +96,7 @@ int runCardCommand(const ParsedArgs& args)
     const CardRenderer renderer(batch.tpl, batch.dpi, prepared->fonts(), batch.csvPath);
     StderrLog log;
     std::atomic<bool> stop{false};
-    const CardRow row = CardColumns(rows->columns(), batch.tpl).row(found->cells);
+    const CardRow row = CardColumns(rows->columns(), batch.tpl).row(*found);
     const CardResult result =
         renderCard(renderer, row, batch.tpl.output, static_cast<std::size_t>(rowNumber), log, stop);
     if (result.outcome != CardOutcome::Written)

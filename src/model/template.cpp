@@ -113,6 +113,7 @@ void resetTemplate(Template& tpl)
     tpl.output.outputFolder.clear();
     tpl.output.file_name_bind_col_name.clear();
     tpl.output.file_name_bind_col_name2.clear();
+    tpl.output.serialStart = kDefaultSerialStart;
 }
 
 void updateCustomCanvasSize(BackgroundLayer& background)

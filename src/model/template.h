@@ -59,6 +59,12 @@ enum class OutputFormat { Jpg, Png };
 inline constexpr std::int32_t kMinQuality = 10;
 inline constexpr std::int32_t kMaxQuality = 100;
 
+/// The serial number of the first data row: the default and the range a template may hold
+/// (another value reads as the default).
+inline constexpr std::int32_t kDefaultSerialStart = 1;
+inline constexpr std::int32_t kMinSerialStart = 0;
+inline constexpr std::int32_t kMaxSerialStart = 999999999;
+
 /// JPEG colour space choices, in the order the output panel lists them.
 enum class OutputColorspace { SRgb, Rgb, Cmyk, Gray };
 
@@ -200,6 +206,9 @@ struct OutputSettings {
     std::string outputFolder;
     std::string file_name_bind_col_name;
     std::string file_name_bind_col_name2;
+    /// The serial number of the first data row: row i (from 0, among all data rows) shows
+    /// serialStart + i in its "{#}" fields. Stored only when not 1 ("serialStart").
+    std::int32_t serialStart = kDefaultSerialStart;
 
     friend bool operator==(const OutputSettings&, const OutputSettings&) = default;
 };
@@ -243,7 +252,7 @@ void renumberLayers(std::vector<Layer>& layers);
 /// The new-template state: background, layers, data source, output folder and file-name columns
 /// return to their start values; output format, quality, colour space, transparency, PNG-8
 /// settings, display switches, the background dpi and the chosen colour keep their current
-/// values.
+/// values. The first serial number returns to 1.
 void resetTemplate(Template& tpl);
 
 /// Recomputes a custom canvas's pixel size from its size texts, unit and own dpi.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -243,6 +244,8 @@ void writeOutput(JsonWriter& out, const OutputSettings& output)
     }
     out.text("file_name_bind_col_name", output.file_name_bind_col_name);
     out.text("file_name_bind_col_name2", output.file_name_bind_col_name2);
+    if (output.serialStart != kDefaultSerialStart)
+        out.number("serialStart", output.serialStart);
 }
 
 // The pixel size of a custom canvas from its "width"/"height" text, read as atoi reads it
@@ -403,6 +406,18 @@ bool readOutput(JsonReader& in, OutputSettings& output)
     return true;
 }
 
+// A whole number in range, or the default: a serial the user never chose is never made up.
+std::int32_t readSerialStart(JsonReader& in)
+{
+    const cJSON* item = in.item("serialStart");
+    if (!cJSON_IsNumber(item))
+        return kDefaultSerialStart;
+    const double value = item->valuedouble;
+    if (!(value >= kMinSerialStart && value <= kMaxSerialStart) || value != std::floor(value))
+        return kDefaultSerialStart;
+    return static_cast<std::int32_t>(value);
+}
+
 } // namespace
 
 std::string matchColumn(const PackedStrings& columns, const std::string& name)
@@ -471,7 +486,10 @@ bool readMembers(JsonReader& in, const std::string& path, Template& tpl, std::in
     if (!in.number("pictures_show_picture", flag))
         return false;
     tpl.pictures_show_picture = flag == 1;
-    return readOutput(in, tpl.output) && readFileNameColumns(in, path, tpl, loadColumns, result);
+    if (!readOutput(in, tpl.output))
+        return false;
+    tpl.output.serialStart = readSerialStart(in);
+    return readFileNameColumns(in, path, tpl, loadColumns, result);
 }
 
 void startNewTemplate(Template& tpl, std::int32_t currentDpi)

@@ -78,4 +78,45 @@ std::string fillTextFields(std::string_view text, const FieldCell& cellOf, std::
     return out;
 }
 
+std::optional<std::size_t> serialFieldWidth(std::string_view name)
+{
+    if (name == "#")
+        return 0;
+    constexpr std::string_view kPadded = "#:";
+    const std::size_t width = name.size() - std::min(name.size(), kPadded.size());
+    if (width == 0 || width > kMaxSerialWidth || !name.starts_with(kPadded) ||
+        name.find_first_not_of('0', kPadded.size()) != std::string_view::npos)
+        return std::nullopt;
+    return width;
+}
+
+std::string serialText(std::int64_t serial, std::size_t width)
+{
+    std::string digits = std::to_string(serial);
+    if (digits.size() < width)
+        digits.insert(0, width - digits.size(), '0');
+    return digits;
+}
+
+std::string fillSerialFields(std::string_view text, std::int64_t serial)
+{
+    // The pieces walkFields hands out are views into text: everything between two serial
+    // fields is copied as it is written.
+    std::string out;
+    std::size_t copied = 0;
+    walkFields(
+        text, [](std::string_view) {},
+        [&](std::string_view name) {
+            const std::optional<std::size_t> width = serialFieldWidth(name);
+            if (!width)
+                return;
+            const auto open = static_cast<std::size_t>(name.data() - text.data()) - 1;
+            out.append(text.substr(copied, open - copied));
+            out += serialText(serial, *width);
+            copied = open + name.size() + 2;
+        });
+    out.append(text.substr(copied));
+    return out;
+}
+
 } // namespace torvale

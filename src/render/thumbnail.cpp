@@ -2,6 +2,7 @@
 
 #include "model/layer_fields.h"
 #include "model/template_file.h"
+#include "model/text_fields.h"
 #include "render/code_render.h"
 #include "render/picture_fit.h"
 #include "render/picture_input.h"
@@ -48,9 +49,16 @@ Thumbnail shapeThumbnail(const Layer& layer)
     return image;
 }
 
+// What a text or code layer shows without a data row.
+std::string shownText(const Layer& layer, std::int64_t serialStart)
+{
+    return layer.isFixed ? fillSerialFields(layer.text, serialStart) : layer.text;
+}
+
 } // namespace
 
-std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
+std::string thumbnailKey(const Layer& layer, const std::string& templatePath,
+                         std::int64_t serialStart)
 {
     std::string key(1, static_cast<char>('0' + static_cast<int>(layer.type)));
     for (const LayerFieldInfo& field : layerFields()) {
@@ -60,16 +68,18 @@ std::string thumbnailKey(const Layer& layer, const std::string& templatePath)
     // A picture layer's relative demo path names another file in another template's folder.
     if (layer.type == LayerType::Picture)
         key += templatePath;
+    else if (std::string shown = shownText(layer, serialStart); shown != layer.text)
+        key += shown; // the serial shown follows the template's first serial
     return key;
 }
 
 Thumbnail renderLayerThumbnail(const Layer& layer, const FontRegistry& fonts,
-                               const std::string& templatePath)
+                               const std::string& templatePath, std::int64_t serialStart)
 {
     if (layer.type == LayerType::Text)
-        return renderLayerImage(layer, layer.text, fonts);
+        return renderLayerImage(layer, shownText(layer, serialStart), fonts);
     if (layer.type == LayerType::Code)
-        return renderCodeLayerImage(layer, layer.text, fonts);
+        return renderCodeLayerImage(layer, shownText(layer, serialStart), fonts);
     if (layer.type == LayerType::Shape)
         return shapeThumbnail(layer);
     if (layer.filePath.empty())

@@ -181,6 +181,13 @@ const CheckCase kCases[] = {
      },
      12, BatchControl::LayerContentField, "图层#3 的字段 {工号} 不是CSV文件的列",
      "请改成CSV文件中的列名，或用 {{ 和 }} 写出花括号本身", 3},
+    {"FixedTextSerialMalformed",
+     [](Scene& s) {
+         s.tpl.layers[0].isFixed = true;
+         s.tpl.layers[0].text = "{#:abc}";
+     },
+     12, BatchControl::LayerContentField, "图层#1 的字段 {#:abc} 不是CSV文件的列",
+     "编号写作 {#}，补零到4位写作 {#:0000}；或改成CSV文件中的列名", 1},
     {"FixedPictureNotAPicture",
      [](Scene& s) {
          s.tpl.templatePath = s.dir.file("badge.dat");

@@ -80,6 +80,26 @@ TEST(CodeLayers, RunReportsValuesThatCannotBeEncodedAndSheetsKeepCodesReadable)
         EXPECT_NE(std::find(codes.begin(), codes.end(), code), codes.end()) << code;
 }
 
+// Row 3 of a list numbered from 41 carries 0043 in a fixed code, also when it is made alone.
+TEST(CodeLayers, FixedCodeCarriesThePaddedSerialOfItsRow)
+{
+    TempDir dir;
+    std::string text = kTemplate;
+    const std::string link = "https://id.example/{工号}";
+    text.replace(text.find(link), link.size(), "{工号}-{#:0000}");
+    text.replace(text.rfind('}'), 1, ", \"serialStart\": 41}");
+    writeFile(dir.file("codes.dat"), text);
+    writeFile(dir.file("codes.csv"),
+              "工号,码\nA0001,400638133393\nA0002,400638133393\nA0003,400638133393\n");
+    const std::string tool = "TORVALE_CONFIG_DIR=" + shellQuote(dir.file("config")) + " " +
+                             shellQuote(TORVALE_BATCH_EXE) + " ";
+    const std::string tpl =
+        shellQuote(dir.file("codes.dat")) + " --out " + shellQuote(dir.file("a"));
+    EXPECT_EQ(runCommand(tool + "run --quiet --strict --rows 3 " + tpl).exitCode, 0);
+    EXPECT_EQ(test::readCodes(test::readFile(dir.file("a/A0003.jpg"))),
+              (std::vector<std::string>{"4006381333931", "A0003-0043"}));
+}
+
 // A code layer far larger than its card, or running off it: only the part on the card is drawn
 // (no abort, memory bounded by the card), and the batch and the row check both say the code
 // cannot be read from the card.

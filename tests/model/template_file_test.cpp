@@ -533,6 +533,21 @@ TEST(TemplateFile, ShapeLayerKeepsAnEmptyFillAndClampsItsOpacity)
     EXPECT_NE(saved.find("\"opacity\":\t0"), std::string::npos);
 }
 
+// The first serial is written last and only when it is not 1; a value out of range, not whole
+// or not a number reads as 1, so such a template is saved with the bytes of one without it.
+TEST(TemplateFile, SerialStartIsWrittenOnlyWhenSetAndReadSafely)
+{
+    for (const auto& [member, read] : std::vector<std::pair<std::string, std::int32_t>>{
+             {"41", 41}, {"0", 0}, {"1", 1}, {"-1", 1}, {"4.5", 1}, {"1e9", 1}, {"\"41\"", 1}}) {
+        std::string text = golden("png8.dat");
+        text.insert(text.rfind('\n'), ",\n\t\"serialStart\":\t" + member);
+        Template tpl;
+        ASSERT_TRUE(readTemplateText(text, "a.dat", tpl, 72, columnsLoader()).ok());
+        EXPECT_EQ(tpl.output.serialStart, read) << member;
+        EXPECT_EQ(templateToJson(tpl, 72), read == 1 ? golden("png8.dat") : text);
+    }
+}
+
 TEST(TextFields, FillsColumnsAndKeepsBraces)
 {
     const std::map<std::string, std::string> row = {{"工号", "A0001"}, {"名", "李"}};

@@ -70,7 +70,7 @@ std::vector<CardRow> exampleRows(const ExampleTemplate& example)
     const CardColumns columns(source->columns(), example.tpl);
     const auto cursor = source->rows();
     for (CsvDataRow cells; cursor->next(cells);)
-        rows.push_back(columns.row(cells.cells));
+        rows.push_back(columns.row(cells));
     return rows;
 }
 

@@ -2,6 +2,7 @@
 #include "render/picture_input.h"
 #include "ui/canvas/canvas_view.h"
 #include "ui/panels/layer_panel.h"
+#include "ui/panels/output_panel.h"
 #include "ui/ui_fixture.h"
 
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 
@@ -185,6 +187,32 @@ TEST_F(CanvasTest, AFramedPictureShowsAsTheCardDrawsIt)
     EXPECT_EQ(shown.pixelColor(at({103, 103})), QColor(Qt::white));
     EXPECT_EQ(shown.pixelColor(at({103, 140})), QColor(255, 0, 0));
     EXPECT_EQ(shown.pixelColor(at({150, 140})), QColor(0x30, 0x80, 0xC0));
+}
+
+// Without a data row a fixed text shows the first serial typed into the output panel (one undo
+// step) and its other fields as written.
+TEST_F(CanvasTest, FixedTextShowsTheFirstSerialOfTheOutputPanel)
+{
+    window->execute(CommandId::NewTextLayer);
+    placeLayer(0, 10, 10, 200, 40);
+    const auto shown = [this](const char* text) {
+        editLayer(0, FieldDemo | FieldBinding, [text](Layer& layer) {
+            layer.text = text;
+            layer.isFixed = true;
+        });
+        QApplication::processEvents();
+        return canvas().thumbnail(layer(0).id);
+    };
+    const QImage typed = shown("{名}0041");
+    ASSERT_NE(shown("{名}{#:0000}"), typed);
+    QSpinBox* box = window->outputPanel()->serialStartBox();
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("41"));
+    QApplication::processEvents();
+    EXPECT_EQ(canvas().thumbnail(layer(0).id), typed);
+    window->execute(CommandId::Undo);
+    EXPECT_EQ(document->tpl().output.serialStart, 1);
+    EXPECT_EQ(box->value(), 1);
 }
 
 TEST_F(CanvasTest, ThumbnailsFollowUndoAndFontMappings)

@@ -72,7 +72,9 @@ void CanvasView::subscribe()
             refreshThumbnails();
             break;
         case DocumentChange::FileLink:
-            // Relative demo pictures are found from the template's folder.
+        // Relative demo pictures are found from the template's folder; fixed texts show the
+        // first serial of the output settings.
+        case DocumentChange::Output:
             refreshThumbnails({}, false);
             break;
         case DocumentChange::Dpi:
@@ -269,10 +271,11 @@ void CanvasView::wheelScroll(int notches)
 void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
 {
     const EditorDocument& document = m_context.document();
+    const std::int64_t serialStart = document.tpl().output.serialStart;
     for (const Layer& layer : document.tpl().layers) {
         if (!ids.empty() && std::find(ids.begin(), ids.end(), layer.id) == ids.end())
             continue;
-        const std::string source = thumbnailKey(layer, document.tpl().templatePath);
+        const std::string source = thumbnailKey(layer, document.tpl().templatePath, serialStart);
         if (const auto found = m_thumbnails.find(layer.id);
             !force && found != m_thumbnails.end() && found->second.source == source)
             continue;
@@ -283,8 +286,8 @@ void CanvasView::refreshThumbnails(const std::vector<LayerId>& ids, bool force)
         // A text or code is laid out in its rectangle: without one there is nothing to show yet.
         if (layer.type != LayerType::Picture && !layer.hasRect())
             continue;
-        const Thumbnail made =
-            renderLayerThumbnail(layer, m_context.fonts(), document.tpl().templatePath);
+        const Thumbnail made = renderLayerThumbnail(layer, m_context.fonts(),
+                                                    document.tpl().templatePath, serialStart);
         if (made.empty())
             continue;
         thumb.image = toQImage(made);

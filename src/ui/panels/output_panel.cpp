@@ -9,13 +9,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <iterator>
 
 namespace torvale {
 
 namespace {
 
-constexpr int kPanelHeight = 128;
+constexpr int kPanelHeight = 154;
 constexpr int kPanelWidth = 400;
 
 QLabel* addLabel(const QString& text, QWidget* parent, int x, int y)
@@ -79,6 +80,14 @@ OutputPanel::OutputPanel(EditorContext& context, QWidget* parent)
     m_fileNameBox2 = addBox(this, {QString()}, {212, 101, 118, 22});
     m_fileNameBox1->setObjectName(QStringLiteral("fileNameColumn1"));
 
+    addLabel(QStringLiteral("起始编号："), this, 10, 131);
+    m_serialStartBox = new QSpinBox(this);
+    m_serialStartBox->setObjectName(QStringLiteral("serialStart"));
+    m_serialStartBox->setRange(kMinSerialStart, kMaxSerialStart);
+    m_serialStartBox->setToolTip(QStringLiteral(
+        "固定内容中的 {#} 显示第一行数据的这个编号，以后每行加 1；{#:0000} 补零到 4 位"));
+    m_serialStartBox->setGeometry(88, 127, 119, 22);
+
     connect(m_formatBox, &QComboBox::currentIndexChanged, this, send(ControlId::OutputFormat));
     connect(m_colorspaceBox, &QComboBox::currentIndexChanged, this, send(ControlId::OutputFormat));
     connect(m_transparentBox, &QCheckBox::toggled, this, send(ControlId::Transparent));
@@ -90,6 +99,10 @@ OutputPanel::OutputPanel(EditorContext& context, QWidget* parent)
             send(ControlId::FileNameColumn1));
     connect(m_fileNameBox2, &QComboBox::currentIndexChanged, this,
             send(ControlId::FileNameColumn2));
+    connect(m_serialStartBox, &QSpinBox::valueChanged, this, &OutputPanel::serialStartChanged);
+    // Typing a number is one undo step until the box is left.
+    connect(m_serialStartBox, &QSpinBox::editingFinished, this,
+            [this] { m_context.document().endMerging(); });
 
     m_subscription = context.document().subscribe([this](const DocumentEvent& event) {
         if (event.change == DocumentChange::Everything || event.change == DocumentChange::Output)
@@ -154,6 +167,8 @@ void OutputPanel::refreshFromDocument()
                                           ? m_paletteBox->count() - 1
                                           : static_cast<int>(size - std::begin(kPaletteSizes)));
         m_folderField->setText(QString::fromStdString(output.outputFolder));
+        const QSignalBlocker serialBlocker(m_serialStartBox);
+        m_serialStartBox->setValue(output.serialStart);
     }
     fillFileNameBoxes();
     showControlsForFormat();
@@ -232,6 +247,14 @@ void OutputPanel::fileNameChanged(int which)
     name = index > 0 && index <= static_cast<int>(columns.size())
                ? columns[static_cast<std::size_t>(index) - 1]
                : std::string();
+    m_context.document().setOutput(output);
+}
+
+void OutputPanel::serialStartChanged(int value)
+{
+    OutputSettings output = m_context.document().tpl().output;
+    output.serialStart = value;
+    const EditStep step = m_context.document().beginStep("修改起始编号", "field:serialStart");
     m_context.document().setOutput(output);
 }
 

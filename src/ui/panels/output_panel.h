@@ -11,13 +11,14 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 
 namespace torvale {
 
 class EditorContext;
 
 /// How cards are saved: format, colour space, quality, transparency, PNG-8 palette, output
-/// folder and the file-name columns.
+/// folder, the file-name columns and the serial number of the first data row.
 class OutputPanel : public QGroupBox {
     Q_OBJECT
 
@@ -41,6 +42,7 @@ public:
     QLineEdit* folderField() const { return m_folderField; }
     QPushButton* chooseFolderButton() const { return m_chooseFolderButton; }
     QComboBox* fileNameBox(int which) const { return which == 0 ? m_fileNameBox1 : m_fileNameBox2; }
+    QSpinBox* serialStartBox() const { return m_serialStartBox; }
 
 private:
     void formatChanged();
@@ -48,6 +50,7 @@ private:
     void qualityChanged(int value);
     void chooseFolder();
     void fileNameChanged(int which);
+    void serialStartChanged(int value);
 
     EditorContext& m_context;
     Subscription m_subscription;
@@ -65,6 +68,7 @@ private:
     QPushButton* m_chooseFolderButton = nullptr;
     QComboBox* m_fileNameBox1 = nullptr;
     QComboBox* m_fileNameBox2 = nullptr;
+    QSpinBox* m_serialStartBox = nullptr;
 };
 
 } // namespace torvale

@@ -201,13 +201,18 @@ TEST_F(BatchWindowTest, BatchWritesTheCardsAndAsksToOpenTheFolder)
         opened = url;
         return false;
     });
+    // The record of the first batch is found: "否" makes every card again.
     prompts.answerChoice(0);
+    prompts.answerMessage(PromptAnswer::No);
     prompts.answerMessage(PromptAnswer::Yes);
     prompts.answerMessage(PromptAnswer::Ok);
     window->execute(CommandId::StartBatch);
+    EXPECT_EQ(cardCount(dir.file("cards")), 48u);
     EXPECT_EQ(opened, QUrl::fromLocalFile(QString::fromStdString(dir.file("cards"))));
-    ASSERT_EQ(prompts.asked().size(), 5u);
-    EXPECT_EQ(prompts.asked()[4].text, "没有找到可以打开它的程序，请手动打开：\n" + dir.file("cards"));
+    ASSERT_EQ(prompts.asked().size(), 6u);
+    EXPECT_EQ(prompts.asked()[3].text, "输出文件夹的制作记录中已有做过的卡片。\n"
+                                       "跳过记录中已经做过、数据和模版都没有改过的卡片吗？");
+    EXPECT_EQ(prompts.asked()[5].text, "没有找到可以打开它的程序，请手动打开：\n" + dir.file("cards"));
 }
 
 TEST_F(BatchWindowTest, CompletionQuestionCountsCardsWithProblemsAndNumberedNames)

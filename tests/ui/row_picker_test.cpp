@@ -1,3 +1,4 @@
+#include "batch/card_record.h"
 #include "ui/dialogs/print_sheet_dialog.h"
 #include "ui/dialogs/row_picker_dialog.h"
 #include "ui/main/batch_controller.h"
@@ -33,12 +34,14 @@ protected:
         ASSERT_TRUE(document->setCsvFile(csv));
     }
 
-    // The files in the output folder (which the batch check makes).
+    // The cards in the output folder (which the batch check makes).
     std::vector<std::string> cards() const
     {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.file("cards")))
-            names.push_back(entry.path().filename().string());
+        for (const auto& entry : std::filesystem::directory_iterator(dir.file("cards"))) {
+            if (entry.path().filename() != kCardRecordFileName)
+                names.push_back(entry.path().filename().string());
+        }
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -89,6 +92,36 @@ TEST_F(RowPickerTest, ChosenRowsAreMadeUnderTheirFullRunNames)
     ASSERT_EQ(prompts.asked().size(), 3u);
     EXPECT_EQ(prompts.asked()[1].kind, "rows");
     EXPECT_EQ(prompts.asked()[2].text, "所选行的图片已制作完成，共 2 张\n是否查看图片？");
+}
+
+TEST_F(RowPickerTest, TheRecordOffersProblemRowsAndPassesOverCardsMade)
+{
+    // Row 2's photo is missing: its card is made with a problem.
+    const std::string photo = std::string(TORVALE_SOURCE_DIR) + "/examples/badge/photos/p01.jpg";
+    test::writeFile(csv, "工号,姓名,部门,照片\nB1,甲,研发部," + photo +
+                             "\nB2,乙,市场部,missing.jpg\nB3,丙,研发部," + photo + "\n");
+    ASSERT_TRUE(document->setCsvFile(csv));
+    prompts.answerChoice(0);
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::StartBatch);
+    ASSERT_EQ(cards().size(), 3u);
+    prompts.clear();
+
+    std::vector<std::size_t> offered;
+    prompts.answerChoice(1);
+    prompts.answerRows([&](const RowPickerRequest& request) {
+        offered = request.problemRows;
+        return std::vector<std::size_t>{1, 2};
+    });
+    prompts.answerMessage(PromptAnswer::Yes); // pass over the cards made
+    prompts.answerMessage(PromptAnswer::No);
+    window->execute(CommandId::StartBatch);
+
+    EXPECT_EQ(offered, std::vector<std::size_t>{2});
+    EXPECT_EQ(cards().size(), 3u);
+    ASSERT_EQ(prompts.asked().size(), 4u);
+    EXPECT_EQ(prompts.asked()[3].text, "所选行的图片已制作完成，共 0 张\n"
+                                       "2 张卡片按制作记录已经做过，没有再做\n是否查看图片？");
 }
 
 TEST_F(RowPickerTest, SelectAllAndNoneActOnTheShownRows)

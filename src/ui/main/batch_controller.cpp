@@ -1,5 +1,6 @@
 #include "ui/main/batch_controller.h"
 
+#include "batch/card_record.h"
 #include "batch/row_choice.h"
 #include "common/paths.h"
 #include "common/text.h"
@@ -39,6 +40,9 @@ constexpr const char* kSheetViewQuestion = "是否查看？";
 constexpr const char* kThreadFailed = "启动线程失败";
 constexpr const char* kRowsQuestion = "为全部行制作图片，还是选择要制作的行？";
 constexpr const char* kRowsCompleted = "所选行的图片已制作完成，共 %zu 张";
+constexpr const char* kResumeQuestion =
+    "输出文件夹的制作记录中已有做过的卡片。\n跳过记录中已经做过、数据和模版都没有改过的卡片吗？";
+constexpr const char* kCardsAlreadyMade = "%zu 张卡片按制作记录已经做过，没有再做";
 constexpr int kThreadFailedExitCode = -1;
 
 // Forwards the worker's progress to the user-interface thread; queued calls keep their order,
@@ -88,8 +92,8 @@ private:
     ProgressDialog& m_dialog;
 };
 
-// The completion question; cards that logged problems or had to take a numbered name are told
-// first, on lines of their own. After a batch of chosen rows it says how many cards were made.
+// The completion question; cards that logged problems, had to take a numbered name or were
+// passed over as already made are told first, on lines of their own. After a batch of chosen rows it says how many cards were made.
 std::string completedQuestion(const BatchSummary& summary, bool someRows)
 {
     std::string notes;
@@ -99,6 +103,8 @@ std::string completedQuestion(const BatchSummary& summary, bool someRows)
         notes += formatText(kCardsWithProblems, summary.withProblems) + "\n";
     if (summary.numbered > 0)
         notes += formatText(kCardsNumbered, summary.numbered) + "\n";
+    if (summary.alreadyMade > 0)
+        notes += formatText(kCardsAlreadyMade, summary.alreadyMade) + "\n";
     if (notes.empty())
         return kCompletedQuestion;
     return (someRows ? std::string() : std::string(kCompleted) + "\n") + notes + kViewQuestion;
@@ -258,7 +264,8 @@ void BatchController::start()
     if (!plan)
         return;
     BatchOptions& options = plan->options;
-    if (!askRows(options))
+    const CardRecord record = readRecord();
+    if (!askRows(options, record) || !askResume(options, record))
         return;
     const bool someRows = !options.selection.all();
     options.jobs = defaultJobs();
@@ -362,7 +369,7 @@ void BatchController::startSheet()
     if (!plan)
         return;
     BatchOptions& options = plan->options;
-    if (request->chooseRows && !pickRows(options))
+    if (request->chooseRows && !pickRows(options, readRecord()))
         return;
     options.jobs = defaultJobs();
     m_sheet = {};
@@ -393,24 +400,26 @@ void BatchController::startSheet()
     }
 }
 
-bool BatchController::askRows(BatchOptions& options)
+bool BatchController::askRows(BatchOptions& options, const CardRecord& record)
 {
     switch (m_window.prompts().choice("询问", PromptIcon::Question, kRowsQuestion,
                                       {"全部", "选择行…", "取消"})) {
     case 0:
         return true;
     case 1:
-        return pickRows(options);
+        return pickRows(options, record);
     default:
         return false;
     }
 }
 
-bool BatchController::pickRows(BatchOptions& options)
+bool BatchController::pickRows(BatchOptions& options, const CardRecord& record)
 {
-    // Rows whose last card had a problem are not known here: problemRows stays empty.
+    // The record of the card folder (also when the cards go onto a sheet elsewhere) tells the
+    // rows whose last card had a problem.
     RowPickerRequest request;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    request.problemRows = record.problemRows();
     const CsvStatus status = readRowChoices(options.csvPath, options.tpl.is_trim_csv_cell_value,
                                             rowChoiceColumns(options.tpl), request.rows);
     QGuiApplication::restoreOverrideCursor();
@@ -444,6 +453,34 @@ void BatchController::finish()
         m_worker.join();
     m_running = false;
     m_dialog->finish(m_summary.stopped);
+}
+
+CardRecord BatchController::readRecord()
+{
+    // Damaged lines of the record are told in the log window.
+    struct WindowLog : LogSink {
+        explicit WindowLog(MainWindow& target) : window(target) {}
+        void log(const std::string& message) override { window.appendLog(message); }
+        MainWindow& window;
+    } log(m_window);
+    const std::string& folder = m_window.document().tpl().output.outputFolder;
+    return folder.empty() ? CardRecord() : readCardRecord(folder, log);
+}
+
+bool BatchController::askResume(BatchOptions& options, const CardRecord& record)
+{
+    if (record.empty())
+        return true;
+    switch (m_window.prompts().message("询问", PromptIcon::Question, kResumeQuestion,
+                                       PromptButtons::YesNoCancel)) {
+    case PromptAnswer::Yes:
+        options.resume = true;
+        return true;
+    case PromptAnswer::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace torvale

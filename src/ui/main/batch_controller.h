@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/batch_plan.h"
+#include "batch/card_record.h"
 #include "batch/print_sheet.h"
 #include "batch/row_check.h"
 
@@ -83,10 +84,16 @@ private:
     void finish();
     void threadFailed();
     // "全部" or "选择行…" before a batch; false when cancelled.
-    bool askRows(BatchOptions& options);
-    // The row picker over the batch's data rows; the ticked rows go into options. False when
-    // cancelled or the rows cannot be read (said in a message).
-    bool pickRows(BatchOptions& options);
+    bool askRows(BatchOptions& options, const CardRecord& record);
+    // The row picker over the batch's data rows, offering the rows whose last card in the
+    // record had a problem; the ticked rows go into options. False when cancelled or the rows
+    // cannot be read (said in a message).
+    bool pickRows(BatchOptions& options, const CardRecord& record);
+    // The record of the output folder, its damaged lines told in the log window.
+    CardRecord readRecord();
+    // When the record names cards made before, whether to pass over those still there and
+    // made from the same row and template; false when cancelled.
+    bool askResume(BatchOptions& options, const CardRecord& record);
 
     MainWindow& m_window;
     ProgressDialog* m_dialog;
